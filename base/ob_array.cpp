@@ -1,0 +1,132 @@
+// ObArray: the growable (pointer, tag) array. Tested by base/ob_array_test.cpp.
+#include "base/ob_array.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/tracer.h"
+
+namespace {
+
+const char kMallocError[] = "ObArray malloc error !";
+const char kReallocError[] = "ObArray realloc error !";
+
+const int32_t kDefaultStep = 25;
+
+void Report(const char* text) {
+    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
+}
+
+}  // namespace
+
+ObArray::ObArray(int32_t step) : growBy(step < 1 ? kDefaultStep : step) {
+    items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(growBy)));
+    if (items == nullptr) {
+        Report(kMallocError);
+        return;
+    }
+    capacity = growBy;
+}
+
+ObArray::~ObArray() {
+    free(items);
+}
+
+// Moves the block to newCapacity elements; on failure the old block stays.
+bool ObArray::Resize(int32_t newCapacity, const char* failMessage) {
+    void* moved = realloc(items, sizeof(ObItem) * static_cast<size_t>(newCapacity));
+    if (moved == nullptr) {
+        Report(failMessage);
+        return false;
+    }
+    items = static_cast<ObItem*>(moved);
+    capacity = newCapacity;
+    return true;
+}
+
+int ObArray::Add(void* ptr, uint32_t tag) {
+    if (count >= capacity) {
+        if (capacity > INT32_MAX - growBy) {
+            Report(kReallocError);
+            return count;
+        }
+        if (!Resize(capacity + growBy, kReallocError)) return count;
+    }
+    items[count].ptr = ptr;
+    items[count].tag = tag;
+    return ++count;
+}
+
+void* ObArray::GetAt(int index, uint32_t* tag) const {
+    if (index < 0 || index >= count) {
+        if (tag != nullptr) *tag = 0;
+        return nullptr;
+    }
+    if (tag != nullptr) *tag = items[index].tag;
+    return items[index].ptr;
+}
+
+ObItem& ObArray::ElementAt(int index) {
+    if (index < 0 || index >= count) {
+        // A caller may have written into the spare element last time.
+        nullItem.ptr = nullptr;
+        nullItem.tag = 0;
+        return nullItem;
+    }
+    return items[index];
+}
+
+void* ObArray::GetLast(uint32_t* tag) const {
+    return GetAt(count - 1, tag);
+}
+
+void ObArray::ShrinkIfSparse() {
+    if (static_cast<int64_t>(capacity) - 2 * static_cast<int64_t>(growBy) > count) {
+        Resize(capacity - growBy, kReallocError);
+    }
+}
+
+void* ObArray::RemoveAt(int index, uint32_t* tag) {
+    if (index < 0 || index >= count) {
+        if (tag != nullptr) *tag = 0;
+        return nullptr;
+    }
+    void* ptr = items[index].ptr;
+    if (tag != nullptr) *tag = items[index].tag;
+    memmove(items + index, items + index + 1,
+            sizeof(ObItem) * static_cast<size_t>(count - index - 1));
+    --count;
+    ShrinkIfSparse();
+    return ptr;
+}
+
+void* ObArray::RemoveLast(uint32_t* tag) {
+    return RemoveAt(count - 1, tag);
+}
+
+void ObArray::RemoveAll() {
+    free(items);
+    count = 0;
+    capacity = 0;
+    items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(growBy)));
+    if (items == nullptr) {
+        Report(kMallocError);
+        return;
+    }
+    capacity = growBy;
+}
+
+void ObArray::RemoveAll(int32_t step) {
+    if (step >= 1) growBy = step;
+    RemoveAll();
+}
+
+bool ObArray::SetSize(int n) {
+    if (n < 0) return false;
+    RemoveAll();
+    for (int i = 0; i < n; ++i) {
+        if (Add(nullptr, 0) != i + 1) return false;
+    }
+    return true;
+}

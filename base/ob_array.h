@@ -1,0 +1,63 @@
+// ObArray: a growable array of (pointer, tag) pairs that grows and shrinks
+// in steps. It never owns what its pointers point to.
+// Tested by base/ob_array_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/named_object.h"
+
+struct ObItem {
+    void* ptr;
+    uint32_t tag;
+};
+
+class ObArray : public NamedObject {
+  public:
+    // Allocates a block of step elements at once; a step below 1 is taken
+    // as 25.
+    explicit ObArray(int32_t step = 25);
+    ~ObArray() override;
+    ObArray(const ObArray&) = delete;
+    ObArray& operator=(const ObArray&) = delete;
+
+    // Appends an element and returns the new count. When the block cannot
+    // grow the element is not stored and the count stays as it was.
+    int Add(void* ptr, uint32_t tag = 0);
+
+    // The pointer at index (null when out of range); the tag goes to *tag
+    // when tag is not null (0 when out of range).
+    void* GetAt(int index, uint32_t* tag = nullptr) const;
+    // The element itself, or a {null, 0} element when out of range (writing
+    // into that one changes nothing stored).
+    ObItem& ElementAt(int index);
+    void* GetLast(uint32_t* tag = nullptr) const;
+    int GetSize() const { return count; }
+
+    // Removes the element at index and closes the gap; returns its pointer,
+    // null when out of range. The block shrinks by one step when more than
+    // two steps are unused.
+    void* RemoveAt(int index, uint32_t* tag = nullptr);
+    void* RemoveLast(uint32_t* tag = nullptr);
+
+    // Releases the block and allocates a fresh one of one step; the second
+    // form first sets a new step (a step below 1 keeps the old one).
+    void RemoveAll();
+    void RemoveAll(int32_t step);
+    // Empties the array and adds n null elements; false when n < 0 or the
+    // block could not hold them all.
+    bool SetSize(int n);
+
+    int GetCapacity() const { return capacity; }
+    int GetGrowBy() const { return growBy; }
+
+  private:
+    bool Resize(int32_t newCapacity, const char* failMessage);
+    void ShrinkIfSparse();
+
+    int32_t count = 0;
+    ObItem* items = nullptr;
+    int32_t growBy = 25;
+    int32_t capacity = 0;
+    ObItem nullItem = {nullptr, 0};
+};

@@ -1,0 +1,55 @@
+// StringArray: owned strings kept in an ObArray.
+// Tested by base/string_array_test.cpp.
+#include "base/string_array.h"
+
+#include <new>
+
+#include "base/tracer.h"
+
+namespace {
+
+const char kMallocError[] = "StringArray malloc error !";
+
+// The strings the array owns. OTSTR's destructor is not virtual, so the
+// owned objects have a final type of their own to be deleted through.
+class OwnedText final : public OTSTR {};
+
+}  // namespace
+
+StringArray::StringArray(int count, const char* text) {
+    for (int i = 0; i < count; ++i) {
+        if (Add(text) != i + 1) break;
+    }
+}
+
+StringArray::~StringArray() {
+    RemoveAll();
+}
+
+int StringArray::Add(const char* text, int length) {
+    OwnedText* copy = new (std::nothrow) OwnedText();
+    if (copy == nullptr) {
+        if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(kMallocError, true);
+        return strings.GetSize();
+    }
+    if (text != nullptr) copy->Assign(text, length);
+    int before = strings.GetSize();
+    if (strings.Add(copy) == before) delete copy;
+    return strings.GetSize();
+}
+
+int StringArray::Add(const OTSTR& text) {
+    return Add(text.GetBuffer(0), text.GetLength());
+}
+
+OTSTR& StringArray::GetAt(int index) {
+    OwnedText* text = static_cast<OwnedText*>(strings.GetAt(index));
+    if (text != nullptr) return *text;
+    spare.Empty();
+    return spare;
+}
+
+void StringArray::RemoveAll() {
+    for (int i = 0; i < strings.GetSize(); ++i) delete static_cast<OwnedText*>(strings.GetAt(i));
+    strings.RemoveAll();
+}

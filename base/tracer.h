@@ -1,0 +1,45 @@
+// Tracer: the process-wide trace log. Every engine diagnostic goes through
+// it to a rotating log file (once opened) and to the console output.
+// Tested by base/tracer_test.cpp.
+#pragma once
+
+class LogFile;
+
+class Tracer {
+public:
+    // The instance, created on first use; null only when creation fails.
+    static Tracer* inst();
+    // Deletes the instance (ending the current log file with its end stamp).
+    static void destroy();
+
+    // Stores the owner; with a name, starts the log files <name>0.txt to
+    // <name>9.txt (5,242,880 bytes each, buffered). Always true.
+    bool open(void* owner, const char* name);
+    // Writes the text as it is (no format interpretation), then "\n" when
+    // newline is set.
+    void TRACE_(const char* text, bool newline);
+    // Formats a line (at most 399 characters) and appends "\n".
+    void TRACEF(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Writes out what the log file's cache holds; the file stays current.
+    void close();
+
+    void SetConsoleOn(bool on) { consoleOn = on; }
+    bool IsConsoleOn() const { return consoleOn; }
+    bool IsFileOn() const { return fileOn; }
+    void* GetOwner() const { return owner; }
+
+    virtual void lock();
+    virtual void unlock();
+    virtual void output(const char* text);
+
+protected:
+    Tracer() = default;
+    virtual ~Tracer();
+    Tracer(const Tracer&) = delete;
+    Tracer& operator=(const Tracer&) = delete;
+
+    void* owner = nullptr;
+    LogFile* logFile = nullptr;
+    bool fileOn = false;
+    bool consoleOn = true;
+};
