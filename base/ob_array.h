@@ -33,6 +33,9 @@ class ObArray : public NamedObject {
     ObItem& ElementAt(int index);
     void* GetLast(uint32_t* tag = nullptr) const;
     int GetSize() const { return count; }
+    // The elements in order, for loops that must not pay a call per element;
+    // valid until the array changes.
+    const ObItem* Data() const { return items; }
 
     // Removes the element at index and closes the gap; returns its pointer,
     // null when out of range. The block shrinks by one step when more than

@@ -138,16 +138,31 @@ bool Lex::MoveTo(MatchPattern* p, State* s, int32_t seeCode, PatternList& out) {
 
     // Each transition is entered by a way of its own, in the state's order;
     // an optional one is also skipped, after the entering way when greedy and
-    // before it when lazy. The last of these ways is p itself.
+    // before it when lazy. The last of these ways is p itself. An
+    // alternative that cannot begin with the byte to come is not worth a way.
+    auto hopeless = [this, seeCode](const Transition* t) {
+        if (t->kind != kTransBranch || seeCode >= 0 || upcoming < 0) return false;
+        const FirstBytes& first = t->next->First();
+        return !first.nullable && !first.Has(upcoming) &&
+               (caseSensitive || !first.Has(OtherCase(upcoming)));
+    };
     int actions = 0;
     for (int i = 0; i < s->Count(); ++i) {
         const Transition* t = s->At(i);
+        if (hopeless(t)) continue;
         actions += (t->kind != kTransBranch && t->repeat.min == 0) ? 2 : 1;
+    }
+    if (actions == 0) {
+        --expandDepth;
+        p->state = MatchPattern::kDead;
+        pool.Put(p);
+        return true;
     }
     bool ok = true;
     int done = 0;
     for (int i = 0; ok && i < s->Count(); ++i) {
         Transition* t = s->At(i);
+        if (hopeless(t)) continue;
         bool optional = t->kind != kTransBranch && t->repeat.min == 0;
         for (int step = 0; ok && step < (optional ? 2 : 1); ++step) {
             bool skip = optional && ((step == 1) == t->repeat.greedy);
@@ -406,6 +421,7 @@ bool Lex::StartRule(State* start, int32_t id) {
     p->Start(id, pos.offset);
     p->frames[0].state = start;
     expandDepth = 0;
+    upcoming = static_cast<unsigned char>(buffer[pos.offset]);
     size_t before = active.size();
     if (!MoveTo(p, start, -1, active)) return false;
     // Ways that are complete before reading anything matched nothing.
@@ -569,6 +585,9 @@ bool Lex::Run(int32_t from) {
         }
         for (int i = 0; i < n; ++i) {
             if (running == 0) return true;
+            // The byte that the ways made by this step will see first.
+            int32_t ahead = i < byteIndex ? p : p + 1;
+            upcoming = ahead < bufferLength ? b[ahead] : -1;
             if (!Step(codes[i])) return false;
             if (!overlapMatch && !active.empty() &&
                 active.front()->state == MatchPattern::kComplete)
@@ -584,11 +603,15 @@ bool Lex::Run(int32_t from) {
 bool Lex::Scan(int32_t requestedId) {
     DropResults();
     bool together = overlapMatch || requestedId > 0;
+    const int byte = static_cast<unsigned char>(buffer[pos.offset]);
     bool ok = true;
     for (int r = 0; ok && r < table->RuleCount(); ++r) {
         int32_t id = 0;
         State* start = table->RuleAt(r, &id);
         if (requestedId > 0 ? id != requestedId : id >= 2000) continue;
+        // A rule that cannot begin with this byte cannot match here.
+        const FirstBytes& first = start->First();
+        if (!first.Has(byte) && (caseSensitive || !first.Has(OtherCase(byte)))) continue;
         ok = StartRule(start, id);
         if (!ok || together) continue;
         ok = Run(pos.offset);

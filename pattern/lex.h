@@ -128,4 +128,5 @@ private:
     std::vector<int32_t> dedupSlots;
     int32_t running = 0;     // running ways in the active list
     int32_t expandDepth = 0; // nesting of MoveTo, bounded against runaway rules
+    int32_t upcoming = -1;   // the next byte new ways will read, -1 unknown
 };

@@ -66,6 +66,17 @@ struct Transition {
     ~Transition() { delete condition; }
 };
 
+// The bytes with which a match below a state can begin. A match that may
+// begin with a position or a look-ahead counts as beginning with any byte.
+struct FirstBytes {
+    bool known = false;
+    bool any = false;
+    bool nullable = false;  // the graph can end without consuming a byte
+    uint8_t bits[32] = {};
+
+    bool Has(int c) const { return any || (bits[c >> 3] >> (c & 7)) & 1; }
+};
+
 class State {
 public:
     // Takes the next id of the process-wide counter (from 1).
@@ -83,7 +94,19 @@ public:
     // table's check; -1 while unknown.
     int32_t paramMask = -1;
 
+    // Worked out on first use; the graph below a state never changes once
+    // its rule is compiled.
+    const FirstBytes& First() {
+        if (!first.known) WorkOutFirst(0);
+        return first;
+    }
+
     int Count() const { return transitions.GetSize(); }
-    Transition* At(int i) const { return static_cast<Transition*>(transitions.GetAt(i)); }
+    // REQUIRES: 0 <= i < Count().
+    Transition* At(int i) const { return static_cast<Transition*>(transitions.Data()[i].ptr); }
     bool IsEnd() const { return transitions.GetSize() == 0; }
+
+private:
+    void WorkOutFirst(int depth);
+    FirstBytes first;
 };

@@ -39,13 +39,6 @@ State* RuleTable::NewState(int32_t ruleId) {
     return nullptr;
 }
 
-State* RuleTable::RuleAt(int i, int32_t* id) const {
-    uint32_t tag = 0;
-    State* state = static_cast<State*>(rules.GetAt(i, &tag));
-    if (id != nullptr) *id = state ? static_cast<int32_t>(tag) : -1;
-    return state;
-}
-
 int32_t RuleTable::RuleIdOf(const State* state) const {
     for (int i = 0; i < rules.GetSize(); ++i) {
         uint32_t tag = 0;

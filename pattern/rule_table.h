@@ -38,7 +38,12 @@ public:
     const OTSTR& GetLastError() const { return lastError; }
 
     int RuleCount() const { return rules.GetSize(); }
-    State* RuleAt(int i, int32_t* id = nullptr) const;
+    // REQUIRES: 0 <= i < RuleCount().
+    State* RuleAt(int i, int32_t* id = nullptr) const {
+        const ObItem& item = rules.Data()[i];
+        if (id != nullptr) *id = static_cast<int32_t>(item.tag);
+        return static_cast<State*>(item.ptr);
+    }
     // The id of the rule that starts at state, or -1.
     int32_t RuleIdOf(const State* state) const;
     int StateCount() const { return states.GetSize(); }
