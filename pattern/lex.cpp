@@ -598,6 +598,16 @@ bool Lex::Run(int32_t from) {
     return true;
 }
 
+// Moves the complete ways of the active list to the results (none after a
+// failed run) and returns the others to the pool.
+void Lex::CollectResults(bool ok) {
+    for (MatchPattern* p : active) {
+        if (ok && p->state == MatchPattern::kComplete && results.Add(p) > 0) continue;
+        pool.Put(p);
+    }
+    active.clear();
+}
+
 // Runs the rules at the current offset and leaves the complete ways in
 // results.
 bool Lex::Scan(int32_t requestedId) {
@@ -615,25 +625,11 @@ bool Lex::Scan(int32_t requestedId) {
         ok = StartRule(start, id);
         if (!ok || together) continue;
         ok = Run(pos.offset);
-        for (MatchPattern* p : active) {
-            if (ok && p->state == MatchPattern::kComplete) {
-                results.Add(p);
-            } else {
-                pool.Put(p);
-            }
-        }
-        active.clear();
+        CollectResults(ok);
         if (results.GetSize() > 0) break;
     }
     if (ok && together) ok = Run(pos.offset);
-    for (MatchPattern* p : active) {
-        if (ok && p->state == MatchPattern::kComplete) {
-            results.Add(p);
-        } else {
-            pool.Put(p);
-        }
-    }
-    active.clear();
+    CollectResults(ok);
     if (!ok) {
         DropResults();
         return false;

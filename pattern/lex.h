@@ -107,6 +107,7 @@ private:
     bool Run(int32_t from);
     void SkipAhead(int32_t& p);
     void RemoveDuplicates();
+    void CollectResults(bool ok);
     bool Scan(int32_t requestedId);
     void FillToken(Token& token, const MatchPattern& m);
     bool IsWordByte(unsigned char c) const;

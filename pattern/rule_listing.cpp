@@ -21,14 +21,20 @@ constexpr int kMaxDepth = 200;
 
 bool IsVisible(unsigned char c) { return c >= 33 && c < 127; }
 
-void AppendChar(unsigned char c, OTSTR& out) {
+// The escapes of the control characters that rules can name.
+bool AppendControl(unsigned char c, OTSTR& out) {
     switch (c) {
-    case 0: out.Append("\\0"); return;
-    case '\t': out.Append("\\t"); return;
-    case '\n': out.Append("\\n"); return;
-    case '\r': out.Append("\\r"); return;
+    case 0: return out.Append("\\0");
+    case '\t': return out.Append("\\t");
+    case '\n': return out.Append("\\n");
+    case '\r': return out.Append("\\r");
+    default: return false;
     }
-    if (strchr("$()*+<?[^{|}", c) != nullptr && c != 0) {
+}
+
+void AppendChar(unsigned char c, OTSTR& out) {
+    if (AppendControl(c, out)) return;
+    if (strchr("$()*+<?[^{|}", c) != nullptr) {
         out.AppendChar('\\');
         out.AppendChar(static_cast<char>(c));
     } else if (!IsVisible(c)) {
@@ -41,14 +47,8 @@ void AppendChar(unsigned char c, OTSTR& out) {
 }
 
 void AppendMember(unsigned char c, OTSTR& out) {
-    switch (c) {
-    case 0: out.Append("\\0"); return;
-    case '\t': out.Append("\\t"); return;
-    case '\n': out.Append("\\n"); return;
-    case '\r': out.Append("\\r"); return;
-    case '-': out.Append("\\-"); return;
-    case '\\': out.Append("\\\\"); return;
-    }
+    if (AppendControl(c, out)) return;
+    if (c == '-' || c == '\\') out.AppendChar('\\');
     out.AppendChar(static_cast<char>(c));
 }
 
