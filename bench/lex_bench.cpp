@@ -1,30 +1,16 @@
-// Throughput of the matcher on C-like text with a rule table shaped like the
-// script lexer's: identifiers, numbers, operators, strings, comments and
-// white space.
+// Throughput of the matcher and of the script lexer: the plain matcher over
+// C-like text with the script token rules, and the script lexer (keywords,
+// comments skipped) over a generated protocol script.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "pattern/lex.h"
 #include "pattern/rule_table.h"
+#include "pattern/script_lexer.h"
+#include "pattern/script_rules.h"
 
 namespace {
-
-void BuildTable(RuleTable& table) {
-    table.AddRule(2003, "NUMBER_HEX", "0[xX][A-Fa-f0-9]+");
-    table.AddRule(2004, "NUMBER_DOUBLE", "[-+]?\\d+.\\d+");
-    table.AddRule(2002, "NUMBER_DEX", "[-+]?\\d+");
-    table.AddRule(2005, "{?[\r\n]}");
-    table.AddRule(11, "/\\*{?>*/}");
-    table.AddRule(10, "REMARKLINE", "//\\.*$");
-    table.AddRule(1, "IDENT", "[A-Za-z_][A-Za-z_0-9]*");
-    table.AddRule(5, "STRING", "\"{?>\"}|'{?>'}");
-    table.AddRule(7, "==|\\<=|>=|>>|\\<\\<|\\<|>|&&|\\|\\||!=|::|"
-                     "[#=\\{\\},.;[\\]:+\\-\\*\\/%&|!^\\(\\)?~\"]");
-    table.AddRule(9, "NUMBER", "{NUMBER_HEX 3}|{NUMBER_DOUBLE 4}|{NUMBER_DEX 2}");
-    table.AddRule(1001, "[ \r\n\t\x80-\xff]{?[^ \r\n\t\x80-\xff]}");
-    table.MergeEndStates();
-}
 
 // About size bytes of protocol-script-like text, the same every run.
 std::string MakeText(size_t size) {
@@ -47,11 +33,9 @@ std::string MakeText(size_t size) {
 }
 
 void BM_LexScriptText(benchmark::State& state) {
-    RuleTable table;
-    BuildTable(table);
     std::string text = MakeText(1 << 20);
     Lex lex;
-    lex.SetRuleTable(&table);
+    lex.SetRuleTable(&ScriptRuleTable());
     Token token;
     int64_t tokens = 0;
     for (auto _ : state) {
@@ -64,5 +48,48 @@ void BM_LexScriptText(benchmark::State& state) {
                                                   static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_LexScriptText)->Unit(benchmark::kMillisecond);
+
+// About size bytes of a protocol script: structs with bit fields and
+// arrays, enums, maps, procedures and comments.
+std::string MakeScript(size_t size) {
+    std::string text = "#define PROTOCOL_NAME \"Bench\"\n#include \"common.txt\"\n";
+    for (int n = 0; text.size() < size; ++n) {
+        std::string id = std::to_string(n);
+        text += "/* Message " + id + ": header and body\n   with a two-line comment */\n";
+        text += "enum Kind" + id + " { KIND_A = 0x01, KIND_B = 0x02, KIND_C = 12 };\n";
+        text += "struct Msg" + id + " {\n"
+                "    UINT2 length;          // bytes that follow\n"
+                "    BYTE version : 4;\n"
+                "    BYTE flags : 4;\n"
+                "    unsigned char code;\n"
+                "    DWORD ids[4];\n"
+                "    Choice body;\n"
+                "};\n";
+        text += "DeclareMap Map" + id + " { Item(1, Msg" + id + "), Item(2, Other" + id + ") };\n";
+        text += "int Check" + id + "(int value, string name) {\n"
+                "    if (value >= 3 && value != 7) { return value * 2 + 1; }\n"
+                "    while (value < 100) value = value << 1;\n"
+                "    strFormat(name, \"%d items\", value); // format it\n"
+                "    return -1.5;\n"
+                "}\n";
+    }
+    return text;
+}
+
+void BM_ScriptLexer(benchmark::State& state) {
+    std::string text = MakeScript(1 << 20);
+    ScriptLexer lexer;
+    Token token;
+    int64_t tokens = 0;
+    for (auto _ : state) {
+        lexer.SetBuffer(text.data(), static_cast<int32_t>(text.size()));
+        while (lexer.GetToken(token, 0, false) == 1) ++tokens;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(text.size()));
+    state.counters["tokens/s"] = benchmark::Counter(static_cast<double>(tokens),
+                                                    benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ScriptLexer)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -58,6 +58,8 @@ public:
     void SetCaseSensitive(bool on) { caseSensitive = on; }
     void SetBoundaryByCode(bool on) { boundaryByCode = on; }
     bool IsOverlapMatch() const { return overlapMatch; }
+    bool IsReturnUnMatchContent() const { return m_bReturnUnMatchContent; }
+    RuleTable* GetRuleTable() const { return table; }
     bool IsCaseSensitive() const { return caseSensitive; }
 
     const OTSTR& GetLastError() const { return lastError; }
