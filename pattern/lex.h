@@ -63,6 +63,9 @@ public:
     bool IsCaseSensitive() const { return caseSensitive; }
 
     const OTSTR& GetLastError() const { return lastError; }
+    // Readers built on the lexer (the expression parser's operand reader)
+    // leave their messages here too.
+    void SetLastError(const char* text) { lastError = text; }
     const char* GetBuffer() const { return buffer; }
     int32_t GetBufferLength() const { return bufferLength; }
     // Records taken from the pool and not yet returned (for tests).

@@ -1,0 +1,318 @@
+// TextTable: the fixed-width text table of up to five columns.
+// Tested by types/text_table_test.cpp.
+#include "types/text_table.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/tracer.h"
+
+namespace {
+
+const char kRowsMallocError[] = "TextTable::InsertRow() fail, no memory for rows !";
+const char kCellMallocError[] = "TextTable::SetCell() fail, no memory for the text !";
+const char kBadColumns[] = "TextTable::SetColumns() fail, column count must be 1 to 5 !";
+const char kBadFormats[] = "TextTable::SetColumnFormats() fail, bad params !";
+
+const uint16_t kDefaultFlags = TextTable::kWidthFromContent | TextTable::kLeftJustify;
+const int32_t kDefaultWidth = 10;
+const int32_t kDefaultPadRight = 1;
+
+void Report(const char* text) {
+    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
+}
+
+// Length of a text kept in the table; the cell pool never holds more than
+// INT32_MAX - 1 bytes in one block, and titles are OTSTRs.
+int32_t TextLength(const char* text) {
+    return text == nullptr ? 0 : static_cast<int32_t>(strlen(text));
+}
+
+// Appends length bytes; OTSTR::Append refuses an empty text, which here is
+// simply nothing to add.
+bool AppendText(OTSTR& out, const char* text, int32_t length) {
+    return length < 1 || out.Append(text, length);
+}
+
+// The text padded with spaces to width, on the right when left-justified and
+// on the left otherwise. Only shown bytes of text are written.
+bool AppendPadded(OTSTR& out, const char* text, int32_t shown, int32_t width, bool left) {
+    int32_t fill = width > shown ? width - shown : 0;
+    if (left) return AppendText(out, text, shown) && out.AppendChar(' ', fill);
+    return out.AppendChar(' ', fill) && AppendText(out, text, shown);
+}
+
+}  // namespace
+
+TextTable::TextTable() {
+    for (Column& column : columns) {
+        column.flags = kDefaultFlags;
+        column.minWidth = kDefaultWidth;
+        column.width = kDefaultWidth;
+        column.padLeft = 0;
+        column.padRight = kDefaultPadRight;
+        BuildFormat(column);
+    }
+    ResizeRows(kRowStep);
+    BuildSeparator();
+}
+
+TextTable::~TextTable() {
+    for (int32_t i = 0; i < rowCount; ++i) FreeCells(rows[i]);
+    free(rows);
+}
+
+bool TextTable::SetColumns(int count, const char* const* titleTexts) {
+    if (count < 1 || count > kMaxColumns || titleTexts == nullptr) {
+        Report(kBadColumns);
+        return false;
+    }
+    for (int i = 0; i < kMaxColumns; ++i) {
+        titles[i].Empty();
+        if (i < count && titleTexts[i] != nullptr) titles[i].Append(titleTexts[i]);
+    }
+    columnCount = count;
+    // The separator covers the columns in use, so it follows the count.
+    return BuildSeparator();
+}
+
+bool TextTable::SetColumns(std::initializer_list<const char*> titleTexts) {
+    return SetColumns(static_cast<int>(titleTexts.size()), titleTexts.begin());
+}
+
+bool TextTable::SetColumnFormats(int count, const ColumnSpec* specs) {
+    bool valid = count >= 1 && count == columnCount && specs != nullptr;
+    for (int i = 0; valid && i < count; ++i) {
+        valid = specs[i].minWidth >= 1 && specs[i].padLeft >= 0 && specs[i].padRight >= 0;
+    }
+    if (!valid) {
+        Report(kBadFormats);
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        columns[i].flags = specs[i].flags;
+        columns[i].minWidth = specs[i].minWidth;
+        columns[i].padLeft = specs[i].padLeft;
+        columns[i].padRight = specs[i].padRight;
+    }
+    return ComputeWidths();
+}
+
+bool TextTable::SetColumnFormats(std::initializer_list<ColumnSpec> specs) {
+    return SetColumnFormats(static_cast<int>(specs.size()), specs.begin());
+}
+
+bool TextTable::SetColumnFlags(int column, uint16_t flags) {
+    if (!IsColumn(column)) return false;
+    columns[column].flags = flags;
+    BuildFormat(columns[column]);
+    return BuildSeparator();
+}
+
+bool TextTable::ComputeWidths() {
+    for (int i = 0; i < columnCount; ++i) {
+        Column& column = columns[i];
+        int32_t content = titles[i].GetLength();
+        if (column.flags & kWidthFromContent) {
+            for (int32_t r = 0; r < rowCount; ++r) {
+                int32_t length = TextLength(rows[r].cells[i]);
+                if (length > content) content = length;
+            }
+        }
+        column.width = content > column.minWidth ? content : column.minWidth;
+        BuildFormat(column);
+    }
+    return BuildSeparator();
+}
+
+int TextTable::GetColumnWidth(int column) const {
+    return IsColumn(column) ? columns[column].width : -1;
+}
+
+uint16_t TextTable::GetColumnFlags(int column) const {
+    return IsColumn(column) ? columns[column].flags : 0;
+}
+
+const char* TextTable::GetTitle(int column) const {
+    return IsColumn(column) ? titles[column].GetBuffer() : nullptr;
+}
+
+const char* TextTable::GetColumnFormat(int column) const {
+    return IsColumn(column) ? columns[column].format : nullptr;
+}
+
+int TextTable::InsertRow(int position, uint32_t tag) {
+    if (rowCount >= rowCapacity) {
+        if (rowCapacity > INT32_MAX - kRowStep || !ResizeRows(rowCapacity + kRowStep)) {
+            Report(kRowsMallocError);
+            return -1;
+        }
+    }
+    if (position < 0 || position > rowCount) position = rowCount;
+    memmove(rows + position + 1, rows + position,
+            sizeof(Row) * static_cast<size_t>(rowCount - position));
+    Row& row = rows[position];
+    row.tag = tag;
+    row.level = 0;
+    row.mark = 0;
+    for (char*& cell : row.cells) cell = nullptr;
+    ++rowCount;
+    return position;
+}
+
+bool TextTable::RemoveRow(int row) {
+    if (!IsRow(row)) return false;
+    FreeCells(rows[row]);
+    memmove(rows + row, rows + row + 1, sizeof(Row) * static_cast<size_t>(rowCount - row - 1));
+    --rowCount;
+    // Give a step back once more than a whole step lies unused; a failed
+    // shrink keeps the larger block.
+    if (rowCapacity > kRowStep && rowCapacity - rowCount > kRowStep) {
+        ResizeRows(rowCapacity - kRowStep);
+    }
+    return true;
+}
+
+void TextTable::RemoveAllRows() {
+    for (int32_t i = 0; i < rowCount; ++i) FreeCells(rows[i]);
+    rowCount = 0;
+    if (rowCapacity != kRowStep) ResizeRows(kRowStep);
+}
+
+uint32_t TextTable::GetTag(int row) const {
+    return IsRow(row) ? rows[row].tag : 0;
+}
+
+bool TextTable::SetTag(int row, uint32_t tag) {
+    if (!IsRow(row)) return false;
+    rows[row].tag = tag;
+    return true;
+}
+
+uint16_t TextTable::GetLevel(int row) const {
+    return IsRow(row) ? rows[row].level : 0;
+}
+
+bool TextTable::SetLevel(int row, uint16_t level) {
+    if (!IsRow(row)) return false;
+    rows[row].level = level;
+    return true;
+}
+
+uint16_t TextTable::GetMark(int row) const {
+    return IsRow(row) ? rows[row].mark : 0;
+}
+
+bool TextTable::SetMark(int row, uint16_t mark) {
+    if (!IsRow(row)) return false;
+    rows[row].mark = mark;
+    return true;
+}
+
+bool TextTable::SetCell(int row, int column, const char* text) {
+    if (!IsRow(row) || !IsColumn(column)) return false;
+    if (text == nullptr) return true;
+    size_t length = strlen(text);
+    // The copy is made before the old text goes, so text may be that text.
+    char* copy = nullptr;
+    if (length < static_cast<size_t>(INT32_MAX)) {
+        copy = static_cast<char*>(cellPool.Alloc(static_cast<int32_t>(length) + 1));
+    }
+    if (copy == nullptr) {
+        Report(kCellMallocError);
+        return false;
+    }
+    memcpy(copy, text, length + 1);
+    char*& cell = rows[row].cells[column];
+    cellPool.Free(cell);
+    cell = copy;
+    return true;
+}
+
+const char* TextTable::GetCell(int row, int column) const {
+    if (!IsRow(row) || !IsColumn(column)) return nullptr;
+    return rows[row].cells[column];
+}
+
+bool TextTable::GetTitleLine(OTSTR& out) const {
+    out.Empty();
+    bool ok = out.Append(" |");
+    for (int i = 0; ok && i < columnCount; ++i) {
+        const Column& column = columns[i];
+        if (column.flags & kHidden) continue;
+        ok = out.AppendChar(' ', column.padLeft) &&
+             AppendPadded(out, titles[i].GetBuffer(), titles[i].GetLength(), column.width,
+                          (column.flags & kLeftJustify) != 0) &&
+             out.AppendChar(' ', column.padRight) &&
+             out.AppendChar((column.flags & kNoBar) ? ' ' : '|');
+    }
+    if (!ok) out.Empty();
+    return ok;
+}
+
+bool TextTable::GetRowLine(int row, OTSTR& out) const {
+    return BuildRowLine(row, columnCount - 1, true, out);
+}
+
+bool TextTable::GetRowPrefix(int row, int lastColumn, bool withBars, OTSTR& out) const {
+    if (lastColumn > columnCount - 1) lastColumn = columnCount - 1;
+    return BuildRowLine(row, lastColumn, withBars, out);
+}
+
+bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out) const {
+    out.Empty();
+    if (!IsRow(row)) return false;
+    bool ok = out.AppendChar(' ', 2);
+    for (int i = 0; ok && i <= lastColumn; ++i) {
+        const Column& column = columns[i];
+        if (column.flags & kHidden) continue;
+        const char* text = rows[row].cells[i];
+        int32_t length = TextLength(text);
+        bool overflow = length > column.width;
+        bool whole = i == lastColumn;
+        int32_t shown = overflow && !whole ? column.width : length;
+        bool bar = withBars && !(column.flags & kNoBar) && !(overflow && whole);
+        ok = out.AppendChar(' ', column.padLeft) &&
+             AppendPadded(out, text, shown, column.width, (column.flags & kLeftJustify) != 0) &&
+             out.AppendChar(' ', column.padRight) && out.AppendChar(bar ? '|' : ' ');
+    }
+    if (!ok) out.Empty();
+    return ok;
+}
+
+bool TextTable::ResizeRows(int32_t newCapacity) {
+    void* moved = realloc(rows, sizeof(Row) * static_cast<size_t>(newCapacity));
+    if (moved == nullptr) return false;
+    rows = static_cast<Row*>(moved);
+    rowCapacity = newCapacity;
+    return true;
+}
+
+void TextTable::FreeCells(Row& row) {
+    for (char*& cell : row.cells) {
+        cellPool.Free(cell);
+        cell = nullptr;
+    }
+}
+
+void TextTable::BuildFormat(Column& column) {
+    bool left = (column.flags & kLeftJustify) != 0;
+    snprintf(column.format, sizeof(column.format), left ? "%c-%ds" : "%c%ds", '%',
+             static_cast<int>(column.width));
+}
+
+bool TextTable::BuildSeparator() {
+    separator.Empty();
+    bool ok = separator.Append(" +");
+    for (int i = 0; ok && i < columnCount; ++i) {
+        const Column& column = columns[i];
+        if (column.flags & kHidden) continue;
+        ok = separator.AppendChar('-', column.padLeft) && separator.AppendChar('-', column.width) &&
+             separator.AppendChar('-', column.padRight) &&
+             separator.AppendChar((column.flags & kNoBar) ? '-' : '+');
+    }
+    if (!ok) separator.Empty();
+    return ok;
+}

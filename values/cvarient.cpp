@@ -1,0 +1,626 @@
+// VarientBase and CVarient: setters and readers, literal parsing, text forms
+// and the operators of the script language, all with 32-bit word semantics.
+// Tested by values/cvarient_test.cpp.
+#include "values/cvarient.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "values/format_values.h"
+#include "values/varient_messages.h"
+
+namespace {
+
+int32_t AsSigned(uint32_t word) {
+    return word <= INT32_MAX ? static_cast<int32_t>(word) : -static_cast<int32_t>(~word) - 1;
+}
+
+// The word extended from the type's width: sign extension for INT1 and INT2,
+// zero extension for UINT1 and UINT2.
+uint32_t ExtendWord(uint32_t word, int32_t type) {
+    switch (type) {
+        case kTypeInt1:
+            word &= 0xffu;
+            return (word & 0x80u) != 0 ? word | 0xffffff00u : word;
+        case kTypeInt2:
+            word &= 0xffffu;
+            return (word & 0x8000u) != 0 ? word | 0xffff0000u : word;
+        case kTypeUInt1:
+            return word & 0xffu;
+        case kTypeUInt2:
+            return word & 0xffffu;
+        default:
+            return word;
+    }
+}
+
+bool IsBlank(unsigned char c) {
+    return c < 33 || c == 127;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+char Fold(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The type of a binary operation's result, or -1 when the operands do not
+// combine.
+int32_t Promote(int32_t a, int32_t b) {
+    if (a == b) return a;
+    if (IsIntegerType(a) && IsIntegerType(b)) {
+        return (IsSignedType(a) || IsSignedType(b)) ? kTypeInt4 : kTypeUInt4;
+    }
+    if (IsNumericType(a) && IsNumericType(b)) return kTypeDouble;
+    return kTypeNone;
+}
+
+enum class OpResult { kDone, kUnknown, kDivideByZero };
+
+// Signed 32-bit arithmetic with wrap-around; a zero divisor is reported and
+// INT32_MIN / -1 gives INT32_MIN, INT32_MIN % -1 gives 0.
+OpResult SignedOp(const char* op, uint32_t left, uint32_t right, uint32_t& out) {
+    int32_t l = AsSigned(left);
+    int32_t r = AsSigned(right);
+    unsigned shift = right & 31u;
+    if (strcmp(op, "+") == 0) {
+        out = left + right;
+    } else if (strcmp(op, "-") == 0) {
+        out = left - right;
+    } else if (strcmp(op, "*") == 0) {
+        out = left * right;
+    } else if (strcmp(op, "/") == 0 || strcmp(op, "%") == 0) {
+        if (r == 0) return OpResult::kDivideByZero;
+        bool divide = op[0] == '/';
+        if (r == -1) {
+            out = divide ? 0u - left : 0u;
+        } else {
+            out = static_cast<uint32_t>(divide ? l / r : l % r);
+        }
+    } else if (strcmp(op, "&") == 0) {
+        out = left & right;
+    } else if (strcmp(op, "|") == 0) {
+        out = left | right;
+    } else if (strcmp(op, "^") == 0) {
+        out = left ^ right;
+    } else if (strcmp(op, "<<") == 0) {
+        out = left << shift;
+    } else if (strcmp(op, ">>") == 0) {
+        // Arithmetic shift, written so that it does not depend on how the
+        // compiler shifts negative numbers.
+        out = l < 0 ? ~(~left >> shift) : left >> shift;
+    } else if (strcmp(op, "==") == 0) {
+        out = l == r;
+    } else if (strcmp(op, "!=") == 0) {
+        out = l != r;
+    } else if (strcmp(op, "<=") == 0) {
+        out = l <= r;
+    } else if (strcmp(op, ">=") == 0) {
+        out = l >= r;
+    } else if (strcmp(op, ">") == 0) {
+        out = l > r;
+    } else if (strcmp(op, "<") == 0) {
+        out = l < r;
+    } else if (strcmp(op, "&&") == 0) {
+        out = l != 0 && r != 0;
+    } else if (strcmp(op, "||") == 0) {
+        out = l != 0 || r != 0;
+    } else {
+        return OpResult::kUnknown;
+    }
+    return OpResult::kDone;
+}
+
+OpResult UnsignedOp(const char* op, uint32_t l, uint32_t r, uint32_t& out) {
+    unsigned shift = r & 31u;
+    if (strcmp(op, "+") == 0) {
+        out = l + r;
+    } else if (strcmp(op, "-") == 0) {
+        out = l - r;
+    } else if (strcmp(op, "*") == 0) {
+        out = l * r;
+    } else if (strcmp(op, "/") == 0 || strcmp(op, "%") == 0) {
+        if (r == 0) return OpResult::kDivideByZero;
+        out = op[0] == '/' ? l / r : l % r;
+    } else if (strcmp(op, "&") == 0) {
+        out = l & r;
+    } else if (strcmp(op, "|") == 0) {
+        out = l | r;
+    } else if (strcmp(op, "^") == 0) {
+        out = l ^ r;
+    } else if (strcmp(op, "<<") == 0) {
+        out = l << shift;
+    } else if (strcmp(op, ">>") == 0) {
+        out = l >> shift;
+    } else if (strcmp(op, "==") == 0) {
+        out = l == r;
+    } else if (strcmp(op, "!=") == 0) {
+        out = l != r;
+    } else if (strcmp(op, "<=") == 0) {
+        out = l <= r;
+    } else if (strcmp(op, ">=") == 0) {
+        out = l >= r;
+    } else if (strcmp(op, ">") == 0) {
+        out = l > r;
+    } else if (strcmp(op, "<") == 0) {
+        out = l < r;
+    } else if (strcmp(op, "&&") == 0) {
+        out = l != 0 && r != 0;
+    } else if (strcmp(op, "||") == 0) {
+        out = l != 0 || r != 0;
+    } else {
+        return OpResult::kUnknown;
+    }
+    return OpResult::kDone;
+}
+
+// The string "==": true when left starts with right (compared over right's
+// length, ending early at a zero byte common to both).
+bool StringStartsWith(const OTSTR& left, const OTSTR& right, bool caseSensitive) {
+    int n = right.GetLength();
+    if (left.GetLength() < n) return false;
+    const char* l = left.GetBuffer();
+    const char* r = right.GetBuffer();
+    for (int i = 0; i < n; ++i) {
+        char a = caseSensitive ? l[i] : Fold(l[i]);
+        char b = caseSensitive ? r[i] : Fold(r[i]);
+        if (a != b) return false;
+        if (a == 0) break;
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- VarientBase ----
+
+bool VarientBase::setBase(const char* newName, int32_t newType, int32_t newCount) {
+    if (!IsValidValueType(newType) || newCount < 0) return false;
+    name = newName != nullptr ? newName : "";
+    type = newType;
+    count = newCount;
+    return true;
+}
+
+void VarientBase::copyBase(const VarientBase& other) {
+    if (&other == this) return;
+    name = other.name;
+    description = other.description;
+    type = other.type;
+    count = other.count;
+}
+
+void VarientBase::resetBase() {
+    name.Empty();
+    description.Empty();
+    type = kTypeNone;
+    count = 0;
+}
+
+// ---- CVarient ----
+
+CVarient::CVarient() = default;
+
+CVarient::~CVarient() {
+    free(data);
+}
+
+CVarient::CVarient(const CVarient& other) : VarientBase() {
+    clone(other);
+}
+
+CVarient& CVarient::operator=(const CVarient& other) {
+    if (&other != this) clone(other);
+    return *this;
+}
+
+void CVarient::clear(bool keepName) {
+    free(data);
+    data = nullptr;
+    value = 0;
+    hasValue = false;
+    writable = true;
+    identRef = false;
+    type = kTypeNone;
+    count = 0;
+    if (!keepName) resetBase();
+}
+
+bool CVarient::set(OTSTR& text) {
+    return setBytes(text.GetBuffer(), text.GetLength());
+}
+
+bool CVarient::setBytes(const char* bytes, int32_t length) {
+    if (!writable) return false;
+    if (length < -1 || (bytes == nullptr && length != 0)) {
+        clear(true);
+        return false;
+    }
+    size_t n = length == -1 ? strlen(bytes) : static_cast<size_t>(length);
+    if (n > static_cast<size_t>(INT32_MAX) - 1) {
+        clear(true);
+        return false;
+    }
+    // The copy is made before clearing, since bytes may lie in this value.
+    uint8_t* block = static_cast<uint8_t*>(malloc(n + 1));
+    if (block == nullptr) {
+        clear(true);
+        VarientTrace("%s", varmsg::kMallocFail);
+        return false;
+    }
+    if (n > 0) memcpy(block, bytes, n);
+    block[n] = 0;
+    clear(true);
+    data = block;
+    value = static_cast<uint32_t>(n);
+    type = kTypeOctet;
+    count = 1;
+    hasValue = true;
+    return true;
+}
+
+bool CVarient::setInteger(uint32_t word, int32_t valueType) {
+    if (!writable) return false;
+    clear(true);
+    if (!IsIntegerType(valueType)) return false;
+    value = word;
+    type = valueType;
+    count = 1;
+    hasValue = true;
+    return true;
+}
+
+bool CVarient::setDouble(double number) {
+    if (!writable) return false;
+    clear(true);
+    data = static_cast<uint8_t*>(malloc(sizeof number));
+    if (data == nullptr) {
+        VarientTrace("%s", varmsg::kMallocFail);
+        return false;
+    }
+    memcpy(data, &number, sizeof number);
+    value = sizeof number;
+    type = kTypeDouble;
+    count = 1;
+    hasValue = true;
+    return true;
+}
+
+bool CVarient::assign(const CVarient& source) {
+    if (!writable) return false;
+    if (&source == this) {
+        CVarient copy(source);
+        return assign(copy);
+    }
+    switch (source.type) {
+        case kTypeOctet:
+            if (source.data == nullptr) break;
+            return setBytes(reinterpret_cast<const char*>(source.data),
+                            static_cast<int32_t>(source.value));
+        case kTypeDouble:
+            if (source.data == nullptr) break;
+            return setDouble(source.getDouble());
+        default:
+            return setInteger(source.value, source.type);
+    }
+    clear(true);
+    return false;
+}
+
+bool CVarient::clone(const CVarient& source) {
+    if (!writable) return false;
+    if (&source == this) return true;
+    uint8_t* block = nullptr;
+    if (source.data != nullptr) {
+        size_t n =
+            source.type == kTypeOctet ? static_cast<size_t>(source.value) + 1 : sizeof(double);
+        block = static_cast<uint8_t*>(malloc(n));
+        if (block == nullptr) {
+            clear(true);
+            VarientTrace("%s", varmsg::kCloneMallocFail);
+            return false;
+        }
+        memcpy(block, source.data, n);
+    }
+    clear(true);
+    copyBase(source);
+    data = block;
+    value = source.value;
+    hasValue = source.hasValue;
+    writable = source.writable;
+    identRef = source.identRef;
+    return true;
+}
+
+bool CVarient::setIdentRef(const char* path) {
+    if (!setBytes(path, -1)) return false;
+    identRef = true;
+    return true;
+}
+
+bool CVarient::sets(const char* text, const char* quotes) {
+    if (!writable) return false;
+    clear(true);
+    if (text == nullptr) return false;
+
+    OTSTR trimmed;
+    trimmed.AssignTrimmed(text, -1, true);
+    const char* s = trimmed.GetBuffer();
+    int length = trimmed.GetLength();
+    for (const char* q = quotes; q != nullptr && *q != 0; ++q) {
+        // A lone quote character is not a quoted text.
+        if (length >= 2 && s[0] == *q && s[length - 1] == *q) return setBytes(s + 1, length - 2);
+    }
+
+    int first = 0;
+    int end = length;
+    while (first < end && IsBlank(static_cast<unsigned char>(s[first]))) ++first;
+    while (end > first && IsBlank(static_cast<unsigned char>(s[end - 1]))) --end;
+    OTSTR number(s + first, end - first);
+    const char* p = number.GetBuffer();
+
+    enum { kInvalid, kDecimal, kHex, kDouble } kind = kInvalid;
+    int i = 0;
+    if (p[i] == '+' || p[i] == '-') ++i;
+    if (IsDigit(p[i])) {
+        if (p[i] == '0' && (p[i + 1] == 'x' || p[i + 1] == 'X')) {
+            kind = kHex;
+            for (i += 2; p[i] != 0; ++i) {
+                if (!IsHexDigit(p[i])) kind = kInvalid;
+            }
+        } else {
+            int points = 0;
+            kind = kDecimal;
+            for (; p[i] != 0; ++i) {
+                if (p[i] == '.') {
+                    ++points;
+                } else if (!IsDigit(p[i])) {
+                    kind = kInvalid;
+                }
+            }
+            if (points == 1 && kind != kInvalid) kind = kDouble;
+            if (points > 1) kind = kInvalid;
+        }
+    }
+
+    bool ok = false;
+    switch (kind) {
+        case kDecimal: {
+            int32_t n = 0;
+            ok = number.ToLong(n, 10) && setInteger(static_cast<uint32_t>(n), kTypeInt4);
+            break;
+        }
+        case kHex: {
+            uint32_t n = 0;
+            ok = number.ToULong(n, 16) && setInteger(n, kTypeUInt4);
+            break;
+        }
+        case kDouble: {
+            double d = 0.0;
+            ok = number.ToDouble(d) && setDouble(d);
+            break;
+        }
+        case kInvalid:
+            break;
+    }
+    if (!ok) {
+        clear(true);
+        VarientTrace(varmsg::kSetsInvalid, text);
+    }
+    return ok;
+}
+
+bool CVarient::getBytes(const char** bytes, int32_t* length) const {
+    bool ok = type == kTypeOctet && data != nullptr;
+    if (bytes != nullptr) *bytes = ok ? reinterpret_cast<const char*>(data) : nullptr;
+    if (length != nullptr) *length = ok ? static_cast<int32_t>(value) : 0;
+    return ok;
+}
+
+bool CVarient::getString(OTSTR& out) const {
+    out.Empty();
+    if (type != kTypeOctet || data == nullptr) return false;
+    if (value == 0) return true;
+    return out.Assign(reinterpret_cast<const char*>(data), static_cast<int>(value)) != nullptr;
+}
+
+bool CVarient::getDouble(double& out) const {
+    if (type == kTypeDouble && data != nullptr) {
+        memcpy(&out, data, sizeof out);
+        return true;
+    }
+    if (IsIntegerType(type)) {
+        out = static_cast<double>(value);
+        return true;
+    }
+    out = 0.0;
+    return false;
+}
+
+bool CVarient::getUInt32(uint32_t& out) const {
+    if (IsIntegerType(type)) {
+        out = value;
+        return true;
+    }
+    if (type == kTypeDouble && data != nullptr) {
+        double d = 0.0;
+        memcpy(&d, data, sizeof d);
+        out = TruncateDoubleToWord(d);
+        return true;
+    }
+    out = 0;
+    return false;
+}
+
+bool CVarient::getUInt16(uint16_t& out) const {
+    uint32_t word = 0;
+    bool ok = getUInt32(word);
+    out = static_cast<uint16_t>(word & 0xffffu);
+    return ok;
+}
+
+bool CVarient::getUInt8(uint8_t& out) const {
+    uint32_t word = 0;
+    bool ok = getUInt32(word);
+    out = static_cast<uint8_t>(word & 0xffu);
+    return ok;
+}
+
+double CVarient::getDouble() const {
+    double d = 0.0;
+    getDouble(d);
+    return d;
+}
+
+uint32_t CVarient::getUInt32() const {
+    uint32_t n = 0;
+    getUInt32(n);
+    return n;
+}
+
+uint16_t CVarient::getUInt16() const {
+    uint16_t n = 0;
+    getUInt16(n);
+    return n;
+}
+
+uint8_t CVarient::getUInt8() const {
+    uint8_t n = 0;
+    getUInt8(n);
+    return n;
+}
+
+bool CVarient::getText(OTSTR& out, const char* format) const {
+    if (!hasValue) {
+        out = "-";
+        return true;
+    }
+    FormatArg arg;
+    arg.type = type;
+    if (IsIntegerType(type)) {
+        arg.word = ExtendWord(value, type);
+    } else if (type == kTypeDouble) {
+        arg.number = getDouble();
+    } else if (type == kTypeOctet) {
+        arg.bytes = reinterpret_cast<const char*>(data);
+        arg.length = data != nullptr ? static_cast<int32_t>(value) : 0;
+    } else {
+        out.Empty();
+        return false;
+    }
+    return FormatValueText(out, format, arg);
+}
+
+bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
+                       bool caseSensitive) {
+    if (!writable) return false;
+    if (&lhs == this || &rhs == this) {
+        // The result would overwrite an operand: work on copies.
+        CVarient left(lhs);
+        CVarient right(rhs);
+        return Operate(left, op, right, caseSensitive);
+    }
+    clear(true);
+    if (op == nullptr) op = "";
+
+    int32_t resultType = Promote(lhs.type, rhs.type);
+    bool divideByZero = false;
+    if (resultType == kTypeNone) {
+        if (lhs.type == kTypeNone && rhs.type == kTypeNone && strcmp(op, "==") == 0) {
+            return setInteger(1, kTypeInt4);
+        }
+    } else if (IsIntegerType(resultType)) {
+        uint32_t l = 0;
+        uint32_t r = 0;
+        uint32_t out = 0;
+        OpResult result = OpResult::kUnknown;
+        if (lhs.getUInt32(l) && rhs.getUInt32(r)) {
+            result = IsSignedType(resultType) ? SignedOp(op, l, r, out) : UnsignedOp(op, l, r, out);
+        }
+        if (result == OpResult::kDone) {
+            return setInteger(out, IsSignedType(resultType) ? kTypeInt4 : kTypeUInt4);
+        }
+        divideByZero = result == OpResult::kDivideByZero;
+    } else if (resultType == kTypeDouble) {
+        double l = 0.0;
+        double r = 0.0;
+        bool readable = lhs.getDouble(l) && rhs.getDouble(r);
+        if (!readable) {
+            // reported below
+        } else if (strcmp(op, "+") == 0) {
+            return setDouble(l + r);
+        } else if (strcmp(op, "-") == 0) {
+            return setDouble(l - r);
+        } else if (strcmp(op, "*") == 0) {
+            return setDouble(l * r);
+        } else if (strcmp(op, "/") == 0) {
+            if (!(std::fabs(r) < 1e-06)) return setDouble(l / r);
+            divideByZero = true;
+        } else if (strcmp(op, "==") == 0) {
+            return setInteger(std::fabs(l - r) < 1e-06 ? 1 : 0, kTypeInt4);
+        } else if (strcmp(op, "<=") == 0) {
+            return setInteger(l <= r, kTypeInt4);
+        } else if (strcmp(op, ">=") == 0) {
+            return setInteger(l >= r, kTypeInt4);
+        } else if (strcmp(op, ">") == 0) {
+            return setInteger(l > r, kTypeInt4);
+        } else if (strcmp(op, "<") == 0) {
+            return setInteger(l < r, kTypeInt4);
+        }
+    } else if (resultType == kTypeOctet) {
+        OTSTR l;
+        OTSTR r;
+        bool readable = lhs.getString(l) && rhs.getString(r);
+        if (!readable) {
+            // reported below
+        } else if (strcmp(op, "+") == 0) {
+            OTSTR joined = l + r;
+            return setBytes(joined.GetBuffer(), joined.GetLength());
+        } else if (strcmp(op, "==") == 0 || strcmp(op, "!=") == 0) {
+            bool equal = StringStartsWith(l, r, caseSensitive);
+            return setInteger(equal == (op[0] == '='), kTypeInt4);
+        }
+    }
+
+    // No result: an operator that does not apply, an operand that cannot be
+    // read, or a zero divisor.
+    OTSTR left;
+    OTSTR right;
+    lhs.getText(left);
+    rhs.getText(right);
+    VarientTrace(divideByZero ? varmsg::kOperateDivideByZero : varmsg::kOperateFail,
+                 left.GetBuffer(), op, right.GetBuffer());
+    clear(true);
+    return false;
+}
+
+bool CVarient::Operate(const char* op, const CVarient& operand) {
+    if (!writable) return false;
+    if (&operand == this) {
+        CVarient copy(operand);
+        return Operate(op, copy);
+    }
+    clear(true);
+    if (op == nullptr) op = "";
+    if (IsIntegerType(operand.type)) {
+        uint32_t word = operand.value;
+        if (strcmp(op, "~") == 0) return setInteger(~word, operand.type);
+        if (strcmp(op, "+") == 0) return setInteger(word, operand.type);
+        if (strcmp(op, "-") == 0) return setInteger(0u - word, kTypeInt4);
+        if (strcmp(op, "!") == 0) return setInteger(word == 0 ? 1 : 0, kTypeInt4);
+    } else if (operand.type == kTypeDouble && operand.data != nullptr) {
+        if (strcmp(op, "+") == 0) return setDouble(operand.getDouble());
+        if (strcmp(op, "-") == 0) return setDouble(-operand.getDouble());
+    }
+    OTSTR text;
+    operand.getText(text);
+    VarientTrace(varmsg::kUnaryOperateFail, op, text.GetBuffer());
+    return false;
+}

@@ -1,0 +1,515 @@
+// Tests of the value type table and CVarient (values/value_type.cpp,
+// values/cvarient.cpp): literals, readers, text forms, operators, messages.
+#include "values/cvarient.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+template <typename Fn>
+std::string Traced(Fn fn) {
+    testing::internal::CaptureStdout();
+    fn();
+    return testing::internal::GetCapturedStdout();
+}
+
+std::string Text(const CVarient& v, const char* format = nullptr) {
+    OTSTR out;
+    if (!v.getText(out, format)) return "<fail>";
+    return std::string(out.GetBuffer(), out.GetLength());
+}
+
+// A value of a test table: an integer word of a type, a double, a string or
+// nothing.
+struct Val {
+    int32_t type;
+    uint32_t word;
+    double number;
+    const char* text;
+};
+Val I(int32_t type, int64_t n) {
+    return {type, static_cast<uint32_t>(n), 0.0, nullptr};
+}
+Val I4(int64_t n) {
+    return I(kTypeInt4, n);
+}
+Val U4(int64_t n) {
+    return I(kTypeUInt4, n);
+}
+Val D(double d) {
+    return {kTypeDouble, 0, d, nullptr};
+}
+Val S(const char* s) {
+    return {kTypeOctet, 0, 0.0, s};
+}
+const Val kNone = {kTypeNone, 0, 0.0, nullptr};
+
+CVarient Make(const Val& v) {
+    CVarient out;
+    if (v.type == kTypeDouble) {
+        out.setDouble(v.number);
+    } else if (v.type == kTypeOctet) {
+        out.setBytes(v.text);
+    } else if (v.type != kTypeNone) {
+        out.setInteger(v.word, v.type);
+    }
+    return out;
+}
+
+TEST(ValueTypeTest, TableAndClasses) {
+    struct Row {
+        int32_t code;
+        const char* name;
+        int32_t width;
+        const char* format;
+        bool isSigned, isUnsigned, numeric;
+    };
+    const Row rows[] = {
+        {-1, "", 0, nullptr, false, false, false},
+        {0, "INT1", 1, "%ld", true, false, true},
+        {1, "INT2", 2, "%ld", true, false, true},
+        {2, "INT4", 4, "%ld", true, false, true},
+        {3, "UINT1", 1, "%lu", false, true, true},
+        {4, "UINT2", 2, "%lu", false, true, true},
+        {5, "UINT4", 4, "%lu", false, true, true},
+        {6, "", 0, nullptr, false, false, false},
+        {7, "OCTET", 0, "\"%s\"", false, false, false},
+        {8, "DOUBLE", 8, "%.2f", false, false, true},
+        {9, "", 0, nullptr, false, false, false},
+        {10, "PVOID", 8, "&%08X", false, false, false},
+        {11, "", 0, nullptr, false, false, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.code);
+        EXPECT_STREQ(ValueTypeName(r.code), r.name);
+        EXPECT_EQ(ValueTypeWidth(r.code), r.width);
+        if (r.format == nullptr) {
+            EXPECT_EQ(ValueTypeFormat(r.code), nullptr);
+        } else {
+            EXPECT_STREQ(ValueTypeFormat(r.code), r.format);
+        }
+        EXPECT_EQ(IsValidValueType(r.code), r.name[0] != 0);
+        EXPECT_EQ(IsSignedType(r.code), r.isSigned);
+        EXPECT_EQ(IsUnsignedType(r.code), r.isUnsigned);
+        EXPECT_EQ(IsIntegerType(r.code), r.isSigned || r.isUnsigned);
+        EXPECT_EQ(IsNumericType(r.code), r.numeric);
+    }
+}
+
+TEST(ValueTypeTest, TruncateDoubleToWordIsDefinedEverywhere) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double in;
+        uint32_t out;
+    } rows[] = {
+        {2.9, 2},
+        {-2.9, 0xfffffffeu},
+        {0.0, 0},
+        {nan, 0},
+        {inf, 0xffffffffu},
+        {-inf, 0x80000000u},
+        {1e20, 0xffffffffu},
+        {4294967295.9, 0xffffffffu},
+        {-2147483648.0, 0x80000000u},
+        {-3e9, 0x80000000u},
+        {3e9, 3000000000u},
+    };
+    for (const auto& r : rows) EXPECT_EQ(TruncateDoubleToWord(r.in), r.out) << r.in;
+}
+
+TEST(CVarientLiteral, ParsesByTheLiteralsForm) {
+    const struct {
+        const char* text;
+        int32_t type;
+        const char* shown;
+    } rows[] = {
+        {" 0x1F ", kTypeUInt4, "31"},
+        {"-12", kTypeInt4, "-12"},
+        {"+7", kTypeInt4, "7"},
+        {"\t 42\t", kTypeInt4, "42"},
+        {"1.5", kTypeDouble, "1.50"},
+        {"1.", kTypeDouble, "1.00"},
+        {"0XfF", kTypeUInt4, "255"},
+        {"-0x1", kTypeUInt4, "4294967295"},
+        {"99999999999", kTypeInt4, "2147483647"},  // saturates like a 32-bit strtol
+        {"-99999999999", kTypeInt4, "-2147483648"},
+        {"0x1FFFFFFFF", kTypeUInt4, "4294967295"},
+        {"'x'", kTypeOctet, "\"x\""},
+        {"\"x\"", kTypeOctet, "\"x\""},
+        {"\"\"", kTypeOctet, "\"\""},
+        {"''", kTypeOctet, "\"\""},
+        {"'a'b'", kTypeOctet, "\"a'b\""},
+        {"  ' 1 '  ", kTypeOctet, "\" 1 \""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        CVarient v;
+        v.SetName("n");
+        ASSERT_TRUE(v.sets(r.text));
+        EXPECT_EQ(v.GetType(), r.type);
+        EXPECT_EQ(v.GetCount(), 1);
+        EXPECT_EQ(Text(v), r.shown);
+        EXPECT_STREQ(v.GetName().GetBuffer(), "n");
+    }
+}
+
+TEST(CVarientLiteral, RejectsWithTheMessage) {
+    for (const char* text : {"1.2.3", "abc", ".5", "", "   ", "'", "0x", "0xG1", "1e5", "- 1",
+                             "1 2", "'abc\"", "--1", "0x-1", "+", "12a"}) {
+        SCOPED_TRACE(text);
+        CVarient v;
+        v.setInteger(5, kTypeInt4);
+        std::string trace = Traced([&] { EXPECT_FALSE(v.sets(text)); });
+        EXPECT_EQ(trace,
+                  "CVarient::sets() fail, '" + std::string(text) + "' is't a valid value !\n");
+        EXPECT_EQ(v.GetType(), kTypeNone);
+        EXPECT_FALSE(v.HasValue());
+    }
+    CVarient v;
+    EXPECT_EQ(Traced([&] { EXPECT_FALSE(v.sets(nullptr)); }), "");
+    // Without quote characters a quoted text is just invalid.
+    EXPECT_FALSE(v.sets("'x'", ""));
+}
+
+TEST(CVarientSetters, ReadOnlyValueRefusesEverySetter) {
+    CVarient v;
+    v.setInteger(9, kTypeInt4);
+    v.SetWritable(false);
+    CVarient other = Make(S("abc"));
+    EXPECT_FALSE(v.sets("1"));
+    EXPECT_FALSE(v.setBytes("x"));
+    EXPECT_FALSE(v.setDouble(1.0));
+    EXPECT_FALSE(v.setInteger(1, kTypeInt4));
+    EXPECT_FALSE(v.assign(other));
+    EXPECT_FALSE(v.clone(other));
+    EXPECT_FALSE(v.setIdentRef("a.b"));
+    EXPECT_FALSE(v.Operate(other, "+", other));
+    EXPECT_FALSE(v.Operate("-", other));
+    EXPECT_EQ(v.getLong(), 9);
+    v.clear();
+    EXPECT_TRUE(v.IsWritable());
+}
+
+TEST(CVarientSetters, TypesNamesAndIdentRef) {
+    CVarient v;
+    v.SetName("x");
+    v.SetDescription("d");
+    for (int32_t bad : {-1, 6, 7, 8, 10}) EXPECT_FALSE(v.setInteger(1, bad)) << bad;
+    EXPECT_EQ(v.GetType(), kTypeNone);
+
+    ASSERT_TRUE(v.setIdentRef("a.b[2]"));
+    EXPECT_TRUE(v.IsIdentRef());
+    EXPECT_EQ(v.GetType(), kTypeOctet);
+    EXPECT_EQ(Text(v), "\"a.b[2]\"");
+    EXPECT_TRUE(v.setInteger(1, kTypeInt1));
+    EXPECT_FALSE(v.IsIdentRef());
+    v.setIdentRef("p");
+    v.clear();
+    EXPECT_FALSE(v.IsIdentRef());
+    EXPECT_STREQ(v.GetName().GetBuffer(), "x");
+    EXPECT_STREQ(v.GetDescription().GetBuffer(), "d");
+    v.clear(false);
+    EXPECT_STREQ(v.GetName().GetBuffer(), "");
+    EXPECT_EQ(v.GetCount(), 0);
+
+    // Explicit lengths keep zero bytes; -1 stops at the first one.
+    ASSERT_TRUE(v.setBytes("a\0b", 3));
+    EXPECT_EQ(v.value, 3u);
+    ASSERT_TRUE(v.setBytes("a\0b"));
+    EXPECT_EQ(v.value, 1u);
+    EXPECT_FALSE(v.setBytes(nullptr, 2));
+    EXPECT_FALSE(v.setBytes("abc", -2));
+    EXPECT_TRUE(v.setBytes(nullptr, 0));
+    EXPECT_EQ(Text(v), "\"\"");
+}
+
+TEST(CVarientSetters, AssignAndCloneAlsoFromThemselves) {
+    CVarient s = Make(S("hello"));
+    s.SetName("src");
+    s.SetWritable(false);
+    CVarient c;
+    ASSERT_TRUE(c.clone(s));
+    EXPECT_STREQ(c.GetName().GetBuffer(), "src");
+    EXPECT_FALSE(c.IsWritable());
+    EXPECT_NE(c.data, s.data);
+
+    CVarient a;
+    a.SetName("dst");
+    ASSERT_TRUE(a.assign(s));
+    EXPECT_STREQ(a.GetName().GetBuffer(), "dst");
+    EXPECT_TRUE(a.IsWritable());
+    ASSERT_TRUE(a.assign(a));  // the source's bytes must survive the clear
+    EXPECT_EQ(Text(a), "\"hello\"");
+    ASSERT_TRUE(a.setBytes(reinterpret_cast<const char*>(a.data) + 1, 3));
+    EXPECT_EQ(Text(a), "\"ell\"");
+    ASSERT_TRUE(a.clone(a));
+    EXPECT_EQ(Text(a), "\"ell\"");
+
+    CVarient d = Make(D(-2.5));
+    ASSERT_TRUE(a.assign(d));
+    EXPECT_EQ(a.GetType(), kTypeDouble);
+    EXPECT_FALSE(a.assign(CVarient()));
+    EXPECT_EQ(a.GetType(), kTypeNone);
+}
+
+TEST(CVarientReaders, ConversionsByType) {
+    CVarient v = Make(I4(-1));
+    EXPECT_EQ(v.getDouble(), 4294967295.0);  // the word is read unsigned
+    EXPECT_EQ(v.getUInt32(), 0xffffffffu);
+    EXPECT_EQ(v.getLong(), -1);
+
+    v.setInteger(0x12345678, kTypeInt1);  // the full word is kept
+    EXPECT_EQ(v.getUInt32(), 0x12345678u);
+    EXPECT_EQ(v.getUInt16(), 0x5678u);
+    EXPECT_EQ(v.getUInt8(), 0x78u);
+
+    v.setDouble(-2.7);
+    EXPECT_EQ(v.getUInt32(), 0xfffffffeu);
+    EXPECT_EQ(v.getLong(), -2);
+    EXPECT_EQ(v.getUInt8(), 0xfeu);
+    v.setDouble(std::nan(""));
+    EXPECT_EQ(v.getLong(), 0);
+
+    v.setBytes("abc");
+    double d = 9;
+    uint32_t u = 9;
+    EXPECT_FALSE(v.getDouble(d));
+    EXPECT_FALSE(v.getUInt32(u));
+    EXPECT_EQ(d, 0.0);
+    EXPECT_EQ(u, 0u);
+    const char* bytes = nullptr;
+    int32_t length = 0;
+    ASSERT_TRUE(v.getBytes(&bytes, &length));
+    EXPECT_EQ(std::string(bytes, length), "abc");
+
+    v.setInteger(1, kTypeInt4);
+    OTSTR s("keep");
+    EXPECT_FALSE(v.getBytes(&bytes, &length));
+    EXPECT_EQ(length, 0);
+    EXPECT_FALSE(v.getString(s));
+    EXPECT_TRUE(s.IsEmpty());
+}
+
+TEST(CVarientText, DefaultAndGivenFormats) {
+    const struct {
+        Val v;
+        const char* format;
+        const char* text;
+    } rows[] = {
+        {kNone, nullptr, "-"},
+        {S("abc"), nullptr, "\"abc\""},
+        {D(2.5), nullptr, "2.50"},
+        {I(kTypeInt1, 0xff), nullptr, "-1"},
+        {I(kTypeInt1, 0x17f), nullptr, "127"},
+        {I(kTypeInt2, 0x8000), nullptr, "-32768"},
+        {I4(0x80000000), nullptr, "-2147483648"},
+        {I(kTypeUInt1, 0xffffffff), nullptr, "255"},
+        {I(kTypeUInt2, 0xffffffff), nullptr, "65535"},
+        {U4(0xffffffff), nullptr, "4294967295"},
+        // Given formats take the whole 32-bit value, with or without "l".
+        {I4(0x12345), "%x", "12345"},
+        {I4(-1), "%u", "4294967295"},
+        {I(kTypeInt1, 0xff), "%d", "-1"},
+        {I4(255), "[%04X]", "[00FF]"},
+        {I4(-3), "%.1f", "-3.0"},
+        {D(-7.9), "%d", "-7"},
+        {S("ab"), "<%s>", "<ab>"},
+        {S(""), "%s", ""},
+        {I4(1), "%n", "%n"},
+        // A format that cannot take the value, or asks for two, fails.
+        {S("ab"), "%d", "<fail>"},
+        {I4(1), "%s", "<fail>"},
+        {I4(1), "%d %d", "<fail>"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.format != nullptr ? r.format : "default");
+        EXPECT_EQ(Text(Make(r.v), r.format), r.text);
+    }
+    // Long strings are not cut at any internal buffer size.
+    std::string longText(5000, 'q');
+    EXPECT_EQ(Text(Make(S(longText.c_str()))), "\"" + longText + "\"");
+}
+
+struct BinaryCase {
+    Val lhs;
+    const char* op;
+    Val rhs;
+    int32_t type;  // kTypeNone: the operation fails
+    const char* text;
+};
+
+TEST(CVarientOperate, BinaryByTypePair) {
+    const int32_t kI4 = kTypeInt4, kU4 = kTypeUInt4, kDb = kTypeDouble, kOc = kTypeOctet;
+    const BinaryCase cases[] = {
+        // signed
+        {I4(7), "/", I4(2), kI4, "3"},
+        {I4(-7), "%", I4(2), kI4, "-1"},
+        {I4(-7), "/", I4(2), kI4, "-3"},
+        {I4(INT32_MIN), "/", I4(-1), kI4, "-2147483648"},
+        {I4(INT32_MIN), "%", I4(-1), kI4, "0"},
+        {I4(5), "/", I4(-1), kI4, "-5"},
+        {I4(5), "%", I4(-1), kI4, "0"},
+        {I4(INT32_MAX), "+", I4(1), kI4, "-2147483648"},
+        {I4(INT32_MIN), "-", I4(1), kI4, "2147483647"},
+        {I4(65536), "*", I4(65536), kI4, "0"},
+        {I4(-8), ">>", I4(1), kI4, "-4"},
+        {I4(-1), ">>", I4(31), kI4, "-1"},
+        {I4(1), "<<", I4(33), kI4, "2"},
+        {I4(1), "<<", I4(-1), kI4, "-2147483648"},
+        {I4(6), "&", I4(3), kI4, "2"},
+        {I4(6), "|", I4(3), kI4, "7"},
+        {I4(6), "^", I4(3), kI4, "5"},
+        {I4(-1), "<", I4(0), kI4, "1"},
+        {I4(2), "<=", I4(2), kI4, "1"},
+        {I4(3), "&&", I4(0), kI4, "0"},
+        {I4(3), "||", I4(0), kI4, "1"},
+        {I(kTypeInt1, 5), "+", I(kTypeInt1, 5), kI4, "10"},
+        // mixed signed and unsigned: signed INT4
+        {I(kTypeInt1, 5), "-", U4(7), kI4, "-2"},
+        {U4(0xffffffff), "<", I4(0), kI4, "1"},
+        // unsigned
+        {I(kTypeUInt1, 5), "-", I(kTypeUInt1, 7), kU4, "4294967294"},
+        {U4(0xffffffff), ">", U4(0), kU4, "1"},
+        {U4(0xfffffff8), ">>", U4(1), kU4, "2147483644"},
+        {U4(0xffffffff), "%", U4(10), kU4, "5"},
+        {U4(7), "/", I(kTypeUInt2, 2), kU4, "3"},
+        // doubles and integers with doubles
+        {D(1.0), "/", I4(4), kDb, "0.25"},
+        {D(1.5), "*", D(-2.0), kDb, "-3.00"},
+        {D(2.5), "<", I4(3), kI4, "1"},
+        {D(1.0), "==", D(1.0000001), kI4, "1"},
+        {D(1.0), "==", D(1.00001), kI4, "0"},
+        {I4(-1), "+", D(0.5), kDb, "4294967295.50"},  // integers convert as unsigned words
+        {D(1.0), "!=", D(2.0), kTypeNone, "-"},
+        {D(5.0), "%", D(2.0), kTypeNone, "-"},
+        {D(1.0), "&&", D(1.0), kTypeNone, "-"},
+        // strings
+        {S("ab"), "+", S("cd"), kOc, "\"abcd\""},
+        {S("abc"), "==", S("ab"), kI4, "1"},
+        {S("ab"), "==", S("abc"), kI4, "0"},
+        {S("AB"), "==", S("ab"), kI4, "0"},
+        {S(""), "==", S(""), kI4, "1"},
+        {S("abc"), "!=", S("abd"), kI4, "1"},
+        {S("ab"), "<", S("cd"), kTypeNone, "-"},
+        {S("ab"), "+", I4(1), kTypeNone, "-"},
+        // no value
+        {kNone, "==", kNone, kI4, "1"},
+        {kNone, "!=", kNone, kTypeNone, "-"},
+        {kNone, "+", I4(1), kTypeNone, "-"},
+        {I4(1), "**", I4(1), kTypeNone, "-"},
+    };
+    for (const BinaryCase& c : cases) {
+        CVarient l = Make(c.lhs), r = Make(c.rhs), result;
+        SCOPED_TRACE(Text(l) + " " + c.op + " " + Text(r));
+        result.SetName("res");
+        bool ok = false;
+        std::string trace = Traced([&] { ok = result.Operate(l, c.op, r); });
+        EXPECT_EQ(ok, c.type != kTypeNone);
+        EXPECT_EQ(result.GetType(), c.type);
+        EXPECT_EQ(result.HasValue(), ok);
+        EXPECT_EQ(Text(result), c.text);
+        EXPECT_STREQ(result.GetName().GetBuffer(), "res");
+        if (ok) {
+            EXPECT_EQ(trace, "");
+        } else {
+            EXPECT_EQ(trace,
+                      "CVarient::Operate(" + Text(l) + ",'" + c.op + "'," + Text(r) + ") fail !\n");
+        }
+    }
+}
+
+TEST(CVarientOperate, DivideByZeroAndItsMessage) {
+    const BinaryCase cases[] = {
+        {I4(1), "/", I4(0), 0, "CVarient::Operate(1,'/',0) fail, divide or mode by zeor !\n"},
+        {U4(1), "%", U4(0), 0, "CVarient::Operate(1,'%',0) fail, divide or mode by zeor !\n"},
+        {D(1.0), "/", D(0.0000001), 0,
+         "CVarient::Operate(1.00,'/',0.00) fail, divide or mode by zeor !\n"},
+        {D(1.0), "/", I4(0), 0, "CVarient::Operate(1.00,'/',0) fail, divide or mode by zeor !\n"},
+    };
+    for (const BinaryCase& c : cases) {
+        CVarient result;
+        std::string trace =
+            Traced([&] { EXPECT_FALSE(result.Operate(Make(c.lhs), c.op, Make(c.rhs))); });
+        EXPECT_EQ(trace, c.text);
+        EXPECT_EQ(result.GetType(), kTypeNone);
+    }
+}
+
+TEST(CVarientOperate, DoublesCompareWithinTolerance) {
+    CVarient sum, eq;
+    ASSERT_TRUE(sum.Operate(Make(D(0.1)), "+", Make(D(0.2))));
+    ASSERT_TRUE(eq.Operate(sum, "==", Make(D(0.3))));
+    EXPECT_EQ(eq.GetType(), kTypeInt4);
+    EXPECT_EQ(eq.getLong(), 1);
+}
+
+TEST(CVarientOperate, CaseInsensitiveStringsAndEmbeddedZeros) {
+    CVarient r;
+    ASSERT_TRUE(r.Operate(Make(S("ABC")), "==", Make(S("ab")), false));
+    EXPECT_EQ(r.getLong(), 1);
+    // The comparison ends at a zero byte common to both.
+    CVarient a, b;
+    a.setBytes("x\0yz", 4);
+    b.setBytes("x\0q", 3);
+    ASSERT_TRUE(r.Operate(a, "==", b));
+    EXPECT_EQ(r.getLong(), 1);
+}
+
+TEST(CVarientOperate, ResultMayBeAnOperand) {
+    CVarient v = Make(S("ab"));
+    ASSERT_TRUE(v.Operate(v, "+", v));
+    EXPECT_EQ(Text(v), "\"abab\"");
+    CVarient n = Make(I4(5));
+    ASSERT_TRUE(n.Operate(n, "*", Make(I4(3))));
+    EXPECT_EQ(n.getLong(), 15);
+    ASSERT_TRUE(n.Operate("-", n));
+    EXPECT_EQ(n.getLong(), -15);
+}
+
+TEST(CVarientOperate, Unary) {
+    const struct {
+        const char* op;
+        Val operand;
+        int32_t type;
+        const char* text;
+    } rows[] = {
+        {"-", U4(1), kTypeInt4, "-1"},
+        {"-", I4(INT32_MIN), kTypeInt4, "-2147483648"},
+        {"~", I(kTypeUInt1, 0), kTypeUInt1, "255"},
+        {"~", I4(0), kTypeInt4, "-1"},
+        {"+", I(kTypeInt2, 0xffff), kTypeInt2, "-1"},
+        {"!", I4(5), kTypeInt4, "0"},
+        {"!", U4(0), kTypeInt4, "1"},
+        {"-", D(2.5), kTypeDouble, "-2.50"},
+        {"+", D(2.5), kTypeDouble, "2.50"},
+        {"~", D(2.5), kTypeNone, "-"},
+        {"!", D(0.0), kTypeNone, "-"},
+        {"-", S("a"), kTypeNone, "-"},
+        {"-", kNone, kTypeNone, "-"},
+    };
+    for (const auto& r : rows) {
+        CVarient operand = Make(r.operand), result;
+        SCOPED_TRACE(std::string(r.op) + Text(operand));
+        bool ok = false;
+        std::string trace = Traced([&] { ok = result.Operate(r.op, operand); });
+        EXPECT_EQ(ok, r.type != kTypeNone);
+        EXPECT_EQ(result.GetType(), r.type);
+        EXPECT_EQ(Text(result), r.text);
+        if (!ok) {
+            EXPECT_EQ(trace, "CVarient::Operate('" + std::string(r.op) + "'," + Text(operand) +
+                                 ") fail !\n");
+        }
+    }
+    CVarient complement;
+    complement.Operate("~", Make(I(kTypeUInt1, 0)));
+    EXPECT_EQ(complement.value, 0xffffffffu);
+}
+
+}  // namespace

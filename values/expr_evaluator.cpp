@@ -1,0 +1,678 @@
+// The expression parser (precedence climbing over the script lexer) and the
+// evaluator. Tested by values/expr_evaluator_test.cpp.
+#include "values/expr_evaluator.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "pattern/script_lexer.h"
+#include "pattern/script_rules.h"
+#include "values/expr_messages.h"
+
+namespace {
+
+bool Is(const OTSTR& text, const char* word) { return text.Compare(word, true); }
+
+// Priority of an operator in its binary (or ternary) form, and of the two
+// markers: '#' is the context of a whole expression, '@' that of the
+// operand of a unary operator. -1 for anything else.
+int Priority(const char* op) {
+    static const struct {
+        const char* op;
+        int priority;
+    } table[] = {
+        {"*", 50},  {"/", 50},  {"%", 50},  {"+", 40},  {"-", 40},  {"<<", 30}, {">>", 30},
+        {"&", 20},  {"|", 20},  {"^", 20},  {"==", 13}, {"!=", 13}, {"<", 13},  {">", 13},
+        {"<=", 13}, {">=", 13}, {"&&", 13}, {"||", 13}, {"?", 11},  {"=", 10},  {"#", 0},
+        {"@", 100},
+    };
+    for (const auto& entry : table) {
+        if (strcmp(entry.op, op) == 0) return entry.priority;
+    }
+    return -1;
+}
+
+// Operands of an operator in its binary form: 2, 3 for '?', -1 otherwise.
+int OperandCount(const char* op) {
+    if (strcmp(op, "?") == 0) return 3;
+    int priority = Priority(op);
+    return priority > 0 && priority < 100 ? 2 : -1;
+}
+
+bool IsUnaryOperator(const OTSTR& op) {
+    return Is(op, "~") || Is(op, "!") || Is(op, "+") || Is(op, "-");
+}
+
+bool IsValueLeaf(const ExprNode& node) { return node.IsLeaf() && IsValueToken(node); }
+bool IsIdentLeaf(const ExprNode& node) { return node.IsLeaf() && node.id == kTokIdent; }
+
+void Describe(const CVarient& value, OTSTR& out) {
+    if (!value.getText(out)) out = "-";
+}
+
+}  // namespace
+
+void ExprEvaluator::Error(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    lastError = text;
+}
+
+void ExprEvaluator::SetCallback(void* newContext, VarCallback newFunction) {
+    context = newContext;
+    function = newFunction;
+}
+
+bool ExprEvaluator::SetArguments(int count, void* const* words) {
+    if (count < 0 || count > 10) return false;
+    argCount = count;
+    for (int i = 0; i < count; ++i) args[i] = words[i];
+    return true;
+}
+
+bool ExprEvaluator::Call(int code, const char* path, void* third) {
+    if (context == nullptr || function == nullptr) return false;
+    argCount = 3;
+    args[0] = reinterpret_cast<void*>(static_cast<intptr_t>(code));
+    args[1] = const_cast<char*>(path);
+    args[2] = third;
+    return function(context, argCount, args) != 0;
+}
+
+// ---------------------------------------------------------------- operands
+
+namespace {
+
+// The rest of an access path after its first identifier.
+bool ReadPath(ScriptLexer& lexer, Token& token, int mode) {
+    OTSTR where = token.pos.ToString();
+    char message[512];
+    Token next;
+    bool first = true;
+    for (;; first = false) {
+        if (lexer.GetToken(next, 0, true) != 1 || next.id != kTokOperator) break;
+        if (first && Is(next.text, "::")) {
+            lexer.GetToken(next, 0, false);
+            Token member;
+            if (lexer.GetToken(member, 0, false) != 1 || member.id != kTokIdent) {
+                snprintf(message, sizeof message, exprmsg::kAfterScope, where.GetBuffer(0));
+                lexer.SetLastError(message);
+                return false;
+            }
+            token.text.Append("::");
+            token.text.Append(member.text);
+            return true;
+        }
+        if (Is(next.text, ".")) {
+            lexer.GetToken(next, 0, false);
+            Token member;
+            if (lexer.GetToken(member, 0, false) != 1 || member.id != kTokIdent) {
+                snprintf(message, sizeof message, exprmsg::kAfterDot, where.GetBuffer(0),
+                         token.text.GetBuffer(0));
+                lexer.SetLastError(message);
+                return false;
+            }
+            token.text.AppendChar('.');
+            token.text.Append(member.text);
+            continue;
+        }
+        if (Is(next.text, "[")) {
+            OTSTR raw;
+            if (!lexer.Fetch_string("[", "]", false, raw)) {
+                snprintf(message, sizeof message, exprmsg::kIndexError, where.GetBuffer(0));
+                lexer.SetLastError(message);
+                return false;
+            }
+            token.text.Append(raw);
+            continue;
+        }
+        break;
+    }
+    if ((mode & 1) && lexer.GetToken(next, 0, true) == 1 && next.id == kTokOperator &&
+        Is(next.text, "(")) {
+        OTSTR raw;
+        if (!lexer.Fetch_string("(", ")", false, raw)) {
+            snprintf(message, sizeof message, exprmsg::kCallParams, where.GetBuffer(0));
+            lexer.SetLastError(message);
+            return false;
+        }
+        token.text.Append(raw);
+    }
+    return true;
+}
+
+}  // namespace
+
+int ExprEvaluator::FetchOperand(ScriptLexer& lexer, Token& token, int mode) {
+    int flags = (mode & 2) ? 2 : 0;
+    SourcePos start = lexer.GetLocation();
+    int r = lexer.GetToken(token, flags, true);
+    if (r == 1 && (mode & 4) && token.id == kTokOperator && Is(token.text, "{")) {
+        SourcePos at = token.pos;
+        OTSTR set;
+        if (lexer.Fetch_string("{", "}", false, set)) {
+            token.Clear();
+            token.id = kExprValueSet;
+            token.text = set;
+            token.pos = at;
+            token.length = set.GetLength();
+            return 1;
+        }
+        lexer.setLocation(start);
+        return lexer.GetToken(token, flags, false);
+    }
+    if (r != 0) r = lexer.GetToken(token, flags, false);
+    if (r != 1) return r;
+
+    if ((mode & 8) && token.id == kTokUnmatched && Is(token.text, "$")) {
+        Token number;
+        if (lexer.GetNextToken(number, false) != 1 || number.id != kTokNumber) {
+            lexer.SetLastError(exprmsg::kDollarNumber);
+            return -1;
+        }
+        token.id = kTokIdent;
+        token.text.Append(number.text);
+        return 1;
+    }
+    if (token.id != kTokIdent) return 1;
+    if (!ReadPath(lexer, token, mode)) return -1;
+    token.length = lexer.GetLocation().offset - token.pos.offset;
+    return 1;
+}
+
+// ---------------------------------------------------------------- parsing
+
+ExprNode* ExprEvaluator::NewNode(const Token& token) {
+    ExprNode* node = new (std::nothrow) ExprNode;
+    if (node == nullptr) {
+        Error("%s", exprmsg::kNewNodeFail);
+        return nullptr;
+    }
+    node->id = token.id;
+    node->text = token.text;
+    node->pos = token.pos;
+    node->length = token.length;
+    node->paramCount = token.paramCount;
+    for (int i = 0; i < kMaxParams; ++i) node->params[i] = token.params[i];
+    return node;
+}
+
+ExprNode* ExprEvaluator::GetExpression(const char* text, int flags) {
+    lastError.Empty();
+    if (text == nullptr || text[0] == 0) {
+        Error("%s", exprmsg::kNullText);
+        return nullptr;
+    }
+    valueSetAfterAssign = (flags & 1) != 0;
+    valueSetAlone = (flags & 2) != 0;
+    if (nesting >= kMaxNesting) {
+        Error("%s", exprmsg::kTooDeep);
+        return nullptr;
+    }
+    ++nesting;
+    ScriptLexer lexer;
+    lexer.SetBuffer(text);
+    ExprNode* tree = Parse(lexer);
+    --nesting;
+    return tree;
+}
+
+ExprNode* ExprEvaluator::Parse(ScriptLexer& lexer) {
+    ExprNode* tree = ParseOperand(lexer, "#");
+    Token next;
+    while (tree != nullptr && lexer.GetToken(next, 0, true) == 1 && next.id == kTokOperator &&
+           OperandCount(next.text.GetBuffer(0)) >= 2) {
+        tree = ParseOperator(lexer, tree);
+    }
+    if (tree == nullptr) return nullptr;
+    if (!CheckTree(tree, true)) {
+        delete tree;
+        return nullptr;
+    }
+    if (lexer.GetToken(next, 0, false) != 0) {
+        Error(exprmsg::kExtraChars, ToText(tree).GetBuffer(0));
+        delete tree;
+        return nullptr;
+    }
+    return tree;
+}
+
+// Tighter operators go into the right side of node; an operator that binds
+// no tighter than the context ends it ('=' after '=' goes on: right
+// association).
+ExprNode* ExprEvaluator::Climb(ScriptLexer& lexer, ExprNode* node, const char* context) {
+    Token next;
+    while (node != nullptr && lexer.GetToken(next, 0, true) == 1 && next.id == kTokOperator) {
+        const char* op = next.text.GetBuffer(0);
+        if (OperandCount(op) < 2) break;
+        bool rightAssoc = strcmp(op, "=") == 0 && strcmp(context, "=") == 0;
+        if (Priority(op) <= Priority(context) && !rightAssoc) break;
+        node = ParseOperator(lexer, node);
+    }
+    return node;
+}
+
+// operand := '(' expression ')' | leaf | unary-operator operand
+// Operators are climbed from the operand within the context.
+ExprNode* ExprEvaluator::ParseOperand(ScriptLexer& lexer, const char* context) {
+    if (nesting >= kMaxNesting) {
+        Error("%s", exprmsg::kTooDeep);
+        return nullptr;
+    }
+    struct Level {
+        int& n;
+        explicit Level(int& n) : n(n) { ++n; }
+        ~Level() { --n; }
+    } level(nesting);
+
+    Token token;
+    if (lexer.GetToken(token, 0, true) == 1 && token.id == kTokOperator && Is(token.text, "(")) {
+        SourcePos open = token.pos;
+        OTSTR inner;
+        if (!lexer.Fetch_string("(", ")", true, inner)) {
+            Error("%s", exprmsg::kFetchParen);
+            return nullptr;
+        }
+        int flags = (valueSetAfterAssign ? 1 : 0) | (valueSetAlone ? 2 : 0);
+        ExprNode* sub = GetExpression(inner.GetBuffer(0), flags);
+        if (sub == nullptr) return nullptr;
+        OffsetPositions(sub, open);
+        return Climb(lexer, sub, context);
+    }
+
+    bool setMode = (strcmp(context, "=") == 0 && valueSetAfterAssign) ||
+                   (strcmp(context, "#") == 0 && valueSetAlone);
+    int r = FetchOperand(lexer, token, setMode ? 5 : 1);
+    if (r == 0) {
+        Error("%s", exprmsg::kOperandExpected);
+        return nullptr;
+    }
+    if (r < 0) {
+        Error(exprmsg::kLexerError, lexer.GetLastError().GetBuffer(0));
+        return nullptr;
+    }
+    if (token.id == kTokIdent || token.id == kExprValueSet || IsValueToken(token)) {
+        return Climb(lexer, NewNode(token), context);
+    }
+    if (token.id == kTokOperator && IsUnaryOperator(token.text)) {
+        ExprNode* node = NewNode(token);
+        if (node == nullptr) return nullptr;
+        node->unary = true;
+        ExprNode* operand = ParseOperand(lexer, "@");
+        if (operand == nullptr) {
+            delete node;
+            return nullptr;
+        }
+        node->SetChild(0, operand);
+        return Climb(lexer, node, context);
+    }
+    if (token.id == kTokOperator) {
+        Error(exprmsg::kOperatorIllegal, token.text.GetBuffer(0));
+    } else {
+        Error("%s", exprmsg::kAnythingExpected);
+    }
+    return nullptr;
+}
+
+// Reads an operator and its right side (or the two parts of a
+// conditional); left becomes the first child. Takes left over, also on
+// failure.
+ExprNode* ExprEvaluator::ParseOperator(ScriptLexer& lexer, ExprNode* left) {
+    Token token;
+    lexer.GetToken(token, 0, false);
+    ExprNode* node = NewNode(token);
+    if (node == nullptr) {
+        delete left;
+        return nullptr;
+    }
+    node->SetChild(0, left);
+    bool ok;
+    if (Is(token.text, "?")) {
+        ExprNode* then = ParseOperand(lexer, "?");
+        ok = then != nullptr;
+        if (ok) node->SetChild(1, then);
+        Token colon;
+        if (ok && (lexer.GetToken(colon, 0, false) != 1 || !Is(colon.text, ":"))) {
+            Error(exprmsg::kColonExpected, ToText(node).GetBuffer(0));
+            ok = false;
+        }
+        ExprNode* otherwise = ok ? ParseOperand(lexer, "?") : nullptr;
+        ok = otherwise != nullptr;
+        if (ok) node->SetChild(2, otherwise);
+    } else {
+        ExprNode* right = ParseOperand(lexer, token.text.GetBuffer(0));
+        ok = right != nullptr;
+        if (ok) node->SetChild(1, right);
+    }
+    if (ok && node->height > kMaxHeight) {
+        Error("%s", exprmsg::kTooDeep);
+        ok = false;
+    }
+    if (!ok) {
+        delete node;
+        return nullptr;
+    }
+    return node;
+}
+
+bool ExprEvaluator::CheckTree(const ExprNode* node, bool valueSetAllowed) {
+    if (node->id != kTokOperator) {
+        if (!node->IsLeaf()) {
+            Error(exprmsg::kLeafIllegal, node->text.GetBuffer(0));
+            return false;
+        }
+        if (node->id == kExprValueSet) {
+            if (valueSetAllowed) return true;
+            Error("%s", exprmsg::kValueSetIllegal);
+            return false;
+        }
+        if (node->id == kTokIdent || IsValueToken(*node)) return true;
+        Error(exprmsg::kLeafIllegal, node->text.GetBuffer(0));
+        return false;
+    }
+    int want = node->unary ? 1 : OperandCount(node->text.GetBuffer(0));
+    for (int i = 0; i < 3; ++i) {
+        if ((i < want) != (node->child[i] != nullptr)) {
+            Error(exprmsg::kLeafIllegal, node->text.GetBuffer(0));
+            return false;
+        }
+    }
+    bool assign = !node->unary && Is(node->text, "=");
+    for (int i = 0; i < want; ++i) {
+        if (!CheckTree(node->child[i], assign && i == 1)) return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- evaluation
+
+bool ExprEvaluator::Resolve(CVarient& value) {
+    if (!value.IsIdentRef()) return true;
+    OTSTR path;
+    value.getString(path);
+    if (!Call(kVarRead, path.GetBuffer(0), &value)) {
+        Error(exprmsg::kGetValueFailed, path.GetBuffer(0));
+        return false;
+    }
+    return true;
+}
+
+bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
+    if (node->IsLeaf()) {
+        const char* text = node->text.GetBuffer(0);
+        if (node->id == kExprValueSet) {
+            Error("%s", exprmsg::kValueSetIllegal);
+            return false;
+        }
+        if (node->id == kTokIdent) {
+            if (!readIdents && !IsCallToken(*node)) return result.setIdentRef(text);
+            if (!Call(kVarRead, text, &result)) {
+                Error(exprmsg::kGetValueFailed, text);
+                return false;
+            }
+            return true;
+        }
+        if (!result.sets(text, "'\"")) {
+            Error(exprmsg::kGetValueFailed, text);
+            return false;
+        }
+        return true;
+    }
+    const char* op = node->text.GetBuffer(0);
+    if (node->unary) {
+        CVarient operand;
+        if (!Eval(node->child[0], operand, readIdents) || !Resolve(operand)) return false;
+        if (!result.Operate(op, operand)) {
+            OTSTR text;
+            Describe(operand, text);
+            Error(exprmsg::kUnaryFailed, op, text.GetBuffer(0));
+            return false;
+        }
+        return true;
+    }
+    if (strcmp(op, "=") == 0) return EvalAssign(node, result, readIdents);
+    if (strcmp(op, "?") == 0) {
+        CVarient condition;
+        if (!Eval(node->child[0], condition, readIdents) || !Resolve(condition)) return false;
+        return Eval(node->child[condition.getLong() != 0 ? 1 : 2], result, readIdents);
+    }
+    CVarient left, right;
+    if (!Eval(node->child[0], left, readIdents) || !Resolve(left)) return false;
+    if (!Eval(node->child[1], right, readIdents) || !Resolve(right)) return false;
+    if (!result.Operate(left, op, right, true)) {
+        OTSTR l, r;
+        Describe(left, l);
+        Describe(right, r);
+        Error(exprmsg::kOperateFailed, l.GetBuffer(0), op, r.GetBuffer(0));
+        return false;
+    }
+    return true;
+}
+
+bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents) {
+    ExprNode* left = node->child[0];
+    ExprNode* right = node->child[1];
+    if (readIdents) {
+        // A value set cannot be a value: it is handed over as text and the
+        // value is read back from the path it was assigned to.
+        if (right->IsLeaf() && right->id == kExprValueSet) {
+            if (!IsIdentLeaf(*left)) {
+                Error("%s", exprmsg::kAssignNotIdent);
+                return false;
+            }
+            const char* path = left->text.GetBuffer(0);
+            if (!Call(kVarAssignText, path, right->text.GetBuffer(0))) {
+                Error(exprmsg::kAssignFailed, path);
+                return false;
+            }
+            if (!Call(kVarRead, path, &result)) {
+                Error(exprmsg::kGetValueFailed, path);
+                return false;
+            }
+            return true;
+        }
+        CVarient value;
+        if (!Eval(right, value, true) || !AssignValue(left, value)) return false;
+        return result.clone(value);
+    }
+
+    OTSTR path;
+    if (IsIdentLeaf(*left)) {
+        path = left->text;
+    } else {
+        CVarient target;
+        if (!Eval(left, target, false) || !target.IsIdentRef()) {
+            Error("%s", exprmsg::kLeftNotIdent);
+            return false;
+        }
+        target.getString(path);
+    }
+    bool ok;
+    if (right->IsLeaf() && (right->id == kExprValueSet ||
+                            (right->id == kTokIdent && !IsCallToken(*right)))) {
+        ok = Call(kVarAssignText, path.GetBuffer(0), right->text.GetBuffer(0));
+    } else if (IsValueLeaf(*right)) {
+        CVarient value;
+        if (!value.sets(right->text.GetBuffer(0), "'\"")) {
+            Error(exprmsg::kGetValueFailed, right->text.GetBuffer(0));
+            return false;
+        }
+        ok = Call(kVarAssign, path.GetBuffer(0), &value);
+    } else {
+        CVarient value;
+        if (!Eval(right, value, false)) return false;
+        if (value.IsIdentRef()) {
+            OTSTR name;
+            value.getString(name);
+            ok = Call(kVarAssignText, path.GetBuffer(0), name.GetBuffer(0));
+        } else {
+            ok = Call(kVarAssign, path.GetBuffer(0), &value);
+        }
+    }
+    if (!ok) {
+        Error(exprmsg::kAssignFailed, path.GetBuffer(0));
+        return false;
+    }
+    return result.setIdentRef(path.GetBuffer(0));
+}
+
+bool ExprEvaluator::Evaluate(ExprNode* node, CVarient& result) {
+    lastError.Empty();
+    if (node == nullptr) return false;
+    return Eval(node, result, false);
+}
+
+bool ExprEvaluator::EvaluateValue(ExprNode* node, CVarient& result) {
+    lastError.Empty();
+    if (node == nullptr) return false;
+    return Eval(node, result, true);
+}
+
+bool ExprEvaluator::EvaluateBool(ExprNode* node, int32_t& out) {
+    CVarient value;
+    if (!EvaluateValue(node, value)) return false;
+    out = value.getLong();
+    return true;
+}
+
+bool ExprEvaluator::AssignValue(ExprNode* node, CVarient& value) {
+    if (node == nullptr || !IsIdentLeaf(*node)) {
+        Error("%s", exprmsg::kAssignNotIdent);
+        return false;
+    }
+    if (!Call(kVarAssign, node->text.GetBuffer(0), &value)) {
+        Error(exprmsg::kAssignFailed, node->text.GetBuffer(0));
+        return false;
+    }
+    return true;
+}
+
+bool ExprEvaluator::CalcValue(const char* text, CVarient& result, bool acceptNoValue) {
+    result.clear(true);
+    ExprNode* tree = GetExpression(text, 1);
+    if (tree == nullptr) return false;
+    bool ok = EvaluateValue(tree, result);
+    FreeExpression(tree);
+    if (ok && !acceptNoValue && result.GetType() == kTypeNone) {
+        Error(exprmsg::kGetValueFailed, text);
+        return false;
+    }
+    return ok;
+}
+
+bool ExprEvaluator::CalcLong(const char* text, int32_t& out) {
+    CVarient value;
+    if (!CalcValue(text, value, false)) return false;
+    out = value.getLong();
+    return true;
+}
+
+// ---------------------------------------------------------------- trees
+
+bool ExprEvaluator::SplitPath(const char* path, OTSTR& ident, OTSTR& subscript, OTSTR& rest,
+                              int* identEnd, int* restStart) {
+    ident.Assign("", 0);
+    subscript.Assign("", 0);
+    rest.Assign("", 0);
+    OTSTR whole(path ? path : "");
+    int begin = 0;
+    while (begin < whole.GetLength() && (whole.GetAt(begin) == ' ' || whole.GetAt(begin) == '\t'))
+        ++begin;
+    int cut = whole.FindOneOf(".[(", begin);
+    int identStop = cut < 0 ? whole.GetLength() : cut;
+    int restFrom = identStop;
+    ident = whole.Mid(begin, identStop - begin);
+    if (cut >= 0) {
+        char c = whole.GetAt(cut);
+        if (c == '.') {
+            restFrom = cut + 1;
+        } else {
+            char close = c == '[' ? ']' : ')';
+            if (whole.ExtractBracketed(c, close, cut, false, subscript) < 0) return false;
+            int after = cut + subscript.GetLength();
+            int next = whole.FindOneOf(".[(", after);
+            restFrom = next >= 0 && whole.GetAt(next) == '.' ? next + 1 : after;
+        }
+        rest = whole.Mid(restFrom);
+    }
+    ident.TrimRight();
+    subscript.TrimRight();
+    rest.TrimRight();
+    if (identEnd != nullptr) *identEnd = identStop;
+    if (restStart != nullptr) *restStart = restFrom;
+    return true;
+}
+
+OTSTR ExprEvaluator::ToText(const ExprNode* node) {
+    OTSTR text;
+    text.Assign("", 0);
+    if (node == nullptr) return text;
+    auto part = [&text](const ExprNode* child) {
+        if (child == nullptr) return;
+        bool wrap = !child->IsLeaf();
+        if (wrap) text.AppendChar('(');
+        text.Append(ToText(child));
+        if (wrap) text.AppendChar(')');
+    };
+    if (node->IsLeaf()) {
+        text.Append(node->text);
+    } else if (node->unary) {
+        text.Append(node->text);
+        part(node->child[0]);
+    } else if (Is(node->text, "?")) {
+        part(node->child[0]);
+        text.Append(" ? ");
+        part(node->child[1]);
+        if (node->child[2] != nullptr) {
+            text.Append(" : ");
+            part(node->child[2]);
+        }
+    } else {
+        part(node->child[0]);
+        text.AppendChar(' ');
+        text.Append(node->text);
+        text.AppendChar(' ');
+        part(node->child[1]);
+    }
+    return text;
+}
+
+void ExprEvaluator::ToPostfix(const ExprNode* node, OTSTR& out) {
+    if (node == nullptr) return;
+    for (const ExprNode* child : node->child) ToPostfix(child, out);
+    if (node->unary && Is(node->text, "+")) {
+        out.Append("@");
+    } else if (node->unary && Is(node->text, "-")) {
+        out.Append("$");
+    } else {
+        out.Append(node->text);
+    }
+    out.AppendChar(' ');
+}
+
+int ExprEvaluator::Depth(const ExprNode* node) {
+    if (node == nullptr) return 0;
+    int deepest = 0;
+    for (const ExprNode* child : node->child) {
+        int d = Depth(child);
+        if (d > deepest) deepest = d;
+    }
+    return deepest + 1;
+}
+
+void ExprEvaluator::OffsetPositions(ExprNode* node, const SourcePos& base) {
+    if (node == nullptr) return;
+    node->pos = base.Add(node->pos);
+    for (ExprNode* child : node->child) OffsetPositions(child, base);
+}
+
+void ExprEvaluator::CollectNodes(ExprNode* node, ObArray& list, bool preOrder) {
+    if (node == nullptr) return;
+    if (preOrder) list.Add(node);
+    for (ExprNode* child : node->child) CollectNodes(child, list, preOrder);
+    if (!preOrder) list.Add(node);
+}

@@ -1,0 +1,104 @@
+// ExprEvaluator: parses expressions of the script language into trees
+// (precedence climbing over the script lexer) and evaluates them. Access
+// paths are read and written through a callback that the owner installs.
+// Tested by values/expr_evaluator_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/ob_array.h"
+#include "base/otstr.h"
+#include "values/cvarient.h"
+#include "values/expr_node.h"
+
+class ScriptLexer;
+class SourcePos;
+class Token;
+
+// Request codes of the variable callback; the third argument is a CVarient*
+// for kVarAssign and kVarRead, the text (const char*) for kVarAssignText.
+enum VarRequest : int { kVarAssign = 0, kVarRead = 1, kVarAssignText = 2 };
+
+// function(context, argc, argv) with argv = {code, path text, third};
+// non-zero on success.
+using VarCallback = int (*)(void* context, int argc, void** argv);
+
+class ExprEvaluator {
+public:
+    // Parenthesis and unary nesting, and the height of a tree, are bounded
+    // so that no expression can exhaust the stack.
+    static constexpr int kMaxNesting = 256;
+    static constexpr int kMaxHeight = 1024;
+
+    ExprEvaluator() = default;
+    ExprEvaluator(const ExprEvaluator&) = delete;
+    ExprEvaluator& operator=(const ExprEvaluator&) = delete;
+
+    void SetCallback(void* context, VarCallback function);
+    // Fails for more than 10 words.
+    bool SetArguments(int count, void* const* words);
+
+    // The tree of text, or null with the message in lastError. Flag 1 allows
+    // a value set after '=', flag 2 a value set alone. The caller owns the
+    // tree (FreeExpression).
+    ExprNode* GetExpression(const char* text, int flags);
+    static void FreeExpression(ExprNode* node) { delete node; }
+
+    // Identifiers stay references (the result is an identifier reference).
+    bool Evaluate(ExprNode* node, CVarient& result);
+    // Every identifier is read; '=' yields the value assigned.
+    bool EvaluateValue(ExprNode* node, CVarient& result);
+    bool EvaluateBool(ExprNode* node, int32_t& out);
+    // Parses (value sets allowed after '='), evaluates and frees. Without
+    // acceptNoValue a result without a type fails.
+    bool CalcValue(const char* text, CVarient& result, bool acceptNoValue);
+    bool CalcLong(const char* text, int32_t& out);
+    // Assigns value to the path of an identifier leaf (request kVarAssign).
+    bool AssignValue(ExprNode* node, CVarient& value);
+
+    // Reads an operand token: comments skipped (mode 2: a line comment is
+    // returned, stripped), a braced value set (mode 4), "$" and a number
+    // (mode 8), and access paths with '.', '[...]', '::' and, with mode 1,
+    // a call's "(...)". 1 a token, 0 the end, -1 an error (in the lexer).
+    static int FetchOperand(ScriptLexer& lexer, Token& token, int mode);
+
+    // Splits an access path into its first identifier, the subscript right
+    // after it and the rest: a[i+1].b.c gives a, [i+1] and b.c.
+    static bool SplitPath(const char* path, OTSTR& ident, OTSTR& subscript, OTSTR& rest,
+                          int* identEnd = nullptr, int* restStart = nullptr);
+
+    static OTSTR ToText(const ExprNode* node);
+    // Postfix order, each item followed by a blank; unary plus as '@', unary
+    // minus as '$'.
+    static void ToPostfix(const ExprNode* node, OTSTR& out);
+    static int Depth(const ExprNode* node);
+    static void OffsetPositions(ExprNode* node, const SourcePos& base);
+    static void CollectNodes(ExprNode* node, ObArray& list, bool preOrder);
+
+    const OTSTR& GetLastError() const { return lastError; }
+
+    OTSTR lastError;
+    void* context = nullptr;
+    VarCallback function = nullptr;
+    int32_t argCount = 0;
+    void* args[10] = {};
+    bool valueSetAfterAssign = false;
+    bool valueSetAlone = false;
+
+private:
+    ExprNode* Parse(ScriptLexer& lexer);
+    ExprNode* ParseOperand(ScriptLexer& lexer, const char* context);
+    ExprNode* ParseOperator(ScriptLexer& lexer, ExprNode* left);
+    ExprNode* Climb(ScriptLexer& lexer, ExprNode* node, const char* context);
+    bool CheckTree(const ExprNode* node, bool valueSetAllowed);
+    ExprNode* NewNode(const Token& token);
+
+    bool Eval(ExprNode* node, CVarient& result, bool readIdents);
+    bool EvalAssign(ExprNode* node, CVarient& result, bool readIdents);
+    // Reads an identifier reference in place.
+    bool Resolve(CVarient& value);
+    bool Call(int code, const char* path, void* third);
+    void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    int nesting = 0;
+};

@@ -1,0 +1,332 @@
+// Tests of the expression parser and evaluator: grouping, evaluation
+// through the variable callback, access paths, messages and hostile input.
+#include "values/expr_evaluator.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pattern/script_lexer.h"
+
+namespace {
+
+// Variables of a test, and a log of what the evaluator asked for.
+struct Vars {
+    std::map<std::string, CVarient> values;
+    std::vector<std::string> log;
+
+    static int Callback(void* context, int argc, void** argv) {
+        auto* self = static_cast<Vars*>(context);
+        if (argc != 3) return 0;
+        int code = static_cast<int>(reinterpret_cast<intptr_t>(argv[0]));
+        std::string path = static_cast<const char*>(argv[1]);
+        switch (code) {
+            case kVarAssign:
+                self->log.push_back("set " + path);
+                self->values[path].clone(*static_cast<CVarient*>(argv[2]));
+                return 1;
+            case kVarRead: {
+                self->log.push_back("get " + path);
+                if (path.rfind("twice(", 0) == 0) {
+                    return static_cast<CVarient*>(argv[2])->setInteger(42, kTypeInt4);
+                }
+                auto it = self->values.find(path);
+                if (it == self->values.end()) return 0;
+                return static_cast<CVarient*>(argv[2])->clone(it->second);
+            }
+            case kVarAssignText:
+                self->log.push_back("text " + path + "=" + static_cast<const char*>(argv[2]));
+                return 1;
+        }
+        return 0;
+    }
+};
+
+class ExprTest : public ::testing::Test {
+  protected:
+    ExprTest() {
+        eval.SetCallback(&vars, Vars::Callback);
+        Set("a", 1);
+        Set("b", 2);
+        Set("c", 0);
+        Set("d", 3);
+    }
+    void Set(const char* name, int32_t v) {
+        vars.values[name].setInteger(static_cast<uint32_t>(v), kTypeInt4);
+    }
+    // The postfix form of the tree, or the error.
+    std::string Postfix(const char* text, int flags = 0) {
+        ExprNode* tree = eval.GetExpression(text, flags);
+        if (tree == nullptr) return "ERROR " + std::string(eval.GetLastError().GetBuffer(0));
+        OTSTR out;
+        ExprEvaluator::ToPostfix(tree, out);
+        ExprEvaluator::FreeExpression(tree);
+        return out.GetBuffer(0);
+    }
+    std::string Value(const char* text) {
+        CVarient v;
+        if (!eval.CalcValue(text, v, false))
+            return "ERROR " + std::string(eval.GetLastError().GetBuffer(0));
+        OTSTR out;
+        v.getText(out);
+        return out.GetBuffer(0);
+    }
+
+    Vars vars;
+    ExprEvaluator eval;
+};
+
+TEST_F(ExprTest, GroupingFollowsThePriorityTable) {
+    struct Case {
+        const char* text;
+        const char* postfix;
+    } cases[] = {
+        {"1 + 2 * 3", "1 2 3 * + "},
+        {"(1 + 2) * 3", "1 2 + 3 * "},
+        {"10 - 4 - 3", "10 4 - 3 - "},
+        {"2 << 1 + 1", "2 1 1 + << "},
+        {"a == 1 && b == 2", "a 1 == b && 2 == "},
+        {"-x * 2", "x $ 2 * "},
+        {"+x", "x @ "},
+        {"!a == b", "a ! b == "},
+        {"~-a", "a $ ~ "},
+        {"c ? 1 : 2 ? 3 : 4", "c 1 2 ? 3 4 ? "},
+        {"a = b = 3", "a b 3 = = "},
+        {"a & b | c ^ d", "a b & c | d ^ "},
+        {"x = y + 1 * 2", "x y 1 2 * + = "},
+        {"a.b[i + 1].c", "a.b[i + 1].c "},
+        {"f (x, g(y)) * 2", "f(x, g(y)) 2 * "},
+        {"Color::Red + 1", "Color::Red 1 + "},
+        {"'x' + \"y z\"", "'x' \"y z\" + "},
+        {"0x1F + 1.5 /* note */ - 2 // end", "0x1F 1.5 + 2 - "},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.postfix, Postfix(c.text)) << c.text;
+}
+
+TEST_F(ExprTest, ParseErrorsInTheSystemsWords) {
+    struct Case {
+        const char* text;
+        int flags;
+        const char* message;
+    } cases[] = {
+        {"", 0, "GetExpression() fail, lpstr_expression can't be null"},
+        {"1 2", 0, "GetExpression() fail, extra character found after '1'"},
+        {"(1 + 2", 0, "GetExpression() fetch (..) error"},
+        {"1 +", 0, "GetExpression() error, ident or value expected"},
+        {"1 + * 2", 0, "GetExpression() error, Operator * illegal"},
+        {"1 + int", 0, "GetExpression() error,  operator, ident or value expected"},
+        {"c ? 1 2", 0, "GetExpression() error, ':' expected after c ? 1"},
+        {"a = {1, 2}", 0, "GetExpression() error, Operator { illegal"},
+        {"{1, 2} + 1", 2, "illegal use of valueset"},
+        {"a.", 0, "GetExpression() error, Ln 0  syntax error after 'a.'"},
+        {"E::", 0, "GetExpression() error, Ln 0  syntax error after '::'"},
+        {"m[1", 0, "GetExpression() error, Ln 0  symbol Idx error"},
+        {"f(1", 0, "GetExpression() error, Ln 0  get procedure params failed"},
+        {"()", 0, "GetExpression() fail, lpstr_expression can't be null"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(std::string("ERROR ") + c.message, Postfix(c.text, c.flags)) << c.text;
+    EXPECT_EQ("a {1, 2} = ", Postfix("a = {1, 2}", 1));
+    EXPECT_EQ("{1, 2} ", Postfix("{1, 2}", 2));
+    EXPECT_EQ("ERROR GetExpression() fail, lpstr_expression can't be null",
+              std::string("ERROR ") +
+                  (eval.GetExpression(nullptr, 0) ? "" : eval.GetLastError().GetBuffer(0)));
+}
+
+TEST_F(ExprTest, ValuesThroughTheCallback) {
+    struct Case {
+        const char* text;
+        const char* value;
+    } cases[] = {
+        {"1 + 2 * 3", "7"},
+        {"(1 + 2) * 3", "9"},
+        {"10 - 4 - 3", "3"},
+        {"2 << 1 + 1", "8"},
+        {"a == 1 && b == 2", "0"},  // ((a == 1) && b) == 2
+        {"a == 1 && b", "1"},
+        {"-a * 2", "-2"},
+        {"c ? 10 : 20", "20"},
+        {"b ? 10 : 20", "10"},
+        {"twice(a) + 1", "43"},
+        {"'ab' + \"cd\"", "\"abcd\""},
+        {"7 / 2", "3"},
+        {"1.5 * 2", "3.00"},
+        {"0x10 - 1", "15"},
+        {"nope + 1", "ERROR get 'nope' value failed"},
+        {"1 / 0", "ERROR CVarient::Operate(1,'/',0) fail !"},
+        {"{1}", "ERROR GetExpression() error, Operator { illegal"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.value, Value(c.text)) << c.text;
+    int32_t n = 0;
+    ASSERT_TRUE(eval.CalcLong("d * 2 - 1", n));
+    EXPECT_EQ(5, n);
+    EXPECT_FALSE(eval.CalcLong("", n));
+}
+
+TEST_F(ExprTest, AssignmentsKeepReferencesOrValues) {
+    CVarient result;
+    ExprNode* tree = eval.GetExpression("x = y = 3", 0);
+    ASSERT_NE(nullptr, tree);
+    ASSERT_TRUE(eval.Evaluate(tree, result));
+    EXPECT_TRUE(result.IsIdentRef());
+    OTSTR path;
+    result.getString(path);
+    EXPECT_STREQ("x", path.GetBuffer(0));
+    EXPECT_EQ((std::vector<std::string>{"set y", "text x=y"}), vars.log);
+    ExprEvaluator::FreeExpression(tree);
+
+    vars.log.clear();
+    tree = eval.GetExpression("x = y = 3", 0);
+    ASSERT_TRUE(eval.EvaluateValue(tree, result));
+    EXPECT_EQ(3u, result.getUInt32());
+    EXPECT_EQ((std::vector<std::string>{"set y", "set x"}), vars.log);
+    ExprEvaluator::FreeExpression(tree);
+
+    // A bare identifier stays a reference; nothing is read.
+    vars.log.clear();
+    tree = eval.GetExpression("a", 0);
+    ASSERT_TRUE(eval.Evaluate(tree, result));
+    EXPECT_TRUE(result.IsIdentRef());
+    EXPECT_TRUE(vars.log.empty());
+    int32_t truth = 0;
+    ASSERT_TRUE(eval.EvaluateBool(tree, truth));
+    EXPECT_EQ(1, truth);
+    ExprEvaluator::FreeExpression(tree);
+
+    vars.log.clear();
+    tree = eval.GetExpression("v = {1, 2}", 1);
+    ASSERT_TRUE(eval.Evaluate(tree, result));
+    EXPECT_EQ((std::vector<std::string>{"text v={1, 2}"}), vars.log);
+    ExprEvaluator::FreeExpression(tree);
+
+    tree = eval.GetExpression("3 = a", 0);
+    ASSERT_NE(nullptr, tree);
+    EXPECT_FALSE(eval.Evaluate(tree, result));
+    EXPECT_STREQ("left operand should be ident", eval.GetLastError().GetBuffer(0));
+    EXPECT_FALSE(eval.AssignValue(tree, result));
+    EXPECT_STREQ("assignValue failed, left symbol of '=' is not a legal ident",
+                 eval.GetLastError().GetBuffer(0));
+    ExprEvaluator::FreeExpression(tree);
+
+    ExprEvaluator lonely;
+    EXPECT_FALSE(lonely.CalcValue("z = 1", result, false));
+    EXPECT_STREQ("assign value for 'z' failed", lonely.GetLastError().GetBuffer(0));
+}
+
+TEST_F(ExprTest, TreeHelpers) {
+    ExprNode* tree = eval.GetExpression("a + (b * c) - -d", 0);
+    ASSERT_NE(nullptr, tree);
+    EXPECT_EQ(4, ExprEvaluator::Depth(tree));
+    EXPECT_STREQ("(a + (b * c)) - (-d)", ExprEvaluator::ToText(tree).GetBuffer(0));
+    ObArray pre(25), post(25);
+    ExprEvaluator::CollectNodes(tree, pre, true);
+    ExprEvaluator::CollectNodes(tree, post, false);
+    ASSERT_EQ(8, pre.GetSize());
+    EXPECT_STREQ("-", static_cast<ExprNode*>(pre.GetAt(0))->text.GetBuffer(0));
+    EXPECT_STREQ("a", static_cast<ExprNode*>(post.GetAt(0))->text.GetBuffer(0));
+    // Positions inside parentheses are shifted by the position of the '('.
+    ExprNode* b = static_cast<ExprNode*>(pre.GetAt(4));
+    EXPECT_STREQ("b", b->text.GetBuffer(0));
+    EXPECT_EQ(4, b->pos.offset);
+    SourcePos base("f.txt", 100, 3, 0);
+    ExprEvaluator::OffsetPositions(tree, base);
+    EXPECT_EQ(100, static_cast<ExprNode*>(post.GetAt(0))->pos.offset);
+    EXPECT_EQ(3, static_cast<ExprNode*>(post.GetAt(0))->pos.line);
+    ExprEvaluator::FreeExpression(tree);
+}
+
+TEST(ExprSplitPath, SplitsTheFirstIdentifier) {
+    struct Case {
+        const char* path;
+        const char* ident;
+        const char* subscript;
+        const char* rest;
+        int identEnd, restStart;
+    } cases[] = {
+        {"a[i+1].b.c", "a", "[i+1]", "b.c", 1, 7},
+        {"f(x)", "f", "(x)", "", 1, 4},
+        {"m[1][2]", "m", "[1]", "[2]", 1, 4},
+        {"  name ", "name", "", "", 7, 7},
+        {"s.t", "s", "", "t", 1, 2},
+        {"q[a[1]]", "q", "[a[1]]", "", 1, 7},
+    };
+    for (const Case& c : cases) {
+        OTSTR ident, subscript, rest;
+        int identEnd = -1, restStart = -1;
+        ASSERT_TRUE(ExprEvaluator::SplitPath(c.path, ident, subscript, rest, &identEnd, &restStart))
+            << c.path;
+        EXPECT_STREQ(c.ident, ident.GetBuffer(0)) << c.path;
+        EXPECT_STREQ(c.subscript, subscript.GetBuffer(0)) << c.path;
+        EXPECT_STREQ(c.rest, rest.GetBuffer(0)) << c.path;
+        EXPECT_EQ(c.identEnd, identEnd) << c.path;
+        EXPECT_EQ(c.restStart, restStart) << c.path;
+    }
+    OTSTR i, s, r;
+    EXPECT_FALSE(ExprEvaluator::SplitPath("a[1", i, s, r));
+}
+
+TEST(ExprOperand, ModesOfTheOperandReader) {
+    ScriptLexer lexer;
+    Token token;
+    lexer.SetBuffer("$3 {a, {b}} // note");
+    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, 8));
+    EXPECT_STREQ("$3", token.text.GetBuffer(0));
+    EXPECT_EQ(1, token.id);
+    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, 4));
+    EXPECT_EQ(8, token.id);
+    EXPECT_STREQ("{a, {b}}", token.text.GetBuffer(0));
+    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, 2));
+    EXPECT_STREQ("note", token.text.GetBuffer(0));
+    EXPECT_EQ(0, ExprEvaluator::FetchOperand(lexer, token, 1));
+
+    lexer.SetBuffer("$x {open");
+    EXPECT_EQ(-1, ExprEvaluator::FetchOperand(lexer, token, 8));
+    EXPECT_STREQ("syntax error after '$', illegal number expected",
+                 lexer.GetLastError().GetBuffer(0));
+    lexer.SetBuffer("{open");
+    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, 4));
+    EXPECT_STREQ("{", token.text.GetBuffer(0)) << "an unclosed value set is an ordinary '{'";
+}
+
+TEST_F(ExprTest, HostileExpressionsEndInATreeOrAMessage) {
+    std::string deep(5000, '(');
+    deep += "1" + std::string(5000, ')');
+    EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(deep.c_str()));
+    std::string unary(5000, '-');
+    unary += "1";
+    EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(unary.c_str()));
+    std::string chain = "1";
+    for (int i = 0; i < 3000; ++i) chain += "+1";
+    EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(chain.c_str()));
+    std::string assigns = "a";
+    for (int i = 0; i < 3000; ++i) assigns += "=a";
+    EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(assigns.c_str()));
+    EXPECT_EQ("256", Value(("(" + std::string(100, '(') + "256" + std::string(101, ')')).c_str()));
+
+    const char* pieces[] = {"a",  "1", "+", "-",   "(", ")", "?",  ":",  "=",   "[", "]", ".",
+                            "::", "{", "}", "'s'", "@", "~", "f(", "0x", "1.5", "!", ",", " "};
+    uint32_t seed = 17;
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        int n = 1 + round % 12;
+        for (int i = 0; i < n; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            text += pieces[(seed >> 16) % (sizeof pieces / sizeof pieces[0])];
+        }
+        for (int flags = 0; flags < 4; ++flags) {
+            ExprNode* tree = eval.GetExpression(text.c_str(), flags);
+            if (tree == nullptr) {
+                EXPECT_FALSE(eval.GetLastError().IsEmpty()) << text;
+                continue;
+            }
+            CVarient v;
+            eval.Evaluate(tree, v);
+            eval.EvaluateValue(tree, v);
+            ExprEvaluator::FreeExpression(tree);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+// ExprNode: a node of a parsed expression: a leaf (an access path, a value
+// or a value set) or an operator with one to three owned children.
+// Tested by values/expr_evaluator_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "pattern/token.h"
+
+// Token ids of expression leaves besides the script token ids.
+enum ExprLeafId : int32_t { kExprValueSet = 8 };
+
+class ExprNode : public Token {
+public:
+    ExprNode() = default;
+    // Deletes the children.
+    ~ExprNode();
+    ExprNode(const ExprNode&) = delete;
+    ExprNode& operator=(const ExprNode&) = delete;
+
+    bool IsLeaf() const { return child[0] == nullptr && child[1] == nullptr && child[2] == nullptr; }
+    int ChildCount() const;
+    // Sets child i (owned) and keeps height up to date.
+    void SetChild(int i, ExprNode* node);
+
+    ExprNode* child[3] = {nullptr, nullptr, nullptr};
+    bool unary = false;  // an operator node of one operand
+    int32_t height = 1;  // of the tree below and including this node
+};

@@ -1,0 +1,55 @@
+// The script's printf-like formatting of a list of values (FormatValues), the
+// text form of one value under a format, and integer-to-text conversion in
+// bases 2 to 36. Tested by values/format_values_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/otstr.h"
+
+class ObArray;
+
+// Result codes of FormatValues besides the length.
+constexpr int kFormatMissingValue = -1;  // the format asks for more values than given
+constexpr int kFormatNoRoom = -2;        // the text does not fit the capacity
+constexpr int kFormatBadValue = -3;      // a value cannot be read as its conversion needs
+
+// Formats the CVarient pointers of values under format into out.
+// capacity is the size of out in bytes, terminator included: at most
+// capacity - 1 characters are written and, whenever capacity >= 1, the text
+// is zero-terminated, on failure too (after what was written so far).
+// Conversions: %c %C %s %S %d %i %u %o %x %X %e %f %%, with the flags
+// " + - 0", a width (digits or "*"), a precision ("." with digits or "*") and
+// an optional "l"; without "l" integers are cut to 16 bits. Returns the
+// length of the text, or kFormatMissingValue, kFormatNoRoom (also for a
+// negative or zero capacity, or a null out) or kFormatBadValue. The format
+// itself is never handed to the C formatter.
+int FormatValues(char* out, int capacity, const char* format, const ObArray& values);
+
+// One value for FormatValueText: its type and, by type, the word (integers,
+// already sign- or zero-extended from the type's width; PVOID: the low 32
+// bits), the double, or the bytes (OCTET; length -1: up to the zero byte).
+struct FormatArg {
+    int32_t type = -1;
+    uint32_t word = 0;
+    double number = 0.0;
+    const char* bytes = nullptr;
+    int32_t length = 0;
+};
+
+// The text of one value under a format, with the conversions of FormatValues
+// except that integers always take 32 bits (with or without "l") and an
+// empty string prints as nothing. The format may be null for the type's
+// default format. Fails, leaving out empty, when the format asks for a
+// second value or for one the value cannot give (a string from a number, a
+// number from a string), or when the text would exceed 16 MiB plus the
+// value's length.
+bool FormatValueText(OTSTR& out, const char* format, const FormatArg& arg);
+
+// Writes value in base (2 to 36), preceded by "-" when negative is set (value
+// is the magnitude), with lower- or upper-case letter digits, and a
+// terminating zero. capacity is the size of out in bytes. Returns the number
+// of characters written (terminator not counted), or -1, writing nothing,
+// for a base outside 2..36, a null out or a capacity that cannot hold the
+// text and its terminator (34 bytes always suffice).
+int IntToText(uint32_t value, bool negative, int base, bool upper, char* out, int capacity);

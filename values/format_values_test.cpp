@@ -1,0 +1,234 @@
+// Tests of FormatValues and IntToText (values/format_values.cpp):
+// conversions, flags, widths, result codes and the capacity bound.
+#include "values/format_values.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/ob_array.h"
+#include "values/cvarient.h"
+
+namespace {
+
+// A value list of a test: integers are INT4, doubles DOUBLE, strings OCTET.
+class Values {
+  public:
+    Values& Int(int64_t n) {
+        Add()->setInteger(static_cast<uint32_t>(n), kTypeInt4);
+        return *this;
+    }
+    Values& Dbl(double d) {
+        Add()->setDouble(d);
+        return *this;
+    }
+    Values& Str(const char* s) {
+        Add()->setBytes(s);
+        return *this;
+    }
+    Values& Null() {
+        values.push_back(nullptr);
+        return *this;
+    }
+    // The pointers as FormatValues takes them.
+    void Fill(ObArray& list) const {
+        for (const auto& v : values) list.Add(v.get());
+    }
+
+  private:
+    CVarient* Add() {
+        values.push_back(std::make_shared<CVarient>());
+        return values.back().get();
+    }
+    std::vector<std::shared_ptr<CVarient>> values;
+};
+
+struct Result {
+    int rc;
+    std::string text;
+};
+
+Result Format(const char* format, const Values& values, int capacity = 1020) {
+    std::vector<char> out(static_cast<size_t>(capacity > 0 ? capacity : 1), 'Z');
+    ObArray list;
+    values.Fill(list);
+    int rc = FormatValues(out.data(), capacity, format, list);
+    size_t n = strnlen(out.data(), out.size());
+    return {rc, std::string(out.data(), n)};
+}
+
+TEST(FormatValuesTest, Conversions) {
+    const struct {
+        const char* format;
+        Values values;
+        const char* text;
+    } rows[] = {
+        {"%d", Values().Int(70000), "4464"},  // cut to 16 bits without "l"
+        {"%ld", Values().Int(70000), "70000"},
+        {"%d", Values().Int(0xffff), "-1"},
+        {"%u", Values().Int(0xffff), "65535"},
+        {"%i|%li", Values().Int(-5).Int(-5), "-5|-5"},
+        {"%lu", Values().Int(-1), "4294967295"},
+        {"%lx %lX", Values().Int(0xdeadbeef).Int(0xdeadbeef), "deadbeef DEADBEEF"},
+        {"%o", Values().Int(8), "10"},
+        {"%x", Values().Int(0x12345), "2345"},
+        {"%ld", Values().Dbl(-7.9), "-7"},
+        {"%5d|%-5d|", Values().Int(42).Int(42), "   42|42   |"},
+        {"%05d", Values().Int(-42), "-0042"},
+        {"%-05d|", Values().Int(3), "3    |"},
+        {"%+d % d %+u", Values().Int(5).Int(5).Int(5), "+5  5 5"},
+        {"%.3d|%.0d|%.d", Values().Int(7).Int(0).Int(0), "007||"},
+        {"%8.3d|%08.3d", Values().Int(-7).Int(7), "    -007|     007"},
+        {"%*d|%*d", Values().Int(6).Int(42).Int(-6).Int(42), "    42|42    "},
+        {"%.*d|%.*d", Values().Int(3).Int(5).Int(-2).Int(5), "005|5"},
+        {"%c%C%3c", Values().Int(0x141).Int('a').Int('b'), "AA  b"},
+        {"%s|%8s|%-6s|", Values().Str("abc").Str("").Str("ab"), "abc|  <NULL>|ab    |"},
+        {"%.1s|%05S", Values().Str("abc").Str("ab"), "abc|   ab"},
+        {"%f", Values().Dbl(1.5), "1.500000"},
+        {"%.2f|%.0f", Values().Dbl(0.5).Dbl(3.0), "0.50|3"},
+        {"%8.3f|%08.3f|%-8.1f|", Values().Dbl(-1.5).Dbl(-1.5).Dbl(2.0),
+         "  -1.500|-001.500|2.0     |"},
+        {"%+.1f|% .1f", Values().Dbl(2.0).Dbl(2.0), "+2.0| 2.0"},
+        {"%f", Values().Int(-1), "4294967295.000000"},  // integers read as unsigned words
+        {"%e", Values().Dbl(12345.678), "1.234568e+004"},
+        {"%.2e|%e", Values().Dbl(0.0).Dbl(1e-300), "0.00e+000|1.000000e-300"},
+        {"%.3e|%12.1e", Values().Dbl(-1e100).Dbl(5.0), "-1.000e+100|    5.0e+000"},
+        {"%%|%5%|%y|%5y|100%", Values(), "%|%|%y|%y|100%"},
+        {"plain text", Values(), "plain text"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.format);
+        Result got = Format(r.format, r.values);
+        EXPECT_EQ(got.text, r.text);
+        EXPECT_EQ(got.rc, static_cast<int>(strlen(r.text)));
+    }
+}
+
+TEST(FormatValuesTest, InfinityNanAndHugePrecision) {
+    Result r = Format("%f|%5f|%e", Values()
+                                       .Dbl(std::numeric_limits<double>::infinity())
+                                       .Dbl(-std::numeric_limits<double>::infinity())
+                                       .Dbl(std::nan("")));
+    EXPECT_EQ(r.text, "inf| -inf|nan");
+    // Digits past any double's exact expansion are zeros.
+    r = Format("%.1200f", Values().Dbl(0.5), 2000);
+    ASSERT_EQ(r.rc, 1202);
+    EXPECT_EQ(r.text, "0.5" + std::string(1199, '0'));
+    r = Format("%.1200e", Values().Dbl(2.0), 2000);
+    EXPECT_EQ(r.text, "2." + std::string(1200, '0') + "e+000");
+}
+
+TEST(FormatValuesTest, ResultCodes) {
+    const struct {
+        const char* format;
+        Values values;
+        int rc;
+        const char* text;  // what was written before the failure
+    } rows[] = {
+        {"a%d %d", Values().Int(1), kFormatMissingValue, "a1 "},
+        {"%*d", Values(), kFormatMissingValue, ""},
+        {"%.*d", Values().Int(1), kFormatMissingValue, ""},
+        {"x%sy", Values().Int(1), kFormatBadValue, "x"},
+        {"%d", Values().Str("1"), kFormatBadValue, ""},
+        {"%e", Values().Str("1"), kFormatBadValue, ""},
+        {"%c", Values().Str("1"), kFormatBadValue, ""},
+        {"%d", Values().Null(), kFormatBadValue, ""},
+        {"%d", Values().Int(1).Int(2), 1, "1"},  // extra values are ignored
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.format);
+        Result got = Format(r.format, r.values);
+        EXPECT_EQ(got.rc, r.rc);
+        EXPECT_EQ(got.text, r.text);
+    }
+    ObArray none;
+    char out[4] = "abc";
+    EXPECT_EQ(FormatValues(out, 4, nullptr, none), 0);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(FormatValues(nullptr, 4, "x", none), kFormatNoRoom);
+}
+
+TEST(FormatValuesTest, NeverWritesPastTheCapacity) {
+    const struct {
+        const char* format;
+        Values values;
+        int capacity;
+        int rc;
+        const char* text;
+    } rows[] = {
+        {"abc", Values(), 4, 3, "abc"},
+        {"abcd", Values(), 4, kFormatNoRoom, "abc"},
+        {"%5d", Values().Int(1), 4, kFormatNoRoom, "   "},
+        {"%ld", Values().Int(123), 4, 3, "123"},
+        {"%ld!", Values().Int(1234), 4, kFormatNoRoom, "123"},
+        {"%1000000d", Values().Int(1), 16, kFormatNoRoom, "               "},
+        {"%-1000000d", Values().Int(1), 16, kFormatNoRoom, "1              "},
+        {"%.1000000d", Values().Int(1), 8, kFormatNoRoom, "0000000"},
+        {"%2147483647s", Values().Str("a"), 5, kFormatNoRoom, "    "},
+        {"%99999999999999999999c", Values().Int('a'), 3, kFormatNoRoom, "  "},
+        {"%*s", Values().Int(INT32_MIN).Str("ab"), 5, kFormatNoRoom, "ab  "},
+        {"%.1000000f", Values().Dbl(1.0), 6, kFormatNoRoom, "1.000"},
+        {"%.1000000e", Values().Dbl(1.0), 6, kFormatNoRoom, "1.000"},
+        {"%01000000.2f", Values().Dbl(-1.0), 6, kFormatNoRoom, "-0000"},
+        {"x", Values(), 1, kFormatNoRoom, ""},
+        {"", Values(), 1, 0, ""},
+        {"x", Values(), 0, kFormatNoRoom, ""},
+        {"x", Values(), -5, kFormatNoRoom, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.format) + " in " + std::to_string(r.capacity));
+        // A canary area behind the capacity must stay untouched.
+        std::vector<char> out(64 + 16, 'Z');
+        int room = r.capacity > 0 ? r.capacity : 0;
+        ObArray list;
+        r.values.Fill(list);
+        int rc = FormatValues(out.data(), r.capacity, r.format, list);
+        EXPECT_EQ(rc, r.rc);
+        for (size_t i = static_cast<size_t>(room); i < out.size(); ++i) {
+            ASSERT_EQ(out[i], 'Z') << "byte " << i;
+        }
+        if (room > 0) {
+            EXPECT_EQ(std::string(out.data()), r.text);
+        }
+    }
+}
+
+TEST(FormatValuesTest, IntToText) {
+    const struct {
+        uint32_t value;
+        bool negative;
+        int base;
+        bool upper;
+        const char* text;
+    } rows[] = {
+        {255, false, 16, false, "ff"},
+        {255, false, 16, true, "FF"},
+        {255, true, 2, false, "-11111111"},
+        {0, false, 36, false, "0"},
+        {35, false, 36, true, "Z"},
+        {0xffffffffu, false, 2, false, "11111111111111111111111111111111"},
+        {0x80000000u, true, 10, false, "-2147483648"},
+        {1295, false, 36, false, "zz"},
+    };
+    for (const auto& r : rows) {
+        char out[40];
+        int n = IntToText(r.value, r.negative, r.base, r.upper, out, sizeof out);
+        EXPECT_EQ(n, static_cast<int>(strlen(r.text)));
+        EXPECT_STREQ(out, r.text);
+    }
+    char out[4] = "xyz";
+    EXPECT_EQ(IntToText(5, false, 1, false, out, 4), -1);
+    EXPECT_EQ(IntToText(5, false, 37, false, out, 4), -1);
+    EXPECT_EQ(IntToText(1000, false, 10, false, out, 4), -1);  // no room for the terminator
+    EXPECT_STREQ(out, "xyz");
+    EXPECT_EQ(IntToText(999, false, 10, false, out, 4), 3);
+    EXPECT_STREQ(out, "999");
+    EXPECT_EQ(IntToText(1, false, 10, false, nullptr, 4), -1);
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+// TVarient: a typed array of values, the storage behind every variable
+// instance, which can also be a reference into another TVarient's storage.
+// Tested by values/tvarient_test.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "base/otstr.h"
+#include "values/cvarient.h"
+
+// One element of a packed array, read and written with memcpy. An element
+// without a place (the shared dummy handed out for an illegal access) reads
+// as zero and ignores writes.
+template <typename T>
+class ElementRef {
+  public:
+    explicit ElementRef(uint8_t* where) : where(where) {}
+    operator T() const {
+        T v{};
+        if (where != nullptr) memcpy(&v, where, sizeof v);
+        return v;
+    }
+    ElementRef& operator=(T v) {
+        if (where != nullptr) memcpy(where, &v, sizeof v);
+        return *this;
+    }
+    ElementRef& operator=(const ElementRef& other) { return *this = static_cast<T>(other); }
+    ElementRef(const ElementRef&) = default;
+
+  private:
+    uint8_t* where;
+};
+
+class TVarient : public VarientBase {
+  public:
+    TVarient() = default;
+    ~TVarient() override;
+    TVarient(const TVarient&) = delete;
+    TVarient& operator=(const TVarient&) = delete;
+
+    // Needs writable, a valid type and count >= 0. Replaces the storage with
+    // count zeroed elements (OCTET: empty strings); no value yet.
+    bool create(const char* name, int32_t type, int32_t count);
+    // Frees the storage unless it is a reference; afterwards no storage, no
+    // value, not a reference, writable. resetBase also resets name, type and
+    // count.
+    void free(bool resetBase = false);
+
+    // Element writes. All fail silently while not writable and call
+    // setValueFlag(true) on success.
+    // By the source's type: an integer word, an OCTET text or a DOUBLE.
+    bool setAt(int32_t idx, const CVarient& source);
+    // Integer elements: the word cut to the element width; DOUBLE: the word
+    // read as a signed 32-bit number.
+    bool setAt(int32_t idx, uint32_t word);
+    bool setAt(int32_t idx, int32_t word) { return setAt(idx, static_cast<uint32_t>(word)); }
+    // Integer elements: truncated toward zero (TruncateDoubleToWord), then cut
+    // to the width; DOUBLE: stored as it is.
+    bool setAt(int32_t idx, double number);
+    // OCTET: the text (length -1: up to the zero byte). Integer elements: a
+    // one-character text stores its code as a signed byte; "\0", "\n", "\r",
+    // "\t" (backslash and letter) store 0, 10, 13, 9.
+    bool setAt(int32_t idx, const char* text, int32_t length = -1);
+    // PVOID only.
+    bool setAt(int32_t idx, void* pointer);
+    bool setAt(int32_t idx, std::nullptr_t) { return setAt(idx, static_cast<void*>(nullptr)); }
+
+    // The element as a scalar of the element's type (integers sign- or
+    // zero-extended from their width). Fails for an index out of range
+    // ("operation illegal") or a type without a scalar form.
+    bool getAt(int32_t idx, CVarient& out) const;
+    // The element as a 32-bit integer (INT1, INT2 sign-extended; UINT1, UINT2
+    // zero-extended; DOUBLE truncated toward zero) or as a double. An index
+    // out of range reports "operation illegal" and gives 0.
+    int32_t getAt_as_long(int32_t idx) const;
+    uint32_t getAt_as_ulong(int32_t idx) const;
+    double getAt_as_double(int32_t idx) const;
+    // The same, failing silently (out 0) for an index out of range or a type
+    // that is not numeric.
+    bool getAt_as_long(int32_t idx, int32_t& out) const;
+    bool getAt_as_ulong(int32_t idx, uint32_t& out) const;
+    bool getAt_as_double(int32_t idx, double& out) const;
+    // OCTET and PVOID elements, failing silently (out empty or null).
+    bool getAt(int32_t idx, OTSTR& out) const;
+    bool getAt(int32_t idx, void*& out) const;
+
+    // "-" without a value; empty for an index out of range or an invalid
+    // type; otherwise the element under format (or the type's default).
+    // PVOID elements always print as "&%08X" of their low 32 bits.
+    bool getTextAt(int32_t idx, OTSTR& out, const char* format = nullptr) const;
+    // INT1 and UINT1 arrays: the elements as a byte string of count bytes;
+    // other types give an empty string and false.
+    bool getByteString(OTSTR& out) const;
+
+    // Deep copy of source's elements, value flag, writable flag and base;
+    // the copy is never a reference.
+    bool clone(const TVarient& source);
+    // Makes this a reference into source: the whole array (idx < 0) or its
+    // element idx. A reference to a reference points at the first owner.
+    // This must not outlive the owner's storage.
+    bool PassAddressClone(TVarient& source, int32_t idx);
+    // Sets the value flag and, for a reference, the owner's flag too.
+    void setValueFlag(bool flag);
+
+    // Typed element accessors: the type must be exactly theirs and idx in
+    // range, otherwise they report "operation illegal" and hand out the
+    // shared dummy element, which reads 0 (or the empty string).
+    ElementRef<int8_t> Int1At(int32_t idx) { return ElementRef<int8_t>(Element(kTypeInt1, idx)); }
+    ElementRef<int16_t> Int2At(int32_t idx) { return ElementRef<int16_t>(Element(kTypeInt2, idx)); }
+    ElementRef<int32_t> Int4At(int32_t idx) { return ElementRef<int32_t>(Element(kTypeInt4, idx)); }
+    ElementRef<uint8_t> UInt1At(int32_t idx) {
+        return ElementRef<uint8_t>(Element(kTypeUInt1, idx));
+    }
+    ElementRef<uint16_t> UInt2At(int32_t idx) {
+        return ElementRef<uint16_t>(Element(kTypeUInt2, idx));
+    }
+    ElementRef<uint32_t> UInt4At(int32_t idx) {
+        return ElementRef<uint32_t>(Element(kTypeUInt4, idx));
+    }
+    ElementRef<double> DoubleAt(int32_t idx) {
+        return ElementRef<double>(Element(kTypeDouble, idx));
+    }
+    ElementRef<void*> PvoidAt(int32_t idx) { return ElementRef<void*>(Element(kTypePvoid, idx)); }
+    // The element string, or the shared dummy string (emptied each time it is
+    // handed out).
+    OTSTR& OctetAt(int32_t idx);
+    // The bytes of element idx of an integer, DOUBLE or PVOID array, or null
+    // for an index out of range or another type. Silent.
+    uint8_t* ElementBytes(int32_t idx) const;
+
+    bool HasValue() const { return hasValue; }
+    bool IsWritable() const { return writable; }
+    void SetWritable(bool on) { writable = on; }
+    bool IsReference() const { return isReference; }
+
+  private:
+    // The element's bytes when the type is exactly want and idx in range;
+    // otherwise reports "operation illegal" and gives null.
+    uint8_t* Element(int32_t want, int32_t idx) const;
+    // Elements are reachable only while the type is the one the storage was
+    // made for, so that changing the base cannot misread the storage.
+    bool InRange(int32_t idx) const {
+        return data != nullptr && type == storageType && idx >= 0 && idx < count &&
+               idx < storageCount;
+    }
+    OTSTR* Strings() const { return static_cast<OTSTR*>(data); }
+    uint8_t* Bytes() const { return static_cast<uint8_t*>(data); }
+    // Stores a word into an integer element, cut to its width.
+    void StoreWord(int32_t idx, uint32_t word);
+    // The integer element's word, sign- or zero-extended from its width.
+    uint32_t LoadWord(int32_t idx) const;
+    double LoadDouble(int32_t idx) const;
+
+    bool isReference = false;
+    bool* ownerHasValue = nullptr;
+    // Integer, DOUBLE, PVOID: count packed elements (bytes); OCTET: an array
+    // of count OTSTR; null when empty or freed.
+    void* data = nullptr;
+    int32_t storageType = kTypeNone;  // the type data was made for
+    int32_t storageCount = 0;         // the number of elements data holds
+    bool hasValue = false;
+    bool writable = true;
+};
