@@ -66,10 +66,14 @@ enum class OpResult { kDone, kUnknown, kDivideByZero };
 
 // Signed 32-bit arithmetic with wrap-around; a zero divisor is reported and
 // INT32_MIN / -1 gives INT32_MIN, INT32_MIN % -1 gives 0.
-OpResult SignedOp(const char* op, uint32_t left, uint32_t right, uint32_t& out) {
+// The integer operators on two 32-bit words. Arithmetic and bit operators
+// wrap on the words; division, remainder, ">>" and the comparisons follow
+// the signedness of the result type.
+OpResult IntegerOp(const char* op, bool isSigned, uint32_t left, uint32_t right, uint32_t& out) {
     int32_t l = AsSigned(left);
     int32_t r = AsSigned(right);
     unsigned shift = right & 31u;
+    auto compare = [&](auto less) { return isSigned ? less(l, r) : less(left, right); };
     if (strcmp(op, "+") == 0) {
         out = left + right;
     } else if (strcmp(op, "-") == 0) {
@@ -77,10 +81,12 @@ OpResult SignedOp(const char* op, uint32_t left, uint32_t right, uint32_t& out) 
     } else if (strcmp(op, "*") == 0) {
         out = left * right;
     } else if (strcmp(op, "/") == 0 || strcmp(op, "%") == 0) {
-        if (r == 0) return OpResult::kDivideByZero;
+        if (right == 0) return OpResult::kDivideByZero;
         bool divide = op[0] == '/';
-        if (r == -1) {
-            out = divide ? 0u - left : 0u;
+        if (!isSigned) {
+            out = divide ? left / right : left % right;
+        } else if (r == -1) {
+            out = divide ? 0u - left : 0u;  // INT32_MIN / -1 wraps
         } else {
             out = static_cast<uint32_t>(divide ? l / r : l % r);
         }
@@ -93,68 +99,25 @@ OpResult SignedOp(const char* op, uint32_t left, uint32_t right, uint32_t& out) 
     } else if (strcmp(op, "<<") == 0) {
         out = left << shift;
     } else if (strcmp(op, ">>") == 0) {
-        // Arithmetic shift, written so that it does not depend on how the
-        // compiler shifts negative numbers.
-        out = l < 0 ? ~(~left >> shift) : left >> shift;
+        // An arithmetic shift for signed results, written so that it does
+        // not depend on how the compiler shifts negative numbers.
+        out = isSigned && l < 0 ? ~(~left >> shift) : left >> shift;
     } else if (strcmp(op, "==") == 0) {
-        out = l == r;
+        out = left == right;
     } else if (strcmp(op, "!=") == 0) {
-        out = l != r;
+        out = left != right;
     } else if (strcmp(op, "<=") == 0) {
-        out = l <= r;
+        out = compare([](auto a, auto b) { return a <= b; });
     } else if (strcmp(op, ">=") == 0) {
-        out = l >= r;
+        out = compare([](auto a, auto b) { return a >= b; });
     } else if (strcmp(op, ">") == 0) {
-        out = l > r;
+        out = compare([](auto a, auto b) { return a > b; });
     } else if (strcmp(op, "<") == 0) {
-        out = l < r;
+        out = compare([](auto a, auto b) { return a < b; });
     } else if (strcmp(op, "&&") == 0) {
-        out = l != 0 && r != 0;
+        out = left != 0 && right != 0;
     } else if (strcmp(op, "||") == 0) {
-        out = l != 0 || r != 0;
-    } else {
-        return OpResult::kUnknown;
-    }
-    return OpResult::kDone;
-}
-
-OpResult UnsignedOp(const char* op, uint32_t l, uint32_t r, uint32_t& out) {
-    unsigned shift = r & 31u;
-    if (strcmp(op, "+") == 0) {
-        out = l + r;
-    } else if (strcmp(op, "-") == 0) {
-        out = l - r;
-    } else if (strcmp(op, "*") == 0) {
-        out = l * r;
-    } else if (strcmp(op, "/") == 0 || strcmp(op, "%") == 0) {
-        if (r == 0) return OpResult::kDivideByZero;
-        out = op[0] == '/' ? l / r : l % r;
-    } else if (strcmp(op, "&") == 0) {
-        out = l & r;
-    } else if (strcmp(op, "|") == 0) {
-        out = l | r;
-    } else if (strcmp(op, "^") == 0) {
-        out = l ^ r;
-    } else if (strcmp(op, "<<") == 0) {
-        out = l << shift;
-    } else if (strcmp(op, ">>") == 0) {
-        out = l >> shift;
-    } else if (strcmp(op, "==") == 0) {
-        out = l == r;
-    } else if (strcmp(op, "!=") == 0) {
-        out = l != r;
-    } else if (strcmp(op, "<=") == 0) {
-        out = l <= r;
-    } else if (strcmp(op, ">=") == 0) {
-        out = l >= r;
-    } else if (strcmp(op, ">") == 0) {
-        out = l > r;
-    } else if (strcmp(op, "<") == 0) {
-        out = l < r;
-    } else if (strcmp(op, "&&") == 0) {
-        out = l != 0 && r != 0;
-    } else if (strcmp(op, "||") == 0) {
-        out = l != 0 || r != 0;
+        out = left != 0 || right != 0;
     } else {
         return OpResult::kUnknown;
     }
@@ -542,7 +505,7 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
         uint32_t out = 0;
         OpResult result = OpResult::kUnknown;
         if (lhs.getUInt32(l) && rhs.getUInt32(r)) {
-            result = IsSignedType(resultType) ? SignedOp(op, l, r, out) : UnsignedOp(op, l, r, out);
+            result = IntegerOp(op, IsSignedType(resultType), l, r, out);
         }
         if (result == OpResult::kDone) {
             return setInteger(out, IsSignedType(resultType) ? kTypeInt4 : kTypeUInt4);
