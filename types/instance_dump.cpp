@@ -1,0 +1,733 @@
+// The file dump and the tree dump of instances (see instance_dump.h).
+// Tested by types/instance_dump_test.cpp.
+#include "types/instance_dump.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/path.h"
+#include "base/tracer.h"
+#include "types/cstruct.h"
+#include "types/struct_definition.h"
+#include "types/text_table.h"
+#include "types/type_codes.h"
+#include "types/variable_item.h"
+#include "values/value_type.h"
+
+namespace {
+
+void Trace(const char* text) {
+    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
+}
+
+int TextLength(const char* text) {
+    return static_cast<int>(strlen(text));
+}
+
+// Appends text padded with blanks to width, left- or right-justified (the
+// "%-<width>s" and "%<width>s" string formats).
+void AppendPadded(std::string& out, const char* text, int width, bool left) {
+    int length = TextLength(text);
+    if (!left && length < width) out.append(static_cast<size_t>(width - length), ' ');
+    out.append(text);
+    if (left && length < width) out.append(static_cast<size_t>(width - length), ' ');
+}
+
+bool IsStructBase(int32_t base) {
+    return base == kDeclStruct || base == kDeclChoice;
+}
+
+// ---- file dump ----
+
+// The column layout of one item's lines: a prefix, the typeName column, a
+// gap, the display-name column, a blank and the value text. The top item uses
+// "%-<t>s %<n>s %s", struct members "<prefix>%-<t>s  %-<n>s %s".
+struct FileColumns {
+    std::string prefix;
+    int typeWidth;
+    const char* gap;
+    int nameWidth;
+    bool nameLeft;
+
+    std::string Line(const char* type, const char* name, const std::string& value) const {
+        std::string line = prefix;
+        AppendPadded(line, type, typeWidth, true);
+        line.append(gap);
+        AppendPadded(line, name, nameWidth, nameLeft);
+        line.push_back(' ');
+        line.append(value);
+        return line;
+    }
+};
+
+class FileDump {
+  public:
+    explicit FileDump(FILE* file) : file(file) {}
+
+    void Item(CVariableItem& item, const FileColumns& columns) {
+        if (depth >= kDumpMaxDepth) {
+            Trace(dumpmsg::kTooDeep);
+            return;
+        }
+        ++depth;
+        OTSTR display = item.GetDisplayName();
+        Writer writer{*this, columns, item.header.typeName.GetBuffer(), display.GetBuffer()};
+        int32_t base = item.header.baseType;
+        if (IsIntegerType(base) || base == kTypeDouble) {
+            Numbers(item, writer);
+        } else if (base == kTypeOctet) {
+            Octets(item, writer);
+        } else if (IsStructBase(base)) {
+            Structs(item, writer, columns);
+        }
+        --depth;
+    }
+
+  private:
+    // Writes the lines of one item: its typeName and display name on the
+    // first, blank columns on the later ones.
+    struct Writer {
+        FileDump& dump;
+        const FileColumns& columns;
+        const char* type;
+        const char* name;
+        bool first = true;
+
+        // The value text so far begins with "= " on the first line, "  " after.
+        const char* Lead() const { return first ? "= " : "  "; }
+        void Write(const std::string& value) {
+            std::string line =
+                first ? columns.Line(type, name, value) : columns.Line(" ", " ", value);
+            dump.Put(line);
+            first = false;
+        }
+    };
+
+    void Put(const std::string& text) { fwrite(text.data(), 1, text.size(), file); }
+
+    // Ten elements a line, "," after all but the last.
+    void Numbers(CVariableItem& item, Writer& writer) {
+        static const char* const kHexFormats[] = {"0x%02X", "0x%04X", "0x%08X"};
+        const char* format = nullptr;
+        const OTSTR& type = item.header.typeName;
+        int32_t base = item.header.baseType;
+        if ((type.Compare("BYTE", false) || type.Compare("WORD", false) ||
+             type.Compare("DWORD", false)) &&
+            base >= kTypeUInt1 && base <= kTypeUInt4) {
+            format = kHexFormats[base - kTypeUInt1];
+        }
+        int32_t count = item.GetCount();
+        std::string value = writer.Lead();
+        OTSTR text;
+        for (int32_t i = 0; i < count; ++i) {
+            item.getTextAt(i, text, format);
+            value.append(text.GetBuffer());
+            value.push_back(i + 1 < count ? ',' : ' ');
+            value.push_back(' ');
+            if (i % 10 == 9 || i + 1 == count) {
+                value.push_back('\n');
+                writer.Write(value);
+                value = writer.Lead();
+            }
+        }
+    }
+
+    // One quoted element a line.
+    void Octets(CVariableItem& item, Writer& writer) {
+        int32_t count = item.GetCount();
+        OTSTR text;
+        for (int32_t i = 0; i < count; ++i) {
+            item.getTextAt(i, text);
+            std::string value = writer.Lead();
+            value.append(text.GetBuffer());
+            value.push_back(i + 1 < count ? ',' : ' ');
+            value.push_back('\n');
+            writer.Write(value);
+        }
+    }
+
+    // "= {}" / "  {}" per element, its members below under the value column.
+    void Structs(CVariableItem& item, Writer& writer, const FileColumns& columns) {
+        int32_t count = item.GetCount();
+        if (count <= 0) {
+            writer.Write("= -\n");
+            return;
+        }
+        std::string prefix = columns.Line(" ", " ", "  ");
+        for (int32_t i = 0; i < count; ++i) {
+            writer.Write(i == 0 ? "= {}\n" : "  {}\n");
+            if (CStruct* s = item.StructAt(i)) Struct(*s, prefix);
+        }
+    }
+
+    void Struct(CStruct& s, const std::string& prefix) {
+        int n = s.GetCount(false);
+        FileColumns columns{prefix, 1, "  ", 1, true};
+        for (int m = 0; m < n; ++m) {
+            CVariableItem* member = s.GetItemAt(m, false);
+            if (member == nullptr) continue;
+            columns.typeWidth = std::max(columns.typeWidth, member->header.typeName.GetLength());
+            columns.nameWidth = std::max(columns.nameWidth, member->GetDisplayName().GetLength());
+        }
+        for (int m = 0; m < n; ++m) {
+            if (CVariableItem* member = s.GetItemAt(m, false)) Item(*member, columns);
+        }
+    }
+
+    FILE* file;
+    int depth = 0;
+};
+
+// ---- tree dump ----
+
+// How the value column of an item is made, by its declared type.
+enum class Form { kNumber, kHexNumber, kChar, kOctet, kString, kMemo, kStruct, kUnknown };
+
+Form FormOf(const CVariableItem& item) {
+    switch (item.header.declaredType) {
+        case kDeclInt1:
+        case kDeclInt2:
+        case kDeclInt4:
+        case kDeclUInt1:
+        case kDeclUInt2:
+        case kDeclUInt4:
+        case kDeclDouble:
+            return Form::kNumber;
+        case kDeclPvoid:
+        case kDeclByte:
+        case kDeclWord:
+        case kDeclDword:
+            return Form::kHexNumber;
+        case kDeclTchar:
+            return Form::kChar;
+        case kDeclOctet:
+            return Form::kOctet;
+        case kDeclString:
+            return Form::kString;
+        case kDeclMemo:
+            return Form::kMemo;
+        case kDeclStruct:
+        case kDeclChoice:
+            return Form::kStruct;
+        default:
+            return Form::kUnknown;
+    }
+}
+
+// A byte shown as a character; control characters would break the row.
+char Printable(uint8_t byte) {
+    return byte < 32 || byte == 127 ? '.' : static_cast<char>(byte);
+}
+
+class TreeDump {
+  public:
+    TreeDump(TextTable& table, uint32_t options, int32_t hexBytesPerRow)
+        : table(table),
+          options(options),
+          hexBytesPerRow(hexBytesPerRow),
+          valueWidth(table.GetColumnWidth(kDumpValueColumn)) {}
+
+    bool Item(CVariableItem& item, int32_t level) {
+        if (depth >= kDumpMaxDepth) {
+            Trace(dumpmsg::kTooDeep);
+            return false;
+        }
+        ++depth;
+        bool ok = ItemRows(item, level) && Contents(item, level + 1);
+        --depth;
+        return ok;
+    }
+
+    bool Members(CStruct& s, int32_t level) {
+        int n = s.GetCount(false);
+        for (int m = 0; m < n; ++m) {
+            CVariableItem* member = s.GetItemAt(m, false);
+            if (member != nullptr && !Item(*member, level)) return false;
+        }
+        return true;
+    }
+
+  private:
+    // The rows of one item go out through this: the first as the item's own
+    // row, the later ones as continuation rows of the same item.
+    struct RowRun {
+        CVariableItem& item;
+        int32_t level;
+        std::string name;
+        bool first = true;
+    };
+
+    bool ItemRows(CVariableItem& item, int32_t level) {
+        switch (FormOf(item)) {
+            case Form::kStruct:
+                return StructRows(item, level);
+            case Form::kOctet:
+            case Form::kString:
+            case Form::kMemo:
+                return TextRows(item, level);
+            case Form::kUnknown:
+                return ItemRow(item, level, ItemName(item, level), dumpmsg::kUnknownType) >= 0;
+            default:
+                return ElementRows(item, level);
+        }
+    }
+
+    // ---- rows and cells ----
+
+    static uint16_t Level(int32_t level) {
+        return static_cast<uint16_t>(level < 0 ? 0 : (level > 0xffff ? 0xffff : level));
+    }
+
+    static uint16_t Mark(const CVariableItem& item) {
+        return item.def != nullptr ? item.def->id : 0;
+    }
+
+    static uint32_t Tag(CVariableItem& item) {
+        uint32_t tag =
+            IsStructBase(item.header.baseType) || FormOf(item) == Form::kStruct ? kRowStructTag : 0;
+        if (item.IsFailed()) tag |= kRowFailedTag;
+        return tag;
+    }
+
+    int NewRow(uint32_t tag, int32_t level, uint16_t mark) {
+        int row = table.InsertRow(-1, tag);
+        if (row < 0) return -1;
+        table.SetLevel(row, Level(level));
+        table.SetMark(row, mark);
+        return row;
+    }
+
+    bool Cell(int row, int column, const std::string& text) {
+        return table.SetCell(row, column, text.c_str());
+    }
+
+    // The instance's own description, else the definition's, else the struct
+    // type's.
+    static const char* Description(const CVariableItem& item) {
+        if (!item.GetDescription().IsEmpty()) return item.GetDescription().GetBuffer();
+        if (item.def != nullptr && !item.def->GetDescription().IsEmpty()) {
+            return item.def->GetDescription().GetBuffer();
+        }
+        if (!item.header.GetDescription().IsEmpty())
+            return item.header.GetDescription().GetBuffer();
+        if (item.structDef != nullptr) return item.structDef->GetDescription().GetBuffer();
+        return "";
+    }
+
+    // A row of item's own with the texts of its hooks; -1 when the table
+    // cannot take it.
+    int ItemRow(CVariableItem& item, int32_t level, const std::string& name,
+                const std::string& value) {
+        int row = NewRow(Tag(item), level, Mark(item));
+        if (row < 0) return -1;
+        OTSTR location;
+        if (item.HasLocation()) item.LocationText(location);
+        OTSTR marker;
+        item.MarkerText(marker);
+        bool ok = table.SetCell(row, kDumpLocationColumn, location.GetBuffer()) &&
+                  table.SetCell(row, kDumpMarkerColumn, marker.GetBuffer()) &&
+                  Cell(row, kDumpNameColumn, name) &&
+                  table.SetCell(row, kDumpDescriptionColumn, Description(item)) &&
+                  Cell(row, kDumpValueColumn, value);
+        return ok ? row : -1;
+    }
+
+    // A further row of the same item: only the value cell.
+    bool ContinuationRow(CVariableItem& item, int32_t level, const std::string& value) {
+        int row = NewRow(Tag(item), level, Mark(item));
+        return row >= 0 && Cell(row, kDumpValueColumn, value);
+    }
+
+    bool Emit(RowRun& rows, const std::string& value) {
+        bool ok = rows.first ? ItemRow(rows.item, rows.level, rows.name, value) >= 0
+                             : ContinuationRow(rows.item, rows.level, value);
+        rows.first = false;
+        return ok;
+    }
+
+    // ---- the name column ----
+
+    std::string Indent(int32_t level) const {
+        std::string text;
+        if ((options & kDumpIndent) != 0) {
+            text.assign(static_cast<size_t>(Level(level)) * kDumpIndentStep, ' ');
+        }
+        return text;
+    }
+
+    std::string NameStart(const CVariableItem& item, int32_t level) const {
+        std::string text = Indent(level);
+        if ((options & kDumpMarker) != 0 && item.marker != ' ' && item.marker != '\0') {
+            text.push_back(item.marker);
+        }
+        return text;
+    }
+
+    // "[07] " with as many digits as the highest index of count needs.
+    static std::string IndexPrefix(int32_t index, int32_t count) {
+        int digits = 1;
+        for (int32_t rest = count - 1; rest >= 10; rest /= 10) ++digits;
+        char text[32];
+        snprintf(text, sizeof text, "[%0*ld] ", digits, static_cast<long>(index));
+        return text;
+    }
+
+    // The name of an item's own row: "b[3]", "{}h[2]", "c[]" ("[] c" with
+    // the index prefix option).
+    std::string ItemName(const CVariableItem& item, int32_t level) const {
+        std::string text = NameStart(item, level);
+        if (item.header.declaredType == kDeclChoice && (options & kDumpIndexPrefix) != 0) {
+            text.append("[] ");
+            text.append(item.GetItemName().GetBuffer());
+            return text;
+        }
+        if (item.header.declaredType == kDeclStruct) text.append("{}");
+        text.append(item.GetDisplayName().GetBuffer());
+        return text;
+    }
+
+    // An element row's name: "b[2]", or "[02] b" with the index prefix option.
+    std::string ElementName(const CVariableItem& item, int32_t index, int32_t level) const {
+        std::string text = Indent(level);
+        if ((options & kDumpIndexPrefix) != 0) {
+            text.append(IndexPrefix(index, item.GetCount()));
+            text.append(item.GetItemName().GetBuffer());
+        } else {
+            text.append(item.GetItemName().GetBuffer());
+            char subscript[24];
+            snprintf(subscript, sizeof subscript, "[%ld]", static_cast<long>(index));
+            text.append(subscript);
+        }
+        return text;
+    }
+
+    // ---- comments and attached structs ----
+
+    bool CommentsShown(CVariableItem& item) const {
+        return (options & kDumpComments) != 0 && item.HasComment();
+    }
+
+    // The element's comment, "unknow" when the hook gives none; false when
+    // the hook fails.
+    static bool Comment(CVariableItem& item, int32_t index, std::string& out) {
+        OTSTR text;
+        if (item.CommentText(index, text, dumpmsg::kNoComment) == 0) return false;
+        out = text.IsEmpty() ? dumpmsg::kNoComment : text.GetBuffer();
+        return true;
+    }
+
+    bool Attached(CVariableItem& item) const {
+        return (options & kDumpIntegrated) != 0 && item.HasIntegrated(true);
+    }
+
+    // The integrated struct of element index as a child at level.
+    bool AttachedRows(CVariableItem& item, int32_t index, int32_t level) {
+        auto* source = dynamic_cast<AttachedStructs*>(&item);
+        CVariableItem* integrated = source != nullptr ? source->IntegratedAt(index) : nullptr;
+        if (integrated == nullptr) {
+            Trace(dumpmsg::kTypeOfNoStruct);
+            return true;
+        }
+        return Item(*integrated, level);
+    }
+
+    bool Contents(CVariableItem& item, int32_t level) {
+        auto* source = dynamic_cast<AttachedStructs*>(&item);
+        if (source == nullptr) return true;
+        for (int32_t i = 0;; ++i) {
+            CVariableItem* content = source->ContentAt(i);
+            if (content == nullptr) return true;
+            if (!Item(*content, level)) return false;
+        }
+    }
+
+    // ---- numbers, hexadecimal numbers and characters ----
+
+    std::string ElementText(CVariableItem& item, Form form, int32_t index) const {
+        char text[48];
+        OTSTR out;
+        if (form == Form::kHexNumber) {
+            int32_t base = item.GetType();
+            uint32_t word = 0;
+            if (base == kTypePvoid) {
+                void* pointer = nullptr;
+                item.getAt(index, pointer);
+                word = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer) & 0xffffffffu);
+            } else {
+                item.getAt_as_ulong(index, word);
+            }
+            switch (base) {
+                case kTypeUInt1:
+                case kTypeInt1:
+                    snprintf(text, sizeof text, "%02X", word & 0xffu);
+                    return text;
+                case kTypeUInt2:
+                case kTypeInt2:
+                    snprintf(text, sizeof text, "%04X", word & 0xffffu);
+                    return text;
+                default:
+                    snprintf(text, sizeof text, "%08X", word);
+                    return text;
+            }
+        }
+        if (form == Form::kChar) {
+            int32_t number = 0;
+            if (item.GetType() == kTypeOctet) {
+                item.getAt(index, out);
+                number = out.IsEmpty() ? 0 : static_cast<uint8_t>(out.GetAt(0));
+            } else {
+                item.getAt_as_long(index, number);
+            }
+            snprintf(text, sizeof text, "%-4d '%c'", static_cast<int>(number),
+                     Printable(static_cast<uint8_t>(number)));
+            return text;
+        }
+        item.getTextAt(index, out);
+        return out.GetBuffer();
+    }
+
+    bool ElementRows(CVariableItem& item, int32_t level) {
+        Form form = FormOf(item);
+        int32_t count = item.GetCount();
+        bool attached = Attached(item);
+        if (count <= 0 || (!item.HasValue() && !attached)) {
+            return ItemRow(item, level, ItemName(item, level), "-") >= 0;
+        }
+        std::vector<std::string> texts(static_cast<size_t>(count));
+        int width = 1;
+        for (int32_t i = 0; i < count; ++i) {
+            texts[i] = item.HasValue() ? ElementText(item, form, i) : "-";
+            width = std::max(width, static_cast<int>(texts[i].size()));
+        }
+        const char* lead = form == Form::kHexNumber ? "H' " : "";
+        const char* more = form == Form::kHexNumber ? "   " : "";
+        bool comments = CommentsShown(item);
+        RowRun rows{item, level, ItemName(item, level)};
+
+        if (!comments && !attached) {
+            // k elements a row, padded to the longest when they need more rows.
+            int32_t perRow = (valueWidth - TextLength(lead)) / (width + 1);
+            if (perRow < 1) perRow = 1;
+            bool padded = count > perRow;
+            std::string value = lead;
+            for (int32_t i = 0, inRow = 0; i < count; ++i) {
+                AppendPadded(value, texts[i].c_str(), padded ? width : 0, true);
+                value.push_back(' ');
+                if (++inRow == perRow || i + 1 == count) {
+                    if (!Emit(rows, value)) return false;
+                    value = more;
+                    inRow = 0;
+                }
+            }
+            return true;
+        }
+
+        // A row for every element: the value and its comment.
+        bool values = !comments || (options & kDumpValues) != 0;
+        auto elementValue = [&](int32_t i, std::string& out) {
+            out.clear();
+            std::string comment;
+            if (comments && !Comment(item, i, comment)) return false;
+            if (values) {
+                out = lead;
+                AppendPadded(out, texts[i].c_str(), comments ? width : 0, true);
+                if (comments) out.push_back(' ');
+            }
+            out.append(comment);
+            return true;
+        };
+        std::string value;
+        if (count == 1) {
+            if (!elementValue(0, value) || !Emit(rows, value)) return false;
+            return !attached || AttachedRows(item, 0, level + 1);
+        }
+        if (!Emit(rows, "")) return false;
+        for (int32_t i = 0; i < count; ++i) {
+            if (!elementValue(i, value)) return false;
+            int row = NewRow(Tag(item), level + 1, Mark(item));
+            if (row < 0 || !Cell(row, kDumpNameColumn, ElementName(item, i, level + 1)) ||
+                !Cell(row, kDumpValueColumn, value)) {
+                return false;
+            }
+            if (attached && !AttachedRows(item, i, level + 2)) return false;
+        }
+        return true;
+    }
+
+    // ---- OCTET, STRING and MEMO ----
+
+    // The value rows of one element.
+    void ElementLines(CVariableItem& item, Form form, int32_t index,
+                      std::vector<std::string>& lines) const {
+        OTSTR text;
+        bool readable = item.getAt(index, text);
+        const char* bytes = text.GetBuffer();
+        int32_t length = text.GetLength();
+        char number[64];
+        if (form == Form::kOctet) {
+            std::string line = "H' ";
+            for (int32_t j = 0; j < length; ++j) {
+                if (hexBytesPerRow > 0 && j > 0 && j % hexBytesPerRow == 0) {
+                    lines.push_back(line);
+                    line = "   ";
+                }
+                snprintf(number, sizeof number, "%02X ", static_cast<uint8_t>(bytes[j]));
+                line.append(number);
+            }
+            lines.push_back(line);
+        } else if (form == Form::kString) {
+            if (!readable) {
+                lines.push_back("T' (null)");
+            } else if (length == 0) {
+                lines.push_back("T  ");
+            } else {
+                // One row a line of the text: "T' first", "   next".
+                int32_t start = 0;
+                while (start < length) {
+                    int32_t end = start;
+                    while (end < length && bytes[end] != '\n') ++end;
+                    int32_t stop = end > start && bytes[end - 1] == '\r' ? end - 1 : end;
+                    std::string line = start == 0 ? "T' " : "   ";
+                    for (int32_t j = start; j < stop; ++j) {
+                        line.push_back(Printable(static_cast<uint8_t>(bytes[j])));
+                    }
+                    lines.push_back(line);
+                    start = end + 1;
+                }
+            }
+        } else {
+            snprintf(number, sizeof number, index == 0 ? "M' Len[%ld]= %ld" : "      [%ld]= %ld",
+                     static_cast<long>(index), static_cast<long>(length));
+            lines.push_back(number);
+        }
+    }
+
+    bool TextRows(CVariableItem& item, int32_t level) {
+        int32_t count = item.GetCount();
+        RowRun rows{item, level, ItemName(item, level)};
+        if (count <= 0 || !item.HasValue()) return Emit(rows, "-");
+        Form form = FormOf(item);
+        bool comments = CommentsShown(item);
+        bool values = !comments || (options & kDumpValues) != 0;
+        std::vector<std::string> lines;
+        for (int32_t i = 0; i < count; ++i) {
+            lines.clear();
+            if (values) ElementLines(item, form, i, lines);
+            if (comments) {
+                std::string comment;
+                if (!Comment(item, i, comment)) return false;
+                if (values) {
+                    lines.back().append(" {").append(comment).append("}");
+                } else {
+                    lines.push_back(comment);
+                }
+            }
+            for (const std::string& line : lines) {
+                if (!Emit(rows, line)) return false;
+            }
+        }
+        return true;
+    }
+
+    // ---- structs and choices ----
+
+    static bool HasMembers(const CStruct* s) { return s != nullptr && s->GetCount(false) > 0; }
+
+    bool StructRows(CVariableItem& item, int32_t level) {
+        int32_t count = item.GetCount();
+        bool shown = count >= 2 || (count == 1 && HasMembers(item.StructAt(0)));
+        if (ItemRow(item, level, ItemName(item, level), shown ? "" : "-") < 0) return false;
+        if (count == 1) {
+            CStruct* s = item.StructAt(0);
+            return s == nullptr || Members(*s, level + 1);
+        }
+        for (int32_t i = 0; i < count; ++i) {
+            if (!StructElement(item, i, level + 1)) return false;
+        }
+        return true;
+    }
+
+    // Element index of a struct array: a "this" holder refers to the element
+    // while its row and its members are made, so that the hooks of a derived
+    // item see the element.
+    bool StructElement(CVariableItem& item, int32_t index, int32_t level) {
+        std::string name = Indent(level);
+        if ((options & kDumpIndexPrefix) != 0) name.append(IndexPrefix(index, item.GetCount()));
+        char subscript[24];
+        snprintf(subscript, sizeof subscript, "[%ld]", static_cast<long>(index));
+        name.append("{}this = '").append(item.GetItemName().GetBuffer()).append(subscript);
+        name.push_back('\'');
+
+        CStruct* s = item.StructAt(index);
+        if (s == nullptr) {
+            int row = NewRow(Tag(item), level, Mark(item));
+            return row >= 0 && Cell(row, kDumpNameColumn, name) && Cell(row, kDumpValueColumn, "-");
+        }
+        std::unique_ptr<CVariableItem> holder(s->NewItem());
+        if (holder == nullptr || !holder->PassAddressClone(item, index, nullptr)) {
+            Trace(dumpmsg::kThisFail);
+            return false;
+        }
+        holder->header.SetName("this");
+        holder->SetName("this");
+        if (ItemRow(*holder, level, name, HasMembers(s) ? "" : "-") < 0) return false;
+        return Members(*s, level + 1);
+    }
+
+    TextTable& table;
+    uint32_t options;
+    int32_t hexBytesPerRow;
+    int32_t valueWidth;
+    int depth = 0;
+};
+
+}  // namespace
+
+bool DumpToFile(CVariableItem& item, const char* path, bool overwrite) {
+    if (path == nullptr) return false;
+    FILE* file = vpath::OpenFile(path, overwrite ? "w" : "a");
+    if (file == nullptr) return false;
+    OTSTR display = item.GetDisplayName();
+    FileColumns top{"", item.header.typeName.GetLength(), " ", display.GetLength(), false};
+    FileDump dump(file);
+    dump.Item(item, top);
+    fputs("\n", file);
+    fclose(file);
+    return true;
+}
+
+bool DumpTree(CVariableItem& item, TextTable& table, uint32_t options, int32_t level,
+              int32_t hexBytesPerRow) {
+    TreeDump dump(table, options, hexBytesPerRow);
+    return dump.Item(item, level);
+}
+
+bool DumpStructTree(CStruct& s, TextTable& table, uint32_t options, int32_t level,
+                    int32_t hexBytesPerRow) {
+    TreeDump dump(table, options, hexBytesPerRow);
+    return dump.Members(s, level);
+}
+
+bool TraceDump(CVariableItem& item, uint32_t options) {
+    Trace(dumpmsg::kTraceBegin);
+    TextTable table;
+    const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
+    bool ok = table.SetColumns({"Location", "Marker", "Name", "Description", "Value"}) &&
+              table.SetColumnFormats({{kContent, 7, 0, 1},
+                                      {kContent, 8, 0, 1},
+                                      {kContent, 10, 0, 1},
+                                      {kContent, 10, 0, 1},
+                                      {TextTable::kLeftJustify, 48, 0, 1}});
+    if (ok) ok = DumpTree(item, table, options, 0, 16);
+    table.ComputeWidths();
+    OTSTR line;
+    for (int row = 0; row < table.GetRowCount(); ++row) {
+        if (table.GetRowLine(row, line)) Trace(line.GetBuffer());
+    }
+    Trace(dumpmsg::kTraceEnd);
+    return ok;
+}

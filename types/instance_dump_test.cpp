@@ -1,0 +1,655 @@
+// Tests of the instance dumps: golden file dumps, the tree dump's rows (value
+// forms, row layout, name-column options) and the hooks of a derived item.
+#include "types/instance_dump.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/scratch_dir.h"
+#include "base/tracer.h"
+#include "types/cstruct.h"
+#include "types/struct_definition.h"
+#include "types/text_table.h"
+#include "types/type_codes.h"
+#include "types/variable_definition.h"
+#include "types/variable_item.h"
+
+namespace {
+
+// Appends a member definition to s; a struct member when type is given.
+VariableDefinition* AddMember(StructDefinition& s, const char* name, int32_t declared,
+                              int32_t count, uint16_t id = 0, StructDefinition* type = nullptr) {
+    auto* def = new VariableDefinition;
+    def->set(name, type != nullptr ? kDeclStruct : BaseCodeOf(declared), count);
+    def->setTypeName(type != nullptr ? type->GetName().GetBuffer() : TypeCodeText(declared),
+                     type != nullptr ? kDeclStruct : declared);
+    def->structDef = type;
+    def->id = id;
+    EXPECT_TRUE(s.AddMember(def));
+    return def;
+}
+
+CVariableItem* Member(CVariableItem& parent, const char* name) {
+    CVariableItem* item = parent.GetItemByName(name, true, false);
+    EXPECT_NE(item, nullptr) << name;
+    return item;
+}
+
+// A table whose value column is valueWidth wide.
+void SetUpTable(TextTable& table, int valueWidth) {
+    const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
+    ASSERT_TRUE(table.SetColumns({"L", "M", "N", "D", ""}));
+    ASSERT_TRUE(table.SetColumnFormats({{kContent, 1, 0, 1},
+                                        {kContent, 1, 0, 1},
+                                        {kContent, 1, 0, 1},
+                                        {kContent, 1, 0, 1},
+                                        {TextTable::kLeftJustify, valueWidth, 0, 1}}));
+    ASSERT_EQ(table.GetColumnWidth(kDumpValueColumn), valueWidth);
+}
+
+// One line a row: the level and the five cells, "|" between.
+std::string Rows(const TextTable& table, int from = 0) {
+    std::string out;
+    for (int row = from; row < table.GetRowCount(); ++row) {
+        out += std::to_string(table.GetLevel(row));
+        for (int column = 0; column < 5; ++column) {
+            const char* cell = table.GetCell(row, column);
+            out += '|';
+            out += cell != nullptr ? cell : "";
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+// What the trace log writes to the console while it lives.
+class TraceCapture {
+  public:
+    TraceCapture() : wasOn(Tracer::inst()->IsConsoleOn()) {
+        Tracer::inst()->SetConsoleOn(true);
+        testing::internal::CaptureStdout();
+    }
+    std::string Finish() {
+        fflush(stdout);
+        std::string text = testing::internal::GetCapturedStdout();
+        Tracer::inst()->SetConsoleOn(wasOn);
+        return text;
+    }
+
+  private:
+    bool wasOn;
+};
+
+// ---- file dump ----
+
+using InstanceDumpFileTest = ScratchDirTest;
+
+TEST_F(InstanceDumpFileTest, ByteArrayWrapsAfterTenWithBlankColumns) {
+    CVariableItem item;
+    ASSERT_TRUE(item.create(kDeclByte, "b", 12));
+    for (int i = 0; i < 12; ++i) ASSERT_TRUE(item.setAt(i, i + 1));
+    const std::string once =
+        "BYTE b[12] = 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, \n"
+        "             0x0B, 0x0C  \n"
+        "\n";
+    ASSERT_TRUE(DumpToFile(item, "out.txt", true));
+    EXPECT_EQ(ReadWholeFile("out.txt"), once);
+    ASSERT_TRUE(DumpToFile(item, "out.txt", false));
+    EXPECT_EQ(ReadWholeFile("out.txt"), once + once);
+    ASSERT_TRUE(DumpToFile(item, "out.txt", true));
+    EXPECT_EQ(ReadWholeFile("out.txt"), once);
+    EXPECT_FALSE(DumpToFile(item, "no\\such\\dir.txt", true));
+}
+
+TEST_F(InstanceDumpFileTest, NumbersOctetsAndAnEmptyStructArray) {
+    CVariableItem signedArray;
+    ASSERT_TRUE(signedArray.create(kDeclInt2, "v", 3));
+    ASSERT_TRUE(signedArray.setAt(0, -1));
+    ASSERT_TRUE(signedArray.setAt(1, 0));
+    ASSERT_TRUE(signedArray.setAt(2, 300));
+    CVariableItem plain;  // UINT1 is not BYTE: decimal
+    ASSERT_TRUE(plain.create(kDeclUInt1, "u", 1));
+    ASSERT_TRUE(plain.setAt(0, 200));
+    CVariableItem real;
+    ASSERT_TRUE(real.create(kDeclDouble, "d", 1));
+    ASSERT_TRUE(real.setAt(0, 2.5));
+    CVariableItem octets;
+    ASSERT_TRUE(octets.create(kDeclOctet, "s", 3));
+    ASSERT_TRUE(octets.setAt(0, "ab"));
+    ASSERT_TRUE(octets.setAt(1, "c"));
+    ASSERT_TRUE(octets.setAt(2, "d e"));
+    StructDefinition header;
+    header.SetName("Hdr");
+    AddMember(header, "x", kDeclUInt1, 1);
+    CVariableItem none;
+    ASSERT_TRUE(none.create(&header, "h", 0));
+
+    for (CVariableItem* item : {&signedArray, &plain, &real, &octets, &none}) {
+        ASSERT_TRUE(DumpToFile(*item, "d.txt", item == &signedArray));
+    }
+    EXPECT_EQ(ReadWholeFile("d.txt"),
+              "INT2 v[3] = -1, 0, 300  \n\n"
+              "UINT1 u = 200  \n\n"
+              "DOUBLE d = 2.50  \n\n"
+              "OCTET s[3] = \"ab\",\n"
+              "             \"c\",\n"
+              "             \"d e\" \n\n"
+              "Hdr h = -\n\n");
+}
+
+TEST_F(InstanceDumpFileTest, NestedStructsAlignUnderTheValueColumn) {
+    StructDefinition inner;
+    inner.SetName("Inner");
+    AddMember(inner, "a", kDeclInt1, 1);
+    AddMember(inner, "value", kDeclDouble, 1);
+    StructDefinition outer;
+    outer.SetName("Outer");
+    AddMember(outer, "len", kDeclUInt2, 1);
+    AddMember(outer, "in", kDeclStruct, 1, 0, &inner);
+    AddMember(outer, "tag", kDeclByte, 2);
+    CVariableItem msg;
+    ASSERT_TRUE(msg.create(&outer, "msg", 1));
+    ASSERT_TRUE(Member(msg, "len")->setAt(0, 5));
+    CVariableItem* in = Member(msg, "in");
+    ASSERT_TRUE(Member(*in, "a")->setAt(0, -1));
+    ASSERT_TRUE(Member(*in, "value")->setAt(0, 2.5));
+    ASSERT_TRUE(Member(msg, "tag")->setAt(0, 1));
+    ASSERT_TRUE(Member(msg, "tag")->setAt(1, 2));
+
+    StructDefinition pair;
+    pair.SetName("Pair");
+    AddMember(pair, "x", kDeclUInt1, 1);
+    CVariableItem pairs;
+    ASSERT_TRUE(pairs.create(&pair, "p", 2));
+    ASSERT_TRUE(pairs.StructAt(0)->GetItemAt(0, false)->setAt(0, 1));
+    ASSERT_TRUE(pairs.StructAt(1)->GetItemAt(0, false)->setAt(0, 2));
+
+    ASSERT_TRUE(DumpToFile(msg, "n.txt", true));
+    ASSERT_TRUE(DumpToFile(pairs, "n.txt", false));
+    const std::string p(12, ' ');   // under the value column of the top line
+    const std::string p2(28, ' ');  // and under that of the member line "in"
+    EXPECT_EQ(ReadWholeFile("n.txt"),
+              "Outer msg = {}\n" +                        //
+                  p + "UINT2  len    = 5  \n" +           //
+                  p + "Inner  in     = {}\n" +            //
+                  p2 + "INT1    a     = -1  \n" +         //
+                  p2 + "DOUBLE  value = 2.50  \n" +       //
+                  p + "BYTE   tag[2] = 0x01, 0x02  \n" +  //
+                  "\n"                                    //
+                  "Pair p[2] = {}\n" +                    //
+                  p +
+                  "UINT1  x = 1  \n" +               //
+                  std::string(10, ' ') + "  {}\n" +  //
+                  p + "UINT1  x = 2  \n" +           //
+                  "\n");
+}
+
+// ---- tree dump: value forms and row layout ----
+
+TEST(InstanceDumpTreeTest, NumbersFillRowsOfKElements) {
+    CVariableItem wide, few, empty, real, negative;
+    ASSERT_TRUE(wide.create(kDeclUInt2, "w", 7));
+    const int values[] = {1, 22, 333, 4444, 5, 6, 7};
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(wide.setAt(i, values[i]));
+    ASSERT_TRUE(few.create(kDeclUInt1, "a", 3));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(few.setAt(i, i + 1));
+    ASSERT_TRUE(empty.create(kDeclUInt1, "n", 2));  // never set: no value
+    ASSERT_TRUE(real.create(kDeclDouble, "d", 1));
+    ASSERT_TRUE(real.setAt(0, 2.5));
+    ASSERT_TRUE(negative.create(kDeclInt1, "i", 1));
+    ASSERT_TRUE(negative.setAt(0, -3));
+
+    TextTable table;
+    SetUpTable(table, 20);  // k = 20 / (4 + 1) = 4 for w
+    for (CVariableItem* item : {&wide, &few, &empty, &real, &negative}) {
+        ASSERT_TRUE(DumpTree(*item, table, 0, 0, 16));
+    }
+    EXPECT_EQ(Rows(table),
+              "0|||w[7]||1    22   333  4444 \n"
+              "0|||||5    6    7    \n"
+              "0|||a[3]||1 2 3 \n"
+              "0|||n[2]||-\n"
+              "0|||d||2.50 \n"
+              "0|||i||-3 \n");
+
+    // A column narrower than one element still takes one a row.
+    TextTable narrow;
+    SetUpTable(narrow, 3);
+    CVariableItem two;
+    ASSERT_TRUE(two.create(kDeclUInt2, "t", 2));
+    ASSERT_TRUE(two.setAt(0, 1000));
+    ASSERT_TRUE(two.setAt(1, 2));
+    ASSERT_TRUE(DumpTree(two, narrow, 0, 3, 16));
+    EXPECT_EQ(Rows(narrow), "3|||t[2]||1000 \n3|||||2    \n");
+    EXPECT_EQ(narrow.GetTag(0), 0u);
+}
+
+TEST(InstanceDumpTreeTest, HexadecimalForms) {
+    CVariableItem bytes, word, dwords, octets, blank;
+    ASSERT_TRUE(bytes.create(kDeclByte, "b", 3));
+    ASSERT_TRUE(bytes.setAt(0, 1));
+    ASSERT_TRUE(bytes.setAt(1, 0x0A));
+    ASSERT_TRUE(bytes.setAt(2, 0xFF));
+    ASSERT_TRUE(word.create(kDeclWord, "w", 1));
+    ASSERT_TRUE(word.setAt(0, 0x1234));
+    ASSERT_TRUE(dwords.create(kDeclDword, "dw", 2));  // k = (20 - 3) / 9 = 1
+    ASSERT_TRUE(dwords.setAt(0, 1));
+    ASSERT_TRUE(dwords.setAt(1, 0xABCD));
+    ASSERT_TRUE(octets.create(kDeclOctet, "o", 2));
+    ASSERT_TRUE(octets.setAt(0, "\x01\x02\x03\x04\x05"));
+    ASSERT_TRUE(octets.setAt(1, "\0\xAB", 2));
+    ASSERT_TRUE(blank.create(kDeclOctet, "e", 1));
+    ASSERT_TRUE(blank.setAt(0, ""));
+
+    TextTable table;
+    SetUpTable(table, 20);
+    for (CVariableItem* item : {&bytes, &word, &dwords, &octets, &blank}) {
+        ASSERT_TRUE(DumpTree(*item, table, 0, 0, 2));
+    }
+    EXPECT_EQ(Rows(table),
+              "0|||b[3]||H' 01 0A FF \n"
+              "0|||w||H' 1234 \n"
+              "0|||dw[2]||H' 00000001 \n"
+              "0|||||   0000ABCD \n"
+              "0|||o[2]||H' 01 02 \n"
+              "0|||||   03 04 \n"
+              "0|||||   05 \n"
+              "0|||||H' 00 AB \n"  // exactly two bytes: no empty continuation row
+              "0|||e||H' \n");
+
+    // Without a byte count a row takes them all.
+    TextTable unwrapped;
+    SetUpTable(unwrapped, 20);
+    ASSERT_TRUE(DumpTree(octets, unwrapped, 0, 0, 0));
+    EXPECT_EQ(Rows(unwrapped), "0|||o[2]||H' 01 02 03 04 05 \n0|||||H' 00 AB \n");
+}
+
+TEST(InstanceDumpTreeTest, StringCharacterMemoAndUnknownForms) {
+    CVariableItem text, none, texts, letter, memo;
+    ASSERT_TRUE(text.create(kDeclString, "s", 1));
+    ASSERT_TRUE(text.setAt(0, "ab\r\ncd\n"));
+    ASSERT_TRUE(none.create(kDeclString, "z", 1));
+    ASSERT_TRUE(none.setAt(0, ""));
+    ASSERT_TRUE(texts.create(kDeclString, "t", 2));
+    ASSERT_TRUE(texts.setAt(0, "x"));
+    ASSERT_TRUE(texts.setAt(1, "y"));
+    ASSERT_TRUE(letter.create(kDeclTchar, "c", 1));
+    ASSERT_TRUE(letter.setAt(0, "A"));
+    ASSERT_TRUE(memo.create(kDeclMemo, "m", 2));
+    ASSERT_TRUE(memo.setAt(0, "abc"));
+    ASSERT_TRUE(memo.setAt(1, ""));
+
+    // "tchar" stored as INT1; a line feed must not break the row.
+    VariableDefinition charDef;
+    ASSERT_TRUE(charDef.set("k", kDeclInt1, 2));
+    charDef.setTypeName("tchar", kDeclTchar);
+    CVariableItem chars;
+    ASSERT_TRUE(chars.create(nullptr, &charDef));
+    ASSERT_TRUE(chars.setAt(0, 72));
+    ASSERT_TRUE(chars.setAt(1, 10));
+
+    VariableDefinition oddDef;
+    ASSERT_TRUE(oddDef.set("q", kDeclUInt1, 1));
+    oddDef.setTypeName("odd", 99);
+    CVariableItem odd;
+    ASSERT_TRUE(odd.create(nullptr, &oddDef));
+
+    TextTable table;
+    SetUpTable(table, 20);
+    for (CVariableItem* item : {&text, &none, &texts, &letter, &chars, &memo, &odd}) {
+        ASSERT_TRUE(DumpTree(*item, table, 0, 0, 16));
+    }
+    EXPECT_EQ(Rows(table),
+              "0|||s||T' ab\n"
+              "0|||||   cd\n"
+              "0|||z||T  \n"
+              "0|||t[2]||T' x\n"
+              "0|||||T' y\n"
+              "0|||c||65   'A' \n"
+              "0|||k[2]||72   'H' 10   '.' \n"
+              "0|||m[2]||M' Len[0]= 3\n"
+              "0|||||      [1]= 0\n"
+              "0|||q||unknow\n");
+}
+
+// ---- tree dump: structs, names and cells ----
+
+struct Model {
+    StructDefinition inner, outer;
+    CVariableItem msg;
+
+    // Outer { UINT1 a; Inner in; Choice c; Inner h[2]; }, Inner { INT1 x; }
+    Model() {
+        inner.SetName("Inner");
+        inner.SetDescription("inner struct");
+        AddMember(inner, "x", kDeclInt1, 1, 21);
+        outer.SetName("Outer");
+        AddMember(outer, "a", kDeclUInt1, 1, 11)->SetDescription("field a");
+        AddMember(outer, "in", kDeclStruct, 1, 12, &inner);
+        AddMember(outer, "c", kDeclChoice, 1, 13);
+        AddMember(outer, "h", kDeclStruct, 2, 14, &inner);
+    }
+
+    bool Fill() {
+        if (!msg.create(&outer, "msg", 1)) return false;
+        Member(msg, "a")->setAt(0, 1);
+        Member(msg, "a")->SetMarker('*');
+        Member(*Member(msg, "in"), "x")->setAt(0, -4);
+        auto* alt = new CVariableItem;
+        alt->create(kDeclUInt1, "alt", 1);
+        alt->setAt(0, 9);
+        if (!Member(msg, "c")->SetChosen(alt, 5, '>')) return false;
+        CVariableItem* h = Member(msg, "h");
+        for (int i = 0; i < 2; ++i) h->StructAt(i)->GetItemAt(0, false)->setAt(0, 7 + i);
+        return true;
+    }
+};
+
+TEST(InstanceDumpStructTest, TreeModeRowsTagsMarksAndDescriptions) {
+    Model model;
+    ASSERT_TRUE(model.Fill());
+    TextTable table;
+    SetUpTable(table, 20);
+    ASSERT_TRUE(DumpTree(model.msg, table, 0, 0, 16));
+    EXPECT_EQ(Rows(table),
+              "0|||{}msg||\n"
+              "1|||a|field a|1 \n"
+              "1|||{}in|inner struct|\n"
+              "2|||x||-4 \n"
+              "1|||c[]||\n"
+              "2|||alt||9 \n"
+              "1|||{}h[2]|inner struct|\n"
+              "2|||{}this = 'h[0]'|inner struct|\n"
+              "3|||x||7 \n"
+              "2|||{}this = 'h[1]'|inner struct|\n"
+              "3|||x||8 \n");
+    const uint32_t s = kRowStructTag;
+    const std::vector<uint32_t> tags = {s, 0, s, 0, s, 0, s, s, 0, s, 0};
+    const std::vector<uint16_t> marks = {0, 11, 12, 21, 13, 0, 14, 14, 21, 14, 21};
+    for (int row = 0; row < table.GetRowCount(); ++row) {
+        EXPECT_EQ(table.GetTag(row), tags[row]) << row;
+        EXPECT_EQ(table.GetMark(row), marks[row]) << row;
+    }
+
+    // The instance's own description comes first.
+    Member(model.msg, "a")->SetDescription("own");
+    TextTable again;
+    SetUpTable(again, 20);
+    ASSERT_TRUE(DumpTree(*Member(model.msg, "a"), again, 0, 0, 16));
+    EXPECT_STREQ(again.GetCell(0, kDumpDescriptionColumn), "own");
+}
+
+TEST(InstanceDumpStructTest, NameColumnOptions) {
+    Model model;
+    ASSERT_TRUE(model.Fill());
+    CStruct* top = model.msg.StructAt(0);
+    ASSERT_NE(top, nullptr);
+
+    TextTable plain;  // indentation and markers
+    SetUpTable(plain, 20);
+    ASSERT_TRUE(DumpStructTree(*top, plain, kDumpMarker | kDumpIndent, 1, 16));
+    EXPECT_EQ(Rows(plain),
+              "1|||  *a|field a|1 \n"
+              "1|||  {}in|inner struct|\n"
+              "2|||    x||-4 \n"
+              "1|||  c[]||\n"
+              "2|||    >alt||9 \n"
+              "1|||  {}h[2]|inner struct|\n"
+              "2|||    {}this = 'h[0]'|inner struct|\n"
+              "3|||      x||7 \n"
+              "2|||    {}this = 'h[1]'|inner struct|\n"
+              "3|||      x||8 \n");
+
+    TextTable indexed;  // index prefixes; markers stay out
+    SetUpTable(indexed, 20);
+    ASSERT_TRUE(DumpStructTree(*top, indexed, kDumpIndexPrefix, 0, 16));
+    EXPECT_STREQ(indexed.GetCell(0, kDumpNameColumn), "a");
+    EXPECT_STREQ(indexed.GetCell(3, kDumpNameColumn), "[] c");
+    EXPECT_STREQ(indexed.GetCell(6, kDumpNameColumn), "[0] {}this = 'h[0]'");
+}
+
+using InstanceDumpDepthTest = ScratchDirTest;
+
+TEST_F(InstanceDumpDepthTest, NestingIsBounded) {
+    CVariableItem root;
+    ASSERT_TRUE(root.create(kDeclChoice, "c", 1));
+    CVariableItem* last = &root;
+    for (int i = 0; i < kDumpMaxDepth + 20; ++i) {
+        auto* next = new CVariableItem;
+        ASSERT_TRUE(next->create(kDeclChoice, "c", 1));
+        ASSERT_TRUE(last->SetChosen(next, i, 0));
+        last = next;
+    }
+    TextTable table;
+    SetUpTable(table, 20);
+    TraceCapture trace;
+    bool tree = DumpTree(root, table, 0, 0, 16);
+    bool file = DumpToFile(root, "deep.txt", true);
+    std::string text = trace.Finish();
+    EXPECT_FALSE(tree);
+    EXPECT_EQ(table.GetRowCount(), kDumpMaxDepth);
+    EXPECT_TRUE(file);  // the file dump fails only when it cannot open the file
+    EXPECT_EQ(text, std::string(dumpmsg::kTooDeep) + "\n" + dumpmsg::kTooDeep + "\n");
+}
+
+// ---- tree dump: the hooks of a derived item ----
+
+// An item class of a decoder's kind: its hooks give texts made from the
+// item's name, and it keeps integrated and content structs.
+class HookItem : public CVariableItem, public AttachedStructs {
+  public:
+    static bool refuseClone;
+
+    CStruct* NewStruct() override;
+    bool PassAddressClone(CVariableItem& source, int32_t idx,
+                          const VariableDefinition* definition) override {
+        if (refuseClone) return false;
+        return CVariableItem::PassAddressClone(source, idx, definition);
+    }
+    void LocationText(OTSTR& out) override {
+        out = ("L:" + Name() + (IsReference() ? "&" : "")).c_str();
+    }
+    bool IsFailed() override { return Name() == "bad"; }
+    bool MarkerText(OTSTR& out) override {
+        out = ("M:" + Name()).c_str();
+        return true;
+    }
+    bool HasComment() override { return Name() == "v"; }
+    // Element 0 "c0", element 1 none, element 2 the default; 99 fails.
+    int CommentText(int32_t index, OTSTR& out, const char* defaultText) override {
+        int32_t value = 0;
+        if (getAt_as_long(index, value) && value == 99) return 0;
+        if (index == 1) return 1;
+        if (index == 2) {
+            out = defaultText;
+            return 2;
+        }
+        out = ("c" + std::to_string(index)).c_str();
+        return 1;
+    }
+    bool HasIntegrated(bool any) override { return any && integrated != nullptr; }
+    CVariableItem* IntegratedAt(int32_t index) override {
+        return index == 0 ? integrated : nullptr;
+    }
+    CVariableItem* ContentAt(int32_t index) override {
+        return index < static_cast<int32_t>(contents.size()) ? contents[index] : nullptr;
+    }
+
+    CVariableItem* integrated = nullptr;
+    std::vector<CVariableItem*> contents;
+
+  private:
+    std::string Name() const { return GetItemName().GetBuffer(); }
+};
+
+bool HookItem::refuseClone = false;
+
+class HookStruct : public CStruct {
+  public:
+    CVariableItem* NewItem() override { return new HookItem; }
+};
+
+CStruct* HookItem::NewStruct() {
+    return new HookStruct;
+}
+
+TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
+    HookItem v, scalar, bad, text;
+    ASSERT_TRUE(v.create(kDeclUInt1, "v", 3));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(v.setAt(i, 5 + i));
+    ASSERT_TRUE(scalar.create(kDeclUInt1, "v", 1));
+    ASSERT_TRUE(scalar.setAt(0, 12));
+    ASSERT_TRUE(bad.create(kDeclInt1, "bad", 1));
+    ASSERT_TRUE(bad.setAt(0, -3));
+    ASSERT_TRUE(text.create(kDeclString, "v", 1));
+    ASSERT_TRUE(text.setAt(0, "hi"));
+
+    auto dump = [&](uint32_t options) {
+        TextTable table;
+        SetUpTable(table, 20);
+        for (HookItem* item : {&v, &scalar, &bad, &text}) {
+            EXPECT_TRUE(DumpTree(*item, table, options, 0, 16));
+        }
+        EXPECT_EQ(table.GetTag(0), 0u);
+        EXPECT_EQ(table.GetTag(table.GetRowCount() - 2), kRowFailedTag);
+        return Rows(table);
+    };
+    // Value & Comment
+    EXPECT_EQ(dump(kDumpValues | kDumpComments),
+              "0|L:v|M:v|v[3]||\n"
+              "1|||v[0]||5 c0\n"
+              "1|||v[1]||6 unknow\n"
+              "1|||v[2]||7 unknow\n"
+              "0|L:v|M:v|v||12 c0\n"
+              "0|L:bad|M:bad|bad||-3 \n"
+              "0|L:v|M:v|v||T' hi {c0}\n");
+    // Comment (if present)
+    EXPECT_EQ(dump(kDumpComments),
+              "0|L:v|M:v|v[3]||\n"
+              "1|||v[0]||c0\n"
+              "1|||v[1]||unknow\n"
+              "1|||v[2]||unknow\n"
+              "0|L:v|M:v|v||c0\n"
+              "0|L:bad|M:bad|bad||-3 \n"
+              "0|L:v|M:v|v||c0\n");
+    // Value Only
+    EXPECT_EQ(dump(kDumpValues),
+              "0|L:v|M:v|v[3]||5 6 7 \n"
+              "0|L:v|M:v|v||12 \n"
+              "0|L:bad|M:bad|bad||-3 \n"
+              "0|L:v|M:v|v||T' hi\n");
+
+    // Zero-padded index prefixes, as many digits as the last index needs.
+    HookItem eleven;
+    ASSERT_TRUE(eleven.create(kDeclUInt1, "v", 11));
+    for (int i = 0; i < 11; ++i) ASSERT_TRUE(eleven.setAt(i, i));
+    TextTable table;
+    SetUpTable(table, 20);
+    ASSERT_TRUE(DumpTree(eleven, table, kDumpComments | kDumpIndexPrefix, 0, 16));
+    EXPECT_STREQ(table.GetCell(1, kDumpNameColumn), "[00] v");
+    EXPECT_STREQ(table.GetCell(11, kDumpNameColumn), "[10] v");
+}
+
+TEST(InstanceDumpHooksTest, FailingCommentStopsTheDump) {
+    HookItem v;
+    ASSERT_TRUE(v.create(kDeclUInt1, "v", 3));
+    ASSERT_TRUE(v.setAt(0, 5));
+    ASSERT_TRUE(v.setAt(1, 99));
+    ASSERT_TRUE(v.setAt(2, 7));
+    TextTable table;
+    SetUpTable(table, 20);
+    EXPECT_FALSE(DumpTree(v, table, kDumpComments, 0, 16));
+    EXPECT_EQ(Rows(table), "0|L:v|M:v|v[3]||\n1|||v[0]||c0\n");
+    // Without comments nothing asks the hook.
+    EXPECT_TRUE(DumpTree(v, table, kDumpValues, 0, 16));
+}
+
+TEST(InstanceDumpHooksTest, StructElementsAreShownThroughAThisHolder) {
+    Model model;
+    HookItem msg;
+    ASSERT_TRUE(msg.create(&model.outer, "msg", 1));
+    CVariableItem* h = Member(msg, "h");
+    TextTable table;
+    SetUpTable(table, 20);
+    ASSERT_TRUE(DumpTree(*h, table, 0, 0, 16));
+    // The holder's own hooks fill the element rows: it is a reference named "this".
+    EXPECT_EQ(Rows(table),
+              "0|L:h|M:h|{}h[2]|inner struct|\n"
+              "1|L:this&|M:this|{}this = 'h[0]'|inner struct|\n"
+              "2|L:x|M:x|x||-\n"
+              "1|L:this&|M:this|{}this = 'h[1]'|inner struct|\n"
+              "2|L:x|M:x|x||-\n");
+
+    HookItem::refuseClone = true;
+    TextTable refused;
+    SetUpTable(refused, 20);
+    TraceCapture trace;
+    bool ok = DumpTree(*h, refused, 0, 0, 16);
+    std::string text = trace.Finish();
+    HookItem::refuseClone = false;
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(text, std::string(dumpmsg::kThisFail) + "\n");
+    EXPECT_EQ(refused.GetRowCount(), 1);
+}
+
+TEST(InstanceDumpHooksTest, IntegratedAndContentStructsAreChildren) {
+    StructDefinition inner;
+    inner.SetName("Inner");
+    AddMember(inner, "x", kDeclInt1, 1);
+    CVariableItem integrated, content;
+    ASSERT_TRUE(integrated.create(&inner, "This", 1));
+    ASSERT_TRUE(integrated.StructAt(0)->GetItemAt(0, false)->setAt(0, 7));
+    ASSERT_TRUE(content.create(&inner, "Content", 1));
+
+    HookItem t;
+    ASSERT_TRUE(t.create(kDeclUInt2, "t", 2));
+    ASSERT_TRUE(t.setAt(0, 1));
+    ASSERT_TRUE(t.setAt(1, 2));
+    t.integrated = &integrated;
+    t.contents.push_back(&content);
+
+    TextTable table;
+    SetUpTable(table, 20);
+    TraceCapture trace;
+    bool ok = DumpTree(t, table, kDumpIntegrated | kDumpValues, 0, 16);
+    std::string text = trace.Finish();
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(Rows(table),
+              "0|L:t|M:t|t[2]||\n"
+              "1|||t[0]||1\n"
+              "2|||{}This||\n"
+              "3|||x||7 \n"
+              "1|||t[1]||2\n"
+              "1|||{}Content||\n"
+              "2|||x||-\n");
+    // Element 1 is marked for TypeOF but has no struct.
+    EXPECT_EQ(text, std::string(dumpmsg::kTypeOfNoStruct) + "\n");
+
+    // Without the option the item is a plain number row; contents stay.
+    TextTable flat;
+    SetUpTable(flat, 20);
+    ASSERT_TRUE(DumpTree(t, flat, kDumpValues, 0, 16));
+    EXPECT_EQ(Rows(flat), "0|L:t|M:t|t[2]||1 2 \n1|||{}Content||\n2|||x||-\n");
+}
+
+TEST(InstanceDumpTraceTest, RowsBetweenTheBeginAndEndLines) {
+    CVariableItem n;
+    ASSERT_TRUE(n.create(kDeclUInt1, "n", 1));
+    ASSERT_TRUE(n.setAt(0, 5));
+    TraceCapture trace;
+    ASSERT_TRUE(TraceDump(n, 0));
+    std::string text = trace.Finish();
+    ASSERT_EQ(text.rfind("dump...\n", 0), 0u) << text;
+    ASSERT_GE(text.size(), 9u);
+    EXPECT_EQ(text.substr(text.size() - 9), "dump end\n");
+    std::string row = text.substr(8, text.size() - 17);
+    EXPECT_EQ(std::count(row.begin(), row.end(), '\n'), 1) << row;
+    EXPECT_NE(row.find("|n "), std::string::npos) << row;
+    EXPECT_NE(row.find("|5 "), std::string::npos) << row;
+}
+
+}  // namespace

@@ -1,0 +1,676 @@
+// CVariableItem: creation from definitions, initialiser texts, access paths
+// below an item, address clones, deep copies and bit fields; the helpers that
+// CStruct shares. Tested by types/variable_item_test.cpp.
+#include "types/variable_item.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "base/tracer.h"
+#include "types/cstruct.h"
+#include "types/item_resolver.h"
+#include "types/item_support.h"
+#include "types/struct_definition.h"
+#include "types/type_codes.h"
+#include "values/expr_evaluator.h"
+#include "values/value_type.h"
+
+// ---------------------------------------------------------------- shared helpers
+
+void ItemTrace(const char* format, ...) {
+    Tracer* tracer = Tracer::inst();
+    if (tracer == nullptr) return;
+    char line[1024];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (n < 0) line[0] = 0;
+    tracer->TRACE_(line, true);
+}
+
+bool IsBlankChar(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+int FirstNonBlank(const OTSTR& text, int from) {
+    for (int i = from < 0 ? 0 : from; i < text.GetLength(); ++i) {
+        if (!IsBlankChar(text.GetAt(i))) return i;
+    }
+    return -1;
+}
+
+OTSTR TrimmedText(const char* text) {
+    OTSTR whole(text != nullptr ? text : "");
+    int first = FirstNonBlank(whole, 0);
+    if (first < 0) return OTSTR("");
+    int end = whole.GetLength();
+    while (end > first && IsBlankChar(whole.GetAt(end - 1))) --end;
+    return whole.Mid(first, end - first);
+}
+
+bool UnwrapBraces(const char* text, OTSTR& inner) {
+    OTSTR whole = TrimmedText(text);
+    int last = whole.GetLength() - 1;
+    if (last < 1 || whole.GetAt(0) != '{' || whole.GetAt(last) != '}') return false;
+    inner = whole.Mid(1, last - 1);
+    return true;
+}
+
+void NextPiece(const OTSTR& text, int& pos, OTSTR& piece) {
+    int comma = text.FindOutside(',', "{[(\"'", "}])\"'", pos);
+    int end = comma < 0 ? text.GetLength() : comma;
+    piece = TrimmedText(text.Mid(pos, end - pos).GetBuffer());
+    pos = comma < 0 ? text.GetLength() : comma + 1;
+}
+
+// ---------------------------------------------------------------- local helpers
+
+namespace {
+
+using namespace itemmsg;
+
+bool IsStructBase(int32_t base) {
+    return base == kDeclStruct || base == kDeclChoice;
+}
+
+// Same type, or integers of the same width.
+bool CompatibleTypes(int32_t a, int32_t b) {
+    return a == b || (IsIntegerType(a) && IsIntegerType(b) && UnitBits(a) == UnitBits(b));
+}
+
+// Two struct types that cannot be told apart by the base code alone: both
+// known and different.
+bool DifferentStructs(const StructDefinition* a, const StructDefinition* b) {
+    return a != nullptr && b != nullptr && a != b &&
+           !a->GetName().Compare(b->GetName().GetBuffer(), false);
+}
+
+// "name[idx]" as the path messages write an item.
+OTSTR ItemWithIndex(const OTSTR& name, int32_t idx) {
+    OTSTR text(name);
+    text.safeAppends("[%ld]", static_cast<long>(idx));
+    return text;
+}
+
+uint32_t LowMask(int32_t bits) {
+    return bits >= 32 ? 0xffffffffu : (1u << bits) - 1u;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- bits
+
+uint32_t ExtractBits(uint32_t unit, int32_t width, int32_t bitHigh, int32_t bitCount,
+                     bool fromTop) {
+    if (width < 1 || width > 32 || bitCount < 1 || bitCount > width) return 0;
+    if (bitHigh < 0 || bitHigh >= width) return 0;
+    int32_t shift = fromTop ? width - bitHigh - bitCount : bitHigh - bitCount + 1;
+    if (shift < 0 || shift > width - bitCount) return 0;
+    return ((unit & LowMask(width)) >> shift) & LowMask(bitCount);
+}
+
+void BitsToText(uint32_t value, int32_t n, OTSTR& out) {
+    out.Assign("", 0);
+    if (n > 32) n = 32;
+    for (int32_t bit = n - 1; bit >= 0; --bit) out.AppendChar((value >> bit) & 1u ? '1' : '0');
+}
+
+// ---------------------------------------------------------------- lifetime
+
+CVariableItem::CVariableItem() = default;
+
+CVariableItem::~CVariableItem() {
+    FreeStructs();
+}
+
+CVariableItem* CVariableItem::ReadOnlyItem() {
+    // Never destroyed, so that it outlives every static that refers to it.
+    static CVariableItem* item = [] {
+        CVariableItem* made = new CVariableItem;
+        made->SetWritable(false);
+        made->locked = true;
+        return made;
+    }();
+    return item;
+}
+
+CStruct* CVariableItem::NewStruct() {
+    return new (std::nothrow) CStruct;
+}
+
+void CVariableItem::FreeStructs() {
+    if (!IsStructBase(header.baseType) || IsReference()) return;
+    for (int32_t i = 0; i < GetCount(); ++i) {
+        void* element = nullptr;
+        if (!getAt(i, element) || element == nullptr) continue;
+        PvoidAt(i) = nullptr;
+        delete static_cast<CStruct*>(element);
+    }
+}
+
+void CVariableItem::SyncName() {
+    name = header.GetName();
+    description = header.GetDescription();
+}
+
+void CVariableItem::SetName(const char* text) {
+    if (locked) return;
+    header.SetName(text != nullptr ? text : "");
+    SyncName();
+}
+
+void CVariableItem::SetDescription(const char* text) {
+    if (locked) return;
+    header.SetDescription(text != nullptr ? text : "");
+    SyncName();
+}
+
+void CVariableItem::clear() {
+    if (locked || TreeInUse(this, nullptr)) return;
+    FreeStructs();
+    parent = nullptr;
+    def = nullptr;
+    structDef = nullptr;
+    TVarient::free(true);
+    header.reset();
+    mapTag = -1;
+    marker = ' ';
+    implicitChoice = false;
+    addressSource = nullptr;
+}
+
+// ---------------------------------------------------------------- creation
+
+bool CVariableItem::MakeStructArray(StructDefinition* structType, int32_t elementCount) {
+    if (structType == nullptr) return false;
+    if (!TVarient::create(header.GetName().GetBuffer(), kTypePvoid, elementCount)) return false;
+    for (int32_t i = 0; i < elementCount; ++i) {
+        CStruct* element = NewStruct();
+        if (element == nullptr) return false;
+        if (!element->init(structType, nullptr) || !setAt(i, static_cast<void*>(element))) {
+            delete element;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CVariableItem::MakeChoice(int32_t elementCount) {
+    if (elementCount < 1) return false;
+    if (!TVarient::create(header.GetName().GetBuffer(), kTypePvoid, elementCount)) return false;
+    CStruct* holder = NewStruct();
+    if (holder == nullptr) return false;
+    if (!holder->init(nullptr, "Choice") || !setAt(0, static_cast<void*>(holder))) {
+        delete holder;
+        return false;
+    }
+    implicitChoice = IsImplicitChoice();
+    return true;
+}
+
+bool CVariableItem::create(CStruct* parentStruct, VariableDefinition* definition) {
+    if (locked || definition == nullptr || !IsWritable() || InUse("create")) return false;
+    clear();
+    bool ok =
+        header.set(definition->GetName().GetBuffer(), definition->baseType, definition->count);
+    if (ok) {
+        header.setTypeName(definition->typeName.GetBuffer(), definition->declaredType);
+        mapTag = definition->mapTag;
+        if (header.baseType == kDeclStruct) {
+            ok = MakeStructArray(definition->structDef, header.count);
+        } else if (header.baseType == kDeclChoice) {
+            ok = MakeChoice(header.count);
+        } else {
+            ok = TVarient::create(header.GetName().GetBuffer(), header.baseType, header.count);
+            header.bitCount = definition->bitCount;
+            header.bitHigh = definition->bitHigh;
+            header.bitGroupEnd = definition->bitGroupEnd;
+        }
+    }
+    if (!ok) {
+        clear();
+        return false;
+    }
+    SyncName();
+    parent = parentStruct;
+    def = definition;
+    if (IsStructItem()) structDef = definition->structDef;
+    return true;
+}
+
+bool CVariableItem::create(StructDefinition* structType, const char* itemName, int32_t count) {
+    if (locked || structType == nullptr || !IsWritable() || InUse("create")) return false;
+    clear();
+    if (!header.set(itemName, kDeclStruct, count)) return false;
+    header.setTypeName(structType->GetName().GetBuffer(), kDeclStruct);
+    if (!MakeStructArray(structType, count)) {
+        clear();
+        return false;
+    }
+    SyncName();
+    structDef = structType;
+    return true;
+}
+
+bool CVariableItem::create(int32_t declaredCode, const char* itemName, int32_t count) {
+    if (locked || !IsWritable()) return false;
+    int32_t base = BaseCodeOf(declaredCode);
+    if (base < 0 || base == kDeclStruct || (base == kDeclChoice && count != 1)) return false;
+    if (InUse("create")) return false;
+    clear();
+    if (!header.set(itemName, base, count)) return false;
+    header.setTypeName(TypeCodeText(declaredCode), declaredCode);
+    bool ok = base == kDeclChoice ? MakeChoice(count)
+                                  : TVarient::create(header.GetName().GetBuffer(), base, count);
+    if (!ok) {
+        clear();
+        return false;
+    }
+    SyncName();
+    return true;
+}
+
+// ---------------------------------------------------------------- copies
+
+bool CVariableItem::Owns(const void* target) const {
+    return target != nullptr &&
+           SearchTree(this, nullptr, [target](const void* object) { return object == target; });
+}
+
+bool CVariableItem::InUse(const char* operation) const {
+    if (!TreeInUse(this, nullptr)) return false;
+    ItemTrace(kItemInUse, operation, header.GetName().GetBuffer());
+    return true;
+}
+
+bool CVariableItem::clone(const CVariableItem& source, CStruct* parentStruct, bool keepName) {
+    if (locked) return false;
+    if (&source == this) {
+        parent = parentStruct;
+        return true;
+    }
+    if (InUse("clone")) return false;
+    // The copies are made before anything of this item is freed: source may
+    // lie inside the structs that this item owns.
+    std::vector<CStruct*> copies;
+    auto dropCopies = [&copies] {
+        for (CStruct* s : copies) delete s;
+    };
+    if (IsStructBase(source.header.baseType)) {
+        for (int32_t i = 0; i < source.GetCount(); ++i) {
+            CStruct* from = source.StructAt(i);
+            CStruct* to = nullptr;
+            if (from != nullptr) {
+                to = NewStruct();
+                if (to == nullptr || !to->clone(*from)) {
+                    delete to;
+                    dropCopies();
+                    return false;
+                }
+            }
+            copies.push_back(to);
+        }
+    }
+    std::vector<CStruct*> old;
+    if (IsStructBase(header.baseType) && !IsReference()) {
+        for (int32_t i = 0; i < GetCount(); ++i) old.push_back(StructAt(i));
+    }
+    OTSTR ownName(header.GetName());
+    if (!TVarient::clone(source)) {
+        dropCopies();
+        return false;
+    }
+    parent = parentStruct;
+    def = source.def;
+    structDef = source.structDef;
+    header.copyFrom(source.header);
+    mapTag = source.mapTag;
+    marker = source.marker;
+    implicitChoice = source.implicitChoice;
+    addressSource = nullptr;
+    if (!keepName) header.SetName(ownName.GetBuffer());
+    SyncName();
+
+    bool wasWritable = IsWritable();
+    SetWritable(true);
+    for (size_t i = 0; i < copies.size(); ++i) {
+        if (!setAt(static_cast<int32_t>(i), static_cast<void*>(copies[i]))) delete copies[i];
+    }
+    SetWritable(wasWritable);
+    setValueFlag(source.HasValue());
+    for (CStruct* s : old) delete s;
+    return true;
+}
+
+bool CVariableItem::PassAddressClone(CVariableItem& source, int32_t idx,
+                                     const VariableDefinition* definition) {
+    if (locked) return false;
+    // This item's storage is freed first, so source must not live in it.
+    if (&source == this || (!IsReference() && (Owns(&source) || Owns(source.addressSource)))) {
+        ItemTrace(kPassSelf, header.GetName().GetBuffer());
+        return false;
+    }
+    if (InUse("PassAddressClone")) return false;
+    const char* sourceName = source.header.GetName().GetBuffer();
+    if (definition != nullptr) {
+        const char* targetName = definition->GetName().GetBuffer();
+        if (definition->IsBitField()) ItemTrace(kPassBitsDef, targetName, sourceName);
+        // A dynamic parameter takes whatever it is given.
+        if (definition->baseType != kDeclDynamic) {
+            bool sameStruct = !DifferentStructs(definition->structDef, source.structDef);
+            if (idx < 0) {
+                if (source.header.baseType != definition->baseType ||
+                    source.header.count != definition->count || !sameStruct) {
+                    ItemTrace(kPassSizeType, targetName, sourceName);
+                    return false;
+                }
+            } else if (!CompatibleTypes(source.header.baseType, definition->baseType) ||
+                       !sameStruct) {
+                ItemTrace(kPassCompatible, targetName, sourceName);
+                return false;
+            }
+        }
+    } else if (source.header.IsBitField()) {
+        ItemTrace(kPassBitsSource, sourceName);
+    }
+    if (idx >= 0 && (idx >= source.header.count || idx >= source.GetCount() ||
+                     !IsValidValueType(source.GetType()))) {
+        ItemTrace("%s", kPassRange);
+        return false;
+    }
+
+    clear();
+    def = definition != nullptr ? const_cast<VariableDefinition*>(definition) : source.def;
+    parent = source.parent;
+    structDef = source.structDef;
+    mapTag = source.mapTag;
+    header.copyFrom(source.header);
+    marker = source.marker;
+    implicitChoice = source.implicitChoice;
+    if (idx >= 0) header.count = 1;
+    if (!TVarient::PassAddressClone(source, idx)) {
+        clear();
+        return false;
+    }
+    if (definition != nullptr) {
+        header.SetName(definition->GetName().GetBuffer());
+        header.SetDescription(definition->GetDescription().GetBuffer());
+        if (definition->baseType != kDeclDynamic) {
+            header.setTypeName(definition->typeName.GetBuffer(), definition->declaredType);
+        }
+    }
+    SyncName();
+    addressSource =
+        source.IsReference() && source.addressSource != nullptr ? source.addressSource : &source;
+    return true;
+}
+
+// ---------------------------------------------------------------- initialisers
+
+bool CVariableItem::CopyElementsFrom(const CVariableItem& source) {
+    int32_t n = GetCount() < source.GetCount() ? GetCount() : source.GetCount();
+    for (int32_t i = 0; i < n; ++i) {
+        if (IsStructItem()) {
+            CStruct* to = StructAt(i);
+            CStruct* from = source.StructAt(i);
+            if (to == nullptr || from == nullptr || !to->clone(*from)) return false;
+            continue;
+        }
+        CVarient value;
+        if (!source.getAt(i, value) || !setAt(i, value)) return false;
+    }
+    return true;
+}
+
+bool CVariableItem::SetsFromVariable(const char* text, ItemResolver* resolver) {
+    OTSTR variable = TrimmedText(text);
+    int32_t foundIdx = -1;
+    CVariableItem* found = resolver->FindVariable(variable.GetBuffer(), &foundIdx);
+    if (found == nullptr) return false;
+    bool sameType = found->header.count == header.count &&
+                    found->header.baseType == header.baseType &&
+                    (header.baseType != kDeclStruct ||
+                     found->header.typeName.Compare(header.typeName.GetBuffer(), false));
+    if (!sameType) {
+        ItemTrace("%s", kSetsArrayType);
+        return false;
+    }
+    if (foundIdx != -1) return false;
+    if (found == this) return true;
+    // A by-address view keeps referring to its owner: the values go into the
+    // shared storage instead of replacing it with a copy.
+    if (IsReference()) return CopyElementsFrom(*found);
+    // The copy takes the source's values, not its protection.
+    if (!clone(*found, parent, false)) return false;
+    SetWritable(true);
+    return true;
+}
+
+bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) {
+    int32_t n = GetCount();
+    if (locked || !IsWritable() || text == nullptr || idx < -1 || idx >= n) return false;
+    if (GetType() == kTypeNone) return false;
+    ItemNesting nesting;
+    if (nesting.TooDeep()) {
+        ItemTrace(kSetsTooDeep, text);
+        return false;
+    }
+
+    OTSTR work(text);
+    int32_t first = idx;
+    int32_t last = idx;
+    if (idx == -1) {
+        first = 0;
+        last = n - 1;
+        if (n >= 2 && !UnwrapBraces(text, work)) {
+            return resolver != nullptr && SetsFromVariable(text, resolver);
+        }
+    }
+
+    // The evaluator's callbacks may reach this item: while the elements are
+    // set, nothing may free or replace its structs.
+    ItemPin pin(this);
+    ExprEvaluator evaluator;
+    if (resolver != nullptr && !IsStructItem()) resolver->BindEvaluator(evaluator);
+    int pos = 0;
+    for (int32_t i = first; i <= last; ++i) {
+        if (pos >= work.GetLength()) {
+            ItemTrace(kSetsNoEnough, work.GetBuffer());
+            return false;
+        }
+        OTSTR piece;
+        NextPiece(work, pos, piece);
+        if (i == last) {
+            int extra = FirstNonBlank(work, pos);
+            if (extra >= 0) {
+                ItemTrace(kSetsExtra, work.GetBuffer(), extra);
+                return false;
+            }
+        }
+        if (IsStructItem()) {
+            CStruct* element = StructAt(i);
+            if (element == nullptr) {
+                ItemTrace(kSetsNullStruct, header.GetName().GetBuffer(), static_cast<int>(i));
+                return false;
+            }
+            if (!element->sets(piece.GetBuffer(), resolver)) return false;
+            continue;
+        }
+        CVarient value;
+        if (!evaluator.CalcValue(piece.GetBuffer(), value, false)) {
+            ItemTrace(kSetsCalculate, piece.GetBuffer(), evaluator.GetLastError().GetBuffer());
+            return false;
+        }
+        bool stored = header.IsBitField() ? setBitData(i, value) : setAt(i, value);
+        if (!stored) {
+            ItemTrace(kSetsStore, header.GetName().GetBuffer(), piece.GetBuffer());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CVariableItem::setBitData(int32_t idx, const CVarient& unit) {
+    if (!header.IsBitField()) {
+        ItemTrace(kBitsNotField, header.GetName().GetBuffer());
+        return false;
+    }
+    uint32_t word = 0;
+    if (!unit.getUInt32(word)) {
+        ItemTrace("%s", kBitsData);
+        return false;
+    }
+    return setAt(idx,
+                 ExtractBits(word, UnitBits(header.baseType), header.bitHigh, header.bitCount));
+}
+
+// ---------------------------------------------------------------- paths
+
+CVariableItem* CVariableItem::GetItem(int32_t idx, const char* path, int32_t* outIdx,
+                                      ItemResolver* resolver) {
+    if (path == nullptr || FirstNonBlank(OTSTR(path), 0) < 0) {
+        if (outIdx != nullptr) *outIdx = idx;
+        return this;
+    }
+    const char* itemName = header.GetName().GetBuffer();
+    if (!IsStructItem()) {
+        ItemTrace(kItemPathIllegal, itemName, path, path,
+                  ItemWithIndex(header.GetName(), idx).GetBuffer());
+        return nullptr;
+    }
+    CStruct* element = StructAt(idx);
+    if (element == nullptr) {
+        ItemTrace(kItemPathInvalid, itemName, path,
+                  ItemWithIndex(header.GetName(), idx).GetBuffer());
+        return nullptr;
+    }
+    return element->GetItem(path, outIdx, resolver);
+}
+
+// ---------------------------------------------------------------- structs and choices
+
+bool CVariableItem::IsStructItem() const {
+    return IsStructBase(header.baseType);
+}
+
+CStruct* CVariableItem::StructAt(int32_t i) const {
+    if (!IsStructItem()) return nullptr;
+    void* element = nullptr;
+    return getAt(i, element) ? static_cast<CStruct*>(element) : nullptr;
+}
+
+int CVariableItem::GetStructItemCount(bool flatten) const {
+    CStruct* element = StructAt(0);
+    return element != nullptr ? element->GetCount(flatten) : 0;
+}
+
+CVariableItem* CVariableItem::GetStructItemAt(int index, bool flatten) const {
+    CStruct* element = StructAt(0);
+    return element != nullptr ? element->GetItemAt(index, flatten) : nullptr;
+}
+
+CVariableItem* CVariableItem::GetItemByMapTag(int32_t tag, bool flatten) const {
+    CStruct* element = StructAt(0);
+    return element != nullptr ? element->GetItemByMapTag(tag, flatten) : nullptr;
+}
+
+CVariableItem* CVariableItem::GetItemByName(const char* itemName, bool caseSensitive,
+                                            bool flatten) const {
+    CStruct* element = StructAt(0);
+    return element != nullptr ? element->GetItemByName(itemName, caseSensitive, flatten) : nullptr;
+}
+
+bool CVariableItem::IsChoice() const {
+    return header.baseType == kDeclChoice;
+}
+
+bool CVariableItem::IsImplicitChoice() const {
+    return IsChoice() && header.GetName().GetAt(0) == '$';
+}
+
+bool CVariableItem::SetChosen(CVariableItem* item, int32_t tag, char markerChar) {
+    if (locked || item == nullptr || !IsChoice()) return false;
+    CStruct* holder = StructAt(0);
+    // The alternative must not contain the choice: the tree would become a
+    // cycle.
+    if (holder == nullptr || item->Owns(this)) return false;
+    int32_t oldTag = item->mapTag;
+    item->mapTag = tag;
+    if (!holder->add(item)) {
+        item->mapTag = oldTag;
+        return false;
+    }
+    if (IsImplicitChoice()) item->marker = '~';
+    if (markerChar != 0) item->marker = markerChar;
+    return true;
+}
+
+void CVariableItem::SetMarker(char c) {
+    if (locked) return;
+    marker = c;
+    if (IsReference() && addressSource != nullptr) addressSource->marker = c;
+}
+
+// ---------------------------------------------------------------- names
+
+OTSTR CVariableItem::GetDisplayName() const {
+    OTSTR text;
+    text.Assign("", 0);
+    text.Append(header.GetName());
+    if (header.count >= 2) {
+        text.safeAppends("[%d]", static_cast<int>(header.count));
+    } else if (header.typeName.Compare("Choice", false)) {
+        text.Append("[]");
+    }
+    if (header.IsBitField()) {
+        text.safeAppends(":%02d_%d", static_cast<int>(header.bitHigh),
+                         static_cast<int>(header.bitCount));
+    }
+    return text;
+}
+
+OTSTR CVariableItem::GetQualifiedName() const {
+    OTSTR text;
+    text.Assign("", 0);
+    if (parent != nullptr) {
+        text.Append(parent->GetName());
+        text.AppendChar('.');
+    }
+    text.Append(header.GetName());
+    return text;
+}
+
+// ---------------------------------------------------------------- decoder hooks
+
+void CVariableItem::LocationText(OTSTR& out) {
+    out.Assign("", 0);
+}
+
+bool CVariableItem::IsFailed() {
+    return false;
+}
+
+bool CVariableItem::HasLocation() {
+    return true;
+}
+
+bool CVariableItem::MarkerText(OTSTR& out) {
+    out.Assign("", 0);
+    return true;
+}
+
+bool CVariableItem::HasComment() {
+    return false;
+}
+
+int CVariableItem::CommentText(int32_t /*index*/, OTSTR& out, const char* /*defaultText*/) {
+    out.Assign("", 0);
+    return 0;
+}
+
+bool CVariableItem::HasIntegrated(bool /*any*/) {
+    return false;
+}

@@ -1,0 +1,131 @@
+// CVariableItem: the instance that holds the data of one variable, struct
+// member or parameter, built from a definition. Struct and choice items own
+// their element CStruct objects. Tested by types/variable_item_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/otstr.h"
+#include "types/variable_definition.h"
+#include "values/tvarient.h"
+
+class CStruct;
+class ItemResolver;
+class StructDefinition;
+
+class CVariableItem : public TVarient {
+  public:
+    CVariableItem();
+    // Frees the struct elements first (unless a reference).
+    ~CVariableItem() override;
+    CVariableItem(const CVariableItem&) = delete;
+    CVariableItem& operator=(const CVariableItem&) = delete;
+
+    // Deep copy of source; parent becomes parent; without keepName the item
+    // keeps the name it had.
+    virtual bool clone(const CVariableItem& source, CStruct* parent, bool keepName);
+    // Makes this a reference to source (idx < 0) or to its element idx,
+    // checked against def (a by-address parameter's definition) when given.
+    virtual bool PassAddressClone(CVariableItem& source, int32_t idx,
+                                  const VariableDefinition* def);
+    // The factory of struct elements; a decoder returns its own struct class.
+    virtual CStruct* NewStruct();
+
+    // Hooks that the dumps call and a decoder item overrides.
+    virtual void LocationText(OTSTR& out);  // empty
+    virtual bool IsFailed();                // the tag flag: false
+    virtual bool HasLocation();             // true
+    virtual bool MarkerText(OTSTR& out);    // empty, true
+    virtual bool HasComment();              // element comments: false
+    virtual int CommentText(int32_t index, OTSTR& out, const char* defaultText);  // empty, 0
+    virtual bool HasIntegrated(bool any);  // shown through TypeOF: false
+
+    // Built from a member or variable definition.
+    bool create(CStruct* parentStruct, VariableDefinition* definition);
+    // A struct array of count elements of structType.
+    bool create(StructDefinition* structType, const char* name, int32_t count);
+    // A basic item of a declared code, or (129) a single empty choice.
+    bool create(int32_t declaredCode, const char* name, int32_t count);
+    // Back to empty; does nothing while a running initialiser or path
+    // look-up uses the item or its structs.
+    void clear();
+
+    // Sets element idx, or the whole item for idx -1, from an initialiser
+    // text: "{1, 2}", an expression, a variable name (with a resolver).
+    bool sets(int32_t idx, const char* text, ItemResolver* resolver);
+    // The item that path names below element idx (this item for an empty
+    // path); outIdx receives its element index.
+    CVariableItem* GetItem(int32_t idx, const char* path, int32_t* outIdx,
+                           ItemResolver* resolver = nullptr);
+    // Stores the bit field of a whole storage-unit value in element idx.
+    bool setBitData(int32_t idx, const CVarient& unit);
+
+    // Struct and choice items: the element struct (none out of range), and
+    // the members of the element (a choice: of its one element).
+    bool IsStructItem() const;
+    CStruct* StructAt(int32_t i) const;
+    int GetStructItemCount(bool flatten) const;
+    CVariableItem* GetStructItemAt(int index, bool flatten) const;
+    CVariableItem* GetItemByMapTag(int32_t tag, bool flatten) const;
+    CVariableItem* GetItemByName(const char* name, bool caseSensitive, bool flatten) const;
+
+    bool IsChoice() const;
+    // A "Choice" item whose name begins with '$'.
+    bool IsImplicitChoice() const;
+    // Appends the chosen alternative item to the choice's element struct,
+    // which takes it over. marker 0: none given.
+    bool SetChosen(CVariableItem* item, int32_t tag, char marker);
+    // Sets the marker, and the storage owner's too for a reference.
+    void SetMarker(char c);
+
+    // "name[4]:07_3"; "name[]" for a choice of fewer than two elements.
+    OTSTR GetDisplayName() const;
+    // "parent.name" when the item has a parent.
+    OTSTR GetQualifiedName() const;
+    const OTSTR& GetItemName() const { return header.GetName(); }
+    // Rename or re-describe the instance: the header and the value's own
+    // name (used in messages) change together.
+    void SetName(const char* text);
+    void SetDescription(const char* text);
+
+    // A shared item that nothing can change.
+    static CVariableItem* ReadOnlyItem();
+
+    CStruct* parent = nullptr;
+    VariableDefinition* def = nullptr;      // not owned
+    StructDefinition* structDef = nullptr;  // not owned
+    VariableDefinition header;              // the instance's own copy
+    int32_t mapTag = -1;
+    char marker = ' ';
+    bool implicitChoice = false;
+    CVariableItem* addressSource = nullptr;  // the storage owner of a reference
+
+  private:
+    // Deletes the owned element structs (none for a reference).
+    void FreeStructs();
+    // The value's name and description follow the header's.
+    void SyncName();
+    // A PVOID storage of count elements holding new structs of structType.
+    bool MakeStructArray(StructDefinition* structType, int32_t elementCount);
+    // A PVOID storage of count elements, element 0 an empty "Choice" struct.
+    bool MakeChoice(int32_t elementCount);
+    // A variable name as the initialiser of a whole array.
+    bool SetsFromVariable(const char* text, ItemResolver* resolver);
+    // Copies source's elements into this item's storage, element by element.
+    bool CopyElementsFrom(const CVariableItem& source);
+    // Whether target is this item or lies in the structs it owns.
+    bool Owns(const void* target) const;
+    // Whether this item or an object of its structs is in use by a running
+    // initialiser or path look-up; traces the refusal of operation.
+    bool InUse(const char* operation) const;
+
+    bool locked = false;  // the shared read-only item ignores every change
+};
+
+// Bit-field extraction from a storage unit of width bits. bitHigh counts
+// from bit 0 (the least significant), or with fromTop from the most
+// significant end. Impossible positions give 0.
+uint32_t ExtractBits(uint32_t unit, int32_t width, int32_t bitHigh, int32_t bitCount,
+                     bool fromTop = false);
+// The lowest n bits of value as "0" and "1", most significant first.
+void BitsToText(uint32_t value, int32_t n, OTSTR& out);
