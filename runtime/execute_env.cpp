@@ -1,0 +1,208 @@
+// ExecuteEnv: frames, errors, flags and calls of one script execution.
+// Tested by runtime/execute_env_test.cpp.
+#include "runtime/execute_env.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+
+#include "base/tracer.h"
+#include "runtime/run_time_stk.h"
+#include "script/procedure.h"
+#include "script/program.h"
+
+namespace {
+
+// Whether frame is root or one of the frames below it.
+bool InTree(const RunTimeStk* root, const RunTimeStk* frame) {
+    if (root == nullptr) return false;
+    if (root == frame) return true;
+    for (int i = 0; i < root->ChildCount(); ++i) {
+        if (InTree(root->ChildAt(i), frame)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ExecuteEnv::ExecuteEnv() { text = " "; }
+
+ExecuteEnv::~ExecuteEnv() { reset(true, true); }
+
+void ExecuteEnv::reset(bool deleteRoot, bool clearError) {
+    // Frames of the root's tree belong to the root; others were left by an
+    // interrupted run and are destroyed here.
+    while (stack.GetSize() > 0) {
+        auto* frame = static_cast<RunTimeStk*>(stack.RemoveLast());
+        if (!InTree(root, frame)) delete frame;
+    }
+    if (deleteRoot) {
+        delete root;
+        root = nullptr;
+    }
+    if (clearError) lastError.Empty();
+    canceled = returning = breaking = continuing = false;
+    returnValue.clear(false);
+    text = " ";
+    callDepth = 0;
+}
+
+void ExecuteEnv::InstallHooks(void* owner, bool flag, ExternalHandler function, int32_t value) {
+    hookOwner = owner;
+    hookFlag = flag;
+    externalHook = function;
+    hookValue = value;
+}
+
+RunTimeStk* ExecuteEnv::GetTopStk(int n) const {
+    int count = stack.GetSize();
+    int position = n == 0 ? count - 1 : count + n - 1;
+    if (position < 0 || position >= count) return nullptr;
+    return static_cast<RunTimeStk*>(stack.GetAt(position));
+}
+
+void ExecuteEnv::SetLastError(const char* format, ...) {
+    char message[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    if (!canceled && lastError.IsEmpty()) lastError = message;
+    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(message, true);
+}
+
+void ExecuteEnv::Cancel() {
+    canceled = true;
+    lastError = "canceled !";
+}
+
+bool ExecuteEnv::Step() {
+    if (monitor == nullptr) return true;
+    if (monitor->step(1, -1) != -1) return true;
+    Cancel();
+    return false;
+}
+
+void ExecuteEnv::push(RunTimeStk* frame) {
+    if (frame != nullptr) stack.Add(frame);
+}
+
+bool ExecuteEnv::PushEnv(RunTimeStk* frame, bool prepare) {
+    if (frame == nullptr) return false;
+    frame->env = this;
+    if (prepare && !frame->Prepare(nullptr, nullptr, false)) {
+        SetLastError("RunTimeStk prepare error");
+        return false;
+    }
+    push(frame);
+    if (prepare && frame->program != nullptr && !frame->program->Run(*this)) {
+        PopEnv(frame, false);
+        return false;
+    }
+    return true;
+}
+
+bool ExecuteEnv::PopEnv(RunTimeStk* frame, bool destroy) {
+    if (frame == nullptr || GetTopStk(0) != frame) {
+        SetLastError("ExecuteEnv::PopEnv() fail, found stack data error !");
+        return false;
+    }
+    stack.RemoveLast();
+    if (destroy) delete frame;
+    return true;
+}
+
+// Runs the initialisation of frame's tree: the blocks first, then the
+// frame's own program.
+bool ExecuteEnv::RunInitialisation(RunTimeStk* frame) {
+    for (int i = 0; i < frame->ChildCount(); ++i) {
+        if (!RunInitialisation(frame->ChildAt(i))) return false;
+    }
+    frame->initialised = true;
+    return frame->program == nullptr || Execute(frame->program);
+}
+
+bool ExecuteEnv::Prepare(Program* program) {
+    reset(true, true);
+    root = new (std::nothrow) RunTimeStk(program, nullptr, this);
+    if (root != nullptr && root->Prepare(nullptr, nullptr, true) && RunInitialisation(root)) {
+        return true;
+    }
+    SetLastError("Prepare execute env failed");
+    reset(true, false);
+    return false;
+}
+
+bool ExecuteEnv::Execute(Program* program) {
+    if (program == nullptr) return false;
+    if (RunTimeStk* existing = root != nullptr ? root->FindFrameOfProgram(program) : nullptr) {
+        push(existing);
+        bool ok = program->Run(*this);
+        PopEnv(existing, false);
+        return ok;
+    }
+    RunTimeStk* parent = GetTopStk(0) != nullptr ? GetTopStk(0) : root;
+    auto* frame = new (std::nothrow) RunTimeStk(program, parent, this);
+    if (frame == nullptr) {
+        SetLastError("Execute fail, new RunTimeStk error");
+        return false;
+    }
+    if (!frame->Prepare(nullptr, nullptr, false)) {
+        SetLastError("Execute fail, RunTimeStk prepare error");
+        delete frame;
+        return false;
+    }
+    push(frame);
+    bool ok = program->Run(*this);
+    PopEnv(frame, true);
+    return ok;
+}
+
+bool ExecuteEnv::Execute(Procedure* procedure, const char* args, CVarient* result) {
+    if (procedure == nullptr) return false;
+    const char* name = procedure->name.GetBuffer(0);
+    if (callDepth >= kMaxCallDepth) {
+        SetLastError("Execute %s() fail, call nesting too deep", name);
+        return false;
+    }
+    // The new frame hangs below the frame of the program that declares the
+    // procedure, else below the caller.
+    RunTimeStk* parent = root != nullptr ? root->FindFrameOfProgram(procedure->owner) : nullptr;
+    if (parent == nullptr) parent = GetTopStk(0) != nullptr ? GetTopStk(0) : root;
+    bool rootPushed = false;
+    if (stack.GetSize() == 0 && root != nullptr) {
+        push(root);
+        rootPushed = true;
+    }
+    auto* frame = new (std::nothrow) RunTimeStk(procedure->body, parent, this);
+    ObArray params(25), extras(25);
+    bool ok = frame != nullptr;
+    if (!ok) {
+        SetLastError("Execute %s() fail, new RunTimeStk error", name);
+    } else if (!procedure->GenerateProcedureParamsList(args, GetTopStk(0), params, extras)) {
+        SetLastError("Execute %s() fail, generateParamsList error", name);
+        ok = false;
+    }
+    if (rootPushed) PopEnv(root, false);
+    if (ok && !frame->Prepare(&params, &extras, true)) {
+        SetLastError("Execute %s() fail, RunTimeStk prepare error", name);
+        ok = false;
+    }
+    if (!ok) {
+        delete frame;
+        return false;
+    }
+    push(frame);
+    ++callDepth;
+    ok = procedure->Call(*this);
+    --callDepth;
+    PopEnv(frame, true);
+    if (ok && result != nullptr) ok = result->clone(returnValue);
+    return ok;
+}
+
+int ExecuteEnv::CallExternal(Procedure* procedure) {
+    if (externalHook == nullptr) return -1;
+    void* argv[3] = {this, procedure, hookArgument};
+    return externalHook(hookOwner, 3, argv) != 0 ? 1 : 0;
+}

@@ -1,0 +1,102 @@
+// ExecuteEnv: the state of one script execution: the stack of active
+// frames, the root frame of the prepared program, the first error of a run,
+// the flags by which statements leave loops and procedures, and the return
+// value of the procedure that ran last. Plug-ins use this declaration.
+// Tested by runtime/execute_env_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/named_object.h"
+#include "base/ob_array.h"
+#include "base/otstr.h"
+#include "values/cvarient.h"
+
+class Procedure;
+class Program;
+class RunTimeStk;
+
+// The handler through which extern procedures are called: argv holds the
+// environment, the procedure and the hook argument; non-zero on success.
+using ExternalHandler = int (*)(void* owner, int argc, void** argv);
+
+// A monitor of a traced run: step(kind, value) after each traced line;
+// returning -1 cancels the run.
+class StepMonitor {
+public:
+    virtual ~StepMonitor() = default;
+    virtual int step(int kind, int value) = 0;
+};
+
+class ExecuteEnv : public NamedObject {
+public:
+    // Calls nest at most this deep; a deeper call fails instead of
+    // exhausting the native stack.
+    static constexpr int kMaxCallDepth = 200;
+
+    ExecuteEnv();
+    ~ExecuteEnv() override;
+    ExecuteEnv(const ExecuteEnv&) = delete;
+    ExecuteEnv& operator=(const ExecuteEnv&) = delete;
+
+    void reset(bool deleteRoot, bool clearError);
+    void InstallHooks(void* owner, bool flag, ExternalHandler function, int32_t value);
+    void SetHookArgument(void* argument) { hookArgument = argument; }
+    void* GetHookArgument() const { return hookArgument; }
+
+    // n = 0: the top frame; otherwise the frame at count + n - 1 from the
+    // bottom (-1: the one below the top); null outside the stack.
+    RunTimeStk* GetTopStk(int n = 0) const;
+    // Keeps the first error since the last reset (unless cancelled); every
+    // error goes to the trace log.
+    void SetLastError(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Cancel();
+    void push(RunTimeStk* frame);
+    // Binds the frame to this environment, prepares and pushes it, and with
+    // prepare runs its program (popping it again on failure).
+    bool PushEnv(RunTimeStk* frame, bool prepare);
+    // The frame must be the top.
+    bool PopEnv(RunTimeStk* frame, bool destroy);
+
+    // Makes the root frame of program and runs its initialisation.
+    bool Prepare(Program* program);
+    // Runs program in its frame (the existing one from the root's tree, or
+    // a new one that is destroyed afterwards).
+    bool Execute(Program* program);
+    // Calls procedure with an argument text; result receives its return
+    // value when given. The stack is as before when the call returns.
+    bool Execute(Procedure* procedure, const char* args, CVarient* result);
+    // Calls the native-call handler for an extern procedure: 1 handled,
+    // 0 refused, -1 no handler bound.
+    int CallExternal(Procedure* procedure);
+
+    int StackSize() const { return stack.GetSize(); }
+    RunTimeStk* GetRoot() const { return root; }
+    const OTSTR& GetLastError() const { return lastError; }
+    bool IsTracing() const { return monitor != nullptr; }
+    // Asks the monitor after a traced line; false when it cancels.
+    bool Step();
+
+    ObArray stack{25};  // RunTimeStk*, the last pushed on top; not owned
+    OTSTR text;         // the indent of traced lines
+    bool canceled = false;
+    bool returning = false;
+    CVarient returnValue;
+    bool breaking = false;
+    bool continuing = false;
+    RunTimeStk* root = nullptr;  // owned
+    OTSTR lastError;
+    void* hookOwner = nullptr;
+    ExternalHandler externalHook = nullptr;
+    void* secondOwner = nullptr;
+    ExternalHandler secondHook = nullptr;
+    bool hookFlag = true;
+    int32_t hookValue = 0;
+    int32_t spare = 0;
+    StepMonitor* monitor = nullptr;  // not owned; tracing is on while set
+
+private:
+    bool RunInitialisation(RunTimeStk* frame);
+    void* hookArgument = nullptr;
+    int callDepth = 0;
+};

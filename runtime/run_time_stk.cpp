@@ -1,0 +1,526 @@
+// RunTimeStk: frames of script variables, their look-ups and the value
+// callback of the expression evaluator. Tested by
+// runtime/run_time_stk_test.cpp.
+#include "runtime/run_time_stk.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "base/tracer.h"
+#include "pattern/pattern_matcher.h"
+#include "runtime/execute_env.h"
+#include "script/procedure.h"
+#include "script/program.h"
+#include "script/variable_declaration.h"
+#include "types/cstruct.h"
+#include "types/variable_item.h"
+#include "values/expr_evaluator.h"
+
+namespace {
+
+// A plain identifier, or an identifier with a bracketed element count.
+const char kNamePattern[] =
+    "^([A-Za-z_][A-Za-z_0-9]*)\\[({?=]})]$|^([A-Za-z_][A-Za-z_0-9]*)$";
+
+PatternMatcher& NameMatcher() {
+    static PatternMatcher matcher(kNamePattern);
+    return matcher;
+}
+
+void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Trace(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
+}
+
+bool IsCallPath(const char* path) {
+    const char* paren = strchr(path, '(');
+    const char* bracket = strchr(path, '[');
+    return paren != nullptr && (bracket == nullptr || paren < bracket);
+}
+
+bool HasStorage(const CVariableItem& item) {
+    return item.header.baseType != -1 && item.header.baseType != -2;
+}
+
+}  // namespace
+
+RunTimeStk::RunTimeStk(Program* newProgram, RunTimeStk* newParent, ExecuteEnv* newEnv)
+    : program(newProgram), env(newEnv), parent(newParent) {}
+
+RunTimeStk::~RunTimeStk() { clear(); }
+
+CVariableItem* RunTimeStk::VariableAt(int i) const {
+    return static_cast<CVariableItem*>(variables.GetAt(i));
+}
+
+void RunTimeStk::clear() {
+    // Later items may refer to earlier ones: release in reverse order.
+    while (values.GetSize() > 0) delete static_cast<CVarient*>(values.RemoveLast());
+    while (variables.GetSize() > 0) delete static_cast<CVariableItem*>(variables.RemoveLast());
+    while (ownedChildren.GetSize() > 0) delete static_cast<RunTimeStk*>(ownedChildren.RemoveLast());
+    children.RemoveAll();
+    prepared = initialised = false;
+    caseSensitive = false;
+}
+
+void RunTimeStk::setProgram(Program* newProgram) {
+    if (newProgram == program) return;
+    if (prepared) clear();
+    program = newProgram;
+}
+
+bool RunTimeStk::Prepare(ObArray* newVariables, ObArray* newValues, bool takeOwnership) {
+    // Only lists whose items this frame may own are adopted.
+    if (takeOwnership) {
+        if (newVariables != nullptr) {
+            for (int i = 0; i < newVariables->GetSize(); ++i) AppendVariable(
+                static_cast<CVariableItem*>(newVariables->GetAt(i)));
+            newVariables->RemoveAll();
+        }
+        if (newValues != nullptr) {
+            for (int i = 0; i < newValues->GetSize(); ++i) values.Add(newValues->GetAt(i));
+            newValues->RemoveAll();
+        }
+    }
+    if (program == nullptr) {
+        prepared = true;
+        return true;
+    }
+    for (int i = 0; i < program->ItemCount(); ++i) {
+        ProgramItem* item = program->ItemAt(i);
+        if (item->ItemKind() != kItemVariable) continue;
+        auto* def = static_cast<VariableDeclaration*>(item);
+        if (CreateVarInstance(def) == nullptr) return false;
+    }
+    RunTimeStk* rootFrame = env != nullptr ? env->GetRoot() : nullptr;
+    for (int i = 0; i < program->ItemCount(); ++i) {
+        ProgramItem* item = program->ItemAt(i);
+        if (item->ItemKind() != kItemProgram) continue;
+        auto* sub = static_cast<Program*>(item);
+        bool bound = false;
+        for (int c = 0; c < children.GetSize() && !bound; ++c) bound = ChildAt(c)->program == sub;
+        if (bound) continue;
+        if (RunTimeStk* existing = rootFrame ? rootFrame->FindFrameOfProgram(sub) : nullptr) {
+            children.Add(existing);
+            continue;
+        }
+        auto* child = new (std::nothrow) RunTimeStk(sub, this, env);
+        if (child == nullptr || !child->Prepare(nullptr, nullptr, true)) {
+            delete child;
+            return false;
+        }
+        children.Add(child);
+        ownedChildren.Add(child);
+    }
+    prepared = true;
+    return true;
+}
+
+RunTimeStk* RunTimeStk::FindFrameOfProgram(const Program* p) {
+    if (p == nullptr) return nullptr;
+    if (program == p) return this;
+    for (int i = 0; i < children.GetSize(); ++i) {
+        if (RunTimeStk* found = ChildAt(i)->FindFrameOfProgram(p)) return found;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- variables
+
+CVariableItem* RunTimeStk::FindItem(const char* varName, bool localOnly, bool caseSens) {
+    if (varName == nullptr) return nullptr;
+    for (RunTimeStk* frame = this; frame != nullptr; frame = frame->parent) {
+        for (int i = 0; i < frame->variables.GetSize(); ++i) {
+            CVariableItem* item = frame->VariableAt(i);
+            if (item->GetItemName().Compare(varName, caseSens)) return item;
+        }
+        if (localOnly) break;
+    }
+    return nullptr;
+}
+
+bool RunTimeStk::AppendVariable(CVariableItem* item) {
+    int before = variables.GetSize();
+    return variables.Add(item) != before;
+}
+
+bool RunTimeStk::AddItem(CVariableItem* item) {
+    if (item == nullptr || FindItem(item->GetItemName().GetBuffer(0), true, false) != nullptr)
+        return false;
+    return AppendVariable(item);
+}
+
+CVariableItem* RunTimeStk::DetachItem(CVariableItem* item, bool localOnly) {
+    for (RunTimeStk* frame = this; frame != nullptr; frame = frame->parent) {
+        for (int i = 0; i < frame->variables.GetSize(); ++i) {
+            if (frame->VariableAt(i) == item) return static_cast<CVariableItem*>(frame->variables.RemoveAt(i));
+        }
+        if (localOnly) break;
+    }
+    return nullptr;
+}
+
+CVariableItem* RunTimeStk::DetachItem(const char* varName, bool localOnly, bool caseSens) {
+    CVariableItem* item = FindItem(varName, localOnly, caseSens);
+    return item != nullptr ? DetachItem(item, localOnly) : nullptr;
+}
+
+CVariableItem* RunTimeStk::CreateVarInstance(VariableDefinition* def, const char* varName) {
+    if (def == nullptr) return nullptr;
+    const char* name = varName != nullptr ? varName : def->GetName().GetBuffer(0);
+    if (FindItem(name, true, false) != nullptr) {
+        Trace("RunTimeStk::CreateVarInstance('%s') fail, Instance with same name already created !",
+              name);
+        return nullptr;
+    }
+    auto* item = new (std::nothrow) CVariableItem;
+    if (item == nullptr) {
+        Trace("RunTimeStk::CreateVarInstance('%s') fail, new CVariableItem error !", name);
+        return nullptr;
+    }
+    if (!item->create(nullptr, def)) {
+        Trace("RunTimeStk::CreateVarInstance() fail, create CVariableItem error !");
+        delete item;
+        return nullptr;
+    }
+    item->header.SetName(name);
+    item->SetName(name);
+    if (!AppendVariable(item)) {
+        delete item;
+        return nullptr;
+    }
+    return item;
+}
+
+CVariableItem* RunTimeStk::CreateFromSpec(const char* nameSpec, StructDefinition* structDef,
+                                          int32_t declaredCode) {
+    OTSTR spec(nameSpec ? nameSpec : "");
+    spec.TrimLeft();
+    spec.TrimRight();
+    OTSTR parts[kMaxParams];
+    if (spec.IsEmpty() || !NameMatcher().Match(spec.GetBuffer(0), parts)) return nullptr;
+    int32_t count = 1;
+    if (!parts[1].IsEmpty() && (!parts[1].ToLong(count, 10) || count < 1)) return nullptr;
+    const char* name = parts[0].GetBuffer(0);
+    if (FindItem(name, true, false) != nullptr) {
+        Trace("RunTimeStk::CreateVarInstance('%s') fail, Instance with same name already created !",
+              name);
+        return nullptr;
+    }
+    auto* item = new (std::nothrow) CVariableItem;
+    if (item == nullptr) {
+        Trace("RunTimeStk::CreateVarInstance('%s') fail, new CVariableItem error !", name);
+        return nullptr;
+    }
+    bool made = structDef != nullptr ? item->create(structDef, name, count)
+                                     : item->create(declaredCode, name, count);
+    if (!made) {
+        Trace("RunTimeStk::CreateVarInstance() fail, create CVariableItem error !");
+        delete item;
+        return nullptr;
+    }
+    if (!AppendVariable(item)) {
+        delete item;
+        return nullptr;
+    }
+    return item;
+}
+
+CVariableItem* RunTimeStk::CreateVarInstance(int32_t declaredCode, const char* nameSpec) {
+    return CreateFromSpec(nameSpec, nullptr, declaredCode);
+}
+
+CVariableItem* RunTimeStk::CreateVarInstance(StructDefinition* structDef, const char* nameSpec) {
+    return structDef != nullptr ? CreateFromSpec(nameSpec, structDef, -1) : nullptr;
+}
+
+// ---------------------------------------------------------------- paths
+
+CVariableItem* RunTimeStk::GetRootVariableItem(const char* path, bool report) {
+    OTSTR ident, subscript, rest;
+    if (!ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
+        if (report) Trace("RunTimeStk::GetRootVariableItem('%s') fail, varstring split fail !", path);
+        return nullptr;
+    }
+    CVariableItem* item = FindItem(ident.GetBuffer(0), false, caseSensitive);
+    if (item == nullptr && report) {
+        Trace("RunTimeStk::GetRootVariableItem('%s') fail, '%s' is not a valid VariableItem in "
+              "RunTimeStk !",
+              path, ident.GetBuffer(0));
+    }
+    return item;
+}
+
+CVariableItem* RunTimeStk::GetItem(const char* path, int32_t* outIdx) {
+    return Resolve(path, outIdx, true);
+}
+
+CVariableItem* RunTimeStk::FindVariable(const char* path, int32_t* idx) {
+    return Resolve(path, idx, true);
+}
+
+// The first identifier of the path is found through the frames; the rest
+// is resolved in the element struct it leads to.
+CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool report) {
+    if (path == nullptr) return nullptr;
+    OTSTR ident, subscript, rest;
+    if (!ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
+        Trace("RunTimeStk::GetItem('%s') fail, varstring split fail !", path);
+        return nullptr;
+    }
+    CVariableItem* item = FindItem(ident.GetBuffer(0), false, caseSensitive);
+    if (item == nullptr) {
+        if (report && env != nullptr) {
+            env->SetLastError(
+                "RunTimeStk::GetItem('%s') fail, '%s' is not a valid VariableItem in RunTimeStk !",
+                path, ident.GetBuffer(0));
+        }
+        return nullptr;
+    }
+    if (rest.IsEmpty() && outIdx == nullptr && !subscript.IsEmpty()) {
+        Trace("RunTimeStk::GetItem('%s') fail, '(paramId)' or '[idx]' can not be used in last "
+              "Ident when lastIdx=NULL",
+              path);
+        return nullptr;
+    }
+    int32_t idx = item->GetCount() == 1 ? 0 : -1;
+    if (subscript.GetAt(0) == '(') {
+        if (subscript.GetLength() <= 2) {
+            Trace("RunTimeStk::GetItem('%s') fail, Choice idx invalid !", path);
+        } else if (!item->IsChoice()) {
+            Trace("RunTimeStk::GetChoiceItem('%s') fail, '(' and ')' can only be used to "
+                  "T_PCHOICE member !",
+                  path);
+        } else {
+            Trace("RunTimeStk::GetChoiceItem('%s') fail, '()' is not support now !", path);
+        }
+        return nullptr;
+    }
+    if (subscript.GetAt(0) == '[') {
+        OTSTR inner = subscript.Mid(1, subscript.GetLength() - 2);
+        inner.TrimLeft();
+        inner.TrimRight();
+        if (inner.IsEmpty()) {
+            idx = -1;
+        } else {
+            ExprEvaluator evaluator;
+            BindEvaluator(evaluator);
+            if (!evaluator.CalcLong(inner.GetBuffer(0), idx)) {
+                Trace("RunTimeStk::GetItem('%s') calculate '%s' fail, %s !", path,
+                      inner.GetBuffer(0), evaluator.GetLastError().GetBuffer(0));
+                return nullptr;
+            }
+            if (idx < 0 || idx >= item->GetCount()) {
+                Trace("RunTimeStk::GetItem('%s') idx out of range !", path);
+                return nullptr;
+            }
+        }
+    }
+    if (outIdx != nullptr) *outIdx = idx;
+    if (rest.IsEmpty()) return item;
+    if (!item->IsStructItem()) {
+        OTSTR head = ident;
+        head.Append(subscript);
+        Trace("RunTimeStk::GetItem('%s') fail, illegal '%s' after '%s' !", path, rest.GetBuffer(0),
+              head.GetBuffer(0));
+        return nullptr;
+    }
+    CStruct* element = item->StructAt(idx);
+    if (element == nullptr) {
+        Trace("RunTimeStk::GetItem('%s') fail, '%s[%ld]' invalid !", path, ident.GetBuffer(0),
+              static_cast<long>(idx));
+        return nullptr;
+    }
+    return element->GetItem(rest.GetBuffer(0), outIdx, this);
+}
+
+void RunTimeStk::BindEvaluator(ExprEvaluator& evaluator) { evaluator.SetCallback(this, ValueProc); }
+
+RunTimeStk::ValueCallback RunTimeStk::GetValueCallback() const { return ValueProc; }
+
+// ---------------------------------------------------------------- get / set
+
+CVariableItem* RunTimeStk::ReadyItem(const char* path, int32_t* idx, bool needElement,
+                                     bool* hasValue) {
+    *idx = -1;
+    CVariableItem* item = GetItem(path, idx);
+    if (item == nullptr || !HasStorage(*item) || (needElement && *idx < 0)) return nullptr;
+    if (hasValue != nullptr) *hasValue = item->HasValue();
+    return item;
+}
+
+bool RunTimeStk::get(const char* path, long& value, bool* hasValue) {
+    int32_t v = 0;
+    if (!get(path, v, hasValue)) return false;
+    value = v;
+    return true;
+}
+
+bool RunTimeStk::get(const char* path, int32_t& value, bool* hasValue) {
+    int32_t idx;
+    CVariableItem* item = ReadyItem(path, &idx, true, hasValue);
+    return item != nullptr && item->getAt_as_long(idx, value);
+}
+
+bool RunTimeStk::get(const char* path, unsigned char& value, bool* hasValue) {
+    uint32_t v = 0;
+    if (!get(path, v, hasValue)) return false;
+    value = static_cast<unsigned char>(v);
+    return true;
+}
+
+bool RunTimeStk::get(const char* path, uint32_t& value, bool* hasValue) {
+    int32_t idx;
+    CVariableItem* item = ReadyItem(path, &idx, true, hasValue);
+    return item != nullptr && item->getAt_as_ulong(idx, value);
+}
+
+bool RunTimeStk::get(const char* path, OTSTR& value, bool* hasValue) {
+    int32_t idx;
+    CVariableItem* item = ReadyItem(path, &idx, false, hasValue);
+    if (item == nullptr) return false;
+    if (idx >= 0) return item->getAt(idx, value);
+    int32_t type = item->GetType();
+    return (type == kTypeInt1 || type == kTypeUInt1) && item->getByteString(value);
+}
+
+bool RunTimeStk::get(const char* path, CVarient& value, bool* hasValue) {
+    int32_t idx;
+    CVariableItem* item = ReadyItem(path, &idx, false, hasValue);
+    if (item == nullptr) return false;
+    if (idx >= 0) return item->getAt(idx, value);
+    int32_t type = item->GetType();
+    OTSTR bytes;
+    if ((type != kTypeInt1 && type != kTypeUInt1) || !item->getByteString(bytes)) return false;
+    return value.setBytes(bytes.GetBuffer(0), bytes.GetLength());
+}
+
+bool RunTimeStk::set(const char* path, const uint32_t* newValues, int count) {
+    int32_t idx;
+    CVariableItem* item = ReadyItem(path, &idx, false, nullptr);
+    if (item == nullptr || !item->IsWritable() || newValues == nullptr || count < 1) return false;
+    int32_t first = idx >= 0 ? idx : 0;
+    int32_t n = idx >= 0 ? 1 : count;
+    for (int32_t i = 0; i < n && first + i < item->GetCount(); ++i) {
+        bool ok;
+        if (item->header.IsBitField()) {
+            CVarient unit;
+            unit.setInteger(newValues[i], kTypeUInt4);
+            ok = item->setBitData(first + i, unit);
+        } else {
+            ok = item->setAt(first + i, newValues[i]);
+        }
+        if (!ok) return false;
+    }
+    return true;
+}
+
+bool RunTimeStk::sets(const char* path, const char* text) {
+    int32_t idx;
+    CVariableItem* item = ReadyItem(path, &idx, false, nullptr);
+    return item != nullptr && sets(item, idx, text);
+}
+
+bool RunTimeStk::sets(CVariableItem* item, int32_t idx, const char* text) {
+    if (item == nullptr || !item->IsWritable()) return false;
+    if (item->IsStructItem() && idx >= 0) {
+        CStruct* element = item->StructAt(idx);
+        return element != nullptr && element->sets(text, this);
+    }
+    return item->sets(idx, text, this);
+}
+
+// ---------------------------------------------------------------- callback
+
+int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
+    auto* self = static_cast<RunTimeStk*>(context);
+    if (self == nullptr || argc < 3) return 0;
+    int request = static_cast<int>(reinterpret_cast<intptr_t>(argv[0]));
+    const char* name = static_cast<const char*>(argv[1]);
+    if (name == nullptr) return 0;
+    switch (request) {
+    case kVarAssign: {
+        auto* value = static_cast<CVarient*>(argv[2]);
+        int32_t idx = -1;
+        CVariableItem* item = self->GetItem(name, &idx);
+        if (item == nullptr || value == nullptr) return 0;
+        if (idx < 0) {
+            if (item->GetCount() >= 2) {
+                Trace("RunTimeStk::AssignValueProc('%s') fail, simple value can't assign to array "
+                      "ident !",
+                      name);
+                if (self->env != nullptr) {
+                    self->env->SetLastError("RunTimeStk::AssignValueProc('%s') fail, simple value "
+                                            "can't assign to array ident !",
+                                            name);
+                }
+                return 0;
+            }
+            idx = 0;
+        }
+        return item->header.IsBitField() ? item->setBitData(idx, *value) : item->setAt(idx, *value);
+    }
+    case kVarRead: {
+        auto* out = static_cast<CVarient*>(argv[2]);
+        if (out == nullptr) return 0;
+        if (IsCallPath(name)) return self->CallProcedure(name, *out);
+        if (self->program != nullptr) {
+            if (CVariableItem* constant = self->program->FindNamedValue(name))
+                return constant->getAt(0, *out);
+        }
+        bool hasValue = false;
+        if (!self->get(name, *out, &hasValue)) return 0;
+        if (!hasValue) {
+            if (self->env != nullptr) {
+                self->env->SetLastError("GetRunTimeValue('%s') fail, data not initialized !", name);
+            } else {
+                Trace("GetRunTimeValue('%s') fail, data not initialized !", name);
+            }
+            return 0;
+        }
+        return 1;
+    }
+    case kVarAssignText:
+        return self->sets(name, static_cast<const char*>(argv[2]));
+    default:
+        return 0;
+    }
+}
+
+// A procedure call path "f(args)": runs f in the environment with the text
+// between the parentheses as its arguments.
+bool RunTimeStk::CallProcedure(const char* path, CVarient& result) {
+    OTSTR text(path);
+    int open = text.Find('(', 0);
+    int close = text.ReverseFind(')');
+    OTSTR procName = text.Left(open);
+    procName.TrimLeft();
+    procName.TrimRight();
+    Procedure* procedure =
+        program != nullptr ? program->FindProcedure(procName.GetBuffer(0)) : nullptr;
+    if (procedure == nullptr) {
+        if (env != nullptr) {
+            env->SetLastError("GetRunTimeValue('%s') fail, procedure not found !", path);
+        } else {
+            Trace("GetRunTimeValue('%s') fail, procedure not found !", path);
+        }
+        return false;
+    }
+    if (env == nullptr) {
+        Trace("run procedure fail, execute env not found");
+        return false;
+    }
+    if (env->GetTopStk(0) != this) {
+        env->SetLastError("run procedure fail, stack error");
+        return false;
+    }
+    OTSTR args = close > open ? text.Mid(open + 1, close - open - 1) : OTSTR("");
+    return env->Execute(procedure, args.GetBuffer(0), &result);
+}

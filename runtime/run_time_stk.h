@@ -1,0 +1,110 @@
+// RunTimeStk: one frame of script variables, the instances that belong to
+// one Program while it runs. Look-ups that fail here continue in the parent
+// frame. A frame is also the resolver of names for the instances and the
+// expression evaluator. Tested by runtime/run_time_stk_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/ob_array.h"
+#include "base/otstr.h"
+#include "types/item_resolver.h"
+
+class CStruct;
+class CVarient;
+class CVariableItem;
+class ExecuteEnv;
+class Program;
+class StructDefinition;
+class VariableDefinition;
+
+class RunTimeStk : public ItemResolver {
+public:
+    RunTimeStk(Program* program = nullptr, RunTimeStk* parent = nullptr, ExecuteEnv* env = nullptr);
+    // Destroys the variables, the values and the owned child frames.
+    ~RunTimeStk() override;
+    RunTimeStk(const RunTimeStk&) = delete;
+    RunTimeStk& operator=(const RunTimeStk&) = delete;
+
+    // The function the expression evaluator calls back for this frame:
+    // requests 0 assign, 1 read (procedure calls and named constants too),
+    // 2 initialise from a text. argv[0] of the call is this frame's
+    // context: see BindEvaluator.
+    using ValueCallback = int (*)(void* context, int argc, void** argv);
+    virtual ValueCallback GetValueCallback() const;
+    // The item that path names and its element index; null when it does not
+    // resolve (traced; an unknown name also becomes the environment's error).
+    virtual CVariableItem* GetItem(const char* path, int32_t* outIdx);
+    // A variable of a basic type or a struct array from a name spec such as
+    // "buf[16]", or from a definition (name: the given one or its own).
+    virtual CVariableItem* CreateVarInstance(int32_t declaredCode, const char* nameSpec);
+    virtual CVariableItem* CreateVarInstance(StructDefinition* structDef, const char* nameSpec);
+    virtual CVariableItem* CreateVarInstance(VariableDefinition* def, const char* varName = nullptr);
+    // Fails when a variable of that name (letter case ignored) is here.
+    virtual bool AddItem(CVariableItem* item);
+    // Removes the variable without destroying it; by name the search goes on
+    // in the parent unless localOnly.
+    virtual CVariableItem* DetachItem(CVariableItem* item, bool localOnly);
+    virtual CVariableItem* DetachItem(const char* varName, bool localOnly, bool caseSens);
+    virtual CVariableItem* FindItem(const char* varName, bool localOnly, bool caseSens);
+
+    // ItemResolver.
+    CVariableItem* FindVariable(const char* path, int32_t* idx) override;
+    bool IsCaseSensitive() const override { return caseSensitive; }
+    void BindEvaluator(ExprEvaluator& evaluator) override;
+
+    // Takes the program, clearing the frame first when it was prepared.
+    void setProgram(Program* newProgram);
+    void clear();
+    // Adopts the given variables and values (emptying the lists with
+    // takeOwnership), creates the program's variables and the frames of its
+    // blocks.
+    bool Prepare(ObArray* newVariables, ObArray* newValues, bool takeOwnership);
+    // The variable of the path's first identifier, through the parents.
+    CVariableItem* GetRootVariableItem(const char* path, bool report);
+    // This frame when it runs p, else the first such frame below it.
+    RunTimeStk* FindFrameOfProgram(const Program* p);
+
+    // Element reads. They fail when the path does not resolve, the type has
+    // no storage, or (except where a whole item is allowed) no element is
+    // named; hasValue receives the item's value flag.
+    bool get(const char* path, long& value, bool* hasValue = nullptr);
+    bool get(const char* path, int32_t& value, bool* hasValue = nullptr);
+    bool get(const char* path, unsigned char& value, bool* hasValue = nullptr);
+    bool get(const char* path, uint32_t& value, bool* hasValue = nullptr);
+    bool get(const char* path, OTSTR& value, bool* hasValue = nullptr);
+    bool get(const char* path, CVarient& value, bool* hasValue = nullptr);
+    // Integer values in order: the element, or all elements from 0 when the
+    // path names a whole item; bit fields through setBitData.
+    bool set(const char* path, const uint32_t* values, int count);
+    bool set(const char* path, uint32_t value) { return set(path, &value, 1); }
+    // An initialiser text for the path, or for element idx of item.
+    bool sets(const char* path, const char* text);
+    bool sets(CVariableItem* item, int32_t idx, const char* text);
+
+    int VariableCount() const { return variables.GetSize(); }
+    CVariableItem* VariableAt(int i) const;
+    int ChildCount() const { return children.GetSize(); }
+    RunTimeStk* ChildAt(int i) const { return static_cast<RunTimeStk*>(children.GetAt(i)); }
+
+    bool caseSensitive = false;
+    Program* program;
+    ExecuteEnv* env;
+    RunTimeStk* parent;
+    bool prepared = false;
+    bool initialised = false;
+
+private:
+    CVariableItem* Resolve(const char* path, int32_t* outIdx, bool report);
+    CVariableItem* CreateFromSpec(const char* nameSpec, StructDefinition* structDef,
+                                  int32_t declaredCode);
+    bool AppendVariable(CVariableItem* item);
+    CVariableItem* ReadyItem(const char* path, int32_t* idx, bool needElement, bool* hasValue);
+    static int ValueProc(void* context, int argc, void** argv);
+    bool CallProcedure(const char* path, CVarient& result);
+
+    ObArray variables{25};       // owned CVariableItem
+    ObArray values{25};          // owned items handed in by Prepare
+    ObArray children{25};        // RunTimeStk*, not owned
+    ObArray ownedChildren{25};   // owned RunTimeStk
+};

@@ -1,0 +1,227 @@
+// Procedure: building a call's parameters, running the procedure and
+// setting its return value. Tested by runtime/execute_env_test.cpp.
+#include "script/procedure.h"
+
+#include <new>
+
+#include "base/string_array.h"
+#include "base/tracer.h"
+#include "runtime/execute_env.h"
+#include "runtime/run_time_stk.h"
+#include "script/program.h"
+#include "types/variable_item.h"
+#include "values/cvarient.h"
+#include "values/expr_evaluator.h"
+
+namespace {
+
+void Trace(const char* text) {
+    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
+}
+
+// "<name><what>", as in "f() fail, setReturn error !".
+void TraceName(const OTSTR& name, const char* what) {
+    OTSTR text = name;
+    text.Append(what);
+    Trace(text.GetBuffer(0));
+}
+
+// The arguments of a call: the text split at the commas that stand outside
+// brackets and quotes, each piece trimmed. An empty text has none.
+void SplitArguments(const char* args, StringArray& pieces) {
+    OTSTR text(args ? args : "");
+    text.TrimLeft();
+    text.TrimRight();
+    if (text.IsEmpty()) return;
+    int start = 0;
+    for (;;) {
+        int comma = text.FindOutside(',', "{[(\"'", "}])\"'", start);
+        int end = comma < 0 ? text.GetLength() : comma;
+        OTSTR piece = text.Mid(start, end - start);
+        piece.TrimLeft();
+        piece.TrimRight();
+        pieces.Add(piece);
+        if (comma < 0) return;
+        start = comma + 1;
+    }
+}
+
+void DeleteItems(ObArray& list) {
+    while (list.GetSize() > 0) delete static_cast<CVariableItem*>(list.RemoveLast());
+}
+
+void DeleteValues(ObArray& list) {
+    while (list.GetSize() > 0) delete static_cast<CVarient*>(list.RemoveLast());
+}
+
+}  // namespace
+
+Procedure::~Procedure() { delete body; }
+
+bool Procedure::setReturn(ExecuteEnv& env, CVarient& value) {
+    if (returnType == kDeclDynamic) return env.returnValue.assign(value);
+    RunTimeStk* top = env.GetTopStk(0);
+    CVariableItem* result = top != nullptr ? top->FindItem("Return", true, false) : nullptr;
+    if (result == nullptr || !result->setAt(0, value)) {
+        TraceName(name, "() fail, setReturn error !");
+        return false;
+    }
+    return true;
+}
+
+bool Procedure::setReturn(ExecuteEnv& env, const char* text) {
+    RunTimeStk* top = env.GetTopStk(0);
+    if (returnType == kDeclDynamic) {
+        ExprEvaluator evaluator;
+        if (top != nullptr) top->BindEvaluator(evaluator);
+        if (!evaluator.CalcValue(text, env.returnValue, false)) {
+            env.returnValue.clear(false);
+            TraceName(name, "() fail, setReturn calculate fail !");
+            return false;
+        }
+        return true;
+    }
+    return top != nullptr && top->sets("Return", text);
+}
+
+bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller, ObArray& params,
+                                            ObArray& extras) {
+    StringArray pieces;
+    SplitArguments(args, pieces);
+    int wanted = parameters.GetMemberCount();
+    int given = pieces.GetSize();
+    bool ok = true;
+    if (given < wanted) {
+        Trace("GenerateProcedureParamsList() fail, not enough param !");
+        ok = false;
+    } else if (given > wanted && !varArgs) {
+        Trace("Warning, GenerateProcedureParamsList() fail, too many param !");
+    }
+    for (int i = 0; ok && i < wanted; ++i) {
+        VariableDefinition* def = parameters.GetMember(i);
+        const char* arg = pieces.GetAt(i).GetBuffer(0);
+        auto* item = new (std::nothrow) CVariableItem;
+        bool made = false;
+        bool reported = false;
+        if (!def->byAddress) {
+            if (def->baseType == kDeclDynamic) {
+                Trace("GenerateProcedureParamsList() fail, 'dynamic' not support in procedure's "
+                      "pass value param !");
+                reported = true;
+            } else {
+                // By value: a new item, initialised in the caller's frame.
+                made = item != nullptr && item->create(nullptr, def) && item->sets(-1, arg, caller);
+            }
+        } else if (caller == nullptr) {
+            Trace("GenerateProcedureParamsList() fail, no RunEnv for PassAddress operate !");
+            reported = true;
+        } else {
+            // By address: an item that shares the caller's storage.
+            int32_t idx = -1;
+            CVariableItem* source = caller->GetItem(arg, &idx);
+            if (source == nullptr) {
+                OTSTR text;
+                text.safeAppends("GenerateProcedureParamsList() '%s' is not a valid ident for "
+                                 "PassAddress operate !",
+                                 arg);
+                Trace(text.GetBuffer(0));
+                reported = true;
+            } else {
+                made = item != nullptr && item->PassAddressClone(*source, idx, def);
+            }
+        }
+        if (made && params.Add(item) > i) continue;
+        if (!reported) Trace("GenerateProcedureParamsList() fail, create procedure param error !");
+        delete item;
+        ok = false;
+    }
+    for (int i = wanted; ok && varArgs && i < given; ++i) {
+        const char* arg = pieces.GetAt(i).GetBuffer(0);
+        auto* value = new (std::nothrow) CVarient;
+        if (value == nullptr) {
+            Trace("GenerateProcedureParamsList() fail, create procedure arglist error !");
+            ok = false;
+            break;
+        }
+        ExprEvaluator evaluator;
+        if (caller != nullptr) caller->BindEvaluator(evaluator);
+        if (!evaluator.CalcValue(arg, *value, false)) {
+            OTSTR text;
+            text.safeAppends("GenerateProcedureParamsList() create procedure arg  %s  error, "
+                             "(can only support value_expr now) !",
+                             arg);
+            Trace(text.GetBuffer(0));
+            delete value;
+            ok = false;
+            break;
+        }
+        extras.Add(value);
+    }
+    if (ok && returnType != kDeclVoid && returnType != kDeclDynamic) {
+        auto* result = new (std::nothrow) CVariableItem;
+        bool made = result != nullptr &&
+                    (returnType == kDeclStruct ? result->create(returnStruct, "Return", 1)
+                                               : result->create(returnType, "Return", 1));
+        int before = params.GetSize();
+        if (!made || params.Add(result) == before) {
+            delete result;
+            Trace("GenerateProcedureParamsList() fail, create procedure param error !");
+            ok = false;
+        }
+    }
+    if (!ok) {
+        DeleteItems(params);
+        DeleteValues(extras);
+    }
+    return ok;
+}
+
+bool Procedure::Call(ExecuteEnv& env) {
+    const char* procName = name.GetBuffer(0);
+    if (env.IsTracing()) {
+        OTSTR traced;
+        traced.safeAppends("RunLine %3ld : %sEnter_procedure %s()", static_cast<long>(declLine),
+                           env.text.GetBuffer(0), procName);
+        Trace(traced.GetBuffer(0));
+    }
+    env.text.Append("  ");
+    env.returnValue.clear(false);
+    bool ok = true;
+    if (!isExtern && body != nullptr) {
+        ok = body->Run(env);
+        env.returning = false;
+    } else if (isExtern && env.CallExternal(this) == 0) {
+        TraceName(name, "() callback fail !");
+        ok = false;
+    }
+    OTSTR indent = env.text.Left(env.text.GetLength() - 2);
+    env.text = indent;
+    if (env.IsTracing()) {
+        OTSTR traced;
+        traced.safeAppends("RunLine %3ld : %sLeave_procedure %s", static_cast<long>(declLine),
+                           env.text.GetBuffer(0), procName);
+        Trace(traced.GetBuffer(0));
+    }
+    if (!ok) return false;
+    if (returnType == kDeclDynamic) {
+        if (env.returnValue.HasValue()) return true;
+        env.SetLastError("%s() fail, no return data seted !", procName);
+        return false;
+    }
+    if (returnType == kDeclVoid) return true;
+    RunTimeStk* top = env.GetTopStk(0);
+    CVariableItem* result = top != nullptr ? top->FindItem("Return", true, false) : nullptr;
+    if (result == nullptr) {
+        TraceName(name, "() fail, return ident not found !");
+        return false;
+    }
+    if (!result->HasValue()) {
+        env.SetLastError("%s() fail, return data not seted !", procName);
+        return false;
+    }
+    if (!result->getAt(0, env.returnValue)) {
+        env.SetLastError("%s() fail, get return_ident error !", procName);
+        return false;
+    }
+    return true;
+}

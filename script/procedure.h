@@ -1,0 +1,64 @@
+// Procedure: a compiled script procedure (item kind 9): its name, return
+// type, parameters, flags and body. A call builds the parameters from the
+// caller's argument text and runs the body (or, for an extern procedure,
+// the environment's native-call handler). Plug-ins use this declaration:
+// keep the members before and including name in their order.
+// Tested by runtime/execute_env_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/ob_array.h"
+#include "base/otstr.h"
+#include "script/program_item.h"
+#include "types/struct_definition.h"
+
+class CVarient;
+class Program;
+class RunTimeStk;
+
+class Procedure : public ProgramItem {
+public:
+    Procedure() = default;
+    // Deletes the body.
+    ~Procedure() override;
+    Procedure(const Procedure&) = delete;
+    Procedure& operator=(const Procedure&) = delete;
+
+    int32_t ItemKind() const override { return kItemProcedure; }
+
+    int32_t declLine = -1;  // where the procedure was declared
+    OTSTR name;             // read directly by plug-ins
+
+    // The result of a native function or plug-in: into the environment's
+    // return value (dynamic) or into the frame's "Return" variable.
+    bool setReturn(ExecuteEnv& env, CVarient& value);
+    // The result as an expression text, evaluated in the top frame.
+    bool setReturn(ExecuteEnv& env, const char* text);
+
+    // Builds the parameter items (and, with variable arguments, the extra
+    // values) from the caller's argument text; on failure both lists are
+    // emptied and their items deleted.
+    bool GenerateProcedureParamsList(const char* args, RunTimeStk* caller, ObArray& params,
+                                     ObArray& extras);
+    // Runs the procedure in the frame that the environment has prepared and
+    // pushed for it, and checks its result.
+    bool Call(ExecuteEnv& env);
+
+    // The return type: a declared code, -1 for VOID, -2 for dynamic; for a
+    // struct, its definition.
+    int32_t returnType = -1;
+    OTSTR returnTypeName;
+    StructDefinition* returnStruct = nullptr;  // not owned
+    // The parameter definitions in declaration order (members of a struct
+    // definition, each with its by-address flag).
+    StructDefinition parameters;
+    bool isExtern = false;
+    bool varArgs = false;
+    // A mark the compiler sets on procedures whose arguments are evaluated
+    // with the root frame pushed (see ExecuteEnv::Execute).
+    bool rootArguments = false;
+    OTSTR header;
+    Program* owner = nullptr;  // the Program that declares it; not owned
+    Program* body = nullptr;   // owned; none for an extern procedure
+};
