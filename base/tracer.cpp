@@ -102,3 +102,15 @@ void Tracer::unlock() {}
 void Tracer::output(const char* text) {
     if (text != nullptr) fwrite(text, 1, strlen(text), stdout);
 }
+
+void TraceLine(const char* format, ...) {
+    Tracer* tracer = Tracer::inst();
+    if (tracer == nullptr || format == nullptr) return;
+    char line[1024];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (n < 0) line[0] = 0;
+    tracer->TRACE_(line, true);
+}

@@ -5,6 +5,10 @@
 
 class LogFile;
 
+// Formats one line (up to 1023 characters, cut beyond) and hands it to the
+// trace with a line end. For the engine's messages.
+void TraceLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 class Tracer {
 public:
     // The instance, created on first use; null only when creation fails.

@@ -29,16 +29,6 @@ PatternMatcher& NameMatcher() {
     return matcher;
 }
 
-void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Trace(const char* format, ...) {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
-}
-
 bool IsCallPath(const char* path) {
     const char* paren = strchr(path, '(');
     const char* bracket = strchr(path, '[');
@@ -172,21 +162,28 @@ CVariableItem* RunTimeStk::DetachItem(const char* varName, bool localOnly, bool 
     return item != nullptr ? DetachItem(item, localOnly) : nullptr;
 }
 
-CVariableItem* RunTimeStk::CreateVarInstance(VariableDefinition* def, const char* varName) {
-    if (def == nullptr) return nullptr;
-    const char* name = varName != nullptr ? varName : def->GetName().GetBuffer(0);
+// A new item for a variable of that name, unless the frame has one already.
+CVariableItem* RunTimeStk::NewVariable(const char* name) {
     if (FindItem(name, true, false) != nullptr) {
-        Trace("RunTimeStk::CreateVarInstance('%s') fail, Instance with same name already created !",
-              name);
+        TraceLine("RunTimeStk::CreateVarInstance('%s') fail, Instance with same name already "
+                  "created !",
+                  name);
         return nullptr;
     }
     auto* item = new (std::nothrow) CVariableItem;
     if (item == nullptr) {
-        Trace("RunTimeStk::CreateVarInstance('%s') fail, new CVariableItem error !", name);
-        return nullptr;
+        TraceLine("RunTimeStk::CreateVarInstance('%s') fail, new CVariableItem error !", name);
     }
+    return item;
+}
+
+CVariableItem* RunTimeStk::CreateVarInstance(VariableDefinition* def, const char* varName) {
+    if (def == nullptr) return nullptr;
+    const char* name = varName != nullptr ? varName : def->GetName().GetBuffer(0);
+    CVariableItem* item = NewVariable(name);
+    if (item == nullptr) return nullptr;
     if (!item->create(nullptr, def)) {
-        Trace("RunTimeStk::CreateVarInstance() fail, create CVariableItem error !");
+        TraceLine("RunTimeStk::CreateVarInstance() fail, create CVariableItem error !");
         delete item;
         return nullptr;
     }
@@ -209,20 +206,12 @@ CVariableItem* RunTimeStk::CreateFromSpec(const char* nameSpec, StructDefinition
     int32_t count = 1;
     if (!parts[1].IsEmpty() && (!parts[1].ToLong(count, 10) || count < 1)) return nullptr;
     const char* name = parts[0].GetBuffer(0);
-    if (FindItem(name, true, false) != nullptr) {
-        Trace("RunTimeStk::CreateVarInstance('%s') fail, Instance with same name already created !",
-              name);
-        return nullptr;
-    }
-    auto* item = new (std::nothrow) CVariableItem;
-    if (item == nullptr) {
-        Trace("RunTimeStk::CreateVarInstance('%s') fail, new CVariableItem error !", name);
-        return nullptr;
-    }
+    CVariableItem* item = NewVariable(name);
+    if (item == nullptr) return nullptr;
     bool made = structDef != nullptr ? item->create(structDef, name, count)
                                      : item->create(declaredCode, name, count);
     if (!made) {
-        Trace("RunTimeStk::CreateVarInstance() fail, create CVariableItem error !");
+        TraceLine("RunTimeStk::CreateVarInstance() fail, create CVariableItem error !");
         delete item;
         return nullptr;
     }
@@ -246,12 +235,12 @@ CVariableItem* RunTimeStk::CreateVarInstance(StructDefinition* structDef, const 
 CVariableItem* RunTimeStk::GetRootVariableItem(const char* path, bool report) {
     OTSTR ident, subscript, rest;
     if (!ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
-        if (report) Trace("RunTimeStk::GetRootVariableItem('%s') fail, varstring split fail !", path);
+        if (report) TraceLine("RunTimeStk::GetRootVariableItem('%s') fail, varstring split fail !", path);
         return nullptr;
     }
     CVariableItem* item = FindItem(ident.GetBuffer(0), false, caseSensitive);
     if (item == nullptr && report) {
-        Trace("RunTimeStk::GetRootVariableItem('%s') fail, '%s' is not a valid VariableItem in "
+        TraceLine("RunTimeStk::GetRootVariableItem('%s') fail, '%s' is not a valid VariableItem in "
               "RunTimeStk !",
               path, ident.GetBuffer(0));
     }
@@ -272,7 +261,7 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
     if (path == nullptr) return nullptr;
     OTSTR ident, subscript, rest;
     if (!ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
-        Trace("RunTimeStk::GetItem('%s') fail, varstring split fail !", path);
+        TraceLine("RunTimeStk::GetItem('%s') fail, varstring split fail !", path);
         return nullptr;
     }
     CVariableItem* item = FindItem(ident.GetBuffer(0), false, caseSensitive);
@@ -285,7 +274,7 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
         return nullptr;
     }
     if (rest.IsEmpty() && outIdx == nullptr && !subscript.IsEmpty()) {
-        Trace("RunTimeStk::GetItem('%s') fail, '(paramId)' or '[idx]' can not be used in last "
+        TraceLine("RunTimeStk::GetItem('%s') fail, '(paramId)' or '[idx]' can not be used in last "
               "Ident when lastIdx=NULL",
               path);
         return nullptr;
@@ -293,13 +282,13 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
     int32_t idx = item->GetCount() == 1 ? 0 : -1;
     if (subscript.GetAt(0) == '(') {
         if (subscript.GetLength() <= 2) {
-            Trace("RunTimeStk::GetItem('%s') fail, Choice idx invalid !", path);
+            TraceLine("RunTimeStk::GetItem('%s') fail, Choice idx invalid !", path);
         } else if (!item->IsChoice()) {
-            Trace("RunTimeStk::GetChoiceItem('%s') fail, '(' and ')' can only be used to "
+            TraceLine("RunTimeStk::GetChoiceItem('%s') fail, '(' and ')' can only be used to "
                   "T_PCHOICE member !",
                   path);
         } else {
-            Trace("RunTimeStk::GetChoiceItem('%s') fail, '()' is not support now !", path);
+            TraceLine("RunTimeStk::GetChoiceItem('%s') fail, '()' is not support now !", path);
         }
         return nullptr;
     }
@@ -313,12 +302,12 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
             ExprEvaluator evaluator;
             BindEvaluator(evaluator);
             if (!evaluator.CalcLong(inner.GetBuffer(0), idx)) {
-                Trace("RunTimeStk::GetItem('%s') calculate '%s' fail, %s !", path,
+                TraceLine("RunTimeStk::GetItem('%s') calculate '%s' fail, %s !", path,
                       inner.GetBuffer(0), evaluator.GetLastError().GetBuffer(0));
                 return nullptr;
             }
             if (idx < 0 || idx >= item->GetCount()) {
-                Trace("RunTimeStk::GetItem('%s') idx out of range !", path);
+                TraceLine("RunTimeStk::GetItem('%s') idx out of range !", path);
                 return nullptr;
             }
         }
@@ -328,13 +317,13 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
     if (!item->IsStructItem()) {
         OTSTR head = ident;
         head.Append(subscript);
-        Trace("RunTimeStk::GetItem('%s') fail, illegal '%s' after '%s' !", path, rest.GetBuffer(0),
+        TraceLine("RunTimeStk::GetItem('%s') fail, illegal '%s' after '%s' !", path, rest.GetBuffer(0),
               head.GetBuffer(0));
         return nullptr;
     }
     CStruct* element = item->StructAt(idx);
     if (element == nullptr) {
-        Trace("RunTimeStk::GetItem('%s') fail, '%s[%ld]' invalid !", path, ident.GetBuffer(0),
+        TraceLine("RunTimeStk::GetItem('%s') fail, '%s[%ld]' invalid !", path, ident.GetBuffer(0),
               static_cast<long>(idx));
         return nullptr;
     }
@@ -453,7 +442,7 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
         if (item == nullptr || value == nullptr) return 0;
         if (idx < 0) {
             if (item->GetCount() >= 2) {
-                Trace("RunTimeStk::AssignValueProc('%s') fail, simple value can't assign to array "
+                TraceLine("RunTimeStk::AssignValueProc('%s') fail, simple value can't assign to array "
                       "ident !",
                       name);
                 if (self->env != nullptr) {
@@ -481,7 +470,7 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
             if (self->env != nullptr) {
                 self->env->SetLastError("GetRunTimeValue('%s') fail, data not initialized !", name);
             } else {
-                Trace("GetRunTimeValue('%s') fail, data not initialized !", name);
+                TraceLine("GetRunTimeValue('%s') fail, data not initialized !", name);
             }
             return 0;
         }
@@ -509,12 +498,12 @@ bool RunTimeStk::CallProcedure(const char* path, CVarient& result) {
         if (env != nullptr) {
             env->SetLastError("GetRunTimeValue('%s') fail, procedure not found !", path);
         } else {
-            Trace("GetRunTimeValue('%s') fail, procedure not found !", path);
+            TraceLine("GetRunTimeValue('%s') fail, procedure not found !", path);
         }
         return false;
     }
     if (env == nullptr) {
-        Trace("run procedure fail, execute env not found");
+        TraceLine("run procedure fail, execute env not found");
         return false;
     }
     if (env->GetTopStk(0) != this) {

@@ -98,6 +98,7 @@ private:
     CVariableItem* Resolve(const char* path, int32_t* outIdx, bool report);
     CVariableItem* CreateFromSpec(const char* nameSpec, StructDefinition* structDef,
                                   int32_t declaredCode);
+    CVariableItem* NewVariable(const char* name);
     bool AppendVariable(CVariableItem* item);
     CVariableItem* ReadyItem(const char* path, int32_t* idx, bool needElement, bool* hasValue);
     static int ValueProc(void* context, int argc, void** argv);

@@ -99,17 +99,17 @@ bool ResolveSubscript(CVariableItem& member, const char* path, const OTSTR& subs
         return true;
     }
     if (refuse) {
-        ItemTrace(kPathLastIdent, path);
+        TraceLine(kPathLastIdent, path);
         return false;
     }
     OTSTR inner = TrimmedText(subscript.Mid(1, subscript.GetLength() - 2).GetBuffer());
     if (subscript.GetAt(0) == '(') {
         if (inner.IsEmpty()) {
-            ItemTrace(kPathChoiceIdx, path);
+            TraceLine(kPathChoiceIdx, path);
         } else if (!member.IsChoice()) {
-            ItemTrace(kPathNotChoice, path);
+            TraceLine(kPathNotChoice, path);
         } else {
-            ItemTrace(kPathChoiceParam, path);
+            TraceLine(kPathChoiceParam, path);
         }
         return false;
     }
@@ -121,13 +121,13 @@ bool ResolveSubscript(CVariableItem& member, const char* path, const OTSTR& subs
     if (resolver != nullptr) resolver->BindEvaluator(evaluator);
     CVarient value;
     if (!evaluator.CalcValue(inner.GetBuffer(), value, false)) {
-        ItemTrace(kPathCalculate, path, inner.GetBuffer(), evaluator.GetLastError().GetBuffer());
+        TraceLine(kPathCalculate, path, inner.GetBuffer(), evaluator.GetLastError().GetBuffer());
         return false;
     }
     // Only a number inside 0..count-1 is an index.
     int32_t at = value.getLong();
     if (!IsNumericType(value.GetType()) || at < 0 || at >= member.header.count) {
-        ItemTrace(kPathRange, path);
+        TraceLine(kPathRange, path);
         return false;
     }
     idx = at;
@@ -146,7 +146,7 @@ CVariableItem* CStruct::NewItem() {
 
 bool CStruct::InUse(const char* operation) const {
     if (!TreeInUse(nullptr, this)) return false;
-    ItemTrace(kStructInUse, operation, name.GetBuffer());
+    TraceLine(kStructInUse, operation, name.GetBuffer());
     return true;
 }
 
@@ -168,7 +168,7 @@ bool CStruct::init(StructDefinition* definition, const char* structName) {
     // A struct type that contains itself would never end.
     ItemNesting nesting;
     if (nesting.TooDeep()) {
-        ItemTrace(kStructInitTooDeep, name.GetBuffer());
+        TraceLine(kStructInitTooDeep, name.GetBuffer());
         return false;
     }
     for (int i = 0; i < definition->GetMemberCount(); ++i) {
@@ -266,7 +266,7 @@ CVariableItem* CStruct::GetItemByName(const char* itemName, bool caseSensitive,
 CVariableItem* CStruct::GetItem(const char* path, int32_t* outIdx, ItemResolver* resolver) {
     ItemNesting nesting;
     if (nesting.TooDeep()) {
-        ItemTrace(kPathTooDeep, path != nullptr ? path : "");
+        TraceLine(kPathTooDeep, path != nullptr ? path : "");
         return nullptr;
     }
     bool caseSensitive = resolver != nullptr && resolver->IsCaseSensitive();
@@ -279,12 +279,12 @@ CVariableItem* CStruct::GetItem(const char* path, int32_t* outIdx, ItemResolver*
         const char* text = here.GetBuffer();
         OTSTR ident, subscript, rest;
         if (!ExprEvaluator::SplitPath(text, ident, subscript, rest)) {
-            ItemTrace(kPathSplit, text);
+            TraceLine(kPathSplit, text);
             return nullptr;
         }
         CVariableItem* member = current->GetItemByName(ident.GetBuffer(), caseSensitive, true);
         if (member == nullptr) {
-            ItemTrace(kPathNotFound, text, ident.GetBuffer(), current->name.GetBuffer());
+            TraceLine(kPathNotFound, text, ident.GetBuffer(), current->name.GetBuffer());
             return nullptr;
         }
         bool last = rest.IsEmpty();
@@ -304,12 +304,12 @@ CVariableItem* CStruct::GetItem(const char* path, int32_t* outIdx, ItemResolver*
         if (!member->IsStructItem()) {
             OTSTR written(ident);
             written.Append(subscript);
-            ItemTrace(kPathIllegalRest, text, rest.GetBuffer(), written.GetBuffer());
+            TraceLine(kPathIllegalRest, text, rest.GetBuffer(), written.GetBuffer());
             return nullptr;
         }
         CStruct* element = member->StructAt(idx);
         if (element == nullptr) {
-            ItemTrace(kPathInvalidElement, text, ident.GetBuffer(), static_cast<long>(idx));
+            TraceLine(kPathInvalidElement, text, ident.GetBuffer(), static_cast<long>(idx));
             return nullptr;
         }
         current = element;
@@ -321,7 +321,7 @@ bool CStruct::sets(const char* text, ItemResolver* resolver) {
     if (text == nullptr) return false;
     ItemNesting nesting;
     if (nesting.TooDeep()) {
-        ItemTrace(kStructSetsTooDeep, text);
+        TraceLine(kStructSetsTooDeep, text);
         return false;
     }
     OTSTR work;
@@ -332,12 +332,12 @@ bool CStruct::sets(const char* text, ItemResolver* resolver) {
         if (n == 0) {
             int extra = FirstNonBlank(work, 0);
             if (extra < 0) return true;
-            ItemTrace(kStructSetsExtra, work.GetBuffer(), extra);
+            TraceLine(kStructSetsExtra, work.GetBuffer(), extra);
             return false;
         }
         for (int i = 0; i < n; ++i) {
             if (pos >= work.GetLength()) {
-                ItemTrace(kStructSetsNoEnough, work.GetBuffer());
+                TraceLine(kStructSetsNoEnough, work.GetBuffer());
                 return false;
             }
             OTSTR piece;
@@ -345,7 +345,7 @@ bool CStruct::sets(const char* text, ItemResolver* resolver) {
             if (i == n - 1) {
                 int extra = FirstNonBlank(work, pos);
                 if (extra >= 0) {
-                    ItemTrace(kStructSetsExtra, work.GetBuffer(), extra);
+                    TraceLine(kStructSetsExtra, work.GetBuffer(), extra);
                     return false;
                 }
             }
@@ -362,7 +362,7 @@ bool CStruct::sets(const char* text, ItemResolver* resolver) {
     if (idx < 0 && found->header.count == 1) idx = 0;
     CStruct* other = found->StructAt(idx);
     if (other == nullptr || !other->name.Compare(name.GetBuffer(), false)) {
-        ItemTrace("%s", kStructSetsType);
+        TraceLine("%s", kStructSetsType);
         return false;
     }
     return clone(*other);

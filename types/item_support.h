@@ -4,6 +4,8 @@
 // tree and the initialiser splitting. Tested by types/variable_item_test.cpp.
 #pragma once
 
+#include "base/tracer.h"
+
 #include <vector>
 
 #include "base/otstr.h"
@@ -79,7 +81,6 @@ constexpr const char kBitsData[] = "CVariableItem::setBitData() fail, get bits d
 }  // namespace itemmsg
 
 // Formats one line (cut at 1023 characters) and writes it to the trace log.
-void ItemTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Counts the nested calls of the initialiser, path and struct-building code.
 // The evaluator's callbacks re-enter that code, and struct definitions can

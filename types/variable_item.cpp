@@ -19,18 +19,6 @@
 
 // ---------------------------------------------------------------- shared helpers
 
-void ItemTrace(const char* format, ...) {
-    Tracer* tracer = Tracer::inst();
-    if (tracer == nullptr) return;
-    char line[1024];
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    if (n < 0) line[0] = 0;
-    tracer->TRACE_(line, true);
-}
-
 bool IsBlankChar(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -282,7 +270,7 @@ bool CVariableItem::Owns(const void* target) const {
 
 bool CVariableItem::InUse(const char* operation) const {
     if (!TreeInUse(this, nullptr)) return false;
-    ItemTrace(kItemInUse, operation, header.GetName().GetBuffer());
+    TraceLine(kItemInUse, operation, header.GetName().GetBuffer());
     return true;
 }
 
@@ -350,35 +338,35 @@ bool CVariableItem::PassAddressClone(CVariableItem& source, int32_t idx,
     if (locked) return false;
     // This item's storage is freed first, so source must not live in it.
     if (&source == this || (!IsReference() && (Owns(&source) || Owns(source.addressSource)))) {
-        ItemTrace(kPassSelf, header.GetName().GetBuffer());
+        TraceLine(kPassSelf, header.GetName().GetBuffer());
         return false;
     }
     if (InUse("PassAddressClone")) return false;
     const char* sourceName = source.header.GetName().GetBuffer();
     if (definition != nullptr) {
         const char* targetName = definition->GetName().GetBuffer();
-        if (definition->IsBitField()) ItemTrace(kPassBitsDef, targetName, sourceName);
+        if (definition->IsBitField()) TraceLine(kPassBitsDef, targetName, sourceName);
         // A dynamic parameter takes whatever it is given.
         if (definition->baseType != kDeclDynamic) {
             bool sameStruct = !DifferentStructs(definition->structDef, source.structDef);
             if (idx < 0) {
                 if (source.header.baseType != definition->baseType ||
                     source.header.count != definition->count || !sameStruct) {
-                    ItemTrace(kPassSizeType, targetName, sourceName);
+                    TraceLine(kPassSizeType, targetName, sourceName);
                     return false;
                 }
             } else if (!CompatibleTypes(source.header.baseType, definition->baseType) ||
                        !sameStruct) {
-                ItemTrace(kPassCompatible, targetName, sourceName);
+                TraceLine(kPassCompatible, targetName, sourceName);
                 return false;
             }
         }
     } else if (source.header.IsBitField()) {
-        ItemTrace(kPassBitsSource, sourceName);
+        TraceLine(kPassBitsSource, sourceName);
     }
     if (idx >= 0 && (idx >= source.header.count || idx >= source.GetCount() ||
                      !IsValidValueType(source.GetType()))) {
-        ItemTrace("%s", kPassRange);
+        TraceLine("%s", kPassRange);
         return false;
     }
 
@@ -435,7 +423,7 @@ bool CVariableItem::SetsFromVariable(const char* text, ItemResolver* resolver) {
                     (header.baseType != kDeclStruct ||
                      found->header.typeName.Compare(header.typeName.GetBuffer(), false));
     if (!sameType) {
-        ItemTrace("%s", kSetsArrayType);
+        TraceLine("%s", kSetsArrayType);
         return false;
     }
     if (foundIdx != -1) return false;
@@ -455,7 +443,7 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
     if (GetType() == kTypeNone) return false;
     ItemNesting nesting;
     if (nesting.TooDeep()) {
-        ItemTrace(kSetsTooDeep, text);
+        TraceLine(kSetsTooDeep, text);
         return false;
     }
 
@@ -478,7 +466,7 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
     int pos = 0;
     for (int32_t i = first; i <= last; ++i) {
         if (pos >= work.GetLength()) {
-            ItemTrace(kSetsNoEnough, work.GetBuffer());
+            TraceLine(kSetsNoEnough, work.GetBuffer());
             return false;
         }
         OTSTR piece;
@@ -486,14 +474,14 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
         if (i == last) {
             int extra = FirstNonBlank(work, pos);
             if (extra >= 0) {
-                ItemTrace(kSetsExtra, work.GetBuffer(), extra);
+                TraceLine(kSetsExtra, work.GetBuffer(), extra);
                 return false;
             }
         }
         if (IsStructItem()) {
             CStruct* element = StructAt(i);
             if (element == nullptr) {
-                ItemTrace(kSetsNullStruct, header.GetName().GetBuffer(), static_cast<int>(i));
+                TraceLine(kSetsNullStruct, header.GetName().GetBuffer(), static_cast<int>(i));
                 return false;
             }
             if (!element->sets(piece.GetBuffer(), resolver)) return false;
@@ -501,12 +489,12 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
         }
         CVarient value;
         if (!evaluator.CalcValue(piece.GetBuffer(), value, false)) {
-            ItemTrace(kSetsCalculate, piece.GetBuffer(), evaluator.GetLastError().GetBuffer());
+            TraceLine(kSetsCalculate, piece.GetBuffer(), evaluator.GetLastError().GetBuffer());
             return false;
         }
         bool stored = header.IsBitField() ? setBitData(i, value) : setAt(i, value);
         if (!stored) {
-            ItemTrace(kSetsStore, header.GetName().GetBuffer(), piece.GetBuffer());
+            TraceLine(kSetsStore, header.GetName().GetBuffer(), piece.GetBuffer());
             return false;
         }
     }
@@ -515,12 +503,12 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
 
 bool CVariableItem::setBitData(int32_t idx, const CVarient& unit) {
     if (!header.IsBitField()) {
-        ItemTrace(kBitsNotField, header.GetName().GetBuffer());
+        TraceLine(kBitsNotField, header.GetName().GetBuffer());
         return false;
     }
     uint32_t word = 0;
     if (!unit.getUInt32(word)) {
-        ItemTrace("%s", kBitsData);
+        TraceLine("%s", kBitsData);
         return false;
     }
     return setAt(idx,
@@ -537,13 +525,13 @@ CVariableItem* CVariableItem::GetItem(int32_t idx, const char* path, int32_t* ou
     }
     const char* itemName = header.GetName().GetBuffer();
     if (!IsStructItem()) {
-        ItemTrace(kItemPathIllegal, itemName, path, path,
+        TraceLine(kItemPathIllegal, itemName, path, path,
                   ItemWithIndex(header.GetName(), idx).GetBuffer());
         return nullptr;
     }
     CStruct* element = StructAt(idx);
     if (element == nullptr) {
-        ItemTrace(kItemPathInvalid, itemName, path,
+        TraceLine(kItemPathInvalid, itemName, path,
                   ItemWithIndex(header.GetName(), idx).GetBuffer());
         return nullptr;
     }

@@ -215,7 +215,7 @@ bool CVarient::setBytes(const char* bytes, int32_t length) {
     uint8_t* block = static_cast<uint8_t*>(malloc(n + 1));
     if (block == nullptr) {
         clear(true);
-        VarientTrace("%s", varmsg::kMallocFail);
+        TraceLine("%s", varmsg::kMallocFail);
         return false;
     }
     if (n > 0) memcpy(block, bytes, n);
@@ -245,7 +245,7 @@ bool CVarient::setDouble(double number) {
     clear(true);
     data = static_cast<uint8_t*>(malloc(sizeof number));
     if (data == nullptr) {
-        VarientTrace("%s", varmsg::kMallocFail);
+        TraceLine("%s", varmsg::kMallocFail);
         return false;
     }
     memcpy(data, &number, sizeof number);
@@ -287,7 +287,7 @@ bool CVarient::clone(const CVarient& source) {
         block = static_cast<uint8_t*>(malloc(n));
         if (block == nullptr) {
             clear(true);
-            VarientTrace("%s", varmsg::kCloneMallocFail);
+            TraceLine("%s", varmsg::kCloneMallocFail);
             return false;
         }
         memcpy(block, source.data, n);
@@ -375,7 +375,7 @@ bool CVarient::sets(const char* text, const char* quotes) {
     }
     if (!ok) {
         clear(true);
-        VarientTrace(varmsg::kSetsInvalid, text);
+        TraceLine(varmsg::kSetsInvalid, text);
     }
     return ok;
 }
@@ -558,7 +558,7 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
     OTSTR right;
     lhs.getText(left);
     rhs.getText(right);
-    VarientTrace(divideByZero ? varmsg::kOperateDivideByZero : varmsg::kOperateFail,
+    TraceLine(divideByZero ? varmsg::kOperateDivideByZero : varmsg::kOperateFail,
                  left.GetBuffer(), op, right.GetBuffer());
     clear(true);
     return false;
@@ -584,6 +584,6 @@ bool CVarient::Operate(const char* op, const CVarient& operand) {
     }
     OTSTR text;
     operand.getText(text);
-    VarientTrace(varmsg::kUnaryOperateFail, op, text.GetBuffer());
+    TraceLine(varmsg::kUnaryOperateFail, op, text.GetBuffer());
     return false;
 }

@@ -57,7 +57,7 @@ bool TVarient::create(const char* newName, int32_t newType, int32_t newCount) {
     bool ok = false;
     void* block = AllocateElements(newType, newCount, ok);
     if (!ok) {
-        VarientTrace(varmsg::kCreateMallocFail, newName != nullptr ? newName : "");
+        TraceLine(varmsg::kCreateMallocFail, newName != nullptr ? newName : "");
         return false;
     }
     free(false);
@@ -90,7 +90,7 @@ void TVarient::setValueFlag(bool flag) {
 
 uint8_t* TVarient::Element(int32_t want, int32_t idx) const {
     if (type != want || !InRange(idx)) {
-        VarientTrace(varmsg::kOperationIllegal, name.GetBuffer());
+        TraceLine(varmsg::kOperationIllegal, name.GetBuffer());
         return nullptr;
     }
     return Bytes() + static_cast<size_t>(idx) * static_cast<size_t>(ValueTypeWidth(type));
@@ -104,7 +104,7 @@ uint8_t* TVarient::ElementBytes(int32_t idx) const {
 OTSTR& TVarient::OctetAt(int32_t idx) {
     static OTSTR dummy;
     if (type != kTypeOctet || !InRange(idx)) {
-        VarientTrace(varmsg::kOperationIllegal, name.GetBuffer());
+        TraceLine(varmsg::kOperationIllegal, name.GetBuffer());
         dummy.Empty();
         return dummy;
     }
@@ -181,14 +181,14 @@ bool TVarient::setAt(int32_t idx, const CVarient& source) {
     if (sourceType == kTypeOctet && source.getBytes(&bytes, &length)) {
         return setAt(idx, bytes, length);
     }
-    VarientTrace(varmsg::kSetAtType, name.GetBuffer());
+    TraceLine(varmsg::kSetAtType, name.GetBuffer());
     return false;
 }
 
 bool TVarient::setAt(int32_t idx, uint32_t word) {
     if (!writable) return false;
     if (!InRange(idx)) {
-        VarientTrace(varmsg::kSetAtRange, name.GetBuffer());
+        TraceLine(varmsg::kSetAtRange, name.GetBuffer());
         return false;
     }
     if (IsIntegerType(type)) {
@@ -197,7 +197,7 @@ bool TVarient::setAt(int32_t idx, uint32_t word) {
         double v = AsSigned(word);
         memcpy(ElementBytes(idx), &v, sizeof v);
     } else {
-        VarientTrace(varmsg::kSetAtType, name.GetBuffer());
+        TraceLine(varmsg::kSetAtType, name.GetBuffer());
         return false;
     }
     setValueFlag(true);
@@ -207,7 +207,7 @@ bool TVarient::setAt(int32_t idx, uint32_t word) {
 bool TVarient::setAt(int32_t idx, double number) {
     if (!writable) return false;
     if (!InRange(idx)) {
-        VarientTrace(varmsg::kSetAtRange, name.GetBuffer());
+        TraceLine(varmsg::kSetAtRange, name.GetBuffer());
         return false;
     }
     if (IsIntegerType(type)) {
@@ -215,7 +215,7 @@ bool TVarient::setAt(int32_t idx, double number) {
     } else if (type == kTypeDouble) {
         memcpy(ElementBytes(idx), &number, sizeof number);
     } else {
-        VarientTrace(varmsg::kSetAtType, name.GetBuffer());
+        TraceLine(varmsg::kSetAtType, name.GetBuffer());
         return false;
     }
     setValueFlag(true);
@@ -246,7 +246,7 @@ bool TVarient::setAt(int32_t idx, const char* text, int32_t length) {
         }
     }
     if (!ok) {
-        VarientTrace(varmsg::kSetAtRange, name.GetBuffer());
+        TraceLine(varmsg::kSetAtRange, name.GetBuffer());
         return false;
     }
     setValueFlag(true);
@@ -256,7 +256,7 @@ bool TVarient::setAt(int32_t idx, const char* text, int32_t length) {
 bool TVarient::setAt(int32_t idx, void* pointer) {
     if (!writable) return false;
     if (type != kTypePvoid || !InRange(idx)) {
-        VarientTrace(varmsg::kSetAtRange, name.GetBuffer());
+        TraceLine(varmsg::kSetAtRange, name.GetBuffer());
         return false;
     }
     memcpy(ElementBytes(idx), &pointer, sizeof pointer);
@@ -268,12 +268,12 @@ bool TVarient::setAt(int32_t idx, void* pointer) {
 
 bool TVarient::getAt(int32_t idx, CVarient& out) const {
     if (!IsNumericType(type) && type != kTypeOctet) {
-        VarientTrace(varmsg::kGetAtType, name.GetBuffer());
+        TraceLine(varmsg::kGetAtType, name.GetBuffer());
         if (out.IsWritable()) out.clear(true);
         return false;
     }
     if (!InRange(idx)) {
-        VarientTrace(varmsg::kOperationIllegal, name.GetBuffer());
+        TraceLine(varmsg::kOperationIllegal, name.GetBuffer());
         if (out.IsWritable()) out.clear(true);
         return false;
     }
@@ -285,7 +285,7 @@ bool TVarient::getAt(int32_t idx, CVarient& out) const {
 
 int32_t TVarient::getAt_as_long(int32_t idx) const {
     if (!IsNumericType(type)) {
-        VarientTrace(varmsg::kGetAtLongType, name.GetBuffer());
+        TraceLine(varmsg::kGetAtLongType, name.GetBuffer());
         return 0;
     }
     if (Element(type, idx) == nullptr) return 0;
@@ -294,7 +294,7 @@ int32_t TVarient::getAt_as_long(int32_t idx) const {
 
 uint32_t TVarient::getAt_as_ulong(int32_t idx) const {
     if (!IsNumericType(type)) {
-        VarientTrace(varmsg::kGetAtULongType, name.GetBuffer());
+        TraceLine(varmsg::kGetAtULongType, name.GetBuffer());
         return 0;
     }
     if (Element(type, idx) == nullptr) return 0;
@@ -303,7 +303,7 @@ uint32_t TVarient::getAt_as_ulong(int32_t idx) const {
 
 double TVarient::getAt_as_double(int32_t idx) const {
     if (!IsNumericType(type)) {
-        VarientTrace(varmsg::kGetAtDoubleType, name.GetBuffer());
+        TraceLine(varmsg::kGetAtDoubleType, name.GetBuffer());
         return 0.0;
     }
     if (Element(type, idx) == nullptr) return 0.0;
@@ -410,7 +410,7 @@ bool TVarient::clone(const TVarient& source) {
         }
     }
     if (!ok) {
-        VarientTrace("%s", varmsg::kTCloneMallocFail);
+        TraceLine("%s", varmsg::kTCloneMallocFail);
         return false;
     }
     free(false);
@@ -430,11 +430,11 @@ bool TVarient::PassAddressClone(TVarient& source, int32_t idx) {
     }
     if (idx >= 0) {
         if (!IsValidValueType(source.type)) {
-            VarientTrace(varmsg::kPassAddressType, source.name.GetBuffer());
+            TraceLine(varmsg::kPassAddressType, source.name.GetBuffer());
             return false;
         }
         if (!source.InRange(idx)) {
-            VarientTrace("%s", varmsg::kPassAddressRange);
+            TraceLine("%s", varmsg::kPassAddressRange);
             return false;
         }
     }

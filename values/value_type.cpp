@@ -84,14 +84,3 @@ uint32_t TruncateDoubleToWord(double value) {
     return static_cast<uint32_t>(static_cast<int64_t>(whole));
 }
 
-void VarientTrace(const char* format, ...) {
-    Tracer* tracer = Tracer::inst();
-    if (tracer == nullptr) return;
-    char line[1024];
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    if (n < 0) line[0] = 0;
-    tracer->TRACE_(line, true);
-}

@@ -2,6 +2,8 @@
 // so that they can be checked against what users see and named by the tests.
 #pragma once
 
+#include "base/tracer.h"
+
 namespace varmsg {
 
 constexpr const char kMallocFail[] = "Varient malloc fail !";
@@ -26,4 +28,3 @@ constexpr const char kPassAddressRange[] = "PassAddressClone fail, nIndex out of
 }  // namespace varmsg
 
 // Formats one line (cut at 1023 characters) and writes it to the trace log.
-void VarientTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
