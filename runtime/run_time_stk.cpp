@@ -442,14 +442,9 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
         if (item == nullptr || value == nullptr) return 0;
         if (idx < 0) {
             if (item->GetCount() >= 2) {
-                TraceLine("RunTimeStk::AssignValueProc('%s') fail, simple value can't assign to array "
-                      "ident !",
-                      name);
-                if (self->env != nullptr) {
-                    self->env->SetLastError("RunTimeStk::AssignValueProc('%s') fail, simple value "
-                                            "can't assign to array ident !",
-                                            name);
-                }
+                self->Report("RunTimeStk::AssignValueProc('%s') fail, simple value can't assign "
+                             "to array ident !",
+                             name);
                 return 0;
             }
             idx = 0;
@@ -467,11 +462,7 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
         bool hasValue = false;
         if (!self->get(name, *out, &hasValue)) return 0;
         if (!hasValue) {
-            if (self->env != nullptr) {
-                self->env->SetLastError("GetRunTimeValue('%s') fail, data not initialized !", name);
-            } else {
-                TraceLine("GetRunTimeValue('%s') fail, data not initialized !", name);
-            }
+            self->Report("GetRunTimeValue('%s') fail, data not initialized !", name);
             return 0;
         }
         return 1;
@@ -480,6 +471,21 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
         return self->sets(name, static_cast<const char*>(argv[2]));
     default:
         return 0;
+    }
+}
+
+// The environment's error (which is also traced), or the trace alone for a
+// frame without an environment.
+void RunTimeStk::Report(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (env != nullptr) {
+        env->SetLastError("%s", text);
+    } else {
+        TraceLine("%s", text);
     }
 }
 
@@ -495,11 +501,7 @@ bool RunTimeStk::CallProcedure(const char* path, CVarient& result) {
     Procedure* procedure =
         program != nullptr ? program->FindProcedure(procName.GetBuffer(0)) : nullptr;
     if (procedure == nullptr) {
-        if (env != nullptr) {
-            env->SetLastError("GetRunTimeValue('%s') fail, procedure not found !", path);
-        } else {
-            TraceLine("GetRunTimeValue('%s') fail, procedure not found !", path);
-        }
+        Report("GetRunTimeValue('%s') fail, procedure not found !", path);
         return false;
     }
     if (env == nullptr) {

@@ -103,6 +103,7 @@ private:
     CVariableItem* ReadyItem(const char* path, int32_t* idx, bool needElement, bool* hasValue);
     static int ValueProc(void* context, int argc, void** argv);
     bool CallProcedure(const char* path, CVarient& result);
+    void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     ObArray variables{25};       // owned CVariableItem
     ObArray values{25};          // owned items handed in by Prepare

@@ -1,0 +1,212 @@
+// Tests of the execution environment: the frame stack, errors, preparing a
+// program and calling procedures with their parameters and results.
+#include "runtime/execute_env.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/test_program.h"
+#include "types/variable_item.h"
+
+namespace {
+
+using namespace testprog;
+
+TEST(ExecuteEnv, StackErrorsAndCancel) {
+    ExecuteEnv env;
+    EXPECT_EQ(nullptr, env.GetTopStk(0));
+    RunTimeStk a, b, c;
+    env.push(&a);
+    env.push(&b);
+    env.push(&c);
+    env.push(nullptr);
+    EXPECT_EQ(&c, env.GetTopStk(0));
+    EXPECT_EQ(&b, env.GetTopStk(-1));
+    EXPECT_EQ(&a, env.GetTopStk(-2));
+    EXPECT_EQ(nullptr, env.GetTopStk(-3));
+    EXPECT_EQ(nullptr, env.GetTopStk(1));
+
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(env.PopEnv(&b, false));
+    env.SetLastError("second %d", 2);
+    std::string traced = testing::internal::GetCapturedStdout();
+    EXPECT_STREQ("ExecuteEnv::PopEnv() fail, found stack data error !", env.GetLastError().GetBuffer(0));
+    EXPECT_NE(std::string::npos, traced.find("second 2")) << "every error is traced";
+    EXPECT_EQ(3, env.StackSize());
+    EXPECT_TRUE(env.PopEnv(&c, false));
+    EXPECT_TRUE(env.PopEnv(&b, false));
+    EXPECT_TRUE(env.PopEnv(&a, false));
+
+    env.Cancel();
+    env.SetLastError("later");
+    EXPECT_STREQ("canceled !", env.GetLastError().GetBuffer(0));
+    env.reset(true, true);
+    EXPECT_TRUE(env.GetLastError().IsEmpty());
+    EXPECT_STREQ(" ", env.text.GetBuffer(0));
+}
+
+class CallTest : public ::testing::Test {
+protected:
+    CallTest() {
+        file.SetName("main.txt");
+        AddVariable(file, "x", kDeclInt4, 1, "5");
+        AddVariable(file, "arr", kDeclInt4, 3, "{1, 2, 3}");
+        AddVariable(file, "r", kDeclInt4);
+        AddVariable(file, "s", kDeclOctet);
+    }
+    bool Prepare() {
+        if (!env.Prepare(&file)) return false;
+        env.push(env.GetRoot());
+        return true;
+    }
+    // Evaluates an expression in the root frame.
+    std::string Eval(const char* text) {
+        ExprEvaluator evaluator;
+        env.GetRoot()->BindEvaluator(evaluator);
+        CVarient value;
+        if (!evaluator.CalcValue(text, value, true))
+            return "ERROR " + std::string(env.GetLastError().GetBuffer(0));
+        OTSTR out;
+        value.getText(out);
+        return out.GetBuffer(0);
+    }
+    Program file;
+    ExecuteEnv env;
+};
+
+TEST_F(CallTest, PrepareRunsInitialisersAndBlocks) {
+    // Blocks are initialised before the program around them.
+    auto* block = new Program(&file);
+    AddVariable(*block, "inner", kDeclInt4, 1, "7");
+    AddStatement(*block, "r = inner * 2");
+    file.AddItem(block, 3, true);
+    ASSERT_TRUE(Prepare()) << env.GetLastError().GetBuffer(0);
+    EXPECT_EQ("14", Eval("r"));
+    EXPECT_EQ("6", Eval("arr[0] + arr[2] + arr[1]"));
+    EXPECT_EQ(1, env.StackSize());
+
+    Program broken;
+    broken.SetName("bad.txt");
+    AddVariable(broken, "v", kDeclInt4, 1, "nope + 1");
+    EXPECT_FALSE(env.Prepare(&broken));
+    // The first error names the cause; the line of the initialiser follows
+    // in the trace.
+    EXPECT_STREQ("RunTimeStk::GetItem('nope') fail, 'nope' is not a valid VariableItem in "
+                 "RunTimeStk !",
+                 env.GetLastError().GetBuffer(0));
+    EXPECT_EQ(nullptr, env.GetRoot());
+}
+
+TEST_F(CallTest, ParametersByValueAndByAddress) {
+    Procedure* add = AddProcedure(file, "add", kDeclInt4, {{"a", kDeclInt4, false}, {"b", kDeclInt4, false}});
+    AddReturn(add, "a + b");
+    Procedure* poke = AddProcedure(file, "poke", kDeclVoid, {{"p", kDeclInt4, true}});
+    AddStatement(*poke->body, "p = 70");
+    Procedure* len = AddProcedure(file, "len", kDeclInt4, {{"t", kDeclOctet, false}});
+    AddReturn(len, "t == 'a,b'");
+    ASSERT_TRUE(Prepare());
+
+    EXPECT_EQ("5", Eval("r = add(2, 3)"));
+    EXPECT_EQ("8", Eval("add(x, 3)"));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ("3", Eval("add(1, 2, 3)")) << "extra arguments are ignored";
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find(
+                                     "Warning, GenerateProcedureParamsList() fail, too many param !"));
+    EXPECT_EQ("ERROR Execute add() fail, generateParamsList error", Eval("add(1)"));
+    EXPECT_EQ(1, env.StackSize()) << "the stack is as before the call";
+
+    env.reset(false, true);
+    env.push(env.GetRoot());
+    EXPECT_EQ("1", Eval("len('a,b')")) << "a quoted comma does not split arguments";
+    ASSERT_NE("", Eval("poke(arr[2])"));
+    EXPECT_EQ("70", Eval("arr[2]")) << "the procedure wrote through the address";
+    EXPECT_EQ("ERROR GetRunTimeValue('nowhere(1)') fail, procedure not found !",
+              Eval("nowhere(1)"));
+}
+
+TEST_F(CallTest, ReturnValuesAndTheirChecks) {
+    Procedure* none = AddProcedure(file, "none", kDeclInt4, {});
+    AddStatement(*none->body, "x = 1");
+    Procedure* dyn = AddProcedure(file, "dyn", kDeclDynamic, {});
+    AddReturn(dyn, "'text'");
+    Procedure* quiet = AddProcedure(file, "quiet", kDeclDynamic, {});
+    AddStatement(*quiet->body, "x = 2");
+    Procedure* early = AddProcedure(file, "early", kDeclInt4, {{"n", kDeclInt4, false}});
+    AddReturn(early, "n");
+    AddStatement(*early->body, "x = 99");
+    ASSERT_TRUE(Prepare());
+
+    EXPECT_EQ("ERROR none() fail, return data not seted !", Eval("none()"));
+    env.reset(false, true);
+    env.push(env.GetRoot());
+    EXPECT_EQ("\"text\"", Eval("dyn()"));
+    EXPECT_EQ("ERROR quiet() fail, no return data seted !", Eval("quiet()"));
+    env.reset(false, true);
+    env.push(env.GetRoot());
+    EXPECT_EQ("4", Eval("early(4)"));
+    EXPECT_EQ("2", Eval("x")) << "the return ended the body";
+    EXPECT_FALSE(env.returning) << "the return flag is consumed by the call";
+}
+
+// A native handler as the decoder and the plug-ins bind it: it reads its
+// parameter from the top frame and sets the result.
+int Native(void* owner, int argc, void** argv) {
+    ++*static_cast<int*>(owner);
+    if (argc != 3) return 0;
+    auto* env = static_cast<ExecuteEnv*>(argv[0]);
+    auto* procedure = static_cast<Procedure*>(argv[1]);
+    long n = 0;
+    if (!env->GetTopStk(0)->get("n", n)) {
+        env->SetLastError("%s() get param fail", procedure->name.GetBuffer(0));
+        return 0;
+    }
+    CVarient result;
+    result.setInteger(static_cast<uint32_t>(n * 60), kTypeInt4);
+    return procedure->setReturn(*env, result);
+}
+
+TEST_F(CallTest, ExternProceduresGoThroughTheHandler) {
+    AddProcedure(file, "times", kDeclDynamic, {{"n", kDeclInt4, false}}, true);
+    AddProcedure(file, "narrow", kDeclUInt1, {{"n", kDeclInt4, false}}, true);
+    AddProcedure(file, "broken", kDeclDynamic, {{"m", kDeclInt4, false}}, true);
+    ASSERT_TRUE(Prepare());
+    EXPECT_EQ("ERROR times() fail, no return data seted !", Eval("times(1)"))
+        << "without a handler an extern call does nothing";
+    env.reset(false, true);
+    env.push(env.GetRoot());
+    int calls = 0;
+    env.InstallHooks(&calls, true, Native, 0);
+    EXPECT_EQ("300", Eval("times(5)"));
+    EXPECT_EQ("44", Eval("narrow(5)")) << "300 cut to the UINT1 return type";
+    // The first error of the call is kept: the look-up of the missing name.
+    EXPECT_EQ("ERROR RunTimeStk::GetItem('n') fail, 'n' is not a valid VariableItem in "
+              "RunTimeStk !",
+              Eval("broken(1)"));
+    EXPECT_EQ(3, calls);
+    EXPECT_EQ(1, env.StackSize());
+}
+
+TEST_F(CallTest, RunawayRecursionFailsCleanly) {
+    Procedure* again = AddProcedure(file, "again", kDeclVoid, {{"n", kDeclInt4, false}});
+    AddStatement(*again->body, "r = n");
+    AddStatement(*again->body, "again(n + 1)");
+    Procedure* deeper = AddProcedure(file, "deeper", kDeclInt4, {{"n", kDeclInt4, false}});
+    AddReturn(deeper, "deeper(n + 1)");
+    ASSERT_TRUE(Prepare());
+    testing::internal::CaptureStdout();
+    std::string result = Eval("again(0)");
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ("ERROR Execute again() fail, call nesting too deep", result);
+    EXPECT_EQ("99", Eval("r")) << "a hundred calls ran";
+    EXPECT_EQ(1, env.StackSize());
+    env.reset(false, true);
+    env.push(env.GetRoot());
+    testing::internal::CaptureStdout();
+    result = Eval("deeper(0)");
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ("ERROR Execute deeper() fail, call nesting too deep", result);
+    EXPECT_EQ(1, env.StackSize());
+}
+
+}  // namespace

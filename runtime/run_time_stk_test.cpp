@@ -1,0 +1,145 @@
+// Tests of frames: creating variables, look-ups through parents, get / set /
+// sets, and the evaluator's value callback.
+#include "runtime/run_time_stk.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/test_program.h"
+#include "types/variable_item.h"
+
+namespace {
+
+using namespace testprog;
+
+std::string Value(RunTimeStk& frame, const char* expression) {
+    ExprEvaluator evaluator;
+    frame.BindEvaluator(evaluator);
+    CVarient value;
+    if (!evaluator.CalcValue(expression, value, false))
+        return "ERROR " + std::string(evaluator.GetLastError().GetBuffer(0));
+    OTSTR text;
+    value.getText(text);
+    return text.GetBuffer(0);
+}
+
+TEST(RunTimeStk, CreatesVariablesFromNameSpecs) {
+    RunTimeStk frame;
+    CVariableItem* buf = frame.CreateVarInstance(kDeclUInt1, "buf[16]");
+    ASSERT_NE(nullptr, buf);
+    EXPECT_EQ(16, buf->GetCount());
+    EXPECT_STREQ("buf", buf->GetItemName().GetBuffer(0));
+    for (const char* bad : {"buf[0]", "buf[x]", "9abc", "", "a b", "c[-2]"})
+        EXPECT_EQ(nullptr, frame.CreateVarInstance(kDeclUInt1, bad)) << bad;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(nullptr, frame.CreateVarInstance(kDeclInt4, " BUF "));
+    EXPECT_NE(std::string::npos,
+              testing::internal::GetCapturedStdout().find(
+                  "RunTimeStk::CreateVarInstance('BUF') fail, Instance with same name already "
+                  "created !"));
+    EXPECT_EQ(1, frame.VariableCount());
+
+    // A child frame may hide the outer variable.
+    RunTimeStk child(nullptr, &frame);
+    CVariableItem* inner = child.CreateVarInstance(kDeclInt4, "buf");
+    ASSERT_NE(nullptr, inner);
+    EXPECT_EQ(inner, child.FindItem("buf", false, false));
+    EXPECT_EQ(buf, frame.FindItem("buf", false, false));
+    EXPECT_EQ(nullptr, child.FindItem("Buf", false, true));
+    EXPECT_EQ(inner, child.DetachItem("buf", true, false));
+    EXPECT_EQ(buf, child.FindItem("buf", false, false)) << "found in the parent again";
+    delete inner;
+}
+
+TEST(RunTimeStk, GetSetAndSets) {
+    RunTimeStk frame;
+    frame.CreateVarInstance(kDeclInt2, "s");
+    frame.CreateVarInstance(kDeclInt2, "arr[3]");
+    frame.CreateVarInstance(kDeclOctet, "text");
+    frame.CreateVarInstance(kDeclUInt1, "bytes[3]");
+    ASSERT_TRUE(frame.set("s", static_cast<uint32_t>(-3)));
+    long value = 0;
+    bool hasValue = false;
+    ASSERT_TRUE(frame.get("s", value, &hasValue));
+    EXPECT_EQ(-3, value);
+    EXPECT_TRUE(hasValue);
+    EXPECT_FALSE(frame.get("arr", value)) << "a whole array has no single value";
+    EXPECT_FALSE(frame.get("arr[3]", value)) << "index out of range";
+    ASSERT_TRUE(frame.get("arr[1]", value, &hasValue));
+    EXPECT_FALSE(hasValue);
+    ASSERT_TRUE(frame.sets("arr[]", "{1, 2, 3}"));
+    ASSERT_TRUE(frame.get("arr[2]", value));
+    EXPECT_EQ(3, value);
+    const uint32_t three[] = {65, 66, 67};
+    ASSERT_TRUE(frame.set("bytes", three, 3));
+    OTSTR text;
+    ASSERT_TRUE(frame.get("bytes", text));
+    EXPECT_STREQ("ABC", text.GetBuffer(0));
+    ASSERT_TRUE(frame.sets("text", "'hello'"));
+    ASSERT_TRUE(frame.get("text", text));
+    EXPECT_STREQ("hello", text.GetBuffer(0));
+    EXPECT_FALSE(frame.get("nothing", value));
+    EXPECT_FALSE(frame.set("nothing", 1u));
+}
+
+TEST(RunTimeStk, ValueCallbackOfTheEvaluator) {
+    ExecuteEnv env;
+    Program file;
+    file.SetName("f.txt");
+    RunTimeStk frame(&file, nullptr, &env);
+    frame.CreateVarInstance(kDeclInt4, "x");
+    frame.CreateVarInstance(kDeclInt4, "y");
+    frame.CreateVarInstance(kDeclInt4, "arr[2]");
+    EXPECT_EQ("ERROR get 'x' value failed", Value(frame, "x + 1"));
+    EXPECT_STREQ("GetRunTimeValue('x') fail, data not initialized !", env.GetLastError().GetBuffer(0));
+
+    EXPECT_EQ("5", Value(frame, "x = 5"));
+    EXPECT_EQ("11", Value(frame, "y = x * 2 + 1"));
+    EXPECT_EQ("ERROR assign value for 'arr' failed", Value(frame, "arr = 3"));
+    EXPECT_EQ("4", Value(frame, "arr[x - 4] = 4"));
+    EXPECT_EQ("4", Value(frame, "arr[1]"));
+
+    // A named constant of the program is found before a variable.
+    CVariableItem* limit = file.NamedValues().CreateVarInstance(kDeclInt4, "x");
+    ASSERT_NE(nullptr, limit);
+    limit->setAt(0, 100u);
+    EXPECT_EQ("100", Value(frame, "x"));
+
+    env.reset(false, true);
+    int32_t idx = 0;
+    EXPECT_EQ(nullptr, frame.GetItem("missing.a", &idx));
+    EXPECT_STREQ("RunTimeStk::GetItem('missing.a') fail, 'missing' is not a valid VariableItem in "
+                 "RunTimeStk !",
+                 env.GetLastError().GetBuffer(0));
+    EXPECT_EQ(nullptr, frame.GetItem("x.a", &idx));
+    EXPECT_EQ(nullptr, frame.GetItem("arr[5]", &idx));
+    EXPECT_EQ(nullptr, frame.GetItem("arr(1)", &idx));
+    EXPECT_EQ(nullptr, frame.GetItem("arr[1]", nullptr));
+}
+
+TEST(RunTimeStk, StructPathsThroughTheFrame) {
+    StructDefinition point;
+    point.SetName("Point");
+    auto* x = new VariableDefinition;
+    x->set("x", kDeclInt2, 1);
+    point.AddMember(x);
+    auto* y = new VariableDefinition;
+    y->set("y", kDeclInt2, 1);
+    point.AddMember(y);
+
+    RunTimeStk frame;
+    ASSERT_NE(nullptr, frame.CreateVarInstance(&point, "pts[2]"));
+    ASSERT_NE(nullptr, frame.CreateVarInstance(&point, "p"));
+    ASSERT_TRUE(frame.sets("pts[1]", "{3, 4}"));
+    long value = 0;
+    ASSERT_TRUE(frame.get("pts[1].y", value));
+    EXPECT_EQ(4, value);
+    EXPECT_FALSE(frame.get("pts.y", value)) << "a struct array needs an index";
+    ASSERT_TRUE(frame.sets("p", "pts[1]")) << "a struct takes a copy of a struct of its type";
+    EXPECT_EQ("7", Value(frame, "p.x + p.y"));
+    EXPECT_EQ(nullptr, frame.GetRootVariableItem("q.x", false));
+    EXPECT_NE(nullptr, frame.GetRootVariableItem("p.x", false));
+}
+
+}  // namespace
