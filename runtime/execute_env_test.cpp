@@ -187,6 +187,51 @@ TEST_F(CallTest, ExternProceduresGoThroughTheHandler) {
     EXPECT_EQ(1, env.StackSize());
 }
 
+// A native handler that sums the extra arguments of a variable-argument
+// call: they wait in the frame's value list.
+int SumExtras(void*, int, void** argv) {
+    auto* env = static_cast<ExecuteEnv*>(argv[0]);
+    RunTimeStk* frame = env->GetTopStk(0);
+    uint32_t sum = 0;
+    for (int i = 0; i < frame->ValueCount(); ++i) sum += frame->ValueAt(i)->getUInt32();
+    CVarient result;
+    result.setInteger(sum, kTypeInt4);
+    return static_cast<Procedure*>(argv[1])->setReturn(*env, result);
+}
+
+TEST_F(CallTest, VariableArgumentsAndPushEnv) {
+    Procedure* sum = AddProcedure(file, "sum", kDeclDynamic, {{"first", kDeclInt4, false}}, true);
+    sum->varArgs = true;
+    ASSERT_TRUE(Prepare());
+    env.InstallHooks(nullptr, true, SumExtras, 0);
+    EXPECT_EQ("9", Eval("sum(100, 2, x + 2)"));
+    testing::internal::CaptureStdout();
+    std::string failed = Eval("sum(1, nope)");
+    std::string traced = testing::internal::GetCapturedStdout();
+    EXPECT_EQ("ERROR RunTimeStk::GetItem('nope') fail, 'nope' is not a valid VariableItem in "
+              "RunTimeStk !",
+              failed);
+    EXPECT_NE(std::string::npos, traced.find("Execute sum() fail, generateParamsList error"));
+    EXPECT_NE(std::string::npos,
+              traced.find(
+                  "GenerateProcedureParamsList() create procedure arg  nope  error, (can only "
+                  "support value_expr now) !"));
+
+    // A frame pushed with prepare runs its program; a failing run pops it.
+    Program block(&file);
+    AddStatement(block, "r = 41 + 1");
+    auto* frame = new RunTimeStk(&block, env.GetRoot());
+    ASSERT_TRUE(env.PushEnv(frame, true));
+    EXPECT_EQ(2, env.StackSize());
+    EXPECT_TRUE(env.PopEnv(frame, true));
+    EXPECT_EQ("42", Eval("r"));
+    Program failing(&file);
+    AddStatement(failing, "r = nope");
+    RunTimeStk other(&failing, env.GetRoot());
+    EXPECT_FALSE(env.PushEnv(&other, true));
+    EXPECT_EQ(1, env.StackSize());
+}
+
 TEST_F(CallTest, RunawayRecursionFailsCleanly) {
     Procedure* again = AddProcedure(file, "again", kDeclVoid, {{"n", kDeclInt4, false}});
     AddStatement(*again->body, "r = n");

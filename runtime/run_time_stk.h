@@ -84,6 +84,9 @@ public:
 
     int VariableCount() const { return variables.GetSize(); }
     CVariableItem* VariableAt(int i) const;
+    // The extra values of a variable-argument call, in order.
+    int ValueCount() const { return values.GetSize(); }
+    CVarient* ValueAt(int i) const { return static_cast<CVarient*>(values.GetAt(i)); }
     int ChildCount() const { return children.GetSize(); }
     RunTimeStk* ChildAt(int i) const { return static_cast<RunTimeStk*>(children.GetAt(i)); }
 

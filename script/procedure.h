@@ -55,9 +55,6 @@ public:
     StructDefinition parameters;
     bool isExtern = false;
     bool varArgs = false;
-    // A mark the compiler sets on procedures whose arguments are evaluated
-    // with the root frame pushed (see ExecuteEnv::Execute).
-    bool rootArguments = false;
     OTSTR header;
     Program* owner = nullptr;  // the Program that declares it; not owned
     Program* body = nullptr;   // owned; none for an extern procedure
