@@ -51,6 +51,16 @@ void ScriptLexer::Reset(bool full) {
 
 SourcePos ScriptLexer::GetLocation() const { return cached ? cache.pos : pos; }
 
+void ScriptLexer::Skip(int32_t n) {
+    if (cached) {
+        SourcePos at = cache.pos;
+        cached = false;
+        Lex::setLocation(at);
+    }
+    DropResults();
+    if (n > 0) AdvanceTo(pos.offset + n);
+}
+
 bool ScriptLexer::setLocation(const SourcePos& position) {
     cached = false;
     return Lex::setLocation(position);

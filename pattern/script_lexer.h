@@ -42,6 +42,9 @@ public:
     bool setLocation(const SourcePos& position) override;
 
     bool HasCachedToken() const { return cached; }
+    // Moves the position n bytes on (counting lines), dropping the cache;
+    // the end of the text is a valid place to stand.
+    void Skip(int32_t n);
 
 private:
     int ReadWithKeywords(Token& token);

@@ -7,7 +7,11 @@
 #include "base/tracer.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
+#include "script/compiler.h"
+#include "script/declare_map.h"
 #include "script/procedure.h"
+#include "script/script_items.h"
+#include "script/struct_item.h"
 #include "script/variable_declaration.h"
 #include "types/variable_item.h"
 
@@ -16,7 +20,28 @@ Program::Program(Program* parentProgram) : parent(parentProgram) {}
 Program::~Program() {
     for (int i = ownedItems.GetSize() - 1; i >= 0; --i)
         delete static_cast<ProgramItem*>(ownedItems.GetAt(i));
+    while (pendingStructs.GetSize() > 0)
+        delete static_cast<ProgramItem*>(pendingStructs.RemoveLast());
+    while (pendingProcedures.GetSize() > 0)
+        delete static_cast<ProgramItem*>(pendingProcedures.RemoveLast());
     delete namedValues;
+}
+
+Program* Program::Root() {
+    Program* p = this;
+    while (p->parent != nullptr) p = p->parent;
+    return p;
+}
+
+Program* Program::NewSubProgram() { return new (std::nothrow) Program(this); }
+
+int Program::ItemHook(CompileContext& context, ScriptLexer& lexer) {
+    if (parent != nullptr) return 0;
+    switch (AttributeConstructStep(context, lexer)) {
+    case StepResult::kDone: return 1;
+    case StepResult::kFailed: return -1;
+    default: return 0;
+    }
 }
 
 bool Program::AddItem(ProgramItem* item, int32_t itemLine, bool owned) {
@@ -31,6 +56,22 @@ bool Program::AddItem(ProgramItem* item, int32_t itemLine, bool owned) {
         }
     }
     return true;
+}
+
+bool Program::RemoveItem(ProgramItem* item, bool destroy) {
+    bool found = false;
+    for (int i = items.GetSize() - 1; i >= 0; --i) {
+        if (items.GetAt(i) != item) continue;
+        items.RemoveAt(i);
+        found = true;
+    }
+    for (int i = ownedItems.GetSize() - 1; i >= 0; --i) {
+        if (ownedItems.GetAt(i) != item) continue;
+        ownedItems.RemoveAt(i);
+        if (destroy) delete item;
+        return true;
+    }
+    return found;
 }
 
 int32_t Program::ItemLine(int index) const {
@@ -61,22 +102,67 @@ bool ForIncludes(const Program& p, Visit visit) {
 
 }  // namespace
 
-Procedure* Program::FindProcedure(const char* procName) const {
+// The name of a named item, or null.
+static const OTSTR* NameOf(const ProgramItem* item) {
+    switch (item->ItemKind()) {
+    case kItemNamedValue: return &static_cast<const NamedValueItem*>(item)->GetName();
+    case kItemEnum: return &static_cast<const EnumItem*>(item)->GetName();
+    case kItemStruct: return &static_cast<const StructItem*>(item)->GetName();
+    case kItemVariable: return &static_cast<const VariableDeclaration*>(item)->GetName();
+    case kItemDeclareMap: return &static_cast<const DeclareMap*>(item)->GetName();
+    case kItemProcedure: return &static_cast<const Procedure*>(item)->name;
+    case kItemTypedef: return &static_cast<const TypedefItem*>(item)->GetName();
+    default: return nullptr;
+    }
+}
+
+ProgramItem* Program::FindItem(int32_t kind, const char* itemName) const {
+    if (itemName == nullptr) return nullptr;
     for (const Program* p = this; p != nullptr; p = p->parent) {
         for (int i = 0; i < p->ItemCount(); ++i) {
             ProgramItem* item = p->ItemAt(i);
-            if (item->ItemKind() != kItemProcedure) continue;
-            auto* procedure = static_cast<Procedure*>(item);
-            if (procedure->name.Compare(procName, false)) return procedure;
+            if (item->ItemKind() != kind) continue;
+            const OTSTR* name = NameOf(item);
+            if (name != nullptr && name->Compare(itemName, false)) return item;
         }
-        Procedure* found = nullptr;
+        ProgramItem* found = nullptr;
         ForIncludes(*p, [&](const Program& included) {
-            found = included.FindProcedure(procName);
+            found = included.FindItem(kind, itemName);
             return found != nullptr;
         });
         if (found != nullptr) return found;
     }
     return nullptr;
+}
+
+Procedure* Program::FindProcedure(const char* procName) const {
+    return static_cast<Procedure*>(FindItem(kItemProcedure, procName));
+}
+
+StructDefinition* Program::FindStruct(const char* structName) const {
+    if (ProgramItem* item = FindItem(kItemStruct, structName))
+        return static_cast<StructItem*>(item);
+    if (ProgramItem* item = FindItem(kItemTypedef, structName))
+        return static_cast<TypedefItem*>(item)->def;
+    return nullptr;
+}
+
+EnumItemList* Program::FindEnum(const char* enumName) const {
+    return static_cast<EnumItem*>(FindItem(kItemEnum, enumName));
+}
+
+DeclareMap* Program::FindDeclareMap(const char* mapName) const {
+    return static_cast<DeclareMap*>(FindItem(kItemDeclareMap, mapName));
+}
+
+VariableDefinition* Program::FindVariable(const char* varName) const {
+    return static_cast<VariableDeclaration*>(FindItem(kItemVariable, varName));
+}
+
+bool Program::IsNameUsed(const char* itemName, bool withProcedures) const {
+    return FindNamedValue(itemName) != nullptr || FindEnum(itemName) != nullptr ||
+           FindStruct(itemName) != nullptr || FindVariable(itemName) != nullptr ||
+           (withProcedures && FindProcedure(itemName) != nullptr);
 }
 
 CVariableItem* Program::FindNamedValue(const char* valueName) const {
@@ -136,6 +222,89 @@ bool Program::Run(ExecuteEnv& env) {
             break;
         }
         if (env.returning || env.breaking || env.continuing) return true;
+    }
+    return true;
+}
+
+namespace {
+
+// Whether a walk through the struct-typed members of def meets a struct
+// that is already on the walk. done holds the structs found free of loops.
+bool HasStructLoop(const StructDefinition* def, ObArray& walk, ObArray& done) {
+    for (int i = 0; i < done.GetSize(); ++i)
+        if (done.GetAt(i) == def) return false;
+    for (int i = 0; i < walk.GetSize(); ++i)
+        if (walk.GetAt(i) == def) return true;
+    walk.Add(const_cast<StructDefinition*>(def));
+    for (int m = 0; m < def->GetMemberCount(); ++m) {
+        const VariableDefinition* member = def->GetMember(m);
+        if (member->structDef != nullptr && HasStructLoop(member->structDef, walk, done))
+            return true;
+    }
+    walk.RemoveLast();
+    done.Add(const_cast<StructDefinition*>(def));
+    return false;
+}
+
+}  // namespace
+
+bool Program::Check(Program& owner, OTSTR& message) {
+    (void)owner;
+    const char* programName = GetName().GetBuffer(0);
+    message.Empty();
+    if (pendingStructs.GetSize() > 0) {
+        auto* first = static_cast<StructItem*>(pendingStructs.GetAt(0));
+        message.safeAppends("%s : Ln %d  struct '%s' definition not complete", programName,
+                            static_cast<int>(first->line), first->GetName().GetBuffer(0));
+        return false;
+    }
+    if (pendingProcedures.GetSize() > 0) {
+        auto* first = static_cast<Procedure*>(pendingProcedures.GetAt(0));
+        message.safeAppends("%s : Ln %d  procedure '%s' definition not complete", programName,
+                            static_cast<int>(first->line), first->name.GetBuffer(0));
+        return false;
+    }
+    for (int i = 0; i < ItemCount(); ++i) {
+        ProgramItem* item = ItemAt(i);
+        int itemLine = static_cast<int>(ItemLine(i));
+        OTSTR failure;
+        switch (item->ItemKind()) {
+        case kItemStruct: {
+            auto* def = static_cast<StructItem*>(item);
+            ObArray walk(25), done(25);
+            if (HasStructLoop(def, walk, done)) {
+                message.safeAppends("%s : Ln %d  struct '%s' loop definition found", programName,
+                                    itemLine, def->GetName().GetBuffer(0));
+                return false;
+            }
+            if (!item->Check(*this, failure)) {
+                message.safeAppends("%s : Ln %d  struct '%s' %s", programName, itemLine,
+                                    def->GetName().GetBuffer(0), failure.GetBuffer(0));
+                return false;
+            }
+            break;
+        }
+        case kItemProgram:
+        case kItemProcedure:
+        case kItemWhile:
+        case kItemIf:
+        case kItemFor:
+            if (!item->Check(*this, failure)) {
+                message = failure;
+                return false;
+            }
+            break;
+        case kItemExprStatement:
+        case kItemJump:
+            if (!item->Check(*this, failure)) {
+                message.safeAppends("%s : Ln %d  %s", programName, itemLine,
+                                    failure.GetBuffer(0));
+                return false;
+            }
+            break;
+        default:
+            break;
+        }
     }
     return true;
 }

@@ -12,8 +12,14 @@
 #include "script/program_item.h"
 
 class CVariableItem;
+class CompileContext;
+class DeclareMap;
+class EnumItemList;
 class Procedure;
 class RunTimeStk;
+class ScriptLexer;
+class StructDefinition;
+class VariableDefinition;
 
 class Program : public NamedObject, public ProgramItem {
 public:
@@ -33,13 +39,42 @@ public:
     // Appends item to the ordered list at line; with owned the Program also
     // deletes it.
     bool AddItem(ProgramItem* item, int32_t itemLine, bool owned);
+    // Takes item out of both lists; with destroy it is deleted when owned.
+    bool RemoveItem(ProgramItem* item, bool destroy);
     int ItemCount() const { return items.GetSize(); }
     ProgramItem* ItemAt(int index) const { return static_cast<ProgramItem*>(items.GetAt(index)); }
     int32_t ItemLine(int index) const;
 
-    // A procedure of that name (letter case ignored) among the items, then
-    // in the included files, then in the parents.
+    // The final checks of a compiled Program (pending definitions, struct
+    // loops, the items' own checks); message receives the first failure.
+    bool Check(Program& owner, OTSTR& message) override;
+
+    // The item loop offers every item to the hook first: 1 claimed, 0 not
+    // claimed, -1 failed. A file Program claims the attribute construct.
+    virtual int ItemHook(CompileContext& context, ScriptLexer& lexer);
+    // A new sub program (block or body) of this Program.
+    virtual Program* NewSubProgram();
+
+    // Look-ups start here, go through the included files (depth first) and
+    // then to the parents; names ignore letter case. FindItem looks for an
+    // item of one kind by name.
+    ProgramItem* FindItem(int32_t kind, const char* itemName) const;
     Procedure* FindProcedure(const char* procName) const;
+    // A struct or a typedef of one, pending ones included.
+    StructDefinition* FindStruct(const char* structName) const;
+    EnumItemList* FindEnum(const char* enumName) const;
+    DeclareMap* FindDeclareMap(const char* mapName) const;
+    VariableDefinition* FindVariable(const char* varName) const;
+    // Whether a name stands for a named value, enum, struct, typedef,
+    // variable definition or (withProcedures) a procedure.
+    bool IsNameUsed(const char* itemName, bool withProcedures) const;
+    // The root of the tree of Programs this one belongs to.
+    Program* Root();
+
+    // Structs and procedures declared but not yet defined; owned until the
+    // definition arrives.
+    ObArray pendingStructs{25};
+    ObArray pendingProcedures{25};
     // A named value (#define) of that name, here or in the parents.
     CVariableItem* FindNamedValue(const char* valueName) const;
     // The frame that holds this Program's named values.

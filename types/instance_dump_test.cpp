@@ -39,6 +39,15 @@ CVariableItem* Member(CVariableItem& parent, const char* name) {
     return item;
 }
 
+// Creates item as a basic array of declared with one element per value.
+template <typename T>
+void Make(CVariableItem& item, int32_t declared, const char* name,
+          std::initializer_list<T> values) {
+    ASSERT_TRUE(item.create(declared, name, static_cast<int32_t>(values.size())));
+    int32_t i = 0;
+    for (const T& v : values) ASSERT_TRUE(item.setAt(i++, v));
+}
+
 // A table whose value column is valueWidth wide.
 void SetUpTable(TextTable& table, int valueWidth) {
     const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
@@ -52,9 +61,9 @@ void SetUpTable(TextTable& table, int valueWidth) {
 }
 
 // One line a row: the level and the five cells, "|" between.
-std::string Rows(const TextTable& table, int from = 0) {
+std::string Rows(const TextTable& table) {
     std::string out;
-    for (int row = from; row < table.GetRowCount(); ++row) {
+    for (int row = 0; row < table.GetRowCount(); ++row) {
         out += std::to_string(table.GetLevel(row));
         for (int column = 0; column < 5; ++column) {
             const char* cell = table.GetCell(row, column);
@@ -64,6 +73,17 @@ std::string Rows(const TextTable& table, int from = 0) {
         out += '\n';
     }
     return out;
+}
+
+// The rows of the tree dumps of items, one after the other in a table whose
+// value column is 20 wide.
+std::string TreeRows(std::initializer_list<CVariableItem*> items, uint32_t options,
+                     int32_t hexBytesPerRow) {
+    TextTable table;
+    SetUpTable(table, 20);
+    for (CVariableItem* item : items)
+        EXPECT_TRUE(DumpTree(*item, table, options, 0, hexBytesPerRow));
+    return Rows(table);
 }
 
 // What the trace log writes to the console while it lives.
@@ -90,8 +110,7 @@ using InstanceDumpFileTest = ScratchDirTest;
 
 TEST_F(InstanceDumpFileTest, ByteArrayWrapsAfterTenWithBlankColumns) {
     CVariableItem item;
-    ASSERT_TRUE(item.create(kDeclByte, "b", 12));
-    for (int i = 0; i < 12; ++i) ASSERT_TRUE(item.setAt(i, i + 1));
+    Make(item, kDeclByte, "b", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     const std::string once =
         "BYTE b[12] = 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, \n"
         "             0x0B, 0x0C  \n"
@@ -106,26 +125,14 @@ TEST_F(InstanceDumpFileTest, ByteArrayWrapsAfterTenWithBlankColumns) {
 }
 
 TEST_F(InstanceDumpFileTest, NumbersOctetsAndAnEmptyStructArray) {
-    CVariableItem signedArray;
-    ASSERT_TRUE(signedArray.create(kDeclInt2, "v", 3));
-    ASSERT_TRUE(signedArray.setAt(0, -1));
-    ASSERT_TRUE(signedArray.setAt(1, 0));
-    ASSERT_TRUE(signedArray.setAt(2, 300));
-    CVariableItem plain;  // UINT1 is not BYTE: decimal
-    ASSERT_TRUE(plain.create(kDeclUInt1, "u", 1));
-    ASSERT_TRUE(plain.setAt(0, 200));
-    CVariableItem real;
-    ASSERT_TRUE(real.create(kDeclDouble, "d", 1));
-    ASSERT_TRUE(real.setAt(0, 2.5));
-    CVariableItem octets;
-    ASSERT_TRUE(octets.create(kDeclOctet, "s", 3));
-    ASSERT_TRUE(octets.setAt(0, "ab"));
-    ASSERT_TRUE(octets.setAt(1, "c"));
-    ASSERT_TRUE(octets.setAt(2, "d e"));
+    CVariableItem signedArray, plain, real, octets, none;
+    Make(signedArray, kDeclInt2, "v", {-1, 0, 300});
+    Make(plain, kDeclUInt1, "u", {200});  // UINT1 is not BYTE: decimal
+    Make(real, kDeclDouble, "d", {2.5});
+    Make(octets, kDeclOctet, "s", {"ab", "c", "d e"});
     StructDefinition header;
     header.SetName("Hdr");
     AddMember(header, "x", kDeclUInt1, 1);
-    CVariableItem none;
     ASSERT_TRUE(none.create(&header, "h", 0));
 
     for (CVariableItem* item : {&signedArray, &plain, &real, &octets, &none}) {
@@ -192,23 +199,12 @@ TEST_F(InstanceDumpFileTest, NestedStructsAlignUnderTheValueColumn) {
 
 TEST(InstanceDumpTreeTest, NumbersFillRowsOfKElements) {
     CVariableItem wide, few, empty, real, negative;
-    ASSERT_TRUE(wide.create(kDeclUInt2, "w", 7));
-    const int values[] = {1, 22, 333, 4444, 5, 6, 7};
-    for (int i = 0; i < 7; ++i) ASSERT_TRUE(wide.setAt(i, values[i]));
-    ASSERT_TRUE(few.create(kDeclUInt1, "a", 3));
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(few.setAt(i, i + 1));
+    Make(wide, kDeclUInt2, "w", {1, 22, 333, 4444, 5, 6, 7});  // k = 20 / (4 + 1) = 4
+    Make(few, kDeclUInt1, "a", {1, 2, 3});
     ASSERT_TRUE(empty.create(kDeclUInt1, "n", 2));  // never set: no value
-    ASSERT_TRUE(real.create(kDeclDouble, "d", 1));
-    ASSERT_TRUE(real.setAt(0, 2.5));
-    ASSERT_TRUE(negative.create(kDeclInt1, "i", 1));
-    ASSERT_TRUE(negative.setAt(0, -3));
-
-    TextTable table;
-    SetUpTable(table, 20);  // k = 20 / (4 + 1) = 4 for w
-    for (CVariableItem* item : {&wide, &few, &empty, &real, &negative}) {
-        ASSERT_TRUE(DumpTree(*item, table, 0, 0, 16));
-    }
-    EXPECT_EQ(Rows(table),
+    Make(real, kDeclDouble, "d", {2.5});
+    Make(negative, kDeclInt1, "i", {-3});
+    EXPECT_EQ(TreeRows({&wide, &few, &empty, &real, &negative}, 0, 16),
               "0|||w[7]||1    22   333  4444 \n"
               "0|||||5    6    7    \n"
               "0|||a[3]||1 2 3 \n"
@@ -220,9 +216,7 @@ TEST(InstanceDumpTreeTest, NumbersFillRowsOfKElements) {
     TextTable narrow;
     SetUpTable(narrow, 3);
     CVariableItem two;
-    ASSERT_TRUE(two.create(kDeclUInt2, "t", 2));
-    ASSERT_TRUE(two.setAt(0, 1000));
-    ASSERT_TRUE(two.setAt(1, 2));
+    Make(two, kDeclUInt2, "t", {1000, 2});
     ASSERT_TRUE(DumpTree(two, narrow, 0, 3, 16));
     EXPECT_EQ(Rows(narrow), "3|||t[2]||1000 \n3|||||2    \n");
     EXPECT_EQ(narrow.GetTag(0), 0u);
@@ -230,27 +224,14 @@ TEST(InstanceDumpTreeTest, NumbersFillRowsOfKElements) {
 
 TEST(InstanceDumpTreeTest, HexadecimalForms) {
     CVariableItem bytes, word, dwords, octets, blank;
-    ASSERT_TRUE(bytes.create(kDeclByte, "b", 3));
-    ASSERT_TRUE(bytes.setAt(0, 1));
-    ASSERT_TRUE(bytes.setAt(1, 0x0A));
-    ASSERT_TRUE(bytes.setAt(2, 0xFF));
-    ASSERT_TRUE(word.create(kDeclWord, "w", 1));
-    ASSERT_TRUE(word.setAt(0, 0x1234));
-    ASSERT_TRUE(dwords.create(kDeclDword, "dw", 2));  // k = (20 - 3) / 9 = 1
-    ASSERT_TRUE(dwords.setAt(0, 1));
-    ASSERT_TRUE(dwords.setAt(1, 0xABCD));
+    Make(bytes, kDeclByte, "b", {1, 0x0A, 0xFF});
+    Make(word, kDeclWord, "w", {0x1234});
+    Make(dwords, kDeclDword, "dw", {1, 0xABCD});  // k = (20 - 3) / 9 = 1
     ASSERT_TRUE(octets.create(kDeclOctet, "o", 2));
     ASSERT_TRUE(octets.setAt(0, "\x01\x02\x03\x04\x05"));
     ASSERT_TRUE(octets.setAt(1, "\0\xAB", 2));
-    ASSERT_TRUE(blank.create(kDeclOctet, "e", 1));
-    ASSERT_TRUE(blank.setAt(0, ""));
-
-    TextTable table;
-    SetUpTable(table, 20);
-    for (CVariableItem* item : {&bytes, &word, &dwords, &octets, &blank}) {
-        ASSERT_TRUE(DumpTree(*item, table, 0, 0, 2));
-    }
-    EXPECT_EQ(Rows(table),
+    Make(blank, kDeclOctet, "e", {""});
+    EXPECT_EQ(TreeRows({&bytes, &word, &dwords, &octets, &blank}, 0, 2),
               "0|||b[3]||H' 01 0A FF \n"
               "0|||w||H' 1234 \n"
               "0|||dw[2]||H' 00000001 \n"
@@ -262,26 +243,16 @@ TEST(InstanceDumpTreeTest, HexadecimalForms) {
               "0|||e||H' \n");
 
     // Without a byte count a row takes them all.
-    TextTable unwrapped;
-    SetUpTable(unwrapped, 20);
-    ASSERT_TRUE(DumpTree(octets, unwrapped, 0, 0, 0));
-    EXPECT_EQ(Rows(unwrapped), "0|||o[2]||H' 01 02 03 04 05 \n0|||||H' 00 AB \n");
+    EXPECT_EQ(TreeRows({&octets}, 0, 0), "0|||o[2]||H' 01 02 03 04 05 \n0|||||H' 00 AB \n");
 }
 
 TEST(InstanceDumpTreeTest, StringCharacterMemoAndUnknownForms) {
     CVariableItem text, none, texts, letter, memo;
-    ASSERT_TRUE(text.create(kDeclString, "s", 1));
-    ASSERT_TRUE(text.setAt(0, "ab\r\ncd\n"));
-    ASSERT_TRUE(none.create(kDeclString, "z", 1));
-    ASSERT_TRUE(none.setAt(0, ""));
-    ASSERT_TRUE(texts.create(kDeclString, "t", 2));
-    ASSERT_TRUE(texts.setAt(0, "x"));
-    ASSERT_TRUE(texts.setAt(1, "y"));
-    ASSERT_TRUE(letter.create(kDeclTchar, "c", 1));
-    ASSERT_TRUE(letter.setAt(0, "A"));
-    ASSERT_TRUE(memo.create(kDeclMemo, "m", 2));
-    ASSERT_TRUE(memo.setAt(0, "abc"));
-    ASSERT_TRUE(memo.setAt(1, ""));
+    Make(text, kDeclString, "s", {"ab\r\ncd\n"});
+    Make(none, kDeclString, "z", {""});
+    Make(texts, kDeclString, "t", {"x", "y"});
+    Make(letter, kDeclTchar, "c", {"A"});
+    Make(memo, kDeclMemo, "m", {"abc", ""});
 
     // "tchar" stored as INT1; a line feed must not break the row.
     VariableDefinition charDef;
@@ -298,12 +269,7 @@ TEST(InstanceDumpTreeTest, StringCharacterMemoAndUnknownForms) {
     CVariableItem odd;
     ASSERT_TRUE(odd.create(nullptr, &oddDef));
 
-    TextTable table;
-    SetUpTable(table, 20);
-    for (CVariableItem* item : {&text, &none, &texts, &letter, &chars, &memo, &odd}) {
-        ASSERT_TRUE(DumpTree(*item, table, 0, 0, 16));
-    }
-    EXPECT_EQ(Rows(table),
+    EXPECT_EQ(TreeRows({&text, &none, &texts, &letter, &chars, &memo, &odd}, 0, 16),
               "0|||s||T' ab\n"
               "0|||||   cd\n"
               "0|||z||T  \n"
@@ -499,14 +465,10 @@ CStruct* HookItem::NewStruct() {
 
 TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
     HookItem v, scalar, bad, text;
-    ASSERT_TRUE(v.create(kDeclUInt1, "v", 3));
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(v.setAt(i, 5 + i));
-    ASSERT_TRUE(scalar.create(kDeclUInt1, "v", 1));
-    ASSERT_TRUE(scalar.setAt(0, 12));
-    ASSERT_TRUE(bad.create(kDeclInt1, "bad", 1));
-    ASSERT_TRUE(bad.setAt(0, -3));
-    ASSERT_TRUE(text.create(kDeclString, "v", 1));
-    ASSERT_TRUE(text.setAt(0, "hi"));
+    Make(v, kDeclUInt1, "v", {5, 6, 7});
+    Make(scalar, kDeclUInt1, "v", {12});
+    Make(bad, kDeclInt1, "bad", {-3});
+    Make(text, kDeclString, "v", {"hi"});
 
     auto dump = [&](uint32_t options) {
         TextTable table;
@@ -545,8 +507,7 @@ TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
 
     // Zero-padded index prefixes, as many digits as the last index needs.
     HookItem eleven;
-    ASSERT_TRUE(eleven.create(kDeclUInt1, "v", 11));
-    for (int i = 0; i < 11; ++i) ASSERT_TRUE(eleven.setAt(i, i));
+    Make(eleven, kDeclUInt1, "v", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     TextTable table;
     SetUpTable(table, 20);
     ASSERT_TRUE(DumpTree(eleven, table, kDumpComments | kDumpIndexPrefix, 0, 16));
@@ -556,10 +517,7 @@ TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
 
 TEST(InstanceDumpHooksTest, FailingCommentStopsTheDump) {
     HookItem v;
-    ASSERT_TRUE(v.create(kDeclUInt1, "v", 3));
-    ASSERT_TRUE(v.setAt(0, 5));
-    ASSERT_TRUE(v.setAt(1, 99));
-    ASSERT_TRUE(v.setAt(2, 7));
+    Make(v, kDeclUInt1, "v", {5, 99, 7});
     TextTable table;
     SetUpTable(table, 20);
     EXPECT_FALSE(DumpTree(v, table, kDumpComments, 0, 16));
@@ -606,9 +564,7 @@ TEST(InstanceDumpHooksTest, IntegratedAndContentStructsAreChildren) {
     ASSERT_TRUE(content.create(&inner, "Content", 1));
 
     HookItem t;
-    ASSERT_TRUE(t.create(kDeclUInt2, "t", 2));
-    ASSERT_TRUE(t.setAt(0, 1));
-    ASSERT_TRUE(t.setAt(1, 2));
+    Make(t, kDeclUInt2, "t", {1, 2});
     t.integrated = &integrated;
     t.contents.push_back(&content);
 
@@ -630,16 +586,12 @@ TEST(InstanceDumpHooksTest, IntegratedAndContentStructsAreChildren) {
     EXPECT_EQ(text, std::string(dumpmsg::kTypeOfNoStruct) + "\n");
 
     // Without the option the item is a plain number row; contents stay.
-    TextTable flat;
-    SetUpTable(flat, 20);
-    ASSERT_TRUE(DumpTree(t, flat, kDumpValues, 0, 16));
-    EXPECT_EQ(Rows(flat), "0|L:t|M:t|t[2]||1 2 \n1|||{}Content||\n2|||x||-\n");
+    EXPECT_EQ(TreeRows({&t}, kDumpValues, 16), "0|L:t|M:t|t[2]||1 2 \n1|||{}Content||\n2|||x||-\n");
 }
 
 TEST(InstanceDumpTraceTest, RowsBetweenTheBeginAndEndLines) {
     CVariableItem n;
-    ASSERT_TRUE(n.create(kDeclUInt1, "n", 1));
-    ASSERT_TRUE(n.setAt(0, 5));
+    Make(n, kDeclUInt1, "n", {5});
     TraceCapture trace;
     ASSERT_TRUE(TraceDump(n, 0));
     std::string text = trace.Finish();

@@ -72,9 +72,11 @@ class MapResolver : public ItemResolver {
         vars.add(item);
         return item;
     }
-    CVariableItem* Basic(const char* name, int32_t declared, int32_t count) {
+    // A new variable of a declared code or a struct type.
+    template <typename Type>
+    CVariableItem* New(Type type, const char* name, int32_t count = 1) {
         auto* item = new CVariableItem;
-        item->create(declared, name, count);
+        EXPECT_TRUE(item->create(type, name, count)) << name;
         return Add(item);
     }
     CVariableItem* FindVariable(const char* path, int32_t* idx) override {
@@ -247,11 +249,11 @@ TEST(VariableItemSets, PiecesKeepCommasInsideBracketsAndQuotes) {
 
 TEST(VariableItemSets, WholeArrayFromVariable) {
     MapResolver vars;
-    CVariableItem* src = vars.Basic("src", kDeclInt2, 2);
+    CVariableItem* src = vars.New(kDeclInt2, "src", 2);
     src->setAt(1, 22);
     src->SetWritable(false);
-    vars.Basic("wide", kDeclInt4, 2);
-    vars.Basic("three", kDeclInt2, 3);
+    vars.New(kDeclInt4, "wide", 2);
+    vars.New(kDeclInt2, "three", 3);
 
     CStruct owner;
     auto* dst = new CVariableItem;
@@ -323,12 +325,9 @@ TEST_F(CStructTyped, SetsThreePartInitialiser) {
 
 TEST_F(CStructTyped, SetsFromVariable) {
     MapResolver vars;
-    auto* src = new CVariableItem;
-    src->create(&inner, "src", 1);
-    vars.Add(src)->GetItem(0, "b", nullptr)->setAt(0, 42);
-    auto* other = new CVariableItem;
-    other->create(&alt, "other", 1);
-    vars.Add(other);
+    CVariableItem* src = vars.New(&inner, "src");
+    src->GetItem(0, "b", nullptr)->setAt(0, 42);
+    vars.New(&alt, "other");
 
     CStruct s;
     s.init(&inner, nullptr);
@@ -399,7 +398,7 @@ TEST_F(CStructTyped, GetItemLetterCaseAndResolverIndex) {
     CStruct s;
     s.init(&outer, nullptr);
     MapResolver insensitive(false), sensitive(true);
-    insensitive.Basic("i", kDeclInt4, 1)->setAt(0, 2);
+    insensitive.New(kDeclInt4, "i")->setAt(0, 2);
     int32_t idx = -9;
     EXPECT_EQ(s.GetItem("ARR[i]", &idx, &insensitive), s.GetItemByName("arr", true, false));
     EXPECT_EQ(idx, 2);
@@ -427,7 +426,7 @@ TEST_F(VariableItemTyped, GetItemBelowAnItem) {
 // callback; absurd nesting must end with a message, not exhaust the stack.
 TEST(VariableItemNesting, DeepTextEndsWithMessage) {
     MapResolver vars;
-    CVariableItem* x = vars.Basic("x", kDeclInt2, 2);
+    CVariableItem* x = vars.New(kDeclInt2, "x", 2);
     std::string path = "0";
     std::string text = "{1, 2}";
     for (int i = 0; i < 400; ++i) {
@@ -451,12 +450,8 @@ TEST(VariableItemNesting, DeepTextEndsWithMessage) {
 // struct; the struct whose initialiser or path is running must survive it.
 TEST_F(CStructTyped, RunningStructIsNotReplaced) {
     MapResolver vars;
-    auto* s = new CVariableItem;
-    s->create(&inner, "s", 1);
-    vars.Add(s);
-    auto* t = new CVariableItem;
-    t->create(&inner, "t", 1);
-    vars.Add(t)->GetItem(0, "b", nullptr)->setAt(0, 5);
+    CVariableItem* s = vars.New(&inner, "s");
+    vars.New(&inner, "t")->GetItem(0, "b", nullptr)->setAt(0, 5);
     vars.onSwap = [&] { s->sets(-1, "t", &vars); };
     const std::string refused = "CStruct::clone() fail, 'Inner' is in use !";
 

@@ -221,7 +221,15 @@ ExprNode* ExprEvaluator::GetExpression(const char* text, int flags) {
     return tree;
 }
 
-ExprNode* ExprEvaluator::Parse(ScriptLexer& lexer) {
+ExprNode* ExprEvaluator::ParseExpression(ScriptLexer& lexer, int flags) {
+    lastError.Empty();
+    valueSetAfterAssign = (flags & 1) != 0;
+    valueSetAlone = (flags & 2) != 0;
+    return ParseOpen(lexer);
+}
+
+// An expression from the lexer, checked; the lexer stands after it.
+ExprNode* ExprEvaluator::ParseOpen(ScriptLexer& lexer) {
     ExprNode* tree = ParseOperand(lexer, "#");
     Token next;
     while (tree != nullptr && lexer.GetToken(next, 0, true) == 1 && next.id == kTokOperator &&
@@ -233,6 +241,13 @@ ExprNode* ExprEvaluator::Parse(ScriptLexer& lexer) {
         delete tree;
         return nullptr;
     }
+    return tree;
+}
+
+ExprNode* ExprEvaluator::Parse(ScriptLexer& lexer) {
+    ExprNode* tree = ParseOpen(lexer);
+    if (tree == nullptr) return nullptr;
+    Token next;
     if (lexer.GetToken(next, 0, false) != 0) {
         Error(exprmsg::kExtraChars, ToText(tree).GetBuffer(0));
         delete tree;

@@ -43,6 +43,10 @@ public:
     // tree (FreeExpression).
     ExprNode* GetExpression(const char* text, int flags);
     static void FreeExpression(ExprNode* node) { delete node; }
+    // Parses one expression from the lexer's position, stopping before the
+    // first token that does not continue it (a ')', ';', ','...). The tree
+    // is checked; null with the message in lastError.
+    ExprNode* ParseExpression(ScriptLexer& lexer, int flags);
 
     // Identifiers stay references (the result is an identifier reference).
     bool Evaluate(ExprNode* node, CVarient& result);
@@ -87,6 +91,7 @@ public:
 
 private:
     ExprNode* Parse(ScriptLexer& lexer);
+    ExprNode* ParseOpen(ScriptLexer& lexer);
     ExprNode* ParseOperand(ScriptLexer& lexer, const char* context);
     ExprNode* ParseOperator(ScriptLexer& lexer, ExprNode* left);
     ExprNode* Climb(ScriptLexer& lexer, ExprNode* node, const char* context);

@@ -1,0 +1,695 @@
+// The script compiler's outer layer: grammar registration, the sub-rule
+// handlers for expressions and blocks, the item loop, and the include,
+// define, typedef, enum and attribute steps. Tested by
+// script/compiler_test.cpp.
+#include "script/compiler.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "pattern/grammar_rule_set.h"
+#include "pattern/script_lexer.h"
+#include "pattern/script_rules.h"
+#include "pattern/text_file.h"
+#include "runtime/run_time_stk.h"
+#include "script/attribute_definition.h"
+#include "script/program.h"
+#include "script/script_items.h"
+#include "script/struct_item.h"
+#include "script/type_specifier.h"
+#include "types/variable_item.h"
+#include "values/expr_evaluator.h"
+
+namespace {
+
+struct RuleText {
+    const char* set;
+    int32_t id;
+    const char* text;
+};
+
+// The rule sets of the script language, in their order of registration.
+const RuleText kRules[] = {
+    {"struct", 20, "struct $Ident = $Type_specifier ;"},
+    {"struct", 21, "struct $Ident ;"},
+    {"struct", 22, "struct $Ident = $Type_specifier"},
+    {"struct", 23, "struct $Ident"},
+    {"struct's var", 21, "$Type_specifier $Ident [ $Exp ]"},
+    {"struct's var", 22, "$Type_specifier $Ident : $Number "},
+    {"struct's var", 20, "$Type_specifier $Ident"},
+    {"struct's var", 23, "Choice"},
+    {"statement", 20, "$Program"},
+    {"statement", 21, "$statement_Expr ;"},
+    {"statement", 22, ";"},
+    {"statement", 23, "if ( $Exp ) $Statement else $Statement"},
+    {"statement", 24, "if ( $Exp ) $Statement"},
+    {"statement", 25, "return $Exp ;"},
+    {"statement", 26, "return ;"},
+    {"statement", 27, "break ;"},
+    {"statement", 28, "continue ;"},
+    {"statement", 29, "while ( $Exp ) $Statement"},
+    {"statement", 30, "for ( $Exp ;  $Exp ; $Exp ) $Statement"},
+    {"var", 21, "$Ident [ $Exp ] = $InitializerExp"},
+    {"var", 22, "$Ident [ $Exp ]"},
+    {"var", 23, "$Ident = $InitializerExp"},
+    {"var", 24, "$Ident"},
+    {"proc var", 21, "$Type_specifier & $Ident [ $Exp ]"},
+    {"proc var", 22, "$Type_specifier   $Ident [ $Exp ]"},
+    {"proc var", 23, "$Type_specifier & $Ident"},
+    {"proc var", 24, "$Type_specifier   $Ident"},
+    {"proc var", 25, ". . ."},
+    {"proc header", 21, "$Type_specifier $Ident"},
+    {"enum item", 21, "$Ident = $Exp ,"},
+    {"enum item", 22, "$Ident = $Exp"},
+    {"enum item", 23, "# define $Ident $Exp"},
+    {"enum item", 25, "$Exp ,"},
+    {"enum item", 26, "$Exp"},
+    {"DeclareMap item", 21, "$Ident [ $Exp ] TypeOF $Type_specifier"},
+    {"DeclareMap item", 22, "$Ident [ $Exp ] $Type_specifier"},
+    {"DeclareMap header", 20, "DeclareMap ( Item         , $Ident )"},
+    {"DeclareMap header", 21, "DeclareMap ( ImplicitItem , $Ident )"},
+    {"attribute keyword", 20, "TypeOF $Ident"},
+    {"attribute keyword", 21, "DumpOF $Ident ( Or )"},
+    {"attribute keyword", 22, "DumpOF $Ident ( Equal )"},
+    {"attribute keyword", 23, "ChoiceMap $Ident"},
+    {"attribute keyword", 24, "ContentOF $Ident"},
+};
+
+const char* const kSetNames[] = {"struct",      "struct's var",    "statement",
+                                 "var",         "proc var",        "proc header",
+                                 "enum item",   "DeclareMap item", "DeclareMap header",
+                                 "attribute keyword"};
+constexpr int kSetCount = sizeof kSetNames / sizeof kSetNames[0];
+
+GrammarRuleSet g_sets[kSetCount];
+bool g_registered = false;
+uint16_t g_serial = 0;
+
+NamedObject* ExpHandler(void* owner, int argc, void** argv);
+NamedObject* InitializerExpHandler(void* owner, int argc, void** argv);
+NamedObject* StatementExpHandler(void* owner, int argc, void** argv);
+NamedObject* ProgramHandler(void* owner, int argc, void** argv);
+
+const GramFunc kHandlers[] = {
+    {"Type_specifier", TypeSpecifierHandler},
+    {"Exp", ExpHandler},
+    {"InitializerExp", InitializerExpHandler},
+    {"Program", ProgramHandler},
+    {"Statement", StatementHandler},
+    {"statement_Expr", StatementExpHandler},
+    {nullptr, nullptr},
+};
+
+bool IsText(const Token& token, const char* text) { return token.text.Compare(text, false); }
+
+// A line comment standing on line after the current position: consumed and
+// returned stripped; otherwise the lexer is left alone.
+bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment) {
+    Token token;
+    if (lexer.GetNextToken(token, true) != 1 || token.id != kTokLineComment ||
+        token.pos.line != line)
+        return false;
+    lexer.GetToken(token, 2, false);
+    comment = token.text;
+    return true;
+}
+
+// An expression for the handlers: parsed from the lexer, then every
+// identifier that is not a visible named value is checked.
+NamedObject* ParseChecked(void* owner, int argc, void** argv, int flags) {
+    if (owner == nullptr || argc < 3) return nullptr;
+    auto* context = static_cast<CompileContext*>(owner);
+    auto* lexer = static_cast<ScriptLexer*>(argv[1]);
+    auto* error = static_cast<CompileError*>(argv[2]);
+    SourcePos start = lexer->GetLocation();
+    ExprEvaluator evaluator;
+    ExprNode* tree = evaluator.ParseExpression(*lexer, flags);
+    if (tree == nullptr) {
+        error->Set(lexer->GetLocation(), evaluator.GetLastError().GetBuffer(0));
+        lexer->setLocation(start);
+        return nullptr;
+    }
+    ObArray nodes(25);
+    ExprEvaluator::CollectNodes(tree, nodes, true);
+    for (int i = 0; i < nodes.GetSize(); ++i) {
+        auto* node = static_cast<ExprNode*>(nodes.GetAt(i));
+        if (!node->IsLeaf() || node->id != kTokIdent) continue;
+        const char* path = node->text.GetBuffer(0);
+        if (context->current->FindNamedValue(path) != nullptr) continue;
+        OTSTR message;
+        if (!CheckIdentifier(*context, path, message)) {
+            error->SetF(node->pos, "'%s' invalid", path);
+            delete tree;
+            lexer->setLocation(start);
+            return nullptr;
+        }
+    }
+    auto* result = new (std::nothrow) ParsedExpression;
+    if (result == nullptr) {
+        delete tree;
+        return nullptr;
+    }
+    result->tree = tree;
+    int32_t from = start.offset;
+    int32_t to = lexer->GetLocation().offset;
+    if (from >= 0 && to > from) result->text.Assign(lexer->GetBuffer() + from, to - from);
+    result->text.TrimLeft();
+    result->text.TrimRight();
+    return result;
+}
+
+NamedObject* ExpHandler(void* owner, int argc, void** argv) {
+    return ParseChecked(owner, argc, argv, 0);
+}
+
+NamedObject* InitializerExpHandler(void* owner, int argc, void** argv) {
+    return ParseChecked(owner, argc, argv, 3);
+}
+
+NamedObject* StatementExpHandler(void* owner, int argc, void** argv) {
+    return ParseChecked(owner, argc, argv, 1);
+}
+
+// $Program: a block compiled from its '{' to its '}'.
+NamedObject* ProgramHandler(void* owner, int argc, void** argv) {
+    if (owner == nullptr || argc < 3) return nullptr;
+    auto* context = static_cast<CompileContext*>(owner);
+    auto* lexer = static_cast<ScriptLexer*>(argv[1]);
+    Program* outer = context->current;
+    Program* block = outer->NewSubProgram();
+    if (block == nullptr) return nullptr;
+    SourcePos start = lexer->GetLocation();
+    bool ok = context->CompileItems(*block, *lexer);
+    context->current = outer;
+    if (!ok) {
+        delete block;
+        lexer->setLocation(start);
+        return nullptr;
+    }
+    return block;
+}
+
+}  // namespace
+
+bool RegisterGrammar() {
+    if (g_registered) return true;
+    bool ok = true;
+    for (int s = 0; s < kSetCount; ++s) {
+        g_sets[s].ClearRules();
+        g_sets[s].SetName(kSetNames[s]);
+    }
+    for (const RuleText& rule : kRules) {
+        GrammarRuleSet* set = nullptr;
+        for (int s = 0; s < kSetCount; ++s)
+            if (strcmp(kSetNames[s], rule.set) == 0) set = &g_sets[s];
+        ok = set != nullptr && set->AddRule(rule.id, rule.text) && ok;
+    }
+    g_registered = ok;
+    return ok;
+}
+
+GrammarRuleSet* FindGrammar(const char* name) {
+    if (!g_registered && !RegisterGrammar()) return nullptr;
+    for (int s = 0; s < kSetCount; ++s)
+        if (strcmp(kSetNames[s], name) == 0) return &g_sets[s];
+    return nullptr;
+}
+
+const GramFunc* GrammarHandlers() { return kHandlers; }
+
+uint16_t NextSerial() { return ++g_serial; }
+
+// ---------------------------------------------------------------- context
+
+void CompileContext::Fail(ScriptLexer& lexer, const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    error.Replace(lexer.GetLocation(), text);
+}
+
+void CompileContext::FailFinal(ScriptLexer& lexer, const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    error.Replace(lexer.GetLocation(), text);
+    error.final = true;
+}
+
+bool CompileContext::Match(ScriptLexer& lexer, GramMatcher& matcher, const char* setName) {
+    GrammarRuleSet* set = FindGrammar(setName);
+    if (set == nullptr) return false;
+    matcher.ClearResult(true);
+    bool ok = matcher.GramMatching(lexer, *set);
+    if (!ok) error.Set(matcher.GetError().pos, matcher.GetError().message.GetBuffer(0));
+    return ok;
+}
+
+bool CompileContext::MatchText(ScriptLexer& lexer, GramMatcher& matcher, const char* setName,
+                               const char* ruleText) {
+    matcher.ClearResult(true);
+    bool ok = matcher.GramMatching(lexer, setName, ruleText, false);
+    if (!ok) error.Set(matcher.GetError().pos, matcher.GetError().message.GetBuffer(0));
+    return ok;
+}
+
+// ---------------------------------------------------------------- steps
+
+namespace {
+
+// The file Program of path in the tree below root (itself, or a file it
+// includes, depth first), letter case ignored.
+Program* FindFile(Program& root, const char* path, int depth = 0) {
+    if (root.GetName().Compare(path, false)) return &root;
+    if (depth > 64) return nullptr;
+    for (int i = 0; i < root.ItemCount(); ++i) {
+        ProgramItem* item = root.ItemAt(i);
+        if (item->ItemKind() != kItemProgram) continue;
+        auto* file = static_cast<Program*>(item);
+        if (file->parent != nullptr) continue;
+        if (Program* found = FindFile(*file, path, depth + 1)) return found;
+    }
+    return nullptr;
+}
+
+StepResult IncludeStep(CompileContext& context, ScriptLexer& lexer) {
+    Program& program = *context.current;
+    int32_t line = lexer.GetLocation().line;
+    Token token;
+    if (!lexer.ExpectText(token, "include", false)) {
+        context.Fail(lexer, "'Include' expected");
+        return StepResult::kFailed;
+    }
+    if (!lexer.ExpectKind(token, kTokString)) {
+        context.Fail(lexer, "filepath expected after 'Include'");
+        return StepResult::kFailed;
+    }
+    OTSTR name = token.text.Mid(1, token.text.GetLength() - 2);
+    OTSTR joined(lexer.GetDirectory());
+    joined.Append(name);
+    OTSTR path = TextFile::FoldDots(joined.GetBuffer(0));
+    const char* pathText = path.GetBuffer(0);
+
+    if (Program* found = FindFile(context.root, pathText)) {
+        if (found->beingCompiled) {
+            context.Fail(lexer, "IncludeFile '%s'  Loop definition found !", pathText);
+            return StepResult::kFailed;
+        }
+        program.AddItem(found, line, false);
+        return StepResult::kDone;
+    }
+    if (context.depth >= CompileContext::kMaxDepth) {
+        context.Fail(lexer, "IncludeFile '%s'  Loop definition found !", pathText);
+        return StepResult::kFailed;
+    }
+    ScriptLexer fileLexer;
+    if (!fileLexer.LoadFile(pathText, true)) {
+        context.Fail(lexer, "file %s open error", pathText);
+        return StepResult::kFailed;
+    }
+    auto* file = new (std::nothrow) Program(nullptr);
+    if (file == nullptr) {
+        context.Fail(lexer, "new program fail");
+        return StepResult::kFailed;
+    }
+    file->SetName(pathText);
+    // The file joins the tree before it is compiled, so that a cycle
+    // through it is found.
+    if (!program.AddItem(file, line, true)) {
+        delete file;
+        context.Fail(lexer, "new program fail");
+        return StepResult::kFailed;
+    }
+    CompileContext nested(context.root);
+    nested.depth = context.depth + 1;
+    if (!nested.CompileItems(*file, fileLexer)) {
+        OTSTR text = nested.error.ToString();
+        program.RemoveItem(file, true);
+        context.Fail(lexer, "/ %s", text.GetBuffer(0));
+        context.error.final = true;
+        return StepResult::kFailed;
+    }
+    return StepResult::kDone;
+}
+
+StepResult DefineStep(CompileContext& context, ScriptLexer& lexer) {
+    Program& program = *context.current;
+    Token token;
+    if (!lexer.ExpectText(token, "define", false)) {
+        context.Fail(lexer, "'define' expected");
+        return StepResult::kFailed;
+    }
+    int32_t line = token.pos.line;
+    Token ident;
+    if (lexer.GetNextToken(ident, false) != 1 || ident.id != kTokIdent) {
+        context.Fail(lexer, "Ident expected after 'define'");
+        return StepResult::kFailed;
+    }
+    const char* name = ident.text.GetBuffer(0);
+    if (program.IsNameUsed(name, false)) {
+        context.Fail(lexer, "identifier_name '%s' already be used", name);
+        return StepResult::kFailed;
+    }
+    // The value is the rest of the line, up to a comment.
+    const char* buffer = lexer.GetBuffer();
+    int32_t from = lexer.GetLocation().offset;
+    int32_t end = from;
+    while (end < lexer.GetBufferLength() && buffer[end] != '\n') {
+        if (buffer[end] == '/' && end + 1 < lexer.GetBufferLength() &&
+            (buffer[end + 1] == '/' || buffer[end + 1] == '*'))
+            break;
+        ++end;
+    }
+    OTSTR text(buffer + from, end - from);
+    lexer.Skip(end - from);
+    text.TrimLeft();
+    text.TrimRight();
+    if (text.IsEmpty()) text.Assign("", 0);
+    OTSTR comment;
+    TakeLineComment(lexer, line, comment);
+
+    ExprEvaluator evaluator;
+    RunTimeStk& values = program.NamedValues();
+    values.BindEvaluator(evaluator);
+    CVarient value;
+    if (text.IsEmpty() || !evaluator.CalcValue(text.GetBuffer(0), value, false))
+        value.setBytes(text.GetBuffer(0), text.GetLength());
+    CVariableItem* item = values.CreateVarInstance(value.GetType(), name);
+    auto* entry = new (std::nothrow) NamedValueItem;
+    if (item == nullptr || entry == nullptr || !item->setAt(0, value)) {
+        delete entry;
+        context.Fail(lexer, "identifier_name '%s' already be used", name);
+        return StepResult::kFailed;
+    }
+    item->SetDescription(comment.GetBuffer(0));
+    entry->SetName(name);
+    entry->SetDescription(comment.GetBuffer(0));
+    entry->value = item;
+    entry->line = line;
+    program.AddItem(entry, line, true);
+    return StepResult::kDone;
+}
+
+StepResult TypedefStep(CompileContext& context, ScriptLexer& lexer) {
+    Program& program = *context.current;
+    Token token;
+    if (!lexer.ExpectText(token, "typedef", false)) {
+        context.Fail(lexer, "'typedef' expected");
+        return StepResult::kFailed;
+    }
+    int32_t line = token.pos.line;
+    GramMatcher matcher(&context, GrammarHandlers());
+    if (!context.MatchText(lexer, matcher, "typedef", "$Type_specifier $Ident ;"))
+        return StepResult::kFailed;
+    auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
+    auto* ident = static_cast<Token*>(matcher.GetObject(1));
+    if (!type->IsStruct() || type->structDef == nullptr) {
+        context.Fail(lexer, "'typedef' only support struct type now");
+        return StepResult::kFailed;
+    }
+    const char* name = ident->text.GetBuffer(0);
+    if (program.IsNameUsed(name, false)) {
+        context.Fail(lexer, "identifier_name '%s' already be used", name);
+        return StepResult::kFailed;
+    }
+    auto* item = new (std::nothrow) TypedefItem;
+    if (item == nullptr) {
+        context.Fail(lexer, "new typedef fail");
+        return StepResult::kFailed;
+    }
+    item->SetName(name);
+    item->def = type->structDef;
+    item->line = line;
+    program.AddItem(item, line, true);
+    return StepResult::kDone;
+}
+
+StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
+    Program& program = *context.current;
+    Token token;
+    if (!lexer.ExpectText(token, "enum", false)) {
+        context.Fail(lexer, "'enum' expected");
+        return StepResult::kFailed;
+    }
+    int32_t line = token.pos.line;
+    Token ident;
+    if (!lexer.ExpectKind(ident, kTokIdent)) {
+        context.Fail(lexer, "$Ident  expected");
+        return StepResult::kFailed;
+    }
+    const char* name = ident.text.GetBuffer(0);
+    if (program.IsNameUsed(name, false)) {
+        context.Fail(lexer, "identifier_name '%s' already be used", name);
+        return StepResult::kFailed;
+    }
+    auto* list = new (std::nothrow) EnumItem;
+    if (list == nullptr) {
+        context.Fail(lexer, "new EnumItemList fail");
+        return StepResult::kFailed;
+    }
+    list->SetName(name);
+    list->line = line;
+    OTSTR comment;
+    if (TakeLineComment(lexer, line, comment)) list->SetDescription(comment.GetBuffer(0));
+    auto fail = [&]() {
+        delete list;
+        return StepResult::kFailed;
+    };
+    if (!lexer.ExpectText(token, "{", true)) {
+        context.Fail(lexer, "'{' expected after enum name");
+        return fail();
+    }
+    int unnamed = 0;
+    GramMatcher matcher(&context, GrammarHandlers());
+    while (!lexer.ExpectText(token, "}", true)) {
+        if (!context.Match(lexer, matcher, "enum item")) return fail();
+        int32_t id = matcher.GetRuleId();
+        bool named = id == 21 || id == 22 || id == 23;
+        auto* exp = static_cast<ParsedExpression*>(matcher.GetObject(named ? 1 : 0));
+        CVarient value;
+        char unnamedName[16];
+        const char* itemName = unnamedName;
+        if (named) {
+            itemName = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
+            if (list->Find(itemName) >= 0) {
+                context.Fail(lexer, "identifier_name '%s' already be defined", itemName);
+                return fail();
+            }
+        } else {
+            snprintf(unnamedName, sizeof unnamedName, "$%d", unnamed++);
+        }
+        ExprEvaluator evaluator;
+        program.NamedValues().BindEvaluator(evaluator);
+        if (!evaluator.EvaluateValue(exp->tree, value)) {
+            context.Fail(lexer, "get enum item value fail");
+            return fail();
+        }
+        value.SetName(itemName);
+        OTSTR itemComment;
+        if (TakeLineComment(lexer, lexer.GetLocation().line, itemComment))
+            value.SetDescription(itemComment.GetBuffer(0));
+        list->Add(value, false);
+    }
+    if (!lexer.ExpectText(token, ";", true)) {
+        context.Fail(lexer, "';' expected");
+        return fail();
+    }
+    if (TakeLineComment(lexer, token.pos.line, comment)) list->SetDescription(comment.GetBuffer(0));
+    program.AddItem(list, line, true);
+    return StepResult::kDone;
+}
+
+}  // namespace
+
+StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
+    Token token;
+    if (!lexer.ExpectText(token, "attribute", false)) return StepResult::kNotClaimed;
+    GramMatcher matcher(&context, GrammarHandlers());
+    if (!context.MatchText(lexer, matcher, "attribute", "name = $String"))
+        return StepResult::kFailed;
+    if (lexer.GetNextToken(token, true) != 1 || !IsText(token, "{")) {
+        context.Fail(lexer, "'{' expected after attribute name");
+        return StepResult::kFailed;
+    }
+    const OTSTR& quoted = static_cast<Token*>(matcher.GetObject(0))->text;
+    OTSTR structName = quoted.Mid(1, quoted.GetLength() - 2);
+    const char* name = structName.GetBuffer(0);
+    StructDefinition* def = context.current->FindStruct(name);
+    if (def == nullptr) {
+        context.Fail(lexer, "attribute definiton fail, struct '%s' not found", name);
+        return StepResult::kFailed;
+    }
+    auto* item = dynamic_cast<StructItem*>(def);
+    if (item == nullptr || item->attributes == nullptr) {
+        context.Fail(lexer, "attribute definiton fail, struct '%s' has no Integrated type", name);
+        return StepResult::kFailed;
+    }
+    Program* outer = context.current;
+    bool ok = context.CompileItems(*item->attributes, lexer);
+    context.current = outer;
+    if (!ok) return StepResult::kFailed;
+    OTSTR message;
+    if (!CompleteAttributes(context, *item->attributes, message)) {
+        context.Fail(lexer, "AttributeDefinition CompleteIt fail, %s", message.GetBuffer(0));
+        return StepResult::kFailed;
+    }
+    return StepResult::kDone;
+}
+
+// ---------------------------------------------------------------- item loop
+
+bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
+    if (depth >= kMaxDepth) {
+        Fail(lexer, "'%s' unexpected", "{");
+        return false;
+    }
+    struct Level {
+        CompileContext& c;
+        Program* outer;
+        Level(CompileContext& c, Program& p) : c(c), outer(c.current) {
+            ++c.depth;
+            c.current = &p;
+        }
+        ~Level() {
+            --c.depth;
+            c.current = outer;
+        }
+    } level(*this, program);
+
+    program.beingCompiled = true;
+    bool isBlock = program.parent != nullptr;
+    if (!isBlock && program.GetName().IsEmpty()) program.SetName(lexer.GetFullPath());
+    Token token;
+    if (isBlock) {
+        int r = lexer.GetToken(token, 0, false);
+        if (r != 1 || !IsText(token, "{")) {
+            Fail(lexer, "'%s' unexpected", r == 1 ? token.text.GetBuffer(0) : "");
+            return false;
+        }
+        program.startLine = token.pos.line;
+        OTSTR comment;
+        if (TakeLineComment(lexer, token.pos.line, comment)) program.comment = comment;
+    }
+    bool closed = false;
+    for (;;) {
+        int r = lexer.GetNextToken(token, true);
+        if (r == 0) break;
+        if (r < 0) {
+            Fail(lexer, "%s", lexer.GetLastError().GetBuffer(0));
+            return false;
+        }
+        if (token.id == kTokLineComment || token.id == kTokBlockComment) {
+            lexer.GetNextToken(token, false);
+            continue;
+        }
+        if (isBlock && IsText(token, "}")) {
+            lexer.GetNextToken(token, false);
+            OTSTR comment;
+            if (TakeLineComment(lexer, token.pos.line, comment)) program.comment = comment;
+            program.endLine = token.pos.line;
+            closed = true;
+            break;
+        }
+        int hook = program.ItemHook(*this, lexer);
+        if (hook < 0) return false;
+        if (hook > 0) continue;
+        if (error.final) return false;
+
+        StepResult step = StepResult::kNotClaimed;
+        if (IsText(token, "#")) {
+            lexer.GetNextToken(token, false);
+            r = lexer.GetNextToken(token, true);
+            if (r < 0) {
+                Fail(lexer, "%s", lexer.GetLastError().GetBuffer(0));
+                return false;
+            }
+            if (r == 1 && IsText(token, "include")) {
+                if (isBlock) {
+                    Fail(lexer, "'include' are not allowd in sub program");
+                    return false;
+                }
+                step = IncludeStep(*this, lexer);
+            } else if (r == 1 && IsText(token, "define")) {
+                step = DefineStep(*this, lexer);
+            } else {
+                continue;  // the word is read as the next item
+            }
+        } else if (IsText(token, "extern")) {
+            lexer.GetNextToken(token, false);
+            if (isBlock) {
+                Fail(lexer, "'extern' are not allowd in sub program");
+                return false;
+            }
+            step = ProcedureStep(*this, lexer, true);
+        } else if (IsText(token, "enum")) {
+            step = EnumStep(*this, lexer);
+        } else if (IsText(token, "typedef")) {
+            step = TypedefStep(*this, lexer);
+        } else if (IsText(token, "struct")) {
+            if (isBlock) {
+                Fail(lexer, "struct definition are not allowd in sub program");
+                return false;
+            }
+            step = StructStep(*this, lexer);
+        } else if (IsText(token, "DeclareMap")) {
+            step = DeclareMapStep(*this, lexer);
+        } else {
+            SourcePos start = lexer.GetLocation();
+            int32_t line = start.line;
+            GramMatcher matcher(this, GrammarHandlers());
+            if (matcher.GramMatching(lexer, "statement", "$Statement", false)) {
+                auto* statement = static_cast<NamedObject*>(matcher.GetObject(0));
+                auto* item = dynamic_cast<ProgramItem*>(statement);
+                matcher.ClearResult(false);
+                if (item == nullptr || !program.AddItem(item, line, true)) {
+                    delete statement;
+                    Fail(lexer, "new statement fail");
+                    return false;
+                }
+                step = StepResult::kDone;
+            } else {
+                error.Set(matcher.GetError().pos, matcher.GetError().message.GetBuffer(0));
+                lexer.setLocation(start);
+                step = VariableStep(*this, lexer);
+                if (step == StepResult::kNotClaimed) step = ProcedureStep(*this, lexer, false);
+            }
+            if (step == StepResult::kNotClaimed) {
+                Token bad;
+                lexer.setLocation(start);
+                lexer.GetNextToken(bad, true);
+                Fail(lexer, "'%s' unexpected", bad.text.GetBuffer(0));
+                return false;
+            }
+        }
+        if (step != StepResult::kDone) return false;
+    }
+    if (isBlock && !closed) {
+        Fail(lexer, "'}' expected");
+        return false;
+    }
+    program.beingCompiled = false;
+    return true;
+}
+
+// ---------------------------------------------------------------- files
+
+bool CompileFile(Program& file, ScriptLexer& lexer, bool finalChecks, OTSTR& errorText) {
+    errorText.Empty();
+    if (!RegisterGrammar()) {
+        errorText = "grammar registration failed";
+        return false;
+    }
+    CompileContext context(file);
+    if (!context.CompileItems(file, lexer)) {
+        errorText = context.error.ToString();
+        return false;
+    }
+    if (finalChecks && !file.Check(file, errorText)) return false;
+    return true;
+}

@@ -1,0 +1,20 @@
+// StructItem: a struct definition as a Program item (kind 3), pending until
+// its body is compiled, with the attribute block of a struct that has an
+// integrated type.
+#pragma once
+
+#include "script/program_item.h"
+#include "types/struct_definition.h"
+
+class AttributeDefinition;
+
+class StructItem : public StructDefinition, public ProgramItem {
+public:
+    StructItem() = default;
+    // Deletes the attribute blocks of the struct and of its members.
+    ~StructItem() override;
+    int32_t ItemKind() const override { return kItemStruct; }
+
+    AttributeDefinition* attributes = nullptr;  // owned; with an integrated type
+    bool pending = false;
+};
