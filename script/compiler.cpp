@@ -465,6 +465,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         context.Fail(lexer, "'{' expected after enum name");
         return fail();
     }
+    if (TakeLineComment(lexer, line, comment)) list->SetDescription(comment.GetBuffer(0));
     int unnamed = 0;
     GramMatcher matcher(&context, GrammarHandlers());
     while (!lexer.ExpectText(token, "}", true)) {

@@ -1,0 +1,166 @@
+// Tests of the compiler's outer layer: defines, enums, typedefs, includes,
+// the item loop's own messages and the form of compile errors.
+#include "script/compiler.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "base/path.h"
+#include "base/scratch_dir.h"
+#include "pattern/script_lexer.h"
+#include "runtime/run_time_stk.h"
+#include "script/program.h"
+#include "types/enum_item_list.h"
+#include "types/variable_item.h"
+#include "values/cvarient.h"
+
+namespace {
+
+// "OK" or the error text of compiling text as a file.
+std::string Compile(const char* text, Program& program) {
+    EXPECT_TRUE(RegisterGrammar());
+    ScriptLexer lexer;
+    lexer.SetBuffer(text);
+    OTSTR error;
+    if (CompileFile(program, lexer, true, error)) return "OK";
+    return error.GetBuffer(0);
+}
+
+std::string Compile(const char* text) {
+    Program program;
+    return Compile(text, program);
+}
+
+std::string ValueText(Program& program, const char* name) {
+    CVariableItem* item = program.FindNamedValue(name);
+    if (item == nullptr) return "(none)";
+    OTSTR text;
+    item->getTextAt(0, text);
+    return text.GetBuffer(0);
+}
+
+TEST(Compiler, ItemLoopMessages) {
+    struct Case {
+        const char* script;
+        const char* result;
+    } cases[] = {
+        {"", "OK"},
+        {"// only a comment\n/* and a block\n comment */\n", "OK"},
+        {"#define A 1\n#define a 2", "Ln 1  identifier_name 'a' already be used"},
+        {"#define 5", "Ln 0  Ident expected after 'define'"},
+        {"# pragma once", "Ln 0  'pragma' unexpected"},
+        {"@", "Ln 0  '@' unexpected"},
+        {"enum E { 1, 2, A = 5, 3 };", "OK"},
+        {"enum E { A = 1, B = 2, A = 3 };", "Ln 0  identifier_name 'A' already be defined"},
+        {"enum E { A = 1 }", "Ln 0  ';' expected"},
+        {"enum E A", "Ln 0  '{' expected after enum name"},
+        {"enum E { A = nope };", "Ln 0  get enum item value fail"},
+        {"#define E 1\nenum E { A = 1 };", "Ln 1  identifier_name 'E' already be used"},
+        {"typedef INT4 T;", "Ln 0  'typedef' only support struct type now"},
+        {"typedef Nowhere T;", "Ln 0  'Nowhere' unexpected"},
+        {"attribute name = \"S\" { }", "Ln 0  attribute definiton fail, struct 'S' not found"},
+        {"attribute name = \"S\" ;", "Ln 0  '{' expected after attribute name"},
+        {"#include 5", "Ln 0  filepath expected after 'Include'"},
+        {"#include \"no_such_file.txt\"", "Ln 0  file no_such_file.txt open error"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.result, Compile(c.script)) << c.script;
+}
+
+TEST(Compiler, DefinesAreEvaluatedOrKeptAsText) {
+    Program program;
+    ASSERT_EQ("OK", Compile("#define LIMIT 10 // max\n"
+                            "#define TWICE LIMIT * 2 /* note */\n"
+                            "#define NAME hello world\n"
+                            "#define MODE H_TO_L\n"
+                            "#define EMPTY\n",
+                            program));
+    EXPECT_EQ("10", ValueText(program, "LIMIT"));
+    EXPECT_STREQ("max", program.FindNamedValue("limit")->GetDescription().GetBuffer(0));
+    EXPECT_EQ("20", ValueText(program, "TWICE"));
+    EXPECT_EQ("\"hello world\"", ValueText(program, "NAME"));
+    EXPECT_EQ("\"H_TO_L\"", ValueText(program, "MODE"));
+    EXPECT_EQ("\"\"", ValueText(program, "EMPTY"));
+    EXPECT_EQ(5, program.ItemCount());
+    EXPECT_EQ(kItemNamedValue, program.ItemAt(0)->ItemKind());
+    EXPECT_EQ(1, program.ItemLine(1));
+}
+
+TEST(Compiler, EnumItemsNamedAndUnnamed) {
+    Program program;
+    ASSERT_EQ("OK", Compile("#define BASE 4\n"
+                            "enum Color { // colours\n"
+                            "  RED = 1,   // the red one\n"
+                            "  BASE + 1,\n"
+                            "  # define GREEN BASE * 2\n"
+                            "  7\n"
+                            "};",
+                            program));
+    EnumItemList* list = program.FindEnum("color");
+    ASSERT_NE(nullptr, list);
+    ASSERT_EQ(4, list->GetSize());
+    const char* names[] = {"RED", "$0", "GREEN", "$1"};
+    uint32_t values[] = {1, 5, 8, 7};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_STREQ(names[i], list->ItemAt(i)->GetName().GetBuffer(0));
+        EXPECT_EQ(values[i], list->ItemAt(i)->getUInt32());
+    }
+    EXPECT_STREQ("the red one", list->ItemAt(0)->GetDescription().GetBuffer(0));
+    EXPECT_STREQ("colours", list->GetDescription().GetBuffer(0));
+}
+
+class IncludeTest : public ScratchDirTest {
+protected:
+    void Write(const char* path, const char* text) { std::ofstream(path, std::ios::binary) << text; }
+    std::string CompileFileText(const char* path, Program& program) {
+        EXPECT_TRUE(RegisterGrammar());
+        ScriptLexer lexer;
+        if (!lexer.LoadFile(path, true)) return "cannot load";
+        OTSTR error;
+        if (CompileFile(program, lexer, true, error)) return "OK";
+        return error.GetBuffer(0);
+    }
+};
+
+TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
+    ASSERT_TRUE(vpath::MakeDirectory("Proto"));
+    ASSERT_TRUE(vpath::MakeDirectory("proto\\sub"));
+    Write("Proto/common.txt", "#define SIZE 4\r\n");
+    Write("Proto/sub/extra.txt", "#include \"..\\Common.TXT\"\r\n#define EXTRA SIZE + 1\r\n");
+    Write("Proto/main.txt",
+          "#include \"sub\\..\\common.txt\"\r\n#include \"sub\\extra.txt\"\r\n"
+          "#define TOTAL EXTRA + SIZE\r\n");
+    Program main;
+    ASSERT_EQ("OK", CompileFileText("Proto\\main.txt", main));
+    EXPECT_EQ("9", ValueText(main, "TOTAL"));
+    // common.txt is owned by main, and only listed again by extra.txt.
+    ASSERT_EQ(3, main.ItemCount());
+    auto* common = static_cast<Program*>(main.ItemAt(0));
+    auto* extra = static_cast<Program*>(main.ItemAt(1));
+    EXPECT_STREQ("Proto\\common.txt", common->GetName().GetBuffer(0));
+    EXPECT_EQ(common, extra->ItemAt(0));
+
+    Write("Proto/a.txt", "#include \"b.txt\"\n");
+    Write("Proto/b.txt", "#define B 1\n#include \"c.txt\"\n");
+    Write("Proto/c.txt", "\n#include \"b.txt\"\n");
+    Program a;
+    EXPECT_EQ("Proto\\a.txt : Ln 0  / Proto\\b.txt : Ln 1  / Proto\\c.txt : Ln 1  IncludeFile "
+              "'Proto\\b.txt'  Loop definition found !",
+              CompileFileText("Proto\\a.txt", a));
+    EXPECT_EQ(0, a.ItemCount()) << "a failed include is taken out again";
+
+    Write("Proto/self.txt", "#include \"self.txt\"\n");
+    Program self;
+    EXPECT_EQ("Proto\\self.txt : Ln 0  IncludeFile 'Proto\\self.txt'  Loop definition found !",
+              CompileFileText("Proto\\self.txt", self));
+
+    Write("Proto/bad.txt", "#define X 1\n#define X 2\n");
+    Write("Proto/uses_bad.txt", "\n#include \"bad.txt\"\n");
+    Program usesBad;
+    EXPECT_EQ("Proto\\uses_bad.txt : Ln 1  / Proto\\bad.txt : Ln 1  identifier_name 'X' "
+              "already be used",
+              CompileFileText("Proto\\uses_bad.txt", usesBad));
+}
+
+}  // namespace
