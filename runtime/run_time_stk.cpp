@@ -15,6 +15,7 @@
 #include "script/program.h"
 #include "script/variable_declaration.h"
 #include "types/cstruct.h"
+#include "types/enum_item_list.h"
 #include "types/variable_item.h"
 #include "values/expr_evaluator.h"
 
@@ -458,6 +459,13 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
         if (self->program != nullptr) {
             if (CVariableItem* constant = self->program->FindNamedValue(name))
                 return constant->getAt(0, *out);
+            // Enum::Item names an enum item.
+            if (const char* scope = strstr(name, "::")) {
+                OTSTR enumName(name, static_cast<int>(scope - name));
+                EnumItemList* list = self->program->FindEnum(enumName.GetBuffer(0));
+                int index = list != nullptr ? list->Find(scope + 2) : -1;
+                if (index >= 0) return out->clone(*list->ItemAt(index));
+            }
         }
         bool hasValue = false;
         if (!self->get(name, *out, &hasValue)) return 0;

@@ -1,18 +1,32 @@
 // The definitions that describe a message's layout: the type specifier,
 // struct definitions with their members and attribute blocks, the
 // attribute keyword lines, and DeclareMap tables.
-// Tested by script/compiler_test.cpp.
+// Tested by script/definition_compiler_test.cpp.
+#include <strings.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "pattern/script_lexer.h"
 #include "pattern/script_rules.h"
+#include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
 #include "script/compiler.h"
 #include "script/declare_map.h"
+#include "script/procedure.h"
 #include "script/program.h"
+#include "script/script_items.h"
 #include "script/struct_item.h"
 #include "script/type_specifier.h"
 #include "types/variable_definition.h"
+#include "types/variable_item.h"
+#include "values/expr_evaluator.h"
+#include "values/value_type.h"
 
 StructItem::~StructItem() {
     for (int i = 0; i < GetMemberCount(); ++i) delete GetMember(i)->attributes;
@@ -42,9 +56,12 @@ AttributeDefinition::~AttributeDefinition() {
 
 int AttributeDefinition::ItemHook(CompileContext& context, ScriptLexer& lexer) {
     switch (AttributeKeywordStep(context, lexer)) {
-    case StepResult::kDone: return 1;
-    case StepResult::kFailed: return -1;
-    default: return 0;
+        case StepResult::kDone:
+            return 1;
+        case StepResult::kFailed:
+            return -1;
+        default:
+            return 0;
     }
 }
 
@@ -84,27 +101,701 @@ NamedObject* TypeSpecifierHandler(void* owner, int argc, void** argv) {
     return spec;
 }
 
+namespace {
+
+// A line comment standing on line right after the current position:
+// consumed and returned stripped; otherwise the lexer is left alone.
+bool TakeComment(ScriptLexer& lexer, int32_t line, OTSTR& comment) {
+    Token token;
+    if (lexer.GetNextToken(token, true) != 1 || token.id != kTokLineComment ||
+        token.pos.line != line)
+        return false;
+    lexer.GetToken(token, 2, false);
+    comment = token.text;
+    return true;
+}
+
+// Whether the next token (comments skipped) is text; with take it is
+// consumed, otherwise the lexer is left where it was.
+bool NextIs(ScriptLexer& lexer, const char* text, bool take, Token& token) {
+    SourcePos start = lexer.GetLocation();
+    bool found = lexer.ExpectText(token, text, true);
+    if (found && !take) lexer.setLocation(start);
+    return found;
+}
+
+// High byte first only when NETWORK_TRANMODE, as visible from program, is
+// exactly the text H_TO_L.
+bool HighByteFirst(const Program& program) {
+    CVariableItem* value = program.FindNamedValue("NETWORK_TRANMODE");
+    if (value == nullptr || value->GetType() != kTypeOctet) return false;
+    OTSTR text;
+    return value->getAt(0, text) && strcmp(text.GetBuffer(0), "H_TO_L") == 0;
+}
+
+// A basic type that holds one plain value: not PVOID, VOID, Choice,
+// dynamic or a struct.
+bool IsSimpleCode(int32_t declared) {
+    return declared >= 0 && declared != kDeclPvoid && declared != kDeclStruct &&
+           declared != kDeclChoice && BaseCodeOf(declared) >= 0;
+}
+
+bool IsSimple(const TypeSpecifier& type) {
+    return IsSimpleCode(type.type);
+}
+
+const char* TypeText(const TypeSpecifier& type) {
+    return type.GetName().GetBuffer(0);
+}
+
+TypeSpecifier* CopySpecifier(const TypeSpecifier& from) {
+    auto* copy = new (std::nothrow) TypeSpecifier;
+    if (copy == nullptr) return nullptr;
+    copy->SetName(from.GetName().GetBuffer(0));
+    copy->type = from.type;
+    copy->structDef = from.structDef;
+    return copy;
+}
+
+const TypeSpecifier* IntegratedType(const StructDefinition* def) {
+    auto* item = dynamic_cast<const StructItem*>(def);
+    if (item == nullptr || item->attributes == nullptr) return nullptr;
+    return static_cast<const TypeSpecifier*>(item->attributes->slots[kSlotIntegrated]);
+}
+
+// An integer value of a parsed expression, evaluated with the named values
+// visible from program.
+bool EvaluateInteger(Program& program, const ParsedExpression* exp, int32_t& out) {
+    if (exp == nullptr || exp->tree == nullptr) return false;
+    ExprEvaluator evaluator;
+    program.NamedValues().BindEvaluator(evaluator);
+    CVarient value;
+    if (!evaluator.EvaluateValue(exp->tree, value) || !IsIntegerType(value.GetType())) return false;
+    out = value.getLong();
+    return true;
+}
+
+// A decimal number token of at least 1.
+bool DecimalAtLeastOne(const Token& token, int32_t& out) {
+    const char* text = token.text.GetBuffer(0);
+    if (text == nullptr || *text < '0' || *text > '9') return false;
+    errno = 0;
+    char* end = nullptr;
+    long value = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != 0 || value < 1 || value > INT32_MAX) return false;
+    out = static_cast<int32_t>(value);
+    return true;
+}
+
+// A procedure defined in block itself (its parents are not searched).
+Procedure* OwnProcedure(const Program& block, const char* name) {
+    for (int i = 0; i < block.ItemCount(); ++i) {
+        ProgramItem* item = block.ItemAt(i);
+        if (item->ItemKind() != kItemProcedure) continue;
+        auto* procedure = static_cast<Procedure*>(item);
+        if (procedure->name.Compare(name, false)) return procedure;
+    }
+    return nullptr;
+}
+
+// A return type that yields a string value.
+bool ReturnsString(const Procedure& procedure) {
+    return procedure.returnType >= 0 && procedure.returnType != kDeclStruct &&
+           BaseCodeOf(procedure.returnType) == kTypeOctet;
+}
+
+// A value of member's type can be converted to one of the integrated type:
+// numbers to numbers, strings to strings.
+bool Convertible(const VariableDefinition& member, const TypeSpecifier& integrated) {
+    int32_t from = member.baseType;
+    int32_t to = integrated.BaseType();
+    if (IsNumericType(from) && IsNumericType(to)) return true;
+    return from == kTypeOctet && to == kTypeOctet;
+}
+
+StructItem* PendingStruct(Program& program, const char* name, bool take) {
+    for (int i = 0; i < program.pendingStructs.GetSize(); ++i) {
+        auto* item =
+            static_cast<StructItem*>(static_cast<ProgramItem*>(program.pendingStructs.GetAt(i)));
+        if (!item->GetName().Compare(name, false)) continue;
+        if (take) program.pendingStructs.RemoveAt(i);
+        return item;
+    }
+    return nullptr;
+}
+
+// A new attribute block of program for a struct with an integrated type,
+// holding a copy of type in its slot 7.
+AttributeDefinition* NewStructBlock(Program& program, StructItem& owner,
+                                    const TypeSpecifier& type) {
+    auto* block = new (std::nothrow) AttributeDefinition(&program);
+    if (block == nullptr) return nullptr;
+    TypeSpecifier* copy = CopySpecifier(type);
+    if (copy == nullptr) {
+        delete block;
+        return nullptr;
+    }
+    block->ownerStruct = &owner;
+    block->slots[kSlotIntegrated] = copy;
+    return block;
+}
+
+bool SameIntegratedType(const StructItem& item, const TypeSpecifier& type) {
+    const TypeSpecifier* integrated = IntegratedType(&item);
+    return integrated != nullptr && integrated->type == type.type;
+}
+
+StepResult ForwardDeclaration(CompileContext& context, ScriptLexer& lexer, int32_t line,
+                              const char* name, const TypeSpecifier* type) {
+    Program& program = *context.current;
+    if (ProgramItem* found = program.FindItem(kItemStruct, name)) {
+        auto* item = static_cast<StructItem*>(found);
+        if (type != nullptr && !SameIntegratedType(*item, *type)) {
+            context.Fail(lexer, "struct integrated type conflict");
+            return StepResult::kFailed;
+        }
+        program.AddItem(item, line, false);
+        return StepResult::kDone;
+    }
+    if (program.IsNameUsed(name, false)) {
+        context.Fail(lexer, "identifier_name '%s' already be used", name);
+        return StepResult::kFailed;
+    }
+    auto* item = new (std::nothrow) StructItem;
+    if (item == nullptr) {
+        context.Fail(lexer, "new Predefined StructDefinition fail");
+        return StepResult::kFailed;
+    }
+    item->SetName(name);
+    item->id = NextSerial();
+    item->pending = true;
+    item->line = line;
+    if (type != nullptr) {
+        if (!IsSimple(*type)) {
+            delete item;
+            context.Fail(lexer, "'%s' is not a simple type for struct value", TypeText(*type));
+            return StepResult::kFailed;
+        }
+        item->attributes = NewStructBlock(program, *item, *type);
+        if (item->attributes == nullptr) {
+            delete item;
+            context.Fail(lexer, "new AttributeDefinition fail");
+            return StepResult::kFailed;
+        }
+    }
+    int before = program.pendingStructs.GetSize();
+    if (program.pendingStructs.Add(static_cast<ProgramItem*>(item)) == before) {
+        delete item;
+        context.Fail(lexer, "new Predefined StructDefinition fail");
+        return StepResult::kFailed;
+    }
+    if (!program.AddItem(item, line, false)) {
+        program.pendingStructs.RemoveLast();
+        delete item;
+        context.Fail(lexer, "new Predefined StructDefinition fail");
+        return StepResult::kFailed;
+    }
+    return StepResult::kDone;
+}
+
+// One member of a struct body, up to and including its ';'.
+bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owner) {
+    Program& program = *context.current;
+    GramMatcher matcher(&context, GrammarHandlers());
+    if (!context.Match(lexer, matcher, "struct's var")) return false;
+    int32_t rule = matcher.GetRuleId();
+    char choiceName[16];
+    const char* name = choiceName;
+    int32_t declared = kDeclChoice;
+    const TypeSpecifier* type = nullptr;
+    if (rule == 23) {
+        snprintf(choiceName, sizeof choiceName, "$%d", owner.GetMemberCount());
+    } else {
+        type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
+        name = static_cast<Token*>(matcher.GetObject(1))->text.GetBuffer(0);
+        declared = type->type;
+    }
+    int32_t count = 1;
+    if (rule == 21 &&
+        (!EvaluateInteger(program, static_cast<ParsedExpression*>(matcher.GetObject(2)), count) ||
+         count < 1)) {
+        context.Fail(lexer, "get array size fail");
+        return false;
+    }
+    int32_t bits = -1;
+    if (rule == 22) {
+        if (!IsIntegerType(type->BaseType())) {
+            context.Fail(lexer, "Bits mode is not supported by this type");
+            return false;
+        }
+        if (!DecimalAtLeastOne(*static_cast<Token*>(matcher.GetObject(2)), bits)) {
+            context.Fail(lexer, "get bitlen fail");
+            return false;
+        }
+    }
+    if (strcasecmp(name, "this") == 0) {
+        context.Fail(lexer, "identifier_name illegal, 'this' is a system reserved keyword");
+        return false;
+    }
+    if (owner.FindMember(name) != nullptr) {
+        context.Fail(lexer, "identifier_name already be defined");
+        return false;
+    }
+    if (declared == kDeclDynamic) {
+        context.Fail(lexer, "'%s' not allowed in struct definition", "dynamic");
+        return false;
+    }
+    if (declared == kDeclChoice && rule == 21) {
+        context.Fail(lexer, "'Choice' type do't support array definition");
+        return false;
+    }
+    auto* member = new (std::nothrow) VariableDefinition;
+    int32_t base = type != nullptr ? type->BaseType() : kDeclChoice;
+    if (member == nullptr || !member->set(name, base, count)) {
+        delete member;
+        context.Fail(lexer, "new VariableDefinition fail");
+        return false;
+    }
+    member->id = NextSerial();
+    if (declared == kDeclStruct) {
+        member->structDef = type->structDef;
+        member->setTypeName(type->structDef->GetName().GetBuffer(0), declared);
+    } else if (declared == kDeclChoice) {
+        member->setTypeName("Choice", declared);
+    } else {
+        member->setTypeName(TypeText(*type), declared);
+    }
+    if (bits > 0) member->setBitCount(bits);
+    if (!owner.AddMember(member)) {
+        delete member;
+        context.Fail(lexer, "new VariableDefinition fail");
+        return false;
+    }
+    matcher.ClearResult(true);
+    type = nullptr;  // the matcher's objects are gone
+
+    Token token;
+    if (NextIs(lexer, "{", false, token)) {
+        if (declared == kDeclStruct) {
+            context.Fail(lexer, "var with struct type does't support AttributeDefinition");
+            return false;
+        }
+        auto* block = new (std::nothrow) AttributeDefinition(&program);
+        if (block == nullptr) {
+            context.Fail(lexer, "new AttributeDefinition fail");
+            return false;
+        }
+        block->ownerMember = member;
+        member->attributes = block;  // deleted with the struct
+        Program* outer = context.current;
+        bool ok = context.CompileItems(*block, lexer);
+        context.current = outer;
+        if (!ok) return false;
+        OTSTR message;
+        if (!CompleteAttributes(context, *block, message)) {
+            context.Fail(lexer, "AttributeDefinition CompleteIt fail, %s", message.GetBuffer(0));
+            return false;
+        }
+    } else if (declared == kDeclChoice) {
+        // A Choice member is decoded only through its block's ChoiceMap and
+        // Translate(), so a named one needs the block as well.
+        context.Fail(lexer, "missing { attr... } for 'Choice' type");
+        return false;
+    }
+    if (!lexer.ExpectText(token, ";", true)) {
+        context.Fail(lexer, "';' expected");
+        return false;
+    }
+    OTSTR comment;
+    if (TakeComment(lexer, token.pos.line, comment)) member->SetDescription(comment.GetBuffer(0));
+    return true;
+}
+
+}  // namespace
+
 StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
-    (void)context;
-    (void)lexer;
-    return StepResult::kNotClaimed;
+    Program& program = *context.current;
+    int32_t line = lexer.GetLocation().line;
+    GramMatcher matcher(&context, GrammarHandlers());
+    if (!context.Match(lexer, matcher, "struct")) return StepResult::kFailed;
+    int32_t rule = matcher.GetRuleId();
+    OTSTR name = static_cast<Token*>(matcher.GetObject(0))->text;
+    const char* nameText = name.GetBuffer(0);
+    const TypeSpecifier* type = nullptr;
+    if (rule == 20 || rule == 22) type = static_cast<TypeSpecifier*>(matcher.GetObject(1));
+    if (rule == 20 || rule == 21) return ForwardDeclaration(context, lexer, line, nameText, type);
+
+    StructItem* item = PendingStruct(program, nameText, true);
+    bool wasPending = item != nullptr;
+    // A failed definition of a pending struct goes back to the pending list,
+    // which owns it: the ordered list and other structs' members still refer
+    // to it.
+    auto fail = [&]() {
+        if (wasPending) {
+            program.pendingStructs.Add(static_cast<ProgramItem*>(item));
+        } else {
+            delete item;
+        }
+        return StepResult::kFailed;
+    };
+    if (wasPending) {
+        if (type != nullptr && !SameIntegratedType(*item, *type)) {
+            context.Fail(lexer, "struct integrated type conflict");
+            return fail();
+        }
+    } else {
+        if (program.IsNameUsed(nameText, false)) {
+            context.Fail(lexer, "identifier_name '%s' already be used", nameText);
+            return StepResult::kFailed;
+        }
+        item = new (std::nothrow) StructItem;
+        if (item == nullptr) {
+            context.Fail(lexer, "new StructDefinition fail");
+            return StepResult::kFailed;
+        }
+        item->SetName(nameText);
+        item->id = NextSerial();
+        if (type != nullptr) {
+            if (!IsSimple(*type)) {
+                context.Fail(lexer, "'%s' is not a simple type for struct value", TypeText(*type));
+                return fail();
+            }
+            item->attributes = NewStructBlock(program, *item, *type);
+            if (item->attributes == nullptr) {
+                context.Fail(lexer, "new AttributeDefinition fail");
+                return fail();
+            }
+            OTSTR message;
+            if (!CompleteAttributes(context, *item->attributes, message)) {
+                context.Fail(lexer, "AttributeDefinition CompleteIt fail, %s",
+                             message.GetBuffer(0));
+                return fail();
+            }
+        }
+    }
+    matcher.ClearResult(true);
+    type = nullptr;
+    item->line = line;
+
+    OTSTR comment;
+    if (TakeComment(lexer, line, comment)) item->SetDescription(comment.GetBuffer(0));
+    item->lowByteFirst = !HighByteFirst(program);
+    Token token;
+    if (!lexer.ExpectText(token, "{", true)) {
+        context.Fail(lexer, "'{' expected after struct name");
+        return fail();
+    }
+    if (TakeComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
+    while (!lexer.ExpectText(token, "}", true)) {
+        if (!CompileMember(context, lexer, *item)) return fail();
+    }
+    if (!lexer.ExpectText(token, ";", true)) {
+        context.Fail(lexer, "';' expected");
+        return fail();
+    }
+    if (TakeComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
+    if (!program.AddItem(item, line, true)) {
+        context.Fail(lexer, "new StructDefinition fail");
+        return fail();
+    }
+    item->pending = false;
+    return StepResult::kDone;
+}
+
+bool StructItem::Check(Program& owner, OTSTR& message) {
+    message.Empty();
+    if (attributes != nullptr) {
+        CompileContext context(owner);
+        if (!CompleteAttributes(context, *attributes, message)) return false;
+    }
+    const char* failure = nullptr;
+    if (!CheckBits(&failure)) {
+        message = failure != nullptr ? failure : "Bits definition error";
+        return false;
+    }
+    return true;
 }
 
 StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
-    (void)context;
-    (void)lexer;
-    return StepResult::kNotClaimed;
+    Program& program = *context.current;
+    int32_t line = lexer.GetLocation().line;
+    GramMatcher matcher(&context, GrammarHandlers());
+    if (!context.Match(lexer, matcher, "DeclareMap header")) return StepResult::kFailed;
+    auto* map = new (std::nothrow) DeclareMap;
+    if (map == nullptr) {
+        context.Fail(lexer, "new DeclareMap fail");
+        return StepResult::kFailed;
+    }
+    auto fail = [&]() {
+        delete map;
+        return StepResult::kFailed;
+    };
+    map->implicit = matcher.GetRuleId() == 21;
+    map->SetName(static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0));
+    map->line = line;
+    OTSTR comment;
+    if (TakeComment(lexer, line, comment)) map->SetDescription(comment.GetBuffer(0));
+    Token token;
+    if (!lexer.ExpectText(token, "{", true)) {
+        context.Fail(lexer, "'{' expected after declareMap header");
+        return fail();
+    }
+    if (TakeComment(lexer, token.pos.line, comment)) map->SetDescription(comment.GetBuffer(0));
+    while (!lexer.ExpectText(token, "}", true)) {
+        if (!context.Match(lexer, matcher, "DeclareMap item")) return fail();
+        int32_t itemLine = lexer.GetLocation().line;
+        const char* name = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
+        const auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(2));
+        int32_t tag = 0;
+        if (!EvaluateInteger(program, static_cast<ParsedExpression*>(matcher.GetObject(1)), tag)) {
+            context.Fail(lexer, "get nTag fail");
+            return fail();
+        }
+        const TypeSpecifier* itemType = type;
+        if (matcher.GetRuleId() == 21) {
+            if (!type->IsStruct() || type->structDef == nullptr) {
+                context.Fail(lexer, "TypeOf '%s' not allowed in DeclareMap(struct)",
+                             TypeText(*type));
+                return fail();
+            }
+            itemType = IntegratedType(type->structDef);
+            if (itemType == nullptr) {
+                context.Fail(lexer, "'%s' is not a integrate value struct",
+                             type->structDef->GetName().GetBuffer(0));
+                return fail();
+            }
+        } else if (!IsSimple(*type) && !(type->IsStruct() && type->structDef != nullptr)) {
+            context.Fail(lexer, "type '%s' not allowed in DeclareMap(struct)", TypeText(*type));
+            return fail();
+        }
+        if (map->FindTag(tag) != nullptr) {
+            context.Fail(lexer, "struct nTag already be used");
+            return fail();
+        }
+        auto* item = new (std::nothrow) VariableDefinition;
+        if (item == nullptr || !item->set(name, itemType->BaseType(), 1)) {
+            delete item;
+            context.Fail(lexer, "new DeclareMap Item fail");
+            return fail();
+        }
+        item->id = NextSerial();
+        item->structDef = type->structDef;  // the struct, also for TypeOF items
+        if (itemType->IsStruct()) {
+            item->setTypeName(itemType->structDef->GetName().GetBuffer(0), kDeclStruct);
+        } else {
+            item->setTypeName(TypeText(*itemType), itemType->type);
+        }
+        item->lowByteFirst = !HighByteFirst(program);
+        item->mapTag = tag;
+        if (!map->AddItem(item)) {
+            delete item;
+            context.Fail(lexer, "new DeclareMap Item fail");
+            return fail();
+        }
+        matcher.ClearResult(true);
+        // Items may end in ';'.
+        NextIs(lexer, ";", true, token);
+        if (TakeComment(lexer, itemLine, comment)) item->SetDescription(comment.GetBuffer(0));
+    }
+    if (!lexer.ExpectText(token, ";", true)) {
+        context.Fail(lexer, "';' expected");
+        return fail();
+    }
+    if (!program.AddItem(map, line, true)) {
+        context.Fail(lexer, "new DeclareMap fail");
+        return fail();
+    }
+    return StepResult::kDone;
 }
 
+namespace {
+
+const char* const kKeywordTexts[] = {"TypeOF", "DumpOF", "DumpOF", "ChoiceMap", "ContentOF"};
+
+// The slots of one attribute keyword line, filled in a member's block.
+bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefinition& block,
+                  int32_t rule, const char* name) {
+    const char* keyword = kKeywordTexts[rule - 20];
+    VariableDefinition* member = block.ownerMember;
+    if (member == nullptr) {
+        context.FailFinal(lexer, "'%s' not allowd in struct attrib definition", keyword);
+        return false;
+    }
+    switch (rule) {
+        case 20:
+        case 24: {
+            if (rule == 20 && !IsSimpleCode(member->declaredType)) {
+                context.FailFinal(lexer, "Only simple type is supported by 'TypeOf'");
+                return false;
+            }
+            if (rule == 24 && member->declaredType != kDeclMemo) {
+                context.FailFinal(lexer, "'%s' can only be used in Varient with Memo type",
+                                  keyword);
+                return false;
+            }
+            StructDefinition* def = block.FindStruct(name);
+            if (def == nullptr) {
+                context.FailFinal(lexer, "struct '%s' not found", name);
+                return false;
+            }
+            block.slots[rule == 20 ? kSlotTypeOf : kSlotContentOf] = def;
+            return true;
+        }
+        case 21:
+        case 22: {
+            if (!IsNumericType(member->baseType)) {
+                context.FailFinal(lexer, "Only Number type is supported by 'DumpOf'");
+                return false;
+            }
+            EnumItemList* list = block.FindEnum(name);
+            if (list == nullptr) {
+                context.FailFinal(lexer, "enum '%s' not found", name);
+                return false;
+            }
+            block.slots[rule == 21 ? kSlotDumpOr : kSlotDumpEqual] = list;
+            return true;
+        }
+        case 23: {
+            if (member->baseType != kDeclChoice) {
+                context.FailFinal(lexer, "'%s' can only be used in Varient with choice type",
+                                  keyword);
+                return false;
+            }
+            DeclareMap* map = block.FindDeclareMap(name);
+            if (map == nullptr) {
+                context.FailFinal(lexer, "DeclareMap '%s' not found", name);
+                return false;
+            }
+            block.slots[kSlotChoiceMap] = map;
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
+    const VariableDefinition& member = *block.ownerMember;
+    Procedure* translate = OwnProcedure(block, "Translate");
+    block.slots[kSlotTranslate] = translate;
+    auto* typeOf = static_cast<StructDefinition*>(block.slots[kSlotTypeOf]);
+    bool needsTranslate = member.declaredType == kDeclOctet || member.declaredType == kDeclDouble;
+    if (needsTranslate && typeOf == nullptr && translate == nullptr) {
+        message = "missing procedure Translate() here";
+        return false;
+    }
+    if (member.baseType == kDeclChoice) {
+        if (translate == nullptr) {
+            message = "missing procedure Translate() here";
+            return false;
+        }
+        if (block.slots[kSlotChoiceMap] == nullptr) {
+            message.safeAppends("missing '%s' here", "ChoiceMap");
+            return false;
+        }
+    }
+    if (member.IsBitField() && translate != nullptr) {
+        message.safeAppends("%s() procedure is not allowed for var with bits definition",
+                            "Translate");
+        return false;
+    }
+    if (typeOf != nullptr) {
+        if (translate != nullptr) {
+            message.safeAppends("to be a %s Integrated-value, %s() is not allowed",
+                                typeOf->GetName().GetBuffer(0), "Translate");
+            return false;
+        }
+        const TypeSpecifier* integrated = IntegratedType(typeOf);
+        if (integrated == nullptr) {
+            message = "struct has no Integrated type";
+            return false;
+        }
+        if (!Convertible(member, *integrated)) {
+            message.safeAppends("'%s' uncompatible with var definition's type", "TypeOF");
+            return false;
+        }
+    }
+    Procedure* dump = OwnProcedure(block, "Dump");
+    block.slots[kSlotDump] = nullptr;
+    if (dump != nullptr) {
+        if (!ReturnsString(*dump)) {
+            message.safeAppends("%s()'s return type must be String", "Dump");
+            return false;
+        }
+        if (!IsSimpleCode(member.declaredType) && member.declaredType != kDeclPvoid) {
+            message.safeAppends("only VariableItem with basic type support %s()", "Dump");
+            return false;
+        }
+        block.slots[kSlotDump] = dump;
+    }
+    int dumps = (block.slots[kSlotDumpOr] != nullptr) + (block.slots[kSlotDumpEqual] != nullptr) +
+                (dump != nullptr);
+    if (dumps > 1) {
+        message.safeAppends("only one of '%s' and '%s'() is allowed in var definition", "DumpOF",
+                            "Dump");
+        return false;
+    }
+    return true;
+}
+
+bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
+    const auto* integrated = static_cast<const TypeSpecifier*>(block.slots[kSlotIntegrated]);
+    if (integrated == nullptr) return true;
+    Procedure* integrate = OwnProcedure(block, "Integrate");
+    block.slots[kSlotIntegrate] = nullptr;
+    if (integrate != nullptr) {
+        if (integrate->returnType != integrated->type) {
+            message.safeAppends(
+                "Integrate type in struct header is not same with procedure %s()'s return type",
+                "Integrate");
+            return false;
+        }
+        block.slots[kSlotIntegrate] = integrate;
+    }
+    Procedure* dump = OwnProcedure(block, "Dump");
+    block.slots[kSlotDump] = nullptr;
+    if (dump != nullptr) {
+        if (!ReturnsString(*dump)) {
+            message.safeAppends("%s()'s return type must be String", "Dump");
+            return false;
+        }
+        if (!integrated->IsBasic()) {
+            message.safeAppends("only when IntegratedType is basic type, can use Procedure %s()",
+                                "Dump");
+            return false;
+        }
+        block.slots[kSlotDump] = dump;
+    }
+    return true;
+}
+
+}  // namespace
+
 StepResult AttributeKeywordStep(CompileContext& context, ScriptLexer& lexer) {
-    (void)context;
-    (void)lexer;
-    return StepResult::kNotClaimed;
+    auto* block = dynamic_cast<AttributeDefinition*>(context.current);
+    GrammarRuleSet* set = FindGrammar("attribute keyword");
+    if (block == nullptr || set == nullptr) return StepResult::kNotClaimed;
+    SourcePos start = lexer.GetLocation();
+    GramMatcher matcher(&context, GrammarHandlers());
+    if (!matcher.GramMatching(lexer, *set)) {
+        // Procedures, variables and statements are the item loop's; only a
+        // keyword line that went wrong past its keyword is worth reporting.
+        lexer.setLocation(start);
+        if (matcher.GetError().pos.offset > start.offset)
+            context.error.Set(matcher.GetError().pos, matcher.GetError().message.GetBuffer(0));
+        return StepResult::kNotClaimed;
+    }
+    int32_t rule = matcher.GetRuleId();
+    if (rule < 20 || rule > 24) return StepResult::kNotClaimed;
+    const char* name = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
+    return ApplyKeyword(context, lexer, *block, rule, name) ? StepResult::kDone
+                                                            : StepResult::kFailed;
 }
 
 bool CompleteAttributes(CompileContext& context, AttributeDefinition& block, OTSTR& message) {
     (void)context;
-    (void)block;
-    (void)message;
+    message.Empty();
+    if (block.ownerMember != nullptr) return CompleteMemberBlock(block, message);
+    if (block.ownerStruct != nullptr) return CompleteStructBlock(block, message);
     return true;
 }

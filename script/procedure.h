@@ -26,6 +26,8 @@ public:
     Procedure& operator=(const Procedure&) = delete;
 
     int32_t ItemKind() const override { return kItemProcedure; }
+    // Checks the body, when there is one.
+    bool Check(Program& owner, OTSTR& message) override;
 
     int32_t declLine = -1;  // where the procedure was declared
     OTSTR name;             // read directly by plug-ins

@@ -253,13 +253,13 @@ bool Program::Check(Program& owner, OTSTR& message) {
     const char* programName = GetName().GetBuffer(0);
     message.Empty();
     if (pendingStructs.GetSize() > 0) {
-        auto* first = static_cast<StructItem*>(pendingStructs.GetAt(0));
+        auto* first = static_cast<StructItem*>(static_cast<ProgramItem*>(pendingStructs.GetAt(0)));
         message.safeAppends("%s : Ln %d  struct '%s' definition not complete", programName,
                             static_cast<int>(first->line), first->GetName().GetBuffer(0));
         return false;
     }
     if (pendingProcedures.GetSize() > 0) {
-        auto* first = static_cast<Procedure*>(pendingProcedures.GetAt(0));
+        auto* first = static_cast<Procedure*>(static_cast<ProgramItem*>(pendingProcedures.GetAt(0)));
         message.safeAppends("%s : Ln %d  procedure '%s' definition not complete", programName,
                             static_cast<int>(first->line), first->name.GetBuffer(0));
         return false;

@@ -72,7 +72,7 @@ public:
     Program* Root();
 
     // Structs and procedures declared but not yet defined; owned until the
-    // definition arrives.
+    // definition arrives. The entries are ProgramItem pointers.
     ObArray pendingStructs{25};
     ObArray pendingProcedures{25};
     // A named value (#define) of that name, here or in the parents.

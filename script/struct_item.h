@@ -8,12 +8,17 @@
 
 class AttributeDefinition;
 
-class StructItem : public StructDefinition, public ProgramItem {
+// ProgramItem comes first so that a StructItem* kept as void* (the pending
+// list) reads back as either a ProgramItem* or a StructItem*.
+class StructItem : public ProgramItem, public StructDefinition {
 public:
     StructItem() = default;
     // Deletes the attribute blocks of the struct and of its members.
     ~StructItem() override;
     int32_t ItemKind() const override { return kItemStruct; }
+    // Completes the attribute block again (with an integrated type) and lays
+    // the bit fields out; message receives what failed.
+    bool Check(Program& owner, OTSTR& message) override;
 
     AttributeDefinition* attributes = nullptr;  // owned; with an integrated type
     bool pending = false;

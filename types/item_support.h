@@ -4,11 +4,10 @@
 // tree and the initialiser splitting. Tested by types/variable_item_test.cpp.
 #pragma once
 
-#include "base/tracer.h"
-
 #include <vector>
 
 #include "base/otstr.h"
+#include "base/tracer.h"
 #include "types/cstruct.h"
 #include "types/variable_item.h"
 

@@ -1,0 +1,332 @@
+// Tests of variable declarations, procedures, statements and identifier
+// checks: annotated scripts compiled from memory, then run.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pattern/script_lexer.h"
+#include "runtime/execute_env.h"
+#include "runtime/run_time_stk.h"
+#include "script/compiler.h"
+#include "script/procedure.h"
+#include "script/program.h"
+#include "script/statements.h"
+#include "script/variable_declaration.h"
+#include "values/cvarient.h"
+
+namespace {
+
+struct Case {
+    const char* script;
+    const char* result;  // "OK" or the error text
+};
+
+// "OK" or the error text of compiling text as a file, final checks on.
+std::string Compile(const char* text, Program& program) {
+    EXPECT_TRUE(RegisterGrammar());
+    ScriptLexer lexer;
+    lexer.SetBuffer(text);
+    OTSTR error;
+    if (CompileFile(program, lexer, true, error)) return "OK";
+    return error.GetBuffer(0);
+}
+
+void RunCases(const Case* cases, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        Program program;
+        program.SetName("t.txt");
+        EXPECT_EQ(cases[i].result, Compile(cases[i].script, program)) << cases[i].script;
+    }
+}
+
+// Compiles and prepares a script; the environment's root frame then holds
+// the file's variables.
+class Script {
+  public:
+    explicit Script(const char* text) {
+        program.SetName("s.txt");
+        compiled = Compile(text, program);
+        prepared = compiled == "OK" && env.Prepare(&program);
+    }
+    long Get(const char* name) {
+        long value = -99999;
+        bool has = false;
+        if (env.GetRoot() == nullptr || !env.GetRoot()->get(name, value, &has) || !has)
+            return -99999;
+        return value;
+    }
+    std::string Error() const { return env.GetLastError().GetBuffer(0); }
+
+    Program program;
+    ExecuteEnv env;
+    std::string compiled;
+    bool prepared = false;
+};
+
+TEST(ProcedureCompilerVariables, DeclarationsAndTheirMessages) {
+    const Case cases[] = {
+        {"INT4 a = 1, b;", "OK"},
+        {"INT4 a[3], b = 2; BYTE c[2] = {1, 2};", "OK"},
+        {"#define N 4\nINT1 buf[N];", "OK"},
+        {"INT1 x[0];", "Ln 0  get array size fail"},
+        {"INT4 a;\nINT2 A;", "Ln 1  identifier_name 'A' already be used"},
+        {"INT4 a, a;", "Ln 0  identifier_name 'a' already be used"},
+        {"INT4 this;", "Ln 0  identifier_name illegal, 'this' is a system reserved keyword"},
+        {"VOID v;", "Ln 0  typeSpecifier 'VOID' is not allowed"},
+        {"dynamic d;", "Ln 0  typeSpecifier 'dynamic' is not allowed"},
+        {"PVOID p;", "Ln 0  typeSpecifier 'PVOID' is not allowed"},
+        {"INT4 a b;", "Ln 0  ';' expected"},
+        {"INT4 a = nope;", "Ln 0  'nope' invalid"},
+        // A block's variable may not reuse a name seen from the block.
+        {"INT4 a;\n{ INT4 a; }", "Ln 1  identifier_name 'a' already be used"},
+    };
+    RunCases(cases, sizeof cases / sizeof cases[0]);
+}
+
+TEST(ProcedureCompilerVariables, CommentsSerialsAndStructs) {
+    Program program;
+    ASSERT_EQ("OK", Compile("INT4 a = 1, b; // pair\n"
+                            "INT2 c, // first\n"
+                            "  d;\n",
+                            program));
+    ASSERT_EQ(4, program.ItemCount());
+    auto* a = static_cast<VariableDeclaration*>(program.ItemAt(0));
+    auto* b = static_cast<VariableDeclaration*>(program.ItemAt(1));
+    auto* c = static_cast<VariableDeclaration*>(program.ItemAt(2));
+    EXPECT_STREQ("1", a->initializer.GetBuffer(0));
+    EXPECT_TRUE(b->initializer.IsEmpty());
+    EXPECT_STREQ("pair", a->GetDescription().GetBuffer(0));
+    EXPECT_STREQ("pair", b->GetDescription().GetBuffer(0));
+    EXPECT_STREQ("first", c->GetDescription().GetBuffer(0));
+    EXPECT_EQ(2, program.ItemLine(2) - program.ItemLine(0) + 1);
+    EXPECT_LT(a->id, b->id);
+    EXPECT_EQ(kDeclInt4, a->declaredType);
+}
+
+TEST(ProcedureCompilerProcedures, HeadersPrototypesAndExtern) {
+    const Case cases[] = {
+        {"INT4 f(INT4 a);\nINT4 f(INT4 a) { return a; }", "OK"},
+        {"INT4 f(INT4 a);\nINT4 f(INT2 a) { return a; }", "Ln 1  procedure header define conflict"},
+        {"INT4 f(INT4 a);\nint4 F(int4 A);\nINT4 f(INT4 a) { return a; }", "OK"},
+        {"INT4 f(INT4 a);", "t.txt : Ln 0  procedure 'f' definition not complete"},
+        {"extern VOID g(INT4 x) { }", "Ln 0  ';' expected, procedure is extern, no body allowed"},
+        {"extern VOID g(INT4 x);\nextern VOID g(INT4 x);", "OK"},
+        {"extern VOID g(INT4 x);\nextern VOID g(INT4 y);",
+         "Ln 1  procedure header define conflict"},
+        {"extern VOID g(INT4 x);\nVOID g(INT4 x) { }", "Ln 1  procedure header define conflict"},
+        {"VOID g() { }\nVOID g() { }", "Ln 1  procedure already has a body"},
+        {"INT4 a;\nVOID a() { }", "Ln 1  identifier_name 'a' already be used"},
+        {"INT4 f(INT4 a, . . ., INT4 b) { return a; }", "OK"},
+        {"PVOID f();", "Ln 0  'PVOID' illegal, only simple type can be used for procedure return"},
+        {"INT4 f(INT4 a, INT4 a);", "Ln 0  identifier_name already be defined"},
+        {"INT4 f(INT4 this);",
+         "Ln 0  identifier_name illegal, 'this' is a system reserved keyword"},
+        {"INT4 f(PVOID p);", "Ln 0  'PVOID' not allowed here"},
+        {"INT4 f(dynamic d);", "Ln 0  'dynamic' allowed only when param in PassAddress mode"},
+        {"INT4 f(dynamic & d[2]);", "Ln 0  'dynamic' not support array mode"},
+        {"INT4 f(dynamic & d);\nINT4 f(dynamic & d) { return 1; }", "OK"},
+        {"INT4 f(INT4 a[0]);", "Ln 0  get array size fail"},
+        {"INT4 f(INT4 a;", "Ln 0  ')' expected"},
+        {"INT4 f(INT4 a) x", "Ln 0  ';' expected"},
+        {"VOID f() { INT4 x = ; }", "Ln 0  GetExpression() error, Operator ; illegal"},
+        {"VOID f() { return 1; }", "t.txt : Ln 0  'void' function returning a value"},
+        {"INT4 f() { return; }", "OK"},
+        {"INT4 f() {\n  while (1) { if (1) { return 2; } }\n}", "OK"},
+        {"INT4 f(INT4 a) { return b; }", "Ln 0  'b' invalid"},
+        {"INT4 f(INT4 a) { return a; }\nINT4 x = f(1);", "OK"},
+        {"INT4 x = g(1);", "Ln 0  'g(1)' invalid"},
+        {"INT4 f(INT4 a) { return a; }\nINT4 x = f(nope);", "Ln 1  'f(nope)' invalid"},
+    };
+    RunCases(cases, sizeof cases / sizeof cases[0]);
+}
+
+TEST(ProcedureCompilerProcedures, WhatAProcedureRecords) {
+    Program program;
+    ASSERT_EQ("OK", Compile("INT4 f(INT4 a, INT2 & b[3], . . ., INT4 c);\n"
+                            "extern VOID g();\n"
+                            "INT4 f(INT4 a, INT2 & b[3], . . ., INT4 c) {\n  return a;\n}\n",
+                            program));
+    Procedure* f = program.FindProcedure("F");
+    ASSERT_NE(nullptr, f);
+    EXPECT_STREQ("INT4 f(INT4 a,INT2 b, ...)", f->header.GetBuffer(0));
+    EXPECT_TRUE(f->varArgs);
+    ASSERT_EQ(2, f->parameters.GetMemberCount());
+    EXPECT_TRUE(f->parameters.GetMember(1)->byAddress);
+    EXPECT_EQ(3, f->parameters.GetMember(1)->count);
+    ASSERT_NE(nullptr, f->body);
+    EXPECT_EQ(&program, f->owner);
+    EXPECT_EQ(2, f->declLine);
+    EXPECT_EQ(0, program.pendingProcedures.GetSize());
+    Procedure* g = program.FindProcedure("g");
+    ASSERT_NE(nullptr, g);
+    EXPECT_TRUE(g->isExtern);
+    EXPECT_EQ(nullptr, g->body);
+    EXPECT_STREQ("extern VOID g()", g->header.GetBuffer(0));
+}
+
+TEST(ProcedureCompilerStatements, ChecksAndNames) {
+    const Case cases[] = {
+        {";", "OK"},
+        {"INT4 x;\nx = 1;", "OK"},
+        {"INT4 x;\nbreak;", "t.txt : Ln 1  illegal 'break', no parent while or for found"},
+        {"INT4 x;\n{ continue; }",
+         "t.txt : Ln 1  illegal 'continue', no parent while or for found"},
+        {"INT4 x;\nif (x)\n  break;",
+         "t.txt : Ln 2  illegal 'break', no parent while or for found"},
+        {"return 1;", "t.txt : Ln 0  illegal 'return', no parent procedure found"},
+        {"INT4 x;\nwhile (x) { if (x) break; else continue; }", "OK"},
+        {"INT4 i;\nfor (i = 0; i < 2; i = i + 1) break;", "OK"},
+        {"INT4 i;\nwhile (i) { VOID f() { break; } }",
+         "t.txt : Ln 1  illegal 'break', no parent while or for found"},
+        // An undeclared name: the item loop reports the word it could not read.
+        {"x = 1;", "Ln 0  'x' unexpected"},
+        {"INT4 x;\nfor (x = 0; x < 2) ;", "Ln 1  ';'  expected"},
+        {"enum Color { Red = 1, Green = 2 };\nINT4 x;\nx = Color::Red;", "OK"},
+        {"enum Color { Red = 1 };\nINT4 x;\nx = Color::Blue;", "Ln 2  'Color::Blue' invalid"},
+        {"INT4 a[3];\nINT4 i;\na[i + 1] = 2;", "OK"},
+        {"INT4 a[3];\na[nope] = 2;", "Ln 1  'a' unexpected"},
+        {"INT4 a[3];\nINT4 x = a[nope];", "Ln 1  'a[nope]' invalid"},
+        {"INT4 x;\nINT4 y = x.a;", "Ln 1  'x.a' invalid"},
+    };
+    RunCases(cases, sizeof cases / sizeof cases[0]);
+}
+
+TEST(ProcedureCompilerStatements, ParentsAndEnclosingItems) {
+    Program program;
+    ASSERT_EQ("OK", Compile("INT4 f(INT4 n) {\n  while (n) {\n    if (n) break;\n  }\n"
+                            "  return n;\n}\n",
+                            program));
+    Procedure* f = program.FindProcedure("f");
+    ASSERT_NE(nullptr, f);
+    ASSERT_NE(nullptr, f->body);
+    ASSERT_EQ(2, f->body->ItemCount());
+    auto* loop = dynamic_cast<WhileStatement*>(f->body->ItemAt(0));
+    ASSERT_NE(nullptr, loop);
+    auto* block = dynamic_cast<Program*>(loop->body);
+    ASSERT_NE(nullptr, block);
+    auto* test = dynamic_cast<IfStatement*>(block->ItemAt(0));
+    ASSERT_NE(nullptr, test);
+    EXPECT_EQ(loop, HolderOf(block));
+    EXPECT_EQ(f, HolderOf(f->body));
+    EXPECT_EQ(loop, EnclosingLoop(test->thenStatement));
+    EXPECT_EQ(f, EnclosingProcedure(test->thenStatement));
+    EXPECT_EQ(f, EnclosingProcedure(f->body->ItemAt(1)));
+    EXPECT_EQ(2, test->line);
+}
+
+TEST(StatementRunLoops, ControlFlow) {
+    struct RunCase {
+        const char* script;
+        const char* variable;
+        long expected;
+    } cases[] = {
+        {"INT4 x = 0; INT4 i;\n"
+         "for (i = 0; i < 3; i = i + 1) { if (i == 1) continue; x = x + i; }",
+         "x", 2},
+        {"INT4 x = 5;\nwhile (0) x = 1;", "x", 5},
+        {"INT4 x = 0;\nwhile (1) { x = x + 1; if (x == 4) break; }", "x", 4},
+        {"INT4 x = 0; INT4 i = 0;\nwhile (i < 5) { i = i + 1; if (i == 2) continue; x = x + 10; }",
+         "x", 40},
+        {"INT4 x = 0; INT4 i; INT4 j;\n"
+         "for (i = 0; i < 3; i = i + 1) for (j = 0; j < 3; j = j + 1) { if (j == 1) break; "
+         "x = x + 1; }",
+         "x", 3},
+        {"INT4 x = 0;\nif (x) x = 1; else x = 2;", "x", 2},
+        {"INT4 x = 1;\nif (x) { x = 7; }", "x", 7},
+    };
+    for (const RunCase& c : cases) {
+        Script script(c.script);
+        ASSERT_EQ("OK", script.compiled) << c.script;
+        ASSERT_TRUE(script.prepared) << c.script << "\n" << script.Error();
+        EXPECT_EQ(c.expected, script.Get(c.variable)) << c.script;
+        EXPECT_FALSE(script.env.breaking || script.env.continuing || script.env.returning)
+            << c.script;
+    }
+}
+
+TEST(StatementRunProcedures, CallsAndReturns) {
+    struct RunCase {
+        const char* script;
+        long expected;  // of x
+    } cases[] = {
+        {"INT4 twice(INT4 a) { return a * 2; }\nINT4 x;\nx = twice(4);", 8},
+        {"INT4 first(INT4 n) {\n  INT4 i;\n  for (i = 0; i < 10; i = i + 1) {\n"
+         "    if (i == n) { return i * 3; }\n  }\n  return 0 - 1;\n}\n"
+         "INT4 x;\nx = first(4);",
+         12},
+        {"INT4 one(INT4 n) { if (n <= 1) return 1; return 5; }\nINT4 x;\nx = one(1);", 1},
+        {"INT4 one(INT4 n) { if (n <= 1) return 1; return 5; }\nINT4 x;\nx = one(3);", 5},
+        {"INT4 one(INT4 n) { if (n <= 1) return 1; return one(1) + 1; }\nINT4 x;\nx = one(3);", 2},
+        {"INT4 d(INT4 n) { if (n <= 1) return 1; return d(n - 1); }\nINT4 x;\nx = d(2);", 1},
+        {"INT4 d(INT4 n) { if (n <= 1) return 1; return d(n - 1); }\nINT4 x;\nx = d(3);", 1},
+        {"INT4 e(INT4 n) { if (n <= 1) return 1; return e(1) + e(1); }\nINT4 x;\nx = e(3);", 2},
+        {"INT4 fact(INT4 n) { if (n <= 1) return 1; return n * fact(n - 1); }\n"
+         "INT4 x;\nx = fact(5);",
+         120},
+        {"INT4 x = 1;\nVOID bump() { x = x + 1; return; }\nbump(); bump();", 3},
+        {"INT4 late(INT4 a);\nINT4 x;\nINT4 late(INT4 a) { return a + 1; }\nx = late(1);", 2},
+        {"dynamic pick(INT4 a) { return a + 100; }\nINT4 x;\nx = pick(1);", 101},
+        {"INT4 set(INT4 & r) { r = 9; return 0; }\nINT4 x;\nset(x);", 9},
+    };
+    for (const RunCase& c : cases) {
+        Script script(c.script);
+        ASSERT_EQ("OK", script.compiled) << c.script;
+        ASSERT_TRUE(script.prepared) << c.script << "\n" << script.Error();
+        EXPECT_EQ(c.expected, script.Get("x")) << c.script;
+        EXPECT_FALSE(script.env.returning) << c.script;
+    }
+}
+
+TEST(StatementRunProcedures, Failures) {
+    struct RunCase {
+        const char* script;
+        const char* error;
+    } cases[] = {
+        {"INT4 f(INT4 a) { INT4 b = a; }\nINT4 x;\nx = f(1);", "f() fail, return data not seted !"},
+        {"dynamic f() { return; }\nINT4 x;\nx = f();", "f() fail, no return data seted !"},
+        {"INT4 x;\nINT4 a[2];\nx = a[5];", "s.txt : Ln 2  statement_expr execute fail !"},
+        {"INT4 a[2];\nINT4 x;\nif (a[7]) x = 1;", "s.txt : Ln 2  if (exp) execute fail !"},
+        {"INT4 a[2];\nwhile (a[7]) ;", "s.txt : Ln 1  while(exp) execute fail !"},
+        {"INT4 a[2];\nINT4 i;\nfor (i = a[9]; i < 1; i = i + 1) ;",
+         "s.txt : Ln 2  initial_expr execute fail !"},
+        {"INT4 a[2];\nINT4 i;\nfor (i = 0; a[9]; i = i + 1) ;",
+         "s.txt : Ln 2  for(conditionExpr) execute fail !"},
+        {"INT4 a[2];\nINT4 i;\nfor (i = 0; i < 3; a[9] = 1) ;",
+         "s.txt : Ln 2  expr execute fail !"},
+        {"INT4 a[2];\nINT4 f() {\n  return a[9];\n}\nINT4 x;\nx = f();",
+         "s.txt : Ln 2  return execute fail !"},
+    };
+    for (const RunCase& c : cases) {
+        Script script(c.script);
+        ASSERT_EQ("OK", script.compiled) << c.script;
+        EXPECT_FALSE(script.prepared) << c.script;
+        // The statement's own message is the last of the chain of errors.
+        EXPECT_NE(std::string::npos, script.Error().find(c.error)) << c.script << "\n"
+                                                                   << script.Error();
+    }
+}
+
+// A monitor that records its calls and cancels at the n-th.
+class CountingMonitor : public StepMonitor {
+  public:
+    explicit CountingMonitor(int cancelAt) : cancelAt(cancelAt) {}
+    int step(int kind, int value) override {
+        (void)kind;
+        (void)value;
+        return ++calls >= cancelAt ? -1 : 1;
+    }
+    int calls = 0;
+    int cancelAt;
+};
+
+TEST(StatementRunLoops, MonitorStepsAndCancelsEndlessLoop) {
+    Program program;
+    ASSERT_EQ("OK", Compile("INT4 x = 0;\nwhile (1) { x = x + 1; }", program));
+    ExecuteEnv env;
+    CountingMonitor monitor(50);
+    env.monitor = &monitor;
+    EXPECT_FALSE(env.Prepare(&program));
+    EXPECT_EQ(50, monitor.calls);
+}
+
+}  // namespace

@@ -1,0 +1,379 @@
+// The statements of a compiled script: final checks, runs, and the walk to
+// the enclosing loop or procedure. Tested by
+// script/procedure_compiler_test.cpp.
+#include "script/statements.h"
+
+#include <initializer_list>
+
+#include "base/tracer.h"
+#include "runtime/execute_env.h"
+#include "runtime/run_time_stk.h"
+#include "script/procedure.h"
+#include "script/program.h"
+#include "script/script_items.h"
+#include "values/cvarient.h"
+#include "values/expr_evaluator.h"
+
+namespace {
+
+// The walks up the tree of items stop after this many steps; the tree is
+// finite, so only a damaged tree reaches the bound.
+constexpr int kMaxWalk = 4096;
+
+bool IsStatementKind(int32_t kind) {
+    return kind == kItemExprStatement || kind == kItemWhile || kind == kItemIf ||
+           kind == kItemJump || kind == kItemFor;
+}
+
+void Trace(const OTSTR& text) {
+    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text.GetBuffer(0), true);
+}
+
+// Evaluates an expression statement's expression (or a for loop's initial
+// and step expressions) in the top frame, with the trace line and the
+// monitor step of a traced run.
+bool RunExpression(ExecuteEnv& env, const ParsedExpression& expression) {
+    RunTimeStk* frame = env.GetTopStk(0);
+    if (frame == nullptr || expression.tree == nullptr) return false;
+    ExprEvaluator evaluator;
+    frame->BindEvaluator(evaluator);
+    CVarient value;
+    if (!evaluator.Evaluate(expression.tree, value)) return false;
+    return true;
+}
+
+bool TraceExpression(ExecuteEnv& env, int32_t line, const ParsedExpression& expression) {
+    if (!env.IsTracing()) return true;
+    OTSTR traced;
+    traced.safeAppends("RunLine %3ld : %s", static_cast<long>(line), env.text.GetBuffer(0));
+    traced.Append(expression.text);
+    traced.Append(";");
+    Trace(traced);
+    return env.Step();
+}
+
+bool Condition(ExecuteEnv& env, const ParsedExpression* condition, int32_t& out) {
+    RunTimeStk* frame = env.GetTopStk(0);
+    if (frame == nullptr || condition == nullptr || condition->tree == nullptr) return false;
+    ExprEvaluator evaluator;
+    frame->BindEvaluator(evaluator);
+    return evaluator.EvaluateBool(condition->tree, out);
+}
+
+// After a loop body: consumes continue and break; true when the loop ends.
+bool LoopEnds(ExecuteEnv& env) {
+    env.continuing = false;
+    if (env.breaking) {
+        env.breaking = false;
+        return true;
+    }
+    return env.returning;
+}
+
+// The statement or procedure among program's items (and their statements)
+// that holds block directly; program itself when the block is one of its
+// items.
+ProgramItem* FindBlockHolder(Program& program, const Program* block) {
+    for (int i = 0; i < program.ItemCount(); ++i) {
+        ProgramItem* item = program.ItemAt(i);
+        if (item == block) return &program;
+        int32_t kind = item->ItemKind();
+        if (kind == kItemProcedure) {
+            if (static_cast<Procedure*>(item)->body == block) return item;
+        } else if (IsStatementKind(kind)) {
+            if (Statement* holder = static_cast<Statement*>(item)->FindHolderOf(block))
+                return holder;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- walks
+
+ProgramItem* HolderOf(const ProgramItem* item) {
+    if (item == nullptr) return nullptr;
+    int32_t kind = item->ItemKind();
+    if (IsStatementKind(kind)) return static_cast<const Statement*>(item)->parent;
+    if (kind != kItemProgram) return nullptr;
+    auto* block = static_cast<const Program*>(item);
+    if (block->parent == nullptr) return nullptr;
+    return FindBlockHolder(*block->parent, block);
+}
+
+Procedure* EnclosingProcedure(const ProgramItem* item) {
+    const ProgramItem* node = HolderOf(item);
+    for (int steps = 0; node != nullptr && steps < kMaxWalk; ++steps) {
+        if (node->ItemKind() == kItemProcedure)
+            return const_cast<Procedure*>(static_cast<const Procedure*>(node));
+        node = HolderOf(node);
+    }
+    return nullptr;
+}
+
+Statement* EnclosingLoop(const ProgramItem* item) {
+    const ProgramItem* node = HolderOf(item);
+    for (int steps = 0; node != nullptr && steps < kMaxWalk; ++steps) {
+        int32_t kind = node->ItemKind();
+        if (kind == kItemWhile || kind == kItemFor)
+            return const_cast<Statement*>(static_cast<const Statement*>(node));
+        // A loop does not reach into the procedures that it calls.
+        if (kind == kItemProcedure) return nullptr;
+        node = HolderOf(node);
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- Statement
+
+Statement* Statement::FindHolderOf(const ProgramItem* target) {
+    (void)target;
+    return nullptr;
+}
+
+namespace {
+
+// The direct holder of target among subs, searching through the
+// sub-statements that are statements (blocks hold their own items).
+Statement* SearchSubs(Statement* self, const ProgramItem* target,
+                      std::initializer_list<ProgramItem*> subs) {
+    for (ProgramItem* sub : subs)
+        if (sub != nullptr && sub == target) return self;
+    for (ProgramItem* sub : subs) {
+        if (sub == nullptr || !IsStatementKind(sub->ItemKind())) continue;
+        if (Statement* found = static_cast<Statement*>(sub)->FindHolderOf(target)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const char* Statement::ProgramName() const {
+    for (const Program* p = program; p != nullptr; p = p->parent)
+        if (!p->GetName().IsEmpty()) return p->GetName().GetBuffer(0);
+    return "";
+}
+
+bool Statement::CheckSub(ProgramItem* sub, Program& owner, OTSTR& message) {
+    if (sub == nullptr) return true;
+    int32_t kind = sub->ItemKind();
+    if (IsStatementKind(kind)) static_cast<Statement*>(sub)->parent = this;
+    if (kind == kItemProgram) return sub->Check(*static_cast<Program*>(sub), message);
+    OTSTR failure;
+    if (sub->Check(owner, failure)) return true;
+    if (kind == kItemExprStatement || kind == kItemJump) {
+        message.Empty();
+        message.safeAppends("%s : Ln %d  %s", ProgramName(), static_cast<int>(sub->line),
+                            failure.GetBuffer(0));
+    } else {
+        message = failure;
+    }
+    return false;
+}
+
+bool Statement::RunSub(ExecuteEnv& env, ProgramItem* sub) {
+    if (sub == nullptr) return true;
+    if (sub->ItemKind() == kItemProgram) return env.Execute(static_cast<Program*>(sub));
+    return sub->Run(env);
+}
+
+// ---------------------------------------------------------------- expression
+
+ExprStatement::~ExprStatement() {
+    delete expression;
+}
+
+bool ExprStatement::Run(ExecuteEnv& env) {
+    if (expression == nullptr) return true;
+    if (!RunExpression(env, *expression)) {
+        env.SetLastError("%s : Ln %d  statement_expr execute fail !", ProgramName(),
+                         static_cast<int>(line));
+        return false;
+    }
+    return TraceExpression(env, line, *expression);
+}
+
+// ---------------------------------------------------------------- if
+
+IfStatement::~IfStatement() {
+    delete condition;
+    delete thenStatement;
+    delete elseStatement;
+}
+
+Statement* IfStatement::FindHolderOf(const ProgramItem* target) {
+    return SearchSubs(this, target, {thenStatement, elseStatement});
+}
+
+bool IfStatement::Check(Program& owner, OTSTR& message) {
+    if (parent == nullptr) parent = &owner;
+    return CheckSub(thenStatement, owner, message) && CheckSub(elseStatement, owner, message);
+}
+
+bool IfStatement::Run(ExecuteEnv& env) {
+    int32_t value = 0;
+    if (!Condition(env, condition, value)) {
+        env.SetLastError("%s : Ln %d  if (exp) execute fail !", ProgramName(),
+                         static_cast<int>(line));
+        return false;
+    }
+    return RunSub(env, value != 0 ? thenStatement : elseStatement);
+}
+
+// ---------------------------------------------------------------- while
+
+WhileStatement::~WhileStatement() {
+    delete condition;
+    delete body;
+}
+
+Statement* WhileStatement::FindHolderOf(const ProgramItem* target) {
+    return SearchSubs(this, target, {body});
+}
+
+bool WhileStatement::Check(Program& owner, OTSTR& message) {
+    if (parent == nullptr) parent = &owner;
+    return CheckSub(body, owner, message);
+}
+
+bool WhileStatement::Run(ExecuteEnv& env) {
+    for (;;) {
+        int32_t value = 0;
+        if (!Condition(env, condition, value)) {
+            env.SetLastError("%s : Ln %d  while(exp) execute fail !", ProgramName(),
+                             static_cast<int>(line));
+            return false;
+        }
+        if (value == 0) return true;
+        if (!RunSub(env, body)) return false;
+        if (LoopEnds(env)) return true;
+    }
+}
+
+// ---------------------------------------------------------------- for
+
+ForStatement::~ForStatement() {
+    delete initial;
+    delete condition;
+    delete step;
+    delete body;
+}
+
+Statement* ForStatement::FindHolderOf(const ProgramItem* target) {
+    return SearchSubs(this, target, {body});
+}
+
+bool ForStatement::Check(Program& owner, OTSTR& message) {
+    if (parent == nullptr) parent = &owner;
+    return CheckSub(body, owner, message);
+}
+
+bool ForStatement::Run(ExecuteEnv& env) {
+    int lineNo = static_cast<int>(line);
+    if (initial == nullptr || !RunExpression(env, *initial)) {
+        env.SetLastError("%s : Ln %d  initial_expr execute fail !", ProgramName(), lineNo);
+        return false;
+    }
+    if (!TraceExpression(env, line, *initial)) return false;
+    for (;;) {
+        int32_t value = 0;
+        if (!Condition(env, condition, value)) {
+            env.SetLastError("%s : Ln %d  for(conditionExpr) execute fail !", ProgramName(),
+                             lineNo);
+            return false;
+        }
+        if (value == 0) return true;
+        if (!RunSub(env, body)) return false;
+        if (LoopEnds(env)) return true;
+        if (step == nullptr || !RunExpression(env, *step)) {
+            env.SetLastError("%s : Ln %d  expr execute fail !", ProgramName(), lineNo);
+            return false;
+        }
+        if (!TraceExpression(env, line, *step)) return false;
+    }
+}
+
+// ---------------------------------------------------------------- jumps
+
+JumpStatement::~JumpStatement() {
+    delete value;
+}
+
+bool JumpStatement::Check(Program& owner, OTSTR& message) {
+    if (parent == nullptr) parent = &owner;
+    message.Empty();
+    switch (jump) {
+        case kReturn: {
+            Procedure* procedure = EnclosingProcedure(this);
+            if (procedure == nullptr) {
+                message = "illegal 'return', no parent procedure found";
+                return false;
+            }
+            if (value != nullptr && procedure->returnType == kDeclVoid) {
+                message = "'void' function returning a value";
+                return false;
+            }
+            return true;
+        }
+        case kBreak:
+            if (EnclosingLoop(this) != nullptr) return true;
+            message = "illegal 'break', no parent while or for found";
+            return false;
+        case kContinue:
+            if (EnclosingLoop(this) != nullptr) return true;
+            message = "illegal 'continue', no parent while or for found";
+            return false;
+    }
+    return false;
+}
+
+bool JumpStatement::Run(ExecuteEnv& env) {
+    const char* word = jump == kBreak ? "break" : "continue";
+    if (jump != kReturn) {
+        (jump == kBreak ? env.breaking : env.continuing) = true;
+        if (!env.IsTracing()) return true;
+        OTSTR traced;
+        traced.safeAppends("RunLine %3ld : %s%s", static_cast<long>(line), env.text.GetBuffer(0),
+                           word);
+        Trace(traced);
+        return env.Step();
+    }
+    // The flag is set once the value is computed: a call inside the value
+    // must not see it.
+    if (value == nullptr) {
+        env.returning = true;
+        return true;
+    }
+    Procedure* procedure = EnclosingProcedure(this);
+    const char* text = value->text.GetBuffer(0);
+    bool isDynamic = procedure != nullptr && procedure->returnType == kDeclDynamic;
+    bool ok = false;
+    if (isDynamic) {
+        ok = procedure->setReturn(env, text);
+    } else {
+        RunTimeStk* frame = env.GetTopStk(0);
+        ok = frame != nullptr && frame->sets("Return", text);
+    }
+    env.returning = true;
+    if (!ok) {
+        env.SetLastError("%s : Ln %d  return execute fail !", ProgramName(),
+                         static_cast<int>(line));
+        return false;
+    }
+    if (!env.IsTracing()) return true;
+    OTSTR traced;
+    traced.safeAppends("RunLine %3ld : %sreturn ", static_cast<long>(line), env.text.GetBuffer(0));
+    traced.Append(value->text);
+    traced.Append(";");
+    Trace(traced);
+    return env.Step();
+}
+
+// ---------------------------------------------------------------- procedure
+
+bool Procedure::Check(Program& owner, OTSTR& message) {
+    (void)owner;
+    if (body == nullptr) return true;
+    return body->Check(*body, message);
+}
