@@ -34,7 +34,8 @@ public:
     // The attribute keyword lines (TypeOF, DumpOF, ChoiceMap, ContentOF).
     int ItemHook(CompileContext& context, ScriptLexer& lexer) override;
 
-    // The struct or the member the block belongs to.
+    // The struct or the member the block belongs to; a member's block also
+    // knows the struct that holds the member (what "This" names there).
     StructDefinition* ownerStruct = nullptr;
     VariableDefinition* ownerMember = nullptr;
     void* slots[kAttributeSlots] = {};

@@ -10,9 +10,12 @@
 #include "base/path.h"
 #include "base/scratch_dir.h"
 #include "pattern/script_lexer.h"
+#include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
 #include "script/program.h"
 #include "types/enum_item_list.h"
+#include "types/struct_definition.h"
+#include "types/variable_definition.h"
 #include "types/variable_item.h"
 #include "values/cvarient.h"
 
@@ -162,6 +165,43 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
     EXPECT_EQ("Proto\\uses_bad.txt : Ln 1  / Proto\\bad.txt : Ln 1  identifier_name 'X' "
               "already be used",
               CompileFileText("Proto\\uses_bad.txt", usesBad));
+}
+
+}  // namespace
+
+namespace {
+
+// The demo protocol of samples/ compiles into the expected type model and
+// its top-level initialiser runs.
+TEST(Compiler, DemoProtocolCompilesAndRuns) {
+    const char* source = getenv("VANTOR_SOURCE_DIR");
+    ASSERT_NE(nullptr, source);
+    std::string path = std::string(source) + "/samples/demo/main.txt";
+    ASSERT_TRUE(RegisterGrammar());
+    ScriptLexer lexer;
+    ASSERT_TRUE(lexer.LoadFile(path.c_str(), true));
+    Program program;
+    OTSTR error;
+    ASSERT_TRUE(CompileFile(program, lexer, true, error)) << error.GetBuffer(0);
+
+    StructDefinition* message = program.FindStruct("Message");
+    ASSERT_NE(nullptr, message);
+    ASSERT_EQ(2, message->GetMemberCount());
+    EXPECT_EQ(kDeclChoice, message->GetMember(1)->baseType);
+    StructDefinition* header = program.FindStruct("header");
+    ASSERT_NE(nullptr, header);
+    EXPECT_EQ(7, header->GetMember(0)->bitHigh);
+    EXPECT_EQ(3, header->GetMember(1)->bitHigh);
+    EXPECT_TRUE(header->GetMember(1)->bitGroupEnd);
+    EXPECT_FALSE(header->lowByteFirst) << "NETWORK_TRANMODE is H_TO_L";
+    EXPECT_NE(nullptr, program.FindDeclareMap("BodyMap"));
+    EXPECT_EQ("\"Demo\"", ValueText(program, "PROTOCOL_NAME"));
+
+    ExecuteEnv env;
+    ASSERT_TRUE(env.Prepare(&program)) << env.GetLastError().GetBuffer(0);
+    long check = 0;
+    ASSERT_TRUE(env.GetRoot()->get("check", check));
+    EXPECT_EQ(20, check);
 }
 
 }  // namespace

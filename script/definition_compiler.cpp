@@ -386,6 +386,8 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
             return false;
         }
         block->ownerMember = member;
+        // "This" in a member's block is the struct that holds the member.
+        block->ownerStruct = &owner;
         member->attributes = block;  // deleted with the struct
         Program* outer = context.current;
         bool ok = context.CompileItems(*block, lexer);

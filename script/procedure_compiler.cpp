@@ -736,7 +736,8 @@ StructDefinition* ThisStruct(CompileContext& context, bool& found) {
         auto* block = dynamic_cast<AttributeDefinition*>(p);
         if (block == nullptr) continue;
         found = true;
-        if (block->ownerMember != nullptr) return block->ownerMember->structDef;
+        if (block->ownerMember != nullptr && block->ownerMember->structDef != nullptr)
+            return block->ownerMember->structDef;
         return block->ownerStruct;
     }
     return nullptr;
