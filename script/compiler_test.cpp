@@ -68,6 +68,11 @@ TEST(Compiler, ItemLoopMessages) {
         {"attribute name = \"S\" ;", "Ln 0  '{' expected after attribute name"},
         {"#include 5", "Ln 0  filepath expected after 'Include'"},
         {"#include \"no_such_file.txt\"", "Ln 0  file no_such_file.txt open error"},
+        {"INT4 x;\n{ x = 1;", "Ln 1  '}' expected"},
+        {"{ #include \"a.txt\" }", "Ln 0  'include' are not allowd in sub program"},
+        {"{ extern INT4 f(); }", "Ln 0  'extern' are not allowd in sub program"},
+        {"{ struct S { INT4 a; }; }", "Ln 0  struct definition are not allowd in sub program"},
+        {"INT4 x;\n{ INT4 y = x; { y = y + 1; } }", "OK"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.result, Compile(c.script)) << c.script;
 }
