@@ -179,9 +179,7 @@ namespace {
 // The demo protocol of samples/ compiles into the expected type model and
 // its top-level initialiser runs.
 TEST(Compiler, DemoProtocolCompilesAndRuns) {
-    const char* source = getenv("VANTOR_SOURCE_DIR");
-    ASSERT_NE(nullptr, source);
-    std::string path = std::string(source) + "/samples/demo/main.txt";
+    std::string path = std::string(VANTOR_SOURCE_DIR) + "/samples/demo/main.txt";
     ASSERT_TRUE(RegisterGrammar());
     ScriptLexer lexer;
     ASSERT_TRUE(lexer.LoadFile(path.c_str(), true));

@@ -11,6 +11,7 @@
 #include "script/declare_map.h"
 #include "script/procedure.h"
 #include "script/script_items.h"
+#include "script/statements.h"
 #include "script/struct_item.h"
 #include "script/variable_declaration.h"
 #include "types/variable_item.h"
@@ -33,24 +34,34 @@ Program* Program::Root() {
     return p;
 }
 
-Program* Program::NewSubProgram() { return new (std::nothrow) Program(this); }
+Program* Program::NewSubProgram() {
+    return new (std::nothrow) Program(this);
+}
 
 int Program::ItemHook(CompileContext& context, ScriptLexer& lexer) {
     if (parent != nullptr) return 0;
     switch (AttributeConstructStep(context, lexer)) {
-    case StepResult::kDone: return 1;
-    case StepResult::kFailed: return -1;
-    default: return 0;
+        case StepResult::kDone:
+            return 1;
+        case StepResult::kFailed:
+            return -1;
+        default:
+            return 0;
     }
 }
 
 bool Program::AddItem(ProgramItem* item, int32_t itemLine, bool owned) {
     if (item == nullptr) return false;
     int before = items.GetSize();
+    uint32_t earlier = 0;
+    if (owned) {
+        for (int i = 0; i < before; ++i)
+            if (items.GetAt(i) == item) ++earlier;
+    }
     if (items.Add(item, static_cast<uint32_t>(itemLine)) == before) return false;
     if (owned) {
         int ownedBefore = ownedItems.GetSize();
-        if (ownedItems.Add(item) == ownedBefore) {
+        if (ownedItems.Add(item, earlier) == ownedBefore) {
             items.RemoveLast();
             return false;
         }
@@ -80,6 +91,19 @@ int32_t Program::ItemLine(int index) const {
     return static_cast<int32_t>(tag);
 }
 
+bool Program::OwnsEntry(int index) const {
+    const void* item = items.GetAt(index);
+    if (item == nullptr) return false;
+    uint32_t earlier = 0;
+    for (int i = 0; i < index; ++i)
+        if (items.GetAt(i) == item) ++earlier;
+    for (int i = 0; i < ownedItems.GetSize(); ++i) {
+        uint32_t tag = 0;
+        if (ownedItems.GetAt(i, &tag) == item) return tag == earlier;
+    }
+    return false;
+}
+
 RunTimeStk& Program::NamedValues() {
     if (namedValues == nullptr) namedValues = new RunTimeStk(this, nullptr, nullptr);
     return *namedValues;
@@ -105,14 +129,22 @@ bool ForIncludes(const Program& p, Visit visit) {
 // The name of a named item, or null.
 static const OTSTR* NameOf(const ProgramItem* item) {
     switch (item->ItemKind()) {
-    case kItemNamedValue: return &static_cast<const NamedValueItem*>(item)->GetName();
-    case kItemEnum: return &static_cast<const EnumItem*>(item)->GetName();
-    case kItemStruct: return &static_cast<const StructItem*>(item)->GetName();
-    case kItemVariable: return &static_cast<const VariableDeclaration*>(item)->GetName();
-    case kItemDeclareMap: return &static_cast<const DeclareMap*>(item)->GetName();
-    case kItemProcedure: return &static_cast<const Procedure*>(item)->name;
-    case kItemTypedef: return &static_cast<const TypedefItem*>(item)->GetName();
-    default: return nullptr;
+        case kItemNamedValue:
+            return &static_cast<const NamedValueItem*>(item)->GetName();
+        case kItemEnum:
+            return &static_cast<const EnumItem*>(item)->GetName();
+        case kItemStruct:
+            return &static_cast<const StructItem*>(item)->GetName();
+        case kItemVariable:
+            return &static_cast<const VariableDeclaration*>(item)->GetName();
+        case kItemDeclareMap:
+            return &static_cast<const DeclareMap*>(item)->GetName();
+        case kItemProcedure:
+            return &static_cast<const Procedure*>(item)->name;
+        case kItemTypedef:
+            return &static_cast<const TypedefItem*>(item)->GetName();
+        default:
+            return nullptr;
     }
 }
 
@@ -188,38 +220,39 @@ bool Program::Run(ExecuteEnv& env) {
         ProgramItem* item = ItemAt(i);
         int32_t itemLine = ItemLine(i);
         switch (item->ItemKind()) {
-        case kItemVariable: {
-            auto* var = static_cast<VariableDeclaration*>(item);
-            if (var->initializer.IsEmpty()) break;
-            OTSTR target = var->GetName();
-            if (var->count > 1) target.Append("[]");
-            if (!frame->sets(target.GetBuffer(0), var->initializer.GetBuffer(0))) {
-                env.SetLastError("%s : Ln %d  initialize fail !", programName,
-                                 static_cast<int>(itemLine));
-                return false;
+            case kItemVariable: {
+                auto* var = static_cast<VariableDeclaration*>(item);
+                if (var->initializer.IsEmpty()) break;
+                OTSTR target = var->GetName();
+                if (var->count > 1) target.Append("[]");
+                if (!frame->sets(target.GetBuffer(0), var->initializer.GetBuffer(0))) {
+                    env.SetLastError("%s : Ln %d  initialize fail !", programName,
+                                     static_cast<int>(itemLine));
+                    return false;
+                }
+                if (env.IsTracing()) {
+                    OTSTR traced;
+                    traced.safeAppends("RunLine %3ld : %s%s = ", static_cast<long>(itemLine),
+                                       env.text.GetBuffer(0), target.GetBuffer(0));
+                    traced.Append(var->initializer);
+                    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(traced.GetBuffer(0), true);
+                    DumpRunItem(frame->FindItem(var->GetName().GetBuffer(0), true, false));
+                    if (!env.Step()) return false;
+                }
+                break;
             }
-            if (env.IsTracing()) {
-                OTSTR traced;
-                traced.safeAppends("RunLine %3ld : %s%s = ", static_cast<long>(itemLine),
-                                   env.text.GetBuffer(0), target.GetBuffer(0));
-                traced.Append(var->initializer);
-                if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(traced.GetBuffer(0), true);
-                if (!env.Step()) return false;
-            }
-            break;
-        }
-        case kItemProgram:
-            if (parent != nullptr && !env.Execute(static_cast<Program*>(item))) return false;
-            break;
-        case kItemExprStatement:
-        case kItemWhile:
-        case kItemIf:
-        case kItemJump:
-        case kItemFor:
-            if (!item->Run(env)) return false;
-            break;
-        default:
-            break;
+            case kItemProgram:
+                if (parent != nullptr && !env.Execute(static_cast<Program*>(item))) return false;
+                break;
+            case kItemExprStatement:
+            case kItemWhile:
+            case kItemIf:
+            case kItemJump:
+            case kItemFor:
+                if (!item->Run(env)) return false;
+                break;
+            default:
+                break;
         }
         if (env.returning || env.breaking || env.continuing) return true;
     }
@@ -259,7 +292,8 @@ bool Program::Check(Program& owner, OTSTR& message) {
         return false;
     }
     if (pendingProcedures.GetSize() > 0) {
-        auto* first = static_cast<Procedure*>(static_cast<ProgramItem*>(pendingProcedures.GetAt(0)));
+        auto* first =
+            static_cast<Procedure*>(static_cast<ProgramItem*>(pendingProcedures.GetAt(0)));
         message.safeAppends("%s : Ln %d  procedure '%s' definition not complete", programName,
                             static_cast<int>(first->line), first->name.GetBuffer(0));
         return false;
@@ -269,41 +303,41 @@ bool Program::Check(Program& owner, OTSTR& message) {
         int itemLine = static_cast<int>(ItemLine(i));
         OTSTR failure;
         switch (item->ItemKind()) {
-        case kItemStruct: {
-            auto* def = static_cast<StructItem*>(item);
-            ObArray walk(25), done(25);
-            if (HasStructLoop(def, walk, done)) {
-                message.safeAppends("%s : Ln %d  struct '%s' loop definition found", programName,
-                                    itemLine, def->GetName().GetBuffer(0));
-                return false;
+            case kItemStruct: {
+                auto* def = static_cast<StructItem*>(item);
+                ObArray walk(25), done(25);
+                if (HasStructLoop(def, walk, done)) {
+                    message.safeAppends("%s : Ln %d  struct '%s' loop definition found",
+                                        programName, itemLine, def->GetName().GetBuffer(0));
+                    return false;
+                }
+                if (!item->Check(*this, failure)) {
+                    message.safeAppends("%s : Ln %d  struct '%s' %s", programName, itemLine,
+                                        def->GetName().GetBuffer(0), failure.GetBuffer(0));
+                    return false;
+                }
+                break;
             }
-            if (!item->Check(*this, failure)) {
-                message.safeAppends("%s : Ln %d  struct '%s' %s", programName, itemLine,
-                                    def->GetName().GetBuffer(0), failure.GetBuffer(0));
-                return false;
-            }
-            break;
-        }
-        case kItemProgram:
-        case kItemProcedure:
-        case kItemWhile:
-        case kItemIf:
-        case kItemFor:
-            if (!item->Check(*this, failure)) {
-                message = failure;
-                return false;
-            }
-            break;
-        case kItemExprStatement:
-        case kItemJump:
-            if (!item->Check(*this, failure)) {
-                message.safeAppends("%s : Ln %d  %s", programName, itemLine,
-                                    failure.GetBuffer(0));
-                return false;
-            }
-            break;
-        default:
-            break;
+            case kItemProgram:
+            case kItemProcedure:
+            case kItemWhile:
+            case kItemIf:
+            case kItemFor:
+                if (!item->Check(*this, failure)) {
+                    message = failure;
+                    return false;
+                }
+                break;
+            case kItemExprStatement:
+            case kItemJump:
+                if (!item->Check(*this, failure)) {
+                    message.safeAppends("%s : Ln %d  %s", programName, itemLine,
+                                        failure.GetBuffer(0));
+                    return false;
+                }
+                break;
+            default:
+                break;
         }
     }
     return true;

@@ -22,7 +22,7 @@ class StructDefinition;
 class VariableDefinition;
 
 class Program : public NamedObject, public ProgramItem {
-public:
+  public:
     explicit Program(Program* parent = nullptr);
     // Deletes the owned items, the pending lists and the named values.
     ~Program() override;
@@ -44,6 +44,10 @@ public:
     int ItemCount() const { return items.GetSize(); }
     ProgramItem* ItemAt(int index) const { return static_cast<ProgramItem*>(items.GetAt(index)); }
     int32_t ItemLine(int index) const;
+    // Whether the entry at index is the one through which this Program owns
+    // its item (a definition or the first #Include of a file), as opposed to
+    // a forward or repeated declaration or a repeated #include.
+    bool OwnsEntry(int index) const;
 
     // The final checks of a compiled Program (pending definitions, struct
     // loops, the items' own checks); message receives the first failure.
@@ -88,8 +92,10 @@ public:
     // Name look-up may see items that stand later in the parent.
     bool lookUpLater = true;
 
-private:
-    ObArray items{25};       // ProgramItem*, tag: the line; not owned
-    ObArray ownedItems{25};  // ProgramItem* owned
+  private:
+    ObArray items{25};  // ProgramItem*, tag: the line; not owned
+    // ProgramItem* owned, tag: how many entries of the item stood in items
+    // before the owning one.
+    ObArray ownedItems{25};
     RunTimeStk* namedValues = nullptr;
 };

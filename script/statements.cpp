@@ -11,6 +11,8 @@
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/script_items.h"
+#include "types/instance_dump.h"
+#include "types/variable_item.h"
 #include "values/cvarient.h"
 #include "values/expr_evaluator.h"
 
@@ -29,26 +31,44 @@ void Trace(const OTSTR& text) {
     if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text.GetBuffer(0), true);
 }
 
+}  // namespace
+
+void DumpRunItem(CVariableItem* item) {
+    if (item != nullptr) DumpToFile(*item, kRunDumpPath, false);
+}
+
+namespace {
+
 // Evaluates an expression statement's expression (or a for loop's initial
-// and step expressions) in the top frame, with the trace line and the
-// monitor step of a traced run.
-bool RunExpression(ExecuteEnv& env, const ParsedExpression& expression) {
+// and step expressions) in the top frame; value receives the result, an
+// identifier reference when the expression assigned a variable.
+bool RunExpression(ExecuteEnv& env, const ParsedExpression& expression, CVarient& value) {
     RunTimeStk* frame = env.GetTopStk(0);
     if (frame == nullptr || expression.tree == nullptr) return false;
     ExprEvaluator evaluator;
     frame->BindEvaluator(evaluator);
-    CVarient value;
-    if (!evaluator.Evaluate(expression.tree, value)) return false;
-    return true;
+    return evaluator.Evaluate(expression.tree, value);
 }
 
-bool TraceExpression(ExecuteEnv& env, int32_t line, const ParsedExpression& expression) {
+// The trace line of an evaluated expression, the variable it assigned
+// appended to the run dump, and the monitor step of a traced run.
+bool TraceExpression(ExecuteEnv& env, int32_t line, const ParsedExpression& expression,
+                     const CVarient& value) {
     if (!env.IsTracing()) return true;
     OTSTR traced;
     traced.safeAppends("RunLine %3ld : %s", static_cast<long>(line), env.text.GetBuffer(0));
     traced.Append(expression.text);
     traced.Append(";");
     Trace(traced);
+    // A bare identifier stays a reference too; only an operator (an
+    // assignment) that yields one has changed the variable.
+    RunTimeStk* frame = env.GetTopStk(0);
+    if (frame != nullptr && value.IsIdentRef() && expression.tree != nullptr &&
+        !expression.tree->IsLeaf()) {
+        OTSTR path;
+        int32_t index = -1;
+        if (value.getString(path)) DumpRunItem(frame->GetItem(path.GetBuffer(0), &index));
+    }
     return env.Step();
 }
 
@@ -186,12 +206,13 @@ ExprStatement::~ExprStatement() {
 
 bool ExprStatement::Run(ExecuteEnv& env) {
     if (expression == nullptr) return true;
-    if (!RunExpression(env, *expression)) {
+    CVarient value;
+    if (!RunExpression(env, *expression, value)) {
         env.SetLastError("%s : Ln %d  statement_expr execute fail !", ProgramName(),
                          static_cast<int>(line));
         return false;
     }
-    return TraceExpression(env, line, *expression);
+    return TraceExpression(env, line, *expression, value);
 }
 
 // ---------------------------------------------------------------- if
@@ -271,11 +292,12 @@ bool ForStatement::Check(Program& owner, OTSTR& message) {
 
 bool ForStatement::Run(ExecuteEnv& env) {
     int lineNo = static_cast<int>(line);
-    if (initial == nullptr || !RunExpression(env, *initial)) {
+    CVarient result;
+    if (initial == nullptr || !RunExpression(env, *initial, result)) {
         env.SetLastError("%s : Ln %d  initial_expr execute fail !", ProgramName(), lineNo);
         return false;
     }
-    if (!TraceExpression(env, line, *initial)) return false;
+    if (!TraceExpression(env, line, *initial, result)) return false;
     for (;;) {
         int32_t value = 0;
         if (!Condition(env, condition, value)) {
@@ -286,11 +308,12 @@ bool ForStatement::Run(ExecuteEnv& env) {
         if (value == 0) return true;
         if (!RunSub(env, body)) return false;
         if (LoopEnds(env)) return true;
-        if (step == nullptr || !RunExpression(env, *step)) {
+        CVarient stepResult;
+        if (step == nullptr || !RunExpression(env, *step, stepResult)) {
             env.SetLastError("%s : Ln %d  expr execute fail !", ProgramName(), lineNo);
             return false;
         }
-        if (!TraceExpression(env, line, *step)) return false;
+        if (!TraceExpression(env, line, *step, stepResult)) return false;
     }
 }
 
@@ -367,6 +390,10 @@ bool JumpStatement::Run(ExecuteEnv& env) {
     traced.Append(value->text);
     traced.Append(";");
     Trace(traced);
+    if (!isDynamic) {
+        RunTimeStk* frame = env.GetTopStk(0);
+        if (frame != nullptr) DumpRunItem(frame->FindItem("Return", true, false));
+    }
     return env.Step();
 }
 

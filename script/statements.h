@@ -10,8 +10,14 @@
 #include "base/otstr.h"
 #include "script/program_item.h"
 
+class CVariableItem;
 class ParsedExpression;
 class Procedure;
+
+// The dump file that a traced run appends each changed variable to.
+constexpr char kRunDumpPath[] = "Dump\\DumpRun.txt";
+// Appends item (when there is one) to the run dump file.
+void DumpRunItem(CVariableItem* item);
 
 // What every statement holds. Sub-statements and expressions are owned.
 class Statement : public NamedObject, public ProgramItem {
