@@ -1,0 +1,109 @@
+// The translation report and the totals line.
+// Tested by decoder/translation_report_test.cpp.
+#include "decoder/translation_report.h"
+
+#include <cstdio>
+
+#include "base/dump_file.h"
+#include "types/text_table.h"
+
+namespace {
+
+constexpr int kBytesPerLine = 20;
+constexpr int kProtocolWidth = 60;
+
+bool Printable(uint8_t b) { return b >= 33 && b < 127; }
+
+}  // namespace
+
+void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR& out) {
+    out.Assign("", 0);
+    if (o.caption0 != nullptr && o.caption0[0] != 0) {
+        out.Append("\n  Msg: ");
+        out.Append(o.caption0);
+        out.AppendChar(' ');
+        if (o.caption1 != nullptr) out.Append(o.caption1);
+        out.AppendChar(' ');
+    }
+    OTSTR protocol(" -Pro: ");
+    if (o.protocolName != nullptr && o.protocolName[0] != 0) {
+        protocol.Append(o.protocolName);
+        protocol.AppendChar(' ');
+    }
+    if (protocol.GetLength() < kProtocolWidth)
+        protocol.AppendChar('-', kProtocolWidth - protocol.GetLength());
+    out.Append(protocol);
+    out.safeAppends("\n  Hex: Len=%d  %.3fs\n", static_cast<int>(o.length),
+                    static_cast<double>(o.milliseconds) * 0.001);
+    for (int32_t line = 0; o.bytes != nullptr && line < o.length; line += kBytesPerLine) {
+        int32_t n = o.length - line < kBytesPerLine ? o.length - line : kBytesPerLine;
+        OTSTR hex;
+        OTSTR chars;
+        for (int32_t i = 0; i < n; ++i) {
+            uint8_t b = o.bytes[line + i];
+            hex.safeAppends("%02X ", b);
+            if (i == 9) hex.AppendChar(' ');
+            chars.AppendChar(Printable(b) ? static_cast<char>(b) : '.');
+        }
+        out.Append("       ");
+        out.Append(hex);
+        if (hex.GetLength() < 63) out.AppendChar(' ', 63 - hex.GetLength());
+        out.Append(chars);
+        out.AppendChar('\n');
+    }
+    if (o.failed) {
+        out.Append("  Err: ");
+        if (o.error != nullptr) out.Append(o.error);
+        out.AppendChar('\n');
+    } else if (o.leftover > 0) {
+        out.safeAppends("  Wrn: leave %d bytes not translated\n", static_cast<int>(o.leftover));
+    }
+    if (o.dump != nullptr) {
+        OTSTR line;
+        out.Append(o.dump->GetSeparatorLine());
+        out.AppendChar('\n');
+        if (o.dump->GetTitleLine(line)) out.Append(line);
+        out.AppendChar('\n');
+        out.Append(o.dump->GetSeparatorLine());
+        out.AppendChar('\n');
+        for (int r = 0; r < o.dump->GetRowCount(); ++r) {
+            if (o.dump->GetRowLine(r, line)) out.Append(line);
+            out.AppendChar('\n');
+        }
+    }
+    out.AppendChar('\n');
+    if (!overwrite) out.AppendChar('\n');
+}
+
+bool WriteTranslationReport(const char* path, const TranslationOutcome& outcome, bool overwrite) {
+    OTSTR text;
+    FormatTranslationReport(outcome, overwrite, text);
+    DumpFile file(path, true, overwrite);
+    if (!file.HasName()) return false;
+    file.Write(text.GetBuffer(0));
+    return true;
+}
+
+void TranslationTotals::Count(bool fail, int32_t leftover) {
+    ++total;
+    if (fail) {
+        ++failed;
+    } else if (leftover > 0) {
+        ++warnings;
+    }
+    lastIllegal = false;
+}
+
+void TranslationTotals::CountIllegal() {
+    ++total;
+    ++failed;
+    lastIllegal = true;
+}
+
+void TranslationTotals::Line(OTSTR& out) const {
+    out.Empty();
+    out.safeAppends(lastIllegal ? "  Total - %ld     Fail - %ld    Warning - %ld "
+                                : "  Total - %ld    Fail - %ld    Warning - %ld ",
+                    static_cast<long>(total), static_cast<long>(failed),
+                    static_cast<long>(warnings));
+}

@@ -1,0 +1,49 @@
+// The translation report ("Dump\Tran") and the running totals of the
+// translations of a session. Tested by decoder/translation_report_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/otstr.h"
+
+class TextTable;
+
+// What one translation produced, for its report.
+struct TranslationOutcome {
+    const char* caption0 = "";     // set by the script (sysSetTitle)
+    const char* caption1 = "";
+    const char* protocolName = "";  // PROTOCOL_NAME, empty when there is none
+    const uint8_t* bytes = nullptr;
+    int32_t length = 0;
+    uint32_t milliseconds = 0;
+    bool failed = false;
+    const char* error = "";  // the decoder's last error when failed
+    int32_t leftover = 0;    // bytes not translated after a success
+    const TextTable* dump = nullptr;  // the instance dump, or none
+};
+
+// Appends the report of one translation to path (with overwrite, the file
+// is started anew between begin and end stamps). False when it cannot be
+// written.
+bool WriteTranslationReport(const char* path, const TranslationOutcome& outcome, bool overwrite);
+
+// The report's text without the stamps (the part WriteTranslationReport
+// writes for one message).
+void FormatTranslationReport(const TranslationOutcome& outcome, bool overwrite, OTSTR& out);
+
+// The three counters kept for a whole run of the application.
+class TranslationTotals {
+public:
+    // Counts one attempt: a failure, or a success that left bytes over.
+    void Count(bool failed, int32_t leftover);
+    // Counts an input rejected before translation.
+    void CountIllegal();
+    // "  Total - %ld    Fail - %ld    Warning - %ld "; after an illegal
+    // input the variant with five blanks before "Fail".
+    void Line(OTSTR& out) const;
+
+    int32_t total = 0;
+    int32_t failed = 0;
+    int32_t warnings = 0;
+    bool lastIllegal = false;
+};
