@@ -163,7 +163,8 @@ TEST_F(LogFileTest, CacheHoldsExactly16384CharactersAndLongerTextsGoStraightThro
     log.SetLetterNaming("L", "txt", 'a', 'a');
     log.Start();
     std::string a(16384, 'a'), c(20000, 'c');
-    log.Write(a.c_str());
+    log.Write(a.c_str() + 1);
+    log.Write("a");  // exactly fills what is left
     EXPECT_EQ(ReadWholeFile("La.txt"), kBegin);
     EXPECT_EQ(log.GetCacheLength(), 16384);
     log.Write("b");
