@@ -208,3 +208,42 @@ TEST(Compiler, DemoProtocolCompilesAndRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+// Scripts of random words and symbols compile or fail with a message; the
+// compiled Programs run or fail; nothing faults.
+TEST(Compiler, RandomScriptsNeverFault) {
+    const char* words[] = {"struct", "S",      "{",    "}",      ";",     "INT4",  "UINT1",
+                           "a",      "b",      "[",    "]",      "=",     "1",     "2",
+                           ":",      "3",      "(",    ")",      ",",     "if",    "else",
+                           "while",  "for",    "return", "break", "enum", "E",     "#define",
+                           "#include", "\"x\"", "Choice", "DeclareMap", "Item", "typedef",
+                           "extern", "VOID",   "dynamic", "&",     ". . .", "This", ".",
+                           "attribute", "name", "TypeOF", "DumpOF", "Or", "+", "*", "\n",
+                           "// c\n", "/* d */", "'s'", "E::A", "continue", "f", "Translate"};
+    constexpr int kWords = sizeof words / sizeof words[0];
+    ASSERT_TRUE(RegisterGrammar());
+    uint32_t seed = 2024;
+    for (int round = 0; round < 600; ++round) {
+        std::string text;
+        int n = 4 + round % 40;
+        for (int i = 0; i < n; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            text += words[(seed >> 16) % kWords];
+            text += ' ';
+        }
+        ScriptLexer lexer;
+        lexer.SetBuffer(text.c_str());
+        Program program;
+        OTSTR error;
+        if (CompileFile(program, lexer, true, error)) {
+            ExecuteEnv env;
+            env.Prepare(&program);
+        } else {
+            EXPECT_FALSE(error.IsEmpty()) << text;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+// The built-in script functions that the decoder's procedure hook serves:
+// now, TotalLength, sysFetchValue, sysTranChoiceItem, sysAbort, strlen,
+// strGetAt, sysSetTitle, sysGetEnumComment and strFormat.
+// Tested by decoder/builtins_test.cpp.
+#pragma once
+
+class ByteCursor;
+class ExecuteEnv;
+class Procedure;
+class ProtocolDecoder;
+
+namespace builtinmsg {
+constexpr const char kNoMessage[] = "%s() fail, no message is being translated";
+constexpr const char kNowReturn[] = "Now() setReturn fail";
+constexpr const char kTotalReturn[] = "TotalLength() setReturn fail";
+constexpr const char kFetchParam[] = "sysFetchValue() get param fail";
+constexpr const char kFetchEnd[] =
+    "sysFetchValue() get data fail, reach packet or current ConfentOf stream's end";
+constexpr const char kFetchLocat[] = "%s set stream locat=%d fail";
+constexpr const char kChoiceParam[] = "sysTranChoiceItem() get param fail";
+constexpr const char kChoiceInvalid[] = "sysTranChoiceItem() choice item invalid";
+constexpr const char kChoiceNoMap[] = "%s not found Choice DecalareMap for '%s'";
+constexpr const char kChoiceNoTag[] = "%s not found ElemId=%ld (0x%x) in DecalareMap '%s'";
+constexpr const char kChoiceCreate[] = "%s create choice item ElemId=%d error";
+constexpr const char kAbortParam[] = "sysAbort() get param fail";
+constexpr const char kAbort[] = "'%s' Abort(%s)";
+constexpr const char kStrlenParam[] = "strlen() get param fail";
+constexpr const char kStrlenReturn[] = "strlen() setReturn fail";
+constexpr const char kGetAtParam[] = "strGetAt() get param fail";
+constexpr const char kGetAtReturn[] = "strGetAt() setReturn fail";
+constexpr const char kTitleParam[] = "sysSetTitle() get param fail";
+constexpr const char kTitleRange[] = "sysSetTitle() fail, TitleN=%d out of range";
+constexpr const char kTitleReturn[] = "sysSetTitle() setReturn fail";
+constexpr const char kEnumParam[] = "sysGetEnumComment() get param fail";
+constexpr const char kEnumNoStk[] = "sysGetEnumComment() get Enum='%s' fail, env stk not found";
+constexpr const char kEnumNotFound[] = "sysGetEnumComment() Enum='%s' not found";
+constexpr const char kEnumReturn[] = "sysGetEnumComment() set return fail";
+constexpr const char kFormatParam[] = "strFormat() get param fail";
+constexpr const char kFormatArgs[] = "strFormat(%s) get param error";
+constexpr const char kFormatOverflow[] = "strFormat(%s) buf overflow";
+constexpr const char kFormatType[] = "strFormat(%s) value type illegal";
+constexpr const char kFormatReturn[] = "strFormat(%s) set return fail";
+constexpr const char kNotFound[] = "procedure %s() not found";
+}  // namespace builtinmsg
+
+// Runs the built-in named like procedure (letter case ignored): 1 done,
+// 0 failed (the text set with env.SetLastError), -1 no built-in of that name.
+// cursor is the message being translated, or null.
+int CallBuiltin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure,
+                ByteCursor* cursor);

@@ -1,0 +1,211 @@
+// Tests of the built-in script functions, called from the Translate
+// procedures of small protocol scripts.
+#include "decoder/builtins.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/scratch_dir.h"
+#include "decoder/protocol_decoder.h"
+
+namespace {
+
+const char kExterns[] =
+    "extern INT4 now();\n"
+    "extern INT4 TotalLength();\n"
+    "extern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, INT4 locat, INT4 param,"
+    " BYTE bMoveLocatPointer);\n"
+    "extern VOID sysAbort(STRING strCurIdent, STRING strDescription);\n"
+    "extern INT4 strlen(STRING str, INT4 bEndWithZero);\n"
+    "extern BYTE strGetAt(STRING str, INT4 nIdx, BYTE &Ch);\n"
+    "extern BYTE sysSetTitle(BYTE TitleN, STRING strTitle);\n"
+    "extern STRING sysGetEnumComment(STRING strEnumListName, INT4 value, STRING strMode,"
+    " STRING strDefault);\n"
+    "extern STRING strFormat(STRING strFormat, ...);\n"
+    "extern INT4 nosuch();\n"
+    "#define PROTOCOL_ROOT R\n";
+
+class BuiltinsTest : public ScratchDirTest {
+  protected:
+    // Loads the externs and body, translates bytes: "OK <consumed>" or the
+    // error.
+    std::string Run(const std::string& body, const std::vector<uint8_t>& bytes) {
+        WriteWholeFile("proto.txt", kExterns + body);
+        if (!decoder.LoadScript("proto.txt", false)) {
+            return std::string("load: ") + decoder.GetLastError().GetBuffer(0);
+        }
+        int32_t length = static_cast<int32_t>(bytes.size());
+        if (decoder.Translate(true, bytes.data(), length)) return "OK " + std::to_string(length);
+        return decoder.GetLastError().GetBuffer(0);
+    }
+    std::string Value(const char* path) {
+        int32_t idx = -1;
+        CVariableItem* item = decoder.GetRoot().GetItem(0, path, &idx);
+        if (item == nullptr) return "(none)";
+        OTSTR text;
+        if (item->GetType() == kTypeOctet) {
+            item->getAt(idx < 0 ? 0 : idx, text);
+        } else {
+            item->getTextAt(idx < 0 ? 0 : idx, text);
+        }
+        return text.GetBuffer(0);
+    }
+
+    ProtocolDecoder decoder;
+};
+
+// A member v of type T whose Translate procedure returns expr.
+std::string Computed(const char* type, const char* expr, const char* before = "",
+                     const char* after = "") {
+    return std::string("struct R { ") + before + type + " v {\n " + type +
+           " Translate(STRING s, dynamic &c, INT4 n) { return " + expr + "; } };" + after + " };";
+}
+
+TEST_F(BuiltinsTest, PositionAndLength) {
+    EXPECT_EQ("OK 2",
+              Run(Computed("INT4", "NOW() * 100 + totallength()", "UINT1 a; UINT1 b;"), {1, 2, 3}));
+    EXPECT_EQ("203", Value("v"));
+}
+
+TEST_F(BuiltinsTest, FetchValue) {
+    struct {
+        const char* locat;
+        const char* move;
+        std::vector<uint8_t> bytes;
+        const char* result;
+        const char* value;
+        const char* next;
+    } cases[] = {
+        // Not moving: the next member reads from the same place.
+        {"1", "0", {0x11, 0x22, 0x33}, "OK 2", "13090", "34"},
+        // Moving: the cursor stays after the fetched value.
+        {"0", "1", {0x11, 0x22, 0x33}, "OK 3", "8721", "51"},
+        // Out of range positions never read outside the message.
+        {"3", "0", {0x11, 0x22, 0x33}, "v vFetchValue() set stream locat=3 fail", nullptr, nullptr},
+        {"-1",
+         "0",
+         {0x11, 0x22, 0x33},
+         "v vFetchValue() set stream locat=-1 fail",
+         nullptr,
+         nullptr},
+        {"2",
+         "0",
+         {0x11, 0x22, 0x33},
+         "v 2   : 'vFetchValue()' get 'UINT2' data fail, maybe reach packet or current ConfentOf "
+         "stream's end, or setvalue error",
+         nullptr,
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string script = std::string(
+                                 "struct R { UINT1 a; UINT2 v {\n"
+                                 " VOID Translate(STRING s, dynamic &c, INT4 n) {"
+                                 " sysFetchValue(s, c, ") +
+                             c.locat + ", 0, " + c.move + "); } }; UINT1 next; };";
+        EXPECT_EQ(c.result, Run(script, c.bytes)) << c.locat;
+        if (c.value != nullptr) {
+            EXPECT_EQ(c.value, Value("v")) << c.locat;
+            EXPECT_EQ(c.next, Value("next")) << c.locat;
+        }
+    }
+}
+
+TEST_F(BuiltinsTest, FetchAtTheEnd) {
+    auto octet = [](const char* param) {
+        return std::string(
+                   "struct R { UINT1 a; OCTET v {\n VOID Translate(STRING s, dynamic &c,"
+                   " INT4 n) { sysFetchValue(s, c, 0, ") +
+               param + ", 0); } }; };";
+    };
+    EXPECT_EQ("OK 1", Run(octet("0"), {7}));
+    EXPECT_EQ("v sysFetchValue() get data fail, reach packet or current ConfentOf stream's end",
+              Run(octet("1"), {7}));
+}
+
+TEST_F(BuiltinsTest, StringsTitlesAndFailures) {
+    struct {
+        const char* type;
+        const char* expr;
+        const char* result;
+        const char* value;
+    } cases[] = {
+        {"INT4", "strlen(\"abc\", 0)", "OK 0", "3"},
+        {"INT4", "strGetAt(\"xyz\", 1, This.ch)", "OK 0", "1"},
+        {"INT4", "strGetAt(\"xyz\", 3, This.ch)", "OK 0", "0"},
+        {"INT4", "sysSetTitle(1, \"two\")", "OK 0", "1"},
+        {"INT4", "sysSetTitle(2, \"bad\")", "OK 0", "0"},
+        {"OCTET", "sysGetEnumComment(\"Color\", 2, \"Equal\", \"none\")", "OK 0", "green"},
+        {"OCTET", "sysGetEnumComment(\"Color\", 3, \"Or\", \"none\")", "OK 0", "red | green"},
+        {"OCTET", "sysGetEnumComment(\"Color\", 9, \"Equal\", \"none\")", "OK 0", "none"},
+        {"OCTET", "sysGetEnumComment(\"Nope\", 9, \"Equal\", \"none\")",
+         "v sysGetEnumComment() Enum='Nope' not found", nullptr},
+        {"OCTET", "strFormat(\"%d-%s\", 42, \"x\")", "OK 0", "42-x"},
+        {"OCTET", "strFormat(\"%d %d\", 1)", "v strFormat(%d %d) get param error", nullptr},
+        {"INT4", "sysAbort(\"v\", \"stop\")", "v 'v' Abort(stop)", nullptr},
+        {"INT4", "nosuch()", "v procedure nosuch() not found", nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string script = "enum Color { RED = 1, // red\n GREEN = 2, // green\n BLUE = 4 };\n" +
+                             Computed(c.type, c.expr, "UINT1 ch;");
+        EXPECT_EQ(c.result == std::string("OK 0") ? "OK 1" : c.result, Run(script, {0x41}))
+            << c.expr;
+        if (c.value != nullptr) {
+            EXPECT_EQ(c.value, Value("v")) << c.expr;
+        }
+    }
+    OTSTR title;
+    EXPECT_TRUE(decoder.GetTitle(1, title));
+    EXPECT_FALSE(decoder.GetTitle(2, title));
+}
+
+TEST_F(BuiltinsTest, TitleAndGetAtEffects) {
+    ASSERT_EQ("OK 1", Run(Computed("INT4", "sysSetTitle(0, \"Hi\") + strGetAt(\"xyz\", 2, This.ch)",
+                                   "UINT1 ch;"),
+                          {0x41}));
+    OTSTR title;
+    ASSERT_TRUE(decoder.GetTitle(0, title));
+    EXPECT_STREQ("Hi", title.GetBuffer(0));
+    EXPECT_EQ("122", Value("ch"));
+}
+
+TEST_F(BuiltinsTest, ContentOfRegions) {
+    auto script = [](const char* inner) {
+        return std::string("struct Inner { UINT1 x; ") + inner +
+               " };\nstruct R { UINT1 n; MEMO m {\n ContentOF Inner\n"
+               " MEMO Translate(STRING s, dynamic &c, INT4 i) { MEMO t;"
+               " sysFetchValue(s, t, now(), This.n, 1); return t; } }; UINT1 tail; };";
+    };
+    struct {
+        const char* inner;
+        std::vector<uint8_t> bytes;
+        const char* result;
+    } cases[] = {
+        {"UINT1 y; INT4 end { INT4 Translate(STRING s, dynamic &c, INT4 i)"
+         " { return TotalLength(); } };",
+         {2, 7, 8, 9},
+         "OK 4"},
+        {"", {2, 7, 8, 9}, "m ContentOf does't use up all the bytes"},
+        {"UINT2 y;",
+         {2, 7, 8, 9},
+         "m.2   : 'y' get 'UINT2' data fail, maybe reach packet or current ConfentOf stream's "
+         "end, or setvalue error"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.result, Run(script(c.inner), c.bytes)) << c.inner;
+    }
+    // The region ends where the MEMO ends, not where the message ends.
+    ASSERT_EQ("OK 4", Run(script(cases[0].inner), {2, 7, 8, 9}));
+    int32_t idx;
+    auto* m = static_cast<DecoderItem*>(decoder.GetRoot().GetItem(0, "m", &idx));
+    ASSERT_NE(nullptr, m);
+    CVariableItem* content = m->ContentAt(0);
+    ASSERT_NE(nullptr, content);
+    CVariableItem* end = content->GetItem(0, "end", &idx);
+    ASSERT_NE(nullptr, end);
+    EXPECT_EQ(3, end->getAt_as_long(0));
+    EXPECT_EQ("9", Value("tail"));
+}
+
+}  // namespace

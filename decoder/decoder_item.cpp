@@ -1,0 +1,280 @@
+// DecoderItem and DecoderStruct: decoded instances with their location,
+// failure mark, attached structs and the per-item texts of the result view.
+// Tested by decoder/decoder_test.cpp.
+#include "decoder/decoder_item.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "decoder/protocol_decoder.h"
+#include "runtime/run_time_stk.h"
+#include "script/attribute_definition.h"
+#include "script/procedure.h"
+#include "script/struct_item.h"
+#include "types/enum_item_list.h"
+#include "types/struct_definition.h"
+#include "types/variable_definition.h"
+#include "values/cvarient.h"
+
+namespace {
+
+void* Slot(const VariableDefinition* def, int slot) {
+    if (def == nullptr || def->attributes == nullptr || slot < 0 || slot >= kAttributeSlots) {
+        return nullptr;
+    }
+    return def->attributes->slots[slot];
+}
+
+// The Dump procedure of a struct type with an integrated type.
+Procedure* StructDump(StructDefinition* type) {
+    auto* item = dynamic_cast<StructItem*>(type);
+    if (item == nullptr || item->attributes == nullptr) return nullptr;
+    return static_cast<Procedure*>(item->attributes->slots[kSlotDump]);
+}
+
+// text centred in eight characters of '*'.
+void Centred(const char* text, OTSTR& out) {
+    OTSTR inner(text);
+    int n = inner.GetLength();
+    out.Empty();
+    if (n < 8) out.AppendChar('*', (8 - n) / 2);
+    out.Append(inner);
+    if (n < 8) out.AppendChar('*', (8 - n + 1) / 2);
+}
+
+}  // namespace
+
+StructDefinition* IntegratedStructOf(const VariableDefinition* def) {
+    if (def == nullptr || def->structDef == nullptr || def->baseType == kDeclStruct ||
+        def->baseType == kDeclChoice) {
+        return nullptr;
+    }
+    return def->structDef;
+}
+
+CVariableItem* DecoderStruct::NewItem() {
+    return new (std::nothrow) DecoderItem(decoder);
+}
+
+CStruct* DecoderItem::NewStruct() {
+    return new (std::nothrow) DecoderStruct(decoder);
+}
+
+DecoderItem::~DecoderItem() {
+    FreeAttached();
+}
+
+void DecoderItem::FreeAttached() {
+    for (int i = 0; i < integrated.GetSize(); ++i) {
+        delete static_cast<DecoderItem*>(integrated.GetAt(i));
+    }
+    integrated.RemoveAll();
+    for (int i = 0; i < contents.GetSize(); ++i) {
+        delete static_cast<DecoderItem*>(contents.GetAt(i));
+    }
+    contents.RemoveAll();
+}
+
+void DecoderItem::ClearAll() {
+    FreeAttached();
+    clear();
+    start = -1;
+    length = -1;
+    failed = false;
+}
+
+bool DecoderItem::SizeIntegrated(int32_t n) {
+    if (n < 0) return false;
+    for (int i = n; i < integrated.GetSize(); ++i) {
+        delete static_cast<DecoderItem*>(integrated.GetAt(i));
+    }
+    while (integrated.GetSize() > n) integrated.RemoveLast();
+    while (integrated.GetSize() < n) {
+        if (integrated.Add(nullptr) < 0) return false;
+    }
+    return true;
+}
+
+bool DecoderItem::SetIntegrated(int32_t index, DecoderItem* s) {
+    if (index < 0 || index >= integrated.GetSize()) return false;
+    delete static_cast<DecoderItem*>(integrated.GetAt(index));
+    integrated.ElementAt(index).ptr = s;
+    return true;
+}
+
+void DecoderItem::DropIntegrated(int32_t index) {
+    if (index < 0 || index >= integrated.GetSize()) return;
+    delete static_cast<DecoderItem*>(integrated.GetAt(index));
+    integrated.ElementAt(index).ptr = nullptr;
+}
+
+bool DecoderItem::AddContent(DecoderItem* s) {
+    return s != nullptr && contents.Add(s) >= 0;
+}
+
+CVariableItem* DecoderItem::IntegratedAt(int32_t index) {
+    if (index < 0 || index >= integrated.GetSize()) return nullptr;
+    return static_cast<DecoderItem*>(integrated.GetAt(index));
+}
+
+CVariableItem* DecoderItem::ContentAt(int32_t index) {
+    if (index < 0 || index >= contents.GetSize()) return nullptr;
+    return static_cast<DecoderItem*>(contents.GetAt(index));
+}
+
+bool DecoderItem::HasIntegrated(bool /*any*/) {
+    for (int i = 0; i < integrated.GetSize(); ++i) {
+        if (integrated.GetAt(i) != nullptr) return true;
+    }
+    return false;
+}
+
+void DecoderItem::LocationText(OTSTR& out) {
+    out.Empty();
+    out.safeAppends("%-3ld:%2ld", static_cast<long>(start), static_cast<long>(length));
+}
+
+bool DecoderItem::MarkerText(OTSTR& out) {
+    out.Empty();
+    if (IntegratedStructOf(def) != nullptr) {
+        out = ">";
+        return true;
+    }
+    if (!HasLocation()) {
+        out = "***?****";
+        return true;
+    }
+    int32_t base = header.baseType;
+    char text[32];
+    switch (base) {
+        case kDeclInt1:
+        case kDeclInt2:
+        case kDeclInt4:
+        case kDeclUInt1:
+        case kDeclUInt2:
+        case kDeclUInt4: {
+            int32_t bits = header.IsBitField() ? header.bitCount : UnitBits(base);
+            int32_t total = header.count * bits;
+            int32_t high = header.bitHigh;
+            if (total < 8 && high >= 0 && high / 8 == (high - total) / 8) {
+                int32_t above = 7 - high % 8;
+                out.AppendChar('-', above);
+                OTSTR value;
+                BitsToText(getAt_as_ulong(0), total, value);
+                out.Append(value);
+                if (8 - above - total > 0) out.AppendChar('-', 8 - above - total);
+                return true;
+            }
+            if (total % 8 == 0) {
+                snprintf(text, sizeof text, "B%ld", static_cast<long>(total / 8));
+            } else {
+                snprintf(text, sizeof text, "b%ld", static_cast<long>(total));
+            }
+            Centred(text, out);
+            return true;
+        }
+        case kDeclOctet:
+            snprintf(text, sizeof text, "B%ld", static_cast<long>(length));
+            Centred(text, out);
+            return true;
+        case kDeclDouble:
+        case kDeclPvoid:
+            out = "?";
+            return true;
+        default:
+            return true;
+    }
+}
+
+bool DecoderItem::HasComment() {
+    if (Slot(def, kSlotDumpOr) != nullptr || Slot(def, kSlotDumpEqual) != nullptr ||
+        Slot(def, kSlotDump) != nullptr) {
+        return true;
+    }
+    StructDefinition* integratedType = IntegratedStructOf(def);
+    return integratedType != nullptr && StructDump(integratedType) != nullptr;
+}
+
+namespace {
+
+// Calls a Dump procedure with a "curItem" holder of element index in a frame
+// of its own; the hook flag is off while it runs.
+bool CallDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, int32_t index,
+              const char* args, OTSTR& out) {
+    ExecuteEnv& env = decoder.GetEnv();
+    std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(&decoder));
+    if (holder == nullptr || !holder->PassAddressClone(target, index, nullptr)) return false;
+    holder->SetName("curItem");
+    RunTimeStk* top = env.GetTopStk(0) != nullptr ? env.GetTopStk(0) : env.GetRoot();
+    auto* frame = new (std::nothrow) RunTimeStk(nullptr, top, &env);
+    if (frame == nullptr) return false;
+    if (!frame->AddItem(holder.get()) || !env.PushEnv(frame, false)) {
+        frame->DetachItem(holder.get(), true);
+        delete frame;
+        return false;
+    }
+    bool flag = env.hookFlag;
+    env.hookFlag = false;
+    CVarient result;
+    bool ok = env.Execute(dump, args, &result);
+    env.hookFlag = flag;
+    frame->DetachItem(holder.get(), true);
+    env.PopEnv(frame, false);
+    delete frame;
+    if (!ok) return false;
+    if (result.GetType() == kTypeOctet) return result.getString(out);
+    return result.getText(out);
+}
+
+}  // namespace
+
+int DecoderItem::CommentText(int32_t index, OTSTR& out, const char* defaultText) {
+    out.Empty();
+    const char* itemName = GetItemName().GetBuffer(0);
+    auto* orList = static_cast<EnumItemList*>(Slot(def, kSlotDumpOr));
+    auto* equalList = static_cast<EnumItemList*>(Slot(def, kSlotDumpEqual));
+    if (orList != nullptr || equalList != nullptr) {
+        int32_t value = 0;
+        if (!getAt_as_long(index, value)) {
+            if (decoder != nullptr) decoder->SetError(decodermsg::kLongValueFail, itemName);
+            return 0;
+        }
+        bool found =
+            orList != nullptr
+                ? orList->TextOfValue(static_cast<uint32_t>(value), false, out, defaultText)
+                : equalList->TextOfValue(static_cast<uint32_t>(value), true, out, defaultText);
+        return found ? 1 : 2;
+    }
+    bool loaded = decoder != nullptr && decoder->GetProgram() != nullptr;
+    if (auto* dump = static_cast<Procedure*>(Slot(def, kSlotDump)); dump != nullptr && loaded) {
+        if (CallDump(*decoder, dump, *this, index, "curItem", out)) return 1;
+        failed = true;
+        decoder->TakeEnvError();
+        return 0;
+    }
+    StructDefinition* integratedType = IntegratedStructOf(def);
+    Procedure* structDump = integratedType != nullptr ? StructDump(integratedType) : nullptr;
+    if (structDump != nullptr && loaded) {
+        bool ok;
+        if (CVariableItem* kept = IntegratedAt(index)) {
+            std::unique_ptr<DecoderItem> self(new (std::nothrow) DecoderItem(decoder));
+            if (self == nullptr || !self->PassAddressClone(*kept, 0, nullptr)) {
+                decoder->SetError(decodermsg::kDumpThisFail, itemName);
+                return 0;
+            }
+            self->SetName("this");
+            ok = CallDump(*decoder, structDump, *self, -1, "curItem", out);
+        } else {
+            OTSTR args;
+            args.safeAppends("%s[%ld]", itemName, static_cast<long>(index));
+            ok = CallDump(*decoder, structDump, *this, index, args.GetBuffer(0), out);
+        }
+        if (ok) return 1;
+        failed = true;
+        decoder->TakeEnvError();
+        return 0;
+    }
+    out = defaultText != nullptr ? defaultText : "";
+    return 2;
+}

@@ -1,0 +1,69 @@
+// DecoderItem and DecoderStruct: the instances the decoder fills. An item
+// keeps where its bytes lay, whether decoding failed, and the integrated and
+// content structs built for it. Tested by decoder/decoder_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/ob_array.h"
+#include "base/otstr.h"
+#include "types/cstruct.h"
+#include "types/instance_dump.h"
+#include "types/variable_item.h"
+
+class ProtocolDecoder;
+class StructDefinition;
+
+class DecoderItem : public CVariableItem, public AttachedStructs {
+  public:
+    explicit DecoderItem(ProtocolDecoder* decoder = nullptr) : decoder(decoder) {}
+    // Deletes the integrated and content structs.
+    ~DecoderItem() override;
+
+    CStruct* NewStruct() override;
+
+    // Result texts of the views.
+    void LocationText(OTSTR& out) override;
+    bool IsFailed() override { return failed; }
+    bool HasLocation() override { return start >= 0 && length >= 0; }
+    bool MarkerText(OTSTR& out) override;
+    bool HasComment() override;
+    int CommentText(int32_t index, OTSTR& out, const char* defaultText) override;
+    bool HasIntegrated(bool any) override;
+    CVariableItem* IntegratedAt(int32_t index) override;
+    CVariableItem* ContentAt(int32_t index) override;
+
+    // The integrated struct list: one slot per element. SetIntegrated takes
+    // the struct over (deleting what the slot held); DropIntegrated deletes it.
+    bool SizeIntegrated(int32_t n);
+    bool SetIntegrated(int32_t index, DecoderItem* s);
+    void DropIntegrated(int32_t index);
+    // Takes a content struct over as the last one.
+    bool AddContent(DecoderItem* s);
+    int ContentCount() const { return contents.GetSize(); }
+    // Empties the item (as clear) and deletes its attached structs.
+    void ClearAll();
+
+    ProtocolDecoder* decoder;  // not owned; null outside a decoder's tree
+    int32_t start = -1;
+    int32_t length = -1;
+    bool failed = false;
+
+  private:
+    void FreeAttached();
+
+    ObArray integrated{25};  // owned DecoderItem, null for an empty slot
+    ObArray contents{25};    // owned DecoderItem
+};
+
+class DecoderStruct : public CStruct {
+  public:
+    explicit DecoderStruct(ProtocolDecoder* decoder = nullptr) : decoder(decoder) {}
+    CVariableItem* NewItem() override;
+
+    ProtocolDecoder* decoder;  // not owned
+};
+
+// The struct type whose Integrate procedure computes a definition's value:
+// only a DeclareMap item declared with TypeOF has one.
+StructDefinition* IntegratedStructOf(const VariableDefinition* def);

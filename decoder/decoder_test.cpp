@@ -1,0 +1,232 @@
+// Tests of the decoding engine: scripts compiled from scratch files, messages
+// decoded into the root "msg", values read back through access paths.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/scratch_dir.h"
+#include "decoder/decoder_item.h"
+#include "decoder/protocol_decoder.h"
+
+namespace {
+
+struct Case {
+    const char* script;
+    std::vector<uint8_t> bytes;
+    const char* result;                                       // "OK n" or the error
+    std::vector<std::pair<const char*, const char*>> values;  // path, value text
+};
+
+class ProtocolDecoderTest : public ScratchDirTest {
+  protected:
+    // Writes script to a file and loads it; "OK" or the load error.
+    std::string Load(const std::string& script) {
+        WriteWholeFile("proto.txt", script);
+        if (decoder.LoadScript("proto.txt", false)) return "OK";
+        return decoder.GetLastError().GetBuffer(0);
+    }
+    // Translates bytes: "OK <consumed>" or the error text.
+    std::string Run(const std::vector<uint8_t>& bytes) {
+        int32_t length = static_cast<int32_t>(bytes.size());
+        if (decoder.Translate(true, bytes.data(), length)) return "OK " + std::to_string(length);
+        return decoder.GetLastError().GetBuffer(0);
+    }
+    DecoderItem* Item(const char* path, int32_t* idx) {
+        return static_cast<DecoderItem*>(decoder.GetRoot().GetItem(0, path, idx));
+    }
+    // The value of a decoded element as text, "(none)" when the path does
+    // not resolve.
+    std::string Value(const char* path) {
+        int32_t idx = -1;
+        CVariableItem* item = Item(path, &idx);
+        if (item == nullptr) return "(none)";
+        OTSTR text;
+        item->getTextAt(idx < 0 ? 0 : idx, text);
+        return text.GetBuffer(0);
+    }
+
+    void RunCases(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            ASSERT_EQ("OK", Load(c.script)) << c.script;
+            EXPECT_EQ(c.result, Run(c.bytes)) << c.script;
+            for (const auto& v : c.values) EXPECT_EQ(v.second, Value(v.first)) << v.first;
+        }
+    }
+
+    ProtocolDecoder decoder;
+};
+
+#define RUN_CASES(cases) RunCases(cases)
+
+TEST_F(ProtocolDecoderTest, BasicMembersAndByteOrder) {
+    std::vector<Case> cases = {
+        // Low byte first by default; high byte first with NETWORK_TRANMODE.
+        {"#define PROTOCOL_ROOT R\nstruct R { INT2 a; UINT2 b; };",
+         {0x01, 0x80, 0x01, 0x80},
+         "OK 4",
+         {{"a", "-32767"}, {"b", "32769"}}},
+        {"#define NETWORK_TRANMODE H_TO_L\n#define PROTOCOL_ROOT R\nstruct R { INT2 a; UINT4 b; };",
+         {0x01, 0x80, 0x00, 0x00, 0x01, 0x02},
+         "OK 6",
+         {{"a", "384"}, {"b", "258"}}},
+        {"#define PROTOCOL_ROOT R\nstruct R { INT1 a; UINT1 b; INT4 c; };",
+         {0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF},
+         "OK 6",
+         {{"a", "-1"}, {"b", "255"}, {"c", "-2"}}},
+        // Arrays and nested structs.
+        {"#define PROTOCOL_ROOT R\nstruct P { UINT1 x; UINT1 y; };\n"
+         "struct R { UINT1 n[3]; P p[2]; };",
+         {1, 2, 3, 4, 5, 6, 7},
+         "OK 7",
+         {{"n[2]", "3"}, {"p[0].x", "4"}, {"p[1].y", "7"}}},
+        // Leftover bytes are not an error; the length tells what was used.
+        {"#define PROTOCOL_ROOT R\nstruct R { UINT1 a; };", {9, 8, 7}, "OK 1", {{"a", "9"}}},
+        // Bit fields share their storage unit; only the last one advances.
+        {"#define PROTOCOL_ROOT R\nstruct R { UINT1 a : 3; UINT1 b : 3; UINT1 c : 2; UINT1 d; };",
+         {0xA5, 0x42},
+         "OK 2",
+         {{"a", "5"}, {"b", "1"}, {"c", "1"}, {"d", "66"}}},
+        {"#define PROTOCOL_ROOT R\nstruct R { UINT2 a : 4; UINT2 b : 12; };",
+         {0x34, 0x12},
+         "OK 2",
+         {{"a", "1"}, {"b", "564"}}},
+    };
+    RUN_CASES(cases);
+}
+
+TEST_F(ProtocolDecoderTest, ShortMessageFailsAtTheMemberThatNeedsMoreBytes) {
+    std::vector<Case> cases = {
+        {"#define PROTOCOL_ROOT R\nstruct R { UINT1 a; UINT2 b; UINT1 c; };",
+         {7, 1},
+         "1   : 'b' get 'UINT2' data fail, maybe reach packet or current ConfentOf stream's end, "
+         "or setvalue error",
+         {{"a", "7"}, {"b", "-"}, {"c", "-"}}},
+        {"#define PROTOCOL_ROOT R\nstruct P { UINT1 x; UINT4 y; };\nstruct R { UINT1 a; P p[2]; };",
+         {1, 2, 3, 4, 5, 6, 7},
+         "7   : 'y' get 'UINT4' data fail, maybe reach packet or current ConfentOf stream's end, "
+         "or setvalue error",
+         {{"a", "1"}, {"p[0].y", "100992003"}, {"p[1].x", "7"}}},
+    };
+    RUN_CASES(cases);
+    // The failing item carries its mark; the earlier ones their location.
+    int32_t idx;
+    DecoderItem* p = Item("p", &idx);
+    ASSERT_NE(nullptr, p);
+    EXPECT_TRUE(p->IsFailed());
+    EXPECT_EQ(1, p->start);
+    EXPECT_EQ(-1, p->length);
+
+    // Types that need a procedure fail without one.
+    std::vector<Case> unsupported = {
+        {"#define PROTOCOL_ROOT R\nstruct R { UINT1 a; OCTET b; };",
+         {1, 2},
+         "1   : translate procedure not found for 'b'",
+         {{"a", "1"}}},
+        {"#define PROTOCOL_ROOT R\nstruct R { DOUBLE d; };",
+         {1},
+         "0   : translate procedure not found for 'd'",
+         {}},
+    };
+    RUN_CASES(unsupported);
+}
+
+TEST_F(ProtocolDecoderTest, LoadAndRootStates) {
+    ProtocolDecoder fresh;
+    int32_t length = 1;
+    uint8_t byte = 0;
+    EXPECT_FALSE(fresh.Translate(true, &byte, length));
+    EXPECT_STREQ("no script loaded", fresh.GetLastError().GetBuffer(0));
+
+    EXPECT_FALSE(decoder.LoadScript("missing.txt", false));
+    EXPECT_NE(0, decoder.GetLastError().GetLength());
+
+    ASSERT_EQ("OK", Load("#define PROTOCOL_NAME \"Demo\"\nstruct R { UINT1 a; };"));
+    EXPECT_STREQ("Demo", decoder.GetProtocolName().GetBuffer(0));
+    EXPECT_EQ("Access struct(defined by 'PROTOCOL_ROOT') not seted", Run({1}));
+    EXPECT_TRUE(decoder.SetRoot("R", 7));
+    EXPECT_EQ("OK 1", Run({1}));
+    EXPECT_EQ(7, decoder.GetRootTag());
+    EXPECT_FALSE(decoder.SetRoot("Nope", 0));
+
+    // A failed load leaves no script behind.
+    EXPECT_NE("OK", Load("struct R { UINT1 a }"));
+    EXPECT_EQ(nullptr, decoder.GetProgram());
+    EXPECT_EQ("no script loaded", Run({1}));
+}
+
+TEST_F(ProtocolDecoderTest, TranslateProceduresAndChoices) {
+    const char* externs =
+        "extern VOID sysTranChoiceItem(dynamic &curItem, STRING strCurIdent, INT4 ElemId);\n"
+        "extern INT4 now();\n"
+        "extern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, INT4 locat, "
+        "INT4 param, BYTE bMoveLocatPointer);\n";
+    std::string choice = std::string(externs) +
+                         "#define PROTOCOL_ROOT R\n"
+                         "struct A { UINT1 x; };\nstruct B { UINT2 y; };\n"
+                         "DeclareMap ( Item , M ) { a [ 1 ] A ; b [ 2 ] B ; };\n"
+                         "struct R { UINT1 kind; Choice body {\n ChoiceMap M\n"
+                         " VOID Translate(STRING s, dynamic &curItem, INT4 n) {\n"
+                         "  sysTranChoiceItem(curItem, s, This.kind); } }; UINT1 tail; };";
+    std::vector<Case> cases = {
+        {choice.c_str(), {2, 0x34, 0x12, 9}, "OK 4", {{"body.b.y", "4660"}, {"tail", "9"}}},
+        {choice.c_str(), {1, 5, 6}, "OK 3", {{"body.a.x", "5"}, {"tail", "6"}}},
+        {choice.c_str(),
+         {3, 5, 6},
+         "body body[ChoiceElem 0] not found ElemId=3 (0x3) in DecalareMap 'M'",
+         {}},
+    };
+    RUN_CASES(cases);
+}
+
+TEST_F(ProtocolDecoderTest, ChoicesNestedTooDeepStopWithAMessage) {
+    ASSERT_EQ("OK", Load("extern VOID sysTranChoiceItem(dynamic &curItem, STRING strCurIdent, "
+                         "INT4 ElemId);\n#define PROTOCOL_ROOT R\nstruct R;\n"
+                         "DeclareMap ( Item , M ) { r [ 1 ] R ; };\n"
+                         "struct R { UINT1 kind; Choice body {\n ChoiceMap M\n"
+                         " VOID Translate(STRING s, dynamic &curItem, INT4 n) {\n"
+                         "  sysTranChoiceItem(curItem, s, This.kind); } }; };"));
+    std::vector<uint8_t> ones(5000, 1);
+    std::string result = Run(ones);
+    EXPECT_NE(std::string::npos, result.find("too deep")) << result;
+}
+
+TEST_F(ProtocolDecoderTest, MarkersAndLocations) {
+    ASSERT_EQ("OK", Load("#define PROTOCOL_ROOT R\n"
+                         "struct R { UINT1 pad : 7; UINT1 bit : 1; UINT2 w[3]; UINT2 f : 12;"
+                         " UINT2 g : 4; UINT2 u; };"));
+    ASSERT_EQ("OK 11", Run({0x01, 1, 2, 3, 4, 5, 6, 0, 0, 7, 8}));
+    struct {
+        const char* path;
+        const char* marker;
+        const char* location;
+    } rows[] = {{"bit", "-------1", "0  : 1"},
+                {"w", "***B6***", "1  : 6"},
+                {"f", "**b12***", "7  : 0"},
+                {"u", "***B2***", "9  : 2"}};
+    for (const auto& r : rows) {
+        int32_t idx;
+        DecoderItem* item = Item(r.path, &idx);
+        ASSERT_NE(nullptr, item) << r.path;
+        OTSTR text;
+        item->MarkerText(text);
+        EXPECT_STREQ(r.marker, text.GetBuffer(0)) << r.path;
+        item->LocationText(text);
+        EXPECT_STREQ(r.location, text.GetBuffer(0)) << r.path;
+    }
+}
+
+TEST_F(ProtocolDecoderTest, DemoSample) {
+    std::string path = std::string(VANTOR_SOURCE_DIR) + "/samples/demo/main.txt";
+    ASSERT_TRUE(decoder.LoadScript(path.c_str(), false)) << decoder.GetLastError().GetBuffer(0);
+    EXPECT_STREQ("Demo", decoder.GetProtocolName().GetBuffer(0));
+    // version 1, kind 2 (data), flags, length; count 2, values.
+    EXPECT_EQ("OK 14", Run({0x12, 0x03, 0x00, 0x0A, 0x00, 0x02, 0, 1, 0, 2, 0, 3, 0, 4}));
+    EXPECT_EQ("1", Value("header.version"));
+    EXPECT_EQ("2", Value("header.kind"));
+    EXPECT_EQ("2", Value("body.data.count"));
+    EXPECT_EQ("4", Value("body.data.values[3]"));
+}
+
+}  // namespace

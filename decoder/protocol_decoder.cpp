@@ -1,0 +1,608 @@
+// ProtocolDecoder: loading a protocol script and walking its struct
+// definitions over a message. Tested by decoder/decoder_test.cpp.
+#include "decoder/protocol_decoder.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base/tracer.h"
+#include "decoder/builtins.h"
+#include "pattern/script_lexer.h"
+#include "runtime/run_time_stk.h"
+#include "script/attribute_definition.h"
+#include "script/compiler.h"
+#include "script/procedure.h"
+#include "script/program.h"
+#include "script/program_listing.h"
+#include "script/struct_item.h"
+#include "types/struct_definition.h"
+#include "types/variable_definition.h"
+#include "values/cvarient.h"
+
+using namespace decodermsg;
+
+namespace {
+
+void* Slot(const VariableDefinition* def, int slot) {
+    if (def == nullptr || def->attributes == nullptr || slot < 0 || slot >= kAttributeSlots) {
+        return nullptr;
+    }
+    return def->attributes->slots[slot];
+}
+
+// The text of a define: a string's own characters, or a number's text.
+bool DefineText(Program& program, const char* name, OTSTR& out) {
+    CVariableItem* value = program.FindNamedValue(name);
+    if (value == nullptr) return false;
+    if (value->GetType() == kTypeOctet) return value->getAt(0, out);
+    return value->getTextAt(0, out);
+}
+
+// "name" for a single element, "name[i]" within an array.
+OTSTR ElementName(const char* name, int32_t count, int32_t i) {
+    OTSTR out;
+    if (count < 2) {
+        out.safeAppends("%s", name);
+    } else {
+        out.safeAppends("%s[%d]", name, i);
+    }
+    return out;
+}
+
+// A frame above the environment's top holding the given items while a
+// procedure runs; it lets them go again before it is deleted.
+class ItemFrame {
+  public:
+    explicit ItemFrame(ExecuteEnv& env) : env(env) {}
+    ~ItemFrame() { Close(); }
+    ItemFrame(const ItemFrame&) = delete;
+    ItemFrame& operator=(const ItemFrame&) = delete;
+
+    // Creates and pushes the frame with item (may be null) in it; 1 done,
+    // 0 allocation failed, -1 push failed.
+    int Open(CVariableItem* item) {
+        RunTimeStk* top = env.GetTopStk(0) != nullptr ? env.GetTopStk(0) : env.GetRoot();
+        frame = new (std::nothrow) RunTimeStk(nullptr, top, &env);
+        if (frame == nullptr) return 0;
+        if ((item != nullptr && !frame->AddItem(item)) || !env.PushEnv(frame, false)) {
+            if (item != nullptr) frame->DetachItem(item, true);
+            delete frame;
+            frame = nullptr;
+            return -1;
+        }
+        return 1;
+    }
+    bool Add(CVariableItem* item) { return frame != nullptr && frame->AddItem(item); }
+    void Remove(CVariableItem* item) {
+        if (frame != nullptr && item != nullptr) frame->DetachItem(item, true);
+    }
+    // Lets every item go, pops and deletes the frame.
+    void Close() {
+        if (frame == nullptr) return;
+        while (frame->VariableCount() > 0) frame->DetachItem(frame->VariableAt(0), true);
+        env.PopEnv(frame, false);
+        delete frame;
+        frame = nullptr;
+    }
+
+  private:
+    ExecuteEnv& env;
+    RunTimeStk* frame = nullptr;
+};
+
+// Counts the structs and choices being decoded one inside the other.
+class NestingGuard {
+  public:
+    explicit NestingGuard(int& depth) : depth(depth) { ++depth; }
+    ~NestingGuard() { --depth; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+  private:
+    int& depth;
+};
+
+}  // namespace
+
+bool MoveCursor(ByteCursor& cursor, int32_t p) {
+    if (p < 0 || p > cursor.GetCapacity()) return false;
+    int32_t limit = cursor.GetLength();
+    // SetPos refuses the readable end itself, so the limit is opened for the
+    // move and one byte is stepped over to stand at the end.
+    if (!cursor.SetLength(cursor.GetCapacity())) return false;
+    bool ok;
+    if (p < cursor.GetCapacity()) {
+        ok = cursor.SetPos(p);
+    } else {
+        uint8_t byte;
+        ok = p > 0 && cursor.SetPos(p - 1) && cursor.GetByte(byte);
+    }
+    cursor.SetLength(limit);
+    return ok;
+}
+
+ProtocolDecoder::ProtocolDecoder() {
+    root.SetName("msg");
+    Reset(true);
+}
+
+ProtocolDecoder::~ProtocolDecoder() {
+    env.reset(true, true);
+    root.ClearAll();
+    delete program;
+}
+
+void ProtocolDecoder::SetError(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    lastError = text;
+    recorded = true;
+}
+
+void ProtocolDecoder::TakeEnvError() {
+    SetError("%s", env.GetLastError().GetBuffer(0));
+}
+
+void ProtocolDecoder::Reset(bool clearError) {
+    // The instances refer to the definitions of the program.
+    root.ClearAll();
+    env.reset(true, false);
+    delete program;
+    program = nullptr;
+    rootDef = nullptr;
+    protocolName.Empty();
+    titles[0] = "-";
+    titles[1] = "-";
+    if (clearError) lastError.Empty();
+    env.InstallHooks(this, true, HookFunction, 0);
+    env.SetHookArgument(nullptr);
+}
+
+bool ProtocolDecoder::LoadScript(const char* path, bool dumpListing) {
+    auto lexer = std::make_unique<ScriptLexer>();
+    if (path == nullptr || !lexer->LoadFile(path, true)) {
+        lastError = path == nullptr ? OTSTR("no script file") : lexer->GetLastError();
+        return false;
+    }
+    Reset(true);
+    if (!RegisterGrammar()) {
+        lastError = "script grammar not registered";
+        return false;
+    }
+    program = new (std::nothrow) Program;
+    if (program == nullptr) {
+        lastError = "new Program fail";
+        return false;
+    }
+    program->SetName(path);
+    OTSTR error;
+    if (!CompileFile(*program, *lexer, true, error)) {
+        Reset(false);
+        lastError = error;
+        return false;
+    }
+    if (dumpListing) WriteListing(*program, "Dump\\Program.txt", true);
+    OTSTR name;
+    if (DefineText(*program, "PROTOCOL_NAME", name)) protocolName = name;
+    SetRoot(nullptr, rootTag);
+    return true;
+}
+
+bool ProtocolDecoder::SetRoot(const char* name, int32_t tag) {
+    rootTag = tag;
+    rootDef = nullptr;
+    if (program == nullptr) return false;
+    OTSTR rootName;
+    if (name != nullptr) {
+        rootName = name;
+    } else if (!DefineText(*program, "PROTOCOL_ROOT", rootName)) {
+        return false;
+    }
+    rootDef = program->FindStruct(rootName.GetBuffer(0));
+    return rootDef != nullptr;
+}
+
+bool ProtocolDecoder::GetTitle(int n, OTSTR& out) const {
+    if (n < 0 || n > 1) return false;
+    out = titles[n];
+    return true;
+}
+
+bool ProtocolDecoder::SetTitle(int n, const char* text) {
+    if (n < 0 || n > 1) return false;
+    titles[n] = text != nullptr ? text : "";
+    return true;
+}
+
+void ProtocolDecoder::SetExternalHandler(void* owner, ExternalHandler function) {
+    hookOwner = owner;
+    hookFunction = function;
+}
+
+bool ProtocolDecoder::SetExternalArguments(int count, void* const* args) {
+    if (count < 0 || count > kMaxHookArgs || (count > 0 && args == nullptr)) {
+        hookArgCount = 0;
+        return false;
+    }
+    for (int i = 0; i < count; ++i) hookArgs[i] = args[i];
+    hookArgCount = count;
+    return true;
+}
+
+int ProtocolDecoder::HookFunction(void* owner, int argc, void** argv) {
+    if (owner == nullptr || argc < 2 || argv == nullptr) return 0;
+    auto* self = static_cast<ProtocolDecoder*>(owner);
+    auto* env = static_cast<ExecuteEnv*>(argv[0]);
+    auto* procedure = static_cast<Procedure*>(argv[1]);
+    if (env == nullptr || procedure == nullptr) return 0;
+    auto* cursor = argc > 2 ? static_cast<ByteCursor*>(argv[2]) : nullptr;
+    int done = CallBuiltin(*self, *env, *procedure, cursor);
+    if (done >= 0) return done;
+    if (self->hookFunction != nullptr) {
+        void* args[4] = {self, env, procedure, cursor};
+        if (self->hookFunction(self->hookOwner, 4, args) != 0) return 1;
+    }
+    env->SetLastError(builtinmsg::kNotFound, procedure->name.GetBuffer(0));
+    return 0;
+}
+
+bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length) {
+    root.ClearAll();
+    if (program == nullptr) {
+        lastError = kNoScript;
+        return false;
+    }
+    if (rootDef == nullptr && !SetRoot(nullptr, rootTag)) {
+        lastError = kNoRoot;
+        return false;
+    }
+    if (bytes == nullptr) return true;
+    titles[0] = "-";
+    titles[1] = "-";
+    lastError.Empty();
+    if (!env.Prepare(program)) {
+        lastError = env.GetLastError();
+        return false;
+    }
+    if (!root.create(rootDef, "msg", 1)) {
+        SetError("%-3d : Internal err, create 'msg' fail", 0);
+        return false;
+    }
+    keepIntegrated = keep ? 1 : 0;
+    int32_t size =
+        length >= 1 ? length : static_cast<int32_t>(strlen(reinterpret_cast<const char*>(bytes)));
+    cursor.Attach(bytes, size);
+    env.InstallHooks(this, false, HookFunction, 0);
+    env.SetHookArgument(&cursor);
+    startPos = cursor.GetPos();
+    nesting = 0;
+    bool ok = TranslateStruct(root, 0, cursor);
+    if (ok) {
+        length = cursor.GetPos();
+        consumedBytes = cursor.GetPos() - startPos;
+    }
+    // The buffer belongs to the caller: nothing reads it after this call.
+    cursor.Attach(nullptr, 0);
+    return ok;
+}
+
+bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, ByteCursor& cursor) {
+    CStruct* element = instance.StructAt(index);
+    if (element == nullptr) return false;
+    auto* decoded = dynamic_cast<DecoderItem*>(&instance);
+    int32_t pos = cursor.GetPos();
+    if (nesting >= kMaxNesting) {
+        SetError(kTooDeep, pos, instance.GetItemName().GetBuffer(0), kMaxNesting);
+        return false;
+    }
+    NestingGuard guard(nesting);
+    if (decoded != nullptr && index == 0) decoded->start = pos;
+    std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(this));
+    if (holder == nullptr || !holder->PassAddressClone(instance, index, nullptr)) {
+        SetError(kThisFail, pos);
+        return false;
+    }
+    holder->SetName("this");
+    for (int m = 0; m < element->members.GetSize(); ++m) {
+        auto* member = static_cast<CVariableItem*>(element->members.GetAt(m));
+        if (member == nullptr) continue;
+        StructDefinition* integrated = IntegratedStructOf(member->def);
+        bool ok = integrated != nullptr
+                      ? IntegrateMember(nullptr, holder.get(), *member, cursor, integrated)
+                      : TranslateMember(nullptr, holder.get(), *member, cursor, nullptr);
+        if (!ok) return false;
+    }
+    if (decoded != nullptr) decoded->length = cursor.GetPos() - decoded->start;
+    return true;
+}
+
+bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cursor) {
+    bool lowFirst = item.def != nullptr ? item.def->lowByteFirst : true;
+    bool bitField = item.header.IsBitField();
+    bool peek = bitField && !item.header.bitGroupEnd;
+    uint32_t word = 0;
+    switch (UnitBits(item.header.baseType)) {
+        case 8: {
+            uint8_t b;
+            if (!cursor.GetByte(b, peek)) return false;
+            word = b;
+            break;
+        }
+        case 16: {
+            uint16_t w;
+            if (!cursor.GetWord(w, lowFirst, peek)) return false;
+            word = w;
+            break;
+        }
+        case 32:
+            if (!cursor.GetDWord(word, lowFirst, peek)) return false;
+            break;
+        default:
+            return false;
+    }
+    if (!bitField) return item.setAt(i, word);
+    CVarient unit;
+    return unit.setInteger(word, kTypeUInt4) && item.setBitData(i, unit);
+}
+
+bool ProtocolDecoder::RunTranslate(Procedure* proc, CVariableItem& item, int32_t i,
+                                   const char* elementName, const char* args, bool assign) {
+    CVarient result;
+    if (!env.Execute(proc, args, &result)) {
+        SetError(kCallFail, elementName, env.GetLastError().GetBuffer(0));
+        return false;
+    }
+    if (!assign || proc->returnType == kDeclVoid) return true;
+    return item.header.IsBitField() ? item.setBitData(i, result) : item.setAt(i, result);
+}
+
+bool ProtocolDecoder::ContentStep(CVariableItem& item, int32_t i, const char* elementName,
+                                  ByteCursor& cursor, int32_t p0, StructDefinition* contentType) {
+    int32_t end = cursor.GetPos();
+    OTSTR value;
+    item.getAt(i, value);
+    int32_t n = end - p0;
+    const char* bytes = reinterpret_cast<const char*>(cursor.GetData());
+    if (n < 0 || value.GetLength() < n ||
+        (n > 0 && (bytes == nullptr || strncmp(value.GetBuffer(0), bytes + p0, n) != 0))) {
+        SetError(kNotAccordant, elementName, "ContentOF");
+        return false;
+    }
+    auto* owner = dynamic_cast<DecoderItem*>(&item);
+    auto* content = new (std::nothrow) DecoderItem(this);
+    if (owner == nullptr || content == nullptr || !content->create(contentType, "Content", 1) ||
+        !owner->AddContent(content)) {
+        delete content;
+        SetError(kContentCreate, elementName);
+        return false;
+    }
+    int32_t limit = cursor.GetLength();
+    bool ok = cursor.SetLength(end) && MoveCursor(cursor, p0);
+    content->start = p0;
+    if (ok && !TranslateStruct(*content, 0, cursor)) {
+        OTSTR previous = lastError;
+        SetError(kContentPrefix, elementName, previous.GetBuffer(0));
+        ok = false;
+    }
+    content->start = p0;
+    content->length = cursor.GetPos() - p0;
+    if (ok && cursor.GetPos() < end) {
+        SetError(kContentUnused, elementName);
+        ok = false;
+    } else if (ok && cursor.GetPos() > end) {
+        SetError(kContentOut, elementName);
+        ok = false;
+    }
+    if (!ok) content->failed = true;
+    cursor.SetLength(limit);
+    MoveCursor(cursor, end);
+    return ok;
+}
+
+bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInstance,
+                                      CVariableItem& item, ByteCursor& cursor,
+                                      const int32_t* octetLength) {
+    auto* decoded = dynamic_cast<DecoderItem*>(&item);
+    int32_t itemStart = cursor.GetPos();
+    if (decoded != nullptr) decoded->start = itemStart;
+    Procedure* translate = nullptr;
+    StructDefinition* contentType = nullptr;
+    ItemFrame frame(env);
+    if (thisInstance != nullptr) {
+        translate = static_cast<Procedure*>(Slot(item.def, kSlotTranslate));
+        contentType = static_cast<StructDefinition*>(Slot(item.def, kSlotContentOf));
+        if (translate != nullptr) {
+            int opened = frame.Open(thisInstance);
+            if (opened == 0) {
+                SetError(kNewStkFail, itemStart);
+                return false;
+            }
+            if (opened < 0) {
+                SetError(kPushFail, itemStart, env.GetLastError().GetBuffer(0));
+                return false;
+            }
+        }
+    }
+    const char* itemName = item.GetItemName().GetBuffer(0);
+    if (name == nullptr) name = itemName;
+    int32_t count = item.header.count;
+    int32_t base = item.header.baseType;
+    bool ok = true;
+    OTSTR elementName;
+    for (int32_t i = 0; ok && i < count; ++i) {
+        elementName = ElementName(name, count, i);
+        const char* element = elementName.GetBuffer(0);
+        OTSTR args;
+        args.safeAppends(thisInstance != nullptr ? "'%s',This.%s[%ld],%ld" : "'%s',%s[%ld],%ld",
+                         element, itemName, static_cast<long>(i), static_cast<long>(i));
+        recorded = false;
+        switch (base) {
+            case kDeclInt1:
+            case kDeclInt2:
+            case kDeclInt4:
+            case kDeclUInt1:
+            case kDeclUInt2:
+            case kDeclUInt4:
+                ok = translate != nullptr
+                         ? RunTranslate(translate, item, i, element, args.GetBuffer(0), true)
+                         : ReadInteger(item, i, cursor);
+                break;
+            case kDeclOctet:
+                if (translate != nullptr) {
+                    int32_t p0 = cursor.GetPos();
+                    ok = RunTranslate(translate, item, i, element, args.GetBuffer(0), true);
+                    if (ok && contentType != nullptr && item.header.declaredType == kDeclMemo) {
+                        ok = ContentStep(item, i, element, cursor, p0, contentType);
+                    }
+                } else if (octetLength != nullptr) {
+                    OTSTR bytes;
+                    ok = cursor.GetString(bytes, *octetLength) &&
+                         item.setAt(i, bytes.GetBuffer(0), bytes.GetLength());
+                } else {
+                    SetError(kNoTranslate, cursor.GetPos(), element);
+                    ok = false;
+                }
+                break;
+            case kDeclDouble:
+                if (translate != nullptr) {
+                    ok = RunTranslate(translate, item, i, element, args.GetBuffer(0), true);
+                } else {
+                    SetError(kNoTranslate, cursor.GetPos(), element);
+                    ok = false;
+                }
+                break;
+            case kDeclStruct:
+                ok = TranslateStruct(item, i, cursor);
+                if (!ok) recorded = true;
+                break;
+            case kDeclChoice:
+                if (translate != nullptr) {
+                    ok = RunTranslate(translate, item, i, element, args.GetBuffer(0), false);
+                } else {
+                    SetError(kNoTranslate, cursor.GetPos(), element);
+                    ok = false;
+                }
+                break;
+            default:
+                SetError(kNotSupported, cursor.GetPos(), element);
+                ok = false;
+                break;
+        }
+    }
+    if (!ok) {
+        if (decoded != nullptr) {
+            decoded->failed = true;
+            decoded->length = -1;
+        }
+        if (!recorded) {
+            SetError(kGetDataFail, cursor.GetPos(), elementName.GetBuffer(0),
+                     item.header.typeName.GetBuffer(0));
+        }
+    }
+    frame.Close();
+    if (ok && decoded != nullptr) decoded->length = cursor.GetPos() - itemStart;
+    return ok;
+}
+
+bool ProtocolDecoder::IntegrateMember(const char* name, CVariableItem* thisInstance,
+                                      CVariableItem& item, ByteCursor& cursor,
+                                      StructDefinition* integratedType) {
+    const char* itemName = item.GetItemName().GetBuffer(0);
+    auto* decoded = dynamic_cast<DecoderItem*>(&item);
+    if (integratedType == nullptr) {
+        SetError(kIntegratedDef, itemName);
+        if (decoded != nullptr) decoded->failed = true;
+        return false;
+    }
+    int32_t itemStart = cursor.GetPos();
+    if (decoded != nullptr) decoded->start = itemStart;
+    if (name == nullptr) name = itemName;
+    int32_t count = item.header.count;
+    auto* typeItem = dynamic_cast<StructItem*>(integratedType);
+    Procedure* integrate =
+        typeItem != nullptr && typeItem->attributes != nullptr
+            ? static_cast<Procedure*>(typeItem->attributes->slots[kSlotIntegrate])
+            : nullptr;
+    if (integrate == nullptr) {
+        SetError(kNoIntegrate, ElementName(name, count, 0).GetBuffer(0));
+        if (decoded != nullptr) decoded->failed = true;
+        return false;
+    }
+    if (decoded == nullptr || !decoded->SizeIntegrated(count)) {
+        SetError(kIntegratedCreate, ElementName(name, count, 0).GetBuffer(0));
+        return false;
+    }
+    ItemFrame frame(env);
+    int opened = frame.Open(nullptr);
+    if (opened <= 0) {
+        if (opened == 0) {
+            SetError(kNewStkFail, itemStart);
+        } else {
+            SetError(kPushFail, itemStart, env.GetLastError().GetBuffer(0));
+        }
+        decoded->failed = true;
+        return false;
+    }
+    bool ok = true;
+    for (int32_t i = 0; ok && i < count; ++i) {
+        OTSTR elementName = ElementName(name, count, i);
+        const char* element = elementName.GetBuffer(0);
+        auto* integrated = new (std::nothrow) DecoderItem(this);
+        if (integrated == nullptr || !integrated->create(integratedType, "This", 1)) {
+            delete integrated;
+            SetError(kIntegratedCreate, element);
+            ok = false;
+            break;
+        }
+        decoded->SetIntegrated(i, integrated);
+        integrated->start = cursor.GetPos();
+        if (!TranslateStruct(*integrated, 0, cursor)) {
+            integrated->failed = true;
+            ok = false;
+            break;
+        }
+        integrated->length = cursor.GetPos() - integrated->start;
+        frame.Add(integrated);
+        if (thisInstance != nullptr) {
+            thisInstance->SetName("Parent");
+            frame.Add(thisInstance);
+        }
+        OTSTR args;
+        args.safeAppends("'%s'", element);
+        CVarient result;
+        bool called = env.Execute(integrate, args.GetBuffer(0), &result);
+        frame.Remove(integrated);
+        if (thisInstance != nullptr) {
+            frame.Remove(thisInstance);
+            thisInstance->SetName("this");
+        }
+        if (!called) {
+            integrated->failed = true;
+            integrated->length = -1;
+            SetError(kCallFail, element, env.GetLastError().GetBuffer(0));
+            ok = false;
+        } else if (integrate->returnType == kDeclVoid) {
+            SetError(kNoIntegratedValue, element);
+            ok = false;
+        } else if (!item.setAt(i, result)) {
+            OTSTR text;
+            result.getText(text);
+            SetError(kSetResult, cursor.GetPos(), element, text.GetBuffer(0));
+            ok = false;
+        }
+        if (keepIntegrated == 0) decoded->DropIntegrated(i);
+    }
+    frame.Close();
+    if (!ok) {
+        decoded->failed = true;
+        return false;
+    }
+    decoded->length = cursor.GetPos() - itemStart;
+    return true;
+}

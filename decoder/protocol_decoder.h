@@ -1,0 +1,134 @@
+// ProtocolDecoder: the decoding engine. It owns the compiled protocol
+// script, the execution environment of its procedures and the root instance
+// "msg", and walks the struct definitions over a message's bytes. Tested by
+// decoder/decoder_test.cpp and decoder/builtins_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "base/byte_cursor.h"
+#include "base/otstr.h"
+#include "decoder/decoder_item.h"
+#include "runtime/execute_env.h"
+
+class CVariableItem;
+class Program;
+class StructDefinition;
+
+// The decoder's messages; "%-3d" is the byte position of the failure.
+namespace decodermsg {
+constexpr const char kNoScript[] = "no script loaded";
+constexpr const char kNoRoot[] = "Access struct(defined by 'PROTOCOL_ROOT') not seted";
+constexpr const char kThisFail[] = "%-3d : Internal err, create 'this' fail";
+constexpr const char kNewStkFail[] = "%-3d : Internal err, new thisStk fail";
+constexpr const char kPushFail[] = "%-3d : Internal err, %s";
+constexpr const char kGetDataFail[] =
+    "%-3d : '%s' get '%s' data fail, maybe reach packet or current ConfentOf stream's end, or "
+    "setvalue error";
+constexpr const char kNoTranslate[] = "%-3d : translate procedure not found for '%s'";
+constexpr const char kNotSupported[] = "%-3d : translate to '%s' are not supported now";
+constexpr const char kCallFail[] = "%s %s";
+constexpr const char kNotAccordant[] =
+    "value of '%s' is not accordant with the original binary stream, %s not allowed";
+constexpr const char kContentCreate[] = "%s create content struct error";
+constexpr const char kContentPrefix[] = "%s.%s";
+constexpr const char kContentUnused[] = "%s ContentOf does't use up all the bytes";
+constexpr const char kContentOut[] = "%s ContentOf out of boundary";
+constexpr const char kIntegratedDef[] = "%s get Integrated struct's definition error";
+constexpr const char kNoIntegrate[] = "%s get procedure Integrate() error";
+constexpr const char kIntegratedCreate[] = "%s create Integrated struct error";
+constexpr const char kNoIntegratedValue[] = "%s no Integrated value returned";
+constexpr const char kSetResult[] = "%-3d : '%s' <- '%s' fail";
+constexpr const char kTooDeep[] = "%-3d : '%s' nested deeper than %d levels, translate stopped";
+constexpr const char kDumpThisFail[] = "%s create 'this' fail when dump";
+constexpr const char kLongValueFail[] = "%s get long value fail, maybe type illegal";
+}  // namespace decodermsg
+
+class ProtocolDecoder {
+  public:
+    // Structs and choices nest at most this deep within one message.
+    static constexpr int kMaxNesting = 64;
+    // Arguments of the external-call hook record.
+    static constexpr int kMaxHookArgs = 10;
+
+    ProtocolDecoder();
+    ~ProtocolDecoder();
+    ProtocolDecoder(const ProtocolDecoder&) = delete;
+    ProtocolDecoder& operator=(const ProtocolDecoder&) = delete;
+
+    // Compiles a protocol script file; with dumpListing the listing goes to
+    // "Dump\Program.txt". A script without a usable root still loads.
+    bool LoadScript(const char* path, bool dumpListing);
+    // Resolves the root struct type by name, or (null) by PROTOCOL_ROOT.
+    bool SetRoot(const char* name, int32_t tag);
+    // Decodes one message into the root "msg"; length receives the bytes
+    // consumed. Null bytes only check that the engine is ready.
+    bool Translate(bool keep, const uint8_t* bytes, int32_t& length);
+    bool TranslateStruct(CVariableItem& instance, int32_t index, ByteCursor& cursor);
+    bool TranslateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
+                         ByteCursor& cursor, const int32_t* octetLength);
+    bool IntegrateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
+                         ByteCursor& cursor, StructDefinition* integratedType);
+    bool GetTitle(int n, OTSTR& out) const;
+    void SetExternalHandler(void* owner, ExternalHandler function);
+    // Sets the argument words of the external-call hook; more than
+    // kMaxHookArgs fails and leaves none.
+    bool SetExternalArguments(int count, void* const* args);
+    void Reset(bool clearError);
+
+    const OTSTR& GetLastError() const { return lastError; }
+    const OTSTR& GetProtocolName() const { return protocolName; }
+    Program* GetProgram() const { return program; }
+    StructDefinition* GetRootDef() const { return rootDef; }
+    int32_t GetRootTag() const { return rootTag; }
+    DecoderItem& GetRoot() { return root; }
+    ExecuteEnv& GetEnv() { return env; }
+    int32_t GetStartPos() const { return startPos; }
+    int32_t GetConsumedBytes() const { return consumedBytes; }
+    bool KeepsIntegrated() const { return keepIntegrated != 0; }
+
+    // Records a failure text; the "recorded" flag tells TranslateMember that
+    // the failing step left its own message.
+    void SetError(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // The environment's first error as the decoder's last error.
+    void TakeEnvError();
+    // Sets the caption n (0 or 1).
+    bool SetTitle(int n, const char* text);
+    // The procedure hook that the environment calls for extern procedures.
+    static int HookFunction(void* owner, int argc, void** argv);
+
+    OTSTR protocolName;
+    OTSTR lastError;
+    // The external-call hook record.
+    void* hookOwner = nullptr;
+    ExternalHandler hookFunction = nullptr;
+    int hookArgCount = 0;
+    void* hookArgs[kMaxHookArgs] = {};
+
+  private:
+    friend class BuiltinCall;
+
+    // Runs a Translate procedure for element i and stores its result.
+    bool RunTranslate(Procedure* proc, CVariableItem& item, int32_t i, const char* elementName,
+                      const char* args, bool bitField);
+    bool ContentStep(CVariableItem& item, int32_t i, const char* elementName, ByteCursor& cursor,
+                     int32_t p0, StructDefinition* contentType);
+    bool ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cursor);
+
+    OTSTR titles[2];
+    Program* program = nullptr;
+    StructDefinition* rootDef = nullptr;
+    int32_t rootTag = 0;
+    uint8_t keepIntegrated = 1;
+    ExecuteEnv env;
+    DecoderItem root{this};
+    int32_t startPos = 0;
+    int32_t consumedBytes = 0;
+    ByteCursor cursor;
+    bool recorded = false;
+    int nesting = 0;
+};
+
+// Moves the cursor to p, which may be its readable end; false outside
+// 0..capacity.
+bool MoveCursor(ByteCursor& cursor, int32_t p);
