@@ -9,6 +9,8 @@
 #include "base/scratch_dir.h"
 #include "decoder/decoder_item.h"
 #include "decoder/protocol_decoder.h"
+#include "runtime/execute_env.h"
+#include "script/procedure.h"
 
 namespace {
 
@@ -227,6 +229,182 @@ TEST_F(ProtocolDecoderTest, DemoSample) {
     EXPECT_EQ("2", Value("header.kind"));
     EXPECT_EQ("2", Value("body.data.count"));
     EXPECT_EQ("4", Value("body.data.values[3]"));
+}
+
+}  // namespace
+
+namespace {
+
+// A choice whose map item "v" takes its value from the integrated struct T.
+const char kIntegrated[] =
+    "extern VOID sysTranChoiceItem(dynamic &curItem, STRING strCurIdent, INT4 ElemId);\n"
+    "extern STRING strFormat(STRING strFormat, ...);\n"
+    "#define PROTOCOL_ROOT R\n"
+    "struct T = UINT2 { UINT1 hi; UINT1 lo; };\n"
+    "attribute name = \"T\" {\n"
+    " UINT2 Integrate(STRING s) { return This.hi * 256 + This.lo; }\n"
+    " OCTET Dump(T &t) { return strFormat(\"%d/%d\", t.hi, t.lo); } }\n"
+    "struct N = UINT1 { UINT1 x; };\n"
+    "DeclareMap ( Item , M ) { v [ 1 ] TypeOF T ; n [ 2 ] TypeOF N ; };\n"
+    "struct R { UINT1 kind; Choice c {\n ChoiceMap M\n"
+    " VOID Translate(STRING s, dynamic &curItem, INT4 i) {\n"
+    "  sysTranChoiceItem(curItem, s, This.kind); } }; UINT1 tail; };";
+
+TEST_F(ProtocolDecoderTest, IntegratedMembersKeepOrDropTheirStruct) {
+    ASSERT_EQ("OK", Load(kIntegrated));
+    for (bool keep : {true, false}) {
+        int32_t length = 4;
+        const uint8_t bytes[] = {1, 0x01, 0x02, 9};
+        ASSERT_TRUE(decoder.Translate(keep, bytes, length)) << decoder.GetLastError().GetBuffer(0);
+        EXPECT_EQ(4, length);
+        EXPECT_EQ("258", Value("c.v")) << keep;
+        EXPECT_EQ("9", Value("tail")) << keep;
+        int32_t idx;
+        DecoderItem* v = Item("c.v", &idx);
+        ASSERT_NE(nullptr, v);
+        EXPECT_EQ(1, v->start);
+        EXPECT_EQ(2, v->length);
+        OTSTR marker;
+        v->MarkerText(marker);
+        EXPECT_STREQ(">", marker.GetBuffer(0));
+        EXPECT_TRUE(v->HasComment());
+        EXPECT_EQ(keep, v->HasIntegrated(true)) << keep;
+        CVariableItem* kept = v->IntegratedAt(0);
+        EXPECT_EQ(keep, kept != nullptr) << keep;
+        if (kept != nullptr) {
+            CVariableItem* lo = kept->GetItem(0, "lo", &idx);
+            ASSERT_NE(nullptr, lo);
+            EXPECT_EQ(2, lo->getAt_as_long(0));
+            // The comment is computed from the kept struct.
+            OTSTR comment;
+            EXPECT_EQ(1, v->CommentText(0, comment, "none")) << decoder.GetLastError().GetBuffer(0);
+            EXPECT_STREQ("1/2", comment.GetBuffer(0));
+        }
+    }
+}
+
+TEST_F(ProtocolDecoderTest, IntegrateFailures) {
+    ASSERT_EQ("OK", Load(kIntegrated));
+    // N has no Integrate procedure; T runs out of bytes inside its struct.
+    std::vector<std::pair<std::vector<uint8_t>, const char*>> cases = {
+        {{2, 7, 9}, "c c[ChoiceElem 0].n get procedure Integrate() error"},
+        {{1, 0x01},
+         "c 2   : 'lo' get 'UINT1' data fail, maybe reach packet or current ConfentOf stream's "
+         "end, or setvalue error"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.second, Run(c.first));
+    int32_t idx;
+    DecoderItem* v = Item("c.v", &idx);
+    ASSERT_NE(nullptr, v);
+    EXPECT_TRUE(v->IsFailed());
+    EXPECT_FALSE(v->HasLocation());
+}
+
+TEST_F(ProtocolDecoderTest, ImplicitMapMembersBecomeChoiceElements) {
+    ASSERT_EQ(
+        "OK",
+        Load("extern VOID sysTranChoiceItem(dynamic &curItem, STRING strCurIdent, INT4 ElemId);\n"
+             "#define PROTOCOL_ROOT R\n"
+             "struct P { UINT1 x; UINT2 y; };\n"
+             "DeclareMap ( ImplicitItem , M ) { p [ 1 ] P ; w [ 2 ] UINT2 ; };\n"
+             "struct R { UINT1 kind; Choice c {\n ChoiceMap M\n"
+             " VOID Translate(STRING s, dynamic &curItem, INT4 i) {\n"
+             "  sysTranChoiceItem(curItem, s, This.kind); } }; UINT1 tail; };"));
+    struct {
+        std::vector<uint8_t> bytes;
+        const char* result;
+        std::vector<std::pair<const char*, const char*>> values;
+    } cases[] = {
+        // The struct's members stand in the choice; the struct itself does not.
+        {{1, 5, 0x34, 0x12, 9},
+         "OK 5",
+         {{"c.x", "5"}, {"c.y", "4660"}, {"c.p", "(none)"}, {"tail", "9"}}},
+        // A simple item is added as it is.
+        {{2, 0x01, 0x02, 9}, "OK 4", {{"c.w", "513"}, {"c.x", "(none)"}, {"tail", "9"}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.result, Run(c.bytes));
+        for (const auto& v : c.values) EXPECT_EQ(v.second, Value(v.first)) << v.first;
+    }
+}
+
+TEST_F(ProtocolDecoderTest, CommentsFromDumpProceduresAndEnums) {
+    ASSERT_EQ("OK",
+              Load("extern STRING strFormat(STRING strFormat, ...);\n"
+                   "extern INT4 nosuch();\n"
+                   "#define PROTOCOL_ROOT R\n"
+                   "enum E { ONE = 1, // one\n TWO = 2, // two\n };\n"
+                   "struct R {\n"
+                   " UINT1 d[2] { OCTET Dump(INT4 n) { return strFormat(\"n=%d\", n); } };\n"
+                   " UINT1 bad { OCTET Dump(INT4 n) { return strFormat(\"%d\", nosuch()); } };\n"
+                   " UINT1 e { DumpOF E ( Equal ) };\n"
+                   " UINT1 plain; };"));
+    ASSERT_EQ("OK 5", Run({3, 4, 5, 9, 7}));
+    struct {
+        const char* path;
+        int32_t index;
+        bool has;
+        int result;
+        const char* comment;
+    } cases[] = {
+        {"d", 0, true, 1, "n=3"},       {"d", 1, true, 1, "n=4"},
+        {"e", 0, true, 2, "dflt"},  // 9 is no E value
+        {"plain", 0, false, 2, "dflt"}, {"bad", 0, true, 0, ""},
+    };
+    for (const auto& c : cases) {
+        int32_t idx;
+        DecoderItem* item = Item(c.path, &idx);
+        ASSERT_NE(nullptr, item) << c.path;
+        EXPECT_EQ(c.has, item->HasComment()) << c.path;
+        OTSTR comment;
+        EXPECT_EQ(c.result, item->CommentText(c.index, comment, "dflt")) << c.path;
+        EXPECT_STREQ(c.comment, comment.GetBuffer(0)) << c.path;
+        // Only a failing Dump marks the item.
+        EXPECT_EQ(c.result == 0, item->IsFailed()) << c.path;
+    }
+    EXPECT_NE(std::string::npos, std::string(decoder.GetLastError().GetBuffer(0)).find("nosuch"))
+        << decoder.GetLastError().GetBuffer(0);
+}
+
+// Hands "ext" back 42 and records what it was given.
+struct ExternalCalls {
+    int calls = 0;
+    int answer = 1;
+    void* decoder = nullptr;
+    void* cursor = nullptr;
+
+    static int Handle(void* owner, int argc, void** argv) {
+        auto* self = static_cast<ExternalCalls*>(owner);
+        ++self->calls;
+        if (argc != 4) return 0;
+        self->decoder = argv[0];
+        self->cursor = argv[3];
+        auto* env = static_cast<ExecuteEnv*>(argv[1]);
+        auto* procedure = static_cast<Procedure*>(argv[2]);
+        if (self->answer == 0) return 0;
+        return procedure->setReturn(*env, "42") ? 1 : 0;
+    }
+};
+
+TEST_F(ProtocolDecoderTest, UnknownExternsGoToTheExternalHandler) {
+    ASSERT_EQ("OK",
+              Load("extern INT4 ext(INT4 a);\n#define PROTOCOL_ROOT R\n"
+                   "struct R { UINT1 a; INT4 v {\n"
+                   " INT4 Translate(STRING s, dynamic &c, INT4 n) { return ext(This.a); } }; };"));
+    EXPECT_EQ("v procedure ext() not found", Run({1}));
+
+    ExternalCalls calls;
+    decoder.SetExternalHandler(&calls, ExternalCalls::Handle);
+    EXPECT_EQ("OK 1", Run({1}));
+    EXPECT_EQ("42", Value("v"));
+    EXPECT_EQ(1, calls.calls);
+    EXPECT_EQ(&decoder, calls.decoder);
+    EXPECT_NE(nullptr, calls.cursor);
+
+    // A handler that declines leaves the call unresolved.
+    calls.answer = 0;
+    EXPECT_EQ("v procedure ext() not found", Run({1}));
+    EXPECT_EQ(2, calls.calls);
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ bool ScriptLexer::LoadFile(const char* name, bool textMode) {
 
 void ScriptLexer::Reset(bool full) {
     cached = false;
+    hasSkipped = false;
     Lex::Reset(full);
 }
 
@@ -130,6 +131,11 @@ int ScriptLexer::GetToken(Token& token, int flags, bool peek) {
             return r;
         }
         if (peek) GetNextToken(token, false);
+        if (token.id == kTokLineComment) {
+            skipped = token;
+            StripLineComment(skipped);
+            hasSkipped = true;
+        }
     }
 }
 

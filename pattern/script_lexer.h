@@ -42,6 +42,10 @@ public:
     bool setLocation(const SourcePos& position) override;
 
     bool HasCachedToken() const { return cached; }
+    // The last line comment that GetToken passed over (stripped of its
+    // "//" and blanks), or null: a comment that ended a construct can still
+    // be attached to it after a look-ahead skipped it.
+    const Token* LastSkippedComment() const { return hasSkipped ? &skipped : nullptr; }
     // Moves the position n bytes on (counting lines), dropping the cache;
     // the end of the text is a valid place to stand.
     void Skip(int32_t n);
@@ -52,5 +56,7 @@ private:
 
     TextFile file;
     bool cached = false;
+    bool hasSkipped = false;
+    Token skipped;
     Token cache;
 };

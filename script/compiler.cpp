@@ -104,15 +104,20 @@ const GramFunc kHandlers[] = {
 
 bool IsText(const Token& token, const char* text) { return token.text.Compare(text, false); }
 
-// A line comment standing on line after the current position: consumed and
-// returned stripped; otherwise the lexer is left alone.
-bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment) {
+// A line comment on line after offset after: the next token (consumed and
+// returned stripped), or one that a look-ahead already passed over.
+bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment, int32_t after = -1) {
     Token token;
-    if (lexer.GetNextToken(token, true) != 1 || token.id != kTokLineComment ||
-        token.pos.line != line)
+    if (lexer.GetNextToken(token, true) == 1 && token.id == kTokLineComment &&
+        token.pos.line == line) {
+        lexer.GetToken(token, 2, false);
+        comment = token.text;
+        return true;
+    }
+    const Token* skipped = lexer.LastSkippedComment();
+    if (after < 0 || skipped == nullptr || skipped->pos.line != line || skipped->pos.offset <= after)
         return false;
-    lexer.GetToken(token, 2, false);
-    comment = token.text;
+    comment = skipped->text;
     return true;
 }
 
@@ -469,6 +474,8 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
     int unnamed = 0;
     GramMatcher matcher(&context, GrammarHandlers());
     while (!lexer.ExpectText(token, "}", true)) {
+        Token first;
+        lexer.GetToken(first, 0, true);
         if (!context.Match(lexer, matcher, "enum item")) return fail();
         int32_t id = matcher.GetRuleId();
         bool named = id == 21 || id == 22 || id == 23;
@@ -493,7 +500,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         }
         value.SetName(itemName);
         OTSTR itemComment;
-        if (TakeLineComment(lexer, lexer.GetLocation().line, itemComment))
+        if (TakeLineComment(lexer, first.pos.line, itemComment, first.pos.offset))
             value.SetDescription(itemComment.GetBuffer(0));
         list->Add(value, false);
     }
