@@ -179,10 +179,8 @@ TEST_F(CallTest, ExternProceduresGoThroughTheHandler) {
     env.InstallHooks(&calls, true, Native, 0);
     EXPECT_EQ("300", Eval("times(5)"));
     EXPECT_EQ("44", Eval("narrow(5)")) << "300 cut to the UINT1 return type";
-    // The first error of the call is kept: the look-up of the missing name.
-    EXPECT_EQ("ERROR RunTimeStk::GetItem('n') fail, 'n' is not a valid VariableItem in "
-              "RunTimeStk !",
-              Eval("broken(1)"));
+    // A native function reports its own error for a parameter it cannot read.
+    EXPECT_EQ("ERROR broken() get param fail", Eval("broken(1)"));
     EXPECT_EQ(3, calls);
     EXPECT_EQ(1, env.StackSize());
 }

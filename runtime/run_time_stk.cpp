@@ -267,10 +267,16 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
     }
     CVariableItem* item = FindItem(ident.GetBuffer(0), false, caseSensitive);
     if (item == nullptr) {
-        if (report && env != nullptr) {
-            env->SetLastError(
+        if (env != nullptr) {
+            OTSTR unknown;
+            unknown.safeAppends(
                 "RunTimeStk::GetItem('%s') fail, '%s' is not a valid VariableItem in RunTimeStk !",
                 path, ident.GetBuffer(0));
+            if (report) {
+                env->SetLastError("%s", unknown.GetBuffer(0));
+            } else {
+                TraceLine("%s", unknown.GetBuffer(0));
+            }
         }
         return nullptr;
     }
@@ -338,9 +344,9 @@ RunTimeStk::ValueCallback RunTimeStk::GetValueCallback() const { return ValuePro
 // ---------------------------------------------------------------- get / set
 
 CVariableItem* RunTimeStk::ReadyItem(const char* path, int32_t* idx, bool needElement,
-                                     bool* hasValue) {
+                                     bool* hasValue, bool report) {
     *idx = -1;
-    CVariableItem* item = GetItem(path, idx);
+    CVariableItem* item = Resolve(path, idx, report);
     if (item == nullptr || !HasStorage(*item) || (needElement && *idx < 0)) return nullptr;
     if (hasValue != nullptr) *hasValue = item->HasValue();
     return item;
@@ -382,8 +388,12 @@ bool RunTimeStk::get(const char* path, OTSTR& value, bool* hasValue) {
 }
 
 bool RunTimeStk::get(const char* path, CVarient& value, bool* hasValue) {
+    return ReadValue(path, value, hasValue, false);
+}
+
+bool RunTimeStk::ReadValue(const char* path, CVarient& value, bool* hasValue, bool report) {
     int32_t idx;
-    CVariableItem* item = ReadyItem(path, &idx, false, hasValue);
+    CVariableItem* item = ReadyItem(path, &idx, false, hasValue, report);
     if (item == nullptr) return false;
     if (idx >= 0) return item->getAt(idx, value);
     int32_t type = item->GetType();
@@ -468,7 +478,7 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
             }
         }
         bool hasValue = false;
-        if (!self->get(name, *out, &hasValue)) return 0;
+        if (!self->ReadValue(name, *out, &hasValue, true)) return 0;
         if (!hasValue) {
             self->Report("GetRunTimeValue('%s') fail, data not initialized !", name);
             return 0;

@@ -103,7 +103,12 @@ private:
                                   int32_t declaredCode);
     CVariableItem* NewVariable(const char* name);
     bool AppendVariable(CVariableItem* item);
-    CVariableItem* ReadyItem(const char* path, int32_t* idx, bool needElement, bool* hasValue);
+    // The item of a get, set or sets. Those report an unknown name only to
+    // the trace (the caller, a native function or plug-in, reports its own
+    // error); the evaluator's reads report it as the environment's error.
+    CVariableItem* ReadyItem(const char* path, int32_t* idx, bool needElement, bool* hasValue,
+                             bool report = false);
+    bool ReadValue(const char* path, CVarient& value, bool* hasValue, bool report);
     static int ValueProc(void* context, int argc, void** argv);
     bool CallProcedure(const char* path, CVarient& result);
     void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -1,0 +1,130 @@
+// The plug-in list: loading the plug-in libraries and routing calls to
+// them. Tested by plugins/plugin_list_test.cpp.
+#include "plugins/plugin_list.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <new>
+
+#include "base/path.h"
+#include "base/string_array.h"
+#include "base/tracer.h"
+#include "decoder/protocol_decoder.h"
+#include "script/procedure.h"
+
+PlugInRecord::~PlugInRecord() {
+    UnloadPlugIn(*this);
+}
+
+PlugInProc PlugInRecord::Find(const char* functionName) const {
+    if (object == nullptr || functionName == nullptr) return nullptr;
+    const PlugInFunction* entry = object->GetFunctionTable();
+    for (; entry != nullptr && entry->name != nullptr; ++entry) {
+        if (strcmp(entry->name, functionName) == 0) return entry->function;
+    }
+    return nullptr;
+}
+
+bool LoadPlugIn(PlugInRecord& record, const char* path) {
+    UnloadPlugIn(record);
+    if (path == nullptr) return false;
+    record.path = path;
+    OTSTR native = vpath::ToNative(path);
+    record.module = dlopen(native.GetBuffer(0), RTLD_NOW | RTLD_LOCAL);
+    if (record.module == nullptr) {
+        record.path.Empty();
+        return false;
+    }
+    auto create = reinterpret_cast<PlugCreateObjectProc>(dlsym(record.module, kPlugCreateObject));
+    record.object = create != nullptr ? create() : nullptr;
+    if (record.object == nullptr) {
+        UnloadPlugIn(record);
+        return false;
+    }
+    int version = 0;
+    const char* name = record.object->GetPlugInName(&version);
+    record.name = name != nullptr ? name : "";
+    if (version < 1) {
+        OTSTR failed = record.name;
+        UnloadPlugIn(record);
+        TraceLine(pluginmsg::kVersionError, failed.GetBuffer(0));
+        return false;
+    }
+    TraceLine(pluginmsg::kLoaded, record.name.GetBuffer(0));
+    return true;
+}
+
+void UnloadPlugIn(PlugInRecord& record) {
+    if (record.module != nullptr) {
+        // The object's destructor runs inside the library: delete it first.
+        delete record.object;
+        dlclose(record.module);
+    }
+    record.object = nullptr;
+    record.module = nullptr;
+    record.path.Empty();
+}
+
+PlugInList::~PlugInList() {
+    Clear();
+}
+
+void PlugInList::Clear() {
+    while (records.GetSize() > 0) delete static_cast<PlugInRecord*>(records.RemoveLast());
+}
+
+int PlugInList::LoadPlugIns() {
+    OTSTR dir = vpath::ExecutableDirectory();
+    if (dir.IsEmpty()) return 0;
+    dir.Append("PlugIns\\");
+    return LoadPlugInsFrom(dir.GetBuffer(0));
+}
+
+int PlugInList::LoadPlugInsFrom(const char* dir) {
+    StringArray names;
+    if (dir == nullptr || !vpath::ListFiles(dir, "*.dl_", names)) return 0;
+    OTSTR prefix = dir;
+    if (!prefix.IsEmpty() && prefix.GetAt(prefix.GetLength() - 1) != '\\' &&
+        prefix.GetAt(prefix.GetLength() - 1) != '/') {
+        prefix.AppendChar('\\');
+    }
+    int loaded = 0;
+    for (int i = 0; i < names.GetSize(); ++i) {
+        auto* record = new (std::nothrow) PlugInRecord;
+        if (record == nullptr) break;
+        OTSTR path = prefix + names[i];
+        if (LoadPlugIn(*record, path.GetBuffer(0)) && records.Add(record) >= 0) {
+            ++loaded;
+        } else {
+            delete record;
+        }
+    }
+    return loaded;
+}
+
+int PlugInList::CallPlugIn(const char* moduleName, const char* functionName, unsigned argc,
+                           void** argv) {
+    for (int i = 0; i < records.GetSize(); ++i) {
+        PlugInRecord* record = GetAt(i);
+        bool servesAll = record->name.Compare(pluginmsg::kServesAll, false);
+        if (!servesAll && (moduleName == nullptr || !record->name.Compare(moduleName, false))) {
+            continue;
+        }
+        PlugInProc function = record->Find(functionName);
+        if (function == nullptr) continue;
+        TraceLine(pluginmsg::kCalled, record->name.GetBuffer(0), functionName);
+        return function(nullptr, argc, argv);
+    }
+    return 0;
+}
+
+int PlugInList::OnExternalCall(void* owner, int argc, void** argv) {
+    if (owner == nullptr || argc < static_cast<int>(kPlugInArgCount) || argv == nullptr) return 0;
+    auto* decoder = static_cast<ProtocolDecoder*>(argv[kPlugInDecoder]);
+    auto* procedure = static_cast<Procedure*>(argv[kPlugInProcedure]);
+    if (decoder == nullptr || procedure == nullptr) return 0;
+    return static_cast<PlugInList*>(owner)->CallPlugIn(decoder->protocolName.GetBuffer(0),
+                                                       procedure->name.GetBuffer(0),
+                                                       static_cast<unsigned>(argc), argv);
+}

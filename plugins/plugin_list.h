@@ -1,0 +1,71 @@
+// The plug-in list: loads every "*.dl_" library from "PlugIns/" beside the
+// executable and routes the script calls that no built-in serves to them.
+// Tested by plugins/plugin_list_test.cpp.
+#pragma once
+
+#include "base/ob_array.h"
+#include "base/otstr.h"
+#include "plugins/plugin_interface.h"
+
+// The loader's trace texts and the name of the plug-in that serves every
+// script.
+namespace pluginmsg {
+constexpr const char kVersionError[] = "Load PlugIn '%s' fail: dll version error";
+constexpr const char kLoaded[] = "Load PlugIn: '%s'";
+constexpr const char kCalled[] = "PlugIn called: %s - %s()";
+constexpr const char kServesAll[] = "Morvane";
+}  // namespace pluginmsg
+
+// One loaded plug-in. Deleting a record unloads it.
+struct PlugInRecord {
+    PlugInRecord() = default;
+    ~PlugInRecord();
+    PlugInRecord(const PlugInRecord&) = delete;
+    PlugInRecord& operator=(const PlugInRecord&) = delete;
+
+    // The function of the table named exactly name, or null.
+    PlugInProc Find(const char* name) const;
+
+    OTSTR name;
+    PlugInObject* object = nullptr;
+    OTSTR path;
+    void* module = nullptr;
+};
+
+// Loads the library at path (system form) into record: false when it cannot
+// be loaded, lacks PlugCreateObject, creates no object or reports a version
+// below 1 (only that case is traced); the record then holds no library.
+bool LoadPlugIn(PlugInRecord& record, const char* path);
+// Deletes the plug-in object, then frees the library.
+void UnloadPlugIn(PlugInRecord& record);
+
+class PlugInList {
+  public:
+    PlugInList() = default;
+    ~PlugInList();
+    PlugInList(const PlugInList&) = delete;
+    PlugInList& operator=(const PlugInList&) = delete;
+
+    // Loads every plug-in from "PlugIns/" beside the running executable.
+    // Returns the number loaded; a missing directory loads none.
+    int LoadPlugIns();
+    // Loads every "*.dl_" file of dir (system form, with or without the
+    // trailing separator), in name order.
+    int LoadPlugInsFrom(const char* dir);
+    // Unloads and deletes every record, last loaded first.
+    void Clear();
+
+    // Routes one call: the first plug-in in load order named "Morvane" or
+    // moduleName (letter case ignored) whose table has functionName (exact)
+    // serves it. Its result, or 0 when none has the function.
+    int CallPlugIn(const char* moduleName, const char* functionName, unsigned argc, void** argv);
+
+    // The decoder's external-call handler; owner is the PlugInList.
+    static int OnExternalCall(void* owner, int argc, void** argv);
+
+    int GetSize() const { return records.GetSize(); }
+    PlugInRecord* GetAt(int i) const { return static_cast<PlugInRecord*>(records.GetAt(i)); }
+
+  private:
+    ObArray records;
+};

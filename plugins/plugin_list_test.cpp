@@ -1,0 +1,251 @@
+// Tests of the plug-in loader and the sample plug-in, through real shared
+// libraries: the test plug-ins in "PlugIns/" beside this program and "plug".
+#include "plugins/plugin_list.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "base/scratch_dir.h"
+#include "decoder/protocol_decoder.h"
+
+namespace {
+
+// The test plug-ins beside this program (see plugins/CMakeLists.txt).
+std::string TestPlugInDir() {
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    std::string path(exe, n > 0 ? static_cast<size_t>(n) : 0);
+    return path.substr(0, path.rfind('/') + 1) + "PlugIns/";
+}
+
+std::string PlugDir() {
+    std::string path = VANTOR_PLUG_PATH;
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+// The names of the loaded records, in load order.
+std::string Names(const PlugInList& list) {
+    std::string out;
+    for (int i = 0; i < list.GetSize(); ++i) {
+        if (i > 0) out += ",";
+        out += list.GetAt(i)->name.GetBuffer(0);
+    }
+    return out;
+}
+
+size_t Count(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+class PlugInListTest : public ScratchDirTest {};
+
+TEST_F(PlugInListTest, MissingOrEmptyDirectoryLoadsNothing) {
+    PlugInList list;
+    EXPECT_EQ(0, list.LoadPlugInsFrom("nosuch\\"));
+    ASSERT_EQ(0, mkdir("PlugIns", 0777));
+    WriteWholeFile("PlugIns/readme.txt", "not a plug-in");
+    EXPECT_EQ(0, list.LoadPlugInsFrom("PlugIns"));
+    EXPECT_EQ(0, list.GetSize());
+    EXPECT_EQ(0, list.CallPlugIn("Morvane", "TimestampToDateStream", 0, nullptr));
+}
+
+TEST_F(PlugInListTest, LoadsInNameOrderAndSkipsBadLibraries) {
+    PlugInList list;
+    testing::internal::CaptureStdout();
+    int loaded = list.LoadPlugIns();
+    std::string trace = testing::internal::GetCapturedStdout();
+
+    // e_old (version 0), f_noexport and g_junk (no library) are skipped.
+    EXPECT_EQ(4, loaded);
+    EXPECT_EQ("Morvane,Morvane,MORVANE,Proto", Names(list));
+    std::string path = list.GetAt(1)->path.GetBuffer(0);
+    EXPECT_EQ("\\b_first.dl_", path.substr(path.size() - 12));
+    EXPECT_EQ(1u, Count(trace, "Load PlugIn 'Old' fail: dll version error\n"));
+    EXPECT_EQ(3u,
+              Count(trace, "Load PlugIn: 'Morvane'\n") + Count(trace, "Load PlugIn: 'MORVANE'\n"));
+    EXPECT_EQ(5u, Count(trace, "Load PlugIn"));
+    EXPECT_EQ(0u, Count(trace, "Lost")) << trace;
+}
+
+TEST_F(PlugInListTest, LoadPlugInLeavesNothingBehindOnFailure) {
+    std::string dir = TestPlugInDir();
+    WriteWholeFile("junk.dl_", "not a library");
+    const std::string failing[] = {dir + "e_old.dl_", dir + "f_noexport.dl_", "junk.dl_",
+                                   dir + "nosuch.dl_"};
+    for (const std::string& path : failing) {
+        PlugInRecord record;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(LoadPlugIn(record, path.c_str())) << path;
+        std::string trace = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(nullptr, record.module) << path;
+        EXPECT_EQ(nullptr, record.object) << path;
+        EXPECT_TRUE(record.path.IsEmpty()) << path;
+        // Only the version failure is reported.
+        EXPECT_EQ(path == failing[0] ? 1u : 0u, Count(trace, "Load PlugIn")) << trace;
+    }
+
+    PlugInRecord record;
+    ASSERT_TRUE(LoadPlugIn(record, (dir + "d_proto.dl_").c_str()));
+    EXPECT_NE(nullptr, record.module);
+    EXPECT_NE(nullptr, record.Find("OnlyProto"));
+    UnloadPlugIn(record);
+    EXPECT_EQ(nullptr, record.module);
+    EXPECT_EQ(nullptr, record.object);
+    EXPECT_TRUE(record.path.IsEmpty());
+}
+
+TEST_F(PlugInListTest, CallRouting) {
+    PlugInList list;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(4, list.LoadPlugIns());
+    testing::internal::GetCapturedStdout();
+
+    struct {
+        const char* module;
+        const char* function;
+        int result;
+    } cases[] = {
+        {"Any", "Which", 2},        // a_empty has no functions; b_first is first
+        {nullptr, "Which", 2},      // a script without PROTOCOL_NAME
+        {"Any", "which", 0},        // function names are exact
+        {"Any", "Which ", 0},       // ... to the last character
+        {"Proto", "OnlyProto", 4},  // the module's own plug-in
+        {"pROTO", "OnlyProto", 4},  // module names ignore case
+        {"Other", "OnlyProto", 0},  // not for another script
+        {"Proto", "Missing", 0},    // nobody has it
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.result, list.CallPlugIn(c.module, c.function, 0, nullptr))
+            << (c.module ? c.module : "(null)") << " " << c.function;
+    }
+
+    testing::internal::CaptureStdout();
+    list.CallPlugIn("Any", "Which", 0, nullptr);
+    EXPECT_EQ("PlugIn called: Morvane - Which()\n", testing::internal::GetCapturedStdout());
+}
+
+TEST_F(PlugInListTest, FirstLoadedServes) {
+    // The same two plug-ins, linked under names that reverse their order.
+    std::string dir = TestPlugInDir();
+    ASSERT_EQ(0, mkdir("PlugIns", 0777));
+    ASSERT_EQ(0, symlink((dir + "c_second.dl_").c_str(), "PlugIns/1.dl_"));
+    ASSERT_EQ(0, symlink((dir + "b_first.dl_").c_str(), "PlugIns/2.dl_"));
+    PlugInList list;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(2, list.LoadPlugInsFrom("PlugIns\\"));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ("MORVANE,Morvane", Names(list));
+    EXPECT_EQ(3, list.CallPlugIn("Any", "Which", 0, nullptr));
+}
+
+// The sample plug-in, called from a script through the decoder.
+class PlugInSampleTest : public ScratchDirTest {
+  protected:
+    void SetUp() override {
+        ScratchDirTest::SetUp();
+        const char* tz = getenv("TZ");
+        hadTz = tz != nullptr;
+        if (hadTz) savedTz = tz;
+        SetZone("UTC0");
+        testing::internal::CaptureStdout();
+        loaded = list.LoadPlugInsFrom(PlugDir().c_str());
+        trace = testing::internal::GetCapturedStdout();
+        decoder.SetExternalHandler(&list, PlugInList::OnExternalCall);
+    }
+    void TearDown() override {
+        if (hadTz) {
+            setenv("TZ", savedTz.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+    static void SetZone(const char* zone) {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+
+    // Loads a script whose member d is the date text of the INT4 t before
+    // it, and translates bytes: "OK <consumed>" or the error.
+    std::string Run(const char* declaration, std::vector<uint8_t> bytes) {
+        std::string script = std::string(declaration) +
+                             "\n#define PROTOCOL_NAME \"Clock\"\n#define PROTOCOL_ROOT R\n"
+                             "struct R { INT4 t; OCTET d {\n"
+                             " OCTET Translate(STRING s, dynamic &c, INT4 n) {"
+                             " return TimestampToDateStream(This.t); } }; };";
+        WriteWholeFile("proto.txt", script);
+        if (!decoder.LoadScript("proto.txt", false)) {
+            return std::string("load: ") + decoder.GetLastError().GetBuffer(0);
+        }
+        int32_t length = static_cast<int32_t>(bytes.size());
+        if (decoder.Translate(true, bytes.data(), length)) return "OK " + std::to_string(length);
+        return decoder.GetLastError().GetBuffer(0);
+    }
+    std::string Date() {
+        int32_t idx = -1;
+        CVariableItem* item = decoder.GetRoot().GetItem(0, "d", &idx);
+        if (item == nullptr) return "(none)";
+        OTSTR text;
+        item->getAt(idx < 0 ? 0 : idx, text);
+        return text.GetBuffer(0);
+    }
+
+    bool hadTz = false;
+    std::string savedTz;
+    PlugInList list;
+    int loaded = 0;
+    std::string trace;
+    ProtocolDecoder decoder;
+};
+
+const char kDeclaration[] = "extern STRING TimestampToDateStream(INT4 timestamp);";
+
+TEST_F(PlugInSampleTest, LoadsAsMorvane) {
+    ASSERT_EQ(1, loaded);
+    EXPECT_EQ("Morvane", Names(list));
+    int version = 0;
+    EXPECT_STREQ("Morvane", list.GetAt(0)->object->GetPlugInName(&version));
+    EXPECT_EQ(1, version);
+    EXPECT_NE(std::string::npos, trace.find("Load PlugIn: 'Morvane'\n")) << trace;
+    // The plug-in writes to a trace of its own, named after it.
+    EXPECT_NE(std::string::npos, trace.find("DllLoaded\n")) << trace;
+}
+
+TEST_F(PlugInSampleTest, TimestampToDateStream) {
+    ASSERT_EQ(1, loaded);
+    EXPECT_EQ("OK 4", Run(kDeclaration, {0, 0, 0, 0}));
+    EXPECT_EQ("1970-01-01 00:00:00", Date());
+    EXPECT_EQ("OK 4", Run(kDeclaration, {0x00, 0xF1, 0x53, 0x65}));  // 1700000000
+    EXPECT_EQ("2023-11-14 22:13:20", Date());
+    EXPECT_EQ("OK 4", Run(kDeclaration, {0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_EQ("2038-01-19 03:14:07", Date());
+
+    // Local time: a zone two hours east of UTC.
+    SetZone("XYZ-2");
+    EXPECT_EQ("OK 4", Run(kDeclaration, {0, 0, 0, 0}));
+    EXPECT_EQ("1970-01-01 02:00:00", Date());
+}
+
+TEST_F(PlugInSampleTest, Failures) {
+    ASSERT_EQ(1, loaded);
+    EXPECT_EQ("d TimestampToDateStream() value of timestamp error",
+              Run(kDeclaration, {0xFF, 0xFF, 0xFF, 0xFF}));
+    // A declaration without a "timestamp" parameter: the plug-in's own text
+    // is the error; the frame's look-up only reaches the trace.
+    testing::internal::CaptureStdout();
+    std::string result = Run("extern STRING TimestampToDateStream(INT4 seconds);", {0, 0, 0, 0});
+    std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_EQ("d TimestampToDateStream() get param fail", result);
+    EXPECT_NE(std::string::npos, output.find("RunTimeStk::GetItem('timestamp') fail")) << output;
+    // Without the plug-in the call is not found.
+    list.Clear();
+    EXPECT_EQ("d procedure TimestampToDateStream() not found", Run(kDeclaration, {0, 0, 0, 0}));
+}
+
+}  // namespace
