@@ -371,9 +371,9 @@ class TreeDump {
     static std::string IndexPrefix(int32_t index, int32_t count) {
         int digits = 1;
         for (int32_t rest = count - 1; rest >= 10; rest /= 10) ++digits;
-        char text[32];
-        snprintf(text, sizeof text, "[%0*ld] ", digits, static_cast<long>(index));
-        return text;
+        std::string number = std::to_string(index);
+        if (static_cast<int>(number.size()) < digits) number.insert(0, digits - number.size(), '0');
+        return "[" + number + "] ";
     }
 
     // The name of an item's own row: "b[3]", "{}h[2]", "c[]" ("[] c" with
