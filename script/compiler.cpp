@@ -77,9 +77,15 @@ const RuleText kRules[] = {
     {"attribute keyword", 24, "ContentOF $Ident"},
 };
 
-const char* const kSetNames[] = {"struct",      "struct's var",    "statement",
-                                 "var",         "proc var",        "proc header",
-                                 "enum item",   "DeclareMap item", "DeclareMap header",
+const char* const kSetNames[] = {"struct",
+                                 "struct's var",
+                                 "statement",
+                                 "var",
+                                 "proc var",
+                                 "proc header",
+                                 "enum item",
+                                 "DeclareMap item",
+                                 "DeclareMap header",
                                  "attribute keyword"};
 constexpr int kSetCount = sizeof kSetNames / sizeof kSetNames[0];
 
@@ -102,7 +108,9 @@ const GramFunc kHandlers[] = {
     {nullptr, nullptr},
 };
 
-bool IsText(const Token& token, const char* text) { return token.text.Compare(text, false); }
+bool IsText(const Token& token, const char* text) {
+    return token.text.Compare(text, false);
+}
 
 // A line comment on line after offset after: the next token (consumed and
 // returned stripped), or one that a look-ahead already passed over.
@@ -115,7 +123,8 @@ bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment, int32_t a
         return true;
     }
     const Token* skipped = lexer.LastSkippedComment();
-    if (after < 0 || skipped == nullptr || skipped->pos.line != line || skipped->pos.offset <= after)
+    if (after < 0 || skipped == nullptr || skipped->pos.line != line ||
+        skipped->pos.offset <= after)
         return false;
     comment = skipped->text;
     return true;
@@ -222,28 +231,47 @@ GrammarRuleSet* FindGrammar(const char* name) {
     return nullptr;
 }
 
-const GramFunc* GrammarHandlers() { return kHandlers; }
+const GramFunc* GrammarHandlers() {
+    return kHandlers;
+}
 
-uint16_t NextSerial() { return ++g_serial; }
+uint16_t NextSerial() {
+    return ++g_serial;
+}
 
 // ---------------------------------------------------------------- context
 
-void CompileContext::Fail(ScriptLexer& lexer, const char* format, ...) {
+namespace {
+
+__attribute__((format(printf, 3, 0))) void Record(CompileError& error, ScriptLexer& lexer,
+                                                  const char* format, va_list args) {
     char text[1024];
-    va_list args;
-    va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
-    va_end(args);
     error.Replace(lexer.GetLocation(), text);
 }
 
-void CompileContext::FailFinal(ScriptLexer& lexer, const char* format, ...) {
-    char text[1024];
+}  // namespace
+
+void CompileContext::Fail(ScriptLexer& lexer, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    Record(error, lexer, format, args);
     va_end(args);
-    error.Replace(lexer.GetLocation(), text);
+}
+
+StepResult CompileContext::Reject(ScriptLexer& lexer, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Record(error, lexer, format, args);
+    va_end(args);
+    return StepResult::kFailed;
+}
+
+void CompileContext::FailFinal(ScriptLexer& lexer, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Record(error, lexer, format, args);
+    va_end(args);
     error.final = true;
 }
 
@@ -288,12 +316,10 @@ StepResult IncludeStep(CompileContext& context, ScriptLexer& lexer) {
     int32_t line = lexer.GetLocation().line;
     Token token;
     if (!lexer.ExpectText(token, "include", false)) {
-        context.Fail(lexer, "'Include' expected");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "'Include' expected");
     }
     if (!lexer.ExpectKind(token, kTokString)) {
-        context.Fail(lexer, "filepath expected after 'Include'");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "filepath expected after 'Include'");
     }
     OTSTR name = token.text.Mid(1, token.text.GetLength() - 2);
     OTSTR joined(lexer.GetDirectory());
@@ -303,25 +329,21 @@ StepResult IncludeStep(CompileContext& context, ScriptLexer& lexer) {
 
     if (Program* found = FindFile(context.root, pathText)) {
         if (found->beingCompiled) {
-            context.Fail(lexer, "IncludeFile '%s'  Loop definition found !", pathText);
-            return StepResult::kFailed;
+            return context.Reject(lexer, "IncludeFile '%s'  Loop definition found !", pathText);
         }
         program.AddItem(found, line, false);
         return StepResult::kDone;
     }
     if (context.depth >= CompileContext::kMaxDepth) {
-        context.Fail(lexer, "IncludeFile '%s'  Loop definition found !", pathText);
-        return StepResult::kFailed;
+        return context.Reject(lexer, "IncludeFile '%s'  Loop definition found !", pathText);
     }
     ScriptLexer fileLexer;
     if (!fileLexer.LoadFile(pathText, true)) {
-        context.Fail(lexer, "file %s open error", pathText);
-        return StepResult::kFailed;
+        return context.Reject(lexer, "file %s open error", pathText);
     }
     auto* file = new (std::nothrow) Program(nullptr);
     if (file == nullptr) {
-        context.Fail(lexer, "new program fail");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "new program fail");
     }
     file->SetName(pathText);
     // The file joins the tree before it is compiled, so that a cycle
@@ -347,19 +369,16 @@ StepResult DefineStep(CompileContext& context, ScriptLexer& lexer) {
     Program& program = *context.current;
     Token token;
     if (!lexer.ExpectText(token, "define", false)) {
-        context.Fail(lexer, "'define' expected");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "'define' expected");
     }
     int32_t line = token.pos.line;
     Token ident;
     if (lexer.GetNextToken(ident, false) != 1 || ident.id != kTokIdent) {
-        context.Fail(lexer, "Ident expected after 'define'");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "Ident expected after 'define'");
     }
     const char* name = ident.text.GetBuffer(0);
     if (program.IsNameUsed(name, false)) {
-        context.Fail(lexer, "identifier_name '%s' already be used", name);
-        return StepResult::kFailed;
+        return context.Reject(lexer, "identifier_name '%s' already be used", name);
     }
     // The value is the rest of the line, up to a comment.
     const char* buffer = lexer.GetBuffer();
@@ -405,8 +424,7 @@ StepResult TypedefStep(CompileContext& context, ScriptLexer& lexer) {
     Program& program = *context.current;
     Token token;
     if (!lexer.ExpectText(token, "typedef", false)) {
-        context.Fail(lexer, "'typedef' expected");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "'typedef' expected");
     }
     int32_t line = token.pos.line;
     GramMatcher matcher(&context, GrammarHandlers());
@@ -415,18 +433,15 @@ StepResult TypedefStep(CompileContext& context, ScriptLexer& lexer) {
     auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
     auto* ident = static_cast<Token*>(matcher.GetObject(1));
     if (!type->IsStruct() || type->structDef == nullptr) {
-        context.Fail(lexer, "'typedef' only support struct type now");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "'typedef' only support struct type now");
     }
     const char* name = ident->text.GetBuffer(0);
     if (program.IsNameUsed(name, false)) {
-        context.Fail(lexer, "identifier_name '%s' already be used", name);
-        return StepResult::kFailed;
+        return context.Reject(lexer, "identifier_name '%s' already be used", name);
     }
     auto* item = new (std::nothrow) TypedefItem;
     if (item == nullptr) {
-        context.Fail(lexer, "new typedef fail");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "new typedef fail");
     }
     item->SetName(name);
     item->def = type->structDef;
@@ -439,24 +454,20 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
     Program& program = *context.current;
     Token token;
     if (!lexer.ExpectText(token, "enum", false)) {
-        context.Fail(lexer, "'enum' expected");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "'enum' expected");
     }
     int32_t line = token.pos.line;
     Token ident;
     if (!lexer.ExpectKind(ident, kTokIdent)) {
-        context.Fail(lexer, "$Ident  expected");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "$Ident  expected");
     }
     const char* name = ident.text.GetBuffer(0);
     if (program.IsNameUsed(name, false)) {
-        context.Fail(lexer, "identifier_name '%s' already be used", name);
-        return StepResult::kFailed;
+        return context.Reject(lexer, "identifier_name '%s' already be used", name);
     }
     auto* list = new (std::nothrow) EnumItem;
     if (list == nullptr) {
-        context.Fail(lexer, "new EnumItemList fail");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "new EnumItemList fail");
     }
     list->SetName(name);
     list->line = line;
@@ -522,21 +533,19 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     if (!context.MatchText(lexer, matcher, "attribute", "name = $String"))
         return StepResult::kFailed;
     if (lexer.GetNextToken(token, true) != 1 || !IsText(token, "{")) {
-        context.Fail(lexer, "'{' expected after attribute name");
-        return StepResult::kFailed;
+        return context.Reject(lexer, "'{' expected after attribute name");
     }
     const OTSTR& quoted = static_cast<Token*>(matcher.GetObject(0))->text;
     OTSTR structName = quoted.Mid(1, quoted.GetLength() - 2);
     const char* name = structName.GetBuffer(0);
     StructDefinition* def = context.current->FindStruct(name);
     if (def == nullptr) {
-        context.Fail(lexer, "attribute definiton fail, struct '%s' not found", name);
-        return StepResult::kFailed;
+        return context.Reject(lexer, "attribute definiton fail, struct '%s' not found", name);
     }
     auto* item = dynamic_cast<StructItem*>(def);
     if (item == nullptr || item->attributes == nullptr) {
-        context.Fail(lexer, "attribute definiton fail, struct '%s' has no Integrated type", name);
-        return StepResult::kFailed;
+        return context.Reject(lexer, "attribute definiton fail, struct '%s' has no Integrated type",
+                              name);
     }
     Program* outer = context.current;
     bool ok = context.CompileItems(*item->attributes, lexer);
@@ -544,8 +553,8 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     if (!ok) return StepResult::kFailed;
     OTSTR message;
     if (!CompleteAttributes(context, *item->attributes, message)) {
-        context.Fail(lexer, "AttributeDefinition CompleteIt fail, %s", message.GetBuffer(0));
-        return StepResult::kFailed;
+        return context.Reject(lexer, "AttributeDefinition CompleteIt fail, %s",
+                              message.GetBuffer(0));
     }
     return StepResult::kDone;
 }

@@ -39,7 +39,7 @@ enum class StepResult { kNotClaimed, kDone, kFailed };
 // The state of one compilation, handed to the handlers as the matcher's
 // owner.
 class CompileContext {
-public:
+  public:
     explicit CompileContext(Program& root) : root(root), current(&root) {}
 
     // Matches a registered rule set (or, with text, a rule text on the spot)
@@ -52,9 +52,13 @@ public:
     bool CompileItems(Program& program, ScriptLexer& lexer);
     // Records a message at the lexer's position (the furthest one is kept).
     void Fail(ScriptLexer& lexer, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // Fail, for a step that ends with the message: returns kFailed.
+    StepResult Reject(ScriptLexer& lexer, const char* format, ...)
+        __attribute__((format(printf, 3, 4)));
     // Records a message that ends the compilation even where a step did not
     // claim the item.
-    void FailFinal(ScriptLexer& lexer, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void FailFinal(ScriptLexer& lexer, const char* format, ...)
+        __attribute__((format(printf, 3, 4)));
 
     Program& root;
     Program* current;

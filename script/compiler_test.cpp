@@ -13,6 +13,7 @@
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
 #include "script/program.h"
+#include "script/test_compile.h"
 #include "types/enum_item_list.h"
 #include "types/struct_definition.h"
 #include "types/variable_definition.h"
@@ -21,20 +22,7 @@
 
 namespace {
 
-// "OK" or the error text of compiling text as a file.
-std::string Compile(const char* text, Program& program) {
-    EXPECT_TRUE(RegisterGrammar());
-    ScriptLexer lexer;
-    lexer.SetBuffer(text);
-    OTSTR error;
-    if (CompileFile(program, lexer, true, error)) return "OK";
-    return error.GetBuffer(0);
-}
-
-std::string Compile(const char* text) {
-    Program program;
-    return Compile(text, program);
-}
+using testcompile::Compile;
 
 std::string ValueText(Program& program, const char* name) {
     CVariableItem* item = program.FindNamedValue(name);
@@ -120,8 +108,10 @@ TEST(Compiler, EnumItemsNamedAndUnnamed) {
 }
 
 class IncludeTest : public ScratchDirTest {
-protected:
-    void Write(const char* path, const char* text) { std::ofstream(path, std::ios::binary) << text; }
+  protected:
+    void Write(const char* path, const char* text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
     std::string CompileFileText(const char* path, Program& program) {
         EXPECT_TRUE(RegisterGrammar());
         ScriptLexer lexer;
@@ -154,9 +144,10 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
     Write("Proto/b.txt", "#define B 1\n#include \"c.txt\"\n");
     Write("Proto/c.txt", "\n#include \"b.txt\"\n");
     Program a;
-    EXPECT_EQ("Proto\\a.txt : Ln 0  / Proto\\b.txt : Ln 1  / Proto\\c.txt : Ln 1  IncludeFile "
-              "'Proto\\b.txt'  Loop definition found !",
-              CompileFileText("Proto\\a.txt", a));
+    EXPECT_EQ(
+        "Proto\\a.txt : Ln 0  / Proto\\b.txt : Ln 1  / Proto\\c.txt : Ln 1  IncludeFile "
+        "'Proto\\b.txt'  Loop definition found !",
+        CompileFileText("Proto\\a.txt", a));
     EXPECT_EQ(0, a.ItemCount()) << "a failed include is taken out again";
 
     Write("Proto/self.txt", "#include \"self.txt\"\n");
@@ -167,9 +158,10 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
     Write("Proto/bad.txt", "#define X 1\n#define X 2\n");
     Write("Proto/uses_bad.txt", "\n#include \"bad.txt\"\n");
     Program usesBad;
-    EXPECT_EQ("Proto\\uses_bad.txt : Ln 1  / Proto\\bad.txt : Ln 1  identifier_name 'X' "
-              "already be used",
-              CompileFileText("Proto\\uses_bad.txt", usesBad));
+    EXPECT_EQ(
+        "Proto\\uses_bad.txt : Ln 1  / Proto\\bad.txt : Ln 1  identifier_name 'X' "
+        "already be used",
+        CompileFileText("Proto\\uses_bad.txt", usesBad));
 }
 
 }  // namespace
@@ -214,14 +206,14 @@ namespace {
 // Scripts of random words and symbols compile or fail with a message; the
 // compiled Programs run or fail; nothing faults.
 TEST(Compiler, RandomScriptsNeverFault) {
-    const char* words[] = {"struct", "S",      "{",    "}",      ";",     "INT4",  "UINT1",
-                           "a",      "b",      "[",    "]",      "=",     "1",     "2",
-                           ":",      "3",      "(",    ")",      ",",     "if",    "else",
-                           "while",  "for",    "return", "break", "enum", "E",     "#define",
-                           "#include", "\"x\"", "Choice", "DeclareMap", "Item", "typedef",
-                           "extern", "VOID",   "dynamic", "&",     ". . .", "This", ".",
-                           "attribute", "name", "TypeOF", "DumpOF", "Or", "+", "*", "\n",
-                           "// c\n", "/* d */", "'s'", "E::A", "continue", "f", "Translate"};
+    const char* words[] = {
+        "struct", "S",         "{",       "}",       ";",        "INT4",     "UINT1",  "a",
+        "b",      "[",         "]",       "=",       "1",        "2",        ":",      "3",
+        "(",      ")",         ",",       "if",      "else",     "while",    "for",    "return",
+        "break",  "enum",      "E",       "#define", "#include", "\"x\"",    "Choice", "DeclareMap",
+        "Item",   "typedef",   "extern",  "VOID",    "dynamic",  "&",        ". . .",  "This",
+        ".",      "attribute", "name",    "TypeOF",  "DumpOF",   "Or",       "+",      "*",
+        "\n",     "// c\n",    "/* d */", "'s'",     "E::A",     "continue", "f",      "Translate"};
     constexpr int kWords = sizeof words / sizeof words[0];
     ASSERT_TRUE(RegisterGrammar());
     uint32_t seed = 2024;

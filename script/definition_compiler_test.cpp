@@ -11,26 +11,14 @@
 #include "script/declare_map.h"
 #include "script/program.h"
 #include "script/struct_item.h"
+#include "script/test_compile.h"
 #include "script/type_specifier.h"
 #include "types/enum_item_list.h"
 #include "types/variable_definition.h"
 
 namespace {
 
-// "OK" or the error text of compiling text as a file, final checks on.
-std::string Compile(const char* text, Program& program) {
-    EXPECT_TRUE(RegisterGrammar());
-    ScriptLexer lexer;
-    lexer.SetBuffer(text);
-    OTSTR error;
-    if (CompileFile(program, lexer, true, error)) return "OK";
-    return error.GetBuffer(0);
-}
-
-std::string Compile(const char* text) {
-    Program program;
-    return Compile(text, program);
-}
+using testcompile::Compile;
 
 struct Case {
     const char* script;

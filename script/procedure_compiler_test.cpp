@@ -11,6 +11,7 @@
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/statements.h"
+#include "script/test_compile.h"
 #include "script/variable_declaration.h"
 #include "values/cvarient.h"
 
@@ -21,15 +22,7 @@ struct Case {
     const char* result;  // "OK" or the error text
 };
 
-// "OK" or the error text of compiling text as a file, final checks on.
-std::string Compile(const char* text, Program& program) {
-    EXPECT_TRUE(RegisterGrammar());
-    ScriptLexer lexer;
-    lexer.SetBuffer(text);
-    OTSTR error;
-    if (CompileFile(program, lexer, true, error)) return "OK";
-    return error.GetBuffer(0);
-}
+using testcompile::Compile;
 
 void RunCases(const Case* cases, size_t n) {
     for (size_t i = 0; i < n; ++i) {
