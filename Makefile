@@ -1,14 +1,31 @@
 # The project's commands. Each one installs what the build needs first.
 BUILD_TEST  := build/test
 BUILD_BENCH := build/bench
+BUILD_RUN   := build/release
 CMAKE_GEN   := -G Ninja
 
-.PHONY: all test bench bootstrap format clean
+.PHONY: all run test bench bootstrap format clean
 
 all: test
 
 bootstrap:
 	@bash scripts/bootstrap
+
+# The main job: an optimised build, then the sample protocol's messages
+# translated in the run directory. The sample holds a message that fails on
+# purpose, so exit status 1 is accepted as long as the script loaded (its
+# listing was written); anything else fails the command.
+run: bootstrap
+	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF
+	cmake --build $(BUILD_RUN)
+	@cd $(BUILD_RUN) && rm -f dump/Program.txt && \
+	  ./vantor-cli translate script/TCP_UDP/main.txt --dat script/TCP_UDP/msg.dat; \
+	  status=$$?; \
+	  if [ $$status -gt 1 ] || [ ! -f dump/Program.txt ]; then \
+	    echo "make run: the sample did not run (exit status $$status)" >&2; exit 1; fi; \
+	  echo; \
+	  echo "Report:  $(CURDIR)/$(BUILD_RUN)/dump/Tran"; \
+	  echo "Listing: $(CURDIR)/$(BUILD_RUN)/dump/Program.txt"
 
 # Unit tests, always under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: bootstrap

@@ -266,7 +266,7 @@ bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size) {
     std::string native = NativePath(path);
     struct stat st;
     if (native.empty() || stat(native.c_str(), &st) != 0) return false;
-    modified = static_cast<int64_t>(st.st_mtime);
+    modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     size = st.st_size > 0xffffffff ? 0xffffffffu : static_cast<uint32_t>(st.st_size);
     return true;
 }

@@ -40,7 +40,8 @@ bool RemoveFile(const char* path);
 // ('*' and '?' wildcards, letter case ignored), sorted without regard to case.
 bool ListFiles(const char* dir, const char* pattern, StringArray& names);
 
-// Modification time (seconds since the epoch) and size of a file.
+// Modification time (nanoseconds since the epoch, so that two writes within
+// one second differ) and size of a file.
 bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size);
 
 // The directory of the running executable, in system form with a trailing

@@ -78,9 +78,13 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
 bool WriteTranslationReport(const char* path, const TranslationOutcome& outcome, bool overwrite) {
     OTSTR text;
     FormatTranslationReport(outcome, overwrite, text);
+    return WriteReportText(path, text.GetBuffer(0), overwrite);
+}
+
+bool WriteReportText(const char* path, const char* text, bool overwrite) {
     DumpFile file(path, true, overwrite);
     if (!file.HasName()) return false;
-    file.Write(text.GetBuffer(0));
+    file.Write(text);
     return true;
 }
 

@@ -27,6 +27,10 @@ struct TranslationOutcome {
 // written.
 bool WriteTranslationReport(const char* path, const TranslationOutcome& outcome, bool overwrite);
 
+// Writes a report text made by FormatTranslationReport as
+// WriteTranslationReport does.
+bool WriteReportText(const char* path, const char* text, bool overwrite);
+
 // The report's text without the stamps (the part WriteTranslationReport
 // writes for one message).
 void FormatTranslationReport(const TranslationOutcome& outcome, bool overwrite, OTSTR& out);

@@ -1,0 +1,211 @@
+// Application: the platform-neutral core of the desktop program and of the
+// command-line front end: start-up and shut-down, the settings, the script
+// reload check, the translate command with its totals, instance-dump table
+// and report, the message list and the external messages. What the windows
+// show goes through an AppFrontEnd. Tested by app/application_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "app/app_settings.h"
+#include "app/datagram_receiver.h"
+#include "app/message_list.h"
+#include "app/profile.h"
+#include "base/otstr.h"
+#include "decoder/protocol_decoder.h"
+#include "decoder/translation_report.h"
+#include "plugins/plugin_list.h"
+#include "types/text_table.h"
+
+namespace appmsg {
+constexpr const char kIllegalInput[] = "\n # illegal input.\n";
+constexpr const char kFileOpenError[] = "File open error";
+constexpr const char kDumpFail[] = "dump fail, %s  (using ValueOnly_mode to check data)";
+constexpr const char kDumpFailValueOnly[] = "dump fail, %s";
+constexpr const char kStatusError[] = "Err: %s\n";
+constexpr const char kStatusLeftover[] = "Wrn: leave %d bytes not translated\n";
+constexpr const char kTitleEnum[] = "Title_DescriptionId";
+constexpr const char kReportFile[] = "Dump\\Tran";
+constexpr const char kDumpDir[] = "dump";
+constexpr const char kTraceName[] = "Trace";
+constexpr const char kWindowTitle[] = "Kestrun 1.0 ";
+constexpr const char kSampleScript[] = "script\\TCP_UDP\\main.txt";
+constexpr const char kSampleMessages[] = "script\\TCP_UDP\\msg.dat";
+}  // namespace appmsg
+
+// What the windows do with the results; every operation does nothing by
+// default. The command-line front end writes them to its streams.
+class AppFrontEnd {
+  public:
+    virtual ~AppFrontEnd() = default;
+    // A message box with text.
+    virtual void ShowMessage(const char* text) { (void)text; }
+    // The totals line in the status bar.
+    virtual void ShowTotals(const char* line) { (void)line; }
+    // Text added to the output window, and clearing it.
+    virtual void OutputText(const char* text) { (void)text; }
+    virtual void ClearOutput() {}
+    // The report text of one translation, as it was added to "Dump\Tran".
+    virtual void ReportAdded(const char* text) { (void)text; }
+    // Plain mode after a report: the output window shows "Dump\Tran".
+    virtual void ShowReportFile(const char* path) { (void)path; }
+    // Tree mode after a report: rebuild the tree-list from the table, with
+    // the translation status text ("Err: ..." or "Wrn: ..."), empty if none.
+    virtual void RebuildTree(const TextTable& table, const char* status) {
+        (void)table;
+        (void)status;
+    }
+    // A row was added to the message list / its translation finished.
+    virtual void MessageAdded(int row) { (void)row; }
+    virtual void MessageTranslated(int row, bool ok) {
+        (void)row;
+        (void)ok;
+    }
+};
+
+// The result texts of one translation for the message list's last three
+// columns: the kind's comment in "Title_DescriptionId" and the two captions.
+struct TranslateResults {
+    OTSTR texts[3];
+};
+
+// What the most recent TranslateMessage did, for front ends that report more
+// than the windows show (the command-line JSON output).
+struct LastTranslation {
+    bool attempted = false;  // false after an illegal input or a failed load
+    bool ok = false;
+    int32_t length = 0;
+    int32_t used = 0;        // bytes consumed
+    uint32_t milliseconds = 0;
+    OTSTR error;             // the decoder's lastError on failure
+    OTSTR dumpError;         // the dump failure text, empty when it worked
+};
+
+// How StartUp runs; the defaults are the desktop program's.
+struct StartUpOptions {
+    const char* profilePath = Profile::kDefaultPath;
+    bool loadPlugIns = true;
+    // The trace's console copy (standard output).
+    bool traceConsole = true;
+    // Open the datagram receiver on this port; 0 leaves it closed.
+    uint16_t receiverPort = DatagramReceiver::kDefaultPort;
+};
+
+class Application {
+  public:
+    // Widths of the instance-dump table's value column and the OCTET bytes
+    // that one of its rows holds.
+    static constexpr int32_t kValueColumnWidth = 40;
+    static constexpr int32_t kHexBytesPerRow = 12;
+
+    explicit Application(AppFrontEnd* frontEnd = nullptr);
+    // Shuts down if StartUp ran.
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Reads the settings, creates "dump", opens the trace "Trace", loads the
+    // plug-ins, builds the script lexer and grammar, opens the receiver and
+    // binds the handlers, and takes "LastBrowseDir" as the script (pending
+    // when the file exists). False only when the lexer or grammar cannot be
+    // built.
+    bool StartUp(const StartUpOptions& options = StartUpOptions());
+    // Closes the receiver, deletes the compiled script, ends the trace log and
+    // unloads the plug-ins, in this order.
+    void ShutDown();
+
+    // "&Select Protocol Script file ...": the script path (system form or
+    // native), written as "LastBrowseDir", pending.
+    void SelectScript(const char* path);
+    // The reload check: false (with "File open error" shown) when the script
+    // file is missing; a changed modification time, name or size sets the
+    // pending flag.
+    bool CheckScript();
+    // Compiles a pending script with the listing; on failure the decoder's
+    // lastError is shown when report is set. True when a script is loaded.
+    bool PrepareScript(bool report);
+    bool IsScriptPending() const { return scriptPending; }
+    const OTSTR& GetScriptPath() const { return scriptPath; }
+
+    // The translate command. results may be null.
+    bool TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t kind,
+                          TranslateResults* results, bool report);
+    // The input box's Translate button: saves the text to "Dump\Content",
+    // parses it ("Hex stream error") and translates the bytes.
+    bool TranslateInput(const char* text, bool report);
+    // "Add current Hex data to MsgList .": the bytes with kind 0; the new
+    // row, -1 when the text does not parse or the list refuses.
+    int AddInputToList(const char* text);
+
+    // Adds a message to the list; with automatic translation on, translates
+    // it with the report and stores its result texts. The row, or -1.
+    int AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n);
+    // Translates the list's row with the report (double click).
+    bool TranslateRow(int row);
+    // Loads a message file into the list (errors shown), translating every
+    // message in turn when automatic translation is on.
+    bool LoadMessageFile(const char* path);
+    bool SaveMessageFile(const char* path);
+
+    // External data: the toggle and the callback of the receiver.
+    void SetAccepting(bool on) { accepting = on; }
+    bool IsAccepting() const { return accepting; }
+    static int OnExternalMessage(void* owner, int argc, void** argv);
+
+    void SetAutoTranslate(bool on) { autoTranslate = on; }
+    bool IsAutoTranslate() const { return autoTranslate; }
+    // "Output log overwrite On".
+    void SetOverwrite(bool on) { overwrite = on; }
+    bool IsOverwrite() const { return overwrite; }
+
+    // The option word of the tree dump from "ExpendTypeOF", "CommentMode"
+    // and the display mode.
+    uint32_t DumpOptions() const;
+
+    AppSettings& Settings() { return settings; }
+    Profile& GetProfile() { return profile; }
+    const TranslationTotals& Totals() const { return totals; }
+    ProtocolDecoder& Decoder() { return decoder; }
+    const TextTable& DumpTable() const { return dumpTable; }
+    MessageList& Messages() { return messages; }
+    DatagramReceiver& Receiver() { return receiver; }
+    PlugInList& PlugIns() { return plugIns; }
+    const LastTranslation& Last() const { return last; }
+
+  private:
+    void Show(const char* text);
+    void ShowTotals();
+    bool BuildDumpTable();
+    void WriteReport(const uint8_t* bytes, int32_t length, const TranslateResults& results);
+    void FillResults(uint8_t kind, TranslateResults& results);
+
+    AppFrontEnd defaultFrontEnd;
+    AppFrontEnd* frontEnd;
+    Profile profile;
+    AppSettings settings;
+    PlugInList plugIns;
+    DatagramReceiver receiver;
+    ProtocolDecoder decoder;
+    MessageList messages;
+    TranslationTotals totals;
+    TextTable dumpTable;
+    LastTranslation last;
+    OTSTR reportText;
+    TranslateResults scratchResults;
+
+    OTSTR scriptPath;
+    // The file information remembered at the last reload check.
+    OTSTR scriptName;
+    int64_t scriptModified = 0;
+    uint32_t scriptSize = 0;
+    bool scriptPending = false;
+
+    // The translate options last written to the profile (-1: not yet).
+    int32_t savedExpendTypeOF = -1;
+    int32_t savedCommentMode = -1;
+
+    bool started = false;
+    bool accepting = false;
+    bool autoTranslate = false;
+    bool overwrite = false;
+};

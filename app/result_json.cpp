@@ -1,0 +1,519 @@
+// The JSON line of one translation: the message's outcome and the decoded
+// tree walked the way the tree dump walks it (see result_json.h).
+// Tested by app/result_json_test.cpp.
+#include "app/result_json.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/application.h"
+#include "decoder/decoder_item.h"
+#include "decoder/protocol_decoder.h"
+#include "types/cstruct.h"
+#include "types/instance_dump.h"
+#include "types/struct_definition.h"
+#include "types/type_codes.h"
+#include "types/variable_item.h"
+#include "values/value_type.h"
+
+namespace {
+
+constexpr char kLeftoverWarning[] = "leave %d bytes not translated";
+
+// The length of the well-formed UTF-8 sequence at p (n bytes readable), 0
+// when there is none: overlong forms, surrogates and code points above
+// U+10FFFF are not well formed.
+size_t Utf8SequenceLength(const uint8_t* p, size_t n) {
+    auto in = [](uint8_t c, uint8_t low, uint8_t high) { return c >= low && c <= high; };
+    uint8_t c = p[0];
+    if (in(c, 0xC2, 0xDF)) return n >= 2 && in(p[1], 0x80, 0xBF) ? 2 : 0;
+    if (in(c, 0xE0, 0xEF)) {
+        uint8_t low = c == 0xE0 ? 0xA0 : 0x80;
+        uint8_t high = c == 0xED ? 0x9F : 0xBF;
+        return n >= 3 && in(p[1], low, high) && in(p[2], 0x80, 0xBF) ? 3 : 0;
+    }
+    if (in(c, 0xF0, 0xF4)) {
+        uint8_t low = c == 0xF0 ? 0x90 : 0x80;
+        uint8_t high = c == 0xF4 ? 0x8F : 0xBF;
+        return n >= 4 && in(p[1], low, high) && in(p[2], 0x80, 0xBF) && in(p[3], 0x80, 0xBF) ? 4
+                                                                                             : 0;
+    }
+    return 0;
+}
+
+void AppendText(const OTSTR& text, std::string& out) {
+    int length = text.GetLength();
+    AppendJsonString(text.GetBuffer(), length > 0 ? static_cast<size_t>(length) : 0, out);
+}
+
+void AppendText(const char* text, std::string& out) {
+    if (text == nullptr) {
+        out.append("null");
+    } else {
+        AppendJsonString(text, strlen(text), out);
+    }
+}
+
+// ,"key": (keys are plain ASCII).
+void AppendKey(const char* key, std::string& out) {
+    out.push_back(',');
+    out.push_back('"');
+    out.append(key);
+    out.append("\":");
+}
+
+void AppendNumber(int64_t value, std::string& out) {
+    char text[24];
+    auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, result.ptr);
+}
+
+// The shortest of 15 or 17 significant digits that reads back as value;
+// null for NaN and the infinities, which JSON cannot hold.
+void AppendDouble(double value, std::string& out) {
+    if (!std::isfinite(value)) {
+        out.append("null");
+        return;
+    }
+    char text[40];
+    snprintf(text, sizeof text, "%.15g", value);
+    if (strtod(text, nullptr) != value) snprintf(text, sizeof text, "%.17g", value);
+    out.append(text);
+}
+
+void AppendBool(bool value, std::string& out) {
+    out.append(value ? "true" : "false");
+}
+
+bool IsStructCode(int32_t code) {
+    return code == kDeclStruct || code == kDeclChoice;
+}
+
+// How the value of an item goes out, by its declared type; the storage type
+// decides for codes without a form of their own.
+enum class Form { kNumber, kDouble, kChar, kHex, kText, kNone, kStruct };
+
+Form FormOf(const CVariableItem& item) {
+    switch (item.header.declaredType) {
+        case kDeclInt1:
+        case kDeclInt2:
+        case kDeclInt4:
+        case kDeclUInt1:
+        case kDeclUInt2:
+        case kDeclUInt4:
+        case kDeclByte:
+        case kDeclWord:
+        case kDeclDword:
+            break;
+        case kDeclDouble:
+            return Form::kDouble;
+        case kDeclTchar:
+            return Form::kChar;
+        case kDeclOctet:
+            return Form::kHex;
+        case kDeclString:
+        case kDeclMemo:
+            return Form::kText;
+        case kDeclStruct:
+        case kDeclChoice:
+            return Form::kStruct;
+        case kDeclPvoid:
+            return Form::kNone;
+        default:
+            if (IsStructCode(item.header.baseType)) return Form::kStruct;
+            break;
+    }
+    int32_t type = item.GetType();
+    if (IsIntegerType(type)) return Form::kNumber;
+    if (type == kTypeDouble) return Form::kDouble;
+    if (type == kTypeOctet) return Form::kText;
+    return Form::kNone;
+}
+
+// The instance's own description, else the definition's, else the struct
+// type's (as the tree dump shows it).
+const OTSTR* DescriptionOf(const CVariableItem& item) {
+    if (!item.GetDescription().IsEmpty()) return &item.GetDescription();
+    if (item.def != nullptr && !item.def->GetDescription().IsEmpty()) {
+        return &item.def->GetDescription();
+    }
+    if (!item.header.GetDescription().IsEmpty()) return &item.header.GetDescription();
+    if (item.structDef != nullptr) return &item.structDef->GetDescription();
+    return nullptr;
+}
+
+// The type name as written in the script ("UINT1", "Point", "Choice").
+void AppendTypeName(const CVariableItem& item, std::string& out) {
+    if (!item.header.typeName.IsEmpty()) {
+        AppendText(item.header.typeName, out);
+    } else if (item.structDef != nullptr && !item.structDef->GetName().IsEmpty()) {
+        AppendText(item.structDef->GetName(), out);
+    } else {
+        AppendText(TypeCodeText(item.header.declaredType), out);
+    }
+}
+
+class TreeWriter {
+  public:
+    explicit TreeWriter(std::string& out) : out(out) {}
+
+    // The node of item; element >= 0 names it "name[element]" (the
+    // integrated struct of that element of an array).
+    void Node(CVariableItem& item, int depth, int32_t element = -1) {
+        Form form = FormOf(item);
+        int32_t count = item.GetCount();
+        out.append("{\"name\":");
+        if (element < 0) {
+            AppendText(item.GetItemName(), out);
+        } else {
+            OTSTR name(item.GetItemName());
+            name.safeAppends("[%d]", static_cast<int>(element));
+            AppendText(name, out);
+        }
+        AppendKey("description", out);
+        AppendDescription(item);
+        // The comment hooks run before "failed" is read: a failing Dump
+        // procedure marks the item.
+        Comments(item, form, count);
+        auto* decoded = dynamic_cast<DecoderItem*>(&item);
+        AppendKey("start", out);
+        AppendNumber(decoded != nullptr ? decoded->start : -1, out);
+        AppendKey("length", out);
+        AppendNumber(decoded != nullptr ? decoded->length : -1, out);
+        AppendKey("marker", out);
+        OTSTR marker;
+        item.MarkerText(marker);
+        AppendText(marker, out);
+        AppendKey("failed", out);
+        AppendBool(item.IsFailed(), out);
+        AppendKey("type", out);
+        AppendTypeName(item, out);
+        AppendKey("value", out);
+        Value(item, form, count);
+        AppendKey("children", out);
+        out.push_back('[');
+        if (depth < kJsonMaxDepth) Children(item, form, count, depth + 1);
+        out.append("]}");
+    }
+
+  private:
+    void AppendDescription(const CVariableItem& item) {
+        const OTSTR* description = DescriptionOf(item);
+        if (description != nullptr) {
+            AppendText(*description, out);
+        } else {
+            out.append("\"\"");
+        }
+    }
+
+    // "comment": element 0's comment; "comments": every element's, for an
+    // array of more than one element. null when the item has no comments or
+    // the hook fails.
+    void Comments(CVariableItem& item, Form form, int32_t count) {
+        AppendKey("comment", out);
+        bool shown = form != Form::kStruct && count >= 1 && item.HasValue() && item.HasComment();
+        if (!shown) {
+            out.append("null");
+            return;
+        }
+        OTSTR first;
+        bool found = item.CommentText(0, first, "") != 0;
+        AppendComment(found, first);
+        if (count < 2) return;
+        AppendKey("comments", out);
+        out.push_back('[');
+        AppendComment(found, first);
+        OTSTR text;
+        for (int32_t i = 1; i < count; ++i) {
+            out.push_back(',');
+            AppendComment(item.CommentText(i, text, "") != 0, text);
+        }
+        out.push_back(']');
+    }
+
+    void AppendComment(bool found, const OTSTR& text) {
+        if (found) {
+            AppendText(text, out);
+        } else {
+            out.append("null");
+        }
+    }
+
+    // ---- values ----
+
+    void Value(CVariableItem& item, Form form, int32_t count) {
+        if (!item.HasValue() || form == Form::kNone || form == Form::kStruct) {
+            out.append("null");
+            return;
+        }
+        if (form == Form::kChar) {
+            Characters(item, count);
+            return;
+        }
+        if (count != 1) out.push_back('[');
+        for (int32_t i = 0; i < count; ++i) {
+            if (i > 0) out.push_back(',');
+            Element(item, form, i);
+        }
+        if (count != 1) out.push_back(']');
+    }
+
+    void Element(CVariableItem& item, Form form, int32_t index) {
+        int32_t type = item.GetType();
+        if (form == Form::kNumber && IsIntegerType(type)) {
+            if (IsSignedType(type)) {
+                int32_t value = 0;
+                item.getAt_as_long(index, value);
+                AppendNumber(value, out);
+            } else {
+                uint32_t value = 0;
+                item.getAt_as_ulong(index, value);
+                AppendNumber(value, out);
+            }
+            return;
+        }
+        if ((form == Form::kNumber || form == Form::kDouble) && IsNumericType(type)) {
+            double value = 0;
+            item.getAt_as_double(index, value);
+            AppendDouble(value, out);
+            return;
+        }
+        OTSTR text;
+        if (type != kTypeOctet) {
+            item.getTextAt(index, text);
+            AppendText(text, out);
+            return;
+        }
+        item.getAt(index, text);
+        if (form != Form::kHex) {
+            AppendText(text, out);
+            return;
+        }
+        static const char kDigits[] = "0123456789ABCDEF";
+        const auto* bytes = reinterpret_cast<const uint8_t*>(text.GetBuffer());
+        out.push_back('"');
+        for (int j = 0; j < text.GetLength(); ++j) {
+            out.push_back(kDigits[bytes[j] >> 4]);
+            out.push_back(kDigits[bytes[j] & 15]);
+        }
+        out.push_back('"');
+    }
+
+    // TCHAR: one text of the elements' characters up to the first zero.
+    void Characters(CVariableItem& item, int32_t count) {
+        std::string text;
+        OTSTR element;
+        for (int32_t i = 0; i < count; ++i) {
+            int32_t code = 0;
+            if (item.GetType() == kTypeOctet) {
+                item.getAt(i, element);
+                code = element.IsEmpty() ? 0 : static_cast<uint8_t>(element.GetAt(0));
+            } else {
+                item.getAt_as_long(i, code);
+            }
+            if ((code & 0xff) == 0) break;
+            text.push_back(static_cast<char>(code & 0xff));
+        }
+        AppendJsonString(text.data(), text.size(), out);
+    }
+
+    // ---- children ----
+
+    void Children(CVariableItem& item, Form form, int32_t count, int depth) {
+        bool any = false;
+        auto next = [&]() {
+            if (any) out.push_back(',');
+            any = true;
+        };
+        if (form == Form::kStruct) {
+            if (count == 1) {
+                if (CStruct* s = item.StructAt(0)) Members(*s, depth, any);
+            } else {
+                for (int32_t i = 0; i < count; ++i) {
+                    next();
+                    StructElement(item, i, depth);
+                }
+            }
+        }
+        auto* attached = dynamic_cast<AttachedStructs*>(&item);
+        if (attached == nullptr) return;
+        if (form != Form::kStruct && item.HasIntegrated(true)) {
+            for (int32_t i = 0; i < count; ++i) {
+                if (CVariableItem* integrated = attached->IntegratedAt(i)) {
+                    next();
+                    Node(*integrated, depth, count == 1 ? -1 : i);
+                }
+            }
+        }
+        for (int32_t i = 0;; ++i) {
+            CVariableItem* content = attached->ContentAt(i);
+            if (content == nullptr) break;
+            next();
+            Node(*content, depth);
+        }
+    }
+
+    void Members(CStruct& s, int depth, bool& any) {
+        int n = s.GetCount(false);
+        for (int m = 0; m < n; ++m) {
+            CVariableItem* member = s.GetItemAt(m, false);
+            if (member == nullptr) continue;
+            if (any) out.push_back(',');
+            any = true;
+            Node(*member, depth);
+        }
+    }
+
+    // Element index of a struct array, named "name[index]": its bytes are
+    // the span of its members', and it failed when one of them did.
+    void StructElement(CVariableItem& item, int32_t index, int depth) {
+        CStruct* s = item.StructAt(index);
+        int64_t start = -1;
+        int64_t end = -1;
+        bool failed = false;
+        int n = s != nullptr ? s->GetCount(false) : 0;
+        for (int m = 0; m < n; ++m) {
+            CVariableItem* member = s->GetItemAt(m, false);
+            if (member == nullptr) continue;
+            failed = failed || member->IsFailed();
+            auto* decoded = dynamic_cast<DecoderItem*>(member);
+            if (decoded == nullptr || decoded->start < 0 || decoded->length < 0) continue;
+            if (start < 0 || decoded->start < start) start = decoded->start;
+            end = std::max<int64_t>(end, int64_t{decoded->start} + decoded->length);
+        }
+        OTSTR name(item.GetItemName());
+        name.safeAppends("[%d]", static_cast<int>(index));
+        out.append("{\"name\":");
+        AppendText(name, out);
+        AppendKey("description", out);
+        AppendDescription(item);
+        out.append(",\"comment\":null");
+        AppendKey("start", out);
+        AppendNumber(start, out);
+        AppendKey("length", out);
+        AppendNumber(start >= 0 ? end - start : -1, out);
+        out.append(",\"marker\":\"\"");
+        AppendKey("failed", out);
+        AppendBool(failed, out);
+        AppendKey("type", out);
+        AppendTypeName(item, out);
+        out.append(",\"value\":null,\"children\":[");
+        bool any = false;
+        if (s != nullptr && depth < kJsonMaxDepth) Members(*s, depth + 1, any);
+        out.append("]}");
+    }
+
+    std::string& out;
+};
+
+}  // namespace
+
+void AppendJsonString(const char* text, size_t length, std::string& out) {
+    static const char kDigits[] = "0123456789abcdef";
+    if (text == nullptr) length = 0;
+    out.reserve(out.size() + length + 2);
+    out.push_back('"');
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+    size_t run = 0;  // the start of the bytes that go out as they are
+    size_t i = 0;
+    while (i < length) {
+        uint8_t c = bytes[i];
+        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+            ++i;
+            continue;
+        }
+        if (c >= 0x80) {
+            size_t n = Utf8SequenceLength(bytes + i, length - i);
+            if (n > 0) {
+                i += n;
+                continue;
+            }
+        }
+        out.append(text + run, i - run);
+        out.push_back('\\');
+        switch (c) {
+            case '"':
+            case '\\':
+                out.push_back(static_cast<char>(c));
+                break;
+            case '\b':
+                out.push_back('b');
+                break;
+            case '\f':
+                out.push_back('f');
+                break;
+            case '\n':
+                out.push_back('n');
+                break;
+            case '\r':
+                out.push_back('r');
+                break;
+            case '\t':
+                out.push_back('t');
+                break;
+            default:
+                out.append("u00");
+                out.push_back(kDigits[c >> 4]);
+                out.push_back(kDigits[c & 15]);
+                break;
+        }
+        run = ++i;
+    }
+    out.append(text + run, i - run);
+    out.push_back('"');
+}
+
+void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message, std::string& out) {
+    const LastTranslation* last = message.last;
+    bool attempted = last != nullptr && last->attempted;
+    bool ok = attempted && last->ok;
+    int32_t consumed = last != nullptr ? last->used : 0;
+    int32_t leftover = ok && message.length > consumed ? message.length - consumed : 0;
+
+    out.append("{\"index\":");
+    AppendNumber(message.index, out);
+    AppendKey("length", out);
+    AppendNumber(message.length, out);
+    AppendKey("consumed", out);
+    AppendNumber(consumed, out);
+    AppendKey("success", out);
+    AppendBool(ok, out);
+    AppendKey("error", out);
+    if (ok) {
+        out.append("null");
+    } else if (last != nullptr && !last->error.IsEmpty()) {
+        AppendText(last->error, out);
+    } else {
+        AppendText(message.inputError != nullptr ? message.inputError : "", out);
+    }
+    AppendKey("leftover", out);
+    AppendNumber(leftover, out);
+    AppendKey("warning", out);
+    if (leftover > 0) {
+        char warning[64];
+        snprintf(warning, sizeof warning, kLeftoverWarning, static_cast<int>(leftover));
+        AppendText(warning, out);
+    } else {
+        out.append("null");
+    }
+    static const char* const kTextKeys[] = {"title", "caption0", "caption1"};
+    for (int i = 0; i < 3; ++i) {
+        AppendKey(kTextKeys[i], out);
+        if (message.results != nullptr) {
+            AppendText(message.results->texts[i], out);
+        } else {
+            out.append("null");
+        }
+    }
+    AppendKey("tree", out);
+    if (attempted) {
+        TreeWriter(out).Node(decoder.GetRoot(), 0);
+    } else {
+        out.append("null");
+    }
+    out.append("}\n");
+}

@@ -1,0 +1,48 @@
+// The JSON form of one translation for the command-line front end: one
+// object per message on one line, with the decoded tree under "msg" as
+// nested nodes. Any bytes in any text give valid JSON: bytes that are not
+// valid UTF-8 are written as \u00XX. Tested by app/result_json_test.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class ProtocolDecoder;
+struct LastTranslation;
+struct TranslateResults;
+
+// Appends text as a JSON string (with its quotes) to out.
+void AppendJsonString(const char* text, size_t length, std::string& out);
+
+// What the line of one message carries besides the decoder's tree.
+struct JsonMessage {
+    int index = 0;  // from 0, in the order of the sources
+    const uint8_t* bytes = nullptr;
+    int32_t length = 0;
+    const LastTranslation* last = nullptr;  // null: the input was refused
+    const TranslateResults* results = nullptr;
+    const char* inputError = nullptr;  // "Hex stream error", "\n # illegal input.\n"
+};
+
+// Node levels written with their children; a node this deep goes out with
+// an empty "children" list.
+constexpr int kJsonMaxDepth = 256;
+
+// Appends the object of one message and a line end to out:
+// {"index","length","consumed","success","error","leftover","warning",
+//  "title","caption0","caption1","tree"}; "tree" is the root "msg" node
+// (null when nothing was translated). A node is
+// {"name","description","comment","start","length","marker","failed",
+//  "type","value","children"}, plus "comments" after "comment" for an array
+// of two or more elements whose comments are shown: one entry per element.
+// "comment" is element 0's comment, null when the item has none (structs,
+// choices, items without a value) or its Dump procedure fails. "value":
+// integers and DOUBLE a number (NaN and the infinities null), OCTET hex
+// text "0A1B", STRING and MEMO text, each an array when the count is not 1;
+// TCHAR one text up to the first zero; PVOID, structs, choices and items
+// without a value null. Children: a struct's members; per element of a
+// struct array a node "name[i]" (start and length spanning its members,
+// failed when one of them is); an element's integrated struct ("This",
+// "This[i]" under an array); then the content structs.
+void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message, std::string& out);
