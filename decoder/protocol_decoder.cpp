@@ -254,6 +254,7 @@ int ProtocolDecoder::HookFunction(void* owner, int argc, void** argv) {
 
 bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length) {
     root.ClearAll();
+    consumedBytes = 0;
     if (program == nullptr) {
         lastError = kNoScript;
         return false;
@@ -283,10 +284,9 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
     startPos = cursor.GetPos();
     nesting = 0;
     bool ok = TranslateStruct(root, 0, cursor);
-    if (ok) {
-        length = cursor.GetPos();
-        consumedBytes = cursor.GetPos() - startPos;
-    }
+    // After a failure: where the walk stopped.
+    consumedBytes = cursor.GetPos() - startPos;
+    if (ok) length = cursor.GetPos();
     // The buffer belongs to the caller: nothing reads it after this call.
     cursor.Attach(nullptr, 0);
     return ok;

@@ -1,0 +1,465 @@
+// End-to-end tests of vantor-cli: the program runs as a child process in a
+// scratch directory (passed with -C), with its standard streams captured.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/scratch_dir.h"
+
+extern char** environ;
+
+namespace {
+
+struct RunResult {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+int64_t NowMs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Runs vantor-cli with args, feeding input to its standard input. While it
+// runs, tick (if any) is called about every 20 ms with its process id and
+// what it has written so far. A child still running after timeoutMs is killed.
+using Tick = std::function<void(pid_t, const RunResult&)>;
+RunResult RunCli(const std::vector<std::string>& args, const std::string& input = "",
+                 const Tick& tick = nullptr, int timeoutMs = 30000) {
+    RunResult result;
+    int in[2], out[2], err[2];
+    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return result;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+        posix_spawn_file_actions_addclose(&actions, fd);
+    }
+    std::vector<char*> argv{const_cast<char*>(VANTOR_CLI_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int spawned = posix_spawn(&pid, VANTOR_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    if (spawned != 0) {
+        close(in[1]);
+        close(out[0]);
+        close(err[0]);
+        return result;
+    }
+    signal(SIGPIPE, SIG_IGN);
+    fcntl(in[1], F_SETFL, O_NONBLOCK);
+    size_t written = 0;
+    int inFd = in[1];
+    if (input.empty()) {
+        close(inFd);
+        inFd = -1;
+    }
+    int64_t deadline = NowMs() + timeoutMs;
+    int open = 2;
+    while (open > 0) {
+        struct pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
+        poll(fds, inFd >= 0 ? 3 : 2, 20);
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
+            char buf[4096];
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                (i == 0 ? result.out : result.err).append(buf, static_cast<size_t>(n));
+            } else {
+                close(fds[i].fd);
+                (i == 0 ? out[0] : err[0]) = -1;
+                --open;
+            }
+        }
+        if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+            ssize_t n = write(inFd, input.data() + written, input.size() - written);
+            if (n > 0) written += static_cast<size_t>(n);
+            if (n < 0 || written == input.size()) {
+                close(inFd);
+                inFd = -1;
+            }
+        }
+        if (tick) tick(pid, result);
+        if (NowMs() > deadline) kill(pid, SIGKILL);
+    }
+    if (inFd >= 0) close(inFd);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    return result;
+}
+
+// A small JSON validator: one value filling the text.
+class JsonChecker {
+  public:
+    static bool Valid(const std::string& text) {
+        JsonChecker c(text);
+        return c.Value(0) && (c.Blank(), c.at == text.size());
+    }
+
+  private:
+    explicit JsonChecker(const std::string& t) : s(t) {}
+    void Blank() {
+        while (at < s.size() && strchr(" \t\r\n", s[at]) != nullptr) ++at;
+    }
+    bool Eat(char c) {
+        Blank();
+        if (at >= s.size() || s[at] != c) return false;
+        ++at;
+        return true;
+    }
+    bool Word(const char* w) {
+        size_t n = strlen(w);
+        if (s.compare(at, n, w) != 0) return false;
+        at += n;
+        return true;
+    }
+    bool String() {
+        if (!Eat('"')) return false;
+        while (at < s.size() && s[at] != '"') {
+            unsigned char c = static_cast<unsigned char>(s[at++]);
+            if (c < 0x20) return false;
+            if (c != '\\') continue;
+            if (at >= s.size()) return false;
+            char e = s[at++];
+            if (e == 'u') {
+                for (int i = 0; i < 4; ++i, ++at) {
+                    if (at >= s.size() || !isxdigit(static_cast<unsigned char>(s[at])))
+                        return false;
+                }
+            } else if (strchr("\"\\/bfnrt", e) == nullptr) {
+                return false;
+            }
+        }
+        return Eat('"');
+    }
+    bool Number() {
+        size_t begin = at;
+        if (at < s.size() && s[at] == '-') ++at;
+        size_t digits = at;
+        while (at < s.size() &&
+               (isdigit(static_cast<unsigned char>(s[at])) || strchr(".eE+-", s[at]) != nullptr)) {
+            ++at;
+        }
+        return at > digits && at > begin;
+    }
+    bool Value(int depth) {
+        Blank();
+        if (depth > 200 || at >= s.size()) return false;
+        char c = s[at];
+        if (c == '{' || c == '[') {
+            char close = c == '{' ? '}' : ']';
+            ++at;
+            if (Eat(close)) return true;
+            do {
+                if (c == '{' && (!String() || !Eat(':'))) return false;
+                if (!Value(depth + 1)) return false;
+            } while (Eat(','));
+            return Eat(close);
+        }
+        if (c == '"') return String();
+        if (Word("true") || Word("false") || Word("null")) return true;
+        return Number();
+    }
+    const std::string& s;
+    size_t at = 0;
+};
+
+const char kScript[] =
+    "#define PROTOCOL_NAME \"T\"\n#define PROTOCOL_ROOT M\nstruct M { UINT1 a; UINT2 b; };\n";
+const char kShortError[] = "1   : 'b' get 'UINT2' data fail";
+
+class CliTest : public ScratchDirTest {
+  protected:
+    void SetUp() override {
+        ScratchDirTest::SetUp();
+        WriteWholeFile("s.txt", kScript);
+        WriteWholeFile("bad.txt", "#define PROTOCOL_ROOT M\nstruct M { UINT1 a }\n");
+        WriteWholeFile("junk.dat", "KZ12345678");
+    }
+    // vantor-cli -C <scratch> args...
+    RunResult Run(std::vector<std::string> args, const std::string& input = "") {
+        args.insert(args.begin(), {"-C", scratch_.path()});
+        return RunCli(args, input);
+    }
+};
+
+std::string LastLine(const std::string& text) {
+    size_t end = text.size();
+    if (end > 0 && text[end - 1] == '\n') --end;
+    size_t begin = text.rfind('\n', end - 1);
+    return text.substr(begin == std::string::npos ? 0 : begin + 1, end - (begin + 1));
+}
+
+TEST_F(CliTest, ExitStatusAndErrorsOnStandardError) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* input;
+        int status;
+        const char* err;  // a part of standard error
+    } cases[] = {
+        {{"translate", "s.txt", "010203"}, "", 0, "  Total - 1    Fail - 0    Warning - 0 "},
+        {{"translate", "s.txt", "01020304"}, "", 0, "Warning - 1 "},
+        {{"translate", "s.txt", "0102"}, "", 1, "message 0: 1   : 'b' get 'UINT2'"},
+        {{"translate", "s.txt", "010203", "0A B"}, "", 1, "message 1: Hex stream error\n"},
+        {{"translate", "s.txt", ""}, "", 1, "message 0:  # illegal input.\n"},
+        {{"translate", "s.txt"},
+         "\n  01 02 03  # comment\n\t\n# only a comment\n",
+         0,
+         "  Total - 1    Fail - 0"},
+        {{"translate", "bad.txt", "010203"}, "", 1, "bad.txt : Ln "},
+        {{"translate", "missing.txt", "010203"}, "", 1, ""},
+        {{"translate", "--dat", "missing.dat", "s.txt"}, "", 2, "File: missing.dat  Open failed"},
+        {{"translate", "--dat", "junk.dat", "s.txt"}, "", 2, "illegal file (data format error)"},
+        {{"translate", "--hex-file", "missing.txt", "s.txt"}, "", 2, "Open failed"},
+        {{"translate"}, "", 2, "translate needs a SCRIPT"},
+        {{"translate", "--format", "xml", "s.txt"}, "", 2, "takes report or json"},
+        {{"translate", "--comment-mode", "3", "s.txt"}, "", 2, "takes 0, 1 or 2"},
+        {{"translate", "--port", "9", "s.txt"}, "", 2, "not an option of translate"},
+        {{"listen", "--count", "0", "s.txt"}, "", 2, "positive count"},
+        {{"check", "s.txt", "bad.txt"}, "", 2, "too many arguments"},
+        {{"frobnicate"}, "", 2, "unknown command 'frobnicate'"},
+        {{"--version"}, "", 0, ""},
+        {{"translate", "--help"}, "", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args.back() : ""));
+        RunResult r = Run(c.args, c.input);
+        EXPECT_EQ(c.status, r.status) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(c.err)) << r.err;
+    }
+}
+
+TEST_F(CliTest, ReportOnStandardOutputIsWhatTheReportFileGot) {
+    RunResult r = Run({"translate", "s.txt", "01 02 03", "01020304", "0102"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(ReadWholeFile("dump/Tran"), r.out);
+    EXPECT_NE(std::string::npos, r.out.find(" -Pro: T ---"));
+    EXPECT_NE(std::string::npos, r.out.find("  Wrn: leave 1 bytes not translated\n"));
+    EXPECT_NE(std::string::npos, r.out.find(std::string("  Err: ") + kShortError));
+    EXPECT_EQ("  Total - 3    Fail - 1    Warning - 1 ", LastLine(r.err));
+    // The application's files are in the working directory.
+    EXPECT_NE("<missing>", ReadWholeFile("Trace0.txt"));
+    EXPECT_NE(std::string::npos, ReadWholeFile("dump/Program.txt").find("struct M"));
+    EXPECT_EQ("0102", ReadWholeFile("dump/Content"));
+    EXPECT_NE(std::string::npos, ReadWholeFile("Vantor.ini").find("LastBrowseDir=s.txt"));
+}
+
+TEST_F(CliTest, OverwriteKeepsOnlyTheLastReport) {
+    RunResult r = Run({"translate", "--overwrite", "s.txt", "010203", "0A0B0C"});
+    EXPECT_EQ(0, r.status);
+    std::string tran = ReadWholeFile("dump/Tran");
+    size_t second = r.out.rfind("\n  Msg:");
+    ASSERT_NE(std::string::npos, second);
+    EXPECT_EQ(0u, tran.find("LOG BEGIN :  "));
+    EXPECT_NE(std::string::npos, tran.find(r.out.substr(second)));
+    EXPECT_NE(std::string::npos, tran.find("\nLOG END   :  "));
+    EXPECT_EQ(std::string::npos, tran.find("01 02 03"));
+    EXPECT_NE(std::string::npos, r.out.find("01 02 03"));
+}
+
+TEST_F(CliTest, NoReportPrintsOneLinePerMessage) {
+    RunResult r =
+        Run({"translate", "--no-report", "s.txt", "010203", "01020304", "0102", "zz", ""});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(std::string("0\tLen=3\tOK\n") + "1\tLen=4\tWrn: leave 1 bytes not translated\n" +
+                  "2\tLen=2\tErr: " + kShortError,
+              r.out.substr(0, r.out.find(", maybe")));
+    EXPECT_NE(std::string::npos, r.out.find("\n3\tLen=0\tErr: Hex stream error\n"));
+    EXPECT_NE(std::string::npos, r.out.find("\n4\tLen=0\tErr: illegal input\n"));
+    EXPECT_EQ("<missing>", ReadWholeFile("dump/Tran"));
+
+    r = Run({"translate", "--quiet", "s.txt", "010203"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_NE("<missing>", ReadWholeFile("dump/Tran"));
+}
+
+TEST_F(CliTest, JsonLinesAreValid) {
+    RunResult r = Run({"translate", "--format", "json", "--comment-mode", "2", "--tree-mode",
+                       "s.txt", "010203", "0102", "zz", ""});
+    EXPECT_EQ(1, r.status);
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+        lines.push_back(r.out.substr(at, end - at));
+    }
+    ASSERT_EQ(4u, lines.size()) << r.out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(JsonChecker::Valid(lines[i])) << lines[i];
+        EXPECT_EQ(0u, lines[i].find("{\"index\":" + std::to_string(i) + ",")) << lines[i];
+    }
+    EXPECT_NE(std::string::npos, lines[0].find("\"success\":true"));
+    EXPECT_NE(std::string::npos, lines[1].find("\"success\":false"));
+    EXPECT_NE(std::string::npos, lines[2].find("Hex stream error"));
+    EXPECT_NE(std::string::npos, ReadWholeFile("Vantor.ini").find("CommentMode=2"));
+    // The checker itself.
+    EXPECT_TRUE(JsonChecker::Valid("{\"a\":[1,-2.5e3,\"\\u00e9\",null,{}],\"b\":true}"));
+    for (const char* bad : {"{\"a\":1,}", "[1 2]", "\"x", "{\"a\"}", "\"\x01\"", "[] []"}) {
+        EXPECT_FALSE(JsonChecker::Valid(bad)) << bad;
+    }
+}
+
+TEST_F(CliTest, CheckListingAndRules) {
+    RunResult r = Run({"check", "s.txt"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("OK\n", r.out);
+    EXPECT_EQ("<missing>", ReadWholeFile("dump/Program.txt"));
+
+    r = Run({"check", "bad.txt"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(0u, r.out.find("bad.txt : Ln ")) << r.out;
+    EXPECT_EQ(1, std::count(r.out.begin(), r.out.end(), '\n'));
+
+    r = Run({"listing", "s.txt"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(0u, r.out.find("Program\n"));
+    EXPECT_EQ(ReadWholeFile("dump/Program.txt"), r.out);
+
+    r = Run({"listing", "bad.txt"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("bad.txt : Ln "));
+
+    r = Run({"rules"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_NE(std::string::npos, r.out.find("RuleList"));
+    EXPECT_EQ(ReadWholeFile("dump/LexRule.txt"), r.out);
+}
+
+TEST_F(CliTest, PackThenTranslateTheMessageFile) {
+    RunResult r = Run({"pack", "m.dat"}, "# two messages\n01 02 03  # first\n\n0A0B0C0D\n");
+    ASSERT_EQ(0, r.status) << r.err;
+    std::string file = ReadWholeFile("m.dat");
+    ASSERT_EQ(2u + 15u + 16u, file.size());
+    EXPECT_EQ("KZ", file.substr(0, 2));
+    EXPECT_EQ(':', file[2 + 2]);
+    EXPECT_EQ(std::string("\0\0\0\x03\x01\x02\x03", 7), file.substr(2 + 8, 7));
+
+    r = Run({"translate", "--no-report", "--dat", "m.dat", "s.txt", "AA BB CC"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("0\tLen=3\tOK\n1\tLen=3\tOK\n2\tLen=4\tWrn: leave 1 bytes not translated\n", r.out);
+
+    // A bad message writes nothing; no messages give the magic alone.
+    r = Run({"pack", "bad.dat", "0102", "0A B"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("message 1: Hex stream error"));
+    EXPECT_EQ("<missing>", ReadWholeFile("bad.dat"));
+    r = Run({"pack", "empty.dat"}, "# nothing\n");
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("KZ", ReadWholeFile("empty.dat"));
+}
+
+TEST_F(CliTest, MessageFileLargerThanTheDefaultListBuffer) {
+    // 600 messages of 2000 bytes: about 1.2 MB, above the 1 MB default.
+    std::string line;
+    for (int i = 0; i < 2000; ++i) line += "5A";
+    std::string input;
+    for (int i = 0; i < 600; ++i) input += line + "\n";
+    RunResult r = Run({"pack", "big.dat"}, input);
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(2u + 600u * 2012u, ReadWholeFile("big.dat").size());
+    r = Run({"translate", "--no-report", "--quiet", "--dat", "big.dat", "s.txt"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("  Total - 600    Fail - 0    Warning - 600 ", LastLine(r.err));
+}
+
+// A free UDP port, found by binding port 0.
+uint16_t FreePort() {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof addr;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
+        if (fd >= 0) close(fd);
+        return 0;
+    }
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+TEST_F(CliTest, ListenTranslatesReceivedMessages) {
+    uint16_t port = FreePort();
+    ASSERT_NE(0, port);
+    int sender = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(sender, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(port);
+    // The child is ready at some point: keep sending until it has taken two.
+    int64_t next = 0;
+    uint8_t serial = 0;
+    auto send = [&](pid_t, const RunResult&) {
+        if (NowMs() < next) return;
+        next = NowMs() + 50;
+        uint8_t datagram[] = {0x05, 0, 7, 1, 2, ++serial};
+        sendto(sender, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    };
+    RunResult r =
+        RunCli({"-C", scratch_.path(), "listen", "--port", std::to_string(port), "--count", "2",
+                "--seconds", "20", "--save", "got.dat", "--format", "json", "s.txt"},
+               "", send);
+    close(sender);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("  Total - 2    Fail - 0    Warning - 0 ", LastLine(r.err));
+    size_t second = r.out.find("\n{\"index\":1,");
+    ASSERT_NE(std::string::npos, second) << r.out;
+    EXPECT_TRUE(JsonChecker::Valid(r.out.substr(0, second)));
+    std::string file = ReadWholeFile("got.dat");
+    ASSERT_EQ(2u + 2u * 15u, file.size());
+    EXPECT_EQ(7, file[2 + 9]);  // the kind
+    EXPECT_EQ(file[2 + 14] + 1, file[2 + 15 + 14]);
+}
+
+TEST_F(CliTest, ListenStopsOnSignalOrBusyPort) {
+    uint16_t port = FreePort();
+    ASSERT_NE(0, port);
+    bool sent = false;
+    auto stop = [&](pid_t pid, const RunResult& sofar) {
+        if (!sent && sofar.err.find("listening on UDP port") != std::string::npos) {
+            sent = kill(pid, SIGTERM) == 0;
+        }
+    };
+    RunResult r = RunCli({"-C", scratch_.path(), "listen", "--port", std::to_string(port), "--save",
+                          "none.dat", "s.txt"},
+                         "", stop);
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("  Total - 0    Fail - 0    Warning - 0 ", LastLine(r.err));
+    EXPECT_EQ("<missing>", ReadWholeFile("none.dat"));
+
+    int busy = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    ASSERT_EQ(0, bind(busy, reinterpret_cast<sockaddr*>(&addr), sizeof addr));
+    r = Run({"listen", "--port", std::to_string(port), "--seconds", "5", "s.txt"});
+    close(busy);
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("UdpServer Create fail\n", r.err);
+}
+
+}  // namespace
