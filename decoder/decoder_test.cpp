@@ -73,6 +73,15 @@ TEST_F(ProtocolDecoderTest, BasicMembersAndByteOrder) {
          {0x01, 0x80, 0x00, 0x00, 0x01, 0x02},
          "OK 6",
          {{"a", "384"}, {"b", "258"}}},
+        // A member filled by sysFetchValue reads in the script's byte order.
+        {"#define NETWORK_TRANMODE H_TO_L\n#define PROTOCOL_ROOT R\n"
+         "extern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, INT4 locat, "
+         "INT4 param, BYTE bMoveLocatPointer);\n"
+         "struct R { UINT2 a { UINT2 Translate(STRING s, dynamic &c, INT4 i) {"
+         " UINT2 v; sysFetchValue(s, v, 0, 0, 1); return v; } }; };",
+         {0x01, 0x02},
+         "OK 2",
+         {{"a", "258"}}},
         {"#define PROTOCOL_ROOT R\nstruct R { INT1 a; UINT1 b; INT4 c; };",
          {0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF},
          "OK 6",

@@ -323,7 +323,10 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
 }
 
 bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cursor) {
-    bool lowFirst = item.def != nullptr ? item.def->lowByteFirst : true;
+    // A reference (a "dynamic" parameter) reads in the byte order of the
+    // item that owns the storage, not of the parameter's definition.
+    const CVariableItem& owner = item.addressSource != nullptr ? *item.addressSource : item;
+    bool lowFirst = owner.def != nullptr ? owner.def->lowByteFirst : true;
     bool bitField = item.header.IsBitField();
     bool peek = bitField && !item.header.bitGroupEnd;
     uint32_t word = 0;
