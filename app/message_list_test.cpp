@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/scratch_dir.h"
@@ -14,260 +17,154 @@ namespace {
 
 using MessageListTest = ScratchDirTest;
 
+// A record of the message file: time, zero, kind, length (or claimed), bytes.
 std::string Record(const char* time, uint8_t kind, const std::string& bytes, int claimed = -1) {
     int n = claimed >= 0 ? claimed : static_cast<int>(bytes.size());
-    std::string r(time, 8);
-    r += '\0';
-    r += static_cast<char>(kind);
-    r += static_cast<char>(n >> 8);
-    r += static_cast<char>(n & 0xff);
-    return r + bytes;
+    return std::string(time, 8) + '\0' + static_cast<char>(kind) + static_cast<char>(n >> 8) +
+           static_cast<char>(n & 0xff) + bytes;
+}
+
+const uint8_t* U(const std::string& s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
 }
 
 std::string Bytes(const MessageView& m) {
     return std::string(reinterpret_cast<const char*>(m.bytes), static_cast<size_t>(m.length));
 }
 
-std::string Text(const OTSTR& s) {
-    return std::string(s.GetBuffer(), s.GetLength());
-}
-
-bool IsTimeText(const char* t) {
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    return digit(t[0]) && digit(t[1]) && t[2] == ':' && digit(t[3]) && digit(t[4]) && t[5] == ':' &&
-           digit(t[6]) && digit(t[7]);
-}
-
-TEST_F(MessageListTest, AddAndSaveRoundTrip) {
+TEST_F(MessageListTest, AddSaveLoadAndResults) {
     MessageList list;
-    ASSERT_TRUE(list.Create(1));
-    EXPECT_EQ(MessageList::kMegabyte, list.GetCapacity());
-    EXPECT_EQ(2, list.GetUsed());
-    EXPECT_FALSE(list.IsChanged());
+    ASSERT_TRUE(list.Create(0));  // taken as 1 MB
     OTSTR title;
     list.GetTitle(title);
-    EXPECT_EQ("MessageList", Text(title));
+    EXPECT_STREQ("MessageList", title.GetBuffer());
 
-    const std::string big(0xFFFF, '\x5a');
-    EXPECT_EQ(0, list.AddMessage(7, reinterpret_cast<const uint8_t*>("\x01\x02\x03"), 3));
+    const std::string big(0xFFFF, 'Z');
+    EXPECT_EQ(0, list.AddMessage(7, U("\x01\x02\x03"), 3));
     EXPECT_EQ(1, list.AddMessage(0, nullptr, 0));
-    EXPECT_EQ(2, list.AddMessage(255, reinterpret_cast<const uint8_t*>(big.data()), 0xFFFF));
+    EXPECT_EQ(2, list.AddMessage(255, U(big), 0xFFFF));
     EXPECT_TRUE(list.IsChanged());
-    EXPECT_EQ(3, list.GetCount());
-    EXPECT_EQ(2 + 3 * 12 + 3 + 0xFFFF, list.GetUsed());
     list.GetTitle(title);
-    EXPECT_EQ("MessageList  3 items", Text(title));
-
+    EXPECT_STREQ("MessageList  3 items", title.GetBuffer());
     MessageView m;
+    EXPECT_FALSE(list.GetMessage(3, m) || list.GetMessage(-1, m));
     ASSERT_TRUE(list.GetMessage(0, m));
-    EXPECT_TRUE(IsTimeText(m.time)) << std::string(m.time, 8);
-    EXPECT_EQ(7, m.kind);
-    EXPECT_EQ("\x01\x02\x03", Bytes(m));
-    EXPECT_FALSE(list.GetMessage(3, m));
-    EXPECT_FALSE(list.GetMessage(-1, m));
+    int h, min, s;
+    EXPECT_EQ(3, sscanf(std::string(m.time, 8).c_str(), "%2d:%2d:%2d", &h, &min, &s));
 
     OTSTR error;
     ASSERT_TRUE(list.SaveFile("Msg.dat", error));
-    EXPECT_FALSE(list.IsChanged());
-    const std::string file = ReadWholeFile("Msg.dat");
-    ASSERT_EQ(static_cast<size_t>(list.GetUsed()), file.size());
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(list.GetBuffer()), file.size()), file);
-    EXPECT_EQ("KZ", file.substr(0, 2));
-    EXPECT_EQ(Record(m.time, 7, "\x01\x02\x03"), file.substr(2, 15));
+    EXPECT_EQ("KZ" + Record(m.time, 7, "\x01\x02\x03"), ReadWholeFile("Msg.dat").substr(0, 17));
 
-    MessageList other;
-    ASSERT_TRUE(other.Create(1));
-    other.SetChanged(true);
-    ASSERT_TRUE(other.LoadFile("MSG.DAT", error)) << Text(error);
-    EXPECT_FALSE(other.IsChanged());
-    ASSERT_EQ(3, other.GetCount());
-    ASSERT_TRUE(other.GetMessage(2, m));
+    // Refused messages change nothing (saving cleared the changed flag).
+    EXPECT_EQ(-1, list.AddMessage(0, U(big + "b"), 0x10000));
+    EXPECT_EQ(-1, list.AddMessage(0, U("a"), -1));
+    EXPECT_EQ(-1, list.AddMessage(0, nullptr, 1));
+    EXPECT_FALSE(list.IsChanged());
+
+    list.SetChanged(true);
+    ASSERT_TRUE(list.LoadFile("MSG.DAT", error)) << error.GetBuffer();
+    EXPECT_FALSE(list.IsChanged());
+    ASSERT_EQ(3, list.GetCount());
+    ASSERT_TRUE(list.GetMessage(2, m));
     EXPECT_EQ(255, m.kind);
     EXPECT_EQ(big, Bytes(m));
-    ASSERT_TRUE(other.GetMessage(1, m));
-    EXPECT_EQ(0, m.length);
+
+    EXPECT_TRUE(!list.SetResult(3, "t", "c0", "c1", true) && list.GetResult(3) == nullptr);
+    ASSERT_TRUE(list.SetResult(1, "Title", nullptr, "c1", false));
+    EXPECT_TRUE(list.IsTranslated(1) && !list.IsOk(1) && !list.IsTranslated(0));
+    const std::string* r = list.GetResult(1);
+    EXPECT_EQ((std::vector<std::string>{"Title", "", "c1"}), std::vector<std::string>(r, r + 3));
 }
 
-TEST_F(MessageListTest, LoadRejections) {
+TEST_F(MessageListTest, LoadChecksEveryRecord) {
     const std::string good = Record("12:34:56", 1, "ab");
-    struct {
-        const char* name;
-        std::string file;
-    } cases[] = {
-        {"empty file", ""},
-        {"one byte", "K"},
-        {"bad magic", "kz" + good},
-        {"time without colon at 2", "KZ" + Record("12-34:56", 1, "ab")},
-        {"time without colon at 5", "KZ" + good + Record("12:34.56", 1, "ab")},
-        {"last record claims more", "KZ" + good + Record("00:00:00", 0, "abc", 4)},
-        {"claims 0xFFFF", "KZ" + Record("00:00:00", 0, "x", 0xFFFF)},
-        {"garbage shorter than a head", "KZ" + good + "00:00:00\0\0\0"},
-        {"garbage of one byte", "KZ" + good + "\n"},
+    const std::pair<std::string, int> cases[] = {
+        // The file and the rows it gives, -1 when refused.
+        {"KZ", 0},
+        {"KZ" + Record("99:99:99", 0, ""), 1},  // only the colons are checked
+        {"KZ" + Record("01:02:03", 0, "a") + Record("23:59:59", 9, std::string(300, 'q')), 2},
+        {"K", -1},
+        {"kz" + good, -1},
+        {"KZ" + Record("12-34:56", 1, "ab"), -1},
+        {"KZ" + good + Record("12:34.56", 1, "ab"), -1},
+        {"KZ" + good + Record("00:00:00", 0, "abc", 4), -1},  // claims more than remains
+        {"KZ" + good + "00:00:00abc", -1},                    // shorter than a record head
     };
     for (const auto& c : cases) {
-        WriteWholeFile("bad.dat", c.file);
+        WriteWholeFile("m.dat", c.first);
         MessageList list;
         ASSERT_TRUE(list.Create(1));
-        list.AddMessage(0, reinterpret_cast<const uint8_t*>("x"), 1);
+        list.AddMessage(0, U("x"), 1);
         OTSTR error;
-        EXPECT_FALSE(list.LoadFile("bad.dat", error)) << c.name;
-        EXPECT_EQ("illegal file (data format error)", Text(error)) << c.name;
-        EXPECT_EQ(0, list.GetCount()) << c.name;
-        EXPECT_EQ(2, list.GetUsed()) << c.name;
-        EXPECT_EQ(0, memcmp(list.GetBuffer(), "KZ", 2)) << c.name;
+        EXPECT_EQ(c.second >= 0, list.LoadFile("m.dat", error)) << &c - cases;
+        EXPECT_STREQ(c.second >= 0 ? "" : "illegal file (data format error)", error.GetBuffer());
+        EXPECT_EQ(std::max(c.second, 0), list.GetCount()) << &c - cases;
+        EXPECT_EQ(c.second >= 0 ? static_cast<int32_t>(c.first.size()) : 2, list.GetUsed());
+        EXPECT_EQ(0, memcmp(list.GetBuffer(), "KZ", 2)) << &c - cases;
     }
 }
 
-TEST_F(MessageListTest, LoadAccepts) {
-    struct {
-        const char* name;
-        std::string file;
-        int rows;
-    } cases[] = {
-        {"magic alone", "KZ", 0},
-        {"one empty message", "KZ" + Record("99:99:99", 0, ""), 1},
-        {"odd time digits", "KZ" + Record("ab:cd:ef", 3, "xyz"), 1},
-        {"two", "KZ" + Record("01:02:03", 0, "a") + Record("23:59:59", 9, std::string(300, 'q')),
-         2},
-    };
-    for (const auto& c : cases) {
-        WriteWholeFile("good.dat", c.file);
-        MessageList list;
-        ASSERT_TRUE(list.Create(1));
-        OTSTR error;
-        EXPECT_TRUE(list.LoadFile("good.dat", error)) << c.name << ": " << Text(error);
-        EXPECT_EQ(c.rows, list.GetCount()) << c.name;
-        EXPECT_EQ(static_cast<int32_t>(c.file.size()), list.GetUsed()) << c.name;
-    }
-}
-
-TEST_F(MessageListTest, OpenFailureAndOverflowLeaveTheList) {
-    MessageList list;
-    ASSERT_TRUE(list.Create(1));
-    list.AddMessage(4, reinterpret_cast<const uint8_t*>("abc"), 3);
-    const int32_t used = list.GetUsed();
-    OTSTR error;
-
-    EXPECT_FALSE(list.LoadFile("Sub\\Missing.dat", error));
-    EXPECT_EQ("File: Sub\\Missing.dat  Open failed", Text(error));
-    EXPECT_EQ(1, list.GetCount());
-
-    // Exactly the capacity still loads; one byte more is an overflow.
-    std::string file = "KZ" + Record("00:00:00", 0, std::string(0xFFFF, 'm'));
-    while (file.size() + 12 + 0xFFFF <= static_cast<size_t>(MessageList::kMegabyte)) {
-        file += Record("00:00:00", 0, std::string(0xFFFF, 'm'));
-    }
-    size_t rest = MessageList::kMegabyte - file.size() - 12;
-    file += Record("00:00:00", 0, std::string(rest, 'r'));
-    ASSERT_EQ(static_cast<size_t>(MessageList::kMegabyte), file.size());
-    WriteWholeFile("full.dat", file);
-    WriteWholeFile("over.dat", file + "x");
-
-    EXPECT_FALSE(list.LoadFile("over.dat", error));
-    EXPECT_EQ("illegal file (overflow)", Text(error));
-    EXPECT_EQ(1, list.GetCount());
-    EXPECT_EQ(used, list.GetUsed());
-    MessageView m;
-    ASSERT_TRUE(list.GetMessage(0, m));
-    EXPECT_EQ("abc", Bytes(m));
-    EXPECT_TRUE(list.IsChanged());
-
-    ASSERT_TRUE(list.LoadFile("full.dat", error)) << Text(error);
-    EXPECT_EQ(MessageList::kMegabyte, list.GetUsed());
-    EXPECT_FALSE(list.IsChanged());
-}
-
-// A list of 1 MB with 13 bytes left.
-void FillTo13Left(MessageList& list) {
-    ASSERT_TRUE(list.Create(1));
-    const std::string chunk(0xFFFF, 'c');
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(chunk.data());
-    for (int i = 0; i < 15; ++i) ASSERT_EQ(i, list.AddMessage(0, bytes, 0xFFFF));
-    const int32_t n = list.GetCapacity() - list.GetUsed() - 12 - 13;
-    ASSERT_EQ(15, list.AddMessage(0, bytes, n));
-    ASSERT_EQ(list.GetCapacity() - 13, list.GetUsed());
-}
-
+// With 13 bytes left, a record of 12 + 0 bytes ends one byte before the end
+// and is appended; one of 12 + 1 bytes would reach the end and clears the
+// list first.
 TEST_F(MessageListTest, AddClearsWhenTheRecordWouldReachTheEnd) {
-    MessageList list;
-    FillTo13Left(list);
-    // A record ending one byte before the end is appended...
-    EXPECT_EQ(16, list.AddMessage(0, nullptr, 0));
-    EXPECT_EQ(list.GetCapacity() - 1, list.GetUsed());
-
-    // ...one ending exactly at the end clears the list first.
-    FillTo13Left(list);
-    list.SetResult(0, "t", "", "", true);
-    EXPECT_EQ(0, list.AddMessage(3, reinterpret_cast<const uint8_t*>("z"), 1));
-    EXPECT_EQ(1, list.GetCount());
-    EXPECT_EQ(2 + 12 + 1, list.GetUsed());
-    EXPECT_FALSE(list.IsTranslated(0));
-    MessageView m;
-    ASSERT_TRUE(list.GetMessage(0, m));
-    EXPECT_EQ(3, m.kind);
-    EXPECT_EQ("z", Bytes(m));
+    const std::string chunk(0xFFFF, 'c');
+    for (int n : {0, 1}) {
+        MessageList list;
+        ASSERT_TRUE(list.Create(1));
+        for (int i = 0; i < 15; ++i) ASSERT_EQ(i, list.AddMessage(0, U(chunk), 0xFFFF));
+        ASSERT_EQ(15, list.AddMessage(0, U(chunk), list.GetCapacity() - list.GetUsed() - 12 - 13));
+        ASSERT_EQ(list.GetCapacity() - 13, list.GetUsed());
+        EXPECT_EQ(n == 0 ? 16 : 0, list.AddMessage(3, U("z"), n));
+        EXPECT_EQ(n == 0 ? list.GetCapacity() - 1 : 2 + 12 + 1, list.GetUsed());
+    }
 }
 
-TEST_F(MessageListTest, RefusedMessages) {
+TEST_F(MessageListTest, FileErrorsLeaveTheList) {
     MessageList none;
-    EXPECT_EQ(-1, none.AddMessage(0, reinterpret_cast<const uint8_t*>("a"), 1));
     OTSTR error;
     EXPECT_FALSE(none.LoadFile("x.dat", error));
-    EXPECT_EQ("Load fail, internal buffer not valid", Text(error));
+    EXPECT_STREQ("Load fail, internal buffer not valid", error.GetBuffer());
+    EXPECT_EQ(-1, none.AddMessage(0, U("a"), 1));
 
     MessageList list;
     ASSERT_TRUE(list.Create(1));
-    list.AddMessage(0, reinterpret_cast<const uint8_t*>("a"), 1);
-    list.SetChanged(false);
-    const std::string big(0x10000, 'b');
-    EXPECT_EQ(-1, list.AddMessage(0, reinterpret_cast<const uint8_t*>(big.data()), 0x10000));
-    EXPECT_EQ(-1, list.AddMessage(0, reinterpret_cast<const uint8_t*>("a"), -1));
-    EXPECT_EQ(-1, list.AddMessage(0, nullptr, 1));
-    EXPECT_EQ(1, list.GetCount());
-    EXPECT_FALSE(list.IsChanged());
-}
+    list.AddMessage(4, U("abc"), 3);
+    EXPECT_FALSE(list.LoadFile("Sub\\Missing.dat", error));
+    EXPECT_STREQ("File: Sub\\Missing.dat  Open failed", error.GetBuffer());
 
-TEST_F(MessageListTest, SavingAnEmptyListWritesNothing) {
+    // Exactly the capacity still loads; one byte more is an overflow.
+    std::string file = "KZ";
+    while (file.size() < MessageList::kMegabyte) {
+        size_t n = std::min<size_t>(0xFFFF, MessageList::kMegabyte - file.size() - 12);
+        file += Record("00:00:00", 0, std::string(n, 'm'));
+    }
+    WriteWholeFile("full.dat", file);
+    WriteWholeFile("over.dat", file + "x");
+    EXPECT_FALSE(list.LoadFile("over.dat", error));
+    EXPECT_STREQ("illegal file (overflow)", error.GetBuffer());
+    MessageView m;
+    ASSERT_EQ(1, list.GetCount());
+    ASSERT_TRUE(list.GetMessage(0, m));
+    EXPECT_EQ("abc", Bytes(m));
+    EXPECT_EQ(2 + 12 + 3, list.GetUsed());
+    EXPECT_TRUE(list.IsChanged());
+    ASSERT_TRUE(list.LoadFile("full.dat", error)) << error.GetBuffer();
+    EXPECT_EQ(MessageList::kMegabyte, list.GetUsed());
+
+    // A path that no fixed-size text could hold still gives the whole message.
+    const std::string path = "NoDir\\" + std::string(5000, 'p');
+    EXPECT_FALSE(list.SaveFile(path.c_str(), error));
+    EXPECT_EQ("File: " + path + "  Write failed", error.GetBuffer());
+    // Clearing keeps the changed flag; an empty list writes nothing.
     WriteWholeFile("old.dat", "previous contents");
-    MessageList list;
-    ASSERT_TRUE(list.Create(1));
-    list.AddMessage(0, reinterpret_cast<const uint8_t*>("a"), 1);
+    list.SetChanged(true);
     list.Clear();
-    EXPECT_TRUE(list.IsChanged());  // clearing keeps the flag
-    OTSTR error;
+    EXPECT_TRUE(list.IsChanged());
     EXPECT_TRUE(list.SaveFile("old.dat", error));
     EXPECT_FALSE(list.IsChanged());
     EXPECT_EQ("previous contents", ReadWholeFile("old.dat"));
-    EXPECT_TRUE(list.SaveFile("new.dat", error));
-    EXPECT_EQ("<missing>", ReadWholeFile("new.dat"));
-}
-
-TEST_F(MessageListTest, SaveFailure) {
-    MessageList list;
-    ASSERT_TRUE(list.Create(1));
-    list.AddMessage(0, reinterpret_cast<const uint8_t*>("a"), 1);
-    OTSTR error;
-    EXPECT_FALSE(list.SaveFile("NoDir\\x.dat", error));
-    EXPECT_EQ("File: NoDir\\x.dat  Write failed", Text(error));
-    // A path that no fixed-size text could hold still gives the whole message.
-    const std::string longPath = "NoDir\\" + std::string(5000, 'p');
-    EXPECT_FALSE(list.SaveFile(longPath.c_str(), error));
-    EXPECT_EQ("File: " + longPath + "  Write failed", Text(error));
-}
-
-TEST_F(MessageListTest, RowResults) {
-    MessageList list;
-    ASSERT_TRUE(list.Create(1));
-    list.AddMessage(0, reinterpret_cast<const uint8_t*>("a"), 1);
-    EXPECT_FALSE(list.IsTranslated(0));
-    EXPECT_FALSE(list.SetResult(1, "t", "c0", "c1", true));
-    EXPECT_EQ(nullptr, list.GetResult(1));
-    ASSERT_TRUE(list.SetResult(0, "Title", nullptr, "c1", false));
-    EXPECT_TRUE(list.IsTranslated(0));
-    EXPECT_FALSE(list.IsOk(0));
-    const std::string* r = list.GetResult(0);
-    ASSERT_NE(nullptr, r);
-    EXPECT_EQ((std::vector<std::string>{"Title", "", "c1"}), std::vector<std::string>(r, r + 3));
 }
 
 }  // namespace
