@@ -510,12 +510,13 @@ void RunTimeStk::Report(const char* format, ...) {
 // A procedure call path "f(args)": runs f in the environment with the text
 // between the parentheses as its arguments.
 bool RunTimeStk::CallProcedure(const char* path, CVarient& result) {
-    OTSTR text(path);
-    int open = text.Find('(', 0);
-    int close = text.ReverseFind(')');
-    OTSTR procName = text.Left(open);
-    procName.TrimLeft();
-    procName.TrimRight();
+    if (path == nullptr) path = "";
+    const char* paren = strchr(path, '(');
+    const char* last = strrchr(path, ')');
+    int open = paren != nullptr ? static_cast<int>(paren - path) : -1;
+    int close = last != nullptr ? static_cast<int>(last - path) : -1;
+    OTSTR procName;
+    procName.AssignTrimmed(path, open > 0 ? open : 0, true);
     Procedure* procedure =
         program != nullptr ? program->FindProcedure(procName.GetBuffer(0)) : nullptr;
     if (procedure == nullptr) {
@@ -530,6 +531,7 @@ bool RunTimeStk::CallProcedure(const char* path, CVarient& result) {
         env->SetLastError("run procedure fail, stack error");
         return false;
     }
-    OTSTR args = close > open ? text.Mid(open + 1, close - open - 1) : OTSTR("");
+    OTSTR args;
+    if (close > open) args.Assign(path + open + 1, close - open - 1);
     return env->Execute(procedure, args.GetBuffer(0), &result);
 }

@@ -29,18 +29,19 @@ void TraceName(const OTSTR& name, const char* what) {
 // The arguments of a call: the text split at the commas that stand outside
 // brackets and quotes, each piece trimmed. An empty text has none.
 void SplitArguments(const char* args, StringArray& pieces) {
-    OTSTR text(args ? args : "");
-    text.TrimLeft();
+    if (args == nullptr) return;
+    while (*args == ' ' || *args == '\t') ++args;
+    if (*args == 0) return;
+    OTSTR text(args);
     text.TrimRight();
-    if (text.IsEmpty()) return;
+    const char* buffer = text.GetBuffer(0);
     int start = 0;
     for (;;) {
         int comma = text.FindOutside(',', "{[(\"'", "}])\"'", start);
         int end = comma < 0 ? text.GetLength() : comma;
-        OTSTR piece = text.Mid(start, end - start);
-        piece.TrimLeft();
-        piece.TrimRight();
-        pieces.Add(piece);
+        while (start < end && (buffer[start] == ' ' || buffer[start] == '\t')) ++start;
+        while (end > start && (buffer[end - 1] == ' ' || buffer[end - 1] == '\t')) --end;
+        pieces.Add(buffer + start, end - start);
         if (comma < 0) return;
         start = comma + 1;
     }

@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -50,7 +51,15 @@ bool UnwrapBraces(const char* text, OTSTR& inner) {
 void NextPiece(const OTSTR& text, int& pos, OTSTR& piece) {
     int comma = text.FindOutside(',', "{[(\"'", "}])\"'", pos);
     int end = comma < 0 ? text.GetLength() : comma;
-    piece = TrimmedText(text.Mid(pos, end - pos).GetBuffer());
+    // The piece, up to a zero byte inside it, without its outer blanks;
+    // copied once, straight from the text.
+    int first = pos < 0 || pos > end ? end : pos;
+    const char* from = text.GetBuffer() + first;
+    int n = static_cast<int>(strnlen(from, static_cast<size_t>(end - first)));
+    int lead = 0;
+    while (lead < n && IsBlankChar(from[lead])) ++lead;
+    while (n > lead && IsBlankChar(from[n - 1])) --n;
+    piece.Assign(from + lead, n - lead);
     pos = comma < 0 ? text.GetLength() : comma + 1;
 }
 

@@ -5,6 +5,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "pattern/script_lexer.h"
 #include "pattern/script_rules.h"
@@ -50,6 +54,69 @@ bool IsIdentLeaf(const ExprNode& node) { return node.IsLeaf() && node.id == kTok
 void Describe(const CVarient& value, OTSTR& out) {
     if (!value.getText(out)) out = "-";
 }
+
+// The trees of the texts CalcValue parsed, by text. Run-time code evaluates
+// the same argument, subscript and initial-value texts for every message;
+// parsing is a function of the text alone, so a tree is parsed once and
+// then shared, read-only. A tree may be in use by an evaluation further up
+// the stack (the callbacks evaluate again), so the cache is emptied, when
+// full, only while no evaluation on this thread holds one of its trees.
+class ParseCache {
+public:
+    static constexpr size_t kMaxEntries = 4096;
+    static constexpr size_t kMaxTextBytes = size_t{1} << 20;
+
+    ParseCache() = default;
+    ParseCache(const ParseCache&) = delete;
+    ParseCache& operator=(const ParseCache&) = delete;
+    ~ParseCache() { Clear(); }
+
+    static ParseCache& Local() {
+        static thread_local ParseCache cache;
+        return cache;
+    }
+
+    ExprNode* Find(const char* text) const {
+        auto it = map.find(std::string_view(text));
+        return it != map.end() ? it->second->tree : nullptr;
+    }
+
+    // Takes tree over if it returns true.
+    bool Add(const char* text, ExprNode* tree) {
+        size_t length = strlen(text);
+        if (length > kMaxTextBytes / 16) return false;
+        if (map.size() >= kMaxEntries || textBytes + length > kMaxTextBytes) {
+            if (busy != 0) return false;
+            Clear();
+        }
+        std::unique_ptr<Entry> entry(new (std::nothrow) Entry);
+        if (entry == nullptr) return false;
+        entry->text.assign(text, length);
+        entry->tree = tree;
+        std::string_view key(entry->text);
+        map.emplace(key, std::move(entry));
+        textBytes += length;
+        return true;
+    }
+
+    // Evaluations on this thread that hold a tree of the cache.
+    int busy = 0;
+
+private:
+    struct Entry {
+        std::string text;
+        ExprNode* tree = nullptr;
+        ~Entry() { delete tree; }
+    };
+
+    void Clear() {
+        map.clear();
+        textBytes = 0;
+    }
+
+    std::unordered_map<std::string_view, std::unique_ptr<Entry>> map;
+    size_t textBytes = 0;
+};
 
 }  // namespace
 
@@ -568,10 +635,31 @@ bool ExprEvaluator::AssignValue(ExprNode* node, CVarient& value) {
 
 bool ExprEvaluator::CalcValue(const char* text, CVarient& result, bool acceptNoValue) {
     result.clear(true);
-    ExprNode* tree = GetExpression(text, 1);
-    if (tree == nullptr) return false;
+    // Only a parse from the top (not one nested in another parse) gives the
+    // same tree for the same text every time.
+    ParseCache* cache = nesting == 0 ? &ParseCache::Local() : nullptr;
+    ExprNode* tree = nullptr;
+    bool shared = false;
+    if (cache != nullptr && text != nullptr && text[0] != 0) {
+        tree = cache->Find(text);
+        if (tree != nullptr) {
+            valueSetAfterAssign = true;
+            valueSetAlone = false;
+            shared = true;
+        }
+    }
+    if (tree == nullptr) {
+        tree = GetExpression(text, 1);
+        if (tree == nullptr) return false;
+        shared = cache != nullptr && cache->Add(text, tree);
+    }
+    if (shared) ++cache->busy;
     bool ok = EvaluateValue(tree, result);
-    FreeExpression(tree);
+    if (shared) {
+        --cache->busy;
+    } else {
+        FreeExpression(tree);
+    }
     if (ok && !acceptNoValue && result.GetType() == kTypeNone) {
         Error(exprmsg::kGetValueFailed, text);
         return false;
@@ -590,29 +678,45 @@ bool ExprEvaluator::CalcLong(const char* text, int32_t& out) {
 
 bool ExprEvaluator::SplitPath(const char* path, OTSTR& ident, OTSTR& subscript, OTSTR& rest,
                               int* identEnd, int* restStart) {
-    ident.Assign("", 0);
-    subscript.Assign("", 0);
-    rest.Assign("", 0);
-    OTSTR whole(path ? path : "");
+    // Works on the text in place, and leaves a part that is empty without
+    // storage: this runs for every access path read or written at run time.
+    ident.Empty();
+    subscript.Empty();
+    rest.Empty();
+    const char* whole = path ? path : "";
+    int length = static_cast<int>(strnlen(whole, 0x7fffffff));
     int begin = 0;
-    while (begin < whole.GetLength() && (whole.GetAt(begin) == ' ' || whole.GetAt(begin) == '\t'))
-        ++begin;
-    int cut = whole.FindOneOf(".[(", begin);
-    int identStop = cut < 0 ? whole.GetLength() : cut;
+    while (begin < length && (whole[begin] == ' ' || whole[begin] == '\t')) ++begin;
+    int cut = begin + static_cast<int>(strcspn(whole + begin, ".[("));
+    if (cut >= length) cut = -1;
+    int identStop = cut < 0 ? length : cut;
     int restFrom = identStop;
-    ident = whole.Mid(begin, identStop - begin);
+    ident.Assign(whole + begin, identStop - begin);
     if (cut >= 0) {
-        char c = whole.GetAt(cut);
+        char c = whole[cut];
         if (c == '.') {
             restFrom = cut + 1;
         } else {
+            // The bracketed part from cut: the first open bracket is the one
+            // at cut, and the part ends at the close bracket that balances it.
             char close = c == '[' ? ']' : ')';
-            if (whole.ExtractBracketed(c, close, cut, false, subscript) < 0) return false;
-            int after = cut + subscript.GetLength();
-            int next = whole.FindOneOf(".[(", after);
-            restFrom = next >= 0 && whole.GetAt(next) == '.' ? next + 1 : after;
+            int depth = 0;
+            int end = -1;
+            for (int i = cut; i < length; ++i) {
+                if (whole[i] == c) {
+                    ++depth;
+                } else if (whole[i] == close && --depth == 0) {
+                    end = i;
+                    break;
+                }
+            }
+            if (end < 0) return false;
+            subscript.Assign(whole + cut, end - cut + 1);
+            int after = end + 1;
+            int next = after + static_cast<int>(strcspn(whole + after, ".[("));
+            restFrom = next < length && whole[next] == '.' ? next + 1 : after;
         }
-        rest = whole.Mid(restFrom);
+        if (restFrom < length) rest.Assign(whole + restFrom, length - restFrom);
     }
     ident.TrimRight();
     subscript.TrimRight();

@@ -329,4 +329,54 @@ TEST_F(ExprTest, HostileExpressionsEndInATreeOrAMessage) {
     }
 }
 
+// CalcValue parses a text once and evaluates the shared tree afterwards. A
+// callback that evaluates thousands of other texts while an outer tree is
+// being evaluated must not have that tree freed under it (the cache fills
+// up and is emptied), and a text evaluated again inside its own evaluation
+// gives the same value.
+TEST(ExprCalcValue, SharedTreesSurviveNestedEvaluations) {
+    struct Nested {
+        ExprEvaluator eval;
+        int depth = 0;
+        static int Callback(void* context, int argc, void** argv) {
+            auto* self = static_cast<Nested*>(context);
+            if (argc != 3 || reinterpret_cast<intptr_t>(argv[0]) != kVarRead) return 0;
+            std::string path = static_cast<const char*>(argv[1]);
+            auto* out = static_cast<CVarient*>(argv[2]);
+            if (path == "flood") {
+                ExprEvaluator inner;
+                inner.SetCallback(self, Callback);
+                CVarient v;
+                for (int i = 0; i < 6000; ++i) {
+                    std::string text = std::to_string(i) + " + 1";
+                    if (!inner.CalcValue(text.c_str(), v, false) || v.getLong() != i + 1) return 0;
+                }
+                return out->setInteger(5, kTypeInt4);
+            }
+            if (path == "again") {
+                if (++self->depth > 3) return out->setInteger(1, kTypeInt4);
+                ExprEvaluator inner;
+                inner.SetCallback(self, Callback);
+                int32_t n = 0;
+                if (!inner.CalcLong("again * 2 + flood", n)) return 0;
+                return out->setInteger(static_cast<uint32_t>(n), kTypeInt4);
+            }
+            return 0;
+        }
+    } nested;
+    nested.eval.SetCallback(&nested, Nested::Callback);
+    for (int round = 0; round < 2; ++round) {
+        nested.depth = 0;
+        int32_t n = 0;
+        ASSERT_TRUE(nested.eval.CalcLong("(flood + 2) * 3 + again * 2 + flood", n)) << round;
+        // again: 1 at depth 4, then 1*2+5 = 7, 7*2+5 = 19, 19*2+5 = 43.
+        EXPECT_EQ(21 + 86 + 5, n) << round;
+    }
+    CVarient v;
+    EXPECT_FALSE(nested.eval.CalcValue("1 +", v, false));
+    EXPECT_FALSE(nested.eval.GetLastError().IsEmpty());
+    EXPECT_FALSE(nested.eval.CalcValue("1 +", v, false));
+    EXPECT_FALSE(nested.eval.GetLastError().IsEmpty());
+}
+
 }  // namespace
