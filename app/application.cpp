@@ -21,6 +21,7 @@ Application::Application(AppFrontEnd* frontEndIn)
                                 {kContent, 4, 0, 1},
                                 {kContent, 4, 0, 1},
                                 {TextTable::kLeftJustify, kValueColumnWidth, 0, 1}});
+    decoder.SetTimeLimit(kDefaultTimeLimit);
 }
 
 Application::~Application() {

@@ -97,6 +97,9 @@ class Application {
     // that one of its rows holds.
     static constexpr int32_t kValueColumnWidth = 40;
     static constexpr int32_t kHexBytesPerRow = 12;
+    // The time the script may run for one message (translation and
+    // instance dump), in milliseconds.
+    static constexpr uint32_t kDefaultTimeLimit = 10000;
 
     explicit Application(AppFrontEnd* frontEnd = nullptr);
     // Shuts down if StartUp ran.
@@ -151,6 +154,10 @@ class Application {
     void SetAccepting(bool on) { accepting = on; }
     bool IsAccepting() const { return accepting; }
     static int OnExternalMessage(void* owner, int argc, void** argv);
+
+    // The script's time limit per message in milliseconds, 0 for none.
+    void SetTimeLimit(uint32_t ms) { decoder.SetTimeLimit(ms); }
+    uint32_t GetTimeLimit() const { return decoder.GetTimeLimit(); }
 
     void SetAutoTranslate(bool on) { autoTranslate = on; }
     bool IsAutoTranslate() const { return autoTranslate; }

@@ -68,7 +68,7 @@ int MessageList::AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n) {
     }
     if (n > capacity - kMagicSize - kRecordHeadSize) return -1;
     // Older messages go all at once when the new one would reach the end.
-    if (used + n + kRecordHeadSize >= capacity) Clear();
+    if (n + kRecordHeadSize >= capacity - used) Clear();
 
     struct tm now;
     vpath::LocalTime(now);

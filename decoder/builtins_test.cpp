@@ -112,6 +112,50 @@ TEST_F(BuiltinsTest, FetchValue) {
     }
 }
 
+// Positions and lengths at the ends of the integer range fail with their
+// message and never read outside the message (nor overflow on the way).
+TEST_F(BuiltinsTest, FetchValueWithExtremeLocatAndParam) {
+    const char kGetFail[] =
+        "v 1   : 'vFetchValue()' get 'OCTET' data fail, maybe reach packet or current ConfentOf "
+        "stream's end, or setvalue error";
+    struct {
+        const char* locat;
+        const char* param;
+        const char* result;
+        const char* value;
+    } cases[] = {
+        {"1", "2", "OK 2", "bc"},
+        {"0", "3", "OK 2", "abc"},
+        {"2", "0", "OK 2", ""},
+        {"1", "3", kGetFail, nullptr},
+        {"1", "2147483647", kGetFail, nullptr},
+        {"1", "0 - 1", kGetFail, nullptr},
+        {"1", "(0 - 2147483647) - 1", kGetFail, nullptr},
+        {"1", "0xFFFFFFFF", kGetFail, nullptr},
+        {"2147483647", "1", "v vFetchValue() set stream locat=2147483647 fail", nullptr},
+        {"(0 - 2147483647) - 1", "1", "v vFetchValue() set stream locat=-2147483648 fail", nullptr},
+        {"0xFFFFFFFF", "1", "v vFetchValue() set stream locat=-1 fail", nullptr},
+        {"3", "0", "v vFetchValue() set stream locat=3 fail", nullptr},
+        {"2147483647", "2147483647", "v vFetchValue() set stream locat=2147483647 fail", nullptr},
+        // Script arithmetic is 32-bit: it saturates literals and wraps results.
+        {"99999999999", "1", "v vFetchValue() set stream locat=2147483647 fail", nullptr},
+        {"2147483647 + 1", "1", "v vFetchValue() set stream locat=-2147483648 fail", nullptr},
+        {"1", "2147483647 * 2147483647", "OK 2", "b"},
+    };
+    for (const auto& c : cases) {
+        std::string script = std::string(
+                                 "struct R { UINT1 a; OCTET v {\n"
+                                 " VOID Translate(STRING s, dynamic &c, INT4 n) {"
+                                 " sysFetchValue(s, c, ") +
+                             c.locat + ", " + c.param + ", 0); } }; UINT1 next; };";
+        EXPECT_EQ(c.result, Run(script, {'a', 'b', 'c'})) << c.locat << ", " << c.param;
+        if (c.value != nullptr) {
+            EXPECT_EQ(c.value, Value("v")) << c.locat << ", " << c.param;
+            EXPECT_EQ("98", Value("next")) << c.locat << ", " << c.param;
+        }
+    }
+}
+
 TEST_F(BuiltinsTest, FetchAtTheEnd) {
     auto octet = [](const char* param) {
         return std::string(

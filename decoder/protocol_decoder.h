@@ -70,6 +70,12 @@ class ProtocolDecoder {
     bool IntegrateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
                          ByteCursor& cursor, StructDefinition* integratedType);
     bool GetTitle(int n, OTSTR& out) const;
+    // The time the script may run for one message, in milliseconds (0: no
+    // limit). The clock starts with each translation and also covers the
+    // Dump procedures run on its tree afterwards; when it runs out the
+    // translation fails with "canceled !" at the end of its error text.
+    void SetTimeLimit(uint32_t ms) { env.SetTimeLimit(ms); }
+    uint32_t GetTimeLimit() const { return env.GetTimeLimit(); }
     void SetExternalHandler(void* owner, ExternalHandler function);
     // Sets the argument words of the external-call hook; more than
     // kMaxHookArgs fails and leaves none.

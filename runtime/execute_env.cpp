@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/path.h"
 #include "base/tracer.h"
 #include "runtime/run_time_stk.h"
 #include "script/procedure.h"
@@ -45,6 +46,8 @@ void ExecuteEnv::reset(bool deleteRoot, bool clearError) {
     returnValue.clear(false);
     text = " ";
     callDepth = 0;
+    clockStart = vpath::TickCount();
+    checksSinceClock = 0;
 }
 
 void ExecuteEnv::InstallHooks(void* owner, bool flag, ExternalHandler function, int32_t value) {
@@ -79,6 +82,14 @@ void ExecuteEnv::Cancel() {
 bool ExecuteEnv::Step() {
     if (monitor == nullptr) return true;
     if (monitor->step(1, -1) != -1) return true;
+    Cancel();
+    return false;
+}
+
+bool ExecuteEnv::CheckClock() {
+    checksSinceClock = 0;
+    // Unsigned difference: right across the wrap of the tick count.
+    if (vpath::TickCount() - clockStart < timeLimit) return true;
     Cancel();
     return false;
 }

@@ -34,6 +34,9 @@ public:
     // exhausting the native stack (about 1,600 levels fit in 8 MB in the
     // sanitizer build, so this leaves a wide margin).
     static constexpr int kMaxCallDepth = 100;
+    // With a time limit the clock is read at every this many statements and
+    // loop passes, keeping the check cheap.
+    static constexpr uint32_t kClockInterval = 256;
 
     ExecuteEnv();
     ~ExecuteEnv() override;
@@ -78,6 +81,18 @@ public:
     // Asks the monitor after a traced line; false when it cancels.
     bool Step();
 
+    // The time a run may take, in milliseconds (0: no limit). The clock
+    // starts at every reset, so at every Prepare.
+    void SetTimeLimit(uint32_t ms) { timeLimit = ms; }
+    uint32_t GetTimeLimit() const { return timeLimit; }
+    // Asked before every statement and loop pass: false once the run is
+    // cancelled. When the time limit has passed it cancels the run itself.
+    bool KeepRunning() {
+        if (canceled) return false;
+        if (timeLimit == 0 || ++checksSinceClock < kClockInterval) return true;
+        return CheckClock();
+    }
+
     ObArray stack{25};  // RunTimeStk*, the last pushed on top; not owned
     OTSTR text;         // the indent of traced lines
     bool canceled = false;
@@ -98,6 +113,10 @@ public:
 
 private:
     bool RunInitialisation(RunTimeStk* frame);
+    bool CheckClock();
     void* hookArgument = nullptr;
     int callDepth = 0;
+    uint32_t timeLimit = 0;
+    uint32_t clockStart = 0;
+    uint32_t checksSinceClock = 0;
 };

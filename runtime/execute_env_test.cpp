@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "base/path.h"
 #include "runtime/test_program.h"
 #include "types/variable_item.h"
 
@@ -44,6 +45,33 @@ TEST(ExecuteEnv, StackErrorsAndCancel) {
     env.reset(true, true);
     EXPECT_TRUE(env.GetLastError().IsEmpty());
     EXPECT_STREQ(" ", env.text.GetBuffer(0));
+}
+
+TEST(ExecuteEnv, TimeLimitCancelsAndResetRestartsTheClock) {
+    ExecuteEnv env;
+    // Without a limit the check never reads the clock nor cancels.
+    for (int i = 0; i < 100000; ++i) ASSERT_TRUE(env.KeepRunning());
+    env.SetTimeLimit(30);
+    env.reset(false, true);
+    uint32_t begin = vpath::TickCount();
+    long checks = 0;
+    while (env.KeepRunning()) ++checks;
+    uint32_t took = vpath::TickCount() - begin;
+    EXPECT_GE(took, 30u);
+    EXPECT_LT(took, 1000u);
+    EXPECT_GT(checks, static_cast<long>(ExecuteEnv::kClockInterval));
+    EXPECT_TRUE(env.canceled);
+    EXPECT_STREQ("canceled !", env.GetLastError().GetBuffer(0));
+    EXPECT_FALSE(env.KeepRunning()) << "a cancelled run stays cancelled";
+    // A reset (every Prepare starts with one) clears the flag and restarts
+    // the clock.
+    env.reset(false, true);
+    EXPECT_FALSE(env.canceled);
+    for (uint32_t i = 0; i < 4 * ExecuteEnv::kClockInterval; ++i) ASSERT_TRUE(env.KeepRunning());
+    // A cancel by hand ends the run at the next check, limit or not.
+    env.SetTimeLimit(0);
+    env.Cancel();
+    EXPECT_FALSE(env.KeepRunning());
 }
 
 class CallTest : public ::testing::Test {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/path.h"
 #include "pattern/script_lexer.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
@@ -320,6 +321,46 @@ TEST(StatementRunLoops, MonitorStepsAndCancelsEndlessLoop) {
     env.monitor = &monitor;
     EXPECT_FALSE(env.Prepare(&program));
     EXPECT_EQ(50, monitor.calls);
+}
+
+// Runaway scripts end when the time limit runs out: the run fails with
+// "canceled !" whatever the loop or recursion, and the next Prepare of the
+// same environment runs normally.
+TEST(StatementRunLoops, TimeLimitEndsRunawayScripts) {
+    const char* scripts[] = {
+        "while (1) ;",
+        "INT4 i;\nfor (i = 0; 1; i = i + 1) ;",
+        "INT4 x = 0;\nwhile (1) { while (x < 5) x = x + 1; x = 0; }",
+        "INT4 x = 0;\nwhile (1) { if (x) x = 0; else { x = 1; } }",
+        "INT4 x = 0;\nVOID spin() { while (1) x = x + 1; }\nspin();",
+        "INT4 x = 0;\nINT4 spin() { while (1) { x = x + 1; } return 0; }\nINT4 y = spin();",
+        // Recursion is bounded in depth, but two calls at each of 40 levels
+        // never end either.
+        "INT4 x = 0;\nVOID fan(INT4 n) { if (n < 40) { fan(n + 1); fan(n + 1); } x = x + 1; }\n"
+        "fan(0);",
+    };
+    ExecuteEnv env;
+    env.SetTimeLimit(50);
+    for (const char* text : scripts) {
+        Program program;
+        program.SetName("s.txt");
+        ASSERT_EQ("OK", Compile(text, program)) << text;
+        uint32_t begin = vpath::TickCount();
+        EXPECT_FALSE(env.Prepare(&program)) << text;
+        EXPECT_LT(vpath::TickCount() - begin, 5000u) << text;
+        EXPECT_STREQ("canceled !", env.GetLastError().GetBuffer(0)) << text;
+        EXPECT_EQ(0, env.StackSize()) << text;
+
+        Program normal;
+        normal.SetName("n.txt");
+        ASSERT_EQ("OK", Compile("INT4 x = 0; INT4 i;\nfor (i = 0; i < 100; i = i + 1) x = x + 2;",
+                                normal));
+        ASSERT_TRUE(env.Prepare(&normal)) << env.GetLastError().GetBuffer(0);
+        long x = 0;
+        EXPECT_TRUE(env.GetRoot()->get("x", x, nullptr));
+        EXPECT_EQ(200, x);
+        env.reset(true, true);
+    }
 }
 
 }  // namespace

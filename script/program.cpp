@@ -217,6 +217,7 @@ bool Program::Run(ExecuteEnv& env) {
     if (frame == nullptr) return false;
     const char* programName = GetName().GetBuffer(0);
     for (int i = 0; i < ItemCount(); ++i) {
+        if (!env.KeepRunning()) return false;
         ProgramItem* item = ItemAt(i);
         int32_t itemLine = ItemLine(i);
         switch (item->ItemKind()) {

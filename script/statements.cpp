@@ -193,6 +193,7 @@ bool Statement::CheckSub(ProgramItem* sub, Program& owner, OTSTR& message) {
 }
 
 bool Statement::RunSub(ExecuteEnv& env, ProgramItem* sub) {
+    if (!env.KeepRunning()) return false;
     if (sub == nullptr) return true;
     if (sub->ItemKind() == kItemProgram) return env.Execute(static_cast<Program*>(sub));
     return sub->Run(env);
@@ -260,6 +261,7 @@ bool WhileStatement::Check(Program& owner, OTSTR& message) {
 
 bool WhileStatement::Run(ExecuteEnv& env) {
     for (;;) {
+        if (!env.KeepRunning()) return false;
         int32_t value = 0;
         if (!Condition(env, condition, value)) {
             env.SetLastError("%s : Ln %d  while(exp) execute fail !", ProgramName(),
@@ -299,6 +301,7 @@ bool ForStatement::Run(ExecuteEnv& env) {
     }
     if (!TraceExpression(env, line, *initial, result)) return false;
     for (;;) {
+        if (!env.KeepRunning()) return false;
         int32_t value = 0;
         if (!Condition(env, condition, value)) {
             env.SetLastError("%s : Ln %d  for(conditionExpr) execute fail !", ProgramName(),

@@ -80,6 +80,9 @@ const char kTranslateHelp[] =
     "                       gives one line instead: INDEX<tab>Len=N<tab>STATUS,\n"
     "                       STATUS being OK, \"Wrn: leave N bytes not translated\"\n"
     "                       or \"Err: \" and the error\n"
+    "  --timeout-ms N       the time the script may run for one message, in\n"
+    "                       milliseconds (default 10000, 0 for no limit); a\n"
+    "                       message that takes longer fails with \"canceled !\"\n"
     "  --quiet              nothing on standard output\n"
     "  -C DIR               work in DIR\n"
     "\n"
@@ -125,7 +128,7 @@ const char kListenHelp[] =
     "  --save FILE          write the message list to the message file FILE at the\n"
     "                       end (an empty list writes nothing)\n"
     "  --comment-mode N, --expand-typeof, --tree-mode, --overwrite,\n"
-    "  --format report|json, --quiet, -C DIR   as for translate\n";
+    "  --format report|json, --timeout-ms N, --quiet, -C DIR   as for translate\n";
 
 const char kRulesHelp[] =
     "Usage: vantor-cli rules\n"
@@ -177,6 +180,7 @@ enum class OptionId {
     kCount,
     kSeconds,
     kSave,
+    kTimeout,
 };
 
 struct OptionSpec {
@@ -204,6 +208,7 @@ const OptionSpec kOptions[] = {
     {"count", 0, true, kBitListen, OptionId::kCount},
     {"seconds", 0, true, kBitListen, OptionId::kSeconds},
     {"save", 0, true, kBitListen, OptionId::kSave},
+    {"timeout-ms", 0, true, kBitTranslating, OptionId::kTimeout},
 };
 
 struct CommandSpec {
@@ -355,6 +360,14 @@ bool Apply(const OptionSpec& spec, const std::string& shown, const std::string& 
                 return false;
             }
             o.saveFile = value;
+            return true;
+        case OptionId::kTimeout:
+            if (!ParseInt(value, 0, 0x7FFFFFFF, number)) {
+                error = "option " + shown +
+                        " takes a number of milliseconds (0 for no limit), not " + Quoted(value);
+                return false;
+            }
+            o.timeoutMs = static_cast<uint32_t>(number);
             return true;
     }
     return false;

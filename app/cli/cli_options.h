@@ -31,6 +31,7 @@ struct CliOptions {
     CliFormat format = CliFormat::kReport;
     bool report = true;
     bool quiet = false;
+    uint32_t timeoutMs = 10000;  // --timeout-ms; 0: no limit
 
     uint16_t port = 2900;
     int32_t count = 0;          // 0: no limit

@@ -237,6 +237,9 @@ TEST_F(CliTest, ExitStatusAndErrorsOnStandardError) {
         {{"translate"}, "", 2, "translate needs a SCRIPT"},
         {{"translate", "--format", "xml", "s.txt"}, "", 2, "takes report or json"},
         {{"translate", "--comment-mode", "3", "s.txt"}, "", 2, "takes 0, 1 or 2"},
+        {{"translate", "--timeout-ms", "-1", "s.txt"}, "", 2, "takes a number of milliseconds"},
+        {{"listen", "--timeout-ms", "1s", "s.txt"}, "", 2, "takes a number of milliseconds"},
+        {{"check", "--timeout-ms", "5", "s.txt"}, "", 2, "not an option of check"},
         {{"translate", "--port", "9", "s.txt"}, "", 2, "not an option of translate"},
         {{"listen", "--count", "0", "s.txt"}, "", 2, "positive count"},
         {{"check", "s.txt", "bad.txt"}, "", 2, "too many arguments"},
@@ -265,6 +268,25 @@ TEST_F(CliTest, ReportOnStandardOutputIsWhatTheReportFileGot) {
     EXPECT_NE(std::string::npos, ReadWholeFile("dump/Program.txt").find("struct M"));
     EXPECT_EQ("0102", ReadWholeFile("dump/Content"));
     EXPECT_NE(std::string::npos, ReadWholeFile("Vantor.ini").find("LastBrowseDir=s.txt"));
+}
+
+TEST_F(CliTest, TimeoutEndsRunawayScripts) {
+    WriteWholeFile("spin.txt",
+                   "#define PROTOCOL_ROOT M\nstruct M { UINT1 a; UINT1 v {\n"
+                   " UINT1 Translate(STRING s, dynamic &c, INT4 n) { while (This.a) ; return 7; }"
+                   " }; };\n");
+    int64_t begin = NowMs();
+    RunResult r =
+        Run({"translate", "--no-report", "--timeout-ms", "100", "spin.txt", "01", "00", "02"});
+    EXPECT_LT(NowMs() - begin, 20000);
+    EXPECT_EQ(1, r.status) << r.err;
+    EXPECT_EQ("0\tLen=1\tErr: v canceled !\n1\tLen=1\tOK\n2\tLen=1\tErr: v canceled !\n", r.out);
+    EXPECT_EQ("  Total - 3    Fail - 2    Warning - 0 ", LastLine(r.err));
+    // 0 is no limit, not a limit of nothing.
+    r = Run({"translate", "--no-report", "--timeout-ms=0", "spin.txt", "00"});
+    EXPECT_EQ("0\tLen=1\tOK\n", r.out);
+    r = Run({"translate", "--help"});
+    EXPECT_NE(std::string::npos, r.out.find("--timeout-ms N"));
 }
 
 TEST_F(CliTest, OverwriteKeepsOnlyTheLastReport) {

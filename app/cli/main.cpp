@@ -122,6 +122,7 @@ class CliSession : public AppFrontEnd {
         settings.expendTypeOF = options.expandTypeOf ? 1 : 0;
         settings.displayTreeMode = options.treeMode ? 1 : 0;
         app.SetOverwrite(options.overwrite);
+        app.SetTimeLimit(options.timeoutMs);
         return true;
     }
 
