@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "base/tracer.h"
@@ -39,8 +40,16 @@ bool DatagramReceiver::Open(uint16_t wantedPort) {
     int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     bool ok = s >= 0;
     if (ok) {
+        // SO_RCVBUFFORCE passes the system's ceiling (net.core.rmem_max) but
+        // needs privilege; SO_RCVBUF is then capped at that ceiling.
         int size = kReceiveBufferSize;
-        (void)setsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        if (setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0) {
+            (void)setsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        }
+        // Each datagram then carries the socket's running count of datagrams
+        // dropped for want of room; without it the drop count stays 0.
+        int on = 1;
+        (void)setsockopt(s, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
 
         struct sockaddr_in address;
         memset(&address, 0, sizeof address);
@@ -59,6 +68,11 @@ bool DatagramReceiver::Open(uint16_t wantedPort) {
         return false;
     }
     fd = s;
+    int granted = 0;
+    socklen_t grantedLength = sizeof granted;
+    if (getsockopt(s, SOL_SOCKET, SO_RCVBUF, &granted, &grantedLength) == 0) {
+        receiveBufferSize = granted;
+    }
     return true;
 }
 
@@ -66,6 +80,8 @@ void DatagramReceiver::Close() {
     if (fd >= 0) ::close(fd);
     fd = -1;
     port = 0;
+    receiveBufferSize = 0;
+    lastDropCount = 0;
 }
 
 void DatagramReceiver::SetHandler(void* newOwner, ExternalMessageHandler function) {
@@ -78,18 +94,32 @@ int DatagramReceiver::ReadPending() {
     // The handler may close the receiver, so the descriptor is checked each time.
     while (fd >= 0 && count < kMaxReadsPerCall) {
         struct sockaddr_in from;
-        socklen_t fromLength = sizeof from;
         memset(&from, 0, sizeof from);
+        struct iovec part;
+        part.iov_base = buffer;
+        part.iov_len = sizeof buffer;
+        union {
+            struct cmsghdr header;
+            char space[CMSG_SPACE(sizeof(uint32_t))];
+        } control;
+        struct msghdr message;
+        memset(&message, 0, sizeof message);
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control.space;
+        message.msg_controllen = sizeof control.space;
         // MSG_TRUNC makes the call return the datagram's real length, so that
         // one cut to fit the buffer is recognised.
-        ssize_t n = recvfrom(fd, buffer, sizeof buffer, MSG_TRUNC,
-                             reinterpret_cast<struct sockaddr*>(&from), &fromLength);
+        ssize_t n = recvmsg(fd, &message, MSG_TRUNC);
         if (n < 0) {
             if (errno == EINTR) continue;
             break;  // EAGAIN: nothing more waiting; anything else ends this round too
         }
         ++count;
         ++counters.received;
+        NoteDropCount(message);
         if (n > kMaxDatagram) {
             ++counters.tooLarge;
             TraceLine(receivermsg::kTooLarge, static_cast<int>(n > INT32_MAX ? INT32_MAX : n),
@@ -100,6 +130,22 @@ int DatagramReceiver::ReadPending() {
                    ntohs(from.sin_port));
     }
     return count;
+}
+
+void DatagramReceiver::NoteDropCount(const struct msghdr& message) {
+    // The count is absent while it is 0 and wraps at 32 bits; the difference
+    // to the last one seen is what was dropped in between.
+    for (struct cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
+         c = CMSG_NXTHDR(const_cast<struct msghdr*>(&message), c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SO_RXQ_OVFL ||
+            c->cmsg_len < CMSG_LEN(sizeof(uint32_t))) {
+            continue;
+        }
+        uint32_t total = 0;
+        memcpy(&total, CMSG_DATA(c), sizeof total);
+        counters.dropped += static_cast<uint32_t>(total - lastDropCount);
+        lastDropCount = total;
+    }
 }
 
 int DatagramReceiver::Poll(int timeoutMs) {

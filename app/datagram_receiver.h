@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+struct msghdr;
+
 // The callback record's function: argv[0] is the datagram from its second
 // byte, argv[1] its length (the datagram length - 1) as an intptr_t.
 using ExternalMessageHandler = int (*)(void* owner, int argc, void** argv);
@@ -29,6 +31,10 @@ class DatagramReceiver {
         uint64_t delivered = 0;  // handed to the callback
         uint64_t ignored = 0;    // another first byte, or empty
         uint64_t tooLarge = 0;   // above kMaxDatagram, dropped
+        // Datagrams the system discarded because the socket's receive queue
+        // was full, as far as known: the count travels with each datagram
+        // read, so drops after the last one read show up with the next.
+        uint64_t dropped = 0;
     };
 
     DatagramReceiver() = default;
@@ -37,7 +43,8 @@ class DatagramReceiver {
     DatagramReceiver& operator=(const DatagramReceiver&) = delete;
 
     // Creates the socket bound to port on every IPv4 address (port 0: any
-    // free port), non-blocking, with a large receive buffer. False, with
+    // free port), non-blocking, with a large receive buffer and the system's
+    // drop count attached to each datagram. False, with
     // "UdpServer Create fail" in the trace, when it cannot be created or bound.
     bool Open(uint16_t port);
     void Close();
@@ -45,6 +52,10 @@ class DatagramReceiver {
     int GetFd() const { return fd; }
     // The bound port, 0 when closed.
     uint16_t GetPort() const { return port; }
+    // The receive buffer the system granted, in bytes as it reports them
+    // (Linux counts its bookkeeping too, about twice the payload); 0 when
+    // closed.
+    int GetReceiveBufferSize() const { return receiveBufferSize; }
 
     void SetHandler(void* owner, ExternalMessageHandler function);
 
@@ -64,10 +75,16 @@ class DatagramReceiver {
     const Counters& GetCounters() const { return counters; }
 
   private:
+    // Adds the drops reported with one datagram to the counters.
+    void NoteDropCount(const struct msghdr& message);
+
     int fd = -1;
     uint16_t port = 0;
     void* owner = nullptr;
     ExternalMessageHandler handler = nullptr;
     Counters counters;
+    int receiveBufferSize = 0;
+    // The system's running drop count carried by the last datagram read.
+    uint32_t lastDropCount = 0;
     uint8_t buffer[kMaxDatagram + 1];
 };

@@ -3,9 +3,12 @@
 #include "plugins/plugin_list.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/path.h"
 #include "base/string_array.h"
@@ -26,12 +29,38 @@ PlugInProc PlugInRecord::Find(const char* functionName) const {
     return nullptr;
 }
 
+namespace {
+
+bool IsAbsolute(const OTSTR& native) {
+    return !native.IsEmpty() && native.GetAt(0) == '/';
+}
+
+// The library file that an absolute native path names, with every symbolic
+// link resolved; empty for a relative path and for anything but a regular
+// file (a directory, a FIFO that would block the loader, a device). dlopen
+// gets only this absolute path: a name without a slash would send it
+// searching the library path, a relative one would depend on the current
+// directory.
+std::string LibraryFile(const OTSTR& native) {
+    std::string out;
+    if (!IsAbsolute(native)) return out;
+    char* real = realpath(native.GetBuffer(0), nullptr);
+    if (real == nullptr) return out;
+    struct stat st;
+    if (real[0] == '/' && stat(real, &st) == 0 && S_ISREG(st.st_mode)) out = real;
+    free(real);
+    return out;
+}
+
+}  // namespace
+
 bool LoadPlugIn(PlugInRecord& record, const char* path) {
     UnloadPlugIn(record);
     if (path == nullptr) return false;
+    std::string file = LibraryFile(vpath::ToNative(path));
+    if (file.empty()) return false;
     record.path = path;
-    OTSTR native = vpath::ToNative(path);
-    record.module = dlopen(native.GetBuffer(0), RTLD_NOW | RTLD_LOCAL);
+    record.module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (record.module == nullptr) {
         record.path.Empty();
         return false;
@@ -75,15 +104,20 @@ void PlugInList::Clear() {
 }
 
 int PlugInList::LoadPlugIns() {
+    // Without the executable's directory nothing is loaded: never fall back
+    // to the current directory.
     OTSTR dir = vpath::ExecutableDirectory();
-    if (dir.IsEmpty()) return 0;
+    if (dir.IsEmpty() || dir.GetAt(0) != '\\') return 0;
     dir.Append("PlugIns\\");
     return LoadPlugInsFrom(dir.GetBuffer(0));
 }
 
 int PlugInList::LoadPlugInsFrom(const char* dir) {
     StringArray names;
-    if (dir == nullptr || !vpath::ListFiles(dir, "*.dl_", names)) return 0;
+    if (dir == nullptr || !IsAbsolute(vpath::ToNative(dir)) ||
+        !vpath::ListFiles(dir, "*.dl_", names)) {
+        return 0;
+    }
     OTSTR prefix = dir;
     if (!prefix.IsEmpty() && prefix.GetAt(prefix.GetLength() - 1) != '\\' &&
         prefix.GetAt(prefix.GetLength() - 1) != '/') {

@@ -32,9 +32,10 @@ struct PlugInRecord {
     void* module = nullptr;
 };
 
-// Loads the library at path (system form) into record: false when it cannot
-// be loaded, lacks PlugCreateObject, creates no object or reports a version
-// below 1 (only that case is traced); the record then holds no library.
+// Loads the library at path (system form, absolute) into record: false when
+// path is relative or names no regular file (links are followed to a regular
+// file wherever it lies), when it cannot be loaded, lacks PlugCreateObject, creates no object or
+// reports a version below 1 (only that case is traced); the record then holds no library.
 bool LoadPlugIn(PlugInRecord& record, const char* path);
 // Deletes the plug-in object, then frees the library.
 void UnloadPlugIn(PlugInRecord& record);
@@ -46,11 +47,14 @@ class PlugInList {
     PlugInList(const PlugInList&) = delete;
     PlugInList& operator=(const PlugInList&) = delete;
 
-    // Loads every plug-in from "PlugIns/" beside the running executable.
-    // Returns the number loaded; a missing directory loads none.
+    // Loads every plug-in from "PlugIns/" beside the running executable (its
+    // real path, links resolved). Returns the number loaded; a missing
+    // directory, or an executable whose directory cannot be found, loads
+    // none.
     int LoadPlugIns();
-    // Loads every "*.dl_" file of dir (system form, with or without the
-    // trailing separator), in name order.
+    // Loads every regular "*.dl_" file of dir (system form, absolute, with or
+    // without the trailing separator), in name order; a relative dir loads
+    // none.
     int LoadPlugInsFrom(const char* dir);
     // Unloads and deletes every record, last loaded first.
     void Clear();

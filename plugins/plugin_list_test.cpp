@@ -3,12 +3,14 @@
 #include "plugins/plugin_list.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
+#include "base/path.h"
 #include "base/scratch_dir.h"
 #include "decoder/protocol_decoder.h"
 
@@ -43,14 +45,18 @@ size_t Count(const std::string& text, const std::string& piece) {
     return n;
 }
 
-class PlugInListTest : public ScratchDirTest {};
+class PlugInListTest : public ScratchDirTest {
+  protected:
+    // The scratch directory, absolute, with a trailing slash.
+    std::string Here() const { return scratch_.path() + "/"; }
+};
 
 TEST_F(PlugInListTest, MissingOrEmptyDirectoryLoadsNothing) {
     PlugInList list;
-    EXPECT_EQ(0, list.LoadPlugInsFrom("nosuch\\"));
+    EXPECT_EQ(0, list.LoadPlugInsFrom((Here() + "nosuch/").c_str()));
     ASSERT_EQ(0, mkdir("PlugIns", 0777));
     WriteWholeFile("PlugIns/readme.txt", "not a plug-in");
-    EXPECT_EQ(0, list.LoadPlugInsFrom("PlugIns"));
+    EXPECT_EQ(0, list.LoadPlugInsFrom((Here() + "PlugIns").c_str()));
     EXPECT_EQ(0, list.GetSize());
     EXPECT_EQ(0, list.CallPlugIn("Morvane", "TimestampToDateStream", 0, nullptr));
 }
@@ -138,10 +144,75 @@ TEST_F(PlugInListTest, FirstLoadedServes) {
     ASSERT_EQ(0, symlink((dir + "b_first.dl_").c_str(), "PlugIns/2.dl_"));
     PlugInList list;
     testing::internal::CaptureStdout();
-    ASSERT_EQ(2, list.LoadPlugInsFrom("PlugIns\\"));
+    ASSERT_EQ(2, list.LoadPlugInsFrom((Here() + "PlugIns\\").c_str()));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ("MORVANE,Morvane", Names(list));
     EXPECT_EQ(3, list.CallPlugIn("Any", "Which", 0, nullptr));
+}
+
+// Only regular files beside the program are loaded, each by its absolute
+// path: a directory "x.dl_" (made by the build), a FIFO "y.dl_" and a link to
+// it are passed over, and a plug-in under "PlugIns/" in the current directory
+// never loads through a relative name.
+TEST_F(PlugInListTest, LoadsOnlyRegularFilesByAbsolutePath) {
+    const std::string dir = TestPlugInDir();
+    const std::string fifo = dir + "y.dl_";
+    const std::string fifoLink = dir + "y_link.dl_";
+    unlink(fifo.c_str());
+    unlink(fifoLink.c_str());
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    ASSERT_EQ(0, symlink(fifo.c_str(), fifoLink.c_str()));
+    struct stat st;
+    ASSERT_EQ(0, stat((dir + "x.dl_").c_str(), &st));
+    ASSERT_TRUE(S_ISDIR(st.st_mode));
+
+    // A working plug-in in the current directory, which is not the program's.
+    ASSERT_NE(Here(), dir);
+    ASSERT_EQ(0, mkdir("PlugIns", 0777));
+    WriteWholeFile("PlugIns/h_here.dl_", ReadWholeFile((dir + "d_proto.dl_").c_str()));
+
+    PlugInList list;
+    testing::internal::CaptureStdout();
+    int loaded = list.LoadPlugIns();
+    std::string trace = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(4, loaded);
+    EXPECT_EQ("Morvane,Morvane,MORVANE,Proto", Names(list));
+    for (int i = 0; i < list.GetSize(); ++i) {
+        std::string path = vpath::ToNative(list.GetAt(i)->path.GetBuffer(0)).GetBuffer(0);
+        EXPECT_EQ(0u, path.rfind(dir, 0)) << path;
+    }
+
+    // Loading one by name: nothing but an absolute path to a regular file.
+    struct {
+        std::string path;
+        bool loads;
+    } cases[] = {
+        {fifo, false},  // would block the loader on open
+        {fifoLink, false},
+        {dir + "x.dl_", false},
+        {"/dev/null", false},
+        {"PlugIns/h_here.dl_", false},   // relative
+        {"PlugIns\\h_here.dl_", false},  // relative, system form
+        {"h_here.dl_", false},           // a bare name: the library path is never searched
+        {Here() + "PlugIns/h_here.dl_", true},
+        {dir + "d_proto.dl_", true},
+    };
+    for (const auto& c : cases) {
+        PlugInRecord record;
+        EXPECT_EQ(c.loads, LoadPlugIn(record, c.path.c_str())) << c.path;
+        EXPECT_EQ(c.loads, record.module != nullptr) << c.path;
+    }
+
+    // A relative directory loads nothing, the same one given absolutely does.
+    PlugInList here;
+    EXPECT_EQ(0, here.LoadPlugInsFrom("PlugIns\\"));
+    EXPECT_EQ(0, here.LoadPlugInsFrom(""));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(1, here.LoadPlugInsFrom((Here() + "PlugIns\\").c_str()));
+    testing::internal::GetCapturedStdout();
+
+    unlink(fifoLink.c_str());
+    unlink(fifo.c_str());
 }
 
 // The sample plug-in, called from a script through the decoder.
