@@ -14,14 +14,7 @@
 
 Application::Application(AppFrontEnd* frontEndIn)
     : frontEnd(frontEndIn != nullptr ? frontEndIn : &defaultFrontEnd) {
-    const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
-    dumpTable.SetColumns({"Pos", "Bits", "Name", "Description", "Value"});
-    dumpTable.SetColumnFormats({{kContent, 3, 0, 1},
-                                {kContent, 8, 0, 1},
-                                {kContent, 4, 0, 1},
-                                {kContent, 4, 0, 1},
-                                {TextTable::kLeftJustify, kValueColumnWidth, 0, 1}});
-    decoder.SetTimeLimit(kDefaultTimeLimit);
+    SetReportColumns(dumpTable, kValueColumnWidth);
 }
 
 Application::~Application() {

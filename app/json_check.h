@@ -1,6 +1,6 @@
 // Test helper: a strict checker of the compact JSON the application writes
 // (RFC 8259 without blanks between tokens, strings of well-formed UTF-8).
-// Used by app/result_json_test.cpp.
+// Used by app/result_json_test.cpp and app/cli/cli_test.cpp.
 #pragma once
 
 #include <cctype>

@@ -80,7 +80,6 @@ void BM_TranslateMessages(benchmark::State& state) {
         return;
     }
     std::vector<std::vector<uint8_t>> messages = MakeMessages();
-    const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
     int64_t failed = 0;
     int64_t reportBytes = 0;
     for (auto _ : state) {
@@ -90,12 +89,7 @@ void BM_TranslateMessages(benchmark::State& state) {
             if (!ok) ++failed;
             if (!withReport) continue;
             TextTable table;
-            table.SetColumns({"Pos", "Bits", "Name", "Description", "Value"});
-            table.SetColumnFormats({{kContent, 3, 0, 1},
-                                    {kContent, 8, 0, 1},
-                                    {kContent, 4, 0, 1},
-                                    {kContent, 4, 0, 1},
-                                    {TextTable::kLeftJustify, 24, 0, 1}});
+            SetReportColumns(table, 24);
             DumpTree(decoder.GetRoot(), table,
                      kDumpIntegrated | kDumpValues | kDumpComments | kDumpMarker | kDumpIndent, 0,
                      6);

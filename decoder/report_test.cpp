@@ -32,13 +32,7 @@ std::string Report(ProtocolDecoder& decoder, const std::vector<uint8_t>& bytes) 
     int32_t length = static_cast<int32_t>(bytes.size());
     bool ok = decoder.Translate(true, bytes.data(), length);
     TextTable table;
-    const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
-    table.SetColumns({"Pos", "Bits", "Name", "Description", "Value"});
-    table.SetColumnFormats({{kContent, 3, 0, 1},
-                            {kContent, 8, 0, 1},
-                            {kContent, 4, 0, 1},
-                            {kContent, 4, 0, 1},
-                            {TextTable::kLeftJustify, kValueWidth, 0, 1}});
+    SetReportColumns(table, kValueWidth);
     bool dumped = DumpTree(decoder.GetRoot(), table, kOptions, 0, kHexBytesPerRow);
     table.ComputeWidths();
     OTSTR title0, title1;

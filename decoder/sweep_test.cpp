@@ -119,13 +119,7 @@ class Sweeper {
         EXPECT_TRUE(consumed >= 0 && consumed <= n) << what << ": consumed " << consumed;
 
         TextTable table;
-        const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
-        table.SetColumns({"Pos", "Bits", "Name", "Description", "Value"});
-        table.SetColumnFormats({{kContent, 3, 0, 1},
-                                {kContent, 8, 0, 1},
-                                {kContent, 4, 0, 1},
-                                {kContent, 4, 0, 1},
-                                {TextTable::kLeftJustify, 40, 0, 1}});
+        SetReportColumns(table, 40);
         DumpTree(decoder.GetRoot(), table,
                  kDumpIntegrated | kDumpValues | kDumpComments | kDumpMarker | kDumpIndent, 0, 12);
         table.ComputeWidths();

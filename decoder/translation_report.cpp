@@ -75,6 +75,16 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
     if (!overwrite) out.AppendChar('\n');
 }
 
+void SetReportColumns(TextTable& table, int32_t valueWidth) {
+    const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
+    table.SetColumns({"Pos", "Bits", "Name", "Description", "Value"});
+    table.SetColumnFormats({{kContent, 3, 0, 1},
+                            {kContent, 8, 0, 1},
+                            {kContent, 4, 0, 1},
+                            {kContent, 4, 0, 1},
+                            {TextTable::kLeftJustify, valueWidth, 0, 1}});
+}
+
 bool WriteTranslationReport(const char* path, const TranslationOutcome& outcome, bool overwrite) {
     OTSTR text;
     FormatTranslationReport(outcome, overwrite, text);

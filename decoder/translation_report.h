@@ -22,6 +22,11 @@ struct TranslationOutcome {
     const TextTable* dump = nullptr;  // the instance dump, or none
 };
 
+// Gives table the five columns of the report's instance dump ("Pos",
+// "Bits", "Name", "Description", "Value"): the first four as wide as their
+// texts, the value column valueWidth wide.
+void SetReportColumns(TextTable& table, int32_t valueWidth);
+
 // Appends the report of one translation to path (with overwrite, the file
 // is started anew between begin and end stamps). False when it cannot be
 // written.

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/json_check.h"
 #include "base/scratch_dir.h"
 
 extern char** environ;
@@ -110,82 +111,6 @@ RunResult RunCli(const std::vector<std::string>& args, const std::string& input 
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     return result;
 }
-
-// A small JSON validator: one value filling the text.
-class JsonChecker {
-  public:
-    static bool Valid(const std::string& text) {
-        JsonChecker c(text);
-        return c.Value(0) && (c.Blank(), c.at == text.size());
-    }
-
-  private:
-    explicit JsonChecker(const std::string& t) : s(t) {}
-    void Blank() {
-        while (at < s.size() && strchr(" \t\r\n", s[at]) != nullptr) ++at;
-    }
-    bool Eat(char c) {
-        Blank();
-        if (at >= s.size() || s[at] != c) return false;
-        ++at;
-        return true;
-    }
-    bool Word(const char* w) {
-        size_t n = strlen(w);
-        if (s.compare(at, n, w) != 0) return false;
-        at += n;
-        return true;
-    }
-    bool String() {
-        if (!Eat('"')) return false;
-        while (at < s.size() && s[at] != '"') {
-            unsigned char c = static_cast<unsigned char>(s[at++]);
-            if (c < 0x20) return false;
-            if (c != '\\') continue;
-            if (at >= s.size()) return false;
-            char e = s[at++];
-            if (e == 'u') {
-                for (int i = 0; i < 4; ++i, ++at) {
-                    if (at >= s.size() || !isxdigit(static_cast<unsigned char>(s[at])))
-                        return false;
-                }
-            } else if (strchr("\"\\/bfnrt", e) == nullptr) {
-                return false;
-            }
-        }
-        return Eat('"');
-    }
-    bool Number() {
-        size_t begin = at;
-        if (at < s.size() && s[at] == '-') ++at;
-        size_t digits = at;
-        while (at < s.size() &&
-               (isdigit(static_cast<unsigned char>(s[at])) || strchr(".eE+-", s[at]) != nullptr)) {
-            ++at;
-        }
-        return at > digits && at > begin;
-    }
-    bool Value(int depth) {
-        Blank();
-        if (depth > 200 || at >= s.size()) return false;
-        char c = s[at];
-        if (c == '{' || c == '[') {
-            char close = c == '{' ? '}' : ']';
-            ++at;
-            if (Eat(close)) return true;
-            do {
-                if (c == '{' && (!String() || !Eat(':'))) return false;
-                if (!Value(depth + 1)) return false;
-            } while (Eat(','));
-            return Eat(close);
-        }
-        if (c == '"') return String();
-        if (Word("true") || Word("false") || Word("null")) return true;
-        return Number();
-    }
-    const std::string& s;
-    size_t at = 0;
-};
 
 const char kScript[] =
     "#define PROTOCOL_NAME \"T\"\n#define PROTOCOL_ROOT M\nstruct M { UINT1 a; UINT2 b; };\n";
@@ -329,18 +254,13 @@ TEST_F(CliTest, JsonLinesAreValid) {
     }
     ASSERT_EQ(4u, lines.size()) << r.out;
     for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_TRUE(JsonChecker::Valid(lines[i])) << lines[i];
+        EXPECT_TRUE(JsonCheck::Valid(lines[i])) << lines[i];
         EXPECT_EQ(0u, lines[i].find("{\"index\":" + std::to_string(i) + ",")) << lines[i];
     }
     EXPECT_NE(std::string::npos, lines[0].find("\"success\":true"));
     EXPECT_NE(std::string::npos, lines[1].find("\"success\":false"));
     EXPECT_NE(std::string::npos, lines[2].find("Hex stream error"));
     EXPECT_NE(std::string::npos, ReadWholeFile("Vantor.ini").find("CommentMode=2"));
-    // The checker itself.
-    EXPECT_TRUE(JsonChecker::Valid("{\"a\":[1,-2.5e3,\"\\u00e9\",null,{}],\"b\":true}"));
-    for (const char* bad : {"{\"a\":1,}", "[1 2]", "\"x", "{\"a\"}", "\"\x01\"", "[] []"}) {
-        EXPECT_FALSE(JsonChecker::Valid(bad)) << bad;
-    }
 }
 
 TEST_F(CliTest, CheckListingAndRules) {
@@ -449,7 +369,7 @@ TEST_F(CliTest, ListenTranslatesReceivedMessages) {
     EXPECT_EQ("  Total - 2    Fail - 0    Warning - 0 ", LastLine(r.err));
     size_t second = r.out.find("\n{\"index\":1,");
     ASSERT_NE(std::string::npos, second) << r.out;
-    EXPECT_TRUE(JsonChecker::Valid(r.out.substr(0, second)));
+    EXPECT_TRUE(JsonCheck::Valid(r.out.substr(0, second)));
     std::string file = ReadWholeFile("got.dat");
     ASSERT_EQ(2u + 2u * 15u, file.size());
     EXPECT_EQ(7, file[2 + 9]);  // the kind
