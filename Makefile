@@ -2,9 +2,10 @@
 BUILD_TEST  := build/test
 BUILD_BENCH := build/bench
 BUILD_RUN   := build/release
+BUILD_FUZZ  := build/fuzz
 CMAKE_GEN   := -G Ninja
 
-.PHONY: all run test bench bootstrap format clean
+.PHONY: all run test bench fuzz bootstrap format clean
 
 all: test
 
@@ -38,6 +39,17 @@ bench: bootstrap
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON
 	cmake --build $(BUILD_BENCH)
 	@for b in $(BUILD_BENCH)/bench/*_bench; do echo "== $$b"; "$$b" || exit 1; done
+
+# Fuzzing with clang's libFuzzer: every target of fuzz/ runs FUZZ_SECONDS
+# seconds, one after another; see scripts/fuzz for where the corpora and
+# any crash inputs go.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := script decoder msgfile hex rule expr profile
+fuzz:
+	@bash scripts/bootstrap clang libclang-rt-dev
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE= -DVANTOR_FUZZ=ON -DVANTOR_TESTS=OFF
+	cmake --build $(BUILD_FUZZ) --target fuzz_programs
+	@bash scripts/fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -184,6 +184,11 @@ FILE* OpenFile(const char* path, const char* mode) {
 
 bool ReadFile(const char* path, bool textMode, OTSTR& out) {
     out.Empty();
+    // Regular files only: a device such as /dev/zero never ends, and opening
+    // a pipe blocks until a writer comes.
+    std::string native = path != nullptr ? NativePath(path) : std::string();
+    struct stat st;
+    if (native.empty() || stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     FILE* f = OpenFile(path, "rb");
     if (f == nullptr) return false;
     std::vector<char> data;

@@ -26,7 +26,7 @@ OTSTR ToNative(const char* path);
 FILE* OpenFile(const char* path, const char* mode);
 
 // Reads the whole file into out (text mode folds CR LF). False when the
-// file cannot be opened or read.
+// file cannot be opened or read, and for anything but a regular file.
 bool ReadFile(const char* path, bool textMode, OTSTR& out);
 
 bool FileExists(const char* path);

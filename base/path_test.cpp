@@ -143,6 +143,18 @@ TEST_F(PathTest, TextModeFoldsCrLfAndBinaryKeepsEveryByte) {
     EXPECT_FALSE(vpath::ReadFile("absent", true, text));
 }
 
+// A script may name any path in an #include: a device without end, a pipe
+// without writer or a directory must fail at once.
+TEST_F(PathTest, ReadFileTakesRegularFilesOnly) {
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    ASSERT_EQ(mkdir("dir", 0777), 0);
+    OTSTR text;
+    for (const char* path : {"/dev/zero", "PIPE", "dir", "\\dev\\zero"}) {
+        EXPECT_FALSE(vpath::ReadFile(path, true, text)) << path;
+        EXPECT_EQ(text.GetLength(), 0) << path;
+    }
+}
+
 TEST_F(PathTest, ListsMatchingFilesSortedWithoutRegardToCase) {
     ASSERT_EQ(mkdir("PlugIns", 0777), 0);
     for (const char* name : {"b.DL_", "A.dl_", "c.dl_", "C.txt", "x.dl_.bak", "dl_"}) {
