@@ -35,19 +35,30 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
     out.Append(protocol);
     out.safeAppends("\n  Hex: Len=%d  %.3fs\n", static_cast<int>(o.length),
                     static_cast<double>(o.milliseconds) * 0.001);
-    for (int32_t line = 0; o.bytes != nullptr && line < o.length; line += kBytesPerLine) {
-        int32_t n = o.length - line < kBytesPerLine ? o.length - line : kBytesPerLine;
-        OTSTR hex;
-        OTSTR chars;
+    // Step by the bytes of each line, so that the position never passes the
+    // length (no overflow near the 32-bit limit).
+    int32_t n = 0;
+    for (int32_t line = 0; o.bytes != nullptr && line < o.length; line += n) {
+        n = o.length - line < kBytesPerLine ? o.length - line : kBytesPerLine;
+        // "%02X " per byte, one more blank after the tenth, padded to 63;
+        // then the bytes as characters.
+        static const char kDigits[] = "0123456789ABCDEF";
+        char hex[64];
+        char chars[kBytesPerLine + 1];
+        int32_t h = 0;
         for (int32_t i = 0; i < n; ++i) {
             uint8_t b = o.bytes[line + i];
-            hex.safeAppends("%02X ", b);
-            if (i == 9) hex.AppendChar(' ');
-            chars.AppendChar(Printable(b) ? static_cast<char>(b) : '.');
+            hex[h++] = kDigits[b >> 4];
+            hex[h++] = kDigits[b & 15];
+            hex[h++] = ' ';
+            if (i == 9) hex[h++] = ' ';
+            chars[i] = Printable(b) ? static_cast<char>(b) : '.';
         }
+        while (h < 63) hex[h++] = ' ';
+        hex[h] = 0;
+        chars[n] = 0;
         out.Append("       ");
         out.Append(hex);
-        if (hex.GetLength() < 63) out.AppendChar(' ', 63 - hex.GetLength());
         out.Append(chars);
         out.AppendChar('\n');
     }
