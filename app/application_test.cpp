@@ -1,18 +1,11 @@
 // Tests of the application core: start-up, the translate command with its
 // totals, reload check, results and report, the input box, the message list
-// glue and external messages.
+// glue and external messages (their reception: datagram_receiver_test.cpp).
 #include "app/application.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "app/hex_input.h"
 #include "base/path.h"
 #include "base/scratch_dir.h"
 #include "types/instance_dump.h"
@@ -33,153 +26,103 @@ class RecordingFrontEnd : public AppFrontEnd {
         treeStatus = status;
     }
 
-    std::vector<std::string> messages;
-    std::vector<std::string> reports;
-    std::string totals;
-    std::string output;
-    std::string shownFile;
-    std::string treeStatus;
+    std::vector<std::string> messages, reports;
+    std::string totals, output, shownFile, treeStatus;
     int treeRows = -1;
 };
 
 // Two fields, a caption from the script and a title per kind.
 constexpr char kScript[] =
-    "#define PROTOCOL_NAME \"Pair\"\n"
-    "#define PROTOCOL_ROOT Pair\n"
+    "#define PROTOCOL_NAME \"Pair\"\n#define PROTOCOL_ROOT Pair\n"
     "extern BYTE sysSetTitle(BYTE TitleN, STRING strTitle);\n"
-    "extern STRING strFormat(STRING strFormat, ...);\n"
-    "enum Title_DescriptionId {\n"
-    "    T_HAND = 0,   // typed by hand\n"
-    "    T_PEER = 7,   // from the peer\n"
-    "};\n"
-    "struct Pair {\n"
-    "    UINT1 a;\n"
-    "    UINT2 b;\n"
+    "enum Title_DescriptionId {\n    T_HAND = 0,   // typed by hand\n"
+    "    T_PEER = 7,   // from the peer\n};\n"
+    "struct Pair { UINT1 a; UINT2 b;\n"
     "    UINT1 shown {   // made by its procedure, reads no bytes\n"
     "        UINT1 Translate(STRING s, dynamic &c, INT4 i) {\n"
-    "            sysSetTitle(0, \"pair\");\n"
-    "            sysSetTitle(1, \"second\");\n"
-    "            return 0;\n"
-    "        }\n"
-    "    };\n"
-    "};\n";
-
-std::string ReadText(const char* path) {
-    OTSTR text;
-    if (!vpath::ReadFile(path, false, text)) return "<missing>";
-    return std::string(text.GetBuffer(0), text.GetLength());
-}
-
-void WriteText(const char* path, const std::string& text) {
-    FILE* f = vpath::OpenFile(path, "wb");
-    ASSERT_NE(f, nullptr) << path;
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
-}
+    "            sysSetTitle(0, \"pair\"); sysSetTitle(1, \"second\"); return 0; } };\n};\n";
 
 class ApplicationTest : public ScratchDirTest {
   protected:
     void SetUp() override {
         ScratchDirTest::SetUp();
-        WriteText("pair.txt", kScript);
+        WriteWholeFile("pair.txt", kScript);
     }
 
-    // Starts an application without plug-ins or receiver on pair.txt.
-    void Start(Application& app) {
-        StartUpOptions options;
-        options.loadPlugIns = false;
-        options.traceConsole = false;
-        options.receiverPort = 0;
-        ASSERT_TRUE(app.StartUp(options));
-        app.SelectScript("pair.txt");
+    // Starts an application without plug-ins or receiver, on pair.txt.
+    static void Start(Application& app, bool select = true) {
+        ASSERT_TRUE(app.StartUp({Profile::kDefaultPath, false, false, 0}));
+        if (select) app.SelectScript("pair.txt");
     }
 
     RecordingFrontEnd front;
+    Application app{&front};
 };
 
-const uint8_t kPair[] = {0x01, 0x02, 0x03};
+// Three bytes make a Pair; longer or shorter prefixes leave or lack some.
+const uint8_t kPair[] = {1, 2, 3, 4, 5};
 
 TEST_F(ApplicationTest, StartUpCreatesDumpAndTraceAndTakesTheLastScript) {
-    WriteText("Vantor.ini", "[setting]\nlastbrowsedir=pair.txt\nMsgListBufSizeMb=2\n");
+    WriteWholeFile("Vantor.ini", "[setting]\nlastbrowsedir=pair.txt\nMsgListBufSizeMb=2\n");
     {
-        Application app(&front);
-        StartUpOptions options;
-        options.loadPlugIns = false;
-        options.traceConsole = false;
-        options.receiverPort = 0;
-        ASSERT_TRUE(app.StartUp(options));
+        Application first(&front);
+        Start(first, false);
         EXPECT_TRUE(vpath::IsDirectory("dump"));
-        EXPECT_TRUE(app.IsScriptPending());
-        EXPECT_STREQ("pair.txt", app.GetScriptPath().GetBuffer(0));
-        EXPECT_EQ(2 * MessageList::kMegabyte, app.Messages().GetCapacity());
-        EXPECT_FALSE(app.IsAccepting());
-        EXPECT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, false));
+        EXPECT_TRUE(first.IsScriptPending());
+        EXPECT_STREQ("pair.txt", first.GetScriptPath().GetBuffer(0));
+        EXPECT_EQ(2 * MessageList::kMegabyte, first.Messages().GetCapacity());
+        EXPECT_FALSE(first.IsAccepting());
+        EXPECT_TRUE(first.TranslateMessage(kPair, 3, 0, nullptr, false));
     }
     EXPECT_TRUE(vpath::FileExists("Trace0.txt"));
-    EXPECT_NE(std::string::npos, ReadText("Dump\\Program.txt").find("Pair"));
-
+    EXPECT_NE(std::string::npos, ReadWholeFile("dump/Program.txt").find("Pair"));
     // A last script that no longer exists is not pending.
-    WriteText("Vantor.ini", "[Setting]\nLastBrowseDir=gone.txt\n");
-    Application app(&front);
-    StartUpOptions options;
-    options.loadPlugIns = false;
-    options.receiverPort = 0;
-    options.traceConsole = false;
-    ASSERT_TRUE(app.StartUp(options));
+    WriteWholeFile("Vantor.ini", "[Setting]\nLastBrowseDir=gone.txt\n");
+    Start(app, false);
     EXPECT_FALSE(app.IsScriptPending());
 }
 
 TEST_F(ApplicationTest, TotalsCountAttemptsFailuresAndWarnings) {
-    Application app(&front);
     Start(app);
-    const uint8_t longer[] = {1, 2, 3, 4, 5};
-    const uint8_t shorter[] = {1, 2};
-
     EXPECT_FALSE(app.TranslateMessage(nullptr, 0, 0, nullptr, false));
     EXPECT_EQ("\n # illegal input.\n", front.output);
     EXPECT_EQ("  Total - 1     Fail - 1    Warning - 0 ", front.totals);
     EXPECT_FALSE(app.Last().attempted);
-
     EXPECT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, false));
-    EXPECT_TRUE(app.TranslateMessage(longer, 5, 0, nullptr, false));
+    EXPECT_TRUE(app.TranslateMessage(kPair, 5, 0, nullptr, false));
     EXPECT_EQ(3, app.Last().used);
-    EXPECT_FALSE(app.TranslateMessage(shorter, 2, 0, nullptr, true));
+    EXPECT_FALSE(app.TranslateMessage(kPair, 2, 0, nullptr, true));
     EXPECT_EQ("  Total - 4    Fail - 2    Warning - 1 ", front.totals);
     ASSERT_EQ(1u, front.messages.size());
     EXPECT_EQ(front.messages[0], app.Last().error.GetBuffer(0));
     EXPECT_FALSE(app.Last().error.IsEmpty());
     // Only the translation with the report wrote one.
     EXPECT_EQ(1u, front.reports.size());
-    EXPECT_EQ(front.reports[0], ReadText("Dump\\Tran"));
+    EXPECT_EQ(front.reports[0], ReadWholeFile("dump/Tran"));
 }
 
 TEST_F(ApplicationTest, ScriptIsReloadedWhenTheFileChanges) {
-    Application app(&front);
     Start(app);
     ASSERT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, false));
     EXPECT_FALSE(app.IsScriptPending());
-    ASSERT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, false));
     EXPECT_EQ(3, app.Last().used);
-
     // The same size, another layout: b becomes two single bytes.
     std::string changed = kScript;
     changed.replace(changed.find("UINT2 b;"), 8, "UINT1 b;");
-    WriteText("pair.txt", changed);
+    WriteWholeFile("pair.txt", changed);
     ASSERT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, false));
     EXPECT_EQ(2, app.Last().used);
-
     // A script that no longer compiles stops the translation and stays
     // pending; the attempt is not counted.
-    WriteText("pair.txt", "struct Pair { UINT1 a }");
+    WriteWholeFile("pair.txt", "struct Pair { UINT1 a }");
     int32_t before = app.Totals().total;
     EXPECT_FALSE(app.TranslateMessage(kPair, 3, 0, nullptr, true));
     EXPECT_TRUE(app.IsScriptPending());
     EXPECT_EQ(before, app.Totals().total);
     ASSERT_FALSE(front.messages.empty());
     EXPECT_NE(std::string::npos, front.messages.back().find("pair.txt"));
-
     // A missing file shows "File open error".
-    WriteText("pair.txt", kScript);
+    WriteWholeFile("pair.txt", kScript);
     ASSERT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, false));
     vpath::RemoveFile("pair.txt");
     front.messages.clear();
@@ -189,7 +132,6 @@ TEST_F(ApplicationTest, ScriptIsReloadedWhenTheFileChanges) {
 }
 
 TEST_F(ApplicationTest, ResultTextsReportAndViews) {
-    Application app(&front);
     Start(app);
     TranslateResults results;
     ASSERT_TRUE(app.TranslateMessage(kPair, 3, 7, &results, true));
@@ -202,32 +144,25 @@ TEST_F(ApplicationTest, ResultTextsReportAndViews) {
     ASSERT_TRUE(app.TranslateMessage(kPair, 3, 5, &results, true));
     EXPECT_STREQ("", results.texts[0].GetBuffer(0));
 
-    std::string report = ReadText("Dump\\Tran");
+    std::string report = ReadWholeFile("dump/Tran");
     EXPECT_NE(std::string::npos, report.find("  Msg: pair second "));
     EXPECT_NE(std::string::npos, report.find(" -Pro: Pair "));
     EXPECT_EQ(front.reports[0] + front.reports[1], report);
-
     // Plain mode shows the report file; a leftover is the status in tree mode.
     app.Settings().displayTreeMode = 0;
-    const uint8_t longer[] = {1, 2, 3, 4};
-    ASSERT_TRUE(app.TranslateMessage(longer, 4, 0, nullptr, true));
+    ASSERT_TRUE(app.TranslateMessage(kPair, 4, 0, nullptr, true));
     EXPECT_EQ("Dump\\Tran", front.shownFile);
     app.Settings().displayTreeMode = 1;
-    ASSERT_TRUE(app.TranslateMessage(longer, 4, 0, nullptr, true));
+    ASSERT_TRUE(app.TranslateMessage(kPair, 4, 0, nullptr, true));
     EXPECT_EQ("Wrn: leave 1 bytes not translated\n", front.treeStatus);
-    EXPECT_FALSE(app.TranslateMessage(longer, 1, 0, nullptr, true));
+    EXPECT_FALSE(app.TranslateMessage(kPair, 1, 0, nullptr, true));
     EXPECT_EQ(0u, front.treeStatus.find("Err: "));
-
-    // Overwrite: the file holds only the last translation, between stamps.
+    // Overwrite: the file holds only the last translation.
     app.SetOverwrite(true);
     ASSERT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, true));
-    report = ReadText("Dump\\Tran");
-    EXPECT_EQ(0u, report.find("LOG BEGIN :  "));
-    EXPECT_NE(std::string::npos, report.find("\nLOG END   :  "));
+    report = ReadWholeFile("dump/Tran");
+    EXPECT_NE(std::string::npos, report.find(front.reports.back()));
     EXPECT_EQ(report.find(" -Pro: "), report.rfind(" -Pro: "));
-    EXPECT_EQ(std::string::npos, report.find("Err: "));
-    EXPECT_EQ(std::string::npos, report.find("Wrn: "));
-
     // The translate options are kept in the profile.
     app.Settings().commentMode = 2;
     app.Settings().expendTypeOF = 1;
@@ -238,7 +173,7 @@ TEST_F(ApplicationTest, ResultTextsReportAndViews) {
 }
 
 TEST(ApplicationOptions, DumpOptionWordFollowsModes) {
-    struct Case {
+    struct {
         int32_t tree, expand, comment;
         uint32_t options;
     } cases[] = {
@@ -250,7 +185,7 @@ TEST(ApplicationOptions, DumpOptionWordFollowsModes) {
         {0, 1, 2, kDumpMarker | kDumpIndent | kDumpIntegrated | kDumpValues | kDumpComments},
     };
     Application app;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         app.Settings().displayTreeMode = c.tree;
         app.Settings().expendTypeOF = c.expand;
         app.Settings().commentMode = c.comment;
@@ -259,20 +194,14 @@ TEST(ApplicationOptions, DumpOptionWordFollowsModes) {
 }
 
 TEST_F(ApplicationTest, InputBoxParsesSavesAndAdds) {
-    Application app(&front);
     Start(app);
     EXPECT_TRUE(app.TranslateInput("01\t02 \r\n03", false));
     EXPECT_EQ(3, app.Last().length);
-    EXPECT_EQ("01\t02 \r\n03", ReadText("Dump\\Content"));
+    EXPECT_EQ("01\t02 \r\n03", ReadWholeFile("dump/Content"));
 
     EXPECT_FALSE(app.TranslateInput("0A B", false));
     EXPECT_EQ("Hex stream error", front.messages.back());
-    EXPECT_EQ("0A B", ReadText("Dump\\Content"));
-
-    // Blanks only: an illegal input.
-    EXPECT_FALSE(app.TranslateInput("  ", false));
-    EXPECT_EQ("\n # illegal input.\n", front.output);
-
+    EXPECT_EQ("0A B", ReadWholeFile("dump/Content"));
     EXPECT_EQ(0, app.AddInputToList("0A 0B0C"));
     MessageView message;
     ASSERT_TRUE(app.Messages().GetMessage(0, message));
@@ -282,17 +211,14 @@ TEST_F(ApplicationTest, InputBoxParsesSavesAndAdds) {
 }
 
 TEST_F(ApplicationTest, ExternalMessagesNeedAcceptanceAndThreeBytes) {
-    Application app(&front);
     Start(app);
-    auto deliver = [&app](std::vector<uint8_t> datagram) {
+    auto deliver = [this](std::vector<uint8_t> datagram) {
         app.Receiver().OnDatagram(datagram.data(), static_cast<int32_t>(datagram.size()), 0, 0);
     };
     deliver({0x05, 0, 7, 1, 2, 3});
     EXPECT_EQ(0, app.Messages().GetCount());
-
     app.SetAccepting(true);
-    deliver({0x05, 0, 7});           // no message
-    deliver({0x06, 0, 7, 1, 2, 3});  // another data head
+    deliver({0x05, 0, 7});  // no message
     EXPECT_EQ(0, app.Messages().GetCount());
     deliver({0x05, 0, 9, 0xAB});
     ASSERT_EQ(1, app.Messages().GetCount());
@@ -302,7 +228,6 @@ TEST_F(ApplicationTest, ExternalMessagesNeedAcceptanceAndThreeBytes) {
     ASSERT_EQ(1, message.length);
     EXPECT_EQ(0xAB, message.bytes[0]);
     EXPECT_EQ(0, app.Totals().total);
-
     // Automatic translation translates and keeps the row's results.
     app.SetAutoTranslate(true);
     deliver({0x05, 0, 7, 1, 2, 3});
@@ -313,41 +238,11 @@ TEST_F(ApplicationTest, ExternalMessagesNeedAcceptanceAndThreeBytes) {
     EXPECT_EQ("pair", app.Messages().GetResult(1)[1]);
 }
 
-TEST_F(ApplicationTest, DatagramsArriveOverLoopback) {
-    Application app(&front);
-    StartUpOptions options;
-    options.loadPlugIns = false;
-    options.traceConsole = false;
-    options.receiverPort = 0;
-    ASSERT_TRUE(app.StartUp(options));
-    ASSERT_TRUE(app.Receiver().Open(0));
-    app.SetAccepting(true);
-
-    int sender = socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(sender, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(app.Receiver().GetPort());
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const uint8_t datagram[] = {0x05, 0, 3, 0x10, 0x20};
-    ASSERT_EQ(5, sendto(sender, datagram, sizeof datagram, 0,
-                        reinterpret_cast<const sockaddr*>(&to), sizeof to));
-    close(sender);
-    for (int i = 0; i < 50 && app.Messages().GetCount() == 0; ++i) app.Receiver().Poll(100);
-    ASSERT_EQ(1, app.Messages().GetCount());
-    MessageView message;
-    ASSERT_TRUE(app.Messages().GetMessage(0, message));
-    EXPECT_EQ(3, message.kind);
-    EXPECT_EQ(2, message.length);
-}
-
-TEST_F(ApplicationTest, MessageFilesLoadTranslateAndReportRejections) {
-    Application app(&front);
+TEST_F(ApplicationTest, MessageFilesLoadAndTranslate) {
     Start(app);
     ASSERT_EQ(0, app.AddMessage(0, kPair, 3));
     ASSERT_EQ(1, app.AddMessage(7, kPair, 2));
     ASSERT_TRUE(app.SaveMessageFile("two.dat"));
-
     Application other(&front);
     Start(other);
     other.SetAutoTranslate(true);
@@ -357,15 +252,9 @@ TEST_F(ApplicationTest, MessageFilesLoadTranslateAndReportRejections) {
     EXPECT_EQ(1, other.Totals().failed);
     EXPECT_TRUE(other.Messages().IsOk(0));
     EXPECT_FALSE(other.Messages().IsOk(1));
-
-    front.messages.clear();
+    // A file it refuses shows why (the texts: message_list_test, cli_test).
     EXPECT_FALSE(other.LoadMessageFile("missing.dat"));
-    ASSERT_EQ(1u, front.messages.size());
-    EXPECT_EQ("File: missing.dat  Open failed", front.messages[0]);
-    WriteText("bad.dat", "KZ12:34:5");
-    EXPECT_FALSE(other.LoadMessageFile("bad.dat"));
-    EXPECT_EQ("illegal file (data format error)", front.messages.back());
-    EXPECT_EQ(0, other.Messages().GetCount());
+    EXPECT_EQ("File: missing.dat  Open failed", front.messages.back());
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
-// Sweeps over damaged messages: every message of the sample and test corpora
-// is translated cut short at every length and with single bits flipped. Each
-// variant lies in a heap buffer of exactly its size, so that a read past the
-// message is caught by the address sanitizer. No variant may crash or hang;
-// a failure carries its text and, where the text gives a byte position, one
-// inside the message; the tree and the report stay readable after each.
+// Sweeps over damaged messages, cut short at every length or with a bit
+// flipped, each in a heap buffer of exactly its size (the address sanitizer
+// catches a read past it). None may crash or hang; a failure has a text, any
+// byte position in it lies inside the message; tree and report stay readable.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -12,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/path.h"
-#include "decoder/protocol_decoder.h"
+#include "decoder/sample_files.h"
 #include "decoder/translation_report.h"
 #include "types/instance_dump.h"
 #include "types/text_table.h"
@@ -21,32 +18,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string SourcePath(const char* name) {
-    return std::string(VANTOR_SOURCE_DIR) + "/samples/" + name;
-}
-
-// The messages of a message file: "KZ", then records of the time
-// "hh:mm:ss", a reserved byte, the kind, a length high byte first and the
-// bytes. Empty when the file does not keep to that format.
-std::vector<Bytes> ReadMessageFile(const std::string& path) {
-    std::vector<Bytes> messages;
-    OTSTR data;
-    if (!vpath::ReadFile(path.c_str(), false, data)) return messages;
-    const auto* p = reinterpret_cast<const uint8_t*>(data.GetBuffer(0));
-    const int32_t size = data.GetLength();
-    if (size < 2 || p[0] != 'K' || p[1] != 'Z') return messages;
-    for (int32_t pos = 2; pos < size;) {
-        const int32_t kHead = 12;
-        if (kHead > size - pos) return {};
-        const uint8_t* r = p + pos;
-        const int32_t n = r[10] << 8 | r[11];
-        if (n > size - pos - kHead) return {};
-        messages.emplace_back(r + kHead, r + kHead + n);
-        pos += kHead + n;
-    }
-    return messages;
-}
 
 // Every byte position that the text names: the numbers that stand before
 // " : ", alone or after the '.' of an element path ("12  : ...", "m.2   : ...").
@@ -58,91 +29,12 @@ std::vector<long> NamedPositions(const std::string& text) {
         size_t begin = end;
         while (begin > 0 && isdigit(static_cast<unsigned char>(text[begin - 1]))) --begin;
         if (begin > 0 && text[begin - 1] == '-') --begin;
-        if (begin == end || (begin > 0 && text[begin - 1] != '.' && text[begin - 1] != ' ')) {
-            continue;
+        if (begin < end && (begin == 0 || text[begin - 1] == '.' || text[begin - 1] == ' ')) {
+            positions.push_back(strtol(text.c_str() + begin, nullptr, 10));
         }
-        positions.push_back(strtol(text.c_str() + begin, nullptr, 10));
     }
     return positions;
 }
-
-class Sweeper {
-  public:
-    explicit Sweeper(ProtocolDecoder& decoder) : decoder(decoder) {
-        // A variant that runs into this limit counts as a hang.
-        decoder.SetTimeLimit(5000);
-    }
-
-    // Every prefix, and the single-bit flips of every bitStride-th bit from
-    // firstBit on (bitStride odd, so that every bit position within a byte
-    // is met).
-    void Message(const Bytes& message, int bitStride, int firstBit, const std::string& what) {
-        const int32_t n = static_cast<int32_t>(message.size());
-        for (int32_t cut = 0; cut < n; ++cut) {
-            Variant(message.data(), cut, what + " cut at " + std::to_string(cut));
-        }
-        Bytes flipped = message;
-        for (int32_t bit = firstBit; bit < 8 * n; bit += bitStride) {
-            flipped[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
-            Variant(flipped.data(), n, what + " bit " + std::to_string(bit) + " flipped");
-            flipped[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
-        }
-    }
-
-    int translated = 0;
-    int failed = 0;
-
-  private:
-    void Variant(const uint8_t* source, int32_t n, const std::string& what) {
-        // Length 0 stands for a zero-terminated text: the empty one.
-        std::unique_ptr<uint8_t[]> buffer(new uint8_t[n > 0 ? n : 1]);
-        if (n > 0) {
-            memcpy(buffer.get(), source, static_cast<size_t>(n));
-        } else {
-            buffer[0] = 0;
-        }
-        int32_t length = n;
-        bool ok = decoder.Translate(true, buffer.get(), length);
-        ++translated;
-        std::string error = decoder.GetLastError().GetBuffer(0);
-        if (ok) {
-            EXPECT_TRUE(length >= 0 && length <= n) << what << ": used " << length;
-        } else {
-            ++failed;
-            EXPECT_FALSE(error.empty()) << what;
-            EXPECT_EQ(std::string::npos, error.find("canceled !")) << what << ": " << error;
-            for (long pos : NamedPositions(error)) {
-                EXPECT_TRUE(pos >= 0 && pos <= n) << what << ": " << error;
-            }
-        }
-        int32_t consumed = decoder.GetConsumedBytes();
-        EXPECT_TRUE(consumed >= 0 && consumed <= n) << what << ": consumed " << consumed;
-
-        TextTable table;
-        SetReportColumns(table, 40);
-        DumpTree(decoder.GetRoot(), table,
-                 kDumpIntegrated | kDumpValues | kDumpComments | kDumpMarker | kDumpIndent, 0, 12);
-        table.ComputeWidths();
-        OTSTR title0, title1;
-        decoder.GetTitle(0, title0);
-        decoder.GetTitle(1, title1);
-        TranslationOutcome outcome;
-        outcome.caption0 = title0.GetBuffer(0);
-        outcome.caption1 = title1.GetBuffer(0);
-        outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
-        outcome.bytes = buffer.get();
-        outcome.length = n;
-        outcome.failed = !ok;
-        outcome.error = error.c_str();
-        outcome.leftover = ok ? n - length : 0;
-        outcome.dump = &table;
-        OTSTR report;
-        FormatTranslationReport(outcome, true, report);
-        EXPECT_FALSE(report.IsEmpty()) << what;
-    }
-
-    ProtocolDecoder& decoder;
-};
 
 TEST(Sweep, NamedPositionsAreFoundWhereTheTextsPutThem) {
     EXPECT_EQ(std::vector<long>{12}, NamedPositions("12  : 'b' get 'UINT2' data fail"));
@@ -153,52 +45,95 @@ TEST(Sweep, NamedPositionsAreFoundWhereTheTextsPutThem) {
     EXPECT_TRUE(NamedPositions("v canceled !").empty());
 }
 
-// The sample protocol with every message of its message file.
-TEST(Sweep, SampleProtocolMessages) {
-    ProtocolDecoder decoder;
-    ASSERT_TRUE(decoder.LoadScript(SourcePath("TCP_UDP/main.txt").c_str(), false))
-        << decoder.GetLastError().GetBuffer(0);
-    std::vector<Bytes> messages = ReadMessageFile(SourcePath("TCP_UDP/msg.dat"));
-    ASSERT_GE(messages.size(), 10u);
-    // A seventh of the bit flips, a different seventh in each message,
-    // keeps the sweep to a few seconds under the sanitizers.
-    const int kStride = 7;
-    Sweeper sweep(decoder);
-    for (size_t i = 0; i < messages.size(); ++i) {
-        sweep.Message(messages[i], kStride, static_cast<int>(i) % kStride,
-                      "msg.dat " + std::to_string(i));
+// Translates the n bytes at source from a buffer of exactly that size, then
+// dumps the tree and formats the report. Returns whether it translated.
+bool Variant(ProtocolDecoder& decoder, const uint8_t* source, int32_t n, const std::string& what) {
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[n > 0 ? n : 1]());  // 0: an empty text
+    if (n > 0) memcpy(buffer.get(), source, static_cast<size_t>(n));
+    int32_t length = n;
+    bool ok = decoder.Translate(true, buffer.get(), length);
+    std::string error = decoder.GetLastError().GetBuffer(0);
+    EXPECT_TRUE(!ok || (length >= 0 && length <= n)) << what << ": used " << length;
+    if (!ok) {
+        EXPECT_FALSE(error.empty()) << what;
+        EXPECT_EQ(std::string::npos, error.find("canceled !")) << what << ": " << error;
+        for (long pos : NamedPositions(error)) EXPECT_TRUE(pos >= 0 && pos <= n) << what << error;
     }
-    // Most damaged messages fail, and some still translate.
-    EXPECT_GT(sweep.failed, 0);
-    EXPECT_LT(sweep.failed, sweep.translated);
+    int32_t consumed = decoder.GetConsumedBytes();
+    EXPECT_TRUE(consumed >= 0 && consumed <= n) << what << ": consumed " << consumed;
+    TextTable table;
+    SetReportColumns(table, 40);
+    DumpTree(decoder.GetRoot(), table,
+             kDumpIntegrated | kDumpValues | kDumpComments | kDumpMarker | kDumpIndent, 0, 12);
+    table.ComputeWidths();
+    OTSTR title0, title1, report;
+    decoder.GetTitle(0, title0);
+    decoder.GetTitle(1, title1);
+    TranslationOutcome outcome;
+    outcome.caption0 = title0.GetBuffer(0);
+    outcome.caption1 = title1.GetBuffer(0);
+    outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
+    outcome.bytes = buffer.get();
+    outcome.length = n;
+    outcome.failed = !ok;
+    outcome.error = error.c_str();
+    outcome.leftover = ok ? n - length : 0;
+    outcome.dump = &table;
+    FormatTranslationReport(outcome, true, report);
+    EXPECT_FALSE(report.IsEmpty()) << what;
+    return ok;
 }
 
-// The demo protocols with the messages of their tests: every bit flipped.
-TEST(Sweep, DemoMessages) {
+// The sample protocol with its message file, the demo protocols with the
+// messages of their tests: every prefix, and the flips of every stride-th bit
+// (odd, so every bit of a byte is met; a seventh of those of msg.dat, another
+// in each message, keeps the sweep to seconds under the sanitizers).
+TEST(Sweep, DamagedMessagesFailCleanly) {
     struct {
         const char* script;
-        std::vector<Bytes> messages;
+        std::vector<Bytes> messages;  // empty: those of TCP_UDP/msg.dat
+        int stride;
     } corpora[] = {
+        {"TCP_UDP/main.txt", {}, 7},
         {"demo/main.txt",
          {{0x12, 0x03, 0x00, 0x0A, 0x00, 0x02, 0, 1, 0, 2, 0, 3, 0, 4},
-          {0x11, 0x05, 0x00, 0x0C, 0, 0, 0, 9, 'v', 'a', 'n', 't', 'o', 'r', 0, 0}}},
+          {0x11, 0x05, 0x00, 0x0C, 0, 0, 0, 9, 'v', 'a', 'n', 't', 'o', 'r', 0, 0}},
+         1},
         {"demo/report.txt",
          {{0x5A, 1, 3, 1, 0, 2, 0, 0xFF, 0xFF, 0xFE, 0xFF, 5},
           {0x13, 2, 21, 7, 6, 0xAA},
           {0x31, 3, 3, 'a', 'b', 'c', 4},
-          {0x5A, 1, 3, 1, 0}}},
+          {0x5A, 1, 3, 1, 0}},
+         1},
     };
-    for (const auto& corpus : corpora) {
-        ProtocolDecoder decoder;
-        ASSERT_TRUE(decoder.LoadScript(SourcePath(corpus.script).c_str(), false))
-            << corpus.script << ": " << decoder.GetLastError().GetBuffer(0);
-        Sweeper sweep(decoder);
-        for (size_t i = 0; i < corpus.messages.size(); ++i) {
-            sweep.Message(corpus.messages[i], 1, 0,
-                          std::string(corpus.script) + " message " + std::to_string(i));
+    for (auto& corpus : corpora) {
+        if (corpus.messages.empty()) {
+            std::vector<MessageRecord> records;
+            ASSERT_TRUE(ReadMessageFile(SamplePath("TCP_UDP/msg.dat"), records));
+            for (auto& r : records) corpus.messages.push_back(r.bytes);
         }
-        EXPECT_GT(sweep.failed, 0) << corpus.script;
-        EXPECT_LT(sweep.failed, sweep.translated) << corpus.script;
+        ProtocolDecoder decoder;
+        ASSERT_TRUE(decoder.LoadScript(SamplePath(corpus.script).c_str(), false))
+            << corpus.script << ": " << decoder.GetLastError().GetBuffer(0);
+        decoder.SetTimeLimit(5000);  // a variant that runs into it counts as a hang
+        int translated = 0, failed = 0;
+        for (size_t i = 0; i < corpus.messages.size(); ++i) {
+            Bytes& m = corpus.messages[i];
+            const int32_t n = static_cast<int32_t>(m.size());
+            std::string what = std::string(corpus.script) + " message " + std::to_string(i);
+            for (int32_t cut = 0; cut < n; ++cut, ++translated) {
+                failed += !Variant(decoder, m.data(), cut, what + " cut " + std::to_string(cut));
+            }
+            for (int32_t bit = static_cast<int32_t>(i) % corpus.stride; bit < 8 * n;
+                 bit += corpus.stride, ++translated) {
+                m[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+                failed += !Variant(decoder, m.data(), n, what + " bit " + std::to_string(bit));
+                m[bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
+            }
+        }
+        // Most damaged messages fail, and some still translate.
+        EXPECT_GT(failed, 0) << corpus.script;
+        EXPECT_LT(failed, translated) << corpus.script;
     }
 }
 
