@@ -106,6 +106,11 @@ void* ObArray::RemoveLast(uint32_t* tag) {
 }
 
 void ObArray::RemoveAll() {
+    // A block of one step is already what a fresh array has: keep it.
+    if (items != nullptr && capacity == growBy) {
+        count = 0;
+        return;
+    }
     free(items);
     count = 0;
     capacity = 0;

@@ -43,8 +43,9 @@ class ObArray : public NamedObject {
     void* RemoveAt(int index, uint32_t* tag = nullptr);
     void* RemoveLast(uint32_t* tag = nullptr);
 
-    // Releases the block and allocates a fresh one of one step; the second
-    // form first sets a new step (a step below 1 keeps the old one).
+    // Empties the array and leaves it a block of one step (kept when it has
+    // that size already); the second form first sets a new step (a step
+    // below 1 keeps the old one).
     void RemoveAll();
     void RemoveAll(int32_t step);
     // Empties the array and adds n null elements; false when n < 0 or the

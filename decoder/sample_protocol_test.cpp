@@ -138,7 +138,9 @@ TEST(SampleProtocol, EveryMessageDecodesAsIntended) {
         EXPECT_EQ(e.captions, std::string(caption0.GetBuffer(0)) + " / " + caption1.GetBuffer(0));
         for (const Check& c : e.checks) {
             EXPECT_EQ(c.value, ItemValue(decoder, c.path)) << c.path;
-            if (c.comment != nullptr) EXPECT_EQ(c.comment, Comment(decoder, c.path)) << c.path;
+            if (c.comment != nullptr) {
+                EXPECT_EQ(c.comment, Comment(decoder, c.path)) << c.path;
+            }
         }
         // Every comment of the tree (Dump procedures included) can be made.
         TextTable table;

@@ -28,7 +28,48 @@ bool InTree(const RunTimeStk* root, const RunTimeStk* frame) {
 
 ExecuteEnv::ExecuteEnv() { text = " "; }
 
-ExecuteEnv::~ExecuteEnv() { reset(true, true); }
+ExecuteEnv::~ExecuteEnv() {
+    reset(true, true);
+    while (spareFrames.GetSize() > 0) delete static_cast<RunTimeStk*>(spareFrames.RemoveLast());
+    while (spareLists.GetSize() > 0) delete static_cast<ObArray*>(spareLists.RemoveLast());
+}
+
+ObArray* ExecuteEnv::NewList() {
+    if (spareLists.GetSize() == 0) return new (std::nothrow) ObArray(25);
+    return static_cast<ObArray*>(spareLists.RemoveLast());
+}
+
+// Only an empty list is kept: it never owns what its pointers point to.
+void ExecuteEnv::RecycleList(ObArray* list) {
+    if (list == nullptr) return;
+    int before = spareLists.GetSize();
+    if (list->GetSize() > 0 || before >= 2 * kMaxSpareFrames || spareLists.Add(list) == before) {
+        delete list;
+    }
+}
+
+// A spare frame when there is one, else a new one; null when out of memory.
+RunTimeStk* ExecuteEnv::NewFrame(Program* program, RunTimeStk* parent) {
+    if (spareFrames.GetSize() == 0) return new (std::nothrow) RunTimeStk(program, parent, this);
+    auto* frame = static_cast<RunTimeStk*>(spareFrames.RemoveLast());
+    frame->program = program;
+    frame->parent = parent;
+    frame->env = this;
+    return frame;
+}
+
+// Destroys the frame's variables, values and child frames now, as deleting
+// it would, and keeps the empty frame for the next call.
+void ExecuteEnv::RecycleFrame(RunTimeStk* frame) {
+    if (frame == nullptr) return;
+    if (spareFrames.GetSize() >= kMaxSpareFrames) {
+        delete frame;
+        return;
+    }
+    frame->clear();
+    int before = spareFrames.GetSize();
+    if (spareFrames.Add(frame) == before) delete frame;
+}
 
 void ExecuteEnv::reset(bool deleteRoot, bool clearError) {
     // Frames of the root's tree belong to the root; others were left by an
@@ -153,19 +194,19 @@ bool ExecuteEnv::Execute(Program* program) {
         return ok;
     }
     RunTimeStk* parent = GetTopStk(0) != nullptr ? GetTopStk(0) : root;
-    auto* frame = new (std::nothrow) RunTimeStk(program, parent, this);
+    RunTimeStk* frame = NewFrame(program, parent);
     if (frame == nullptr) {
         SetLastError("Execute fail, new RunTimeStk error");
         return false;
     }
     if (!frame->Prepare(nullptr, nullptr, false)) {
         SetLastError("Execute fail, RunTimeStk prepare error");
-        delete frame;
+        RecycleFrame(frame);
         return false;
     }
     push(frame);
     bool ok = program->Run(*this);
-    PopEnv(frame, true);
+    if (PopEnv(frame, false)) RecycleFrame(frame);
     return ok;
 }
 
@@ -185,29 +226,32 @@ bool ExecuteEnv::Execute(Procedure* procedure, const char* args, CVarient* resul
         push(root);
         rootPushed = true;
     }
-    auto* frame = new (std::nothrow) RunTimeStk(procedure->body, parent, this);
-    ObArray params(25), extras(25);
-    bool ok = frame != nullptr;
+    RunTimeStk* frame = NewFrame(procedure->body, parent);
+    ObArray* params = NewList();
+    ObArray* extras = NewList();
+    bool ok = frame != nullptr && params != nullptr && extras != nullptr;
     if (!ok) {
         SetLastError("Execute %s() fail, new RunTimeStk error", name);
-    } else if (!procedure->GenerateProcedureParamsList(args, GetTopStk(0), params, extras)) {
+    } else if (!procedure->GenerateProcedureParamsList(args, GetTopStk(0), *params, *extras)) {
         SetLastError("Execute %s() fail, generateParamsList error", name);
         ok = false;
     }
     if (rootPushed) PopEnv(root, false);
-    if (ok && !frame->Prepare(&params, &extras, true)) {
+    if (ok && !frame->Prepare(params, extras, true)) {
         SetLastError("Execute %s() fail, RunTimeStk prepare error", name);
         ok = false;
     }
+    RecycleList(params);
+    RecycleList(extras);
     if (!ok) {
-        delete frame;
+        RecycleFrame(frame);
         return false;
     }
     push(frame);
     ++callDepth;
     ok = procedure->Call(*this);
     --callDepth;
-    PopEnv(frame, true);
+    if (PopEnv(frame, false)) RecycleFrame(frame);
     if (ok && result != nullptr) ok = result->clone(returnValue);
     return ok;
 }

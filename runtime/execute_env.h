@@ -112,6 +112,14 @@ public:
     StepMonitor* monitor = nullptr;  // not owned; tracing is on while set
 
 private:
+    // Frames of calls are recycled: a popped frame is cleared and kept here
+    // for the next call, sparing the allocations of a new one.
+    static constexpr int kMaxSpareFrames = 32;
+    RunTimeStk* NewFrame(Program* program, RunTimeStk* parent);
+    void RecycleFrame(RunTimeStk* frame);
+    // The lists in which a call's parameters are built, recycled likewise.
+    ObArray* NewList();
+    void RecycleList(ObArray* list);
     bool RunInitialisation(RunTimeStk* frame);
     bool CheckClock();
     void* hookArgument = nullptr;
@@ -119,4 +127,6 @@ private:
     uint32_t timeLimit = 0;
     uint32_t clockStart = 0;
     uint32_t checksSinceClock = 0;
+    ObArray spareFrames{kMaxSpareFrames};     // owned RunTimeStk, cleared
+    ObArray spareLists{2 * kMaxSpareFrames};  // owned empty ObArray
 };

@@ -258,6 +258,48 @@ TEST_F(CallTest, VariableArgumentsAndPushEnv) {
     EXPECT_EQ(1, env.StackSize());
 }
 
+// Frames of calls are recycled: whatever ran in a frame before, a call
+// sees only its own parameters, at any depth (beyond the number of spare
+// frames kept too), and by-address parameters still reach the caller.
+TEST_F(CallTest, RecycledFramesStartFresh) {
+    Procedure* down = AddProcedure(file, "down", kDeclInt4, {{"n", kDeclInt4, false}});
+    AddReturn(down, "n > 0 ? n * 10 + down(n - 1) : 0");
+    Procedure* poke = AddProcedure(file, "poke", kDeclVoid, {{"p", kDeclInt4, true}});
+    AddStatement(*poke->body, "p = p + 1");
+    ASSERT_TRUE(Prepare());
+
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ("12750", Eval("down(50)")) << "round " << round;
+        EXPECT_EQ("60", Eval("down(3)")) << "round " << round;
+        EXPECT_EQ(1, env.StackSize());
+        ASSERT_NE("", Eval("poke(x)"));
+        testing::internal::CaptureStdout();
+        std::string gone = Eval("n");
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(0u, gone.rfind("ERROR RunTimeStk::GetItem('n') fail", 0))
+            << "no parameter outlives its call: " << gone;
+    }
+    EXPECT_EQ("8", Eval("x")) << "each by-address call wrote the caller's variable";
+}
+
+// Arguments split at the top-level commas, with blanks and many pieces.
+TEST_F(CallTest, ArgumentLists) {
+    Procedure* sum = AddProcedure(file, "sum", kDeclDynamic, {{"first", kDeclInt4, false}}, true);
+    sum->varArgs = true;
+    Procedure* cat =
+        AddProcedure(file, "cat", kDeclOctet, {{"a", kDeclOctet, false}, {"b", kDeclOctet, false}});
+    AddReturn(cat, "a + '|' + b");
+    ASSERT_TRUE(Prepare());
+    env.InstallHooks(nullptr, true, SumExtras, 0);
+    EXPECT_EQ("210", Eval("sum(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, "
+                          "19, 20)"))
+        << "more pieces than fit the fixed list";
+    EXPECT_EQ("12", Eval("sum( 0 ,\t5,  x + 2 )"));
+    EXPECT_EQ("\"a, b|(c,d)\"", Eval("cat('a, b', '(c,d)')"));
+    EXPECT_EQ("\"x|y\"", Eval("cat( 'x' , 'y' )"));
+    EXPECT_EQ("\"x|y\"", Eval("cat( 'x' , 'y' )")) << "the same text again";
+}
+
 TEST_F(CallTest, RunawayRecursionFailsCleanly) {
     Procedure* again = AddProcedure(file, "again", kDeclVoid, {{"n", kDeclInt4, false}});
     AddStatement(*again->body, "r = n");

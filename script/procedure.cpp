@@ -4,7 +4,6 @@
 
 #include <new>
 
-#include "base/string_array.h"
 #include "base/tracer.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
@@ -27,25 +26,59 @@ void TraceName(const OTSTR& name, const char* what) {
 }
 
 // The arguments of a call: the text split at the commas that stand outside
-// brackets and quotes, each piece trimmed. An empty text has none.
-void SplitArguments(const char* args, StringArray& pieces) {
-    if (args == nullptr) return;
-    while (*args == ' ' || *args == '\t') ++args;
-    if (*args == 0) return;
-    OTSTR text(args);
-    text.TrimRight();
-    const char* buffer = text.GetBuffer(0);
-    int start = 0;
-    for (;;) {
-        int comma = text.FindOutside(',', "{[(\"'", "}])\"'", start);
-        int end = comma < 0 ? text.GetLength() : comma;
-        while (start < end && (buffer[start] == ' ' || buffer[start] == '\t')) ++start;
-        while (end > start && (buffer[end - 1] == ' ' || buffer[end - 1] == '\t')) --end;
-        pieces.Add(buffer + start, end - start);
-        if (comma < 0) return;
-        start = comma + 1;
+// brackets and quotes, each piece trimmed. An empty text has none. The
+// pieces stay in one copy of the text, each ended by a zero byte written
+// over the comma or blank after it.
+class ArgumentList {
+  public:
+    explicit ArgumentList(const char* args) {
+        if (args == nullptr) return;
+        while (*args == ' ' || *args == '\t') ++args;
+        if (*args == 0) return;
+        text = args;
+        text.TrimRight();
+        char* buffer = text.GetBuffer(0);
+        int length = text.GetLength();
+        int start = 0;
+        for (;;) {
+            // The search starts after the zero bytes written so far.
+            int comma = text.FindOutside(',', "{[(\"'", "}])\"'", start);
+            int end = comma < 0 ? length : comma;
+            while (start < end && (buffer[start] == ' ' || buffer[start] == '\t')) ++start;
+            while (end > start && (buffer[end - 1] == ' ' || buffer[end - 1] == '\t')) --end;
+            if (end < length) buffer[end] = 0;
+            Add(buffer + start);
+            if (comma < 0) return;
+            start = comma + 1;
+        }
     }
-}
+    ~ArgumentList() { delete more; }
+    ArgumentList(const ArgumentList&) = delete;
+    ArgumentList& operator=(const ArgumentList&) = delete;
+
+    int GetSize() const { return count; }
+    const char* GetAt(int i) const {
+        if (i < 0 || i >= count) return "";
+        return i < kFixed ? fixed[i] : static_cast<const char*>(more->GetAt(i - kFixed));
+    }
+
+  private:
+    static constexpr int kFixed = 16;
+    // A piece that cannot be stored (out of memory) is dropped.
+    void Add(const char* piece) {
+        if (count < kFixed) {
+            fixed[count++] = piece;
+            return;
+        }
+        if (more == nullptr) more = new (std::nothrow) ObArray(25);
+        if (more != nullptr && more->Add(const_cast<char*>(piece)) > count - kFixed) ++count;
+    }
+
+    OTSTR text;
+    const char* fixed[kFixed] = {};
+    ObArray* more = nullptr;
+    int count = 0;
+};
 
 void DeleteItems(ObArray& list) {
     while (list.GetSize() > 0) delete static_cast<CVariableItem*>(list.RemoveLast());
@@ -87,8 +120,7 @@ bool Procedure::setReturn(ExecuteEnv& env, const char* text) {
 
 bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller, ObArray& params,
                                             ObArray& extras) {
-    StringArray pieces;
-    SplitArguments(args, pieces);
+    ArgumentList pieces(args);
     int wanted = parameters.GetMemberCount();
     int given = pieces.GetSize();
     bool ok = true;
@@ -100,7 +132,7 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
     }
     for (int i = 0; ok && i < wanted; ++i) {
         VariableDefinition* def = parameters.GetMember(i);
-        const char* arg = pieces.GetAt(i).GetBuffer(0);
+        const char* arg = pieces.GetAt(i);
         auto* item = new (std::nothrow) CVariableItem;
         bool made = false;
         bool reported = false;
@@ -137,7 +169,7 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
         ok = false;
     }
     for (int i = wanted; ok && varArgs && i < given; ++i) {
-        const char* arg = pieces.GetAt(i).GetBuffer(0);
+        const char* arg = pieces.GetAt(i);
         auto* value = new (std::nothrow) CVarient;
         if (value == nullptr) {
             Trace("GenerateProcedureParamsList() fail, create procedure arglist error !");
@@ -195,8 +227,13 @@ bool Procedure::Call(ExecuteEnv& env) {
         TraceName(name, "() callback fail !");
         ok = false;
     }
-    OTSTR indent = env.text.Left(env.text.GetLength() - 2);
-    env.text = indent;
+    // Back to the indent before the call, in place.
+    int keep = env.text.GetLength() - 2;
+    if (keep > 0) {
+        env.text.Assign(env.text.GetBuffer(0), keep);
+    } else {
+        env.text.Empty();
+    }
     if (env.IsTracing()) {
         OTSTR traced;
         traced.safeAppends("RunLine %3ld : %sLeave_procedure %s", static_cast<long>(declLine),

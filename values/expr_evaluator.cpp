@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -117,6 +118,33 @@ private:
     std::unordered_map<std::string_view, std::unique_ptr<Entry>> map;
     size_t textBytes = 0;
 };
+
+}  // namespace
+
+namespace {
+
+// A leaf whose value Eval reads from its text.
+bool IsLiteralLeaf(const ExprNode& node) {
+    return node.IsLeaf() && node.id != kExprValueSet && node.id != kTokIdent;
+}
+
+// Reads the literal leaves of a tree that is kept once, so that evaluations
+// copy their values instead of reading the texts again. A text that is not
+// a valid value stays without one and fails at every evaluation as before.
+void StoreLiterals(ExprNode* node) {
+    if (node == nullptr) return;
+    if (!IsLiteralLeaf(*node)) {
+        for (ExprNode* c : node->child) StoreLiterals(c);
+        return;
+    }
+    if (node->literal != nullptr) return;
+    auto* value = new (std::nothrow) CVarient;
+    if (value != nullptr && value->sets(node->text.GetBuffer(0), "'\"")) {
+        node->literal = value;
+    } else {
+        delete value;
+    }
+}
 
 }  // namespace
 
@@ -498,7 +526,7 @@ bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
             }
             return true;
         }
-        if (!result.sets(text, "'\"")) {
+        if (node->literal != nullptr ? !result.assign(*node->literal) : !result.sets(text, "'\"")) {
             Error(exprmsg::kGetValueFailed, text);
             return false;
         }
@@ -579,7 +607,8 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
         ok = Call(kVarAssignText, path.GetBuffer(0), right->text.GetBuffer(0));
     } else if (IsValueLeaf(*right)) {
         CVarient value;
-        if (!value.sets(right->text.GetBuffer(0), "'\"")) {
+        if (right->literal != nullptr ? !value.assign(*right->literal)
+                                      : !value.sets(right->text.GetBuffer(0), "'\"")) {
             Error(exprmsg::kGetValueFailed, right->text.GetBuffer(0));
             return false;
         }
@@ -652,6 +681,7 @@ bool ExprEvaluator::CalcValue(const char* text, CVarient& result, bool acceptNoV
         tree = GetExpression(text, 1);
         if (tree == nullptr) return false;
         shared = cache != nullptr && cache->Add(text, tree);
+        if (shared) StoreLiterals(tree);
     }
     if (shared) ++cache->busy;
     bool ok = EvaluateValue(tree, result);

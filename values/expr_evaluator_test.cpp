@@ -334,6 +334,44 @@ TEST_F(ExprTest, HostileExpressionsEndInATreeOrAMessage) {
 // being evaluated must not have that tree freed under it (the cache fills
 // up and is emptied), and a text evaluated again inside its own evaluation
 // gives the same value.
+// The literals of a kept tree are read once; every evaluation gives the
+// same value and type, keeps the result's name, and an invalid literal
+// fails every time.
+TEST_F(ExprTest, LiteralsOfKeptTreesGiveTheSameValues) {
+    struct Case {
+        const char* text;
+        const char* value;
+        int32_t type;
+    };
+    const Case cases[] = {
+        {"-7", "-7", kTypeInt4},
+        {"0x1F", "31", kTypeUInt4},
+        {"2.5", "2.50", kTypeDouble},
+        {"'a, b'", "\"a, b\"", kTypeOctet},
+        {"\"\"", "\"\"", kTypeOctet},
+        {"a + 0x10", "17", kTypeInt4},
+        {"a ? 'yes' : 0", "\"yes\"", kTypeOctet},
+    };
+    for (const Case& c : cases) {
+        for (int round = 0; round < 3; ++round) {
+            CVarient v;
+            v.SetName("kept");
+            ASSERT_TRUE(eval.CalcValue(c.text, v, false)) << c.text;
+            OTSTR out;
+            v.getText(out);
+            EXPECT_STREQ(c.value, out.GetBuffer(0)) << c.text << " round " << round;
+            EXPECT_EQ(c.type, v.GetType()) << c.text;
+            EXPECT_STREQ("kept", v.GetName().GetBuffer(0)) << c.text;
+        }
+    }
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(0u, Value("1.2.3").rfind("ERROR", 0)) << round;
+        Set("a", 0);
+        EXPECT_EQ("32", Value("a = 0x20"));
+        EXPECT_EQ(32, vars.values["a"].getLong()) << "an assigned literal, round " << round;
+    }
+}
+
 TEST(ExprCalcValue, SharedTreesSurviveNestedEvaluations) {
     struct Nested {
         ExprEvaluator eval;

@@ -2,7 +2,10 @@
 // values/expr_evaluator_test.cpp.
 #include "values/expr_node.h"
 
+#include "values/cvarient.h"
+
 ExprNode::~ExprNode() {
+    delete literal;
     for (ExprNode*& c : child) {
         delete c;
         c = nullptr;

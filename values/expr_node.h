@@ -7,6 +7,8 @@
 
 #include "pattern/token.h"
 
+class CVarient;
+
 // Token ids of expression leaves besides the script token ids.
 enum ExprLeafId : int32_t { kExprValueSet = 8 };
 
@@ -26,4 +28,7 @@ public:
     ExprNode* child[3] = {nullptr, nullptr, nullptr};
     bool unary = false;  // an operator node of one operand
     int32_t height = 1;  // of the tree below and including this node
+    // The value of a literal leaf, read from its text once for a tree that
+    // is kept and evaluated again; owned, null otherwise.
+    CVarient* literal = nullptr;
 };
