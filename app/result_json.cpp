@@ -134,18 +134,6 @@ Form FormOf(const CVariableItem& item) {
     return Form::kNone;
 }
 
-// The instance's own description, else the definition's, else the struct
-// type's (as the tree dump shows it).
-const OTSTR* DescriptionOf(const CVariableItem& item) {
-    if (!item.GetDescription().IsEmpty()) return &item.GetDescription();
-    if (item.def != nullptr && !item.def->GetDescription().IsEmpty()) {
-        return &item.def->GetDescription();
-    }
-    if (!item.header.GetDescription().IsEmpty()) return &item.header.GetDescription();
-    if (item.structDef != nullptr) return &item.structDef->GetDescription();
-    return nullptr;
-}
-
 // The type name as written in the script ("UINT1", "Point", "Choice").
 void AppendTypeName(const CVariableItem& item, std::string& out) {
     if (!item.header.typeName.IsEmpty()) {
@@ -201,14 +189,7 @@ class TreeWriter {
     }
 
   private:
-    void AppendDescription(const CVariableItem& item) {
-        const OTSTR* description = DescriptionOf(item);
-        if (description != nullptr) {
-            AppendText(*description, out);
-        } else {
-            out.append("\"\"");
-        }
-    }
+    void AppendDescription(const CVariableItem& item) { AppendText(ShownDescription(item), out); }
 
     // "comment": element 0's comment; "comments": every element's, for an
     // array of more than one element. null when the item has no comments or

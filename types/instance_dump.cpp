@@ -305,19 +305,6 @@ class TreeDump {
         return table.SetCell(row, column, text.c_str());
     }
 
-    // The instance's own description, else the definition's, else the struct
-    // type's.
-    static const char* Description(const CVariableItem& item) {
-        if (!item.GetDescription().IsEmpty()) return item.GetDescription().GetBuffer();
-        if (item.def != nullptr && !item.def->GetDescription().IsEmpty()) {
-            return item.def->GetDescription().GetBuffer();
-        }
-        if (!item.header.GetDescription().IsEmpty())
-            return item.header.GetDescription().GetBuffer();
-        if (item.structDef != nullptr) return item.structDef->GetDescription().GetBuffer();
-        return "";
-    }
-
     // A row of item's own with the texts of its hooks; -1 when the table
     // cannot take it.
     int ItemRow(CVariableItem& item, int32_t level, const std::string& name,
@@ -331,7 +318,7 @@ class TreeDump {
         bool ok = table.SetCell(row, kDumpLocationColumn, location.GetBuffer()) &&
                   table.SetCell(row, kDumpMarkerColumn, marker.GetBuffer()) &&
                   Cell(row, kDumpNameColumn, name) &&
-                  table.SetCell(row, kDumpDescriptionColumn, Description(item)) &&
+                  table.SetCell(row, kDumpDescriptionColumn, ShownDescription(item)) &&
                   Cell(row, kDumpValueColumn, value);
         return ok ? row : -1;
     }
@@ -686,6 +673,16 @@ class TreeDump {
 };
 
 }  // namespace
+
+const char* ShownDescription(const CVariableItem& item) {
+    if (!item.GetDescription().IsEmpty()) return item.GetDescription().GetBuffer();
+    if (item.def != nullptr && !item.def->GetDescription().IsEmpty()) {
+        return item.def->GetDescription().GetBuffer();
+    }
+    if (!item.header.GetDescription().IsEmpty()) return item.header.GetDescription().GetBuffer();
+    if (item.structDef != nullptr) return item.structDef->GetDescription().GetBuffer();
+    return "";
+}
 
 bool DumpToFile(CVariableItem& item, const char* path, bool overwrite) {
     if (path == nullptr) return false;

@@ -59,6 +59,10 @@ class AttachedStructs {
     virtual CVariableItem* ContentAt(int32_t index) = 0;
 };
 
+// The description a dump shows for item: the instance's own, else the
+// definition's, else the struct type's; "" when none has one.
+const char* ShownDescription(const CVariableItem& item);
+
 // Writes item with its elements and nested members as aligned columns to
 // path, truncating the file when overwrite is set and appending otherwise.
 // False only when the file cannot be opened.
