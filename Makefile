@@ -36,7 +36,7 @@ test: bootstrap
 
 # Benchmarks, in an optimised build.
 bench: bootstrap
-	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON
+	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON -DVANTOR_DESKTOP=OFF
 	cmake --build $(BUILD_BENCH)
 	@for b in $(BUILD_BENCH)/bench/*_bench; do echo "== $$b"; "$$b" || exit 1; done
 
@@ -47,7 +47,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := script decoder msgfile hex rule expr profile
 fuzz:
 	@bash scripts/bootstrap clang libclang-rt-dev
-	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE= -DVANTOR_FUZZ=ON -DVANTOR_TESTS=OFF
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE= -DVANTOR_FUZZ=ON -DVANTOR_TESTS=OFF -DVANTOR_DESKTOP=OFF
 	cmake --build $(BUILD_FUZZ) --target fuzz_programs
 	@bash scripts/fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
