@@ -58,6 +58,7 @@ void Application::SelectScript(const char* path) {
     settings.lastBrowseDir = scriptPath;
     profile.WriteString(settingskey::kSetting, settingskey::kLastBrowseDir, path);
     scriptPending = true;
+    frontEnd->ScriptSelected(path);
 }
 
 bool Application::CheckScript() {
@@ -78,8 +79,7 @@ bool Application::CheckScript() {
 }
 
 bool Application::PrepareScript(bool report) {
-    CheckScript();
-    if (!scriptPending) return decoder.GetProgram() != nullptr;
+    if (!CheckScript() || !scriptPending) return true;
     // Remember the file as it is compiled, so that only a later change
     // triggers the next load.
     int64_t modified = 0;
@@ -135,6 +135,9 @@ bool Application::TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t
         last.error = decoder.GetLastError();
         return false;
     }
+    // Without a script the translation fails with the decoder's text, which
+    // goes to the report; the message box already said "File open error".
+    bool showError = report && HasScript();
 
     last.attempted = true;
     int32_t used = length;
@@ -146,7 +149,7 @@ bool Application::TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t
     totals.Count(!ok, ok ? length - used : 0);
     if (!ok) {
         last.error = decoder.GetLastError();
-        if (report) Show(last.error.GetBuffer(0));
+        if (showError) Show(last.error.GetBuffer(0));
     }
     ShowTotals();
 
@@ -246,8 +249,10 @@ int Application::AddInputToList(const char* text) {
 }
 
 int Application::AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n) {
+    int before = messages.GetCount();
     int row = messages.AddMessage(kind, bytes, n);
     if (row < 0) return -1;
+    if (row == 0 && before > 0) frontEnd->MessagesCleared();
     frontEnd->MessageAdded(row);
     if (autoTranslate) TranslateRow(row);
     return row;
@@ -270,7 +275,11 @@ bool Application::LoadMessageFile(const char* path) {
         return false;
     }
     OTSTR error;
-    if (!messages.LoadFile(path, error)) {
+    bool loaded = messages.LoadFile(path, error);
+    // A file that was read clears the list, whether its records were sound
+    // or not.
+    if (loaded || messages.GetCount() == 0) frontEnd->MessagesCleared();
+    if (!loaded) {
         Show(error.GetBuffer(0));
         return false;
     }
@@ -286,6 +295,71 @@ bool Application::SaveMessageFile(const char* path) {
     if (messages.SaveFile(path, error)) return true;
     Show(error.GetBuffer(0));
     return false;
+}
+
+void Application::ClearMessages() {
+    messages.Clear();
+    frontEnd->MessagesCleared();
+}
+
+bool Application::LoadCommand() {
+    if (accepting) {
+        if (!frontEnd->Ask(msglistmsg::kStopAccepting)) return false;
+        SetAccepting(false);
+    }
+    if (!messages.IsValid()) {
+        Show(msglistmsg::kNoBuffer);
+        return false;
+    }
+    if (messages.IsChanged() && frontEnd->Ask(msglistmsg::kSaveChanged)) {
+        SaveCommand();
+        return false;
+    }
+    FileDialogRequest request;
+    request.filter = appmsg::kDataFilter;
+    request.defaultExt = "dat";
+    request.fileName = "*.dat";
+    OTSTR path;
+    if (!frontEnd->ChooseFile(request, path)) return false;
+    return LoadMessageFile(path.GetBuffer(0));
+}
+
+bool Application::SaveCommand() {
+    FileDialogRequest request;
+    request.save = true;
+    request.filter = appmsg::kDataFilter;
+    request.defaultExt = "dat";
+    request.fileName = "*.dat";
+    OTSTR path;
+    if (!frontEnd->ChooseFile(request, path)) return false;
+    return SaveMessageFile(path.GetBuffer(0));
+}
+
+bool Application::SelectScriptCommand() {
+    FileDialogRequest request;
+    request.filter = appmsg::kScriptFilter;
+    request.defaultExt = "txt";
+    request.fileName = "*.txt";
+    OTSTR path;
+    if (!frontEnd->ChooseFile(request, path)) return false;
+    SelectScript(path.GetBuffer(0));
+    return true;
+}
+
+void Application::SampleCommand() {
+    if (settings.appFirstLoad != 0 && frontEnd->OfferSample()) {
+        SelectScript(appmsg::kSampleScript);
+        LoadMessageFile(appmsg::kSampleMessages);
+        frontEnd->ShowListPanel();
+    }
+    settings.appFirstLoad = 0;
+    profile.WriteInt(settingskey::kSetting, settingskey::kAppFirstLoad, 0);
+}
+
+void Application::SetAccepting(bool on) {
+    accepting = on;
+    if (on) frontEnd->ShowListPanel();
+    frontEnd->AcceptingChanged(on);
 }
 
 int Application::OnExternalMessage(void* owner, int argc, void** argv) {

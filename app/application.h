@@ -31,7 +31,19 @@ constexpr const char kTraceName[] = "Trace";
 constexpr const char kWindowTitle[] = "Kestrun 1.0 ";
 constexpr const char kSampleScript[] = "script\\TCP_UDP\\main.txt";
 constexpr const char kSampleMessages[] = "script\\TCP_UDP\\msg.dat";
+constexpr const char kScriptFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+constexpr const char kDataFilter[] = "Data Files (*.dat)|*.dat|All Files (*.*)|*.*||";
+constexpr const char kLogFilter[] = "Log Files (*.log)|*.log|All Files (*.*)|*.*||";
 }  // namespace appmsg
+
+// A file dialog the commands ask the front end for: the filter in the
+// "Name (*.x)|*.x|...||" form, the default extension and file name.
+struct FileDialogRequest {
+    bool save = false;
+    const char* filter = "";
+    const char* defaultExt = "";
+    const char* fileName = "";
+};
 
 // What the windows do with the results; every operation does nothing by
 // default. The command-line front end writes them to its streams.
@@ -55,6 +67,27 @@ class AppFrontEnd {
         (void)table;
         (void)status;
     }
+    // A question with Yes and No buttons; true for Yes.
+    virtual bool Ask(const char* text) {
+        (void)text;
+        return false;
+    }
+    // A file dialog; true with the chosen path, false when cancelled.
+    virtual bool ChooseFile(const FileDialogRequest& request, OTSTR& path) {
+        (void)request;
+        (void)path;
+        return false;
+    }
+    // The quick-start dialog; true when the user chose "Load Sample".
+    virtual bool OfferSample() { return false; }
+    // Show the message list panel and make it the active tab.
+    virtual void ShowListPanel() {}
+    // Acceptance of external data was switched on or off.
+    virtual void AcceptingChanged(bool on) { (void)on; }
+    // A script was selected (status-bar pane of the script path).
+    virtual void ScriptSelected(const char* path) { (void)path; }
+    // The message list lost all its rows.
+    virtual void MessagesCleared() {}
     // A row was added to the message list / its translation finished.
     virtual void MessageAdded(int row) { (void)row; }
     virtual void MessageTranslated(int row, bool ok) {
@@ -124,9 +157,12 @@ class Application {
     // file is missing; a changed modification time, name or size sets the
     // pending flag.
     bool CheckScript();
-    // Compiles a pending script with the listing; on failure the decoder's
-    // lastError is shown when report is set. True when a script is loaded.
+    // Runs the reload check and compiles a pending script with the listing;
+    // on failure the decoder's lastError is shown when report is set. False
+    // only when a compile failed: without a script, translations go on and
+    // fail with the decoder's text.
     bool PrepareScript(bool report);
+    bool HasScript() const { return decoder.GetProgram() != nullptr; }
     bool IsScriptPending() const { return scriptPending; }
     const OTSTR& GetScriptPath() const { return scriptPath; }
 
@@ -149,9 +185,24 @@ class Application {
     // message in turn when automatic translation is on.
     bool LoadMessageFile(const char* path);
     bool SaveMessageFile(const char* path);
+    // Empties the message list.
+    void ClearMessages();
+
+    // The load command of the message list: the questions while accepting
+    // and when the list changed, the open dialog and LoadMessageFile. True
+    // when a file was loaded.
+    bool LoadCommand();
+    // The save command: the save dialog, then SaveMessageFile.
+    bool SaveCommand();
+    // "&Select Protocol Script file ...": the open dialog, then SelectScript.
+    bool SelectScriptCommand();
+    // The sample command of start-up: when "AppFirstLoad" is not 0, offers
+    // the sample and loads it when chosen; then writes "AppFirstLoad" 0.
+    void SampleCommand();
 
     // External data: the toggle and the callback of the receiver.
-    void SetAccepting(bool on) { accepting = on; }
+    void SetAccepting(bool on);
+    void ToggleAccepting() { SetAccepting(!accepting); }
     bool IsAccepting() const { return accepting; }
     static int OnExternalMessage(void* owner, int argc, void** argv);
 

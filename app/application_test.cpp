@@ -25,10 +25,30 @@ class RecordingFrontEnd : public AppFrontEnd {
         treeRows = table.GetRowCount();
         treeStatus = status;
     }
+    // Questions are answered in turn from answers, No when none is left.
+    bool Ask(const char* text) override {
+        questions.push_back(text);
+        bool yes = !answers.empty() && answers.front();
+        if (!answers.empty()) answers.erase(answers.begin());
+        return yes;
+    }
+    bool ChooseFile(const FileDialogRequest& request, OTSTR& path) override {
+        dialogs.push_back(std::string(request.save ? "save " : "open ") + request.filter);
+        path = chosenFile.c_str();
+        return !chosenFile.empty();
+    }
+    bool OfferSample() override {
+        ++offers;
+        return takeSample;
+    }
+    void ShowListPanel() override { ++listPanelShown; }
+    void MessagesCleared() override { ++cleared; }
 
-    std::vector<std::string> messages, reports;
-    std::string totals, output, shownFile, treeStatus;
-    int treeRows = -1;
+    std::vector<std::string> messages, reports, questions, dialogs;
+    std::vector<bool> answers;
+    std::string totals, output, shownFile, treeStatus, chosenFile;
+    int treeRows = -1, offers = 0, listPanelShown = 0, cleared = 0;
+    bool takeSample = false;
 };
 
 // Two fields, a caption from the script and a title per kind.
@@ -129,6 +149,25 @@ TEST_F(ApplicationTest, ScriptIsReloadedWhenTheFileChanges) {
     app.TranslateMessage(kPair, 3, 0, nullptr, false);
     ASSERT_FALSE(front.messages.empty());
     EXPECT_EQ("File open error", front.messages[0]);
+}
+
+TEST_F(ApplicationTest, WithoutAScriptTheAttemptIsCountedAndReported) {
+    // No script selected, or "LastBrowseDir" naming nothing.
+    for (const char* script : {"", "gone.txt"}) {
+        WriteWholeFile("Vantor.ini", (std::string("[Setting]\nLastBrowseDir=") + script).c_str());
+        Application bare(&front);
+        Start(bare, false);
+        front.messages.clear();
+        front.reports.clear();
+        EXPECT_FALSE(bare.TranslateMessage(kPair, 3, 0, nullptr, true)) << script;
+        // One message box; the count and the report follow the failure.
+        ASSERT_EQ(1u, front.messages.size()) << script;
+        EXPECT_EQ("File open error", front.messages[0]);
+        EXPECT_EQ(1, bare.Totals().total);
+        EXPECT_EQ(1, bare.Totals().failed);
+        ASSERT_EQ(1u, front.reports.size());
+        EXPECT_NE(std::string::npos, front.reports[0].find("Err: "));
+    }
 }
 
 TEST_F(ApplicationTest, ResultTextsReportAndViews) {
@@ -255,6 +294,81 @@ TEST_F(ApplicationTest, MessageFilesLoadAndTranslate) {
     // A file it refuses shows why (the texts: message_list_test, cli_test).
     EXPECT_FALSE(other.LoadMessageFile("missing.dat"));
     EXPECT_EQ("File: missing.dat  Open failed", front.messages.back());
+}
+
+TEST_F(ApplicationTest, LoadCommandAsksWhileAcceptingAndWhenChanged) {
+    Start(app);
+    ASSERT_EQ(0, app.AddMessage(0, kPair, 3));
+    ASSERT_TRUE(app.SaveMessageFile("one.dat"));
+    ASSERT_EQ(1, app.AddMessage(0, kPair, 2));
+    ASSERT_EQ(2, app.AddMessage(0, kPair, 1));
+    front.chosenFile = "one.dat";
+    struct {
+        bool accepting;
+        std::vector<bool> answers;
+        size_t questions;
+        bool loaded, stillAccepting;
+        const char* dialog;  // the last dialog, "" for none
+    } cases[] = {
+        // No to the first question cancels everything.
+        {true, {false}, 1, false, true, ""},
+        // Yes stops the acceptance; Yes to saving runs the save command
+        // instead of loading.
+        {true, {true, true}, 2, false, false, "save "},
+        // Saved: no second question; the file loads.
+        {false, {}, 0, true, false, "open "},
+    };
+    for (const auto& c : cases) {
+        app.SetAccepting(c.accepting);
+        front.answers = c.answers;
+        front.questions.clear();
+        front.dialogs.clear();
+        EXPECT_EQ(c.loaded, app.LoadCommand());
+        ASSERT_EQ(c.questions, front.questions.size());
+        if (c.questions > 0) {
+            EXPECT_EQ(msglistmsg::kStopAccepting, front.questions[0]);
+        }
+        if (c.questions > 1) {
+            EXPECT_EQ(msglistmsg::kSaveChanged, front.questions[1]);
+        }
+        EXPECT_EQ(c.stillAccepting, app.IsAccepting());
+        std::string last = front.dialogs.empty() ? "" : front.dialogs.back().substr(0, 5);
+        EXPECT_EQ(c.dialog, last);
+    }
+    // The save of the second case wrote all three messages.
+    EXPECT_EQ(3, app.Messages().GetCount());
+    EXPECT_FALSE(app.Messages().IsChanged());
+    // Answering No to saving loads over the changes.
+    app.AddMessage(0, kPair, 2);
+    front.answers = {false};
+    EXPECT_TRUE(app.LoadCommand());
+    EXPECT_EQ(3, app.Messages().GetCount());
+}
+
+TEST_F(ApplicationTest, SampleIsOfferedOnceAndLoadsTheSampleFiles) {
+    vpath::MakeDirectory("script");
+    vpath::MakeDirectory("script/TCP_UDP");
+    Start(app, false);
+    ASSERT_EQ(0, app.AddMessage(0, kPair, 3));
+    ASSERT_TRUE(app.SaveMessageFile("script/TCP_UDP/msg.dat"));
+    front.takeSample = true;
+    app.SampleCommand();
+    EXPECT_EQ(1, front.offers);
+    EXPECT_STREQ("script\\TCP_UDP\\main.txt", app.GetScriptPath().GetBuffer(0));
+    EXPECT_TRUE(app.IsScriptPending());
+    EXPECT_EQ(1, app.Messages().GetCount());
+    EXPECT_EQ(1, front.listPanelShown);
+    Profile profile;
+    EXPECT_EQ(0, profile.GetInt("Setting", "AppFirstLoad", 1));
+    OTSTR last;
+    profile.GetString("Setting", "LastBrowseDir", "", last);
+    EXPECT_STREQ("script\\TCP_UDP\\main.txt", last.GetBuffer(0));
+    // Not offered again, in this run or the next.
+    app.SampleCommand();
+    Application next(&front);
+    Start(next, false);
+    next.SampleCommand();
+    EXPECT_EQ(1, front.offers);
 }
 
 }  // namespace
