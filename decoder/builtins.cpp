@@ -23,6 +23,7 @@
 #include "types/variable_item.h"
 #include "values/cvarient.h"
 #include "values/format_values.h"
+#include "values/value_type.h"
 
 using namespace builtinmsg;
 
@@ -231,14 +232,21 @@ bool Builtin::Strlen() {
 bool Builtin::StrGetAt() {
     OTSTR text;
     int32_t index = 0;
-    if (!GetString("str", text) || !GetLong("nIdx", index)) return Fail("%s", kGetAtParam);
+    CVariableItem* ch = frame != nullptr ? frame->FindItem("Ch", true, false) : nullptr;
+    // Ch holds the character as a number or as a one-byte text (TCHAR,
+    // OCTET, STRING).
+    bool holdsText = ch != nullptr && ch->GetType() == kTypeOctet;
+    if (!GetString("str", text) || !GetLong("nIdx", index) || ch == nullptr ||
+        (!holdsText && !IsNumericType(ch->GetType()))) {
+        return Fail("%s", kGetAtParam);
+    }
     const char* found = "0";
     char c = 0;
     if (index >= 0 && index < text.GetLength() && text.GetAt(index, c)) {
-        CVariableItem* ch = frame->FindItem("Ch", true, false);
-        if (ch != nullptr && ch->setAt(0, static_cast<uint32_t>(static_cast<uint8_t>(c)))) {
-            found = "1";
-        }
+        bool set = holdsText ? ch->setAt(0, &c, 1)
+                             : ch->setAt(0, static_cast<uint32_t>(static_cast<uint8_t>(c)));
+        if (!set) return Fail("%s", kGetAtParam);
+        found = "1";
     }
     if (!procedure.setReturn(env, found)) return Fail("%s", kGetAtReturn);
     return true;

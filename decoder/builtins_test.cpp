@@ -12,27 +12,33 @@
 
 namespace {
 
-const char kExterns[] =
-    "extern INT4 now();\n"
-    "extern INT4 TotalLength();\n"
-    "extern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, INT4 locat, INT4 param,"
-    " BYTE bMoveLocatPointer);\n"
-    "extern VOID sysAbort(STRING strCurIdent, STRING strDescription);\n"
-    "extern INT4 strlen(STRING str, INT4 bEndWithZero);\n"
-    "extern BYTE strGetAt(STRING str, INT4 nIdx, BYTE &Ch);\n"
-    "extern BYTE sysSetTitle(BYTE TitleN, STRING strTitle);\n"
-    "extern STRING sysGetEnumComment(STRING strEnumListName, INT4 value, STRING strMode,"
-    " STRING strDefault);\n"
-    "extern STRING strFormat(STRING strFormat, ...);\n"
-    "extern INT4 nosuch();\n"
-    "#define PROTOCOL_ROOT R\n";
+// The built-ins' declarations, strGetAt's Ch of the given type.
+std::string Externs(const char* chType) {
+    return std::string(
+               "extern INT4 now();\n"
+               "extern INT4 TotalLength();\n"
+               "extern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, INT4 locat, "
+               "INT4 param, BYTE bMoveLocatPointer);\n"
+               "extern VOID sysAbort(STRING strCurIdent, STRING strDescription);\n"
+               "extern INT4 strlen(STRING str, INT4 bEndWithZero);\n"
+               "extern BYTE strGetAt(STRING str, INT4 nIdx, ") +
+           chType +
+           " &Ch);\n"
+           "extern BYTE sysSetTitle(BYTE TitleN, STRING strTitle);\n"
+           "extern STRING sysGetEnumComment(STRING strEnumListName, INT4 value, STRING strMode,"
+           " STRING strDefault);\n"
+           "extern STRING strFormat(STRING strFormat, ...);\n"
+           "extern INT4 nosuch();\n"
+           "#define PROTOCOL_ROOT R\n";
+}
 
 class BuiltinsTest : public ScratchDirTest {
   protected:
     // Loads the externs and body, translates bytes: "OK <consumed>" or the
     // error.
-    std::string Run(const std::string& body, const std::vector<uint8_t>& bytes) {
-        WriteWholeFile("proto.txt", kExterns + body);
+    std::string Run(const std::string& body, const std::vector<uint8_t>& bytes,
+                    const char* chType = "BYTE") {
+        WriteWholeFile("proto.txt", Externs(chType) + body);
         if (!decoder.LoadScript("proto.txt", false)) {
             return std::string("load: ") + decoder.GetLastError().GetBuffer(0);
         }
@@ -212,6 +218,31 @@ TEST_F(BuiltinsTest, TitleAndGetAtEffects) {
     ASSERT_TRUE(decoder.GetTitle(0, title));
     EXPECT_STREQ("Hi", title.GetBuffer(0));
     EXPECT_EQ("122", Value("ch"));
+
+    // Ch of any type that holds a character takes it; outside the text it
+    // keeps what it held.
+    struct {
+        const char* type;
+        const char* held;
+        const char* index;
+        const char* result;  // strGetAt's answer and Ch afterwards
+    } cases[] = {
+        {"BYTE", "113", "1", "1 y"},         {"INT4", "113", "0", "1 x"},
+        {"TCHAR", "\"q\"", "1", "1 y"},      {"OCTET", "\"q\"", "2", "1 z"},
+        {"STRING", "\"q\"", "0", "1 x"},     {"TCHAR", "\"q\"", "3", "0 q"},
+        {"STRING", "\"q\"", "0 - 1", "0 q"}, {"BYTE", "113", "3", "0 q"},
+    };
+    for (const auto& c : cases) {
+        bool text = c.held[0] == '"';
+        std::string script =
+            std::string(
+                "struct R { OCTET v {\n OCTET Translate(STRING s, dynamic &c,"
+                " INT4 n) { ") +
+            c.type + " Ch; BYTE found; Ch = " + c.held + "; found = strGetAt(\"xyz\", " + c.index +
+            ", Ch); return strFormat(\"" + (text ? "%d %s" : "%d %c") + "\", found, Ch); } }; };";
+        EXPECT_EQ("OK 0", Run(script, {0x41}, c.type)) << c.type << " " << c.index;
+        EXPECT_EQ(c.result, Value("v")) << c.type << " " << c.index;
+    }
 }
 
 TEST_F(BuiltinsTest, ContentOfRegions) {
