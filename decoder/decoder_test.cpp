@@ -341,26 +341,43 @@ TEST_F(ProtocolDecoderTest, CommentsFromDumpProceduresAndEnums) {
     ASSERT_EQ("OK",
               Load("extern STRING strFormat(STRING strFormat, ...);\n"
                    "extern INT4 nosuch();\n"
+                   "extern INT4 now();\n"
+                   "extern INT4 TotalLength();\n"
+                   "extern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, INT4 locat,"
+                   " INT4 param, BYTE bMoveLocatPointer);\n"
                    "#define PROTOCOL_ROOT R\n"
                    "enum E { ONE = 1, // one\n TWO = 2, // two\n };\n"
                    "struct R {\n"
                    " UINT1 d[2] { OCTET Dump(INT4 n) { return strFormat(\"n=%d\", n); } };\n"
                    " UINT1 bad { OCTET Dump(INT4 n) { return strFormat(\"%d\", nosuch()); } };\n"
                    " UINT1 e { DumpOF E ( Equal ) };\n"
-                   " UINT1 plain; };"));
-    ASSERT_EQ("OK 5", Run({3, 4, 5, 9, 7}));
+                   " UINT1 plain;\n"
+                   // The message is gone when the comments are made.
+                   " UINT1 pos { OCTET Dump(INT4 n) { return strFormat(\"%d\", now()); } };\n"
+                   " UINT1 len { OCTET Dump(INT4 n) { return strFormat(\"%d\", TotalLength()); }"
+                   " };\n"
+                   " UINT1 at { OCTET Dump(INT4 n) { UINT1 v; sysFetchValue(\"at\", v, 0, 0, 0);"
+                   " return strFormat(\"%d\", v); } }; };"));
     struct {
         const char* path;
         int32_t index;
         bool has;
         int result;
         const char* comment;
+        const char* error;  // in lastError after a failure
     } cases[] = {
-        {"d", 0, true, 1, "n=3"},       {"d", 1, true, 1, "n=4"},
-        {"e", 0, true, 2, "dflt"},  // 9 is no E value
-        {"plain", 0, false, 2, "dflt"}, {"bad", 0, true, 0, ""},
+        {"d", 0, true, 1, "n=3", nullptr},
+        {"d", 1, true, 1, "n=4", nullptr},
+        {"e", 0, true, 2, "dflt", nullptr},  // 9 is no E value
+        {"plain", 0, false, 2, "dflt", nullptr},
+        {"bad", 0, true, 0, "", "procedure nosuch() not found"},
+        {"pos", 0, true, 0, "", "now() fail, no message is being translated"},
+        {"len", 0, true, 0, "", "TotalLength() fail, no message is being translated"},
+        {"at", 0, true, 0, "", "sysFetchValue() fail, no message is being translated"},
     };
     for (const auto& c : cases) {
+        // The environment keeps its first error: each case on a new message.
+        ASSERT_EQ("OK 8", Run({3, 4, 5, 9, 7, 1, 2, 3}));
         int32_t idx;
         DecoderItem* item = Item(c.path, &idx);
         ASSERT_NE(nullptr, item) << c.path;
@@ -370,9 +387,11 @@ TEST_F(ProtocolDecoderTest, CommentsFromDumpProceduresAndEnums) {
         EXPECT_STREQ(c.comment, comment.GetBuffer(0)) << c.path;
         // Only a failing Dump marks the item.
         EXPECT_EQ(c.result == 0, item->IsFailed()) << c.path;
+        if (c.error != nullptr) {
+            std::string error = decoder.GetLastError().GetBuffer(0);
+            EXPECT_NE(std::string::npos, error.find(c.error)) << c.path << ": " << error;
+        }
     }
-    EXPECT_NE(std::string::npos, std::string(decoder.GetLastError().GetBuffer(0)).find("nosuch"))
-        << decoder.GetLastError().GetBuffer(0);
 }
 
 // Hands "ext" back 42 and records what it was given.

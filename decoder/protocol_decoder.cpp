@@ -288,7 +288,10 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
     consumedBytes = cursor.GetPos() - startPos;
     if (ok) length = cursor.GetPos();
     // The buffer belongs to the caller: nothing reads it after this call.
+    // Built-ins called later (the Dump procedures of the views) get no
+    // cursor and say that no message is being translated.
     cursor.Attach(nullptr, 0);
+    env.SetHookArgument(nullptr);
     return ok;
 }
 

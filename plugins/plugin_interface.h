@@ -14,7 +14,9 @@ struct PlugInFunction {
 
 // The argument block of a plug-in call (argc is kPlugInArgCount): the
 // ProtocolDecoder, the ExecuteEnv of the call, the called Procedure and the
-// ByteCursor of the message. All are lent for the duration of the call.
+// ByteCursor of the message (null when no message is being translated, as in
+// the Dump procedures run for the views). All are lent for the duration of
+// the call.
 enum PlugInArg : unsigned {
     kPlugInDecoder = 0,
     kPlugInEnv = 1,
