@@ -1,0 +1,53 @@
+// The widths of a header's sections as they were set or dragged, apart from
+// hiding and stretching. Tested by ui/tree_list_view_test.cpp.
+#include "ui/section_widths.h"
+
+#include <QHeaderView>
+#include <algorithm>
+
+SectionWidths::SectionWidths(QHeaderView* header) : QObject(header), header_(header) {
+    for (int i = 0; i < header_->count(); ++i) widths_.append(header_->sectionSize(i));
+    connect(header_, &QHeaderView::sectionResized, this, &SectionWidths::Resized);
+    connect(header_, &QHeaderView::sectionCountChanged, this, &SectionWidths::CountChanged);
+}
+
+void SectionWidths::Set(const QVector<int>& widths) {
+    int n = std::min(static_cast<int>(widths.size()), header_->count());
+    for (int i = 0; i < n; ++i) SetOne(i, widths[i]);
+}
+
+void SectionWidths::SetOne(int section, int width) {
+    if (section < 0 || section >= widths_.size()) return;
+    width = std::max(width, 0);
+    widths_[section] = width;
+    setting_ = true;
+    header_->resizeSection(section, width);
+    setting_ = false;
+}
+
+QVector<int> SectionWidths::Get() const {
+    return widths_;
+}
+
+void SectionWidths::Resized(int section, int, int newSize) {
+    if (setting_ || section < 0 || section >= widths_.size()) return;
+    // Hiding reports 0 and stretching the space filled: neither is a width
+    // the section was given.
+    if (header_->isSectionHidden(section) || IsStretching(section)) return;
+    widths_[section] = newSize;
+}
+
+void SectionWidths::CountChanged(int, int newCount) {
+    int old = widths_.size();
+    widths_.resize(newCount);
+    for (int i = old; i < newCount; ++i) widths_[i] = header_->sectionSize(i);
+}
+
+bool SectionWidths::IsStretching(int section) const {
+    if (!header_->stretchLastSection()) return false;
+    for (int visual = header_->count() - 1; visual >= 0; --visual) {
+        int logical = header_->logicalIndex(visual);
+        if (!header_->isSectionHidden(logical)) return logical == section;
+    }
+    return false;
+}

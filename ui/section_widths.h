@@ -1,0 +1,33 @@
+// The widths of a header's sections as they were set or dragged: a hidden
+// section keeps the width it gets back when shown, and a stretching last
+// section keeps its own width apart from the space it fills. Used by the
+// tree-list view and the extended list; tested by ui/tree_list_view_test.cpp.
+#pragma once
+
+#include <QObject>
+#include <QVector>
+
+class QHeaderView;
+
+class SectionWidths : public QObject {
+    Q_OBJECT
+
+public:
+    // Follows header from now on; the object is a child of header.
+    explicit SectionWidths(QHeaderView* header);
+
+    // Widths beyond the section count are ignored, negative ones count as 0.
+    void Set(const QVector<int>& widths);
+    // Sets one section's width; hidden sections take it when shown again.
+    void SetOne(int section, int width);
+    QVector<int> Get() const;
+
+private:
+    void Resized(int section, int oldSize, int newSize);
+    void CountChanged(int oldCount, int newCount);
+    bool IsStretching(int section) const;
+
+    QHeaderView* header_;
+    QVector<int> widths_;
+    bool setting_ = false;
+};
