@@ -149,6 +149,8 @@ TEST_F(ProtocolDecoderTest, LoadAndRootStates) {
     uint8_t byte = 0;
     EXPECT_FALSE(fresh.Translate(true, &byte, length));
     EXPECT_STREQ("no script loaded", fresh.GetLastError().GetBuffer(0));
+    // Whatever stops a translation, the root keeps its name.
+    EXPECT_STREQ("msg", fresh.GetRoot().GetItemName().GetBuffer(0));
 
     EXPECT_FALSE(decoder.LoadScript("missing.txt", false));
     EXPECT_NE(0, decoder.GetLastError().GetLength());
@@ -156,6 +158,7 @@ TEST_F(ProtocolDecoderTest, LoadAndRootStates) {
     ASSERT_EQ("OK", Load("#define PROTOCOL_NAME \"Demo\"\nstruct R { UINT1 a; };"));
     EXPECT_STREQ("Demo", decoder.GetProtocolName().GetBuffer(0));
     EXPECT_EQ("Access struct(defined by 'PROTOCOL_ROOT') not seted", Run({1}));
+    EXPECT_STREQ("msg", decoder.GetRoot().GetItemName().GetBuffer(0));
     EXPECT_TRUE(decoder.SetRoot("R", 7));
     EXPECT_EQ("OK 1", Run({1}));
     EXPECT_EQ(7, decoder.GetRootTag());
@@ -165,6 +168,7 @@ TEST_F(ProtocolDecoderTest, LoadAndRootStates) {
     EXPECT_NE("OK", Load("struct R { UINT1 a }"));
     EXPECT_EQ(nullptr, decoder.GetProgram());
     EXPECT_EQ("no script loaded", Run({1}));
+    EXPECT_STREQ("msg", decoder.GetRoot().GetItemName().GetBuffer(0));
 }
 
 TEST_F(ProtocolDecoderTest, TranslateProceduresAndChoices) {

@@ -125,7 +125,6 @@ bool MoveCursor(ByteCursor& cursor, int32_t p) {
 }
 
 ProtocolDecoder::ProtocolDecoder() {
-    root.SetName("msg");
     Reset(true);
 }
 
@@ -149,9 +148,14 @@ void ProtocolDecoder::TakeEnvError() {
     SetError("%s", env.GetLastError().GetBuffer(0));
 }
 
+void ProtocolDecoder::ClearRoot() {
+    root.ClearAll();
+    root.SetName("msg");
+}
+
 void ProtocolDecoder::Reset(bool clearError) {
     // The instances refer to the definitions of the program.
-    root.ClearAll();
+    ClearRoot();
     env.reset(true, false);
     delete program;
     program = nullptr;
@@ -253,7 +257,7 @@ int ProtocolDecoder::HookFunction(void* owner, int argc, void** argv) {
 }
 
 bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length) {
-    root.ClearAll();
+    ClearRoot();
     consumedBytes = 0;
     if (program == nullptr) {
         lastError = kNoScript;

@@ -114,6 +114,9 @@ class ProtocolDecoder {
   private:
     friend class BuiltinCall;
 
+    // Empties the root; it keeps the name "msg" whether or not a
+    // translation fills it.
+    void ClearRoot();
     // Runs a Translate procedure for element i and stores its result.
     bool RunTranslate(Procedure* proc, CVariableItem& item, int32_t i, const char* elementName,
                       const char* args, bool bitField);
