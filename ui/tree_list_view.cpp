@@ -116,6 +116,14 @@ void TreeListView::ExpandRow(const QModelIndex& index, bool expand) {
     setExpanded(index, expand);
 }
 
+void TreeListView::ExpandAll() {
+    ++quiet_;
+    changed_ = false;
+    expandAll();
+    --quiet_;
+    if (changed_) emit expansionChanged();
+}
+
 void TreeListView::ExpansionSignal() {
     if (quiet_ > 0) {
         changed_ = true;

@@ -41,6 +41,8 @@ public:
     // expansionChanged is emitted once when any row changed.
     void CollapseTexts(const QStringList& texts);
     void ExpandRow(const QModelIndex& index, bool expand);
+    // expandAll with one expansionChanged at most.
+    void ExpandAll();
 
 signals:
     // A row was expanded or collapsed, by the user or by code. Code that
