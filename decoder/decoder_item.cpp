@@ -157,7 +157,9 @@ bool DecoderItem::MarkerText(OTSTR& out) {
             int32_t bits = header.IsBitField() ? header.bitCount : UnitBits(base);
             int32_t total = header.count * bits;
             int32_t high = header.bitHigh;
-            if (total < 8 && high >= 0 && high / 8 == (high - total) / 8) {
+            int32_t low = high - total + 1;  // the field's lowest bit
+            // A field within one byte is drawn as that byte, bit by bit.
+            if (total < 8 && low >= 0 && high / 8 == low / 8) {
                 int32_t above = 7 - high % 8;
                 out.AppendChar('-', above);
                 OTSTR value;

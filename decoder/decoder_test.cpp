@@ -210,8 +210,9 @@ TEST_F(ProtocolDecoderTest, ChoicesNestedTooDeepStopWithAMessage) {
 TEST_F(ProtocolDecoderTest, MarkersAndLocations) {
     ASSERT_EQ("OK", Load("#define PROTOCOL_ROOT R\n"
                          "struct R { UINT1 pad : 7; UINT1 bit : 1; UINT2 w[3]; UINT2 f : 12;"
-                         " UINT2 g : 4; UINT2 u; };"));
-    ASSERT_EQ("OK 11", Run({0x01, 1, 2, 3, 4, 5, 6, 0, 0, 7, 8}));
+                         " UINT2 g : 4; UINT2 u; UINT2 hi : 7; UINT2 b8 : 1; UINT2 lo : 8;"
+                         " UINT2 p : 7; UINT2 s : 2; UINT2 q : 7; };"));
+    ASSERT_EQ("OK 15", Run({0x01, 1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 0x00, 0x01, 0x80, 0x01}));
     struct {
         const char* path;
         const char* marker;
@@ -219,7 +220,11 @@ TEST_F(ProtocolDecoderTest, MarkersAndLocations) {
     } rows[] = {{"bit", "-------1", "0  : 1"},
                 {"w", "***B6***", "1  : 6"},
                 {"f", "**b12***", "7  : 0"},
-                {"u", "***B2***", "9  : 2"}};
+                {"u", "***B2***", "9  : 2"},
+                // A field within the upper byte of its unit is drawn in that
+                // byte; one across both bytes is counted.
+                {"b8", "-------1", "11 : 0"},
+                {"s", "***b2***", "13 : 0"}};
     for (const auto& r : rows) {
         int32_t idx;
         DecoderItem* item = Item(r.path, &idx);
