@@ -28,7 +28,7 @@ struct ViewSettings {
     int32_t treeWidths[kTreeColumns] = {260, 0, 80, 200, 200};
     // The texts of the collapsed rows, in the order the view listed them.
     std::vector<std::string> collapsed;
-    int32_t listWidths[kListColumns] = {40, 64, 48, 120, 160, 240};
+    int32_t listWidths[kListColumns] = {56, 64, 48, 120, 240, 240};
     // x, y, width, height and a state word (maximized for the window,
     // floating for the list panel); valid only when the flag is set.
     int32_t listPanel[kPlacementFields] = {0, 0, 0, 0, 0};
