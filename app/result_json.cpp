@@ -3,7 +3,6 @@
 // Tested by app/result_json_test.cpp.
 #include "app/result_json.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -349,23 +348,11 @@ class TreeWriter {
         }
     }
 
-    // Element index of a struct array, named "name[index]": its bytes are
-    // the span of its members', and it failed when one of them did.
+    // Element index of a struct array, named "name[index]", with the
+    // location and failure mark of the element struct.
     void StructElement(CVariableItem& item, int32_t index, int depth) {
         CStruct* s = item.StructAt(index);
-        int64_t start = -1;
-        int64_t end = -1;
-        bool failed = false;
-        int n = s != nullptr ? s->GetCount(false) : 0;
-        for (int m = 0; m < n; ++m) {
-            CVariableItem* member = s->GetItemAt(m, false);
-            if (member == nullptr) continue;
-            failed = failed || member->IsFailed();
-            auto* decoded = dynamic_cast<DecoderItem*>(member);
-            if (decoded == nullptr || decoded->start < 0 || decoded->length < 0) continue;
-            if (start < 0 || decoded->start < start) start = decoded->start;
-            end = std::max<int64_t>(end, int64_t{decoded->start} + decoded->length);
-        }
+        auto* element = dynamic_cast<DecoderStruct*>(s);
         OTSTR name(item.GetItemName());
         name.safeAppends("[%d]", static_cast<int>(index));
         out.append("{\"name\":");
@@ -374,12 +361,15 @@ class TreeWriter {
         AppendDescription(item);
         out.append(",\"comment\":null");
         AppendKey("start", out);
-        AppendNumber(start, out);
+        AppendNumber(element != nullptr ? element->start : -1, out);
         AppendKey("length", out);
-        AppendNumber(start >= 0 ? end - start : -1, out);
-        out.append(",\"marker\":\"\"");
+        AppendNumber(element != nullptr ? element->length : -1, out);
+        AppendKey("marker", out);
+        OTSTR marker;
+        if (element != nullptr) element->MarkerText(marker);
+        AppendText(marker, out);
         AppendKey("failed", out);
-        AppendBool(failed, out);
+        AppendBool(element != nullptr && element->IsFailed(), out);
         AppendKey("type", out);
         AppendTypeName(item, out);
         out.append(",\"value\":null,\"children\":[");

@@ -42,7 +42,7 @@ constexpr int kJsonMaxDepth = 256;
 // text "0A1B", STRING and MEMO text, each an array when the count is not 1;
 // TCHAR one text up to the first zero; PVOID, structs, choices and items
 // without a value null. Children: a struct's members; per element of a
-// struct array a node "name[i]" (start and length spanning its members,
-// failed when one of them is); an element's integrated struct ("This",
+// struct array a node "name[i]" (the element's own start, length, marker
+// and failure mark); an element's integrated struct ("This",
 // "This[i]" under an array); then the content structs.
 void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message, std::string& out);

@@ -214,12 +214,12 @@ TEST_F(ResultJsonTest, LinesOfTheSample) {
           R"("children":[{"name":"Content","description":"the note's text",)",
           R"("type":"UINT1","value":[98,99],"children":[])"}},
         // A failure keeps the partial tree: the failed item, the element
-        // spanning what was read of it, an element and items never reached.
+        // cut short, an element and items never reached.
         {{0x5A, 1, 3, 1, 0},
          {R"("length":5,"consumed":5,"success":false,"error":")", "'y' get 'INT2' data fail",
           R"(","leftover":0,"warning":null,)",
-          R"({"name":"pos[0]","description":"corners","comment":null,"start":3,"length":2,)"
-          R"("marker":"","failed":true,)",
+          R"({"name":"pos[0]","description":"corners","comment":null,"start":3,"length":-1,)"
+          R"("marker":"***?****","failed":true,)",
           R"({"name":"y","description":"","comment":null,"start":5,"length":-1,)"
           R"("marker":"***?****","failed":true,"type":"INT2","value":null,"children":[]})",
           R"({"name":"pos[1]","description":"corners","comment":null,"start":-1,"length":-1,)",

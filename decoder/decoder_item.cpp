@@ -33,6 +33,14 @@ Procedure* StructDump(StructDefinition* type) {
     return static_cast<Procedure*>(item->attributes->slots[kSlotDump]);
 }
 
+constexpr char kNoLocationMarker[] = "***?****";
+
+// "start:length" of the views.
+void Location(int32_t start, int32_t length, OTSTR& out) {
+    out.Empty();
+    out.safeAppends("%-3ld:%2ld", static_cast<long>(start), static_cast<long>(length));
+}
+
 // text centred in eight characters of '*'.
 void Centred(const char* text, OTSTR& out) {
     OTSTR inner(text);
@@ -130,19 +138,50 @@ bool DecoderItem::HasIntegrated(bool /*any*/) {
     return false;
 }
 
-void DecoderItem::LocationText(OTSTR& out) {
+void DecoderStruct::LocationText(OTSTR& out) const {
+    Location(start, length, out);
+}
+
+bool DecoderStruct::MarkerText(OTSTR& out) const {
     out.Empty();
-    out.safeAppends("%-3ld:%2ld", static_cast<long>(start), static_cast<long>(length));
+    if (!HasLocation()) out = kNoLocationMarker;
+    return true;
+}
+
+DecoderStruct* DecoderItem::ReferredElement() const {
+    if (addressSource == nullptr || header.baseType != kDeclStruct || header.count != 1) {
+        return nullptr;
+    }
+    return dynamic_cast<DecoderStruct*>(StructAt(0));
+}
+
+bool DecoderItem::IsFailed() {
+    const DecoderStruct* element = ReferredElement();
+    return element != nullptr ? element->IsFailed() : failed;
+}
+
+bool DecoderItem::HasLocation() {
+    const DecoderStruct* element = ReferredElement();
+    return element != nullptr ? element->HasLocation() : start >= 0 && length >= 0;
+}
+
+void DecoderItem::LocationText(OTSTR& out) {
+    if (const DecoderStruct* element = ReferredElement()) {
+        element->LocationText(out);
+    } else {
+        Location(start, length, out);
+    }
 }
 
 bool DecoderItem::MarkerText(OTSTR& out) {
     out.Empty();
+    if (const DecoderStruct* element = ReferredElement()) return element->MarkerText(out);
     if (IntegratedStructOf(def) != nullptr) {
         out = ">";
         return true;
     }
     if (!HasLocation()) {
-        out = "***?****";
+        out = kNoLocationMarker;
         return true;
     }
     int32_t base = header.baseType;

@@ -1,6 +1,7 @@
 // DecoderItem and DecoderStruct: the instances the decoder fills. An item
-// keeps where its bytes lay, whether decoding failed, and the integrated and
-// content structs built for it. Tested by decoder/decoder_test.cpp.
+// and each element struct keep where their bytes lay and whether decoding
+// failed; an item also keeps the integrated and content structs built for
+// it. Tested by decoder/decoder_test.cpp.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "types/instance_dump.h"
 #include "types/variable_item.h"
 
+class DecoderStruct;
 class ProtocolDecoder;
 class StructDefinition;
 
@@ -22,10 +24,12 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
 
     CStruct* NewStruct() override;
 
-    // Result texts of the views.
+    // Result texts of the views. An item that refers to one element of a
+    // struct array (the "this" of the element rows) answers the location
+    // texts of that element.
     void LocationText(OTSTR& out) override;
-    bool IsFailed() override { return failed; }
-    bool HasLocation() override { return start >= 0 && length >= 0; }
+    bool IsFailed() override;
+    bool HasLocation() override;
     bool MarkerText(OTSTR& out) override;
     bool HasComment() override;
     int CommentText(int32_t index, OTSTR& out, const char* defaultText) override;
@@ -51,17 +55,32 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
 
   private:
     void FreeAttached();
+    // The element struct this item refers to, null unless it is a reference
+    // to one struct element.
+    DecoderStruct* ReferredElement() const;
 
     ObArray integrated{25};  // owned DecoderItem, null for an empty slot
     ObArray contents{25};    // owned DecoderItem
 };
 
+// One element of a decoded struct item, with the location and failure mark
+// that TranslateStruct gives it.
 class DecoderStruct : public CStruct {
   public:
     explicit DecoderStruct(ProtocolDecoder* decoder = nullptr) : decoder(decoder) {}
     CVariableItem* NewItem() override;
 
+    // Result texts of the views, as for an item: "start:length", and the
+    // marker "***?****" until the element is located, empty after.
+    void LocationText(OTSTR& out) const;
+    bool IsFailed() const { return failed; }
+    bool HasLocation() const { return start >= 0 && length >= 0; }
+    bool MarkerText(OTSTR& out) const;
+
     ProtocolDecoder* decoder;  // not owned
+    int32_t start = -1;
+    int32_t length = -1;
+    bool failed = false;
 };
 
 // The struct type whose Integrate procedure computes a definition's value:

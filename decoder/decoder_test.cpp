@@ -128,6 +128,21 @@ TEST_F(ProtocolDecoderTest, ShortMessageFailsAtTheMemberThatNeedsMoreBytes) {
     EXPECT_TRUE(p->IsFailed());
     EXPECT_EQ(1, p->start);
     EXPECT_EQ(-1, p->length);
+    // Each element of the struct array has its own location: the first
+    // complete, the second cut short.
+    struct {
+        int32_t index;
+        int32_t start;
+        int32_t length;
+        bool failed;
+    } elements[] = {{0, 1, 5, false}, {1, 6, -1, true}};
+    for (const auto& e : elements) {
+        auto* element = dynamic_cast<DecoderStruct*>(p->StructAt(e.index));
+        ASSERT_NE(nullptr, element) << e.index;
+        EXPECT_EQ(e.start, element->start) << e.index;
+        EXPECT_EQ(e.length, element->length) << e.index;
+        EXPECT_EQ(e.failed, element->failed) << e.index;
+    }
 
     // Types that need a procedure fail without one.
     std::vector<Case> unsupported = {

@@ -303,9 +303,16 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
     CStruct* element = instance.StructAt(index);
     if (element == nullptr) return false;
     auto* decoded = dynamic_cast<DecoderItem*>(&instance);
+    auto* located = dynamic_cast<DecoderStruct*>(element);
     int32_t pos = cursor.GetPos();
+    if (located != nullptr) {
+        located->start = pos;
+        located->length = -1;
+        located->failed = false;
+    }
     if (nesting >= kMaxNesting) {
         SetError(kTooDeep, pos, instance.GetItemName().GetBuffer(0), kMaxNesting);
+        if (located != nullptr) located->failed = true;
         return false;
     }
     NestingGuard guard(nesting);
@@ -313,6 +320,7 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
     std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(this));
     if (holder == nullptr || !holder->PassAddressClone(instance, index, nullptr)) {
         SetError(kThisFail, pos);
+        if (located != nullptr) located->failed = true;
         return false;
     }
     holder->SetName("this");
@@ -323,8 +331,12 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
         bool ok = integrated != nullptr
                       ? IntegrateMember(nullptr, holder.get(), *member, cursor, integrated)
                       : TranslateMember(nullptr, holder.get(), *member, cursor, nullptr);
-        if (!ok) return false;
+        if (!ok) {
+            if (located != nullptr) located->failed = true;
+            return false;
+        }
     }
+    if (located != nullptr) located->length = cursor.GetPos() - pos;
     if (decoded != nullptr) decoded->length = cursor.GetPos() - decoded->start;
     return true;
 }
