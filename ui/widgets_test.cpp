@@ -1,0 +1,191 @@
+// Tests of the small controls: ui/strip_chart.cpp, ui/hyperlink_label.cpp,
+// ui/hover_button.cpp, ui/glyph_icons.cpp and ui/flat_style.cpp.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QtTest>
+#include <cmath>
+
+#include "ui/flat_style.h"
+#include "ui/glyph_icons.h"
+#include "ui/hover_button.h"
+#include "ui/hyperlink_label.h"
+#include "ui/strip_chart.h"
+
+namespace {
+
+// Receives what QDesktopServices would open for the test's URL scheme.
+class UrlSink : public QObject {
+    Q_OBJECT
+
+public slots:
+    void Open(const QUrl& url) { opened.append(url); }
+
+public:
+    QList<QUrl> opened;
+};
+
+// The columns of image that hold a clearly red pixel.
+QVector<int> RedColumns(const QImage& image) {
+    QVector<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 100 && c.blue() < 100) {
+                columns.append(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+bool HasInk(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) != 0) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+class WidgetsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void StripChartSamples() {
+        StripChart chart(2, 3);
+        QCOMPARE(chart.Maximum(), 1.0);
+        chart.AddSamples({5, 1});
+        chart.AddSamples({2});                 // missing value counts 0
+        chart.AddSamples({1, 9, 7});           // extra value ignored
+        QCOMPARE(chart.SampleCount(), 3);
+        QCOMPARE(chart.Series(0), QVector<double>({5, 2, 1}));
+        QCOMPARE(chart.Series(1), QVector<double>({1, 0, 9}));
+        QCOMPARE(chart.Maximum(), 9.0);
+        chart.AddSamples({NAN, 1});            // full: the oldest drops out
+        QCOMPARE(chart.SampleCount(), 3);
+        QCOMPARE(chart.Series(0), QVector<double>({2, 1, 0}));
+        QCOMPARE(chart.Series(1), QVector<double>({0, 9, 1}));
+        QVERIFY(chart.Series(2).isEmpty());
+        chart.Clear();
+        QCOMPARE(chart.SampleCount(), 0);
+        chart.AddSamples({0.25, 0.5});
+        QCOMPARE(chart.Maximum(), 1.0);
+        QCOMPARE(chart.sizeHint(), QSize(90, 18));
+    }
+
+    // A rising pair of samples is drawn at the right edge, nothing at the left.
+    void StripChartPaintsNewestAtRight() {
+        StripChart chart(1, 10);
+        chart.SetSeriesColor(0, Qt::red);
+        chart.SetSeriesColor(5, Qt::blue);  // no such series
+        chart.resize(chart.sizeHint());
+        chart.AddSamples({0});
+        chart.AddSamples({3});
+        QVector<int> columns = RedColumns(chart.grab().toImage());
+        QVERIFY(!columns.isEmpty());
+        QVERIFY2(columns.first() > chart.width() * 3 / 4, qPrintable(QString::number(columns.first())));
+    }
+
+    void HyperlinkActivation() {
+        UrlSink sink;
+        QDesktopServices::setUrlHandler("vantor-test", &sink, "Open");
+        const QUrl url("vantor-test://home");
+        HyperlinkLabel label("Home page", url);
+        QCOMPARE(label.Url(), url);
+        QCOMPARE(label.cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(label.font().underline());
+        QSignalSpy activated(&label, &HyperlinkLabel::linkActivated);
+
+        label.resize(label.sizeHint());
+        QTest::mouseClick(&label, Qt::LeftButton);
+        QCOMPARE(activated.count(), 1);
+        QCOMPARE(activated[0][0].toUrl(), url);
+        QCOMPARE(sink.opened, QList<QUrl>({url}));
+
+        // Pressed, then released outside: no click. A right click does nothing.
+        label.SetOpensUrl(false);
+        QTest::mousePress(&label, Qt::LeftButton);
+        QTest::mouseRelease(&label, Qt::LeftButton, {}, QPoint(-5, -5));
+        QTest::mouseClick(&label, Qt::RightButton);
+        QCOMPARE(activated.count(), 1);
+        QTest::keyClick(&label, Qt::Key_Return);
+        QTest::mouseClick(&label, Qt::LeftButton);
+        QCOMPARE(activated.count(), 3);
+        QCOMPARE(sink.opened.size(), 1);
+        QDesktopServices::unsetUrlHandler("vantor-test");
+    }
+
+    // Plain, hovered and checked buttons look different from one another.
+    void HoverButtonLooks() {
+        HoverButton button(GlyphIcon(Glyph::Save), "Save", true);
+        QVERIFY(button.autoRaise());
+        QVERIFY(button.isCheckable());
+        QCOMPARE(button.toolTip(), QString("Save"));
+        button.resize(24, 24);
+        QImage plain = button.grab().toImage();
+
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(&button, &enter);
+        QVERIFY(button.IsHovered());
+        QImage hovered = button.grab().toImage();
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(&button, &leave);
+        QVERIFY(!button.IsHovered());
+
+        button.setChecked(true);
+        QImage checked = button.grab().toImage();
+        QVERIFY(plain != hovered);
+        QVERIFY(plain != checked);
+        QVERIFY(hovered != checked);
+        QCOMPARE(button.grab().toImage(), checked);
+    }
+
+    // Every glyph is drawn at both sizes, differently from every other, and
+    // made once.
+    void GlyphIcons() {
+        QSet<QByteArray> seen;
+        for (int g = 0; g <= static_cast<int>(Glyph::Idle); ++g) {
+            QIcon icon = GlyphIcon(static_cast<Glyph>(g));
+            QCOMPARE(icon.cacheKey(), GlyphIcon(static_cast<Glyph>(g)).cacheKey());
+            for (int size : {16, 32}) {
+                QImage image = icon.pixmap(size, size).toImage();
+                QCOMPARE(image.size(), QSize(size, size));
+                QVERIFY2(HasInk(image), qPrintable(QString("glyph %1").arg(g)));
+            }
+            QImage small = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+            QByteArray bits(reinterpret_cast<const char*>(small.constBits()), small.sizeInBytes());
+            QVERIFY2(!seen.contains(bits), qPrintable(QString("glyph %1").arg(g)));
+            seen.insert(bits);
+        }
+    }
+
+    // Last: the style stays on the application.
+    void FlatStyle() {
+        ApplyFlatStyle(*qApp);
+        QCOMPARE(qApp->styleSheet(), FlatStyleSheet());
+        QVERIFY(qApp->palette().color(QPalette::Window).lightness() > 200);
+        QVERIFY(qApp->palette().color(QPalette::WindowText).lightness() < 80);
+
+        // The check mark of a checked menu item shows.
+        QMenu menu;
+        QAction* on = menu.addAction("Option");
+        QAction* off = menu.addAction("Option");
+        for (QAction* action : {on, off}) action->setCheckable(true);
+        on->setChecked(true);
+        menu.adjustSize();
+        QImage image = menu.grab().toImage();
+        QRect first = menu.actionGeometry(on);
+        QRect second = menu.actionGeometry(off);
+        QCOMPARE(first.size(), second.size());
+        QVERIFY(image.copy(first) != image.copy(second));
+    }
+};
+
+QTEST_MAIN(WidgetsTest)
+#include "widgets_test.moc"
