@@ -5,28 +5,44 @@ BUILD_RUN   := build/release
 BUILD_FUZZ  := build/fuzz
 CMAKE_GEN   := -G Ninja
 
-.PHONY: all run test bench fuzz bootstrap format clean
+.PHONY: all run test bench fuzz screenshots bootstrap format clean
 
 all: test
 
 bootstrap:
 	@bash scripts/bootstrap
 
-# The main job: an optimised build, then the sample protocol's messages
-# translated in the run directory. The sample holds a message that fails on
-# purpose, so exit status 1 is accepted as long as the script loaded (its
-# listing was written); anything else fails the command.
+# The main job: an optimised build, then, with a display, the desktop
+# program in the run directory (its first start offers the sample). Without
+# a display the sample protocol's messages are translated there by the
+# command-line translator. The sample holds a message that fails on purpose,
+# so exit status 1 is accepted as long as the script loaded (its listing was
+# written); anything else fails the command.
 run: bootstrap
 	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF
 	cmake --build $(BUILD_RUN)
-	@cd $(BUILD_RUN) && rm -f dump/Program.txt && \
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "Starting the desktop program in $(CURDIR)/$(BUILD_RUN)"; \
+	  cd $(BUILD_RUN) && exec ./vantor; \
+	fi; \
+	cd $(BUILD_RUN) && rm -f dump/Program.txt && \
 	  ./vantor-cli translate script/TCP_UDP/main.txt --dat script/TCP_UDP/msg.dat; \
 	  status=$$?; \
 	  if [ $$status -gt 1 ] || [ ! -f dump/Program.txt ]; then \
 	    echo "make run: the sample did not run (exit status $$status)" >&2; exit 1; fi; \
 	  echo; \
 	  echo "Report:  $(CURDIR)/$(BUILD_RUN)/dump/Tran"; \
-	  echo "Listing: $(CURDIR)/$(BUILD_RUN)/dump/Program.txt"
+	  echo "Listing: $(CURDIR)/$(BUILD_RUN)/dump/Program.txt"; \
+	  echo "No display: the desktop program needs one (DISPLAY or WAYLAND_DISPLAY);"; \
+	  echo "start it with: cd $(CURDIR)/$(BUILD_RUN) && ./vantor"
+
+# Pictures of the desktop program, drawn without a display, in
+# build/screenshots/; the main window also goes to docs/images/ for the
+# README.
+screenshots: bootstrap
+	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF
+	cmake --build $(BUILD_RUN) --target vantor plug
+	@bash scripts/screenshots $(BUILD_RUN) build/screenshots
 
 # Unit tests, always under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: bootstrap

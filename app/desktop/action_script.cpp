@@ -99,6 +99,10 @@ void ActionScript::WatchDialogs() {
         dialogTexts << (box != nullptr ? box->text() : dialog->windowTitle());
     }
     if (lines.isEmpty() || !lines.first().startsWith("dialog ")) {
+        if (!otherAnswer.isEmpty()) {
+            AnswerDialog(dialog, otherAnswer);
+            return;
+        }
         // Nothing answers it: close it, so that no run waits for a person.
         problems << "unanswered dialog: " + dialogTexts.last();
         AnswerDialog(dialog, "dialog cancel");

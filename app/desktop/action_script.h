@@ -41,6 +41,9 @@ class ActionScript : public QObject {
     // Runs the queue from the event loop, a line per turn.
     void Start();
     bool IsDone() const { return lines.isEmpty(); }
+    // Dialogs that no line answers get this answer ("dialog ok") instead
+    // of being closed as a problem.
+    void AnswerOthers(const QString& line) { otherAnswer = line; }
     // What went wrong (unknown commands, dialogs no line answered).
     const QStringList& Problems() const { return problems; }
     // The texts of the dialogs met, in order.
@@ -62,6 +65,7 @@ class ActionScript : public QObject {
     QStringList lines;
     QStringList problems;
     QStringList dialogTexts;
+    QString otherAnswer;
     QWidget* lastDialog = nullptr;
     QTimer* stepTimer;
     QTimer* dialogTimer;
