@@ -22,6 +22,7 @@
 namespace {
 
 constexpr char kLeftoverWarning[] = "leave %d bytes not translated";
+constexpr char kNoCaption[] = "-";
 
 // The length of the well-formed UTF-8 sequence at p (n bytes readable), 0
 // when there is none: overlong forms, surrogates and code points above
@@ -57,6 +58,20 @@ void AppendText(const char* text, std::string& out) {
     }
 }
 
+// What an item or a message does not have is null, never an empty text or
+// a placeholder: these write null for an empty text and an unknown position.
+void AppendTextOrNull(const OTSTR& text, std::string& out) {
+    if (text.IsEmpty()) {
+        out.append("null");
+    } else {
+        AppendText(text, out);
+    }
+}
+
+void AppendTextOrNull(const char* text, std::string& out) {
+    AppendText(text != nullptr && *text != 0 ? text : nullptr, out);
+}
+
 // ,"key": (keys are plain ASCII).
 void AppendKey(const char* key, std::string& out) {
     out.push_back(',');
@@ -82,6 +97,14 @@ void AppendDouble(double value, std::string& out) {
     snprintf(text, sizeof text, "%.15g", value);
     if (strtod(text, nullptr) != value) snprintf(text, sizeof text, "%.17g", value);
     out.append(text);
+}
+
+void AppendPosition(int32_t value, std::string& out) {
+    if (value < 0) {
+        out.append("null");
+    } else {
+        AppendNumber(value, out);
+    }
 }
 
 void AppendBool(bool value, std::string& out) {
@@ -133,14 +156,18 @@ Form FormOf(const CVariableItem& item) {
     return Form::kNone;
 }
 
-// The type name as written in the script ("UINT1", "Point", "Choice").
+// The type name as written in the script ("UINT1", "Point", "Choice"); null
+// for an item that was never created (the root of a translation that
+// stopped before decoding).
 void AppendTypeName(const CVariableItem& item, std::string& out) {
     if (!item.header.typeName.IsEmpty()) {
         AppendText(item.header.typeName, out);
     } else if (item.structDef != nullptr && !item.structDef->GetName().IsEmpty()) {
         AppendText(item.structDef->GetName(), out);
-    } else {
+    } else if (IsValidValueType(item.GetType())) {
         AppendText(TypeCodeText(item.header.declaredType), out);
+    } else {
+        out.append("null");
     }
 }
 
@@ -168,13 +195,14 @@ class TreeWriter {
         Comments(item, form, count);
         auto* decoded = dynamic_cast<DecoderItem*>(&item);
         AppendKey("start", out);
-        AppendNumber(decoded != nullptr ? decoded->start : -1, out);
+        AppendPosition(decoded != nullptr ? decoded->start : -1, out);
         AppendKey("length", out);
-        AppendNumber(decoded != nullptr ? decoded->length : -1, out);
+        AppendPosition(decoded != nullptr ? decoded->length : -1, out);
+        // Without a location the marker ("***?****") says nothing more.
         AppendKey("marker", out);
         OTSTR marker;
-        item.MarkerText(marker);
-        AppendText(marker, out);
+        if (item.HasLocation()) item.MarkerText(marker);
+        AppendTextOrNull(marker, out);
         AppendKey("failed", out);
         AppendBool(item.IsFailed(), out);
         AppendKey("type", out);
@@ -188,11 +216,13 @@ class TreeWriter {
     }
 
   private:
-    void AppendDescription(const CVariableItem& item) { AppendText(ShownDescription(item), out); }
+    void AppendDescription(const CVariableItem& item) {
+        AppendTextOrNull(ShownDescription(item), out);
+    }
 
     // "comment": element 0's comment; "comments": every element's, for an
-    // array of more than one element. null when the item has no comments or
-    // the hook fails.
+    // array of more than one element. null where the item has no comments,
+    // the hook fails or gives none (the report's "unknow").
     void Comments(CVariableItem& item, Form form, int32_t count) {
         AppendKey("comment", out);
         bool shown = form != Form::kStruct && count >= 1 && item.HasValue() && item.HasComment();
@@ -215,9 +245,11 @@ class TreeWriter {
         out.push_back(']');
     }
 
+    // The default text given to the hook is empty, so an element without a
+    // comment comes back empty.
     void AppendComment(bool found, const OTSTR& text) {
         if (found) {
-            AppendText(text, out);
+            AppendTextOrNull(text, out);
         } else {
             out.append("null");
         }
@@ -361,13 +393,13 @@ class TreeWriter {
         AppendDescription(item);
         out.append(",\"comment\":null");
         AppendKey("start", out);
-        AppendNumber(element != nullptr ? element->start : -1, out);
+        AppendPosition(element != nullptr ? element->start : -1, out);
         AppendKey("length", out);
-        AppendNumber(element != nullptr ? element->length : -1, out);
+        AppendPosition(element != nullptr ? element->length : -1, out);
         AppendKey("marker", out);
         OTSTR marker;
-        if (element != nullptr) element->MarkerText(marker);
-        AppendText(marker, out);
+        if (element != nullptr && element->HasLocation()) element->MarkerText(marker);
+        AppendTextOrNull(marker, out);
         AppendKey("failed", out);
         AppendBool(element != nullptr && element->IsFailed(), out);
         AppendKey("type", out);
@@ -459,7 +491,7 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
     } else if (last != nullptr && !last->error.IsEmpty()) {
         AppendText(last->error, out);
     } else {
-        AppendText(message.inputError != nullptr ? message.inputError : "", out);
+        AppendTextOrNull(message.inputError, out);
     }
     AppendKey("leftover", out);
     AppendNumber(leftover, out);
@@ -471,13 +503,15 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
     } else {
         out.append("null");
     }
+    // The captions start as "-" at every translation: "-" is no caption.
     static const char* const kTextKeys[] = {"title", "caption0", "caption1"};
     for (int i = 0; i < 3; ++i) {
         AppendKey(kTextKeys[i], out);
-        if (message.results != nullptr) {
-            AppendText(message.results->texts[i], out);
-        } else {
+        const OTSTR* text = message.results != nullptr ? &message.results->texts[i] : nullptr;
+        if (text == nullptr || (i > 0 && text->Compare(kNoCaption, true))) {
             out.append("null");
+        } else {
+            AppendTextOrNull(*text, out);
         }
     }
     AppendKey("tree", out);

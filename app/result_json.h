@@ -36,13 +36,17 @@ constexpr int kJsonMaxDepth = 256;
 // {"name","description","comment","start","length","marker","failed",
 //  "type","value","children"}, plus "comments" after "comment" for an array
 // of two or more elements whose comments are shown: one entry per element.
-// "comment" is element 0's comment, null when the item has none (structs,
-// choices, items without a value) or its Dump procedure fails. "value":
-// integers and DOUBLE a number (NaN and the infinities null), OCTET hex
-// text "0A1B", STRING and MEMO text, each an array when the count is not 1;
-// TCHAR one text up to the first zero; PVOID, structs, choices and items
-// without a value null. Children: a struct's members; per element of a
-// struct array a node "name[i]" (the element's own start, length, marker
-// and failure mark); an element's integrated struct ("This",
-// "This[i]" under an array); then the content structs.
+// What a message or an item does not have is null, never a stand-in text:
+// an error or title that is empty, a caption left at "-", a description
+// that is empty, a comment the item has none of (no comment source, no
+// enum item for the value, an empty text, a failing Dump procedure), an
+// unknown start or length, the marker of an item without a location or of
+// a struct, the type of a root never created. "value": integers and DOUBLE
+// a number (NaN and the infinities null), OCTET hex text "0A1B", STRING and
+// MEMO text, each an array when the count is not 1; TCHAR one text up to
+// the first zero; PVOID, structs, choices and items without a value null.
+// Children: a struct's members; per element of a struct array a node
+// "name[i]" (the element's own start, length, marker and failure mark); an
+// element's integrated struct ("This", "This[i]" under an array); then the
+// content structs.
 void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message, std::string& out);

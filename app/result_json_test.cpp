@@ -182,19 +182,19 @@ TEST_F(ResultJsonTest, LinesOfTheSample) {
         {{0x5A, 1, 3, 1, 0, 2, 0, 0xFF, 0xFF, 0xFE, 0xFF, 5},
          {R"({"index":4,"length":12,"consumed":12,"success":true,"error":null,"leftover":0,)"
           R"("warning":null,"title":"\u00c4\u00e3\u00ba\u00c3","caption0":"kind 1",)"
-          R"("caption1":"-","tree":{"name":"msg","description":"","comment":null,"start":0,)"
-          R"("length":12,"marker":"","failed":false,"type":"Report","value":null,)"
+          R"("caption1":null,"tree":{"name":"msg","description":null,"comment":null,"start":0,)"
+          R"("length":12,"marker":null,"failed":false,"type":"Report","value":null,)"
           R"("children":[{"name":"status",)",
           R"({"name":"mode","description":"operating mode","comment":null,"start":0,"length":0,)"
           R"("marker":"010-----","failed":false,"type":"UINT1","value":2,"children":[]})",
-          R"({"name":"kind","description":"","comment":"sensor record","start":1,"length":1,)"
+          R"({"name":"kind","description":null,"comment":"sensor record","start":1,"length":1,)"
           R"("marker":"***B1***","failed":false,"type":"UINT1","value":1,"children":[]})",
           R"("type":"Choice","value":null,"children":[{"name":"sensor","description":"one sensor")",
           R"("comment":"level 3 of 3")",
           R"({"name":"pos","description":"corners","comment":null,"start":3,"length":8,)"
-          R"("marker":"","failed":false,"type":"Point","value":null,"children":[{"name":"pos[0]")",
+          R"("marker":null,"failed":false,"type":"Point","value":null,"children":[{"name":"pos[0]")",
           R"({"name":"pos[1]","description":"corners","comment":null,"start":7,"length":4,)"
-          R"("marker":"","failed":false,"type":"Point","value":null,"children":[{"name":"x")",
+          R"("marker":null,"failed":false,"type":"Point","value":null,"children":[{"name":"x")",
           R"("value":-1,"children":[]},{"name":"y")",
           R"("value":-257,"children":[]}]}]}]}]},{"name":"flags")",
           R"("comment":"F_ACK | F_LAST")"}},
@@ -202,14 +202,14 @@ TEST_F(ResultJsonTest, LinesOfTheSample) {
         {{0x13, 2, 21, 7, 6, 0xAA},
          {R"("length":6,"consumed":5,"success":true,"error":null,"leftover":1,)"
           R"("warning":"leave 1 bytes not translated",)",
-          R"({"name":"reading","description":"","comment":"21.7 deg","start":2,"length":2,)"
+          R"({"name":"reading","description":null,"comment":"21.7 deg","start":2,"length":2,)"
           R"("marker":">","failed":false,"type":"INT2","value":217,"children":[{"name":"This",)",
           R"("type":"Reading","value":null,"children":[{"name":"whole")",
           R"("value":21,"children":[]},{"name":"tenth")",
           R"("value":7,"children":[]}]}]}]},{"name":"flags")"}},
         // A MEMO's text and its content struct.
         {{0x31, 3, 3, 'a', 'b', 'c', 4},
-         {R"({"name":"text","description":"","comment":null,"start":3,"length":3,)"
+         {R"({"name":"text","description":null,"comment":null,"start":3,"length":3,)"
           R"("marker":"***B3***","failed":false,"type":"MEMO","value":"abc",)"
           R"("children":[{"name":"Content","description":"the note's text",)",
           R"("type":"UINT1","value":[98,99],"children":[])"}},
@@ -218,13 +218,14 @@ TEST_F(ResultJsonTest, LinesOfTheSample) {
         {{0x5A, 1, 3, 1, 0},
          {R"("length":5,"consumed":5,"success":false,"error":")", "'y' get 'INT2' data fail",
           R"(","leftover":0,"warning":null,)",
-          R"({"name":"pos[0]","description":"corners","comment":null,"start":3,"length":-1,)"
-          R"("marker":"***?****","failed":true,)",
-          R"({"name":"y","description":"","comment":null,"start":5,"length":-1,)"
-          R"("marker":"***?****","failed":true,"type":"INT2","value":null,"children":[]})",
-          R"({"name":"pos[1]","description":"corners","comment":null,"start":-1,"length":-1,)",
-          R"({"name":"flags","description":"","comment":null,"start":-1,"length":-1,)"
-          R"("marker":"***?****","failed":false,"type":"UINT1","value":null,"children":[]}]}})"}},
+          R"({"name":"pos[0]","description":"corners","comment":null,"start":3,"length":null,)"
+          R"("marker":null,"failed":true,)",
+          R"({"name":"y","description":null,"comment":null,"start":5,"length":null,)"
+          R"("marker":null,"failed":true,"type":"INT2","value":null,"children":[]})",
+          R"({"name":"pos[1]","description":"corners","comment":null,"start":null,)"
+          R"("length":null,"marker":null,)",
+          R"({"name":"flags","description":null,"comment":null,"start":null,"length":null,)"
+          R"("marker":null,"failed":false,"type":"UINT1","value":null,"children":[]}]}})"}},
     };
     for (const auto& c : cases) ExpectParts(Translate(c.first), c.second);
 
@@ -283,15 +284,21 @@ TEST_F(ResultJsonTest, ValuesAreTypedByTheDeclaredType) {
     c->setAt(2, "B", 1);  // after a zero
     Add(kDeclUInt2, "unset", 3);
 
+    // Texts the translation did not give are null: the error, an empty
+    // title, captions left at "-".
+    TranslateResults unset;
+    unset.texts[1] = "-";
+    unset.texts[2] = "-";
     // The values in the order of the items; the first has no location.
-    ExpectParts(Line(&tried),
-                {R"("success":false,"error":"",)",
-                 R"({"name":"i4","description":"","comment":null,"start":-1,"length":-1,)"
-                 R"("marker":"***?****","failed":false,"type":"INT4","value":-2147483648,)",
-                 R"("value":4294967295,)", R"("value":[-1,-128],)", R"("value":255,)",
-                 R"("value":[0.1,0.30000000000000004,null,null],)", R"("value":"0A1BFF",)",
-                 R"("value":["01",""],)", "\"value\":\"h\xC3\xA9 \\\"q\\\"\\n\",",
-                 R"("value":"\u0000\u00ff",)", R"("value":"A",)", R"("value":null,)"});
+    ExpectParts(
+        Line(&tried, &unset),
+        {R"("success":false,"error":null,)", R"("title":null,"caption0":null,"caption1":null,)",
+         R"({"name":"i4","description":null,"comment":null,"start":null,"length":null,)"
+         R"("marker":null,"failed":false,"type":"INT4","value":-2147483648,)",
+         R"("value":4294967295,)", R"("value":[-1,-128],)", R"("value":255,)",
+         R"("value":[0.1,0.30000000000000004,null,null],)", R"("value":"0A1BFF",)",
+         R"("value":["01",""],)", "\"value\":\"h\xC3\xA9 \\\"q\\\"\\n\",",
+         R"("value":"\u0000\u00ff",)", R"("value":"A",)", R"("value":null,)"});
 }
 
 TEST_F(ResultJsonTest, CommentsOfArraysAndFailingDumps) {
@@ -301,17 +308,27 @@ TEST_F(ResultJsonTest, CommentsOfArraysAndFailingDumps) {
         "#define PROTOCOL_ROOT R\nenum E { ONE = 1, // one\n TWO = 2, // two\n };\n"
         "struct R { UINT1 d[3] { OCTET Dump(INT4 n) { return strFormat(\"n=%d\", n); } };\n"
         " UINT1 bad { OCTET Dump(INT4 n) { return strFormat(\"%d\", nosuch()); } };\n"
-        " UINT1 e { DumpOF E ( Equal ) }; UINT1 plain; };");
+        " UINT1 e { DumpOF E ( Equal ) }; UINT1 plain; UINT1 f[2] { DumpOF E ( Equal ) }; };");
     ASSERT_TRUE(decoder.LoadScript("proto.txt", false)) << decoder.GetLastError().GetBuffer(0);
     // A failing Dump procedure gives no comment and marks the item; 9 is no E
-    // value: an empty comment; no comments at all: null.
-    ExpectParts(Translate({3, 4, 5, 6, 9, 7}),
-                {R"({"name":"d","description":"","comment":"n=3",)"
+    // value and 7 no F value: no comment, as for an item without comments.
+    ExpectParts(Translate({3, 4, 5, 6, 9, 7, 2, 7}),
+                {R"({"name":"d","description":null,"comment":"n=3",)"
                  R"("comments":["n=3","n=4","n=5"],"start":0,)",
-                 R"({"name":"bad","description":"","comment":null,"start":3,)",
+                 R"({"name":"bad","description":null,"comment":null,"start":3,)",
                  R"("failed":true,"type":"UINT1","value":6,"children":[]})",
-                 R"({"name":"e","description":"","comment":"","start":4,)",
-                 R"({"name":"plain","description":"","comment":null,"start":5,)"});
+                 R"({"name":"e","description":null,"comment":null,"start":4,)",
+                 R"({"name":"plain","description":null,"comment":null,"start":5,)",
+                 R"({"name":"f","description":null,"comment":"two","comments":["two",null],)"});
+
+    // A translation that stops before decoding: the root, named, with nothing known.
+    WriteWholeFile("proto.txt", "struct R { UINT1 a; };");
+    ASSERT_TRUE(decoder.LoadScript("proto.txt", false)) << decoder.GetLastError().GetBuffer(0);
+    ExpectParts(Translate({1}),
+                {R"("error":"Access struct(defined by 'PROTOCOL_ROOT') not seted",)",
+                 R"("tree":{"name":"msg","description":null,"comment":null,"start":null,)"
+                 R"("length":null,"marker":null,"failed":false,"type":null,"value":null,)"
+                 R"("children":[]}})"});
 }
 
 // A chain of choices deeper than the limit still gives a valid line, with
