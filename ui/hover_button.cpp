@@ -53,6 +53,9 @@ void HoverButton::paintEvent(QPaintEvent*) {
         p.setPen(kHoverFrame);
         p.setBrush(kHoverFill);
         p.drawRect(frame);
+    } else if (hasFocus()) {
+        p.setPen(QPen(kHoverFrame, 1, Qt::DotLine));
+        p.drawRect(frame);
     }
     QIcon::Mode mode = isEnabled() ? (hovered_ ? QIcon::Active : QIcon::Normal) : QIcon::Disabled;
     QIcon::State state = isChecked() ? QIcon::On : QIcon::Off;

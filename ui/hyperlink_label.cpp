@@ -12,13 +12,18 @@ HyperlinkLabel::HyperlinkLabel(const QString& text, const QUrl& url, QWidget* pa
     setText(text);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
-    setToolTip(url.toDisplayString());
+    setToolTip(url_.toDisplayString());
     QFont f = font();
     f.setUnderline(true);
     setFont(f);
     QPalette p = palette();
     p.setColor(QPalette::WindowText, p.color(QPalette::Link));
     setPalette(p);
+}
+
+void HyperlinkLabel::SetUrl(const QUrl& url) {
+    url_ = url;
+    setToolTip(url_.toDisplayString());
 }
 
 void HyperlinkLabel::mousePressEvent(QMouseEvent* event) {

@@ -13,7 +13,7 @@ public:
     HyperlinkLabel(const QString& text, const QUrl& url, QWidget* parent = nullptr);
 
     QUrl Url() const { return url_; }
-    void SetUrl(const QUrl& url) { url_ = url; }
+    void SetUrl(const QUrl& url);
     // With false, activation only emits linkActivated.
     void SetOpensUrl(bool opens) { opensUrl_ = opens; }
 

@@ -2,6 +2,7 @@
 // hiding and stretching. Tested by ui/tree_list_view_test.cpp.
 #include "ui/section_widths.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <algorithm>
 
@@ -9,6 +10,7 @@ SectionWidths::SectionWidths(QHeaderView* header) : QObject(header), header_(hea
     for (int i = 0; i < header_->count(); ++i) widths_.append(header_->sectionSize(i));
     connect(header_, &QHeaderView::sectionResized, this, &SectionWidths::Resized);
     connect(header_, &QHeaderView::sectionCountChanged, this, &SectionWidths::CountChanged);
+    header_->installEventFilter(this);
 }
 
 void SectionWidths::Set(const QVector<int>& widths) {
@@ -43,11 +45,36 @@ void SectionWidths::CountChanged(int, int newCount) {
     for (int i = old; i < newCount; ++i) widths_[i] = header_->sectionSize(i);
 }
 
-bool SectionWidths::IsStretching(int section) const {
-    if (!header_->stretchLastSection()) return false;
+int SectionWidths::StretchingSection() const {
+    if (!header_->stretchLastSection()) return -1;
     for (int visual = header_->count() - 1; visual >= 0; --visual) {
         int logical = header_->logicalIndex(visual);
-        if (!header_->isSectionHidden(logical)) return logical == section;
+        if (!header_->isSectionHidden(logical)) return logical;
+    }
+    return -1;
+}
+
+bool SectionWidths::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == header_ && event->type() == QEvent::Resize && !shrinkQueued_) {
+        shrinkQueued_ = true;
+        QMetaObject::invokeMethod(this, &SectionWidths::ShrinkStretched, Qt::QueuedConnection);
     }
     return false;
+}
+
+// The header widens a stretching section with the view but leaves it wide
+// when the view narrows below the other sections: give it back its own
+// width, or the space that is left when that is more.
+void SectionWidths::ShrinkStretched() {
+    shrinkQueued_ = false;
+    int section = StretchingSection();
+    if (section < 0 || section >= widths_.size()) return;
+    int size = header_->sectionSize(section);
+    int others = header_->length() - size;
+    int space = header_->viewport()->width() - others;
+    int wanted = std::max(widths_[section], space);
+    if (size <= wanted) return;
+    setting_ = true;
+    header_->resizeSection(section, wanted);
+    setting_ = false;
 }

@@ -1,7 +1,8 @@
-// The widths of a header's sections as they were set or dragged: a hidden
-// section keeps the width it gets back when shown, and a stretching last
-// section keeps its own width apart from the space it fills. Used by the
-// tree-list view and the extended list; tested by ui/tree_list_view_test.cpp.
+// The widths of a horizontal header's sections as they were set or dragged:
+// a hidden section keeps the width it gets back when shown, and a stretching
+// last section keeps its own width apart from the space it fills. Used by
+// the tree-list view and the extended list; tested by
+// ui/tree_list_view_test.cpp.
 #pragma once
 
 #include <QObject>
@@ -22,12 +23,18 @@ public:
     void SetOne(int section, int width);
     QVector<int> Get() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Resized(int section, int oldSize, int newSize);
     void CountChanged(int oldCount, int newCount);
-    bool IsStretching(int section) const;
+    int StretchingSection() const;
+    bool IsStretching(int section) const { return section >= 0 && section == StretchingSection(); }
+    void ShrinkStretched();
 
     QHeaderView* header_;
     QVector<int> widths_;
     bool setting_ = false;
+    bool shrinkQueued_ = false;
 };
