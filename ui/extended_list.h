@@ -11,7 +11,7 @@ class SectionWidths;
 class ExtendedList : public QTreeWidget {
     Q_OBJECT
 
-public:
+  public:
     enum class RowState { None, Ok, Failed };
 
     explicit ExtendedList(QWidget* parent = nullptr);
@@ -40,13 +40,13 @@ public:
     // The selected row, -1 when none.
     int SelectedRow() const;
 
-signals:
+  signals:
     // Double click on a row, or Enter on the current row.
     void rowActivated(int row);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     SectionWidths* widths_;
 };

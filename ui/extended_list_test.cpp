@@ -1,10 +1,11 @@
 // Tests of ui/extended_list.cpp: rows, cells, states with their icons,
 // selection, activation by double click and Enter, many rows.
+#include "ui/extended_list.h"
+
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "ui/extended_list.h"
 #include "ui/glyph_icons.h"
 
 using RowState = ExtendedList::RowState;
@@ -12,7 +13,7 @@ using RowState = ExtendedList::RowState;
 class ExtendedListTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void RowsAndCells() {
         ExtendedList list;
         list.SetColumns({"No", "Time", "Data"}, {40, 80, 200});

@@ -122,8 +122,8 @@ void Draw(QPainter& p, Glyph glyph) {
             // An open folder.
             p.setPen(Pen(kFolder.darker(150), 1));
             p.setBrush(kFolder.darker(115));
-            p.drawPolygon(QPolygonF({{1.5, 3.5}, {6, 3.5}, {7.5, 5}, {13.5, 5},
-                                     {13.5, 13.5}, {1.5, 13.5}}));
+            p.drawPolygon(
+                QPolygonF({{1.5, 3.5}, {6, 3.5}, {7.5, 5}, {13.5, 5}, {13.5, 13.5}, {1.5, 13.5}}));
             p.setBrush(kFolder);
             p.drawPolygon(QPolygonF({{3.5, 7.5}, {15, 7.5}, {13, 13.5}, {1.5, 13.5}}));
             break;
@@ -132,8 +132,8 @@ void Draw(QPainter& p, Glyph glyph) {
             // A diskette: body, shutter and label.
             p.setPen(Pen(kBlue.darker(140), 1));
             p.setBrush(kBlue);
-            p.drawPolygon(QPolygonF({{1.5, 1.5}, {12.5, 1.5}, {14.5, 3.5}, {14.5, 14.5},
-                                     {1.5, 14.5}}));
+            p.drawPolygon(
+                QPolygonF({{1.5, 1.5}, {12.5, 1.5}, {14.5, 3.5}, {14.5, 14.5}, {1.5, 14.5}}));
             p.setBrush(kPaper);
             p.drawRect(QRectF(4, 1.5, 7, 4.5));
             p.drawRect(QRectF(3.5, 9, 9, 5.5));

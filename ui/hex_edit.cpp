@@ -49,7 +49,7 @@ bool IsPrefix(const QString& text, int i) {
 // that breaks the syntax, and every byte past the limit, is shown in red.
 // A block's state is the number of bytes before its end.
 class ByteHighlighter : public QSyntaxHighlighter {
-public:
+  public:
     explicit ByteHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
         even_.setForeground(QColor(0x1a, 0x3f, 0x8f));
         odd_.setForeground(QColor(0x0b, 0x7a, 0x6e));
@@ -57,7 +57,7 @@ public:
         bad_.setBackground(QColor(0xfd, 0xe2, 0xe2));
     }
 
-protected:
+  protected:
     void highlightBlock(const QString& text) override {
         int bytes = std::max(previousBlockState(), 0);
         int n = text.size();
@@ -79,7 +79,7 @@ protected:
         setCurrentBlockState(bytes);
     }
 
-private:
+  private:
     QTextCharFormat even_;
     QTextCharFormat odd_;
     QTextCharFormat bad_;

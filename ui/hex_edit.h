@@ -9,16 +9,18 @@
 class HexEdit : public QPlainTextEdit {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kMaxBytes = 2047;
 
     explicit HexEdit(QWidget* parent = nullptr);
 
     // Turns pasted hex in common notations into the box's syntax: "0x" and
     // "\x" prefixes dropped, commas, colons, semicolons, dashes and braces
-    // read as blanks, digit runs of odd length given a leading 0, one blank
-    // between bytes and line breaks kept. Text that already parses, and text
-    // that is not hex in any of these notations, comes back unchanged.
+    // read as blanks; each run of digits kept, in capitals, with a leading 0
+    // when its length is odd; one blank between runs, line breaks kept and
+    // empty lines dropped. Text that already parses, and text that is not hex
+    // in any of these notations, comes back unchanged. Typed text is never
+    // cleaned: only paste and drop come through here.
     static QString CleanPastedHex(const QString& text);
     // The bytes text holds, -1 when it does not parse.
     static int CountBytes(const QString& text);
@@ -26,13 +28,13 @@ public:
     // The bytes of the current text, -1 when it does not parse.
     int ByteCount() const { return count_; }
 
-signals:
+  signals:
     void byteCountChanged(int count);
 
-protected:
+  protected:
     void insertFromMimeData(const QMimeData* source) override;
 
-private:
+  private:
     void TextChanged();
 
     int count_ = 0;

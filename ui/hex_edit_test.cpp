@@ -1,12 +1,12 @@
 // Tests of ui/hex_edit.cpp: byte counting, cleaning of pasted hex, paste
 // versus typing, the count signal and the colours of bytes.
+#include "ui/hex_edit.h"
+
 #include <QClipboard>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QtTest>
-
-#include "ui/hex_edit.h"
 
 namespace {
 
@@ -27,10 +27,11 @@ QColor ColorAt(const HexEdit& edit, int pos) {
 class HexEditTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void CountBytes_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("count");
+        // clang-format off
         QTest::newRow("empty") << "" << 0;
         QTest::newRow("blanks only") << " \t\r\n" << 0;
         QTest::newRow("one byte") << "0a" << 1;
@@ -47,6 +48,7 @@ private slots:
         QTest::newRow("non-ASCII") << QString::fromUtf8("01 \u00e902") << -1;
         QTest::newRow("at the limit") << QString(2 * HexEdit::kMaxBytes, 'a') << HexEdit::kMaxBytes;
         QTest::newRow("past the limit") << QString(2 * HexEdit::kMaxBytes + 2, 'a') << -1;
+        // clang-format on
     }
 
     void CountBytes() {
@@ -58,6 +60,7 @@ private slots:
     void CleanPastedHex_data() {
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("cleaned");
+        // clang-format off
         QTest::newRow("0x list") << "0x1, 0xff" << "01 FF";
         QTest::newRow("C array, lines kept") << "{0x01, 0x02,\r\n 0x03}" << "01 02\n03";
         QTest::newRow("blank lines dropped") << "0x01\n\n0x02" << "01\n02";
@@ -78,6 +81,7 @@ private slots:
         QTest::newRow("digits run into letters") << "12g4, 01" << "12g4, 01";
         QTest::newRow("prefix inside a number") << "0x410x42" << "0x410x42";
         QTest::newRow("separators only") << ", ;" << ", ;";
+        // clang-format on
     }
 
     void CleanPastedHex() {

@@ -8,18 +8,18 @@
 class HoverButton : public QToolButton {
     Q_OBJECT
 
-public:
+  public:
     HoverButton(const QIcon& icon, const QString& tip, bool checkable, QWidget* parent = nullptr);
 
     // True while the mouse is over the enabled button.
     bool IsHovered() const { return hovered_; }
 
-protected:
+  protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     bool hovered_ = false;
 };

@@ -9,7 +9,7 @@
 class HyperlinkLabel : public QLabel {
     Q_OBJECT
 
-public:
+  public:
     HyperlinkLabel(const QString& text, const QUrl& url, QWidget* parent = nullptr);
 
     QUrl Url() const { return url_; }
@@ -17,15 +17,15 @@ public:
     // With false, activation only emits linkActivated.
     void SetOpensUrl(bool opens) { opensUrl_ = opens; }
 
-signals:
+  signals:
     void linkActivated(const QUrl& url);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void Activate();
 
     QUrl url_;

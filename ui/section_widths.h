@@ -13,7 +13,7 @@ class QHeaderView;
 class SectionWidths : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // Follows header from now on; the object is a child of header.
     explicit SectionWidths(QHeaderView* header);
 
@@ -23,10 +23,10 @@ public:
     void SetOne(int section, int width);
     QVector<int> Get() const;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Resized(int section, int oldSize, int newSize);
     void CountChanged(int oldCount, int newCount);
     int StretchingSection() const;

@@ -10,7 +10,7 @@
 class StripChart : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     // At least one series and two samples.
     explicit StripChart(int series = 2, int capacity = 60, QWidget* parent = nullptr);
 
@@ -29,13 +29,13 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     int capacity_;
     int count_ = 0;
-    int first_ = 0;                   // ring position of the oldest sample
-    QVector<QVector<double>> values_; // per series, capacity_ slots each
+    int first_ = 0;                    // ring position of the oldest sample
+    QVector<QVector<double>> values_;  // per series, capacity_ slots each
     QVector<QColor> colors_;
 };

@@ -41,8 +41,8 @@ QModelIndex TreeListModel::AddRow(int level, const QStringList& cells) {
     int row = static_cast<int>(siblings.size());
 
     if (batch_ == 0) {
-        QModelIndex parentIndex = parent < 0 ? QModelIndex()
-                                             : createIndex(nodes_[parent].row, 0, parent);
+        QModelIndex parentIndex =
+            parent < 0 ? QModelIndex() : createIndex(nodes_[parent].row, 0, parent);
         beginInsertRows(parentIndex, row, row);
     }
     siblings.push_back(node);

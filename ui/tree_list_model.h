@@ -9,7 +9,7 @@
 class TreeListModel : public QAbstractItemModel {
     Q_OBJECT
 
-public:
+  public:
     explicit TreeListModel(int columns, QObject* parent = nullptr);
 
     // Titles beyond the column count are ignored.
@@ -41,10 +41,10 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-private:
+  private:
     struct Node {
-        int parent;              // node number, -1 for a top row
-        int row;                 // position among the parent's children
+        int parent;  // node number, -1 for a top row
+        int row;     // position among the parent's children
         std::vector<int> children;
     };
     // The stack of open branches: the last row added at each requested level
@@ -60,7 +60,7 @@ private:
     QStringList headers_;
     std::vector<Node> nodes_;
     std::vector<int> top_;
-    QStringList cells_;          // columns_ cells per node, node by node
+    QStringList cells_;  // columns_ cells per node, node by node
     std::vector<Open> open_;
     int batch_ = 0;
 };

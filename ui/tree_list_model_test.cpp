@@ -1,11 +1,11 @@
 // Tests of ui/tree_list_model.cpp: the tree built from levels, cells and
 // headers, model consistency under QAbstractItemModelTester, batches.
+#include "ui/tree_list_model.h"
+
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
-
-#include "ui/tree_list_model.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ void AddLevels(TreeListModel& model, const QVector<int>& levels) {
 class TreeListModelTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void Levels_data() {
         QTest::addColumn<QVector<int>>("levels");
         QTest::addColumn<QString>("shape");

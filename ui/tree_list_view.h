@@ -13,7 +13,7 @@ class TreeListModel;
 class TreeListView : public QTreeView {
     Q_OBJECT
 
-public:
+  public:
     explicit TreeListView(int columns = 5, QWidget* parent = nullptr);
 
     // The view owns the model.
@@ -44,18 +44,18 @@ public:
     // expandAll with one expansionChanged at most.
     void ExpandAll();
 
-signals:
+  signals:
     // A row was expanded or collapsed, by the user or by code. Code that
     // expands many rows one by one may hold a QSignalBlocker on the view.
     void expansionChanged();
 
-private:
+  private:
     void ExpansionSignal();
     template <typename Visit>
     void ForEachParentRow(Visit visit) const;
 
     TreeListModel* model_;
     SectionWidths* widths_;
-    int quiet_ = 0;       // expansion signals are held back while positive
+    int quiet_ = 0;  // expansion signals are held back while positive
     bool changed_ = false;
 };

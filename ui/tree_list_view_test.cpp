@@ -1,12 +1,13 @@
 // Tests of ui/tree_list_view.cpp and ui/section_widths.cpp: column widths
 // (zero, hidden, stretching), the collapsed rows by text, expansion signals.
+#include "ui/tree_list_view.h"
+
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "ui/tree_list_model.h"
-#include "ui/tree_list_view.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ void Fill(TreeListView& view) {
 class TreeListViewTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void Widths() {
         TreeListView view(5);
         view.resize(900, 300);

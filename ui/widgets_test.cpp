@@ -20,10 +20,10 @@ namespace {
 class UrlSink : public QObject {
     Q_OBJECT
 
-public slots:
+  public slots:
     void Open(const QUrl& url) { opened.append(url); }
 
-public:
+  public:
     QList<QUrl> opened;
 };
 
@@ -56,18 +56,18 @@ bool HasInk(const QImage& image) {
 class WidgetsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void StripChartSamples() {
         StripChart chart(2, 3);
         QCOMPARE(chart.Maximum(), 1.0);
         chart.AddSamples({5, 1});
-        chart.AddSamples({2});                 // missing value counts 0
-        chart.AddSamples({1, 9, 7});           // extra value ignored
+        chart.AddSamples({2});        // missing value counts 0
+        chart.AddSamples({1, 9, 7});  // extra value ignored
         QCOMPARE(chart.SampleCount(), 3);
         QCOMPARE(chart.Series(0), QVector<double>({5, 2, 1}));
         QCOMPARE(chart.Series(1), QVector<double>({1, 0, 9}));
         QCOMPARE(chart.Maximum(), 9.0);
-        chart.AddSamples({NAN, 1});            // full: the oldest drops out
+        chart.AddSamples({NAN, 1});  // full: the oldest drops out
         QCOMPARE(chart.SampleCount(), 3);
         QCOMPARE(chart.Series(0), QVector<double>({2, 1, 0}));
         QCOMPARE(chart.Series(1), QVector<double>({0, 9, 1}));
@@ -89,7 +89,8 @@ private slots:
         chart.AddSamples({3});
         QVector<int> columns = RedColumns(chart.grab().toImage());
         QVERIFY(!columns.isEmpty());
-        QVERIFY2(columns.first() > chart.width() * 3 / 4, qPrintable(QString::number(columns.first())));
+        QVERIFY2(columns.first() > chart.width() * 3 / 4,
+                 qPrintable(QString::number(columns.first())));
     }
 
     void HyperlinkActivation() {
