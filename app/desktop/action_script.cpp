@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -33,6 +34,15 @@ QModelIndex FindRow(const QAbstractItemModel* model, const QModelIndex& parent,
         if (inner.isValid()) return inner;
     }
     return QModelIndex();
+}
+
+// The modal dialog that is open, if any.
+QWidget* OpenDialog() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->isVisible() && top->isModal()) return top;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -64,12 +74,13 @@ void ActionScript::Start() {
 }
 
 void ActionScript::Step() {
-    if (QApplication::activeModalWidget() != nullptr) {
+    if (OpenDialog() != nullptr) {
         stepTimer->start();  // the dialog watch answers it
         return;
     }
     if (lines.isEmpty()) {
-        dialogTimer->stop();
+        // The dialog watch goes on: a dialog that comes later is closed
+        // rather than waiting for a person.
         emit finished();
         return;
     }
@@ -88,7 +99,7 @@ void ActionScript::Step() {
 }
 
 void ActionScript::WatchDialogs() {
-    QWidget* dialog = QApplication::activeModalWidget();
+    QWidget* dialog = OpenDialog();
     if (dialog == nullptr) {
         lastDialog = nullptr;
         return;
@@ -100,15 +111,20 @@ void ActionScript::WatchDialogs() {
     }
     if (lines.isEmpty() || !lines.first().startsWith("dialog ")) {
         if (!otherAnswer.isEmpty()) {
+            lastDialog = nullptr;
             AnswerDialog(dialog, otherAnswer);
             return;
         }
         // Nothing answers it: close it, so that no run waits for a person.
         problems << "unanswered dialog: " + dialogTexts.last();
+        lastDialog = nullptr;
         AnswerDialog(dialog, "dialog cancel");
         return;
     }
-    AnswerDialog(dialog, lines.takeFirst());
+    QString line = lines.takeFirst();
+    // The next dialog may be made at the same address.
+    if (!line.startsWith("dialog shot ")) lastDialog = nullptr;
+    AnswerDialog(dialog, line);
 }
 
 void ActionScript::AnswerDialog(QWidget* dialog, const QString& line) {
@@ -141,7 +157,12 @@ void ActionScript::AnswerDialog(QWidget* dialog, const QString& line) {
     if (what == "file") {
         if (auto* files = qobject_cast<QFileDialog*>(modal)) {
             files->selectFile(QDir::current().absoluteFilePath(argument));
-            static_cast<QDialog*>(files)->accept();  // QFileDialog hides it
+            // selectFile leaves the name box alone while it has the focus.
+            if (auto* name = files->findChild<QLineEdit*>("fileNameEdit")) {
+                name->setText(QFileInfo(argument).fileName());
+            }
+            // Accepted as it stands: no questions of the dialog's own.
+            static_cast<QDialog*>(files)->done(QDialog::Accepted);
             return;
         }
     }

@@ -26,7 +26,6 @@
 #include "app/desktop/message_list_panel.h"
 #include "app/hex_input.h"
 #include "base/path.h"
-#include "decoder/translation_report.h"
 #include "types/instance_dump.h"
 #include "types/text_table.h"
 #include "ui/extended_list.h"
@@ -395,7 +394,12 @@ void MainWindow::SaveResult() {
     request.fileName = "*.log";
     OTSTR path;
     if (!frontEnd.ChooseFile(request, path)) return;
-    if (!WriteReportText(path.GetBuffer(0), output->toPlainText().toUtf8().constData(), true)) {
+    QByteArray text = output->toPlainText().toUtf8();
+    FILE* file = vpath::OpenFile(path.GetBuffer(0), "wb");
+    bool written = file != nullptr &&
+                   fwrite(text.constData(), 1, text.size(), file) == static_cast<size_t>(text.size());
+    if (file != nullptr && fclose(file) != 0) written = false;
+    if (!written) {
         OTSTR text;
         text.Format(msglistmsg::kWriteFailed, path.GetBuffer(0));
         frontEnd.ShowMessage(text.GetBuffer(0));
