@@ -2,7 +2,6 @@
 // selection, activation by double click and Enter, many rows.
 #include "ui/extended_list.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -92,15 +91,12 @@ class ExtendedListTest : public QObject {
         list.SetColumns({"No", "Time", "Data"}, {40, 80, 200});
         list.resize(400, 300);
         list.show();
-        QElapsedTimer timer;
-        timer.start();
         for (int i = 0; i < 50000; ++i) {
             list.AddRow({QString::number(i), "12:00:00", "00 11 22 33"},
                         i % 3 == 0 ? RowState::Ok : RowState::None);
         }
         list.SelectRow(49999);
         QCoreApplication::processEvents();
-        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(list.RowCount(), 50000);
         QCOMPARE(list.Cell(49999, 0), QString("49999"));
     }
