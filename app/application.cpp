@@ -347,13 +347,15 @@ bool Application::SelectScriptCommand() {
 }
 
 void Application::SampleCommand() {
-    if (settings.appFirstLoad != 0 && frontEnd->OfferSample()) {
-        SelectScript(appmsg::kSampleScript);
-        LoadMessageFile(appmsg::kSampleMessages);
-        frontEnd->ShowListPanel();
-    }
+    if (settings.appFirstLoad != 0 && frontEnd->OfferSample()) LoadSample();
     settings.appFirstLoad = 0;
     profile.WriteInt(settingskey::kSetting, settingskey::kAppFirstLoad, 0);
+}
+
+void Application::LoadSample() {
+    SelectScript(appmsg::kSampleScript);
+    LoadMessageFile(appmsg::kSampleMessages);
+    frontEnd->ShowListPanel();
 }
 
 void Application::SetAccepting(bool on) {

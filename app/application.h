@@ -199,6 +199,9 @@ class Application {
     // The sample command of start-up: when "AppFirstLoad" is not 0, offers
     // the sample and loads it when chosen; then writes "AppFirstLoad" 0.
     void SampleCommand();
+    // "Load Sample": the sample script pending, its messages in the list,
+    // the list panel shown.
+    void LoadSample();
 
     // External data: the toggle and the callback of the receiver.
     void SetAccepting(bool on);

@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include "app/desktop/message_list_panel.h"
+#include "app/desktop/quick_start_dialog.h"
 #include "app/hex_input.h"
 #include "base/path.h"
 #include "types/instance_dump.h"
@@ -233,7 +234,10 @@ void MainWindow::CreateToolBar() {
     for (const char* name : kCommentModeNames) commentBox->addItem(QString::fromUtf8(name));
     commentBox->setToolTip("Comment mode");
     connect(commentBox, &QComboBox::currentIndexChanged, this,
-            [this](int index) { app.Settings().commentMode = index < 0 ? 0 : index; });
+            [this](int index) {
+                app.Settings().commentMode = index < 0 ? 0 : index;
+                ApplyDisplayMode();  // the "LocalSetting" pane names the mode
+            });
     bar->addWidget(commentBox);
 }
 
@@ -361,11 +365,7 @@ void MainWindow::Run(Command command) {
         case kAsn1: frontEnd.ShowMessage("Not supported now"); break;
         case kShowMessageList: ShowMessageList(); break;
         case kQuickStart:
-            if (frontEnd.OfferSample()) {
-                // The same as the sample of the first start.
-                settings.appFirstLoad = 1;
-                app.SampleCommand();
-            }
+            if (frontEnd.OfferSample()) app.LoadSample();
             break;
         case kHomePage: QDesktopServices::openUrl(QUrl(QString::fromUtf8(kHomePageUrl))); break;
         case kAbout:

@@ -36,7 +36,6 @@ class MainWindow : public QMainWindow {
         kExpandTypeOf, kDisplayModeToggle,
         kCommandCount
     };
-    static constexpr const char kHomePageUrl[] = "https://kestrun.example.org/";
 
     // Runs start-up steps 1 to 9 and posts step 10 (acceptance off, then the
     // sample command) to the event loop.

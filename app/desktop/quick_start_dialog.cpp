@@ -4,7 +4,10 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
+
+#include "ui/hyperlink_label.h"
 
 namespace {
 constexpr char kText[] =
@@ -35,6 +38,7 @@ QuickStartDialog::QuickStartDialog(QWidget* parent) : QDialog(parent) {
     label->setTextFormat(Qt::RichText);
     label->setMinimumWidth(460);
     layout->addWidget(label);
+    layout->addWidget(new HyperlinkLabel("Kestrun home page", QUrl(kHomePageUrl), this));
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* sample = buttons->addButton("Load Sample", QDialogButtonBox::AcceptRole);
     buttons->addButton("Close", QDialogButtonBox::RejectRole);

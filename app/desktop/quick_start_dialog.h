@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+// The product's home page ("H&ome Page ..." and the dialog's link).
+constexpr const char kHomePageUrl[] = "https://kestrun.example.org/";
+
 class QuickStartDialog : public QDialog {
     Q_OBJECT
   public:
