@@ -315,33 +315,20 @@ bool Application::LoadCommand() {
         SaveCommand();
         return false;
     }
-    FileDialogRequest request;
-    request.filter = appmsg::kDataFilter;
-    request.defaultExt = "dat";
-    request.fileName = "*.dat";
     OTSTR path;
-    if (!frontEnd->ChooseFile(request, path)) return false;
+    if (!frontEnd->ChooseFile(filedialog::kOpenData, path)) return false;
     return LoadMessageFile(path.GetBuffer(0));
 }
 
 bool Application::SaveCommand() {
-    FileDialogRequest request;
-    request.save = true;
-    request.filter = appmsg::kDataFilter;
-    request.defaultExt = "dat";
-    request.fileName = "*.dat";
     OTSTR path;
-    if (!frontEnd->ChooseFile(request, path)) return false;
+    if (!frontEnd->ChooseFile(filedialog::kSaveData, path)) return false;
     return SaveMessageFile(path.GetBuffer(0));
 }
 
 bool Application::SelectScriptCommand() {
-    FileDialogRequest request;
-    request.filter = appmsg::kScriptFilter;
-    request.defaultExt = "txt";
-    request.fileName = "*.txt";
     OTSTR path;
-    if (!frontEnd->ChooseFile(request, path)) return false;
+    if (!frontEnd->ChooseFile(filedialog::kOpenScript, path)) return false;
     SelectScript(path.GetBuffer(0));
     return true;
 }

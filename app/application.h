@@ -45,6 +45,14 @@ struct FileDialogRequest {
     const char* fileName = "";
 };
 
+// The file dialogs of the commands.
+namespace filedialog {
+constexpr FileDialogRequest kOpenScript{false, appmsg::kScriptFilter, "txt", "*.txt"};
+constexpr FileDialogRequest kOpenData{false, appmsg::kDataFilter, "dat", "*.dat"};
+constexpr FileDialogRequest kSaveData{true, appmsg::kDataFilter, "dat", "*.dat"};
+constexpr FileDialogRequest kSaveLog{true, appmsg::kLogFilter, "log", "*.log"};
+}  // namespace filedialog
+
 // What the windows do with the results; every operation does nothing by
 // default. The command-line front end writes them to its streams.
 class AppFrontEnd {

@@ -387,13 +387,8 @@ void MainWindow::AddInput() {
 }
 
 void MainWindow::SaveResult() {
-    FileDialogRequest request;
-    request.save = true;
-    request.filter = appmsg::kLogFilter;
-    request.defaultExt = "log";
-    request.fileName = "*.log";
     OTSTR path;
-    if (!frontEnd.ChooseFile(request, path)) return;
+    if (!frontEnd.ChooseFile(filedialog::kSaveLog, path)) return;
     QByteArray text = output->toPlainText().toUtf8();
     FILE* file = vpath::OpenFile(path.GetBuffer(0), "wb");
     bool written = file != nullptr &&
