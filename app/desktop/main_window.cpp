@@ -310,6 +310,8 @@ void MainWindow::ApplyDisplayMode() {
     actions[kDisplayModeToggle]->setChecked(!treeMode);
     actions[kSaveResult]->setEnabled(!treeMode);
     resultStack->setCurrentWidget(treeMode ? static_cast<QWidget*>(tree) : output);
+    // Plain mode shows the report file as it stands.
+    if (!treeMode) ShowReportFile(appmsg::kReportFile);
     panes[0]->setText(QString("%1 |%2")
                           .arg(treeMode ? "TreeMode" : "PlainMode")
                           .arg(QString::fromUtf8(kCommentModeNames[app.Settings().commentMode])));
