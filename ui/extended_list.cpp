@@ -37,12 +37,7 @@ ExtendedList::ExtendedList(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setExpandsOnDoubleClick(false);
     setIconSize(QSize(16, 16));
-    QHeaderView* head = header();
-    head->setMinimumSectionSize(0);
-    head->setSectionResizeMode(QHeaderView::Interactive);
-    head->setStretchLastSection(true);
-    head->setSectionsMovable(false);
-    widths_ = new SectionWidths(head);
+    widths_ = new SectionWidths(header());
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.isValid()) emit rowActivated(index.row());
     });

@@ -7,6 +7,12 @@
 #include <algorithm>
 
 SectionWidths::SectionWidths(QHeaderView* header) : QObject(header), header_(header) {
+    // Columns are sized by hand and by the settings, down to nothing; the
+    // last one fills what is left.
+    header_->setMinimumSectionSize(0);
+    header_->setSectionResizeMode(QHeaderView::Interactive);
+    header_->setStretchLastSection(true);
+    header_->setSectionsMovable(false);
     for (int i = 0; i < header_->count(); ++i) widths_.append(header_->sectionSize(i));
     connect(header_, &QHeaderView::sectionResized, this, &SectionWidths::Resized);
     connect(header_, &QHeaderView::sectionCountChanged, this, &SectionWidths::CountChanged);

@@ -14,7 +14,9 @@ class SectionWidths : public QObject {
     Q_OBJECT
 
   public:
-    // Follows header from now on; the object is a child of header.
+    // Sets header up for widths kept by hand (resizable, none below 0, the
+    // last one stretching) and follows it from now on; the object is a
+    // child of header.
     explicit SectionWidths(QHeaderView* header);
 
     // Widths beyond the section count are ignored, negative ones count as 0.

@@ -16,12 +16,7 @@ TreeListView::TreeListView(int columns, QWidget* parent)
     setUniformRowHeights(true);
     setAlternatingRowColors(false);
     setAllColumnsShowFocus(true);
-    QHeaderView* head = header();
-    head->setMinimumSectionSize(0);
-    head->setSectionResizeMode(QHeaderView::Interactive);
-    head->setStretchLastSection(true);
-    head->setSectionsMovable(false);
-    widths_ = new SectionWidths(head);
+    widths_ = new SectionWidths(header());
     connect(this, &QTreeView::expanded, this, &TreeListView::ExpansionSignal);
     connect(this, &QTreeView::collapsed, this, &TreeListView::ExpansionSignal);
 }
