@@ -91,10 +91,12 @@ bool Application::PrepareScript(bool report) {
     }
     if (!decoder.LoadScript(scriptPath.GetBuffer(0), true)) {
         frontEnd->ClearOutput();
+        frontEnd->ScriptLoaded(false, decoder.GetLastError().GetBuffer(0));
         if (report) Show(decoder.GetLastError().GetBuffer(0));
         return false;
     }
     scriptPending = false;
+    frontEnd->ScriptLoaded(true, "");
     return true;
 }
 
@@ -140,6 +142,7 @@ bool Application::TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t
     bool showError = report && HasScript();
 
     last.attempted = true;
+    lastMessage.assign(bytes, bytes + length);
     int32_t used = length;
     uint32_t begin = vpath::TickCount();
     bool ok = decoder.Translate(true, bytes, used);
@@ -154,8 +157,9 @@ bool Application::TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t
     ShowTotals();
 
     BuildDumpTable();
+    FillResults(kind, scratchResults);
     TranslateResults& out = results != nullptr ? *results : scratchResults;
-    FillResults(kind, out);
+    if (results != nullptr) *results = scratchResults;
     if (report) {
         WriteReport(bytes, length, out);
         if (settings.displayTreeMode == 0) {
@@ -302,7 +306,7 @@ void Application::ClearMessages() {
     frontEnd->MessagesCleared();
 }
 
-bool Application::LoadCommand() {
+bool Application::LoadCommand(const char* path) {
     if (accepting) {
         if (!frontEnd->Ask(msglistmsg::kStopAccepting)) return false;
         SetAccepting(false);
@@ -315,9 +319,9 @@ bool Application::LoadCommand() {
         SaveCommand();
         return false;
     }
-    OTSTR path;
-    if (!frontEnd->ChooseFile(filedialog::kOpenData, path)) return false;
-    return LoadMessageFile(path.GetBuffer(0));
+    OTSTR chosen = path != nullptr ? path : "";
+    if (path == nullptr && !frontEnd->ChooseFile(filedialog::kOpenData, chosen)) return false;
+    return LoadMessageFile(chosen.GetBuffer(0));
 }
 
 bool Application::SaveCommand() {

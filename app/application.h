@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/app_settings.h"
 #include "app/datagram_receiver.h"
@@ -96,6 +97,11 @@ class AppFrontEnd {
     virtual void ScriptSelected(const char* path) { (void)path; }
     // The message list lost all its rows.
     virtual void MessagesCleared() {}
+    // A script was compiled; error is the compile error when it failed.
+    virtual void ScriptLoaded(bool ok, const char* error) {
+        (void)ok;
+        (void)error;
+    }
     // A row was added to the message list / its translation finished.
     virtual void MessageAdded(int row) { (void)row; }
     virtual void MessageTranslated(int row, bool ok) {
@@ -199,7 +205,9 @@ class Application {
     // The load command of the message list: the questions while accepting
     // and when the list changed, the open dialog and LoadMessageFile. True
     // when a file was loaded.
-    bool LoadCommand();
+    // path, when given, is loaded instead of asking with the dialog (a file
+    // dropped on the window); the questions come first all the same.
+    bool LoadCommand(const char* path = nullptr);
     // The save command: the save dialog, then SaveMessageFile.
     bool SaveCommand();
     // "&Select Protocol Script file ...": the open dialog, then SelectScript.
@@ -240,6 +248,10 @@ class Application {
     DatagramReceiver& Receiver() { return receiver; }
     PlugInList& PlugIns() { return plugIns; }
     const LastTranslation& Last() const { return last; }
+    // The bytes and the result texts of the most recent translation that
+    // was attempted.
+    const std::vector<uint8_t>& LastMessage() const { return lastMessage; }
+    const TranslateResults& LastResults() const { return scratchResults; }
 
   private:
     void Show(const char* text);
@@ -261,6 +273,7 @@ class Application {
     LastTranslation last;
     OTSTR reportText;
     TranslateResults scratchResults;
+    std::vector<uint8_t> lastMessage;
 
     OTSTR scriptPath;
     // The file information remembered at the last reload check.

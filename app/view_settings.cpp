@@ -54,12 +54,17 @@ bool ParseTreeWidths(const char* text, int32_t* out) {
     return true;
 }
 
-std::vector<std::string> SplitCollapseList(const char* text) {
+namespace {
+
+constexpr char kRecentSection[] = "Recent";
+constexpr char kRecentKey[] = "Scripts";
+
+std::vector<std::string> Split(const char* text, char separator) {
     std::vector<std::string> texts;
     if (text == nullptr) return texts;
     std::string piece;
     for (const char* p = text;; ++p) {
-        if (*p == ';' || *p == '\0') {
+        if (*p == separator || *p == '\0') {
             if (!piece.empty()) texts.push_back(piece);
             piece.clear();
             if (*p == '\0') break;
@@ -70,13 +75,35 @@ std::vector<std::string> SplitCollapseList(const char* text) {
     return texts;
 }
 
-std::string JoinCollapseList(const std::vector<std::string>& texts) {
+std::string Join(const std::vector<std::string>& texts, char separator) {
     std::string joined;
     for (const std::string& text : texts) {
-        if (!joined.empty()) joined += ';';
+        if (!joined.empty()) joined += separator;
         joined += text;
     }
     return joined;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCollapseList(const char* text) {
+    return Split(text, ';');
+}
+
+std::string JoinCollapseList(const std::vector<std::string>& texts) {
+    return Join(texts, ';');
+}
+
+void ViewSettings::AddRecentScript(const std::string& path) {
+    if (path.empty()) return;
+    for (size_t i = 0; i < recentScripts.size(); ++i) {
+        if (recentScripts[i] == path) {
+            recentScripts.erase(recentScripts.begin() + static_cast<long>(i));
+            break;
+        }
+    }
+    recentScripts.insert(recentScripts.begin(), path);
+    if (recentScripts.size() > static_cast<size_t>(kRecentScripts)) recentScripts.resize(kRecentScripts);
 }
 
 void ViewSettings::Load(const Profile& profile) {
@@ -112,6 +139,10 @@ void ViewSettings::Load(const Profile& profile) {
     };
     hasListPanel = readPlacement(kListDlgPos, listPanel);
     hasWindow = readPlacement(kWindowPos, window);
+
+    profile.GetString(kRecentSection, kRecentKey, "", text);
+    recentScripts = Split(text.GetBuffer(0), '|');
+    if (recentScripts.size() > static_cast<size_t>(kRecentScripts)) recentScripts.resize(kRecentScripts);
 }
 
 bool ViewSettings::Save(Profile& profile) const {
@@ -128,5 +159,6 @@ bool ViewSettings::Save(Profile& profile) const {
         ok = profile.WriteString(kSettings, kWindowPos,
                                  FormatIntList(window, kPlacementFields).c_str()) && ok;
     }
+    ok = profile.WriteString(kRecentSection, kRecentKey, Join(recentScripts, '|').c_str()) && ok;
     return ok;
 }

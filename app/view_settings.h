@@ -35,6 +35,13 @@ struct ViewSettings {
     bool hasListPanel = false;
     int32_t window[kPlacementFields] = {0, 0, 0, 0, 0};
     bool hasWindow = false;
+
+    // The scripts selected last, newest first, at most kRecentScripts; kept
+    // in a section of their own ("Recent", key "Scripts", separated by '|').
+    static constexpr int kRecentScripts = 5;
+    std::vector<std::string> recentScripts;
+    // Puts path first, dropping an older entry of the same path.
+    void AddRecentScript(const std::string& path);
 };
 
 // Parses exactly count integers separated by ':' ("%i:%i:..."), each a

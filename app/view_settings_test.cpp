@@ -52,6 +52,12 @@ TEST_F(ViewSettingsFile, RoundTripAndFallbacks) {
     const int32_t tree[5] = {300, 0, 90, 150, 120};
     std::copy(tree, tree + 5, saved.treeWidths);
     saved.collapsed = {"ip", "options"};
+    for (const char* path : {"a.txt", "b.txt", "c.txt", "a.txt", "d.txt", "e.txt", "f.txt"}) {
+        saved.AddRecentScript(path);
+    }
+    // Newest first, each once, five at most.
+    const std::vector<std::string> recent = {"f.txt", "e.txt", "d.txt", "a.txt", "c.txt"};
+    EXPECT_EQ(recent, saved.recentScripts);
     saved.listWidths[5] = 0;
     saved.hasWindow = true;
     const int32_t window[5] = {-8, 20, 1280, 800, 1};
@@ -62,6 +68,7 @@ TEST_F(ViewSettingsFile, RoundTripAndFallbacks) {
     loaded.Load(profile);
     EXPECT_TRUE(std::equal(tree, tree + 5, loaded.treeWidths));
     EXPECT_EQ(saved.collapsed, loaded.collapsed);
+    EXPECT_EQ(recent, loaded.recentScripts);
     EXPECT_EQ(0, loaded.listWidths[5]);
     ASSERT_TRUE(loaded.hasWindow);
     EXPECT_TRUE(std::equal(window, window + 5, loaded.window));
