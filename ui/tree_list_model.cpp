@@ -53,6 +53,25 @@ QModelIndex TreeListModel::AddRow(int level, const QStringList& cells) {
     return createIndex(row, 0, node);
 }
 
+int TreeListModel::RowNumber(const QModelIndex& index) const {
+    return index.isValid() && index.model() == this ? static_cast<int>(index.internalId()) : -1;
+}
+
+QModelIndex TreeListModel::IndexOfNumber(int number, int column) const {
+    if (number < 0 || number >= TotalRows() || column < 0 || column >= columns_) return {};
+    return createIndex(nodes_[number].row, column, number);
+}
+
+int TreeListModel::ParentNumber(int number) const {
+    if (number < 0 || number >= TotalRows()) return -1;
+    return nodes_[number].parent;
+}
+
+QString TreeListModel::Cell(int number, int column) const {
+    if (number < 0 || number >= TotalRows() || column < 0 || column >= columns_) return {};
+    return cells_[number * columns_ + column];
+}
+
 const std::vector<int>& TreeListModel::Children(int node) const {
     return node < 0 ? top_ : nodes_[node].children;
 }

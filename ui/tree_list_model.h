@@ -31,6 +31,16 @@ class TreeListModel : public QAbstractItemModel {
     // Rows in the whole tree.
     int TotalRows() const { return static_cast<int>(nodes_.size()); }
 
+    // Every row has a number: its place in tree order, which is the order
+    // the rows were added, from 0 to TotalRows() - 1. -1 for an invalid index.
+    int RowNumber(const QModelIndex& index) const;
+    // An invalid index for a number or column out of range.
+    QModelIndex IndexOfNumber(int number, int column = 0) const;
+    // -1 for a top row or a number out of range.
+    int ParentNumber(int number) const;
+    // An empty text for a number or column out of range.
+    QString Cell(int number, int column) const;
+
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
