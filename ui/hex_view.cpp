@@ -236,6 +236,7 @@ void HexView::mousePressEvent(QMouseEvent* event) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    event->accept();
     int offset = OffsetAt(event->position().toPoint());
     if (offset >= 0) emit byteClicked(offset);
 }

@@ -1,5 +1,6 @@
 // Tests of ui/tree_list_view.cpp and ui/section_widths.cpp: column widths
-// (zero, hidden, stretching), the collapsed rows by text, expansion signals.
+// (zero, hidden, stretching), the collapsed rows by text, expansion signals,
+// the filter and finding its matches.
 #include "ui/tree_list_view.h"
 
 #include <QHeaderView>
@@ -11,13 +12,32 @@
 namespace {
 
 // A(B(C),B(D)),E(F),G: two rows share the text "B"; G has no children.
+// Column 3 holds a value for some rows, column 4 the same text everywhere.
 void Fill(TreeListView& view) {
     view.Clear();
     view.BeginRows();
-    const QVector<QPair<int, QString>> rows = {{0, "A"}, {1, "B"}, {2, "C"}, {1, "B"},
-                                               {2, "D"}, {0, "E"}, {1, "F"}, {0, "G"}};
-    for (const auto& row : rows) view.AddRow(row.first, {row.second, "", "", "d", "c"});
+    struct Row {
+        int level;
+        QString name, value;
+    };
+    const Row rows[] = {{0, "A", ""},     {1, "B", "x1"}, {2, "C", "Alpha"},   {1, "B", "x2"},
+                        {2, "D", "beta"}, {0, "E", ""},   {1, "F", "ALPHA-2"}, {0, "G", "gamma"}};
+    for (const Row& row : rows) view.AddRow(row.level, {row.name, "", "", row.value, "c"});
     view.EndRows();
+}
+
+// The column-0 texts of the rows on screen, in order, joined by blanks.
+QString Shown(const TreeListView& view, const QModelIndex& parent = {}) {
+    QStringList texts;
+    const QAbstractItemModel* model = view.model();
+    for (int r = 0; r < model->rowCount(parent); ++r) {
+        if (view.isRowHidden(r, parent)) continue;
+        QModelIndex index = model->index(r, 0, parent);
+        texts.append(index.data().toString());
+        if (view.isExpanded(index)) texts.append(Shown(view, index));
+    }
+    texts.removeAll(QString());
+    return texts.join(' ');
 }
 
 }  // namespace
@@ -127,8 +147,71 @@ class TreeListViewTest : public QObject {
         QCOMPARE(changed.count(), 4);
     }
 
+    // Filters applied one after another: the view shows the matches and the
+    // rows above them; clearing the filter brings back the user's expansion.
+    void Filter() {
+        struct Case {
+            QString text;
+            QVector<int> columns;
+            int matches;
+            QString shown;
+        };
+        const Case cases[] = {
+            {"c", {0, 3}, 1, "A B C"},  // column 4 is not searched
+            {"alpha", {0, 3}, 2, "A B C E F"},
+            {"b", {0, 3}, 3, "A B B D"},  // C, child of a match, hidden
+            {"G", {0, 3}, 1, "G"},
+            {"zzz", {0, 3}, 0, ""},
+            {"c", {4, 9}, 8, "A B C B D E F G"},
+            {"b", {0, 3}, 3, "A B B D"},
+        };
+        TreeListView view;
+        Fill(view);
+        view.ExpandRow(view.Model()->index(0, 0), true);
+        QCOMPARE(Shown(view), QString("A B B E G"));
+        QSignalSpy changed(&view, &TreeListView::expansionChanged);
+        for (const Case& c : cases) {
+            QCOMPARE(view.SetFilter(c.text, c.columns), c.matches);
+            QCOMPARE(view.Filter(), c.text);
+            QCOMPARE(Shown(view), c.shown);
+            QCOMPARE(view.CollapsedTexts(), QStringList({"B", "E"}));
+        }
+        QCOMPARE(changed.count(), 0);
+
+        // Stepping through B, B, D with wrap-around both ways.
+        const QVector<QPair<bool, int>> steps = {{false, 1}, {false, 3}, {false, 4}, {false, 1},
+                                                 {true, 4},  {true, 3},  {true, 1}};
+        for (const auto& step : steps) {
+            QModelIndex found = view.FindNext(step.first);
+            QCOMPARE(view.Model()->RowNumber(found), step.second);
+            QCOMPARE(view.currentIndex(), found);
+        }
+        view.setCurrentIndex(QModelIndex());
+        QCOMPARE(view.Model()->RowNumber(view.FindNext(true)), 4);
+
+        QCOMPARE(view.SetFilter("", {0}), 0);
+        QCOMPARE(view.Filter(), QString());
+        QCOMPARE(Shown(view), QString("A B B E G"));
+        QCOMPARE(view.CollapsedTexts(), QStringList({"B", "E"}));
+        QVERIFY(!view.FindNext(false).isValid());
+        QCOMPARE(changed.count(), 0);
+
+        // A rebuild drops the filter; a new one works on the new rows.
+        view.SetFilter("zzz", {0});
+        QVERIFY(!view.FindNext(false).isValid());
+        Fill(view);
+        QCOMPARE(view.Filter(), QString());
+        QCOMPARE(Shown(view), QString("A E G"));
+        QCOMPARE(view.SetFilter("f", {0}), 1);
+        QCOMPARE(Shown(view), QString("E F"));
+        view.Clear();
+        QCOMPARE(view.Filter(), QString());
+        QCOMPARE(view.SetFilter("f", {0}), 0);
+    }
+
     // 100,000 rows: build, expand every parent, apply and read the
-    // collapsed list, all without work that grows with the square of rows.
+    // collapsed list, filter and clear the filter, all without work that
+    // grows with the square of rows.
     void ManyRows() {
         TreeListView view;
         view.resize(600, 400);
@@ -149,6 +232,14 @@ class TreeListViewTest : public QObject {
         QStringList collapsed = view.CollapsedTexts();
         QCoreApplication::processEvents();
         QCOMPARE(collapsed, QStringList({"row 1", "row 2"}));
+
+        QCOMPARE(view.SetFilter("ROW 99", {0}), 1100);  // 99 and 990 to 999
+        QCOMPARE(view.Model()->RowNumber(view.FindNext(false)), 99);
+        QCOMPARE(view.Model()->RowNumber(view.FindNext(true)), 99999);
+        QCoreApplication::processEvents();
+        QCOMPARE(view.SetFilter("", {0}), 0);
+        QCOMPARE(view.CollapsedTexts(), collapsed);
+        QCoreApplication::processEvents();
     }
 };
 

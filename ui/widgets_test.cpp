@@ -1,13 +1,17 @@
 // Tests of the small controls: ui/strip_chart.cpp, ui/hyperlink_label.cpp,
-// ui/hover_button.cpp, ui/glyph_icons.cpp and ui/flat_style.cpp.
+// ui/hover_button.cpp, ui/glyph_icons.cpp, ui/find_bar.cpp and
+// ui/flat_style.cpp.
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QtTest>
 #include <cmath>
 
+#include "ui/find_bar.h"
 #include "ui/flat_style.h"
 #include "ui/glyph_icons.h"
 #include "ui/hover_button.h"
@@ -156,6 +160,39 @@ class WidgetsTest : public QObject {
             QVERIFY2(!seen.contains(bits), qPrintable(QString("glyph %1").arg(g)));
             seen.insert(bits);
         }
+    }
+
+    // Typing filters, Enter and Shift+Enter step, Escape closes; the count
+    // shows only with a text.
+    void FindBarKeys() {
+        FindBar bar;
+        bar.show();
+        QSignalSpy filter(&bar, &FindBar::filterChanged);
+        QSignalSpy next(&bar, &FindBar::nextRequested);
+        QSignalSpy previous(&bar, &FindBar::previousRequested);
+        QSignalSpy closed(&bar, &FindBar::closed);
+        QLabel* count = bar.findChild<QLabel*>();
+        bar.SetMatchCount(4);
+        QCOMPARE(count->text(), QString());
+
+        QTest::keyClicks(bar.Edit(), "ab");
+        QCOMPARE(filter.count(), 2);
+        QCOMPARE(filter.last()[0].toString(), QString("ab"));
+        const QVector<QPair<int, QString>> counts = {
+            {3, "3 matches"}, {1, "1 match"}, {0, "no match"}, {-1, ""}};
+        for (const auto& c : counts) {
+            bar.SetMatchCount(c.first);
+            QCOMPARE(count->text(), c.second);
+        }
+        QTest::keyClick(bar.Edit(), Qt::Key_Return);
+        QTest::keyClick(bar.Edit(), Qt::Key_Enter);
+        QTest::keyClick(bar.Edit(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(next.count(), 2);
+        QCOMPARE(previous.count(), 1);
+        QTest::keyClick(bar.Edit(), Qt::Key_Escape);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(bar.isHidden());
+        QCOMPARE(bar.Edit()->text(), QString("ab"));
     }
 
     // Last: the style stays on the application.
