@@ -16,6 +16,7 @@
 #include "app/desktop/main_window.h"
 #include "app/desktop/message_list_panel.h"
 #include "ui/extended_list.h"
+#include "ui/find_bar.h"
 #include "ui/hex_edit.h"
 #include "ui/tree_list_model.h"
 #include "ui/tree_list_view.h"
@@ -208,6 +209,10 @@ void ActionScript::RunCommand(const QString& line) {
         }
         tree->setCurrentIndex(index);
         tree->scrollTo(index);
+    } else if (command == "find") {
+        window->ShowFind();
+        window->Find()->Edit()->setText(argument);
+        if (argument.isEmpty()) emit window->Find()->closed();
     } else if (command == "shot") {
         if (!SaveScreenshot(window, QDir(shotDir).filePath(argument + ".png"))) {
             problems << "cannot write " + argument;

@@ -14,6 +14,7 @@
 //   load PATH         load a message file into the list
 //   activate N|all    double click row N of the list, or every row in turn
 //   pick TEXT         select the first tree row whose name contains TEXT
+//   find TEXT         filter the tree with the find bar (no TEXT: close it)
 //   shot NAME         write the window and its open dialogs to DIR/NAME.png
 //   wait MS           let the event loop run for MS milliseconds
 //   quit              stop here (the program then closes its window)

@@ -110,3 +110,7 @@ void DesktopFrontEnd::MessageAdded(int row) {
 void DesktopFrontEnd::MessageTranslated(int row, bool ok) {
     window->MessageTranslated(row, ok);
 }
+
+void DesktopFrontEnd::ScriptLoaded(bool ok, const char* error) {
+    window->ScriptLoaded(ok, EngineText(error));
+}

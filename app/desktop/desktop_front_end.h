@@ -38,6 +38,7 @@ class DesktopFrontEnd : public AppFrontEnd {
     void MessagesCleared() override;
     void MessageAdded(int row) override;
     void MessageTranslated(int row, bool ok) override;
+    void ScriptLoaded(bool ok, const char* error) override;
 
   private:
     QWidget* Parent() const;

@@ -5,34 +5,50 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QShortcut>
 #include <QSocketNotifier>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "app/desktop/message_list_panel.h"
 #include "app/desktop/quick_start_dialog.h"
+#include "app/desktop/row_lookup.h"
+#include "app/result_json.h"
 #include "app/hex_input.h"
 #include "base/path.h"
 #include "types/instance_dump.h"
 #include "types/text_table.h"
 #include "ui/extended_list.h"
+#include "ui/find_bar.h"
 #include "ui/glyph_icons.h"
 #include "ui/hex_edit.h"
+#include "ui/hex_view.h"
 #include "ui/hover_button.h"
+#include "ui/hyperlink_label.h"
 #include "ui/strip_chart.h"
 #include "ui/tree_list_model.h"
 #include "ui/tree_list_view.h"
@@ -44,6 +60,9 @@ namespace {
 constexpr int32_t kMaxPlainBytes = 8 * 1024 * 1024;
 
 constexpr const char* kPaneTexts[] = {"LocalSetting", "Information", "Script"};
+// The tree columns the find bar searches: the name and the value/comment.
+const QVector<int> kFindColumns = {0, 4};
+constexpr char kJsonFilter[] = "JSON Files (*.json)|*.json|All Files (*.*)|*.*||";
 
 QStringList ToStringList(const std::vector<std::string>& texts) {
     QStringList list;
@@ -76,6 +95,7 @@ MainWindow::MainWindow(const StartUpOptions& options, QWidget* parent)
     }
     views.Load(app.GetProfile());
     ApplySettings();
+    UpdateRecentMenu();
     OTSTR content;
     if (LoadInputText(content)) panel->Input()->setPlainText(EngineText(content.GetBuffer(0)));
     if (app.Receiver().IsOpen()) {
@@ -103,11 +123,52 @@ void MainWindow::CreateViews() {
     output = new QPlainTextEdit(resultStack);
     output->setReadOnly(true);
     output->setLineWrapMode(QPlainTextEdit::NoWrap);
-    resultStack->addWidget(tree);
+    // Tree mode: the find bar over the tree.
+    auto* treePage = new QWidget(resultStack);
+    auto* treeLayout = new QVBoxLayout(treePage);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
+    treeLayout->setSpacing(0);
+    findBar = new FindBar(treePage);
+    findBar->hide();
+    treeLayout->addWidget(findBar);
+    tree->setParent(treePage);
+    treeLayout->addWidget(tree);
+    resultStack->addWidget(treePage);
     resultStack->addWidget(output);
-    setCentralWidget(resultStack);
+    // The message's bytes beside the views.
+    hexView = new HexView(this);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(resultStack);
+    split->addWidget(hexView);
+    // The hex view keeps the width of a whole row; the views take the rest.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setCollapsible(0, false);
+    setCentralWidget(split);
+    setAcceptDrops(true);
+
     connect(tree, &TreeListView::expansionChanged, this, [this] {
         if (!rebuilding) SaveCollapseList();
+    });
+    connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { ShowRowBytes(current); });
+    connect(hexView, &HexView::byteClicked, this, &MainWindow::SelectRowAtByte);
+    connect(findBar, &FindBar::filterChanged, this,
+            [this](const QString& text) { findBar->SetMatchCount(tree->SetFilter(text, kFindColumns)); });
+    connect(findBar, &FindBar::nextRequested, this, [this] { tree->FindNext(false); });
+    connect(findBar, &FindBar::previousRequested, this, [this] { tree->FindNext(true); });
+    connect(findBar, &FindBar::closed, this, [this] {
+        tree->SetFilter(QString(), kFindColumns);
+        findBar->hide();
+        tree->setFocus();
+    });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, &MainWindow::ShowFind);
+    tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree, &QWidget::customContextMenuRequested, this, &MainWindow::TreeMenu);
+    auto* copy = new QShortcut(QKeySequence::Copy, tree, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(copy, &QShortcut::activated, this, [this] {
+        QGuiApplication::clipboard()->setText(RowText(tree->currentIndex()));
     });
 
     dock = new QDockWidget(QString::fromUtf8(msglistmsg::kTitle), this);
@@ -127,6 +188,9 @@ void MainWindow::CreateViews() {
     });
     connect(panel->AutoTranslate(), &QCheckBox::toggled, this,
             [this](bool on) { app.SetAutoTranslate(on); });
+    connect(panel->Input(), &QPlainTextEdit::textChanged, this, &MainWindow::InputChanged);
+    connect(panel->List(), &QTreeWidget::itemSelectionChanged, this,
+            &MainWindow::ListSelectionChanged);
 }
 
 void MainWindow::CreateActions() {
@@ -177,6 +241,8 @@ void MainWindow::CreateMenus() {
     system->addAction(actions[kSaveResult]);
     system->addSeparator();
     system->addAction(actions[kAcceptExternal]);
+    system->addSeparator();
+    recentMenu = system->addMenu("Recent scripts");
     system->addSeparator();
     system->addAction(actions[kExit]);
 
@@ -242,11 +308,15 @@ void MainWindow::CreateToolBar() {
 }
 
 void MainWindow::CreateStatusBar() {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 2; ++i) {
         panes[i] = new QLabel(kPaneTexts[i], this);
-        panes[i]->setMinimumWidth(i == 2 ? 260 : 120);
-        statusBar()->addPermanentWidget(panes[i], i == 2 ? 2 : 0);
+        panes[i]->setMinimumWidth(120);
+        statusBar()->addPermanentWidget(panes[i]);
     }
+    // The script pane opens the script in the desktop's editor.
+    scriptPane = new HyperlinkLabel(kPaneTexts[2], QUrl(), this);
+    scriptPane->setMinimumWidth(260);
+    statusBar()->addPermanentWidget(scriptPane, 2);
     receivingIcon = new QLabel(this);
     receivingIcon->setPixmap(GlyphIcon(Glyph::Idle).pixmap(16, 16));
     receivingIcon->setToolTip("External data: off");
@@ -301,6 +371,14 @@ void MainWindow::ApplyFont() {
     tree->setFont(font);
     output->setFont(font);
     panel->Input()->setFont(font);
+    // The bytes beside the tree in the small size, so the tree keeps room.
+    QFont hexFont = font;
+    hexFont.setPixelSize(11);
+    hexView->setFont(hexFont);
+    if (auto* split = qobject_cast<QSplitter*>(centralWidget())) {
+        int hexWidth = hexView->sizeHint().width();
+        split->setSizes({std::max(200, width() - hexWidth), hexWidth});
+    }
 }
 
 void MainWindow::ApplyDisplayMode() {
@@ -391,15 +469,18 @@ void MainWindow::AddInput() {
 void MainWindow::SaveResult() {
     OTSTR path;
     if (!frontEnd.ChooseFile(filedialog::kSaveLog, path)) return;
-    QByteArray text = output->toPlainText().toUtf8();
-    FILE* file = vpath::OpenFile(path.GetBuffer(0), "wb");
+    SaveText(path.GetBuffer(0), output->toPlainText().toUtf8());
+}
+
+void MainWindow::SaveText(const char* path, const QByteArray& text) {
+    FILE* file = vpath::OpenFile(path, "wb");
     bool written = file != nullptr &&
                    fwrite(text.constData(), 1, text.size(), file) == static_cast<size_t>(text.size());
     if (file != nullptr && fclose(file) != 0) written = false;
     if (!written) {
-        OTSTR text;
-        text.Format(msglistmsg::kWriteFailed, path.GetBuffer(0));
-        frontEnd.ShowMessage(text.GetBuffer(0));
+        OTSTR message;
+        message.Format(msglistmsg::kWriteFailed, path);
+        frontEnd.ShowMessage(message.GetBuffer(0));
     }
 }
 
@@ -415,7 +496,8 @@ void MainWindow::SampleTick() {
 }
 
 QString MainWindow::PaneText(int pane) const {
-    return pane >= 0 && pane < 3 ? panes[pane]->text() : QString();
+    if (pane == 2) return scriptPane->text();
+    return pane >= 0 && pane < 2 ? panes[pane]->text() : QString();
 }
 
 QString MainWindow::StatusMessage() const {
@@ -449,6 +531,8 @@ void MainWindow::ShowReportFile(const char* path) {
 }
 
 void MainWindow::RebuildTree(const TextTable& table, const QString& status) {
+    const std::vector<uint8_t>& message = app.LastMessage();
+    ShowMessageBytes(message.data(), static_cast<int>(message.size()));
     rebuilding = true;
     tree->BeginRows();
     tree->Clear();
@@ -468,6 +552,7 @@ void MainWindow::RebuildTree(const TextTable& table, const QString& status) {
     }
     tree->EndRows();
     // The status text is read across the columns.
+    hasStatusRow = statusRow.isValid();
     if (statusRow.isValid()) tree->setFirstColumnSpanned(statusRow.row(), QModelIndex(), true);
     {
         QSignalBlocker block(tree);
@@ -475,6 +560,7 @@ void MainWindow::RebuildTree(const TextTable& table, const QString& status) {
         tree->CollapseTexts(ToStringList(views.collapsed));
     }
     if (app.Settings().columnAutoFit != 0) tree->FitColumns();
+    if (!findBar->isHidden()) findBar->SetMatchCount(tree->SetFilter(tree->Filter(), kFindColumns));
     rebuilding = false;
 }
 
@@ -504,8 +590,14 @@ void MainWindow::UpdateAccepting(bool on) {
 }
 
 void MainWindow::UpdateScript(const QString& path) {
-    panes[2]->setText(path.isEmpty() ? QString(kPaneTexts[2]) : path);
-    panes[2]->setToolTip(path);
+    scriptPane->setText(path.isEmpty() ? QString(kPaneTexts[2]) : path);
+    scriptPane->setToolTip(path.isEmpty() ? QString() : "Open the script in the editor");
+    OTSTR native = vpath::ToNative(path.toUtf8().constData());
+    scriptPane->SetUrl(path.isEmpty() ? QUrl() : QUrl::fromLocalFile(EngineText(native.GetBuffer(0))));
+    if (!path.isEmpty()) {
+        views.AddRecentScript(path.toStdString());
+        UpdateRecentMenu();
+    }
 }
 
 void MainWindow::NoteMessage(const QString& text) {
@@ -549,6 +641,7 @@ void MainWindow::RestorePlacement() {
     } else {
         resize(1280, 800);
     }
+    ApplyFont();  // the hex view's width follows the font and the window
     if (views.hasListPanel) {
         dock->setFloating(views.listPanel[4] != 0);
         if (dock->isFloating()) {
@@ -600,4 +693,186 @@ void MainWindow::ShutDown() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     ShutDown();
     event->accept();
+}
+
+void MainWindow::ScriptLoaded(bool ok, const QString& error) {
+    // A compile error names the file and the line; the pane still opens the
+    // script, where it can be mended.
+    scriptPane->setText(ok ? EngineText(app.GetScriptPath().GetBuffer(0)) : error.simplified());
+    scriptPane->setStyleSheet(ok ? QString() : QString("color: #b00020;"));
+}
+
+void MainWindow::ShowMessageBytes(const uint8_t* bytes, int length) {
+    hexView->SetData(QByteArray(reinterpret_cast<const char*>(bytes), length));
+}
+
+void MainWindow::InputChanged() {
+    if (panel->ActiveTab() != MessageListPanel::kInputTab) return;
+    QByteArray text = panel->Input()->toPlainText().toUtf8();
+    uint8_t bytes[kMaxHexInputBytes];
+    int32_t count = 0;
+    if (ParseHexInput(text.constData(), text.size(), bytes, count)) ShowMessageBytes(bytes, count);
+}
+
+void MainWindow::ListSelectionChanged() {
+    MessageView message;
+    if (app.Messages().GetMessage(panel->List()->SelectedRow(), message)) {
+        ShowMessageBytes(message.bytes, message.length);
+    }
+}
+
+void MainWindow::ShowRowBytes(const QModelIndex& index) {
+    const QAbstractItemModel* model = tree->model();
+    QString location = model->data(index.siblingAtColumn(1)).toString();
+    QString marker = model->data(index.siblingAtColumn(2)).toString();
+    int start = 0, length = 0;
+    if (!index.isValid() || !RowBytes(location, marker, start, length)) {
+        hexView->SetHighlight(-1, 0);
+        return;
+    }
+    hexView->SetHighlight(start, length);
+    if (IsBitMarker(marker)) {
+        NoteMessage(QString("%1  bits %2 of byte %3")
+                        .arg(model->data(index).toString().trimmed(), marker)
+                        .arg(start));
+    }
+}
+
+void MainWindow::SelectRowAtByte(int offset) {
+    const QAbstractItemModel* model = tree->model();
+    QModelIndex best;
+    int bestDepth = -1;
+    // Depth first in row order: among the rows that cover the byte the
+    // deepest wins, the first of equals.
+    std::vector<std::pair<QModelIndex, int>> stack;
+    for (int row = model->rowCount() - 1; row >= 0; --row) stack.push_back({model->index(row, 0), 0});
+    while (!stack.empty()) {
+        auto [index, depth] = stack.back();
+        stack.pop_back();
+        int start = 0, length = 0;
+        if (depth > bestDepth &&
+            RowBytes(model->data(index.siblingAtColumn(1)).toString(),
+                     model->data(index.siblingAtColumn(2)).toString(), start, length) &&
+            offset >= start && offset - start < length) {
+            best = index;
+            bestDepth = depth;
+        }
+        for (int row = model->rowCount(index) - 1; row >= 0; --row) {
+            stack.push_back({model->index(row, 0, index), depth + 1});
+        }
+    }
+    if (!best.isValid()) return;
+    tree->setCurrentIndex(best);
+    tree->scrollTo(best);
+}
+
+QString MainWindow::RowValue(const QModelIndex& index) const {
+    return index.isValid() ? tree->model()->data(index.siblingAtColumn(4)).toString().trimmed()
+                           : QString();
+}
+
+QString MainWindow::RowText(const QModelIndex& index) const {
+    if (!index.isValid()) return QString();
+    QStringList cells;
+    for (int column = 0; column < ViewSettings::kTreeColumns; ++column) {
+        cells << tree->model()->data(index.siblingAtColumn(column)).toString().trimmed();
+    }
+    return cells.join('\t');
+}
+
+QString MainWindow::TranslationJson() {
+    if (!app.Last().attempted) return QString();
+    const std::vector<uint8_t>& message = app.LastMessage();
+    JsonMessage json;
+    json.bytes = message.data();
+    json.length = static_cast<int32_t>(message.size());
+    json.last = &app.Last();
+    json.results = &app.LastResults();
+    std::string out;
+    AppendTranslationJson(app.Decoder(), json, out);
+    return QString::fromStdString(out).trimmed();
+}
+
+QString MainWindow::RowJson(const QModelIndex& index) {
+    if (!index.isValid()) return QString();
+    // The row numbers from the root row down; the status row stands for no
+    // node.
+    QVector<int> path;
+    QModelIndex top = index.siblingAtColumn(0);
+    for (; top.parent().isValid(); top = top.parent()) path.prepend(top.row());
+    if (hasStatusRow && top.row() == 0) return QString();
+    return QString::fromStdString(NodeJson(TranslationJson().toStdString(), path));
+}
+
+void MainWindow::ShowFind() {
+    if (resultStack->currentIndex() != 0) return;
+    findBar->show();
+    findBar->Edit()->setFocus();
+    findBar->Edit()->selectAll();
+}
+
+void MainWindow::TreeMenu(const QPoint& pos) {
+    QModelIndex index = tree->indexAt(pos);
+    QMenu menu(this);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    menu.addAction("Copy value", [=] { clipboard->setText(RowValue(index)); })->setEnabled(index.isValid());
+    menu.addAction("Copy row", [=] { clipboard->setText(RowText(index)); })->setEnabled(index.isValid());
+    menu.addAction("Copy as JSON", [=] { clipboard->setText(RowJson(index)); })
+        ->setEnabled(!RowJson(index).isEmpty());
+    menu.addSeparator();
+    menu.addAction("Find ...", this, &MainWindow::ShowFind);
+    menu.addAction("Export translation as JSON ...", this, &MainWindow::ExportJson)
+        ->setEnabled(app.Last().attempted);
+    menu.exec(tree->viewport()->mapToGlobal(pos));
+}
+
+void MainWindow::ExportJson() {
+    QString json = TranslationJson();
+    if (json.isEmpty()) return;
+    FileDialogRequest request{true, kJsonFilter, "json", "*.json"};
+    OTSTR path;
+    if (!frontEnd.ChooseFile(request, path)) return;
+    SaveText(path.GetBuffer(0), (json + "\n").toUtf8());
+}
+
+QStringList MainWindow::RecentScripts() const {
+    QStringList list;
+    for (const std::string& path : views.recentScripts) list << QString::fromStdString(path);
+    return list;
+}
+
+void MainWindow::UpdateRecentMenu() {
+    recentMenu->clear();
+    for (const QString& path : RecentScripts()) {
+        recentMenu->addAction(path, this, [this, path] { app.SelectScript(path.toUtf8().constData()); });
+    }
+    recentMenu->setEnabled(!views.recentScripts.empty());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
+        if (url.isLocalFile() && (suffix == "txt" || suffix == "dat")) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    DropFiles(event->mimeData()->urls());
+    event->acceptProposedAction();
+}
+
+void MainWindow::DropFiles(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) continue;
+        QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
+        QByteArray name = url.toLocalFile().toUtf8();
+        if (suffix == "txt") {
+            app.SelectScript(name.constData());
+        } else if (suffix == "dat") {
+            app.LoadCommand(name.constData());
+        }
+    }
 }

@@ -11,7 +11,12 @@
 #include "app/desktop/desktop_front_end.h"
 #include "app/view_settings.h"
 
+class FindBar;
+class HexView;
+class HyperlinkLabel;
 class MessageListPanel;
+class QMenu;
+class QUrl;
 class QAction;
 class QComboBox;
 class QDockWidget;
@@ -50,6 +55,11 @@ class MainWindow : public QMainWindow {
     QDockWidget* ListDock() const { return dock; }
     QAction* Action(Command command) const { return actions[command]; }
     QComboBox* CommentModeBox() const { return commentBox; }
+    HexView* Hex() const { return hexView; }
+    FindBar* Find() const { return findBar; }
+    QMenu* RecentMenu() const { return recentMenu; }
+    // The scripts of the "Recent scripts" list, newest first.
+    QStringList RecentScripts() const;
     // The texts of the status-bar panes "LocalSetting", "Information"
     // (the totals line) and "Script" (the script path).
     QString PaneText(int pane) const;
@@ -72,9 +82,29 @@ class MainWindow : public QMainWindow {
     void MessagesCleared();
     void MessageAdded(int row);
     void MessageTranslated(int row, bool ok);
+    void ScriptLoaded(bool ok, const QString& error);
+
+    // The tree row's value, its cells as a line of text, the JSON of its
+    // node (the same as vantor-cli writes), and the whole translation's
+    // JSON line; empty when there is none.
+    QString RowValue(const QModelIndex& index) const;
+    QString RowText(const QModelIndex& index) const;
+    QString RowJson(const QModelIndex& index);
+    QString TranslationJson();
+    // Selects the deepest tree row whose bytes cover offset.
+    void SelectRowAtByte(int offset);
+    // Opens the find bar over the tree.
+    void ShowFind();
+    // "Export translation as JSON ...": the JSON line of the translation.
+    void ExportJson();
+    // Files dropped on the window: a script (*.txt) is selected, a message
+    // file (*.dat) loaded with the load command's questions.
+    void DropFiles(const QList<QUrl>& urls);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void CreateViews();
@@ -96,6 +126,14 @@ class MainWindow : public QMainWindow {
     void ReadDatagrams();
     void SampleTick();
     void UpdateListTitle();
+    void ShowRowBytes(const QModelIndex& index);
+    void ShowMessageBytes(const uint8_t* bytes, int length);
+    void InputChanged();
+    void ListSelectionChanged();
+    void TreeMenu(const QPoint& pos);
+    void UpdateRecentMenu();
+    // Writes text to path, replacing it; a failure is shown.
+    void SaveText(const char* path, const QByteArray& text);
 
     DesktopFrontEnd frontEnd;
     Application app;
@@ -103,6 +141,8 @@ class MainWindow : public QMainWindow {
     bool shutDown = false;
     // The tree is being rebuilt: expansion changes are not the user's.
     bool rebuilding = false;
+    // The tree's first row is the translation's status text.
+    bool hasStatusRow = false;
 
     QStackedWidget* resultStack = nullptr;
     TreeListView* tree = nullptr;
@@ -111,7 +151,11 @@ class MainWindow : public QMainWindow {
     MessageListPanel* panel = nullptr;
     QComboBox* commentBox = nullptr;
     QAction* actions[kCommandCount] = {};
-    QLabel* panes[3] = {};
+    QLabel* panes[2] = {};
+    HyperlinkLabel* scriptPane = nullptr;
+    HexView* hexView = nullptr;
+    FindBar* findBar = nullptr;
+    QMenu* recentMenu = nullptr;
     QLabel* receivingIcon = nullptr;
     StripChart* chart = nullptr;
     QTimer* chartTimer = nullptr;

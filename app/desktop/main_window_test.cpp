@@ -5,6 +5,10 @@
 // first-start sample, and the action lines behind the screenshots.
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QPlainTextEdit>
@@ -25,7 +29,9 @@
 #include "app/profile.h"
 #include "types/text_table.h"
 #include "ui/extended_list.h"
+#include "ui/find_bar.h"
 #include "ui/hex_edit.h"
+#include "ui/hex_view.h"
 #include "ui/tree_list_view.h"
 
 namespace {
@@ -102,6 +108,9 @@ class MainWindowTest : public QObject {
     void datagramIsAddedAndTranslated();
     void firstStartOffersTheSample();
     void badInputShowsTheMessage();
+    void rowsShowTheirBytes();
+    void findCopyAndExport();
+    void recentScriptsAndDrops();
 
   private:
     // Opens the window as the program does, with a watch that answers
@@ -427,6 +436,112 @@ void MainWindowTest::badInputShowsTheMessage() {
     Answer({"dialog ok"});
     window->Action(MainWindow::kAsn1)->trigger();
     QCOMPARE(script->DialogTexts().last(), QString("Not supported now"));
+}
+
+void MainWindowTest::rowsShowTheirBytes() {
+    Open();
+    window->ListPanel()->Input()->setPlainText(kSyn);
+    emit window->ListPanel()->translateClicked();
+    HexView* hex = window->Hex();
+    QCOMPARE(hex->Data().size(), 60);
+    TreeListView* tree = window->Tree();
+    struct {
+        const char* row;
+        int start, length;  // -1: nothing highlighted
+    } cases[] = {
+        {"ttl", 8, 1},            // an integer
+        {"version:07_4", 0, 1},   // a bit field: its byte
+        {"ihl:03_4", 0, 1},
+        {"fragment_offset:12_13", 6, 2},
+        {"{}ip", 0, 20},          // a struct
+        {"transport[]", 20, 40},  // a choice
+        {"source", 12, 4},
+        {"payload", -1, 0},       // an empty octet string
+        {"{}msg", 0, 60},
+    };
+    for (const auto& c : cases) {
+        QModelIndex index = FindRow(tree->model(), c.row);
+        QVERIFY2(index.isValid(), c.row);
+        tree->setCurrentIndex(index);
+        QCOMPARE(hex->HighlightStart(), c.start);
+        QCOMPARE(hex->HighlightLength(), c.length);
+    }
+    QVERIFY(window->StatusMessage().contains("ihl"));
+    // A byte selects the deepest row over it.
+    for (auto [offset, row] : {std::pair{8, "ttl"}, {41, "length"}, {0, "version:07_4"}}) {
+        window->SelectRowAtByte(offset);
+        QCOMPARE(tree->model()->data(tree->currentIndex()).toString(), QString(row));
+    }
+    // A failed translation: the rows it reached still show their bytes.
+    window->ListPanel()->Input()->setPlainText("45 00 00 3C 1C 46");
+    script->AnswerOthers("dialog ok");
+    emit window->ListPanel()->translateClicked();
+    tree->setCurrentIndex(FindRow(tree->model(), "identification"));
+    QCOMPARE(hex->HighlightStart(), 4);
+    QCOMPARE(hex->HighlightLength(), 2);
+}
+
+void MainWindowTest::findCopyAndExport() {
+    Open();
+    window->ListPanel()->Input()->setPlainText(kSyn);
+    emit window->ListPanel()->translateClicked();
+    window->ShowFind();
+    QVERIFY(window->Find()->isVisible());
+    window->Find()->Edit()->setText("port");
+    TreeListView* tree = window->Tree();
+    QModelIndex first = tree->FindNext(false);
+    QVERIFY(tree->model()->data(first).toString().contains("port"));
+    QVERIFY(!tree->isRowHidden(FindRow(tree->model(), "{}tcp").row(),
+                                FindRow(tree->model(), "{}tcp").parent()));
+    QVERIFY(tree->isRowHidden(FindRow(tree->model(), "ttl").row(),
+                              FindRow(tree->model(), "ttl").parent()));
+    // The value, the row and the node's JSON, as vantor-cli writes it.
+    QModelIndex ttl = FindRow(tree->model(), "ttl");
+    QCOMPARE(window->RowValue(ttl), QString("64"));
+    QVERIFY(window->RowText(ttl).startsWith("ttl\t8  : 1\t***B1***\t"));
+    QString json = window->RowJson(ttl);
+    QVERIFY2(json.startsWith("{\"name\":\"ttl\"") && json.endsWith("}"), qPrintable(json));
+    QVERIFY(window->RowJson(FindRow(tree->model(), "{}ip")).contains("\"name\":\"checksum\""));
+    QString whole = window->TranslationJson();
+    QVERIFY(whole.startsWith("{\"index\":0,"));
+    QVERIFY(whole.contains(json));
+    Answer({"dialog file out.json"});
+    window->ExportJson();
+    QFile exported("out.json");
+    QVERIFY(exported.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(exported.readAll()), whole + "\n");
+}
+
+void MainWindowTest::recentScriptsAndDrops() {
+    QVERIFY(QFile::copy(kSampleMessages, "drop.dat"));
+    QFile other("other.txt");
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("#define PROTOCOL_ROOT P\nstruct P { UINT1 a; };\n");
+    other.close();
+    Open();
+    auto drop = [this](const QString& file) {
+        window->DropFiles({QUrl::fromLocalFile(QDir::current().absoluteFilePath(file))});
+    };
+    drop("other.txt");
+    QVERIFY(QString(window->App().GetScriptPath().GetBuffer(0)).endsWith("other.txt"));
+    drop("drop.dat");
+    QCOMPARE(window->ListPanel()->List()->RowCount(), 13);
+    // A changed list asks first; saving instead (here cancelled) keeps it.
+    window->ListPanel()->Input()->setPlainText("01");
+    emit window->ListPanel()->addClicked();
+    Answer({"dialog yes", "dialog cancel"});
+    drop("drop.dat");
+    QCOMPARE(window->ListPanel()->List()->RowCount(), 14);
+    QStringList recent = window->RecentScripts();
+    QCOMPARE(recent.size(), 2);
+    QVERIFY(recent[0].endsWith("other.txt"));
+    QCOMPARE(recent[1], kSample);
+    Close();
+    Open();
+    QCOMPARE(window->RecentScripts(), recent);
+    QCOMPARE(window->RecentMenu()->actions().size(), 2);
+    window->RecentMenu()->actions().at(1)->trigger();
+    QCOMPARE(QString(window->App().GetScriptPath().GetBuffer(0)), kSample);
 }
 
 QTEST_MAIN(MainWindowTest)
