@@ -455,6 +455,7 @@ void MainWindowTest::rowsShowTheirBytes() {
         {"fragment_offset:12_13", 6, 2},
         {"{}ip", 0, 20},          // a struct
         {"transport[]", 20, 40},  // a choice
+        {"{}mss", 40, 4},         // an element of the options' choice array
         {"source", 12, 4},
         {"payload", -1, 0},       // an empty octet string
         {"{}msg", 0, 60},
