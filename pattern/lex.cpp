@@ -618,7 +618,7 @@ bool Lex::Scan(int32_t requestedId) {
     for (int r = 0; ok && r < table->RuleCount(); ++r) {
         int32_t id = 0;
         State* start = table->RuleAt(r, &id);
-        if (requestedId > 0 ? id != requestedId : id >= 2000) continue;
+        if (requestedId > 0 ? id != requestedId : id >= kFirstCalledOnlyRule) continue;
         // A rule that cannot begin with this byte cannot match here.
         const FirstBytes& first = start->First();
         if (!first.Has(byte) && (caseSensitive || !first.Has(OtherCase(byte)))) continue;

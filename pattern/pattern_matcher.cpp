@@ -10,7 +10,7 @@ PatternMatcher::PatternMatcher(const char* pattern) {
 }
 
 bool PatternMatcher::AddToken(bool keep, const char* text, const char* name) {
-    int32_t id = keep ? nextId : nextId + 2000;
+    int32_t id = keep ? nextId : nextId + kFirstCalledOnlyRule;
     ++nextId;
     if (!table.AddRule(id, name, text)) {
         lastError = table.GetLastError();

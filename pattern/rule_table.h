@@ -8,6 +8,10 @@
 #include "base/otstr.h"
 #include "pattern/rule_graph.h"
 
+// Rules with this id or a higher one are only called by other rules: the
+// matcher never tries them at a position by themselves.
+constexpr int32_t kFirstCalledOnlyRule = 2000;
+
 class RuleTable {
 public:
     // The table starts with its common final state (id 0) as state 0.

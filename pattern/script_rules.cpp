@@ -35,17 +35,17 @@ struct RuleText {
 
 // In the order in which they are tried at a position.
 const RuleText kRules[] = {
-    {2003, "NUMBER_HEX", "0[xX][A-Fa-f0-9]+"},
-    {2004, "NUMBER_DOUBLE", "[-+]?\\d+.\\d+"},
-    {2002, "NUMBER_DEX", "[-+]?\\d+"},
-    {2005, "", "{?[\r\n]}"},
-    {11, "", "/\\*{?>*/}"},
-    {10, "REMARKLINE", "//\\.*$"},
-    {1, "IDENT", "[A-Za-z_][A-Za-z_0-9]*"},
-    {5, "STRING", "\"{?>\"}|'{?>'}"},
-    {7, "", "==|\\<=|>=|>>|\\<\\<|\\<|>|&&|\\|\\||!=|::|[#=\\{\\},.;[\\]:+\\-\\*\\/%&|!^\\(\\)?~\"]"},
-    {9, "NUMBER", "{NUMBER_HEX 3}|{NUMBER_DOUBLE 4}|{NUMBER_DEX 2}"},
-    {1001, "", "[ \r\n\t\x80-\xff]{?[^ \r\n\t\x80-\xff]}"},
+    {kRuleHex, "NUMBER_HEX", "0[xX][A-Fa-f0-9]+"},
+    {kRuleFraction, "NUMBER_DOUBLE", "[-+]?\\d+.\\d+"},
+    {kRuleDecimal, "NUMBER_DEX", "[-+]?\\d+"},
+    {kRuleLineRest, "", "{?[\r\n]}"},
+    {kTokBlockComment, "", "/\\*{?>*/}"},
+    {kTokLineComment, "REMARKLINE", "//\\.*$"},
+    {kTokIdent, "IDENT", "[A-Za-z_][A-Za-z_0-9]*"},
+    {kTokString, "STRING", "\"{?>\"}|'{?>'}"},
+    {kTokOperator, "", "==|\\<=|>=|>>|\\<\\<|\\<|>|&&|\\|\\||!=|::|[#=\\{\\},.;[\\]:+\\-\\*\\/%&|!^\\(\\)?~\"]"},
+    {kTokNumber, "NUMBER", "{NUMBER_HEX 3}|{NUMBER_DOUBLE 4}|{NUMBER_DEX 2}"},
+    {kRuleSkipped, "", "[ \r\n\t\x80-\xff]{?[^ \r\n\t\x80-\xff]}"},
 };
 
 RuleTable g_table;
@@ -84,9 +84,9 @@ int FindKeyword(const char* text) {
 
 bool IsValueToken(const Token& token) {
     switch (token.id) {
-    case 2:
-    case 3:
-    case 4:
+    case kTokDecimal:
+    case kTokHex:
+    case kTokFraction:
     case kTokString:
     case kTokNumber:
         return true;

@@ -13,6 +13,11 @@ enum ScriptTokenId : int32_t {
     kTokNone = -1,
     kTokUnmatched = 0,
     kTokIdent = 1,
+    // Numbers of one kind: the lexer gives every number kTokNumber, but a
+    // value may carry its kind as its id (a value leaf of an expression).
+    kTokDecimal = 2,
+    kTokHex = 3,
+    kTokFraction = 4,
     kTokString = 5,
     kTokKeyword = 6,
     kTokOperator = 7,
@@ -22,7 +27,17 @@ enum ScriptTokenId : int32_t {
 };
 
 // Parameter slots in which a number token records its kind.
-enum NumberSlot : int { kSlotDecimal = 2, kSlotHex = 3, kSlotFraction = 4 };
+enum NumberSlot : int { kSlotDecimal = kTokDecimal, kSlotHex = kTokHex, kSlotFraction = kTokFraction };
+
+// Ids of the rules that make no token of their own: the number kinds that
+// NUMBER calls, the rest of a line, and the blanks the lexer skips.
+enum ScriptRuleId : int32_t {
+    kRuleSkipped = 1001,
+    kRuleDecimal = 2002,
+    kRuleHex = 2003,
+    kRuleFraction = 2004,
+    kRuleLineRest = 2005,
+};
 
 struct Keyword {
     const char* text;

@@ -15,6 +15,7 @@
 #include "pattern/text_file.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
+#include "script/grammar.h"
 #include "script/program.h"
 #include "script/script_items.h"
 #include "script/struct_item.h"
@@ -24,73 +25,6 @@
 
 namespace {
 
-struct RuleText {
-    const char* set;
-    int32_t id;
-    const char* text;
-};
-
-// The rule sets of the script language, in their order of registration.
-const RuleText kRules[] = {
-    {"struct", 20, "struct $Ident = $Type_specifier ;"},
-    {"struct", 21, "struct $Ident ;"},
-    {"struct", 22, "struct $Ident = $Type_specifier"},
-    {"struct", 23, "struct $Ident"},
-    {"struct's var", 21, "$Type_specifier $Ident [ $Exp ]"},
-    {"struct's var", 22, "$Type_specifier $Ident : $Number "},
-    {"struct's var", 20, "$Type_specifier $Ident"},
-    {"struct's var", 23, "Choice"},
-    {"statement", 20, "$Program"},
-    {"statement", 21, "$statement_Expr ;"},
-    {"statement", 22, ";"},
-    {"statement", 23, "if ( $Exp ) $Statement else $Statement"},
-    {"statement", 24, "if ( $Exp ) $Statement"},
-    {"statement", 25, "return $Exp ;"},
-    {"statement", 26, "return ;"},
-    {"statement", 27, "break ;"},
-    {"statement", 28, "continue ;"},
-    {"statement", 29, "while ( $Exp ) $Statement"},
-    {"statement", 30, "for ( $Exp ;  $Exp ; $Exp ) $Statement"},
-    {"var", 21, "$Ident [ $Exp ] = $InitializerExp"},
-    {"var", 22, "$Ident [ $Exp ]"},
-    {"var", 23, "$Ident = $InitializerExp"},
-    {"var", 24, "$Ident"},
-    {"proc var", 21, "$Type_specifier & $Ident [ $Exp ]"},
-    {"proc var", 22, "$Type_specifier   $Ident [ $Exp ]"},
-    {"proc var", 23, "$Type_specifier & $Ident"},
-    {"proc var", 24, "$Type_specifier   $Ident"},
-    {"proc var", 25, ". . ."},
-    {"proc header", 21, "$Type_specifier $Ident"},
-    {"enum item", 21, "$Ident = $Exp ,"},
-    {"enum item", 22, "$Ident = $Exp"},
-    {"enum item", 23, "# define $Ident $Exp"},
-    {"enum item", 25, "$Exp ,"},
-    {"enum item", 26, "$Exp"},
-    {"DeclareMap item", 21, "$Ident [ $Exp ] TypeOF $Type_specifier"},
-    {"DeclareMap item", 22, "$Ident [ $Exp ] $Type_specifier"},
-    {"DeclareMap header", 20, "DeclareMap ( Item         , $Ident )"},
-    {"DeclareMap header", 21, "DeclareMap ( ImplicitItem , $Ident )"},
-    {"attribute keyword", 20, "TypeOF $Ident"},
-    {"attribute keyword", 21, "DumpOF $Ident ( Or )"},
-    {"attribute keyword", 22, "DumpOF $Ident ( Equal )"},
-    {"attribute keyword", 23, "ChoiceMap $Ident"},
-    {"attribute keyword", 24, "ContentOF $Ident"},
-};
-
-const char* const kSetNames[] = {"struct",
-                                 "struct's var",
-                                 "statement",
-                                 "var",
-                                 "proc var",
-                                 "proc header",
-                                 "enum item",
-                                 "DeclareMap item",
-                                 "DeclareMap header",
-                                 "attribute keyword"};
-constexpr int kSetCount = sizeof kSetNames / sizeof kSetNames[0];
-
-GrammarRuleSet g_sets[kSetCount];
-bool g_registered = false;
 uint16_t g_serial = 0;
 
 NamedObject* ExpHandler(void* owner, int argc, void** argv);
@@ -207,30 +141,6 @@ NamedObject* ProgramHandler(void* owner, int argc, void** argv) {
 
 }  // namespace
 
-bool RegisterGrammar() {
-    if (g_registered) return true;
-    bool ok = true;
-    for (int s = 0; s < kSetCount; ++s) {
-        g_sets[s].ClearRules();
-        g_sets[s].SetName(kSetNames[s]);
-    }
-    for (const RuleText& rule : kRules) {
-        GrammarRuleSet* set = nullptr;
-        for (int s = 0; s < kSetCount; ++s)
-            if (strcmp(kSetNames[s], rule.set) == 0) set = &g_sets[s];
-        ok = set != nullptr && set->AddRule(rule.id, rule.text) && ok;
-    }
-    g_registered = ok;
-    return ok;
-}
-
-GrammarRuleSet* FindGrammar(const char* name) {
-    if (!g_registered && !RegisterGrammar()) return nullptr;
-    for (int s = 0; s < kSetCount; ++s)
-        if (strcmp(kSetNames[s], name) == 0) return &g_sets[s];
-    return nullptr;
-}
-
 const GramFunc* GrammarHandlers() {
     return kHandlers;
 }
@@ -275,8 +185,8 @@ void CompileContext::FailFinal(ScriptLexer& lexer, const char* format, ...) {
     error.final = true;
 }
 
-bool CompileContext::Match(ScriptLexer& lexer, GramMatcher& matcher, const char* setName) {
-    GrammarRuleSet* set = FindGrammar(setName);
+bool CompileContext::Match(ScriptLexer& lexer, GramMatcher& matcher, GrammarSet setId) {
+    GrammarRuleSet* set = FindGrammar(setId);
     if (set == nullptr) return false;
     matcher.ClearResult(true);
     bool ok = matcher.GramMatching(lexer, *set);
@@ -428,7 +338,7 @@ StepResult TypedefStep(CompileContext& context, ScriptLexer& lexer) {
     }
     int32_t line = token.pos.line;
     GramMatcher matcher(&context, GrammarHandlers());
-    if (!context.MatchText(lexer, matcher, "typedef", "$Type_specifier $Ident ;"))
+    if (!context.MatchText(lexer, matcher, "typedef", kTypedefRule))
         return StepResult::kFailed;
     auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
     auto* ident = static_cast<Token*>(matcher.GetObject(1));
@@ -487,9 +397,9 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
     while (!lexer.ExpectText(token, "}", true)) {
         Token first;
         lexer.GetToken(first, 0, true);
-        if (!context.Match(lexer, matcher, "enum item")) return fail();
+        if (!context.Match(lexer, matcher, GrammarSet::kEnumItem)) return fail();
         int32_t id = matcher.GetRuleId();
-        bool named = id == 21 || id == 22 || id == 23;
+        bool named = id == kEnumNamedMore || id == kEnumNamedLast || id == kEnumDefine;
         auto* exp = static_cast<ParsedExpression*>(matcher.GetObject(named ? 1 : 0));
         CVarient value;
         char unnamedName[16];
@@ -530,7 +440,7 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     Token token;
     if (!lexer.ExpectText(token, "attribute", false)) return StepResult::kNotClaimed;
     GramMatcher matcher(&context, GrammarHandlers());
-    if (!context.MatchText(lexer, matcher, "attribute", "name = $String"))
+    if (!context.MatchText(lexer, matcher, "attribute", kAttributeRule))
         return StepResult::kFailed;
     if (lexer.GetNextToken(token, true) != 1 || !IsText(token, "{")) {
         return context.Reject(lexer, "'{' expected after attribute name");
@@ -660,7 +570,7 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
             SourcePos start = lexer.GetLocation();
             int32_t line = start.line;
             GramMatcher matcher(this, GrammarHandlers());
-            if (matcher.GramMatching(lexer, "statement", "$Statement", false)) {
+            if (matcher.GramMatching(lexer, "statement", kStatementRule, false)) {
                 auto* statement = static_cast<NamedObject*>(matcher.GetObject(0));
                 auto* item = dynamic_cast<ProgramItem*>(statement);
                 matcher.ClearResult(false);

@@ -9,6 +9,7 @@
 #include "base/otstr.h"
 #include "pattern/compile_error.h"
 #include "pattern/gram_matcher.h"
+#include "script/grammar.h"
 
 class GrammarRuleSet;
 class Program;
@@ -17,9 +18,6 @@ class ScriptLexer;
 // Registers every rule set of the script language once per process; true
 // only when all of them compiled.
 bool RegisterGrammar();
-// A registered rule set by name ("struct", "statement", ...); null before
-// RegisterGrammar or for an unknown name.
-GrammarRuleSet* FindGrammar(const char* name);
 // The sub-rule handlers, in their order: $Type_specifier, $Exp,
 // $InitializerExp, $Program, $Statement, $statement_Expr.
 const GramFunc* GrammarHandlers();
@@ -44,7 +42,7 @@ class CompileContext {
 
     // Matches a registered rule set (or, with text, a rule text on the spot)
     // with the compiler's handlers; the furthest error goes to error.
-    bool Match(ScriptLexer& lexer, GramMatcher& matcher, const char* setName);
+    bool Match(ScriptLexer& lexer, GramMatcher& matcher, GrammarSet setId);
     bool MatchText(ScriptLexer& lexer, GramMatcher& matcher, const char* setName,
                    const char* ruleText);
     // The item loop: compiles program's items from the lexer (a sub program

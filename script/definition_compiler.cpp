@@ -302,13 +302,13 @@ StepResult ForwardDeclaration(CompileContext& context, ScriptLexer& lexer, int32
 bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owner) {
     Program& program = *context.current;
     GramMatcher matcher(&context, GrammarHandlers());
-    if (!context.Match(lexer, matcher, "struct's var")) return false;
+    if (!context.Match(lexer, matcher, GrammarSet::kStructMember)) return false;
     int32_t rule = matcher.GetRuleId();
     char choiceName[16];
     const char* name = choiceName;
     int32_t declared = kDeclChoice;
     const TypeSpecifier* type = nullptr;
-    if (rule == 23) {
+    if (rule == kMemberChoice) {
         snprintf(choiceName, sizeof choiceName, "$%d", owner.GetMemberCount());
     } else {
         type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
@@ -316,14 +316,14 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         declared = type->type;
     }
     int32_t count = 1;
-    if (rule == 21 &&
+    if (rule == kMemberArray &&
         (!EvaluateInteger(program, static_cast<ParsedExpression*>(matcher.GetObject(2)), count) ||
          count < 1)) {
         context.Fail(lexer, "get array size fail");
         return false;
     }
     int32_t bits = -1;
-    if (rule == 22) {
+    if (rule == kMemberBits) {
         if (!IsIntegerType(type->BaseType())) {
             context.Fail(lexer, "Bits mode is not supported by this type");
             return false;
@@ -345,7 +345,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         context.Fail(lexer, "'%s' not allowed in struct definition", "dynamic");
         return false;
     }
-    if (declared == kDeclChoice && rule == 21) {
+    if (declared == kDeclChoice && rule == kMemberArray) {
         context.Fail(lexer, "'Choice' type do't support array definition");
         return false;
     }
@@ -419,13 +419,14 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
     Program& program = *context.current;
     int32_t line = lexer.GetLocation().line;
     GramMatcher matcher(&context, GrammarHandlers());
-    if (!context.Match(lexer, matcher, "struct")) return StepResult::kFailed;
+    if (!context.Match(lexer, matcher, GrammarSet::kStruct)) return StepResult::kFailed;
     int32_t rule = matcher.GetRuleId();
     OTSTR name = static_cast<Token*>(matcher.GetObject(0))->text;
     const char* nameText = name.GetBuffer(0);
     const TypeSpecifier* type = nullptr;
-    if (rule == 20 || rule == 22) type = static_cast<TypeSpecifier*>(matcher.GetObject(1));
-    if (rule == 20 || rule == 21) return ForwardDeclaration(context, lexer, line, nameText, type);
+    if (rule == kStructForwardTyped || rule == kStructTyped) type = static_cast<TypeSpecifier*>(matcher.GetObject(1));
+    if (rule == kStructForwardTyped || rule == kStructForward)
+        return ForwardDeclaration(context, lexer, line, nameText, type);
 
     StructItem* item = PendingStruct(program, nameText, true);
     bool wasPending = item != nullptr;
@@ -522,7 +523,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
     Program& program = *context.current;
     int32_t line = lexer.GetLocation().line;
     GramMatcher matcher(&context, GrammarHandlers());
-    if (!context.Match(lexer, matcher, "DeclareMap header")) return StepResult::kFailed;
+    if (!context.Match(lexer, matcher, GrammarSet::kMapHeader)) return StepResult::kFailed;
     auto* map = new (std::nothrow) DeclareMap;
     if (map == nullptr) {
         context.Fail(lexer, "new DeclareMap fail");
@@ -532,7 +533,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
         delete map;
         return StepResult::kFailed;
     };
-    map->implicit = matcher.GetRuleId() == 21;
+    map->implicit = matcher.GetRuleId() == kMapImplicit;
     map->SetName(static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0));
     map->line = line;
     OTSTR comment;
@@ -544,7 +545,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
     }
     if (TakeComment(lexer, token.pos.line, comment)) map->SetDescription(comment.GetBuffer(0));
     while (!lexer.ExpectText(token, "}", true)) {
-        if (!context.Match(lexer, matcher, "DeclareMap item")) return fail();
+        if (!context.Match(lexer, matcher, GrammarSet::kMapItem)) return fail();
         int32_t itemLine = lexer.GetLocation().line;
         const char* name = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
         const auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(2));
@@ -554,7 +555,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
             return fail();
         }
         const TypeSpecifier* itemType = type;
-        if (matcher.GetRuleId() == 21) {
+        if (matcher.GetRuleId() == kMapItemTypeOf) {
             if (!type->IsStruct() || type->structDef == nullptr) {
                 context.Fail(lexer, "TypeOf '%s' not allowed in DeclareMap(struct)",
                              TypeText(*type));
@@ -612,25 +613,38 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
 
 namespace {
 
-const char* const kKeywordTexts[] = {"TypeOF", "DumpOF", "DumpOF", "ChoiceMap", "ContentOF"};
+// The keyword of an attribute line, as messages name it.
+const char* KeywordOf(int32_t rule) {
+    switch (rule) {
+        case kAttrTypeOf:
+            return "TypeOF";
+        case kAttrDumpOr:
+        case kAttrDumpEqual:
+            return "DumpOF";
+        case kAttrChoiceMap:
+            return "ChoiceMap";
+        default:
+            return "ContentOF";
+    }
+}
 
 // The slots of one attribute keyword line, filled in a member's block.
 bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefinition& block,
                   int32_t rule, const char* name) {
-    const char* keyword = kKeywordTexts[rule - 20];
+    const char* keyword = KeywordOf(rule);
     VariableDefinition* member = block.ownerMember;
     if (member == nullptr) {
         context.FailFinal(lexer, "'%s' not allowd in struct attrib definition", keyword);
         return false;
     }
     switch (rule) {
-        case 20:
-        case 24: {
-            if (rule == 20 && !IsSimpleCode(member->declaredType)) {
+        case kAttrTypeOf:
+        case kAttrContentOf: {
+            if (rule == kAttrTypeOf && !IsSimpleCode(member->declaredType)) {
                 context.FailFinal(lexer, "Only simple type is supported by 'TypeOf'");
                 return false;
             }
-            if (rule == 24 && member->declaredType != kDeclMemo) {
+            if (rule == kAttrContentOf && member->declaredType != kDeclMemo) {
                 context.FailFinal(lexer, "'%s' can only be used in Varient with Memo type",
                                   keyword);
                 return false;
@@ -640,11 +654,11 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
                 context.FailFinal(lexer, "struct '%s' not found", name);
                 return false;
             }
-            block.slots[rule == 20 ? kSlotTypeOf : kSlotContentOf] = def;
+            block.slots[rule == kAttrTypeOf ? kSlotTypeOf : kSlotContentOf] = def;
             return true;
         }
-        case 21:
-        case 22: {
+        case kAttrDumpOr:
+        case kAttrDumpEqual: {
             if (!IsNumericType(member->baseType)) {
                 context.FailFinal(lexer, "Only Number type is supported by 'DumpOf'");
                 return false;
@@ -654,10 +668,10 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
                 context.FailFinal(lexer, "enum '%s' not found", name);
                 return false;
             }
-            block.slots[rule == 21 ? kSlotDumpOr : kSlotDumpEqual] = list;
+            block.slots[rule == kAttrDumpOr ? kSlotDumpOr : kSlotDumpEqual] = list;
             return true;
         }
-        case 23: {
+        case kAttrChoiceMap: {
             if (member->baseType != kDeclChoice) {
                 context.FailFinal(lexer, "'%s' can only be used in Varient with choice type",
                                   keyword);
@@ -775,7 +789,7 @@ bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
 
 StepResult AttributeKeywordStep(CompileContext& context, ScriptLexer& lexer) {
     auto* block = dynamic_cast<AttributeDefinition*>(context.current);
-    GrammarRuleSet* set = FindGrammar("attribute keyword");
+    GrammarRuleSet* set = FindGrammar(GrammarSet::kAttributeKeyword);
     if (block == nullptr || set == nullptr) return StepResult::kNotClaimed;
     SourcePos start = lexer.GetLocation();
     GramMatcher matcher(&context, GrammarHandlers());
@@ -788,7 +802,7 @@ StepResult AttributeKeywordStep(CompileContext& context, ScriptLexer& lexer) {
         return StepResult::kNotClaimed;
     }
     int32_t rule = matcher.GetRuleId();
-    if (rule < 20 || rule > 24) return StepResult::kNotClaimed;
+    if (rule < kAttrTypeOf || rule > kAttrContentOf) return StepResult::kNotClaimed;
     const char* name = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
     return ApplyKeyword(context, lexer, *block, rule, name) ? StepResult::kDone
                                                             : StepResult::kFailed;

@@ -166,18 +166,18 @@ StepResult VariableStep(CompileContext& context, ScriptLexer& lexer) {
     bool lowFirst = LowByteFirst(program);
     GramMatcher matcher(&context, GrammarHandlers());
     for (;;) {
-        if (!context.Match(lexer, matcher, "var")) return fail();
+        if (!context.Match(lexer, matcher, GrammarSet::kVar)) return fail();
         int32_t id = matcher.GetRuleId();
         const char* name = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
         int32_t count = 1;
-        if ((id == 21 || id == 22) &&
+        if ((id == kVarArrayInit || id == kVarArray) &&
             !ArraySize(program, static_cast<ParsedExpression*>(matcher.GetObject(1)), count)) {
             context.Fail(lexer, "get array size fail");
             return fail();
         }
-        auto* init = id == 21   ? static_cast<ParsedExpression*>(matcher.GetObject(2))
-                     : id == 23 ? static_cast<ParsedExpression*>(matcher.GetObject(1))
-                                : nullptr;
+        auto* init = id == kVarArrayInit ? static_cast<ParsedExpression*>(matcher.GetObject(2))
+                     : id == kVarInit    ? static_cast<ParsedExpression*>(matcher.GetObject(1))
+                                         : nullptr;
         if (IsThis(name)) {
             context.Fail(lexer, "identifier_name illegal, 'this' is a system reserved keyword");
             return fail();
@@ -242,22 +242,22 @@ bool ReadParameters(CompileContext& context, ScriptLexer& lexer, Procedure& proc
     if (lexer.ExpectText(token, ")", true)) return true;
     GramMatcher matcher(&context, GrammarHandlers());
     for (;;) {
-        if (!context.Match(lexer, matcher, "proc var")) return false;
+        if (!context.Match(lexer, matcher, GrammarSet::kProcVar)) return false;
         int32_t id = matcher.GetRuleId();
-        if (id == 25) {
+        if (id == kParamVarArgs) {
             procedure.varArgs = true;
         } else if (!procedure.varArgs) {
             auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
             const char* name = static_cast<Token*>(matcher.GetObject(1))->text.GetBuffer(0);
             const char* typeName = type->GetName().GetBuffer(0);
             int32_t count = 1;
-            bool isArray = id == 21 || id == 22;
+            bool isArray = id == kParamArrayByAddress || id == kParamArray;
             if (isArray &&
                 !ArraySize(program, static_cast<ParsedExpression*>(matcher.GetObject(2)), count)) {
                 context.Fail(lexer, "get array size fail");
                 return false;
             }
-            bool byAddress = id == 21 || id == 23;
+            bool byAddress = id == kParamArrayByAddress || id == kParamByAddress;
             if (IsThis(name)) {
                 context.Fail(lexer, "identifier_name illegal, 'this' is a system reserved keyword");
                 return false;
@@ -340,7 +340,7 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
     SourcePos start = lexer.GetLocation();
     int32_t line = NextLine(lexer);
     GramMatcher matcher(&context, GrammarHandlers());
-    if (!context.Match(lexer, matcher, "proc header")) {
+    if (!context.Match(lexer, matcher, GrammarSet::kProcHeader)) {
         lexer.setLocation(start);
         return StepResult::kNotClaimed;
     }
@@ -506,36 +506,36 @@ void Adopt(Statement* holder, ProgramItem* sub) {
 // when it cannot be made (the matcher still owns the objects then).
 NamedObject* BuildStatement(GramMatcher& matcher, int32_t id) {
     switch (id) {
-        case 21:
-        case 22: {
+        case kStmtExpr:
+        case kStmtEmpty: {
             auto* s = new (std::nothrow) ExprStatement;
-            if (s != nullptr && id == 21) s->expression = Expression(matcher, 0);
+            if (s != nullptr && id == kStmtExpr) s->expression = Expression(matcher, 0);
             return s;
         }
-        case 23:
-        case 24: {
+        case kStmtIfElse:
+        case kStmtIf: {
             auto* s = new (std::nothrow) IfStatement;
             if (s == nullptr) return nullptr;
             s->condition = Expression(matcher, 0);
             s->thenStatement = SubStatement(matcher, 1);
-            if (id == 23) s->elseStatement = SubStatement(matcher, 2);
+            if (id == kStmtIfElse) s->elseStatement = SubStatement(matcher, 2);
             Adopt(s, s->thenStatement);
             Adopt(s, s->elseStatement);
             return s;
         }
-        case 25:
-        case 26:
-        case 27:
-        case 28: {
+        case kStmtReturnValue:
+        case kStmtReturn:
+        case kStmtBreak:
+        case kStmtContinue: {
             auto* s = new (std::nothrow) JumpStatement;
             if (s == nullptr) return nullptr;
-            s->jump = id == 27   ? JumpStatement::kBreak
-                      : id == 28 ? JumpStatement::kContinue
-                                 : JumpStatement::kReturn;
-            if (id == 25) s->value = Expression(matcher, 0);
+            s->jump = id == kStmtBreak      ? JumpStatement::kBreak
+                      : id == kStmtContinue ? JumpStatement::kContinue
+                                            : JumpStatement::kReturn;
+            if (id == kStmtReturnValue) s->value = Expression(matcher, 0);
             return s;
         }
-        case 29: {
+        case kStmtWhile: {
             auto* s = new (std::nothrow) WhileStatement;
             if (s == nullptr) return nullptr;
             s->condition = Expression(matcher, 0);
@@ -543,7 +543,7 @@ NamedObject* BuildStatement(GramMatcher& matcher, int32_t id) {
             Adopt(s, s->body);
             return s;
         }
-        case 30: {
+        case kStmtFor: {
             auto* s = new (std::nothrow) ForStatement;
             if (s == nullptr) return nullptr;
             s->initial = Expression(matcher, 0);
@@ -576,7 +576,7 @@ NamedObject* StatementHandler(void* owner, int argc, void** argv) {
     }
     ++context->depth;
     GramMatcher matcher(context, GrammarHandlers());
-    bool matched = context->Match(*lexer, matcher, "statement");
+    bool matched = context->Match(*lexer, matcher, GrammarSet::kStatement);
     --context->depth;
     if (!matched) {
         error->Set(matcher.GetError().pos, matcher.GetError().message.GetBuffer(0));
@@ -584,7 +584,7 @@ NamedObject* StatementHandler(void* owner, int argc, void** argv) {
         return nullptr;
     }
     int32_t id = matcher.GetRuleId();
-    if (id == 20) {
+    if (id == kStmtBlock) {
         auto* block = static_cast<Program*>(Detach(matcher, 0));
         matcher.ClearResult(false);
         if (block->GetName().IsEmpty()) block->SetName(NameFor(context->current));
