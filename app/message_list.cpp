@@ -62,7 +62,7 @@ void MessageList::Clear() {
     used = kMagicSize;
 }
 
-int MessageList::AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n) {
+int MessageList::AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n, const char* stamp) {
     if (buffer == nullptr || n < 0 || n > kMaxMessageLength || (n > 0 && bytes == nullptr)) {
         return -1;
     }
@@ -70,11 +70,15 @@ int MessageList::AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n) {
     // Older messages go all at once when the new one would reach the end.
     if (n + kRecordHeadSize >= capacity - used) Clear();
 
-    struct tm now;
-    vpath::LocalTime(now);
     char time[32];
-    snprintf(time, sizeof time, "%02d:%02d:%02d", now.tm_hour % 100, now.tm_min % 100,
-             now.tm_sec % 100);
+    if (stamp != nullptr && strlen(stamp) == kTimeSize && stamp[2] == ':' && stamp[5] == ':') {
+        memcpy(time, stamp, kTimeSize);
+    } else {
+        struct tm now;
+        vpath::LocalTime(now);
+        snprintf(time, sizeof time, "%02d:%02d:%02d", now.tm_hour % 100, now.tm_min % 100,
+                 now.tm_sec % 100);
+    }
 
     uint8_t* record = buffer + used;
     memcpy(record, time, kTimeSize);

@@ -53,7 +53,8 @@ class MessageList {
     // When used + n + 12 is at least the capacity the whole list is cleared
     // first. -1 (nothing changes) without a buffer, for n < 0, n above
     // kMaxMessageLength or a message that cannot fit even in an empty list.
-    int AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n);
+    // stamp, when it is an "hh:mm:ss" text, is the record's time instead.
+    int AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n, const char* stamp = nullptr);
     // Empties the buffer (magic alone) and the rows; the changed flag stays.
     void Clear();
 
