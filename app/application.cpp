@@ -306,7 +306,7 @@ void Application::ClearMessages() {
     frontEnd->MessagesCleared();
 }
 
-bool Application::LoadCommand(const char* path) {
+bool Application::MayReplaceList() {
     if (accepting) {
         if (!frontEnd->Ask(msglistmsg::kStopAccepting)) return false;
         SetAccepting(false);
@@ -319,9 +319,52 @@ bool Application::LoadCommand(const char* path) {
         SaveCommand();
         return false;
     }
+    return true;
+}
+
+bool Application::LoadCommand(const char* path) {
+    if (!MayReplaceList()) return false;
     OTSTR chosen = path != nullptr ? path : "";
     if (path == nullptr && !frontEnd->ChooseFile(filedialog::kOpenData, chosen)) return false;
     return LoadMessageFile(chosen.GetBuffer(0));
+}
+
+bool Application::LoadCapture(const char* path, const CaptureOptions& options,
+                              CaptureCounts* counts) {
+    if (!MayReplaceList()) return false;
+    // A first reading sizes what the list must hold, so that a capture too
+    // large for it changes nothing.
+    CaptureReader reader;
+    std::string error;
+    if (!reader.Open(path, options, error)) {
+        Show(error.c_str());
+        return false;
+    }
+    CapturePacket packet;
+    int64_t needed = MessageList::kMagicSize;
+    int status = 0;
+    while ((status = reader.Next(packet, error)) == 1) {
+        needed += MessageList::kRecordHeadSize + packet.length;
+    }
+    if (needed >= messages.GetCapacity()) {
+        Show(msglistmsg::kOverflow);
+        return false;
+    }
+    reader.Open(path, options, error);
+    messages.Clear();
+    frontEnd->MessagesCleared();
+    char time[9];
+    while ((status = reader.Next(packet, error)) == 1) {
+        CaptureTimeText(packet.seconds, time);
+        int row = messages.AddMessage(0, packet.bytes, packet.length, time);
+        if (row >= 0) frontEnd->MessageAdded(row);
+    }
+    if (counts != nullptr) *counts = reader.Counts();
+    if (autoTranslate) {
+        for (int row = 0; row < messages.GetCount(); ++row) TranslateRow(row);
+    }
+    if (status < 0) Show(error.c_str());
+    return status == 0;
 }
 
 bool Application::SaveCommand() {

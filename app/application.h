@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app_settings.h"
+#include "app/capture_reader.h"
 #include "app/datagram_receiver.h"
 #include "app/message_list.h"
 #include "app/profile.h"
@@ -208,6 +209,13 @@ class Application {
     // path, when given, is loaded instead of asking with the dialog (a file
     // dropped on the window); the questions come first all the same.
     bool LoadCommand(const char* path = nullptr);
+    // "Load capture ...": the load command's questions, then the selected
+    // packets of the capture replace the list, each stamped with its capture
+    // time, and are translated in turn when automatic translation is on. The
+    // list must hold them all, else "illegal file (overflow)" and nothing
+    // changes; a damaged capture is shown after the packets before it were
+    // added. counts (may be null) receives what the reading met.
+    bool LoadCapture(const char* path, const CaptureOptions& options, CaptureCounts* counts);
     // The save command: the save dialog, then SaveMessageFile.
     bool SaveCommand();
     // "&Select Protocol Script file ...": the open dialog, then SelectScript.
@@ -254,6 +262,9 @@ class Application {
     const TranslateResults& LastResults() const { return scratchResults; }
 
   private:
+    // The questions before the list is replaced: stop accepting, save the
+    // changed list (Yes runs the save command instead). True to go on.
+    bool MayReplaceList();
     void Show(const char* text);
     void ShowTotals();
     bool BuildDumpTable();

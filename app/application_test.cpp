@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/test_captures.h"
 #include "base/path.h"
 #include "base/scratch_dir.h"
 #include "types/instance_dump.h"
@@ -343,6 +344,46 @@ TEST_F(ApplicationTest, LoadCommandAsksWhileAcceptingAndWhenChanged) {
     front.answers = {false};
     EXPECT_TRUE(app.LoadCommand());
     EXPECT_EQ(3, app.Messages().GetCount());
+}
+
+TEST_F(ApplicationTest, CapturesReplaceTheListWithTheirPacketsAndTimes) {
+    using namespace testcaptures;
+    Start(app);
+    Bytes udp = Ipv4(17, Cat(Transport(17, 7), {1, 2, 3}));
+    Bytes file = PcapFile(101, {udp, Ipv4(1, Bytes(8, 0)), udp});
+    WriteWholeFile("two.pcap", std::string(file.begin(), file.end()));
+    ASSERT_EQ(0, app.AddMessage(0, kPair, 3));
+    app.Messages().SetChanged(false);
+    app.SetAutoTranslate(true);
+    CaptureCounts counts;
+    ASSERT_TRUE(app.LoadCapture("two.pcap", CaptureOptions(), &counts));
+    EXPECT_EQ(3, counts.packets);
+    EXPECT_EQ(1, counts.skipped);
+    ASSERT_EQ(2, app.Messages().GetCount());
+    MessageView message;
+    ASSERT_TRUE(app.Messages().GetMessage(1, message));
+    char time[9];
+    CaptureTimeText(1700000002, time);
+    EXPECT_EQ(std::string(time), std::string(message.time, 8));
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), std::vector<uint8_t>(message.bytes, message.bytes + 3));
+    EXPECT_TRUE(app.Messages().IsOk(0));  // translated as they came
+    EXPECT_TRUE(app.Messages().IsChanged());
+
+    // More than the list holds: refused, the list as it was.
+    app.Messages().SetChanged(false);
+    Bytes big = Ipv4(17, Cat(Transport(17, 7), Bytes(60000, 9)));
+    file = PcapFile(101, std::vector<Bytes>(20, big));
+    WriteWholeFile("big.pcap", std::string(file.begin(), file.end()));
+    EXPECT_FALSE(app.LoadCapture("big.pcap", CaptureOptions(), nullptr));
+    EXPECT_EQ("illegal file (overflow)", front.messages.back());
+    EXPECT_EQ(2, app.Messages().GetCount());
+    // A damaged one keeps the packets before the damage and says so.
+    file = PcapFile(101, {udp, udp});
+    file.resize(file.size() - 2);
+    WriteWholeFile("cut.pcap", std::string(file.begin(), file.end()));
+    EXPECT_FALSE(app.LoadCapture("cut.pcap", CaptureOptions(), nullptr));
+    EXPECT_EQ(1, app.Messages().GetCount());
+    EXPECT_NE(std::string::npos, front.messages.back().find("damaged after packet 1"));
 }
 
 TEST_F(ApplicationTest, SampleIsOfferedOnceAndLoadsTheSampleFiles) {

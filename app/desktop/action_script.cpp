@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/desktop/capture_dialog.h"
 #include "app/desktop/main_window.h"
 #include "app/desktop/message_list_panel.h"
 #include "ui/extended_list.h"
@@ -156,6 +157,11 @@ void ActionScript::AnswerDialog(QWidget* dialog, const QString& line) {
         return;
     }
     if (what == "file") {
+        if (auto* capture = qobject_cast<CaptureDialog*>(modal)) {
+            capture->SetPath(argument);
+            capture->accept();
+            return;
+        }
         if (auto* files = qobject_cast<QFileDialog*>(modal)) {
             files->selectFile(QDir::current().absoluteFilePath(argument));
             // selectFile leaves the name box alone while it has the focus.

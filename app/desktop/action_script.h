@@ -20,7 +20,8 @@
 //   quit              stop here (the program then closes its window)
 //   dialog shot NAME  the same, while a dialog is open
 //   dialog yes|no|ok|cancel       answer the open dialog
-//   dialog file PATH  choose PATH in the open file dialog
+//   dialog file PATH  choose PATH in the open file dialog (or the capture
+//                     dialog, which then loads it as it is set)
 #pragma once
 
 #include <QObject>

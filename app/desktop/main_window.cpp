@@ -34,6 +34,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/desktop/capture_dialog.h"
 #include "app/desktop/message_list_panel.h"
 #include "app/desktop/quick_start_dialog.h"
 #include "app/desktop/row_lookup.h"
@@ -180,6 +181,7 @@ void MainWindow::CreateViews() {
     connect(panel, &MessageListPanel::translateClicked, this, &MainWindow::TranslateInput);
     connect(panel, &MessageListPanel::addClicked, this, &MainWindow::AddInput);
     connect(panel, &MessageListPanel::loadClicked, this, [this] { app.LoadCommand(); });
+    connect(panel, &MessageListPanel::loadCaptureClicked, this, &MainWindow::LoadCapture);
     connect(panel, &MessageListPanel::saveClicked, this, [this] { app.SaveCommand(); });
     connect(panel, &MessageListPanel::clearClicked, this, [this] { app.ClearMessages(); });
     connect(panel, &MessageListPanel::rowActivated, this, [this](int row) {
@@ -874,5 +876,22 @@ void MainWindow::DropFiles(const QList<QUrl>& urls) {
         } else if (suffix == "dat") {
             app.LoadCommand(name.constData());
         }
+    }
+}
+
+void MainWindow::LoadCapture() {
+    CaptureDialog dialog(this);
+    dialog.SetPath(capturePath);
+    dialog.SetOptions(captureOptions);
+    if (dialog.exec() != QDialog::Accepted || dialog.Path().isEmpty()) return;
+    capturePath = dialog.Path();
+    captureOptions = dialog.Options();
+    CaptureCounts counts;
+    if (app.LoadCapture(capturePath.toUtf8().constData(), captureOptions, &counts)) {
+        NoteMessage(QString("%1 packets: %2 messages, %3 skipped, %4 too long")
+                        .arg(counts.packets)
+                        .arg(counts.selected)
+                        .arg(counts.skipped)
+                        .arg(counts.tooLong));
     }
 }

@@ -97,6 +97,8 @@ class MainWindow : public QMainWindow {
     void ShowFind();
     // "Export translation as JSON ...": the JSON line of the translation.
     void ExportJson();
+    // "Load capture ...": the capture dialog, then the packets into the list.
+    void LoadCapture();
     // Files dropped on the window: a script (*.txt) is selected, a message
     // file (*.dat) loaded with the load command's questions.
     void DropFiles(const QList<QUrl>& urls);
@@ -143,6 +145,9 @@ class MainWindow : public QMainWindow {
     bool rebuilding = false;
     // The tree's first row is the translation's status text.
     bool hasStatusRow = false;
+    // The choices of the last "Load capture ...".
+    QString capturePath;
+    CaptureOptions captureOptions;
 
     QStackedWidget* resultStack = nullptr;
     TreeListView* tree = nullptr;

@@ -58,11 +58,15 @@ MessageListPanel::MessageListPanel(QWidget* parent) : QWidget(parent) {
     listLayout->setContentsMargins(4, 4, 4, 4);
     auto* listButtons = new QHBoxLayout;
     QPushButton* load = Button("Load ...", Glyph::Load, "Load a message file (*.dat)", listPage);
+    QPushButton* capture = Button("Load capture ...", Glyph::Load,
+                                  "Messages from the packets of a capture file (pcap, pcapng)",
+                                  listPage);
     QPushButton* save = Button("Save ...", Glyph::Save, "Save the messages to a file", listPage);
     QPushButton* clear = Button("Clear", Glyph::Clear, "Remove every message", listPage);
     autoTranslate = new QCheckBox("Auto translate", listPage);
     autoTranslate->setToolTip("Automatically translate the external data when accepting it .");
     listButtons->addWidget(load);
+    listButtons->addWidget(capture);
     listButtons->addWidget(save);
     listButtons->addWidget(clear);
     listButtons->addSpacing(12);
@@ -78,6 +82,7 @@ MessageListPanel::MessageListPanel(QWidget* parent) : QWidget(parent) {
     connect(translate, &QPushButton::clicked, this, &MessageListPanel::translateClicked);
     connect(add, &QPushButton::clicked, this, &MessageListPanel::addClicked);
     connect(load, &QPushButton::clicked, this, &MessageListPanel::loadClicked);
+    connect(capture, &QPushButton::clicked, this, &MessageListPanel::loadCaptureClicked);
     connect(save, &QPushButton::clicked, this, &MessageListPanel::saveClicked);
     connect(clear, &QPushButton::clicked, this, &MessageListPanel::clearClicked);
     connect(list, &ExtendedList::rowActivated, this, &MessageListPanel::rowActivated);

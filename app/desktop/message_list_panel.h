@@ -37,6 +37,7 @@ class MessageListPanel : public QWidget {
     void translateClicked();
     void addClicked();
     void loadClicked();
+    void loadCaptureClicked();
     void saveClicked();
     void clearClicked();
     void rowActivated(int row);
