@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "base/named_object.h"
 
@@ -64,4 +65,44 @@ class ObArray : public NamedObject {
     int32_t growBy = 25;
     int32_t capacity = 0;
     ObItem nullItem = {nullptr, 0};
+};
+
+// ObArrayOf<T>: an ObArray whose pointers are T*, without a cost: the same
+// object with typed Add and getters in place of the untyped ones, so that a
+// pointer goes in and comes out as the same type (a class with several
+// bases included). It never owns what it points to either; an owner deletes
+// the elements itself (DeleteAll).
+template <typename T>
+class ObArrayOf : public ObArray {
+  public:
+    explicit ObArrayOf(int32_t step = 25) : ObArray(step) {}
+
+    int Add(T* ptr, uint32_t tag = 0) { return ObArray::Add(ToVoid(ptr), tag); }
+    T* GetAt(int index, uint32_t* tag = nullptr) const {
+        return static_cast<T*>(ObArray::GetAt(index, tag));
+    }
+    T* GetLast(uint32_t* tag = nullptr) const { return static_cast<T*>(ObArray::GetLast(tag)); }
+    T* RemoveAt(int index, uint32_t* tag = nullptr) {
+        return static_cast<T*>(ObArray::RemoveAt(index, tag));
+    }
+    T* RemoveLast(uint32_t* tag = nullptr) { return static_cast<T*>(ObArray::RemoveLast(tag)); }
+    // Replaces the pointer at index (the tag stays); false when out of range.
+    bool SetAt(int index, T* ptr) {
+        if (index < 0 || index >= GetSize()) return false;
+        ElementAt(index).ptr = ToVoid(ptr);
+        return true;
+    }
+    // The index of ptr's first element, or -1.
+    int Find(const T* ptr) const {
+        for (int i = 0; i < GetSize(); ++i)
+            if (GetAt(i) == ptr) return i;
+        return -1;
+    }
+    // Deletes every element, the last first, and empties the array.
+    void DeleteAll() {
+        while (GetSize() > 0) delete RemoveLast();
+    }
+
+  private:
+    static void* ToVoid(T* ptr) { return const_cast<std::remove_const_t<T>*>(ptr); }
 };

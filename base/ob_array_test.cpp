@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -72,3 +74,49 @@ TEST(ObArrayTest, OutOfRangeGivesNullAndZeroTag) {
 }
 
 }  // namespace
+
+// The typed array: the untyped one with typed access, so a pointer to a
+// class with two bases goes in and comes out as the same subobject.
+struct First {
+    virtual ~First() = default;
+    int a = 1;
+};
+struct Second {
+    virtual ~Second() = default;
+    int b = 2;
+};
+struct Both : First, Second {};
+
+template <typename Array, typename Ptr, typename = void>
+struct CanAdd : std::false_type {};
+template <typename Array, typename Ptr>
+struct CanAdd<Array, Ptr, std::void_t<decltype(std::declval<Array&>().Add(std::declval<Ptr>()))>>
+    : std::true_type {};
+
+static_assert(sizeof(ObArrayOf<Second>) == sizeof(ObArray), "no cost over ObArray");
+static_assert(CanAdd<ObArrayOf<Second>, Both*>::value, "a derived pointer converts");
+static_assert(!CanAdd<ObArrayOf<Both>, Second*>::value, "a base pointer does not");
+static_assert(!CanAdd<ObArrayOf<Second>, First*>::value, "nor does an unrelated one");
+static_assert(std::is_same_v<decltype(std::declval<const ObArrayOf<Second>&>().GetAt(0)), Second*>,
+              "elements come out typed");
+
+TEST(ObArrayTest, TypedArrayKeepsTheSubobject) {
+    Both both[2];
+    ObArrayOf<Second> array(1);
+    array.Add(&both[0], 7);
+    array.Add(&both[1]);
+    uint32_t tag = 0;
+    EXPECT_EQ(static_cast<Second*>(&both[0]), array.GetAt(0, &tag));
+    EXPECT_EQ(7u, tag);
+    EXPECT_EQ(2, array.GetLast()->b);
+    EXPECT_EQ(1, array.Find(&both[1]));
+    EXPECT_TRUE(array.SetAt(1, nullptr));
+    EXPECT_FALSE(array.SetAt(2, &both[0]));
+    EXPECT_EQ(-1, array.Find(&both[1]));
+
+    ObArrayOf<First> owned;
+    owned.Add(new Both);
+    owned.Add(new Both);
+    owned.DeleteAll();  // through the virtual destructor; the sanitizers watch
+    EXPECT_EQ(0, owned.GetSize());
+}

@@ -10,11 +10,9 @@ namespace {
 
 const char kMallocError[] = "StringArray malloc error !";
 
-// The strings the array owns. OTSTR's destructor is not virtual, so the
-// owned objects have a final type of their own to be deleted through.
-class OwnedText final : public OTSTR {};
-
 }  // namespace
+
+class StringArray::OwnedText final : public OTSTR {};
 
 StringArray::StringArray(int count, const char* text) {
     for (int i = 0; i < count; ++i) {
@@ -43,13 +41,13 @@ int StringArray::Add(const OTSTR& text) {
 }
 
 OTSTR& StringArray::GetAt(int index) {
-    OwnedText* text = static_cast<OwnedText*>(strings.GetAt(index));
+    OwnedText* text = strings.GetAt(index);
     if (text != nullptr) return *text;
     spare.Empty();
     return spare;
 }
 
 void StringArray::RemoveAll() {
-    for (int i = 0; i < strings.GetSize(); ++i) delete static_cast<OwnedText*>(strings.GetAt(i));
+    for (int i = 0; i < strings.GetSize(); ++i) delete strings.GetAt(i);
     strings.RemoveAll();
 }

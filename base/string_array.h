@@ -30,6 +30,10 @@ class StringArray {
     void RemoveAll();
 
   private:
-    ObArray strings{25};
+    // The strings the array owns. OTSTR's destructor is not virtual, so the
+    // owned objects have a final type of their own to be deleted through.
+    class OwnedText;
+
+    ObArrayOf<OwnedText> strings{25};  // owned
     OTSTR spare;
 };

@@ -165,9 +165,8 @@ bool Builtin::TranChoiceItem() {
     elementName.safeAppends("[ChoiceElem %ld]", static_cast<long>(elements->GetCount(false)));
     const char* element = elementName.GetBuffer(0);
     VariableDefinition* choiceDef = choice->def;
-    auto* map = choiceDef != nullptr && choiceDef->attributes != nullptr
-                    ? static_cast<DeclareMap*>(choiceDef->attributes->slots[kSlotChoiceMap])
-                    : nullptr;
+    const AttributeSlots* slots = SlotsOf(choiceDef);
+    DeclareMap* map = slots != nullptr ? slots->choiceMap : nullptr;
     if (map == nullptr) {
         return Fail(kChoiceNoMap, element,
                     choiceDef != nullptr ? choiceDef->GetName().GetBuffer(0)
@@ -196,7 +195,7 @@ bool Builtin::TranChoiceItem() {
     if (!DecodeElement(*item, element, typeOf)) return FailWithDecoderError();
     CStruct* members = item->StructAt(0);
     while (members != nullptr && members->members.GetSize() > 0) {
-        auto* member = static_cast<CVariableItem*>(members->members.RemoveAt(0));
+        CVariableItem* member = members->members.RemoveAt(0);
         int32_t tag = member->def != nullptr ? member->def->id : member->mapTag;
         member->parent = elements;
         if (!choice->SetChosen(member, tag, 0)) {
@@ -287,7 +286,7 @@ bool Builtin::GetEnumComment() {
 bool Builtin::Format() {
     OTSTR format;
     if (!GetString("strFormat", format)) return Fail("%s", kFormatParam);
-    ObArray values(25);
+    ObArrayOf<CVarient> values(25);
     for (int i = 0; i < frame->ValueCount(); ++i) values.Add(frame->ValueAt(i));
     char buffer[1020];
     int n = FormatValues(buffer, sizeof buffer, format.GetBuffer(0), values);

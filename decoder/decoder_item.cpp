@@ -19,18 +19,11 @@
 
 namespace {
 
-void* Slot(const VariableDefinition* def, int slot) {
-    if (def == nullptr || def->attributes == nullptr || slot < 0 || slot >= kAttributeSlots) {
-        return nullptr;
-    }
-    return def->attributes->slots[slot];
-}
-
 // The Dump procedure of a struct type with an integrated type.
 Procedure* StructDump(StructDefinition* type) {
     auto* item = dynamic_cast<StructItem*>(type);
     if (item == nullptr || item->attributes == nullptr) return nullptr;
-    return static_cast<Procedure*>(item->attributes->slots[kSlotDump]);
+    return item->attributes->slots.dump;
 }
 
 constexpr char kNoLocationMarker[] = "***?****";
@@ -75,11 +68,11 @@ DecoderItem::~DecoderItem() {
 
 void DecoderItem::FreeAttached() {
     for (int i = 0; i < integrated.GetSize(); ++i) {
-        delete static_cast<DecoderItem*>(integrated.GetAt(i));
+        delete integrated.GetAt(i);
     }
     integrated.RemoveAll();
     for (int i = 0; i < contents.GetSize(); ++i) {
-        delete static_cast<DecoderItem*>(contents.GetAt(i));
+        delete contents.GetAt(i);
     }
     contents.RemoveAll();
 }
@@ -95,7 +88,7 @@ void DecoderItem::ClearAll() {
 bool DecoderItem::SizeIntegrated(int32_t n) {
     if (n < 0) return false;
     for (int i = n; i < integrated.GetSize(); ++i) {
-        delete static_cast<DecoderItem*>(integrated.GetAt(i));
+        delete integrated.GetAt(i);
     }
     while (integrated.GetSize() > n) integrated.RemoveLast();
     while (integrated.GetSize() < n) {
@@ -106,15 +99,15 @@ bool DecoderItem::SizeIntegrated(int32_t n) {
 
 bool DecoderItem::SetIntegrated(int32_t index, DecoderItem* s) {
     if (index < 0 || index >= integrated.GetSize()) return false;
-    delete static_cast<DecoderItem*>(integrated.GetAt(index));
-    integrated.ElementAt(index).ptr = s;
+    delete integrated.GetAt(index);
+    integrated.SetAt(index, s);
     return true;
 }
 
 void DecoderItem::DropIntegrated(int32_t index) {
     if (index < 0 || index >= integrated.GetSize()) return;
-    delete static_cast<DecoderItem*>(integrated.GetAt(index));
-    integrated.ElementAt(index).ptr = nullptr;
+    delete integrated.GetAt(index);
+    integrated.SetAt(index, nullptr);
 }
 
 bool DecoderItem::AddContent(DecoderItem* s) {
@@ -123,12 +116,12 @@ bool DecoderItem::AddContent(DecoderItem* s) {
 
 CVariableItem* DecoderItem::IntegratedAt(int32_t index) {
     if (index < 0 || index >= integrated.GetSize()) return nullptr;
-    return static_cast<DecoderItem*>(integrated.GetAt(index));
+    return integrated.GetAt(index);
 }
 
 CVariableItem* DecoderItem::ContentAt(int32_t index) {
     if (index < 0 || index >= contents.GetSize()) return nullptr;
-    return static_cast<DecoderItem*>(contents.GetAt(index));
+    return contents.GetAt(index);
 }
 
 bool DecoderItem::HasIntegrated(bool /*any*/) {
@@ -229,8 +222,9 @@ bool DecoderItem::MarkerText(OTSTR& out) {
 }
 
 bool DecoderItem::HasComment() {
-    if (Slot(def, kSlotDumpOr) != nullptr || Slot(def, kSlotDumpEqual) != nullptr ||
-        Slot(def, kSlotDump) != nullptr) {
+    const AttributeSlots* slots = SlotsOf(def);
+    if (slots != nullptr &&
+        (slots->dumpOr != nullptr || slots->dumpEqual != nullptr || slots->dump != nullptr)) {
         return true;
     }
     StructDefinition* integratedType = IntegratedStructOf(def);
@@ -273,8 +267,9 @@ bool CallDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, 
 int DecoderItem::CommentText(int32_t index, OTSTR& out, const char* defaultText) {
     out.Empty();
     const char* itemName = GetItemName().GetBuffer(0);
-    auto* orList = static_cast<EnumItemList*>(Slot(def, kSlotDumpOr));
-    auto* equalList = static_cast<EnumItemList*>(Slot(def, kSlotDumpEqual));
+    const AttributeSlots* slots = SlotsOf(def);
+    EnumItemList* orList = slots != nullptr ? slots->dumpOr : nullptr;
+    EnumItemList* equalList = slots != nullptr ? slots->dumpEqual : nullptr;
     if (orList != nullptr || equalList != nullptr) {
         int32_t value = 0;
         if (!getAt_as_long(index, value)) {
@@ -288,7 +283,7 @@ int DecoderItem::CommentText(int32_t index, OTSTR& out, const char* defaultText)
         return found ? 1 : 2;
     }
     bool loaded = decoder != nullptr && decoder->GetProgram() != nullptr;
-    if (auto* dump = static_cast<Procedure*>(Slot(def, kSlotDump)); dump != nullptr && loaded) {
+    if (Procedure* dump = slots != nullptr ? slots->dump : nullptr; dump != nullptr && loaded) {
         if (CallDump(*decoder, dump, *this, index, "curItem", out)) return 1;
         failed = true;
         decoder->TakeEnvError();

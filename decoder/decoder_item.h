@@ -59,8 +59,8 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     // to one struct element.
     DecoderStruct* ReferredElement() const;
 
-    ObArray integrated{25};  // owned DecoderItem, null for an empty slot
-    ObArray contents{25};    // owned DecoderItem
+    ObArrayOf<DecoderItem> integrated{25};  // owned, null for an empty slot
+    ObArrayOf<DecoderItem> contents{25};    // owned
 };
 
 // One element of a decoded struct item, with the location and failure mark

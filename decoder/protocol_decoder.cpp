@@ -26,13 +26,6 @@ using namespace decodermsg;
 
 namespace {
 
-void* Slot(const VariableDefinition* def, int slot) {
-    if (def == nullptr || def->attributes == nullptr || slot < 0 || slot >= kAttributeSlots) {
-        return nullptr;
-    }
-    return def->attributes->slots[slot];
-}
-
 // The text of a define: a string's own characters, or a number's text.
 bool DefineText(Program& program, const char* name, OTSTR& out) {
     CVariableItem* value = program.FindNamedValue(name);
@@ -325,7 +318,7 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
     }
     holder->SetName("this");
     for (int m = 0; m < element->members.GetSize(); ++m) {
-        auto* member = static_cast<CVariableItem*>(element->members.GetAt(m));
+        CVariableItem* member = element->members.GetAt(m);
         if (member == nullptr) continue;
         StructDefinition* integrated = IntegratedStructOf(member->def);
         bool ok = integrated != nullptr
@@ -437,8 +430,10 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     StructDefinition* contentType = nullptr;
     ItemFrame frame(env);
     if (thisInstance != nullptr) {
-        translate = static_cast<Procedure*>(Slot(item.def, kSlotTranslate));
-        contentType = static_cast<StructDefinition*>(Slot(item.def, kSlotContentOf));
+        if (const AttributeSlots* slots = SlotsOf(item.def)) {
+            translate = slots->translate;
+            contentType = slots->contentOf;
+        }
         if (translate != nullptr) {
             int opened = frame.Open(thisInstance);
             if (opened == 0) {
@@ -549,7 +544,7 @@ bool ProtocolDecoder::IntegrateMember(const char* name, CVariableItem* thisInsta
     auto* typeItem = dynamic_cast<StructItem*>(integratedType);
     Procedure* integrate =
         typeItem != nullptr && typeItem->attributes != nullptr
-            ? static_cast<Procedure*>(typeItem->attributes->slots[kSlotIntegrate])
+            ? typeItem->attributes->slots.integrate
             : nullptr;
     if (integrate == nullptr) {
         SetError(kNoIntegrate, ElementName(name, count, 0).GetBuffer(0));

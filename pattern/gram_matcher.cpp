@@ -7,7 +7,7 @@
 #include "pattern/rule_table.h"
 #include "pattern/script_lexer.h"
 
-GramMatcher::GramMatcher(void* owner, const GramFunc* handlers)
+GramMatcher::GramMatcher(GramOwner* owner, const GramFunc* handlers)
     : owner(owner), handlers(handlers) {}
 
 GramMatcher::~GramMatcher() { ClearResult(true); }
@@ -20,8 +20,16 @@ void GramMatcher::Destroy(void* object, uint32_t kind) {
     }
 }
 
-void* GramMatcher::GetObject(int index, uint32_t* kind) const {
-    return result.objects.GetAt(index, kind);
+Token* GramMatcher::TokenAt(int index) const {
+    uint32_t kind = kGramObject;
+    void* object = result.objects.GetAt(index, &kind);
+    return kind == kGramToken ? static_cast<Token*>(object) : nullptr;
+}
+
+NamedObject* GramMatcher::HandlerObjectAt(int index) const {
+    uint32_t kind = kGramToken;
+    void* object = result.objects.GetAt(index, &kind);
+    return kind == kGramObject ? static_cast<NamedObject*>(object) : nullptr;
 }
 
 void GramMatcher::ClearResult(bool destroy) {
@@ -93,8 +101,7 @@ bool GramMatcher::MatchEdge(const GrammarEdge& edge) {
     void* object = nullptr;
     uint32_t kind = kGramObject;
     if (GramHandler handler = FindHandler(name)) {
-        void* argv[3] = {const_cast<char*>(set->GetName().GetBuffer(0)), lexer, &error};
-        object = handler(owner, 3, argv);
+        object = handler({owner, set->GetName().GetBuffer(0), *lexer, error});
     } else {
         int32_t id = -1;
         RuleTable* table = lexer->GetRuleTable();

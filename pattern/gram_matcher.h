@@ -12,12 +12,27 @@
 #include "pattern/grammar_rule_set.h"
 
 class ScriptLexer;
+class Token;
+
+// The object on whose behalf a matcher calls its handlers (the compiler's
+// state of one compilation); the handlers know its class.
+class GramOwner {
+  public:
+    virtual ~GramOwner() = default;
+};
+
+// What a handler is called with.
+struct GramArgs {
+    GramOwner* owner;     // as given to the matcher; may be null
+    const char* setName;  // the rule set being matched
+    ScriptLexer& lexer;
+    CompileError& error;  // the matcher's error record
+};
 
 // A handler parses a larger construct from the lexer and returns a new
-// object, or null when the construct does not match here. It is called as
-// handler(owner, 3, arguments) with the arguments {rule set name (const
-// char*), ScriptLexer*, CompileError*}.
-using GramHandler = NamedObject* (*)(void* owner, int argc, void** argv);
+// object, or null when the construct does not match here (with its message
+// in args.error).
+using GramHandler = NamedObject* (*)(const GramArgs& args);
 
 struct GramFunc {
     const char* name;  // null ends the table
@@ -35,7 +50,7 @@ struct GramResult {
 
 class GramMatcher {
 public:
-    GramMatcher(void* owner, const GramFunc* handlers);
+    GramMatcher(GramOwner* owner, const GramFunc* handlers);
     ~GramMatcher();
     GramMatcher(const GramMatcher&) = delete;
     GramMatcher& operator=(const GramMatcher&) = delete;
@@ -52,8 +67,15 @@ public:
     }
 
     int32_t GetRuleId() const { return result.ruleId; }
-    // The object at index (a NamedObject* or a Token*, as kind tells).
-    void* GetObject(int index, uint32_t* kind = nullptr) const;
+    // The copy of a token class's token at index; null when a handler's
+    // object stands there.
+    Token* TokenAt(int index) const;
+    // The object that the handler of the sub-rule at index made, as the
+    // class that handler makes; null when a token stands there.
+    template <typename T>
+    T* ObjectAt(int index) const {
+        return static_cast<T*>(HandlerObjectAt(index));
+    }
     int GetObjectCount() const { return result.objects.GetSize(); }
     // Empties the result; with destroy the objects are deleted, otherwise
     // the caller has taken them over.
@@ -64,9 +86,10 @@ private:
     bool MatchNode(GrammarNode* node);
     bool MatchEdge(const GrammarEdge& edge);
     GramHandler FindHandler(const char* name) const;
+    NamedObject* HandlerObjectAt(int index) const;
     static void Destroy(void* object, uint32_t kind);
 
-    void* owner;
+    GramOwner* owner;
     const GramFunc* handlers;
     GramResult result;
     CompileError error;

@@ -17,21 +17,23 @@ struct Counted : NamedObject {
 };
 
 // $Pair: two numbers separated by a comma, parsed by the handler itself.
-NamedObject* PairHandler(void* owner, int argc, void** argv) {
-    EXPECT_EQ(3, argc);
-    ++*static_cast<int*>(owner);
-    auto* lexer = static_cast<ScriptLexer*>(argv[1]);
-    auto* error = static_cast<CompileError*>(argv[2]);
+struct Calls : GramOwner {
+    int count = 0;
+};
+
+NamedObject* PairHandler(const GramArgs& args) {
+    ++static_cast<Calls*>(args.owner)->count;
+    ScriptLexer& lexer = args.lexer;
     Token token;
-    SourcePos start = lexer->GetLocation();
-    if (lexer->ExpectKind(token, 9) && lexer->ExpectText(token, ",", true) &&
-        lexer->ExpectKind(token, 9)) {
+    SourcePos start = lexer.GetLocation();
+    if (lexer.ExpectKind(token, 9) && lexer.ExpectText(token, ",", true) &&
+        lexer.ExpectKind(token, 9)) {
         auto* pair = new Counted;
-        pair->SetName(static_cast<const char*>(argv[0]));
+        pair->SetName(args.setName);
         return pair;
     }
-    error->Set(lexer->GetLocation(), "pair expected");
-    lexer->setLocation(start);
+    args.error.Set(lexer.GetLocation(), "pair expected");
+    lexer.setLocation(start);
     return nullptr;
 }
 
@@ -53,7 +55,7 @@ protected:
         EXPECT_EQ(0, g_alive) << "handler objects leaked";
     }
 
-    int calls = 0;
+    Calls calls;
     ScriptLexer lexer;
     GrammarRuleSet set;
     GramMatcher matcher;
@@ -136,17 +138,17 @@ TEST_F(GramMatcherTest, HandlersAndTokenClassesFillTheResult) {
     Add(2, "$Ident = $Pair : $Number");
     ASSERT_TRUE(Match("v = 1, 2 : 7"));
     EXPECT_EQ(2, matcher.GetRuleId());
-    EXPECT_EQ(1, calls) << "the shared beginning of both alternatives is matched once";
+    EXPECT_EQ(1, calls.count) << "the shared beginning of both alternatives is matched once";
     ASSERT_EQ(3, matcher.GetObjectCount());
-    uint32_t kind = 0;
-    auto* ident = static_cast<Token*>(matcher.GetObject(0, &kind));
-    EXPECT_EQ(kGramToken, kind);
+    Token* ident = matcher.TokenAt(0);
+    auto* pair = matcher.ObjectAt<Counted>(1);
+    ASSERT_TRUE(ident != nullptr && pair != nullptr);
+    EXPECT_EQ(nullptr, matcher.ObjectAt<Counted>(0)) << "a token is no handler's object";
+    EXPECT_EQ(nullptr, matcher.TokenAt(1));
     EXPECT_STREQ("v", ident->text.GetBuffer(0));
-    auto* pair = static_cast<NamedObject*>(matcher.GetObject(1, &kind));
-    EXPECT_EQ(kGramObject, kind);
     EXPECT_STREQ("decl", pair->GetName().GetBuffer(0));
     EXPECT_EQ(1, g_alive);
-    EXPECT_STREQ("7", static_cast<Token*>(matcher.GetObject(2))->text.GetBuffer(0));
+    EXPECT_STREQ("7", matcher.TokenAt(2)->text.GetBuffer(0));
 
     EXPECT_FALSE(matcher.GramMatching(lexer, set));
     EXPECT_EQ("GramMatching() fail, result is not empty, clear first", Error());

@@ -32,7 +32,7 @@ GrammarRuleSet::GrammarRuleSet() {
 }
 
 GrammarRuleSet::~GrammarRuleSet() {
-    for (int i = 0; i < nodes.GetSize(); ++i) delete static_cast<GrammarNode*>(nodes.GetAt(i));
+    for (int i = 0; i < nodes.GetSize(); ++i) delete nodes.GetAt(i);
 }
 
 GrammarNode* GrammarRuleSet::NewNode(int32_t ruleId) {
@@ -50,7 +50,7 @@ GrammarNode* GrammarRuleSet::NewNode(int32_t ruleId) {
 void GrammarRuleSet::ClearRules() {
     GrammarNode* root = GetRoot();
     for (int i = 0; i < nodes.GetSize(); ++i) {
-        GrammarNode* node = static_cast<GrammarNode*>(nodes.GetAt(i));
+        GrammarNode* node = nodes.GetAt(i);
         if (node != root) delete node;
     }
     nodes.RemoveAll();
@@ -89,7 +89,7 @@ bool GrammarRuleSet::AddRule(int32_t id, const char* text) {
         return false;
     }
     for (int i = 0; i < nodes.GetSize(); ++i) {
-        if (static_cast<GrammarNode*>(nodes.GetAt(i))->ruleId == id) {
+        if (nodes.GetAt(i)->ruleId == id) {
             lastError.Format("Rule %ld already exist", static_cast<long>(id));
             return false;
         }

@@ -25,13 +25,13 @@ public:
     GrammarNode& operator=(const GrammarNode&) = delete;
 
     int EdgeCount() const { return edges.GetSize(); }
-    GrammarEdge* EdgeAt(int i) const { return static_cast<GrammarEdge*>(edges.GetAt(i)); }
+    GrammarEdge* EdgeAt(int i) const { return edges.GetAt(i); }
     // Rebuilds expectText from the edges: "'{' or $Ident ".
     void RebuildExpectText();
 
     int32_t id;
     int32_t ruleId = -1;  // the alternative that ends here, on end nodes
-    ObArray edges{4};     // owned
+    ObArrayOf<GrammarEdge> edges{4};  // owned
     OTSTR expectText;
 };
 
@@ -53,7 +53,7 @@ public:
     bool IsCaseSensitive() const { return caseSensitive; }
     const OTSTR& GetLastError() const { return lastError; }
 
-    GrammarNode* GetRoot() const { return static_cast<GrammarNode*>(roots.GetAt(0)); }
+    GrammarNode* GetRoot() const { return roots.GetAt(0); }
     int NodeCount() const { return nodes.GetSize(); }
 
 private:
@@ -61,8 +61,8 @@ private:
     GrammarNode* AddEdge(GrammarNode* from, bool isSub, const char* word, int length,
                          int32_t ruleId);
 
-    ObArray roots{4};
-    ObArray nodes{25};  // owns every node, the root included
+    ObArrayOf<GrammarNode> roots{4};
+    ObArrayOf<GrammarNode> nodes{25};  // owns every node, the root included
     OTSTR name;
     bool caseSensitive = false;
     OTSTR lastError;

@@ -42,7 +42,7 @@ Lex::~Lex() {
 // ---------------------------------------------------------------- set-up
 
 void Lex::DropResults() {
-    while (results.GetSize() > 0) pool.Put(static_cast<MatchPattern*>(results.RemoveLast()));
+    while (results.GetSize() > 0) pool.Put(results.RemoveLast());
 }
 
 void Lex::Release(PatternList& list) {
@@ -686,9 +686,9 @@ int Lex::GetNextToken(Token& token, int32_t requestedId, bool peek) {
         bool movedBySkip = false;
         MatchPattern* found = nullptr;
         while (results.GetSize() > 0) {
-            MatchPattern* m = static_cast<MatchPattern*>(results.GetAt(0));
+            MatchPattern* m = results.GetAt(0);
             if (m->id == 0 && !m_bReturnUnMatchContent) {
-                pool.Put(static_cast<MatchPattern*>(results.RemoveAt(0)));
+                pool.Put(results.RemoveAt(0));
                 continue;
             }
             if (m->id < 1000 || m->id == requestedId) {

@@ -126,7 +126,7 @@ private:
     bool overlapMatch = false;
     bool caseSensitive = true;
     bool boundaryByCode = true;
-    ObArray results{100};
+    ObArrayOf<MatchPattern> results{100};
 
     // Working memory of a run, kept between runs.
     PatternList active;

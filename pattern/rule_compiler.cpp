@@ -302,7 +302,7 @@ State* RuleCompiler::CompileSequence(const char* text, int length, int depth) {
     }
     State* start = table.NewState(ruleId);
     if (start == nullptr) return nullptr;
-    ObArray alternatives(4);
+    ObArrayOf<State> alternatives(4);
     alternatives.Add(start);
     State* current = start;
 
@@ -392,7 +392,7 @@ State* RuleCompiler::CompileSequence(const char* text, int length, int depth) {
     State* root = table.NewState(ruleId);
     if (root == nullptr) return nullptr;
     for (int a = 0; a < alternatives.GetSize(); ++a) {
-        State* alt = static_cast<State*>(alternatives.GetAt(a));
+        State* alt = alternatives.GetAt(a);
         if (alt->IsEnd()) continue;
         Transition* branch = new (std::nothrow) Transition;
         if (branch == nullptr) {

@@ -89,7 +89,7 @@ public:
 
     int32_t id;
     OTSTR name;
-    ObArray transitions{4};
+    ObArrayOf<Transition> transitions{4};  // owned
     // Parameter ids 0 to 10 used below this state, worked out once by the
     // table's check; -1 while unknown.
     int32_t paramMask = -1;

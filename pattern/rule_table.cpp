@@ -50,8 +50,8 @@ int32_t RuleTable::RuleIdOf(const State* state) const {
 State* RuleTable::FindRule(int32_t id) const {
     for (int i = 0; i < rules.GetSize(); ++i) {
         uint32_t tag = 0;
-        void* start = rules.GetAt(i, &tag);
-        if (static_cast<int32_t>(tag) == id) return static_cast<State*>(start);
+        State* start = rules.GetAt(i, &tag);
+        if (static_cast<int32_t>(tag) == id) return start;
     }
     return nullptr;
 }
@@ -60,7 +60,7 @@ State* RuleTable::FindRuleByName(const char* name, int32_t* id) const {
     if (name == nullptr || name[0] == 0) return nullptr;
     for (int i = 0; i < rules.GetSize(); ++i) {
         uint32_t tag = 0;
-        State* start = static_cast<State*>(rules.GetAt(i, &tag));
+        State* start = rules.GetAt(i, &tag);
         if (start->name.Compare(name, false)) {
             if (id != nullptr) *id = static_cast<int32_t>(tag);
             return start;
@@ -78,10 +78,10 @@ bool RuleTable::CollectParamIds(State* start, int32_t& outMask, int depth) {
         return true;
     }
     int32_t mask = 0;
-    ObArray work(16);
+    ObArrayOf<State> work(16);
     work.Add(start);
     while (work.GetSize() > 0) {
-        State* state = static_cast<State*>(work.RemoveLast());
+        State* state = work.RemoveLast();
         for (int t = 0; t < state->Count(); ++t) {
             Transition* tr = state->At(t);
             if (tr->kind == kTransCall) {
@@ -161,7 +161,7 @@ void RuleTable::MergeEndStates() {
                 tr->target = final;
         }
     }
-    ObArray kept(states.GetSize() + 1);
+    ObArrayOf<State> kept(states.GetSize() + 1);
     for (int i = 0; i < states.GetSize(); ++i) {
         State* state = StateAt(i);
         if (i == 0 || !state->IsEnd() || isRuleStart(state)) {

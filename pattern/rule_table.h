@@ -51,7 +51,7 @@ public:
     // The id of the rule that starts at state, or -1.
     int32_t RuleIdOf(const State* state) const;
     int StateCount() const { return states.GetSize(); }
-    State* StateAt(int i) const { return static_cast<State*>(states.GetAt(i)); }
+    State* StateAt(int i) const { return states.GetAt(i); }
     State* FinalState() const { return StateAt(0); }
 
     bool HasParamIds() const { return hasParamIds; }
@@ -67,8 +67,8 @@ private:
     bool CollectParamIds(State* start, int32_t& mask, int depth);
     void SetError(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    ObArray rules{25};
-    ObArray states{100};
+    ObArrayOf<State> rules{25};  // tag: the rule id
+    ObArrayOf<State> states{100};  // owned
     bool hasParamIds = false;
     bool hasLineAnchors = false;
     bool hasWordAnchors = false;

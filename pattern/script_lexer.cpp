@@ -126,7 +126,7 @@ int ScriptLexer::GetToken(Token& token, int flags, bool peek) {
         if (r != 1) return r;
         bool comment = token.id == kTokBlockComment || token.id == kTokLineComment;
         if (!comment) return r;
-        if (token.id == kTokLineComment && (flags & 2)) {
+        if (token.id == kTokLineComment && (flags & kLineComments)) {
             StripLineComment(token);
             return r;
         }

@@ -25,8 +25,9 @@ public:
     // A token with keywords recognised (compound keywords joined); 1 a
     // token, 0 the end, -1 an error. With peek the token is cached.
     int GetNextToken(Token& token, bool peek) override;
-    // As GetNextToken, skipping comments; with flags & 2 a line comment is
-    // returned without its "//" and blanks.
+    // As GetNextToken, skipping comments; with the flag kLineComments a line
+    // comment is returned without its "//" and blanks.
+    static constexpr int kLineComments = 2;
     int GetToken(Token& token, int flags, bool peek);
     // The next token that is not a comment (unless id asks for comments)
     // must have the id; on failure the position is set back.

@@ -48,14 +48,14 @@ RunTimeStk::RunTimeStk(Program* newProgram, RunTimeStk* newParent, ExecuteEnv* n
 RunTimeStk::~RunTimeStk() { clear(); }
 
 CVariableItem* RunTimeStk::VariableAt(int i) const {
-    return static_cast<CVariableItem*>(variables.GetAt(i));
+    return variables.GetAt(i);
 }
 
 void RunTimeStk::clear() {
     // Later items may refer to earlier ones: release in reverse order.
-    while (values.GetSize() > 0) delete static_cast<CVarient*>(values.RemoveLast());
-    while (variables.GetSize() > 0) delete static_cast<CVariableItem*>(variables.RemoveLast());
-    while (ownedChildren.GetSize() > 0) delete static_cast<RunTimeStk*>(ownedChildren.RemoveLast());
+    values.DeleteAll();
+    variables.DeleteAll();
+    ownedChildren.DeleteAll();
     children.RemoveAll();
     prepared = initialised = false;
     caseSensitive = false;
@@ -76,7 +76,8 @@ bool RunTimeStk::Prepare(ObArray* newVariables, ObArray* newValues, bool takeOwn
             newVariables->RemoveAll();
         }
         if (newValues != nullptr) {
-            for (int i = 0; i < newValues->GetSize(); ++i) values.Add(newValues->GetAt(i));
+            for (int i = 0; i < newValues->GetSize(); ++i)
+                values.Add(static_cast<CVarient*>(newValues->GetAt(i)));
             newValues->RemoveAll();
         }
     }
@@ -151,7 +152,7 @@ bool RunTimeStk::AddItem(CVariableItem* item) {
 CVariableItem* RunTimeStk::DetachItem(CVariableItem* item, bool localOnly) {
     for (RunTimeStk* frame = this; frame != nullptr; frame = frame->parent) {
         for (int i = 0; i < frame->variables.GetSize(); ++i) {
-            if (frame->VariableAt(i) == item) return static_cast<CVariableItem*>(frame->variables.RemoveAt(i));
+            if (frame->VariableAt(i) == item) return frame->variables.RemoveAt(i);
         }
         if (localOnly) break;
     }

@@ -86,9 +86,9 @@ public:
     CVariableItem* VariableAt(int i) const;
     // The extra values of a variable-argument call, in order.
     int ValueCount() const { return values.GetSize(); }
-    CVarient* ValueAt(int i) const { return static_cast<CVarient*>(values.GetAt(i)); }
+    CVarient* ValueAt(int i) const { return values.GetAt(i); }
     int ChildCount() const { return children.GetSize(); }
-    RunTimeStk* ChildAt(int i) const { return static_cast<RunTimeStk*>(children.GetAt(i)); }
+    RunTimeStk* ChildAt(int i) const { return children.GetAt(i); }
 
     bool caseSensitive = false;
     Program* program;
@@ -113,8 +113,8 @@ private:
     bool CallProcedure(const char* path, CVarient& result);
     void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    ObArray variables{25};       // owned CVariableItem
-    ObArray values{25};          // owned items handed in by Prepare
-    ObArray children{25};        // RunTimeStk*, not owned
-    ObArray ownedChildren{25};   // owned RunTimeStk
+    ObArrayOf<CVariableItem> variables{25};   // owned
+    ObArrayOf<CVarient> values{25};           // owned; handed in by Prepare
+    ObArrayOf<RunTimeStk> children{25};       // not owned
+    ObArrayOf<RunTimeStk> ownedChildren{25};  // owned
 };

@@ -23,7 +23,7 @@ public:
         if (frame == nullptr) return false;
         ExprEvaluator evaluator;
         frame->BindEvaluator(evaluator);
-        ExprNode* tree = evaluator.GetExpression(text.c_str(), 1);
+        ExprNode* tree = evaluator.GetExpression(text.c_str(), ExprEvaluator::kSetAfterAssign);
         CVarient value;
         bool ok = tree != nullptr && evaluator.Evaluate(tree, value);
         ExprEvaluator::FreeExpression(tree);

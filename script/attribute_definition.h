@@ -1,36 +1,38 @@
 // AttributeDefinition: the attribute block of a struct (with an integrated
 // type) or of a member: a Program of its own kind whose items are procedures
-// and keyword lines, and nine slots that the decoder reads.
+// and keyword lines, and the slots that the decoder reads.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "script/program.h"
+#include "script/type_specifier.h"
+#include "types/variable_definition.h"
 
 class DeclareMap;
 class EnumItemList;
+class Procedure;
 class StructDefinition;
-class TypeSpecifier;
-class VariableDefinition;
 
-enum AttributeSlot : int {
-    kSlotTypeOf = 0,      // StructDefinition*
-    kSlotDumpOr = 1,      // EnumItemList*, matched by bits
-    kSlotDumpEqual = 2,   // EnumItemList*, matched by equality
-    kSlotContentOf = 3,   // StructDefinition*
-    kSlotTranslate = 4,   // Procedure*
-    kSlotIntegrate = 5,   // Procedure*
-    kSlotDump = 6,        // Procedure*
-    kSlotIntegrated = 7,  // TypeSpecifier*, owned
-    kSlotChoiceMap = 8,   // DeclareMap*
-    kAttributeSlots = 9,
+// What a block records, in the order of the slots 0 to 8 of the script
+// language. Only the integrated type is owned; the rest belong to the
+// script.
+struct AttributeSlots {
+    StructDefinition* typeOf = nullptr;        // TypeOF
+    EnumItemList* dumpOr = nullptr;            // DumpOF ... ( Or ): matched by bits
+    EnumItemList* dumpEqual = nullptr;         // DumpOF ... ( Equal ): matched by equality
+    StructDefinition* contentOf = nullptr;     // ContentOF
+    Procedure* translate = nullptr;            // the block's Translate()
+    Procedure* integrate = nullptr;            // the block's Integrate()
+    Procedure* dump = nullptr;                 // the block's Dump()
+    std::unique_ptr<TypeSpecifier> integrated;  // of the owning struct
+    DeclareMap* choiceMap = nullptr;           // ChoiceMap
 };
 
 class AttributeDefinition : public Program {
 public:
     explicit AttributeDefinition(Program* parent) : Program(parent) {}
-    // Deletes the integrated type specifier (slot 7).
-    ~AttributeDefinition() override;
     // The attribute keyword lines (TypeOF, DumpOF, ChoiceMap, ContentOF).
     int ItemHook(CompileContext& context, ScriptLexer& lexer) override;
 
@@ -38,5 +40,10 @@ public:
     // knows the struct that holds the member (what "This" names there).
     StructDefinition* ownerStruct = nullptr;
     VariableDefinition* ownerMember = nullptr;
-    void* slots[kAttributeSlots] = {};
+    AttributeSlots slots;
 };
+
+// The slots of the attribute block of def; null when it has none.
+inline const AttributeSlots* SlotsOf(const VariableDefinition* def) {
+    return def != nullptr && def->attributes != nullptr ? &def->attributes->slots : nullptr;
+}

@@ -27,10 +27,10 @@ namespace {
 
 uint16_t g_serial = 0;
 
-NamedObject* ExpHandler(void* owner, int argc, void** argv);
-NamedObject* InitializerExpHandler(void* owner, int argc, void** argv);
-NamedObject* StatementExpHandler(void* owner, int argc, void** argv);
-NamedObject* ProgramHandler(void* owner, int argc, void** argv);
+NamedObject* ExpHandler(const GramArgs& args);
+NamedObject* InitializerExpHandler(const GramArgs& args);
+NamedObject* StatementExpHandler(const GramArgs& args);
+NamedObject* ProgramHandler(const GramArgs& args);
 
 const GramFunc kHandlers[] = {
     {"Type_specifier", TypeSpecifierHandler},
@@ -52,7 +52,7 @@ bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment, int32_t a
     Token token;
     if (lexer.GetNextToken(token, true) == 1 && token.id == kTokLineComment &&
         token.pos.line == line) {
-        lexer.GetToken(token, 2, false);
+        lexer.GetToken(token, ScriptLexer::kLineComments, false);
         comment = token.text;
         return true;
     }
@@ -66,29 +66,28 @@ bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment, int32_t a
 
 // An expression for the handlers: parsed from the lexer, then every
 // identifier that is not a visible named value is checked.
-NamedObject* ParseChecked(void* owner, int argc, void** argv, int flags) {
-    if (owner == nullptr || argc < 3) return nullptr;
-    auto* context = static_cast<CompileContext*>(owner);
-    auto* lexer = static_cast<ScriptLexer*>(argv[1]);
-    auto* error = static_cast<CompileError*>(argv[2]);
+NamedObject* ParseChecked(const GramArgs& args, int flags) {
+    CompileContext* context = CompileContext::Of(args);
+    if (context == nullptr) return nullptr;
+    ScriptLexer* lexer = &args.lexer;
     SourcePos start = lexer->GetLocation();
     ExprEvaluator evaluator;
     ExprNode* tree = evaluator.ParseExpression(*lexer, flags);
     if (tree == nullptr) {
-        error->Set(lexer->GetLocation(), evaluator.GetLastError().GetBuffer(0));
+        args.error.Set(lexer->GetLocation(), evaluator.GetLastError().GetBuffer(0));
         lexer->setLocation(start);
         return nullptr;
     }
-    ObArray nodes(25);
+    ObArrayOf<ExprNode> nodes(25);
     ExprEvaluator::CollectNodes(tree, nodes, true);
     for (int i = 0; i < nodes.GetSize(); ++i) {
-        auto* node = static_cast<ExprNode*>(nodes.GetAt(i));
+        ExprNode* node = nodes.GetAt(i);
         if (!node->IsLeaf() || node->id != kTokIdent) continue;
         const char* path = node->text.GetBuffer(0);
         if (context->current->FindNamedValue(path) != nullptr) continue;
         OTSTR message;
         if (!CheckIdentifier(*context, path, message)) {
-            error->SetF(node->pos, "'%s' invalid", path);
+            args.error.SetF(node->pos, "'%s' invalid", path);
             delete tree;
             lexer->setLocation(start);
             return nullptr;
@@ -108,32 +107,31 @@ NamedObject* ParseChecked(void* owner, int argc, void** argv, int flags) {
     return result;
 }
 
-NamedObject* ExpHandler(void* owner, int argc, void** argv) {
-    return ParseChecked(owner, argc, argv, 0);
+NamedObject* ExpHandler(const GramArgs& args) {
+    return ParseChecked(args, 0);
 }
 
-NamedObject* InitializerExpHandler(void* owner, int argc, void** argv) {
-    return ParseChecked(owner, argc, argv, 3);
+NamedObject* InitializerExpHandler(const GramArgs& args) {
+    return ParseChecked(args, ExprEvaluator::kSetAfterAssign | ExprEvaluator::kSetAlone);
 }
 
-NamedObject* StatementExpHandler(void* owner, int argc, void** argv) {
-    return ParseChecked(owner, argc, argv, 1);
+NamedObject* StatementExpHandler(const GramArgs& args) {
+    return ParseChecked(args, ExprEvaluator::kSetAfterAssign);
 }
 
 // $Program: a block compiled from its '{' to its '}'.
-NamedObject* ProgramHandler(void* owner, int argc, void** argv) {
-    if (owner == nullptr || argc < 3) return nullptr;
-    auto* context = static_cast<CompileContext*>(owner);
-    auto* lexer = static_cast<ScriptLexer*>(argv[1]);
+NamedObject* ProgramHandler(const GramArgs& args) {
+    CompileContext* context = CompileContext::Of(args);
+    if (context == nullptr) return nullptr;
     Program* outer = context->current;
     Program* block = outer->NewSubProgram();
     if (block == nullptr) return nullptr;
-    SourcePos start = lexer->GetLocation();
-    bool ok = context->CompileItems(*block, *lexer);
+    SourcePos start = args.lexer.GetLocation();
+    bool ok = context->CompileItems(*block, args.lexer);
     context->current = outer;
     if (!ok) {
         delete block;
-        lexer->setLocation(start);
+        args.lexer.setLocation(start);
         return nullptr;
     }
     return block;
@@ -340,8 +338,8 @@ StepResult TypedefStep(CompileContext& context, ScriptLexer& lexer) {
     GramMatcher matcher(&context, GrammarHandlers());
     if (!context.MatchText(lexer, matcher, "typedef", kTypedefRule))
         return StepResult::kFailed;
-    auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
-    auto* ident = static_cast<Token*>(matcher.GetObject(1));
+    auto* type = matcher.ObjectAt<TypeSpecifier>(0);
+    Token* ident = matcher.TokenAt(1);
     if (!type->IsStruct() || type->structDef == nullptr) {
         return context.Reject(lexer, "'typedef' only support struct type now");
     }
@@ -400,12 +398,12 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         if (!context.Match(lexer, matcher, GrammarSet::kEnumItem)) return fail();
         int32_t id = matcher.GetRuleId();
         bool named = id == kEnumNamedMore || id == kEnumNamedLast || id == kEnumDefine;
-        auto* exp = static_cast<ParsedExpression*>(matcher.GetObject(named ? 1 : 0));
+        auto* exp = matcher.ObjectAt<ParsedExpression>(named ? 1 : 0);
         CVarient value;
         char unnamedName[16];
         const char* itemName = unnamedName;
         if (named) {
-            itemName = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
+            itemName = matcher.TokenAt(0)->text.GetBuffer(0);
             if (list->Find(itemName) >= 0) {
                 context.Fail(lexer, "identifier_name '%s' already be defined", itemName);
                 return fail();
@@ -445,7 +443,7 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     if (lexer.GetNextToken(token, true) != 1 || !IsText(token, "{")) {
         return context.Reject(lexer, "'{' expected after attribute name");
     }
-    const OTSTR& quoted = static_cast<Token*>(matcher.GetObject(0))->text;
+    const OTSTR& quoted = matcher.TokenAt(0)->text;
     OTSTR structName = quoted.Mid(1, quoted.GetLength() - 2);
     const char* name = structName.GetBuffer(0);
     StructDefinition* def = context.current->FindStruct(name);
@@ -571,7 +569,7 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
             int32_t line = start.line;
             GramMatcher matcher(this, GrammarHandlers());
             if (matcher.GramMatching(lexer, "statement", kStatementRule, false)) {
-                auto* statement = static_cast<NamedObject*>(matcher.GetObject(0));
+                auto* statement = matcher.ObjectAt<NamedObject>(0);
                 auto* item = dynamic_cast<ProgramItem*>(statement);
                 matcher.ClearResult(false);
                 if (item == nullptr || !program.AddItem(item, line, true)) {

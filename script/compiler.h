@@ -36,9 +36,14 @@ enum class StepResult { kNotClaimed, kDone, kFailed };
 
 // The state of one compilation, handed to the handlers as the matcher's
 // owner.
-class CompileContext {
+class CompileContext : public GramOwner {
   public:
     explicit CompileContext(Program& root) : root(root), current(&root) {}
+
+    // The context a handler is called for; null when the matcher has none.
+    static CompileContext* Of(const GramArgs& args) {
+        return static_cast<CompileContext*>(args.owner);
+    }
 
     // Matches a registered rule set (or, with text, a rule text on the spot)
     // with the compiler's handlers; the furthest error goes to error.
@@ -84,5 +89,5 @@ bool CompleteAttributes(CompileContext& context, class AttributeDefinition& bloc
 // failed.
 bool CheckIdentifier(CompileContext& context, const char* path, OTSTR& message);
 // The handlers of $Type_specifier and $Statement.
-NamedObject* TypeSpecifierHandler(void* owner, int argc, void** argv);
-NamedObject* StatementHandler(void* owner, int argc, void** argv);
+NamedObject* TypeSpecifierHandler(const GramArgs& args);
+NamedObject* StatementHandler(const GramArgs& args);

@@ -18,7 +18,7 @@ public:
     int32_t ItemKind() const override { return kItemDeclareMap; }
 
     int ItemCount() const { return items.GetSize(); }
-    VariableDefinition* ItemAt(int i) const { return static_cast<VariableDefinition*>(items.GetAt(i)); }
+    VariableDefinition* ItemAt(int i) const { return items.GetAt(i); }
     // The item of that tag, or null.
     VariableDefinition* FindTag(int32_t tag) const;
     // Takes item over; its mapTag is its tag.
@@ -27,5 +27,5 @@ public:
     bool implicit = false;  // ImplicitItem
 
 private:
-    ObArray items{25};  // owned
+    ObArrayOf<VariableDefinition> items{25};  // owned; tag: the item's tag
 };

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "pattern/script_lexer.h"
@@ -50,10 +51,6 @@ bool DeclareMap::AddItem(VariableDefinition* item) {
     return items.Add(item, static_cast<uint32_t>(item->mapTag)) != before;
 }
 
-AttributeDefinition::~AttributeDefinition() {
-    delete static_cast<TypeSpecifier*>(slots[kSlotIntegrated]);
-}
-
 int AttributeDefinition::ItemHook(CompileContext& context, ScriptLexer& lexer) {
     switch (AttributeKeywordStep(context, lexer)) {
         case StepResult::kDone:
@@ -65,11 +62,11 @@ int AttributeDefinition::ItemHook(CompileContext& context, ScriptLexer& lexer) {
     }
 }
 
-NamedObject* TypeSpecifierHandler(void* owner, int argc, void** argv) {
-    if (owner == nullptr || argc < 3) return nullptr;
-    auto* context = static_cast<CompileContext*>(owner);
-    auto* lexer = static_cast<ScriptLexer*>(argv[1]);
-    auto* error = static_cast<CompileError*>(argv[2]);
+NamedObject* TypeSpecifierHandler(const GramArgs& args) {
+    CompileContext* context = CompileContext::Of(args);
+    if (context == nullptr) return nullptr;
+    ScriptLexer* lexer = &args.lexer;
+    CompileError* error = &args.error;
     SourcePos start = lexer->GetLocation();
     Token token;
     if (lexer->GetToken(token, 0, false) != 1 ||
@@ -110,7 +107,7 @@ bool TakeComment(ScriptLexer& lexer, int32_t line, OTSTR& comment) {
     if (lexer.GetNextToken(token, true) != 1 || token.id != kTokLineComment ||
         token.pos.line != line)
         return false;
-    lexer.GetToken(token, 2, false);
+    lexer.GetToken(token, ScriptLexer::kLineComments, false);
     comment = token.text;
     return true;
 }
@@ -148,8 +145,8 @@ const char* TypeText(const TypeSpecifier& type) {
     return type.GetName().GetBuffer(0);
 }
 
-TypeSpecifier* CopySpecifier(const TypeSpecifier& from) {
-    auto* copy = new (std::nothrow) TypeSpecifier;
+std::unique_ptr<TypeSpecifier> CopySpecifier(const TypeSpecifier& from) {
+    std::unique_ptr<TypeSpecifier> copy(new (std::nothrow) TypeSpecifier);
     if (copy == nullptr) return nullptr;
     copy->SetName(from.GetName().GetBuffer(0));
     copy->type = from.type;
@@ -160,7 +157,7 @@ TypeSpecifier* CopySpecifier(const TypeSpecifier& from) {
 const TypeSpecifier* IntegratedType(const StructDefinition* def) {
     auto* item = dynamic_cast<const StructItem*>(def);
     if (item == nullptr || item->attributes == nullptr) return nullptr;
-    return static_cast<const TypeSpecifier*>(item->attributes->slots[kSlotIntegrated]);
+    return item->attributes->slots.integrated.get();
 }
 
 // An integer value of a parsed expression, evaluated with the named values
@@ -215,8 +212,7 @@ bool Convertible(const VariableDefinition& member, const TypeSpecifier& integrat
 
 StructItem* PendingStruct(Program& program, const char* name, bool take) {
     for (int i = 0; i < program.pendingStructs.GetSize(); ++i) {
-        auto* item =
-            static_cast<StructItem*>(static_cast<ProgramItem*>(program.pendingStructs.GetAt(i)));
+        StructItem* item = program.pendingStructs.GetAt(i);
         if (!item->GetName().Compare(name, false)) continue;
         if (take) program.pendingStructs.RemoveAt(i);
         return item;
@@ -230,13 +226,12 @@ AttributeDefinition* NewStructBlock(Program& program, StructItem& owner,
                                     const TypeSpecifier& type) {
     auto* block = new (std::nothrow) AttributeDefinition(&program);
     if (block == nullptr) return nullptr;
-    TypeSpecifier* copy = CopySpecifier(type);
-    if (copy == nullptr) {
+    block->slots.integrated = CopySpecifier(type);
+    if (block->slots.integrated == nullptr) {
         delete block;
         return nullptr;
     }
     block->ownerStruct = &owner;
-    block->slots[kSlotIntegrated] = copy;
     return block;
 }
 
@@ -284,7 +279,7 @@ StepResult ForwardDeclaration(CompileContext& context, ScriptLexer& lexer, int32
         }
     }
     int before = program.pendingStructs.GetSize();
-    if (program.pendingStructs.Add(static_cast<ProgramItem*>(item)) == before) {
+    if (program.pendingStructs.Add(item) == before) {
         delete item;
         context.Fail(lexer, "new Predefined StructDefinition fail");
         return StepResult::kFailed;
@@ -311,13 +306,13 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
     if (rule == kMemberChoice) {
         snprintf(choiceName, sizeof choiceName, "$%d", owner.GetMemberCount());
     } else {
-        type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
-        name = static_cast<Token*>(matcher.GetObject(1))->text.GetBuffer(0);
+        type = matcher.ObjectAt<TypeSpecifier>(0);
+        name = matcher.TokenAt(1)->text.GetBuffer(0);
         declared = type->type;
     }
     int32_t count = 1;
     if (rule == kMemberArray &&
-        (!EvaluateInteger(program, static_cast<ParsedExpression*>(matcher.GetObject(2)), count) ||
+        (!EvaluateInteger(program, matcher.ObjectAt<ParsedExpression>(2), count) ||
          count < 1)) {
         context.Fail(lexer, "get array size fail");
         return false;
@@ -328,7 +323,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
             context.Fail(lexer, "Bits mode is not supported by this type");
             return false;
         }
-        if (!DecimalAtLeastOne(*static_cast<Token*>(matcher.GetObject(2)), bits)) {
+        if (!DecimalAtLeastOne(*matcher.TokenAt(2), bits)) {
             context.Fail(lexer, "get bitlen fail");
             return false;
         }
@@ -421,10 +416,10 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
     GramMatcher matcher(&context, GrammarHandlers());
     if (!context.Match(lexer, matcher, GrammarSet::kStruct)) return StepResult::kFailed;
     int32_t rule = matcher.GetRuleId();
-    OTSTR name = static_cast<Token*>(matcher.GetObject(0))->text;
+    OTSTR name = matcher.TokenAt(0)->text;
     const char* nameText = name.GetBuffer(0);
     const TypeSpecifier* type = nullptr;
-    if (rule == kStructForwardTyped || rule == kStructTyped) type = static_cast<TypeSpecifier*>(matcher.GetObject(1));
+    if (rule == kStructForwardTyped || rule == kStructTyped) type = matcher.ObjectAt<TypeSpecifier>(1);
     if (rule == kStructForwardTyped || rule == kStructForward)
         return ForwardDeclaration(context, lexer, line, nameText, type);
 
@@ -435,7 +430,7 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
     // to it.
     auto fail = [&]() {
         if (wasPending) {
-            program.pendingStructs.Add(static_cast<ProgramItem*>(item));
+            program.pendingStructs.Add(item);
         } else {
             delete item;
         }
@@ -534,7 +529,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
         return StepResult::kFailed;
     };
     map->implicit = matcher.GetRuleId() == kMapImplicit;
-    map->SetName(static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0));
+    map->SetName(matcher.TokenAt(0)->text.GetBuffer(0));
     map->line = line;
     OTSTR comment;
     if (TakeComment(lexer, line, comment)) map->SetDescription(comment.GetBuffer(0));
@@ -547,10 +542,10 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
     while (!lexer.ExpectText(token, "}", true)) {
         if (!context.Match(lexer, matcher, GrammarSet::kMapItem)) return fail();
         int32_t itemLine = lexer.GetLocation().line;
-        const char* name = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
-        const auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(2));
+        const char* name = matcher.TokenAt(0)->text.GetBuffer(0);
+        const auto* type = matcher.ObjectAt<TypeSpecifier>(2);
         int32_t tag = 0;
-        if (!EvaluateInteger(program, static_cast<ParsedExpression*>(matcher.GetObject(1)), tag)) {
+        if (!EvaluateInteger(program, matcher.ObjectAt<ParsedExpression>(1), tag)) {
             context.Fail(lexer, "get nTag fail");
             return fail();
         }
@@ -654,7 +649,7 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
                 context.FailFinal(lexer, "struct '%s' not found", name);
                 return false;
             }
-            block.slots[rule == kAttrTypeOf ? kSlotTypeOf : kSlotContentOf] = def;
+            (rule == kAttrTypeOf ? block.slots.typeOf : block.slots.contentOf) = def;
             return true;
         }
         case kAttrDumpOr:
@@ -668,7 +663,7 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
                 context.FailFinal(lexer, "enum '%s' not found", name);
                 return false;
             }
-            block.slots[rule == kAttrDumpOr ? kSlotDumpOr : kSlotDumpEqual] = list;
+            (rule == kAttrDumpOr ? block.slots.dumpOr : block.slots.dumpEqual) = list;
             return true;
         }
         case kAttrChoiceMap: {
@@ -682,7 +677,7 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
                 context.FailFinal(lexer, "DeclareMap '%s' not found", name);
                 return false;
             }
-            block.slots[kSlotChoiceMap] = map;
+            block.slots.choiceMap = map;
             return true;
         }
         default:
@@ -692,9 +687,10 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
 
 bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
     const VariableDefinition& member = *block.ownerMember;
+    AttributeSlots& slots = block.slots;
     Procedure* translate = OwnProcedure(block, "Translate");
-    block.slots[kSlotTranslate] = translate;
-    auto* typeOf = static_cast<StructDefinition*>(block.slots[kSlotTypeOf]);
+    slots.translate = translate;
+    StructDefinition* typeOf = slots.typeOf;
     bool needsTranslate = member.declaredType == kDeclOctet || member.declaredType == kDeclDouble;
     if (needsTranslate && typeOf == nullptr && translate == nullptr) {
         message = "missing procedure Translate() here";
@@ -705,7 +701,7 @@ bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
             message = "missing procedure Translate() here";
             return false;
         }
-        if (block.slots[kSlotChoiceMap] == nullptr) {
+        if (slots.choiceMap == nullptr) {
             message.safeAppends("missing '%s' here", "ChoiceMap");
             return false;
         }
@@ -732,7 +728,7 @@ bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
         }
     }
     Procedure* dump = OwnProcedure(block, "Dump");
-    block.slots[kSlotDump] = nullptr;
+    slots.dump = nullptr;
     if (dump != nullptr) {
         if (!ReturnsString(*dump)) {
             message.safeAppends("%s()'s return type must be String", "Dump");
@@ -742,10 +738,9 @@ bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
             message.safeAppends("only VariableItem with basic type support %s()", "Dump");
             return false;
         }
-        block.slots[kSlotDump] = dump;
+        slots.dump = dump;
     }
-    int dumps = (block.slots[kSlotDumpOr] != nullptr) + (block.slots[kSlotDumpEqual] != nullptr) +
-                (dump != nullptr);
+    int dumps = (slots.dumpOr != nullptr) + (slots.dumpEqual != nullptr) + (dump != nullptr);
     if (dumps > 1) {
         message.safeAppends("only one of '%s' and '%s'() is allowed in var definition", "DumpOF",
                             "Dump");
@@ -755,10 +750,11 @@ bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
 }
 
 bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
-    const auto* integrated = static_cast<const TypeSpecifier*>(block.slots[kSlotIntegrated]);
+    AttributeSlots& slots = block.slots;
+    const TypeSpecifier* integrated = slots.integrated.get();
     if (integrated == nullptr) return true;
     Procedure* integrate = OwnProcedure(block, "Integrate");
-    block.slots[kSlotIntegrate] = nullptr;
+    slots.integrate = nullptr;
     if (integrate != nullptr) {
         if (integrate->returnType != integrated->type) {
             message.safeAppends(
@@ -766,10 +762,10 @@ bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
                 "Integrate");
             return false;
         }
-        block.slots[kSlotIntegrate] = integrate;
+        slots.integrate = integrate;
     }
     Procedure* dump = OwnProcedure(block, "Dump");
-    block.slots[kSlotDump] = nullptr;
+    slots.dump = nullptr;
     if (dump != nullptr) {
         if (!ReturnsString(*dump)) {
             message.safeAppends("%s()'s return type must be String", "Dump");
@@ -780,7 +776,7 @@ bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
                                 "Dump");
             return false;
         }
-        block.slots[kSlotDump] = dump;
+        slots.dump = dump;
     }
     return true;
 }
@@ -803,7 +799,7 @@ StepResult AttributeKeywordStep(CompileContext& context, ScriptLexer& lexer) {
     }
     int32_t rule = matcher.GetRuleId();
     if (rule < kAttrTypeOf || rule > kAttrContentOf) return StepResult::kNotClaimed;
-    const char* name = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
+    const char* name = matcher.TokenAt(0)->text.GetBuffer(0);
     return ApplyKeyword(context, lexer, *block, rule, name) ? StepResult::kDone
                                                             : StepResult::kFailed;
 }

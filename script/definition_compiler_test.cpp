@@ -205,15 +205,15 @@ TEST(StructCompiler, MembersSlotsAndSerialNumbers) {
     AttributeDefinition* dump = outer->GetMember(2)->attributes;
     ASSERT_NE(nullptr, dump);
     EXPECT_EQ(outer->GetMember(2), dump->ownerMember);
-    EXPECT_EQ(program.FindEnum("E"), dump->slots[kSlotDumpEqual]);
-    EXPECT_EQ(nullptr, dump->slots[kSlotDumpOr]);
+    EXPECT_EQ(program.FindEnum("E"), dump->slots.dumpEqual);
+    EXPECT_EQ(nullptr, dump->slots.dumpOr);
     AttributeDefinition* typeOf = outer->GetMember(4)->attributes;
     ASSERT_NE(nullptr, typeOf);
-    EXPECT_EQ(static_cast<StructDefinition*>(t), typeOf->slots[kSlotTypeOf]);
+    EXPECT_EQ(static_cast<StructDefinition*>(t), typeOf->slots.typeOf);
 
     ASSERT_NE(nullptr, t->attributes);
     EXPECT_EQ(t, t->attributes->ownerStruct);
-    auto* integrated = static_cast<TypeSpecifier*>(t->attributes->slots[kSlotIntegrated]);
+    const TypeSpecifier* integrated = t->attributes->slots.integrated.get();
     ASSERT_NE(nullptr, integrated);
     EXPECT_EQ(kDeclUInt2, integrated->type);
     EXPECT_EQ(2, t->GetMemberCount());
@@ -291,17 +291,17 @@ TEST(StructCompiler, ChoiceMembersAndFilledSlots) {
     EXPECT_EQ(kDeclChoice, choice->baseType);
     EXPECT_STREQ("Choice", choice->typeName.GetBuffer(0));
     ASSERT_NE(nullptr, choice->attributes);
-    EXPECT_EQ(program.FindDeclareMap("M"), choice->attributes->slots[kSlotChoiceMap]);
-    ASSERT_NE(nullptr, choice->attributes->slots[kSlotTranslate]);
+    EXPECT_EQ(program.FindDeclareMap("M"), choice->attributes->slots.choiceMap);
+    ASSERT_NE(nullptr, choice->attributes->slots.translate);
     EXPECT_EQ(choice->attributes->FindProcedure("Translate"),
-              choice->attributes->slots[kSlotTranslate]);
-    EXPECT_NE(a->GetMember(0)->attributes->slots[kSlotTranslate],
-              choice->attributes->slots[kSlotTranslate]);
+              choice->attributes->slots.translate);
+    EXPECT_NE(a->GetMember(0)->attributes->slots.translate,
+              choice->attributes->slots.translate);
 
     StructItem* t = Struct(program, "T");
     ASSERT_TRUE(t != nullptr && t->attributes != nullptr);
-    EXPECT_EQ(t->attributes->FindProcedure("Integrate"), t->attributes->slots[kSlotIntegrate]);
-    EXPECT_NE(nullptr, t->attributes->slots[kSlotIntegrate]);
+    EXPECT_EQ(t->attributes->FindProcedure("Integrate"), t->attributes->slots.integrate);
+    EXPECT_NE(nullptr, t->attributes->slots.integrate);
 }
 
 TEST(StructCompiler, ByteOrderFollowsEarlierDefine) {

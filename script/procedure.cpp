@@ -59,7 +59,7 @@ class ArgumentList {
     int GetSize() const { return count; }
     const char* GetAt(int i) const {
         if (i < 0 || i >= count) return "";
-        return i < kFixed ? fixed[i] : static_cast<const char*>(more->GetAt(i - kFixed));
+        return i < kFixed ? fixed[i] : more->GetAt(i - kFixed);
     }
 
   private:
@@ -70,13 +70,13 @@ class ArgumentList {
             fixed[count++] = piece;
             return;
         }
-        if (more == nullptr) more = new (std::nothrow) ObArray(25);
-        if (more != nullptr && more->Add(const_cast<char*>(piece)) > count - kFixed) ++count;
+        if (more == nullptr) more = new (std::nothrow) ObArrayOf<const char>(25);
+        if (more != nullptr && more->Add(piece) > count - kFixed) ++count;
     }
 
     OTSTR text;
     const char* fixed[kFixed] = {};
-    ObArray* more = nullptr;
+    ObArrayOf<const char>* more = nullptr;
     int count = 0;
 };
 

@@ -40,7 +40,7 @@ bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment) {
     if (lexer.GetNextToken(token, true) != 1 || token.id != kTokLineComment ||
         token.pos.line != line)
         return false;
-    lexer.GetToken(token, 2, false);
+    lexer.GetToken(token, ScriptLexer::kLineComments, false);
     comment = token.text;
     return true;
 }
@@ -84,8 +84,7 @@ bool ArraySize(Program& program, const ParsedExpression* size, int32_t& count) {
 // no type stands here.
 TypeSpecifier* ReadType(CompileContext& context, ScriptLexer& lexer) {
     CompileError scratch;
-    void* argv[3] = {const_cast<char*>("var"), &lexer, &scratch};
-    return static_cast<TypeSpecifier*>(TypeSpecifierHandler(&context, 3, argv));
+    return static_cast<TypeSpecifier*>(TypeSpecifierHandler({&context, "var", lexer, scratch}));
 }
 
 // Whether an identifier and '(' follow: the item is a procedure. The lexer
@@ -114,21 +113,11 @@ const char* NameFor(const Program* p) {
 }
 
 // The pending list that holds procedure, from program up; null if none.
-ObArray* PendingListOf(Program& program, const Procedure* procedure) {
+ObArrayOf<Procedure>* PendingListOf(Program& program, const Procedure* procedure) {
     for (Program* p = &program; p != nullptr; p = p->parent) {
-        for (int i = 0; i < p->pendingProcedures.GetSize(); ++i)
-            if (p->pendingProcedures.GetAt(i) == procedure) return &p->pendingProcedures;
+        if (p->pendingProcedures.Find(procedure) >= 0) return &p->pendingProcedures;
     }
     return nullptr;
-}
-
-bool RemoveFromList(ObArray& list, const void* entry) {
-    for (int i = 0; i < list.GetSize(); ++i) {
-        if (list.GetAt(i) != entry) continue;
-        list.RemoveAt(i);
-        return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -150,10 +139,9 @@ StepResult VariableStep(CompileContext& context, ScriptLexer& lexer) {
         lexer.setLocation(start);
         return StepResult::kNotClaimed;
     }
-    ObArray made(25);  // the declaration's variables, already in the Program
+    ObArrayOf<VariableDeclaration> made(25);  // the declaration's variables, already in the Program
     auto fail = [&]() {
-        for (int i = 0; i < made.GetSize(); ++i)
-            program.RemoveItem(static_cast<VariableDeclaration*>(made.GetAt(i)), true);
+        for (int i = 0; i < made.GetSize(); ++i) program.RemoveItem(made.GetAt(i), true);
         delete type;
         lexer.setLocation(start);
         return StepResult::kFailed;
@@ -168,15 +156,15 @@ StepResult VariableStep(CompileContext& context, ScriptLexer& lexer) {
     for (;;) {
         if (!context.Match(lexer, matcher, GrammarSet::kVar)) return fail();
         int32_t id = matcher.GetRuleId();
-        const char* name = static_cast<Token*>(matcher.GetObject(0))->text.GetBuffer(0);
+        const char* name = matcher.TokenAt(0)->text.GetBuffer(0);
         int32_t count = 1;
         if ((id == kVarArrayInit || id == kVarArray) &&
-            !ArraySize(program, static_cast<ParsedExpression*>(matcher.GetObject(1)), count)) {
+            !ArraySize(program, matcher.ObjectAt<ParsedExpression>(1), count)) {
             context.Fail(lexer, "get array size fail");
             return fail();
         }
-        auto* init = id == kVarArrayInit ? static_cast<ParsedExpression*>(matcher.GetObject(2))
-                     : id == kVarInit    ? static_cast<ParsedExpression*>(matcher.GetObject(1))
+        auto* init = id == kVarArrayInit ? matcher.ObjectAt<ParsedExpression>(2)
+                     : id == kVarInit    ? matcher.ObjectAt<ParsedExpression>(1)
                                          : nullptr;
         if (IsThis(name)) {
             context.Fail(lexer, "identifier_name illegal, 'this' is a system reserved keyword");
@@ -220,7 +208,7 @@ StepResult VariableStep(CompileContext& context, ScriptLexer& lexer) {
         OTSTR comment;
         if (TakeLineComment(lexer, token.pos.line, comment)) {
             for (int i = 0; i < made.GetSize(); ++i) {
-                auto* each = static_cast<VariableDeclaration*>(made.GetAt(i));
+                VariableDeclaration* each = made.GetAt(i);
                 if (each->GetDescription().IsEmpty()) each->SetDescription(comment.GetBuffer(0));
             }
         }
@@ -247,13 +235,13 @@ bool ReadParameters(CompileContext& context, ScriptLexer& lexer, Procedure& proc
         if (id == kParamVarArgs) {
             procedure.varArgs = true;
         } else if (!procedure.varArgs) {
-            auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
-            const char* name = static_cast<Token*>(matcher.GetObject(1))->text.GetBuffer(0);
+            auto* type = matcher.ObjectAt<TypeSpecifier>(0);
+            const char* name = matcher.TokenAt(1)->text.GetBuffer(0);
             const char* typeName = type->GetName().GetBuffer(0);
             int32_t count = 1;
             bool isArray = id == kParamArrayByAddress || id == kParamArray;
             if (isArray &&
-                !ArraySize(program, static_cast<ParsedExpression*>(matcher.GetObject(2)), count)) {
+                !ArraySize(program, matcher.ObjectAt<ParsedExpression>(2), count)) {
                 context.Fail(lexer, "get array size fail");
                 return false;
             }
@@ -344,8 +332,8 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
         lexer.setLocation(start);
         return StepResult::kNotClaimed;
     }
-    auto* type = static_cast<TypeSpecifier*>(matcher.GetObject(0));
-    const char* name = static_cast<Token*>(matcher.GetObject(1))->text.GetBuffer(0);
+    auto* type = matcher.ObjectAt<TypeSpecifier>(0);
+    const char* name = matcher.TokenAt(1)->text.GetBuffer(0);
     Procedure* fresh = nullptr;
     auto fail = [&]() {
         delete fresh;
@@ -435,12 +423,12 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
             context.Fail(lexer, "procedure already has a body");
             return fail();
         }
-        ObArray* pending = PendingListOf(program, existing);
+        ObArrayOf<Procedure>* pending = PendingListOf(program, existing);
         if (pending == nullptr || !agrees) {
             context.Fail(lexer, "procedure header define conflict");
             return fail();
         }
-        RemoveFromList(*pending, existing);
+        pending->RemoveAt(pending->Find(existing));
         AdoptParameters(*existing, *fresh);
         existing->declLine = line;
         existing->line = line;
@@ -484,7 +472,7 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
 namespace {
 
 NamedObject* Detach(GramMatcher& matcher, int index) {
-    return static_cast<NamedObject*>(matcher.GetObject(index));
+    return matcher.ObjectAt<NamedObject>(index);
 }
 
 ProgramItem* SubStatement(GramMatcher& matcher, int index) {
@@ -492,7 +480,7 @@ ProgramItem* SubStatement(GramMatcher& matcher, int index) {
 }
 
 ParsedExpression* Expression(GramMatcher& matcher, int index) {
-    return static_cast<ParsedExpression*>(matcher.GetObject(index));
+    return matcher.ObjectAt<ParsedExpression>(index);
 }
 
 void Adopt(Statement* holder, ProgramItem* sub) {
@@ -560,11 +548,11 @@ NamedObject* BuildStatement(GramMatcher& matcher, int32_t id) {
 
 }  // namespace
 
-NamedObject* StatementHandler(void* owner, int argc, void** argv) {
-    if (owner == nullptr || argc < 3) return nullptr;
-    auto* context = static_cast<CompileContext*>(owner);
-    auto* lexer = static_cast<ScriptLexer*>(argv[1]);
-    auto* error = static_cast<CompileError*>(argv[2]);
+NamedObject* StatementHandler(const GramArgs& args) {
+    CompileContext* context = CompileContext::Of(args);
+    if (context == nullptr) return nullptr;
+    ScriptLexer* lexer = &args.lexer;
+    CompileError* error = &args.error;
     SourcePos start = lexer->GetLocation();
     int32_t line = NextLine(*lexer);
     // Statements nest through this handler and the matcher; the depth of

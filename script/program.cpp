@@ -19,12 +19,9 @@
 Program::Program(Program* parentProgram) : parent(parentProgram) {}
 
 Program::~Program() {
-    for (int i = ownedItems.GetSize() - 1; i >= 0; --i)
-        delete static_cast<ProgramItem*>(ownedItems.GetAt(i));
-    while (pendingStructs.GetSize() > 0)
-        delete static_cast<ProgramItem*>(pendingStructs.RemoveLast());
-    while (pendingProcedures.GetSize() > 0)
-        delete static_cast<ProgramItem*>(pendingProcedures.RemoveLast());
+    for (int i = ownedItems.GetSize() - 1; i >= 0; --i) delete ownedItems.GetAt(i);
+    pendingStructs.DeleteAll();
+    pendingProcedures.DeleteAll();
     delete namedValues;
 }
 
@@ -92,7 +89,7 @@ int32_t Program::ItemLine(int index) const {
 }
 
 bool Program::OwnsEntry(int index) const {
-    const void* item = items.GetAt(index);
+    const ProgramItem* item = items.GetAt(index);
     if (item == nullptr) return false;
     uint32_t earlier = 0;
     for (int i = 0; i < index; ++i)
@@ -287,14 +284,13 @@ bool Program::Check(Program& owner, OTSTR& message) {
     const char* programName = GetName().GetBuffer(0);
     message.Empty();
     if (pendingStructs.GetSize() > 0) {
-        auto* first = static_cast<StructItem*>(static_cast<ProgramItem*>(pendingStructs.GetAt(0)));
+        StructItem* first = pendingStructs.GetAt(0);
         message.safeAppends("%s : Ln %d  struct '%s' definition not complete", programName,
                             static_cast<int>(first->line), first->GetName().GetBuffer(0));
         return false;
     }
     if (pendingProcedures.GetSize() > 0) {
-        auto* first =
-            static_cast<Procedure*>(static_cast<ProgramItem*>(pendingProcedures.GetAt(0)));
+        Procedure* first = pendingProcedures.GetAt(0);
         message.safeAppends("%s : Ln %d  procedure '%s' definition not complete", programName,
                             static_cast<int>(first->line), first->name.GetBuffer(0));
         return false;

@@ -19,6 +19,7 @@ class Procedure;
 class RunTimeStk;
 class ScriptLexer;
 class StructDefinition;
+class StructItem;
 class VariableDefinition;
 
 class Program : public NamedObject, public ProgramItem {
@@ -42,7 +43,7 @@ class Program : public NamedObject, public ProgramItem {
     // Takes item out of both lists; with destroy it is deleted when owned.
     bool RemoveItem(ProgramItem* item, bool destroy);
     int ItemCount() const { return items.GetSize(); }
-    ProgramItem* ItemAt(int index) const { return static_cast<ProgramItem*>(items.GetAt(index)); }
+    ProgramItem* ItemAt(int index) const { return items.GetAt(index); }
     int32_t ItemLine(int index) const;
     // Whether the entry at index is the one through which this Program owns
     // its item (a definition or the first #Include of a file), as opposed to
@@ -76,9 +77,9 @@ class Program : public NamedObject, public ProgramItem {
     Program* Root();
 
     // Structs and procedures declared but not yet defined; owned until the
-    // definition arrives. The entries are ProgramItem pointers.
-    ObArray pendingStructs{25};
-    ObArray pendingProcedures{25};
+    // definition arrives.
+    ObArrayOf<StructItem> pendingStructs{25};
+    ObArrayOf<Procedure> pendingProcedures{25};
     // A named value (#define) of that name, here or in the parents.
     CVariableItem* FindNamedValue(const char* valueName) const;
     // The frame that holds this Program's named values.
@@ -93,9 +94,9 @@ class Program : public NamedObject, public ProgramItem {
     bool lookUpLater = true;
 
   private:
-    ObArray items{25};  // ProgramItem*, tag: the line; not owned
-    // ProgramItem* owned, tag: how many entries of the item stood in items
-    // before the owning one.
-    ObArray ownedItems{25};
+    ObArrayOf<ProgramItem> items{25};  // tag: the line; not owned
+    // Owned; tag: how many entries of the item stood in items before the
+    // owning one.
+    ObArrayOf<ProgramItem> ownedItems{25};
     RunTimeStk* namedValues = nullptr;
 };

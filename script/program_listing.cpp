@@ -153,38 +153,24 @@ void PrintItems(Printer& out, Program& program, bool entriesBefore);
 // An attribute block: its keyword lines in slot order, then its items.
 void PrintAttributeBlock(FILE* file, AttributeDefinition& block, const std::string& prefix) {
     Printer out(file, block, prefix);
-    auto name = [&](int slot) -> std::string {
-        void* value = block.slots[slot];
-        if (value == nullptr) return std::string();
-        switch (slot) {
-            case kSlotTypeOf:
-            case kSlotContentOf:
-                return Text(static_cast<StructDefinition*>(value)->GetName());
-            case kSlotDumpOr:
-            case kSlotDumpEqual:
-                return Text(static_cast<EnumItemList*>(value)->GetName());
-            case kSlotChoiceMap:
-                return Text(static_cast<DeclareMap*>(value)->GetName());
-            default:
-                return std::string();
-        }
-    };
     struct Line {
-        int slot;
+        const NamedObject* target;
         const char* keyword;
         const char* suffix;
     };
+    const AttributeSlots& slots = block.slots;
     const Line lines[] = {
-        {kSlotTypeOf, "TypeOF", ""},
-        {kSlotDumpOr, "DumpOF", " (Or)"},
-        {kSlotDumpEqual, "DumpOF", " (Equal)"},
-        {kSlotContentOf, "ContentOF", ""},
-        {kSlotChoiceMap, "ChoiceMap", ""},
+        {slots.typeOf, "TypeOF", ""},
+        {slots.dumpOr, "DumpOF", " (Or)"},
+        {slots.dumpEqual, "DumpOF", " (Equal)"},
+        {slots.contentOf, "ContentOF", ""},
+        {slots.choiceMap, "ChoiceMap", ""},
     };
     bool printed = false;
     for (const Line& line : lines) {
-        if (block.slots[line.slot] == nullptr) continue;
-        out.Continue(-1, PadRight(line.keyword, 9) + " " + name(line.slot) + line.suffix);
+        if (line.target == nullptr) continue;
+        out.Continue(-1, PadRight(line.keyword, 9) + " " + Text(line.target->GetName()) +
+                             line.suffix);
         printed = true;
     }
     PrintItems(out, block, printed);
@@ -220,9 +206,7 @@ void PrintEnum(Printer& out, long line, const EnumItem& list) {
 
 void PrintStruct(Printer& out, long line, StructItem& def, bool owned) {
     const auto* integrated =
-        def.attributes != nullptr
-            ? static_cast<const TypeSpecifier*>(def.attributes->slots[kSlotIntegrated])
-            : nullptr;
+        def.attributes != nullptr ? def.attributes->slots.integrated.get() : nullptr;
     std::string head = "struct " + Text(def.GetName());
     if (integrated != nullptr) head += " = " + Text(integrated->GetName());
     out.Item(line, head + (owned ? ' ' : ';') + Comment(def.GetDescription()));

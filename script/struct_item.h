@@ -8,8 +8,6 @@
 
 class AttributeDefinition;
 
-// ProgramItem comes first so that a StructItem* kept as void* (the pending
-// list) reads back as either a ProgramItem* or a StructItem*.
 class StructItem : public ProgramItem, public StructDefinition {
 public:
     StructItem() = default;

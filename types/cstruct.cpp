@@ -19,10 +19,6 @@ namespace {
 
 using namespace itemmsg;
 
-CVariableItem* MemberAt(const ObArray& members, int i) {
-    return static_cast<CVariableItem*>(members.GetAt(i));
-}
-
 // Walks the flattened view of s in order, calling visit(item) until it
 // answers true; the result tells whether it did. Implicit choices stand for
 // the (flattened) members of their chosen alternatives; an alternative that
@@ -35,7 +31,7 @@ bool VisitChoice(const CVariableItem& choice, Visit& visit, int depth) {
     CStruct* holder = choice.StructAt(0);
     if (holder == nullptr || depth > ItemNesting::kMaxDepth) return false;
     for (int i = 0; i < holder->members.GetSize(); ++i) {
-        CVariableItem* alternative = MemberAt(holder->members, i);
+        CVariableItem* alternative = holder->members.GetAt(i);
         if (alternative == nullptr) continue;
         CStruct* inner = alternative->IsStructItem() ? alternative->StructAt(0) : nullptr;
         if (inner != nullptr ? VisitFlat(*inner, visit, depth + 1) : visit(alternative)) {
@@ -48,7 +44,7 @@ bool VisitChoice(const CVariableItem& choice, Visit& visit, int depth) {
 template <typename Visit>
 bool VisitFlat(const CStruct& s, Visit& visit, int depth) {
     for (int i = 0; i < s.members.GetSize(); ++i) {
-        CVariableItem* member = MemberAt(s.members, i);
+        CVariableItem* member = s.members.GetAt(i);
         if (member == nullptr) continue;
         if (s.hasImplicitChoice && member->IsImplicitChoice()) {
             if (VisitChoice(*member, visit, depth + 1)) return true;
@@ -65,21 +61,21 @@ bool VisitFlat(const CStruct& s, Visit& visit, int depth) {
 template <typename Match>
 CVariableItem* FindMember(const CStruct& s, bool flatten, const Match& match, int depth = 0) {
     for (int i = 0; i < s.members.GetSize(); ++i) {
-        CVariableItem* member = MemberAt(s.members, i);
+        CVariableItem* member = s.members.GetAt(i);
         if (member != nullptr && match(member)) return member;
     }
     if (!flatten || !s.hasImplicitChoice || depth > ItemNesting::kMaxDepth) return nullptr;
     for (int i = 0; i < s.members.GetSize(); ++i) {
-        CVariableItem* member = MemberAt(s.members, i);
+        CVariableItem* member = s.members.GetAt(i);
         CStruct* holder =
             member != nullptr && member->IsImplicitChoice() ? member->StructAt(0) : nullptr;
         if (holder == nullptr) continue;
         for (int a = 0; a < holder->members.GetSize(); ++a) {
-            CVariableItem* alternative = MemberAt(holder->members, a);
+            CVariableItem* alternative = holder->members.GetAt(a);
             if (alternative != nullptr && match(alternative)) return alternative;
         }
         for (int a = 0; a < holder->members.GetSize(); ++a) {
-            CVariableItem* alternative = MemberAt(holder->members, a);
+            CVariableItem* alternative = holder->members.GetAt(a);
             CStruct* inner = alternative != nullptr && alternative->IsStructItem()
                                  ? alternative->StructAt(0)
                                  : nullptr;
@@ -152,7 +148,7 @@ bool CStruct::InUse(const char* operation) const {
 
 void CStruct::RemoveAllMembers() {
     if (TreeInUse(nullptr, this)) return;
-    while (members.GetSize() > 0) delete static_cast<CVariableItem*>(members.RemoveLast());
+    members.DeleteAll();
     hasImplicitChoice = false;
 }
 
@@ -185,7 +181,7 @@ bool CStruct::init(StructDefinition* definition, const char* structName) {
 bool CStruct::add(CVariableItem* item) {
     if (item == nullptr) return false;
     for (int i = 0; i < members.GetSize(); ++i) {
-        if (MemberAt(members, i) == item) return false;
+        if (members.GetAt(i) == item) return false;
     }
     int before = members.GetSize();
     if (members.Add(item) == before) return false;
@@ -200,7 +196,7 @@ bool CStruct::clone(const CStruct& source) {
     // Copy first: source may be one of the structs this one owns.
     std::vector<CVariableItem*> copies;
     for (int i = 0; i < source.members.GetSize(); ++i) {
-        CVariableItem* from = MemberAt(source.members, i);
+        CVariableItem* from = source.members.GetAt(i);
         if (from == nullptr) continue;
         CVariableItem* to = NewItem();
         if (to == nullptr || !to->clone(*from, this, true)) {
@@ -239,7 +235,7 @@ int CStruct::GetCount(bool flatten) const {
 
 CVariableItem* CStruct::GetItemAt(int index, bool flatten) const {
     if (index < 0) return nullptr;
-    if (!flatten || !hasImplicitChoice) return MemberAt(members, index);
+    if (!flatten || !hasImplicitChoice) return members.GetAt(index);
     CVariableItem* found = nullptr;
     int left = index;
     auto visit = [&](CVariableItem* item) {
@@ -349,7 +345,7 @@ bool CStruct::sets(const char* text, ItemResolver* resolver) {
                     return false;
                 }
             }
-            CVariableItem* member = MemberAt(members, i);
+            CVariableItem* member = members.GetAt(i);
             if (member == nullptr || !member->sets(-1, piece.GetBuffer(), resolver)) return false;
         }
         return true;

@@ -49,7 +49,7 @@ class CStruct : public NamedObject {
     bool sets(const char* text, ItemResolver* resolver);
 
     StructDefinition* def = nullptr;  // not owned
-    ObArray members{25};              // owned CVariableItem
+    ObArrayOf<CVariableItem> members{25};  // owned
     bool hasImplicitChoice = false;
 
   private:

@@ -17,7 +17,7 @@ bool EnumItemList::Add(const CVarient& item, bool checkDuplicate) {
     CVarient* copy = ok ? new (std::nothrow) CVarient : nullptr;
     if (copy != nullptr && copy->clone(item)) {
         int before = GetSize();
-        if (ObArray::Add(copy) != before) return true;
+        if (ObArrayOf<CVarient>::Add(copy) != before) return true;
     }
     delete copy;
     if (Tracer* tracer = Tracer::inst()) tracer->TRACE_("EnumItemList Add fail !", true);

@@ -11,9 +11,9 @@
 
 class CVarient;
 
-class EnumItemList : public ObArray {
+class EnumItemList : public ObArrayOf<CVarient> {
 public:
-    EnumItemList() : ObArray(25) {}
+    EnumItemList() : ObArrayOf<CVarient>(25) {}
     // Destroys the items.
     ~EnumItemList() override;
 
@@ -23,7 +23,7 @@ public:
     // checkDuplicate a name already present fails. Failure traces
     // "EnumItemList Add fail !".
     bool Add(const CVarient& item, bool checkDuplicate);
-    CVarient* ItemAt(int index) const { return static_cast<CVarient*>(GetAt(index)); }
+    CVarient* ItemAt(int index) const { return GetAt(index); }
     // Letter case ignored; -1 when absent.
     int Find(const char* itemName) const;
     // The first item of the value: its name and (when asked) its comment,

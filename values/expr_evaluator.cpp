@@ -227,7 +227,8 @@ bool ReadPath(ScriptLexer& lexer, Token& token, int mode) {
         }
         break;
     }
-    if ((mode & 1) && lexer.GetToken(next, 0, true) == 1 && next.id == kTokOperator &&
+    if ((mode & ExprEvaluator::kWithCall) && lexer.GetToken(next, 0, true) == 1 &&
+        next.id == kTokOperator &&
         Is(next.text, "(")) {
         OTSTR raw;
         if (!lexer.Fetch_string("(", ")", false, raw)) {
@@ -243,10 +244,10 @@ bool ReadPath(ScriptLexer& lexer, Token& token, int mode) {
 }  // namespace
 
 int ExprEvaluator::FetchOperand(ScriptLexer& lexer, Token& token, int mode) {
-    int flags = (mode & 2) ? 2 : 0;
+    int flags = (mode & kWithLineComment) ? ScriptLexer::kLineComments : 0;
     SourcePos start = lexer.GetLocation();
     int r = lexer.GetToken(token, flags, true);
-    if (r == 1 && (mode & 4) && token.id == kTokOperator && Is(token.text, "{")) {
+    if (r == 1 && (mode & kWithValueSet) && token.id == kTokOperator && Is(token.text, "{")) {
         SourcePos at = token.pos;
         OTSTR set;
         if (lexer.Fetch_string("{", "}", false, set)) {
@@ -263,7 +264,7 @@ int ExprEvaluator::FetchOperand(ScriptLexer& lexer, Token& token, int mode) {
     if (r != 0) r = lexer.GetToken(token, flags, false);
     if (r != 1) return r;
 
-    if ((mode & 8) && token.id == kTokUnmatched && Is(token.text, "$")) {
+    if ((mode & kWithDollarNumber) && token.id == kTokUnmatched && Is(token.text, "$")) {
         Token number;
         if (lexer.GetNextToken(number, false) != 1 || number.id != kTokNumber) {
             lexer.SetLastError(exprmsg::kDollarNumber);
@@ -302,8 +303,8 @@ ExprNode* ExprEvaluator::GetExpression(const char* text, int flags) {
         Error("%s", exprmsg::kNullText);
         return nullptr;
     }
-    valueSetAfterAssign = (flags & 1) != 0;
-    valueSetAlone = (flags & 2) != 0;
+    valueSetAfterAssign = (flags & kSetAfterAssign) != 0;
+    valueSetAlone = (flags & kSetAlone) != 0;
     if (nesting >= kMaxNesting) {
         Error("%s", exprmsg::kTooDeep);
         return nullptr;
@@ -318,8 +319,8 @@ ExprNode* ExprEvaluator::GetExpression(const char* text, int flags) {
 
 ExprNode* ExprEvaluator::ParseExpression(ScriptLexer& lexer, int flags) {
     lastError.Empty();
-    valueSetAfterAssign = (flags & 1) != 0;
-    valueSetAlone = (flags & 2) != 0;
+    valueSetAfterAssign = (flags & kSetAfterAssign) != 0;
+    valueSetAlone = (flags & kSetAlone) != 0;
     return ParseOpen(lexer);
 }
 
@@ -387,7 +388,7 @@ ExprNode* ExprEvaluator::ParseOperand(ScriptLexer& lexer, const char* context) {
             Error("%s", exprmsg::kFetchParen);
             return nullptr;
         }
-        int flags = (valueSetAfterAssign ? 1 : 0) | (valueSetAlone ? 2 : 0);
+        int flags = (valueSetAfterAssign ? kSetAfterAssign : 0) | (valueSetAlone ? kSetAlone : 0);
         ExprNode* sub = GetExpression(inner.GetBuffer(0), flags);
         if (sub == nullptr) return nullptr;
         OffsetPositions(sub, open);
@@ -396,7 +397,7 @@ ExprNode* ExprEvaluator::ParseOperand(ScriptLexer& lexer, const char* context) {
 
     bool setMode = (strcmp(context, "=") == 0 && valueSetAfterAssign) ||
                    (strcmp(context, "#") == 0 && valueSetAlone);
-    int r = FetchOperand(lexer, token, setMode ? 5 : 1);
+    int r = FetchOperand(lexer, token, kWithCall | (setMode ? kWithValueSet : 0));
     if (r == 0) {
         Error("%s", exprmsg::kOperandExpected);
         return nullptr;
@@ -678,7 +679,7 @@ bool ExprEvaluator::CalcValue(const char* text, CVarient& result, bool acceptNoV
         }
     }
     if (tree == nullptr) {
-        tree = GetExpression(text, 1);
+        tree = GetExpression(text, kSetAfterAssign);
         if (tree == nullptr) return false;
         shared = cache != nullptr && cache->Add(text, tree);
         if (shared) StoreLiterals(tree);
@@ -819,7 +820,7 @@ void ExprEvaluator::OffsetPositions(ExprNode* node, const SourcePos& base) {
     for (ExprNode* child : node->child) OffsetPositions(child, base);
 }
 
-void ExprEvaluator::CollectNodes(ExprNode* node, ObArray& list, bool preOrder) {
+void ExprEvaluator::CollectNodes(ExprNode* node, ObArrayOf<ExprNode>& list, bool preOrder) {
     if (node == nullptr) return;
     if (preOrder) list.Add(node);
     for (ExprNode* child : node->child) CollectNodes(child, list, preOrder);

@@ -30,6 +30,20 @@ public:
     static constexpr int kMaxNesting = 256;
     static constexpr int kMaxHeight = 1024;
 
+    // Flags of GetExpression and ParseExpression: where a braced value set
+    // may stand.
+    enum ParseFlag : int {
+        kSetAfterAssign = 1,  // as the right side of '='
+        kSetAlone = 2,        // as the whole expression
+    };
+    // Modes of FetchOperand, combined with '|'.
+    enum OperandMode : int {
+        kWithCall = 1,          // a call's "(...)" after an access path
+        kWithLineComment = 2,   // a line comment is returned, stripped
+        kWithValueSet = 4,      // a braced value set
+        kWithDollarNumber = 8,  // "$" and a number make an identifier
+    };
+
     ExprEvaluator() = default;
     ExprEvaluator(const ExprEvaluator&) = delete;
     ExprEvaluator& operator=(const ExprEvaluator&) = delete;
@@ -38,9 +52,8 @@ public:
     // Fails for more than 10 words.
     bool SetArguments(int count, void* const* words);
 
-    // The tree of text, or null with the message in lastError. Flag 1 allows
-    // a value set after '=', flag 2 a value set alone. The caller owns the
-    // tree (FreeExpression).
+    // The tree of text, or null with the message in lastError; flags are
+    // ParseFlag bits. The caller owns the tree (FreeExpression).
     ExprNode* GetExpression(const char* text, int flags);
     static void FreeExpression(ExprNode* node) { delete node; }
     // Parses one expression from the lexer's position, stopping before the
@@ -60,10 +73,9 @@ public:
     // Assigns value to the path of an identifier leaf (request kVarAssign).
     bool AssignValue(ExprNode* node, CVarient& value);
 
-    // Reads an operand token: comments skipped (mode 2: a line comment is
-    // returned, stripped), a braced value set (mode 4), "$" and a number
-    // (mode 8), and access paths with '.', '[...]', '::' and, with mode 1,
-    // a call's "(...)". 1 a token, 0 the end, -1 an error (in the lexer).
+    // Reads an operand token: comments skipped, access paths with '.',
+    // '[...]' and '::', and what the OperandMode bits of mode add. 1 a
+    // token, 0 the end, -1 an error (in the lexer).
     static int FetchOperand(ScriptLexer& lexer, Token& token, int mode);
 
     // Splits an access path into its first identifier, the subscript right
@@ -77,7 +89,7 @@ public:
     static void ToPostfix(const ExprNode* node, OTSTR& out);
     static int Depth(const ExprNode* node);
     static void OffsetPositions(ExprNode* node, const SourcePos& base);
-    static void CollectNodes(ExprNode* node, ObArray& list, bool preOrder);
+    static void CollectNodes(ExprNode* node, ObArrayOf<ExprNode>& list, bool preOrder);
 
     const OTSTR& GetLastError() const { return lastError; }
 

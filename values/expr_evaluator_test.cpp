@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pattern/script_lexer.h"
+#include "pattern/script_rules.h"
 
 namespace {
 
@@ -220,20 +221,20 @@ TEST_F(ExprTest, TreeHelpers) {
     ASSERT_NE(nullptr, tree);
     EXPECT_EQ(4, ExprEvaluator::Depth(tree));
     EXPECT_STREQ("(a + (b * c)) - (-d)", ExprEvaluator::ToText(tree).GetBuffer(0));
-    ObArray pre(25), post(25);
+    ObArrayOf<ExprNode> pre(25), post(25);
     ExprEvaluator::CollectNodes(tree, pre, true);
     ExprEvaluator::CollectNodes(tree, post, false);
     ASSERT_EQ(8, pre.GetSize());
-    EXPECT_STREQ("-", static_cast<ExprNode*>(pre.GetAt(0))->text.GetBuffer(0));
-    EXPECT_STREQ("a", static_cast<ExprNode*>(post.GetAt(0))->text.GetBuffer(0));
+    EXPECT_STREQ("-", pre.GetAt(0)->text.GetBuffer(0));
+    EXPECT_STREQ("a", post.GetAt(0)->text.GetBuffer(0));
     // Positions inside parentheses are shifted by the position of the '('.
-    ExprNode* b = static_cast<ExprNode*>(pre.GetAt(4));
+    ExprNode* b = pre.GetAt(4);
     EXPECT_STREQ("b", b->text.GetBuffer(0));
     EXPECT_EQ(4, b->pos.offset);
     SourcePos base("f.txt", 100, 3, 0);
     ExprEvaluator::OffsetPositions(tree, base);
-    EXPECT_EQ(100, static_cast<ExprNode*>(post.GetAt(0))->pos.offset);
-    EXPECT_EQ(3, static_cast<ExprNode*>(post.GetAt(0))->pos.line);
+    EXPECT_EQ(100, post.GetAt(0)->pos.offset);
+    EXPECT_EQ(3, post.GetAt(0)->pos.line);
     ExprEvaluator::FreeExpression(tree);
 }
 
@@ -271,22 +272,22 @@ TEST(ExprOperand, ModesOfTheOperandReader) {
     ScriptLexer lexer;
     Token token;
     lexer.SetBuffer("$3 {a, {b}} // note");
-    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, 8));
+    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, ExprEvaluator::kWithDollarNumber));
     EXPECT_STREQ("$3", token.text.GetBuffer(0));
-    EXPECT_EQ(1, token.id);
-    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, 4));
-    EXPECT_EQ(8, token.id);
+    EXPECT_EQ(kTokIdent, token.id);
+    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, ExprEvaluator::kWithValueSet));
+    EXPECT_EQ(kExprValueSet, token.id);
     EXPECT_STREQ("{a, {b}}", token.text.GetBuffer(0));
-    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, 2));
+    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, ExprEvaluator::kWithLineComment));
     EXPECT_STREQ("note", token.text.GetBuffer(0));
-    EXPECT_EQ(0, ExprEvaluator::FetchOperand(lexer, token, 1));
+    EXPECT_EQ(0, ExprEvaluator::FetchOperand(lexer, token, ExprEvaluator::kWithCall));
 
     lexer.SetBuffer("$x {open");
-    EXPECT_EQ(-1, ExprEvaluator::FetchOperand(lexer, token, 8));
+    EXPECT_EQ(-1, ExprEvaluator::FetchOperand(lexer, token, ExprEvaluator::kWithDollarNumber));
     EXPECT_STREQ("syntax error after '$', illegal number expected",
                  lexer.GetLastError().GetBuffer(0));
     lexer.SetBuffer("{open");
-    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, 4));
+    ASSERT_EQ(1, ExprEvaluator::FetchOperand(lexer, token, ExprEvaluator::kWithValueSet));
     EXPECT_STREQ("{", token.text.GetBuffer(0)) << "an unclosed value set is an ordinary '{'";
 }
 

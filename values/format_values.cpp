@@ -109,11 +109,11 @@ class ValueSource {
 
 class ListSource final : public ValueSource {
   public:
-    explicit ListSource(const ObArray& values) : values(values) {}
+    explicit ListSource(const ObArrayOf<CVarient>& values) : values(values) {}
 
     int Next(Need need, Value& out) override {
         if (next >= values.GetSize()) return kFormatMissingValue;
-        const CVarient* value = static_cast<const CVarient*>(values.GetAt(next++));
+        const CVarient* value = values.GetAt(next++);
         if (value == nullptr) return kFormatBadValue;
         switch (need) {
             case Need::kWord:
@@ -135,7 +135,7 @@ class ListSource final : public ValueSource {
     }
 
   private:
-    const ObArray& values;
+    const ObArrayOf<CVarient>& values;
     int next = 0;
 };
 
@@ -457,7 +457,7 @@ int FormatCore(Sink& sink, const char* format, ValueSource& source, const Option
 
 }  // namespace
 
-int FormatValues(char* out, int capacity, const char* format, const ObArray& values) {
+int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CVarient>& values) {
     if (out == nullptr || capacity < 1) return kFormatNoRoom;
     Sink sink(out, static_cast<size_t>(capacity) - 1);
     ListSource source(values);

@@ -7,14 +7,16 @@
 
 #include "base/otstr.h"
 
-class ObArray;
+class CVarient;
+template <typename T>
+class ObArrayOf;
 
 // Result codes of FormatValues besides the length.
 constexpr int kFormatMissingValue = -1;  // the format asks for more values than given
 constexpr int kFormatNoRoom = -2;        // the text does not fit the capacity
 constexpr int kFormatBadValue = -3;      // a value cannot be read as its conversion needs
 
-// Formats the CVarient pointers of values under format into out.
+// Formats values under format into out.
 // capacity is the size of out in bytes, terminator included: at most
 // capacity - 1 characters are written and, whenever capacity >= 1, the text
 // is zero-terminated, on failure too (after what was written so far).
@@ -24,7 +26,7 @@ constexpr int kFormatBadValue = -3;      // a value cannot be read as its conver
 // length of the text, or kFormatMissingValue, kFormatNoRoom (also for a
 // negative or zero capacity, or a null out) or kFormatBadValue. The format
 // itself is never handed to the C formatter.
-int FormatValues(char* out, int capacity, const char* format, const ObArray& values);
+int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CVarient>& values);
 
 // One value for FormatValueText: its type and, by type, the word (integers,
 // already sign- or zero-extended from the type's width; PVOID: the low 32

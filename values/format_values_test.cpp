@@ -36,7 +36,7 @@ class Values {
         return *this;
     }
     // The pointers as FormatValues takes them.
-    void Fill(ObArray& list) const {
+    void Fill(ObArrayOf<CVarient>& list) const {
         for (const auto& v : values) list.Add(v.get());
     }
 
@@ -55,7 +55,7 @@ struct Result {
 
 Result Format(const char* format, const Values& values, int capacity = 1020) {
     std::vector<char> out(static_cast<size_t>(capacity > 0 ? capacity : 1), 'Z');
-    ObArray list;
+    ObArrayOf<CVarient> list;
     values.Fill(list);
     int rc = FormatValues(out.data(), capacity, format, list);
     size_t n = strnlen(out.data(), out.size());
@@ -146,7 +146,7 @@ TEST(FormatValuesTest, ResultCodes) {
         EXPECT_EQ(got.rc, r.rc);
         EXPECT_EQ(got.text, r.text);
     }
-    ObArray none;
+    ObArrayOf<CVarient> none;
     char out[4] = "abc";
     EXPECT_EQ(FormatValues(out, 4, nullptr, none), 0);
     EXPECT_STREQ(out, "");
@@ -185,7 +185,7 @@ TEST(FormatValuesTest, NeverWritesPastTheCapacity) {
         // A canary area behind the capacity must stay untouched.
         std::vector<char> out(64 + 16, 'Z');
         int room = r.capacity > 0 ? r.capacity : 0;
-        ObArray list;
+        ObArrayOf<CVarient> list;
         r.values.Fill(list);
         int rc = FormatValues(out.data(), r.capacity, r.format, list);
         EXPECT_EQ(rc, r.rc);
