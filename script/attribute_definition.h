@@ -1,6 +1,7 @@
 // AttributeDefinition: the attribute block of a struct (with an integrated
 // type) or of a member: a Program of its own kind whose items are procedures
 // and keyword lines, and the slots that the decoder reads.
+// Tested by script/definition_compiler_test.cpp.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +35,7 @@ class AttributeDefinition : public Program {
 public:
     explicit AttributeDefinition(Program* parent) : Program(parent) {}
     // The attribute keyword lines (TypeOF, DumpOF, ChoiceMap, ContentOF).
-    int ItemHook(CompileContext& context, ScriptLexer& lexer) override;
+    StepResult ItemHook(CompileContext& context, ScriptLexer& lexer) override;
 
     // The struct or the member the block belongs to; a member's block also
     // knows the struct that holds the member (what "This" names there).

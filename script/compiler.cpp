@@ -15,6 +15,7 @@
 #include "pattern/text_file.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
+#include "script/compile_context.h"
 #include "script/grammar.h"
 #include "script/program.h"
 #include "script/script_items.h"
@@ -41,28 +42,6 @@ const GramFunc kHandlers[] = {
     {"statement_Expr", StatementExpHandler},
     {nullptr, nullptr},
 };
-
-bool IsText(const Token& token, const char* text) {
-    return token.text.Compare(text, false);
-}
-
-// A line comment on line after offset after: the next token (consumed and
-// returned stripped), or one that a look-ahead already passed over.
-bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment, int32_t after = -1) {
-    Token token;
-    if (lexer.GetNextToken(token, true) == 1 && token.id == kTokLineComment &&
-        token.pos.line == line) {
-        lexer.GetToken(token, ScriptLexer::kLineComments, false);
-        comment = token.text;
-        return true;
-    }
-    const Token* skipped = lexer.LastSkippedComment();
-    if (after < 0 || skipped == nullptr || skipped->pos.line != line ||
-        skipped->pos.offset <= after)
-        return false;
-    comment = skipped->text;
-    return true;
-}
 
 // An expression for the handlers: parsed from the lexer, then every
 // identifier that is not a visible named value is checked.
@@ -141,6 +120,26 @@ NamedObject* ProgramHandler(const GramArgs& args) {
 
 const GramFunc* GrammarHandlers() {
     return kHandlers;
+}
+
+bool IsText(const Token& token, const char* text) {
+    return token.text.Compare(text, false);
+}
+
+bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment, int32_t after) {
+    Token token;
+    if (lexer.GetNextToken(token, true) == 1 && token.id == kTokLineComment &&
+        token.pos.line == line) {
+        lexer.GetToken(token, ScriptLexer::kLineComments, false);
+        comment = token.text;
+        return true;
+    }
+    const Token* skipped = lexer.LastSkippedComment();
+    if (after < 0 || skipped == nullptr || skipped->pos.line != line ||
+        skipped->pos.offset <= after)
+        return false;
+    comment = skipped->text;
+    return true;
 }
 
 uint16_t NextSerial() {
@@ -460,7 +459,7 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     context.current = outer;
     if (!ok) return StepResult::kFailed;
     OTSTR message;
-    if (!CompleteAttributes(context, *item->attributes, message)) {
+    if (!CompleteAttributes(*item->attributes, message)) {
         return context.Reject(lexer, "AttributeDefinition CompleteIt fail, %s",
                               message.GetBuffer(0));
     }
@@ -521,9 +520,9 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
             closed = true;
             break;
         }
-        int hook = program.ItemHook(*this, lexer);
-        if (hook < 0) return false;
-        if (hook > 0) continue;
+        StepResult hook = program.ItemHook(*this, lexer);
+        if (hook == StepResult::kFailed) return false;
+        if (hook == StepResult::kDone) continue;
         if (error.final) return false;
 
         StepResult step = StepResult::kNotClaimed;

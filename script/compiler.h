@@ -1,93 +1,18 @@
-// The script compiler's outer layer: the grammar of the script language
-// registered with the grammar matcher, the handlers of its sub-rules, the
-// item loop that compiles a Program item by item, and the steps that the
-// loop dispatches to. Tested by script/compiler_test.cpp.
+// The script compiler as the other subsystems use it: registering the
+// grammar of the script language and compiling a file. Its parts share
+// script/compile_context.h. Tested by script/compiler_test.cpp.
 #pragma once
 
-#include <cstdint>
-
 #include "base/otstr.h"
-#include "pattern/compile_error.h"
-#include "pattern/gram_matcher.h"
-#include "script/grammar.h"
 
-class GrammarRuleSet;
 class Program;
 class ScriptLexer;
 
 // Registers every rule set of the script language once per process; true
 // only when all of them compiled.
 bool RegisterGrammar();
-// The sub-rule handlers, in their order: $Type_specifier, $Exp,
-// $InitializerExp, $Program, $Statement, $statement_Expr.
-const GramFunc* GrammarHandlers();
-
-// The next value of the process-wide 16-bit serial counter (from 1) that
-// numbers structs, members, variables and map items.
-uint16_t NextSerial();
 
 // Compiles a file Program from an open lexer; with finalChecks the final
 // checks run after a successful compilation. On failure errorText receives
 // "<position>  <message>" or a final-check text.
 bool CompileFile(Program& file, ScriptLexer& lexer, bool finalChecks, OTSTR& errorText);
-
-// What a step of the item loop did with the item.
-enum class StepResult { kNotClaimed, kDone, kFailed };
-
-// The state of one compilation, handed to the handlers as the matcher's
-// owner.
-class CompileContext : public GramOwner {
-  public:
-    explicit CompileContext(Program& root) : root(root), current(&root) {}
-
-    // The context a handler is called for; null when the matcher has none.
-    static CompileContext* Of(const GramArgs& args) {
-        return static_cast<CompileContext*>(args.owner);
-    }
-
-    // Matches a registered rule set (or, with text, a rule text on the spot)
-    // with the compiler's handlers; the furthest error goes to error.
-    bool Match(ScriptLexer& lexer, GramMatcher& matcher, GrammarSet setId);
-    bool MatchText(ScriptLexer& lexer, GramMatcher& matcher, const char* setName,
-                   const char* ruleText);
-    // The item loop: compiles program's items from the lexer (a sub program
-    // from its '{' to its '}').
-    bool CompileItems(Program& program, ScriptLexer& lexer);
-    // Records a message at the lexer's position (the furthest one is kept).
-    void Fail(ScriptLexer& lexer, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    // Fail, for a step that ends with the message: returns kFailed.
-    StepResult Reject(ScriptLexer& lexer, const char* format, ...)
-        __attribute__((format(printf, 3, 4)));
-    // Records a message that ends the compilation even where a step did not
-    // claim the item.
-    void FailFinal(ScriptLexer& lexer, const char* format, ...)
-        __attribute__((format(printf, 3, 4)));
-
-    Program& root;
-    Program* current;
-    CompileError error;
-    int depth = 0;  // nesting of sub programs
-
-    // Sub programs nest at most this deep.
-    static constexpr int kMaxDepth = 64;
-};
-
-// The steps and handlers that the definition and procedure compilers
-// supply (struct and DeclareMap definitions; variables, procedures and
-// statements).
-StepResult StructStep(CompileContext& context, ScriptLexer& lexer);
-StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer);
-StepResult VariableStep(CompileContext& context, ScriptLexer& lexer);
-StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExtern);
-// The item hook of a file Program: the attribute construct.
-StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer);
-// The item hook of an attribute block: the attribute keyword lines.
-StepResult AttributeKeywordStep(CompileContext& context, ScriptLexer& lexer);
-// Completes an attribute block; message receives what failed.
-bool CompleteAttributes(CompileContext& context, class AttributeDefinition& block, OTSTR& message);
-// Checks an identifier path met in an expression; message receives what
-// failed.
-bool CheckIdentifier(CompileContext& context, const char* path, OTSTR& message);
-// The handlers of $Type_specifier and $Statement.
-NamedObject* TypeSpecifierHandler(const GramArgs& args);
-NamedObject* StatementHandler(const GramArgs& args);

@@ -1,5 +1,5 @@
 // DeclareMap: a table that selects a struct (or basic type) by a tag, for
-// Choice members (item kind 5).
+// Choice members (item kind 5). Tested by script/definition_compiler_test.cpp.
 #pragma once
 
 #include <cstdint>

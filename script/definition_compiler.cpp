@@ -17,7 +17,7 @@
 #include "pattern/script_rules.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
-#include "script/compiler.h"
+#include "script/compile_context.h"
 #include "script/declare_map.h"
 #include "script/procedure.h"
 #include "script/program.h"
@@ -28,39 +28,6 @@
 #include "types/variable_item.h"
 #include "values/expr_evaluator.h"
 #include "values/value_type.h"
-
-StructItem::~StructItem() {
-    for (int i = 0; i < GetMemberCount(); ++i) delete GetMember(i)->attributes;
-    delete attributes;
-}
-
-DeclareMap::~DeclareMap() {
-    for (int i = 0; i < items.GetSize(); ++i) delete ItemAt(i);
-}
-
-VariableDefinition* DeclareMap::FindTag(int32_t tag) const {
-    for (int i = 0; i < items.GetSize(); ++i) {
-        if (ItemAt(i)->mapTag == tag) return ItemAt(i);
-    }
-    return nullptr;
-}
-
-bool DeclareMap::AddItem(VariableDefinition* item) {
-    if (item == nullptr) return false;
-    int before = items.GetSize();
-    return items.Add(item, static_cast<uint32_t>(item->mapTag)) != before;
-}
-
-int AttributeDefinition::ItemHook(CompileContext& context, ScriptLexer& lexer) {
-    switch (AttributeKeywordStep(context, lexer)) {
-        case StepResult::kDone:
-            return 1;
-        case StepResult::kFailed:
-            return -1;
-        default:
-            return 0;
-    }
-}
 
 NamedObject* TypeSpecifierHandler(const GramArgs& args) {
     CompileContext* context = CompileContext::Of(args);
@@ -99,18 +66,6 @@ NamedObject* TypeSpecifierHandler(const GramArgs& args) {
 }
 
 namespace {
-
-// A line comment standing on line right after the current position:
-// consumed and returned stripped; otherwise the lexer is left alone.
-bool TakeComment(ScriptLexer& lexer, int32_t line, OTSTR& comment) {
-    Token token;
-    if (lexer.GetNextToken(token, true) != 1 || token.id != kTokLineComment ||
-        token.pos.line != line)
-        return false;
-    lexer.GetToken(token, ScriptLexer::kLineComments, false);
-    comment = token.text;
-    return true;
-}
 
 // Whether the next token (comments skipped) is text; with take it is
 // consumed, otherwise the lexer is left where it was.
@@ -389,7 +344,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         context.current = outer;
         if (!ok) return false;
         OTSTR message;
-        if (!CompleteAttributes(context, *block, message)) {
+        if (!CompleteAttributes(*block, message)) {
             context.Fail(lexer, "AttributeDefinition CompleteIt fail, %s", message.GetBuffer(0));
             return false;
         }
@@ -404,7 +359,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         return false;
     }
     OTSTR comment;
-    if (TakeComment(lexer, token.pos.line, comment)) member->SetDescription(comment.GetBuffer(0));
+    if (TakeLineComment(lexer, token.pos.line, comment)) member->SetDescription(comment.GetBuffer(0));
     return true;
 }
 
@@ -464,7 +419,7 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
                 return fail();
             }
             OTSTR message;
-            if (!CompleteAttributes(context, *item->attributes, message)) {
+            if (!CompleteAttributes(*item->attributes, message)) {
                 context.Fail(lexer, "AttributeDefinition CompleteIt fail, %s",
                              message.GetBuffer(0));
                 return fail();
@@ -476,14 +431,14 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
     item->line = line;
 
     OTSTR comment;
-    if (TakeComment(lexer, line, comment)) item->SetDescription(comment.GetBuffer(0));
+    if (TakeLineComment(lexer, line, comment)) item->SetDescription(comment.GetBuffer(0));
     item->lowByteFirst = !HighByteFirst(program);
     Token token;
     if (!lexer.ExpectText(token, "{", true)) {
         context.Fail(lexer, "'{' expected after struct name");
         return fail();
     }
-    if (TakeComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
+    if (TakeLineComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
     while (!lexer.ExpectText(token, "}", true)) {
         if (!CompileMember(context, lexer, *item)) return fail();
     }
@@ -491,27 +446,13 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
         context.Fail(lexer, "';' expected");
         return fail();
     }
-    if (TakeComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
+    if (TakeLineComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
     if (!program.AddItem(item, line, true)) {
         context.Fail(lexer, "new StructDefinition fail");
         return fail();
     }
     item->pending = false;
     return StepResult::kDone;
-}
-
-bool StructItem::Check(Program& owner, OTSTR& message) {
-    message.Empty();
-    if (attributes != nullptr) {
-        CompileContext context(owner);
-        if (!CompleteAttributes(context, *attributes, message)) return false;
-    }
-    const char* failure = nullptr;
-    if (!CheckBits(&failure)) {
-        message = failure != nullptr ? failure : "Bits definition error";
-        return false;
-    }
-    return true;
 }
 
 StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
@@ -532,13 +473,13 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
     map->SetName(matcher.TokenAt(0)->text.GetBuffer(0));
     map->line = line;
     OTSTR comment;
-    if (TakeComment(lexer, line, comment)) map->SetDescription(comment.GetBuffer(0));
+    if (TakeLineComment(lexer, line, comment)) map->SetDescription(comment.GetBuffer(0));
     Token token;
     if (!lexer.ExpectText(token, "{", true)) {
         context.Fail(lexer, "'{' expected after declareMap header");
         return fail();
     }
-    if (TakeComment(lexer, token.pos.line, comment)) map->SetDescription(comment.GetBuffer(0));
+    if (TakeLineComment(lexer, token.pos.line, comment)) map->SetDescription(comment.GetBuffer(0));
     while (!lexer.ExpectText(token, "}", true)) {
         if (!context.Match(lexer, matcher, GrammarSet::kMapItem)) return fail();
         int32_t itemLine = lexer.GetLocation().line;
@@ -593,7 +534,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
         matcher.ClearResult(true);
         // Items may end in ';'.
         NextIs(lexer, ";", true, token);
-        if (TakeComment(lexer, itemLine, comment)) item->SetDescription(comment.GetBuffer(0));
+        if (TakeLineComment(lexer, itemLine, comment)) item->SetDescription(comment.GetBuffer(0));
     }
     if (!lexer.ExpectText(token, ";", true)) {
         context.Fail(lexer, "';' expected");
@@ -804,8 +745,7 @@ StepResult AttributeKeywordStep(CompileContext& context, ScriptLexer& lexer) {
                                                             : StepResult::kFailed;
 }
 
-bool CompleteAttributes(CompileContext& context, AttributeDefinition& block, OTSTR& message) {
-    (void)context;
+bool CompleteAttributes(AttributeDefinition& block, OTSTR& message) {
     message.Empty();
     if (block.ownerMember != nullptr) return CompleteMemberBlock(block, message);
     if (block.ownerStruct != nullptr) return CompleteStructBlock(block, message);

@@ -8,7 +8,7 @@
 #include "pattern/script_rules.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
-#include "script/compiler.h"
+#include "script/compile_context.h"
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/script_items.h"
@@ -25,24 +25,8 @@ namespace {
 // Argument lists nest at most this deep in an identifier check.
 constexpr int kMaxCheckDepth = 64;
 
-bool IsText(const Token& token, const char* text) {
-    return token.text.Compare(text, false);
-}
-
 bool IsThis(const char* name) {
     return OTSTR(name).Compare("this", false);
-}
-
-// A line comment standing on line right after the current position:
-// consumed and returned stripped; otherwise the lexer is left alone.
-bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment) {
-    Token token;
-    if (lexer.GetNextToken(token, true) != 1 || token.id != kTokLineComment ||
-        token.pos.line != line)
-        return false;
-    lexer.GetToken(token, ScriptLexer::kLineComments, false);
-    comment = token.text;
-    return true;
 }
 
 // The type name as a declaration shows it: the basic type's own text, else

@@ -7,7 +7,7 @@
 #include "base/tracer.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
-#include "script/compiler.h"
+#include "script/compile_context.h"
 #include "script/declare_map.h"
 #include "script/procedure.h"
 #include "script/script_items.h"
@@ -35,16 +35,9 @@ Program* Program::NewSubProgram() {
     return new (std::nothrow) Program(this);
 }
 
-int Program::ItemHook(CompileContext& context, ScriptLexer& lexer) {
-    if (parent != nullptr) return 0;
-    switch (AttributeConstructStep(context, lexer)) {
-        case StepResult::kDone:
-            return 1;
-        case StepResult::kFailed:
-            return -1;
-        default:
-            return 0;
-    }
+StepResult Program::ItemHook(CompileContext& context, ScriptLexer& lexer) {
+    if (parent != nullptr) return StepResult::kNotClaimed;
+    return AttributeConstructStep(context, lexer);
 }
 
 bool Program::AddItem(ProgramItem* item, int32_t itemLine, bool owned) {

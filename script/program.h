@@ -13,6 +13,7 @@
 
 class CVariableItem;
 class CompileContext;
+enum class StepResult;
 class DeclareMap;
 class EnumItemList;
 class Procedure;
@@ -54,9 +55,9 @@ class Program : public NamedObject, public ProgramItem {
     // loops, the items' own checks); message receives the first failure.
     bool Check(Program& owner, OTSTR& message) override;
 
-    // The item loop offers every item to the hook first: 1 claimed, 0 not
-    // claimed, -1 failed. A file Program claims the attribute construct.
-    virtual int ItemHook(CompileContext& context, ScriptLexer& lexer);
+    // The item loop offers every item to the hook first. A file Program
+    // claims the attribute construct.
+    virtual StepResult ItemHook(CompileContext& context, ScriptLexer& lexer);
     // A new sub program (block or body) of this Program.
     virtual Program* NewSubProgram();
 

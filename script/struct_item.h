@@ -1,6 +1,6 @@
 // StructItem: a struct definition as a Program item (kind 3), pending until
 // its body is compiled, with the attribute block of a struct that has an
-// integrated type.
+// integrated type. Tested by script/definition_compiler_test.cpp.
 #pragma once
 
 #include "script/program_item.h"
