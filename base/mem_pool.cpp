@@ -27,10 +27,6 @@ const char kClassLeak[] = "MemblockList destruct found err, nMemSize=%ld, nActiv
 const size_t kRoom = alignof(std::max_align_t);
 static_assert(kRoom >= sizeof(size_t) + 1, "room must hold a size and the header byte");
 
-void Report(const char* text) {
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
-}
-
 unsigned char* RawOf(void* block) {
     return static_cast<unsigned char*>(block) - kRoom;
 }
@@ -49,7 +45,7 @@ MemSizeClass::~MemSizeClass() {
     if (nActiveMemNum != 0) {
         OTSTR text;
         text.Format(kClassLeak, static_cast<long>(nMemSize), static_cast<long>(nActiveMemNum));
-        Report(text.GetBuffer(0));
+        TraceText(text.GetBuffer(0));
     }
     while (!IsEmpty()) free(RemoveHead());
 }
@@ -74,7 +70,7 @@ bool MemPool::Init(int32_t newShift, int32_t newClassCount) {
     bool busy = bigCount != 0;
     for (int i = 0; i < classCount; ++i) busy = busy || classes[i].nActiveMemNum != 0;
     if (busy) {
-        Report(kInitBusy);
+        TraceText(kInitBusy);
         return false;
     }
     DestroyClasses();
@@ -82,7 +78,7 @@ bool MemPool::Init(int32_t newShift, int32_t newClassCount) {
     classes = new (std::nothrow) MemSizeClass[newClassCount];
     if (classes == nullptr) {
         // Without classes every block comes from the heap.
-        Report(kMallocError);
+        TraceText(kMallocError);
         return false;
     }
     classCount = newClassCount;
@@ -92,7 +88,7 @@ bool MemPool::Init(int32_t newShift, int32_t newClassCount) {
 
 void* MemPool::Alloc(int32_t size, bool zeroFill) {
     if (size < 0) {
-        Report(kMallocError);
+        TraceText(kMallocError);
         return nullptr;
     }
     int64_t need = static_cast<int64_t>(size) + 1;
@@ -104,7 +100,7 @@ void* MemPool::Alloc(int32_t size, bool zeroFill) {
         if (raw == nullptr) {
             raw = malloc(kRoom - 1 + static_cast<size_t>(sizeClass.nMemSize));
             if (raw == nullptr) {
-                Report(kMallocError);
+                TraceText(kMallocError);
                 return nullptr;
             }
         }
@@ -114,7 +110,7 @@ void* MemPool::Alloc(int32_t size, bool zeroFill) {
     } else {
         unsigned char* raw = static_cast<unsigned char*>(malloc(kRoom + static_cast<size_t>(size)));
         if (raw == nullptr) {
-            Report(kMallocError);
+            TraceText(kMallocError);
             return nullptr;
         }
         const size_t userBytes = static_cast<size_t>(size);
@@ -147,7 +143,7 @@ void MemPool::Free(void* block) {
 void* MemPool::Realloc(void* block, int32_t newSize) {
     void* moved = Alloc(newSize, false);
     if (moved == nullptr) {
-        Report(kReallocError);
+        TraceText(kReallocError);
         return block;
     }
     if (block == nullptr) return moved;

@@ -36,7 +36,7 @@ int MemblockList::AddTail(void* ptr, uint32_t tag) {
     } else {
         node = new (std::nothrow) Node;
         if (node == nullptr) {
-            if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(kMallocError, true);
+            TraceText(kMallocError);
             return count;
         }
     }

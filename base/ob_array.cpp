@@ -14,16 +14,12 @@ const char kReallocError[] = "ObArray realloc error !";
 
 const int32_t kDefaultStep = 25;
 
-void Report(const char* text) {
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
-}
-
 }  // namespace
 
 ObArray::ObArray(int32_t step) : growBy(step < 1 ? kDefaultStep : step) {
     items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(growBy)));
     if (items == nullptr) {
-        Report(kMallocError);
+        TraceText(kMallocError);
         return;
     }
     capacity = growBy;
@@ -37,7 +33,7 @@ ObArray::~ObArray() {
 bool ObArray::Resize(int32_t newCapacity, const char* failMessage) {
     void* moved = realloc(items, sizeof(ObItem) * static_cast<size_t>(newCapacity));
     if (moved == nullptr) {
-        Report(failMessage);
+        TraceText(failMessage);
         return false;
     }
     items = static_cast<ObItem*>(moved);
@@ -48,7 +44,7 @@ bool ObArray::Resize(int32_t newCapacity, const char* failMessage) {
 int ObArray::Add(void* ptr, uint32_t tag) {
     if (count >= capacity) {
         if (capacity > INT32_MAX - growBy) {
-            Report(kReallocError);
+            TraceText(kReallocError);
             return count;
         }
         if (!Resize(capacity + growBy, kReallocError)) return count;
@@ -116,7 +112,7 @@ void ObArray::RemoveAll() {
     capacity = 0;
     items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(growBy)));
     if (items == nullptr) {
-        Report(kMallocError);
+        TraceText(kMallocError);
         return;
     }
     capacity = growBy;

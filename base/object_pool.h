@@ -46,7 +46,7 @@ ObjectPool_<T>::~ObjectPool_() {
         OTSTR text;
         text.Format("ObjectPool_ destruct found err, nActiveMemNum=%ld",
                     static_cast<long>(nActiveMemNum));
-        if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text.GetBuffer(0), true);
+        TraceText(text.GetBuffer(0));
     }
     while (!arrays.IsEmpty()) delete[] static_cast<T*>(arrays.RemoveHead());
 }
@@ -56,7 +56,7 @@ bool ObjectPool_<T>::Refill(int32_t n) {
     if (n < 1) return false;
     T* objects = new (std::nothrow) T[n];
     if (objects == nullptr) {
-        if (Tracer* tracer = Tracer::inst()) tracer->TRACE_("ObjectPool_ malloc error !", true);
+        TraceText("ObjectPool_ malloc error !");
         return false;
     }
     int before = arrays.GetCount();

@@ -27,7 +27,7 @@ StringArray::~StringArray() {
 int StringArray::Add(const char* text, int length) {
     OwnedText* copy = new (std::nothrow) OwnedText();
     if (copy == nullptr) {
-        if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(kMallocError, true);
+        TraceText(kMallocError);
         return strings.GetSize();
     }
     if (text != nullptr) copy->Assign(text, length);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/formatted_text.h"
 #include "base/log_file.h"
 #include "base/otstr.h"
 
@@ -106,11 +107,13 @@ void Tracer::output(const char* text) {
 void TraceLine(const char* format, ...) {
     Tracer* tracer = Tracer::inst();
     if (tracer == nullptr || format == nullptr) return;
-    char line[1024];
     va_list args;
     va_start(args, format);
-    int n = vsnprintf(line, sizeof line, format, args);
+    FormattedText line(format, args);
     va_end(args);
-    if (n < 0) line[0] = 0;
-    tracer->TRACE_(line, true);
+    tracer->TRACE_(line.Get(), true);
+}
+
+void TraceText(const char* text) {
+    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
 }

@@ -8,6 +8,9 @@ class LogFile;
 // Formats one line (up to 1023 characters, cut beyond) and hands it to the
 // trace with a line end. For the engine's messages.
 void TraceLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Hands text to the trace as it is (no format interpretation) with a line
+// end; nothing happens when there is no trace.
+void TraceText(const char* text);
 
 class Tracer {
 public:

@@ -107,8 +107,13 @@ TEST_F(TracerTest, DestroyEndsTheFileAndInstStartsAfresh) {
     a->SetConsoleOn(false);
     a->open(nullptr, "Run");
     a->TRACE_("x", true);
+    // The engine's helpers: a text as it is, and a formatted line cut at
+    // 1023 characters.
+    TraceText("100% %s");
+    TraceLine("%s!", std::string(2000, 'y').c_str());
     Tracer::destroy();
-    EXPECT_EQ(ReadWholeFile("Run0.txt"), kBegin + "x\n" + kEnd);
+    EXPECT_EQ(ReadWholeFile("Run0.txt"),
+              kBegin + "x\n100% %s\n" + std::string(1023, 'y') + "\n" + kEnd);
 
     Tracer* b = Tracer::inst();
     ASSERT_NE(b, nullptr);

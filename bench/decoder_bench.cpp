@@ -94,16 +94,10 @@ void BM_TranslateMessages(benchmark::State& state) {
                      kDumpIntegrated | kDumpValues | kDumpComments | kDumpMarker | kDumpIndent, 0,
                      6);
             table.ComputeWidths();
-            TranslationOutcome outcome;
-            outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
-            outcome.bytes = m.data();
-            outcome.length = static_cast<int32_t>(m.size());
-            outcome.failed = !ok;
-            outcome.error = decoder.GetLastError().GetBuffer(0);
-            outcome.leftover = ok ? static_cast<int32_t>(m.size()) - length : 0;
-            outcome.dump = &table;
             OTSTR text;
-            FormatTranslationReport(outcome, true, text);
+            FormatTranslationReport(
+                OutcomeOf(decoder, m.data(), static_cast<int32_t>(m.size()), ok, length, &table),
+                true, text);
             reportBytes += text.GetLength();
         }
     }

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "base/byte_cursor.h"
+#include "base/formatted_text.h"
 #include "base/ob_array.h"
 #include "decoder/protocol_decoder.h"
 #include "runtime/execute_env.h"
@@ -86,12 +87,11 @@ class Builtin {
 };
 
 bool Builtin::Fail(const char* format, ...) {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    FormattedText text(format, args);
     va_end(args);
-    env.SetLastError("%s", text);
+    env.SetLastError("%s", text.Get());
     return false;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "base/formatted_text.h"
 #include "base/tracer.h"
 #include "decoder/builtins.h"
 #include "pattern/script_lexer.h"
@@ -128,12 +129,11 @@ ProtocolDecoder::~ProtocolDecoder() {
 }
 
 void ProtocolDecoder::SetError(const char* format, ...) {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    FormattedText text(format, args);
     va_end(args);
-    lastError = text;
+    lastError = text.Get();
     recorded = true;
 }
 

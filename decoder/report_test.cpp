@@ -35,21 +35,10 @@ std::string Report(ProtocolDecoder& decoder, const std::vector<uint8_t>& bytes) 
     SetReportColumns(table, kValueWidth);
     bool dumped = DumpTree(decoder.GetRoot(), table, kOptions, 0, kHexBytesPerRow);
     table.ComputeWidths();
-    OTSTR title0, title1;
-    decoder.GetTitle(0, title0);
-    decoder.GetTitle(1, title1);
-    TranslationOutcome outcome;
-    outcome.caption0 = title0.GetBuffer(0);
-    outcome.caption1 = title1.GetBuffer(0);
-    outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
-    outcome.bytes = bytes.data();
-    outcome.length = static_cast<int32_t>(bytes.size());
-    outcome.failed = !ok;
-    outcome.error = decoder.GetLastError().GetBuffer(0);
-    outcome.leftover = ok ? static_cast<int32_t>(bytes.size()) - length : 0;
-    outcome.dump = &table;
     OTSTR text;
-    FormatTranslationReport(outcome, true, text);
+    FormatTranslationReport(
+        OutcomeOf(decoder, bytes.data(), static_cast<int32_t>(bytes.size()), ok, length, &table),
+        true, text);
     std::string out = text.GetBuffer(0);
     if (!dumped) out += "(dump stopped)\n";
     return out;

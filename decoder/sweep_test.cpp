@@ -66,20 +66,8 @@ bool Variant(ProtocolDecoder& decoder, const uint8_t* source, int32_t n, const s
     DumpTree(decoder.GetRoot(), table,
              kDumpIntegrated | kDumpValues | kDumpComments | kDumpMarker | kDumpIndent, 0, 12);
     table.ComputeWidths();
-    OTSTR title0, title1, report;
-    decoder.GetTitle(0, title0);
-    decoder.GetTitle(1, title1);
-    TranslationOutcome outcome;
-    outcome.caption0 = title0.GetBuffer(0);
-    outcome.caption1 = title1.GetBuffer(0);
-    outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
-    outcome.bytes = buffer.get();
-    outcome.length = n;
-    outcome.failed = !ok;
-    outcome.error = error.c_str();
-    outcome.leftover = ok ? n - length : 0;
-    outcome.dump = &table;
-    FormatTranslationReport(outcome, true, report);
+    OTSTR report;
+    FormatTranslationReport(OutcomeOf(decoder, buffer.get(), n, ok, length, &table), true, report);
     EXPECT_FALSE(report.IsEmpty()) << what;
     return ok;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/dump_file.h"
+#include "decoder/protocol_decoder.h"
 #include "types/text_table.h"
 
 namespace {
@@ -18,15 +19,15 @@ bool Printable(uint8_t b) { return b >= 33 && b < 127; }
 
 void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR& out) {
     out.Assign("", 0);
-    if (o.caption0 != nullptr && o.caption0[0] != 0) {
+    if (!o.caption0.IsEmpty()) {
         out.Append("\n  Msg: ");
         out.Append(o.caption0);
         out.AppendChar(' ');
-        if (o.caption1 != nullptr) out.Append(o.caption1);
+        out.Append(o.caption1);
         out.AppendChar(' ');
     }
     OTSTR protocol(" -Pro: ");
-    if (o.protocolName != nullptr && o.protocolName[0] != 0) {
+    if (!o.protocolName.IsEmpty()) {
         protocol.Append(o.protocolName);
         protocol.AppendChar(' ');
     }
@@ -64,7 +65,7 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
     }
     if (o.failed) {
         out.Append("  Err: ");
-        if (o.error != nullptr) out.Append(o.error);
+        out.Append(o.error);
         out.AppendChar('\n');
     } else if (o.leftover > 0) {
         out.safeAppends("  Wrn: leave %d bytes not translated\n", static_cast<int>(o.leftover));
@@ -84,6 +85,26 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
     }
     out.AppendChar('\n');
     if (!overwrite) out.AppendChar('\n');
+}
+
+TranslationOutcome OutcomeOf(const ProtocolDecoder& decoder, const uint8_t* bytes,
+                             int32_t length, bool ok, int32_t used, const TextTable* dump) {
+    // The texts are taken up to their first zero byte, as the report
+    // writes them.
+    TranslationOutcome outcome;
+    OTSTR title;
+    decoder.GetTitle(0, title);
+    outcome.caption0 = title.GetBuffer(0);
+    decoder.GetTitle(1, title);
+    outcome.caption1 = title.GetBuffer(0);
+    outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
+    outcome.bytes = bytes;
+    outcome.length = length;
+    outcome.failed = !ok;
+    outcome.error = decoder.GetLastError().GetBuffer(0);
+    outcome.leftover = ok ? length - used : 0;
+    outcome.dump = dump;
+    return outcome;
 }
 
 void SetReportColumns(TextTable& table, int32_t valueWidth) {

@@ -6,21 +6,29 @@
 
 #include "base/otstr.h"
 
+class ProtocolDecoder;
 class TextTable;
 
 // What one translation produced, for its report.
 struct TranslationOutcome {
-    const char* caption0 = "";     // set by the script (sysSetTitle)
-    const char* caption1 = "";
-    const char* protocolName = "";  // PROTOCOL_NAME, empty when there is none
-    const uint8_t* bytes = nullptr;
+    OTSTR caption0;      // set by the script (sysSetTitle)
+    OTSTR caption1;
+    OTSTR protocolName;  // PROTOCOL_NAME, empty when there is none
+    const uint8_t* bytes = nullptr;  // not owned
     int32_t length = 0;
     uint32_t milliseconds = 0;
     bool failed = false;
-    const char* error = "";  // the decoder's last error when failed
-    int32_t leftover = 0;    // bytes not translated after a success
-    const TextTable* dump = nullptr;  // the instance dump, or none
+    OTSTR error;                      // the decoder's last error when failed
+    int32_t leftover = 0;             // bytes not translated after a success
+    const TextTable* dump = nullptr;  // the instance dump, or none; not owned
 };
+
+// The outcome of decoder's translation of the length bytes at bytes, ok and
+// used being what Translate returned, with dump as its instance dump (or
+// null): the captions, the protocol name and the last error are the
+// decoder's as they stand now. The time is left at 0 for the caller.
+TranslationOutcome OutcomeOf(const ProtocolDecoder& decoder, const uint8_t* bytes,
+                             int32_t length, bool ok, int32_t used, const TextTable* dump);
 
 // Gives table the five columns of the report's instance dump ("Pos",
 // "Bits", "Name", "Description", "Value"): the first four as wide as their

@@ -72,17 +72,8 @@ struct Target {
         OTSTR title0, title1, text;
         decoder.GetTitle(0, title0);
         decoder.GetTitle(1, title1);
-        TranslationOutcome outcome;
-        outcome.caption0 = title0.GetBuffer(0);
-        outcome.caption1 = title1.GetBuffer(0);
-        outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
-        outcome.bytes = data;
-        outcome.length = size;
-        outcome.failed = !ok;
-        outcome.error = decoder.GetLastError().GetBuffer(0);
-        outcome.leftover = ok ? size - used : 0;
-        outcome.dump = &table;
-        FormatTranslationReport(outcome, (size & 1) != 0, text);
+        FormatTranslationReport(OutcomeOf(decoder, data, size, ok, used, &table), (size & 1) != 0,
+                                text);
 
         LastTranslation last;
         last.attempted = true;

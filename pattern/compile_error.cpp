@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/formatted_text.h"
+
 void CompileError::Reset() {
     pos = SourcePos();
     message.Empty();
@@ -20,12 +22,11 @@ bool CompileError::Set(const SourcePos& at, const char* text) {
 
 bool CompileError::SetF(const SourcePos& at, const char* format, ...) {
     if (at.offset <= pos.offset) return false;
-    char text[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    FormattedText text(format, args);
     va_end(args);
-    return Set(at, text);
+    return Set(at, text.Get());
 }
 
 bool CompileError::Replace(const SourcePos& at, const char* text) {

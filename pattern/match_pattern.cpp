@@ -29,7 +29,7 @@ void MatchPattern::CopyFrom(const MatchPattern& other) {
 
 bool MatchPattern::Push() {
     if (depth >= kMaxFrames) {
-        if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(patmsg::kPushOverflow, true);
+        TraceText(patmsg::kPushOverflow);
         return false;
     }
     frames[depth++] = MatchFrame();
@@ -38,7 +38,7 @@ bool MatchPattern::Push() {
 
 bool MatchPattern::Pop() {
     if (depth <= 1) {
-        if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(patmsg::kPopEmpty, true);
+        TraceText(patmsg::kPopEmpty);
         return false;
     }
     --depth;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/formatted_text.h"
 #include "base/path.h"
 #include "base/tracer.h"
 #include "runtime/run_time_stk.h"
@@ -106,13 +107,12 @@ RunTimeStk* ExecuteEnv::GetTopStk(int n) const {
 }
 
 void ExecuteEnv::SetLastError(const char* format, ...) {
-    char message[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(message, sizeof message, format, args);
+    FormattedText message(format, args);
     va_end(args);
-    if (!canceled && lastError.IsEmpty()) lastError = message;
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(message, true);
+    if (!canceled && lastError.IsEmpty()) lastError = message.Get();
+    TraceText(message.Get());
 }
 
 void ExecuteEnv::Cancel() {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/formatted_text.h"
 #include "base/tracer.h"
 #include "pattern/pattern_matcher.h"
 #include "runtime/execute_env.h"
@@ -496,15 +497,14 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
 // The environment's error (which is also traced), or the trace alone for a
 // frame without an environment.
 void RunTimeStk::Report(const char* format, ...) {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    FormattedText text(format, args);
     va_end(args);
     if (env != nullptr) {
-        env->SetLastError("%s", text);
+        env->SetLastError("%s", text.Get());
     } else {
-        TraceLine("%s", text);
+        TraceLine("%s", text.Get());
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/formatted_text.h"
 #include "pattern/grammar_rule_set.h"
 #include "pattern/script_lexer.h"
 #include "pattern/script_rules.h"
@@ -19,6 +20,7 @@
 #include "script/grammar.h"
 #include "script/program.h"
 #include "script/script_items.h"
+#include "script/script_messages.h"
 #include "script/struct_item.h"
 #include "script/type_specifier.h"
 #include "types/variable_item.h"
@@ -66,7 +68,7 @@ NamedObject* ParseChecked(const GramArgs& args, int flags) {
         if (context->current->FindNamedValue(path) != nullptr) continue;
         OTSTR message;
         if (!CheckIdentifier(*context, path, message)) {
-            args.error.SetF(node->pos, "'%s' invalid", path);
+            args.error.SetF(node->pos, scriptmsg::kInvalid, path);
             delete tree;
             lexer->setLocation(start);
             return nullptr;
@@ -152,9 +154,8 @@ namespace {
 
 __attribute__((format(printf, 3, 0))) void Record(CompileError& error, ScriptLexer& lexer,
                                                   const char* format, va_list args) {
-    char text[1024];
-    vsnprintf(text, sizeof text, format, args);
-    error.Replace(lexer.GetLocation(), text);
+    FormattedText text(format, args);
+    error.Replace(lexer.GetLocation(), text.Get());
 }
 
 }  // namespace
@@ -223,10 +224,10 @@ StepResult IncludeStep(CompileContext& context, ScriptLexer& lexer) {
     int32_t line = lexer.GetLocation().line;
     Token token;
     if (!lexer.ExpectText(token, "include", false)) {
-        return context.Reject(lexer, "'Include' expected");
+        return context.Reject(lexer, scriptmsg::kIncludeExpected);
     }
     if (!lexer.ExpectKind(token, kTokString)) {
-        return context.Reject(lexer, "filepath expected after 'Include'");
+        return context.Reject(lexer, scriptmsg::kFilepathExpected);
     }
     OTSTR name = token.text.Mid(1, token.text.GetLength() - 2);
     OTSTR joined(lexer.GetDirectory());
@@ -236,28 +237,28 @@ StepResult IncludeStep(CompileContext& context, ScriptLexer& lexer) {
 
     if (Program* found = FindFile(context.root, pathText)) {
         if (found->beingCompiled) {
-            return context.Reject(lexer, "IncludeFile '%s'  Loop definition found !", pathText);
+            return context.Reject(lexer, scriptmsg::kIncludeLoop, pathText);
         }
         program.AddItem(found, line, false);
         return StepResult::kDone;
     }
     if (context.depth >= CompileContext::kMaxDepth) {
-        return context.Reject(lexer, "IncludeFile '%s'  Loop definition found !", pathText);
+        return context.Reject(lexer, scriptmsg::kIncludeLoop, pathText);
     }
     ScriptLexer fileLexer;
     if (!fileLexer.LoadFile(pathText, true)) {
-        return context.Reject(lexer, "file %s open error", pathText);
+        return context.Reject(lexer, scriptmsg::kFileOpenError, pathText);
     }
     auto* file = new (std::nothrow) Program(nullptr);
     if (file == nullptr) {
-        return context.Reject(lexer, "new program fail");
+        return context.Reject(lexer, scriptmsg::kNewProgramFail);
     }
     file->SetName(pathText);
     // The file joins the tree before it is compiled, so that a cycle
     // through it is found.
     if (!program.AddItem(file, line, true)) {
         delete file;
-        context.Fail(lexer, "new program fail");
+        context.Fail(lexer, scriptmsg::kNewProgramFail);
         return StepResult::kFailed;
     }
     CompileContext nested(context.root);
@@ -265,7 +266,7 @@ StepResult IncludeStep(CompileContext& context, ScriptLexer& lexer) {
     if (!nested.CompileItems(*file, fileLexer)) {
         OTSTR text = nested.error.ToString();
         program.RemoveItem(file, true);
-        context.Fail(lexer, "/ %s", text.GetBuffer(0));
+        context.Fail(lexer, scriptmsg::kIncludeFailed, text.GetBuffer(0));
         context.error.final = true;
         return StepResult::kFailed;
     }
@@ -276,16 +277,16 @@ StepResult DefineStep(CompileContext& context, ScriptLexer& lexer) {
     Program& program = *context.current;
     Token token;
     if (!lexer.ExpectText(token, "define", false)) {
-        return context.Reject(lexer, "'define' expected");
+        return context.Reject(lexer, scriptmsg::kDefineExpected);
     }
     int32_t line = token.pos.line;
     Token ident;
     if (lexer.GetNextToken(ident, false) != 1 || ident.id != kTokIdent) {
-        return context.Reject(lexer, "Ident expected after 'define'");
+        return context.Reject(lexer, scriptmsg::kIdentAfterDefine);
     }
     const char* name = ident.text.GetBuffer(0);
     if (program.IsNameUsed(name, false)) {
-        return context.Reject(lexer, "identifier_name '%s' already be used", name);
+        return context.Reject(lexer, scriptmsg::kNameUsed, name);
     }
     // The value is the rest of the line, up to a comment.
     const char* buffer = lexer.GetBuffer();
@@ -315,7 +316,7 @@ StepResult DefineStep(CompileContext& context, ScriptLexer& lexer) {
     auto* entry = new (std::nothrow) NamedValueItem;
     if (item == nullptr || entry == nullptr || !item->setAt(0, value)) {
         delete entry;
-        context.Fail(lexer, "identifier_name '%s' already be used", name);
+        context.Fail(lexer, scriptmsg::kNameUsed, name);
         return StepResult::kFailed;
     }
     item->SetDescription(comment.GetBuffer(0));
@@ -331,7 +332,7 @@ StepResult TypedefStep(CompileContext& context, ScriptLexer& lexer) {
     Program& program = *context.current;
     Token token;
     if (!lexer.ExpectText(token, "typedef", false)) {
-        return context.Reject(lexer, "'typedef' expected");
+        return context.Reject(lexer, scriptmsg::kTypedefExpected);
     }
     int32_t line = token.pos.line;
     GramMatcher matcher(&context, GrammarHandlers());
@@ -340,15 +341,15 @@ StepResult TypedefStep(CompileContext& context, ScriptLexer& lexer) {
     auto* type = matcher.ObjectAt<TypeSpecifier>(0);
     Token* ident = matcher.TokenAt(1);
     if (!type->IsStruct() || type->structDef == nullptr) {
-        return context.Reject(lexer, "'typedef' only support struct type now");
+        return context.Reject(lexer, scriptmsg::kTypedefStructOnly);
     }
     const char* name = ident->text.GetBuffer(0);
     if (program.IsNameUsed(name, false)) {
-        return context.Reject(lexer, "identifier_name '%s' already be used", name);
+        return context.Reject(lexer, scriptmsg::kNameUsed, name);
     }
     auto* item = new (std::nothrow) TypedefItem;
     if (item == nullptr) {
-        return context.Reject(lexer, "new typedef fail");
+        return context.Reject(lexer, scriptmsg::kNewTypedefFail);
     }
     item->SetName(name);
     item->def = type->structDef;
@@ -361,20 +362,20 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
     Program& program = *context.current;
     Token token;
     if (!lexer.ExpectText(token, "enum", false)) {
-        return context.Reject(lexer, "'enum' expected");
+        return context.Reject(lexer, scriptmsg::kEnumExpected);
     }
     int32_t line = token.pos.line;
     Token ident;
     if (!lexer.ExpectKind(ident, kTokIdent)) {
-        return context.Reject(lexer, "$Ident  expected");
+        return context.Reject(lexer, scriptmsg::kIdentExpected);
     }
     const char* name = ident.text.GetBuffer(0);
     if (program.IsNameUsed(name, false)) {
-        return context.Reject(lexer, "identifier_name '%s' already be used", name);
+        return context.Reject(lexer, scriptmsg::kNameUsed, name);
     }
     auto* list = new (std::nothrow) EnumItem;
     if (list == nullptr) {
-        return context.Reject(lexer, "new EnumItemList fail");
+        return context.Reject(lexer, scriptmsg::kNewEnumFail);
     }
     list->SetName(name);
     list->line = line;
@@ -385,7 +386,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         return StepResult::kFailed;
     };
     if (!lexer.ExpectText(token, "{", true)) {
-        context.Fail(lexer, "'{' expected after enum name");
+        context.Fail(lexer, scriptmsg::kBraceAfterEnum);
         return fail();
     }
     if (TakeLineComment(lexer, line, comment)) list->SetDescription(comment.GetBuffer(0));
@@ -404,7 +405,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         if (named) {
             itemName = matcher.TokenAt(0)->text.GetBuffer(0);
             if (list->Find(itemName) >= 0) {
-                context.Fail(lexer, "identifier_name '%s' already be defined", itemName);
+                context.Fail(lexer, scriptmsg::kNameDefined, itemName);
                 return fail();
             }
         } else {
@@ -413,7 +414,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         ExprEvaluator evaluator;
         program.NamedValues().BindEvaluator(evaluator);
         if (!evaluator.EvaluateValue(exp->tree, value)) {
-            context.Fail(lexer, "get enum item value fail");
+            context.Fail(lexer, scriptmsg::kEnumValueFail);
             return fail();
         }
         value.SetName(itemName);
@@ -423,7 +424,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         list->Add(value, false);
     }
     if (!lexer.ExpectText(token, ";", true)) {
-        context.Fail(lexer, "';' expected");
+        context.Fail(lexer, scriptmsg::kSemicolonExpected);
         return fail();
     }
     if (TakeLineComment(lexer, token.pos.line, comment)) list->SetDescription(comment.GetBuffer(0));
@@ -440,18 +441,18 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     if (!context.MatchText(lexer, matcher, "attribute", kAttributeRule))
         return StepResult::kFailed;
     if (lexer.GetNextToken(token, true) != 1 || !IsText(token, "{")) {
-        return context.Reject(lexer, "'{' expected after attribute name");
+        return context.Reject(lexer, scriptmsg::kBraceAfterAttribute);
     }
     const OTSTR& quoted = matcher.TokenAt(0)->text;
     OTSTR structName = quoted.Mid(1, quoted.GetLength() - 2);
     const char* name = structName.GetBuffer(0);
     StructDefinition* def = context.current->FindStruct(name);
     if (def == nullptr) {
-        return context.Reject(lexer, "attribute definiton fail, struct '%s' not found", name);
+        return context.Reject(lexer, scriptmsg::kAttributeNoStruct, name);
     }
     auto* item = dynamic_cast<StructItem*>(def);
     if (item == nullptr || item->attributes == nullptr) {
-        return context.Reject(lexer, "attribute definiton fail, struct '%s' has no Integrated type",
+        return context.Reject(lexer, scriptmsg::kAttributeNotIntegrated,
                               name);
     }
     Program* outer = context.current;
@@ -460,7 +461,7 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     if (!ok) return StepResult::kFailed;
     OTSTR message;
     if (!CompleteAttributes(*item->attributes, message)) {
-        return context.Reject(lexer, "AttributeDefinition CompleteIt fail, %s",
+        return context.Reject(lexer, scriptmsg::kCompleteFail,
                               message.GetBuffer(0));
     }
     return StepResult::kDone;
@@ -470,7 +471,7 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
 
 bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
     if (depth >= kMaxDepth) {
-        Fail(lexer, "'%s' unexpected", "{");
+        Fail(lexer, scriptmsg::kUnexpected, "{");
         return false;
     }
     struct Level {
@@ -493,7 +494,7 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
     if (isBlock) {
         int r = lexer.GetToken(token, 0, false);
         if (r != 1 || !IsText(token, "{")) {
-            Fail(lexer, "'%s' unexpected", r == 1 ? token.text.GetBuffer(0) : "");
+            Fail(lexer, scriptmsg::kUnexpected, r == 1 ? token.text.GetBuffer(0) : "");
             return false;
         }
         program.startLine = token.pos.line;
@@ -535,7 +536,7 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
             }
             if (r == 1 && IsText(token, "include")) {
                 if (isBlock) {
-                    Fail(lexer, "'include' are not allowd in sub program");
+                    Fail(lexer, scriptmsg::kIncludeInBlock);
                     return false;
                 }
                 step = IncludeStep(*this, lexer);
@@ -547,7 +548,7 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
         } else if (IsText(token, "extern")) {
             lexer.GetNextToken(token, false);
             if (isBlock) {
-                Fail(lexer, "'extern' are not allowd in sub program");
+                Fail(lexer, scriptmsg::kExternInBlock);
                 return false;
             }
             step = ProcedureStep(*this, lexer, true);
@@ -557,7 +558,7 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
             step = TypedefStep(*this, lexer);
         } else if (IsText(token, "struct")) {
             if (isBlock) {
-                Fail(lexer, "struct definition are not allowd in sub program");
+                Fail(lexer, scriptmsg::kStructInBlock);
                 return false;
             }
             step = StructStep(*this, lexer);
@@ -573,7 +574,7 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
                 matcher.ClearResult(false);
                 if (item == nullptr || !program.AddItem(item, line, true)) {
                     delete statement;
-                    Fail(lexer, "new statement fail");
+                    Fail(lexer, scriptmsg::kNewStatementFail);
                     return false;
                 }
                 step = StepResult::kDone;
@@ -587,14 +588,14 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
                 Token bad;
                 lexer.setLocation(start);
                 lexer.GetNextToken(bad, true);
-                Fail(lexer, "'%s' unexpected", bad.text.GetBuffer(0));
+                Fail(lexer, scriptmsg::kUnexpected, bad.text.GetBuffer(0));
                 return false;
             }
         }
         if (step != StepResult::kDone) return false;
     }
     if (isBlock && !closed) {
-        Fail(lexer, "'}' expected");
+        Fail(lexer, scriptmsg::kCloseBraceExpected);
         return false;
     }
     program.beingCompiled = false;
@@ -606,7 +607,7 @@ bool CompileContext::CompileItems(Program& program, ScriptLexer& lexer) {
 bool CompileFile(Program& file, ScriptLexer& lexer, bool finalChecks, OTSTR& errorText) {
     errorText.Empty();
     if (!RegisterGrammar()) {
-        errorText = "grammar registration failed";
+        errorText = scriptmsg::kGrammarFailed;
         return false;
     }
     CompileContext context(file);

@@ -22,6 +22,7 @@
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/script_items.h"
+#include "script/script_messages.h"
 #include "script/struct_item.h"
 #include "script/type_specifier.h"
 #include "types/variable_definition.h"
@@ -38,7 +39,7 @@ NamedObject* TypeSpecifierHandler(const GramArgs& args) {
     Token token;
     if (lexer->GetToken(token, 0, false) != 1 ||
         (token.id != kTokIdent && token.id != kTokKeyword)) {
-        error->Set(start, "Type_specifier expected");
+        error->Set(start, scriptmsg::kTypeExpected);
         lexer->setLocation(start);
         return nullptr;
     }
@@ -57,7 +58,7 @@ NamedObject* TypeSpecifierHandler(const GramArgs& args) {
         spec->type = kDeclStruct;
         spec->structDef = def;
     } else {
-        error->SetF(token.pos, "'%s' unexpected", word);
+        error->SetF(token.pos, scriptmsg::kUnexpected, word);
         delete spec;
         lexer->setLocation(start);
         return nullptr;
@@ -201,19 +202,19 @@ StepResult ForwardDeclaration(CompileContext& context, ScriptLexer& lexer, int32
     if (ProgramItem* found = program.FindItem(kItemStruct, name)) {
         auto* item = static_cast<StructItem*>(found);
         if (type != nullptr && !SameIntegratedType(*item, *type)) {
-            context.Fail(lexer, "struct integrated type conflict");
+            context.Fail(lexer, scriptmsg::kIntegratedConflict);
             return StepResult::kFailed;
         }
         program.AddItem(item, line, false);
         return StepResult::kDone;
     }
     if (program.IsNameUsed(name, false)) {
-        context.Fail(lexer, "identifier_name '%s' already be used", name);
+        context.Fail(lexer, scriptmsg::kNameUsed, name);
         return StepResult::kFailed;
     }
     auto* item = new (std::nothrow) StructItem;
     if (item == nullptr) {
-        context.Fail(lexer, "new Predefined StructDefinition fail");
+        context.Fail(lexer, scriptmsg::kNewPendingStructFail);
         return StepResult::kFailed;
     }
     item->SetName(name);
@@ -223,26 +224,26 @@ StepResult ForwardDeclaration(CompileContext& context, ScriptLexer& lexer, int32
     if (type != nullptr) {
         if (!IsSimple(*type)) {
             delete item;
-            context.Fail(lexer, "'%s' is not a simple type for struct value", TypeText(*type));
+            context.Fail(lexer, scriptmsg::kNotSimpleForStruct, TypeText(*type));
             return StepResult::kFailed;
         }
         item->attributes = NewStructBlock(program, *item, *type);
         if (item->attributes == nullptr) {
             delete item;
-            context.Fail(lexer, "new AttributeDefinition fail");
+            context.Fail(lexer, scriptmsg::kNewAttributeFail);
             return StepResult::kFailed;
         }
     }
     int before = program.pendingStructs.GetSize();
     if (program.pendingStructs.Add(item) == before) {
         delete item;
-        context.Fail(lexer, "new Predefined StructDefinition fail");
+        context.Fail(lexer, scriptmsg::kNewPendingStructFail);
         return StepResult::kFailed;
     }
     if (!program.AddItem(item, line, false)) {
         program.pendingStructs.RemoveLast();
         delete item;
-        context.Fail(lexer, "new Predefined StructDefinition fail");
+        context.Fail(lexer, scriptmsg::kNewPendingStructFail);
         return StepResult::kFailed;
     }
     return StepResult::kDone;
@@ -269,41 +270,41 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
     if (rule == kMemberArray &&
         (!EvaluateInteger(program, matcher.ObjectAt<ParsedExpression>(2), count) ||
          count < 1)) {
-        context.Fail(lexer, "get array size fail");
+        context.Fail(lexer, scriptmsg::kArraySizeFail);
         return false;
     }
     int32_t bits = -1;
     if (rule == kMemberBits) {
         if (!IsIntegerType(type->BaseType())) {
-            context.Fail(lexer, "Bits mode is not supported by this type");
+            context.Fail(lexer, scriptmsg::kBitsNotSupported);
             return false;
         }
         if (!DecimalAtLeastOne(*matcher.TokenAt(2), bits)) {
-            context.Fail(lexer, "get bitlen fail");
+            context.Fail(lexer, scriptmsg::kBitLengthFail);
             return false;
         }
     }
     if (strcasecmp(name, "this") == 0) {
-        context.Fail(lexer, "identifier_name illegal, 'this' is a system reserved keyword");
+        context.Fail(lexer, scriptmsg::kThisReserved);
         return false;
     }
     if (owner.FindMember(name) != nullptr) {
-        context.Fail(lexer, "identifier_name already be defined");
+        context.Fail(lexer, scriptmsg::kMemberDefined);
         return false;
     }
     if (declared == kDeclDynamic) {
-        context.Fail(lexer, "'%s' not allowed in struct definition", "dynamic");
+        context.Fail(lexer, scriptmsg::kNotInStruct, "dynamic");
         return false;
     }
     if (declared == kDeclChoice && rule == kMemberArray) {
-        context.Fail(lexer, "'Choice' type do't support array definition");
+        context.Fail(lexer, scriptmsg::kChoiceArray);
         return false;
     }
     auto* member = new (std::nothrow) VariableDefinition;
     int32_t base = type != nullptr ? type->BaseType() : kDeclChoice;
     if (member == nullptr || !member->set(name, base, count)) {
         delete member;
-        context.Fail(lexer, "new VariableDefinition fail");
+        context.Fail(lexer, scriptmsg::kNewVariableFail);
         return false;
     }
     member->id = NextSerial();
@@ -318,7 +319,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
     if (bits > 0) member->setBitCount(bits);
     if (!owner.AddMember(member)) {
         delete member;
-        context.Fail(lexer, "new VariableDefinition fail");
+        context.Fail(lexer, scriptmsg::kNewVariableFail);
         return false;
     }
     matcher.ClearResult(true);
@@ -327,12 +328,12 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
     Token token;
     if (NextIs(lexer, "{", false, token)) {
         if (declared == kDeclStruct) {
-            context.Fail(lexer, "var with struct type does't support AttributeDefinition");
+            context.Fail(lexer, scriptmsg::kStructMemberBlock);
             return false;
         }
         auto* block = new (std::nothrow) AttributeDefinition(&program);
         if (block == nullptr) {
-            context.Fail(lexer, "new AttributeDefinition fail");
+            context.Fail(lexer, scriptmsg::kNewAttributeFail);
             return false;
         }
         block->ownerMember = member;
@@ -345,17 +346,17 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         if (!ok) return false;
         OTSTR message;
         if (!CompleteAttributes(*block, message)) {
-            context.Fail(lexer, "AttributeDefinition CompleteIt fail, %s", message.GetBuffer(0));
+            context.Fail(lexer, scriptmsg::kCompleteFail, message.GetBuffer(0));
             return false;
         }
     } else if (declared == kDeclChoice) {
         // A Choice member is decoded only through its block's ChoiceMap and
         // Translate(), so a named one needs the block as well.
-        context.Fail(lexer, "missing { attr... } for 'Choice' type");
+        context.Fail(lexer, scriptmsg::kChoiceNeedsBlock);
         return false;
     }
     if (!lexer.ExpectText(token, ";", true)) {
-        context.Fail(lexer, "';' expected");
+        context.Fail(lexer, scriptmsg::kSemicolonExpected);
         return false;
     }
     OTSTR comment;
@@ -393,34 +394,34 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
     };
     if (wasPending) {
         if (type != nullptr && !SameIntegratedType(*item, *type)) {
-            context.Fail(lexer, "struct integrated type conflict");
+            context.Fail(lexer, scriptmsg::kIntegratedConflict);
             return fail();
         }
     } else {
         if (program.IsNameUsed(nameText, false)) {
-            context.Fail(lexer, "identifier_name '%s' already be used", nameText);
+            context.Fail(lexer, scriptmsg::kNameUsed, nameText);
             return StepResult::kFailed;
         }
         item = new (std::nothrow) StructItem;
         if (item == nullptr) {
-            context.Fail(lexer, "new StructDefinition fail");
+            context.Fail(lexer, scriptmsg::kNewStructFail);
             return StepResult::kFailed;
         }
         item->SetName(nameText);
         item->id = NextSerial();
         if (type != nullptr) {
             if (!IsSimple(*type)) {
-                context.Fail(lexer, "'%s' is not a simple type for struct value", TypeText(*type));
+                context.Fail(lexer, scriptmsg::kNotSimpleForStruct, TypeText(*type));
                 return fail();
             }
             item->attributes = NewStructBlock(program, *item, *type);
             if (item->attributes == nullptr) {
-                context.Fail(lexer, "new AttributeDefinition fail");
+                context.Fail(lexer, scriptmsg::kNewAttributeFail);
                 return fail();
             }
             OTSTR message;
             if (!CompleteAttributes(*item->attributes, message)) {
-                context.Fail(lexer, "AttributeDefinition CompleteIt fail, %s",
+                context.Fail(lexer, scriptmsg::kCompleteFail,
                              message.GetBuffer(0));
                 return fail();
             }
@@ -435,7 +436,7 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
     item->lowByteFirst = !HighByteFirst(program);
     Token token;
     if (!lexer.ExpectText(token, "{", true)) {
-        context.Fail(lexer, "'{' expected after struct name");
+        context.Fail(lexer, scriptmsg::kBraceAfterStruct);
         return fail();
     }
     if (TakeLineComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
@@ -443,12 +444,12 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
         if (!CompileMember(context, lexer, *item)) return fail();
     }
     if (!lexer.ExpectText(token, ";", true)) {
-        context.Fail(lexer, "';' expected");
+        context.Fail(lexer, scriptmsg::kSemicolonExpected);
         return fail();
     }
     if (TakeLineComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
     if (!program.AddItem(item, line, true)) {
-        context.Fail(lexer, "new StructDefinition fail");
+        context.Fail(lexer, scriptmsg::kNewStructFail);
         return fail();
     }
     item->pending = false;
@@ -462,7 +463,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
     if (!context.Match(lexer, matcher, GrammarSet::kMapHeader)) return StepResult::kFailed;
     auto* map = new (std::nothrow) DeclareMap;
     if (map == nullptr) {
-        context.Fail(lexer, "new DeclareMap fail");
+        context.Fail(lexer, scriptmsg::kNewMapFail);
         return StepResult::kFailed;
     }
     auto fail = [&]() {
@@ -476,7 +477,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
     if (TakeLineComment(lexer, line, comment)) map->SetDescription(comment.GetBuffer(0));
     Token token;
     if (!lexer.ExpectText(token, "{", true)) {
-        context.Fail(lexer, "'{' expected after declareMap header");
+        context.Fail(lexer, scriptmsg::kBraceAfterMap);
         return fail();
     }
     if (TakeLineComment(lexer, token.pos.line, comment)) map->SetDescription(comment.GetBuffer(0));
@@ -487,34 +488,34 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
         const auto* type = matcher.ObjectAt<TypeSpecifier>(2);
         int32_t tag = 0;
         if (!EvaluateInteger(program, matcher.ObjectAt<ParsedExpression>(1), tag)) {
-            context.Fail(lexer, "get nTag fail");
+            context.Fail(lexer, scriptmsg::kTagFail);
             return fail();
         }
         const TypeSpecifier* itemType = type;
         if (matcher.GetRuleId() == kMapItemTypeOf) {
             if (!type->IsStruct() || type->structDef == nullptr) {
-                context.Fail(lexer, "TypeOf '%s' not allowed in DeclareMap(struct)",
+                context.Fail(lexer, scriptmsg::kMapTypeOfNotStruct,
                              TypeText(*type));
                 return fail();
             }
             itemType = IntegratedType(type->structDef);
             if (itemType == nullptr) {
-                context.Fail(lexer, "'%s' is not a integrate value struct",
+                context.Fail(lexer, scriptmsg::kMapNotIntegrated,
                              type->structDef->GetName().GetBuffer(0));
                 return fail();
             }
         } else if (!IsSimple(*type) && !(type->IsStruct() && type->structDef != nullptr)) {
-            context.Fail(lexer, "type '%s' not allowed in DeclareMap(struct)", TypeText(*type));
+            context.Fail(lexer, scriptmsg::kMapTypeNotAllowed, TypeText(*type));
             return fail();
         }
         if (map->FindTag(tag) != nullptr) {
-            context.Fail(lexer, "struct nTag already be used");
+            context.Fail(lexer, scriptmsg::kTagUsed);
             return fail();
         }
         auto* item = new (std::nothrow) VariableDefinition;
         if (item == nullptr || !item->set(name, itemType->BaseType(), 1)) {
             delete item;
-            context.Fail(lexer, "new DeclareMap Item fail");
+            context.Fail(lexer, scriptmsg::kNewMapItemFail);
             return fail();
         }
         item->id = NextSerial();
@@ -528,7 +529,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
         item->mapTag = tag;
         if (!map->AddItem(item)) {
             delete item;
-            context.Fail(lexer, "new DeclareMap Item fail");
+            context.Fail(lexer, scriptmsg::kNewMapItemFail);
             return fail();
         }
         matcher.ClearResult(true);
@@ -537,11 +538,11 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
         if (TakeLineComment(lexer, itemLine, comment)) item->SetDescription(comment.GetBuffer(0));
     }
     if (!lexer.ExpectText(token, ";", true)) {
-        context.Fail(lexer, "';' expected");
+        context.Fail(lexer, scriptmsg::kSemicolonExpected);
         return fail();
     }
     if (!program.AddItem(map, line, true)) {
-        context.Fail(lexer, "new DeclareMap fail");
+        context.Fail(lexer, scriptmsg::kNewMapFail);
         return fail();
     }
     return StepResult::kDone;
@@ -570,24 +571,24 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
     const char* keyword = KeywordOf(rule);
     VariableDefinition* member = block.ownerMember;
     if (member == nullptr) {
-        context.FailFinal(lexer, "'%s' not allowd in struct attrib definition", keyword);
+        context.FailFinal(lexer, scriptmsg::kKeywordInStructBlock, keyword);
         return false;
     }
     switch (rule) {
         case kAttrTypeOf:
         case kAttrContentOf: {
             if (rule == kAttrTypeOf && !IsSimpleCode(member->declaredType)) {
-                context.FailFinal(lexer, "Only simple type is supported by 'TypeOf'");
+                context.FailFinal(lexer, scriptmsg::kTypeOfSimpleOnly);
                 return false;
             }
             if (rule == kAttrContentOf && member->declaredType != kDeclMemo) {
-                context.FailFinal(lexer, "'%s' can only be used in Varient with Memo type",
+                context.FailFinal(lexer, scriptmsg::kMemoOnly,
                                   keyword);
                 return false;
             }
             StructDefinition* def = block.FindStruct(name);
             if (def == nullptr) {
-                context.FailFinal(lexer, "struct '%s' not found", name);
+                context.FailFinal(lexer, scriptmsg::kStructNotFound, name);
                 return false;
             }
             (rule == kAttrTypeOf ? block.slots.typeOf : block.slots.contentOf) = def;
@@ -596,12 +597,12 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
         case kAttrDumpOr:
         case kAttrDumpEqual: {
             if (!IsNumericType(member->baseType)) {
-                context.FailFinal(lexer, "Only Number type is supported by 'DumpOf'");
+                context.FailFinal(lexer, scriptmsg::kDumpOfNumberOnly);
                 return false;
             }
             EnumItemList* list = block.FindEnum(name);
             if (list == nullptr) {
-                context.FailFinal(lexer, "enum '%s' not found", name);
+                context.FailFinal(lexer, scriptmsg::kEnumNotFound, name);
                 return false;
             }
             (rule == kAttrDumpOr ? block.slots.dumpOr : block.slots.dumpEqual) = list;
@@ -609,13 +610,13 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
         }
         case kAttrChoiceMap: {
             if (member->baseType != kDeclChoice) {
-                context.FailFinal(lexer, "'%s' can only be used in Varient with choice type",
+                context.FailFinal(lexer, scriptmsg::kChoiceOnly,
                                   keyword);
                 return false;
             }
             DeclareMap* map = block.FindDeclareMap(name);
             if (map == nullptr) {
-                context.FailFinal(lexer, "DeclareMap '%s' not found", name);
+                context.FailFinal(lexer, scriptmsg::kMapNotFound, name);
                 return false;
             }
             block.slots.choiceMap = map;
@@ -634,37 +635,37 @@ bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
     StructDefinition* typeOf = slots.typeOf;
     bool needsTranslate = member.declaredType == kDeclOctet || member.declaredType == kDeclDouble;
     if (needsTranslate && typeOf == nullptr && translate == nullptr) {
-        message = "missing procedure Translate() here";
+        message = scriptmsg::kMissingTranslate;
         return false;
     }
     if (member.baseType == kDeclChoice) {
         if (translate == nullptr) {
-            message = "missing procedure Translate() here";
+            message = scriptmsg::kMissingTranslate;
             return false;
         }
         if (slots.choiceMap == nullptr) {
-            message.safeAppends("missing '%s' here", "ChoiceMap");
+            message.safeAppends(scriptmsg::kMissingKeyword, "ChoiceMap");
             return false;
         }
     }
     if (member.IsBitField() && translate != nullptr) {
-        message.safeAppends("%s() procedure is not allowed for var with bits definition",
+        message.safeAppends(scriptmsg::kNoProcedureForBits,
                             "Translate");
         return false;
     }
     if (typeOf != nullptr) {
         if (translate != nullptr) {
-            message.safeAppends("to be a %s Integrated-value, %s() is not allowed",
+            message.safeAppends(scriptmsg::kTypeOfExcludes,
                                 typeOf->GetName().GetBuffer(0), "Translate");
             return false;
         }
         const TypeSpecifier* integrated = IntegratedType(typeOf);
         if (integrated == nullptr) {
-            message = "struct has no Integrated type";
+            message = scriptmsg::kNoIntegratedType;
             return false;
         }
         if (!Convertible(member, *integrated)) {
-            message.safeAppends("'%s' uncompatible with var definition's type", "TypeOF");
+            message.safeAppends(scriptmsg::kIncompatible, "TypeOF");
             return false;
         }
     }
@@ -672,18 +673,18 @@ bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
     slots.dump = nullptr;
     if (dump != nullptr) {
         if (!ReturnsString(*dump)) {
-            message.safeAppends("%s()'s return type must be String", "Dump");
+            message.safeAppends(scriptmsg::kReturnString, "Dump");
             return false;
         }
         if (!IsSimpleCode(member.declaredType) && member.declaredType != kDeclPvoid) {
-            message.safeAppends("only VariableItem with basic type support %s()", "Dump");
+            message.safeAppends(scriptmsg::kBasicTypeOnly, "Dump");
             return false;
         }
         slots.dump = dump;
     }
     int dumps = (slots.dumpOr != nullptr) + (slots.dumpEqual != nullptr) + (dump != nullptr);
     if (dumps > 1) {
-        message.safeAppends("only one of '%s' and '%s'() is allowed in var definition", "DumpOF",
+        message.safeAppends(scriptmsg::kOneDump, "DumpOF",
                             "Dump");
         return false;
     }
@@ -699,7 +700,7 @@ bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
     if (integrate != nullptr) {
         if (integrate->returnType != integrated->type) {
             message.safeAppends(
-                "Integrate type in struct header is not same with procedure %s()'s return type",
+                scriptmsg::kIntegrateType,
                 "Integrate");
             return false;
         }
@@ -709,11 +710,11 @@ bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
     slots.dump = nullptr;
     if (dump != nullptr) {
         if (!ReturnsString(*dump)) {
-            message.safeAppends("%s()'s return type must be String", "Dump");
+            message.safeAppends(scriptmsg::kReturnString, "Dump");
             return false;
         }
         if (!integrated->IsBasic()) {
-            message.safeAppends("only when IntegratedType is basic type, can use Procedure %s()",
+            message.safeAppends(scriptmsg::kIntegratedBasicOnly,
                                 "Dump");
             return false;
         }

@@ -8,21 +8,18 @@
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
 #include "script/program.h"
+#include "script/script_messages.h"
 #include "types/variable_item.h"
 #include "values/cvarient.h"
 #include "values/expr_evaluator.h"
 
 namespace {
 
-void Trace(const char* text) {
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
-}
-
 // "<name><what>", as in "f() fail, setReturn error !".
 void TraceName(const OTSTR& name, const char* what) {
     OTSTR text = name;
     text.Append(what);
-    Trace(text.GetBuffer(0));
+    TraceText(text.GetBuffer(0));
 }
 
 // The arguments of a call: the text split at the commas that stand outside
@@ -97,7 +94,7 @@ bool Procedure::setReturn(ExecuteEnv& env, CVarient& value) {
     RunTimeStk* top = env.GetTopStk(0);
     CVariableItem* result = top != nullptr ? top->FindItem("Return", true, false) : nullptr;
     if (result == nullptr || !result->setAt(0, value)) {
-        TraceName(name, "() fail, setReturn error !");
+        TraceName(name, scriptmsg::kSetReturnError);
         return false;
     }
     return true;
@@ -110,7 +107,7 @@ bool Procedure::setReturn(ExecuteEnv& env, const char* text) {
         if (top != nullptr) top->BindEvaluator(evaluator);
         if (!evaluator.CalcValue(text, env.returnValue, false)) {
             env.returnValue.clear(false);
-            TraceName(name, "() fail, setReturn calculate fail !");
+            TraceName(name, scriptmsg::kSetReturnCalculate);
             return false;
         }
         return true;
@@ -125,10 +122,10 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
     int given = pieces.GetSize();
     bool ok = true;
     if (given < wanted) {
-        Trace("GenerateProcedureParamsList() fail, not enough param !");
+        TraceText(scriptmsg::kParamsTooFew);
         ok = false;
     } else if (given > wanted && !varArgs) {
-        Trace("Warning, GenerateProcedureParamsList() fail, too many param !");
+        TraceText(scriptmsg::kParamsTooMany);
     }
     for (int i = 0; ok && i < wanted; ++i) {
         VariableDefinition* def = parameters.GetMember(i);
@@ -138,15 +135,14 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
         bool reported = false;
         if (!def->byAddress) {
             if (def->baseType == kDeclDynamic) {
-                Trace("GenerateProcedureParamsList() fail, 'dynamic' not support in procedure's "
-                      "pass value param !");
+                TraceText(scriptmsg::kParamsDynamicValue);
                 reported = true;
             } else {
                 // By value: a new item, initialised in the caller's frame.
                 made = item != nullptr && item->create(nullptr, def) && item->sets(-1, arg, caller);
             }
         } else if (caller == nullptr) {
-            Trace("GenerateProcedureParamsList() fail, no RunEnv for PassAddress operate !");
+            TraceText(scriptmsg::kParamsNoFrame);
             reported = true;
         } else {
             // By address: an item that shares the caller's storage.
@@ -154,17 +150,16 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
             CVariableItem* source = caller->GetItem(arg, &idx);
             if (source == nullptr) {
                 OTSTR text;
-                text.safeAppends("GenerateProcedureParamsList() '%s' is not a valid ident for "
-                                 "PassAddress operate !",
+                text.safeAppends(scriptmsg::kParamsNotIdent,
                                  arg);
-                Trace(text.GetBuffer(0));
+                TraceText(text.GetBuffer(0));
                 reported = true;
             } else {
                 made = item != nullptr && item->PassAddressClone(*source, idx, def);
             }
         }
         if (made && params.Add(item) > i) continue;
-        if (!reported) Trace("GenerateProcedureParamsList() fail, create procedure param error !");
+        if (!reported) TraceText(scriptmsg::kParamsCreate);
         delete item;
         ok = false;
     }
@@ -172,7 +167,7 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
         const char* arg = pieces.GetAt(i);
         auto* value = new (std::nothrow) CVarient;
         if (value == nullptr) {
-            Trace("GenerateProcedureParamsList() fail, create procedure arglist error !");
+            TraceText(scriptmsg::kParamsArgList);
             ok = false;
             break;
         }
@@ -180,10 +175,9 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
         if (caller != nullptr) caller->BindEvaluator(evaluator);
         if (!evaluator.CalcValue(arg, *value, false)) {
             OTSTR text;
-            text.safeAppends("GenerateProcedureParamsList() create procedure arg  %s  error, "
-                             "(can only support value_expr now) !",
+            text.safeAppends(scriptmsg::kParamsArgValue,
                              arg);
-            Trace(text.GetBuffer(0));
+            TraceText(text.GetBuffer(0));
             delete value;
             ok = false;
             break;
@@ -198,7 +192,7 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
         int before = params.GetSize();
         if (!made || params.Add(result) == before) {
             delete result;
-            Trace("GenerateProcedureParamsList() fail, create procedure param error !");
+            TraceText(scriptmsg::kParamsCreate);
             ok = false;
         }
     }
@@ -213,9 +207,9 @@ bool Procedure::Call(ExecuteEnv& env) {
     const char* procName = name.GetBuffer(0);
     if (env.IsTracing()) {
         OTSTR traced;
-        traced.safeAppends("RunLine %3ld : %sEnter_procedure %s()", static_cast<long>(declLine),
+        traced.safeAppends(scriptmsg::kRunLineEnter, static_cast<long>(declLine),
                            env.text.GetBuffer(0), procName);
-        Trace(traced.GetBuffer(0));
+        TraceText(traced.GetBuffer(0));
     }
     env.text.Append("  ");
     env.returnValue.clear(false);
@@ -224,7 +218,7 @@ bool Procedure::Call(ExecuteEnv& env) {
         ok = body->Run(env);
         env.returning = false;
     } else if (isExtern && env.CallExternal(this) == 0) {
-        TraceName(name, "() callback fail !");
+        TraceName(name, scriptmsg::kCallbackFail);
         ok = false;
     }
     // Back to the indent before the call, in place.
@@ -236,29 +230,29 @@ bool Procedure::Call(ExecuteEnv& env) {
     }
     if (env.IsTracing()) {
         OTSTR traced;
-        traced.safeAppends("RunLine %3ld : %sLeave_procedure %s", static_cast<long>(declLine),
+        traced.safeAppends(scriptmsg::kRunLineLeave, static_cast<long>(declLine),
                            env.text.GetBuffer(0), procName);
-        Trace(traced.GetBuffer(0));
+        TraceText(traced.GetBuffer(0));
     }
     if (!ok) return false;
     if (returnType == kDeclDynamic) {
         if (env.returnValue.HasValue()) return true;
-        env.SetLastError("%s() fail, no return data seted !", procName);
+        env.SetLastError(scriptmsg::kNoReturnData, procName);
         return false;
     }
     if (returnType == kDeclVoid) return true;
     RunTimeStk* top = env.GetTopStk(0);
     CVariableItem* result = top != nullptr ? top->FindItem("Return", true, false) : nullptr;
     if (result == nullptr) {
-        TraceName(name, "() fail, return ident not found !");
+        TraceName(name, scriptmsg::kReturnIdentMissing);
         return false;
     }
     if (!result->HasValue()) {
-        env.SetLastError("%s() fail, return data not seted !", procName);
+        env.SetLastError(scriptmsg::kReturnNotSet, procName);
         return false;
     }
     if (!result->getAt(0, env.returnValue)) {
-        env.SetLastError("%s() fail, get return_ident error !", procName);
+        env.SetLastError(scriptmsg::kReturnIdentError, procName);
         return false;
     }
     return true;

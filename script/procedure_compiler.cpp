@@ -12,6 +12,7 @@
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/script_items.h"
+#include "script/script_messages.h"
 #include "script/statements.h"
 #include "script/type_specifier.h"
 #include "script/variable_declaration.h"
@@ -132,7 +133,7 @@ StepResult VariableStep(CompileContext& context, ScriptLexer& lexer) {
     };
     int32_t code = type->type;
     if (code == kDeclPvoid || code == kDeclVoid || code == kDeclDynamic || code == kDeclChoice) {
-        context.Fail(lexer, "typeSpecifier '%s' is not allowed", type->GetName().GetBuffer(0));
+        context.Fail(lexer, scriptmsg::kTypeNotAllowed, type->GetName().GetBuffer(0));
         return fail();
     }
     bool lowFirst = LowByteFirst(program);
@@ -144,24 +145,24 @@ StepResult VariableStep(CompileContext& context, ScriptLexer& lexer) {
         int32_t count = 1;
         if ((id == kVarArrayInit || id == kVarArray) &&
             !ArraySize(program, matcher.ObjectAt<ParsedExpression>(1), count)) {
-            context.Fail(lexer, "get array size fail");
+            context.Fail(lexer, scriptmsg::kArraySizeFail);
             return fail();
         }
         auto* init = id == kVarArrayInit ? matcher.ObjectAt<ParsedExpression>(2)
                      : id == kVarInit    ? matcher.ObjectAt<ParsedExpression>(1)
                                          : nullptr;
         if (IsThis(name)) {
-            context.Fail(lexer, "identifier_name illegal, 'this' is a system reserved keyword");
+            context.Fail(lexer, scriptmsg::kThisReserved);
             return fail();
         }
         if (program.IsNameUsed(name, true)) {
-            context.Fail(lexer, "identifier_name '%s' already be used", name);
+            context.Fail(lexer, scriptmsg::kNameUsed, name);
             return fail();
         }
         auto* var = new (std::nothrow) VariableDeclaration;
         if (var == nullptr || !DefineFromType(*var, name, *type, count)) {
             delete var;
-            context.Fail(lexer, "new VariableDefinition fail");
+            context.Fail(lexer, scriptmsg::kNewVariableFail);
             return fail();
         }
         var->id = NextSerial();
@@ -170,7 +171,7 @@ StepResult VariableStep(CompileContext& context, ScriptLexer& lexer) {
         if (init != nullptr) var->initializer = init->text;
         if (!program.AddItem(var, line, true)) {
             delete var;
-            context.Fail(lexer, "new VariableDefinition fail");
+            context.Fail(lexer, scriptmsg::kNewVariableFail);
             return fail();
         }
         made.Add(var);
@@ -184,7 +185,7 @@ StepResult VariableStep(CompileContext& context, ScriptLexer& lexer) {
         if (!lexer.ExpectText(token, ";", true)) {
             // A longer reading that failed further on tells more.
             context.error.Set(matcher.GetError().pos, matcher.GetError().message.GetBuffer(0));
-            context.Fail(lexer, "';' expected");
+            context.Fail(lexer, scriptmsg::kSemicolonExpected);
             return fail();
         }
         // The comment after ';' belongs to the declaration: each of its
@@ -226,49 +227,49 @@ bool ReadParameters(CompileContext& context, ScriptLexer& lexer, Procedure& proc
             bool isArray = id == kParamArrayByAddress || id == kParamArray;
             if (isArray &&
                 !ArraySize(program, matcher.ObjectAt<ParsedExpression>(2), count)) {
-                context.Fail(lexer, "get array size fail");
+                context.Fail(lexer, scriptmsg::kArraySizeFail);
                 return false;
             }
             bool byAddress = id == kParamArrayByAddress || id == kParamByAddress;
             if (IsThis(name)) {
-                context.Fail(lexer, "identifier_name illegal, 'this' is a system reserved keyword");
+                context.Fail(lexer, scriptmsg::kThisReserved);
                 return false;
             }
             if (procedure.parameters.FindMember(name) != nullptr) {
-                context.Fail(lexer, "identifier_name already be defined");
+                context.Fail(lexer, scriptmsg::kMemberDefined);
                 return false;
             }
             int32_t code = type->type;
             if (code == kDeclPvoid || code == kDeclChoice || code == kDeclVoid) {
-                context.Fail(lexer, "'%s' not allowed here", typeName);
+                context.Fail(lexer, scriptmsg::kNotAllowedHere, typeName);
                 return false;
             }
             if (code == kDeclDynamic && count > 1) {
-                context.Fail(lexer, "'%s' not support array mode", typeName);
+                context.Fail(lexer, scriptmsg::kNoArrayMode, typeName);
                 return false;
             }
             if (code == kDeclDynamic && !byAddress) {
-                context.Fail(lexer, "'%s' allowed only when param in PassAddress mode", typeName);
+                context.Fail(lexer, scriptmsg::kPassAddressOnly, typeName);
                 return false;
             }
             auto* def = new (std::nothrow) VariableDefinition;
             if (def == nullptr || !DefineFromType(*def, name, *type, count)) {
                 delete def;
-                context.Fail(lexer, "new VariableDefinition fail");
+                context.Fail(lexer, scriptmsg::kNewVariableFail);
                 return false;
             }
             def->id = NextSerial();
             def->byAddress = byAddress;
             if (!procedure.parameters.AddMember(def)) {
                 delete def;
-                context.Fail(lexer, "new VariableDefinition fail");
+                context.Fail(lexer, scriptmsg::kNewVariableFail);
                 return false;
             }
         }
         if (lexer.ExpectText(token, ",", true)) continue;
         if (lexer.ExpectText(token, ")", true)) return true;
         context.error.Set(matcher.GetError().pos, matcher.GetError().message.GetBuffer(0));
-        context.Fail(lexer, "')' expected");
+        context.Fail(lexer, scriptmsg::kCloseParenExpected);
         return false;
     }
 }
@@ -325,18 +326,18 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
         return StepResult::kFailed;
     };
     if (type->type == kDeclPvoid || type->type == kDeclChoice || type->IsStruct()) {
-        context.Fail(lexer, "'%s' illegal, only simple type can be used for procedure return",
+        context.Fail(lexer, scriptmsg::kReturnSimpleOnly,
                      type->GetName().GetBuffer(0));
         return fail();
     }
     Token token;
     if (!lexer.ExpectText(token, "(", true)) {
-        context.Fail(lexer, "'(' is expected for proc definition");
+        context.Fail(lexer, scriptmsg::kOpenParenExpected);
         return fail();
     }
     fresh = new (std::nothrow) Procedure;
     if (fresh == nullptr) {
-        context.Fail(lexer, "new procedure fail");
+        context.Fail(lexer, scriptmsg::kNewProcedureFail);
         return fail();
     }
     fresh->name = name;
@@ -350,7 +351,7 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
     BuildHeader(*fresh);
 
     if (lexer.GetToken(token, 0, true) != 1 || (!IsText(token, ";") && !IsText(token, "{"))) {
-        context.Fail(lexer, "';' expected");
+        context.Fail(lexer, scriptmsg::kSemicolonExpected);
         return fail();
     }
     Procedure* existing = program.FindProcedure(name);
@@ -361,7 +362,7 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
         if (existing != nullptr) {
             // A repeated declaration: extern ones stay extern.
             if ((isExtern && !existing->isExtern) || !agrees) {
-                context.Fail(lexer, "procedure header define conflict");
+                context.Fail(lexer, scriptmsg::kHeaderConflict);
                 return fail();
             }
             delete fresh;
@@ -369,23 +370,23 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
             return StepResult::kDone;
         }
         if (program.IsNameUsed(name, false)) {
-            context.Fail(lexer, "identifier_name '%s' already be used", name);
+            context.Fail(lexer, scriptmsg::kNameUsed, name);
             return fail();
         }
         if (isExtern) {
             if (!program.AddItem(fresh, line, true)) {
-                context.Fail(lexer, "new procedure fail");
+                context.Fail(lexer, scriptmsg::kNewProcedureFail);
                 return fail();
             }
         } else {
             int before = program.pendingProcedures.GetSize();
             if (program.pendingProcedures.Add(fresh) == before) {
-                context.Fail(lexer, "new procedure fail");
+                context.Fail(lexer, scriptmsg::kNewProcedureFail);
                 return fail();
             }
             if (!program.AddItem(fresh, line, false)) {
                 program.pendingProcedures.RemoveLast();
-                context.Fail(lexer, "new procedure fail");
+                context.Fail(lexer, scriptmsg::kNewProcedureFail);
                 return fail();
             }
         }
@@ -394,22 +395,22 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
 
     // '{': the body.
     if (isExtern) {
-        context.Fail(lexer, "';' expected, procedure is extern, no body allowed");
+        context.Fail(lexer, scriptmsg::kExternBody);
         return fail();
     }
     Procedure* procedure = fresh;
     if (existing != nullptr) {
         if (existing->isExtern) {
-            context.Fail(lexer, "procedure header define conflict");
+            context.Fail(lexer, scriptmsg::kHeaderConflict);
             return fail();
         }
         if (existing->body != nullptr) {
-            context.Fail(lexer, "procedure already has a body");
+            context.Fail(lexer, scriptmsg::kHasBody);
             return fail();
         }
         ObArrayOf<Procedure>* pending = PendingListOf(program, existing);
         if (pending == nullptr || !agrees) {
-            context.Fail(lexer, "procedure header define conflict");
+            context.Fail(lexer, scriptmsg::kHeaderConflict);
             return fail();
         }
         pending->RemoveAt(pending->Find(existing));
@@ -421,18 +422,18 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
         fresh = nullptr;
         procedure = existing;
     } else if (program.IsNameUsed(name, false)) {
-        context.Fail(lexer, "identifier_name '%s' already be used", name);
+        context.Fail(lexer, scriptmsg::kNameUsed, name);
         return fail();
     }
     if (!program.AddItem(procedure, line, true)) {
         if (procedure == existing) program.pendingProcedures.Add(existing);
-        context.Fail(lexer, "new procedure fail");
+        context.Fail(lexer, scriptmsg::kNewProcedureFail);
         return fail();
     }
     fresh = nullptr;  // the Program owns it now
     Program* body = program.NewSubProgram();
     if (body == nullptr) {
-        context.Fail(lexer, "new program fail");
+        context.Fail(lexer, scriptmsg::kNewProgramFail);
         return fail();
     }
     body->SetName(NameFor(&program));
@@ -542,8 +543,8 @@ NamedObject* StatementHandler(const GramArgs& args) {
     // Statements nest through this handler and the matcher; the depth of
     // sub programs bounds both.
     if (context->depth >= CompileContext::kMaxDepth) {
-        error->Set(lexer->GetLocation(), "statement nesting too deep");
-        context->Fail(*lexer, "statement nesting too deep");
+        error->Set(lexer->GetLocation(), scriptmsg::kNestingTooDeep);
+        context->Fail(*lexer, scriptmsg::kNestingTooDeep);
         return nullptr;
     }
     ++context->depth;
@@ -567,8 +568,8 @@ NamedObject* StatementHandler(const GramArgs& args) {
     auto* statement = dynamic_cast<Statement*>(made);
     if (statement == nullptr) {
         delete made;
-        error->Set(lexer->GetLocation(), "new statement fail");
-        context->Fail(*lexer, "new statement fail");
+        error->Set(lexer->GetLocation(), scriptmsg::kNewStatementFail);
+        context->Fail(*lexer, scriptmsg::kNewStatementFail);
         lexer->setLocation(start);
         return nullptr;
     }
@@ -659,7 +660,7 @@ bool CheckText(CompileContext& context, const OTSTR& text, int depth, OTSTR& mes
         if (r == 0) return true;
         if (r < 0) {
             message.Empty();
-            message.safeAppends("'%s' invalid", text.GetBuffer(0));
+            message.safeAppends(scriptmsg::kInvalid, text.GetBuffer(0));
             return false;
         }
         if (token.id != kTokIdent) continue;
@@ -668,7 +669,7 @@ bool CheckText(CompileContext& context, const OTSTR& text, int depth, OTSTR& mes
         OTSTR inner;
         if (!CheckPath(context, ident, depth + 1, inner)) {
             message.Empty();
-            message.safeAppends("'%s' invalid", ident);
+            message.safeAppends(scriptmsg::kInvalid, ident);
             return false;
         }
     }
@@ -724,15 +725,15 @@ bool Failed(OTSTR& message, const char* text) {
 bool CheckInStruct(CompileContext& context, StructDefinition* structDef, OTSTR rest, int depth,
                    OTSTR& message) {
     for (int steps = 0; !rest.IsEmpty(); ++steps) {
-        if (steps > 1024) return Failed(message, "varstring split fail");
+        if (steps > 1024) return Failed(message, scriptmsg::kSplitFail);
         PathPiece piece;
         if (!SplitPiece(rest.GetBuffer(0), piece) || piece.separator == '(')
-            return Failed(message, "varstring split fail");
+            return Failed(message, scriptmsg::kSplitFail);
         const char* name = piece.head.GetBuffer(0);
         const VariableDefinition* member = structDef->FindMember(name);
         if (member == nullptr) {
             message.Empty();
-            message.safeAppends("'%s' not found in struct '%s'", name,
+            message.safeAppends(scriptmsg::kNotFoundInStruct, name,
                                 structDef->GetName().GetBuffer(0));
             return false;
         }
@@ -743,13 +744,13 @@ bool CheckInStruct(CompileContext& context, StructDefinition* structDef, OTSTR r
         if (rest.IsEmpty()) return true;
         if (member->baseType != kDeclStruct) {
             message.Empty();
-            message.safeAppends("'%s' illegal use of .", name);
+            message.safeAppends(scriptmsg::kIllegalDot, name);
             return false;
         }
         structDef = member->structDef;
         if (structDef == nullptr) {
             message.Empty();
-            message.safeAppends("struct '%s' undefined", member->typeName.GetBuffer(0));
+            message.safeAppends(scriptmsg::kStructUndefined, member->typeName.GetBuffer(0));
             return false;
         }
     }
@@ -759,18 +760,18 @@ bool CheckInStruct(CompileContext& context, StructDefinition* structDef, OTSTR r
 bool CheckPath(CompileContext& context, const char* path, int depth, OTSTR& message) {
     message.Empty();
     if (depth > kMaxCheckDepth) {
-        message.safeAppends("'%s' invalid", path);
+        message.safeAppends(scriptmsg::kInvalid, path);
         return false;
     }
     PathPiece piece;
-    if (!SplitPiece(path, piece)) return Failed(message, "varstring split fail");
+    if (!SplitPiece(path, piece)) return Failed(message, scriptmsg::kSplitFail);
     const char* head = piece.head.GetBuffer(0);
     if (piece.separator == '(') {
         if (context.current->FindProcedure(head) == nullptr) {
-            message.safeAppends("procedure '%s' invalid", head);
+            message.safeAppends(scriptmsg::kProcedureInvalid, head);
             return false;
         }
-        if (!piece.rest.IsEmpty()) return Failed(message, "varstring split fail");
+        if (!piece.rest.IsEmpty()) return Failed(message, scriptmsg::kSplitFail);
         return CheckText(context, piece.inner, depth, message);
     }
     if (piece.separator == '[' && !CheckText(context, piece.inner, depth, message)) return false;
@@ -781,7 +782,7 @@ bool CheckPath(CompileContext& context, const char* path, int depth, OTSTR& mess
         bool inBlock = false;
         StructDefinition* owner = ThisStruct(context, inBlock);
         if (inBlock) {
-            if (owner == nullptr) return Failed(message, "structDefinition of 'This' not found");
+            if (owner == nullptr) return Failed(message, scriptmsg::kThisNotFound);
             return CheckInStruct(context, owner, rest, depth, message);
         }
     }
@@ -790,7 +791,7 @@ bool CheckPath(CompileContext& context, const char* path, int depth, OTSTR& mess
         OTSTR enumName(head, static_cast<int>(colons - head));
         EnumItemList* list = context.current->FindEnum(enumName.GetBuffer(0));
         if (list == nullptr || list->Find(colons + 2) < 0 || !rest.IsEmpty()) {
-            message.safeAppends("'%s' undefined", head);
+            message.safeAppends(scriptmsg::kUndefined, head);
             return false;
         }
         return true;
@@ -799,20 +800,20 @@ bool CheckPath(CompileContext& context, const char* path, int depth, OTSTR& mess
     const VariableDefinition* def = FindVisible(context, head, isReturn);
     if (isReturn) {
         if (rest.IsEmpty()) return true;
-        message.safeAppends("'%s' illegal use of .", head);
+        message.safeAppends(scriptmsg::kIllegalDot, head);
         return false;
     }
     if (def == nullptr) {
-        message.safeAppends("'%s' undefined", head);
+        message.safeAppends(scriptmsg::kUndefined, head);
         return false;
     }
     if (rest.IsEmpty()) return true;
     if (def->baseType != kDeclStruct) {
-        message.safeAppends("'%s' illegal use of .", head);
+        message.safeAppends(scriptmsg::kIllegalDot, head);
         return false;
     }
     if (def->structDef == nullptr) {
-        message.safeAppends("struct '%s' undefined", def->typeName.GetBuffer(0));
+        message.safeAppends(scriptmsg::kStructUndefined, def->typeName.GetBuffer(0));
         return false;
     }
     return CheckInStruct(context, def->structDef, rest, depth, message);
@@ -821,6 +822,6 @@ bool CheckPath(CompileContext& context, const char* path, int depth, OTSTR& mess
 }  // namespace
 
 bool CheckIdentifier(CompileContext& context, const char* path, OTSTR& message) {
-    if (path == nullptr) return Failed(message, "varstring split fail");
+    if (path == nullptr) return Failed(message, scriptmsg::kSplitFail);
     return CheckPath(context, path, 0, message);
 }

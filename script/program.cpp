@@ -11,6 +11,7 @@
 #include "script/declare_map.h"
 #include "script/procedure.h"
 #include "script/script_items.h"
+#include "script/script_messages.h"
 #include "script/statements.h"
 #include "script/struct_item.h"
 #include "script/variable_declaration.h"
@@ -217,16 +218,16 @@ bool Program::Run(ExecuteEnv& env) {
                 OTSTR target = var->GetName();
                 if (var->count > 1) target.Append("[]");
                 if (!frame->sets(target.GetBuffer(0), var->initializer.GetBuffer(0))) {
-                    env.SetLastError("%s : Ln %d  initialize fail !", programName,
+                    env.SetLastError(scriptmsg::kInitializeFail, programName,
                                      static_cast<int>(itemLine));
                     return false;
                 }
                 if (env.IsTracing()) {
                     OTSTR traced;
-                    traced.safeAppends("RunLine %3ld : %s%s = ", static_cast<long>(itemLine),
+                    traced.safeAppends(scriptmsg::kRunLineAssign, static_cast<long>(itemLine),
                                        env.text.GetBuffer(0), target.GetBuffer(0));
                     traced.Append(var->initializer);
-                    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(traced.GetBuffer(0), true);
+                    TraceText(traced.GetBuffer(0));
                     DumpRunItem(frame->FindItem(var->GetName().GetBuffer(0), true, false));
                     if (!env.Step()) return false;
                 }
@@ -278,13 +279,13 @@ bool Program::Check(Program& owner, OTSTR& message) {
     message.Empty();
     if (pendingStructs.GetSize() > 0) {
         StructItem* first = pendingStructs.GetAt(0);
-        message.safeAppends("%s : Ln %d  struct '%s' definition not complete", programName,
+        message.safeAppends(scriptmsg::kStructIncomplete, programName,
                             static_cast<int>(first->line), first->GetName().GetBuffer(0));
         return false;
     }
     if (pendingProcedures.GetSize() > 0) {
         Procedure* first = pendingProcedures.GetAt(0);
-        message.safeAppends("%s : Ln %d  procedure '%s' definition not complete", programName,
+        message.safeAppends(scriptmsg::kProcedureIncomplete, programName,
                             static_cast<int>(first->line), first->name.GetBuffer(0));
         return false;
     }
@@ -297,12 +298,12 @@ bool Program::Check(Program& owner, OTSTR& message) {
                 auto* def = static_cast<StructItem*>(item);
                 ObArray walk(25), done(25);
                 if (HasStructLoop(def, walk, done)) {
-                    message.safeAppends("%s : Ln %d  struct '%s' loop definition found",
+                    message.safeAppends(scriptmsg::kStructLoop,
                                         programName, itemLine, def->GetName().GetBuffer(0));
                     return false;
                 }
                 if (!item->Check(*this, failure)) {
-                    message.safeAppends("%s : Ln %d  struct '%s' %s", programName, itemLine,
+                    message.safeAppends(scriptmsg::kStructAtLine, programName, itemLine,
                                         def->GetName().GetBuffer(0), failure.GetBuffer(0));
                     return false;
                 }
@@ -321,7 +322,7 @@ bool Program::Check(Program& owner, OTSTR& message) {
             case kItemExprStatement:
             case kItemJump:
                 if (!item->Check(*this, failure)) {
-                    message.safeAppends("%s : Ln %d  %s", programName, itemLine,
+                    message.safeAppends(scriptmsg::kAtLine, programName, itemLine,
                                         failure.GetBuffer(0));
                     return false;
                 }

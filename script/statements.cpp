@@ -11,6 +11,7 @@
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/script_items.h"
+#include "script/script_messages.h"
 #include "types/instance_dump.h"
 #include "types/variable_item.h"
 #include "values/cvarient.h"
@@ -25,10 +26,6 @@ constexpr int kMaxWalk = 4096;
 bool IsStatementKind(int32_t kind) {
     return kind == kItemExprStatement || kind == kItemWhile || kind == kItemIf ||
            kind == kItemJump || kind == kItemFor;
-}
-
-void Trace(const OTSTR& text) {
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text.GetBuffer(0), true);
 }
 
 }  // namespace
@@ -56,10 +53,10 @@ bool TraceExpression(ExecuteEnv& env, int32_t line, const ParsedExpression& expr
                      const CVarient& value) {
     if (!env.IsTracing()) return true;
     OTSTR traced;
-    traced.safeAppends("RunLine %3ld : %s", static_cast<long>(line), env.text.GetBuffer(0));
+    traced.safeAppends(scriptmsg::kRunLine, static_cast<long>(line), env.text.GetBuffer(0));
     traced.Append(expression.text);
     traced.Append(";");
-    Trace(traced);
+    TraceText(traced.GetBuffer(0));
     // A bare identifier stays a reference too; only an operator (an
     // assignment) that yields one has changed the variable.
     RunTimeStk* frame = env.GetTopStk(0);
@@ -184,7 +181,7 @@ bool Statement::CheckSub(ProgramItem* sub, Program& owner, OTSTR& message) {
     if (sub->Check(owner, failure)) return true;
     if (kind == kItemExprStatement || kind == kItemJump) {
         message.Empty();
-        message.safeAppends("%s : Ln %d  %s", ProgramName(), static_cast<int>(sub->line),
+        message.safeAppends(scriptmsg::kAtLine, ProgramName(), static_cast<int>(sub->line),
                             failure.GetBuffer(0));
     } else {
         message = failure;
@@ -209,7 +206,7 @@ bool ExprStatement::Run(ExecuteEnv& env) {
     if (expression == nullptr) return true;
     CVarient value;
     if (!RunExpression(env, *expression, value)) {
-        env.SetLastError("%s : Ln %d  statement_expr execute fail !", ProgramName(),
+        env.SetLastError(scriptmsg::kExprFail, ProgramName(),
                          static_cast<int>(line));
         return false;
     }
@@ -236,7 +233,7 @@ bool IfStatement::Check(Program& owner, OTSTR& message) {
 bool IfStatement::Run(ExecuteEnv& env) {
     int32_t value = 0;
     if (!Condition(env, condition, value)) {
-        env.SetLastError("%s : Ln %d  if (exp) execute fail !", ProgramName(),
+        env.SetLastError(scriptmsg::kIfFail, ProgramName(),
                          static_cast<int>(line));
         return false;
     }
@@ -264,7 +261,7 @@ bool WhileStatement::Run(ExecuteEnv& env) {
         if (!env.KeepRunning()) return false;
         int32_t value = 0;
         if (!Condition(env, condition, value)) {
-            env.SetLastError("%s : Ln %d  while(exp) execute fail !", ProgramName(),
+            env.SetLastError(scriptmsg::kWhileFail, ProgramName(),
                              static_cast<int>(line));
             return false;
         }
@@ -296,7 +293,7 @@ bool ForStatement::Run(ExecuteEnv& env) {
     int lineNo = static_cast<int>(line);
     CVarient result;
     if (initial == nullptr || !RunExpression(env, *initial, result)) {
-        env.SetLastError("%s : Ln %d  initial_expr execute fail !", ProgramName(), lineNo);
+        env.SetLastError(scriptmsg::kInitialFail, ProgramName(), lineNo);
         return false;
     }
     if (!TraceExpression(env, line, *initial, result)) return false;
@@ -304,7 +301,7 @@ bool ForStatement::Run(ExecuteEnv& env) {
         if (!env.KeepRunning()) return false;
         int32_t value = 0;
         if (!Condition(env, condition, value)) {
-            env.SetLastError("%s : Ln %d  for(conditionExpr) execute fail !", ProgramName(),
+            env.SetLastError(scriptmsg::kConditionFail, ProgramName(),
                              lineNo);
             return false;
         }
@@ -313,7 +310,7 @@ bool ForStatement::Run(ExecuteEnv& env) {
         if (LoopEnds(env)) return true;
         CVarient stepResult;
         if (step == nullptr || !RunExpression(env, *step, stepResult)) {
-            env.SetLastError("%s : Ln %d  expr execute fail !", ProgramName(), lineNo);
+            env.SetLastError(scriptmsg::kStepFail, ProgramName(), lineNo);
             return false;
         }
         if (!TraceExpression(env, line, *step, stepResult)) return false;
@@ -333,22 +330,22 @@ bool JumpStatement::Check(Program& owner, OTSTR& message) {
         case kReturn: {
             Procedure* procedure = EnclosingProcedure(this);
             if (procedure == nullptr) {
-                message = "illegal 'return', no parent procedure found";
+                message = scriptmsg::kReturnNoProcedure;
                 return false;
             }
             if (value != nullptr && procedure->returnType == kDeclVoid) {
-                message = "'void' function returning a value";
+                message = scriptmsg::kVoidReturnsValue;
                 return false;
             }
             return true;
         }
         case kBreak:
             if (EnclosingLoop(this) != nullptr) return true;
-            message = "illegal 'break', no parent while or for found";
+            message = scriptmsg::kBreakNoLoop;
             return false;
         case kContinue:
             if (EnclosingLoop(this) != nullptr) return true;
-            message = "illegal 'continue', no parent while or for found";
+            message = scriptmsg::kContinueNoLoop;
             return false;
     }
     return false;
@@ -360,9 +357,9 @@ bool JumpStatement::Run(ExecuteEnv& env) {
         (jump == kBreak ? env.breaking : env.continuing) = true;
         if (!env.IsTracing()) return true;
         OTSTR traced;
-        traced.safeAppends("RunLine %3ld : %s%s", static_cast<long>(line), env.text.GetBuffer(0),
+        traced.safeAppends(scriptmsg::kRunLineWord, static_cast<long>(line), env.text.GetBuffer(0),
                            word);
-        Trace(traced);
+        TraceText(traced.GetBuffer(0));
         return env.Step();
     }
     // The flag is set once the value is computed: a call inside the value
@@ -383,16 +380,16 @@ bool JumpStatement::Run(ExecuteEnv& env) {
     }
     env.returning = true;
     if (!ok) {
-        env.SetLastError("%s : Ln %d  return execute fail !", ProgramName(),
+        env.SetLastError(scriptmsg::kReturnFail, ProgramName(),
                          static_cast<int>(line));
         return false;
     }
     if (!env.IsTracing()) return true;
     OTSTR traced;
-    traced.safeAppends("RunLine %3ld : %sreturn ", static_cast<long>(line), env.text.GetBuffer(0));
+    traced.safeAppends(scriptmsg::kRunLineReturn, static_cast<long>(line), env.text.GetBuffer(0));
     traced.Append(value->text);
     traced.Append(";");
-    Trace(traced);
+    TraceText(traced.GetBuffer(0));
     if (!isDynamic) {
         RunTimeStk* frame = env.GetTopStk(0);
         if (frame != nullptr) DumpRunItem(frame->FindItem("Return", true, false));

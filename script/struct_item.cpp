@@ -5,6 +5,7 @@
 
 #include "script/attribute_definition.h"
 #include "script/compile_context.h"
+#include "script/script_messages.h"
 #include "types/variable_definition.h"
 
 StructItem::~StructItem() {
@@ -18,7 +19,7 @@ bool StructItem::Check(Program& owner, OTSTR& message) {
     if (attributes != nullptr && !CompleteAttributes(*attributes, message)) return false;
     const char* failure = nullptr;
     if (!CheckBits(&failure)) {
-        message = failure != nullptr ? failure : "Bits definition error";
+        message = failure != nullptr ? failure : scriptmsg::kBitsError;
         return false;
     }
     return true;

@@ -20,7 +20,7 @@ bool EnumItemList::Add(const CVarient& item, bool checkDuplicate) {
         if (ObArrayOf<CVarient>::Add(copy) != before) return true;
     }
     delete copy;
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_("EnumItemList Add fail !", true);
+    TraceText("EnumItemList Add fail !");
     return false;
 }
 

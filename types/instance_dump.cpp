@@ -20,10 +20,6 @@
 
 namespace {
 
-void Trace(const char* text) {
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
-}
-
 int TextLength(const char* text) {
     return static_cast<int>(strlen(text));
 }
@@ -70,7 +66,7 @@ class FileDump {
 
     void Item(CVariableItem& item, const FileColumns& columns) {
         if (depth >= kDumpMaxDepth) {
-            Trace(dumpmsg::kTooDeep);
+            TraceText(dumpmsg::kTooDeep);
             return;
         }
         ++depth;
@@ -233,7 +229,7 @@ class TreeDump {
 
     bool Item(CVariableItem& item, int32_t level) {
         if (depth >= kDumpMaxDepth) {
-            Trace(dumpmsg::kTooDeep);
+            TraceText(dumpmsg::kTooDeep);
             return false;
         }
         ++depth;
@@ -416,7 +412,7 @@ class TreeDump {
         auto* source = dynamic_cast<AttachedStructs*>(&item);
         CVariableItem* integrated = source != nullptr ? source->IntegratedAt(index) : nullptr;
         if (integrated == nullptr) {
-            Trace(dumpmsg::kTypeOfNoStruct);
+            TraceText(dumpmsg::kTypeOfNoStruct);
             return true;
         }
         return Item(*integrated, level);
@@ -656,7 +652,7 @@ class TreeDump {
         }
         std::unique_ptr<CVariableItem> holder(s->NewItem());
         if (holder == nullptr || !holder->PassAddressClone(item, index, nullptr)) {
-            Trace(dumpmsg::kThisFail);
+            TraceText(dumpmsg::kThisFail);
             return false;
         }
         holder->header.SetName("this");
@@ -710,7 +706,7 @@ bool DumpStructTree(CStruct& s, TextTable& table, uint32_t options, int32_t leve
 }
 
 bool TraceDump(CVariableItem& item, uint32_t options) {
-    Trace(dumpmsg::kTraceBegin);
+    TraceText(dumpmsg::kTraceBegin);
     TextTable table;
     const uint16_t kContent = TextTable::kWidthFromContent | TextTable::kLeftJustify;
     bool ok = table.SetColumns({"Location", "Marker", "Name", "Description", "Value"}) &&
@@ -723,8 +719,8 @@ bool TraceDump(CVariableItem& item, uint32_t options) {
     table.ComputeWidths();
     OTSTR line;
     for (int row = 0; row < table.GetRowCount(); ++row) {
-        if (table.GetRowLine(row, line)) Trace(line.GetBuffer());
+        if (table.GetRowLine(row, line)) TraceText(line.GetBuffer());
     }
-    Trace(dumpmsg::kTraceEnd);
+    TraceText(dumpmsg::kTraceEnd);
     return ok;
 }

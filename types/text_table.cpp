@@ -20,10 +20,6 @@ const uint16_t kDefaultFlags = TextTable::kWidthFromContent | TextTable::kLeftJu
 const int32_t kDefaultWidth = 10;
 const int32_t kDefaultPadRight = 1;
 
-void Report(const char* text) {
-    if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
-}
-
 // Length of a text kept in the table; the cell pool never holds more than
 // INT32_MAX - 1 bytes in one block, and titles are OTSTRs.
 int32_t TextLength(const char* text) {
@@ -66,7 +62,7 @@ TextTable::~TextTable() {
 
 bool TextTable::SetColumns(int count, const char* const* titleTexts) {
     if (count < 1 || count > kMaxColumns || titleTexts == nullptr) {
-        Report(kBadColumns);
+        TraceText(kBadColumns);
         return false;
     }
     for (int i = 0; i < kMaxColumns; ++i) {
@@ -88,7 +84,7 @@ bool TextTable::SetColumnFormats(int count, const ColumnSpec* specs) {
         valid = specs[i].minWidth >= 1 && specs[i].padLeft >= 0 && specs[i].padRight >= 0;
     }
     if (!valid) {
-        Report(kBadFormats);
+        TraceText(kBadFormats);
         return false;
     }
     for (int i = 0; i < count; ++i) {
@@ -146,7 +142,7 @@ const char* TextTable::GetColumnFormat(int column) const {
 int TextTable::InsertRow(int position, uint32_t tag) {
     if (rowCount >= rowCapacity) {
         if (rowCapacity > INT32_MAX - kRowStep || !ResizeRows(rowCapacity + kRowStep)) {
-            Report(kRowsMallocError);
+            TraceText(kRowsMallocError);
             return -1;
         }
     }
@@ -221,7 +217,7 @@ bool TextTable::SetCell(int row, int column, const char* text) {
         copy = static_cast<char*>(cellPool.Alloc(static_cast<int32_t>(length) + 1));
     }
     if (copy == nullptr) {
-        Report(kCellMallocError);
+        TraceText(kCellMallocError);
         return false;
     }
     memcpy(copy, text, length + 1);

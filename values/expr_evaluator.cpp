@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "base/formatted_text.h"
 #include "pattern/script_lexer.h"
 #include "pattern/script_rules.h"
 #include "values/expr_messages.h"
@@ -149,12 +150,11 @@ void StoreLiterals(ExprNode* node) {
 }  // namespace
 
 void ExprEvaluator::Error(const char* format, ...) {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    FormattedText text(format, args);
     va_end(args);
-    lastError = text;
+    lastError = text.Get();
 }
 
 void ExprEvaluator::SetCallback(void* newContext, VarCallback newFunction) {
