@@ -161,7 +161,7 @@ bool Application::TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t
     TranslateResults& out = results != nullptr ? *results : scratchResults;
     if (results != nullptr) *results = scratchResults;
     if (report) {
-        WriteReport(bytes, length, out);
+        WriteReport(bytes, length);
         if (settings.displayTreeMode == 0) {
             frontEnd->ShowReportFile(appmsg::kReportFile);
         } else {
@@ -208,19 +208,12 @@ void Application::FillResults(uint8_t kind, TranslateResults& results) {
     }
 }
 
-void Application::WriteReport(const uint8_t* bytes, int32_t length,
-                              const TranslateResults& results) {
-    TranslationOutcome outcome;
-    outcome.caption0 = results.texts[1].GetBuffer(0);
-    outcome.caption1 = results.texts[2].GetBuffer(0);
-    outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
-    outcome.bytes = bytes;
-    outcome.length = length;
+void Application::WriteReport(const uint8_t* bytes, int32_t length) {
+    TranslationOutcome outcome = OutcomeOf(decoder, bytes, length, last.ok, last.used, &dumpTable);
+    // The time is the application's, and so is the translation's error: a
+    // Dump procedure that failed in the dump since may have left another.
     outcome.milliseconds = last.milliseconds;
-    outcome.failed = !last.ok;
     outcome.error = last.error.GetBuffer(0);
-    outcome.leftover = last.ok ? length - last.used : 0;
-    outcome.dump = &dumpTable;
     FormatTranslationReport(outcome, overwrite, reportText);
     if (!WriteReportText(appmsg::kReportFile, reportText.GetBuffer(0), overwrite)) {
         TraceLine("%s write fail", appmsg::kReportFile);

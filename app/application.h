@@ -268,7 +268,7 @@ class Application {
     void Show(const char* text);
     void ShowTotals();
     bool BuildDumpTable();
-    void WriteReport(const uint8_t* bytes, int32_t length, const TranslateResults& results);
+    void WriteReport(const uint8_t* bytes, int32_t length);
     void FillResults(uint8_t kind, TranslateResults& results);
 
     AppFrontEnd defaultFrontEnd;
