@@ -47,7 +47,27 @@ TEST(HexInput, Parses) {
     EXPECT_EQ("fail", Parse("0102zz", 3));
 }
 
-TEST(HexInput, AtMost2047Bytes) {
+TEST(HexInput, ErrorsSayWhereAndWhy) {
+    struct {
+        std::string text, why;
+    } cases[] = {
+        {"0A 0B", ""},
+        {"0A B", "character 4: the digit 'B' has no second digit"},
+        {"0A 0", "character 4: the digit '0' has no second digit"},
+        {"0A 0G", "character 5: 'G' is not a hex digit"},
+        {"0A,0B", "character 3: ',' is not a hex digit"},
+        {"0A\xff", "character 3: 0xFF is not a hex digit"},
+        {std::string(4096 * 2, '0'), "more than 2047 bytes"},
+        {std::string(70000, ' '), "the text is longer than 65536 characters"},
+    };
+    for (const auto& c : cases) {
+        OTSTR why;
+        EXPECT_EQ(!c.why.empty(), ExplainHexError(c.text.data(), c.text.size(), why)) << c.why;
+        EXPECT_EQ(c.why, why.GetBuffer(0));
+    }
+}
+
+TEST(HexInput, AtMost2047BytesIn65536Characters) {
     std::string text, expected;
     for (int i = 0; i < kMaxHexInputBytes; ++i) {
         text += i % 2 != 0 ? "ab" : "CD ";
@@ -56,6 +76,10 @@ TEST(HexInput, AtMost2047Bytes) {
     EXPECT_EQ(expected, Parse(text + "   \n"));
     EXPECT_EQ("fail", Parse(text + "00"));
     EXPECT_EQ("fail", Parse(text + "0"));
+    // However few its bytes, a text longer than any message is refused.
+    const std::string blanks(kMaxHexInputText - 2, ' ');
+    EXPECT_EQ("0a", Parse("0A" + blanks));
+    EXPECT_EQ("fail", Parse("0A" + blanks + " "));
 }
 
 using HexContentTest = ScratchDirTest;
