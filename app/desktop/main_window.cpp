@@ -461,11 +461,22 @@ void MainWindow::Run(Command command) {
 }
 
 void MainWindow::TranslateInput() {
-    app.TranslateInput(panel->Input()->toPlainText().toUtf8().constData(), true);
+    QByteArray text = panel->Input()->toPlainText().toUtf8();
+    app.TranslateInput(text.constData(), true);
+    ExplainInput(text);
 }
 
 void MainWindow::AddInput() {
-    app.AddInputToList(panel->Input()->toPlainText().toUtf8().constData());
+    QByteArray text = panel->Input()->toPlainText().toUtf8();
+    app.AddInputToList(text.constData());
+    ExplainInput(text);
+}
+
+void MainWindow::ExplainInput(const QByteArray& text) {
+    OTSTR why;
+    if (ExplainHexError(text.constData(), static_cast<size_t>(text.size()), why)) {
+        NoteMessage(QString("%1: %2").arg(hexmsg::kHexStreamError, EngineText(why.GetBuffer(0))));
+    }
 }
 
 void MainWindow::SaveResult() {

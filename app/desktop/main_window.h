@@ -124,6 +124,8 @@ class MainWindow : public QMainWindow {
     void Run(Command command);
     void TranslateInput();
     void AddInput();
+    // After "Hex stream error", where and why in the status bar.
+    void ExplainInput(const QByteArray& text);
     void SaveResult();
     void ReadDatagrams();
     void SampleTick();

@@ -431,6 +431,8 @@ void MainWindowTest::badInputShowsTheMessage() {
     window->ListPanel()->Input()->setPlainText("0A B");
     emit window->ListPanel()->translateClicked();
     QCOMPARE(script->DialogTexts().last(), QString("Hex stream error"));
+    QCOMPARE(window->StatusMessage(),
+             QString("Hex stream error: character 4: the digit 'B' has no second digit"));
     window->App().SelectScript("broken.txt");
     Answer({"dialog ok"});
     window->ListPanel()->Input()->setPlainText("01");
