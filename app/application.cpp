@@ -158,7 +158,6 @@ bool Application::TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t
 
     BuildDumpTable();
     FillResults(kind, scratchResults);
-    TranslateResults& out = results != nullptr ? *results : scratchResults;
     if (results != nullptr) *results = scratchResults;
     if (report) {
         WriteReport(bytes, length);
