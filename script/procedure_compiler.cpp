@@ -585,8 +585,9 @@ NamedObject* StatementHandler(const GramArgs& args) {
 
 namespace {
 
-// A path cut at its first '.', '[' or '(': the head, the separator (0 at
-// the end), the text inside the brackets and what follows them.
+// A path cut at its first '.', '[' or '(' as the run cuts it (the
+// evaluator's SplitPath): the head, the separator (0 at the end), the text
+// inside the brackets and what follows them.
 struct PathPiece {
     OTSTR head;
     char separator = 0;
@@ -594,55 +595,21 @@ struct PathPiece {
     OTSTR rest;
 };
 
-// The index just past the bracket that closes the one at open, quotes and
-// nested brackets skipped; -1 when it is not closed.
-int CloseOf(const char* text, int open) {
-    static const char kOpen[] = "([{";
-    static const char kClose[] = ")]}";
-    char stack[kMaxCheckDepth];
-    int top = 0;
-    char quote = 0;
-    for (int i = open; text[i] != 0; ++i) {
-        char c = text[i];
-        if (quote != 0) {
-            if (c == '\\' && text[i + 1] != 0)
-                ++i;
-            else if (c == quote)
-                quote = 0;
-            continue;
-        }
-        if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (const char* o = strchr(kOpen, c); o != nullptr && c != 0) {
-            if (top == kMaxCheckDepth) return -1;
-            stack[top++] = kClose[o - kOpen];
-        } else if (strchr(kClose, c) != nullptr && c != 0) {
-            if (top == 0 || stack[top - 1] != c) return -1;
-            if (--top == 0) return i + 1;
-        }
-    }
-    return -1;
-}
-
 bool SplitPiece(const char* path, PathPiece& piece) {
-    int i = 0;
-    while (path[i] != 0 && path[i] != '.' && path[i] != '[' && path[i] != '(') ++i;
-    piece.head = OTSTR(path, i);
-    piece.head.TrimLeft();
-    piece.head.TrimRight();
+    OTSTR subscript;
+    int identEnd = 0, restStart = 0;
     piece.inner.Empty();
-    piece.rest.Empty();
-    piece.separator = path[i];
-    if (piece.head.IsEmpty()) return false;
-    if (path[i] == 0) return true;
-    if (path[i] == '.') {
-        piece.rest = path + i + 1;
+    piece.separator = 0;
+    if (!ExprEvaluator::SplitPath(path, piece.head, subscript, piece.rest, &identEnd, &restStart) ||
+        piece.head.IsEmpty())
+        return false;
+    if (!subscript.IsEmpty()) {
+        piece.separator = subscript.GetAt(0);
+        piece.inner = subscript.Mid(1, subscript.GetLength() - 2);
+    } else if (restStart > identEnd) {
+        piece.separator = '.';
         return !piece.rest.IsEmpty();
     }
-    int end = CloseOf(path, i);
-    if (end < 0) return false;
-    piece.inner = OTSTR(path + i + 1, end - i - 2);
-    piece.rest = path + end;
     return true;
 }
 
@@ -740,7 +707,6 @@ bool CheckInStruct(CompileContext& context, StructDefinition* structDef, OTSTR r
         if (piece.separator == '[' && !CheckText(context, piece.inner, depth, message))
             return false;
         rest = piece.rest;
-        if (rest.GetLength() > 0 && rest.GetBuffer(0)[0] == '.') rest = rest.Mid(1);
         if (rest.IsEmpty()) return true;
         if (member->baseType != kDeclStruct) {
             message.Empty();
@@ -776,7 +742,6 @@ bool CheckPath(CompileContext& context, const char* path, int depth, OTSTR& mess
     }
     if (piece.separator == '[' && !CheckText(context, piece.inner, depth, message)) return false;
     OTSTR rest = piece.rest;
-    if (rest.GetLength() > 0 && rest.GetBuffer(0)[0] == '.') rest = rest.Mid(1);
 
     if (piece.head.Compare("This", false)) {
         bool inBlock = false;

@@ -8,6 +8,7 @@
 #include "pattern/script_lexer.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
+#include "script/compile_context.h"
 #include "script/compiler.h"
 #include "script/procedure.h"
 #include "script/program.h"
@@ -183,6 +184,21 @@ TEST(ProcedureCompilerStatements, ChecksAndNames) {
         {"INT4 x;\nINT4 y = x.a;", "Ln 1  'x.a' invalid"},
     };
     RunCases(cases, sizeof cases / sizeof cases[0]);
+}
+
+// The identifier check cuts a path as the run does: it used to skip quoted
+// text and so passed m["]"], which the run cannot resolve.
+TEST(ProcedureCompilerStatements, CheckAndRunSplitPathsAlike) {
+    Script script("struct Pair { INT1 x; };\nINT4 m[2];\nPair s;");
+    ASSERT_TRUE(script.prepared) << script.compiled << script.Error();
+    CompileContext context(script.program);
+    for (const char* path : {"m[1]", "s.x", "m[\"]\"]"}) {
+        OTSTR message;
+        bool checked = CheckIdentifier(context, path, message);
+        int32_t idx = -1;
+        bool resolved = script.env.GetRoot()->GetItem(path, &idx) != nullptr;
+        EXPECT_EQ(resolved, checked) << path << ": " << message.GetBuffer(0);
+    }
 }
 
 TEST(ProcedureCompilerStatements, ParentsAndEnclosingItems) {

@@ -252,6 +252,8 @@ TEST(ExprSplitPath, SplitsTheFirstIdentifier) {
         {"  name ", "name", "", "", 7, 7},
         {"s.t", "s", "", "t", 1, 2},
         {"q[a[1]]", "q", "[a[1]]", "", 1, 7},
+        // Brackets of the subscript's kind count inside quotes too.
+        {"m[\"]\"]", "m", "[\"]", "\"]", 1, 4},
     };
     for (const Case& c : cases) {
         OTSTR ident, subscript, rest;
