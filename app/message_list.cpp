@@ -170,12 +170,10 @@ bool MessageList::SaveFile(const char* path, OTSTR& error) {
     error.Empty();
     changed = false;
     if (buffer == nullptr || used <= kMagicSize) return true;
-    FILE* f = vpath::OpenFile(path, "wb");
-    bool ok = f != nullptr &&
-              fwrite(buffer, 1, static_cast<size_t>(used), f) == static_cast<size_t>(used);
-    if (f != nullptr && fclose(f) != 0) ok = false;
-    if (!ok) FormatWithPath(msglistmsg::kWriteFailed, path, error);
-    return ok;
+    // Replaced as a whole: a failed write leaves the old file as it was.
+    if (vpath::ReplaceFile(path, buffer, static_cast<size_t>(used))) return true;
+    FormatWithPath(msglistmsg::kWriteFailed, path, error);
+    return false;
 }
 
 bool MessageList::GetMessage(int row, MessageView& out) const {

@@ -65,8 +65,9 @@ class MessageList {
     // the changed flag is cleared.
     bool LoadFile(const char* path, OTSTR& error);
     // Clears the changed flag and, when the list holds a message, writes the
-    // buffer's used bytes to path, replacing it; an empty list writes
-    // nothing. False with error (kWriteFailed) when the file cannot be written.
+    // buffer's used bytes to path, replacing it as a whole; an empty list
+    // writes nothing. False with error (kWriteFailed) when the file cannot be
+    // written; the old file then stays as it was.
     bool SaveFile(const char* path, OTSTR& error);
 
     int GetCount() const { return static_cast<int>(rows.size()); }

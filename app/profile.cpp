@@ -215,14 +215,8 @@ bool Profile::WriteString(const char* section, const char* key, const char* valu
         image += '\n';
     }
 
-    // The path layer has no rename, so the file is rewritten in place with
-    // the complete new image.
-    FILE* f = vpath::OpenFile(GetPath(), "wb");
-    if (f == nullptr) return false;
-    bool ok = fwrite(image.data(), 1, image.size(), f) == image.size();
-    if (fflush(f) != 0) ok = false;
-    if (fclose(f) != 0) ok = false;
-    return ok;
+    // Replaced as a whole: a failed write leaves the old file as it was.
+    return vpath::ReplaceFile(GetPath(), image.data(), image.size());
 }
 
 bool Profile::WriteInt(const char* section, const char* key, int32_t value) {

@@ -23,7 +23,7 @@ class Profile {
     int32_t GetInt(const char* section, const char* key, int32_t def) const;
     // Sets key in section, adding the section (at the end) or the key (at the
     // end of its section) when missing. False when the file cannot be
-    // written; the file is replaced only as a whole.
+    // written, which leaves it as it was: it is replaced only as a whole.
     bool WriteString(const char* section, const char* key, const char* value);
     bool WriteInt(const char* section, const char* key, int32_t value);
 

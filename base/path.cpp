@@ -1,18 +1,24 @@
 // The platform layer for files, paths and time on Linux: backslash paths
-// with case-insensitive resolution, text-mode CR LF folding, directory
-// listing and the clocks. Tested by base/path_test.cpp.
+// with case-insensitive resolution, text-mode CR LF folding, output that
+// replaces files whole and records its failures, directory listing and the
+// clocks. Tested by base/path_test.cpp.
 #include "base/path.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/string_array.h"
@@ -125,6 +131,261 @@ bool IsTextRead(const char* mode) {
     return mode[0] == 'r' && strchr(mode, 'b') == nullptr && strchr(mode, '+') == nullptr;
 }
 
+bool IsWriteMode(const char* mode) {
+    return mode[0] == 'w' || mode[0] == 'a' || strchr(mode, '+') != nullptr;
+}
+
+// The failures of output, one per path. Never destroyed, so that writers
+// that run while the program ends still find it.
+struct FailureLog {
+    std::mutex mutex;
+    std::vector<std::pair<std::string, std::string>> entries;
+};
+
+FailureLog& Failures() {
+    static FailureLog* log = new FailureLog;
+    return *log;
+}
+
+void RecordFailure(const char* path, const char* reason) {
+    FailureLog& log = Failures();
+    std::lock_guard<std::mutex> lock(log.mutex);
+    std::string name(path != nullptr ? path : "");
+    for (const auto& entry : log.entries) {
+        if (entry.first == name) return;
+    }
+    if (log.entries.size() < static_cast<size_t>(kMaxWriteFailures)) {
+        log.entries.emplace_back(name, reason);
+    }
+}
+
+constexpr char kDanglingLink[] = "dangling symbolic link";
+
+// One file being written: in place, or as a temporary file beside the
+// target that takes its place when it is closed without a failure.
+struct Output {
+    std::string path;    // as the caller gave it, for the failure record
+    std::string target;  // the native file the output ends up in
+    std::string temp;    // the file written instead, empty when in place
+    int fd = -1;
+    bool failed = false;
+
+    void Fail(const char* reason) {
+        if (!failed) RecordFailure(path.c_str(), reason);
+        failed = true;
+    }
+    void Fail(int error) { Fail(strerror(error)); }
+};
+
+// The temporary names are unique within the process; O_EXCL guards against
+// other processes and leftovers.
+unsigned NextTempNumber() {
+    static unsigned counter = 0;
+    return ++counter;
+}
+
+// Opens output for path. Truncating output to a regular file (or to a name
+// that does not exist yet) goes to a temporary file in the target's
+// directory, which keeps the old file's permissions; everything else is
+// written in place. A symbolic link leads to its target; a dangling one is
+// refused.
+bool OpenOutput(Output& out, const char* path, bool truncate, bool append, bool read) {
+    out.path = path;
+    std::string native = NativePath(path);
+    if (native.empty()) return false;
+    struct stat st;
+    bool exists = lstat(native.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) {
+        out.Fail(errno);
+        return false;
+    }
+    out.target = native;
+    if (exists && S_ISLNK(st.st_mode)) {
+        if (stat(native.c_str(), &st) != 0) {
+            out.Fail(errno == ENOENT ? kDanglingLink : strerror(errno));
+            return false;
+        }
+        char* real = realpath(native.c_str(), nullptr);
+        if (real == nullptr) {
+            out.Fail(errno);
+            return false;
+        }
+        out.target = real;
+        free(real);
+    }
+
+    const int openMode = O_CLOEXEC | (read ? O_RDWR : O_WRONLY);
+    if (truncate && (!exists || S_ISREG(st.st_mode))) {
+        // Replacing needs the same right as writing the file in place.
+        if (exists && access(out.target.c_str(), W_OK) != 0) {
+            out.Fail(errno);
+            return false;
+        }
+        size_t slash = out.target.rfind('/');
+        std::string dir = slash == std::string::npos ? "" : out.target.substr(0, slash + 1);
+        std::string name = slash == std::string::npos ? out.target : out.target.substr(slash + 1);
+        if (name.size() > 200) name.resize(200);  // room for the suffix within NAME_MAX
+        for (int attempt = 0; attempt < 100 && out.fd < 0; ++attempt) {
+            out.temp = dir + "." + name + "." + std::to_string(getpid()) + "-" +
+                       std::to_string(NextTempNumber()) + ".tmp";
+            out.fd = open(out.temp.c_str(), openMode | O_CREAT | O_EXCL, 0666);
+            if (out.fd < 0 && errno != EEXIST) break;
+        }
+        if (out.fd < 0) {
+            out.temp.clear();
+            out.Fail(errno);
+            return false;
+        }
+        if (exists) {
+            if (fchown(out.fd, st.st_uid, st.st_gid) != 0) {
+                // Only the owner or root may keep the group; the mode still follows.
+            }
+            fchmod(out.fd, st.st_mode & 07777);
+        }
+        return true;
+    }
+    int flags = openMode;
+    if (truncate) flags |= O_TRUNC | O_CREAT;
+    if (append) flags |= O_APPEND | O_CREAT;
+    out.fd = open(out.target.c_str(), flags, 0666);
+    if (out.fd < 0) {
+        out.Fail(errno);
+        return false;
+    }
+    return true;
+}
+
+bool WriteAll(Output& out, const void* data, size_t size) {
+    if (out.failed || out.fd < 0) return false;
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = write(out.fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            out.Fail(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Closes the output; a temporary file takes the target's place when
+// nothing failed and is removed otherwise. With sync its data reach the
+// disk before the rename.
+bool CloseOutput(Output& out, bool sync) {
+    if (out.fd < 0) return false;
+    if (!out.failed && sync && !out.temp.empty() && fdatasync(out.fd) != 0) out.Fail(errno);
+    if (close(out.fd) != 0) out.Fail(errno);
+    out.fd = -1;
+    if (!out.temp.empty()) {
+        if (!out.failed && rename(out.temp.c_str(), out.target.c_str()) != 0) out.Fail(errno);
+        if (out.failed) unlink(out.temp.c_str());
+        out.temp.clear();
+    }
+    return !out.failed;
+}
+
+// The stream functions of a file opened for writing.
+ssize_t OutputRead(void* cookie, char* buf, size_t size) {
+    auto* out = static_cast<Output*>(cookie);
+    ssize_t n;
+    do {
+        n = read(out->fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+ssize_t OutputWrite(void* cookie, const char* buf, size_t size) {
+    // A stream's write function reports an error as 0 bytes.
+    return WriteAll(*static_cast<Output*>(cookie), buf, size) ? static_cast<ssize_t>(size) : 0;
+}
+
+int OutputSeek(void* cookie, off64_t* offset, int whence) {
+    off_t pos = lseek(static_cast<Output*>(cookie)->fd, *offset, whence);
+    if (pos < 0) return -1;
+    *offset = pos;
+    return 0;
+}
+
+int OutputClose(void* cookie) {
+    auto* out = static_cast<Output*>(cookie);
+    bool ok = CloseOutput(*out, false);
+    delete out;
+    return ok ? 0 : -1;
+}
+
+FILE* OpenOutputStream(const char* path, const char* mode) {
+    const bool plus = strchr(mode, '+') != nullptr;
+    auto* out = new (std::nothrow) Output;
+    if (out == nullptr) return nullptr;
+    if (!OpenOutput(*out, path, mode[0] == 'w', mode[0] == 'a', plus)) {
+        delete out;
+        return nullptr;
+    }
+    const char streamMode[3] = {mode[0], plus ? '+' : '\0', '\0'};
+    cookie_io_functions_t io = {plus ? OutputRead : nullptr, OutputWrite, OutputSeek, OutputClose};
+    FILE* f = fopencookie(out, streamMode, io);
+    if (f == nullptr) {
+        out->Fail(errno);
+        CloseOutput(*out, false);
+        delete out;
+    }
+    return f;
+}
+
+void FillStamp(const struct stat& st, FileStamp& stamp) {
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+}
+
+bool ReadWhole(const char* path, bool textMode, OTSTR& out, FileStamp* stamp) {
+    out.Empty();
+    // Regular files only: a device such as /dev/zero never ends, and opening
+    // a pipe blocks until a writer comes.
+    std::string native = path != nullptr ? NativePath(path) : std::string();
+    struct stat st;
+    if (native.empty() || stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    FILE* f = fopen(native.c_str(), "rbe");
+    if (f == nullptr) return false;
+    if (stamp != nullptr) {
+        if (fstat(fileno(f), &st) != 0) {
+            fclose(f);
+            return false;
+        }
+        FillStamp(st, *stamp);
+    }
+    std::vector<char> data;
+    char chunk[8192];
+    size_t got;
+    bool ok = true;
+    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) {
+        if (data.size() + got > 0x7ffffff0u) {  // beyond what an OTSTR can hold
+            ok = false;
+            break;
+        }
+        data.insert(data.end(), chunk, chunk + got);
+    }
+    if (ferror(f)) ok = false;
+    fclose(f);
+    if (!ok) return false;
+
+    if (textMode) {
+        size_t w = 0;
+        for (size_t r = 0; r < data.size(); ++r) {
+            if (data[r] == '\r' && r + 1 < data.size() && data[r + 1] == '\n') continue;
+            data[w++] = data[r];
+        }
+        data.resize(w);
+    }
+    if (data.empty()) return true;
+    return out.Assign(data.data(), static_cast<int>(data.size())) != nullptr;
+}
+
 // The pattern matcher of ListFiles: '*' matches any run, '?' any one
 // character, letters compare without regard to case. Iterative, with one
 // backtracking point, so its time stays bounded for any pattern.
@@ -165,6 +426,7 @@ OTSTR ToNative(const char* path) {
 
 FILE* OpenFile(const char* path, const char* mode) {
     if (path == nullptr || mode == nullptr || mode[0] == '\0') return nullptr;
+    if (IsWriteMode(mode)) return OpenOutputStream(path, mode);
     std::string native = NativePath(path);
     if (native.empty()) return nullptr;
     // 't' asks for text mode explicitly; the C library here has no such flag.
@@ -182,40 +444,94 @@ FILE* OpenFile(const char* path, const char* mode) {
     return f;
 }
 
-bool ReadFile(const char* path, bool textMode, OTSTR& out) {
-    out.Empty();
-    // Regular files only: a device such as /dev/zero never ends, and opening
-    // a pipe blocks until a writer comes.
-    std::string native = path != nullptr ? NativePath(path) : std::string();
-    struct stat st;
-    if (native.empty() || stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    FILE* f = OpenFile(path, "rb");
-    if (f == nullptr) return false;
-    std::vector<char> data;
-    char chunk[8192];
-    size_t got;
-    bool ok = true;
-    while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) {
-        if (data.size() + got > 0x7ffffff0u) {  // beyond what an OTSTR can hold
-            ok = false;
-            break;
-        }
-        data.insert(data.end(), chunk, chunk + got);
-    }
-    if (ferror(f)) ok = false;
-    fclose(f);
-    if (!ok) return false;
+bool ReplaceFile(const char* path, const void* data, size_t size) {
+    if (path == nullptr || (data == nullptr && size > 0)) return false;
+    Output out;
+    if (!OpenOutput(out, path, true, false, false)) return false;
+    WriteAll(out, data, size);
+    return CloseOutput(out, true);
+}
 
-    if (textMode) {
-        size_t w = 0;
-        for (size_t r = 0; r < data.size(); ++r) {
-            if (data[r] == '\r' && r + 1 < data.size() && data[r + 1] == '\n') continue;
-            data[w++] = data[r];
-        }
-        data.resize(w);
+bool ReadFile(const char* path, bool textMode, OTSTR& out) {
+    return ReadWhole(path, textMode, out, nullptr);
+}
+
+bool ReadFile(const char* path, OTSTR& out, FileStamp& stamp) {
+    stamp = FileStamp();
+    return ReadWhole(path, false, out, &stamp);
+}
+
+FileStamp GetFileStamp(const char* path) {
+    FileStamp stamp;
+    std::string native = NativePath(path);
+    struct stat st;
+    if (!native.empty() && stat(native.c_str(), &st) == 0) FillStamp(st, stamp);
+    return stamp;
+}
+
+bool RecordFile::Create(const char* pathIn, const void* data, size_t n) {
+    Close();
+    path = pathIn != nullptr ? pathIn : "";
+    if (pathIn == nullptr || !ReplaceFile(pathIn, data, n)) return false;
+    // The file just written, wherever a link led.
+    std::string native = NativePath(pathIn);
+    char* real = realpath(native.c_str(), nullptr);
+    fd = open(real != nullptr ? real : native.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    free(real);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        RecordFailure(path.GetBuffer(0), strerror(errno));
+        Close();
+        return false;
     }
-    if (data.empty()) return true;
-    return out.Assign(data.data(), static_cast<int>(data.size())) != nullptr;
+    size = st.st_size;
+    return true;
+}
+
+bool RecordFile::Append(const void* data, size_t n) {
+    if (fd < 0 || (data == nullptr && n > 0)) return false;
+    const char* p = static_cast<const char*>(data);
+    size_t left = n;
+    while (left > 0) {
+        ssize_t w = write(fd, p, left);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            RecordFailure(path.GetBuffer(0), strerror(w < 0 ? errno : ENOSPC));
+            // What part of the record reached the file goes again.
+            if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+                // The record stays cut; nothing more can be done about it.
+            }
+            Close();
+            return false;
+        }
+        p += w;
+        left -= static_cast<size_t>(w);
+    }
+    size += static_cast<int64_t>(n);
+    return true;
+}
+
+void RecordFile::Close() {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+int WriteFailureCount() {
+    FailureLog& log = Failures();
+    std::lock_guard<std::mutex> lock(log.mutex);
+    return static_cast<int>(log.entries.size());
+}
+
+bool GetWriteFailure(int index, OTSTR& path, OTSTR& reason) {
+    FailureLog& log = Failures();
+    std::lock_guard<std::mutex> lock(log.mutex);
+    if (index < 0 || static_cast<size_t>(index) >= log.entries.size()) return false;
+    const auto& entry = log.entries[static_cast<size_t>(index)];
+    path.Empty();
+    reason.Empty();
+    if (!entry.first.empty()) path.Assign(entry.first.data(), static_cast<int>(entry.first.size()));
+    reason.Assign(entry.second.data(), static_cast<int>(entry.second.size()));
+    return true;
 }
 
 bool FileExists(const char* path) {

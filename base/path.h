@@ -23,11 +23,73 @@ OTSTR ToNative(const char* path);
 
 // fopen on the native path. Text-mode reading ("r", "rt", without 'b') turns
 // CR LF into LF; binary mode keeps every byte; writing never translates.
+// Output is never lost silently: a file opened with "w" is written beside
+// it under a temporary name and put in its place when closed, so that the
+// old file stays whole when a write fails; appending ("a") and "r+" write in
+// place. A symbolic link to an existing file writes that file; a dangling
+// one is refused, so that no file is created where a link points. Devices
+// and FIFOs are written in place. Every failure to open, write or close a
+// file for writing is recorded (see GetWriteFailure) and makes fclose fail.
 FILE* OpenFile(const char* path, const char* mode);
+
+// Replaces the file at path with size bytes of data as a whole: a temporary
+// file beside it (".<name>.<pid>-<n>.tmp") is written, synced to the disk
+// and renamed over it. False, with the old file unchanged and the failure
+// recorded, when any step fails.
+bool ReplaceFile(const char* path, const void* data, size_t size);
 
 // Reads the whole file into out (text mode folds CR LF). False when the
 // file cannot be opened or read, and for anything but a regular file.
 bool ReadFile(const char* path, bool textMode, OTSTR& out);
+
+// What identifies one version of a file: a file replaced or changed since
+// gives a different stamp.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = -1;  // -1: no such file
+    int64_t modified = 0;
+    int64_t changed = 0;
+    bool operator==(const FileStamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size && modified == o.modified &&
+               changed == o.changed;
+    }
+    bool operator!=(const FileStamp& o) const { return !(*this == o); }
+};
+// The stamp of the file at path (size -1 when it does not exist).
+FileStamp GetFileStamp(const char* path);
+// ReadFile in binary mode that also gives the stamp of the version read.
+bool ReadFile(const char* path, OTSTR& out, FileStamp& stamp);
+
+// A file that grows by whole records and is a complete file after each: the
+// first record replaces the file as ReplaceFile does, each later one is
+// appended with a single write, and a record that cannot be written whole
+// is cut off again. After a failure (recorded) the file is closed.
+class RecordFile {
+  public:
+    RecordFile() = default;
+    ~RecordFile() { Close(); }
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    // Replaces path with size bytes of data and keeps it open for Append.
+    bool Create(const char* path, const void* data, size_t size);
+    bool Append(const void* data, size_t size);
+    void Close();
+    bool IsOpen() const { return fd >= 0; }
+
+  private:
+    int fd = -1;
+    int64_t size = 0;
+    OTSTR path;
+};
+
+// The failures of output recorded so far in this process, one per path, in
+// the order they happened (at most kMaxWriteFailures are kept): path as the
+// caller gave it, reason as the system's error text.
+constexpr int kMaxWriteFailures = 64;
+int WriteFailureCount();
+bool GetWriteFailure(int index, OTSTR& path, OTSTR& reason);
 
 bool FileExists(const char* path);
 bool IsDirectory(const char* path);

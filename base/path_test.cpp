@@ -1,11 +1,15 @@
 // Tests of the platform layer: path resolution without regard to case,
-// text-mode reading, directory listing, file information and the clocks.
+// text-mode reading, output that replaces files whole, directory listing,
+// file information and the clocks.
 #include "base/path.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -141,6 +145,125 @@ TEST_F(PathTest, TextModeFoldsCrLfAndBinaryKeepsEveryByte) {
     EXPECT_TRUE(vpath::ReadFile("EMPTY", true, text));
     EXPECT_EQ(text.GetLength(), 0);
     EXPECT_FALSE(vpath::ReadFile("absent", true, text));
+}
+
+// The reason recorded for path, "" when none was.
+std::string FailureOf(const std::string& path) {
+    OTSTR p, reason;
+    for (int i = 0; vpath::GetWriteFailure(i, p, reason); ++i) {
+        if (path == p.GetBuffer(0)) return reason.GetBuffer(0);
+    }
+    return "";
+}
+
+// Writes beyond 4096 bytes fail as on a full disk while one lives.
+class FileSizeLimit {
+  public:
+    FileSizeLimit() {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        struct rlimit limit = saved;
+        limit.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        oldHandler = signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, oldHandler);
+    }
+
+  private:
+    struct rlimit saved;
+    void (*oldHandler)(int);
+};
+
+bool WriteStream(const char* path, const char* mode, const std::string& data) {
+    FILE* f = vpath::OpenFile(path, mode);
+    if (f == nullptr) return false;
+    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    return fclose(f) == 0 && ok;
+}
+
+// A failed write keeps the old file whole, leaves no temporary file and is
+// recorded with its reason; links lead to their files, dangling ones create
+// nothing.
+TEST_F(PathTest, OutputReplacesFilesWholeOrNotAtAll) {
+    WriteWholeFile("old", "old contents");
+    ASSERT_EQ(chmod("old", 0640), 0);
+    ASSERT_EQ(symlink("old", "link"), 0);
+    ASSERT_EQ(symlink("nowhere", "dangling"), 0);
+    WriteWholeFile("big", "big before");
+    WriteWholeFile("grow", "grown: ");
+    const std::string large(8000, 'x');
+    auto replace = [](const char* path, const std::string& data) {
+        return vpath::ReplaceFile(path, data.data(), data.size());
+    };
+    struct {
+        std::function<bool()> write;
+        const char* file;  // checked afterwards
+        std::string contents;
+        const char* failure;  // recorded for the path written, null on success
+        const char* path;
+    } cases[] = {
+        {[&] { return replace("OLD", "new"); }, "old", "new", nullptr, "OLD"},
+        {[&] { return replace("link", "via link"); }, "old", "via link", nullptr, "link"},
+        {[&] { return WriteStream("Link", "w", "stream"); }, "old", "stream", nullptr, "Link"},
+        {[&] { return replace("dangling", "x"); }, "nowhere", "<missing>", "dangling symbolic link",
+         "dangling"},
+        {[&] { return WriteStream("Dangling", "a", "x"); }, "nowhere", "<missing>",
+         "dangling symbolic link", "Dangling"},
+        {[&] { return replace("big", large); }, "big", "big before", "File too large", "big"},
+        {[&] { return WriteStream("BIG", "wb", large); }, "big", "big before", "File too large",
+         "BIG"},
+        {[&] { return WriteStream("grow", "a", large); }, "grow", "grown: xxx", "File too large",
+         "grow"},  // appending writes in place: what fitted stays
+        {[&] { return replace("/dev/full", "x"); }, "big", "big before", "No space left on device",
+         "/dev/full"},
+        {[&] { return replace("/dev/null", "x"); }, "big", "big before", nullptr, "/dev/null"},
+        {[&] { return replace("dump", "x"); }, "big", "big before", "Is a directory", "dump"},
+        {[&] { return replace("NoDir\\x", "x"); }, "NoDir/x", "<missing>",
+         "No such file or directory", "NoDir\\x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        bool ok;
+        {
+            FileSizeLimit limit;
+            ok = c.write();
+        }
+        EXPECT_EQ(c.failure == nullptr, ok);
+        std::string contents = ReadWholeFile(c.file);
+        if (std::string(c.file) == "grow") contents = contents.substr(0, c.contents.size());
+        EXPECT_EQ(c.contents, contents);
+        EXPECT_EQ(c.failure != nullptr ? c.failure : "", FailureOf(c.path));
+    }
+    struct stat st;
+    ASSERT_EQ(lstat("link", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat("old", &st), 0);
+    EXPECT_EQ(0640u, st.st_mode & 07777);
+    EXPECT_EQ(7, CountEntries("."));  // no temporary file is left
+
+    // Until it is closed, a file written anew still reads as before.
+    FILE* f = vpath::OpenFile("old", "w");
+    ASSERT_NE(f, nullptr);
+    fputs("next", f);
+    fflush(f);
+    EXPECT_EQ("stream", ReadWholeFile("old"));
+    EXPECT_EQ(0, fclose(f));
+    EXPECT_EQ("next", ReadWholeFile("old"));
+
+    // A record file ends after a whole record whatever happens.
+    vpath::RecordFile records;
+    ASSERT_TRUE(records.Create("Records", "KZ", 2));
+    EXPECT_TRUE(records.Append("0123456789ab", 12));
+    {
+        FileSizeLimit limit;
+        EXPECT_FALSE(records.Append(large.data(), large.size()));
+    }
+    EXPECT_FALSE(records.IsOpen());
+    EXPECT_EQ("KZ0123456789ab", ReadWholeFile("Records"));
+    EXPECT_EQ("File too large", FailureOf("Records"));
+    EXPECT_FALSE(records.Create("dangling", "KZ", 2));
 }
 
 // A script may name any path in an #include: a device without end, a pipe
