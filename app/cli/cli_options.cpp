@@ -41,8 +41,12 @@ const char kProgramHelp[] =
     "  1  the script did not load, or a message failed: a failed translation, an\n"
     "     illegal (empty) input, a \"Hex stream error\" or a failed instance dump\n"
     "  2  usage error, or a file that cannot be read or written: a missing input\n"
-    "     file, a rejected message file (\"illegal file ...\"), a message file that\n"
-    "     cannot be saved, a UDP port that cannot be bound\n"
+    "     file, a rejected message file (\"illegal file ...\"), a UDP port that\n"
+    "     cannot be bound, standard output, or any file the program writes (the\n"
+    "     report, the listing, \"Dump\\Content\", the settings, the trace, a\n"
+    "     message file), each named on standard error as\n"
+    "     \"File: NAME  Write failed (REASON)\"; a file that is replaced keeps its\n"
+    "     old contents then\n"
     "  Where both happen, 2 wins.\n";
 
 const char kTranslateHelp[] =

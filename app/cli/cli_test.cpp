@@ -4,9 +4,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -34,34 +38,100 @@ int64_t NowMs() {
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-// Runs vantor-cli with args and input on its standard input; its standard
-// streams go to files in the test's directory. While it runs, tick (if any)
-// is called about every 20 ms with its process id and what it has written to
-// standard error so far. A child still running after 30 s is killed.
+// Runs vantor-cli with args and input on its standard input; standard output
+// goes to a file (outPath), standard error through a pipe. While it runs, tick (if any) is called about every 20 ms with
+// its process id and what it has written to standard error so far. A child
+// still running after 30 s is killed. With noGrowth the child can make no
+// file larger (RLIMIT_FSIZE 0), as on a full disk.
 using Tick = std::function<void(pid_t, const std::string& err)>;
 RunResult RunCli(const std::vector<std::string>& args, const std::string& input = "",
-                 const Tick& tick = nullptr) {
+                 const Tick& tick = nullptr, const char* outPath = "cli.out",
+                 bool noGrowth = false) {
     WriteWholeFile("cli.in", input);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "cli.in", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "cli.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "cli.err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int errPipe[2];
+    if (pipe2(errPipe, O_CLOEXEC) != 0) return {};
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     std::vector<char*> argv{const_cast<char*>(VANTOR_CLI_PATH)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    // The child inherits the limit and the ignored signal.
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    void (*savedHandler)(int) = SIG_DFL;
+    if (noGrowth) {
+        struct rlimit none = saved;
+        none.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &none);
+        savedHandler = signal(SIGXFSZ, SIG_IGN);
+    }
     pid_t pid = -1;
     int spawned = posix_spawn(&pid, VANTOR_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    if (noGrowth) {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, savedHandler);
+    }
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return {};
+    close(errPipe[1]);
+    std::string err;
+    auto drain = [&] {
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(errPipe[0], buf, sizeof buf)) > 0) err.append(buf, static_cast<size_t>(n));
+    };
+    if (spawned != 0) {
+        close(errPipe[0]);
+        return {};
+    }
+    fcntl(errPipe[0], F_SETFL, O_NONBLOCK);
     int wstatus = 0;
     for (int64_t end = NowMs() + 30000; waitpid(pid, &wstatus, WNOHANG) == 0; usleep(20000)) {
-        if (tick) tick(pid, ReadWholeFile("cli.err"));
+        drain();
+        if (tick) tick(pid, err);
         if (NowMs() > end) kill(pid, SIGKILL);
     }
+    fcntl(errPipe[0], F_SETFL, 0);
+    drain();
+    close(errPipe[0]);
+    const bool device = std::string(outPath).rfind("/dev/", 0) == 0;
     return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus),
-            ReadWholeFile("cli.out"), ReadWholeFile("cli.err")};
+            device ? "" : ReadWholeFile(outPath), err};
 }
+
+// A directory whose file system is full: a small tmpfs, filled up, where
+// the test may mount one; otherwise a plain directory, and the child runs
+// with noGrowth. The tmpfs lives in a mount namespace of the test's own, so
+// that it goes with the test process whatever happens.
+class FullDisk {
+  public:
+    explicit FullDisk(const char* dirIn) : dir(dirIn) {
+        mkdir(dirIn, 0777);
+        mounted = unshare(CLONE_NEWNS) == 0 &&
+                  mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                  mount("tmpfs", dirIn, "tmpfs", 0, "size=512k") == 0;
+    }
+    ~FullDisk() {
+        if (mounted) umount2(dir.c_str(), MNT_DETACH);
+    }
+    // Takes the space that is left, once the files the test needs are there.
+    void Fill() {
+        if (!mounted) return;
+        FILE* f = fopen((dir + "/filler").c_str(), "wb");
+        const std::string chunk(4096, 'f');
+        while (f != nullptr && fwrite(chunk.data(), 1, chunk.size(), f) == chunk.size() &&
+               fflush(f) == 0) {
+        }
+        if (f != nullptr) fclose(f);
+    }
+    bool NeedsNoGrowth() const { return !mounted; }
+
+  private:
+    std::string dir;
+    bool mounted = false;
+};
 
 // A UDP socket bound to port on all interfaces (0: one the kernel picks);
 // port is set to the one bound, 0 when binding failed.
@@ -154,6 +224,73 @@ TEST_F(CliTest, ExitStatusAndErrorsOnStandardError) {
         EXPECT_NE(std::string::npos, r.err.find(c.err)) << r.err;
     }
     close(busy);
+}
+
+// No output is lost silently: every file that cannot be written is named on
+// standard error with the reason, the exit status is 2, and a file that is
+// replaced keeps its old contents.
+TEST_F(CliTest, FailedWritesAreReported) {
+    const std::string here = scratch_.path() + "/";
+    ASSERT_EQ(0, mkdir("plain", 0777));
+    WriteWholeFile("plain/dump", "a file where the directory should be");
+    FullDisk full("full");
+    // A settings file of 96 KB and a message file of 80 KB, both complete.
+    std::string profile = "[Setting]\nLastBrowseDir=old.txt\n";
+    while (profile.size() < 96 * 1024) profile += "; padding padding padding padding\n";
+    profile += "[Last]\nKey=1\n";
+    std::string messages = "KZ";
+    const std::string record = std::string("00:00:00\0\0\x03\xF4", 12) + std::string(1012, 'm');
+    for (int i = 0; i < 80; ++i) messages += record;
+    WriteWholeFile("full/Vantor.ini", profile);
+    WriteWholeFile("full/old.dat", messages);
+    ASSERT_EQ(0, mkdir("full/dump", 0777));
+    WriteWholeFile("full/dump/Program.txt", "old listing");
+    full.Fill();
+
+    const std::string script = here + "s.txt";
+    const std::string kFull = "No space left on device";
+    const std::string kNoStdout = "vantor-cli: cannot write standard output: ";
+    struct Case {
+        bool onFullDisk;
+        const char* out;  // standard output
+        std::vector<std::string> args;
+        std::vector<std::string> errors;  // each a line of standard error
+    } cases[] = {
+        // clang-format off
+        {false, "/dev/full", {"translate", "s.txt", "010203"}, {kNoStdout + kFull}},
+        {false, "/dev/full", {"--help"}, {kNoStdout + kFull}},
+        {false, "cli.out", {"-C", "plain", "translate", script, "010203"},
+         {"File: Dump\\Program.txt  Write failed (Not a directory)",
+          "File: Dump\\Content  Write failed (Not a directory)",
+          "File: Dump\\Tran  Write failed (Not a directory)"}},
+        {true, "cli.out", {"-C", "full", "translate", script, "010203"},
+         {"File: Trace0.txt  Write failed (", "File: Vantor.ini  Write failed (",
+          "File: Dump\\Program.txt  Write failed (", "File: Dump\\Content  Write failed (",
+          "File: Dump\\Tran  Write failed ("}},
+        {true, "full/out.json", {"-C", "full", "translate", "--format", "json", script, "010203"},
+         {kNoStdout}},
+        {true, "cli.out", {"-C", "full", "pack", "old.dat", "0102"}, {"File: old.dat  Write failed ("}},
+        {true, "cli.out", {"-C", "full", "listing", script}, {"File: Dump\\Program.txt  Write failed ("}},
+        // clang-format on
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[c.args.size() > 2 ? 2 : 0] + " > " + c.out);
+        RunResult r = RunCli(c.args, "", nullptr, c.out, c.onFullDisk && full.NeedsNoGrowth());
+        EXPECT_EQ(2, r.status) << r.err;
+        for (const std::string& error : c.errors) {
+            EXPECT_NE(std::string::npos,
+                      r.err.find(error + (error.back() == ' ' || error.back() == '(' ? "" : "\n")))
+                << error << " in\n"
+                << r.err;
+        }
+        // The old listing is not printed in place of the new one.
+        if (c.args.size() > 2 && c.args[2] == "listing") {
+            EXPECT_EQ("", r.out);
+        }
+        EXPECT_EQ(profile, ReadWholeFile("full/Vantor.ini"));
+        EXPECT_EQ(messages, ReadWholeFile("full/old.dat"));
+        EXPECT_EQ("old listing", ReadWholeFile("full/dump/Program.txt"));
+    }
 }
 
 TEST_F(CliTest, ReportOnStandardOutputIsWhatTheReportFileGot) {

@@ -28,6 +28,8 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
+// Usage errors, and files that cannot be read or written (standard output
+// among them).
 constexpr int kExitUsage = 2;
 
 constexpr const char kProgramFile[] = "Dump\\Program.txt";
@@ -58,6 +60,70 @@ void PutLine(FILE* stream, const char* prefix, const char* text) {
     }
     fputc('\n', stream);
 }
+
+// Reports on standard error the files that could not be written (see
+// vpath::GetWriteFailure) since the last call, one line each; true when any
+// write of this run failed.
+bool ReportWriteFailures() {
+    static int reported = 0;
+    const int count = vpath::WriteFailureCount();
+    for (; reported < count; ++reported) {
+        OTSTR path, reason;
+        if (!vpath::GetWriteFailure(reported, path, reason)) continue;
+        std::string text = msglistmsg::kWriteFailed;
+        text.replace(text.find("%s"), 2, path.GetBuffer(0));
+        fprintf(stderr, "%s (%s)\n", text.c_str(), reason.GetBuffer(0));
+    }
+    return count > 0;
+}
+
+// Standard output, where the results go. The first write that fails is
+// reported on standard error; nothing more is written after it.
+class ResultStream {
+  public:
+    explicit ResultStream(FILE* fileIn) : file(fileIn) {}
+    ResultStream(const ResultStream&) = delete;
+    ResultStream& operator=(const ResultStream&) = delete;
+
+    void Write(const char* data, size_t n) {
+        if (Failed()) return;
+        fwrite(data, 1, n, file);
+        Check();
+    }
+    void Put(const char* text) { Write(text, strlen(text)); }
+    void Line(const char* prefix, const char* text) {
+        if (Failed()) return;
+        PutLine(file, prefix, text);
+        Check();
+    }
+    void Flush() {
+        if (Failed()) return;
+        fflush(file);
+        Check();
+    }
+    // Flushes and closes the stream; false when any write failed.
+    bool Close() {
+        if (file == nullptr) return !Failed();
+        if (!Failed() && fflush(file) != 0) Fail(errno);
+        if (fclose(file) != 0 && !Failed()) Fail(errno);
+        file = nullptr;
+        return !Failed();
+    }
+    bool Failed() const { return error != 0; }
+    bool IsTerminal() const { return file != nullptr && isatty(fileno(file)); }
+
+  private:
+    void Check() {
+        if (!Failed() && ferror(file)) Fail(errno);
+    }
+    void Fail(int errorNumber) {
+        error = errorNumber != 0 ? errorNumber : EIO;
+        fprintf(stderr, "%s: cannot write standard output: %s\n", kCliName, strerror(error));
+    }
+
+    FILE* file;
+    int error = 0;
+};
 
 // The lines of a message text file: text from '#' on is a comment, and lines
 // without anything but blanks and control characters are skipped.
@@ -102,7 +168,7 @@ class MessageLineReader {
 // output of every message and the exit status.
 class CliSession : public AppFrontEnd {
   public:
-    CliSession(const CliOptions& optionsIn, FILE* outIn)
+    CliSession(const CliOptions& optionsIn, ResultStream& outIn)
         : options(optionsIn), out(outIn), app(this) {}
 
     Application& App() { return app; }
@@ -185,7 +251,7 @@ class CliSession : public AppFrontEnd {
         if (!app.LoadMessageFile(path)) return false;
         MessageList& list = app.Messages();
         int rows = list.GetCount();
-        for (int row = 0; row < rows; ++row) {
+        for (int row = 0; row < rows && !Stopped(); ++row) {
             MessageView message;
             if (!list.GetMessage(row, message)) break;
             BeginMessage();
@@ -199,7 +265,17 @@ class CliSession : public AppFrontEnd {
     void EndMessage() {
         current = -1;
         ++index;
+        NoteWriteFailures();
         Progress();
+    }
+    // True once standard output failed: the rest of the run is pointless.
+    bool Stopped() const { return out.Failed(); }
+
+    // Reports the files that could not be written so far.
+    void NoteWriteFailures() {
+        if (vpath::WriteFailureCount() == 0) return;
+        ClearProgress();
+        if (ReportWriteFailures()) fileError = true;
     }
 
     // listen: counts the received messages and stops accepting after limit.
@@ -212,15 +288,16 @@ class CliSession : public AppFrontEnd {
 
     // Clears the progress line and writes the totals line.
     void Finish() {
+        NoteWriteFailures();
         ClearProgress();
         OTSTR line;
         app.Totals().Line(line);
-        fflush(out);
+        out.Flush();
         fprintf(stderr, "%s\n", line.GetBuffer(0));
     }
 
     int ExitStatus() const {
-        if (fileError) return kExitUsage;
+        if (fileError || out.Failed()) return kExitUsage;
         return failed ? kExitFailed : kExitOk;
     }
 
@@ -244,7 +321,7 @@ class CliSession : public AppFrontEnd {
     }
     void OutputText(const char* text) override { ShowMessage(text); }
     void ReportAdded(const char* text) override {
-        if (!options.quiet && options.format == CliFormat::kReport) fputs(text, out);
+        if (!options.quiet && options.format == CliFormat::kReport) out.Put(text);
     }
     void MessageAdded(int row) override {
         (void)row;
@@ -267,7 +344,8 @@ class CliSession : public AppFrontEnd {
             Emit(nullptr, 0, nullptr, appmsg::kIllegalInput, false);
         }
         EndMessage();
-        fflush(out);
+        out.Flush();
+        if (Stopped()) app.SetAccepting(false);
     }
 
   private:
@@ -288,7 +366,7 @@ class CliSession : public AppFrontEnd {
             message.inputError = inputError;
             std::string line;
             AppendTranslationJson(app.Decoder(), message, line);
-            fwrite(line.data(), 1, line.size(), out);
+            out.Write(line.data(), line.size());
         } else if (!options.report) {
             OTSTR status;
             if (inputError != nullptr) {
@@ -304,7 +382,7 @@ class CliSession : public AppFrontEnd {
             char prefix[48];
             snprintf(prefix, sizeof prefix, "%d\tLen=%d\t", current >= 0 ? current : index,
                      static_cast<int>(length));
-            PutLine(out, prefix, status.GetBuffer(0));
+            out.Line(prefix, status.GetBuffer(0));
         }
     }
 
@@ -314,7 +392,7 @@ class CliSession : public AppFrontEnd {
         if (listening) return;
         if (!progressChecked) {
             progressChecked = true;
-            progressOn = isatty(STDERR_FILENO) && (options.quiet || !isatty(fileno(out)));
+            progressOn = isatty(STDERR_FILENO) && (options.quiet || !out.IsTerminal());
             progressTick = vpath::TickCount();
         }
         if (!progressOn || vpath::TickCount() - progressTick < kProgressIntervalMs) return;
@@ -331,7 +409,7 @@ class CliSession : public AppFrontEnd {
     }
 
     const CliOptions& options;
-    FILE* out;
+    ResultStream& out;
     Application app;
 
     int index = 0;     // of the next message
@@ -359,19 +437,20 @@ void ShowOpenFailed(CliSession& session, const char* path) {
 void TranslateLines(CliSession& session, FILE* file) {
     MessageLineReader reader(file);
     std::string line;
-    while (reader.Next(line)) {
+    while (!session.Stopped() && reader.Next(line)) {
         session.BeginMessage();
         session.TranslateText(line.data(), line.size());
         session.EndMessage();
     }
 }
 
-int RunTranslate(const CliOptions& options, FILE* out) {
+int RunTranslate(const CliOptions& options, ResultStream& out) {
     CliSession session(options, out);
     if (!session.Start(0)) return kExitFailed;
     if (!session.LoadScript(options.target.c_str())) return kExitFailed;
 
     for (const std::string& hex : options.hex) {
+        if (session.Stopped()) break;
         session.BeginMessage();
         session.TranslateText(hex.data(), hex.size());
         session.EndMessage();
@@ -401,7 +480,7 @@ int RunTranslate(const CliOptions& options, FILE* out) {
     return session.ExitStatus();
 }
 
-int RunListen(const CliOptions& options, FILE* out) {
+int RunListen(const CliOptions& options, ResultStream& out) {
     CliSession session(options, out);
     if (!session.Start(options.port)) return kExitFailed;
     Application& app = session.App();
@@ -445,15 +524,16 @@ int RunListen(const CliOptions& options, FILE* out) {
 }
 
 // check and listing: compile the script with the application started.
-int RunCompile(const CliOptions& options, FILE* out) {
+int RunCompile(const CliOptions& options, ResultStream& out) {
     CliSession session(options, out);
     if (!session.Start(0)) return kExitFailed;
     ProtocolDecoder& decoder = session.App().Decoder();
     bool listing = options.command == CliCommand::kListing;
+    const int failuresBefore = vpath::WriteFailureCount();
     bool loaded = decoder.LoadScript(options.target.c_str(), listing);
     if (!listing) {
         if (!options.quiet) {
-            PutLine(out, "", loaded ? "OK" : decoder.GetLastError().GetBuffer(0));
+            out.Line("", loaded ? "OK" : decoder.GetLastError().GetBuffer(0));
         }
         if (loaded && decoder.GetRootDef() == nullptr) session.Error(decodermsg::kNoRoot);
         return loaded ? kExitOk : kExitFailed;
@@ -462,25 +542,32 @@ int RunCompile(const CliOptions& options, FILE* out) {
         session.Error(decoder.GetLastError().GetBuffer(0));
         return kExitFailed;
     }
+    // A listing that could not be written must not show the old one.
+    if (vpath::WriteFailureCount() > failuresBefore) return kExitUsage;
     OTSTR text;
     if (!vpath::ReadFile(kProgramFile, false, text)) {
         ShowOpenFailed(session, kProgramFile);
         return kExitUsage;
     }
-    if (!options.quiet) fwrite(text.GetBuffer(0), 1, static_cast<size_t>(text.GetLength()), out);
+    if (!options.quiet) out.Write(text.GetBuffer(0), static_cast<size_t>(text.GetLength()));
     return kExitOk;
 }
 
-int RunRules(const CliOptions& options, FILE* out) {
+int RunRules(const CliOptions& options, ResultStream& out) {
     CliSession session(options, out);
     if (!session.Start(0)) return kExitFailed;
     OTSTR text;
-    if (!BuildScriptRules() || !ScriptRuleTable().DumpRules(kLexRuleFile, true) ||
-        !vpath::ReadFile(kLexRuleFile, false, text)) {
+    const int failuresBefore = vpath::WriteFailureCount();
+    if (!BuildScriptRules() || !ScriptRuleTable().DumpRules(kLexRuleFile, true)) {
         ShowOpenFailed(session, kLexRuleFile);
         return kExitUsage;
     }
-    if (!options.quiet) fwrite(text.GetBuffer(0), 1, static_cast<size_t>(text.GetLength()), out);
+    if (vpath::WriteFailureCount() > failuresBefore) return kExitUsage;
+    if (!vpath::ReadFile(kLexRuleFile, false, text)) {
+        ShowOpenFailed(session, kLexRuleFile);
+        return kExitUsage;
+    }
+    if (!options.quiet) out.Write(text.GetBuffer(0), static_cast<size_t>(text.GetLength()));
     return kExitOk;
 }
 
@@ -517,13 +604,8 @@ int RunPack(const CliOptions& options) {
     if (messages.empty()) {
         // A list without messages saves nothing; the file of an empty list
         // is the magic alone.
-        FILE* file = vpath::OpenFile(path, "wb");
-        bool written = file != nullptr && fwrite("KZ", 1, 2, file) == 2;
-        if (file != nullptr && fclose(file) != 0) written = false;
-        if (written) return kExitOk;
-        error.Format(msglistmsg::kWriteFailed, path);
-        fprintf(stderr, "%s\n", error.GetBuffer(0));
-        return kExitUsage;
+        // A failure is reported with the others at the end.
+        return vpath::ReplaceFile(path, "KZ", 2) ? kExitOk : kExitUsage;
     }
 
     // The list clears itself when a message reaches its capacity, so it is
@@ -546,11 +628,7 @@ int RunPack(const CliOptions& options) {
         list.AddMessage(0, reinterpret_cast<const uint8_t*>(message.data()),
                         static_cast<int32_t>(message.size()));
     }
-    if (!list.SaveFile(path, error)) {
-        fprintf(stderr, "%s\n", error.GetBuffer(0));
-        return kExitUsage;
-    }
-    return kExitOk;
+    return list.SaveFile(path, error) ? kExitOk : kExitUsage;
 }
 
 }  // namespace
@@ -564,13 +642,14 @@ int main(int argc, char** argv) {
                 command, command[0] != '\0' ? " " : "");
         return kExitUsage;
     }
-    if (options.help) {
-        fputs(CliHelpText(options.command), stdout);
-        return kExitOk;
-    }
-    if (options.version) {
-        printf("%s\n", kCliVersion);
-        return kExitOk;
+    if (options.help || options.version) {
+        ResultStream out(stdout);
+        if (options.help) {
+            out.Put(CliHelpText(options.command));
+        } else {
+            out.Line("", kCliVersion);
+        }
+        return out.Close() ? kExitOk : kExitUsage;
     }
     if (!options.directory.empty() &&
         chdir(vpath::ToNative(options.directory.c_str()).GetBuffer(0)) != 0) {
@@ -583,10 +662,10 @@ int main(int argc, char** argv) {
     // itself then leads to /dev/null, so that the console copies of the
     // trace logs (the engine's and each plug-in's own) never mix with them.
     fflush(stdout);
-    FILE* out = nullptr;
+    FILE* outFile = nullptr;
     int resultFd = dup(STDOUT_FILENO);
-    if (resultFd >= 0) out = fdopen(resultFd, "w");
-    if (out == nullptr) {
+    if (resultFd >= 0) outFile = fdopen(resultFd, "w");
+    if (outFile == nullptr) {
         fprintf(stderr, "%s: cannot use standard output\n", kCliName);
         return kExitFailed;
     }
@@ -597,6 +676,7 @@ int main(int argc, char** argv) {
     }
     if (Tracer* tracer = Tracer::inst()) tracer->SetConsoleOn(false);
 
+    ResultStream out(outFile);
     int status = kExitFailed;
     switch (options.command) {
         case CliCommand::kTranslate:
@@ -618,7 +698,8 @@ int main(int argc, char** argv) {
         case CliCommand::kNone:
             break;
     }
+    // The trace writes its last lines now: what failed is known only after.
     Tracer::destroy();
-    if (fclose(out) != 0 && status == kExitOk) status = kExitFailed;
+    if (!out.Close() || ReportWriteFailures()) status = kExitUsage;
     return status;
 }
