@@ -1,5 +1,6 @@
 // The plug-in list: loading the plug-in libraries and routing calls to
-// them. Tested by plugins/plugin_list_test.cpp.
+// them; the one place where exceptions are caught, since a plug-in is C++
+// code the engine does not control. Tested by plugins/plugin_list_test.cpp.
 #include "plugins/plugin_list.h"
 
 #include <dlfcn.h>
@@ -7,6 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <string>
 
@@ -14,7 +16,24 @@
 #include "base/string_array.h"
 #include "base/tracer.h"
 #include "decoder/protocol_decoder.h"
+#include "runtime/execute_env.h"
 #include "script/procedure.h"
+
+namespace {
+
+// What the exception being handled is, for the trace and the script error.
+// Called from a catch block only.
+std::string ThrownText() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return std::string("exception '") + e.what() + "'";
+    } catch (...) {
+        return "an exception of an unknown type";
+    }
+}
+
+}  // namespace
 
 PlugInRecord::~PlugInRecord() {
     UnloadPlugIn(*this);
@@ -22,7 +41,14 @@ PlugInRecord::~PlugInRecord() {
 
 PlugInProc PlugInRecord::Find(const char* functionName) const {
     if (object == nullptr || functionName == nullptr) return nullptr;
-    const PlugInFunction* entry = object->GetFunctionTable();
+    const PlugInFunction* entry = nullptr;
+    try {
+        entry = object->GetFunctionTable();
+    } catch (...) {
+        TraceLine(pluginmsg::kCallThrew, name.GetBuffer(0), "GetFunctionTable",
+                  ThrownText().c_str());
+        return nullptr;
+    }
     for (; entry != nullptr && entry->name != nullptr; ++entry) {
         if (strcmp(entry->name, functionName) == 0) return entry->function;
     }
@@ -56,6 +82,7 @@ std::string LibraryFile(const OTSTR& native) {
 
 bool LoadPlugIn(PlugInRecord& record, const char* path) {
     UnloadPlugIn(record);
+    record.name.Empty();
     if (path == nullptr) return false;
     std::string file = LibraryFile(vpath::ToNative(path));
     if (file.empty()) return false;
@@ -66,14 +93,36 @@ bool LoadPlugIn(PlugInRecord& record, const char* path) {
         return false;
     }
     auto create = reinterpret_cast<PlugCreateObjectProc>(dlsym(record.module, kPlugCreateObject));
-    record.object = create != nullptr ? create() : nullptr;
+    if (create == nullptr) {
+        UnloadPlugIn(record);
+        return false;
+    }
+    // Until it has told its name, a plug-in is named by its file.
+    const std::string fileName = file.substr(file.rfind('/') + 1);
+    const char* operation = kPlugCreateObject;
+    int version = 0;
+    try {
+        record.object = create();
+        if (record.object != nullptr) {
+            operation = "GetPlugInName";
+            const char* name = record.object->GetPlugInName(&version);
+            record.name = name != nullptr ? name : "";
+            // The table is asked for once here, so that a plug-in whose
+            // table cannot be had is not loaded at all.
+            operation = "GetFunctionTable";
+            if (version >= 1) record.object->GetFunctionTable();
+        }
+    } catch (...) {
+        std::string thrown = ThrownText();
+        OTSTR who = record.name.IsEmpty() ? OTSTR(fileName.c_str()) : record.name;
+        UnloadPlugIn(record);
+        TraceLine(pluginmsg::kLoadThrew, who.GetBuffer(0), operation, thrown.c_str());
+        return false;
+    }
     if (record.object == nullptr) {
         UnloadPlugIn(record);
         return false;
     }
-    int version = 0;
-    const char* name = record.object->GetPlugInName(&version);
-    record.name = name != nullptr ? name : "";
     if (version < 1) {
         OTSTR failed = record.name;
         UnloadPlugIn(record);
@@ -148,7 +197,21 @@ int PlugInList::CallPlugIn(const char* moduleName, const char* functionName, uns
         PlugInProc function = record->Find(functionName);
         if (function == nullptr) continue;
         TraceLine(pluginmsg::kCalled, record->name.GetBuffer(0), functionName);
-        return function(nullptr, argc, argv);
+        try {
+            return function(nullptr, argc, argv);
+        } catch (...) {
+            std::string thrown = ThrownText();
+            // The environment's error reaches the trace as well.
+            if (argc > kPlugInEnv && argv != nullptr && argv[kPlugInEnv] != nullptr) {
+                static_cast<ExecuteEnv*>(argv[kPlugInEnv])
+                    ->SetLastError(pluginmsg::kCallFailed, functionName, record->name.GetBuffer(0),
+                                   thrown.c_str());
+            } else {
+                TraceLine(pluginmsg::kCallThrew, record->name.GetBuffer(0), functionName,
+                          thrown.c_str());
+            }
+            return 0;
+        }
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // The plug-in list: loads every "*.dl_" library from "PlugIns/" beside the
 // executable and routes the script calls that no built-in serves to them.
-// Tested by plugins/plugin_list_test.cpp.
+// Exceptions thrown by a plug-in stop at this boundary. Tested by
+// plugins/plugin_list_test.cpp.
 #pragma once
 
 #include "base/ob_array.h"
@@ -14,6 +15,12 @@ constexpr const char kVersionError[] = "Load PlugIn '%s' fail: dll version error
 constexpr const char kLoaded[] = "Load PlugIn: '%s'";
 constexpr const char kCalled[] = "PlugIn called: %s - %s()";
 constexpr const char kServesAll[] = "Morvane";
+// A plug-in that throws: at load (its name, or its file before it has one,
+// the operation and the exception) and in a call (traced, and the script
+// call's error).
+constexpr const char kLoadThrew[] = "Load PlugIn '%s' fail: %s() threw %s";
+constexpr const char kCallThrew[] = "PlugIn '%s' - %s() threw %s";
+constexpr const char kCallFailed[] = "%s() fail, PlugIn '%s' threw %s";
 }  // namespace pluginmsg
 
 // One loaded plug-in. Deleting a record unloads it.
@@ -23,7 +30,8 @@ struct PlugInRecord {
     PlugInRecord(const PlugInRecord&) = delete;
     PlugInRecord& operator=(const PlugInRecord&) = delete;
 
-    // The function of the table named exactly name, or null.
+    // The function of the table named exactly name, or null (also when
+    // GetFunctionTable throws, which is traced).
     PlugInProc Find(const char* name) const;
 
     OTSTR name;
@@ -34,8 +42,11 @@ struct PlugInRecord {
 
 // Loads the library at path (system form, absolute) into record: false when
 // path is relative or names no regular file (links are followed to a regular
-// file wherever it lies), when it cannot be loaded, lacks PlugCreateObject, creates no object or
-// reports a version below 1 (only that case is traced); the record then holds no library.
+// file wherever it lies), when it cannot be loaded, lacks PlugCreateObject,
+// creates no object or reports a version below 1; the record then holds no
+// library. A PlugCreateObject, GetPlugInName or GetFunctionTable that throws
+// fails the load. The version failure and the exceptions are traced with the
+// reason.
 bool LoadPlugIn(PlugInRecord& record, const char* path);
 // Deletes the plug-in object, then frees the library.
 void UnloadPlugIn(PlugInRecord& record);
@@ -61,7 +72,9 @@ class PlugInList {
 
     // Routes one call: the first plug-in in load order named "Morvane" or
     // moduleName (letter case ignored) whose table has functionName (exact)
-    // serves it. Its result, or 0 when none has the function.
+    // serves it. Its result, or 0 when none has the function. A function
+    // that throws returns 0 and, with the argument block, sets the
+    // environment's error (kCallFailed).
     int CallPlugIn(const char* moduleName, const char* functionName, unsigned argc, void** argv);
 
     // The decoder's external-call handler; owner is the PlugInList.

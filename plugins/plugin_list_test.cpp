@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 
 #include "base/path.h"
 #include "base/scratch_dir.h"
 #include "decoder/protocol_decoder.h"
+#include "runtime/execute_env.h"
 
 namespace {
 
@@ -67,24 +69,39 @@ TEST_F(PlugInListTest, LoadsInNameOrderAndSkipsBadLibraries) {
     int loaded = list.LoadPlugIns();
     std::string trace = testing::internal::GetCapturedStdout();
 
-    // e_old (version 0), f_noexport and g_junk (no library) are skipped.
-    EXPECT_EQ(4, loaded);
-    EXPECT_EQ("Morvane,Morvane,MORVANE,Proto", Names(list));
+    // e_old (version 0), f_noexport, g_junk (no library) and the three that
+    // throw while they load are skipped.
+    EXPECT_EQ(5, loaded);
+    EXPECT_EQ("Morvane,Morvane,MORVANE,Proto,Thrower", Names(list));
     std::string path = list.GetAt(1)->path.GetBuffer(0);
     EXPECT_EQ("\\b_first.dl_", path.substr(path.size() - 12));
     EXPECT_EQ(1u, Count(trace, "Load PlugIn 'Old' fail: dll version error\n"));
     EXPECT_EQ(3u,
               Count(trace, "Load PlugIn: 'Morvane'\n") + Count(trace, "Load PlugIn: 'MORVANE'\n"));
-    EXPECT_EQ(5u, Count(trace, "Load PlugIn"));
+    EXPECT_EQ(9u, Count(trace, "Load PlugIn"));
     EXPECT_EQ(0u, Count(trace, "Lost")) << trace;
 }
 
 TEST_F(PlugInListTest, LoadPlugInLeavesNothingBehindOnFailure) {
     std::string dir = TestPlugInDir();
     WriteWholeFile("junk.dl_", "not a library");
-    const std::string failing[] = {dir + "e_old.dl_", dir + "f_noexport.dl_", "junk.dl_",
-                                   dir + "nosuch.dl_"};
-    for (const std::string& path : failing) {
+    // The library and what the trace says about it.
+    const std::pair<std::string, std::string> failing[] = {
+        {dir + "e_old.dl_", "Load PlugIn 'Old' fail: dll version error\n"},
+        {dir + "f_noexport.dl_", ""},
+        {"junk.dl_", ""},
+        {dir + "nosuch.dl_", ""},
+        {dir + "i_throw_create.dl_",
+         "Load PlugIn 'i_throw_create.dl_' fail: PlugCreateObject() threw exception "
+         "'std::bad_alloc'\n"},
+        {dir + "j_throw_name.dl_",
+         "Load PlugIn 'j_throw_name.dl_' fail: GetPlugInName() threw an exception of an unknown "
+         "type\n"},
+        {dir + "k_throw_table.dl_",
+         "Load PlugIn 'Table' fail: GetFunctionTable() threw exception 'no table'\n"},
+    };
+    for (const auto& f : failing) {
+        const std::string& path = f.first;
         PlugInRecord record;
         testing::internal::CaptureStdout();
         EXPECT_FALSE(LoadPlugIn(record, path.c_str())) << path;
@@ -92,8 +109,7 @@ TEST_F(PlugInListTest, LoadPlugInLeavesNothingBehindOnFailure) {
         EXPECT_EQ(nullptr, record.module) << path;
         EXPECT_EQ(nullptr, record.object) << path;
         EXPECT_TRUE(record.path.IsEmpty()) << path;
-        // Only the version failure is reported.
-        EXPECT_EQ(path == failing[0] ? 1u : 0u, Count(trace, "Load PlugIn")) << trace;
+        EXPECT_EQ(f.second, trace);
     }
 
     PlugInRecord record;
@@ -109,7 +125,7 @@ TEST_F(PlugInListTest, LoadPlugInLeavesNothingBehindOnFailure) {
 TEST_F(PlugInListTest, CallRouting) {
     PlugInList list;
     testing::internal::CaptureStdout();
-    ASSERT_EQ(4, list.LoadPlugIns());
+    ASSERT_EQ(5, list.LoadPlugIns());
     testing::internal::GetCapturedStdout();
 
     struct {
@@ -125,6 +141,7 @@ TEST_F(PlugInListTest, CallRouting) {
         {"pROTO", "OnlyProto", 4},  // module names ignore case
         {"Other", "OnlyProto", 0},  // not for another script
         {"Proto", "Missing", 0},    // nobody has it
+        {"Thrower", "Boom", 0},     // it throws
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.result, list.CallPlugIn(c.module, c.function, 0, nullptr))
@@ -134,6 +151,18 @@ TEST_F(PlugInListTest, CallRouting) {
     testing::internal::CaptureStdout();
     list.CallPlugIn("Any", "Which", 0, nullptr);
     EXPECT_EQ("PlugIn called: Morvane - Which()\n", testing::internal::GetCapturedStdout());
+
+    // An exception fails the call with a text and goes no further.
+    ExecuteEnv env;
+    void* argv[kPlugInArgCount] = {nullptr, &env, nullptr, nullptr};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(0, list.CallPlugIn("thrower", "Boom", kPlugInArgCount, argv));
+    EXPECT_EQ(
+        "PlugIn called: Thrower - Boom()\n"
+        "Boom() fail, PlugIn 'Thrower' threw exception 'out of order'\n",
+        testing::internal::GetCapturedStdout());
+    EXPECT_STREQ("Boom() fail, PlugIn 'Thrower' threw exception 'out of order'",
+                 env.GetLastError().GetBuffer(0));
 }
 
 TEST_F(PlugInListTest, FirstLoadedServes) {
@@ -175,8 +204,8 @@ TEST_F(PlugInListTest, LoadsOnlyRegularFilesByAbsolutePath) {
     testing::internal::CaptureStdout();
     int loaded = list.LoadPlugIns();
     std::string trace = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(4, loaded);
-    EXPECT_EQ("Morvane,Morvane,MORVANE,Proto", Names(list));
+    EXPECT_EQ(5, loaded);
+    EXPECT_EQ("Morvane,Morvane,MORVANE,Proto,Thrower", Names(list));
     for (int i = 0; i < list.GetSize(); ++i) {
         std::string path = vpath::ToNative(list.GetAt(i)->path.GetBuffer(0)).GetBuffer(0);
         EXPECT_EQ(0u, path.rfind(dir, 0)) << path;
