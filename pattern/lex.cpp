@@ -15,7 +15,8 @@ namespace {
 int32_t g_nextSerial = 100;
 
 // MoveTo calls nest once per optional element skipped in a row; a rule with
-// thousands of them in a row is refused instead of exhausting the stack.
+// thousands of them in a row is refused (patmsg::kSkipTooDeep, which names
+// the number) instead of exhausting the stack.
 constexpr int kMaxExpandDepth = 2000;
 
 int OtherCase(int c) {
@@ -133,7 +134,7 @@ bool Lex::Park(MatchPattern* p, PatternList& out) {
 
 bool Lex::MoveTo(MatchPattern* p, State* s, int32_t seeCode, PatternList& out) {
     if (s->IsEnd()) return EndOfGraph(p, seeCode, out);
-    if (expandDepth >= kMaxExpandDepth) return Fail(p, out, patmsg::kNewPatternFail);
+    if (expandDepth >= kMaxExpandDepth) return Fail(p, out, patmsg::kSkipTooDeep);
     ++expandDepth;
 
     // Each transition is entered by a way of its own, in the state's order;

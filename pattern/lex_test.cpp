@@ -220,15 +220,33 @@ TEST_F(LexTest, ParameterSlotsOverwrittenOrExhaustedFailTheScan) {
     lex.SetBuffer(nullptr);
 }
 
-TEST_F(LexTest, TwelveNestedCallsOverflowTheFrameStack) {
-    std::string eleven = std::string(11, '(') + "a" + std::string(11, ')');
-    std::string twelve = std::string(12, '(') + "a" + std::string(12, ')');
-    Use({{1, "", eleven.c_str()}});
-    EXPECT_EQ("1:a", Tokens(lex, "a"));
-    RuleTable t;
-    Build(t, {{1, "", twelve.c_str()}});
-    lex.SetRuleTable(&t);
-    EXPECT_EQ(" ERROR:MatchPattern.Push() fail, overflow", Tokens(lex, "a"));
+// Eleven nested calls fit a way's frame stack and twelve do not; 1999
+// optional elements skipped in a row are followed and 2000 are not.
+TEST_F(LexTest, LimitsOfOneWayFailTheScanWithTheirOwnMessages) {
+    auto optional = [](int n) {
+        std::string rule;
+        for (int i = 0; i < n; ++i) rule += "a?";
+        return rule + "b";
+    };
+    struct {
+        std::string rule;
+        const char* text;
+        std::string tokens;
+    } cases[] = {
+        {std::string(11, '(') + "a" + std::string(11, ')'), "a", "1:a"},
+        {std::string(12, '(') + "a" + std::string(12, ')'), "a",
+         " ERROR:MatchPattern.Push() fail, overflow"},
+        {optional(1999), "b", "1:b"},
+        {optional(2000), "b",
+         " ERROR:Lex fail, 2000 or more optional elements skipped in a row"},
+    };
+    for (auto& c : cases) {
+        RuleTable t;
+        Build(t, {{1, "", c.rule.c_str()}});
+        lex.SetRuleTable(&t);
+        EXPECT_EQ(c.tokens, Tokens(lex, c.text)) << c.rule.substr(0, 20);
+        lex.SetBuffer(nullptr);
+    }
 }
 
 TEST_F(LexTest, SpecificTokensAndOverlap) {

@@ -34,7 +34,8 @@ constexpr const char kTopEmpty[] = "MatchPattern.GetTop() fail, stack already em
 constexpr const char kGetTopFail[] = "MatchPattern.GetTop() fail";
 constexpr const char kTransitionError[] = "Check Match State fail, TopNode's pCurTransiton error";
 constexpr const char kTransitionType[] = "Check Match State fail, TopNode's pCurTransiton type error";
-constexpr const char kNewPatternFail[] = "new MatchPattern fail";
+constexpr const char kNewPatternFail[] = "new MatchPattern fail";  // also at 100,000 ways
+constexpr const char kSkipTooDeep[] = "Lex fail, 2000 or more optional elements skipped in a row";
 constexpr const char kParamStart[] =
     "setParamLocat(%d) failed, to be sure no param overwrite will occur in the rule definition";
 constexpr const char kParamLength[] =

@@ -36,6 +36,9 @@ public:
     explicit AttributeDefinition(Program* parent) : Program(parent) {}
     // The attribute keyword lines (TypeOF, DumpOF, ChoiceMap, ContentOF).
     StepResult ItemHook(CompileContext& context, ScriptLexer& lexer) override;
+    // A variable declared in the block itself with that serial number, or
+    // null. StructDefinition::FindById searches the members' blocks with it.
+    VariableDefinition* FindVariableById(uint16_t id) const;
 
     // The struct or the member the block belongs to; a member's block also
     // knows the struct that holds the member (what "This" names there).

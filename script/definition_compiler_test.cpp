@@ -229,6 +229,18 @@ TEST(StructCompiler, MembersSlotsAndSerialNumbers) {
     EXPECT_EQ(2, seen);
 }
 
+TEST(StructCompiler, FindByIdSearchesTheMembersBlocks) {
+    Program program;
+    ASSERT_EQ("OK", Compile("struct S { UINT1 a; UINT1 v { INT4 scratch; }; };", program));
+    StructItem* s = Struct(program, "S");
+    ASSERT_TRUE(s != nullptr && s->GetMember(1)->attributes != nullptr);
+    VariableDefinition* scratch = s->GetMember(1)->attributes->FindVariable("scratch");
+    ASSERT_NE(nullptr, scratch);
+    EXPECT_EQ(s->GetMember(0), s->FindById(s->GetMember(0)->id));
+    EXPECT_EQ(scratch, s->FindById(scratch->id));
+    EXPECT_EQ(nullptr, s->FindById(0));
+}
+
 TEST(StructCompiler, ProceduresInAttributeBlocks) {
     const char* head =
         "struct T = UINT2 { };\n"                  // line 0

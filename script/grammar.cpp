@@ -3,7 +3,9 @@
 #include "script/grammar.h"
 
 #include "pattern/grammar_rule_set.h"
+#include "script/attribute_definition.h"
 #include "script/compiler.h"
+#include "types/struct_definition.h"
 
 namespace {
 
@@ -72,6 +74,10 @@ const RuleText kRules[] = {
 GrammarRuleSet g_sets[kSetCount];
 bool g_registered = false;
 
+VariableDefinition* SearchBlock(const AttributeDefinition* block, uint16_t id) {
+    return block != nullptr ? block->FindVariableById(id) : nullptr;
+}
+
 }  // namespace
 
 bool RegisterGrammar() {
@@ -84,6 +90,9 @@ bool RegisterGrammar() {
     for (const RuleText& rule : kRules) {
         ok = g_sets[static_cast<int>(rule.set)].AddRule(rule.id, rule.text) && ok;
     }
+    // Struct definitions find the variables of their members' blocks
+    // through the compiler.
+    StructDefinition::SetAttributeSearch(SearchBlock);
     g_registered = ok;
     return ok;
 }

@@ -27,8 +27,9 @@ public:
     bool AddMember(VariableDefinition* member);
     // Letter case ignored.
     VariableDefinition* FindMember(const char* name) const;
-    // A member with the id; the attribute blocks of the members are searched
-    // through the hook, which the compiler installs.
+    // A member with the id, else a variable with the id declared in the
+    // attribute block of a member; the blocks are searched through the hook,
+    // which the compiler installs when it registers its grammar.
     VariableDefinition* FindById(uint16_t id) const;
     using AttributeSearch = VariableDefinition* (*)(const AttributeDefinition* block, uint16_t id);
     static void SetAttributeSearch(AttributeSearch search);
