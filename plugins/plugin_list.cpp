@@ -4,8 +4,12 @@
 #include "plugins/plugin_list.h"
 
 #include <dlfcn.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -67,6 +71,45 @@ bool IsAbsolute(const OTSTR& native) {
 // gets only this absolute path: a name without a slash would send it
 // searching the library path, a relative one would depend on the current
 // directory.
+// Whether gid is the private group of the user uid: that user's primary
+// group, with no other member. Write access for it is the owner's own.
+bool IsPrivateGroup(uid_t uid, gid_t gid) {
+    const struct passwd* user = getpwuid(uid);
+    if (user == nullptr || user->pw_gid != gid) return false;
+    std::string owner = user->pw_name;
+    const struct group* group = getgrgid(gid);
+    if (group == nullptr) return false;
+    for (char* const* member = group->gr_mem; *member != nullptr; ++member) {
+        if (owner != *member) return false;
+    }
+    return true;
+}
+
+// Why the file or directory at path could have been changed by someone
+// other than the user running the program or root (as secure shells judge
+// key files); empty when it could not.
+std::string Untrusted(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return "'" + path + "' cannot be checked";
+    char mode[8];
+    snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    if (st.st_uid != 0 && st.st_uid != geteuid()) {
+        return "'" + path + "' belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+    }
+    if ((st.st_mode & S_IWOTH) != 0) {
+        return "'" + path + "' is writable by every user (mode " + mode + ")";
+    }
+    if ((st.st_mode & S_IWGRP) != 0 && !IsPrivateGroup(st.st_uid, st.st_gid)) {
+        return "'" + path + "' is writable by its group (mode " + mode + ")";
+    }
+    return std::string();
+}
+
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::string LibraryFile(const OTSTR& native) {
     std::string out;
     if (!IsAbsolute(native)) return out;
@@ -84,8 +127,18 @@ bool LoadPlugIn(PlugInRecord& record, const char* path) {
     UnloadPlugIn(record);
     record.name.Empty();
     if (path == nullptr) return false;
-    std::string file = LibraryFile(vpath::ToNative(path));
+    const OTSTR native = vpath::ToNative(path);
+    std::string file = LibraryFile(native);
     if (file.empty()) return false;
+    // The file, the directory it lies in and, for a link, the directory of
+    // the link.
+    std::string why = Untrusted(file);
+    if (why.empty()) why = Untrusted(DirectoryOf(file));
+    if (why.empty()) why = Untrusted(DirectoryOf(native.GetBuffer(0)));
+    if (!why.empty()) {
+        TraceLine(pluginmsg::kUntrusted, path, why.c_str());
+        return false;
+    }
     record.path = path;
     record.module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (record.module == nullptr) {

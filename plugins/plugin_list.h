@@ -21,6 +21,8 @@ constexpr const char kServesAll[] = "Morvane";
 constexpr const char kLoadThrew[] = "Load PlugIn '%s' fail: %s() threw %s";
 constexpr const char kCallThrew[] = "PlugIn '%s' - %s() threw %s";
 constexpr const char kCallFailed[] = "%s() fail, PlugIn '%s' threw %s";
+// A plug-in that another user could have changed: its file and why.
+constexpr const char kUntrusted[] = "Load PlugIn '%s' refused: %s";
 }  // namespace pluginmsg
 
 // One loaded plug-in. Deleting a record unloads it.
@@ -44,9 +46,13 @@ struct PlugInRecord {
 // path is relative or names no regular file (links are followed to a regular
 // file wherever it lies), when it cannot be loaded, lacks PlugCreateObject,
 // creates no object or reports a version below 1; the record then holds no
-// library. A PlugCreateObject, GetPlugInName or GetFunctionTable that throws
-// fails the load. The version failure and the exceptions are traced with the
-// reason.
+// library. Refused before it is loaded: a file, or a directory it lies in,
+// that a user other than its owner could change (writable by every user, or
+// by a group that is not its owner's own private group), or that belongs to
+// a user other than root and the one running the program. A
+// PlugCreateObject, GetPlugInName or GetFunctionTable that throws fails the
+// load. The version failure, the refusal and the exceptions are traced with
+// the reason.
 bool LoadPlugIn(PlugInRecord& record, const char* path);
 // Deletes the plug-in object, then frees the library.
 void UnloadPlugIn(PlugInRecord& record);

@@ -244,6 +244,61 @@ TEST_F(PlugInListTest, LoadsOnlyRegularFilesByAbsolutePath) {
     unlink(fifo.c_str());
 }
 
+// A plug-in that another user could have changed is refused, with the
+// reason in the trace: the file, its directory or the directory of a link to
+// it writable by every user or by a group not the owner's own, or a file of
+// another user. Rows that need the right to give a file away (root's) are
+// passed over without it.
+TEST_F(PlugInListTest, RefusesWhatOthersCouldChange) {
+    const std::string library = ReadWholeFile((TestPlugInDir() + "d_proto.dl_").c_str());
+    char* real = realpath(".", nullptr);
+    ASSERT_NE(nullptr, real);
+    const std::string here = std::string(real) + "/";
+    free(real);
+    struct {
+        const char* dir;
+        mode_t dirMode, fileMode;
+        int owner, group;     // -1: as created
+        const char* refusal;  // what is wrong, "" when it loads
+    } cases[] = {
+        {"good", 0755, 0755, -1, -1, ""},
+        {"world", 0755, 0666, -1, -1, "'world/world.dl_' is writable by every user (mode 0666)"},
+        {"opendir", 0777, 0644, -1, -1, "'opendir' is writable by every user (mode 0777)"},
+        {"sticky", 01777, 0644, -1, -1, "'sticky' is writable by every user (mode 1777)"},
+        {"group", 0755, 0664, 0, 1, "'group/group.dl_' is writable by its group (mode 0664)"},
+        {"private", 0755, 0664, 0, 0, ""},  // root's group has no other member
+        {"other", 0755, 0644, 1, -1, "'other/other.dl_' belongs to another user (uid 1)"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = std::string(c.dir) + "/" + c.dir + ".dl_";
+        ASSERT_EQ(0, mkdir(c.dir, 0700));
+        WriteWholeFile(file.c_str(), library);
+        ASSERT_EQ(0, chmod(file.c_str(), c.fileMode));
+        ASSERT_EQ(0, chmod(c.dir, c.dirMode));
+        // -1 leaves the owner or the group as it is.
+        if (chown(file.c_str(), static_cast<uid_t>(c.owner), static_cast<gid_t>(c.group)) != 0) {
+            continue;
+        }
+
+        PlugInRecord record;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(c.refusal[0] == '\0', LoadPlugIn(record, (here + file).c_str())) << file;
+        std::string trace = testing::internal::GetCapturedStdout();
+        if (c.refusal[0] != '\0') {
+            std::string why = c.refusal;
+            why.insert(1, here);
+            EXPECT_EQ("Load PlugIn '" + here + file + "' refused: " + why + "\n", trace);
+        }
+    }
+    // A link in a safe directory to a file in an open one.
+    ASSERT_EQ(0, symlink((here + "opendir/opendir.dl_").c_str(), "good/link.dl_"));
+    PlugInRecord record;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(LoadPlugIn(record, (here + "good/link.dl_").c_str()));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find(
+                                     "refused: '" + here + "opendir' is writable by every user"));
+}
+
 // The sample plug-in, called from a script through the decoder.
 class PlugInSampleTest : public ScratchDirTest {
   protected:
