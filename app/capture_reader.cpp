@@ -281,6 +281,10 @@ int CaptureReader::Next(CapturePacket& out, std::string& error) {
             ++counts.skipped;
             continue;
         }
+        if (size == 0) {  // nothing to translate: a bare acknowledgement, say
+            ++counts.skipped;
+            continue;
+        }
         if (size > kMaxCaptureMessage) {
             ++counts.tooLong;
             continue;

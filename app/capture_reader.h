@@ -46,7 +46,7 @@ struct CapturePacket {
 struct CaptureCounts {
     int64_t packets = 0;   // read from the file
     int64_t selected = 0;  // handed out
-    int64_t skipped = 0;   // not of the chosen kind, or not passing a filter
+    int64_t skipped = 0;   // not of the chosen kind, not passing a filter, or empty
     int64_t tooLong = 0;   // messages above kMaxCaptureMessage bytes
 };
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "app/application.h"
 #include "decoder/decoder_item.h"
@@ -479,6 +480,19 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
 
     out.append("{\"index\":");
     AppendNumber(message.index, out);
+    if (message.packet >= 0) {
+        AppendKey("packet", out);
+        AppendNumber(message.packet, out);
+        time_t seconds = static_cast<time_t>(message.seconds);
+        struct tm utc {};
+        gmtime_r(&seconds, &utc);
+        char time[160];
+        snprintf(time, sizeof time, "\"%04d-%02d-%02dT%02d:%02d:%02d.%06dZ\"", utc.tm_year + 1900,
+                 utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                 static_cast<int>(message.microseconds));
+        AppendKey("time", out);
+        out.append(time);
+    }
     AppendKey("length", out);
     AppendNumber(message.length, out);
     AppendKey("consumed", out);

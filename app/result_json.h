@@ -23,6 +23,11 @@ struct JsonMessage {
     const LastTranslation* last = nullptr;  // null: the input was refused
     const TranslateResults* results = nullptr;
     const char* inputError = nullptr;  // "Hex stream error", "\n # illegal input.\n"
+    // A message from a capture: the packet's number in the file and its
+    // capture time; packet -1 for other messages.
+    int64_t packet = -1;
+    int64_t seconds = 0;
+    int32_t microseconds = 0;
 };
 
 // Node levels written with their children; a node this deep goes out with
@@ -30,9 +35,10 @@ struct JsonMessage {
 constexpr int kJsonMaxDepth = 256;
 
 // Appends the object of one message and a line end to out:
-// {"index","length","consumed","success","error","leftover","warning",
+// {"index",("packet","time",)"length","consumed","success","error","leftover","warning",
 //  "title","caption0","caption1","tree"}; "tree" is the root "msg" node
-// (null when nothing was translated). A node is
+// (null when nothing was translated); "packet" and "time" (UTC,
+// "2023-11-14T22:13:20.250000Z") only for messages from a capture. A node is
 // {"name","description","comment","start","length","marker","failed",
 //  "type","value","children"}, plus "comments" after "comment" for an array
 // of two or more elements whose comments are shown: one entry per element.

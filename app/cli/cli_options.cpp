@@ -64,6 +64,9 @@ const char kTranslateHelp[] =
     "                       1024 MB (larger: \"illegal file (overflow)\")\n"
     "  --hex-file FILE      one message per line of FILE, \"-\" for standard input\n"
     "                       (repeatable)\n"
+    "  --pcap FILE          every selected packet of a capture file (pcap or\n"
+    "                       pcapng, repeatable), read as it goes; the JSON lines\n"
+    "                       add the packet's number and capture time\n"
     "  with none of these, one message per line of standard input.\n"
     "  In lines, text from '#' on is a comment; lines with nothing else are\n"
     "  skipped. Each message text is saved to \"Dump\\Content\" before use.\n"
@@ -84,6 +87,20 @@ const char kTranslateHelp[] =
     "                       gives one line instead: INDEX<tab>Len=N<tab>STATUS,\n"
     "                       STATUS being OK, \"Wrn: leave N bytes not translated\"\n"
     "                       or \"Err: \" and the error\n"
+    "  --layer L            what of a captured packet is the message: frame (the\n"
+    "                       whole link-layer frame), ip (from the IPv4 or IPv6\n"
+    "                       header), transport (from the UDP or TCP header) or\n"
+    "                       payload (the UDP or TCP payload, the default); links:\n"
+    "                       Ethernet with VLAN tags, Linux cooked v1 and v2, raw\n"
+    "                       IP, loopback. TCP payloads are taken per segment, with\n"
+    "                       no stream reassembly\n"
+    "  --udp-port N         only UDP packets from or to port N\n"
+    "  --tcp-port N         only TCP packets from or to port N (with --udp-port:\n"
+    "                       either)\n"
+    "  --filter EXPR        only packets passing the capture filter EXPR\n"
+    "                       (\"udp and host 10.0.0.1\"); packets not taken are\n"
+    "                       counted on standard error, as are messages above\n"
+    "                       65535 bytes\n"
     "  --timeout-ms N       the time the script may run for one message, in\n"
     "                       milliseconds (default 10000, 0 for no limit); a\n"
     "                       message that takes longer fails with \"canceled !\"\n"
@@ -91,8 +108,9 @@ const char kTranslateHelp[] =
     "  -C DIR               work in DIR\n"
     "\n"
     "Standard error gets the texts the desktop program shows in message boxes\n"
-    "(compile errors, \"Hex stream error\", message file rejections, translation\n"
-    "errors), prefixed with \"message N: \" when they belong to a message, and at\n"
+    "(compile errors, \"Hex stream error\" followed by a line saying where and why,\n"
+    "message file rejections, translation errors), prefixed with \"message N: \"\n"
+    "when they belong to a message, and at\n"
     "the end the totals line. On a terminal a long batch shows a progress line.\n"
     "A script that does not load stops the command before any message (exit 1).\n";
 
@@ -144,6 +162,8 @@ const char kRulesHelp[] =
 
 const char kPackHelp[] =
     "Usage: vantor-cli pack FILE [HEX...]\n"
+    "       vantor-cli pack FILE --pcap CAPTURE [--layer L] [--udp-port N]\n"
+    "                            [--tcp-port N] [--filter EXPR]\n"
     "\n"
     "Writes the message file FILE (replacing it) with one message of kind 0 per\n"
     "HEX argument or, without them, per line of standard input; in lines, text\n"
@@ -151,6 +171,10 @@ const char kPackHelp[] =
     "message uses the input box's syntax and holds at least one byte; any bad\n"
     "message writes no file (exit 1). Without messages the file holds only the\n"
     "magic \"KZ\".\n"
+    "With --pcap, the selected packets of the capture files are the messages,\n"
+    "each record stamped with its capture time (see translate for --layer,\n"
+    "--udp-port, --tcp-port and --filter); the totals of the reading go to\n"
+    "standard error.\n"
     "\n"
     "Options: -C DIR.\n";
 
@@ -185,6 +209,11 @@ enum class OptionId {
     kSeconds,
     kSave,
     kTimeout,
+    kPcap,
+    kLayer,
+    kUdpPort,
+    kTcpPort,
+    kFilter,
 };
 
 struct OptionSpec {
@@ -213,6 +242,11 @@ const OptionSpec kOptions[] = {
     {"seconds", 0, true, kBitListen, OptionId::kSeconds},
     {"save", 0, true, kBitListen, OptionId::kSave},
     {"timeout-ms", 0, true, kBitTranslating, OptionId::kTimeout},
+    {"pcap", 0, true, kBitTranslate | kBitPack, OptionId::kPcap},
+    {"layer", 0, true, kBitTranslate | kBitPack, OptionId::kLayer},
+    {"udp-port", 0, true, kBitTranslate | kBitPack, OptionId::kUdpPort},
+    {"tcp-port", 0, true, kBitTranslate | kBitPack, OptionId::kTcpPort},
+    {"filter", 0, true, kBitTranslate | kBitPack, OptionId::kFilter},
 };
 
 struct CommandSpec {
@@ -328,6 +362,32 @@ bool Apply(const OptionSpec& spec, const std::string& shown, const std::string& 
                 return false;
             }
             (spec.id == OptionId::kDat ? o.datFiles : o.hexFiles).push_back(value);
+            return true;
+        case OptionId::kPcap:
+            if (value.empty()) {
+                error = "option " + shown + " needs a file name";
+                return false;
+            }
+            o.pcapFiles.push_back(value);
+            return true;
+        case OptionId::kLayer:
+            if (!ParseCaptureLayer(value.c_str(), o.capture.layer)) {
+                error = "option " + shown + " takes " + capturemsg::kLayerNames + ", not " +
+                        Quoted(value);
+                return false;
+            }
+            return true;
+        case OptionId::kUdpPort:
+        case OptionId::kTcpPort:
+            if (!ParseInt(value, 0, 65535, number)) {
+                error = "option " + shown + " takes a port 0..65535, not " + Quoted(value);
+                return false;
+            }
+            (spec.id == OptionId::kUdpPort ? o.capture.udpPort : o.capture.tcpPort) =
+                static_cast<int>(number);
+            return true;
+        case OptionId::kFilter:
+            o.capture.filter = value;
             return true;
         case OptionId::kPort:
             if (!ParseInt(value, 1, 65535, number)) {

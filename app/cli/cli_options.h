@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/capture_reader.h"
+
 enum class CliCommand { kNone, kTranslate, kCheck, kListing, kListen, kRules, kPack };
 
 enum class CliFormat { kReport, kJson };
@@ -23,6 +25,8 @@ struct CliOptions {
     std::vector<std::string> hex;  // HEX arguments (translate, pack)
     std::vector<std::string> datFiles;
     std::vector<std::string> hexFiles;  // "-" is standard input
+    std::vector<std::string> pcapFiles;
+    CaptureOptions capture;  // what of each captured packet is a message
 
     int32_t commentMode = 0;
     bool expandTypeOf = false;

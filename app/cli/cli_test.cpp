@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/json_check.h"
+#include "app/test_captures.h"
 #include "base/scratch_dir.h"
 
 extern char** environ;
@@ -185,7 +186,7 @@ TEST_F(CliTest, ExitStatusAndErrorsOnStandardError) {
         {{"translate", "s.txt", "010203"}, 0, "  Total - 1    Fail - 0    Warning - 0 "},
         {{"translate", "s.txt", "01020304"}, 0, "Warning - 1 "},
         {{"translate", "s.txt", "0102"}, 1, "message 0: 1   : 'b' get 'UINT2'"},
-        {{"translate", "s.txt", "010203", "0A B"}, 1, "message 1: Hex stream error\n"},
+        {{"translate", "s.txt", "010203", "0A B"}, 1, "message 1: Hex stream error\nmessage 1: character 4: the digit 'B' has no second digit\n"},
         {{"translate", "s.txt", ""}, 1, "message 0:  # illegal input.\n"},
         {{"translate", "s.txt"},
          0,
@@ -393,7 +394,9 @@ TEST_F(CliTest, PackThenTranslateTheMessageFile) {
     // A bad message writes nothing; no messages give the magic alone.
     r = Run({"pack", "bad.dat", "0102", "0A B"});
     EXPECT_EQ(1, r.status);
-    EXPECT_NE(std::string::npos, r.err.find("message 1: Hex stream error"));
+    EXPECT_NE(std::string::npos,
+              r.err.find("message 1: Hex stream error\nmessage 1: character 4: the digit 'B' "
+                         "has no second digit\n"));
     EXPECT_EQ("<missing>", ReadWholeFile("bad.dat"));
     r = Run({"pack", "empty.dat"}, "# nothing\n");
     EXPECT_EQ(0, r.status);
@@ -408,6 +411,64 @@ TEST_F(CliTest, PackThenTranslateTheMessageFile) {
     r = Run({"translate", "--no-report", "--quiet", "--dat", "big.dat", "s.txt"});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ("  Total - 600    Fail - 0    Warning - 600 ", LastLine(r.err));
+}
+
+TEST_F(CliTest, CapturesAreMessagesAsTheyAreRead) {
+    using namespace testcaptures;
+    // Payloads of 3 bytes (an M), 2 bytes (cut short) and a TCP one.
+    std::vector<Bytes> frames = {
+        Ethernet(Ipv4(17, Cat(Transport(17, 53), {1, 2, 3})), false),
+        Ethernet(Ipv4(17, Cat(Transport(17, 54), {1, 2})), true),
+        Ethernet(Ipv4(6, Cat(Transport(6, 80), {4, 5, 6})), false),
+        Ethernet(Ipv4(1, Bytes(8, 0)), false),
+    };
+    Bytes file = PcapngFile(1, frames);
+    WriteWholeFile("c.pcapng", std::string(file.begin(), file.end()));
+    RunResult r = Run({"translate", "--no-report", "--pcap", "c.pcapng", "s.txt"});
+    EXPECT_EQ(1, r.status) << r.err;
+    EXPECT_EQ("0\tLen=3\tOK\n1\tLen=2\tErr: 1   : 'b' get 'UINT2' data fail, maybe reach packet or current ConfentOf stream's end, or setvalue error\n2\tLen=3\tOK\n", r.out);
+    EXPECT_NE(std::string::npos,
+              r.err.find("capture c.pcapng: 4 packets, 3 messages, 1 skipped, 0 too long"));
+    // Filters, the layer, and the packet and time in the JSON lines.
+    r = Run({"translate", "--format", "json", "--udp-port", "53", "--tcp-port", "80", "--layer",
+             "transport", "--pcap", "c.pcapng", "s.txt"});
+    EXPECT_EQ(0, r.status) << r.err;
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+        lines.push_back(r.out.substr(at, end - at));
+    }
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(0u, lines[1].find("{\"index\":1,\"packet\":2,\"time\":\"2023-11-14T22:13:22.250000Z\",\"length\":23,"))
+        << lines[1];
+    // pack writes the same messages with their capture times.
+    r = Run({"pack", "c.dat", "--pcap", "c.pcapng", "--filter", "udp or (vlan and udp)"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(2u + 15u + 14u, ReadWholeFile("c.dat").size());
+    r = Run({"translate", "--no-report", "--dat", "c.dat", "s.txt"});
+    EXPECT_EQ("0\tLen=3\tOK\n1\tLen=2\tErr: 1   : 'b' get 'UINT2' data fail, maybe reach packet or current ConfentOf stream's end, or setvalue error\n", r.out);
+    // Damage stops after the packets before it; bad choices are refused.
+    file.resize(file.size() - 10);
+    WriteWholeFile("cut.pcapng", std::string(file.begin(), file.end()));
+    r = Run({"translate", "--no-report", "--pcap", "cut.pcapng", "s.txt"});
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ(3u, static_cast<size_t>(std::count(r.out.begin(), r.out.end(), '\n')));
+    EXPECT_NE(std::string::npos, r.err.find("capture file damaged after packet 3")) << r.err;
+    struct {
+        std::vector<std::string> args;
+        int status;
+        const char* error;
+    } refused[] = {
+        {{"translate", "--pcap", "c.pcapng", "--filter", "udp port", "s.txt"}, 2, "bad filter 'udp port'"},
+        {{"translate", "--pcap", "s.txt", "s.txt"}, 2, "not a capture file"},
+        {{"translate", "--pcap", "none.pcap", "s.txt"}, 2, "File: none.pcap  Open failed"},
+        {{"translate", "--layer", "link", "s.txt"}, 2, "option --layer takes frame|ip|transport|payload"},
+        {{"pack", "x.dat", "--tcp-port", "70000"}, 2, "takes a port 0..65535"},
+    };
+    for (const auto& c : refused) {
+        r = Run(c.args);
+        EXPECT_EQ(c.status, r.status) << c.error;
+        EXPECT_NE(std::string::npos, r.err.find(c.error)) << r.err;
+    }
 }
 
 TEST_F(CliTest, ListenTranslatesReceivedMessagesUntilStopped) {

@@ -164,6 +164,13 @@ class MessageLineReader {
     size_t capacity = 0;
 };
 
+// What reading a capture met, on standard error.
+void ReportCaptureCounts(const char* path, const CaptureCounts& counts) {
+    fprintf(stderr, "capture %s: %lld packets, %lld messages, %lld skipped, %lld too long\n", path,
+            static_cast<long long>(counts.packets), static_cast<long long>(counts.selected),
+            static_cast<long long>(counts.skipped), static_cast<long long>(counts.tooLong));
+}
+
 // One run of a translating command: the front end of the Application, the
 // output of every message and the exit status.
 class CliSession : public AppFrontEnd {
@@ -228,6 +235,9 @@ class CliSession : public AppFrontEnd {
         int32_t count = 0;
         if (!ParseHexInput(text, length, bytes, count)) {
             ShowMessage(hexmsg::kHexStreamError);
+            // The system's text, then where and why on a line of its own.
+            OTSTR why;
+            if (ExplainHexError(text, length, why)) ShowMessage(why.GetBuffer(0));
             Emit(nullptr, 0, nullptr, hexmsg::kHexStreamError, false);
             return;
         }
@@ -301,6 +311,31 @@ class CliSession : public AppFrontEnd {
         return failed ? kExitFailed : kExitOk;
     }
 
+    // Translates every selected packet of a capture as it is read; false
+    // when the file cannot be read or is damaged (after the packets before
+    // the damage). The totals of the reading go to standard error.
+    bool TranslateCapture(const char* path) {
+        CaptureReader reader;
+        std::string error;
+        if (!reader.Open(path, options.capture, error)) {
+            Error(error.c_str());
+            return false;
+        }
+        CapturePacket packet;
+        int status = 0;
+        while (!Stopped() && (status = reader.Next(packet, error)) == 1) {
+            capturePacket = &packet;
+            BeginMessage();
+            TranslateBytes(packet.bytes, packet.length, 0);
+            EndMessage();
+        }
+        capturePacket = nullptr;
+        ReportCaptureCounts(path, reader.Counts());
+        if (status >= 0) return true;
+        Error(error.c_str());
+        return false;
+    }
+
     // A line on standard error, outside any message.
     void Error(const char* text) {
         ClearProgress();
@@ -364,6 +399,11 @@ class CliSession : public AppFrontEnd {
             message.last = inputError != nullptr ? nullptr : &last;
             message.results = results;
             message.inputError = inputError;
+            if (capturePacket != nullptr) {
+                message.packet = capturePacket->index;
+                message.seconds = capturePacket->seconds;
+                message.microseconds = capturePacket->microseconds;
+            }
             std::string line;
             AppendTranslationJson(app.Decoder(), message, line);
             out.Write(line.data(), line.size());
@@ -416,6 +456,8 @@ class CliSession : public AppFrontEnd {
     int current = -1;  // of the message being translated
     bool failed = false;
     bool fileError = false;
+
+    const CapturePacket* capturePacket = nullptr;  // the message's packet, if any
 
     bool listening = false;
     int32_t listenLimit = 0;
@@ -473,7 +515,11 @@ int RunTranslate(const CliOptions& options, ResultStream& out) {
         TranslateLines(session, file);
         fclose(file);
     }
-    if (options.hex.empty() && options.datFiles.empty() && options.hexFiles.empty()) {
+    for (const std::string& path : options.pcapFiles) {
+        if (!session.TranslateCapture(path.c_str())) session.NoteFileError();
+    }
+    if (options.hex.empty() && options.datFiles.empty() && options.hexFiles.empty() &&
+        options.pcapFiles.empty()) {
         TranslateLines(session, stdin);
     }
     session.Finish();
@@ -574,6 +620,7 @@ int RunRules(const CliOptions& options, ResultStream& out) {
 // pack: every message is checked before anything is written.
 int RunPack(const CliOptions& options) {
     std::vector<std::string> messages;
+    std::vector<std::string> stamps;  // record times of captured packets
     bool bad = false;
     auto add = [&](const std::string& text) {
         uint8_t bytes[kMaxHexInputBytes];
@@ -586,18 +633,46 @@ int RunPack(const CliOptions& options) {
         }
         if (why != nullptr) {
             fprintf(stderr, "message %d: %s\n", static_cast<int>(messages.size()), why);
+            OTSTR detail;
+            if (ExplainHexError(text.data(), text.size(), detail)) {
+                fprintf(stderr, "message %d: %s\n", static_cast<int>(messages.size()),
+                        detail.GetBuffer(0));
+            }
             bad = true;
         }
         messages.emplace_back(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
     };
     if (!options.hex.empty()) {
         for (const std::string& hex : options.hex) add(hex);
-    } else {
+    } else if (options.pcapFiles.empty()) {
         MessageLineReader reader(stdin);
         std::string line;
         while (reader.Next(line)) add(line);
     }
     if (bad) return kExitFailed;
+    stamps.resize(messages.size());
+    for (const std::string& capture : options.pcapFiles) {
+        CaptureReader reader;
+        std::string error;
+        if (!reader.Open(capture.c_str(), options.capture, error)) {
+            fprintf(stderr, "%s\n", error.c_str());
+            return kExitUsage;
+        }
+        CapturePacket packet;
+        int status = 0;
+        while ((status = reader.Next(packet, error)) == 1) {
+            messages.emplace_back(reinterpret_cast<const char*>(packet.bytes),
+                                  static_cast<size_t>(packet.length));
+            char time[9];
+            CaptureTimeText(packet.seconds, time);
+            stamps.emplace_back(time);
+        }
+        ReportCaptureCounts(capture.c_str(), reader.Counts());
+        if (status < 0) {
+            fprintf(stderr, "%s\n", error.c_str());
+            return kExitUsage;
+        }
+    }
 
     const char* path = options.target.c_str();
     OTSTR error;
@@ -624,9 +699,10 @@ int RunPack(const CliOptions& options) {
         fprintf(stderr, "%s\n", msglistmsg::kNoBuffer);
         return kExitFailed;
     }
-    for (const std::string& message : messages) {
-        list.AddMessage(0, reinterpret_cast<const uint8_t*>(message.data()),
-                        static_cast<int32_t>(message.size()));
+    for (size_t i = 0; i < messages.size(); ++i) {
+        list.AddMessage(0, reinterpret_cast<const uint8_t*>(messages[i].data()),
+                        static_cast<int32_t>(messages[i].size()),
+                        stamps[i].empty() ? nullptr : stamps[i].c_str());
     }
     return list.SaveFile(path, error) ? kExitOk : kExitUsage;
 }
