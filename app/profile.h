@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "base/otstr.h"
+#include "base/path.h"
 
 class Profile {
   public:
@@ -27,9 +30,46 @@ class Profile {
     bool WriteString(const char* section, const char* key, const char* value);
     bool WriteInt(const char* section, const char* key, int32_t value);
 
-    void SetPath(const char* newPath) { path = newPath; }
+    void SetPath(const char* newPath);
     const char* GetPath() const { return path.GetBuffer(0); }
 
   private:
+    // A section or key line of the image: offsets of the line, of its name
+    // and of its value (keys), each without blanks around it.
+    struct Entry {
+        uint32_t lineBegin, lineEnd;
+        uint32_t nameBegin, nameEnd;
+        uint32_t valueBegin, valueEnd;
+        enum Kind : uint8_t { kOther, kSection, kKey } kind;
+    };
+    // Where a key is, or where it would go.
+    struct Place {
+        int section = -1;  // entry of the first matching section's header
+        int next = -1;     // entry of the header after it, -1 at the end
+        int key = -1;      // entry of the key in a matching section
+    };
+    enum class State { kUnread, kMissing, kUnreadable, kParsed };
+
+    // Parses the file unless the image is that of the version on disk.
+    // False when the file exists but cannot be read.
+    bool Refresh() const;
+    void Parse(const char* data, size_t size) const;
+    Entry IndexLine(size_t begin, size_t end) const;
+    Place Find(const std::string& section, const std::string& key) const;
+    bool SameName(const Entry& entry, const std::string& name) const;
+    // Replaces count bytes of the image at offset with text; entries from
+    // first on lie behind the change and move with it.
+    void Splice(size_t offset, size_t count, const std::string& text, size_t first);
+
     OTSTR path;
+    // The file as last parsed or written, with LF line ends, and its index.
+    mutable std::string image;
+    mutable std::vector<Entry> entries;
+    mutable State state = State::kUnread;
+    mutable vpath::FileStamp stamp;
+    // The count of profile writes in the process when the image was made:
+    // another Profile's write makes it parse again.
+    mutable uint64_t generation = 0;
+    // The image holds the file byte for byte (no CR LF, a final line end).
+    mutable bool imageIsFile = false;
 };

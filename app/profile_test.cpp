@@ -3,7 +3,9 @@
 #include "app/profile.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <string>
@@ -82,14 +84,16 @@ TEST_F(ProfileTest, HostileBytes) {
     const std::string longLine(100 * 1024, 'x');
     // NULs, an unterminated header without a final line end, stray CRs, long lines (no line
     // buffer of a fixed size), empty names, bytes that are not ASCII.
-    const std::string files[] = {std::string("[S]\0\nA=1\0tail\n\0\0\0", 17),
-                                 "[S\nA=1",
-                                 "\r\r\n[S]\r\r\nA=1\r",
-                                 "[S]\n" + longLine + "\nA=1\n",
-                                 "[S]\nA=" + longLine,
-                                 "=\n[]\n=\n[S]\n===\nA==1\n",
-                                 "\xff\xfe[S]\n\x80=\x81\nA=1\n",
-                                 ""};
+    const std::string files[] = {std::string("[S]\0\nA=1\0tail\n\0\0\0", 17), "[S\nA=1",
+                                 "\r\r\n[S]\r\r\nA=1\r", "[S]\n" + longLine + "\nA=1\n",
+                                 "[S]\nA=" + longLine, "=\n[]\n=\n[S]\n===\nA==1\n",
+                                 "\xff\xfe[S]\n\x80=\x81\nA=1\n", "",
+                                 // 10 MB of line breaks; a million keys.
+                                 std::string(10 * 1024 * 1024, '\n') + "[S]\nA=1", "[S]\n" + [] {
+                                     std::string keys;
+                                     for (int i = 0; i < 1000000; ++i) keys += "k=v\n";
+                                     return keys;
+                                 }()};
     for (const std::string& file : files) {
         WriteWholeFile("Vantor.ini", file);
         Profile p;
@@ -103,6 +107,62 @@ TEST_F(ProfileTest, HostileBytes) {
     EXPECT_EQ(std::string("1\0x", 3), Get(Profile(), "S", "A", ""));
     ASSERT_TRUE(Profile().WriteString("S", "B", "2"));
     EXPECT_EQ(std::string("[S]\nA=1\0x\nB=2\n", 14), ReadWholeFile("Vantor.ini"));
+}
+
+// Opens of the file at path while one lives.
+class OpenCounter {
+  public:
+    explicit OpenCounter(const char* path) {
+        fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        inotify_add_watch(fd, path, IN_OPEN);
+    }
+    ~OpenCounter() { close(fd); }
+    int Count() {
+        int opens = 0;
+        alignas(struct inotify_event) char buf[4096];
+        ssize_t n;
+        while ((n = read(fd, buf, sizeof buf)) > 0) {
+            for (char* p = buf; p < buf + n;
+                 p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len) {
+                if (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) ++opens;
+            }
+        }
+        return opens;
+    }
+
+  private:
+    int fd;
+};
+
+// The file is read once, however many keys are read or written, until it
+// changes on disk or another Profile writes it.
+TEST_F(ProfileTest, ReadsTheFileOnceUntilItChanges) {
+    WriteWholeFile("Vantor.ini", std::string(1024 * 1024, '\n') + "[Setting]\nCommentMode=2\n");
+    Profile p;
+    {
+        OpenCounter opens("Vantor.ini");
+        AppSettings s;
+        s.Load(p);
+        EXPECT_EQ(2, s.commentMode);
+        EXPECT_EQ(1, opens.Count());
+        ASSERT_TRUE(p.WriteInt("Setting", "FontMode", 0));  // replaces the file
+    }
+    {
+        OpenCounter opens("Vantor.ini");
+        AppSettings s;
+        s.Load(p);
+        EXPECT_EQ(0, s.fontMode);
+        ASSERT_TRUE(p.WriteInt("Setting", "FontMode", 0));  // no change, nothing written
+        EXPECT_EQ(0, opens.Count());
+    }
+    // Changed on disk, by another program or another Profile.
+    WriteWholeFile("Vantor.ini", "[Setting]\nCommentMode=1\n");
+    EXPECT_EQ(1, p.GetInt("Setting", "CommentMode", -1));
+    Profile other;
+    ASSERT_TRUE(other.WriteInt("Setting", "CommentMode", 0));
+    EXPECT_EQ(0, p.GetInt("Setting", "CommentMode", -1));
+    ASSERT_TRUE(p.WriteInt("Setting", "FontMode", 1));
+    EXPECT_EQ("[Setting]\nCommentMode=0\nFontMode=1\n", ReadWholeFile("Vantor.ini"));
 }
 
 // Every setting, with values apart from the defaults, as Save writes them.
