@@ -125,7 +125,7 @@ ProtocolDecoder::ProtocolDecoder() {
 ProtocolDecoder::~ProtocolDecoder() {
     env.reset(true, true);
     root.ClearAll();
-    delete program;
+    program.reset();
 }
 
 void ProtocolDecoder::SetError(const char* format, ...) {
@@ -150,8 +150,7 @@ void ProtocolDecoder::Reset(bool clearError) {
     // The instances refer to the definitions of the program.
     ClearRoot();
     env.reset(true, false);
-    delete program;
-    program = nullptr;
+    program.reset();
     rootDef = nullptr;
     protocolName.Empty();
     titles[0] = "-";
@@ -172,7 +171,7 @@ bool ProtocolDecoder::LoadScript(const char* path, bool dumpListing) {
         lastError = "script grammar not registered";
         return false;
     }
-    program = new (std::nothrow) Program;
+    program.reset(new (std::nothrow) Program);
     if (program == nullptr) {
         lastError = "new Program fail";
         return false;
@@ -264,7 +263,7 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
     titles[0] = "-";
     titles[1] = "-";
     lastError.Empty();
-    if (!env.Prepare(program)) {
+    if (!env.Prepare(program.get())) {
         lastError = env.GetLastError();
         return false;
     }

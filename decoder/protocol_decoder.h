@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/byte_cursor.h"
 #include "base/otstr.h"
@@ -84,7 +85,7 @@ class ProtocolDecoder {
 
     const OTSTR& GetLastError() const { return lastError; }
     const OTSTR& GetProtocolName() const { return protocolName; }
-    Program* GetProgram() const { return program; }
+    Program* GetProgram() const { return program.get(); }
     StructDefinition* GetRootDef() const { return rootDef; }
     int32_t GetRootTag() const { return rootTag; }
     DecoderItem& GetRoot() { return root; }
@@ -125,7 +126,7 @@ class ProtocolDecoder {
     bool ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cursor);
 
     OTSTR titles[2];
-    Program* program = nullptr;
+    std::unique_ptr<Program> program;
     StructDefinition* rootDef = nullptr;
     int32_t rootTag = 0;
     uint8_t keepIntegrated = 1;

@@ -233,13 +233,13 @@ bool RuleCompiler::ParseBraces(const char* text, int length, int& i, Transition&
     i = close + 1;
     lookAhead = innerLength > 0 && inner[0] == '?';
     if (lookAhead) {
-        Condition* cond = new (std::nothrow) Condition;
+        tr.condition.reset(new (std::nothrow) Condition);
+        Condition* cond = tr.condition.get();
         if (cond == nullptr) {
             table.SetError(patmsg::kMallocError, static_cast<long>(ruleId));
             return false;
         }
         tr.kind = kTransCondition;
-        tr.condition = cond;
         char kind = innerLength > 1 ? inner[1] : 0;
         if (kind == '=' || kind == '>') {
             if (innerLength < 3) {
@@ -345,7 +345,7 @@ State* RuleCompiler::CompileSequence(const char* text, int length, int depth) {
             ok = ParseBraces(text, length, i, *tr, lookAhead);
             takesRepeat = !lookAhead;
         } else {
-            tr->condition = new (std::nothrow) Condition;
+            tr->condition.reset(new (std::nothrow) Condition);
             if (tr->condition == nullptr) {
                 table.SetError(patmsg::kMallocError, static_cast<long>(ruleId));
                 ok = false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/ob_array.h"
 #include "base/otstr.h"
@@ -56,14 +57,12 @@ enum TransitionKind : int32_t { kTransCondition = 0, kTransCall = 1, kTransBranc
 
 struct Transition {
     int32_t kind = kTransCondition;
-    Condition* condition = nullptr;  // kind 0, owned
-    State* target = nullptr;         // kind 1: start of the group or called rule
+    std::unique_ptr<Condition> condition;  // kind 0
+    State* target = nullptr;  // kind 1: start of the group or called rule
     Repeat repeat;
     int32_t paramId = -1;
     State* next = nullptr;
     State* owner = nullptr;
-
-    ~Transition() { delete condition; }
 };
 
 // The bytes with which a match below a state can begin. A match that may

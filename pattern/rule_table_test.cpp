@@ -126,7 +126,7 @@ TEST(RuleTableCompile, RepeatsAndAtoms) {
     EXPECT_EQ(kCondChar, dot->condition->type);
     EXPECT_EQ('.', dot->condition->ch);
     EXPECT_EQ(kCondAnyButNewline, table.RuleAt(1)->At(0)->next->At(0)->condition->type);
-    const Condition* sign = table.RuleAt(2)->At(0)->condition;
+    const Condition* sign = table.RuleAt(2)->At(0)->condition.get();
     EXPECT_TRUE(sign->set['-'] && sign->set['+']);
     EXPECT_FALSE(sign->set[','] || sign->set['.']);
 }

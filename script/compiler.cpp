@@ -79,7 +79,7 @@ NamedObject* ParseChecked(const GramArgs& args, int flags) {
         delete tree;
         return nullptr;
     }
-    result->tree = tree;
+    result->tree.reset(tree);
     int32_t from = start.offset;
     int32_t to = lexer->GetLocation().offset;
     if (from >= 0 && to > from) result->text.Assign(lexer->GetBuffer() + from, to - from);
@@ -413,7 +413,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         }
         ExprEvaluator evaluator;
         program.NamedValues().BindEvaluator(evaluator);
-        if (!evaluator.EvaluateValue(exp->tree, value)) {
+        if (!evaluator.EvaluateValue(exp->tree.get(), value)) {
             context.Fail(lexer, scriptmsg::kEnumValueFail);
             return fail();
         }

@@ -123,7 +123,7 @@ bool EvaluateInteger(Program& program, const ParsedExpression* exp, int32_t& out
     ExprEvaluator evaluator;
     program.NamedValues().BindEvaluator(evaluator);
     CVarient value;
-    if (!evaluator.EvaluateValue(exp->tree, value) || !IsIntegerType(value.GetType())) return false;
+    if (!evaluator.EvaluateValue(exp->tree.get(), value) || !IsIntegerType(value.GetType())) return false;
     out = value.getLong();
     return true;
 }
@@ -227,7 +227,7 @@ StepResult ForwardDeclaration(CompileContext& context, ScriptLexer& lexer, int32
             context.Fail(lexer, scriptmsg::kNotSimpleForStruct, TypeText(*type));
             return StepResult::kFailed;
         }
-        item->attributes = NewStructBlock(program, *item, *type);
+        item->attributes.reset(NewStructBlock(program, *item, *type));
         if (item->attributes == nullptr) {
             delete item;
             context.Fail(lexer, scriptmsg::kNewAttributeFail);
@@ -414,7 +414,7 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
                 context.Fail(lexer, scriptmsg::kNotSimpleForStruct, TypeText(*type));
                 return fail();
             }
-            item->attributes = NewStructBlock(program, *item, *type);
+            item->attributes.reset(NewStructBlock(program, *item, *type));
             if (item->attributes == nullptr) {
                 context.Fail(lexer, scriptmsg::kNewAttributeFail);
                 return fail();

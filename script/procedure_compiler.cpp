@@ -2,6 +2,7 @@
 // headers and bodies, the $Statement handler, and the identifier checks of
 // expressions. Tested by script/procedure_compiler_test.cpp.
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "pattern/script_lexer.h"
@@ -460,19 +461,21 @@ NamedObject* Detach(GramMatcher& matcher, int index) {
     return matcher.ObjectAt<NamedObject>(index);
 }
 
-ProgramItem* SubStatement(GramMatcher& matcher, int index) {
-    return dynamic_cast<ProgramItem*>(Detach(matcher, index));
+// The sub-statement and the expression at index, owned by the statement
+// that takes them (the matcher's result is then cleared without them).
+std::unique_ptr<ProgramItem> SubStatement(GramMatcher& matcher, int index) {
+    return std::unique_ptr<ProgramItem>(dynamic_cast<ProgramItem*>(Detach(matcher, index)));
 }
 
-ParsedExpression* Expression(GramMatcher& matcher, int index) {
-    return matcher.ObjectAt<ParsedExpression>(index);
+std::unique_ptr<ParsedExpression> Expression(GramMatcher& matcher, int index) {
+    return std::unique_ptr<ParsedExpression>(matcher.ObjectAt<ParsedExpression>(index));
 }
 
-void Adopt(Statement* holder, ProgramItem* sub) {
+void Adopt(Statement* holder, const std::unique_ptr<ProgramItem>& sub) {
     if (sub == nullptr) return;
     int32_t kind = sub->ItemKind();
     if (kind != kItemProgram && kind != kItemProcedure)
-        static_cast<Statement*>(sub)->parent = holder;
+        static_cast<Statement*>(sub.get())->parent = holder;
 }
 
 // Builds the statement of alternative id from the matched objects; null

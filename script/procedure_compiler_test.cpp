@@ -212,14 +212,14 @@ TEST(ProcedureCompilerStatements, ParentsAndEnclosingItems) {
     ASSERT_EQ(2, f->body->ItemCount());
     auto* loop = dynamic_cast<WhileStatement*>(f->body->ItemAt(0));
     ASSERT_NE(nullptr, loop);
-    auto* block = dynamic_cast<Program*>(loop->body);
+    auto* block = dynamic_cast<Program*>(loop->body.get());
     ASSERT_NE(nullptr, block);
     auto* test = dynamic_cast<IfStatement*>(block->ItemAt(0));
     ASSERT_NE(nullptr, test);
     EXPECT_EQ(loop, HolderOf(block));
     EXPECT_EQ(f, HolderOf(f->body));
-    EXPECT_EQ(loop, EnclosingLoop(test->thenStatement));
-    EXPECT_EQ(f, EnclosingProcedure(test->thenStatement));
+    EXPECT_EQ(loop, EnclosingLoop(test->thenStatement.get()));
+    EXPECT_EQ(f, EnclosingProcedure(test->thenStatement.get()));
     EXPECT_EQ(f, EnclosingProcedure(f->body->ItemAt(1)));
     EXPECT_EQ(2, test->line);
 }

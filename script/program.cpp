@@ -23,7 +23,7 @@ Program::~Program() {
     for (int i = ownedItems.GetSize() - 1; i >= 0; --i) delete ownedItems.GetAt(i);
     pendingStructs.DeleteAll();
     pendingProcedures.DeleteAll();
-    delete namedValues;
+    namedValues.reset();
 }
 
 Program* Program::Root() {
@@ -96,7 +96,7 @@ bool Program::OwnsEntry(int index) const {
 }
 
 RunTimeStk& Program::NamedValues() {
-    if (namedValues == nullptr) namedValues = new RunTimeStk(this, nullptr, nullptr);
+    if (namedValues == nullptr) namedValues.reset(new RunTimeStk(this, nullptr, nullptr));
     return *namedValues;
 }
 

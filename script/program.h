@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/named_object.h"
 #include "base/ob_array.h"
@@ -99,5 +100,5 @@ class Program : public NamedObject, public ProgramItem {
     // Owned; tag: how many entries of the item stood in items before the
     // owning one.
     ObArrayOf<ProgramItem> ownedItems{25};
-    RunTimeStk* namedValues = nullptr;
+    std::unique_ptr<RunTimeStk> namedValues;  // made on first use
 };

@@ -380,31 +380,31 @@ void Printer::StatementLines(ProgramItem& item, long line, bool asItem, const st
             break;
         case kItemExprStatement: {
             auto& s = static_cast<ExprStatement&>(item);
-            first(ExpressionText(s.expression) + ";", s.GetDescription());
+            first(ExpressionText(s.expression.get()) + ";", s.GetDescription());
             break;
         }
         case kItemWhile: {
             auto& s = static_cast<WhileStatement&>(item);
-            first("while(" + ExpressionText(s.condition) + ")", s.GetDescription());
-            Sub(s.body, indent);
+            first("while(" + ExpressionText(s.condition.get()) + ")", s.GetDescription());
+            Sub(s.body.get(), indent);
             break;
         }
         case kItemIf: {
             auto& s = static_cast<IfStatement&>(item);
-            first("if (" + ExpressionText(s.condition) + ")", s.GetDescription());
-            Sub(s.thenStatement, indent);
+            first("if (" + ExpressionText(s.condition.get()) + ")", s.GetDescription());
+            Sub(s.thenStatement.get(), indent);
             if (s.elseStatement != nullptr) {
                 Continue(-1, indent + "else");
-                Sub(s.elseStatement, indent);
+                Sub(s.elseStatement.get(), indent);
             }
             break;
         }
         case kItemFor: {
             auto& s = static_cast<ForStatement&>(item);
-            first("for(" + ExpressionText(s.initial) + ";" + ExpressionText(s.condition) + ";" +
-                      ExpressionText(s.step) + ")",
+            first("for(" + ExpressionText(s.initial.get()) + ";" + ExpressionText(s.condition.get()) + ";" +
+                      ExpressionText(s.step.get()) + ")",
                   s.GetDescription());
-            Sub(s.body, indent);
+            Sub(s.body.get(), indent);
             break;
         }
         case kItemJump: {
@@ -413,7 +413,7 @@ void Printer::StatementLines(ProgramItem& item, long line, bool asItem, const st
                                : s.jump == JumpStatement::kContinue ? "continue"
                                                                     : "return";
             std::string text = word;
-            if (s.value != nullptr) text += " " + ExpressionText(s.value);
+            if (s.value != nullptr) text += " " + ExpressionText(s.value.get());
             first(text + ";", s.GetDescription());
             break;
         }

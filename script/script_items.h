@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/named_object.h"
 #include "base/otstr.h"
@@ -36,7 +37,6 @@ public:
 // written.
 class ParsedExpression : public NamedObject {
 public:
-    ~ParsedExpression() override { delete tree; }
-    ExprNode* tree = nullptr;  // owned
+    std::unique_ptr<ExprNode> tree;
     OTSTR text;
 };

@@ -44,7 +44,7 @@ bool RunExpression(ExecuteEnv& env, const ParsedExpression& expression, CVarient
     if (frame == nullptr || expression.tree == nullptr) return false;
     ExprEvaluator evaluator;
     frame->BindEvaluator(evaluator);
-    return evaluator.Evaluate(expression.tree, value);
+    return evaluator.Evaluate(expression.tree.get(), value);
 }
 
 // The trace line of an evaluated expression, the variable it assigned
@@ -74,7 +74,7 @@ bool Condition(ExecuteEnv& env, const ParsedExpression* condition, int32_t& out)
     if (frame == nullptr || condition == nullptr || condition->tree == nullptr) return false;
     ExprEvaluator evaluator;
     frame->BindEvaluator(evaluator);
-    return evaluator.EvaluateBool(condition->tree, out);
+    return evaluator.EvaluateBool(condition->tree.get(), out);
 }
 
 // After a loop body: consumes continue and break; true when the loop ends.
@@ -198,9 +198,7 @@ bool Statement::RunSub(ExecuteEnv& env, ProgramItem* sub) {
 
 // ---------------------------------------------------------------- expression
 
-ExprStatement::~ExprStatement() {
-    delete expression;
-}
+ExprStatement::~ExprStatement() = default;
 
 bool ExprStatement::Run(ExecuteEnv& env) {
     if (expression == nullptr) return true;
@@ -215,78 +213,67 @@ bool ExprStatement::Run(ExecuteEnv& env) {
 
 // ---------------------------------------------------------------- if
 
-IfStatement::~IfStatement() {
-    delete condition;
-    delete thenStatement;
-    delete elseStatement;
-}
+IfStatement::~IfStatement() = default;
 
 Statement* IfStatement::FindHolderOf(const ProgramItem* target) {
-    return SearchSubs(this, target, {thenStatement, elseStatement});
+    return SearchSubs(this, target, {thenStatement.get(), elseStatement.get()});
 }
 
 bool IfStatement::Check(Program& owner, OTSTR& message) {
     if (parent == nullptr) parent = &owner;
-    return CheckSub(thenStatement, owner, message) && CheckSub(elseStatement, owner, message);
+    return CheckSub(thenStatement.get(), owner, message) &&
+           CheckSub(elseStatement.get(), owner, message);
 }
 
 bool IfStatement::Run(ExecuteEnv& env) {
     int32_t value = 0;
-    if (!Condition(env, condition, value)) {
+    if (!Condition(env, condition.get(), value)) {
         env.SetLastError(scriptmsg::kIfFail, ProgramName(),
                          static_cast<int>(line));
         return false;
     }
-    return RunSub(env, value != 0 ? thenStatement : elseStatement);
+    return RunSub(env, value != 0 ? thenStatement.get() : elseStatement.get());
 }
 
 // ---------------------------------------------------------------- while
 
-WhileStatement::~WhileStatement() {
-    delete condition;
-    delete body;
-}
+WhileStatement::~WhileStatement() = default;
 
 Statement* WhileStatement::FindHolderOf(const ProgramItem* target) {
-    return SearchSubs(this, target, {body});
+    return SearchSubs(this, target, {body.get()});
 }
 
 bool WhileStatement::Check(Program& owner, OTSTR& message) {
     if (parent == nullptr) parent = &owner;
-    return CheckSub(body, owner, message);
+    return CheckSub(body.get(), owner, message);
 }
 
 bool WhileStatement::Run(ExecuteEnv& env) {
     for (;;) {
         if (!env.KeepRunning()) return false;
         int32_t value = 0;
-        if (!Condition(env, condition, value)) {
+        if (!Condition(env, condition.get(), value)) {
             env.SetLastError(scriptmsg::kWhileFail, ProgramName(),
                              static_cast<int>(line));
             return false;
         }
         if (value == 0) return true;
-        if (!RunSub(env, body)) return false;
+        if (!RunSub(env, body.get())) return false;
         if (LoopEnds(env)) return true;
     }
 }
 
 // ---------------------------------------------------------------- for
 
-ForStatement::~ForStatement() {
-    delete initial;
-    delete condition;
-    delete step;
-    delete body;
-}
+ForStatement::~ForStatement() = default;
 
 Statement* ForStatement::FindHolderOf(const ProgramItem* target) {
-    return SearchSubs(this, target, {body});
+    return SearchSubs(this, target, {body.get()});
 }
 
 bool ForStatement::Check(Program& owner, OTSTR& message) {
     if (parent == nullptr) parent = &owner;
-    return CheckSub(body, owner, message);
+    return CheckSub(body.get(), owner, message);
 }
 
 bool ForStatement::Run(ExecuteEnv& env) {
@@ -300,13 +287,13 @@ bool ForStatement::Run(ExecuteEnv& env) {
     for (;;) {
         if (!env.KeepRunning()) return false;
         int32_t value = 0;
-        if (!Condition(env, condition, value)) {
+        if (!Condition(env, condition.get(), value)) {
             env.SetLastError(scriptmsg::kConditionFail, ProgramName(),
                              lineNo);
             return false;
         }
         if (value == 0) return true;
-        if (!RunSub(env, body)) return false;
+        if (!RunSub(env, body.get())) return false;
         if (LoopEnds(env)) return true;
         CVarient stepResult;
         if (step == nullptr || !RunExpression(env, *step, stepResult)) {
@@ -319,9 +306,7 @@ bool ForStatement::Run(ExecuteEnv& env) {
 
 // ---------------------------------------------------------------- jumps
 
-JumpStatement::~JumpStatement() {
-    delete value;
-}
+JumpStatement::~JumpStatement() = default;
 
 bool JumpStatement::Check(Program& owner, OTSTR& message) {
     if (parent == nullptr) parent = &owner;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/named_object.h"
 #include "base/otstr.h"
@@ -19,7 +20,8 @@ constexpr char kRunDumpPath[] = "Dump\\DumpRun.txt";
 // Appends item (when there is one) to the run dump file.
 void DumpRunItem(CVariableItem* item);
 
-// What every statement holds. Sub-statements and expressions are owned.
+// What every statement holds; the statements below own their
+// sub-statements and expressions.
 class Statement : public NamedObject, public ProgramItem {
   public:
     Statement() = default;
@@ -54,7 +56,7 @@ class ExprStatement : public Statement {
     int32_t ItemKind() const override { return kItemExprStatement; }
     bool Run(ExecuteEnv& env) override;
 
-    ParsedExpression* expression = nullptr;  // none for the empty statement
+    std::unique_ptr<ParsedExpression> expression;  // none for the empty statement
 };
 
 class IfStatement : public Statement {
@@ -65,9 +67,9 @@ class IfStatement : public Statement {
     bool Run(ExecuteEnv& env) override;
     Statement* FindHolderOf(const ProgramItem* target) override;
 
-    ParsedExpression* condition = nullptr;
-    ProgramItem* thenStatement = nullptr;
-    ProgramItem* elseStatement = nullptr;  // may be none
+    std::unique_ptr<ParsedExpression> condition;
+    std::unique_ptr<ProgramItem> thenStatement;
+    std::unique_ptr<ProgramItem> elseStatement;  // may be none
 };
 
 class WhileStatement : public Statement {
@@ -78,8 +80,8 @@ class WhileStatement : public Statement {
     bool Run(ExecuteEnv& env) override;
     Statement* FindHolderOf(const ProgramItem* target) override;
 
-    ParsedExpression* condition = nullptr;
-    ProgramItem* body = nullptr;
+    std::unique_ptr<ParsedExpression> condition;
+    std::unique_ptr<ProgramItem> body;
 };
 
 class ForStatement : public Statement {
@@ -90,10 +92,10 @@ class ForStatement : public Statement {
     bool Run(ExecuteEnv& env) override;
     Statement* FindHolderOf(const ProgramItem* target) override;
 
-    ParsedExpression* initial = nullptr;
-    ParsedExpression* condition = nullptr;
-    ParsedExpression* step = nullptr;
-    ProgramItem* body = nullptr;
+    std::unique_ptr<ParsedExpression> initial;
+    std::unique_ptr<ParsedExpression> condition;
+    std::unique_ptr<ParsedExpression> step;
+    std::unique_ptr<ProgramItem> body;
 };
 
 // return [value] ; break ; continue ;
@@ -107,7 +109,7 @@ class JumpStatement : public Statement {
     bool Run(ExecuteEnv& env) override;
 
     Jump jump = kReturn;
-    ParsedExpression* value = nullptr;  // return only; may be none
+    std::unique_ptr<ParsedExpression> value;  // return only; may be none
 };
 
 // The item that holds item: a statement's parent, the statement, procedure

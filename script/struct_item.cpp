@@ -10,7 +10,7 @@
 
 StructItem::~StructItem() {
     for (int i = 0; i < GetMemberCount(); ++i) delete GetMember(i)->attributes;
-    delete attributes;
+    attributes.reset();
 }
 
 bool StructItem::Check(Program& owner, OTSTR& message) {

@@ -3,6 +3,8 @@
 // integrated type. Tested by script/definition_compiler_test.cpp.
 #pragma once
 
+#include <memory>
+
 #include "script/program_item.h"
 #include "types/struct_definition.h"
 
@@ -18,6 +20,6 @@ public:
     // the bit fields out; message receives what failed.
     bool Check(Program& owner, OTSTR& message) override;
 
-    AttributeDefinition* attributes = nullptr;  // owned; with an integrated type
+    std::unique_ptr<AttributeDefinition> attributes;  // with an integrated type
     bool pending = false;
 };

@@ -139,11 +139,9 @@ void StoreLiterals(ExprNode* node) {
         return;
     }
     if (node->literal != nullptr) return;
-    auto* value = new (std::nothrow) CVarient;
+    std::unique_ptr<CVarient> value(new (std::nothrow) CVarient);
     if (value != nullptr && value->sets(node->text.GetBuffer(0), "'\"")) {
-        node->literal = value;
-    } else {
-        delete value;
+        node->literal = std::move(value);
     }
 }
 

@@ -5,7 +5,6 @@
 #include "values/cvarient.h"
 
 ExprNode::~ExprNode() {
-    delete literal;
     for (ExprNode*& c : child) {
         delete c;
         c = nullptr;

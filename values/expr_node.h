@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "pattern/token.h"
 
@@ -29,6 +30,6 @@ public:
     bool unary = false;  // an operator node of one operand
     int32_t height = 1;  // of the tree below and including this node
     // The value of a literal leaf, read from its text once for a tree that
-    // is kept and evaluated again; owned, null otherwise.
-    CVarient* literal = nullptr;
+    // is kept and evaluated again; null otherwise.
+    std::unique_ptr<CVarient> literal;
 };
