@@ -37,6 +37,8 @@ void FormatWithPath(const char* format, const char* path, OTSTR& out) {
 
 }  // namespace
 
+MessageList::MessageList() = default;
+
 MessageList::~MessageList() {
     delete[] buffer;
 }
@@ -87,6 +89,7 @@ int MessageList::AddMessage(uint8_t kind, const uint8_t* bytes, int32_t n, const
     record[kLengthOffset] = static_cast<uint8_t>(n >> 8);
     record[kLengthOffset + 1] = static_cast<uint8_t>(n);
     if (n > 0) memcpy(record + kRecordHeadSize, bytes, static_cast<size_t>(n));
+    if (!savePath.empty() && !saveFailed) SaveRecord(record, kRecordHeadSize + n);
 
     Row row;
     row.offset = used;
@@ -164,6 +167,40 @@ bool MessageList::LoadFile(const char* path, OTSTR& error) {
     }
     changed = false;
     return true;
+}
+
+void MessageList::SaveAsAdded(const char* path) {
+    if (saveFile == nullptr) saveFile.reset(new (std::nothrow) vpath::RecordFile);
+    savePath = path != nullptr ? path : "";
+    saveFailed = saveFile == nullptr;
+    savedCount = 0;
+}
+
+void MessageList::SaveRecord(const uint8_t* record, int32_t size) {
+    bool ok;
+    if (savedCount == 0) {
+        // The file starts with the first message: the magic and its record.
+        std::string first(reinterpret_cast<const char*>(kMagic), kMagicSize);
+        first.append(reinterpret_cast<const char*>(record), static_cast<size_t>(size));
+        ok = saveFile->Create(savePath.c_str(), first.data(), first.size());
+    } else {
+        ok = saveFile->Append(record, static_cast<size_t>(size));
+    }
+    if (ok) {
+        ++savedCount;
+    } else {
+        saveFailed = true;
+    }
+}
+
+bool MessageList::StopSaving(OTSTR& error) {
+    error.Empty();
+    if (saveFile != nullptr) saveFile->Close();
+    if (saveFailed) FormatWithPath(msglistmsg::kWriteFailed, savePath.c_str(), error);
+    bool ok = !saveFailed;
+    savePath.clear();
+    saveFailed = false;
+    return ok;
 }
 
 bool MessageList::SaveFile(const char* path, OTSTR& error) {

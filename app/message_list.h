@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ constexpr const char kTitle[] = "MessageList";
 constexpr const char kTitleItems[] = "MessageList  %d items";
 }  // namespace msglistmsg
 
+namespace vpath {
+class RecordFile;
+}
+
 // One stored message, pointing into the list's buffer (valid until the list
 // changes).
 struct MessageView {
@@ -39,7 +44,7 @@ class MessageList {
     static constexpr int32_t kMaxMessageLength = 0xFFFF;
     static constexpr int32_t kMegabyte = 1024 * 1024;
 
-    MessageList() = default;
+    MessageList();
     ~MessageList();
     MessageList(const MessageList&) = delete;
     MessageList& operator=(const MessageList&) = delete;
@@ -64,6 +69,19 @@ class MessageList {
     // cleared). On success the list holds exactly the file's messages and
     // the changed flag is cleared.
     bool LoadFile(const char* path, OTSTR& error);
+    // Saving as messages arrive: from now on every message added is also
+    // written to the message file at path, which is a complete message file
+    // after each one, whatever becomes of the program. The first message
+    // replaces the file, so that a list that gets none writes nothing;
+    // clearing the list leaves the file as it is. A message that cannot be
+    // written ends the saving (the file then ends with the one before).
+    void SaveAsAdded(const char* path);
+    // Ends saving as messages arrive. False, with error (kWriteFailed), when
+    // a message could not be written.
+    bool StopSaving(OTSTR& error);
+    // The messages written by SaveAsAdded so far.
+    int GetSavedCount() const { return savedCount; }
+
     // Clears the changed flag and, when the list holds a message, writes the
     // buffer's used bytes to path, replacing it as a whole; an empty list
     // writes nothing. False with error (kWriteFailed) when the file cannot be
@@ -78,8 +96,7 @@ class MessageList {
 
     // The result texts of a row's last translation (title and two captions)
     // and whether it succeeded; for the list's last three columns.
-    bool SetResult(int row, const char* title, const char* caption0, const char* caption1,
-                   bool ok);
+    bool SetResult(int row, const char* title, const char* caption0, const char* caption1, bool ok);
     const std::string* GetResult(int row) const;  // three texts, null out of range
     bool IsTranslated(int row) const;
     bool IsOk(int row) const;
@@ -97,9 +114,18 @@ class MessageList {
         std::string results[3];
     };
 
+    void SaveRecord(const uint8_t* record, int32_t size);
+
     uint8_t* buffer = nullptr;
     int32_t capacity = 0;
     int32_t used = 0;
     bool changed = false;
     std::vector<Row> rows;
+
+    // Saving as messages arrive: the file, its path (empty when off),
+    // whether a message could not be written, and how many were.
+    std::unique_ptr<vpath::RecordFile> saveFile;
+    std::string savePath;
+    bool saveFailed = false;
+    int savedCount = 0;
 };

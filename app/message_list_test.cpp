@@ -107,17 +107,26 @@ TEST_F(MessageListTest, LoadChecksEveryRecord) {
 
 // With 13 bytes left, a record of 12 + 0 bytes ends one byte before the end
 // and is appended; one of 12 + 1 bytes would reach the end and clears the
-// list first.
+// list first. Saving as they arrive keeps every message all the same.
 TEST_F(MessageListTest, AddClearsWhenTheRecordWouldReachTheEnd) {
     const std::string chunk(0xFFFF, 'c');
     for (int n : {0, 1}) {
         MessageList list;
         ASSERT_TRUE(list.Create(1));
+        list.SaveAsAdded("all.dat");
         for (int i = 0; i < 15; ++i) ASSERT_EQ(i, list.AddMessage(0, U(chunk), 0xFFFF));
-        ASSERT_EQ(15, list.AddMessage(0, U(chunk), list.GetCapacity() - list.GetUsed() - 12 - 13));
+        const int32_t last = list.GetCapacity() - list.GetUsed() - 12 - 13;
+        ASSERT_EQ(15, list.AddMessage(0, U(chunk), last));
         ASSERT_EQ(list.GetCapacity() - 13, list.GetUsed());
         EXPECT_EQ(n == 0 ? 16 : 0, list.AddMessage(3, U("z"), n));
         EXPECT_EQ(n == 0 ? list.GetCapacity() - 1 : 2 + 12 + 1, list.GetUsed());
+        OTSTR error;
+        EXPECT_TRUE(list.StopSaving(error));
+        EXPECT_EQ(17, list.GetSavedCount());
+        const std::string all = ReadWholeFile("all.dat");
+        EXPECT_EQ(2u + 15u * (12 + 0xFFFF) + 12 + last + 12 + n, all.size());
+        EXPECT_EQ(Record(all.c_str() + all.size() - 12 - n, 3, std::string(n, 'z')),
+                  all.substr(all.size() - 12 - n));
     }
 }
 

@@ -40,9 +40,10 @@ int64_t NowMs() {
 }
 
 // Runs vantor-cli with args and input on its standard input; standard output
-// goes to a file (outPath), standard error through a pipe. While it runs, tick (if any) is called about every 20 ms with
-// its process id and what it has written to standard error so far. A child
-// still running after 30 s is killed. With noGrowth the child can make no
+// goes to a file (outPath), standard error through a pipe. While it runs,
+// tick (if any) is called about every 20 ms with its process id and what it
+// has written to standard error so far. A child still running after 30 s is
+// killed. With noGrowth the child can make no
 // file larger (RLIMIT_FSIZE 0), as on a full disk.
 using Tick = std::function<void(pid_t, const std::string& err)>;
 RunResult RunCli(const std::vector<std::string>& args, const std::string& input = "",
@@ -489,7 +490,6 @@ TEST_F(CliTest, ListenTranslatesReceivedMessagesUntilStopped) {
     RunResult r = Run({"listen", "--port", std::to_string(port), "--count", "2", "--seconds", "20",
                        "--save", "got.dat", "--format", "json", "s.txt"},
                       "", send);
-    close(sender);
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ("  Total - 2    Fail - 0    Warning - 0 ", LastLine(r.err));
     size_t second = r.out.find("\n{\"index\":1,");
@@ -512,6 +512,36 @@ TEST_F(CliTest, ListenTranslatesReceivedMessagesUntilStopped) {
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ("  Total - 0    Fail - 0    Warning - 0 ", LastLine(r.err));
     EXPECT_EQ("<missing>", ReadWholeFile("none.dat"));
+
+    // 300 messages of 3,997 bytes, more than the one-megabyte list holds:
+    // each is saved as it arrives, and the list's clearing is said once. At
+    // most 16 are on their way at a time, so that the kernel drops none.
+    const int kBig = 300;
+    int sentBig = 0;
+    std::vector<uint8_t> big(4000, 0x5A);
+    big[0] = 0x05;
+    auto flood = [&](pid_t, const std::string& err) {
+        if (err.find("listening on UDP port") == std::string::npos) return;
+        std::string out = ReadWholeFile("cli.out");
+        for (long done = std::count(out.begin(), out.end(), '\n');
+             sentBig < kBig && sentBig - done < 16; ++sentBig) {
+            big[3] = static_cast<uint8_t>(sentBig);
+            sendto(sender, big.data(), big.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        }
+    };
+    r = Run({"listen", "--port", std::to_string(port), "--count", std::to_string(kBig), "--seconds",
+             "25", "--save", "big.dat", "--format", "json", "s.txt"},
+            "", flood);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("  Total - 300    Fail - 0    Warning - 300 ", LastLine(r.err));
+    const std::string cleared =
+        "message 261: the message list was full (1 MB) and was cleared; every message is kept "
+        "in big.dat\n";
+    EXPECT_EQ(cleared, r.err.substr(r.err.find("\n") + 1, cleared.size()));
+    file = ReadWholeFile("big.dat");
+    ASSERT_EQ(2u + kBig * (12u + 3997u), file.size());
+    EXPECT_EQ(static_cast<char>(static_cast<uint8_t>(kBig - 1)), file[file.size() - 3997]);
+    close(sender);
 }
 
 }  // namespace

@@ -365,6 +365,17 @@ class CliSession : public AppFrontEnd {
         ++received;
         if (listenLimit > 0 && received >= listenLimit) app.SetAccepting(false);
     }
+    // The list clears itself when a message would reach its end; what was
+    // received is still in the file of --save.
+    void MessagesCleared() override {
+        if (!listening) return;
+        ClearProgress();
+        std::string text = "message " + std::to_string(index) + ": the message list was full (" +
+                           std::to_string(app.Messages().GetCapacity() / MessageList::kMegabyte) +
+                           " MB) and was cleared";
+        text += options.saveFile.empty() ? "" : "; every message is kept in " + options.saveFile;
+        PutLine(stderr, "", text.c_str());
+    }
     void MessageTranslated(int row, bool ok) override {
         if (!listening) return;
         MessageView message;
@@ -542,6 +553,10 @@ int RunListen(const CliOptions& options, ResultStream& out) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
+    // Each message is saved as it arrives, so that none is lost when the list
+    // clears itself or the program is stopped.
+    MessageList& list = app.Messages();
+    if (!options.saveFile.empty()) list.SaveAsAdded(options.saveFile.c_str());
     app.SetAutoTranslate(true);
     app.SetAccepting(true);
     session.Listen(options.count);
@@ -562,9 +577,9 @@ int RunListen(const CliOptions& options, ResultStream& out) {
     }
     app.SetAccepting(false);
 
-    if (!options.saveFile.empty() && !app.SaveMessageFile(options.saveFile.c_str())) {
-        session.NoteFileError();
-    }
+    // A message that could not be saved was reported when it came.
+    OTSTR error;
+    if (!options.saveFile.empty() && !list.StopSaving(error)) session.NoteFileError();
     session.Finish();
     return session.ExitStatus();
 }
