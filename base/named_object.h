@@ -5,7 +5,7 @@
 #include "base/otstr.h"
 
 class NamedObject {
-public:
+  public:
     NamedObject() = default;
     virtual ~NamedObject() = default;
 
@@ -16,7 +16,7 @@ public:
     OTSTR& GetDescription() { return description; }
     const OTSTR& GetDescription() const { return description; }
 
-protected:
+  protected:
     OTSTR name;
     OTSTR description;
 };

@@ -13,7 +13,7 @@ void TraceLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void TraceText(const char* text);
 
 class Tracer {
-public:
+  public:
     // The instance, created on first use; null only when creation fails.
     static Tracer* inst();
     // Deletes the instance (ending the current log file with its end stamp).
@@ -39,7 +39,7 @@ public:
     virtual void unlock();
     virtual void output(const char* text);
 
-protected:
+  protected:
     Tracer() = default;
     virtual ~Tracer();
     Tracer(const Tracer&) = delete;

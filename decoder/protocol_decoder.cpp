@@ -541,10 +541,9 @@ bool ProtocolDecoder::IntegrateMember(const char* name, CVariableItem* thisInsta
     if (name == nullptr) name = itemName;
     int32_t count = item.header.count;
     auto* typeItem = dynamic_cast<StructItem*>(integratedType);
-    Procedure* integrate =
-        typeItem != nullptr && typeItem->attributes != nullptr
-            ? typeItem->attributes->slots.integrate
-            : nullptr;
+    Procedure* integrate = typeItem != nullptr && typeItem->attributes != nullptr
+                               ? typeItem->attributes->slots.integrate
+                               : nullptr;
     if (integrate == nullptr) {
         SetError(kNoIntegrate, ElementName(name, count, 0).GetBuffer(0));
         if (decoded != nullptr) decoded->failed = true;

@@ -13,7 +13,9 @@ namespace {
 constexpr int kBytesPerLine = 20;
 constexpr int kProtocolWidth = 60;
 
-bool Printable(uint8_t b) { return b >= 33 && b < 127; }
+bool Printable(uint8_t b) {
+    return b >= 33 && b < 127;
+}
 
 }  // namespace
 
@@ -87,8 +89,8 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
     if (!overwrite) out.AppendChar('\n');
 }
 
-TranslationOutcome OutcomeOf(const ProtocolDecoder& decoder, const uint8_t* bytes,
-                             int32_t length, bool ok, int32_t used, const TextTable* dump) {
+TranslationOutcome OutcomeOf(const ProtocolDecoder& decoder, const uint8_t* bytes, int32_t length,
+                             bool ok, int32_t used, const TextTable* dump) {
     // The texts are taken up to their first zero byte, as the report
     // writes them.
     TranslationOutcome outcome;

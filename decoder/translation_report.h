@@ -11,9 +11,9 @@ class TextTable;
 
 // What one translation produced, for its report.
 struct TranslationOutcome {
-    OTSTR caption0;      // set by the script (sysSetTitle)
+    OTSTR caption0;  // set by the script (sysSetTitle)
     OTSTR caption1;
-    OTSTR protocolName;  // PROTOCOL_NAME, empty when there is none
+    OTSTR protocolName;              // PROTOCOL_NAME, empty when there is none
     const uint8_t* bytes = nullptr;  // not owned
     int32_t length = 0;
     uint32_t milliseconds = 0;
@@ -27,8 +27,8 @@ struct TranslationOutcome {
 // used being what Translate returned, with dump as its instance dump (or
 // null): the captions, the protocol name and the last error are the
 // decoder's as they stand now. The time is left at 0 for the caller.
-TranslationOutcome OutcomeOf(const ProtocolDecoder& decoder, const uint8_t* bytes,
-                             int32_t length, bool ok, int32_t used, const TextTable* dump);
+TranslationOutcome OutcomeOf(const ProtocolDecoder& decoder, const uint8_t* bytes, int32_t length,
+                             bool ok, int32_t used, const TextTable* dump);
 
 // Gives table the five columns of the report's instance dump ("Pos",
 // "Bits", "Name", "Description", "Value"): the first four as wide as their
@@ -50,7 +50,7 @@ void FormatTranslationReport(const TranslationOutcome& outcome, bool overwrite, 
 
 // The three counters kept for a whole run of the application.
 class TranslationTotals {
-public:
+  public:
     // Counts one attempt: a failure, or a success that left bytes over.
     void Count(bool failed, int32_t leftover);
     // Counts an input rejected before translation.

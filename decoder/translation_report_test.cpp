@@ -32,7 +32,8 @@ TEST(TranslationReport, HexLinesCaptionsAndOutcome) {
     };
     std::string expected =
         "\n  Msg: HELLO #7 " + padded(" -Pro: Demo ", 60, '-') + "\n  Hex: Len=25  1.234s\n" +
-        "       " + padded("30 00 FF 33 34 35 36 37 38 39  3A 3B 3C 3D 3E 3F 40 41 42 43 ", 63, ' ') +
+        "       " +
+        padded("30 00 FF 33 34 35 36 37 38 39  3A 3B 3C 3D 3E 3F 40 41 42 43 ", 63, ' ') +
         "0..3456789:;<=>?@ABC\n" + "       " + padded("44 45 46 47 48 ", 63, ' ') + "DEFGH\n" +
         "  Wrn: leave 4 bytes not translated\n" + "\n";
     EXPECT_EQ(expected, text.GetBuffer(0));
@@ -45,8 +46,8 @@ TEST(TranslationReport, HexLinesCaptionsAndOutcome) {
     FormatTranslationReport(outcome, false, text);
     EXPECT_EQ(padded(" -Pro: ", 60, '-') +
                   "\n  Hex: Len=0  1.234s\n"
-              "  Err: 3  : 'x' get 'UINT2' data fail\n"
-              "\n\n",
+                  "  Err: 3  : 'x' get 'UINT2' data fail\n"
+                  "\n\n",
               std::string(text.GetBuffer(0)));
 }
 

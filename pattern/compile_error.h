@@ -8,7 +8,7 @@
 #include "pattern/source_pos.h"
 
 class CompileError {
-public:
+  public:
     // No position, no message, not final.
     void Reset();
     // Keeps the message when its position lies beyond the recorded one;

@@ -10,7 +10,9 @@
 GramMatcher::GramMatcher(GramOwner* owner, const GramFunc* handlers)
     : owner(owner), handlers(handlers) {}
 
-GramMatcher::~GramMatcher() { ClearResult(true); }
+GramMatcher::~GramMatcher() {
+    ClearResult(true);
+}
 
 void GramMatcher::Destroy(void* object, uint32_t kind) {
     if (kind == kGramToken) {

@@ -49,7 +49,7 @@ struct GramResult {
 };
 
 class GramMatcher {
-public:
+  public:
     GramMatcher(GramOwner* owner, const GramFunc* handlers);
     ~GramMatcher();
     GramMatcher(const GramMatcher&) = delete;
@@ -82,7 +82,7 @@ public:
     void ClearResult(bool destroy);
     CompileError& GetError() { return error; }
 
-private:
+  private:
     bool MatchNode(GrammarNode* node);
     bool MatchEdge(const GrammarEdge& edge);
     GramHandler FindHandler(const char* name) const;

@@ -40,7 +40,7 @@ NamedObject* PairHandler(const GramArgs& args) {
 const GramFunc kHandlers[] = {{"pair", PairHandler}, {nullptr, nullptr}};
 
 class GramMatcherTest : public ::testing::Test {
-protected:
+  protected:
     GramMatcherTest() : matcher(&calls, kHandlers) {}
     void Add(int id, const char* text) { ASSERT_TRUE(set.AddRule(id, text)) << text; }
     bool Match(const char* text) {

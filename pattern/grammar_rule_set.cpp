@@ -113,8 +113,8 @@ bool GrammarRuleSet::AddRule(int32_t id, const char* text) {
         }
         // Only the node's last edge is shared, so that alternatives keep
         // their order of registration.
-        GrammarEdge* last = current->EdgeCount() > 0 ? current->EdgeAt(current->EdgeCount() - 1)
-                                                     : nullptr;
+        GrammarEdge* last =
+            current->EdgeCount() > 0 ? current->EdgeAt(current->EdgeCount() - 1) : nullptr;
         if (last != nullptr && last->isSub == isSub && last->word.GetLength() == length &&
             last->word.CompareN(word, length, caseSensitive)) {
             current = last->target;

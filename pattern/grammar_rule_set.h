@@ -18,7 +18,7 @@ struct GrammarEdge {
 };
 
 class GrammarNode {
-public:
+  public:
     GrammarNode();
     ~GrammarNode();
     GrammarNode(const GrammarNode&) = delete;
@@ -30,13 +30,13 @@ public:
     void RebuildExpectText();
 
     int32_t id;
-    int32_t ruleId = -1;  // the alternative that ends here, on end nodes
+    int32_t ruleId = -1;              // the alternative that ends here, on end nodes
     ObArrayOf<GrammarEdge> edges{4};  // owned
     OTSTR expectText;
 };
 
 class GrammarRuleSet {
-public:
+  public:
     GrammarRuleSet();
     ~GrammarRuleSet();
     GrammarRuleSet(const GrammarRuleSet&) = delete;
@@ -56,7 +56,7 @@ public:
     GrammarNode* GetRoot() const { return roots.GetAt(0); }
     int NodeCount() const { return nodes.GetSize(); }
 
-private:
+  private:
     GrammarNode* NewNode(int32_t ruleId);
     GrammarNode* AddEdge(GrammarNode* from, bool isSub, const char* word, int length,
                          int32_t ruleId);

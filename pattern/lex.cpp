@@ -25,7 +25,9 @@ int OtherCase(int c) {
     return c;
 }
 
-int FoldCase(int c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+int FoldCase(int c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
 
 }  // namespace
 
@@ -192,28 +194,28 @@ bool Lex::MoveTo(MatchPattern* p, State* s, int32_t seeCode, PatternList& out) {
 
 bool Lex::Enter(MatchPattern* p, Transition* t, int32_t seeCode, PatternList& out) {
     switch (t->kind) {
-    case kTransBranch:
-        return MoveTo(p, t->next, seeCode, out);
-    case kTransCall: {
-        MatchFrame& top = p->Top();
-        if (t->paramId >= 0 && top.count == 0 && table->HasParamIds()) {
-            ParamSpan& slot = p->params[t->paramId];
-            if (slot.start >= 0) {
-                OTSTR text;
-                text.Format(patmsg::kParamStart, t->paramId);
-                return Fail(p, out, text.GetBuffer(0));
+        case kTransBranch:
+            return MoveTo(p, t->next, seeCode, out);
+        case kTransCall: {
+            MatchFrame& top = p->Top();
+            if (t->paramId >= 0 && top.count == 0 && table->HasParamIds()) {
+                ParamSpan& slot = p->params[t->paramId];
+                if (slot.start >= 0) {
+                    OTSTR text;
+                    text.Format(patmsg::kParamStart, t->paramId);
+                    return Fail(p, out, text.GetBuffer(0));
+                }
+                slot.start = p->length;
             }
-            slot.start = p->length;
+            top.repStart = p->length;
+            if (!p->Push()) return Fail(p, out, patmsg::kPushOverflow);
+            p->Top().state = t->target;
+            return MoveTo(p, t->target, seeCode, out);
         }
-        top.repStart = p->length;
-        if (!p->Push()) return Fail(p, out, patmsg::kPushOverflow);
-        p->Top().state = t->target;
-        return MoveTo(p, t->target, seeCode, out);
-    }
-    default:
-        if (seeCode >= 0) return Advance(p, seeCode, out);
-        out.push_back(p);
-        return true;
+        default:
+            if (seeCode >= 0) return Advance(p, seeCode, out);
+            out.push_back(p);
+            return true;
     }
 }
 
@@ -289,21 +291,21 @@ bool Lex::InSet(const Condition& cond, int32_t code) const {
 
 bool Lex::Matches(const Condition& cond, int32_t code) const {
     switch (cond.type) {
-    case kCondLineBegin:
-    case kCondLineEnd:
-    case kCondWordBoundary:
-    case kCondNotBoundary:
-        return code == cond.type;
-    case kCondChar:
-        return code == cond.ch || (!caseSensitive && code < 256 && OtherCase(code) == cond.ch);
-    case kCondAnyButNewline:
-        return code < 256 && code != '\n' && code != '\r';
-    case kCondSet:
-        return InSet(cond, code);
-    case kCondNotSet:
-        return code == kCodeEndOfInput || (code < 256 && !InSet(cond, code));
-    default:
-        return false;
+        case kCondLineBegin:
+        case kCondLineEnd:
+        case kCondWordBoundary:
+        case kCondNotBoundary:
+            return code == cond.type;
+        case kCondChar:
+            return code == cond.ch || (!caseSensitive && code < 256 && OtherCase(code) == cond.ch);
+        case kCondAnyButNewline:
+            return code < 256 && code != '\n' && code != '\r';
+        case kCondSet:
+            return InSet(cond, code);
+        case kCondNotSet:
+            return code == kCodeEndOfInput || (code < 256 && !InSet(cond, code));
+        default:
+            return false;
     }
 }
 
@@ -331,55 +333,55 @@ bool Lex::LookAhead(MatchPattern* p, const Condition& cond, int32_t code, Patter
     int32_t offset = p->start + p->length;
     bool fast = fastLookAhead && caseSensitive;
     switch (cond.type) {
-    case kCondUpToSet:
-    case kCondUpToNotSet: {
-        bool inSet = InSet(cond, code);
-        bool stop = cond.type == kCondUpToSet ? inSet : (code == kCodeEndOfInput || !inSet);
-        if (stop) return MoveTo(p, following, code, out);
-        if (code == kCodeEndOfInput) break;  // dies
-        ++p->length;
-        out.push_back(p);
-        return true;
-    }
-    case kCondBeforeText: {
-        if (code == kCodeEndOfInput) break;
-        bool here;
-        if (fast) {
-            if (top.target < 0) {
-                top.target = OTSTR::FindWildcard(buffer, bufferLength, cond.text.GetBuffer(0),
-                                                 cond.text.GetLength(), offset);
-                if (top.target < 0) break;
-            }
-            here = offset >= top.target;
-        } else {
-            here = TextAt(offset, cond.text);
-        }
-        if (here) return MoveTo(p, following, code, out);
-        ++p->length;
-        out.push_back(p);
-        return true;
-    }
-    case kCondThroughText: {
-        if (code == kCodeEndOfInput) break;
-        int32_t n = cond.text.GetLength();
-        bool done;
-        if (fast) {
-            if (top.target < 0) {
-                int32_t found = OTSTR::FindWildcard(buffer, bufferLength, cond.text.GetBuffer(0),
-                                                    n, offset);
-                if (found < 0) break;
-                top.target = found + n;
-            }
+        case kCondUpToSet:
+        case kCondUpToNotSet: {
+            bool inSet = InSet(cond, code);
+            bool stop = cond.type == kCondUpToSet ? inSet : (code == kCodeEndOfInput || !inSet);
+            if (stop) return MoveTo(p, following, code, out);
+            if (code == kCodeEndOfInput) break;  // dies
             ++p->length;
-            done = offset + 1 >= top.target;
-        } else {
-            ++p->length;
-            done = p->length - top.elemStart >= n && TextAt(offset + 1 - n, cond.text);
+            out.push_back(p);
+            return true;
         }
-        if (done) return MoveTo(p, following, -1, out);
-        out.push_back(p);
-        return true;
-    }
+        case kCondBeforeText: {
+            if (code == kCodeEndOfInput) break;
+            bool here;
+            if (fast) {
+                if (top.target < 0) {
+                    top.target = OTSTR::FindWildcard(buffer, bufferLength, cond.text.GetBuffer(0),
+                                                     cond.text.GetLength(), offset);
+                    if (top.target < 0) break;
+                }
+                here = offset >= top.target;
+            } else {
+                here = TextAt(offset, cond.text);
+            }
+            if (here) return MoveTo(p, following, code, out);
+            ++p->length;
+            out.push_back(p);
+            return true;
+        }
+        case kCondThroughText: {
+            if (code == kCodeEndOfInput) break;
+            int32_t n = cond.text.GetLength();
+            bool done;
+            if (fast) {
+                if (top.target < 0) {
+                    int32_t found = OTSTR::FindWildcard(buffer, bufferLength,
+                                                        cond.text.GetBuffer(0), n, offset);
+                    if (found < 0) break;
+                    top.target = found + n;
+                }
+                ++p->length;
+                done = offset + 1 >= top.target;
+            } else {
+                ++p->length;
+                done = p->length - top.elemStart >= n && TextAt(offset + 1 - n, cond.text);
+            }
+            if (done) return MoveTo(p, following, -1, out);
+            out.push_back(p);
+            return true;
+        }
     }
     p->state = MatchPattern::kDead;
     pool.Put(p);
@@ -563,22 +565,24 @@ bool Lex::Run(int32_t from) {
             bool newline = c == '\n' || c == '\r';
             if (p == 0) {
                 if (lines) codes[n++] = kCondLineBegin;
-                if (words) codes[n++] = IsWordByte(' ') != IsWordByte(c) ? kCondWordBoundary
-                                                                       : kCondNotBoundary;
+                if (words)
+                    codes[n++] =
+                        IsWordByte(' ') != IsWordByte(c) ? kCondWordBoundary : kCondNotBoundary;
                 if (lines && newline) codes[n++] = kCondLineEnd;
             } else {
                 unsigned char before = b[p - 1];
                 if (lines && before == '\n') codes[n++] = kCondLineBegin;
-                if (words) codes[n++] = IsWordByte(before) != IsWordByte(c) ? kCondWordBoundary
-                                                                            : kCondNotBoundary;
-                if (lines && before != '\n' && before != '\r' && newline)
-                    codes[n++] = kCondLineEnd;
+                if (words)
+                    codes[n++] =
+                        IsWordByte(before) != IsWordByte(c) ? kCondWordBoundary : kCondNotBoundary;
+                if (lines && before != '\n' && before != '\r' && newline) codes[n++] = kCondLineEnd;
             }
             byteIndex = n;
             codes[n++] = c;
             if (p == bufferLength - 1) {
-                if (words) codes[n++] = IsWordByte(c) != IsWordByte(' ') ? kCondWordBoundary
-                                                                       : kCondNotBoundary;
+                if (words)
+                    codes[n++] =
+                        IsWordByte(c) != IsWordByte(' ') ? kCondWordBoundary : kCondNotBoundary;
                 if (lines) codes[n++] = kCondLineEnd;
             }
         } else {

@@ -17,7 +17,7 @@
 class RuleTable;
 
 class Lex {
-public:
+  public:
     Lex();
     virtual ~Lex();
     Lex(const Lex&) = delete;
@@ -74,7 +74,7 @@ public:
     // Ways kept at one time before the matcher gives up on a rule table.
     static constexpr int kMaxActive = 100000;
 
-protected:
+  protected:
     // Moves the position to offset, counting the lines passed.
     void AdvanceTo(int32_t offset);
     void DropResults();
@@ -82,7 +82,7 @@ protected:
     SourcePos pos;
     OTSTR lastError;
 
-private:
+  private:
     using PatternList = std::vector<MatchPattern*>;
 
     MatchPattern* NewPattern();
@@ -132,7 +132,7 @@ private:
     PatternList active;
     PatternList next;
     std::vector<int32_t> dedupSlots;
-    int32_t running = 0;     // running ways in the active list
-    int32_t expandDepth = 0; // nesting of MoveTo, bounded against runaway rules
-    int32_t upcoming = -1;   // the next byte new ways will read, -1 unknown
+    int32_t running = 0;      // running ways in the active list
+    int32_t expandDepth = 0;  // nesting of MoveTo, bounded against runaway rules
+    int32_t upcoming = -1;    // the next byte new ways will read, -1 unknown
 };

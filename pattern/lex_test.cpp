@@ -38,7 +38,7 @@ std::string Tokens(Lex& lex, const char* text, int32_t length = -1) {
 }
 
 class LexTest : public ::testing::Test {
-protected:
+  protected:
     void Use(std::initializer_list<Rule> rules) {
         Build(table, rules);
         lex.SetRuleTable(&table);
@@ -52,7 +52,9 @@ protected:
 };
 
 TEST_F(LexTest, FirstRuleInTableOrderWinsWhateverTheLength) {
-    Use({{1, "Ident", "[A-Za-z_][A-Za-z_0-9]*"}, {2, "Kw", "struct"}, {3, "Op", "->|-|>"},
+    Use({{1, "Ident", "[A-Za-z_][A-Za-z_0-9]*"},
+         {2, "Kw", "struct"},
+         {3, "Op", "->|-|>"},
          {1001, "Blank", "[ \\t\\r\\n]+"}});
     EXPECT_EQ("1:struct 1:a 3:-> 1:b 3:- 3:>", Tokens(lex, "struct a->b - >"));
 }
@@ -63,16 +65,16 @@ TEST_F(LexTest, PrioritiesOfWaysInsideARule) {
         const char* text;
         const char* tokens;
     } cases[] = {
-        {"a*", "bbb", "0:b 0:b 0:b"},     // complete matches of length 0 are dropped
-        {"(ab|a)b", "ab", "1:ab"},        // the first alternative cannot complete
+        {"a*", "bbb", "0:b 0:b 0:b"},  // complete matches of length 0 are dropped
+        {"(ab|a)b", "ab", "1:ab"},     // the first alternative cannot complete
         {"(ab|a)b", "abb", "1:abb"},
-        {"a+?", "aaa", "1:a 1:a 1:a"},    // lazy: the shortest way first
+        {"a+?", "aaa", "1:a 1:a 1:a"},  // lazy: the shortest way first
         {"a+", "aaa", "1:aaa"},
         {"a<2>", "aaaaa", "1:aa 1:aa 0:a"},
         {"a<2,3>?", "aaaaa", "1:aa 1:aa 0:a"},
         {"x(ab)*?", "xabab", "1:x 0:a 0:b 0:a 0:b"},
         {"x(ab)*y", "xababy", "1:xababy"},
-        {"a|ab", "ab", "1:a 0:b"},        // leftmost-first, not longest
+        {"a|ab", "ab", "1:a 0:b"},  // leftmost-first, not longest
         {"ab|a", "ab", "1:ab"},
         {"\\d+.\\d+", "12.5x", "1:12.5 0:x"},
         {"a\\.b", "a\nb a-b", "0:a 0:\n 0:b 0:  1:a-b"},
@@ -95,7 +97,7 @@ TEST_F(LexTest, AnchorsAndLookAheads) {
     } cases[] = {
         {"^a", "aa\na", "1:a 0:a 0:\n 1:a"},
         {"a$", "aa\na", "0:a 1:a 0:\n 1:a"},
-        {"a$", "a", "1:a"},                      // a one-byte text ends a line too
+        {"a$", "a", "1:a"},  // a one-byte text ends a line too
         {"\\ba", "aa a", "1:a 0:a 0:  1:a"},
         {"a\\B", "aab", "1:a 1:a 0:b"},
         {"//\\.*$", "x//c\r\ny", "0:x 1://c 0:\r 0:\n 0:y"},
@@ -104,8 +106,8 @@ TEST_F(LexTest, AnchorsAndLookAheads) {
         {"a{?=]}", "ab]c", "1:ab 0:] 0:c"},
         {"a{?[;,]}", "abc;", "1:abc 0:;"},
         {"a{?[^b]}", "abbc", "1:abb 0:c"},
-        {"a{?[^b]}", "abb", "1:abb"},            // the end of the input stops it too
-        {"a{?[;]}", "abb", "0:a 0:b 0:b"},       // never found
+        {"a{?[^b]}", "abb", "1:abb"},       // the end of the input stops it too
+        {"a{?[;]}", "abb", "0:a 0:b 0:b"},  // never found
         {"/\\*{?>*/}", "/* open", "0:/ 0:* 0:  0:o 0:p 0:e 0:n"},
     };
     for (bool fast : {true, false}) {
@@ -114,14 +116,17 @@ TEST_F(LexTest, AnchorsAndLookAheads) {
             Build(t, {{1, "", c.rule}});
             lex.SetRuleTable(&t);
             lex.SetFastLookAhead(fast);
-            EXPECT_EQ(c.tokens, Tokens(lex, c.text)) << c.rule << " on " << c.text << " fast " << fast;
+            EXPECT_EQ(c.tokens, Tokens(lex, c.text))
+                << c.rule << " on " << c.text << " fast " << fast;
             lex.SetBuffer(nullptr);
         }
     }
 }
 
 TEST_F(LexTest, SkippedRulesMoveOnAndCountLines) {
-    Use({{1, "Ident", "[a-z]+"}, {1001, "Blank", "[ \\t\\r\\n]+"}, {1002, "Comment", "/\\*{?>*/}"},
+    Use({{1, "Ident", "[a-z]+"},
+         {1001, "Blank", "[ \\t\\r\\n]+"},
+         {1002, "Comment", "/\\*{?>*/}"},
          {2001, "Hidden", "zz"}});
     lex.SetBuffer("ab /* x\n y */\n  cd zz");
     Token token;
@@ -158,8 +163,10 @@ TEST_F(LexTest, UnmatchedContentAndPeek) {
 }
 
 TEST_F(LexTest, ParametersWithAndWithoutExplicitIds) {
-    Use({{2001, "HEX", "0x[0-9a-f]+"}, {2002, "DEC", "\\d+"},
-         {1, "Num", "{HEX 3}|{DEC 2}"}, {2, "Pair", "\\[{DEC 0},{DEC 1}\\]"},
+    Use({{2001, "HEX", "0x[0-9a-f]+"},
+         {2002, "DEC", "\\d+"},
+         {1, "Num", "{HEX 3}|{DEC 2}"},
+         {2, "Pair", "\\[{DEC 0},{DEC 1}\\]"},
          {3, "Rep", "#{DEC 4}*;"}});
     lex.SetBuffer("0x1f 42 [5,67] #12;");
     Token token;
@@ -206,9 +213,10 @@ TEST_F(LexTest, ParameterSlotsOverwrittenOrExhaustedFailTheScan) {
     Use({{2001, "D", "\\d"}, {1, "", "({D 1},)+"}, {2, "", "({D 2};)"}});
     // A capture inside a repeated group fails as soon as the group is
     // entered again, whatever follows.
-    EXPECT_EQ(" ERROR:setParamLocat(1) failed, to be sure no param overwrite will occur in the "
-              "rule definition",
-              Tokens(lex, "1,"));
+    EXPECT_EQ(
+        " ERROR:setParamLocat(1) failed, to be sure no param overwrite will occur in the "
+        "rule definition",
+        Tokens(lex, "1,"));
     EXPECT_EQ("2:1;", Tokens(lex, "1;"));
 
     // A repeated group is one capture; twelve groups are one too many.
@@ -237,8 +245,7 @@ TEST_F(LexTest, LimitsOfOneWayFailTheScanWithTheirOwnMessages) {
         {std::string(12, '(') + "a" + std::string(12, ')'), "a",
          " ERROR:MatchPattern.Push() fail, overflow"},
         {optional(1999), "b", "1:b"},
-        {optional(2000), "b",
-         " ERROR:Lex fail, 2000 or more optional elements skipped in a row"},
+        {optional(2000), "b", " ERROR:Lex fail, 2000 or more optional elements skipped in a row"},
     };
     for (auto& c : cases) {
         RuleTable t;
@@ -332,8 +339,12 @@ TEST_F(LexTest, CaseInsensitiveMatching) {
 }
 
 TEST_F(LexTest, HostileBuffersAndRulesNeverFault) {
-    Use({{1, "Ident", "[A-Za-z_][A-Za-z_0-9]*"}, {2, "Str", "\"{?>\"}"}, {3, "Lit", "\xe9"},
-         {4, "Hi", "[\x80-\xff]+"}, {1001, "Blank", "[ \\t\\r\\n]+"}, {1002, "Line", "//\\.*$"}});
+    Use({{1, "Ident", "[A-Za-z_][A-Za-z_0-9]*"},
+         {2, "Str", "\"{?>\"}"},
+         {3, "Lit", "\xe9"},
+         {4, "Hi", "[\x80-\xff]+"},
+         {1001, "Blank", "[ \\t\\r\\n]+"},
+         {1002, "Line", "//\\.*$"}});
     std::string bytes;
     for (int i = 0; i < 256; ++i) bytes += static_cast<char>(255 - i);
     std::string tokens = Tokens(lex, bytes.data(), static_cast<int32_t>(bytes.size()));

@@ -10,16 +10,16 @@
 // One level of the frame stack: the rule's own graph, or a group or called
 // rule entered from the level below.
 struct MatchFrame {
-    State* state = nullptr;          // the state being worked on
-    Transition* trans = nullptr;     // the transition being worked on
-    int32_t count = 0;               // repetitions of trans so far
-    int32_t elemStart = 0;           // pattern length when trans was entered
-    int32_t repStart = 0;            // pattern length when this repetition began
-    int32_t target = -1;             // look-ahead: offset where the search ends
+    State* state = nullptr;       // the state being worked on
+    Transition* trans = nullptr;  // the transition being worked on
+    int32_t count = 0;            // repetitions of trans so far
+    int32_t elemStart = 0;        // pattern length when trans was entered
+    int32_t repStart = 0;         // pattern length when this repetition began
+    int32_t target = -1;          // look-ahead: offset where the search ends
 };
 
 class MatchPattern {
-public:
+  public:
     // The rule's own level and 11 nested calls.
     static constexpr int kMaxFrames = 12;
     enum : int32_t { kDead = -1, kRunning = 0, kComplete = 1 };

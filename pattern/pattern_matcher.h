@@ -10,7 +10,7 @@
 #include "pattern/rule_table.h"
 
 class PatternMatcher {
-public:
+  public:
     // With a pattern, adds it at once as the rule to match.
     explicit PatternMatcher(const char* pattern = nullptr);
     PatternMatcher(const PatternMatcher&) = delete;
@@ -28,7 +28,7 @@ public:
     const OTSTR& GetLastError() const { return lastError; }
     RuleTable& GetRuleTable() { return table; }
 
-private:
+  private:
     RuleTable table;
     Lex lex;
     bool caseSensitive = true;

@@ -6,8 +6,7 @@
 namespace {
 
 // The pattern of a variable name with an optional index.
-const char kNamePattern[] =
-    "^([A-Za-z_][A-Za-z_0-9]*)\\[({?=]})]$|^([A-Za-z_][A-Za-z_0-9]*)$";
+const char kNamePattern[] = "^([A-Za-z_][A-Za-z_0-9]*)\\[({?=]})]$|^([A-Za-z_][A-Za-z_0-9]*)$";
 
 TEST(PatternMatcher, NameWithIndexCapturesInOrder) {
     PatternMatcher matcher(kNamePattern);

@@ -33,7 +33,8 @@ constexpr const char kPopEmpty[] = "MatchPattern.Pop() fail, stack already empty
 constexpr const char kTopEmpty[] = "MatchPattern.GetTop() fail, stack already empty";
 constexpr const char kGetTopFail[] = "MatchPattern.GetTop() fail";
 constexpr const char kTransitionError[] = "Check Match State fail, TopNode's pCurTransiton error";
-constexpr const char kTransitionType[] = "Check Match State fail, TopNode's pCurTransiton type error";
+constexpr const char kTransitionType[] =
+    "Check Match State fail, TopNode's pCurTransiton type error";
 constexpr const char kNewPatternFail[] = "new MatchPattern fail";  // also at 100,000 ways
 constexpr const char kSkipTooDeep[] = "Lex fail, 2000 or more optional elements skipped in a row";
 constexpr const char kParamStart[] =
@@ -44,7 +45,8 @@ constexpr const char kParamOverflow[] = "AddParamLocat() failed, overflow";
 constexpr const char kNoBuffer[] = "buffer not initialed";
 constexpr const char kNoRules[] = "No rule initialed";
 constexpr const char kSpecificIllegalId[] = "get_specific_token fail, illegal TokenId";
-constexpr const char kSpecificOverlap[] = "get_specific_token fail, should not be in OverlapMatch mode";
+constexpr const char kSpecificOverlap[] =
+    "get_specific_token fail, should not be in OverlapMatch mode";
 constexpr const char kSpecificFail[] = "get_specific_token fail";
 constexpr const char kLocationRange[] = "setLocation fail, locat out of range";
 constexpr const char kFetchOverlap[] = "Fetch_string fail, should not be in OverlapMatch mode";

@@ -16,28 +16,33 @@ void AddRange(Condition& cond, int from, int to) {
 
 void MakeClass(Condition& cond, char cls) {
     switch (cls) {
-    case '.':
-        AddRange(cond, 0, 255);
-        cond.set['\n'] = cond.set['\r'] = false;
-        break;
-    case 'c':
-        AddRange(cond, 'A', 'Z');
-        AddRange(cond, 'a', 'z');
-        break;
-    case 'd':
-        AddRange(cond, '0', '9');
-        break;
+        case '.':
+            AddRange(cond, 0, 255);
+            cond.set['\n'] = cond.set['\r'] = false;
+            break;
+        case 'c':
+            AddRange(cond, 'A', 'Z');
+            AddRange(cond, 'a', 'z');
+            break;
+        case 'd':
+            AddRange(cond, '0', '9');
+            break;
     }
 }
 
 // The character that an escape stands for ("\t" is a tab, "\x" is x).
 unsigned char EscapedChar(char c) {
     switch (c) {
-    case '0': return 0;
-    case 't': return '\t';
-    case 'n': return '\n';
-    case 'r': return '\r';
-    default: return static_cast<unsigned char>(c);
+        case '0':
+            return 0;
+        case 't':
+            return '\t';
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        default:
+            return static_cast<unsigned char>(c);
     }
 }
 
@@ -73,18 +78,24 @@ bool RuleCompiler::ParseEscape(const char* text, int length, int& i, Condition& 
     char c = text[i + 1];
     i += 2;
     switch (c) {
-    case '.': cond.type = kCondAnyButNewline; break;
-    case 'b': cond.type = kCondWordBoundary; break;
-    case 'B': cond.type = kCondNotBoundary; break;
-    case 'c':
-    case 'd':
-        cond.type = kCondSet;
-        MakeClass(cond, c);
-        break;
-    default:
-        cond.type = kCondChar;
-        cond.ch = EscapedChar(c);
-        break;
+        case '.':
+            cond.type = kCondAnyButNewline;
+            break;
+        case 'b':
+            cond.type = kCondWordBoundary;
+            break;
+        case 'B':
+            cond.type = kCondNotBoundary;
+            break;
+        case 'c':
+        case 'd':
+            cond.type = kCondSet;
+            MakeClass(cond, c);
+            break;
+        default:
+            cond.type = kCondChar;
+            cond.ch = EscapedChar(c);
+            break;
     }
     return true;
 }
@@ -160,58 +171,58 @@ bool RuleCompiler::ParseRepeat(const char* text, int length, int& i, Repeat& rep
     repeat = Repeat();
     if (i >= length) return true;
     switch (text[i]) {
-    case '*':
-        repeat.min = 0;
-        repeat.max = kRepeatUnbounded;
-        ++i;
-        break;
-    case '+':
-        repeat.min = 1;
-        repeat.max = kRepeatUnbounded;
-        ++i;
-        break;
-    case '?':
-        repeat.min = 0;
-        repeat.max = 1;
-        ++i;
-        break;
-    case '<': {
-        const char* close = static_cast<const char*>(memchr(text + i, '>', length - i));
-        if (close == nullptr) {
-            table.SetError(patmsg::kAngleMismatch, static_cast<long>(ruleId));
-            return false;
-        }
-        int end = static_cast<int>(close - text);
-        const char* inner = text + i + 1;
-        int innerLength = end - i - 1;
-        const char* comma = static_cast<const char*>(memchr(inner, ',', innerLength));
-        int minLength = comma ? static_cast<int>(comma - inner) : innerLength;
-        if (!ParseNumber(inner, minLength, repeat.min)) {
-            table.SetError(patmsg::kRepeatMin, static_cast<long>(ruleId));
-            return false;
-        }
-        if (comma == nullptr) {
-            repeat.max = repeat.min;
-        } else {
-            OTSTR maxText(comma + 1, innerLength - minLength - 1);
-            maxText.TrimLeft(true);
-            maxText.TrimRight(true);
-            if (maxText.IsEmpty()) {
-                repeat.max = kRepeatUnbounded;
-            } else if (!maxText.ToLong(repeat.max, 10)) {
-                table.SetError(patmsg::kRepeatMax, static_cast<long>(ruleId));
+        case '*':
+            repeat.min = 0;
+            repeat.max = kRepeatUnbounded;
+            ++i;
+            break;
+        case '+':
+            repeat.min = 1;
+            repeat.max = kRepeatUnbounded;
+            ++i;
+            break;
+        case '?':
+            repeat.min = 0;
+            repeat.max = 1;
+            ++i;
+            break;
+        case '<': {
+            const char* close = static_cast<const char*>(memchr(text + i, '>', length - i));
+            if (close == nullptr) {
+                table.SetError(patmsg::kAngleMismatch, static_cast<long>(ruleId));
                 return false;
             }
+            int end = static_cast<int>(close - text);
+            const char* inner = text + i + 1;
+            int innerLength = end - i - 1;
+            const char* comma = static_cast<const char*>(memchr(inner, ',', innerLength));
+            int minLength = comma ? static_cast<int>(comma - inner) : innerLength;
+            if (!ParseNumber(inner, minLength, repeat.min)) {
+                table.SetError(patmsg::kRepeatMin, static_cast<long>(ruleId));
+                return false;
+            }
+            if (comma == nullptr) {
+                repeat.max = repeat.min;
+            } else {
+                OTSTR maxText(comma + 1, innerLength - minLength - 1);
+                maxText.TrimLeft(true);
+                maxText.TrimRight(true);
+                if (maxText.IsEmpty()) {
+                    repeat.max = kRepeatUnbounded;
+                } else if (!maxText.ToLong(repeat.max, 10)) {
+                    table.SetError(patmsg::kRepeatMax, static_cast<long>(ruleId));
+                    return false;
+                }
+            }
+            if (repeat.min < 0 || repeat.max < repeat.min) {
+                table.SetError(patmsg::kRepeatRange, static_cast<long>(ruleId));
+                return false;
+            }
+            i = end + 1;
+            break;
         }
-        if (repeat.min < 0 || repeat.max < repeat.min) {
-            table.SetError(patmsg::kRepeatRange, static_cast<long>(ruleId));
-            return false;
-        }
-        i = end + 1;
-        break;
-    }
-    default:
-        return true;
+        default:
+            return true;
     }
     if (i < length && text[i] == '?') {
         repeat.greedy = false;

@@ -10,7 +10,7 @@ struct Condition;
 struct Repeat;
 
 class RuleCompiler {
-public:
+  public:
     RuleCompiler(RuleTable& table, int32_t ruleId) : table(table), ruleId(ruleId) {}
 
     // The start state of the compiled text, or null with the message left in
@@ -20,7 +20,7 @@ public:
     // Groups nest at most this deep; deeper texts fail as out of resources.
     static constexpr int kMaxNesting = 100;
 
-private:
+  private:
     State* CompileSequence(const char* text, int length, int depth);
     // Each parser starts at text[i] and leaves i behind what it read.
     bool ParseRepeat(const char* text, int length, int& i, Repeat& repeat);

@@ -55,22 +55,22 @@ void State::WorkOutFirst(int depth) {
         } else {
             const Condition& c = *t->condition;
             switch (c.type) {
-            case kCondChar:
-                first.bits[c.ch >> 3] |= static_cast<uint8_t>(1u << (c.ch & 7));
-                break;
-            case kCondAnyButNewline:
-            case kCondSet:
-            case kCondNotSet:
-                for (int b = 0; b < 256; ++b) {
-                    bool in = c.type == kCondAnyButNewline ? (b != '\n' && b != '\r')
-                              : c.type == kCondSet         ? c.set[b]
-                                                           : !c.set[b];
-                    if (in) first.bits[b >> 3] |= static_cast<uint8_t>(1u << (b & 7));
-                }
-                break;
-            default:
-                first.any = true;
-                break;
+                case kCondChar:
+                    first.bits[c.ch >> 3] |= static_cast<uint8_t>(1u << (c.ch & 7));
+                    break;
+                case kCondAnyButNewline:
+                case kCondSet:
+                case kCondNotSet:
+                    for (int b = 0; b < 256; ++b) {
+                        bool in = c.type == kCondAnyButNewline ? (b != '\n' && b != '\r')
+                                  : c.type == kCondSet         ? c.set[b]
+                                                               : !c.set[b];
+                        if (in) first.bits[b >> 3] |= static_cast<uint8_t>(1u << (b & 7));
+                    }
+                    break;
+                default:
+                    first.any = true;
+                    break;
             }
         }
         if (passThrough) {

@@ -12,23 +12,25 @@
 // Condition types. 257 to 260 are positions between characters; the others
 // test (or, for the look-ahead forms, search for) characters.
 enum ConditionType : int32_t {
-    kCondLineBegin = 257,     // ^
-    kCondLineEnd = 258,       // $
-    kCondWordBoundary = 259,  // \b
-    kCondNotBoundary = 260,   // \B
-    kCondChar = 261,          // one character
-    kCondAnyButNewline = 262, // \.
-    kCondSet = 263,           // [...], \c, \d
-    kCondNotSet = 264,        // [^...]: also takes the end of the input
-    kCondUpToSet = 265,       // {?[...]}
-    kCondUpToNotSet = 266,    // {?[^...]}
-    kCondBeforeText = 267,    // {?=text}
-    kCondThroughText = 268,   // {?>text}
+    kCondLineBegin = 257,      // ^
+    kCondLineEnd = 258,        // $
+    kCondWordBoundary = 259,   // \b
+    kCondNotBoundary = 260,    // \B
+    kCondChar = 261,           // one character
+    kCondAnyButNewline = 262,  // \.
+    kCondSet = 263,            // [...], \c, \d
+    kCondNotSet = 264,         // [^...]: also takes the end of the input
+    kCondUpToSet = 265,        // {?[...]}
+    kCondUpToNotSet = 266,     // {?[^...]}
+    kCondBeforeText = 267,     // {?=text}
+    kCondThroughText = 268,    // {?>text}
 };
 
 // Codes presented to the patterns besides the bytes 0 to 255.
 constexpr int32_t kCodeEndOfInput = 256;
-inline bool IsPositionCode(int32_t code) { return code >= kCondLineBegin && code <= kCondNotBoundary; }
+inline bool IsPositionCode(int32_t code) {
+    return code >= kCondLineBegin && code <= kCondNotBoundary;
+}
 
 // Repeat counts of 32000 and above mean "unbounded".
 constexpr int32_t kRepeatUnbounded = 32000;
@@ -41,9 +43,9 @@ struct Repeat {
 
 struct Condition {
     int32_t type = kCondChar;
-    unsigned char ch = 0;       // kCondChar
-    OTSTR text;                 // the look-ahead texts
-    bool set[256] = {};         // membership of the set types
+    unsigned char ch = 0;  // kCondChar
+    OTSTR text;            // the look-ahead texts
+    bool set[256] = {};    // membership of the set types
 
     bool IsSetType() const {
         return type == kCondSet || type == kCondNotSet || type == kCondUpToSet ||
@@ -58,7 +60,7 @@ enum TransitionKind : int32_t { kTransCondition = 0, kTransCall = 1, kTransBranc
 struct Transition {
     int32_t kind = kTransCondition;
     std::unique_ptr<Condition> condition;  // kind 0
-    State* target = nullptr;  // kind 1: start of the group or called rule
+    State* target = nullptr;               // kind 1: start of the group or called rule
     Repeat repeat;
     int32_t paramId = -1;
     State* next = nullptr;
@@ -77,7 +79,7 @@ struct FirstBytes {
 };
 
 class State {
-public:
+  public:
     // Takes the next id of the process-wide counter (from 1).
     State();
     // The final state of a table: id 0.
@@ -105,7 +107,7 @@ public:
     Transition* At(int i) const { return static_cast<Transition*>(transitions.Data()[i].ptr); }
     bool IsEnd() const { return transitions.GetSize() == 0; }
 
-private:
+  private:
     void WorkOutFirst(int depth);
     FirstBytes first;
 };

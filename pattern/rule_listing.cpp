@@ -19,16 +19,23 @@ constexpr int kMaxRuleText = 65536;
 // rules add layers of their own).
 constexpr int kMaxDepth = 200;
 
-bool IsVisible(unsigned char c) { return c >= 33 && c < 127; }
+bool IsVisible(unsigned char c) {
+    return c >= 33 && c < 127;
+}
 
 // The escapes of the control characters that rules can name.
 bool AppendControl(unsigned char c, OTSTR& out) {
     switch (c) {
-    case 0: return out.Append("\\0");
-    case '\t': return out.Append("\\t");
-    case '\n': return out.Append("\\n");
-    case '\r': return out.Append("\\r");
-    default: return false;
+        case 0:
+            return out.Append("\\0");
+        case '\t':
+            return out.Append("\\t");
+        case '\n':
+            return out.Append("\\n");
+        case '\r':
+            return out.Append("\\r");
+        default:
+            return false;
     }
 }
 
@@ -75,30 +82,42 @@ void AppendMembers(const Condition& cond, OTSTR& out) {
 
 void AppendCondition(const Condition& cond, OTSTR& out) {
     switch (cond.type) {
-    case kCondLineBegin: out.Append("^"); break;
-    case kCondLineEnd: out.Append("$"); break;
-    case kCondWordBoundary: out.Append("\\b"); break;
-    case kCondNotBoundary: out.Append("\\B"); break;
-    case kCondAnyButNewline: out.Append("\\."); break;
-    case kCondChar: AppendChar(cond.ch, out); break;
-    case kCondSet:
-    case kCondNotSet:
-    case kCondUpToSet:
-    case kCondUpToNotSet: {
-        bool lookAhead = cond.type == kCondUpToSet || cond.type == kCondUpToNotSet;
-        bool negated = cond.type == kCondNotSet || cond.type == kCondUpToNotSet;
-        if (lookAhead) out.Append("{?");
-        out.Append(negated ? "[^" : "[");
-        AppendMembers(cond, out);
-        out.Append(lookAhead ? "]}" : "]");
-        break;
-    }
-    case kCondBeforeText:
-    case kCondThroughText:
-        out.Append(cond.type == kCondBeforeText ? "{?=" : "{?>");
-        out.Append(cond.text);
-        out.Append("}");
-        break;
+        case kCondLineBegin:
+            out.Append("^");
+            break;
+        case kCondLineEnd:
+            out.Append("$");
+            break;
+        case kCondWordBoundary:
+            out.Append("\\b");
+            break;
+        case kCondNotBoundary:
+            out.Append("\\B");
+            break;
+        case kCondAnyButNewline:
+            out.Append("\\.");
+            break;
+        case kCondChar:
+            AppendChar(cond.ch, out);
+            break;
+        case kCondSet:
+        case kCondNotSet:
+        case kCondUpToSet:
+        case kCondUpToNotSet: {
+            bool lookAhead = cond.type == kCondUpToSet || cond.type == kCondUpToNotSet;
+            bool negated = cond.type == kCondNotSet || cond.type == kCondUpToNotSet;
+            if (lookAhead) out.Append("{?");
+            out.Append(negated ? "[^" : "[");
+            AppendMembers(cond, out);
+            out.Append(lookAhead ? "]}" : "]");
+            break;
+        }
+        case kCondBeforeText:
+        case kCondThroughText:
+            out.Append(cond.type == kCondBeforeText ? "{?=" : "{?>");
+            out.Append(cond.text);
+            out.Append("}");
+            break;
     }
 }
 
@@ -156,26 +175,28 @@ void AppendPath(const State* state, OTSTR& out, int depth) {
 void AppendTransitionText(const Transition& tr, OTSTR& out) {
     char text[48];
     switch (tr.kind) {
-    case kTransCondition:
-        if (tr.condition != nullptr) AppendCondition(*tr.condition, out);
-        break;
-    case kTransCall:
-        if (tr.paramId >= 0) {
-            snprintf(text, sizeof text, "{%ld $%ld}", static_cast<long>(tr.target->id),
-                     static_cast<long>(tr.paramId));
-        } else {
-            snprintf(text, sizeof text, "{%ld}", static_cast<long>(tr.target->id));
-        }
-        out.Append(text);
-        break;
-    default:
-        out.Append(" ");
-        return;
+        case kTransCondition:
+            if (tr.condition != nullptr) AppendCondition(*tr.condition, out);
+            break;
+        case kTransCall:
+            if (tr.paramId >= 0) {
+                snprintf(text, sizeof text, "{%ld $%ld}", static_cast<long>(tr.target->id),
+                         static_cast<long>(tr.paramId));
+            } else {
+                snprintf(text, sizeof text, "{%ld}", static_cast<long>(tr.target->id));
+            }
+            out.Append(text);
+            break;
+        default:
+            out.Append(" ");
+            return;
     }
     AppendRepeat(tr.repeat, out);
 }
 
-void AppendRuleText(const State* start, OTSTR& out) { AppendPath(start, out, 0); }
+void AppendRuleText(const State* start, OTSTR& out) {
+    AppendPath(start, out, 0);
+}
 
 }  // namespace rulelisting
 

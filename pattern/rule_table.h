@@ -13,7 +13,7 @@
 constexpr int32_t kFirstCalledOnlyRule = 2000;
 
 class RuleTable {
-public:
+  public:
     // The table starts with its common final state (id 0) as state 0.
     RuleTable();
     ~RuleTable();
@@ -58,7 +58,7 @@ public:
     bool HasLineAnchors() const { return hasLineAnchors; }
     bool HasWordAnchors() const { return hasWordAnchors; }
 
-private:
+  private:
     friend class RuleCompiler;
 
     // A new state appended to the store, or null (with the message for
@@ -67,7 +67,7 @@ private:
     bool CollectParamIds(State* start, int32_t& mask, int depth);
     void SetError(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    ObArrayOf<State> rules{25};  // tag: the rule id
+    ObArrayOf<State> rules{25};    // tag: the rule id
     ObArrayOf<State> states{100};  // owned
     bool hasParamIds = false;
     bool hasLineAnchors = false;

@@ -104,9 +104,9 @@ TEST(RuleTableCompile, RepeatsAndAtoms) {
         int min, max;
         bool greedy;
     } cases[] = {
-        {"x", 1, 1, true},         {"x*", 0, 32000, true},   {"x+", 1, 32000, true},
-        {"x?", 0, 1, true},        {"x*?", 0, 32000, false}, {"x+?", 1, 32000, false},
-        {"x??", 0, 1, false},      {"x<3>", 3, 3, true},     {"x<2,>", 2, 32000, true},
+        {"x", 1, 1, true},         {"x*", 0, 32000, true},    {"x+", 1, 32000, true},
+        {"x?", 0, 1, true},        {"x*?", 0, 32000, false},  {"x+?", 1, 32000, false},
+        {"x??", 0, 1, false},      {"x<3>", 3, 3, true},      {"x<2,>", 2, 32000, true},
         {"x<2, 5>?", 2, 5, false}, {"(ab)<0,4>", 0, 4, true},
     };
     for (const Case& c : cases) {

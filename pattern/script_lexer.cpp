@@ -13,7 +13,8 @@ namespace {
 
 // "failed to read the compound keyword" and "the identifier is not
 // correct", kept in the GBK code page.
-const char kCompoundReadFail[] = "%s  \xc8\xa1\xb5\xc3\xb8\xb4\xba\xcf\xb9\xd8\xbc\xfc\xb4\xca\xca\xa7\xb0\xdc";
+const char kCompoundReadFail[] =
+    "%s  \xc8\xa1\xb5\xc3\xb8\xb4\xba\xcf\xb9\xd8\xbc\xfc\xb4\xca\xca\xa7\xb0\xdc";
 const char kIdentNotCorrect[] = "%s  \xb1\xea\xca\xb6\xb7\xfb\xb2\xbb\xd5\xfd\xc8\xb7";
 
 // Whether keyword starts with word followed by a blank, case ignored.
@@ -50,7 +51,9 @@ void ScriptLexer::Reset(bool full) {
     Lex::Reset(full);
 }
 
-SourcePos ScriptLexer::GetLocation() const { return cached ? cache.pos : pos; }
+SourcePos ScriptLexer::GetLocation() const {
+    return cached ? cache.pos : pos;
+}
 
 void ScriptLexer::Skip(int32_t n) {
     if (cached) {

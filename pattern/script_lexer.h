@@ -9,7 +9,7 @@
 #include "pattern/text_file.h"
 
 class ScriptLexer : public Lex {
-public:
+  public:
     // Binds the script token rules: overlap off, unmatched bytes returned,
     // case-sensitive matching.
     ScriptLexer();
@@ -51,7 +51,7 @@ public:
     // the end of the text is a valid place to stand.
     void Skip(int32_t n);
 
-private:
+  private:
     int ReadWithKeywords(Token& token);
     static void StripLineComment(Token& token);
 

@@ -46,8 +46,9 @@ TEST(ScriptLexer, TokensOfTheLanguage) {
         {"//  note  \nx", "10://  note   1:x"},
         {"x // end", "1:x 10:// end"},
         {"/* a\n b */y", "11:/* a\n b */ 1:y"},
-        {"p[2].q(3)?r:s;~t%u^v#", "1:p 7:[ 9:2 7:] 7:. 1:q 7:( 9:3 7:) 7:? 1:r 7:: 1:s 7:; 7:~ 1:t "
-                                 "7:% 1:u 7:^ 1:v 7:#"},
+        {"p[2].q(3)?r:s;~t%u^v#",
+         "1:p 7:[ 9:2 7:] 7:. 1:q 7:( 9:3 7:) 7:? 1:r 7:: 1:s 7:; 7:~ 1:t "
+         "7:% 1:u 7:^ 1:v 7:#"},
         {"unsigned  char Unsigned Long UNSIGNED int unsigned short",
          "6:unsigned char 6:Unsigned Long 6:UNSIGNED int 6:unsigned short"},
         {"int INT1 uint4 pvoid typedef", "6:int 6:INT1 6:uint4 6:pvoid 6:typedef"},
@@ -179,9 +180,14 @@ TEST(ScriptLexer, FoldingDotsInPaths) {
         const char* path;
         const char* folded;
     } cases[] = {
-        {"a\\b\\..\\c.txt", "a\\c.txt"}, {"a/b/../c", "a/c"},      {"..\\x", "..\\x"},
-        {"a\\..\\..\\b", "..\\b"},       {"\\a\\..\\b", "\\b"},    {"a\\b/..\\c", "a\\b/..\\c"},
-        {"plain.txt", "plain.txt"},      {"", ""},
+        {"a\\b\\..\\c.txt", "a\\c.txt"},
+        {"a/b/../c", "a/c"},
+        {"..\\x", "..\\x"},
+        {"a\\..\\..\\b", "..\\b"},
+        {"\\a\\..\\b", "\\b"},
+        {"a\\b/..\\c", "a\\b/..\\c"},
+        {"plain.txt", "plain.txt"},
+        {"", ""},
     };
     for (const Case& c : cases)
         EXPECT_STREQ(c.folded, TextFile::FoldDots(c.path).GetBuffer(0)) << c.path;

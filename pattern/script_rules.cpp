@@ -12,18 +12,24 @@
 namespace {
 
 const Keyword kKeywords[] = {
-    {"DEFINE", false},        {"INCLUDE", false},      {"ENUM", false},
-    {"STRUCT", false},        {"VOID", false},         {"INT1", false},
-    {"INT2", false},          {"INT4", false},         {"BYTE", false},
-    {"WORD", false},          {"DWORD", false},        {"UINT1", false},
-    {"UINT2", false},         {"UINT4", false},        {"OCTET", false},
-    {"STRING", false},        {"CHAR", false},         {"INT", false},
-    {"SHORT", false},         {"LONG", false},         {"DOUBLE", false},
-    {"PVOID", false},         {"UNSIGNED CHAR", true}, {"UNSIGNED INT", true},
-    {"UNSIGNED SHORT", true}, {"UNSIGNED LONG", true}, {"WHILE", false},
-    {"IF", false},            {"ELSE", false},         {"CONTINUE", false},
-    {"BREAK", false},         {"RETURN", false},       {"EXTERN", false},
-    {"BOOL", false},          {"TYPEDEF", false},
+    {"DEFINE", false},        {"INCLUDE", false},
+    {"ENUM", false},          {"STRUCT", false},
+    {"VOID", false},          {"INT1", false},
+    {"INT2", false},          {"INT4", false},
+    {"BYTE", false},          {"WORD", false},
+    {"DWORD", false},         {"UINT1", false},
+    {"UINT2", false},         {"UINT4", false},
+    {"OCTET", false},         {"STRING", false},
+    {"CHAR", false},          {"INT", false},
+    {"SHORT", false},         {"LONG", false},
+    {"DOUBLE", false},        {"PVOID", false},
+    {"UNSIGNED CHAR", true},  {"UNSIGNED INT", true},
+    {"UNSIGNED SHORT", true}, {"UNSIGNED LONG", true},
+    {"WHILE", false},         {"IF", false},
+    {"ELSE", false},          {"CONTINUE", false},
+    {"BREAK", false},         {"RETURN", false},
+    {"EXTERN", false},        {"BOOL", false},
+    {"TYPEDEF", false},
 };
 constexpr int kKeywordCount = sizeof kKeywords / sizeof kKeywords[0];
 
@@ -43,7 +49,8 @@ const RuleText kRules[] = {
     {kTokLineComment, "REMARKLINE", "//\\.*$"},
     {kTokIdent, "IDENT", "[A-Za-z_][A-Za-z_0-9]*"},
     {kTokString, "STRING", "\"{?>\"}|'{?>'}"},
-    {kTokOperator, "", "==|\\<=|>=|>>|\\<\\<|\\<|>|&&|\\|\\||!=|::|[#=\\{\\},.;[\\]:+\\-\\*\\/%&|!^\\(\\)?~\"]"},
+    {kTokOperator, "",
+     "==|\\<=|>=|>>|\\<\\<|\\<|>|&&|\\|\\||!=|::|[#=\\{\\},.;[\\]:+\\-\\*\\/%&|!^\\(\\)?~\"]"},
     {kTokNumber, "NUMBER", "{NUMBER_HEX 3}|{NUMBER_DOUBLE 4}|{NUMBER_DEX 2}"},
     {kRuleSkipped, "", "[ \r\n\t\x80-\xff]{?[^ \r\n\t\x80-\xff]}"},
 };
@@ -66,9 +73,13 @@ RuleTable& ScriptRuleTable() {
     return g_table;
 }
 
-int KeywordCount() { return kKeywordCount; }
+int KeywordCount() {
+    return kKeywordCount;
+}
 
-const Keyword& KeywordAt(int i) { return kKeywords[i]; }
+const Keyword& KeywordAt(int i) {
+    return kKeywords[i];
+}
 
 int FindKeyword(const char* text) {
     if (text == nullptr) return -1;
@@ -84,20 +95,24 @@ int FindKeyword(const char* text) {
 
 bool IsValueToken(const Token& token) {
     switch (token.id) {
-    case kTokDecimal:
-    case kTokHex:
-    case kTokFraction:
-    case kTokString:
-    case kTokNumber:
-        return true;
-    default:
-        return false;
+        case kTokDecimal:
+        case kTokHex:
+        case kTokFraction:
+        case kTokString:
+        case kTokNumber:
+            return true;
+        default:
+            return false;
     }
 }
 
-bool IsIdentToken(const Token& token) { return token.id == kTokIdent; }
+bool IsIdentToken(const Token& token) {
+    return token.id == kTokIdent;
+}
 
-bool IsOperatorToken(const Token& token) { return token.id == kTokOperator; }
+bool IsOperatorToken(const Token& token) {
+    return token.id == kTokOperator;
+}
 
 bool IsCallToken(const Token& token) {
     if (token.id != kTokIdent) return false;

@@ -27,7 +27,11 @@ enum ScriptTokenId : int32_t {
 };
 
 // Parameter slots in which a number token records its kind.
-enum NumberSlot : int { kSlotDecimal = kTokDecimal, kSlotHex = kTokHex, kSlotFraction = kTokFraction };
+enum NumberSlot : int {
+    kSlotDecimal = kTokDecimal,
+    kSlotHex = kTokHex,
+    kSlotFraction = kTokFraction
+};
 
 // Ids of the rules that make no token of their own: the number kinds that
 // NUMBER calls, the rest of a line, and the blanks the lexer skips.

@@ -7,7 +7,7 @@
 #include "base/otstr.h"
 
 class SourcePos {
-public:
+  public:
     SourcePos() = default;
     SourcePos(const char* name, int32_t offset, int32_t line, int32_t column);
     virtual ~SourcePos() = default;

@@ -7,7 +7,7 @@
 #include "base/otstr.h"
 
 class TextFile {
-public:
+  public:
     // Reads the whole file (text mode folds CR LF). Failures: "File: %s  Open
     // failed" and "malloc buffer failed" in GetLastError().
     bool Load(const char* name, bool textMode);
@@ -24,7 +24,7 @@ public:
     // '\' separates parts, or '/' when the path has no '\'.
     static OTSTR FoldDots(const char* path);
 
-private:
+  private:
     OTSTR fullPath;
     OTSTR givenName;
     OTSTR fileName;

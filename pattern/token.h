@@ -15,7 +15,7 @@ struct ParamSpan {
 };
 
 class Token {
-public:
+  public:
     Token();
 
     // Back to no token (id -1), keeping the text's storage.

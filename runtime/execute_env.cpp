@@ -27,7 +27,9 @@ bool InTree(const RunTimeStk* root, const RunTimeStk* frame) {
 
 }  // namespace
 
-ExecuteEnv::ExecuteEnv() { text = " "; }
+ExecuteEnv::ExecuteEnv() {
+    text = " ";
+}
 
 ExecuteEnv::~ExecuteEnv() {
     reset(true, true);

@@ -23,13 +23,13 @@ using ExternalHandler = int (*)(void* owner, int argc, void** argv);
 // A monitor of a traced run: step(kind, value) after each traced line;
 // returning -1 cancels the run.
 class StepMonitor {
-public:
+  public:
     virtual ~StepMonitor() = default;
     virtual int step(int kind, int value) = 0;
 };
 
 class ExecuteEnv : public NamedObject {
-public:
+  public:
     // Calls nest at most this deep; a deeper call fails instead of
     // exhausting the native stack (about 1,600 levels fit in 8 MB in the
     // sanitizer build, so this leaves a wide margin).
@@ -111,7 +111,7 @@ public:
     int32_t spare = 0;
     StepMonitor* monitor = nullptr;  // not owned; tracing is on while set
 
-private:
+  private:
     // Frames of calls are recycled: a popped frame is cleared and kept here
     // for the next call, sparing the allocations of a new one.
     static constexpr int kMaxSpareFrames = 32;

@@ -32,7 +32,8 @@ TEST(ExecuteEnv, StackErrorsAndCancel) {
     EXPECT_FALSE(env.PopEnv(&b, false));
     env.SetLastError("second %d", 2);
     std::string traced = testing::internal::GetCapturedStdout();
-    EXPECT_STREQ("ExecuteEnv::PopEnv() fail, found stack data error !", env.GetLastError().GetBuffer(0));
+    EXPECT_STREQ("ExecuteEnv::PopEnv() fail, found stack data error !",
+                 env.GetLastError().GetBuffer(0));
     EXPECT_NE(std::string::npos, traced.find("second 2")) << "every error is traced";
     EXPECT_EQ(3, env.StackSize());
     EXPECT_TRUE(env.PopEnv(&c, false));
@@ -75,7 +76,7 @@ TEST(ExecuteEnv, TimeLimitCancelsAndResetRestartsTheClock) {
 }
 
 class CallTest : public ::testing::Test {
-protected:
+  protected:
     CallTest() {
         file.SetName("main.txt");
         AddVariable(file, "x", kDeclInt4, 1, "5");
@@ -120,14 +121,16 @@ TEST_F(CallTest, PrepareRunsInitialisersAndBlocks) {
     EXPECT_FALSE(env.Prepare(&broken));
     // The first error names the cause; the line of the initialiser follows
     // in the trace.
-    EXPECT_STREQ("RunTimeStk::GetItem('nope') fail, 'nope' is not a valid VariableItem in "
-                 "RunTimeStk !",
-                 env.GetLastError().GetBuffer(0));
+    EXPECT_STREQ(
+        "RunTimeStk::GetItem('nope') fail, 'nope' is not a valid VariableItem in "
+        "RunTimeStk !",
+        env.GetLastError().GetBuffer(0));
     EXPECT_EQ(nullptr, env.GetRoot());
 }
 
 TEST_F(CallTest, ParametersByValueAndByAddress) {
-    Procedure* add = AddProcedure(file, "add", kDeclInt4, {{"a", kDeclInt4, false}, {"b", kDeclInt4, false}});
+    Procedure* add =
+        AddProcedure(file, "add", kDeclInt4, {{"a", kDeclInt4, false}, {"b", kDeclInt4, false}});
     AddReturn(add, "a + b");
     Procedure* poke = AddProcedure(file, "poke", kDeclVoid, {{"p", kDeclInt4, true}});
     AddStatement(*poke->body, "p = 70");
@@ -139,8 +142,9 @@ TEST_F(CallTest, ParametersByValueAndByAddress) {
     EXPECT_EQ("8", Eval("add(x, 3)"));
     testing::internal::CaptureStdout();
     EXPECT_EQ("3", Eval("add(1, 2, 3)")) << "extra arguments are ignored";
-    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find(
-                                     "Warning, GenerateProcedureParamsList() fail, too many param !"));
+    EXPECT_NE(std::string::npos,
+              testing::internal::GetCapturedStdout().find(
+                  "Warning, GenerateProcedureParamsList() fail, too many param !"));
     EXPECT_EQ("ERROR Execute add() fail, generateParamsList error", Eval("add(1)"));
     EXPECT_EQ(1, env.StackSize()) << "the stack is as before the call";
 
@@ -234,14 +238,15 @@ TEST_F(CallTest, VariableArgumentsAndPushEnv) {
     testing::internal::CaptureStdout();
     std::string failed = Eval("sum(1, nope)");
     std::string traced = testing::internal::GetCapturedStdout();
-    EXPECT_EQ("ERROR RunTimeStk::GetItem('nope') fail, 'nope' is not a valid VariableItem in "
-              "RunTimeStk !",
-              failed);
+    EXPECT_EQ(
+        "ERROR RunTimeStk::GetItem('nope') fail, 'nope' is not a valid VariableItem in "
+        "RunTimeStk !",
+        failed);
     EXPECT_NE(std::string::npos, traced.find("Execute sum() fail, generateParamsList error"));
-    EXPECT_NE(std::string::npos,
-              traced.find(
-                  "GenerateProcedureParamsList() create procedure arg  nope  error, (can only "
-                  "support value_expr now) !"));
+    EXPECT_NE(
+        std::string::npos,
+        traced.find("GenerateProcedureParamsList() create procedure arg  nope  error, (can only "
+                    "support value_expr now) !"));
 
     // A frame pushed with prepare runs its program; a failing run pops it.
     Program block(&file);

@@ -23,8 +23,7 @@
 namespace {
 
 // A plain identifier, or an identifier with a bracketed element count.
-const char kNamePattern[] =
-    "^([A-Za-z_][A-Za-z_0-9]*)\\[({?=]})]$|^([A-Za-z_][A-Za-z_0-9]*)$";
+const char kNamePattern[] = "^([A-Za-z_][A-Za-z_0-9]*)\\[({?=]})]$|^([A-Za-z_][A-Za-z_0-9]*)$";
 
 PatternMatcher& NameMatcher() {
     static PatternMatcher matcher(kNamePattern);
@@ -46,7 +45,9 @@ bool HasStorage(const CVariableItem& item) {
 RunTimeStk::RunTimeStk(Program* newProgram, RunTimeStk* newParent, ExecuteEnv* newEnv)
     : program(newProgram), env(newEnv), parent(newParent) {}
 
-RunTimeStk::~RunTimeStk() { clear(); }
+RunTimeStk::~RunTimeStk() {
+    clear();
+}
 
 CVariableItem* RunTimeStk::VariableAt(int i) const {
     return variables.GetAt(i);
@@ -72,8 +73,8 @@ bool RunTimeStk::Prepare(ObArray* newVariables, ObArray* newValues, bool takeOwn
     // Only lists whose items this frame may own are adopted.
     if (takeOwnership) {
         if (newVariables != nullptr) {
-            for (int i = 0; i < newVariables->GetSize(); ++i) AppendVariable(
-                static_cast<CVariableItem*>(newVariables->GetAt(i)));
+            for (int i = 0; i < newVariables->GetSize(); ++i)
+                AppendVariable(static_cast<CVariableItem*>(newVariables->GetAt(i)));
             newVariables->RemoveAll();
         }
         if (newValues != nullptr) {
@@ -168,9 +169,10 @@ CVariableItem* RunTimeStk::DetachItem(const char* varName, bool localOnly, bool 
 // A new item for a variable of that name, unless the frame has one already.
 CVariableItem* RunTimeStk::NewVariable(const char* name) {
     if (FindItem(name, true, false) != nullptr) {
-        TraceLine("RunTimeStk::CreateVarInstance('%s') fail, Instance with same name already "
-                  "created !",
-                  name);
+        TraceLine(
+            "RunTimeStk::CreateVarInstance('%s') fail, Instance with same name already "
+            "created !",
+            name);
         return nullptr;
     }
     auto* item = new (std::nothrow) CVariableItem;
@@ -238,14 +240,16 @@ CVariableItem* RunTimeStk::CreateVarInstance(StructDefinition* structDef, const 
 CVariableItem* RunTimeStk::GetRootVariableItem(const char* path, bool report) {
     OTSTR ident, subscript, rest;
     if (!ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
-        if (report) TraceLine("RunTimeStk::GetRootVariableItem('%s') fail, varstring split fail !", path);
+        if (report)
+            TraceLine("RunTimeStk::GetRootVariableItem('%s') fail, varstring split fail !", path);
         return nullptr;
     }
     CVariableItem* item = FindItem(ident.GetBuffer(0), false, caseSensitive);
     if (item == nullptr && report) {
-        TraceLine("RunTimeStk::GetRootVariableItem('%s') fail, '%s' is not a valid VariableItem in "
-              "RunTimeStk !",
-              path, ident.GetBuffer(0));
+        TraceLine(
+            "RunTimeStk::GetRootVariableItem('%s') fail, '%s' is not a valid VariableItem in "
+            "RunTimeStk !",
+            path, ident.GetBuffer(0));
     }
     return item;
 }
@@ -283,9 +287,10 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
         return nullptr;
     }
     if (rest.IsEmpty() && outIdx == nullptr && !subscript.IsEmpty()) {
-        TraceLine("RunTimeStk::GetItem('%s') fail, '(paramId)' or '[idx]' can not be used in last "
-              "Ident when lastIdx=NULL",
-              path);
+        TraceLine(
+            "RunTimeStk::GetItem('%s') fail, '(paramId)' or '[idx]' can not be used in last "
+            "Ident when lastIdx=NULL",
+            path);
         return nullptr;
     }
     int32_t idx = item->GetCount() == 1 ? 0 : -1;
@@ -293,9 +298,10 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
         if (subscript.GetLength() <= 2) {
             TraceLine("RunTimeStk::GetItem('%s') fail, Choice idx invalid !", path);
         } else if (!item->IsChoice()) {
-            TraceLine("RunTimeStk::GetChoiceItem('%s') fail, '(' and ')' can only be used to "
-                  "T_PCHOICE member !",
-                  path);
+            TraceLine(
+                "RunTimeStk::GetChoiceItem('%s') fail, '(' and ')' can only be used to "
+                "T_PCHOICE member !",
+                path);
         } else {
             TraceLine("RunTimeStk::GetChoiceItem('%s') fail, '()' is not support now !", path);
         }
@@ -312,7 +318,7 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
             BindEvaluator(evaluator);
             if (!evaluator.CalcLong(inner.GetBuffer(0), idx)) {
                 TraceLine("RunTimeStk::GetItem('%s') calculate '%s' fail, %s !", path,
-                      inner.GetBuffer(0), evaluator.GetLastError().GetBuffer(0));
+                          inner.GetBuffer(0), evaluator.GetLastError().GetBuffer(0));
                 return nullptr;
             }
             if (idx < 0 || idx >= item->GetCount()) {
@@ -326,22 +332,26 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
     if (!item->IsStructItem()) {
         OTSTR head = ident;
         head.Append(subscript);
-        TraceLine("RunTimeStk::GetItem('%s') fail, illegal '%s' after '%s' !", path, rest.GetBuffer(0),
-              head.GetBuffer(0));
+        TraceLine("RunTimeStk::GetItem('%s') fail, illegal '%s' after '%s' !", path,
+                  rest.GetBuffer(0), head.GetBuffer(0));
         return nullptr;
     }
     CStruct* element = item->StructAt(idx);
     if (element == nullptr) {
         TraceLine("RunTimeStk::GetItem('%s') fail, '%s[%ld]' invalid !", path, ident.GetBuffer(0),
-              static_cast<long>(idx));
+                  static_cast<long>(idx));
         return nullptr;
     }
     return element->GetItem(rest.GetBuffer(0), outIdx, this);
 }
 
-void RunTimeStk::BindEvaluator(ExprEvaluator& evaluator) { evaluator.SetCallback(this, ValueProc); }
+void RunTimeStk::BindEvaluator(ExprEvaluator& evaluator) {
+    evaluator.SetCallback(this, ValueProc);
+}
 
-RunTimeStk::ValueCallback RunTimeStk::GetValueCallback() const { return ValueProc; }
+RunTimeStk::ValueCallback RunTimeStk::GetValueCallback() const {
+    return ValueProc;
+}
 
 // ---------------------------------------------------------------- get / set
 
@@ -448,49 +458,51 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
     const char* name = static_cast<const char*>(argv[1]);
     if (name == nullptr) return 0;
     switch (request) {
-    case kVarAssign: {
-        auto* value = static_cast<CVarient*>(argv[2]);
-        int32_t idx = -1;
-        CVariableItem* item = self->GetItem(name, &idx);
-        if (item == nullptr || value == nullptr) return 0;
-        if (idx < 0) {
-            if (item->GetCount() >= 2) {
-                self->Report("RunTimeStk::AssignValueProc('%s') fail, simple value can't assign "
-                             "to array ident !",
-                             name);
+        case kVarAssign: {
+            auto* value = static_cast<CVarient*>(argv[2]);
+            int32_t idx = -1;
+            CVariableItem* item = self->GetItem(name, &idx);
+            if (item == nullptr || value == nullptr) return 0;
+            if (idx < 0) {
+                if (item->GetCount() >= 2) {
+                    self->Report(
+                        "RunTimeStk::AssignValueProc('%s') fail, simple value can't assign "
+                        "to array ident !",
+                        name);
+                    return 0;
+                }
+                idx = 0;
+            }
+            return item->header.IsBitField() ? item->setBitData(idx, *value)
+                                             : item->setAt(idx, *value);
+        }
+        case kVarRead: {
+            auto* out = static_cast<CVarient*>(argv[2]);
+            if (out == nullptr) return 0;
+            if (IsCallPath(name)) return self->CallProcedure(name, *out);
+            if (self->program != nullptr) {
+                if (CVariableItem* constant = self->program->FindNamedValue(name))
+                    return constant->getAt(0, *out);
+                // Enum::Item names an enum item.
+                if (const char* scope = strstr(name, "::")) {
+                    OTSTR enumName(name, static_cast<int>(scope - name));
+                    EnumItemList* list = self->program->FindEnum(enumName.GetBuffer(0));
+                    int index = list != nullptr ? list->Find(scope + 2) : -1;
+                    if (index >= 0) return out->clone(*list->ItemAt(index));
+                }
+            }
+            bool hasValue = false;
+            if (!self->ReadValue(name, *out, &hasValue, true)) return 0;
+            if (!hasValue) {
+                self->Report("GetRunTimeValue('%s') fail, data not initialized !", name);
                 return 0;
             }
-            idx = 0;
+            return 1;
         }
-        return item->header.IsBitField() ? item->setBitData(idx, *value) : item->setAt(idx, *value);
-    }
-    case kVarRead: {
-        auto* out = static_cast<CVarient*>(argv[2]);
-        if (out == nullptr) return 0;
-        if (IsCallPath(name)) return self->CallProcedure(name, *out);
-        if (self->program != nullptr) {
-            if (CVariableItem* constant = self->program->FindNamedValue(name))
-                return constant->getAt(0, *out);
-            // Enum::Item names an enum item.
-            if (const char* scope = strstr(name, "::")) {
-                OTSTR enumName(name, static_cast<int>(scope - name));
-                EnumItemList* list = self->program->FindEnum(enumName.GetBuffer(0));
-                int index = list != nullptr ? list->Find(scope + 2) : -1;
-                if (index >= 0) return out->clone(*list->ItemAt(index));
-            }
-        }
-        bool hasValue = false;
-        if (!self->ReadValue(name, *out, &hasValue, true)) return 0;
-        if (!hasValue) {
-            self->Report("GetRunTimeValue('%s') fail, data not initialized !", name);
+        case kVarAssignText:
+            return self->sets(name, static_cast<const char*>(argv[2]));
+        default:
             return 0;
-        }
-        return 1;
-    }
-    case kVarAssignText:
-        return self->sets(name, static_cast<const char*>(argv[2]));
-    default:
-        return 0;
     }
 }
 

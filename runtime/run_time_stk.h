@@ -19,7 +19,7 @@ class StructDefinition;
 class VariableDefinition;
 
 class RunTimeStk : public ItemResolver {
-public:
+  public:
     RunTimeStk(Program* program = nullptr, RunTimeStk* parent = nullptr, ExecuteEnv* env = nullptr);
     // Destroys the variables, the values and the owned child frames.
     ~RunTimeStk() override;
@@ -39,7 +39,8 @@ public:
     // "buf[16]", or from a definition (name: the given one or its own).
     virtual CVariableItem* CreateVarInstance(int32_t declaredCode, const char* nameSpec);
     virtual CVariableItem* CreateVarInstance(StructDefinition* structDef, const char* nameSpec);
-    virtual CVariableItem* CreateVarInstance(VariableDefinition* def, const char* varName = nullptr);
+    virtual CVariableItem* CreateVarInstance(VariableDefinition* def,
+                                             const char* varName = nullptr);
     // Fails when a variable of that name (letter case ignored) is here.
     virtual bool AddItem(CVariableItem* item);
     // Removes the variable without destroying it; by name the search goes on
@@ -97,7 +98,7 @@ public:
     bool prepared = false;
     bool initialised = false;
 
-private:
+  private:
     CVariableItem* Resolve(const char* path, int32_t* outIdx, bool report);
     CVariableItem* CreateFromSpec(const char* nameSpec, StructDefinition* structDef,
                                   int32_t declaredCode);

@@ -92,7 +92,8 @@ TEST(RunTimeStk, ValueCallbackOfTheEvaluator) {
     frame.CreateVarInstance(kDeclInt4, "y");
     frame.CreateVarInstance(kDeclInt4, "arr[2]");
     EXPECT_EQ("ERROR get 'x' value failed", Value(frame, "x + 1"));
-    EXPECT_STREQ("GetRunTimeValue('x') fail, data not initialized !", env.GetLastError().GetBuffer(0));
+    EXPECT_STREQ("GetRunTimeValue('x') fail, data not initialized !",
+                 env.GetLastError().GetBuffer(0));
 
     EXPECT_EQ("5", Value(frame, "x = 5"));
     EXPECT_EQ("11", Value(frame, "y = x * 2 + 1"));
@@ -109,9 +110,10 @@ TEST(RunTimeStk, ValueCallbackOfTheEvaluator) {
     env.reset(false, true);
     int32_t idx = 0;
     EXPECT_EQ(nullptr, frame.GetItem("missing.a", &idx));
-    EXPECT_STREQ("RunTimeStk::GetItem('missing.a') fail, 'missing' is not a valid VariableItem in "
-                 "RunTimeStk !",
-                 env.GetLastError().GetBuffer(0));
+    EXPECT_STREQ(
+        "RunTimeStk::GetItem('missing.a') fail, 'missing' is not a valid VariableItem in "
+        "RunTimeStk !",
+        env.GetLastError().GetBuffer(0));
     EXPECT_EQ(nullptr, frame.GetItem("x.a", &idx));
     EXPECT_EQ(nullptr, frame.GetItem("arr[5]", &idx));
     EXPECT_EQ(nullptr, frame.GetItem("arr(1)", &idx));

@@ -15,7 +15,7 @@ namespace testprog {
 
 // An expression statement: evaluates its text in the top frame.
 class ExprStatement : public ProgramItem {
-public:
+  public:
     explicit ExprStatement(const char* text) : text(text) {}
     int32_t ItemKind() const override { return kItemExprStatement; }
     bool Run(ExecuteEnv& env) override {
@@ -35,7 +35,7 @@ public:
 
 // "return value;" of a procedure.
 class ReturnStatement : public ProgramItem {
-public:
+  public:
     ReturnStatement(Procedure* procedure, const char* value) : procedure(procedure), value(value) {}
     int32_t ItemKind() const override { return kItemJump; }
     bool Run(ExecuteEnv& env) override {

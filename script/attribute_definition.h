@@ -20,19 +20,19 @@ class StructDefinition;
 // language. Only the integrated type is owned; the rest belong to the
 // script.
 struct AttributeSlots {
-    StructDefinition* typeOf = nullptr;        // TypeOF
-    EnumItemList* dumpOr = nullptr;            // DumpOF ... ( Or ): matched by bits
-    EnumItemList* dumpEqual = nullptr;         // DumpOF ... ( Equal ): matched by equality
-    StructDefinition* contentOf = nullptr;     // ContentOF
-    Procedure* translate = nullptr;            // the block's Translate()
-    Procedure* integrate = nullptr;            // the block's Integrate()
-    Procedure* dump = nullptr;                 // the block's Dump()
+    StructDefinition* typeOf = nullptr;         // TypeOF
+    EnumItemList* dumpOr = nullptr;             // DumpOF ... ( Or ): matched by bits
+    EnumItemList* dumpEqual = nullptr;          // DumpOF ... ( Equal ): matched by equality
+    StructDefinition* contentOf = nullptr;      // ContentOF
+    Procedure* translate = nullptr;             // the block's Translate()
+    Procedure* integrate = nullptr;             // the block's Integrate()
+    Procedure* dump = nullptr;                  // the block's Dump()
     std::unique_ptr<TypeSpecifier> integrated;  // of the owning struct
-    DeclareMap* choiceMap = nullptr;           // ChoiceMap
+    DeclareMap* choiceMap = nullptr;            // ChoiceMap
 };
 
 class AttributeDefinition : public Program {
-public:
+  public:
     explicit AttributeDefinition(Program* parent) : Program(parent) {}
     // The attribute keyword lines (TypeOF, DumpOF, ChoiceMap, ContentOF).
     StepResult ItemHook(CompileContext& context, ScriptLexer& lexer) override;

@@ -336,8 +336,7 @@ StepResult TypedefStep(CompileContext& context, ScriptLexer& lexer) {
     }
     int32_t line = token.pos.line;
     GramMatcher matcher(&context, GrammarHandlers());
-    if (!context.MatchText(lexer, matcher, "typedef", kTypedefRule))
-        return StepResult::kFailed;
+    if (!context.MatchText(lexer, matcher, "typedef", kTypedefRule)) return StepResult::kFailed;
     auto* type = matcher.ObjectAt<TypeSpecifier>(0);
     Token* ident = matcher.TokenAt(1);
     if (!type->IsStruct() || type->structDef == nullptr) {
@@ -438,8 +437,7 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     Token token;
     if (!lexer.ExpectText(token, "attribute", false)) return StepResult::kNotClaimed;
     GramMatcher matcher(&context, GrammarHandlers());
-    if (!context.MatchText(lexer, matcher, "attribute", kAttributeRule))
-        return StepResult::kFailed;
+    if (!context.MatchText(lexer, matcher, "attribute", kAttributeRule)) return StepResult::kFailed;
     if (lexer.GetNextToken(token, true) != 1 || !IsText(token, "{")) {
         return context.Reject(lexer, scriptmsg::kBraceAfterAttribute);
     }
@@ -452,8 +450,7 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     }
     auto* item = dynamic_cast<StructItem*>(def);
     if (item == nullptr || item->attributes == nullptr) {
-        return context.Reject(lexer, scriptmsg::kAttributeNotIntegrated,
-                              name);
+        return context.Reject(lexer, scriptmsg::kAttributeNotIntegrated, name);
     }
     Program* outer = context.current;
     bool ok = context.CompileItems(*item->attributes, lexer);
@@ -461,8 +458,7 @@ StepResult AttributeConstructStep(CompileContext& context, ScriptLexer& lexer) {
     if (!ok) return StepResult::kFailed;
     OTSTR message;
     if (!CompleteAttributes(*item->attributes, message)) {
-        return context.Reject(lexer, scriptmsg::kCompleteFail,
-                              message.GetBuffer(0));
+        return context.Reject(lexer, scriptmsg::kCompleteFail, message.GetBuffer(0));
     }
     return StepResult::kDone;
 }

@@ -11,7 +11,7 @@
 class VariableDefinition;
 
 class DeclareMap : public NamedObject, public ProgramItem {
-public:
+  public:
     DeclareMap() = default;
     // Deletes the items.
     ~DeclareMap() override;
@@ -26,6 +26,6 @@ public:
 
     bool implicit = false;  // ImplicitItem
 
-private:
+  private:
     ObArrayOf<VariableDefinition> items{25};  // owned; tag: the item's tag
 };

@@ -123,7 +123,8 @@ bool EvaluateInteger(Program& program, const ParsedExpression* exp, int32_t& out
     ExprEvaluator evaluator;
     program.NamedValues().BindEvaluator(evaluator);
     CVarient value;
-    if (!evaluator.EvaluateValue(exp->tree.get(), value) || !IsIntegerType(value.GetType())) return false;
+    if (!evaluator.EvaluateValue(exp->tree.get(), value) || !IsIntegerType(value.GetType()))
+        return false;
     out = value.getLong();
     return true;
 }
@@ -268,8 +269,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
     }
     int32_t count = 1;
     if (rule == kMemberArray &&
-        (!EvaluateInteger(program, matcher.ObjectAt<ParsedExpression>(2), count) ||
-         count < 1)) {
+        (!EvaluateInteger(program, matcher.ObjectAt<ParsedExpression>(2), count) || count < 1)) {
         context.Fail(lexer, scriptmsg::kArraySizeFail);
         return false;
     }
@@ -360,7 +360,8 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         return false;
     }
     OTSTR comment;
-    if (TakeLineComment(lexer, token.pos.line, comment)) member->SetDescription(comment.GetBuffer(0));
+    if (TakeLineComment(lexer, token.pos.line, comment))
+        member->SetDescription(comment.GetBuffer(0));
     return true;
 }
 
@@ -375,7 +376,8 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
     OTSTR name = matcher.TokenAt(0)->text;
     const char* nameText = name.GetBuffer(0);
     const TypeSpecifier* type = nullptr;
-    if (rule == kStructForwardTyped || rule == kStructTyped) type = matcher.ObjectAt<TypeSpecifier>(1);
+    if (rule == kStructForwardTyped || rule == kStructTyped)
+        type = matcher.ObjectAt<TypeSpecifier>(1);
     if (rule == kStructForwardTyped || rule == kStructForward)
         return ForwardDeclaration(context, lexer, line, nameText, type);
 
@@ -421,8 +423,7 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
             }
             OTSTR message;
             if (!CompleteAttributes(*item->attributes, message)) {
-                context.Fail(lexer, scriptmsg::kCompleteFail,
-                             message.GetBuffer(0));
+                context.Fail(lexer, scriptmsg::kCompleteFail, message.GetBuffer(0));
                 return fail();
             }
         }
@@ -494,8 +495,7 @@ StepResult DeclareMapStep(CompileContext& context, ScriptLexer& lexer) {
         const TypeSpecifier* itemType = type;
         if (matcher.GetRuleId() == kMapItemTypeOf) {
             if (!type->IsStruct() || type->structDef == nullptr) {
-                context.Fail(lexer, scriptmsg::kMapTypeOfNotStruct,
-                             TypeText(*type));
+                context.Fail(lexer, scriptmsg::kMapTypeOfNotStruct, TypeText(*type));
                 return fail();
             }
             itemType = IntegratedType(type->structDef);
@@ -582,8 +582,7 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
                 return false;
             }
             if (rule == kAttrContentOf && member->declaredType != kDeclMemo) {
-                context.FailFinal(lexer, scriptmsg::kMemoOnly,
-                                  keyword);
+                context.FailFinal(lexer, scriptmsg::kMemoOnly, keyword);
                 return false;
             }
             StructDefinition* def = block.FindStruct(name);
@@ -610,8 +609,7 @@ bool ApplyKeyword(CompileContext& context, ScriptLexer& lexer, AttributeDefiniti
         }
         case kAttrChoiceMap: {
             if (member->baseType != kDeclChoice) {
-                context.FailFinal(lexer, scriptmsg::kChoiceOnly,
-                                  keyword);
+                context.FailFinal(lexer, scriptmsg::kChoiceOnly, keyword);
                 return false;
             }
             DeclareMap* map = block.FindDeclareMap(name);
@@ -649,14 +647,13 @@ bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
         }
     }
     if (member.IsBitField() && translate != nullptr) {
-        message.safeAppends(scriptmsg::kNoProcedureForBits,
-                            "Translate");
+        message.safeAppends(scriptmsg::kNoProcedureForBits, "Translate");
         return false;
     }
     if (typeOf != nullptr) {
         if (translate != nullptr) {
-            message.safeAppends(scriptmsg::kTypeOfExcludes,
-                                typeOf->GetName().GetBuffer(0), "Translate");
+            message.safeAppends(scriptmsg::kTypeOfExcludes, typeOf->GetName().GetBuffer(0),
+                                "Translate");
             return false;
         }
         const TypeSpecifier* integrated = IntegratedType(typeOf);
@@ -684,8 +681,7 @@ bool CompleteMemberBlock(AttributeDefinition& block, OTSTR& message) {
     }
     int dumps = (slots.dumpOr != nullptr) + (slots.dumpEqual != nullptr) + (dump != nullptr);
     if (dumps > 1) {
-        message.safeAppends(scriptmsg::kOneDump, "DumpOF",
-                            "Dump");
+        message.safeAppends(scriptmsg::kOneDump, "DumpOF", "Dump");
         return false;
     }
     return true;
@@ -699,9 +695,7 @@ bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
     slots.integrate = nullptr;
     if (integrate != nullptr) {
         if (integrate->returnType != integrated->type) {
-            message.safeAppends(
-                scriptmsg::kIntegrateType,
-                "Integrate");
+            message.safeAppends(scriptmsg::kIntegrateType, "Integrate");
             return false;
         }
         slots.integrate = integrate;
@@ -714,8 +708,7 @@ bool CompleteStructBlock(AttributeDefinition& block, OTSTR& message) {
             return false;
         }
         if (!integrated->IsBasic()) {
-            message.safeAppends(scriptmsg::kIntegratedBasicOnly,
-                                "Dump");
+            message.safeAppends(scriptmsg::kIntegratedBasicOnly, "Dump");
             return false;
         }
         slots.dump = dump;

@@ -305,10 +305,8 @@ TEST(StructCompiler, ChoiceMembersAndFilledSlots) {
     ASSERT_NE(nullptr, choice->attributes);
     EXPECT_EQ(program.FindDeclareMap("M"), choice->attributes->slots.choiceMap);
     ASSERT_NE(nullptr, choice->attributes->slots.translate);
-    EXPECT_EQ(choice->attributes->FindProcedure("Translate"),
-              choice->attributes->slots.translate);
-    EXPECT_NE(a->GetMember(0)->attributes->slots.translate,
-              choice->attributes->slots.translate);
+    EXPECT_EQ(choice->attributes->FindProcedure("Translate"), choice->attributes->slots.translate);
+    EXPECT_NE(a->GetMember(0)->attributes->slots.translate, choice->attributes->slots.translate);
 
     StructItem* t = Struct(program, "T");
     ASSERT_TRUE(t != nullptr && t->attributes != nullptr);

@@ -10,9 +10,16 @@
 namespace {
 
 // The set names, which the handlers receive, in GrammarSet order.
-const char* const kSetNames[] = {"struct",     "struct's var", "statement",       "var",
-                                 "proc var",   "proc header",  "enum item",       "DeclareMap item",
-                                 "DeclareMap header", "attribute keyword"};
+const char* const kSetNames[] = {"struct",
+                                 "struct's var",
+                                 "statement",
+                                 "var",
+                                 "proc var",
+                                 "proc header",
+                                 "enum item",
+                                 "DeclareMap item",
+                                 "DeclareMap header",
+                                 "attribute keyword"};
 constexpr int kSetCount = sizeof kSetNames / sizeof kSetNames[0];
 static_assert(kSetCount == static_cast<int>(GrammarSet::kAttributeKeyword) + 1,
               "a name for every rule set");

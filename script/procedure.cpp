@@ -87,7 +87,9 @@ void DeleteValues(ObArray& list) {
 
 }  // namespace
 
-Procedure::~Procedure() { delete body; }
+Procedure::~Procedure() {
+    delete body;
+}
 
 bool Procedure::setReturn(ExecuteEnv& env, CVarient& value) {
     if (returnType == kDeclDynamic) return env.returnValue.assign(value);
@@ -150,8 +152,7 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
             CVariableItem* source = caller->GetItem(arg, &idx);
             if (source == nullptr) {
                 OTSTR text;
-                text.safeAppends(scriptmsg::kParamsNotIdent,
-                                 arg);
+                text.safeAppends(scriptmsg::kParamsNotIdent, arg);
                 TraceText(text.GetBuffer(0));
                 reported = true;
             } else {
@@ -175,8 +176,7 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
         if (caller != nullptr) caller->BindEvaluator(evaluator);
         if (!evaluator.CalcValue(arg, *value, false)) {
             OTSTR text;
-            text.safeAppends(scriptmsg::kParamsArgValue,
-                             arg);
+            text.safeAppends(scriptmsg::kParamsArgValue, arg);
             TraceText(text.GetBuffer(0));
             delete value;
             ok = false;

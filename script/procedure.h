@@ -18,7 +18,7 @@ class Program;
 class RunTimeStk;
 
 class Procedure : public ProgramItem {
-public:
+  public:
     Procedure() = default;
     // Deletes the body.
     ~Procedure() override;

@@ -226,8 +226,7 @@ bool ReadParameters(CompileContext& context, ScriptLexer& lexer, Procedure& proc
             const char* typeName = type->GetName().GetBuffer(0);
             int32_t count = 1;
             bool isArray = id == kParamArrayByAddress || id == kParamArray;
-            if (isArray &&
-                !ArraySize(program, matcher.ObjectAt<ParsedExpression>(2), count)) {
+            if (isArray && !ArraySize(program, matcher.ObjectAt<ParsedExpression>(2), count)) {
                 context.Fail(lexer, scriptmsg::kArraySizeFail);
                 return false;
             }
@@ -327,8 +326,7 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
         return StepResult::kFailed;
     };
     if (type->type == kDeclPvoid || type->type == kDeclChoice || type->IsStruct()) {
-        context.Fail(lexer, scriptmsg::kReturnSimpleOnly,
-                     type->GetName().GetBuffer(0));
+        context.Fail(lexer, scriptmsg::kReturnSimpleOnly, type->GetName().GetBuffer(0));
         return fail();
     }
     Token token;

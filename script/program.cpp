@@ -298,8 +298,8 @@ bool Program::Check(Program& owner, OTSTR& message) {
                 auto* def = static_cast<StructItem*>(item);
                 ObArray walk(25), done(25);
                 if (HasStructLoop(def, walk, done)) {
-                    message.safeAppends(scriptmsg::kStructLoop,
-                                        programName, itemLine, def->GetName().GetBuffer(0));
+                    message.safeAppends(scriptmsg::kStructLoop, programName, itemLine,
+                                        def->GetName().GetBuffer(0));
                     return false;
                 }
                 if (!item->Check(*this, failure)) {

@@ -25,7 +25,7 @@ enum ProgramItemKind : int32_t {
 };
 
 class ProgramItem {
-public:
+  public:
     virtual ~ProgramItem() = default;
     virtual int32_t ItemKind() const = 0;
     // The final checks of a compiled item; message receives what failed.

@@ -169,8 +169,8 @@ void PrintAttributeBlock(FILE* file, AttributeDefinition& block, const std::stri
     bool printed = false;
     for (const Line& line : lines) {
         if (line.target == nullptr) continue;
-        out.Continue(-1, PadRight(line.keyword, 9) + " " + Text(line.target->GetName()) +
-                             line.suffix);
+        out.Continue(-1,
+                     PadRight(line.keyword, 9) + " " + Text(line.target->GetName()) + line.suffix);
         printed = true;
     }
     PrintItems(out, block, printed);
@@ -401,8 +401,8 @@ void Printer::StatementLines(ProgramItem& item, long line, bool asItem, const st
         }
         case kItemFor: {
             auto& s = static_cast<ForStatement&>(item);
-            first("for(" + ExpressionText(s.initial.get()) + ";" + ExpressionText(s.condition.get()) + ";" +
-                      ExpressionText(s.step.get()) + ")",
+            first("for(" + ExpressionText(s.initial.get()) + ";" +
+                      ExpressionText(s.condition.get()) + ";" + ExpressionText(s.step.get()) + ")",
                   s.GetDescription());
             Sub(s.body.get(), indent);
             break;

@@ -16,19 +16,19 @@ class StructDefinition;
 
 // A #define: the value lives in the Program's frame of named values.
 class NamedValueItem : public NamedObject, public ProgramItem {
-public:
+  public:
     int32_t ItemKind() const override { return kItemNamedValue; }
     CVariableItem* value = nullptr;  // not owned
 };
 
 class EnumItem : public EnumItemList, public ProgramItem {
-public:
+  public:
     int32_t ItemKind() const override { return kItemEnum; }
 };
 
 // typedef StructType NewName;
 class TypedefItem : public NamedObject, public ProgramItem {
-public:
+  public:
     int32_t ItemKind() const override { return kItemTypedef; }
     StructDefinition* def = nullptr;  // not owned
 };
@@ -36,7 +36,7 @@ public:
 // The result of the expression handlers: the parsed tree and its text as
 // written.
 class ParsedExpression : public NamedObject {
-public:
+  public:
     std::unique_ptr<ExprNode> tree;
     OTSTR text;
 };

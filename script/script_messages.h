@@ -126,8 +126,7 @@ constexpr const char kAtLine[] = "%s : Ln %d  %s";
 constexpr const char kStructAtLine[] = "%s : Ln %d  struct '%s' %s";
 constexpr const char kStructLoop[] = "%s : Ln %d  struct '%s' loop definition found";
 constexpr const char kStructIncomplete[] = "%s : Ln %d  struct '%s' definition not complete";
-constexpr const char kProcedureIncomplete[] =
-    "%s : Ln %d  procedure '%s' definition not complete";
+constexpr const char kProcedureIncomplete[] = "%s : Ln %d  procedure '%s' definition not complete";
 constexpr const char kReturnNoProcedure[] = "illegal 'return', no parent procedure found";
 constexpr const char kVoidReturnsValue[] = "'void' function returning a value";
 constexpr const char kBreakNoLoop[] = "illegal 'break', no parent while or for found";

@@ -204,8 +204,7 @@ bool ExprStatement::Run(ExecuteEnv& env) {
     if (expression == nullptr) return true;
     CVarient value;
     if (!RunExpression(env, *expression, value)) {
-        env.SetLastError(scriptmsg::kExprFail, ProgramName(),
-                         static_cast<int>(line));
+        env.SetLastError(scriptmsg::kExprFail, ProgramName(), static_cast<int>(line));
         return false;
     }
     return TraceExpression(env, line, *expression, value);
@@ -228,8 +227,7 @@ bool IfStatement::Check(Program& owner, OTSTR& message) {
 bool IfStatement::Run(ExecuteEnv& env) {
     int32_t value = 0;
     if (!Condition(env, condition.get(), value)) {
-        env.SetLastError(scriptmsg::kIfFail, ProgramName(),
-                         static_cast<int>(line));
+        env.SetLastError(scriptmsg::kIfFail, ProgramName(), static_cast<int>(line));
         return false;
     }
     return RunSub(env, value != 0 ? thenStatement.get() : elseStatement.get());
@@ -253,8 +251,7 @@ bool WhileStatement::Run(ExecuteEnv& env) {
         if (!env.KeepRunning()) return false;
         int32_t value = 0;
         if (!Condition(env, condition.get(), value)) {
-            env.SetLastError(scriptmsg::kWhileFail, ProgramName(),
-                             static_cast<int>(line));
+            env.SetLastError(scriptmsg::kWhileFail, ProgramName(), static_cast<int>(line));
             return false;
         }
         if (value == 0) return true;
@@ -288,8 +285,7 @@ bool ForStatement::Run(ExecuteEnv& env) {
         if (!env.KeepRunning()) return false;
         int32_t value = 0;
         if (!Condition(env, condition.get(), value)) {
-            env.SetLastError(scriptmsg::kConditionFail, ProgramName(),
-                             lineNo);
+            env.SetLastError(scriptmsg::kConditionFail, ProgramName(), lineNo);
             return false;
         }
         if (value == 0) return true;
@@ -365,8 +361,7 @@ bool JumpStatement::Run(ExecuteEnv& env) {
     }
     env.returning = true;
     if (!ok) {
-        env.SetLastError(scriptmsg::kReturnFail, ProgramName(),
-                         static_cast<int>(line));
+        env.SetLastError(scriptmsg::kReturnFail, ProgramName(), static_cast<int>(line));
         return false;
     }
     if (!env.IsTracing()) return true;

@@ -11,7 +11,7 @@
 class AttributeDefinition;
 
 class StructItem : public ProgramItem, public StructDefinition {
-public:
+  public:
     StructItem() = default;
     // Deletes the attribute blocks of the struct and of its members.
     ~StructItem() override;

@@ -9,7 +9,7 @@
 #include "types/variable_definition.h"
 
 class VariableDeclaration : public VariableDefinition, public ProgramItem {
-public:
+  public:
     int32_t ItemKind() const override { return kItemVariable; }
 
     OTSTR initializer;  // empty: none

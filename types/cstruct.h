@@ -48,7 +48,7 @@ class CStruct : public NamedObject {
     // this a clone of the struct a variable name gives.
     bool sets(const char* text, ItemResolver* resolver);
 
-    StructDefinition* def = nullptr;  // not owned
+    StructDefinition* def = nullptr;       // not owned
     ObArrayOf<CVariableItem> members{25};  // owned
     bool hasImplicitChoice = false;
 

@@ -37,8 +37,8 @@ bool EnumItemList::NameOfValue(uint32_t value, OTSTR& itemName, const char** com
         if (item->getUInt32() != value) continue;
         itemName = item->GetName();
         if (comment != nullptr) {
-            *comment = item->GetDescription().IsEmpty() ? nullptr
-                                                        : item->GetDescription().GetBuffer(0);
+            *comment =
+                item->GetDescription().IsEmpty() ? nullptr : item->GetDescription().GetBuffer(0);
         }
         return true;
     }
@@ -52,8 +52,8 @@ bool EnumItemList::TextOfValue(uint32_t value, bool exact, OTSTR& out, const cha
         const CVarient* item = ItemAt(i);
         uint32_t bits = item->getUInt32();
         if (exact ? bits != value : (bits & value) != bits) continue;
-        const OTSTR& shown = item->GetDescription().IsEmpty() ? item->GetName()
-                                                              : item->GetDescription();
+        const OTSTR& shown =
+            item->GetDescription().IsEmpty() ? item->GetName() : item->GetDescription();
         if (found) text.Append(" | ");
         text.Append(shown);
         found = true;

@@ -12,7 +12,7 @@
 class CVarient;
 
 class EnumItemList : public ObArrayOf<CVarient> {
-public:
+  public:
     EnumItemList() : ObArrayOf<CVarient>(25) {}
     // Destroys the items.
     ~EnumItemList() override;

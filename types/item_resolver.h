@@ -9,7 +9,7 @@ class CVariableItem;
 class ExprEvaluator;
 
 class ItemResolver {
-public:
+  public:
     virtual ~ItemResolver() = default;
     // The variable named name (a plain name or an access path) and its
     // element index (-1 for the whole item); null when there is none.

@@ -12,7 +12,9 @@ StructDefinition::~StructDefinition() {
     for (int i = 0; i < members.GetSize(); ++i) delete GetMember(i);
 }
 
-void StructDefinition::SetAttributeSearch(AttributeSearch search) { g_attributeSearch = search; }
+void StructDefinition::SetAttributeSearch(AttributeSearch search) {
+    g_attributeSearch = search;
+}
 
 VariableDefinition* StructDefinition::GetMember(int index) const {
     return static_cast<VariableDefinition*>(members.GetAt(index));

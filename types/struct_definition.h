@@ -12,7 +12,7 @@ class AttributeDefinition;
 class VariableDefinition;
 
 class StructDefinition : public NamedObject {
-public:
+  public:
     StructDefinition() = default;
     // Destroys the members.
     ~StructDefinition() override;
@@ -42,6 +42,6 @@ public:
     uint16_t id = 0;
     bool lowByteFirst = true;
 
-private:
+  private:
     ObArray members{25};  // owned VariableDefinition
 };

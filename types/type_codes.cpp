@@ -40,14 +40,12 @@ struct NameInfo {
 };
 
 const NameInfo kNames[] = {
-    {"INT1", 0, 0},          {"char", 0, 0},           {"tchar", 0, 24},
-    {"INT2", 1, 1},          {"int", 1, 1},            {"short", 1, 1},
-    {"INT4", 2, 2},          {"long", 2, 2},           {"UINT1", 3, 3},
-    {"unsigned char", 3, 3}, {"BOOL", 3, 3},           {"BYTE", 3, 20},
-    {"UINT2", 4, 4},         {"unsigned int", 4, 4},   {"unsigned short", 4, 4},
-    {"WORD", 4, 21},         {"UINT4", 5, 5},          {"unsigned long", 5, 5},
-    {"DWORD", 5, 22},        {"OCTET", 7, 7},          {"STRING", 7, 23},
-    {"MEMO", 7, 25},         {"DOUBLE", 8, 8},         {"FLOAT", 8, 8},
+    {"INT1", 0, 0},    {"char", 0, 0},          {"tchar", 0, 24},         {"INT2", 1, 1},
+    {"int", 1, 1},     {"short", 1, 1},         {"INT4", 2, 2},           {"long", 2, 2},
+    {"UINT1", 3, 3},   {"unsigned char", 3, 3}, {"BOOL", 3, 3},           {"BYTE", 3, 20},
+    {"UINT2", 4, 4},   {"unsigned int", 4, 4},  {"unsigned short", 4, 4}, {"WORD", 4, 21},
+    {"UINT4", 5, 5},   {"unsigned long", 5, 5}, {"DWORD", 5, 22},         {"OCTET", 7, 7},
+    {"STRING", 7, 23}, {"MEMO", 7, 25},         {"DOUBLE", 8, 8},         {"FLOAT", 8, 8},
     {"PVOID", 10, 10},
 };
 
@@ -85,10 +83,21 @@ int32_t BaseCodeOf(int32_t declaredCode) {
 
 bool IsCreatableCode(int32_t code) {
     switch (code) {
-    case -2: case -1: case 0: case 1: case 2: case 3: case 4: case 5:
-    case 7: case 8: case 10: case 128: case 129:
-        return true;
-    default:
-        return false;
+        case -2:
+        case -1:
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 7:
+        case 8:
+        case 10:
+        case 128:
+        case 129:
+            return true;
+        default:
+            return false;
     }
 }

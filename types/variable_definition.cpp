@@ -6,13 +6,17 @@
 
 int32_t UnitBits(int32_t baseType) {
     switch (baseType) {
-    case kTypeInt1:
-    case kTypeUInt1: return 8;
-    case kTypeInt2:
-    case kTypeUInt2: return 16;
-    case kTypeInt4:
-    case kTypeUInt4: return 32;
-    default: return 0;
+        case kTypeInt1:
+        case kTypeUInt1:
+            return 8;
+        case kTypeInt2:
+        case kTypeUInt2:
+            return 16;
+        case kTypeInt4:
+        case kTypeUInt4:
+            return 32;
+        default:
+            return 0;
     }
 }
 

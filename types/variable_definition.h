@@ -12,7 +12,7 @@ class AttributeDefinition;
 class StructDefinition;
 
 class VariableDefinition : public NamedObject {
-public:
+  public:
     VariableDefinition() = default;
     ~VariableDefinition() override = default;
     VariableDefinition(const VariableDefinition&) = delete;

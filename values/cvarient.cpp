@@ -558,8 +558,8 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
     OTSTR right;
     lhs.getText(left);
     rhs.getText(right);
-    TraceLine(divideByZero ? varmsg::kOperateDivideByZero : varmsg::kOperateFail,
-                 left.GetBuffer(), op, right.GetBuffer());
+    TraceLine(divideByZero ? varmsg::kOperateDivideByZero : varmsg::kOperateFail, left.GetBuffer(),
+              op, right.GetBuffer());
     clear(true);
     return false;
 }

@@ -18,7 +18,9 @@
 
 namespace {
 
-bool Is(const OTSTR& text, const char* word) { return text.Compare(word, true); }
+bool Is(const OTSTR& text, const char* word) {
+    return text.Compare(word, true);
+}
 
 // Priority of an operator in its binary (or ternary) form, and of the two
 // markers: '#' is the context of a whole expression, '@' that of the
@@ -28,10 +30,10 @@ int Priority(const char* op) {
         const char* op;
         int priority;
     } table[] = {
-        {"*", 50},  {"/", 50},  {"%", 50},  {"+", 40},  {"-", 40},  {"<<", 30}, {">>", 30},
-        {"&", 20},  {"|", 20},  {"^", 20},  {"==", 13}, {"!=", 13}, {"<", 13},  {">", 13},
-        {"<=", 13}, {">=", 13}, {"&&", 13}, {"||", 13}, {"?", 11},  {"=", 10},  {"#", 0},
-        {"@", 100},
+        {"*", 50},  {"/", 50}, {"%", 50},  {"+", 40},  {"-", 40},  {"<<", 30},
+        {">>", 30}, {"&", 20}, {"|", 20},  {"^", 20},  {"==", 13}, {"!=", 13},
+        {"<", 13},  {">", 13}, {"<=", 13}, {">=", 13}, {"&&", 13}, {"||", 13},
+        {"?", 11},  {"=", 10}, {"#", 0},   {"@", 100},
     };
     for (const auto& entry : table) {
         if (strcmp(entry.op, op) == 0) return entry.priority;
@@ -50,8 +52,12 @@ bool IsUnaryOperator(const OTSTR& op) {
     return Is(op, "~") || Is(op, "!") || Is(op, "+") || Is(op, "-");
 }
 
-bool IsValueLeaf(const ExprNode& node) { return node.IsLeaf() && IsValueToken(node); }
-bool IsIdentLeaf(const ExprNode& node) { return node.IsLeaf() && node.id == kTokIdent; }
+bool IsValueLeaf(const ExprNode& node) {
+    return node.IsLeaf() && IsValueToken(node);
+}
+bool IsIdentLeaf(const ExprNode& node) {
+    return node.IsLeaf() && node.id == kTokIdent;
+}
 
 void Describe(const CVarient& value, OTSTR& out) {
     if (!value.getText(out)) out = "-";
@@ -64,7 +70,7 @@ void Describe(const CVarient& value, OTSTR& out) {
 // the stack (the callbacks evaluate again), so the cache is emptied, when
 // full, only while no evaluation on this thread holds one of its trees.
 class ParseCache {
-public:
+  public:
     static constexpr size_t kMaxEntries = 4096;
     static constexpr size_t kMaxTextBytes = size_t{1} << 20;
 
@@ -104,7 +110,7 @@ public:
     // Evaluations on this thread that hold a tree of the cache.
     int busy = 0;
 
-private:
+  private:
     struct Entry {
         std::string text;
         ExprNode* tree = nullptr;
@@ -226,8 +232,7 @@ bool ReadPath(ScriptLexer& lexer, Token& token, int mode) {
         break;
     }
     if ((mode & ExprEvaluator::kWithCall) && lexer.GetToken(next, 0, true) == 1 &&
-        next.id == kTokOperator &&
-        Is(next.text, "(")) {
+        next.id == kTokOperator && Is(next.text, "(")) {
         OTSTR raw;
         if (!lexer.Fetch_string("(", ")", false, raw)) {
             snprintf(message, sizeof message, exprmsg::kCallParams, where.GetBuffer(0));
@@ -601,8 +606,8 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
         target.getString(path);
     }
     bool ok;
-    if (right->IsLeaf() && (right->id == kExprValueSet ||
-                            (right->id == kTokIdent && !IsCallToken(*right)))) {
+    if (right->IsLeaf() &&
+        (right->id == kExprValueSet || (right->id == kTokIdent && !IsCallToken(*right)))) {
         ok = Call(kVarAssignText, path.GetBuffer(0), right->text.GetBuffer(0));
     } else if (IsValueLeaf(*right)) {
         CVarient value;

@@ -24,7 +24,7 @@ enum VarRequest : int { kVarAssign = 0, kVarRead = 1, kVarAssignText = 2 };
 using VarCallback = int (*)(void* context, int argc, void** argv);
 
 class ExprEvaluator {
-public:
+  public:
     // Parenthesis and unary nesting, and the height of a tree, are bounded
     // so that no expression can exhaust the stack.
     static constexpr int kMaxNesting = 256;
@@ -101,7 +101,7 @@ public:
     bool valueSetAfterAssign = false;
     bool valueSetAlone = false;
 
-private:
+  private:
     ExprNode* Parse(ScriptLexer& lexer);
     ExprNode* ParseOpen(ScriptLexer& lexer);
     ExprNode* ParseOperand(ScriptLexer& lexer, const char* context);

@@ -9,7 +9,8 @@ constexpr const char kFetchParen[] = "GetExpression() fetch (..) error";
 constexpr const char kOperandExpected[] = "GetExpression() error, ident or value expected";
 constexpr const char kLexerError[] = "GetExpression() error, %s";
 constexpr const char kOperatorIllegal[] = "GetExpression() error, Operator %s illegal";
-constexpr const char kAnythingExpected[] = "GetExpression() error,  operator, ident or value expected";
+constexpr const char kAnythingExpected[] =
+    "GetExpression() error,  operator, ident or value expected";
 constexpr const char kColonExpected[] = "GetExpression() error, ':' expected after %s";
 constexpr const char kNewNodeFail[] = "GetExpression() error, new node fail";
 constexpr const char kTooDeep[] = "GetExpression() error, expression nested too deep";
@@ -18,7 +19,8 @@ constexpr const char kLeafIllegal[] = "illegal '%s', ident or value expected";
 constexpr const char kLeftNotIdent[] = "left operand should be ident";
 constexpr const char kGetValueFailed[] = "get '%s' value failed";
 constexpr const char kAssignFailed[] = "assign value for '%s' failed";
-constexpr const char kAssignNotIdent[] = "assignValue failed, left symbol of '=' is not a legal ident";
+constexpr const char kAssignNotIdent[] =
+    "assignValue failed, left symbol of '=' is not a legal ident";
 constexpr const char kOperateFailed[] = "CVarient::Operate(%s,'%s',%s) fail !";
 constexpr const char kUnaryFailed[] = "CVarient::Operate('%s',%s) fail !";
 

@@ -14,14 +14,16 @@ class CVarient;
 enum ExprLeafId : int32_t { kExprValueSet = 8 };
 
 class ExprNode : public Token {
-public:
+  public:
     ExprNode() = default;
     // Deletes the children.
     ~ExprNode();
     ExprNode(const ExprNode&) = delete;
     ExprNode& operator=(const ExprNode&) = delete;
 
-    bool IsLeaf() const { return child[0] == nullptr && child[1] == nullptr && child[2] == nullptr; }
+    bool IsLeaf() const {
+        return child[0] == nullptr && child[1] == nullptr && child[2] == nullptr;
+    }
     int ChildCount() const;
     // Sets child i (owned) and keeps height up to date.
     void SetChild(int i, ExprNode* node);

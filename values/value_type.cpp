@@ -83,4 +83,3 @@ uint32_t TruncateDoubleToWord(double value) {
     // Both bounds lie inside int64_t, so the conversion is defined.
     return static_cast<uint32_t>(static_cast<int64_t>(whole));
 }
-
