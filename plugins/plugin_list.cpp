@@ -202,7 +202,7 @@ PlugInList::~PlugInList() {
 }
 
 void PlugInList::Clear() {
-    while (records.GetSize() > 0) delete static_cast<PlugInRecord*>(records.RemoveLast());
+    records.DeleteAll();
 }
 
 int PlugInList::LoadPlugIns() {

@@ -87,8 +87,8 @@ class PlugInList {
     static int OnExternalCall(void* owner, int argc, void** argv);
 
     int GetSize() const { return records.GetSize(); }
-    PlugInRecord* GetAt(int i) const { return static_cast<PlugInRecord*>(records.GetAt(i)); }
+    PlugInRecord* GetAt(int i) const { return records.GetAt(i); }
 
   private:
-    ObArray records;
+    ObArrayOf<PlugInRecord> records;  // owned
 };

@@ -624,7 +624,8 @@ bool CheckText(CompileContext& context, const OTSTR& text, int depth, OTSTR& mes
     lexer.SetBuffer(text.GetBuffer(0));
     Token token;
     for (;;) {
-        int r = ExprEvaluator::FetchOperand(lexer, token, 1 | 8);
+        int r = ExprEvaluator::FetchOperand(
+            lexer, token, ExprEvaluator::kWithCall | ExprEvaluator::kWithDollarNumber);
         if (r == 0) return true;
         if (r < 0) {
             message.Empty();
