@@ -111,12 +111,33 @@ bool MessageList::LoadFile(const char* path, OTSTR& error) {
         FormatWithPath(msglistmsg::kOpenFailed, path, error);
         return false;
     }
-    // Read up to one byte beyond the capacity, so that an oversized file is
-    // recognised without touching the list.
-    std::vector<uint8_t> data;
+    // Nothing is read of a file that is known to be too large, and only the
+    // magic of one that is no message file.
+    int64_t modified = 0;
+    uint32_t fileSize = 0;
+    if (vpath::GetFileInfo(path, modified, fileSize) &&
+        fileSize > static_cast<uint32_t>(capacity)) {
+        fclose(f);
+        error = msglistmsg::kOverflow;
+        return false;
+    }
+    std::vector<uint8_t> data(kMagicSize);
+    size_t got = fread(data.data(), 1, kMagicSize, f);
+    if (got < static_cast<size_t>(kMagicSize) || memcmp(data.data(), kMagic, kMagicSize) != 0) {
+        bool readError = ferror(f) != 0;
+        fclose(f);
+        if (readError) {
+            FormatWithPath(msglistmsg::kOpenFailed, path, error);
+            return false;
+        }
+        Clear();
+        error = msglistmsg::kFormatError;
+        return false;
+    }
+    // Read up to one byte beyond the capacity, so that an oversized file of
+    // unknown size (a pipe) is recognised without touching the list.
     uint8_t chunk[65536];
     bool overflow = false;
-    size_t got;
     while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) {
         if (got > static_cast<size_t>(capacity) - data.size()) {
             overflow = true;
@@ -211,6 +232,16 @@ bool MessageList::SaveFile(const char* path, OTSTR& error) {
     if (vpath::ReplaceFile(path, buffer, static_cast<size_t>(used))) return true;
     FormatWithPath(msglistmsg::kWriteFailed, path, error);
     return false;
+}
+
+bool MessageList::HasMagic(const char* path) {
+    FILE* f = vpath::OpenFile(path, "rb");
+    if (f == nullptr) return false;
+    uint8_t head[kMagicSize];
+    bool magic = fread(head, 1, kMagicSize, f) == static_cast<size_t>(kMagicSize) &&
+                 memcmp(head, kMagic, kMagicSize) == 0;
+    fclose(f);
+    return magic;
 }
 
 bool MessageList::GetMessage(int row, MessageView& out) const {

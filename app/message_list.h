@@ -67,8 +67,11 @@ class MessageList {
     // message box text: kOpenFailed (the list unchanged), kOverflow (file
     // larger than the capacity, the list unchanged) or kFormatError (the list
     // cleared). On success the list holds exactly the file's messages and
-    // the changed flag is cleared.
+    // the changed flag is cleared. The size and then the magic are checked
+    // before the rest of the file is read.
     bool LoadFile(const char* path, OTSTR& error);
+    // Whether the file at path starts with the magic.
+    static bool HasMagic(const char* path);
     // Saving as messages arrive: from now on every message added is also
     // written to the message file at path, which is a complete message file
     // after each one, whatever becomes of the program. The first message

@@ -1,5 +1,6 @@
 // Fuzz target: the bytes as the input box's hexadecimal text, parsed by
-// ParseHexInput; what parses must print and parse back to the same bytes.
+// ParseHexInput; what parses must be no longer than kMaxHexInputText and
+// print and parse back to the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (count < 0 || count > kMaxHexInputBytes) fuzzsupport::Violated("byte count out of range");
+    if (size > kMaxHexInputText) fuzzsupport::Violated("a text longer than any message parsed");
 
     std::string hex;
     char pair[4];

@@ -178,6 +178,11 @@ TEST_F(CliTest, ExitStatusAndErrorsOnStandardError) {
     uint16_t busyPort = 0;
     int busy = Bound(busyPort);
     ASSERT_NE(0, busyPort);
+    // A gigabyte that is no message file (sparse: it takes no room) and a
+    // line longer than any message.
+    WriteWholeFile("sparse.dat", "XX");
+    ASSERT_EQ(0, truncate("sparse.dat", 1 << 30));
+    WriteWholeFile("long.txt", "0A" + std::string(70000, ' ') + "# no use\n0A0B0C\n");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -197,6 +202,11 @@ TEST_F(CliTest, ExitStatusAndErrorsOnStandardError) {
         {{"translate", "missing.txt", "010203"}, 1, ""},
         {{"translate", "--dat", "missing.dat", "s.txt"}, 2, "File: missing.dat  Open failed"},
         {{"translate", "--dat", "junk.dat", "s.txt"}, 2, "illegal file (data format error)"},
+        {{"translate", "--dat", "sparse.dat", "s.txt"}, 2, "illegal file (data format error)"},
+        {{"translate", "--hex-file", "long.txt", "s.txt"},
+         1,
+         "message 0: Hex stream error\nmessage 0: the text is longer than 65536 characters\n"
+         "  Total - 1    Fail - 0    Warning - 0 \n"},
         {{"translate", "--hex-file", "missing.txt", "s.txt"}, 2, "Open failed"},
         {{"translate"}, 2, "translate needs a SCRIPT"},
         {{"translate", "--format", "xml", "s.txt"}, 2, "takes report or json"},
@@ -226,6 +236,17 @@ TEST_F(CliTest, ExitStatusAndErrorsOnStandardError) {
         EXPECT_NE(std::string::npos, r.err.find(c.err)) << r.err;
     }
     close(busy);
+
+    // A line without end is refused as it is read, and reading goes on in
+    // constant room until the program is stopped.
+    bool stopped = false;
+    auto stop = [&](pid_t pid, const std::string& err) {
+        if (!stopped && err.find("message 0: Hex stream error\n") != std::string::npos) {
+            stopped = kill(pid, SIGTERM) == 0;
+        }
+    };
+    Run({"translate", "--hex-file", "/dev/zero", "s.txt"}, "", stop);
+    EXPECT_TRUE(stopped);
 }
 
 // No output is lost silently: every file that cannot be written is named on

@@ -130,38 +130,49 @@ class ResultStream {
 class MessageLineReader {
   public:
     explicit MessageLineReader(FILE* fileIn) : file(fileIn) {}
-    ~MessageLineReader() { free(buffer); }
     MessageLineReader(const MessageLineReader&) = delete;
     MessageLineReader& operator=(const MessageLineReader&) = delete;
 
     // The next line that holds a message, without its line end; false at the
-    // end of the file.
+    // end of the file. A message text longer than kMaxHexInputText comes
+    // back as soon as that is known, as its first kMaxHexInputText + 1
+    // characters (which no parser takes); the rest of its line is skipped
+    // at the next call, without being kept.
     bool Next(std::string& text) {
-        ssize_t n;
-        while ((n = getline(&buffer, &capacity, file)) >= 0) {
-            size_t length = static_cast<size_t>(n);
-            if (const void* hash = memchr(buffer, '#', length)) {
-                length = static_cast<size_t>(static_cast<const char*>(hash) - buffer);
+        for (;;) {
+            if (skipping && !SkipLine()) return false;
+            text.clear();
+            int c = getc(file);
+            if (c == EOF) return false;
+            bool comment = false;
+            for (; c != EOF && c != '\n'; c = getc(file)) {
+                if (c == '#') comment = true;
+                if (comment) continue;
+                text.push_back(static_cast<char>(c));
+                if (text.size() > kMaxHexInputText) {
+                    skipping = true;
+                    return true;
+                }
             }
-            while (length > 0 && (buffer[length - 1] == '\n' || buffer[length - 1] == '\r')) {
-                --length;
-            }
-            bool blank = true;
-            for (size_t i = 0; i < length && blank; ++i) {
-                blank = static_cast<unsigned char>(buffer[i]) <= ' ';
-            }
-            if (!blank) {
-                text.assign(buffer, length);
-                return true;
+            while (!text.empty() && text.back() == '\r') text.pop_back();
+            for (char ch : text) {
+                if (static_cast<unsigned char>(ch) > ' ') return true;
             }
         }
-        return false;
     }
 
   private:
+    // Reads up to the end of the line; false at the end of the file.
+    bool SkipLine() {
+        skipping = false;
+        int c;
+        while ((c = getc(file)) != EOF && c != '\n') {
+        }
+        return c != EOF;
+    }
+
     FILE* file;
-    char* buffer = nullptr;
-    size_t capacity = 0;
+    bool skipping = false;
 };
 
 // What reading a capture met, on standard error.
@@ -206,25 +217,32 @@ class CliSession : public AppFrontEnd {
     }
 
     // Makes the message list large enough for the message file at path, up
-    // to the largest buffer the settings allow.
-    void FitListTo(const char* path) {
+    // to the largest buffer the settings allow. False, with the format error
+    // shown, for a file larger than the list that is no message file: it
+    // gets no room and is not read.
+    bool FitListTo(const char* path) {
         int64_t modified = 0;
         uint32_t size = 0;
-        if (!vpath::GetFileInfo(path, modified, size)) return;
+        if (!vpath::GetFileInfo(path, modified, size)) return true;
         MessageList& list = app.Messages();
-        if (static_cast<int64_t>(size) <= list.GetCapacity()) return;
+        if (static_cast<int64_t>(size) <= list.GetCapacity()) return true;
+        if (!MessageList::HasMagic(path)) {
+            ShowMessage(msglistmsg::kFormatError);
+            return false;
+        }
         int64_t megabytes =
             (static_cast<int64_t>(size) + MessageList::kMegabyte - 1) / MessageList::kMegabyte;
         if (megabytes > AppSettings::kMaxMsgListBufSizeMb) {
             megabytes = AppSettings::kMaxMsgListBufSizeMb;
         }
         int32_t old = list.GetCapacity() / MessageList::kMegabyte;
-        if (megabytes <= old) return;
+        if (megabytes <= old) return true;
         if (list.Create(static_cast<int32_t>(megabytes))) {
             app.Settings().msgListBufSizeMb = static_cast<int32_t>(megabytes);
         } else {
             list.Create(old > 0 ? old : 1);
         }
+        return true;
     }
 
     // A message in the input box's syntax: saved to "Dump\Content", parsed
@@ -257,8 +275,7 @@ class CliSession : public AppFrontEnd {
     // Translates every message of a message file in turn; false when the
     // file cannot be read or is rejected.
     bool TranslateFile(const char* path) {
-        FitListTo(path);
-        if (!app.LoadMessageFile(path)) return false;
+        if (!FitListTo(path) || !app.LoadMessageFile(path)) return false;
         MessageList& list = app.Messages();
         int rows = list.GetCount();
         for (int row = 0; row < rows && !Stopped(); ++row) {
