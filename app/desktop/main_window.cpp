@@ -486,11 +486,8 @@ void MainWindow::SaveResult() {
 }
 
 void MainWindow::SaveText(const char* path, const QByteArray& text) {
-    FILE* file = vpath::OpenFile(path, "wb");
-    bool written = file != nullptr &&
-                   fwrite(text.constData(), 1, text.size(), file) == static_cast<size_t>(text.size());
-    if (file != nullptr && fclose(file) != 0) written = false;
-    if (!written) {
+    // Replaced whole: a failed write keeps the old file.
+    if (!vpath::ReplaceFile(path, text.constData(), static_cast<size_t>(text.size()))) {
         OTSTR message;
         message.Format(msglistmsg::kWriteFailed, path);
         frontEnd.ShowMessage(message.GetBuffer(0));
