@@ -43,6 +43,15 @@ class LexTest : public ::testing::Test {
         Build(table, rules);
         lex.SetRuleTable(&table);
     }
+    // The tokens of text under a table of the one rule given.
+    std::string OneRule(const char* rule, const char* text) {
+        RuleTable t;
+        Build(t, {{1, "", rule}});
+        lex.SetRuleTable(&t);
+        std::string tokens = Tokens(lex, text);
+        lex.SetBuffer(nullptr);
+        return tokens;
+    }
     void TearDown() override {
         lex.SetBuffer(nullptr);
         EXPECT_EQ(0, lex.ActivePatternCount()) << "match records not returned to the pool";
@@ -59,7 +68,9 @@ TEST_F(LexTest, FirstRuleInTableOrderWinsWhateverTheLength) {
     EXPECT_EQ("1:struct 1:a 3:-> 1:b 3:- 3:>", Tokens(lex, "struct a->b - >"));
 }
 
-TEST_F(LexTest, PrioritiesOfWaysInsideARule) {
+// Priorities of the ways inside one rule, anchors and look-aheads, with the
+// fast look-ahead on and off.
+TEST_F(LexTest, WaysAnchorsAndLookAheadsOfOneRule) {
     struct Case {
         const char* rule;
         const char* text;
@@ -79,22 +90,6 @@ TEST_F(LexTest, PrioritiesOfWaysInsideARule) {
         {"\\d+.\\d+", "12.5x", "1:12.5 0:x"},
         {"a\\.b", "a\nb a-b", "0:a 0:\n 0:b 0:  1:a-b"},
         {"[^a]", "xa", "1:x 0:a"},
-    };
-    for (const Case& c : cases) {
-        RuleTable t;
-        Build(t, {{1, "", c.rule}});
-        lex.SetRuleTable(&t);
-        EXPECT_EQ(c.tokens, Tokens(lex, c.text)) << c.rule << " on " << c.text;
-        lex.SetBuffer(nullptr);
-    }
-}
-
-TEST_F(LexTest, AnchorsAndLookAheads) {
-    struct Case {
-        const char* rule;
-        const char* text;
-        const char* tokens;
-    } cases[] = {
         {"^a", "aa\na", "1:a 0:a 0:\n 1:a"},
         {"a$", "aa\na", "0:a 1:a 0:\n 1:a"},
         {"a$", "a", "1:a"},  // a one-byte text ends a line too
@@ -111,14 +106,10 @@ TEST_F(LexTest, AnchorsAndLookAheads) {
         {"/\\*{?>*/}", "/* open", "0:/ 0:* 0:  0:o 0:p 0:e 0:n"},
     };
     for (bool fast : {true, false}) {
+        lex.SetFastLookAhead(fast);
         for (const Case& c : cases) {
-            RuleTable t;
-            Build(t, {{1, "", c.rule}});
-            lex.SetRuleTable(&t);
-            lex.SetFastLookAhead(fast);
-            EXPECT_EQ(c.tokens, Tokens(lex, c.text))
+            EXPECT_EQ(c.tokens, OneRule(c.rule, c.text))
                 << c.rule << " on " << c.text << " fast " << fast;
-            lex.SetBuffer(nullptr);
         }
     }
 }
@@ -247,13 +238,8 @@ TEST_F(LexTest, LimitsOfOneWayFailTheScanWithTheirOwnMessages) {
         {optional(1999), "b", "1:b"},
         {optional(2000), "b", " ERROR:Lex fail, 2000 or more optional elements skipped in a row"},
     };
-    for (auto& c : cases) {
-        RuleTable t;
-        Build(t, {{1, "", c.rule.c_str()}});
-        lex.SetRuleTable(&t);
-        EXPECT_EQ(c.tokens, Tokens(lex, c.text)) << c.rule.substr(0, 20);
-        lex.SetBuffer(nullptr);
-    }
+    for (auto& c : cases)
+        EXPECT_EQ(c.tokens, OneRule(c.rule.c_str(), c.text)) << c.rule.substr(0, 20);
 }
 
 TEST_F(LexTest, SpecificTokensAndOverlap) {
