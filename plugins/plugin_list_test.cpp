@@ -47,6 +47,14 @@ size_t Count(const std::string& text, const std::string& piece) {
     return n;
 }
 
+// What fn writes to the console, which is often only the loader's trace.
+template <typename Fn>
+std::string Traced(Fn fn) {
+    testing::internal::CaptureStdout();
+    fn();
+    return testing::internal::GetCapturedStdout();
+}
+
 class PlugInListTest : public ScratchDirTest {
   protected:
     // The scratch directory, absolute, with a trailing slash.
@@ -65,9 +73,8 @@ TEST_F(PlugInListTest, MissingOrEmptyDirectoryLoadsNothing) {
 
 TEST_F(PlugInListTest, LoadsInNameOrderAndSkipsBadLibraries) {
     PlugInList list;
-    testing::internal::CaptureStdout();
-    int loaded = list.LoadPlugIns();
-    std::string trace = testing::internal::GetCapturedStdout();
+    int loaded = 0;
+    std::string trace = Traced([&] { loaded = list.LoadPlugIns(); });
 
     // e_old (version 0), f_noexport, g_junk (no library) and the three that
     // throw while they load are skipped.
@@ -103,9 +110,7 @@ TEST_F(PlugInListTest, LoadPlugInLeavesNothingBehindOnFailure) {
     for (const auto& f : failing) {
         const std::string& path = f.first;
         PlugInRecord record;
-        testing::internal::CaptureStdout();
-        EXPECT_FALSE(LoadPlugIn(record, path.c_str())) << path;
-        std::string trace = testing::internal::GetCapturedStdout();
+        std::string trace = Traced([&] { EXPECT_FALSE(LoadPlugIn(record, path.c_str())) << path; });
         EXPECT_EQ(nullptr, record.module) << path;
         EXPECT_EQ(nullptr, record.object) << path;
         EXPECT_TRUE(record.path.IsEmpty()) << path;
@@ -115,9 +120,8 @@ TEST_F(PlugInListTest, LoadPlugInLeavesNothingBehindOnFailure) {
 
 TEST_F(PlugInListTest, CallRouting) {
     PlugInList list;
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(5, list.LoadPlugIns());
-    testing::internal::GetCapturedStdout();
+    Traced([&] { EXPECT_EQ(5, list.LoadPlugIns()); });
+    ASSERT_EQ(5, list.GetSize());
 
     struct {
         const char* module;
@@ -139,19 +143,16 @@ TEST_F(PlugInListTest, CallRouting) {
             << (c.module ? c.module : "(null)") << " " << c.function;
     }
 
-    testing::internal::CaptureStdout();
-    list.CallPlugIn("Any", "Which", 0, nullptr);
-    EXPECT_EQ("PlugIn called: Morvane - Which()\n", testing::internal::GetCapturedStdout());
+    EXPECT_EQ("PlugIn called: Morvane - Which()\n",
+              Traced([&] { list.CallPlugIn("Any", "Which", 0, nullptr); }));
 
     // An exception fails the call with a text and goes no further.
     ExecuteEnv env;
     void* argv[kPlugInArgCount] = {nullptr, &env, nullptr, nullptr};
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(0, list.CallPlugIn("thrower", "Boom", kPlugInArgCount, argv));
     EXPECT_EQ(
         "PlugIn called: Thrower - Boom()\n"
         "Boom() fail, PlugIn 'Thrower' threw exception 'out of order'\n",
-        testing::internal::GetCapturedStdout());
+        Traced([&] { EXPECT_EQ(0, list.CallPlugIn("thrower", "Boom", kPlugInArgCount, argv)); }));
     EXPECT_STREQ("Boom() fail, PlugIn 'Thrower' threw exception 'out of order'",
                  env.GetLastError().GetBuffer(0));
 }
@@ -163,9 +164,7 @@ TEST_F(PlugInListTest, FirstLoadedServes) {
     ASSERT_EQ(0, symlink((dir + "c_second.dl_").c_str(), "PlugIns/1.dl_"));
     ASSERT_EQ(0, symlink((dir + "b_first.dl_").c_str(), "PlugIns/2.dl_"));
     PlugInList list;
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(2, list.LoadPlugInsFrom((Here() + "PlugIns\\").c_str()));
-    testing::internal::GetCapturedStdout();
+    Traced([&] { EXPECT_EQ(2, list.LoadPlugInsFrom((Here() + "PlugIns\\").c_str())); });
     EXPECT_EQ("MORVANE,Morvane", Names(list));
     EXPECT_EQ(3, list.CallPlugIn("Any", "Which", 0, nullptr));
 }
@@ -192,9 +191,8 @@ TEST_F(PlugInListTest, LoadsOnlyRegularFilesByAbsolutePath) {
     WriteWholeFile("PlugIns/h_here.dl_", ReadWholeFile((dir + "d_proto.dl_").c_str()));
 
     PlugInList list;
-    testing::internal::CaptureStdout();
-    int loaded = list.LoadPlugIns();
-    std::string trace = testing::internal::GetCapturedStdout();
+    int loaded = 0;
+    Traced([&] { loaded = list.LoadPlugIns(); });
     EXPECT_EQ(5, loaded);
     EXPECT_EQ("Morvane,Morvane,MORVANE,Proto,Thrower", Names(list));
     for (int i = 0; i < list.GetSize(); ++i) {
@@ -227,9 +225,7 @@ TEST_F(PlugInListTest, LoadsOnlyRegularFilesByAbsolutePath) {
     PlugInList here;
     EXPECT_EQ(0, here.LoadPlugInsFrom("PlugIns\\"));
     EXPECT_EQ(0, here.LoadPlugInsFrom(""));
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(1, here.LoadPlugInsFrom((Here() + "PlugIns\\").c_str()));
-    testing::internal::GetCapturedStdout();
+    Traced([&] { EXPECT_EQ(1, here.LoadPlugInsFrom((Here() + "PlugIns\\").c_str())); });
 
     unlink(fifoLink.c_str());
     unlink(fifo.c_str());
@@ -272,9 +268,9 @@ TEST_F(PlugInListTest, RefusesWhatOthersCouldChange) {
         }
 
         PlugInRecord record;
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(c.refusal[0] == '\0', LoadPlugIn(record, (here + file).c_str())) << file;
-        std::string trace = testing::internal::GetCapturedStdout();
+        std::string trace = Traced([&] {
+            EXPECT_EQ(c.refusal[0] == '\0', LoadPlugIn(record, (here + file).c_str())) << file;
+        });
         if (c.refusal[0] != '\0') {
             std::string why = c.refusal;
             why.insert(1, here);
@@ -284,10 +280,10 @@ TEST_F(PlugInListTest, RefusesWhatOthersCouldChange) {
     // A link in a safe directory to a file in an open one.
     ASSERT_EQ(0, symlink((here + "opendir/opendir.dl_").c_str(), "good/link.dl_"));
     PlugInRecord record;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(LoadPlugIn(record, (here + "good/link.dl_").c_str()));
-    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find(
-                                     "refused: '" + here + "opendir' is writable by every user"));
+    std::string trace =
+        Traced([&] { EXPECT_FALSE(LoadPlugIn(record, (here + "good/link.dl_").c_str())); });
+    EXPECT_NE(std::string::npos,
+              trace.find("refused: '" + here + "opendir' is writable by every user"));
 }
 
 // The sample plug-in, called from a script through the decoder.
@@ -299,9 +295,7 @@ class PlugInSampleTest : public ScratchDirTest {
         hadTz = tz != nullptr;
         if (hadTz) savedTz = tz;
         SetZone("UTC0");
-        testing::internal::CaptureStdout();
-        loaded = list.LoadPlugInsFrom(PlugDir().c_str());
-        trace = testing::internal::GetCapturedStdout();
+        trace = Traced([&] { loaded = list.LoadPlugInsFrom(PlugDir().c_str()); });
         decoder.SetExternalHandler(&list, PlugInList::OnExternalCall);
     }
     void TearDown() override {
@@ -384,9 +378,10 @@ TEST_F(PlugInSampleTest, Failures) {
               Run(kDeclaration, {0xFF, 0xFF, 0xFF, 0xFF}));
     // A declaration without a "timestamp" parameter: the plug-in's own text
     // is the error; the frame's look-up only reaches the trace.
-    testing::internal::CaptureStdout();
-    std::string result = Run("extern STRING TimestampToDateStream(INT4 seconds);", {0, 0, 0, 0});
-    std::string output = testing::internal::GetCapturedStdout();
+    std::string result;
+    std::string output = Traced([&] {
+        result = Run("extern STRING TimestampToDateStream(INT4 seconds);", {0, 0, 0, 0});
+    });
     EXPECT_EQ("d TimestampToDateStream() get param fail", result);
     EXPECT_NE(std::string::npos, output.find("RunTimeStk::GetItem('timestamp') fail")) << output;
     // Without the plug-in the call is not found.
