@@ -114,6 +114,12 @@ TEST_F(ProtocolDecoderTest, ShortMessageFailsAtTheMemberThatNeedsMoreBytes) {
          "1   : 'b' get 'UINT2' data fail, maybe reach packet or current ConfentOf stream's end, "
          "or setvalue error",
          {{"a", "7"}, {"b", "-"}, {"c", "-"}}},
+        // An array longer than the bytes left fails at the member, unread.
+        {"#define PROTOCOL_ROOT R\nstruct R { UINT1 a; UINT2 b[10000000]; };",
+         {7, 1},
+         "1   : 'b' get 'UINT2' data fail, maybe reach packet or current ConfentOf stream's end, "
+         "or setvalue error",
+         {{"a", "7"}, {"b", "-"}}},
         {"#define PROTOCOL_ROOT R\nstruct P { UINT1 x; UINT4 y; };\nstruct R { UINT1 a; P p[2]; };",
          {1, 2, 3, 4, 5, 6, 7},
          "7   : 'y' get 'UINT4' data fail, maybe reach packet or current ConfentOf stream's end, "

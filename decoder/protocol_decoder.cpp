@@ -46,6 +46,34 @@ OTSTR ElementName(const char* name, int32_t count, int32_t i) {
     return out;
 }
 
+// Whether the bytes that remain can hold every element of a member read
+// without a procedure (whole integers, octets of a given length), so that no
+// array is walked by a declared count the message cannot back.
+bool ElementsFit(const CVariableItem& item, const ByteCursor& cursor, bool hasProcedure,
+                 const int32_t* octetLength) {
+    if (hasProcedure || item.header.count < 2) return true;
+    int64_t size = 0;
+    switch (item.header.baseType) {
+        case kDeclInt1:
+        case kDeclInt2:
+        case kDeclInt4:
+        case kDeclUInt1:
+        case kDeclUInt2:
+        case kDeclUInt4:
+            if (item.header.IsBitField()) return true;
+            size = UnitBits(item.header.baseType) / 8;
+            break;
+        case kDeclOctet:
+            if (octetLength == nullptr) return true;
+            size = *octetLength;
+            break;
+        default:
+            return true;
+    }
+    int64_t left = static_cast<int64_t>(cursor.GetLength()) - cursor.GetPos();
+    return size <= 0 || static_cast<int64_t>(item.header.count) <= left / size;
+}
+
 // A frame above the environment's top holding the given items while a
 // procedure runs; it lets them go again before it is deleted.
 class ItemFrame {
@@ -425,6 +453,17 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     auto* decoded = dynamic_cast<DecoderItem*>(&item);
     int32_t itemStart = cursor.GetPos();
     if (decoded != nullptr) decoded->start = itemStart;
+    const AttributeSlots* memberSlots = thisInstance != nullptr ? SlotsOf(item.def) : nullptr;
+    if (!ElementsFit(item, cursor, memberSlots != nullptr && memberSlots->translate != nullptr,
+                     octetLength)) {
+        if (decoded != nullptr) {
+            decoded->failed = true;
+            decoded->length = -1;
+        }
+        SetError(kGetDataFail, cursor.GetPos(), item.GetItemName().GetBuffer(0),
+                 item.header.typeName.GetBuffer(0));
+        return false;
+    }
     Procedure* translate = nullptr;
     StructDefinition* contentType = nullptr;
     ItemFrame frame(env);
