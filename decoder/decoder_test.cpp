@@ -226,6 +226,14 @@ TEST_F(ProtocolDecoderTest, ChoicesNestedTooDeepStopWithAMessage) {
     std::vector<uint8_t> ones(5000, 1);
     std::string result = Run(ones);
     EXPECT_NE(std::string::npos, result.find("too deep")) << result;
+
+    // Structs 200 levels deep are refused with the nesting message.
+    std::string deep = "#define PROTOCOL_ROOT S199\nstruct S0 { UINT1 x; };\n";
+    for (int i = 1; i < 200; ++i) {
+        deep += "struct S" + std::to_string(i) + " { S" + std::to_string(i - 1) + " a; };\n";
+    }
+    ASSERT_EQ("OK", Load(deep));
+    EXPECT_EQ("0   : 'msg' nested deeper than 64 levels, translate stopped", Run({1}));
 }
 
 TEST_F(ProtocolDecoderTest, MarkersAndLocations) {

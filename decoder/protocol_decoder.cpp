@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <unordered_map>
 
 #include "base/formatted_text.h"
 #include "base/tracer.h"
@@ -72,6 +73,22 @@ bool ElementsFit(const CVariableItem& item, const ByteCursor& cursor, bool hasPr
     }
     int64_t left = static_cast<int64_t>(cursor.GetLength()) - cursor.GetPos();
     return size <= 0 || static_cast<int64_t>(item.header.count) <= left / size;
+}
+
+// Whether a chain of struct members below def is more than levels deep;
+// each struct is walked again only with more levels left than before.
+bool NestsDeeper(const StructDefinition* def, int levels,
+                 std::unordered_map<const StructDefinition*, int>& seen) {
+    if (def == nullptr) return false;
+    if (levels <= 0) return true;
+    auto found = seen.find(def);
+    if (found != seen.end() && found->second >= levels) return false;
+    seen[def] = levels;
+    for (int m = 0; m < def->GetMemberCount(); ++m) {
+        const VariableDefinition* member = def->GetMember(m);
+        if (member != nullptr && NestsDeeper(member->structDef, levels - 1, seen)) return true;
+    }
+    return false;
 }
 
 // A frame above the environment's top holding the given items while a
@@ -296,7 +313,12 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
         return false;
     }
     if (!root.create(rootDef, "msg", 1)) {
-        SetError("%-3d : Internal err, create 'msg' fail", 0);
+        std::unordered_map<const StructDefinition*, int> seen;
+        if (NestsDeeper(rootDef, kMaxNesting, seen)) {
+            SetError(kTooDeep, 0, "msg", kMaxNesting);
+        } else {
+            SetError("%-3d : Internal err, create 'msg' fail", 0);
+        }
         return false;
     }
     keepIntegrated = keep ? 1 : 0;

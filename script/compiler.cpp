@@ -242,8 +242,11 @@ StepResult IncludeStep(CompileContext& context, ScriptLexer& lexer) {
         program.AddItem(found, line, false);
         return StepResult::kDone;
     }
-    if (context.depth >= CompileContext::kMaxDepth) {
-        return context.Reject(lexer, scriptmsg::kIncludeLoop, pathText);
+    // Each file takes two levels: its include step and its item loop.
+    if (context.depth + 1 >= CompileContext::kMaxDepth) {
+        context.Fail(lexer, scriptmsg::kIncludeTooDeep, pathText, CompileContext::kMaxDepth / 2);
+        context.error.final = true;
+        return StepResult::kFailed;
     }
     ScriptLexer fileLexer;
     if (!fileLexer.LoadFile(pathText, true)) {

@@ -155,6 +155,19 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
     EXPECT_EQ("Proto\\self.txt : Ln 0  IncludeFile 'Proto\\self.txt'  Loop definition found !",
               CompileFileText("Proto\\self.txt", self));
 
+    // A chain of 40 files stops at the include depth, with its message.
+    for (int i = 0; i < 40; ++i) {
+        std::string text =
+            "#include \"d" + std::to_string(i + 1) + ".txt\"\nstruct S { UINT1 x; };\n";
+        Write(("Proto/d" + std::to_string(i) + ".txt").c_str(), text.c_str());
+    }
+    Program chain;
+    std::string deep = CompileFileText("Proto\\d0.txt", chain);
+    EXPECT_NE(std::string::npos,
+              deep.find("Proto\\d31.txt : Ln 0  IncludeFile 'Proto\\d32.txt' nested deeper than "
+                        "32 files"))
+        << deep;
+
     Write("Proto/bad.txt", "#define X 1\n#define X 2\n");
     Write("Proto/uses_bad.txt", "\n#include \"bad.txt\"\n");
     Program usesBad;

@@ -22,6 +22,7 @@ constexpr const char kFileOpenError[] = "file %s open error";
 constexpr const char kNewProgramFail[] = "new program fail";
 constexpr const char kIncludeFailed[] = "/ %s";  // the included file's own error text
 constexpr const char kIncludeLoop[] = "IncludeFile '%s'  Loop definition found !";
+constexpr const char kIncludeTooDeep[] = "IncludeFile '%s' nested deeper than %d files";
 constexpr const char kDefineExpected[] = "'define' expected";
 constexpr const char kIdentAfterDefine[] = "Ident expected after 'define'";
 constexpr const char kNameUsed[] = "identifier_name '%s' already be used";
