@@ -65,7 +65,7 @@ bool Application::CheckScript() {
     if (scriptPending) return true;
     int64_t modified = 0;
     uint32_t size = 0;
-    if (scriptPath.IsEmpty() || !vpath::GetFileInfo(scriptPath.GetBuffer(0), modified, size)) {
+    if (scriptPath.IsEmpty() || !scriptFile.GetFileInfo(scriptPath.GetBuffer(0), modified, size)) {
         Show(appmsg::kFileOpenError);
         return false;
     }
@@ -84,7 +84,7 @@ bool Application::PrepareScript(bool report) {
     // triggers the next load.
     int64_t modified = 0;
     uint32_t size = 0;
-    if (vpath::GetFileInfo(scriptPath.GetBuffer(0), modified, size)) {
+    if (scriptFile.GetFileInfo(scriptPath.GetBuffer(0), modified, size)) {
         scriptModified = modified;
         scriptSize = size;
         scriptName = scriptPath;

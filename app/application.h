@@ -14,6 +14,7 @@
 #include "app/message_list.h"
 #include "app/profile.h"
 #include "base/otstr.h"
+#include "base/path.h"
 #include "decoder/protocol_decoder.h"
 #include "decoder/translation_report.h"
 #include "plugins/plugin_list.h"
@@ -288,6 +289,7 @@ class Application {
 
     OTSTR scriptPath;
     // The file information remembered at the last reload check.
+    vpath::ResolvedPath scriptFile;
     OTSTR scriptName;
     int64_t scriptModified = 0;
     uint32_t scriptSize = 0;

@@ -583,13 +583,28 @@ bool ListFiles(const char* dir, const char* pattern, StringArray& names) {
     return true;
 }
 
-bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size) {
-    std::string native = NativePath(path);
+namespace {
+
+bool StatInfo(const std::string& native, int64_t& modified, uint32_t& size) {
     struct stat st;
     if (native.empty() || stat(native.c_str(), &st) != 0) return false;
     modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     size = st.st_size > 0xffffffff ? 0xffffffffu : static_cast<uint32_t>(st.st_size);
     return true;
+}
+
+}  // namespace
+
+bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size) {
+    return StatInfo(NativePath(path), modified, size);
+}
+
+bool ResolvedPath::GetFileInfo(const char* pathIn, int64_t& modified, uint32_t& size) {
+    if (pathIn == nullptr) return false;
+    if (path == pathIn && StatInfo(native, modified, size)) return true;
+    path = pathIn;
+    native = NativePath(pathIn);
+    return StatInfo(native, modified, size);
 }
 
 OTSTR ExecutableDirectory() {

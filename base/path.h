@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include "base/otstr.h"
 
@@ -105,6 +106,18 @@ bool ListFiles(const char* dir, const char* pattern, StringArray& names);
 // Modification time (nanoseconds since the epoch, so that two writes within
 // one second differ) and size of a file.
 bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size);
+
+// GetFileInfo for a path asked about again and again: the native form is
+// resolved once and again only when the path changes or the remembered form
+// no longer names a file, so a repeated check costs one stat.
+class ResolvedPath {
+  public:
+    bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size);
+
+  private:
+    std::string path;
+    std::string native;
+};
 
 // The directory of the running executable, in system form with a trailing
 // backslash ("\\opt\\vantor\\"), empty when it cannot be found.

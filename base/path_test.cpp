@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -303,6 +304,14 @@ TEST_F(PathTest, FileInfoGivesSizeAndModificationTime) {
     EXPECT_GE(modified / 1000000000, static_cast<int64_t>(before) - 2);
     EXPECT_LE(modified / 1000000000, static_cast<int64_t>(time(nullptr)) + 2);
     EXPECT_FALSE(vpath::GetFileInfo("sub\\six", modified, size));
+
+    // The remembered native form is resolved again once it names nothing.
+    vpath::ResolvedPath resolved;
+    ASSERT_TRUE(resolved.GetFileInfo("sub\\FIVE", modified, size));
+    ASSERT_EQ(rename("Sub/five", "Sub/FIVE"), 0);
+    ASSERT_TRUE(resolved.GetFileInfo("sub\\FIVE", modified, size));
+    EXPECT_EQ(size, 5u);
+    EXPECT_FALSE(resolved.GetFileInfo("sub\\six", modified, size));
 }
 
 TEST(PathPlatformTest, ClocksAndExecutableDirectory) {
