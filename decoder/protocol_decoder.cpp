@@ -515,9 +515,12 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     for (int32_t i = 0; ok && i < count; ++i) {
         elementName = ElementName(name, count, i);
         const char* element = elementName.GetBuffer(0);
+        // The procedure's argument text; a member without one needs none.
         OTSTR args;
-        args.safeAppends(thisInstance != nullptr ? "'%s',This.%s[%ld],%ld" : "'%s',%s[%ld],%ld",
-                         element, itemName, static_cast<long>(i), static_cast<long>(i));
+        if (translate != nullptr) {
+            args.safeAppends(thisInstance != nullptr ? "'%s',This.%s[%ld],%ld" : "'%s',%s[%ld],%ld",
+                             element, itemName, static_cast<long>(i), static_cast<long>(i));
+        }
         recorded = false;
         switch (base) {
             case kDeclInt1:
