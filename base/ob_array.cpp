@@ -54,15 +54,6 @@ int ObArray::Add(void* ptr, uint32_t tag) {
     return ++count;
 }
 
-void* ObArray::GetAt(int index, uint32_t* tag) const {
-    if (index < 0 || index >= count) {
-        if (tag != nullptr) *tag = 0;
-        return nullptr;
-    }
-    if (tag != nullptr) *tag = items[index].tag;
-    return items[index].ptr;
-}
-
 ObItem& ObArray::ElementAt(int index) {
     if (index < 0 || index >= count) {
         // A caller may have written into the spare element last time.

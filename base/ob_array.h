@@ -28,7 +28,14 @@ class ObArray : public NamedObject {
 
     // The pointer at index (null when out of range); the tag goes to *tag
     // when tag is not null (0 when out of range).
-    void* GetAt(int index, uint32_t* tag = nullptr) const;
+    void* GetAt(int index, uint32_t* tag = nullptr) const {
+        if (index < 0 || index >= count) {
+            if (tag != nullptr) *tag = 0;
+            return nullptr;
+        }
+        if (tag != nullptr) *tag = items[index].tag;
+        return items[index].ptr;
+    }
     // The element itself, or a {null, 0} element when out of range (writing
     // into that one changes nothing stored).
     ObItem& ElementAt(int index);

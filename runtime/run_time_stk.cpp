@@ -57,6 +57,7 @@ void RunTimeStk::clear() {
     // Later items may refer to earlier ones: release in reverse order.
     values.DeleteAll();
     variables.DeleteAll();
+    ++variableRemovals;
     ownedChildren.DeleteAll();
     children.RemoveAll();
     prepared = initialised = false;
@@ -154,7 +155,9 @@ bool RunTimeStk::AddItem(CVariableItem* item) {
 CVariableItem* RunTimeStk::DetachItem(CVariableItem* item, bool localOnly) {
     for (RunTimeStk* frame = this; frame != nullptr; frame = frame->parent) {
         for (int i = 0; i < frame->variables.GetSize(); ++i) {
-            if (frame->VariableAt(i) == item) return frame->variables.RemoveAt(i);
+            if (frame->VariableAt(i) != item) continue;
+            ++frame->variableRemovals;
+            return frame->variables.RemoveAt(i);
         }
         if (localOnly) break;
     }

@@ -85,6 +85,9 @@ class RunTimeStk : public ItemResolver {
 
     int VariableCount() const { return variables.GetSize(); }
     CVariableItem* VariableAt(int i) const;
+    // Counts the removals of variables (additions only append), so that an
+    // index over them can tell that it is out of date.
+    uint32_t VariableRemovals() const { return variableRemovals; }
     // The extra values of a variable-argument call, in order.
     int ValueCount() const { return values.GetSize(); }
     CVarient* ValueAt(int i) const { return values.GetAt(i); }
@@ -115,6 +118,7 @@ class RunTimeStk : public ItemResolver {
     void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     ObArrayOf<CVariableItem> variables{25};   // owned
+    uint32_t variableRemovals = 0;
     ObArrayOf<CVarient> values{25};           // owned; handed in by Prepare
     ObArrayOf<RunTimeStk> children{25};       // not owned
     ObArrayOf<RunTimeStk> ownedChildren{25};  // owned

@@ -2,7 +2,10 @@
 // Tested by runtime/execute_env_test.cpp.
 #include "script/program.h"
 
+#include <cstring>
 #include <new>
+#include <string>
+#include <unordered_map>
 
 #include "base/tracer.h"
 #include "runtime/execute_env.h"
@@ -17,12 +20,35 @@
 #include "script/variable_declaration.h"
 #include "types/variable_item.h"
 
+// The named values of one frame by name with letters folded as OTSTR::Compare
+// folds them; built for the frame's variables as they were at changes.
+struct Program::NamedValueIndex {
+    uint32_t removals = 0;
+    int count = 0;  // the frame's variables indexed so far
+    std::unordered_map<std::string, CVariableItem*> byName;
+};
+
+namespace {
+
+// Frames with fewer named values are scanned: cheaper than hashing.
+constexpr int kIndexedValues = 8;
+
+void FoldName(const char* text, size_t n, std::string& out) {
+    out.clear();
+    if (n > 0) out.assign(text, n);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+}
+
+}  // namespace
+
 Program::Program(Program* parentProgram) : parent(parentProgram) {}
 
 Program::~Program() {
     for (int i = ownedItems.GetSize() - 1; i >= 0; --i) delete ownedItems.GetAt(i);
     pendingStructs.DeleteAll();
     pendingProcedures.DeleteAll();
+    valueIndex.reset();
     namedValues.reset();
 }
 
@@ -49,11 +75,13 @@ bool Program::AddItem(ProgramItem* item, int32_t itemLine, bool owned) {
         for (int i = 0; i < before; ++i)
             if (items.GetAt(i) == item) ++earlier;
     }
+    ++itemChanges;
     if (items.Add(item, static_cast<uint32_t>(itemLine)) == before) return false;
     if (owned) {
         int ownedBefore = ownedItems.GetSize();
         if (ownedItems.Add(item, earlier) == ownedBefore) {
             items.RemoveLast();
+            ++itemChanges;
             return false;
         }
     }
@@ -65,6 +93,7 @@ bool Program::RemoveItem(ProgramItem* item, bool destroy) {
     for (int i = items.GetSize() - 1; i >= 0; --i) {
         if (items.GetAt(i) != item) continue;
         items.RemoveAt(i);
+        ++itemChanges;
         found = true;
     }
     for (int i = ownedItems.GetSize() - 1; i >= 0; --i) {
@@ -95,6 +124,19 @@ bool Program::OwnsEntry(int index) const {
     return false;
 }
 
+const std::vector<Program*>& Program::ProgramItems() const {
+    if (!programsMade || programsAt != itemChanges) {
+        programItems.clear();
+        for (int i = 0; i < ItemCount(); ++i) {
+            ProgramItem* item = ItemAt(i);
+            if (item->ItemKind() == kItemProgram) programItems.push_back(static_cast<Program*>(item));
+        }
+        programsAt = itemChanges;
+        programsMade = true;
+    }
+    return programItems;
+}
+
 RunTimeStk& Program::NamedValues() {
     if (namedValues == nullptr) namedValues.reset(new RunTimeStk(this, nullptr, nullptr));
     return *namedValues;
@@ -106,10 +148,9 @@ namespace {
 // no parent.
 template <typename Visit>
 bool ForIncludes(const Program& p, Visit visit) {
-    for (int i = 0; i < p.ItemCount(); ++i) {
-        ProgramItem* item = p.ItemAt(i);
-        if (item->ItemKind() != kItemProgram) continue;
-        auto* included = static_cast<Program*>(item);
+    const std::vector<Program*>& programs = p.ProgramItems();
+    for (size_t i = 0; i < programs.size(); ++i) {
+        Program* included = programs[i];
         if (included->parent == nullptr && visit(*included)) return true;
     }
     return false;
@@ -188,10 +229,43 @@ bool Program::IsNameUsed(const char* itemName, bool withProcedures) const {
            (withProcedures && FindProcedure(itemName) != nullptr);
 }
 
+CVariableItem* Program::OwnNamedValue(const char* valueName) const {
+    RunTimeStk& frame = *namedValues;
+    if (frame.VariableCount() < kIndexedValues) return frame.FindItem(valueName, true, false);
+    if (valueName == nullptr) return nullptr;
+    if (valueIndex == nullptr) valueIndex.reset(new (std::nothrow) NamedValueIndex);
+    if (valueIndex == nullptr) return frame.FindItem(valueName, true, false);
+    if (valueIndex->removals != frame.VariableRemovals() ||
+        valueIndex->count > frame.VariableCount()) {
+        valueIndex->byName.clear();
+        valueIndex->removals = frame.VariableRemovals();
+        valueIndex->count = 0;
+    }
+    // Variables are only appended between removals: index the new ones.
+    if (valueIndex->count < frame.VariableCount()) {
+        std::string key;
+        for (int i = valueIndex->count; i < frame.VariableCount(); ++i) {
+            CVariableItem* item = frame.VariableAt(i);
+            const OTSTR& name = item->GetItemName();
+            FoldName(name.GetBuffer(0), static_cast<size_t>(name.GetLength()), key);
+            valueIndex->byName.emplace(key, item);
+        }
+        valueIndex->count = frame.VariableCount();
+    }
+    std::string key;
+    FoldName(valueName, strlen(valueName), key);
+    auto found = valueIndex->byName.find(key);
+    if (found == valueIndex->byName.end()) return nullptr;
+    // A value renamed since the index was built is found by the scan.
+    if (!found->second->GetItemName().Compare(valueName, false))
+        return frame.FindItem(valueName, true, false);
+    return found->second;
+}
+
 CVariableItem* Program::FindNamedValue(const char* valueName) const {
     for (const Program* p = this; p != nullptr; p = p->parent) {
         if (p->namedValues != nullptr) {
-            if (CVariableItem* item = p->namedValues->FindItem(valueName, true, false)) return item;
+            if (CVariableItem* item = p->OwnNamedValue(valueName)) return item;
         }
         CVariableItem* found = nullptr;
         ForIncludes(*p, [&](const Program& included) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/named_object.h"
 #include "base/ob_array.h"
@@ -45,6 +46,9 @@ class Program : public NamedObject, public ProgramItem {
     // Takes item out of both lists; with destroy it is deleted when owned.
     bool RemoveItem(ProgramItem* item, bool destroy);
     int ItemCount() const { return items.GetSize(); }
+    // The items that are Programs (nested blocks and included files), in
+    // the order of the items; valid until the items change.
+    const std::vector<Program*>& ProgramItems() const;
     ProgramItem* ItemAt(int index) const { return items.GetAt(index); }
     int32_t ItemLine(int index) const;
     // Whether the entry at index is the one through which this Program owns
@@ -97,8 +101,19 @@ class Program : public NamedObject, public ProgramItem {
 
   private:
     ObArrayOf<ProgramItem> items{25};  // tag: the line; not owned
+    // ProgramItems, made again when itemChanges moved past programsAt.
+    uint32_t itemChanges = 0;
+    mutable uint32_t programsAt = 0;
+    mutable bool programsMade = false;
+    mutable std::vector<Program*> programItems;
     // Owned; tag: how many entries of the item stood in items before the
     // owning one.
     ObArrayOf<ProgramItem> ownedItems{25};
     std::unique_ptr<RunTimeStk> namedValues;  // made on first use
+
+    // The named value of this Program's own frame (not the included files'
+    // or the parents'), the first of that name in the frame's order.
+    CVariableItem* OwnNamedValue(const char* valueName) const;
+    struct NamedValueIndex;
+    mutable std::unique_ptr<NamedValueIndex> valueIndex;  // made on first use
 };
