@@ -36,7 +36,7 @@ class ExecuteEnv : public NamedObject {
     static constexpr int kMaxCallDepth = 100;
     // With a time limit the clock is read at every this many statements and
     // loop passes, keeping the check cheap.
-    static constexpr uint32_t kClockInterval = 256;
+    static constexpr uint32_t kClockInterval = 16;
 
     ExecuteEnv();
     ~ExecuteEnv() override;

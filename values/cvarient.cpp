@@ -544,6 +544,14 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
         if (!readable) {
             // reported below
         } else if (strcmp(op, "+") == 0) {
+            // A text far longer than any message ends the operation before
+            // it is copied: a loop that doubles a text fails, not the memory.
+            if (static_cast<int64_t>(l.GetLength()) + r.GetLength() > kMaxValueBytes) {
+                TraceLine(varmsg::kValueTooLong, static_cast<long long>(l.GetLength()) + r.GetLength(),
+                          static_cast<int>(kMaxValueBytes >> 20));
+                clear(true);
+                return false;
+            }
             OTSTR joined = l + r;
             return setBytes(joined.GetBuffer(), joined.GetLength());
         } else if (strcmp(op, "==") == 0 || strcmp(op, "!=") == 0) {

@@ -32,6 +32,10 @@ class VarientBase : public NamedObject {
 
 class CVarient : public VarientBase {
   public:
+    // The longest text or octet string an operator makes, far above any
+    // message.
+    static constexpr int32_t kMaxValueBytes = 16 * 1024 * 1024;
+
     CVarient();
     ~CVarient() override;
     // Copies are full clones.

@@ -12,6 +12,8 @@ constexpr const char kCreateMallocFail[] = "TVarientObject '%s' malloc fail !";
 constexpr const char kTCloneMallocFail[] = "TVarientObject clone malloc fail !";
 constexpr const char kSetsInvalid[] = "CVarient::sets() fail, '%s' is't a valid value !";
 constexpr const char kOperateFail[] = "CVarient::Operate(%s,'%s',%s) fail !";
+constexpr const char kValueTooLong[] =
+    "CVarient::Operate() fail, a value of %lld bytes is longer than %d MB !";
 constexpr const char kOperateDivideByZero[] =
     "CVarient::Operate(%s,'%s',%s) fail, divide or mode by zeor !";
 constexpr const char kUnaryOperateFail[] = "CVarient::Operate('%s',%s) fail !";
