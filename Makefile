@@ -5,7 +5,7 @@ BUILD_RUN   := build/release
 BUILD_FUZZ  := build/fuzz
 CMAKE_GEN   := -G Ninja
 
-.PHONY: all run test bench fuzz screenshots bootstrap format clean
+.PHONY: all run test bench fuzz screenshots bootstrap format format-check clean
 
 all: test
 
@@ -69,6 +69,12 @@ fuzz:
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails when a source file differs from .clang-format or a line passes 100
+# columns (CI runs it).
+format-check: bootstrap
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+	@git ls-files '*.cpp' '*.h' | xargs awk 'length > 100 { print FILENAME ":" FNR ": line over 100 columns"; bad = 1 } END { exit bad }'
 
 clean:
 	rm -rf build

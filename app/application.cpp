@@ -69,7 +69,8 @@ bool Application::CheckScript() {
         Show(appmsg::kFileOpenError);
         return false;
     }
-    if (modified != scriptModified || size != scriptSize || !scriptName.Compare(scriptPath.GetBuffer(0))) {
+    if (modified != scriptModified || size != scriptSize ||
+        !scriptName.Compare(scriptPath.GetBuffer(0))) {
         scriptModified = modified;
         scriptSize = size;
         scriptName = scriptPath;
@@ -104,9 +105,15 @@ uint32_t Application::DumpOptions() const {
     uint32_t options = settings.displayTreeMode == 0 ? kDumpMarker | kDumpIndent : 0;
     if (settings.expendTypeOF != 0) options |= kDumpIntegrated;
     switch (settings.commentMode) {
-        case 1: options |= kDumpValues; break;
-        case 2: options |= kDumpValues | kDumpComments; break;
-        default: options |= kDumpComments; break;
+        case 1:
+            options |= kDumpValues;
+            break;
+        case 2:
+            options |= kDumpValues | kDumpComments;
+            break;
+        default:
+            options |= kDumpComments;
+            break;
     }
     return options;
 }
@@ -185,10 +192,10 @@ bool Application::BuildDumpTable() {
     if (dumped) return true;
     // A failing comment leaves its reason as the decoder's last error.
     const OTSTR& reason = decoder.GetLastError();
-    const char* why = reason.Compare(before.GetBuffer(0)) ? "instance dump error" : reason.GetBuffer(0);
-    last.dumpError.Format(settings.commentMode == 1 ? appmsg::kDumpFailValueOnly
-                                                    : appmsg::kDumpFail,
-                          why);
+    const char* why =
+        reason.Compare(before.GetBuffer(0)) ? "instance dump error" : reason.GetBuffer(0);
+    last.dumpError.Format(
+        settings.commentMode == 1 ? appmsg::kDumpFailValueOnly : appmsg::kDumpFail, why);
     Show(last.dumpError.GetBuffer(0));
     return false;
 }

@@ -124,10 +124,10 @@ struct LastTranslation {
     bool attempted = false;  // false after an illegal input or a failed load
     bool ok = false;
     int32_t length = 0;
-    int32_t used = 0;        // bytes consumed
+    int32_t used = 0;  // bytes consumed
     uint32_t milliseconds = 0;
-    OTSTR error;             // the decoder's lastError on failure
-    OTSTR dumpError;         // the dump failure text, empty when it worked
+    OTSTR error;      // the decoder's lastError on failure
+    OTSTR dumpError;  // the dump failure text, empty when it worked
 };
 
 // How StartUp runs; the defaults are the desktop program's.

@@ -365,7 +365,8 @@ TEST_F(ApplicationTest, CapturesReplaceTheListWithTheirPacketsAndTimes) {
     char time[9];
     CaptureTimeText(1700000002, time);
     EXPECT_EQ(std::string(time), std::string(message.time, 8));
-    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), std::vector<uint8_t>(message.bytes, message.bytes + 3));
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}),
+              std::vector<uint8_t>(message.bytes, message.bytes + 3));
     EXPECT_TRUE(app.Messages().IsOk(0));  // translated as they came
     EXPECT_TRUE(app.Messages().IsChanged());
 

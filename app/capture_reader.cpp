@@ -11,16 +11,16 @@
 namespace {
 
 // Link types as the capture library numbers them.
-constexpr int kLinkNull = 0;         // 4-byte address family, host order
+constexpr int kLinkNull = 0;  // 4-byte address family, host order
 constexpr int kLinkEthernet = 1;
-constexpr int kLinkRaw = 12;         // raw IP (also 14 on some systems)
+constexpr int kLinkRaw = 12;  // raw IP (also 14 on some systems)
 constexpr int kLinkRawAlt = 14;
 constexpr int kLinkRawPcap = 101;
-constexpr int kLinkLoop = 108;       // 4-byte address family, network order
-constexpr int kLinkCooked = 113;     // Linux cooked capture v1
+constexpr int kLinkLoop = 108;    // 4-byte address family, network order
+constexpr int kLinkCooked = 113;  // Linux cooked capture v1
 constexpr int kLinkIpv4 = 228;
 constexpr int kLinkIpv6 = 229;
-constexpr int kLinkCooked2 = 276;    // Linux cooked capture v2
+constexpr int kLinkCooked2 = 276;  // Linux cooked capture v2
 
 constexpr int kProtoTcp = 6;
 constexpr int kProtoUdp = 17;
@@ -155,8 +155,9 @@ bool CaptureMessage(int linkType, const uint8_t* frame, int32_t length,
     bool tcp = protocol == kProtoTcp && transport + 20 <= end;
     if (!udp && !tcp) return false;
     if (portFilter) {
-        bool taken = (udp && options.udpPort >= 0 && PortMatches(options.udpPort, header + transport)) ||
-                     (tcp && options.tcpPort >= 0 && PortMatches(options.tcpPort, header + transport));
+        bool taken =
+            (udp && options.udpPort >= 0 && PortMatches(options.udpPort, header + transport)) ||
+            (tcp && options.tcpPort >= 0 && PortMatches(options.tcpPort, header + transport));
         if (!taken) return false;
     }
     int32_t headerSize = 8;
@@ -244,8 +245,8 @@ bool CaptureReader::OpenStream(FILE* file, const char* nameIn, const CaptureOpti
     handle->pcap = pcap;
     linkType = pcap_datalink(pcap);
     if (!options.filter.empty()) {
-        if (pcap_compile(pcap, &handle->program, options.filter.c_str(), 1,
-                         PCAP_NETMASK_UNKNOWN) != 0) {
+        if (pcap_compile(pcap, &handle->program, options.filter.c_str(), 1, PCAP_NETMASK_UNKNOWN) !=
+            0) {
             char text[PCAP_ERRBUF_SIZE + 1024];
             snprintf(text, sizeof text, capturemsg::kBadFilter, options.filter.c_str(),
                      pcap_geterr(pcap));

@@ -85,7 +85,8 @@ TEST(CaptureMessage, SkipsWhatIsNotOfTheChosenKind) {
         {"tcp port filters udp out", 101, udp, CaptureLayer::kFrame, -1, 53, false},
         {"either port", 101, tcp, CaptureLayer::kIp, 53, 80, true},
         {"unknown link", 147, tcp, CaptureLayer::kFrame, -1, 80, false},
-        {"cut short", 101, Bytes(tcp.begin(), tcp.begin() + 30), CaptureLayer::kPayload, -1, -1, false},
+        {"cut short", 101, Bytes(tcp.begin(), tcp.begin() + 30), CaptureLayer::kPayload, -1, -1,
+         false},
     };
     for (const auto& c : cases) {
         CaptureOptions options;
@@ -94,8 +95,9 @@ TEST(CaptureMessage, SkipsWhatIsNotOfTheChosenKind) {
         options.tcpPort = c.tcpPort;
         const uint8_t* start = nullptr;
         int32_t size = 0;
-        EXPECT_EQ(c.taken, CaptureMessage(c.link, c.frame.data(), static_cast<int32_t>(c.frame.size()),
-                                          options, start, size))
+        EXPECT_EQ(c.taken,
+                  CaptureMessage(c.link, c.frame.data(), static_cast<int32_t>(c.frame.size()),
+                                 options, start, size))
             << c.name;
     }
 }

@@ -26,7 +26,9 @@ bool ScanHex(const char* text, size_t length, uint8_t* out, int32_t& count, OTST
     count = 0;
     if (text == nullptr || length == 0) return true;
     if (length > kMaxHexInputText) {
-        if (why != nullptr) why->Format("the text is longer than %d characters", static_cast<int>(kMaxHexInputText));
+        if (why != nullptr)
+            why->Format("the text is longer than %d characters",
+                        static_cast<int>(kMaxHexInputText));
         return false;
     }
     int32_t n = 0;
@@ -50,7 +52,8 @@ bool ScanHex(const char* text, size_t length, uint8_t* out, int32_t& count, OTST
                 if (high >= 0 && low >= 0) {
                     why->Format("more than %d bytes", static_cast<int>(kMaxHexInputBytes));
                 } else if (!lone) {
-                    why->Format("character %d: %s is not a hex digit", static_cast<int>(at + 1), shown);
+                    why->Format("character %d: %s is not a hex digit", static_cast<int>(at + 1),
+                                shown);
                 } else {
                     why->Format("character %d: the digit '%c' has no second digit",
                                 static_cast<int>(i + 1), static_cast<char>(c));

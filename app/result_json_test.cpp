@@ -192,7 +192,8 @@ TEST_F(ResultJsonTest, LinesOfTheSample) {
           R"("type":"Choice","value":null,"children":[{"name":"sensor","description":"one sensor")",
           R"("comment":"level 3 of 3")",
           R"({"name":"pos","description":"corners","comment":null,"start":3,"length":8,)"
-          R"("marker":null,"failed":false,"type":"Point","value":null,"children":[{"name":"pos[0]")",
+          R"("marker":null,"failed":false,"type":"Point","value":null,)"
+          R"("children":[{"name":"pos[0]")",
           R"({"name":"pos[1]","description":"corners","comment":null,"start":7,"length":4,)"
           R"("marker":null,"failed":false,"type":"Point","value":null,"children":[{"name":"x")",
           R"("value":-1,"children":[]},{"name":"y")",

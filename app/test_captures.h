@@ -95,7 +95,8 @@ inline Bytes PcapngFile(int link, const std::vector<Bytes>& frames) {
         uint32_t padded = static_cast<uint32_t>((frame.size() + 3) / 4 * 4);
         le32(file, 6), le32(file, 32 + padded), le32(file, 0);
         le32(file, static_cast<uint32_t>(micros >> 32)), le32(file, static_cast<uint32_t>(micros));
-        le32(file, static_cast<uint32_t>(frame.size())), le32(file, static_cast<uint32_t>(frame.size()));
+        le32(file, static_cast<uint32_t>(frame.size())),
+            le32(file, static_cast<uint32_t>(frame.size()));
         file.insert(file.end(), frame.begin(), frame.end());
         file.insert(file.end(), padded - frame.size(), 0);
         le32(file, 32 + padded);

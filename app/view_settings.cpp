@@ -103,7 +103,8 @@ void ViewSettings::AddRecentScript(const std::string& path) {
         }
     }
     recentScripts.insert(recentScripts.begin(), path);
-    if (recentScripts.size() > static_cast<size_t>(kRecentScripts)) recentScripts.resize(kRecentScripts);
+    if (recentScripts.size() > static_cast<size_t>(kRecentScripts))
+        recentScripts.resize(kRecentScripts);
 }
 
 void ViewSettings::Load(const Profile& profile) {
@@ -133,7 +134,8 @@ void ViewSettings::Load(const Profile& profile) {
         int32_t fields[kPlacementFields];
         profile.GetString(kSettings, key, "", text);
         if (!ParseIntList(text.GetBuffer(0), kPlacementFields, fields)) return false;
-        if (fields[2] < 1 || fields[3] < 1 || fields[2] > 100000 || fields[3] > 100000) return false;
+        if (fields[2] < 1 || fields[3] < 1 || fields[2] > 100000 || fields[3] > 100000)
+            return false;
         for (int i = 0; i < kPlacementFields; ++i) out[i] = fields[i];
         return true;
     };
@@ -142,22 +144,27 @@ void ViewSettings::Load(const Profile& profile) {
 
     profile.GetString(kRecentSection, kRecentKey, "", text);
     recentScripts = Split(text.GetBuffer(0), '|');
-    if (recentScripts.size() > static_cast<size_t>(kRecentScripts)) recentScripts.resize(kRecentScripts);
+    if (recentScripts.size() > static_cast<size_t>(kRecentScripts))
+        recentScripts.resize(kRecentScripts);
 }
 
 bool ViewSettings::Save(Profile& profile) const {
     bool ok = profile.WriteString(kSettings, kTreeListColumn,
                                   FormatIntList(treeWidths, kTreeColumns).c_str());
-    ok = profile.WriteString(kSettings, kCollapseItemList, JoinCollapseList(collapsed).c_str()) && ok;
+    ok = profile.WriteString(kSettings, kCollapseItemList, JoinCollapseList(collapsed).c_str()) &&
+         ok;
     ok = profile.WriteString(kSettings, kListColumn,
-                             FormatIntList(listWidths, kListColumns).c_str()) && ok;
+                             FormatIntList(listWidths, kListColumns).c_str()) &&
+         ok;
     if (hasListPanel) {
         ok = profile.WriteString(kSettings, kListDlgPos,
-                                 FormatIntList(listPanel, kPlacementFields).c_str()) && ok;
+                                 FormatIntList(listPanel, kPlacementFields).c_str()) &&
+             ok;
     }
     if (hasWindow) {
         ok = profile.WriteString(kSettings, kWindowPos,
-                                 FormatIntList(window, kPlacementFields).c_str()) && ok;
+                                 FormatIntList(window, kPlacementFields).c_str()) &&
+             ok;
     }
     ok = profile.WriteString(kRecentSection, kRecentKey, Join(recentScripts, '|').c_str()) && ok;
     return ok;

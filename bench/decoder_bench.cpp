@@ -3,12 +3,11 @@
 // report text (tree dump and report) built for each.
 #include <benchmark/benchmark.h>
 
-#include "base/tracer.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/tracer.h"
 #include "decoder/protocol_decoder.h"
 #include "decoder/translation_report.h"
 #include "types/instance_dump.h"

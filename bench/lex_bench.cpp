@@ -15,10 +15,14 @@ namespace {
 // About size bytes of protocol-script-like text, the same every run.
 std::string MakeText(size_t size) {
     static const char* const pieces[] = {
-        "struct Header {\n",       "    UINT2 length;\n",
-        "    BYTE flags : 4;\n",   "    DWORD id[4];\n",
-        "};\n",                    "// a line comment\n",
-        "/* a block\n comment */\n", "x = a + b * 0x1F - 12;\n",
+        "struct Header {\n",
+        "    UINT2 length;\n",
+        "    BYTE flags : 4;\n",
+        "    DWORD id[4];\n",
+        "};\n",
+        "// a line comment\n",
+        "/* a block\n comment */\n",
+        "x = a + b * 0x1F - 12;\n",
         "if (n >= 3.25 && m != 7) { return \"text\"; }\n",
         "while (i < count) i = i << 1;\n",
         "name::member[2].value = 'c';\n",
@@ -44,8 +48,8 @@ void BM_LexScriptText(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(text.size()));
-    state.counters["tokens"] = benchmark::Counter(static_cast<double>(tokens) /
-                                                  static_cast<double>(state.iterations()));
+    state.counters["tokens"] =
+        benchmark::Counter(static_cast<double>(tokens) / static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_LexScriptText)->Unit(benchmark::kMillisecond);
 
@@ -57,7 +61,8 @@ std::string MakeScript(size_t size) {
         std::string id = std::to_string(n);
         text += "/* Message " + id + ": header and body\n   with a two-line comment */\n";
         text += "enum Kind" + id + " { KIND_A = 0x01, KIND_B = 0x02, KIND_C = 12 };\n";
-        text += "struct Msg" + id + " {\n"
+        text += "struct Msg" + id +
+                " {\n"
                 "    UINT2 length;          // bytes that follow\n"
                 "    BYTE version : 4;\n"
                 "    BYTE flags : 4;\n"
@@ -66,7 +71,8 @@ std::string MakeScript(size_t size) {
                 "    Choice body;\n"
                 "};\n";
         text += "DeclareMap Map" + id + " { Item(1, Msg" + id + "), Item(2, Other" + id + ") };\n";
-        text += "int Check" + id + "(int value, string name) {\n"
+        text += "int Check" + id +
+                "(int value, string name) {\n"
                 "    if (value >= 3 && value != 7) { return value * 2 + 1; }\n"
                 "    while (value < 100) value = value << 1;\n"
                 "    strFormat(name, \"%d items\", value); // format it\n"
@@ -87,8 +93,8 @@ void BM_ScriptLexer(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(text.size()));
-    state.counters["tokens/s"] = benchmark::Counter(static_cast<double>(tokens),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["tokens/s"] =
+        benchmark::Counter(static_cast<double>(tokens), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ScriptLexer)->Unit(benchmark::kMillisecond);
 

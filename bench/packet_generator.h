@@ -87,8 +87,18 @@ inline bool WriteMessageFile(const char* path, uint32_t seed, int n) {
     Generator g(seed);
     for (int i = 0; i < n && ok; ++i) {
         std::vector<uint8_t> m = MakePacket(g);
-        uint8_t head[12] = {'1', '2', ':', '0', '0', ':', '0', '0', 0, 0,
-                            static_cast<uint8_t>(m.size() >> 8), static_cast<uint8_t>(m.size())};
+        uint8_t head[12] = {'1',
+                            '2',
+                            ':',
+                            '0',
+                            '0',
+                            ':',
+                            '0',
+                            '0',
+                            0,
+                            0,
+                            static_cast<uint8_t>(m.size() >> 8),
+                            static_cast<uint8_t>(m.size())};
         ok = fwrite(head, 1, sizeof head, f) == sizeof head &&
              fwrite(m.data(), 1, m.size(), f) == m.size();
     }

@@ -30,19 +30,39 @@ void* operator new(size_t n) {
     if (void* p = CountedAlloc(n)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](size_t n) { return operator new(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept { return CountedAlloc(n); }
-void* operator new[](size_t n, const std::nothrow_t&) noexcept { return CountedAlloc(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void* operator new[](size_t n) {
+    return operator new(n);
+}
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+    return CountedAlloc(n);
+}
+void* operator new[](size_t n, const std::nothrow_t&) noexcept {
+    return CountedAlloc(n);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
 
 namespace {
 
-std::string SamplePath() { return std::string(VANTOR_SOURCE_DIR) + "/samples/TCP_UDP/main.txt"; }
+std::string SamplePath() {
+    return std::string(VANTOR_SOURCE_DIR) + "/samples/TCP_UDP/main.txt";
+}
 
 // Writes n packets as a message file and returns its name.
 std::string WriteMessageFile(int n) {
@@ -114,8 +134,12 @@ void Translate(benchmark::State& state, bool report) {
     vpath::RemoveFile(file.c_str());
 }
 
-void BM_TranslateWithoutReport(benchmark::State& state) { Translate(state, false); }
-void BM_TranslateWithReport(benchmark::State& state) { Translate(state, true); }
+void BM_TranslateWithoutReport(benchmark::State& state) {
+    Translate(state, false);
+}
+void BM_TranslateWithReport(benchmark::State& state) {
+    Translate(state, true);
+}
 BENCHMARK(BM_TranslateWithoutReport)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TranslateWithReport)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 

@@ -117,7 +117,7 @@ class RunTimeStk : public ItemResolver {
     bool CallProcedure(const char* path, CVarient& result);
     void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    ObArrayOf<CVariableItem> variables{25};   // owned
+    ObArrayOf<CVariableItem> variables{25};  // owned
     uint32_t variableRemovals = 0;
     ObArrayOf<CVarient> values{25};           // owned; handed in by Prepare
     ObArrayOf<RunTimeStk> children{25};       // not owned

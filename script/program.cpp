@@ -129,7 +129,8 @@ const std::vector<Program*>& Program::ProgramItems() const {
         programItems.clear();
         for (int i = 0; i < ItemCount(); ++i) {
             ProgramItem* item = ItemAt(i);
-            if (item->ItemKind() == kItemProgram) programItems.push_back(static_cast<Program*>(item));
+            if (item->ItemKind() == kItemProgram)
+                programItems.push_back(static_cast<Program*>(item));
         }
         programsAt = itemChanges;
         programsMade = true;

@@ -547,7 +547,8 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
             // A text far longer than any message ends the operation before
             // it is copied: a loop that doubles a text fails, not the memory.
             if (static_cast<int64_t>(l.GetLength()) + r.GetLength() > kMaxValueBytes) {
-                TraceLine(varmsg::kValueTooLong, static_cast<long long>(l.GetLength()) + r.GetLength(),
+                TraceLine(varmsg::kValueTooLong,
+                          static_cast<long long>(l.GetLength()) + r.GetLength(),
                           static_cast<int>(kMaxValueBytes >> 20));
                 clear(true);
                 return false;

@@ -192,7 +192,10 @@ TEST_F(CliTest, ExitStatusAndErrorsOnStandardError) {
         {{"translate", "s.txt", "010203"}, 0, "  Total - 1    Fail - 0    Warning - 0 "},
         {{"translate", "s.txt", "01020304"}, 0, "Warning - 1 "},
         {{"translate", "s.txt", "0102"}, 1, "message 0: 1   : 'b' get 'UINT2'"},
-        {{"translate", "s.txt", "010203", "0A B"}, 1, "message 1: Hex stream error\nmessage 1: character 4: the digit 'B' has no second digit\n"},
+        {{"translate", "s.txt", "010203", "0A B"},
+         1,
+         "message 1: Hex stream error\nmessage 1: character 4: the digit 'B' has no second "
+         "digit\n"},
         {{"translate", "s.txt", ""}, 1, "message 0:  # illegal input.\n"},
         {{"translate", "s.txt"},
          0,
@@ -292,8 +295,10 @@ TEST_F(CliTest, FailedWritesAreReported) {
           "File: Dump\\Tran  Write failed ("}},
         {true, "full/out.json", {"-C", "full", "translate", "--format", "json", script, "010203"},
          {kNoStdout}},
-        {true, "cli.out", {"-C", "full", "pack", "old.dat", "0102"}, {"File: old.dat  Write failed ("}},
-        {true, "cli.out", {"-C", "full", "listing", script}, {"File: Dump\\Program.txt  Write failed ("}},
+        {true, "cli.out", {"-C", "full", "pack", "old.dat", "0102"},
+         {"File: old.dat  Write failed ("}},
+        {true, "cli.out", {"-C", "full", "listing", script},
+         {"File: Dump\\Program.txt  Write failed ("}},
         // clang-format on
     };
     for (const Case& c : cases) {
@@ -448,7 +453,10 @@ TEST_F(CliTest, CapturesAreMessagesAsTheyAreRead) {
     WriteWholeFile("c.pcapng", std::string(file.begin(), file.end()));
     RunResult r = Run({"translate", "--no-report", "--pcap", "c.pcapng", "s.txt"});
     EXPECT_EQ(1, r.status) << r.err;
-    EXPECT_EQ("0\tLen=3\tOK\n1\tLen=2\tErr: 1   : 'b' get 'UINT2' data fail, maybe reach packet or current ConfentOf stream's end, or setvalue error\n2\tLen=3\tOK\n", r.out);
+    EXPECT_EQ(
+        "0\tLen=3\tOK\n1\tLen=2\tErr: 1   : 'b' get 'UINT2' data fail, maybe reach packet or "
+        "current ConfentOf stream's end, or setvalue error\n2\tLen=3\tOK\n",
+        r.out);
     EXPECT_NE(std::string::npos,
               r.err.find("capture c.pcapng: 4 packets, 3 messages, 1 skipped, 0 too long"));
     // Filters, the layer, and the packet and time in the JSON lines.
@@ -460,14 +468,20 @@ TEST_F(CliTest, CapturesAreMessagesAsTheyAreRead) {
         lines.push_back(r.out.substr(at, end - at));
     }
     ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ(0u, lines[1].find("{\"index\":1,\"packet\":2,\"time\":\"2023-11-14T22:13:22.250000Z\",\"length\":23,"))
+    EXPECT_EQ(
+        0u,
+        lines[1].find(
+            "{\"index\":1,\"packet\":2,\"time\":\"2023-11-14T22:13:22.250000Z\",\"length\":23,"))
         << lines[1];
     // pack writes the same messages with their capture times.
     r = Run({"pack", "c.dat", "--pcap", "c.pcapng", "--filter", "udp or (vlan and udp)"});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ(2u + 15u + 14u, ReadWholeFile("c.dat").size());
     r = Run({"translate", "--no-report", "--dat", "c.dat", "s.txt"});
-    EXPECT_EQ("0\tLen=3\tOK\n1\tLen=2\tErr: 1   : 'b' get 'UINT2' data fail, maybe reach packet or current ConfentOf stream's end, or setvalue error\n", r.out);
+    EXPECT_EQ(
+        "0\tLen=3\tOK\n1\tLen=2\tErr: 1   : 'b' get 'UINT2' data fail, maybe reach packet or "
+        "current ConfentOf stream's end, or setvalue error\n",
+        r.out);
     // Damage stops after the packets before it; bad choices are refused.
     file.resize(file.size() - 10);
     WriteWholeFile("cut.pcapng", std::string(file.begin(), file.end()));
@@ -480,10 +494,14 @@ TEST_F(CliTest, CapturesAreMessagesAsTheyAreRead) {
         int status;
         const char* error;
     } refused[] = {
-        {{"translate", "--pcap", "c.pcapng", "--filter", "udp port", "s.txt"}, 2, "bad filter 'udp port'"},
+        {{"translate", "--pcap", "c.pcapng", "--filter", "udp port", "s.txt"},
+         2,
+         "bad filter 'udp port'"},
         {{"translate", "--pcap", "s.txt", "s.txt"}, 2, "not a capture file"},
         {{"translate", "--pcap", "none.pcap", "s.txt"}, 2, "File: none.pcap  Open failed"},
-        {{"translate", "--layer", "link", "s.txt"}, 2, "option --layer takes frame|ip|transport|payload"},
+        {{"translate", "--layer", "link", "s.txt"},
+         2,
+         "option --layer takes frame|ip|transport|payload"},
         {{"pack", "x.dat", "--tcp-port", "70000"}, 2, "takes a port 0..65535"},
     };
     for (const auto& c : refused) {

@@ -195,7 +195,8 @@ void ActionScript::RunCommand(const QString& line) {
     } else if (command == "add") {
         emit panel->addClicked();
     } else if (command == "mode") {
-        window->Action(argument == "plain" ? MainWindow::kPlainMode : MainWindow::kTreeMode)->trigger();
+        window->Action(argument == "plain" ? MainWindow::kPlainMode : MainWindow::kTreeMode)
+            ->trigger();
     } else if (command == "tab") {
         panel->SetActiveTab(argument == "list" ? MessageListPanel::kListTab
                                                : MessageListPanel::kInputTab);
@@ -205,7 +206,8 @@ void ActionScript::RunCommand(const QString& line) {
         int count = panel->List()->RowCount();
         int first = argument == "all" ? 0 : argument.toInt();
         int last = argument == "all" ? count - 1 : first;
-        for (int row = first; row <= last && row < count; ++row) emit panel->List()->rowActivated(row);
+        for (int row = first; row <= last && row < count; ++row)
+            emit panel->List()->rowActivated(row);
     } else if (command == "pick") {
         TreeListView* tree = window->Tree();
         QModelIndex index = FindRow(tree->model(), QModelIndex(), argument);

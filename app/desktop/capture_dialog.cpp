@@ -67,9 +67,9 @@ CaptureDialog::CaptureDialog(QWidget* parent) : QDialog(parent) {
 
 void CaptureDialog::Browse() {
     QString current = QDir::currentPath();
-    QString chosen = QFileDialog::getOpenFileName(
-        this, "Capture file", current, "Captures (*.pcap *.pcapng *.cap);;All Files (*)", nullptr,
-        QFileDialog::DontUseNativeDialog);
+    QString chosen = QFileDialog::getOpenFileName(this, "Capture file", current,
+                                                  "Captures (*.pcap *.pcapng *.cap);;All Files (*)",
+                                                  nullptr, QFileDialog::DontUseNativeDialog);
     QDir::setCurrent(current);
     if (!chosen.isEmpty()) path->setText(chosen);
 }
@@ -85,7 +85,8 @@ void CaptureDialog::SetPath(const QString& text) {
 CaptureOptions CaptureDialog::Options() const {
     CaptureOptions options;
     int index = layer->currentIndex();
-    if (index >= 0 && index < static_cast<int>(std::size(kLayers))) options.layer = kLayers[index].layer;
+    if (index >= 0 && index < static_cast<int>(std::size(kLayers)))
+        options.layer = kLayers[index].layer;
     options.udpPort = udpPort->value();
     options.tcpPort = tcpPort->value();
     options.filter = filter->text().trimmed().toStdString();

@@ -21,8 +21,10 @@ int main(int argc, char** argv) {
     QString actionsFile, shotDir = ".";
     const QStringList arguments = QApplication::arguments();
     for (int i = 1; i + 1 < arguments.size(); ++i) {
-        if (arguments[i] == "--actions") actionsFile = arguments[++i];
-        else if (arguments[i] == "--shots") shotDir = arguments[++i];
+        if (arguments[i] == "--actions")
+            actionsFile = arguments[++i];
+        else if (arguments[i] == "--shots")
+            shotDir = arguments[++i];
     }
 
     MainWindow window;

@@ -13,17 +13,17 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
-#include <QSignalBlocker>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSocketNotifier>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -38,8 +38,8 @@
 #include "app/desktop/message_list_panel.h"
 #include "app/desktop/quick_start_dialog.h"
 #include "app/desktop/row_lookup.h"
-#include "app/result_json.h"
 #include "app/hex_input.h"
+#include "app/result_json.h"
 #include "base/path.h"
 #include "types/instance_dump.h"
 #include "types/text_table.h"
@@ -154,8 +154,9 @@ void MainWindow::CreateViews() {
     connect(tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { ShowRowBytes(current); });
     connect(hexView, &HexView::byteClicked, this, &MainWindow::SelectRowAtByte);
-    connect(findBar, &FindBar::filterChanged, this,
-            [this](const QString& text) { findBar->SetMatchCount(tree->SetFilter(text, kFindColumns)); });
+    connect(findBar, &FindBar::filterChanged, this, [this](const QString& text) {
+        findBar->SetMatchCount(tree->SetFilter(text, kFindColumns));
+    });
     connect(findBar, &FindBar::nextRequested, this, [this] { tree->FindNext(false); });
     connect(findBar, &FindBar::previousRequested, this, [this] { tree->FindNext(true); });
     connect(findBar, &FindBar::closed, this, [this] {
@@ -168,9 +169,8 @@ void MainWindow::CreateViews() {
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tree, &QWidget::customContextMenuRequested, this, &MainWindow::TreeMenu);
     auto* copy = new QShortcut(QKeySequence::Copy, tree, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(copy, &QShortcut::activated, this, [this] {
-        QGuiApplication::clipboard()->setText(RowText(tree->currentIndex()));
-    });
+    connect(copy, &QShortcut::activated, this,
+            [this] { QGuiApplication::clipboard()->setText(RowText(tree->currentIndex())); });
 
     dock = new QDockWidget(QString::fromUtf8(msglistmsg::kTitle), this);
     dock->setObjectName("MessageListDock");
@@ -286,7 +286,8 @@ void MainWindow::CreateToolBar() {
         {kSelectScript, Glyph::Script, "Select Protocol Script file"},
         {kExpandTypeOf, Glyph::ExpandTypeOf, "Toggle the Expanding status of TypeOF item "},
         {kDisplayModeToggle, Glyph::DisplayMode, "Toggle output window's display mode .\r\n "},
-        {kAcceptExternal, Glyph::ExternalData, "Toggle the status of accepting external data .\r\n "},
+        {kAcceptExternal, Glyph::ExternalData,
+         "Toggle the status of accepting external data .\r\n "},
     };
     for (const Button& spec : buttons) {
         QAction* action = actions[spec.command];
@@ -301,11 +302,10 @@ void MainWindow::CreateToolBar() {
     commentBox = new QComboBox(bar);
     for (const char* name : kCommentModeNames) commentBox->addItem(QString::fromUtf8(name));
     commentBox->setToolTip("Comment mode");
-    connect(commentBox, &QComboBox::currentIndexChanged, this,
-            [this](int index) {
-                app.Settings().commentMode = index < 0 ? 0 : index;
-                ApplyDisplayMode();  // the "LocalSetting" pane names the mode
-            });
+    connect(commentBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        app.Settings().commentMode = index < 0 ? 0 : index;
+        ApplyDisplayMode();  // the "LocalSetting" pane names the mode
+    });
     bar->addWidget(commentBox);
 }
 
@@ -353,7 +353,8 @@ void MainWindow::ApplySettings() {
 
 void MainWindow::ApplyColumns() {
     const AppSettings& settings = app.Settings();
-    tree->SetColumnWidths(QVector<int>(views.treeWidths, views.treeWidths + ViewSettings::kTreeColumns));
+    tree->SetColumnWidths(
+        QVector<int>(views.treeWidths, views.treeWidths + ViewSettings::kTreeColumns));
     tree->setColumnHidden(0, settings.showNameColumn == 0);
     tree->setColumnHidden(3, settings.showDescriptionColumn == 0);
     panel->List()->SetColumnWidths(
@@ -401,22 +402,31 @@ void MainWindow::Run(Command command) {
     AppSettings& settings = app.Settings();
     Profile& profile = app.GetProfile();
     switch (command) {
-        case kSelectScript: app.SelectScriptCommand(); break;
-        case kSaveResult: SaveResult(); break;
-        case kAcceptExternal: app.ToggleAccepting(); break;
-        case kExit: close(); break;
+        case kSelectScript:
+            app.SelectScriptCommand();
+            break;
+        case kSaveResult:
+            SaveResult();
+            break;
+        case kAcceptExternal:
+            app.ToggleAccepting();
+            break;
+        case kExit:
+            close();
+            break;
         case kTreeMode:
         case kPlainMode:
         case kDisplayModeToggle:
-            settings.displayTreeMode = command == kTreeMode ||
-                                       (command == kDisplayModeToggle && settings.displayTreeMode == 0);
+            settings.displayTreeMode = command == kTreeMode || (command == kDisplayModeToggle &&
+                                                                settings.displayTreeMode == 0);
             profile.WriteInt(settingskey::kSetting, settingskey::kDisplayTreeMode,
                              settings.displayTreeMode);
             ApplyDisplayMode();
             break;
         case kColumnAutoFit:
             settings.columnAutoFit = actions[kColumnAutoFit]->isChecked() ? 1 : 0;
-            profile.WriteInt(settingskey::kSetting, settingskey::kColumnAutoFit, settings.columnAutoFit);
+            profile.WriteInt(settingskey::kSetting, settingskey::kColumnAutoFit,
+                             settings.columnAutoFit);
             if (settings.columnAutoFit != 0) tree->FitColumns();
             break;
         case kNameColumn:
@@ -424,9 +434,9 @@ void MainWindow::Run(Command command) {
             bool name = command == kNameColumn;
             int32_t& value = name ? settings.showNameColumn : settings.showDescriptionColumn;
             value = actions[command]->isChecked() ? 1 : 0;
-            profile.WriteInt(settingskey::kSetting,
-                             name ? settingskey::kShowNameColumn : settingskey::kShowDescriptionColumn,
-                             value);
+            profile.WriteInt(
+                settingskey::kSetting,
+                name ? settingskey::kShowNameColumn : settingskey::kShowDescriptionColumn, value);
             tree->setColumnHidden(name ? 0 : 3, value == 0);
             break;
         }
@@ -440,23 +450,32 @@ void MainWindow::Run(Command command) {
             setWindowFlag(Qt::WindowStaysOnTopHint, actions[kTopWindow]->isChecked());
             show();
             break;
-        case kOverwrite: app.SetOverwrite(actions[kOverwrite]->isChecked()); break;
+        case kOverwrite:
+            app.SetOverwrite(actions[kOverwrite]->isChecked());
+            break;
         case kExpandTypeOf:
             settings.expendTypeOF = actions[kExpandTypeOf]->isChecked() ? 1 : 0;
             break;
-        case kAsn1: frontEnd.ShowMessage("Not supported now"); break;
-        case kShowMessageList: ShowMessageList(); break;
+        case kAsn1:
+            frontEnd.ShowMessage("Not supported now");
+            break;
+        case kShowMessageList:
+            ShowMessageList();
+            break;
         case kQuickStart:
             if (frontEnd.OfferSample()) app.LoadSample();
             break;
-        case kHomePage: QDesktopServices::openUrl(QUrl(QString::fromUtf8(kHomePageUrl))); break;
+        case kHomePage:
+            QDesktopServices::openUrl(QUrl(QString::fromUtf8(kHomePageUrl)));
+            break;
         case kAbout:
             QMessageBox::about(this, "About Kestrun",
                                "<h3>Kestrun 1.0</h3><p>An analyser of binary protocol "
                                "messages: protocol scripts turn message bytes into a "
                                "tree of named values.</p>");
             break;
-        case kCommandCount: break;
+        case kCommandCount:
+            break;
     }
 }
 
@@ -499,8 +518,8 @@ void MainWindow::ReadDatagrams() {
 }
 
 void MainWindow::SampleTick() {
-    chart->AddSamples({static_cast<double>(receivedThisSecond),
-                       static_cast<double>(translatedThisSecond)});
+    chart->AddSamples(
+        {static_cast<double>(receivedThisSecond), static_cast<double>(translatedThisSecond)});
     receivedThisSecond = 0;
     translatedThisSecond = 0;
 }
@@ -603,7 +622,8 @@ void MainWindow::UpdateScript(const QString& path) {
     scriptPane->setText(path.isEmpty() ? QString(kPaneTexts[2]) : path);
     scriptPane->setToolTip(path.isEmpty() ? QString() : "Open the script in the editor");
     OTSTR native = vpath::ToNative(path.toUtf8().constData());
-    scriptPane->SetUrl(path.isEmpty() ? QUrl() : QUrl::fromLocalFile(EngineText(native.GetBuffer(0))));
+    scriptPane->SetUrl(path.isEmpty() ? QUrl()
+                                      : QUrl::fromLocalFile(EngineText(native.GetBuffer(0))));
     if (!path.isEmpty()) {
         views.AddRecentScript(path.toStdString());
         UpdateRecentMenu();
@@ -671,7 +691,8 @@ void MainWindow::SavePlacement() {
     std::copy(window, window + ViewSettings::kPlacementFields, views.window);
     views.hasWindow = true;
     QRect list = dock->geometry();
-    int32_t panelPos[] = {list.x(), list.y(), list.width(), list.height(), dock->isFloating() ? 1 : 0};
+    int32_t panelPos[] = {list.x(), list.y(), list.width(), list.height(),
+                          dock->isFloating() ? 1 : 0};
     std::copy(panelPos, panelPos + ViewSettings::kPlacementFields, views.listPanel);
     views.hasListPanel = true;
 }
@@ -755,7 +776,8 @@ void MainWindow::SelectRowAtByte(int offset) {
     // Depth first in row order: among the rows that cover the byte the
     // deepest wins, the first of equals.
     std::vector<std::pair<QModelIndex, int>> stack;
-    for (int row = model->rowCount() - 1; row >= 0; --row) stack.push_back({model->index(row, 0), 0});
+    for (int row = model->rowCount() - 1; row >= 0; --row)
+        stack.push_back({model->index(row, 0), 0});
     while (!stack.empty()) {
         auto [index, depth] = stack.back();
         stack.pop_back();
@@ -825,8 +847,10 @@ void MainWindow::TreeMenu(const QPoint& pos) {
     QModelIndex index = tree->indexAt(pos);
     QMenu menu(this);
     QClipboard* clipboard = QGuiApplication::clipboard();
-    menu.addAction("Copy value", [=] { clipboard->setText(RowValue(index)); })->setEnabled(index.isValid());
-    menu.addAction("Copy row", [=] { clipboard->setText(RowText(index)); })->setEnabled(index.isValid());
+    menu.addAction("Copy value", [=] { clipboard->setText(RowValue(index)); })
+        ->setEnabled(index.isValid());
+    menu.addAction("Copy row", [=] { clipboard->setText(RowText(index)); })
+        ->setEnabled(index.isValid());
     menu.addAction("Copy as JSON", [=] { clipboard->setText(RowJson(index)); })
         ->setEnabled(!RowJson(index).isEmpty());
     menu.addSeparator();
@@ -854,7 +878,8 @@ QStringList MainWindow::RecentScripts() const {
 void MainWindow::UpdateRecentMenu() {
     recentMenu->clear();
     for (const QString& path : RecentScripts()) {
-        recentMenu->addAction(path, this, [this, path] { app.SelectScript(path.toUtf8().constData()); });
+        recentMenu->addAction(path, this,
+                              [this, path] { app.SelectScript(path.toUtf8().constData()); });
     }
     recentMenu->setEnabled(!views.recentScripts.empty());
 }

@@ -34,11 +34,26 @@ class MainWindow : public QMainWindow {
   public:
     // The commands of the menus and the tool bar.
     enum Command {
-        kSelectScript, kSaveResult, kAcceptExternal, kExit,
-        kTreeMode, kPlainMode, kColumnAutoFit, kNameColumn, kDescriptionColumn,
-        kFontNormal, kFontSmall, kTopWindow, kOverwrite,
-        kAsn1, kShowMessageList, kQuickStart, kHomePage, kAbout,
-        kExpandTypeOf, kDisplayModeToggle,
+        kSelectScript,
+        kSaveResult,
+        kAcceptExternal,
+        kExit,
+        kTreeMode,
+        kPlainMode,
+        kColumnAutoFit,
+        kNameColumn,
+        kDescriptionColumn,
+        kFontNormal,
+        kFontSmall,
+        kTopWindow,
+        kOverwrite,
+        kAsn1,
+        kShowMessageList,
+        kQuickStart,
+        kHomePage,
+        kAbout,
+        kExpandTypeOf,
+        kDisplayModeToggle,
         kCommandCount
     };
 

@@ -3,30 +3,31 @@
 // table, plain mode, the collapse list, the load command's questions in real
 // message boxes, double click, datagrams with automatic translation, the
 // first-start sample, and the action lines behind the screenshots.
-#include <QAction>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QLineEdit>
-#include <QMenu>
-#include <QComboBox>
-#include <QDockWidget>
-#include <QPlainTextEdit>
-#include <QDir>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include "app/desktop/main_window.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "app/desktop/action_script.h"
 #include "app/desktop/capture_dialog.h"
-#include "app/desktop/main_window.h"
 #include "app/desktop/message_list_panel.h"
 #include "app/profile.h"
 #include "app/test_captures.h"
@@ -233,7 +234,7 @@ void MainWindowTest::plainModeShowsTheReport() {
 void MainWindowTest::restartKeepsTheViewSettings() {
     Open();
     window->Tree()->SetColumnWidths({300, 0, 90, 150, 120});
-    window->Action(MainWindow::kNameColumn)->trigger();   // hides the names
+    window->Action(MainWindow::kNameColumn)->trigger();  // hides the names
     window->Action(MainWindow::kFontSmall)->trigger();
     window->Action(MainWindow::kPlainMode)->trigger();
     window->CommentModeBox()->setCurrentIndex(2);
@@ -319,8 +320,7 @@ void MainWindowTest::loadCommandAsksInMessageBoxes() {
     Answer({"dialog no", "dialog file sample.dat"});
     emit window->ListPanel()->loadClicked();
     QCOMPARE(list->RowCount(), 13);
-    QVERIFY(script->DialogTexts().contains(
-        "Message list changed, save before loat new data ?"));
+    QVERIFY(script->DialogTexts().contains("Message list changed, save before loat new data ?"));
     // A file that is not a message file: the message, and an empty list.
     QFile bad("bad.dat");
     QVERIFY(bad.open(QIODevice::WriteOnly));
@@ -455,15 +455,13 @@ void MainWindowTest::rowsShowTheirBytes() {
         const char* row;
         int start, length;  // -1: nothing highlighted
     } cases[] = {
-        {"ttl", 8, 1},            // an integer
-        {"version:07_4", 0, 1},   // a bit field: its byte
-        {"ihl:03_4", 0, 1},
-        {"fragment_offset:12_13", 6, 2},
-        {"{}ip", 0, 20},          // a struct
-        {"transport[]", 20, 40},  // a choice
-        {"{}mss", 40, 4},         // an element of the options' choice array
-        {"source", 12, 4},
-        {"payload", -1, 0},       // an empty octet string
+        {"ttl", 8, 1},           // an integer
+        {"version:07_4", 0, 1},  // a bit field: its byte
+        {"ihl:03_4", 0, 1},      {"fragment_offset:12_13", 6, 2},
+        {"{}ip", 0, 20},                              // a struct
+        {"transport[]", 20, 40},                      // a choice
+        {"{}mss", 40, 4},                             // an element of the options' choice array
+        {"source", 12, 4},       {"payload", -1, 0},  // an empty octet string
         {"{}msg", 0, 60},
     };
     for (const auto& c : cases) {
@@ -499,7 +497,7 @@ void MainWindowTest::findCopyAndExport() {
     QModelIndex first = tree->FindNext(false);
     QVERIFY(tree->model()->data(first).toString().contains("port"));
     QVERIFY(!tree->isRowHidden(FindRow(tree->model(), "{}tcp").row(),
-                                FindRow(tree->model(), "{}tcp").parent()));
+                               FindRow(tree->model(), "{}tcp").parent()));
     QVERIFY(tree->isRowHidden(FindRow(tree->model(), "ttl").row(),
                               FindRow(tree->model(), "ttl").parent()));
     // The value, the row and the node's JSON, as vantor-cli writes it.

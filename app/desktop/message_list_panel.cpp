@@ -58,9 +58,9 @@ MessageListPanel::MessageListPanel(QWidget* parent) : QWidget(parent) {
     listLayout->setContentsMargins(4, 4, 4, 4);
     auto* listButtons = new QHBoxLayout;
     QPushButton* load = Button("Load ...", Glyph::Load, "Load a message file (*.dat)", listPage);
-    QPushButton* capture = Button("Load capture ...", Glyph::Load,
-                                  "Messages from the packets of a capture file (pcap, pcapng)",
-                                  listPage);
+    QPushButton* capture =
+        Button("Load capture ...", Glyph::Load,
+               "Messages from the packets of a capture file (pcap, pcapng)", listPage);
     QPushButton* save = Button("Save ...", Glyph::Save, "Save the messages to a file", listPage);
     QPushButton* clear = Button("Clear", Glyph::Clear, "Remove every message", listPage);
     autoTranslate = new QCheckBox("Auto translate", listPage);

@@ -1,7 +1,6 @@
 // What a row of the result tree stands for.
 #include "app/desktop/row_lookup.h"
 
-
 bool IsBitMarker(const QString& marker) {
     if (marker.size() != 8) return false;
     for (QChar c : marker) {
