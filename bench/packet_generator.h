@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "base/path.h"
@@ -87,18 +88,11 @@ inline bool WriteMessageFile(const char* path, uint32_t seed, int n) {
     Generator g(seed);
     for (int i = 0; i < n && ok; ++i) {
         std::vector<uint8_t> m = MakePacket(g);
-        uint8_t head[12] = {'1',
-                            '2',
-                            ':',
-                            '0',
-                            '0',
-                            ':',
-                            '0',
-                            '0',
-                            0,
-                            0,
-                            static_cast<uint8_t>(m.size() >> 8),
-                            static_cast<uint8_t>(m.size())};
+        // The record head: the time, a reserved byte, the kind and the length.
+        uint8_t head[12] = {};
+        memcpy(head, "12:00:00", 8);
+        head[10] = static_cast<uint8_t>(m.size() >> 8);
+        head[11] = static_cast<uint8_t>(m.size());
         ok = fwrite(head, 1, sizeof head, f) == sizeof head &&
              fwrite(m.data(), 1, m.size(), f) == m.size();
     }
