@@ -19,6 +19,7 @@
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/program_listing.h"
+#include "script/script_warnings.h"
 #include "script/struct_item.h"
 #include "types/struct_definition.h"
 #include "types/variable_definition.h"
@@ -206,6 +207,7 @@ void ProtocolDecoder::Reset(bool clearError) {
 }
 
 bool ProtocolDecoder::LoadScript(const char* path, bool dumpListing) {
+    warnings.clear();
     auto lexer = std::make_unique<ScriptLexer>();
     if (path == nullptr || !lexer->LoadFile(path, true)) {
         lastError = path == nullptr ? OTSTR("no script file") : lexer->GetLastError();
@@ -228,6 +230,7 @@ bool ProtocolDecoder::LoadScript(const char* path, bool dumpListing) {
         lastError = error;
         return false;
     }
+    CollectScriptWarnings(*program, warnings);
     if (dumpListing) WriteListing(*program, "Dump\\Program.txt", true);
     OTSTR name;
     if (DefineText(*program, "PROTOCOL_NAME", name)) protocolName = name;

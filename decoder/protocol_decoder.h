@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/byte_cursor.h"
 #include "base/otstr.h"
@@ -84,6 +85,10 @@ class ProtocolDecoder {
     void Reset(bool clearError);
 
     const OTSTR& GetLastError() const { return lastError; }
+    // Warnings about the loaded script (constructs that compile but seldom
+    // decode what was meant), each "FILE : Ln N  warning: TEXT"; none after
+    // a failed load.
+    const std::vector<OTSTR>& GetWarnings() const { return warnings; }
     const OTSTR& GetProtocolName() const { return protocolName; }
     Program* GetProgram() const { return program.get(); }
     StructDefinition* GetRootDef() const { return rootDef; }
@@ -126,6 +131,7 @@ class ProtocolDecoder {
     bool ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cursor);
 
     OTSTR titles[2];
+    std::vector<OTSTR> warnings;
     std::unique_ptr<Program> program;
     StructDefinition* rootDef = nullptr;
     int32_t rootTag = 0;

@@ -5,6 +5,8 @@
 //   ```vantor         a script: saved as example.txt and compiled
 //   ```vantor NAME    a script saved as NAME for a later #include
 //   ```error          the text the script above fails to compile with
+//   ```warning        the warnings the script above loads with, one a line;
+//                     a script without this block loads without warnings
 //   ```message        a message in hexadecimal ('#' starts a comment)
 //   ```result [expand]  lines that the report of that message shows, in
 //                     order (as vantor-cli translate --comment-mode 2 prints
@@ -89,6 +91,13 @@ struct Session {
     std::string Load(const std::string& path) {
         app.SelectScript(path.c_str());
         return app.PrepareScript(false) ? "" : app.Decoder().GetLastError().GetBuffer(0);
+    }
+    // The warnings of the script loaded last, one a line.
+    std::string Warnings() {
+        std::string text;
+        for (const OTSTR& warning : app.Decoder().GetWarnings())
+            text += std::string(warning.GetBuffer(0)) + "\n";
+        return text;
     }
     // The report of one message and, with shown, the message box texts.
     std::string Translate(const std::string& hex, bool shown) {
@@ -181,6 +190,8 @@ void CheckDocument(const char* name, bool plugIns = false) {
             if (i + 1 == blocks.size() || blocks[i + 1].kind != "error") {
                 EXPECT_EQ("", loadError) << where;
             }
+            bool warned = i + 1 < blocks.size() && blocks[i + 1].kind == "warning";
+            EXPECT_EQ(warned ? blocks[i + 1].text : "", session->Warnings()) << where;
         } else if (b.kind == "error") {
             ASSERT_TRUE(session) << where;
             std::vector<std::string> want = Lines(b.text);
@@ -223,6 +234,7 @@ TEST_P(Samples, MessagesGiveTheGoldenReport) {
     Session session(true, false);
     ASSERT_TRUE(session.started);
     ASSERT_EQ("", session.Load(folder + "main.txt"));
+    EXPECT_EQ("", session.Warnings());
     std::string report;
     std::vector<std::string> messages;
     for (const std::string& line : Lines(ReadText(folder + "messages.txt"))) {

@@ -65,7 +65,13 @@ NamedObject* ParseChecked(const GramArgs& args, int flags) {
         ExprNode* node = nodes.GetAt(i);
         if (!node->IsLeaf() || node->id != kTokIdent) continue;
         const char* path = node->text.GetBuffer(0);
-        if (context->current->FindNamedValue(path) != nullptr) continue;
+        if (CVariableItem* define = context->current->FindNamedValue(path)) {
+            const OTSTR& name = define->GetItemName();
+            if (strcmp(name.GetBuffer(0), path) != 0)
+                context->root.defineCaseUses.push_back(
+                    {node->pos.fileName, node->pos.line, path, name});
+            continue;
+        }
         OTSTR message;
         if (!CheckIdentifier(*context, path, message)) {
             args.error.SetF(node->pos, scriptmsg::kInvalid, path);

@@ -267,6 +267,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         name = matcher.TokenAt(1)->text.GetBuffer(0);
         declared = type->type;
     }
+    int32_t line = rule == kMemberChoice ? lexer.GetLocation().line : matcher.TokenAt(1)->pos.line;
     int32_t count = 1;
     if (rule == kMemberArray &&
         (!EvaluateInteger(program, matcher.ObjectAt<ParsedExpression>(2), count) || count < 1)) {
@@ -308,6 +309,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         return false;
     }
     member->id = NextSerial();
+    member->memberLine = line;
     if (declared == kDeclStruct) {
         member->structDef = type->structDef;
         member->setTypeName(type->structDef->GetName().GetBuffer(0), declared);

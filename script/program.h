@@ -91,6 +91,16 @@ class Program : public NamedObject, public ProgramItem {
     // The frame that holds this Program's named values.
     RunTimeStk& NamedValues();
 
+    // An identifier that an expression wrote in another letter case than
+    // the define it stands for (the define wins over a member or variable of
+    // that name). The compiler keeps them on the root, for the warnings.
+    struct DefineCaseUse {
+        OTSTR file;
+        int32_t line;
+        OTSTR written, define;
+    };
+    std::vector<DefineCaseUse> defineCaseUses;
+
     Program* parent;
     OTSTR comment;
     int32_t startLine = -1;

@@ -50,6 +50,9 @@ class VariableDefinition : public NamedObject {
     StructDefinition* structDef = nullptr;      // not owned
     bool byAddress = false;
     int32_t mapTag = -1;
+    // Where a struct member is declared in its file (counted from 0); -1 for
+    // other definitions.
+    int32_t memberLine = -1;
 };
 
 // Bits of an integer base type's storage unit (8, 16 or 32), 0 otherwise.

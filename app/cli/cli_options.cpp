@@ -33,6 +33,8 @@ const char kProgramHelp[] =
     "  -C DIR         work in DIR instead of the current directory; file arguments\n"
     "                 are relative to DIR (also accepted before the command)\n"
     "  --quiet        nothing on standard output\n"
+    "  --no-warnings  no warnings about the script on standard error (translate,\n"
+    "                 check, listing, listen)\n"
     "  -h, --help     show the help (of the command, after it)\n"
     "  --version      show the version\n"
     "\n"
@@ -107,9 +109,11 @@ const char kTranslateHelp[] =
     "                       milliseconds (default 10000, 0 for no limit); a\n"
     "                       message that takes longer fails with \"canceled !\"\n"
     "  --quiet              nothing on standard output\n"
+    "  --no-warnings        no warnings about the script on standard error\n"
     "  -C DIR               work in DIR\n"
     "\n"
-    "Standard error gets the texts the desktop program shows in message boxes\n"
+    "Standard error gets the warnings about the script (see check), the texts the desktop program "
+    "shows in message boxes\n"
     "(compile errors, \"Hex stream error\" followed by a line saying where and why,\n"
     "message file rejections, translation errors), prefixed with \"message N: \"\n"
     "when they belong to a message, and at\n"
@@ -120,18 +124,28 @@ const char kCheckHelp[] =
     "Usage: vantor-cli check SCRIPT\n"
     "\n"
     "Compiles SCRIPT with the final checks and prints \"OK\", or the compile error\n"
-    "text and exits 1. Both go to standard output. A script whose PROTOCOL_ROOT\n"
-    "names no struct compiles (OK), with a warning on standard error.\n"
+    "text and exits 1. Both go to standard output.\n"
     "\n"
-    "Options: -C DIR, --quiet (only the exit status).\n";
+    "Standard error gets a warning, \"FILE : Ln N  warning: TEXT\" (lines counted\n"
+    "from 0), for each construct that compiles but seldom decodes what was meant:\n"
+    "a NETWORK_TRANMODE other than H_TO_L or defined after the first struct, a\n"
+    "member or procedure parameter named like a define (letter case does not\n"
+    "count, so the name means the define), TypeOF in a member's attribute block\n"
+    "(no effect on decoding), a PROTOCOL_ROOT that names no struct; a script\n"
+    "without a root struct also gets the decoder's \"Access struct(defined by\n"
+    "'PROTOCOL_ROOT') not seted\". Warnings do not change the exit status;\n"
+    "translate, listing and listen give them too.\n"
+    "\n"
+    "Options: -C DIR, --quiet (only the exit status), --no-warnings.\n";
 
 const char kListingHelp[] =
     "Usage: vantor-cli listing SCRIPT\n"
     "\n"
     "Compiles SCRIPT, writes the program listing \"Dump\\Program.txt\" and prints\n"
-    "it. A compile error goes to standard error (exit 1).\n"
+    "it. A compile error goes to standard error (exit 1), and so do the warnings\n"
+    "about the script (see check).\n"
     "\n"
-    "Options: -C DIR, --quiet (only write the file).\n";
+    "Options: -C DIR, --quiet (only write the file), --no-warnings.\n";
 
 const char kListenHelp[] =
     "Usage: vantor-cli listen [options] SCRIPT\n"
@@ -155,7 +169,8 @@ const char kListenHelp[] =
     "                       and FILE is a complete message file after each one;\n"
     "                       no message writes nothing\n"
     "  --comment-mode N, --expand-typeof, --tree-mode, --overwrite,\n"
-    "  --format report|json, --timeout-ms N, --quiet, -C DIR   as for translate\n";
+    "  --format report|json, --timeout-ms N, --quiet, --no-warnings, -C DIR\n"
+    "                       as for translate\n";
 
 const char kRulesHelp[] =
     "Usage: vantor-cli rules\n"
@@ -219,6 +234,7 @@ enum class OptionId {
     kUdpPort,
     kTcpPort,
     kFilter,
+    kNoWarnings,
 };
 
 struct OptionSpec {
@@ -252,6 +268,7 @@ const OptionSpec kOptions[] = {
     {"udp-port", 0, true, kBitTranslate | kBitPack, OptionId::kUdpPort},
     {"tcp-port", 0, true, kBitTranslate | kBitPack, OptionId::kTcpPort},
     {"filter", 0, true, kBitTranslate | kBitPack, OptionId::kFilter},
+    {"no-warnings", 0, false, kBitTranslating | kBitCheck | kBitListing, OptionId::kNoWarnings},
 };
 
 struct CommandSpec {
@@ -330,6 +347,9 @@ bool Apply(const OptionSpec& spec, const std::string& shown, const std::string& 
             return true;
         case OptionId::kQuiet:
             o.quiet = true;
+            return true;
+        case OptionId::kNoWarnings:
+            o.warnings = false;
             return true;
         case OptionId::kCommentMode:
             if (!ParseInt(value, 0, 2, number)) {

@@ -35,6 +35,7 @@ struct CliOptions {
     CliFormat format = CliFormat::kReport;
     bool report = true;
     bool quiet = false;
+    bool warnings = true;        // --no-warnings: false
     uint32_t timeoutMs = 10000;  // --timeout-ms; 0: no limit
 
     uint16_t port = 2900;

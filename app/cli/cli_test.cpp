@@ -408,6 +408,35 @@ TEST_F(CliTest, CheckListingAndRules) {
     EXPECT_EQ(ReadWholeFile("dump/LexRule.txt"), r.out);
 }
 
+// Warnings about the script go to standard error without changing the exit
+// status; --no-warnings drops them.
+TEST_F(CliTest, ScriptWarningsKeepTheExitStatus) {
+    WriteWholeFile("w.txt", "#define NETWORK_TRANMODE h_to_l\n" + std::string(kScript));
+    const std::string warning = "w.txt : Ln 0  warning: NETWORK_TRANMODE is 'h_to_l'";
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"check", "w.txt"}, 0},
+        {{"listing", "--quiet", "w.txt"}, 0},
+        {{"translate", "--no-report", "w.txt", "010203"}, 0},
+        {{"translate", "--no-report", "w.txt", "01"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        RunResult r = Run(c.args);
+        EXPECT_EQ(c.status, r.status);
+        EXPECT_EQ(0u, r.err.find(warning + ", so numbers")) << r.err;
+        EXPECT_EQ(r.err.rfind("warning:"), r.err.find("warning:")) << "one warning";
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, "--no-warnings");
+        RunResult quiet = Run(args);
+        EXPECT_EQ(c.status, quiet.status);
+        EXPECT_EQ(std::string::npos, quiet.err.find("warning")) << quiet.err;
+        EXPECT_EQ(r.out, quiet.out);
+    }
+}
+
 TEST_F(CliTest, PackThenTranslateTheMessageFile) {
     RunResult r = Run({"pack", "m.dat"}, "# two messages\n01 02 03  # first\n\n0A0B0C0D\n");
     ASSERT_EQ(0, r.status) << r.err;

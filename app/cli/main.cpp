@@ -358,6 +358,10 @@ class CliSession : public AppFrontEnd {
         ClearProgress();
         PutLine(stderr, "", text);
     }
+    // The warnings about the script just loaded, on standard error.
+    void ShowWarnings() {
+        for (const OTSTR& warning : app.Decoder().GetWarnings()) Error(warning.GetBuffer(0));
+    }
 
     // AppFrontEnd: message boxes and the output window's texts go to
     // standard error, the report to standard output.
@@ -372,6 +376,10 @@ class CliSession : public AppFrontEnd {
         }
     }
     void OutputText(const char* text) override { ShowMessage(text); }
+    void ScriptLoaded(bool ok, const char* error) override {
+        (void)error;
+        if (ok && options.warnings) ShowWarnings();
+    }
     void ReportAdded(const char* text) override {
         if (!options.quiet && options.format == CliFormat::kReport) out.Put(text);
     }
@@ -613,13 +621,17 @@ int RunCompile(const CliOptions& options, ResultStream& out) {
         if (!options.quiet) {
             out.Line("", loaded ? "OK" : decoder.GetLastError().GetBuffer(0));
         }
-        if (loaded && decoder.GetRootDef() == nullptr) session.Error(decodermsg::kNoRoot);
+        if (loaded && options.warnings) {
+            session.ShowWarnings();
+            if (decoder.GetRootDef() == nullptr) session.Error(decodermsg::kNoRoot);
+        }
         return loaded ? kExitOk : kExitFailed;
     }
     if (!loaded) {
         session.Error(decoder.GetLastError().GetBuffer(0));
         return kExitFailed;
     }
+    if (options.warnings) session.ShowWarnings();
     // A listing that could not be written must not show the old one.
     if (vpath::WriteFailureCount() > failuresBefore) return kExitUsage;
     OTSTR text;
