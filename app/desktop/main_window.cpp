@@ -728,9 +728,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::ScriptLoaded(bool ok, const QString& error) {
     // A compile error names the file and the line; the pane still opens the
-    // script, where it can be mended.
-    scriptPane->setText(ok ? EngineText(app.GetScriptPath().GetBuffer(0)) : error.simplified());
-    scriptPane->setStyleSheet(ok ? QString() : QString("color: #b00020;"));
+    // script, where it can be mended. Warnings: the first in the pane, all
+    // of them in its tool tip.
+    const std::vector<OTSTR>& warnings = app.Decoder().GetWarnings();
+    QString text = ok ? EngineText(app.GetScriptPath().GetBuffer(0)) : error.simplified();
+    QString tip = "Open the script in the editor";
+    if (ok && !warnings.empty()) {
+        text = EngineText(warnings.front().GetBuffer(0));
+        if (warnings.size() > 1) text += QString(" (%1 warnings)").arg(warnings.size());
+        for (const OTSTR& warning : warnings) tip += "\n" + EngineText(warning.GetBuffer(0));
+    }
+    scriptPane->setText(text);
+    scriptPane->setToolTip(tip);
+    scriptPane->setStyleSheet(!ok                ? QString("color: #b00020;")
+                              : warnings.empty() ? QString()
+                                                 : QString("color: #8a5a00;"));
 }
 
 void MainWindow::ShowMessageBytes(const uint8_t* bytes, int length) {

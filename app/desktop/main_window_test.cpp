@@ -439,6 +439,15 @@ void MainWindowTest::badInputShowsTheMessage() {
     emit window->ListPanel()->translateClicked();
     QVERIFY(script->DialogTexts().last().contains("broken.txt"));
     QVERIFY(window->StatusMessage().contains("broken.txt"));
+    // A script that loads with warnings shows the first in the script pane.
+    QFile warned("warned.txt");
+    QVERIFY(warned.open(QIODevice::WriteOnly));
+    warned.write(
+        "#define NETWORK_TRANMODE h_to_l\n#define PROTOCOL_ROOT P\nstruct P { UINT1 a; };\n");
+    warned.close();
+    window->App().SelectScript("warned.txt");
+    emit window->ListPanel()->translateClicked();
+    QVERIFY(window->PaneText(2).startsWith("warned.txt : Ln 0  warning: NETWORK_TRANMODE"));
     Answer({"dialog ok"});
     window->Action(MainWindow::kAsn1)->trigger();
     QCOMPARE(script->DialogTexts().last(), QString("Not supported now"));
