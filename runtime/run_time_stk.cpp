@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <unordered_map>
 
 #include "base/formatted_text.h"
 #include "base/tracer.h"
@@ -38,6 +40,27 @@ bool IsCallPath(const char* path) {
 
 bool HasStorage(const CVariableItem& item) {
     return item.header.baseType != -1 && item.header.baseType != -2;
+}
+
+}  // namespace
+
+// The variables of one frame by name with letters folded as OTSTR::Compare
+// folds them; built for the variables as they were at removals.
+struct RunTimeStk::NameIndex {
+    uint32_t removals = 0;
+    int count = 0;  // the variables indexed so far
+    std::unordered_map<std::string, CVariableItem*> byName;
+};
+
+namespace {
+
+// Frames with fewer variables are scanned: cheaper than hashing.
+constexpr int kIndexedVariables = 8;
+
+void FoldName(const char* text, size_t n, std::string& out) {
+    out.assign(text, n);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
 }
 
 }  // namespace
@@ -132,13 +155,52 @@ RunTimeStk* RunTimeStk::FindFrameOfProgram(const Program* p) {
 CVariableItem* RunTimeStk::FindItem(const char* varName, bool localOnly, bool caseSens) {
     if (varName == nullptr) return nullptr;
     for (RunTimeStk* frame = this; frame != nullptr; frame = frame->parent) {
-        for (int i = 0; i < frame->variables.GetSize(); ++i) {
-            CVariableItem* item = frame->VariableAt(i);
-            if (item->GetItemName().Compare(varName, caseSens)) return item;
+        if (!caseSens) {
+            if (CVariableItem* item = frame->FindLocal(varName)) return item;
+        } else {
+            for (int i = 0; i < frame->variables.GetSize(); ++i) {
+                CVariableItem* item = frame->VariableAt(i);
+                if (item->GetItemName().Compare(varName, true)) return item;
+            }
         }
         if (localOnly) break;
     }
     return nullptr;
+}
+
+CVariableItem* RunTimeStk::FindLocal(const char* name) const {
+    auto scan = [&]() -> CVariableItem* {
+        for (int i = 0; i < variables.GetSize(); ++i) {
+            CVariableItem* item = VariableAt(i);
+            if (item->GetItemName().Compare(name, false)) return item;
+        }
+        return nullptr;
+    };
+    if (name == nullptr) return nullptr;
+    if (!indexNames || variables.GetSize() < kIndexedVariables) return scan();
+    if (nameIndex == nullptr) nameIndex.reset(new (std::nothrow) NameIndex);
+    if (nameIndex == nullptr) return scan();
+    NameIndex& index = *nameIndex;
+    if (index.removals != variableRemovals || index.count > variables.GetSize()) {
+        index.byName.clear();
+        index.removals = variableRemovals;
+        index.count = 0;
+    }
+    // Variables are only appended between removals: index the new ones; the
+    // first of a name stays.
+    std::string key;
+    for (; index.count < variables.GetSize(); ++index.count) {
+        CVariableItem* item = VariableAt(index.count);
+        const OTSTR& itemName = item->GetItemName();
+        FoldName(itemName.GetBuffer(0), static_cast<size_t>(itemName.GetLength()), key);
+        index.byName.emplace(key, item);
+    }
+    FoldName(name, strlen(name), key);
+    auto found = index.byName.find(key);
+    if (found == index.byName.end()) return nullptr;
+    // A variable renamed since it was indexed is found by the scan.
+    if (!found->second->GetItemName().Compare(name, false)) return scan();
+    return found->second;
 }
 
 bool RunTimeStk::AppendVariable(CVariableItem* item) {

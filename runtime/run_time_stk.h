@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/ob_array.h"
 #include "base/otstr.h"
@@ -85,6 +86,10 @@ class RunTimeStk : public ItemResolver {
 
     int VariableCount() const { return variables.GetSize(); }
     CVariableItem* VariableAt(int i) const;
+    // The first variable of this frame with that name, letter case ignored;
+    // with indexNames a frame of many variables finds it through an index
+    // of their names.
+    CVariableItem* FindLocal(const char* name) const;
     // Counts the removals of variables (additions only append), so that an
     // index over them can tell that it is out of date.
     uint32_t VariableRemovals() const { return variableRemovals; }
@@ -95,6 +100,9 @@ class RunTimeStk : public ItemResolver {
     RunTimeStk* ChildAt(int i) const { return children.GetAt(i); }
 
     bool caseSensitive = false;
+    // Set for frames whose variables keep their names (a Program's named
+    // values and variables), which may be indexed by name.
+    bool indexNames = false;
     Program* program;
     ExecuteEnv* env;
     RunTimeStk* parent;
@@ -119,7 +127,9 @@ class RunTimeStk : public ItemResolver {
 
     ObArrayOf<CVariableItem> variables{25};  // owned
     uint32_t variableRemovals = 0;
-    ObArrayOf<CVarient> values{25};           // owned; handed in by Prepare
-    ObArrayOf<RunTimeStk> children{25};       // not owned
-    ObArrayOf<RunTimeStk> ownedChildren{25};  // owned
+    struct NameIndex;
+    mutable std::unique_ptr<NameIndex> nameIndex;  // for FindLocal, made on first use
+    ObArrayOf<CVarient> values{25};                // owned; handed in by Prepare
+    ObArrayOf<RunTimeStk> children{25};            // not owned
+    ObArrayOf<RunTimeStk> ownedChildren{25};       // owned
 };

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "base/otstr.h"
 #include "pattern/compile_error.h"
@@ -85,6 +86,8 @@ bool CompleteAttributes(AttributeDefinition& block, OTSTR& message);
 // failed.
 bool CheckIdentifier(CompileContext& context, const char* path, OTSTR& message);
 
+// name with its letters folded as names compare, for hash look-ups.
+std::string FoldedName(const char* name);
 // Whether token's text is text, letter case ignored.
 bool IsText(const Token& token, const char* text);
 // A line comment on line: the next token (consumed and returned stripped)

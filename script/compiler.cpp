@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <unordered_set>
 
 #include "base/formatted_text.h"
 #include "pattern/grammar_rule_set.h"
@@ -148,6 +150,13 @@ bool TakeLineComment(ScriptLexer& lexer, int32_t line, OTSTR& comment, int32_t a
         return false;
     comment = skipped->text;
     return true;
+}
+
+std::string FoldedName(const char* name) {
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
 }
 
 uint16_t NextSerial() {
@@ -399,6 +408,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
     }
     if (TakeLineComment(lexer, line, comment)) list->SetDescription(comment.GetBuffer(0));
     int unnamed = 0;
+    std::unordered_set<std::string> names;  // of the items so far, letters folded
     GramMatcher matcher(&context, GrammarHandlers());
     while (!lexer.ExpectText(token, "}", true)) {
         Token first;
@@ -412,7 +422,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         const char* itemName = unnamedName;
         if (named) {
             itemName = matcher.TokenAt(0)->text.GetBuffer(0);
-            if (list->Find(itemName) >= 0) {
+            if (names.count(FoldedName(itemName)) != 0) {
                 context.Fail(lexer, scriptmsg::kNameDefined, itemName);
                 return fail();
             }
@@ -430,6 +440,7 @@ StepResult EnumStep(CompileContext& context, ScriptLexer& lexer) {
         if (TakeLineComment(lexer, first.pos.line, itemComment, first.pos.offset))
             value.SetDescription(itemComment.GetBuffer(0));
         list->Add(value, false);
+        names.insert(FoldedName(itemName));
     }
     if (!lexer.ExpectText(token, ";", true)) {
         context.Fail(lexer, scriptmsg::kSemicolonExpected);

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <unordered_set>
 
 #include "pattern/script_lexer.h"
 #include "pattern/script_rules.h"
@@ -251,7 +253,9 @@ StepResult ForwardDeclaration(CompileContext& context, ScriptLexer& lexer, int32
 }
 
 // One member of a struct body, up to and including its ';'.
-bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owner) {
+// names: the folded names of owner's members so far.
+bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owner,
+                   std::unordered_set<std::string>& names) {
     Program& program = *context.current;
     GramMatcher matcher(&context, GrammarHandlers());
     if (!context.Match(lexer, matcher, GrammarSet::kStructMember)) return false;
@@ -289,7 +293,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         context.Fail(lexer, scriptmsg::kThisReserved);
         return false;
     }
-    if (owner.FindMember(name) != nullptr) {
+    if (names.count(FoldedName(name)) != 0) {
         context.Fail(lexer, scriptmsg::kMemberDefined);
         return false;
     }
@@ -324,6 +328,7 @@ bool CompileMember(CompileContext& context, ScriptLexer& lexer, StructItem& owne
         context.Fail(lexer, scriptmsg::kNewVariableFail);
         return false;
     }
+    names.insert(FoldedName(name));
     matcher.ClearResult(true);
     type = nullptr;  // the matcher's objects are gone
 
@@ -443,8 +448,11 @@ StepResult StructStep(CompileContext& context, ScriptLexer& lexer) {
         return fail();
     }
     if (TakeLineComment(lexer, token.pos.line, comment)) item->SetDescription(comment.GetBuffer(0));
+    std::unordered_set<std::string> memberNames;
+    for (int m = 0; m < item->GetMemberCount(); ++m)
+        memberNames.insert(FoldedName(item->GetMember(m)->GetName().GetBuffer(0)));
     while (!lexer.ExpectText(token, "}", true)) {
-        if (!CompileMember(context, lexer, *item)) return fail();
+        if (!CompileMember(context, lexer, *item, memberNames)) return fail();
     }
     if (!lexer.ExpectText(token, ";", true)) {
         context.Fail(lexer, scriptmsg::kSemicolonExpected);

@@ -20,24 +20,30 @@
 #include "script/variable_declaration.h"
 #include "types/variable_item.h"
 
-// The named values of one frame by name with letters folded as OTSTR::Compare
-// folds them; built for the frame's variables as they were at changes.
-struct Program::NamedValueIndex {
+// The items of one Program by kind and name, letters folded.
+struct Program::ItemIndex {
     uint32_t removals = 0;
-    int count = 0;  // the frame's variables indexed so far
-    std::unordered_map<std::string, CVariableItem*> byName;
+    int count = 0;  // the items indexed so far
+    std::unordered_map<std::string, ProgramItem*> byName;
 };
 
 namespace {
 
-// Frames with fewer named values are scanned: cheaper than hashing.
-constexpr int kIndexedValues = 8;
+// Frames and Programs with fewer named values or items are scanned: cheaper
+// than hashing.
+constexpr int kIndexedItems = 8;
 
 void FoldName(const char* text, size_t n, std::string& out) {
     out.clear();
     if (n > 0) out.assign(text, n);
     for (char& c : out)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+}
+
+// The index key of an item: its kind, then its name with letters folded.
+void ItemKey(int32_t kind, const char* text, size_t n, std::string& out) {
+    FoldName(text, n, out);
+    out.insert(out.begin(), static_cast<char>(kind));
 }
 
 }  // namespace
@@ -48,7 +54,6 @@ Program::~Program() {
     for (int i = ownedItems.GetSize() - 1; i >= 0; --i) delete ownedItems.GetAt(i);
     pendingStructs.DeleteAll();
     pendingProcedures.DeleteAll();
-    valueIndex.reset();
     namedValues.reset();
 }
 
@@ -70,21 +75,19 @@ StepResult Program::ItemHook(CompileContext& context, ScriptLexer& lexer) {
 bool Program::AddItem(ProgramItem* item, int32_t itemLine, bool owned) {
     if (item == nullptr) return false;
     int before = items.GetSize();
-    uint32_t earlier = 0;
-    if (owned) {
-        for (int i = 0; i < before; ++i)
-            if (items.GetAt(i) == item) ++earlier;
-    }
-    ++itemChanges;
+    uint32_t& entries = entryCounts[item];
+    uint32_t earlier = entries;
     if (items.Add(item, static_cast<uint32_t>(itemLine)) == before) return false;
     if (owned) {
         int ownedBefore = ownedItems.GetSize();
         if (ownedItems.Add(item, earlier) == ownedBefore) {
             items.RemoveLast();
-            ++itemChanges;
             return false;
         }
+        ownedOrdinals.emplace(item, earlier);
     }
+    entryOrdinals.push_back(earlier);
+    ++entries;
     return true;
 }
 
@@ -93,16 +96,32 @@ bool Program::RemoveItem(ProgramItem* item, bool destroy) {
     for (int i = items.GetSize() - 1; i >= 0; --i) {
         if (items.GetAt(i) != item) continue;
         items.RemoveAt(i);
-        ++itemChanges;
         found = true;
     }
+    bool owned = false;
     for (int i = ownedItems.GetSize() - 1; i >= 0; --i) {
         if (ownedItems.GetAt(i) != item) continue;
         ownedItems.RemoveAt(i);
-        if (destroy) delete item;
-        return true;
+        owned = true;
+        break;
     }
-    return found;
+    if (found || owned) Recount();
+    if (owned && destroy) delete item;
+    return found || owned;
+}
+
+void Program::Recount() {
+    ++itemRemovals;
+    entryOrdinals.clear();
+    entryCounts.clear();
+    for (int i = 0; i < items.GetSize(); ++i)
+        entryOrdinals.push_back(entryCounts[items.GetAt(i)]++);
+    ownedOrdinals.clear();
+    for (int i = 0; i < ownedItems.GetSize(); ++i) {
+        uint32_t tag = 0;
+        ProgramItem* item = ownedItems.GetAt(i, &tag);
+        ownedOrdinals.emplace(item, tag);
+    }
 }
 
 int32_t Program::ItemLine(int index) const {
@@ -114,32 +133,28 @@ int32_t Program::ItemLine(int index) const {
 bool Program::OwnsEntry(int index) const {
     const ProgramItem* item = items.GetAt(index);
     if (item == nullptr) return false;
-    uint32_t earlier = 0;
-    for (int i = 0; i < index; ++i)
-        if (items.GetAt(i) == item) ++earlier;
-    for (int i = 0; i < ownedItems.GetSize(); ++i) {
-        uint32_t tag = 0;
-        if (ownedItems.GetAt(i, &tag) == item) return tag == earlier;
-    }
-    return false;
+    auto owned = ownedOrdinals.find(item);
+    return owned != ownedOrdinals.end() && owned->second == entryOrdinals[index];
 }
 
 const std::vector<Program*>& Program::ProgramItems() const {
-    if (!programsMade || programsAt != itemChanges) {
+    if (programsRemovals != itemRemovals) {
         programItems.clear();
-        for (int i = 0; i < ItemCount(); ++i) {
-            ProgramItem* item = ItemAt(i);
-            if (item->ItemKind() == kItemProgram)
-                programItems.push_back(static_cast<Program*>(item));
-        }
-        programsAt = itemChanges;
-        programsMade = true;
+        programsScanned = 0;
+        programsRemovals = itemRemovals;
+    }
+    for (; programsScanned < ItemCount(); ++programsScanned) {
+        ProgramItem* item = ItemAt(programsScanned);
+        if (item->ItemKind() == kItemProgram) programItems.push_back(static_cast<Program*>(item));
     }
     return programItems;
 }
 
 RunTimeStk& Program::NamedValues() {
-    if (namedValues == nullptr) namedValues.reset(new RunTimeStk(this, nullptr, nullptr));
+    if (namedValues == nullptr) {
+        namedValues.reset(new RunTimeStk(this, nullptr, nullptr));
+        namedValues->indexNames = true;
+    }
     return *namedValues;
 }
 
@@ -181,15 +196,48 @@ static const OTSTR* NameOf(const ProgramItem* item) {
     }
 }
 
-ProgramItem* Program::FindItem(int32_t kind, const char* itemName) const {
-    if (itemName == nullptr) return nullptr;
-    for (const Program* p = this; p != nullptr; p = p->parent) {
-        for (int i = 0; i < p->ItemCount(); ++i) {
-            ProgramItem* item = p->ItemAt(i);
+ProgramItem* Program::OwnItem(int32_t kind, const char* itemName) const {
+    auto scan = [&]() -> ProgramItem* {
+        for (int i = 0; i < ItemCount(); ++i) {
+            ProgramItem* item = ItemAt(i);
             if (item->ItemKind() != kind) continue;
             const OTSTR* name = NameOf(item);
             if (name != nullptr && name->Compare(itemName, false)) return item;
         }
+        return nullptr;
+    };
+    if (ItemCount() < kIndexedItems) return scan();
+    if (itemIndex == nullptr) itemIndex.reset(new (std::nothrow) ItemIndex);
+    if (itemIndex == nullptr) return scan();
+    ItemIndex& index = *itemIndex;
+    if (index.removals != itemRemovals) {
+        index.byName.clear();
+        index.removals = itemRemovals;
+        index.count = 0;
+    }
+    // Items are only appended between removals: index the new ones; the
+    // first of a kind and name stays.
+    std::string key;
+    for (; index.count < ItemCount(); ++index.count) {
+        ProgramItem* item = ItemAt(index.count);
+        const OTSTR* name = NameOf(item);
+        if (name == nullptr) continue;
+        ItemKey(item->ItemKind(), name->GetBuffer(0), static_cast<size_t>(name->GetLength()), key);
+        index.byName.emplace(key, item);
+    }
+    ItemKey(kind, itemName, strlen(itemName), key);
+    auto found = index.byName.find(key);
+    if (found == index.byName.end()) return nullptr;
+    // An item renamed since it was indexed is found by the scan.
+    const OTSTR* name = NameOf(found->second);
+    if (name == nullptr || !name->Compare(itemName, false)) return scan();
+    return found->second;
+}
+
+ProgramItem* Program::FindItem(int32_t kind, const char* itemName) const {
+    if (itemName == nullptr) return nullptr;
+    for (const Program* p = this; p != nullptr; p = p->parent) {
+        if (ProgramItem* item = p->OwnItem(kind, itemName)) return item;
         ProgramItem* found = nullptr;
         ForIncludes(*p, [&](const Program& included) {
             found = included.FindItem(kind, itemName);
@@ -231,36 +279,7 @@ bool Program::IsNameUsed(const char* itemName, bool withProcedures) const {
 }
 
 CVariableItem* Program::OwnNamedValue(const char* valueName) const {
-    RunTimeStk& frame = *namedValues;
-    if (frame.VariableCount() < kIndexedValues) return frame.FindItem(valueName, true, false);
-    if (valueName == nullptr) return nullptr;
-    if (valueIndex == nullptr) valueIndex.reset(new (std::nothrow) NamedValueIndex);
-    if (valueIndex == nullptr) return frame.FindItem(valueName, true, false);
-    if (valueIndex->removals != frame.VariableRemovals() ||
-        valueIndex->count > frame.VariableCount()) {
-        valueIndex->byName.clear();
-        valueIndex->removals = frame.VariableRemovals();
-        valueIndex->count = 0;
-    }
-    // Variables are only appended between removals: index the new ones.
-    if (valueIndex->count < frame.VariableCount()) {
-        std::string key;
-        for (int i = valueIndex->count; i < frame.VariableCount(); ++i) {
-            CVariableItem* item = frame.VariableAt(i);
-            const OTSTR& name = item->GetItemName();
-            FoldName(name.GetBuffer(0), static_cast<size_t>(name.GetLength()), key);
-            valueIndex->byName.emplace(key, item);
-        }
-        valueIndex->count = frame.VariableCount();
-    }
-    std::string key;
-    FoldName(valueName, strlen(valueName), key);
-    auto found = valueIndex->byName.find(key);
-    if (found == valueIndex->byName.end()) return nullptr;
-    // A value renamed since the index was built is found by the scan.
-    if (!found->second->GetItemName().Compare(valueName, false))
-        return frame.FindItem(valueName, true, false);
-    return found->second;
+    return namedValues->FindLocal(valueName);
 }
 
 CVariableItem* Program::FindNamedValue(const char* valueName) const {
@@ -329,20 +348,35 @@ bool Program::Run(ExecuteEnv& env) {
 namespace {
 
 // Whether a walk through the struct-typed members of def meets a struct
-// that is already on the walk. done holds the structs found free of loops.
-bool HasStructLoop(const StructDefinition* def, ObArray& walk, ObArray& done) {
-    for (int i = 0; i < done.GetSize(); ++i)
-        if (done.GetAt(i) == def) return false;
-    for (int i = 0; i < walk.GetSize(); ++i)
-        if (walk.GetAt(i) == def) return true;
-    walk.Add(const_cast<StructDefinition*>(def));
-    for (int m = 0; m < def->GetMemberCount(); ++m) {
-        const VariableDefinition* member = def->GetMember(m);
-        if (member->structDef != nullptr && HasStructLoop(member->structDef, walk, done))
-            return true;
+// that is already on the walk. state holds 1 for the structs on the walk
+// and 2 for those found free of loops; it is kept from walk to walk. The
+// walk keeps its own stack, so that no chain of structs is too deep for it.
+bool HasStructLoop(const StructDefinition* def,
+                   std::unordered_map<const StructDefinition*, int>& state) {
+    struct Step {
+        const StructDefinition* def;
+        int member;
+    };
+    std::vector<Step> walk;
+    auto enter = [&](const StructDefinition* next) {
+        int& s = state[next];
+        if (s == 2) return false;
+        if (s == 1) return true;
+        s = 1;
+        walk.push_back({next, 0});
+        return false;
+    };
+    if (enter(def)) return true;
+    while (!walk.empty()) {
+        Step& top = walk.back();
+        if (top.member == top.def->GetMemberCount()) {
+            state[top.def] = 2;
+            walk.pop_back();
+            continue;
+        }
+        const VariableDefinition* member = top.def->GetMember(top.member++);
+        if (member->structDef != nullptr && enter(member->structDef)) return true;
     }
-    walk.RemoveLast();
-    done.Add(const_cast<StructDefinition*>(def));
     return false;
 }
 
@@ -364,6 +398,7 @@ bool Program::Check(Program& owner, OTSTR& message) {
                             static_cast<int>(first->line), first->name.GetBuffer(0));
         return false;
     }
+    std::unordered_map<const StructDefinition*, int> structState;
     for (int i = 0; i < ItemCount(); ++i) {
         ProgramItem* item = ItemAt(i);
         int itemLine = static_cast<int>(ItemLine(i));
@@ -371,8 +406,7 @@ bool Program::Check(Program& owner, OTSTR& message) {
         switch (item->ItemKind()) {
             case kItemStruct: {
                 auto* def = static_cast<StructItem*>(item);
-                ObArray walk(25), done(25);
-                if (HasStructLoop(def, walk, done)) {
+                if (HasStructLoop(def, structState)) {
                     message.safeAppends(scriptmsg::kStructLoop, programName, itemLine,
                                         def->GetName().GetBuffer(0));
                     return false;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "base/named_object.h"
@@ -111,19 +112,31 @@ class Program : public NamedObject, public ProgramItem {
 
   private:
     ObArrayOf<ProgramItem> items{25};  // tag: the line; not owned
-    // ProgramItems, made again when itemChanges moved past programsAt.
-    uint32_t itemChanges = 0;
-    mutable uint32_t programsAt = 0;
-    mutable bool programsMade = false;
+    // For each entry of items, how many entries of its item stand before it;
+    // and how many entries each item has.
+    std::vector<uint32_t> entryOrdinals;
+    std::unordered_map<const ProgramItem*, uint32_t> entryCounts;
+    // Items are appended between removals: what is made from them is made
+    // again after a removal, otherwise brought up to date.
+    uint32_t itemRemovals = 0;
+    // ProgramItems: the first programsScanned items looked at.
+    mutable uint32_t programsRemovals = 0;
+    mutable int programsScanned = 0;
     mutable std::vector<Program*> programItems;
     // Owned; tag: how many entries of the item stood in items before the
-    // owning one.
+    // owning one (also in ownedOrdinals).
     ObArrayOf<ProgramItem> ownedItems{25};
+    std::unordered_map<const ProgramItem*, uint32_t> ownedOrdinals;
     std::unique_ptr<RunTimeStk> namedValues;  // made on first use
+    // The first item of each kind and name (letter case folded) in this
+    // Program's own items, for FindItem.
+    struct ItemIndex;
+    mutable std::unique_ptr<ItemIndex> itemIndex;  // made on first use
+    ProgramItem* OwnItem(int32_t kind, const char* itemName) const;
+    // Recounts the entries after a removal.
+    void Recount();
 
     // The named value of this Program's own frame (not the included files'
     // or the parents'), the first of that name in the frame's order.
     CVariableItem* OwnNamedValue(const char* valueName) const;
-    struct NamedValueIndex;
-    mutable std::unique_ptr<NamedValueIndex> valueIndex;  // made on first use
 };
