@@ -62,6 +62,10 @@ CStruct* DecoderItem::NewStruct() {
     return new (std::nothrow) DecoderStruct(decoder);
 }
 
+int32_t DecoderItem::ReserveCount(int32_t declared, bool structs) {
+    return decoder != nullptr ? decoder->ReserveElements(declared, structs) : declared;
+}
+
 DecoderItem::~DecoderItem() {
     FreeAttached();
 }

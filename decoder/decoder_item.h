@@ -23,6 +23,9 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     ~DecoderItem() override;
 
     CStruct* NewStruct() override;
+    // Within a decoder's tree, as many elements as its translation has room
+    // for (ProtocolDecoder::ReserveElements).
+    int32_t ReserveCount(int32_t declared, bool structs) override;
 
     // Result texts of the views. An item that refers to one element of a
     // struct array (the "this" of the element rows) answers the location

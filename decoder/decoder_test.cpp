@@ -11,6 +11,8 @@
 #include "decoder/protocol_decoder.h"
 #include "runtime/execute_env.h"
 #include "script/procedure.h"
+#include "types/instance_dump.h"
+#include "types/text_table.h"
 
 namespace {
 
@@ -162,6 +164,40 @@ TEST_F(ProtocolDecoderTest, ShortMessageFailsAtTheMemberThatNeedsMoreBytes) {
          {}},
     };
     RUN_CASES(unsupported);
+}
+
+// Declared counts far beyond a 1-byte message: storage is reserved for what
+// the bytes could hold, so each fails at once as a short message does, and
+// the partial tree dumps.
+TEST_F(ProtocolDecoderTest, HugeCountsFailLikeAShortMessage) {
+    const std::string fetch =
+        "extern INT4 now();\nextern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, "
+        "INT4 locat, INT4 param, BYTE bMoveLocatPointer);\n#define PROTOCOL_ROOT R\n";
+    const std::string fetchOne =
+        " { VOID Translate(STRING s, dynamic &c, INT4 i) { sysFetchValue(s, c, now(), 1, 1); } }";
+    const struct {
+        std::string members;
+        const char* error;
+    } cases[] = {
+        {"struct P { UINT1 k; UINT1 v; };\nstruct R { P p[100000000]; };",
+         "1   : 'v' get 'UINT1' data fail"},
+        {"struct R { UINT1 a[2000000000]" + fetchOne + "; };", "a[1] "},
+        {"struct R { OCTET o[2000000000]" + fetchOne + "; };", "o[1] "},
+        {"struct S { UINT1 x; };\nstruct R { MEMO m[2000000000] { ContentOF S\n"
+         " VOID Translate(STRING s, dynamic &c, INT4 i) { sysFetchValue(s, c, now(), 1, 1); } }; "
+         "};",
+         "m[1] "},
+        {"struct R { STRING t[2000000000]; };", "0   : translate procedure not found for 't[0]'"},
+        {"struct R { UINT1 k; UINT4 w[2000000000]; };", "1   : 'w' get 'UINT4' data fail"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.members);
+        ASSERT_EQ("OK", Load(fetch + c.members));
+        EXPECT_EQ(0u, Run({1}).find(c.error)) << decoder.GetLastError().GetBuffer(0);
+        TextTable table;
+        table.SetColumns({"Pos", "Bits", "Name", "Description", "Value"});
+        EXPECT_TRUE(DumpTree(decoder.GetRoot(), table, kDumpValues | kDumpMarker, 0, 16));
+    }
 }
 
 TEST_F(ProtocolDecoderTest, LoadAndRootStates) {

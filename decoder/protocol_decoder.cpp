@@ -252,6 +252,15 @@ bool ProtocolDecoder::SetRoot(const char* name, int32_t tag) {
     return rootDef != nullptr;
 }
 
+int32_t ProtocolDecoder::ReserveElements(int32_t declared, bool structs) {
+    const int64_t bits = structs ? 8 : 1;
+    int64_t reserved = bitsLeft / bits;
+    if (declared < reserved) reserved = declared;
+    if (reserved < 1) reserved = declared > 0 ? 1 : 0;
+    bitsLeft -= reserved * bits;
+    return static_cast<int32_t>(reserved);
+}
+
 bool ProtocolDecoder::GetTitle(int n, OTSTR& out) const {
     if (n < 0 || n > 1) return false;
     out = titles[n];
@@ -315,6 +324,9 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
         lastError = env.GetLastError();
         return false;
     }
+    int32_t size =
+        length >= 1 ? length : static_cast<int32_t>(strlen(reinterpret_cast<const char*>(bytes)));
+    bitsLeft = 8 * (kSpareElements + static_cast<int64_t>(size));
     if (!root.create(rootDef, "msg", 1)) {
         std::unordered_map<const StructDefinition*, int> seen;
         if (NestsDeeper(rootDef, kMaxNesting, seen)) {
@@ -325,8 +337,6 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
         return false;
     }
     keepIntegrated = keep ? 1 : 0;
-    int32_t size =
-        length >= 1 ? length : static_cast<int32_t>(strlen(reinterpret_cast<const char*>(bytes)));
     cursor.Attach(bytes, size);
     env.InstallHooks(this, false, HookFunction, 0);
     env.SetHookArgument(&cursor);
@@ -518,6 +528,12 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     for (int32_t i = 0; ok && i < count; ++i) {
         elementName = ElementName(name, count, i);
         const char* element = elementName.GetBuffer(0);
+        // No storage was reserved past what the message could hold.
+        if (i >= item.GetCount()) {
+            recorded = false;
+            ok = false;
+            break;
+        }
         // The procedure's argument text; a member without one needs none.
         OTSTR args;
         if (translate != nullptr) {

@@ -99,6 +99,15 @@ class ProtocolDecoder {
     int32_t GetConsumedBytes() const { return consumedBytes; }
     bool KeepsIntegrated() const { return keepIntegrated != 0; }
 
+    // How many of a member's declared elements get storage. Each element
+    // read from the message takes at least a bit, each struct element at
+    // least a byte; so a translation's tree holds at most eight values and
+    // one struct element a byte, and kSpareElements more. A member past that
+    // gets what is left (at least one element); its elements past those fail
+    // as a message that ends there does.
+    int32_t ReserveElements(int32_t declared, bool structs);
+    static constexpr int64_t kSpareElements = 4096;
+
     // Records a failure text; the "recorded" flag tells TranslateMember that
     // the failing step left its own message.
     void SetError(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -143,6 +152,7 @@ class ProtocolDecoder {
     ByteCursor cursor;
     bool recorded = false;
     int nesting = 0;
+    int64_t bitsLeft = 8 * kSpareElements;  // for ReserveElements
 };
 
 // Moves the cursor to p, which may be its readable end; false outside

@@ -216,12 +216,13 @@ bool CVariableItem::create(CStruct* parentStruct, VariableDefinition* definition
     if (ok) {
         header.setTypeName(definition->typeName.GetBuffer(), definition->declaredType);
         mapTag = definition->mapTag;
+        int32_t reserved = ReserveCount(header.count, header.baseType == kDeclStruct);
         if (header.baseType == kDeclStruct) {
-            ok = MakeStructArray(definition->structDef, header.count);
+            ok = MakeStructArray(definition->structDef, reserved);
         } else if (header.baseType == kDeclChoice) {
             ok = MakeChoice(header.count);
         } else {
-            ok = TVarient::create(header.GetName().GetBuffer(), header.baseType, header.count);
+            ok = TVarient::create(header.GetName().GetBuffer(), header.baseType, reserved);
             header.bitCount = definition->bitCount;
             header.bitHigh = definition->bitHigh;
             header.bitGroupEnd = definition->bitGroupEnd;

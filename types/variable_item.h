@@ -30,6 +30,12 @@ class CVariableItem : public TVarient {
                                   const VariableDefinition* def);
     // The factory of struct elements; a decoder returns its own struct class.
     virtual CStruct* NewStruct();
+    // How many of declared elements (structs: element structs) create()
+    // makes storage for; the rest of the declared count has none.
+    virtual int32_t ReserveCount(int32_t declared, bool structs) {
+        (void)structs;
+        return declared;
+    }
 
     // Hooks that the dumps call and a decoder item overrides.
     virtual void LocationText(OTSTR& out);  // empty
