@@ -77,9 +77,10 @@ const struct {
      "attribute name = \"T\" { UINT1 Integrate(STRING s) { while (This.x) ; return 7; } }\n"
      "DeclareMap ( Item , M ) { v [ 1 ] TypeOF T ; };\n" +
          kChoice},
-    // A text doubled without end fails at 16 MB (the trace says so).
-    {"v proto.txt : Ln 3  statement_expr execute fail !", "1", "0",
-     "OCTET g = \"ab\";\n" + V("while (This.a) g = g + g; return 7;")},
+    // A text doubled without end fails at 16 MB, and says so.
+    {"v proto.txt : Ln 3  CVarient::Operate() fail, a value of 33554432 bytes is longer than 16 "
+     "MB !",
+     "1", "0", "OCTET g = \"ab\";\n" + V("while (This.a) g = g + g; return 7;")},
     {"v Execute r() fail, call nesting too deep", "1", "0",
      "INT4 r(INT4 n, INT4 k) { if (k == 0) return 7; return r(n + 1, k); }\n" +
          V("return r(0, This.a);")},

@@ -39,12 +39,17 @@ namespace {
 // Evaluates an expression statement's expression (or a for loop's initial
 // and step expressions) in the top frame; value receives the result, an
 // identifier reference when the expression assigned a variable.
-bool RunExpression(ExecuteEnv& env, const ParsedExpression& expression, CVarient& value) {
+// tooLong (when given) receives the text of a value that would have passed
+// the value limit, the reason of a failure worth showing.
+bool RunExpression(ExecuteEnv& env, const ParsedExpression& expression, CVarient& value,
+                   OTSTR* tooLong = nullptr) {
     RunTimeStk* frame = env.GetTopStk(0);
     if (frame == nullptr || expression.tree == nullptr) return false;
     ExprEvaluator evaluator;
     frame->BindEvaluator(evaluator);
-    return evaluator.Evaluate(expression.tree.get(), value);
+    if (evaluator.Evaluate(expression.tree.get(), value)) return true;
+    if (tooLong != nullptr) *tooLong = evaluator.GetValueTooLong();
+    return false;
 }
 
 // The trace line of an evaluated expression, the variable it assigned
@@ -203,8 +208,14 @@ ExprStatement::~ExprStatement() = default;
 bool ExprStatement::Run(ExecuteEnv& env) {
     if (expression == nullptr) return true;
     CVarient value;
-    if (!RunExpression(env, *expression, value)) {
-        env.SetLastError(scriptmsg::kExprFail, ProgramName(), static_cast<int>(line));
+    OTSTR tooLong;
+    if (!RunExpression(env, *expression, value, &tooLong)) {
+        if (!tooLong.IsEmpty()) {
+            env.SetLastError(scriptmsg::kAtLine, ProgramName(), static_cast<int>(line),
+                             tooLong.GetBuffer(0));
+        } else {
+            env.SetLastError(scriptmsg::kExprFail, ProgramName(), static_cast<int>(line));
+        }
         return false;
     }
     return TraceExpression(env, line, *expression, value);

@@ -15,6 +15,7 @@
 #include "pattern/script_lexer.h"
 #include "pattern/script_rules.h"
 #include "values/expr_messages.h"
+#include "values/varient_messages.h"
 
 namespace {
 
@@ -302,6 +303,7 @@ ExprNode* ExprEvaluator::NewNode(const Token& token) {
 
 ExprNode* ExprEvaluator::GetExpression(const char* text, int flags) {
     lastError.Empty();
+    valueTooLong.Empty();
     if (text == nullptr || text[0] == 0) {
         Error("%s", exprmsg::kNullText);
         return nullptr;
@@ -322,6 +324,7 @@ ExprNode* ExprEvaluator::GetExpression(const char* text, int flags) {
 
 ExprNode* ExprEvaluator::ParseExpression(ScriptLexer& lexer, int flags) {
     lastError.Empty();
+    valueTooLong.Empty();
     valueSetAfterAssign = (flags & kSetAfterAssign) != 0;
     valueSetAlone = (flags & kSetAlone) != 0;
     return ParseOpen(lexer);
@@ -559,6 +562,14 @@ bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
     if (!Eval(node->child[1], right, readIdents) || !Resolve(right)) return false;
     if (!result.Operate(left, op, right, true)) {
         OTSTR l, r;
+        // Joined texts past the value limit: the reason is worth naming.
+        if (strcmp(op, "+") == 0 && left.getString(l) && right.getString(r) &&
+            static_cast<int64_t>(l.GetLength()) + r.GetLength() > CVarient::kMaxValueBytes) {
+            valueTooLong.Empty();
+            valueTooLong.safeAppends(varmsg::kValueTooLong,
+                                     static_cast<long long>(l.GetLength()) + r.GetLength(),
+                                     static_cast<int>(CVarient::kMaxValueBytes >> 20));
+        }
         Describe(left, l);
         Describe(right, r);
         Error(exprmsg::kOperateFailed, l.GetBuffer(0), op, r.GetBuffer(0));
@@ -637,12 +648,14 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
 
 bool ExprEvaluator::Evaluate(ExprNode* node, CVarient& result) {
     lastError.Empty();
+    valueTooLong.Empty();
     if (node == nullptr) return false;
     return Eval(node, result, false);
 }
 
 bool ExprEvaluator::EvaluateValue(ExprNode* node, CVarient& result) {
     lastError.Empty();
+    valueTooLong.Empty();
     if (node == nullptr) return false;
     return Eval(node, result, true);
 }

@@ -92,8 +92,12 @@ class ExprEvaluator {
     static void CollectNodes(ExprNode* node, ObArrayOf<ExprNode>& list, bool preOrder);
 
     const OTSTR& GetLastError() const { return lastError; }
+    // After a failed evaluation: the text saying that a value would have
+    // passed CVarient::kMaxValueBytes, empty when that was not the reason.
+    const OTSTR& GetValueTooLong() const { return valueTooLong; }
 
     OTSTR lastError;
+    OTSTR valueTooLong;
     void* context = nullptr;
     VarCallback function = nullptr;
     int32_t argCount = 0;
