@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <new>
 #include <string>
 
 #include "app/application.h"
@@ -17,45 +16,28 @@
 #include "bench/packet_generator.h"
 #include "decoder/protocol_decoder.h"
 
+// Every heap block the program asks for is counted: malloc, calloc and
+// realloc of this program go through the counters below (operator new and
+// the engine's strings end in malloc too).
+extern "C" void* __libc_malloc(size_t);
+extern "C" void* __libc_calloc(size_t, size_t);
+extern "C" void* __libc_realloc(void*, size_t);
+
 namespace {
 std::atomic<uint64_t> allocations{0};
-
-void* CountedAlloc(size_t n) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(n != 0 ? n : 1);
-}
 }  // namespace
 
-void* operator new(size_t n) {
-    if (void* p = CountedAlloc(n)) return p;
-    throw std::bad_alloc();
+extern "C" void* malloc(size_t n) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_malloc(n);
 }
-void* operator new[](size_t n) {
-    return operator new(n);
+extern "C" void* calloc(size_t n, size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_calloc(n, size);
 }
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    return CountedAlloc(n);
-}
-void* operator new[](size_t n, const std::nothrow_t&) noexcept {
-    return CountedAlloc(n);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
+extern "C" void* realloc(void* p, size_t n) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_realloc(p, n);
 }
 
 namespace {
