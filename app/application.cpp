@@ -163,7 +163,7 @@ bool Application::TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t
     }
     ShowTotals();
 
-    BuildDumpTable();
+    BuildDumpTable(report);
     FillResults(kind, scratchResults);
     if (results != nullptr) *results = scratchResults;
     if (report) {
@@ -183,11 +183,12 @@ bool Application::TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t
     return ok;
 }
 
-bool Application::BuildDumpTable() {
+bool Application::BuildDumpTable(bool rows) {
     dumpTable.RemoveAllRows();
     uint32_t options = DumpOptions();
     OTSTR before = decoder.GetLastError();
-    bool dumped = DumpTree(decoder.GetRoot(), dumpTable, options, 0, kHexBytesPerRow);
+    bool dumped = rows ? DumpTree(decoder.GetRoot(), dumpTable, options, 0, kHexBytesPerRow)
+                       : RunDumpHooks(decoder.GetRoot(), options);
     dumpTable.ComputeWidths();
     if (dumped) return true;
     // A failing comment leaves its reason as the decoder's last error.

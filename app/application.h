@@ -252,6 +252,8 @@ class Application {
     Profile& GetProfile() { return profile; }
     const TranslationTotals& Totals() const { return totals; }
     ProtocolDecoder& Decoder() { return decoder; }
+    // The rows of the last translation made with the report; empty after
+    // one without.
     const TextTable& DumpTable() const { return dumpTable; }
     MessageList& Messages() { return messages; }
     DatagramReceiver& Receiver() { return receiver; }
@@ -268,7 +270,10 @@ class Application {
     bool MayReplaceList();
     void Show(const char* text);
     void ShowTotals();
-    bool BuildDumpTable();
+    // The rows of the tree dump when rows is set (a report or a view shows
+    // them), else only the dump's hooks with their effects (Dump procedures
+    // may fail or set captions) and an empty table.
+    bool BuildDumpTable(bool rows);
     void WriteReport(const uint8_t* bytes, int32_t length);
     void FillResults(uint8_t kind, TranslateResults& results);
 

@@ -219,13 +219,16 @@ char Printable(uint8_t byte) {
     return byte < 32 || byte == 127 ? '.' : static_cast<char>(byte);
 }
 
+// Without a table the dump makes no rows and formats no values: it only
+// calls the items' hooks (comments, Dump procedures, attached structs) in
+// the order in which the rows would call them, with the same failures.
 class TreeDump {
   public:
-    TreeDump(TextTable& table, uint32_t options, int32_t hexBytesPerRow)
+    TreeDump(TextTable* table, uint32_t options, int32_t hexBytesPerRow)
         : table(table),
           options(options),
           hexBytesPerRow(hexBytesPerRow),
-          valueWidth(table.GetColumnWidth(kDumpValueColumn)) {}
+          valueWidth(table != nullptr ? table->GetColumnWidth(kDumpValueColumn) : 0) {}
 
     bool Item(CVariableItem& item, int32_t level) {
         if (depth >= kDumpMaxDepth) {
@@ -290,31 +293,36 @@ class TreeDump {
     }
 
     int NewRow(uint32_t tag, int32_t level, uint16_t mark) {
-        int row = table.InsertRow(-1, tag);
+        if (table == nullptr) return 0;
+        int row = table->InsertRow(-1, tag);
         if (row < 0) return -1;
-        table.SetLevel(row, Level(level));
-        table.SetMark(row, mark);
+        table->SetLevel(row, Level(level));
+        table->SetMark(row, mark);
         return row;
     }
 
     bool Cell(int row, int column, const std::string& text) {
-        return table.SetCell(row, column, text.c_str());
+        return Cell(row, column, text.c_str());
+    }
+    bool Cell(int row, int column, const char* text) {
+        return table == nullptr || table->SetCell(row, column, text);
     }
 
     // A row of item's own with the texts of its hooks; -1 when the table
     // cannot take it.
     int ItemRow(CVariableItem& item, int32_t level, const std::string& name,
                 const std::string& value) {
+        if (table == nullptr) return 0;
         int row = NewRow(Tag(item), level, Mark(item));
         if (row < 0) return -1;
         OTSTR location;
         if (item.HasLocation()) item.LocationText(location);
         OTSTR marker;
         item.MarkerText(marker);
-        bool ok = table.SetCell(row, kDumpLocationColumn, location.GetBuffer()) &&
-                  table.SetCell(row, kDumpMarkerColumn, marker.GetBuffer()) &&
+        bool ok = Cell(row, kDumpLocationColumn, location.GetBuffer()) &&
+                  Cell(row, kDumpMarkerColumn, marker.GetBuffer()) &&
                   Cell(row, kDumpNameColumn, name) &&
-                  table.SetCell(row, kDumpDescriptionColumn, ShownDescription(item)) &&
+                  Cell(row, kDumpDescriptionColumn, ShownDescription(item)) &&
                   Cell(row, kDumpValueColumn, value);
         return ok ? row : -1;
     }
@@ -480,6 +488,7 @@ class TreeDump {
         if (count <= 0 || (!item.HasValue() && !attached)) {
             return ItemRow(item, level, ItemName(item, level), "-") >= 0;
         }
+        if (table == nullptr) return ElementHooks(item, count, attached, level);
         std::vector<std::string> texts(static_cast<size_t>(count));
         int width = 1;
         for (int32_t i = 0; i < count; ++i) {
@@ -537,6 +546,19 @@ class TreeDump {
                 return false;
             }
             if (attached && !AttachedRows(item, i, level + 2)) return false;
+        }
+        return true;
+    }
+
+    // The hooks of ElementRows without its rows: each element's comment,
+    // then its attached struct.
+    bool ElementHooks(CVariableItem& item, int32_t count, bool attached, int32_t level) {
+        bool comments = CommentsShown(item);
+        if (!comments && !attached) return true;
+        std::string comment;
+        for (int32_t i = 0; i < count; ++i) {
+            if (comments && !Comment(item, i, comment)) return false;
+            if (attached && !AttachedRows(item, i, level + (count == 1 ? 1 : 2))) return false;
         }
         return true;
     }
@@ -599,10 +621,11 @@ class TreeDump {
         std::vector<std::string> lines;
         for (int32_t i = 0; i < count; ++i) {
             lines.clear();
-            if (values) ElementLines(item, form, i, lines);
+            if (values && table != nullptr) ElementLines(item, form, i, lines);
             if (comments) {
                 std::string comment;
                 if (!Comment(item, i, comment)) return false;
+                if (table == nullptr) continue;
                 if (values) {
                     lines.back().append(" {").append(comment).append("}");
                 } else {
@@ -661,7 +684,7 @@ class TreeDump {
         return Members(*s, level + 1);
     }
 
-    TextTable& table;
+    TextTable* table;  // null: hooks only
     uint32_t options;
     int32_t hexBytesPerRow;
     int32_t valueWidth;
@@ -695,13 +718,18 @@ bool DumpToFile(CVariableItem& item, const char* path, bool overwrite) {
 
 bool DumpTree(CVariableItem& item, TextTable& table, uint32_t options, int32_t level,
               int32_t hexBytesPerRow) {
-    TreeDump dump(table, options, hexBytesPerRow);
+    TreeDump dump(&table, options, hexBytesPerRow);
     return dump.Item(item, level);
+}
+
+bool RunDumpHooks(CVariableItem& item, uint32_t options) {
+    TreeDump dump(nullptr, options, 0);
+    return dump.Item(item, 0);
 }
 
 bool DumpStructTree(CStruct& s, TextTable& table, uint32_t options, int32_t level,
                     int32_t hexBytesPerRow) {
-    TreeDump dump(table, options, hexBytesPerRow);
+    TreeDump dump(&table, options, hexBytesPerRow);
     return dump.Members(s, level);
 }
 

@@ -75,6 +75,10 @@ bool DumpToFile(CVariableItem& item, const char* path, bool overwrite);
 // the first element that fails; the rows made so far stay.
 bool DumpTree(CVariableItem& item, TextTable& table, uint32_t options, int32_t level,
               int32_t hexBytesPerRow);
+// Calls the hooks that DumpTree would call for item (comments with their
+// Dump procedures, attached structs), in the same order and with the same
+// result, without making or formatting any row.
+bool RunDumpHooks(CVariableItem& item, uint32_t options);
 // Appends the rows of the members of s (implicit choices not flattened), each
 // at depth level.
 bool DumpStructTree(CStruct& s, TextTable& table, uint32_t options, int32_t level,

@@ -409,6 +409,7 @@ TEST_F(InstanceDumpDepthTest, NestingIsBounded) {
 class HookItem : public CVariableItem, public AttachedStructs {
   public:
     static bool refuseClone;
+    static std::string calls;  // the hooks asked, in order
 
     CStruct* NewStruct() override;
     bool PassAddressClone(CVariableItem& source, int32_t idx,
@@ -427,6 +428,7 @@ class HookItem : public CVariableItem, public AttachedStructs {
     bool HasComment() override { return Name() == "v"; }
     // Element 0 "c0", element 1 none, element 2 the default; 99 fails.
     int CommentText(int32_t index, OTSTR& out, const char* defaultText) override {
+        calls += Name() + ":c" + std::to_string(index) + " ";
         int32_t value = 0;
         if (getAt_as_long(index, value) && value == 99) return 0;
         if (index == 1) return 1;
@@ -439,9 +441,11 @@ class HookItem : public CVariableItem, public AttachedStructs {
     }
     bool HasIntegrated(bool any) override { return any && integrated != nullptr; }
     CVariableItem* IntegratedAt(int32_t index) override {
+        calls += Name() + ":i" + std::to_string(index) + " ";
         return index == 0 ? integrated : nullptr;
     }
     CVariableItem* ContentAt(int32_t index) override {
+        calls += Name() + ":t" + std::to_string(index) + " ";
         return index < static_cast<int32_t>(contents.size()) ? contents[index] : nullptr;
     }
 
@@ -453,6 +457,7 @@ class HookItem : public CVariableItem, public AttachedStructs {
 };
 
 bool HookItem::refuseClone = false;
+std::string HookItem::calls;
 
 class HookStruct : public CStruct {
   public:
@@ -587,6 +592,47 @@ TEST(InstanceDumpHooksTest, IntegratedAndContentStructsAreChildren) {
 
     // Without the option the item is a plain number row; contents stay.
     EXPECT_EQ(TreeRows({&t}, kDumpValues, 16), "0|L:t|M:t|t[2]||1 2 \n1|||{}Content||\n2|||x||-\n");
+}
+
+// Without a table the same hooks are asked in the same order, with the same
+// result and trace, for every kind of item and every option set.
+TEST(InstanceDumpHooksTest, HooksWithoutRowsAskWhatTheRowsAsk) {
+    StructDefinition inner;
+    inner.SetName("Inner");
+    AddMember(inner, "x", kDeclInt1, 1);
+    CVariableItem integrated;
+    ASSERT_TRUE(integrated.create(&inner, "This", 1));
+    HookItem v, failing, text, t, one;
+    Make(v, kDeclUInt1, "v", {5, 6, 7});
+    Make(failing, kDeclUInt1, "v", {5, 99, 7});
+    Make(text, kDeclString, "v", {"hi"});
+    Make(t, kDeclUInt2, "v", {1, 2});
+    Make(one, kDeclUInt2, "v", {3});
+    t.integrated = one.integrated = &integrated;
+    Model model;
+    HookItem msg;
+    ASSERT_TRUE(msg.create(&model.outer, "msg", 1));
+
+    for (HookItem* item : {&v, &failing, &text, &t, &one, &msg}) {
+        for (uint32_t options : {0u, kDumpValues, kDumpComments, kDumpValues | kDumpComments,
+                                 kDumpIntegrated | kDumpComments, kDumpIntegrated}) {
+            TextTable table;
+            SetUpTable(table, 20);
+            HookItem::calls.clear();
+            TraceCapture rowsTrace;
+            bool withRows = DumpTree(*item, table, options, 0, 16);
+            std::string rowsText = rowsTrace.Finish();
+            std::string rowsCalls = HookItem::calls;
+            HookItem::calls.clear();
+            TraceCapture hooksTrace;
+            bool hooksOnly = RunDumpHooks(*item, options);
+            std::string hooksText = hooksTrace.Finish();
+            SCOPED_TRACE(rowsCalls);
+            EXPECT_EQ(hooksOnly, withRows);
+            EXPECT_EQ(HookItem::calls, rowsCalls);
+            EXPECT_EQ(hooksText, rowsText);
+        }
+    }
 }
 
 TEST(InstanceDumpTraceTest, RowsBetweenTheBeginAndEndLines) {
