@@ -509,4 +509,56 @@ TEST_F(ProtocolDecoderTest, UnknownExternsGoToTheExternalHandler) {
     EXPECT_EQ(2, calls.calls);
 }
 
+// A call site is bound to its procedure and parsed arguments the first time
+// it runs: the same message gives the same values and errors every time.
+TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
+    const std::string head =
+        "#define PROTOCOL_ROOT R\n#define N 3\n"
+        "extern STRING strFormat(STRING strFormat, ...);\n"
+        "INT4 fact(INT4 k) { if (k <= 1) return 1; return k * fact(k - 1); }\n"
+        "VOID twice(INT4 &x) { x = x * 2; }\n"
+        "INT4 same(INT4 n) { return n; }\n"
+        "INT4 find(INT4 limit) { INT4 i; INT4 j;\n"
+        " for (i = 0; i < 10; i = i + 1) { j = 0;\n"
+        "  while (j < 10) { if (i * j == limit) return i * 100 + j; j = j + 1; } }\n"
+        " return -1; }\n"
+        "INT4 two(INT4 a, INT4 b) { return a - b; }\n";
+    auto member = [&](const char* type, const char* body) {
+        return head + "struct R { UINT1 k; " + type + " v { " + type +
+               " Translate(STRING s, dynamic &c, INT4 i) { " + body + " } }; };";
+    };
+    std::vector<Case> cases = {
+        // Recursion through one call site.
+        {"", {5}, "OK 1", {{"v", "120"}}},
+        // By-address parameters write the caller's variable.
+        {"", {5}, "OK 1", {{"v", "20"}}},
+        // A parameter named like a define in another case reads the define.
+        {"", {5}, "OK 1", {{"v", "3"}}},
+        // return inside a while inside a for.
+        {"", {12}, "OK 1", {{"v", "206"}}},
+        // Variable arguments, with a call among them.
+        {"", {7}, "OK 1", {{"v", "\"7-6-x\""}}},
+        // Arguments in order; an argument that fails fails the call each time.
+        {"", {9}, "OK 1", {{"v", "5"}}},
+        {"", {9}, "v Execute two() fail, generateParamsList error", {}},
+    };
+    const char* bodies[][2] = {
+        {"INT4", "return fact(This.k);"},
+        {"INT4", "INT4 x; x = This.k; twice(x); twice(x); return x;"},
+        {"INT4", "return same(This.k);"},
+        {"INT4", "return find(This.k);"},
+        {"STRING", "return strFormat(\"%d-%d-%s\", This.k, fact(3), \"x\");"},
+        {"INT4", "return two(This.k + 1, N + 2);"},
+        {"INT4", "INT4 x; x = two(This.k, 1 / (This.k - 9)); return x;"},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        std::string script = member(bodies[i][0], bodies[i][1]);
+        ASSERT_EQ("OK", Load(script)) << script;
+        for (int run = 0; run < 3; ++run) {
+            EXPECT_EQ(cases[i].result, Run(cases[i].bytes)) << script << " run " << run;
+            for (const auto& v : cases[i].values) EXPECT_EQ(v.second, Value(v.first)) << script;
+        }
+    }
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include "base/path.h"
 #include "base/tracer.h"
 #include "runtime/run_time_stk.h"
+#include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/program.h"
 
@@ -213,6 +214,12 @@ bool ExecuteEnv::Execute(Program* program) {
 }
 
 bool ExecuteEnv::Execute(Procedure* procedure, const char* args, CVarient* result) {
+    if (procedure == nullptr) return false;
+    CallArguments pieces(args);
+    return Execute(procedure, pieces, result);
+}
+
+bool ExecuteEnv::Execute(Procedure* procedure, const CallArguments& args, CVarient* result) {
     if (procedure == nullptr) return false;
     const char* name = procedure->name.GetBuffer(0);
     if (callDepth >= kMaxCallDepth) {

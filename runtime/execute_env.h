@@ -12,6 +12,7 @@
 #include "base/otstr.h"
 #include "values/cvarient.h"
 
+class CallArguments;
 class Procedure;
 class Program;
 class RunTimeStk;
@@ -70,6 +71,8 @@ class ExecuteEnv : public NamedObject {
     // Calls procedure with an argument text; result receives its return
     // value when given. The stack is as before when the call returns.
     bool Execute(Procedure* procedure, const char* args, CVarient* result);
+    // The same with the arguments split (and maybe bound) before.
+    bool Execute(Procedure* procedure, const CallArguments& args, CVarient* result);
     // Calls the native-call handler for an extern procedure: 1 handled,
     // 0 refused, -1 no handler bound.
     int CallExternal(Procedure* procedure);

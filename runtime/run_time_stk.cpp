@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <unordered_map>
@@ -14,6 +15,7 @@
 #include "base/tracer.h"
 #include "pattern/pattern_matcher.h"
 #include "runtime/execute_env.h"
+#include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/variable_declaration.h"
@@ -41,6 +43,46 @@ bool IsCallPath(const char* path) {
 bool HasStorage(const CVariableItem& item) {
     return item.header.baseType != -1 && item.header.baseType != -2;
 }
+
+// A call site "f(args)" bound in the frames of one program: the procedure
+// found for f there and the arguments split and parsed. The same tree may
+// run in frames of other programs (texts parsed once are shared); each
+// program gets a binding of its own down the chain, which never changes
+// while the node lives, so a call in progress keeps its arguments.
+class CallBinding : public ExprBinding {
+  public:
+    CallBinding(const Program* program, Procedure* procedure, const char* args)
+        : program(program), procedure(procedure), arguments(args) {
+        arguments.Bind();
+    }
+
+    // The binding of node for program, or null. slot receives where a new
+    // binding for program goes: null when node has one, when the chain is
+    // full, or when node carries a binding of another kind.
+    static CallBinding* Find(ExprNode* node, const Program* program,
+                             std::unique_ptr<ExprBinding>** slot) {
+        *slot = nullptr;
+        if (node == nullptr) return nullptr;
+        std::unique_ptr<ExprBinding>* at = &node->binding;
+        for (int length = 0; *at != nullptr; ++length) {
+            auto* binding = dynamic_cast<CallBinding*>(at->get());
+            if (binding == nullptr) return nullptr;
+            if (binding->program == program) return binding;
+            if (length + 1 >= kMaxChain) return nullptr;
+            at = &binding->next;
+        }
+        *slot = at;
+        return nullptr;
+    }
+
+    const Program* program;
+    Procedure* procedure;
+    CallArguments arguments;
+
+  private:
+    static constexpr int kMaxChain = 8;
+    std::unique_ptr<ExprBinding> next;
+};
 
 }  // namespace
 
@@ -332,17 +374,20 @@ CVariableItem* RunTimeStk::FindVariable(const char* path, int32_t* idx) {
 CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool report) {
     if (path == nullptr) return nullptr;
     OTSTR ident, subscript, rest;
-    if (!ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
+    // A bare name is its own first identifier, with nothing after it.
+    bool bare = path[0] != 0 && path[strcspn(path, ".[( \t\r\n\v\f")] == 0;
+    if (!bare && !ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
         TraceLine("RunTimeStk::GetItem('%s') fail, varstring split fail !", path);
         return nullptr;
     }
-    CVariableItem* item = FindItem(ident.GetBuffer(0), false, caseSensitive);
+    const char* name = bare ? path : ident.GetBuffer(0);
+    CVariableItem* item = FindItem(name, false, caseSensitive);
     if (item == nullptr) {
         if (env != nullptr) {
             OTSTR unknown;
             unknown.safeAppends(
                 "RunTimeStk::GetItem('%s') fail, '%s' is not a valid VariableItem in RunTimeStk !",
-                path, ident.GetBuffer(0));
+                path, name);
             if (report) {
                 env->SetLastError("%s", unknown.GetBuffer(0));
             } else {
@@ -411,7 +456,7 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
 }
 
 void RunTimeStk::BindEvaluator(ExprEvaluator& evaluator) {
-    evaluator.SetCallback(this, ValueProc);
+    evaluator.SetCallback(this, ValueProc, ReadProc);
 }
 
 RunTimeStk::ValueCallback RunTimeStk::GetValueCallback() const {
@@ -505,6 +550,15 @@ bool RunTimeStk::sets(const char* path, const char* text) {
     return item != nullptr && sets(item, idx, text);
 }
 
+bool RunTimeStk::sets(const char* path, const char* text, ExprNode* tree) {
+    if (tree == nullptr) return sets(path, text);
+    int32_t idx;
+    CVariableItem* item = ReadyItem(path, &idx, false, nullptr);
+    if (item == nullptr || !item->IsWritable()) return false;
+    if (item->GetCount() != 1 || item->IsStructItem()) return sets(item, idx, text);
+    return item->SetsFromTree(tree, text, this);
+}
+
 bool RunTimeStk::sets(CVariableItem* item, int32_t idx, const char* text) {
     if (item == nullptr || !item->IsWritable()) return false;
     if (item->IsStructItem() && idx >= 0) {
@@ -541,34 +595,40 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
             return item->header.IsBitField() ? item->setBitData(idx, *value)
                                              : item->setAt(idx, *value);
         }
-        case kVarRead: {
-            auto* out = static_cast<CVarient*>(argv[2]);
-            if (out == nullptr) return 0;
-            if (IsCallPath(name)) return self->CallProcedure(name, *out);
-            if (self->program != nullptr) {
-                if (CVariableItem* constant = self->program->FindNamedValue(name))
-                    return constant->getAt(0, *out);
-                // Enum::Item names an enum item.
-                if (const char* scope = strstr(name, "::")) {
-                    OTSTR enumName(name, static_cast<int>(scope - name));
-                    EnumItemList* list = self->program->FindEnum(enumName.GetBuffer(0));
-                    int index = list != nullptr ? list->Find(scope + 2) : -1;
-                    if (index >= 0) return out->clone(*list->ItemAt(index));
-                }
-            }
-            bool hasValue = false;
-            if (!self->ReadValue(name, *out, &hasValue, true)) return 0;
-            if (!hasValue) {
-                self->Report("GetRunTimeValue('%s') fail, data not initialized !", name);
-                return 0;
-            }
-            return 1;
-        }
+        case kVarRead:
+            return ReadProc(context, name, static_cast<CVarient*>(argv[2]), nullptr);
         case kVarAssignText:
             return self->sets(name, static_cast<const char*>(argv[2]));
         default:
             return 0;
     }
+}
+
+// A read: a call path runs the procedure (bound to leaf, the call site,
+// when there is one), else the name is a named value, an Enum::Item or a
+// variable.
+int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNode* leaf) {
+    auto* self = static_cast<RunTimeStk*>(context);
+    if (self == nullptr || name == nullptr || out == nullptr) return 0;
+    if (IsCallPath(name)) return self->CallProcedure(name, *out, leaf);
+    if (self->program != nullptr) {
+        if (CVariableItem* constant = self->program->FindNamedValue(name))
+            return constant->getAt(0, *out);
+        // Enum::Item names an enum item.
+        if (const char* scope = strstr(name, "::")) {
+            OTSTR enumName(name, static_cast<int>(scope - name));
+            EnumItemList* list = self->program->FindEnum(enumName.GetBuffer(0));
+            int index = list != nullptr ? list->Find(scope + 2) : -1;
+            if (index >= 0) return out->clone(*list->ItemAt(index));
+        }
+    }
+    bool hasValue = false;
+    if (!self->ReadValue(name, *out, &hasValue, true)) return 0;
+    if (!hasValue) {
+        self->Report("GetRunTimeValue('%s') fail, data not initialized !", name);
+        return 0;
+    }
+    return 1;
 }
 
 // The environment's error (which is also traced), or the trace alone for a
@@ -586,20 +646,32 @@ void RunTimeStk::Report(const char* format, ...) {
 }
 
 // A procedure call path "f(args)": runs f in the environment with the text
-// between the parentheses as its arguments.
-bool RunTimeStk::CallProcedure(const char* path, CVarient& result) {
+// between the parentheses as its arguments. With the call site's node, the
+// procedure and the arguments are bound to it the first time and found
+// there afterwards.
+bool RunTimeStk::CallProcedure(const char* path, CVarient& result, ExprNode* node) {
     if (path == nullptr) path = "";
-    const char* paren = strchr(path, '(');
-    const char* last = strrchr(path, ')');
-    int open = paren != nullptr ? static_cast<int>(paren - path) : -1;
-    int close = last != nullptr ? static_cast<int>(last - path) : -1;
-    OTSTR procName;
-    procName.AssignTrimmed(path, open > 0 ? open : 0, true);
-    Procedure* procedure =
-        program != nullptr ? program->FindProcedure(procName.GetBuffer(0)) : nullptr;
+    std::unique_ptr<ExprBinding>* slot = nullptr;
+    CallBinding* binding = CallBinding::Find(node, program, &slot);
+    Procedure* procedure = binding != nullptr ? binding->procedure : nullptr;
+    OTSTR args;
     if (procedure == nullptr) {
-        Report("GetRunTimeValue('%s') fail, procedure not found !", path);
-        return false;
+        const char* paren = strchr(path, '(');
+        const char* last = strrchr(path, ')');
+        int open = paren != nullptr ? static_cast<int>(paren - path) : -1;
+        int close = last != nullptr ? static_cast<int>(last - path) : -1;
+        OTSTR procName;
+        procName.AssignTrimmed(path, open > 0 ? open : 0, true);
+        procedure = program != nullptr ? program->FindProcedure(procName.GetBuffer(0)) : nullptr;
+        if (procedure == nullptr) {
+            Report("GetRunTimeValue('%s') fail, procedure not found !", path);
+            return false;
+        }
+        if (close > open) args.Assign(path + open + 1, close - open - 1);
+        if (slot != nullptr) {
+            binding = new (std::nothrow) CallBinding(program, procedure, args.GetBuffer(0));
+            slot->reset(binding);
+        }
     }
     if (env == nullptr) {
         TraceLine("run procedure fail, execute env not found");
@@ -609,7 +681,6 @@ bool RunTimeStk::CallProcedure(const char* path, CVarient& result) {
         env->SetLastError("run procedure fail, stack error");
         return false;
     }
-    OTSTR args;
-    if (close > open) args.Assign(path + open + 1, close - open - 1);
+    if (binding != nullptr) return env->Execute(procedure, binding->arguments, &result);
     return env->Execute(procedure, args.GetBuffer(0), &result);
 }

@@ -15,6 +15,7 @@ class CStruct;
 class CVarient;
 class CVariableItem;
 class ExecuteEnv;
+class ExprNode;
 class Program;
 class StructDefinition;
 class VariableDefinition;
@@ -82,6 +83,9 @@ class RunTimeStk : public ItemResolver {
     bool set(const char* path, uint32_t value) { return set(path, &value, 1); }
     // An initialiser text for the path, or for element idx of item.
     bool sets(const char* path, const char* text);
+    // The same with the value of a text that IsSingleValue parsed once
+    // (tree: its KeptTree; null: the text is read).
+    bool sets(const char* path, const char* text, ExprNode* tree);
     bool sets(CVariableItem* item, int32_t idx, const char* text);
 
     int VariableCount() const { return variables.GetSize(); }
@@ -122,7 +126,8 @@ class RunTimeStk : public ItemResolver {
                              bool report = false);
     bool ReadValue(const char* path, CVarient& value, bool* hasValue, bool report);
     static int ValueProc(void* context, int argc, void** argv);
-    bool CallProcedure(const char* path, CVarient& result);
+    static int ReadProc(void* context, const char* name, CVarient* out, ExprNode* leaf);
+    bool CallProcedure(const char* path, CVarient& result, ExprNode* node);
     void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     ObArrayOf<CVariableItem> variables{25};  // owned

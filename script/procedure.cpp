@@ -7,6 +7,7 @@
 #include "base/tracer.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
+#include "script/call_arguments.h"
 #include "script/program.h"
 #include "script/script_messages.h"
 #include "types/variable_item.h"
@@ -21,61 +22,6 @@ void TraceName(const OTSTR& name, const char* what) {
     text.Append(what);
     TraceText(text.GetBuffer(0));
 }
-
-// The arguments of a call: the text split at the commas that stand outside
-// brackets and quotes, each piece trimmed. An empty text has none. The
-// pieces stay in one copy of the text, each ended by a zero byte written
-// over the comma or blank after it.
-class ArgumentList {
-  public:
-    explicit ArgumentList(const char* args) {
-        if (args == nullptr) return;
-        while (*args == ' ' || *args == '\t') ++args;
-        if (*args == 0) return;
-        text = args;
-        text.TrimRight();
-        char* buffer = text.GetBuffer(0);
-        int length = text.GetLength();
-        int start = 0;
-        for (;;) {
-            // The search starts after the zero bytes written so far.
-            int comma = text.FindOutside(',', "{[(\"'", "}])\"'", start);
-            int end = comma < 0 ? length : comma;
-            while (start < end && (buffer[start] == ' ' || buffer[start] == '\t')) ++start;
-            while (end > start && (buffer[end - 1] == ' ' || buffer[end - 1] == '\t')) --end;
-            if (end < length) buffer[end] = 0;
-            Add(buffer + start);
-            if (comma < 0) return;
-            start = comma + 1;
-        }
-    }
-    ~ArgumentList() { delete more; }
-    ArgumentList(const ArgumentList&) = delete;
-    ArgumentList& operator=(const ArgumentList&) = delete;
-
-    int GetSize() const { return count; }
-    const char* GetAt(int i) const {
-        if (i < 0 || i >= count) return "";
-        return i < kFixed ? fixed[i] : more->GetAt(i - kFixed);
-    }
-
-  private:
-    static constexpr int kFixed = 16;
-    // A piece that cannot be stored (out of memory) is dropped.
-    void Add(const char* piece) {
-        if (count < kFixed) {
-            fixed[count++] = piece;
-            return;
-        }
-        if (more == nullptr) more = new (std::nothrow) ObArrayOf<const char>(25);
-        if (more != nullptr && more->Add(piece) > count - kFixed) ++count;
-    }
-
-    OTSTR text;
-    const char* fixed[kFixed] = {};
-    ObArrayOf<const char>* more = nullptr;
-    int count = 0;
-};
 
 void DeleteItems(ObArray& list) {
     while (list.GetSize() > 0) delete static_cast<CVariableItem*>(list.RemoveLast());
@@ -102,12 +48,14 @@ bool Procedure::setReturn(ExecuteEnv& env, CVarient& value) {
     return true;
 }
 
-bool Procedure::setReturn(ExecuteEnv& env, const char* text) {
+bool Procedure::setReturn(ExecuteEnv& env, const char* text, ExprNode* tree) {
     RunTimeStk* top = env.GetTopStk(0);
     if (returnType == kDeclDynamic) {
         ExprEvaluator evaluator;
         if (top != nullptr) top->BindEvaluator(evaluator);
-        if (!evaluator.CalcValue(text, env.returnValue, false)) {
+        bool calculated = tree != nullptr ? evaluator.CalcTree(tree, text, env.returnValue, false)
+                                          : evaluator.CalcValue(text, env.returnValue, false);
+        if (!calculated) {
             env.returnValue.clear(false);
             TraceName(name, scriptmsg::kSetReturnCalculate);
             return false;
@@ -119,7 +67,12 @@ bool Procedure::setReturn(ExecuteEnv& env, const char* text) {
 
 bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller, ObArray& params,
                                             ObArray& extras) {
-    ArgumentList pieces(args);
+    CallArguments pieces(args);
+    return GenerateProcedureParamsList(pieces, caller, params, extras);
+}
+
+bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTimeStk* caller,
+                                            ObArray& params, ObArray& extras) {
     int wanted = parameters.GetMemberCount();
     int given = pieces.GetSize();
     bool ok = true;
@@ -140,8 +93,15 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
                 TraceText(scriptmsg::kParamsDynamicValue);
                 reported = true;
             } else {
-                // By value: a new item, initialised in the caller's frame.
-                made = item != nullptr && item->create(nullptr, def) && item->sets(-1, arg, caller);
+                // By value: a new item, initialised in the caller's frame
+                // (from the bound value when the argument has one).
+                ExprNode* tree = pieces.TreeAt(i);
+                made = item != nullptr && item->create(nullptr, def);
+                if (made && tree != nullptr && item->GetCount() == 1 && !item->IsStructItem()) {
+                    made = item->SetsFromTree(tree, arg, caller);
+                } else if (made) {
+                    made = item->sets(-1, arg, caller);
+                }
             }
         } else if (caller == nullptr) {
             TraceText(scriptmsg::kParamsNoFrame);
@@ -174,7 +134,10 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
         }
         ExprEvaluator evaluator;
         if (caller != nullptr) caller->BindEvaluator(evaluator);
-        if (!evaluator.CalcValue(arg, *value, false)) {
+        ExprNode* tree = pieces.TreeAt(i);
+        bool calculated = tree != nullptr ? evaluator.CalcTree(tree, arg, *value, false)
+                                          : evaluator.CalcValue(arg, *value, false);
+        if (!calculated) {
             OTSTR text;
             text.safeAppends(scriptmsg::kParamsArgValue, arg);
             TraceText(text.GetBuffer(0));

@@ -13,6 +13,8 @@
 #include "script/program_item.h"
 #include "types/struct_definition.h"
 
+class CallArguments;
+class ExprNode;
 class CVarient;
 class Program;
 class RunTimeStk;
@@ -36,12 +38,17 @@ class Procedure : public ProgramItem {
     // return value (dynamic) or into the frame's "Return" variable.
     bool setReturn(ExecuteEnv& env, CVarient& value);
     // The result as an expression text, evaluated in the top frame.
-    bool setReturn(ExecuteEnv& env, const char* text);
+    // tree: the text's KeptTree, when the caller keeps one.
+    bool setReturn(ExecuteEnv& env, const char* text, ExprNode* tree = nullptr);
 
     // Builds the parameter items (and, with variable arguments, the extra
     // values) from the caller's argument text; on failure both lists are
     // emptied and their items deleted.
     bool GenerateProcedureParamsList(const char* args, RunTimeStk* caller, ObArray& params,
+                                     ObArray& extras);
+    // The same from arguments split before, and bound when the call site
+    // is run again and again.
+    bool GenerateProcedureParamsList(const CallArguments& args, RunTimeStk* caller, ObArray& params,
                                      ObArray& extras);
     // Runs the procedure in the frame that the environment has prepared and
     // pushed for it, and checks its result.

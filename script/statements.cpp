@@ -343,6 +343,19 @@ bool JumpStatement::Check(Program& owner, OTSTR& message) {
     return false;
 }
 
+// The procedure and the tree of the value: CalcValue's tree of the whole
+// text for a dynamic result, else the one element that sets reads.
+bool JumpStatement::BindValue() {
+    valueBound = true;
+    procedure = EnclosingProcedure(this);
+    const char* text = value->text.GetBuffer(0);
+    bool isDynamic = procedure != nullptr && procedure->returnType == kDeclDynamic;
+    if (isDynamic || CVariableItem::IsSingleValue(text)) {
+        valueTree.reset(ExprEvaluator::KeptTree(text));
+    }
+    return valueTree != nullptr;
+}
+
 bool JumpStatement::Run(ExecuteEnv& env) {
     const char* word = jump == kBreak ? "break" : "continue";
     if (jump != kReturn) {
@@ -360,15 +373,15 @@ bool JumpStatement::Run(ExecuteEnv& env) {
         env.returning = true;
         return true;
     }
-    Procedure* procedure = EnclosingProcedure(this);
+    if (!valueBound) BindValue();
     const char* text = value->text.GetBuffer(0);
     bool isDynamic = procedure != nullptr && procedure->returnType == kDeclDynamic;
     bool ok = false;
     if (isDynamic) {
-        ok = procedure->setReturn(env, text);
+        ok = procedure->setReturn(env, text, valueTree.get());
     } else {
         RunTimeStk* frame = env.GetTopStk(0);
-        ok = frame != nullptr && frame->sets("Return", text);
+        ok = frame != nullptr && frame->sets("Return", text, valueTree.get());
     }
     env.returning = true;
     if (!ok) {

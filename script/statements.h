@@ -12,6 +12,7 @@
 #include "script/program_item.h"
 
 class CVariableItem;
+class ExprNode;
 class ParsedExpression;
 class Procedure;
 
@@ -110,6 +111,13 @@ class JumpStatement : public Statement {
 
     Jump jump = kReturn;
     std::unique_ptr<ParsedExpression> value;  // return only; may be none
+
+  private:
+    // The value's text as the return stores it, parsed at the first run.
+    bool BindValue();
+    bool valueBound = false;
+    Procedure* procedure = nullptr;
+    std::unique_ptr<ExprNode> valueTree;
 };
 
 // The item that holds item: a statement's parent, the statement, procedure

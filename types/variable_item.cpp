@@ -511,6 +511,40 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
     return true;
 }
 
+bool CVariableItem::IsSingleValue(const char* text) {
+    if (text == nullptr || text[0] == 0) return false;
+    OTSTR work(text);
+    int pos = 0;
+    OTSTR piece;
+    NextPiece(work, pos, piece);
+    return FirstNonBlank(work, pos) < 0 && piece.Compare(text);
+}
+
+bool CVariableItem::SetsFromTree(ExprNode* tree, const char* text, ItemResolver* resolver) {
+    if (locked || !IsWritable() || text == nullptr || GetCount() != 1 || IsStructItem())
+        return false;
+    if (GetType() == kTypeNone) return false;
+    ItemNesting nesting;
+    if (nesting.TooDeep()) {
+        TraceLine(kSetsTooDeep, text);
+        return false;
+    }
+    ItemPin pin(this);
+    ExprEvaluator evaluator;
+    if (resolver != nullptr) resolver->BindEvaluator(evaluator);
+    CVarient value;
+    if (!evaluator.CalcTree(tree, text, value, false)) {
+        TraceLine(kSetsCalculate, text, evaluator.GetLastError().GetBuffer());
+        return false;
+    }
+    bool stored = header.IsBitField() ? setBitData(0, value) : setAt(0, value);
+    if (!stored) {
+        TraceLine(kSetsStore, header.GetName().GetBuffer(), text);
+        return false;
+    }
+    return true;
+}
+
 bool CVariableItem::setBitData(int32_t idx, const CVarient& unit) {
     if (!header.IsBitField()) {
         TraceLine(kBitsNotField, header.GetName().GetBuffer());

@@ -10,6 +10,7 @@
 #include "values/tvarient.h"
 
 class CStruct;
+class ExprNode;
 class ItemResolver;
 class StructDefinition;
 
@@ -59,6 +60,13 @@ class CVariableItem : public TVarient {
     // Sets element idx, or the whole item for idx -1, from an initialiser
     // text: "{1, 2}", an expression, a variable name (with a resolver).
     bool sets(int32_t idx, const char* text, ItemResolver* resolver);
+    // sets(-1, text, resolver) for an item of one element that is not a
+    // struct, with the value's expression parsed once: tree is the
+    // evaluator's KeptTree of text, a text that IsSingleValue.
+    bool SetsFromTree(ExprNode* tree, const char* text, ItemResolver* resolver);
+    // True when sets would evaluate text whole as the value of one element:
+    // it is one piece, without blanks around it.
+    static bool IsSingleValue(const char* text);
     // The item that path names below element idx (this item for an empty
     // path); outIdx receives its element index.
     CVariableItem* GetItem(int32_t idx, const char* path, int32_t* outIdx,

@@ -162,9 +162,10 @@ void ExprEvaluator::Error(const char* format, ...) {
     lastError = text.Get();
 }
 
-void ExprEvaluator::SetCallback(void* newContext, VarCallback newFunction) {
+void ExprEvaluator::SetCallback(void* newContext, VarCallback newFunction, LeafReader newReader) {
     context = newContext;
     function = newFunction;
+    reader = newReader;
 }
 
 bool ExprEvaluator::SetArguments(int count, void* const* words) {
@@ -172,6 +173,11 @@ bool ExprEvaluator::SetArguments(int count, void* const* words) {
     argCount = count;
     for (int i = 0; i < count; ++i) args[i] = words[i];
     return true;
+}
+
+bool ExprEvaluator::ReadLeaf(ExprNode* leaf, const char* path, CVarient& out) {
+    if (reader == nullptr) return Call(kVarRead, path, &out);
+    return context != nullptr && reader(context, path, &out, leaf) != 0;
 }
 
 bool ExprEvaluator::Call(int code, const char* path, void* third) {
@@ -527,7 +533,7 @@ bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
         }
         if (node->id == kTokIdent) {
             if (!readIdents && !IsCallToken(*node)) return result.setIdentRef(text);
-            if (!Call(kVarRead, text, &result)) {
+            if (!ReadLeaf(node, text, result)) {
                 Error(exprmsg::kGetValueFailed, text);
                 return false;
             }
@@ -712,6 +718,27 @@ bool ExprEvaluator::CalcValue(const char* text, CVarient& result, bool acceptNoV
         return false;
     }
     return ok;
+}
+
+bool ExprEvaluator::CalcTree(ExprNode* tree, const char* text, CVarient& result,
+                             bool acceptNoValue) {
+    result.clear(true);
+    valueSetAfterAssign = true;
+    valueSetAlone = false;
+    bool ok = EvaluateValue(tree, result);
+    if (ok && !acceptNoValue && result.GetType() == kTypeNone) {
+        Error(exprmsg::kGetValueFailed, text);
+        return false;
+    }
+    return ok;
+}
+
+ExprNode* ExprEvaluator::KeptTree(const char* text) {
+    if (text == nullptr || text[0] == 0) return nullptr;
+    ExprEvaluator parser;
+    ExprNode* tree = parser.GetExpression(text, kSetAfterAssign);
+    StoreLiterals(tree);
+    return tree;
 }
 
 bool ExprEvaluator::CalcLong(const char* text, int32_t& out) {

@@ -22,6 +22,9 @@ enum VarRequest : int { kVarAssign = 0, kVarRead = 1, kVarAssignText = 2 };
 // function(context, argc, argv) with argv = {code, path text, third};
 // non-zero on success.
 using VarCallback = int (*)(void* context, int argc, void** argv);
+// reader(context, path, out, leaf): a read of an identifier leaf, with the
+// leaf, to which the owner may bind what it finds; non-zero on success.
+using LeafReader = int (*)(void* context, const char* path, CVarient* out, ExprNode* leaf);
 
 class ExprEvaluator {
   public:
@@ -48,7 +51,9 @@ class ExprEvaluator {
     ExprEvaluator(const ExprEvaluator&) = delete;
     ExprEvaluator& operator=(const ExprEvaluator&) = delete;
 
-    void SetCallback(void* context, VarCallback function);
+    // With a reader, the reads of identifier leaves go to it instead of
+    // to function.
+    void SetCallback(void* context, VarCallback function, LeafReader reader = nullptr);
     // Fails for more than 10 words.
     bool SetArguments(int count, void* const* words);
 
@@ -69,6 +74,12 @@ class ExprEvaluator {
     // Parses (value sets allowed after '='), evaluates and frees. Without
     // acceptNoValue a result without a type fails.
     bool CalcValue(const char* text, CVarient& result, bool acceptNoValue);
+    // The evaluation of CalcValue for a tree that KeptTree made of text.
+    bool CalcTree(ExprNode* tree, const char* text, CVarient& result, bool acceptNoValue);
+    // The tree that CalcValue would evaluate for text, parsed once to be
+    // kept and evaluated by CalcTree again and again; null when the text
+    // does not parse (CalcValue then fails on it every time).
+    static ExprNode* KeptTree(const char* text);
     bool CalcLong(const char* text, int32_t& out);
     // Assigns value to the path of an identifier leaf (request kVarAssign).
     bool AssignValue(ExprNode* node, CVarient& value);
@@ -100,6 +111,7 @@ class ExprEvaluator {
     OTSTR valueTooLong;
     void* context = nullptr;
     VarCallback function = nullptr;
+    LeafReader reader = nullptr;
     int32_t argCount = 0;
     void* args[10] = {};
     bool valueSetAfterAssign = false;
@@ -119,6 +131,8 @@ class ExprEvaluator {
     // Reads an identifier reference in place.
     bool Resolve(CVarient& value);
     bool Call(int code, const char* path, void* third);
+    // A read of an identifier leaf: through the reader when there is one.
+    bool ReadLeaf(ExprNode* leaf, const char* path, CVarient& out);
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     int nesting = 0;

@@ -10,6 +10,14 @@
 
 class CVarient;
 
+// What the run time attaches to a node the first time it evaluates it (a
+// call's procedure and parsed arguments), so that later evaluations need
+// not look it up again. Owned by the node.
+class ExprBinding {
+  public:
+    virtual ~ExprBinding() = default;
+};
+
 // Token ids of expression leaves besides the script token ids.
 enum ExprLeafId : int32_t { kExprValueSet = 8 };
 
@@ -34,4 +42,5 @@ class ExprNode : public Token {
     // The value of a literal leaf, read from its text once for a tree that
     // is kept and evaluated again; null otherwise.
     std::unique_ptr<CVarient> literal;
+    std::unique_ptr<ExprBinding> binding;
 };

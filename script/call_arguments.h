@@ -1,0 +1,40 @@
+// CallArguments: the arguments of a procedure call, split from the call's
+// text at the commas outside brackets and quotes, each piece trimmed. A
+// call site that is run again and again keeps its arguments bound: the
+// value of each piece parsed once into an expression tree. Tested by
+// runtime/execute_env_test.cpp.
+#pragma once
+
+#include "base/ob_array.h"
+#include "base/otstr.h"
+
+class ExprNode;
+
+class CallArguments {
+  public:
+    // An empty or blank text has no arguments.
+    explicit CallArguments(const char* text);
+    ~CallArguments();
+    CallArguments(const CallArguments&) = delete;
+    CallArguments& operator=(const CallArguments&) = delete;
+
+    int GetSize() const { return count; }
+    // The trimmed text of argument i; "" outside the list.
+    const char* GetAt(int i) const;
+    // The parsed value of argument i, when Bind made one; null otherwise
+    // (the argument is then read from its text at every call).
+    ExprNode* TreeAt(int i) const;
+    // Parses every argument that is a single value once.
+    void Bind();
+
+  private:
+    static constexpr int kFixed = 16;
+    // A piece that cannot be stored (out of memory) is dropped.
+    void Add(const char* piece);
+
+    OTSTR text;  // the pieces, each ended by a zero byte
+    const char* fixed[kFixed] = {};
+    ObArrayOf<const char>* more = nullptr;
+    int count = 0;
+    ExprNode** trees = nullptr;  // count entries once bound
+};
