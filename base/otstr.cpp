@@ -318,12 +318,13 @@ void OTSTR::Replace(char from, char to) {
 bool OTSTR::Compare(const char* text, bool caseSensitive) const {
     if (text == nullptr) return length == 0;
     if (buffer == nullptr) return false;
-    size_t n = strlen(text);
-    if (n != static_cast<size_t>(length)) return false;
+    // Stops at the first difference: most texts compared differ early.
     for (int i = 0; i < length; ++i) {
-        if (Fold(buffer[i], caseSensitive) != Fold(text[i], caseSensitive)) return false;
+        if (text[i] == 0 || Fold(buffer[i], caseSensitive) != Fold(text[i], caseSensitive)) {
+            return false;
+        }
     }
-    return true;
+    return text[length] == 0;
 }
 
 bool OTSTR::CompareN(const char* text, int n, bool caseSensitive) const {

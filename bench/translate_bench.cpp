@@ -1,7 +1,8 @@
 // The translate command on the TCP_UDP sample: compiling the sample script,
 // and translating a generated message file of N mixed TCP and UDP packets
-// (40 to 200 bytes) through the application, without and with the report;
-// every heap allocation of this program is counted, for allocs_per_msg.
+// (40 to 200 bytes) through the application: without the report, with it,
+// and as JSON lines. Every heap allocation of this program is counted, for
+// allocs_per_msg.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/result_json.h"
 #include "base/path.h"
 #include "bench/packet_generator.h"
 #include "decoder/protocol_decoder.h"
@@ -73,7 +75,12 @@ void BM_CompileSample(benchmark::State& state) {
 }
 BENCHMARK(BM_CompileSample)->Unit(benchmark::kMillisecond);
 
-void Translate(benchmark::State& state, bool report) {
+// How a message's result goes out: the report file, a JSON line (as
+// "--format json --no-report" writes it), or nothing besides the counts.
+enum class Output { kNone, kReport, kJson };
+
+void Translate(benchmark::State& state, Output output) {
+    bool report = output == Output::kReport;
     int n = static_cast<int>(state.range(0));
     std::string file = WriteMessageFile(n);
     Application app;
@@ -92,6 +99,7 @@ void Translate(benchmark::State& state, bool report) {
     int failed = 0;
     double seconds = 0;
     uint64_t allocated = 0;
+    std::string json;
     for (auto _ : state) {
         state.PauseTiming();
         vpath::RemoveFile("Dump\\Tran");
@@ -102,7 +110,19 @@ void Translate(benchmark::State& state, bool report) {
         for (int row = 0; row < list.GetCount(); ++row) {
             MessageView m;
             list.GetMessage(row, m);
-            if (!app.TranslateMessage(m.bytes, m.length, m.kind, nullptr, report)) ++failed;
+            TranslateResults results;
+            if (!app.TranslateMessage(m.bytes, m.length, m.kind, &results, report)) ++failed;
+            if (output == Output::kJson) {
+                JsonMessage message;
+                message.index = row;
+                message.bytes = m.bytes;
+                message.length = m.length;
+                message.last = &app.Last();
+                message.results = &results;
+                json.clear();
+                AppendTranslationJson(app.Decoder(), message, json);
+                benchmark::DoNotOptimize(json.data());
+            }
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         allocated += allocations.load(std::memory_order_relaxed) - allocationsBefore;
@@ -117,12 +137,16 @@ void Translate(benchmark::State& state, bool report) {
 }
 
 void BM_TranslateWithoutReport(benchmark::State& state) {
-    Translate(state, false);
+    Translate(state, Output::kNone);
 }
 void BM_TranslateWithReport(benchmark::State& state) {
-    Translate(state, true);
+    Translate(state, Output::kReport);
+}
+void BM_TranslateJson(benchmark::State& state) {
+    Translate(state, Output::kJson);
 }
 BENCHMARK(BM_TranslateWithoutReport)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TranslateWithReport)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TranslateJson)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "decoder/protocol_decoder.h"
 #include "runtime/run_time_stk.h"
+#include "script/call_arguments.h"
 #include "script/attribute_definition.h"
 #include "script/procedure.h"
 #include "script/struct_item.h"
@@ -237,10 +238,20 @@ bool DecoderItem::HasComment() {
 
 namespace {
 
+// The argument of most Dump calls, bound once.
+const CallArguments& CurItemArgument() {
+    static const CallArguments* const argument = [] {
+        static CallArguments bound("curItem");
+        bound.Bind();
+        return &bound;
+    }();
+    return *argument;
+}
+
 // Calls a Dump procedure with a "curItem" holder of element index in a frame
 // of its own; the hook flag is off while it runs.
 bool CallDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, int32_t index,
-              const char* args, OTSTR& out) {
+              const CallArguments& args, OTSTR& out) {
     ExecuteEnv& env = decoder.GetEnv();
     std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(&decoder));
     if (holder == nullptr || !holder->PassAddressClone(target, index, nullptr)) return false;
@@ -288,7 +299,7 @@ int DecoderItem::CommentText(int32_t index, OTSTR& out, const char* defaultText)
     }
     bool loaded = decoder != nullptr && decoder->GetProgram() != nullptr;
     if (Procedure* dump = slots != nullptr ? slots->dump : nullptr; dump != nullptr && loaded) {
-        if (CallDump(*decoder, dump, *this, index, "curItem", out)) return 1;
+        if (CallDump(*decoder, dump, *this, index, CurItemArgument(), out)) return 1;
         failed = true;
         decoder->TakeEnvError();
         return 0;
@@ -304,11 +315,12 @@ int DecoderItem::CommentText(int32_t index, OTSTR& out, const char* defaultText)
                 return 0;
             }
             self->SetName("this");
-            ok = CallDump(*decoder, structDump, *self, -1, "curItem", out);
+            ok = CallDump(*decoder, structDump, *self, -1, CurItemArgument(), out);
         } else {
             OTSTR args;
             args.safeAppends("%s[%ld]", itemName, static_cast<long>(index));
-            ok = CallDump(*decoder, structDump, *this, index, args.GetBuffer(0), out);
+            CallArguments pieces(args.GetBuffer(0));
+            ok = CallDump(*decoder, structDump, *this, index, pieces, out);
         }
         if (ok) return 1;
         failed = true;
