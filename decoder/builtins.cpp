@@ -55,9 +55,15 @@ class Builtin {
   private:
     bool Position(int32_t value, const char* name, const char* returnFail) {
         if (cursor == nullptr) return Fail(kNoMessage, name);
-        OTSTR text;
-        text.safeAppends("%ld", static_cast<long>(value));
-        if (!procedure.setReturn(env, text.GetBuffer(0))) return Fail("%s", returnFail);
+        char text[16];
+        snprintf(text, sizeof text, "%ld", static_cast<long>(value));
+        // The number as a literal of the script reads it; a procedure
+        // declared VOID fails as the text would.
+        CVarient number;
+        bool set = procedure.returnType != kDeclVoid && number.sets(text, "'\"")
+                       ? procedure.setReturn(env, number)
+                       : procedure.setReturn(env, text);
+        if (!set) return Fail("%s", returnFail);
         return true;
     }
     bool ReturnText(const OTSTR& text) {
