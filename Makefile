@@ -60,7 +60,7 @@ bench: bootstrap
 # seconds, one after another; see scripts/fuzz for where the corpora and
 # any crash inputs go.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := script decoder msgfile hex rule expr profile capture
+FUZZ_TARGETS := script decoder msgfile hex rule expr profile capture bound
 fuzz:
 	@bash scripts/bootstrap clang libclang-rt-dev
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE= -DVANTOR_FUZZ=ON -DVANTOR_TESTS=OFF -DVANTOR_DESKTOP=OFF

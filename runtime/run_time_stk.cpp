@@ -652,6 +652,7 @@ void RunTimeStk::Report(const char* format, ...) {
 bool RunTimeStk::CallProcedure(const char* path, CVarient& result, ExprNode* node) {
     if (path == nullptr) path = "";
     std::unique_ptr<ExprBinding>* slot = nullptr;
+    if (!CallArguments::BindingOn()) node = nullptr;
     CallBinding* binding = CallBinding::Find(node, program, &slot);
     Procedure* procedure = binding != nullptr ? binding->procedure : nullptr;
     OTSTR args;

@@ -45,11 +45,13 @@ const char* CallArguments::GetAt(int i) const {
 }
 
 ExprNode* CallArguments::TreeAt(int i) const {
-    return trees != nullptr && i >= 0 && i < count ? trees[i] : nullptr;
+    return bindingOn && trees != nullptr && i >= 0 && i < count ? trees[i] : nullptr;
 }
 
+bool CallArguments::bindingOn = true;
+
 void CallArguments::Bind() {
-    if (trees != nullptr || count == 0) return;
+    if (!bindingOn || trees != nullptr || count == 0) return;
     trees = new (std::nothrow) ExprNode*[count]();
     if (trees == nullptr) return;
     for (int i = 0; i < count; ++i) {

@@ -21,14 +21,22 @@ class CallArguments {
     int GetSize() const { return count; }
     // The trimmed text of argument i; "" outside the list.
     const char* GetAt(int i) const;
-    // The parsed value of argument i, when Bind made one; null otherwise
-    // (the argument is then read from its text at every call).
+    // The parsed value of argument i, when Bind made one and binding is on;
+    // null otherwise (the argument is then read from its text).
     ExprNode* TreeAt(int i) const;
-    // Parses every argument that is a single value once.
+    // Parses every argument that is a single value once (unless binding
+    // is off).
     void Bind();
+
+    // Whether call sites and return values are bound at their first run
+    // (on by default). Off, every run reads the texts as before binding
+    // existed: the fuzz target that compares the two paths turns it off.
+    static bool BindingOn() { return bindingOn; }
+    static void SetBinding(bool on) { bindingOn = on; }
 
   private:
     static constexpr int kFixed = 16;
+    static bool bindingOn;
     // A piece that cannot be stored (out of memory) is dropped.
     void Add(const char* piece);
 

@@ -8,6 +8,7 @@
 #include "base/tracer.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
+#include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/script_items.h"
@@ -350,7 +351,7 @@ bool JumpStatement::BindValue() {
     procedure = EnclosingProcedure(this);
     const char* text = value->text.GetBuffer(0);
     bool isDynamic = procedure != nullptr && procedure->returnType == kDeclDynamic;
-    if (isDynamic || CVariableItem::IsSingleValue(text)) {
+    if (CallArguments::BindingOn() && (isDynamic || CVariableItem::IsSingleValue(text))) {
         valueTree.reset(ExprEvaluator::KeptTree(text));
     }
     return valueTree != nullptr;
@@ -375,13 +376,14 @@ bool JumpStatement::Run(ExecuteEnv& env) {
     }
     if (!valueBound) BindValue();
     const char* text = value->text.GetBuffer(0);
+    ExprNode* tree = CallArguments::BindingOn() ? valueTree.get() : nullptr;
     bool isDynamic = procedure != nullptr && procedure->returnType == kDeclDynamic;
     bool ok = false;
     if (isDynamic) {
-        ok = procedure->setReturn(env, text, valueTree.get());
+        ok = procedure->setReturn(env, text, tree);
     } else {
         RunTimeStk* frame = env.GetTopStk(0);
-        ok = frame != nullptr && frame->sets("Return", text, valueTree.get());
+        ok = frame != nullptr && frame->sets("Return", text, tree);
     }
     env.returning = true;
     if (!ok) {
