@@ -16,12 +16,10 @@ const int32_t kDefaultStep = 25;
 
 }  // namespace
 
+// The block of the first step is taken at the first Add: many arrays stay
+// empty all their life (the frames of calls, the members of a struct that
+// fails early).
 ObArray::ObArray(int32_t step) : growBy(step < 1 ? kDefaultStep : step) {
-    items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(growBy)));
-    if (items == nullptr) {
-        TraceText(kMallocError);
-        return;
-    }
     capacity = growBy;
 }
 
@@ -42,6 +40,13 @@ bool ObArray::Resize(int32_t newCapacity, const char* failMessage) {
 }
 
 int ObArray::Add(void* ptr, uint32_t tag) {
+    if (items == nullptr) {
+        items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(capacity)));
+        if (items == nullptr) {
+            TraceText(kMallocError);
+            return count;
+        }
+    }
     if (count >= capacity) {
         if (capacity > INT32_MAX - growBy) {
             TraceText(kReallocError);
@@ -94,18 +99,13 @@ void* ObArray::RemoveLast(uint32_t* tag) {
 
 void ObArray::RemoveAll() {
     // A block of one step is already what a fresh array has: keep it.
-    if (items != nullptr && capacity == growBy) {
+    if (capacity == growBy) {
         count = 0;
         return;
     }
     free(items);
+    items = nullptr;
     count = 0;
-    capacity = 0;
-    items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(growBy)));
-    if (items == nullptr) {
-        TraceText(kMallocError);
-        return;
-    }
     capacity = growBy;
 }
 

@@ -15,8 +15,8 @@ struct ObItem {
 
 class ObArray : public NamedObject {
   public:
-    // Allocates a block of step elements at once; a step below 1 is taken
-    // as 25.
+    // Has room for step elements at once (the block is taken at the first
+    // Add); a step below 1 is taken as 25.
     explicit ObArray(int32_t step = 25);
     ~ObArray() override;
     ObArray(const ObArray&) = delete;

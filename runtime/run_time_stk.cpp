@@ -212,9 +212,12 @@ CVariableItem* RunTimeStk::FindItem(const char* varName, bool localOnly, bool ca
 
 CVariableItem* RunTimeStk::FindLocal(const char* name) const {
     auto scan = [&]() -> CVariableItem* {
+        // Names of another length are passed over without comparing them.
+        int length = static_cast<int>(strnlen(name, 0x7fffffff));
         for (int i = 0; i < variables.GetSize(); ++i) {
             CVariableItem* item = VariableAt(i);
-            if (item->GetItemName().Compare(name, false)) return item;
+            const OTSTR& itemName = item->GetItemName();
+            if (itemName.GetLength() == length && itemName.Compare(name, false)) return item;
         }
         return nullptr;
     };

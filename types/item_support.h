@@ -124,6 +124,10 @@ class ItemPin {
 // their members, at any depth.
 template <typename Match>
 bool SearchTree(const CVariableItem* item, const CStruct* s, Match match) {
+    // An item that owns no structs is its whole tree.
+    if (s == nullptr && item != nullptr && (!item->IsStructItem() || item->IsReference())) {
+        return match(static_cast<const void*>(item));
+    }
     std::vector<const CVariableItem*> items;
     std::vector<const CStruct*> structs;
     if (item != nullptr) items.push_back(item);
