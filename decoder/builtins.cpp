@@ -183,6 +183,13 @@ bool Builtin::TranChoiceItem() {
         return Fail(kChoiceNoTag, element, static_cast<long>(elemId), static_cast<unsigned>(elemId),
                     map->GetName().GetBuffer(0));
     }
+    // An element past what the message could hold fails as a message that
+    // ends there.
+    if (!decoder.TakeChoiceElement()) {
+        decoder.SetError(decodermsg::kGetDataFail, cursor->GetPos(), element,
+                         def->typeName.GetBuffer(0));
+        return FailWithDecoderError();
+    }
     StructDefinition* typeOf = IntegratedStructOf(def);
     CVariableItem* item = elements->NewItem();
     if (item == nullptr || !item->create(elements, def)) {

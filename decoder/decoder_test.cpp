@@ -189,6 +189,14 @@ TEST_F(ProtocolDecoderTest, HugeCountsFailLikeAShortMessage) {
          "m[1] "},
         {"struct R { STRING t[2000000000]; };", "0   : translate procedure not found for 't[0]'"},
         {"struct R { UINT1 k; UINT4 w[2000000000]; };", "1   : 'w' get 'UINT4' data fail"},
+        // Choice elements that read no bytes, added without end.
+        {"extern VOID sysTranChoiceItem(dynamic &curItem, STRING strCurIdent, INT4 ElemId);\n"
+         "struct E { UINT1 x { UINT1 Translate(STRING s, dynamic &c, INT4 i) { return 1; } }; };\n"
+         "DeclareMap ( Item , M ) { e [ 1 ] E ; };\n"
+         "struct R { Choice c { ChoiceMap M\n"
+         " VOID Translate(STRING s, dynamic &c, INT4 i) { while (1) sysTranChoiceItem(c, s, 1); } "
+         "}; };",
+         "c 0   : 'c[ChoiceElem "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.members);

@@ -261,6 +261,12 @@ int32_t ProtocolDecoder::ReserveElements(int32_t declared, bool structs) {
     return static_cast<int32_t>(reserved);
 }
 
+bool ProtocolDecoder::TakeChoiceElement() {
+    if (bitsLeft < 8) return false;
+    bitsLeft -= 8;
+    return true;
+}
+
 bool ProtocolDecoder::GetTitle(int n, OTSTR& out) const {
     if (n < 0 || n > 1) return false;
     out = titles[n];

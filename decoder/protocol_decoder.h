@@ -106,6 +106,10 @@ class ProtocolDecoder {
     // gets what is left (at least one element); its elements past those fail
     // as a message that ends there does.
     int32_t ReserveElements(int32_t declared, bool structs);
+    // One choice element (sysTranChoiceItem) from the same reserve, as a
+    // struct element; false once the reserve is used up, so that a
+    // procedure that adds elements without reading bytes ends.
+    bool TakeChoiceElement();
     static constexpr int64_t kSpareElements = 4096;
 
     // Records a failure text; the "recorded" flag tells TranslateMember that
