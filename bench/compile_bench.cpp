@@ -1,7 +1,7 @@
 // Compile time of generated scripts with many names: defines, global
-// variables, structs, enum items and a chain of structs each one holding the
-// one before. Each shape runs at two sizes: the time should grow about as the
-// size does.
+// variables, structs, enum items, procedures with return statements and a
+// chain of structs each one holding the one before. Each shape runs at two sizes: the time should
+// grow about as the size does.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -12,7 +12,7 @@
 
 namespace {
 
-enum Shape { kDefines, kGlobals, kStructs, kEnumItems, kChain };
+enum Shape { kDefines, kGlobals, kStructs, kEnumItems, kProcedures, kChain };
 
 constexpr benchmark::TimeUnit kUnit = benchmark::kMillisecond;
 
@@ -34,6 +34,12 @@ std::string MakeScript(Shape shape, int n) {
             for (int i = 0; i < n; ++i)
                 text += (i > 0 ? ",\n  A" : "  A") + std::to_string(i) + " = " + std::to_string(i);
             text += "\n};\n";
+            break;
+        case kProcedures:
+            for (int i = 0; i < n; ++i) {
+                text += "INT4 f" + std::to_string(i) +
+                        "(INT4 a) { if (a > 1) return a + 1; return 0; }\n";
+            }
             break;
         case kChain:
             text += "struct S0 { UINT1 a; };\n";
@@ -73,6 +79,7 @@ BENCHMARK_CAPTURE(BM_Compile, defines, kDefines)->Arg(5000)->Arg(20000)->Unit(kU
 BENCHMARK_CAPTURE(BM_Compile, globals, kGlobals)->Arg(5000)->Arg(20000)->Unit(kUnit);
 BENCHMARK_CAPTURE(BM_Compile, structs, kStructs)->Arg(5000)->Arg(20000)->Unit(kUnit);
 BENCHMARK_CAPTURE(BM_Compile, enum_items, kEnumItems)->Arg(25000)->Arg(100000)->Unit(kUnit);
+BENCHMARK_CAPTURE(BM_Compile, procedures, kProcedures)->Arg(5000)->Arg(20000)->Unit(kUnit);
 BENCHMARK_CAPTURE(BM_Compile, struct_chain, kChain)->Arg(1000)->Arg(4000)->Unit(kUnit);
 
 }  // namespace

@@ -440,6 +440,7 @@ StepResult ProcedureStep(CompileContext& context, ScriptLexer& lexer, bool isExt
     // The body is known before it compiles, so that its statements find the
     // procedure's parameters.
     procedure->body = body;
+    body->bodyOf = procedure;
     Program* outer = context.current;
     bool ok = context.CompileItems(*body, lexer);
     context.current = outer;

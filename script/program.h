@@ -109,6 +109,9 @@ class Program : public NamedObject, public ProgramItem {
     bool beingCompiled = false;
     // Name look-up may see items that stand later in the parent.
     bool lookUpLater = true;
+    // The procedure whose body this is; null for other Programs (the
+    // holder of a statement's block is searched for).
+    Procedure* bodyOf = nullptr;
 
   private:
     ObArrayOf<ProgramItem> items{25};  // tag: the line; not owned

@@ -122,6 +122,9 @@ ProgramItem* HolderOf(const ProgramItem* item) {
     if (kind != kItemProgram) return nullptr;
     auto* block = static_cast<const Program*>(item);
     if (block->parent == nullptr) return nullptr;
+    // A procedure's body knows its procedure: no search of the whole file
+    // for every return statement.
+    if (block->bodyOf != nullptr && block->bodyOf->body == block) return block->bodyOf;
     return FindBlockHolder(*block->parent, block);
 }
 
