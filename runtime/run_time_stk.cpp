@@ -11,6 +11,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/folded_name_index.h"
 #include "base/formatted_text.h"
 #include "base/tracer.h"
 #include "pattern/pattern_matcher.h"
@@ -84,26 +85,8 @@ class CallBinding : public ExprBinding {
     std::unique_ptr<ExprBinding> next;
 };
 
-}  // namespace
-
-// The variables of one frame by name with letters folded as OTSTR::Compare
-// folds them; built for the variables as they were at removals.
-struct RunTimeStk::NameIndex {
-    uint32_t removals = 0;
-    int count = 0;  // the variables indexed so far
-    std::unordered_map<std::string, CVariableItem*> byName;
-};
-
-namespace {
-
 // Frames with fewer variables are scanned: cheaper than hashing.
 constexpr int kIndexedVariables = 8;
-
-void FoldName(const char* text, size_t n, std::string& out) {
-    out.assign(text, n);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-}
 
 }  // namespace
 
@@ -223,29 +206,24 @@ CVariableItem* RunTimeStk::FindLocal(const char* name) const {
     };
     if (name == nullptr) return nullptr;
     if (!indexNames || variables.GetSize() < kIndexedVariables) return scan();
-    if (nameIndex == nullptr) nameIndex.reset(new (std::nothrow) NameIndex);
+    if (nameIndex == nullptr) nameIndex.reset(new (std::nothrow) FoldedNameIndex<CVariableItem>);
     if (nameIndex == nullptr) return scan();
-    NameIndex& index = *nameIndex;
-    if (index.removals != variableRemovals || index.count > variables.GetSize()) {
-        index.byName.clear();
-        index.removals = variableRemovals;
-        index.count = 0;
-    }
-    // Variables are only appended between removals: index the new ones; the
-    // first of a name stays.
+    // The first variable of a name stays.
+    nameIndex->Update(
+        variableRemovals, variables.GetSize(), [&](int i, std::string& key) -> CVariableItem* {
+            CVariableItem* item = VariableAt(i);
+            const OTSTR& itemName = item->GetItemName();
+            FoldedNameIndex<CVariableItem>::Fold(itemName.GetBuffer(0),
+                                                 static_cast<size_t>(itemName.GetLength()), key);
+            return item;
+        });
     std::string key;
-    for (; index.count < variables.GetSize(); ++index.count) {
-        CVariableItem* item = VariableAt(index.count);
-        const OTSTR& itemName = item->GetItemName();
-        FoldName(itemName.GetBuffer(0), static_cast<size_t>(itemName.GetLength()), key);
-        index.byName.emplace(key, item);
-    }
-    FoldName(name, strlen(name), key);
-    auto found = index.byName.find(key);
-    if (found == index.byName.end()) return nullptr;
+    FoldedNameIndex<CVariableItem>::Fold(name, strlen(name), key);
+    CVariableItem* found = nameIndex->Find(key);
+    if (found == nullptr) return nullptr;
     // A variable renamed since it was indexed is found by the scan.
-    if (!found->second->GetItemName().Compare(name, false)) return scan();
-    return found->second;
+    if (!found->GetItemName().Compare(name, false)) return scan();
+    return found;
 }
 
 bool RunTimeStk::AppendVariable(CVariableItem* item) {

@@ -14,6 +14,8 @@
 class CStruct;
 class CVarient;
 class CVariableItem;
+template <typename T>
+class FoldedNameIndex;
 class ExecuteEnv;
 class ExprNode;
 class Program;
@@ -132,9 +134,9 @@ class RunTimeStk : public ItemResolver {
 
     ObArrayOf<CVariableItem> variables{25};  // owned
     uint32_t variableRemovals = 0;
-    struct NameIndex;
-    mutable std::unique_ptr<NameIndex> nameIndex;  // for FindLocal, made on first use
-    ObArrayOf<CVarient> values{25};                // owned; handed in by Prepare
-    ObArrayOf<RunTimeStk> children{25};            // not owned
-    ObArrayOf<RunTimeStk> ownedChildren{25};       // owned
+    // For FindLocal, made on first use.
+    mutable std::unique_ptr<FoldedNameIndex<CVariableItem>> nameIndex;
+    ObArrayOf<CVarient> values{25};           // owned; handed in by Prepare
+    ObArrayOf<RunTimeStk> children{25};       // not owned
+    ObArrayOf<RunTimeStk> ownedChildren{25};  // owned
 };

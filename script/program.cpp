@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/folded_name_index.h"
 #include "base/tracer.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
@@ -20,29 +21,15 @@
 #include "script/variable_declaration.h"
 #include "types/variable_item.h"
 
-// The items of one Program by kind and name, letters folded.
-struct Program::ItemIndex {
-    uint32_t removals = 0;
-    int count = 0;  // the items indexed so far
-    std::unordered_map<std::string, ProgramItem*> byName;
-};
-
 namespace {
 
 // Frames and Programs with fewer named values or items are scanned: cheaper
 // than hashing.
 constexpr int kIndexedItems = 8;
 
-void FoldName(const char* text, size_t n, std::string& out) {
-    out.clear();
-    if (n > 0) out.assign(text, n);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-}
-
 // The index key of an item: its kind, then its name with letters folded.
 void ItemKey(int32_t kind, const char* text, size_t n, std::string& out) {
-    FoldName(text, n, out);
+    FoldedNameIndex<ProgramItem>::Fold(text, n, out);
     out.insert(out.begin(), static_cast<char>(kind));
 }
 
@@ -207,31 +194,24 @@ ProgramItem* Program::OwnItem(int32_t kind, const char* itemName) const {
         return nullptr;
     };
     if (ItemCount() < kIndexedItems) return scan();
-    if (itemIndex == nullptr) itemIndex.reset(new (std::nothrow) ItemIndex);
+    if (itemIndex == nullptr) itemIndex.reset(new (std::nothrow) FoldedNameIndex<ProgramItem>);
     if (itemIndex == nullptr) return scan();
-    ItemIndex& index = *itemIndex;
-    if (index.removals != itemRemovals) {
-        index.byName.clear();
-        index.removals = itemRemovals;
-        index.count = 0;
-    }
-    // Items are only appended between removals: index the new ones; the
-    // first of a kind and name stays.
-    std::string key;
-    for (; index.count < ItemCount(); ++index.count) {
-        ProgramItem* item = ItemAt(index.count);
+    // The first item of a kind and name stays.
+    itemIndex->Update(itemRemovals, ItemCount(), [&](int i, std::string& key) -> ProgramItem* {
+        ProgramItem* item = ItemAt(i);
         const OTSTR* name = NameOf(item);
-        if (name == nullptr) continue;
+        if (name == nullptr) return nullptr;
         ItemKey(item->ItemKind(), name->GetBuffer(0), static_cast<size_t>(name->GetLength()), key);
-        index.byName.emplace(key, item);
-    }
+        return item;
+    });
+    std::string key;
     ItemKey(kind, itemName, strlen(itemName), key);
-    auto found = index.byName.find(key);
-    if (found == index.byName.end()) return nullptr;
+    ProgramItem* found = itemIndex->Find(key);
+    if (found == nullptr) return nullptr;
     // An item renamed since it was indexed is found by the scan.
-    const OTSTR* name = NameOf(found->second);
+    const OTSTR* name = NameOf(found);
     if (name == nullptr || !name->Compare(itemName, false)) return scan();
-    return found->second;
+    return found;
 }
 
 ProgramItem* Program::FindItem(int32_t kind, const char* itemName) const {

@@ -15,6 +15,8 @@
 #include "script/program_item.h"
 
 class CVariableItem;
+template <typename T>
+class FoldedNameIndex;
 class CompileContext;
 enum class StepResult;
 class DeclareMap;
@@ -133,8 +135,7 @@ class Program : public NamedObject, public ProgramItem {
     std::unique_ptr<RunTimeStk> namedValues;  // made on first use
     // The first item of each kind and name (letter case folded) in this
     // Program's own items, for FindItem.
-    struct ItemIndex;
-    mutable std::unique_ptr<ItemIndex> itemIndex;  // made on first use
+    mutable std::unique_ptr<FoldedNameIndex<ProgramItem>> itemIndex;  // made on first use
     ProgramItem* OwnItem(int32_t kind, const char* itemName) const;
     // Recounts the entries after a removal.
     void Recount();
