@@ -569,4 +569,27 @@ TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
     }
 }
 
+// Names read through bound leaves follow the script loaded: each load reads
+// its own define (in a subscript, a text that every script shares) and enum
+// item, twice a message.
+TEST_F(ProtocolDecoderTest, BoundNamesFollowTheLoadedScript) {
+    const struct {
+        const char* n;
+        const char* v;
+    } loads[] = {{"1", "32"}, {"2", "54"}};
+    for (const auto& load : loads) {
+        std::string script = std::string("#define PROTOCOL_ROOT R\n#define N ") + load.n +
+                             "\nenum E { A = 1, B = " + load.n +
+                             "0 };\nstruct R { UINT1 b[3]; INT4 v {\n"
+                             " INT4 Translate(STRING s, dynamic &c, INT4 i) { INT4 t; INT4 j;\n"
+                             " t = 0; for (j = 0; j < 2; j = j + 1) t = t + E::B + This.b[N];\n"
+                             " return t; } }; };";
+        ASSERT_EQ("OK", Load(script));
+        for (int run = 0; run < 2; ++run) {
+            EXPECT_EQ("OK 3", Run({5, 6, 7}));
+            EXPECT_EQ(load.v, Value("v"));
+        }
+    }
+}
+
 }  // namespace

@@ -85,6 +85,24 @@ class CallBinding : public ExprBinding {
     std::unique_ptr<ExprBinding> next;
 };
 
+// What an identifier leaf (not a call) names in the frames of one program,
+// found at its first read: a named value, an enum item, or else a variable,
+// which is looked up at every read since frames change. Named values and
+// enums change only while a script compiles: the binding holds as long as
+// no Program changed.
+class NameBinding : public ExprBinding {
+  public:
+    NameBinding(const Program* program, CVariableItem* constant, const CVarient* enumItem)
+        : program(program), changes(Program::Changes()), constant(constant), enumItem(enumItem) {}
+
+    bool Holds(const Program* p) const { return p == program && changes == Program::Changes(); }
+
+    const Program* const program;
+    const uint32_t changes;
+    CVariableItem* const constant;
+    const CVarient* const enumItem;
+};
+
 // Frames with fewer variables are scanned: cheaper than hashing.
 constexpr int kIndexedVariables = 8;
 
@@ -593,15 +611,32 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
     if (self == nullptr || name == nullptr || out == nullptr) return 0;
     if (IsCallPath(name)) return self->CallProcedure(name, *out, leaf);
     if (self->program != nullptr) {
-        if (CVariableItem* constant = self->program->FindNamedValue(name))
-            return constant->getAt(0, *out);
-        // Enum::Item names an enum item.
-        if (const char* scope = strstr(name, "::")) {
-            OTSTR enumName(name, static_cast<int>(scope - name));
-            EnumItemList* list = self->program->FindEnum(enumName.GetBuffer(0));
-            int index = list != nullptr ? list->Find(scope + 2) : -1;
-            if (index >= 0) return out->clone(*list->ItemAt(index));
+        // A leaf's text never changes, so a leaf that is not a call holds
+        // a NameBinding when it holds anything.
+        if (!CallArguments::BindingOn()) leaf = nullptr;
+        auto* bound = leaf != nullptr ? static_cast<NameBinding*>(leaf->binding.get()) : nullptr;
+        CVariableItem* constant = nullptr;
+        const CVarient* enumItem = nullptr;
+        if (bound != nullptr && bound->Holds(self->program)) {
+            constant = bound->constant;
+            enumItem = bound->enumItem;
+        } else {
+            constant = self->program->FindNamedValue(name);
+            // Enum::Item names an enum item.
+            const char* scope = constant == nullptr ? strstr(name, "::") : nullptr;
+            if (scope != nullptr) {
+                OTSTR enumName(name, static_cast<int>(scope - name));
+                EnumItemList* list = self->program->FindEnum(enumName.GetBuffer(0));
+                int index = list != nullptr ? list->Find(scope + 2) : -1;
+                if (index >= 0) enumItem = list->ItemAt(index);
+            }
+            if (leaf != nullptr) {
+                leaf->binding.reset(new (std::nothrow)
+                                        NameBinding(self->program, constant, enumItem));
+            }
         }
+        if (constant != nullptr) return constant->getAt(0, *out);
+        if (enumItem != nullptr) return out->clone(*enumItem);
     }
     bool hasValue = false;
     if (!self->ReadValue(name, *out, &hasValue, true)) return 0;

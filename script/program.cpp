@@ -61,6 +61,7 @@ StepResult Program::ItemHook(CompileContext& context, ScriptLexer& lexer) {
 
 bool Program::AddItem(ProgramItem* item, int32_t itemLine, bool owned) {
     if (item == nullptr) return false;
+    ++changes;
     int before = items.GetSize();
     uint32_t& entries = entryCounts[item];
     uint32_t earlier = entries;
@@ -79,6 +80,7 @@ bool Program::AddItem(ProgramItem* item, int32_t itemLine, bool owned) {
 }
 
 bool Program::RemoveItem(ProgramItem* item, bool destroy) {
+    ++changes;
     bool found = false;
     for (int i = items.GetSize() - 1; i >= 0; --i) {
         if (items.GetAt(i) != item) continue;
@@ -138,6 +140,7 @@ const std::vector<Program*>& Program::ProgramItems() const {
 }
 
 RunTimeStk& Program::NamedValues() {
+    ++changes;
     if (namedValues == nullptr) {
         namedValues.reset(new RunTimeStk(this, nullptr, nullptr));
         namedValues->indexNames = true;

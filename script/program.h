@@ -93,6 +93,10 @@ class Program : public NamedObject, public ProgramItem {
     CVariableItem* FindNamedValue(const char* valueName) const;
     // The frame that holds this Program's named values.
     RunTimeStk& NamedValues();
+    // Counts the changes of any Program's items and named values (the
+    // compiler makes them; a run does not), so that what a run found by
+    // name can tell whether it may still hold.
+    static uint32_t Changes() { return changes; }
 
     // An identifier that an expression wrote in another letter case than
     // the define it stands for (the define wins over a member or variable of
@@ -116,6 +120,7 @@ class Program : public NamedObject, public ProgramItem {
     Procedure* bodyOf = nullptr;
 
   private:
+    static inline uint32_t changes = 0;
     ObArrayOf<ProgramItem> items{25};  // tag: the line; not owned
     // For each entry of items, how many entries of its item stand before it;
     // and how many entries each item has.
