@@ -79,61 +79,52 @@ class ExprTest : public ::testing::Test {
     ExprEvaluator eval;
 };
 
-TEST_F(ExprTest, GroupingFollowsThePriorityTable) {
-    struct Case {
-        const char* text;
-        const char* postfix;
-    } cases[] = {
-        {"1 + 2 * 3", "1 2 3 * + "},
-        {"(1 + 2) * 3", "1 2 + 3 * "},
-        {"10 - 4 - 3", "10 4 - 3 - "},
-        {"2 << 1 + 1", "2 1 1 + << "},
-        {"a == 1 && b == 2", "a 1 == b && 2 == "},
-        {"-x * 2", "x $ 2 * "},
-        {"+x", "x @ "},
-        {"!a == b", "a ! b == "},
-        {"~-a", "a $ ~ "},
-        {"c ? 1 : 2 ? 3 : 4", "c 1 2 ? 3 4 ? "},
-        {"a = b = 3", "a b 3 = = "},
-        {"a & b | c ^ d", "a b & c | d ^ "},
-        {"x = y + 1 * 2", "x y 1 2 * + = "},
-        {"a.b[i + 1].c", "a.b[i + 1].c "},
-        {"f (x, g(y)) * 2", "f(x, g(y)) 2 * "},
-        {"Color::Red + 1", "Color::Red 1 + "},
-        {"'x' + \"y z\"", "'x' \"y z\" + "},
-        {"0x1F + 1.5 /* note */ - 2 // end", "0x1F 1.5 + 2 - "},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.postfix, Postfix(c.text)) << c.text;
-}
-
-TEST_F(ExprTest, ParseErrorsInTheSystemsWords) {
+// The postfix form of each text, or its parse error.
+TEST_F(ExprTest, GroupingAndParseErrors) {
     struct Case {
         const char* text;
         int flags;
-        const char* message;
+        const char* postfix;
     } cases[] = {
-        {"", 0, "GetExpression() fail, lpstr_expression can't be null"},
-        {"1 2", 0, "GetExpression() fail, extra character found after '1'"},
-        {"(1 + 2", 0, "GetExpression() fetch (..) error"},
-        {"1 +", 0, "GetExpression() error, ident or value expected"},
-        {"1 + * 2", 0, "GetExpression() error, Operator * illegal"},
-        {"1 + int", 0, "GetExpression() error,  operator, ident or value expected"},
-        {"c ? 1 2", 0, "GetExpression() error, ':' expected after c ? 1"},
-        {"a = {1, 2}", 0, "GetExpression() error, Operator { illegal"},
-        {"{1, 2} + 1", 2, "illegal use of valueset"},
-        {"a.", 0, "GetExpression() error, Ln 0  syntax error after 'a.'"},
-        {"E::", 0, "GetExpression() error, Ln 0  syntax error after '::'"},
-        {"m[1", 0, "GetExpression() error, Ln 0  symbol Idx error"},
-        {"f(1", 0, "GetExpression() error, Ln 0  get procedure params failed"},
-        {"()", 0, "GetExpression() fail, lpstr_expression can't be null"},
+        {"1 + 2 * 3", 0, "1 2 3 * + "},
+        {"(1 + 2) * 3", 0, "1 2 + 3 * "},
+        {"10 - 4 - 3", 0, "10 4 - 3 - "},
+        {"2 << 1 + 1", 0, "2 1 1 + << "},
+        {"a == 1 && b == 2", 0, "a 1 == b && 2 == "},
+        {"-x * 2", 0, "x $ 2 * "},
+        {"+x", 0, "x @ "},
+        {"!a == b", 0, "a ! b == "},
+        {"~-a", 0, "a $ ~ "},
+        {"c ? 1 : 2 ? 3 : 4", 0, "c 1 2 ? 3 4 ? "},
+        {"a = b = 3", 0, "a b 3 = = "},
+        {"a & b | c ^ d", 0, "a b & c | d ^ "},
+        {"x = y + 1 * 2", 0, "x y 1 2 * + = "},
+        {"a.b[i + 1].c", 0, "a.b[i + 1].c "},
+        {"f (x, g(y)) * 2", 0, "f(x, g(y)) 2 * "},
+        {"Color::Red + 1", 0, "Color::Red 1 + "},
+        {"'x' + \"y z\"", 0, "'x' \"y z\" + "},
+        {"0x1F + 1.5 /* note */ - 2 // end", 0, "0x1F 1.5 + 2 - "},
+        {"a = {1, 2}", 1, "a {1, 2} = "},
+        {"{1, 2}", 2, "{1, 2} "},
+        {"", 0, "ERROR GetExpression() fail, lpstr_expression can't be null"},
+        {"()", 0, "ERROR GetExpression() fail, lpstr_expression can't be null"},
+        {"1 2", 0, "ERROR GetExpression() fail, extra character found after '1'"},
+        {"(1 + 2", 0, "ERROR GetExpression() fetch (..) error"},
+        {"1 +", 0, "ERROR GetExpression() error, ident or value expected"},
+        {"1 + * 2", 0, "ERROR GetExpression() error, Operator * illegal"},
+        {"1 + int", 0, "ERROR GetExpression() error,  operator, ident or value expected"},
+        {"c ? 1 2", 0, "ERROR GetExpression() error, ':' expected after c ? 1"},
+        {"a = {1, 2}", 0, "ERROR GetExpression() error, Operator { illegal"},
+        {"{1, 2} + 1", 2, "ERROR illegal use of valueset"},
+        {"a.", 0, "ERROR GetExpression() error, Ln 0  syntax error after 'a.'"},
+        {"E::", 0, "ERROR GetExpression() error, Ln 0  syntax error after '::'"},
+        {"m[1", 0, "ERROR GetExpression() error, Ln 0  symbol Idx error"},
+        {"f(1", 0, "ERROR GetExpression() error, Ln 0  get procedure params failed"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(std::string("ERROR ") + c.message, Postfix(c.text, c.flags)) << c.text;
-    EXPECT_EQ("a {1, 2} = ", Postfix("a = {1, 2}", 1));
-    EXPECT_EQ("{1, 2} ", Postfix("{1, 2}", 2));
-    EXPECT_EQ("ERROR GetExpression() fail, lpstr_expression can't be null",
-              std::string("ERROR ") +
-                  (eval.GetExpression(nullptr, 0) ? "" : eval.GetLastError().GetBuffer(0)));
+    for (const Case& c : cases) EXPECT_EQ(c.postfix, Postfix(c.text, c.flags)) << c.text;
+    EXPECT_EQ(nullptr, eval.GetExpression(nullptr, 0));
+    EXPECT_STREQ("GetExpression() fail, lpstr_expression can't be null",
+                 eval.GetLastError().GetBuffer(0));
 }
 
 TEST_F(ExprTest, ValuesThroughTheCallback) {
@@ -294,18 +285,12 @@ TEST(ExprOperand, ModesOfTheOperandReader) {
 }
 
 TEST_F(ExprTest, HostileExpressionsEndInATreeOrAMessage) {
-    std::string deep(5000, '(');
-    deep += "1" + std::string(5000, ')');
-    EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(deep.c_str()));
-    std::string unary(5000, '-');
-    unary += "1";
-    EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(unary.c_str()));
-    std::string chain = "1";
-    for (int i = 0; i < 3000; ++i) chain += "+1";
-    EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(chain.c_str()));
-    std::string assigns = "a";
-    for (int i = 0; i < 3000; ++i) assigns += "=a";
-    EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(assigns.c_str()));
+    std::string deep = std::string(5000, '(') + "1" + std::string(5000, ')');
+    std::string chain = "1", assigns = "a";
+    for (int i = 0; i < 3000; ++i) chain += "+1", assigns += "=a";
+    for (const std::string& text : {deep, std::string(5000, '-') + "1", chain, assigns}) {
+        EXPECT_EQ("ERROR GetExpression() error, expression nested too deep", Postfix(text.c_str()));
+    }
     EXPECT_EQ("256", Value(("(" + std::string(100, '(') + "256" + std::string(101, ')')).c_str()));
 
     const char* pieces[] = {"a",  "1", "+", "-",   "(", ")", "?",  ":",  "=",   "[", "]", ".",
@@ -332,11 +317,6 @@ TEST_F(ExprTest, HostileExpressionsEndInATreeOrAMessage) {
     }
 }
 
-// CalcValue parses a text once and evaluates the shared tree afterwards. A
-// callback that evaluates thousands of other texts while an outer tree is
-// being evaluated must not have that tree freed under it (the cache fills
-// up and is emptied), and a text evaluated again inside its own evaluation
-// gives the same value.
 // The literals of a kept tree are read once; every evaluation gives the
 // same value and type, keeps the result's name, and an invalid literal
 // fails every time.
@@ -375,6 +355,11 @@ TEST_F(ExprTest, LiteralsOfKeptTreesGiveTheSameValues) {
     }
 }
 
+// CalcValue parses a text once and evaluates the shared tree afterwards. A
+// callback that evaluates thousands of other texts while an outer tree is
+// being evaluated must not have that tree freed under it (the cache fills
+// up and is emptied), and a text evaluated again inside its own evaluation
+// gives the same value.
 TEST(ExprCalcValue, SharedTreesSurviveNestedEvaluations) {
     struct Nested {
         ExprEvaluator eval;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace {
@@ -71,22 +72,23 @@ TEST(TVarientSetAt, TextIntoIntegerElements) {
 }
 
 TEST(TVarientSetAt, IndexAndTypeFailures) {
-    TVarient t;
+    TVarient t, s;
     t.create("u", kTypeUInt1, 4);
-    const std::string range = "TVarient 'u' setAt fail, type illegal or idx out of range !\n";
-    EXPECT_EQ(Traced([&] { EXPECT_FALSE(t.setAt(4, 1)); }), range);
-    EXPECT_EQ(Traced([&] { EXPECT_FALSE(t.setAt(-1, 1.0)); }), range);
-    EXPECT_EQ(Traced([&] { EXPECT_FALSE(t.setAt(0, static_cast<void*>(&t))); }), range);
-    EXPECT_EQ(Traced([&] { EXPECT_FALSE(t.setAt(0, CVarient())); }),
-              "TVarient 'u' setAt fail, type illegal !\n");
-    EXPECT_FALSE(t.HasValue());
-
-    TVarient s;
     s.create("s", kTypeOctet, 1);
-    EXPECT_EQ(Traced([&] { EXPECT_FALSE(s.setAt(0, 5u)); }),
-              "TVarient 's' setAt fail, type illegal !\n");
-    EXPECT_EQ(Traced([&] { EXPECT_FALSE(s.setAt(0, 5.0)); }),
-              "TVarient 's' setAt fail, type illegal !\n");
+    const std::string range = "TVarient 'u' setAt fail, type illegal or idx out of range !\n";
+    const struct {
+        std::function<bool()> set;
+        std::string trace;
+    } rows[] = {
+        {[&] { return t.setAt(4, 1); }, range},
+        {[&] { return t.setAt(-1, 1.0); }, range},
+        {[&] { return t.setAt(0, static_cast<void*>(&t)); }, range},
+        {[&] { return t.setAt(0, CVarient()); }, "TVarient 'u' setAt fail, type illegal !\n"},
+        {[&] { return s.setAt(0, 5u); }, "TVarient 's' setAt fail, type illegal !\n"},
+        {[&] { return s.setAt(0, 5.0); }, "TVarient 's' setAt fail, type illegal !\n"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(Traced([&] { EXPECT_FALSE(r.set()); }), r.trace);
+    EXPECT_FALSE(t.HasValue());
 
     // A read-only array refuses silently.
     t.SetWritable(false);
@@ -273,26 +275,18 @@ TEST(TVarientText, ElementTexts) {
     EXPECT_EQ(TextAt(t, 0, "%03u"), "4294967295");
     EXPECT_EQ(TextAt(t, 1, "%03d"), "000");
 
-    TVarient u;
-    u.create("u", kTypeUInt2, 1);
-    u.setAt(0, 0xffffu);
-    EXPECT_EQ(TextAt(u, 0), "65535");
-
-    TVarient d;
-    d.create("d", kTypeDouble, 1);
-    d.setAt(0, 2.5);
-    EXPECT_EQ(TextAt(d, 0), "2.50");
-
-    TVarient s;
-    s.create("s", kTypeOctet, 1);
-    s.setAt(0, "ab");
-    EXPECT_EQ(TextAt(s, 0), "\"ab\"");
-
-    TVarient p;
-    p.create("p", kTypePvoid, 1);
-    p.setAt(0, reinterpret_cast<void*>(uintptr_t{0x123456789abcdef0u}));
-    EXPECT_EQ(TextAt(p, 0), "&9ABCDEF0");
-    EXPECT_EQ(TextAt(p, 0, "%d"), "&9ABCDEF0");
+    auto one = [](int32_t type, auto value, const char* format = nullptr) {
+        TVarient v;
+        v.create("v", type, 1);
+        v.setAt(0, value);
+        return TextAt(v, 0, format);
+    };
+    EXPECT_EQ(one(kTypeUInt2, 0xffffu), "65535");
+    EXPECT_EQ(one(kTypeDouble, 2.5), "2.50");
+    EXPECT_EQ(one(kTypeOctet, "ab"), "\"ab\"");
+    void* p = reinterpret_cast<void*>(uintptr_t{0x123456789abcdef0u});
+    EXPECT_EQ(one(kTypePvoid, p), "&9ABCDEF0");
+    EXPECT_EQ(one(kTypePvoid, p, "%d"), "&9ABCDEF0");
 }
 
 TEST(TVarientCopy, CloneIsDeepAndNeverAReference) {
