@@ -7,59 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "base/scratch_dir.h"
-#include "decoder/protocol_decoder.h"
+#include "decoder/sample_files.h"
 
 namespace {
 
-// The built-ins' declarations, strGetAt's Ch of the given type.
-std::string Externs(const char* chType) {
-    return std::string(
-               "extern INT4 now();\n"
-               "extern INT4 TotalLength();\n"
-               "extern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, INT4 locat, "
-               "INT4 param, BYTE bMoveLocatPointer);\n"
-               "extern VOID sysAbort(STRING strCurIdent, STRING strDescription);\n"
-               "extern INT4 strlen(STRING str, INT4 bEndWithZero);\n"
-               "extern BYTE strGetAt(STRING str, INT4 nIdx, ") +
-           chType +
-           " &Ch);\n"
-           "extern BYTE sysSetTitle(BYTE TitleN, STRING strTitle);\n"
-           "extern STRING sysGetEnumComment(STRING strEnumListName, INT4 value, STRING strMode,"
-           " STRING strDefault);\n"
-           "extern STRING strFormat(STRING strFormat, ...);\n"
-           "extern INT4 nosuch();\n"
-           "#define PROTOCOL_ROOT R\n";
-}
-
-class BuiltinsTest : public ScratchDirTest {
+class BuiltinsTest : public DecoderTest {
   protected:
-    // Loads the externs and body, translates bytes: "OK <consumed>" or the
-    // error.
-    std::string Run(const std::string& body, const std::vector<uint8_t>& bytes,
+    // Loads body after the declarations (strGetAt's Ch of the given type)
+    // and translates bytes: "OK <consumed>" or the error.
+    std::string Try(const std::string& body, const std::vector<uint8_t>& bytes,
                     const char* chType = "BYTE") {
-        WriteWholeFile("proto.txt", Externs(chType) + body);
-        if (!decoder.LoadScript("proto.txt", false)) {
-            return std::string("load: ") + decoder.GetLastError().GetBuffer(0);
-        }
-        int32_t length = static_cast<int32_t>(bytes.size());
-        if (decoder.Translate(true, bytes.data(), length)) return "OK " + std::to_string(length);
-        return decoder.GetLastError().GetBuffer(0);
+        std::string loaded =
+            Load(std::string("extern INT4 nosuch();\n") +
+                 "extern BYTE strGetAt(STRING str, INT4 nIdx, " + chType + " &Ch);\n" + body);
+        return loaded == "OK" ? Run(bytes) : "load: " + loaded;
     }
-    std::string Value(const char* path) {
-        int32_t idx = -1;
-        CVariableItem* item = decoder.GetRoot().GetItem(0, path, &idx);
-        if (item == nullptr) return "(none)";
-        OTSTR text;
-        if (item->GetType() == kTypeOctet) {
-            item->getAt(idx < 0 ? 0 : idx, text);
-        } else {
-            item->getTextAt(idx < 0 ? 0 : idx, text);
-        }
-        return text.GetBuffer(0);
-    }
-
-    ProtocolDecoder decoder;
 };
 
 // A member v of type T whose Translate procedure returns expr.
@@ -71,7 +33,7 @@ std::string Computed(const char* type, const char* expr, const char* before = ""
 
 TEST_F(BuiltinsTest, PositionAndLength) {
     EXPECT_EQ("OK 2",
-              Run(Computed("INT4", "NOW() * 100 + totallength()", "UINT1 a; UINT1 b;"), {1, 2, 3}));
+              Try(Computed("INT4", "NOW() * 100 + totallength()", "UINT1 a; UINT1 b;"), {1, 2, 3}));
     EXPECT_EQ("203", Value("v"));
 }
 
@@ -110,7 +72,7 @@ TEST_F(BuiltinsTest, FetchValue) {
                                  " VOID Translate(STRING s, dynamic &c, INT4 n) {"
                                  " sysFetchValue(s, c, ") +
                              c.locat + ", 0, " + c.move + "); } }; UINT1 next; };";
-        EXPECT_EQ(c.result, Run(script, c.bytes)) << c.locat;
+        EXPECT_EQ(c.result, Try(script, c.bytes)) << c.locat;
         if (c.value != nullptr) {
             EXPECT_EQ(c.value, Value("v")) << c.locat;
             EXPECT_EQ(c.next, Value("next")) << c.locat;
@@ -154,7 +116,7 @@ TEST_F(BuiltinsTest, FetchValueWithExtremeLocatAndParam) {
                                  " VOID Translate(STRING s, dynamic &c, INT4 n) {"
                                  " sysFetchValue(s, c, ") +
                              c.locat + ", " + c.param + ", 0); } }; UINT1 next; };";
-        EXPECT_EQ(c.result, Run(script, {'a', 'b', 'c'})) << c.locat << ", " << c.param;
+        EXPECT_EQ(c.result, Try(script, {'a', 'b', 'c'})) << c.locat << ", " << c.param;
         if (c.value != nullptr) {
             EXPECT_EQ(c.value, Value("v")) << c.locat << ", " << c.param;
             EXPECT_EQ("98", Value("next")) << c.locat << ", " << c.param;
@@ -169,9 +131,9 @@ TEST_F(BuiltinsTest, FetchAtTheEnd) {
                    " INT4 n) { sysFetchValue(s, c, 0, ") +
                param + ", 0); } }; };";
     };
-    EXPECT_EQ("OK 1", Run(octet("0"), {7}));
+    EXPECT_EQ("OK 1", Try(octet("0"), {7}));
     EXPECT_EQ("v sysFetchValue() get data fail, reach packet or current ConfentOf stream's end",
-              Run(octet("1"), {7}));
+              Try(octet("1"), {7}));
 }
 
 TEST_F(BuiltinsTest, StringsTitlesAndFailures) {
@@ -199,7 +161,7 @@ TEST_F(BuiltinsTest, StringsTitlesAndFailures) {
     for (const auto& c : cases) {
         std::string script = "enum Color { RED = 1, // red\n GREEN = 2, // green\n BLUE = 4 };\n" +
                              Computed(c.type, c.expr, "UINT1 ch;");
-        EXPECT_EQ(c.result == std::string("OK 0") ? "OK 1" : c.result, Run(script, {0x41}))
+        EXPECT_EQ(c.result == std::string("OK 0") ? "OK 1" : c.result, Try(script, {0x41}))
             << c.expr;
         if (c.value != nullptr) {
             EXPECT_EQ(c.value, Value("v")) << c.expr;
@@ -211,7 +173,7 @@ TEST_F(BuiltinsTest, StringsTitlesAndFailures) {
 }
 
 TEST_F(BuiltinsTest, TitleAndGetAtEffects) {
-    ASSERT_EQ("OK 1", Run(Computed("INT4", "sysSetTitle(0, \"Hi\") + strGetAt(\"xyz\", 2, This.ch)",
+    ASSERT_EQ("OK 1", Try(Computed("INT4", "sysSetTitle(0, \"Hi\") + strGetAt(\"xyz\", 2, This.ch)",
                                    "UINT1 ch;"),
                           {0x41}));
     OTSTR title;
@@ -240,7 +202,7 @@ TEST_F(BuiltinsTest, TitleAndGetAtEffects) {
                 " INT4 n) { ") +
             c.type + " Ch; BYTE found; Ch = " + c.held + "; found = strGetAt(\"xyz\", " + c.index +
             ", Ch); return strFormat(\"" + (text ? "%d %s" : "%d %c") + "\", found, Ch); } }; };";
-        EXPECT_EQ("OK 0", Run(script, {0x41}, c.type)) << c.type << " " << c.index;
+        EXPECT_EQ("OK 0", Try(script, {0x41}, c.type)) << c.type << " " << c.index;
         EXPECT_EQ(c.result, Value("v")) << c.type << " " << c.index;
     }
 }
@@ -268,10 +230,10 @@ TEST_F(BuiltinsTest, ContentOfRegions) {
          "end, or setvalue error"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.result, Run(script(c.inner), c.bytes)) << c.inner;
+        EXPECT_EQ(c.result, Try(script(c.inner), c.bytes)) << c.inner;
     }
     // The region ends where the MEMO ends, not where the message ends.
-    ASSERT_EQ("OK 4", Run(script(cases[0].inner), {2, 7, 8, 9}));
+    ASSERT_EQ("OK 4", Try(script(cases[0].inner), {2, 7, 8, 9}));
     int32_t idx;
     auto* m = static_cast<DecoderItem*>(decoder.GetRoot().GetItem(0, "m", &idx));
     ASSERT_NE(nullptr, m);

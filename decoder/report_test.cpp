@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/scratch_dir.h"
-#include "decoder/decoder_item.h"
 #include "decoder/protocol_decoder.h"
 #include "decoder/translation_report.h"
 #include "types/instance_dump.h"
@@ -116,27 +114,6 @@ TEST(ReportGolden, ReportsDoNotCarryStateBetweenMessages) {
     for (size_t i = messages.size(); i-- > 0;) {
         EXPECT_EQ(first[i], Report(decoder, messages[i].bytes)) << messages[i].what;
     }
-}
-
-// The line comment of an enum's last item, which the look-ahead of its
-// value passes over when no comma follows, still becomes its comment.
-class ReportEnumTest : public ScratchDirTest {};
-
-TEST_F(ReportEnumTest, LastEnumItemKeepsItsComment) {
-    WriteWholeFile("proto.txt",
-                   "#define PROTOCOL_ROOT R\nenum E { A = 1, // one\n B = 2 // two\n};\n"
-                   "struct R { UINT1 e { DumpOF E ( Equal ) }; };");
-    ProtocolDecoder decoder;
-    ASSERT_TRUE(decoder.LoadScript("proto.txt", false)) << decoder.GetLastError().GetBuffer(0);
-    const uint8_t bytes[] = {2};
-    int32_t length = 1;
-    ASSERT_TRUE(decoder.Translate(true, bytes, length));
-    int32_t idx;
-    auto* e = static_cast<DecoderItem*>(decoder.GetRoot().GetItem(0, "e", &idx));
-    ASSERT_NE(nullptr, e);
-    OTSTR comment;
-    EXPECT_EQ(1, e->CommentText(0, comment, "none"));
-    EXPECT_STREQ("two", comment.GetBuffer(0));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Test helper: the files under samples/ and the values of a decoded tree.
-// Used by the decoder's sample protocol, sweep and time limit tests.
+// Test helper: the files under samples/, the values of a decoded tree and a
+// fixture that loads script texts. Used by the decoder's tests.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/path.h"
+#include "base/scratch_dir.h"
 #include "decoder/protocol_decoder.h"
 
 inline std::string SamplePath(const std::string& name) {
@@ -52,3 +53,38 @@ inline std::string ItemValue(ProtocolDecoder& decoder, const char* path) {
     }
     return std::string(text.GetBuffer(0), text.GetLength());
 }
+
+// The declarations of the built-in functions that test scripts call.
+inline const std::string kBuiltinExterns =
+    "extern INT4 now();\nextern INT4 TotalLength();\n"
+    "extern VOID sysFetchValue(STRING strCurIdent, dynamic &FetchValue, INT4 locat, INT4 param,"
+    " BYTE bMoveLocatPointer);\n"
+    "extern VOID sysTranChoiceItem(dynamic &curItem, STRING strCurIdent, INT4 ElemId);\n"
+    "extern VOID sysAbort(STRING strCurIdent, STRING strDescription);\n"
+    "extern INT4 strlen(STRING str, INT4 bEndWithZero);\n"
+    "extern BYTE sysSetTitle(BYTE TitleN, STRING strTitle);\n"
+    "extern STRING sysGetEnumComment(STRING strEnumListName, INT4 value, STRING strMode,"
+    " STRING strDefault);\n"
+    "extern STRING strFormat(STRING strFormat, ...);\n";
+
+// A decoder that loads script texts from a file of a scratch directory.
+class DecoderTest : public ScratchDirTest {
+  protected:
+    // Loads script after the built-ins' declarations and "#define
+    // PROTOCOL_ROOT R" (or, withRoot false, alone): "OK" or the load error.
+    std::string Load(const std::string& script, bool withRoot = true) {
+        WriteWholeFile("proto.txt",
+                       withRoot ? kBuiltinExterns + "#define PROTOCOL_ROOT R\n" + script : script);
+        if (decoder.LoadScript("proto.txt", false)) return "OK";
+        return decoder.GetLastError().GetBuffer(0);
+    }
+    // Translates bytes: "OK <consumed>" or the error text.
+    std::string Run(const std::vector<uint8_t>& bytes, bool keep = true) {
+        int32_t length = static_cast<int32_t>(bytes.size());
+        if (decoder.Translate(keep, bytes.data(), length)) return "OK " + std::to_string(length);
+        return decoder.GetLastError().GetBuffer(0);
+    }
+    std::string Value(const char* path) { return ItemValue(decoder, path); }
+
+    ProtocolDecoder decoder;
+};
