@@ -89,7 +89,18 @@ class CallTest : public ::testing::Test {
         env.push(env.GetRoot());
         return true;
     }
-    // Evaluates an expression in the root frame.
+    // A new run: the environment reset, its root frame on the stack.
+    void Restart() {
+        env.reset(false, true);
+        env.push(env.GetRoot());
+    }
+    // Evaluates an expression in the root frame; trace receives what it traced.
+    std::string Eval(const char* text, std::string* trace) {
+        testing::internal::CaptureStdout();
+        std::string result = Eval(text);
+        *trace = testing::internal::GetCapturedStdout();
+        return result;
+    }
     std::string Eval(const char* text) {
         ExprEvaluator evaluator;
         env.GetRoot()->BindEvaluator(evaluator);
@@ -140,16 +151,14 @@ TEST_F(CallTest, ParametersByValueAndByAddress) {
 
     EXPECT_EQ("5", Eval("r = add(2, 3)"));
     EXPECT_EQ("8", Eval("add(x, 3)"));
-    testing::internal::CaptureStdout();
-    EXPECT_EQ("3", Eval("add(1, 2, 3)")) << "extra arguments are ignored";
+    std::string trace;
+    EXPECT_EQ("3", Eval("add(1, 2, 3)", &trace)) << "extra arguments are ignored";
     EXPECT_NE(std::string::npos,
-              testing::internal::GetCapturedStdout().find(
-                  "Warning, GenerateProcedureParamsList() fail, too many param !"));
+              trace.find("Warning, GenerateProcedureParamsList() fail, too many param !"));
     EXPECT_EQ("ERROR Execute add() fail, generateParamsList error", Eval("add(1)"));
     EXPECT_EQ(1, env.StackSize()) << "the stack is as before the call";
 
-    env.reset(false, true);
-    env.push(env.GetRoot());
+    Restart();
     EXPECT_EQ("1", Eval("len('a,b')")) << "a quoted comma does not split arguments";
     ASSERT_NE("", Eval("poke(arr[2])"));
     EXPECT_EQ("70", Eval("arr[2]")) << "the procedure wrote through the address";
@@ -170,12 +179,10 @@ TEST_F(CallTest, ReturnValuesAndTheirChecks) {
     ASSERT_TRUE(Prepare());
 
     EXPECT_EQ("ERROR none() fail, return data not seted !", Eval("none()"));
-    env.reset(false, true);
-    env.push(env.GetRoot());
+    Restart();
     EXPECT_EQ("\"text\"", Eval("dyn()"));
     EXPECT_EQ("ERROR quiet() fail, no return data seted !", Eval("quiet()"));
-    env.reset(false, true);
-    env.push(env.GetRoot());
+    Restart();
     EXPECT_EQ("4", Eval("early(4)"));
     EXPECT_EQ("2", Eval("x")) << "the return ended the body";
     EXPECT_FALSE(env.returning) << "the return flag is consumed by the call";
@@ -205,8 +212,7 @@ TEST_F(CallTest, ExternProceduresGoThroughTheHandler) {
     ASSERT_TRUE(Prepare());
     EXPECT_EQ("ERROR times() fail, no return data seted !", Eval("times(1)"))
         << "without a handler an extern call does nothing";
-    env.reset(false, true);
-    env.push(env.GetRoot());
+    Restart();
     int calls = 0;
     env.InstallHooks(&calls, true, Native, 0);
     EXPECT_EQ("300", Eval("times(5)"));
@@ -235,9 +241,8 @@ TEST_F(CallTest, VariableArgumentsAndPushEnv) {
     ASSERT_TRUE(Prepare());
     env.InstallHooks(nullptr, true, SumExtras, 0);
     EXPECT_EQ("9", Eval("sum(100, 2, x + 2)"));
-    testing::internal::CaptureStdout();
-    std::string failed = Eval("sum(1, nope)");
-    std::string traced = testing::internal::GetCapturedStdout();
+    std::string traced;
+    std::string failed = Eval("sum(1, nope)", &traced);
     EXPECT_EQ(
         "ERROR RunTimeStk::GetItem('nope') fail, 'nope' is not a valid VariableItem in "
         "RunTimeStk !",
@@ -278,9 +283,8 @@ TEST_F(CallTest, RecycledFramesStartFresh) {
         EXPECT_EQ("60", Eval("down(3)")) << "round " << round;
         EXPECT_EQ(1, env.StackSize());
         ASSERT_NE("", Eval("poke(x)"));
-        testing::internal::CaptureStdout();
-        std::string gone = Eval("n");
-        testing::internal::GetCapturedStdout();
+        std::string trace;
+        std::string gone = Eval("n", &trace);
         EXPECT_EQ(0u, gone.rfind("ERROR RunTimeStk::GetItem('n') fail", 0))
             << "no parameter outlives its call: " << gone;
     }
@@ -312,18 +316,12 @@ TEST_F(CallTest, RunawayRecursionFailsCleanly) {
     Procedure* deeper = AddProcedure(file, "deeper", kDeclInt4, {{"n", kDeclInt4, false}});
     AddReturn(deeper, "deeper(n + 1)");
     ASSERT_TRUE(Prepare());
-    testing::internal::CaptureStdout();
-    std::string result = Eval("again(0)");
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ("ERROR Execute again() fail, call nesting too deep", result);
+    std::string trace;
+    EXPECT_EQ("ERROR Execute again() fail, call nesting too deep", Eval("again(0)", &trace));
     EXPECT_EQ("99", Eval("r")) << "a hundred calls ran";
     EXPECT_EQ(1, env.StackSize());
-    env.reset(false, true);
-    env.push(env.GetRoot());
-    testing::internal::CaptureStdout();
-    result = Eval("deeper(0)");
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ("ERROR Execute deeper() fail, call nesting too deep", result);
+    Restart();
+    EXPECT_EQ("ERROR Execute deeper() fail, call nesting too deep", Eval("deeper(0)", &trace));
     EXPECT_EQ(1, env.StackSize());
 }
 
