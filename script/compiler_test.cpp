@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "base/path.h"
@@ -109,9 +108,6 @@ TEST(Compiler, EnumItemsNamedAndUnnamed) {
 
 class IncludeTest : public ScratchDirTest {
   protected:
-    void Write(const char* path, const char* text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
     std::string CompileFileText(const char* path, Program& program) {
         EXPECT_TRUE(RegisterGrammar());
         ScriptLexer lexer;
@@ -125,11 +121,12 @@ class IncludeTest : public ScratchDirTest {
 TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
     ASSERT_TRUE(vpath::MakeDirectory("Proto"));
     ASSERT_TRUE(vpath::MakeDirectory("proto\\sub"));
-    Write("Proto/common.txt", "#define SIZE 4\r\n");
-    Write("Proto/sub/extra.txt", "#include \"..\\Common.TXT\"\r\n#define EXTRA SIZE + 1\r\n");
-    Write("Proto/main.txt",
-          "#include \"sub\\..\\common.txt\"\r\n#include \"sub\\extra.txt\"\r\n"
-          "#define TOTAL EXTRA + SIZE\r\n");
+    WriteWholeFile("Proto/common.txt", "#define SIZE 4\r\n");
+    WriteWholeFile("Proto/sub/extra.txt",
+                   "#include \"..\\Common.TXT\"\r\n#define EXTRA SIZE + 1\r\n");
+    WriteWholeFile("Proto/main.txt",
+                   "#include \"sub\\..\\common.txt\"\r\n#include \"sub\\extra.txt\"\r\n"
+                   "#define TOTAL EXTRA + SIZE\r\n");
     Program main;
     ASSERT_EQ("OK", CompileFileText("Proto\\main.txt", main));
     EXPECT_EQ("9", ValueText(main, "TOTAL"));
@@ -140,9 +137,9 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
     EXPECT_STREQ("Proto\\common.txt", common->GetName().GetBuffer(0));
     EXPECT_EQ(common, extra->ItemAt(0));
 
-    Write("Proto/a.txt", "#include \"b.txt\"\n");
-    Write("Proto/b.txt", "#define B 1\n#include \"c.txt\"\n");
-    Write("Proto/c.txt", "\n#include \"b.txt\"\n");
+    WriteWholeFile("Proto/a.txt", "#include \"b.txt\"\n");
+    WriteWholeFile("Proto/b.txt", "#define B 1\n#include \"c.txt\"\n");
+    WriteWholeFile("Proto/c.txt", "\n#include \"b.txt\"\n");
     Program a;
     EXPECT_EQ(
         "Proto\\a.txt : Ln 0  / Proto\\b.txt : Ln 1  / Proto\\c.txt : Ln 1  IncludeFile "
@@ -150,7 +147,7 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
         CompileFileText("Proto\\a.txt", a));
     EXPECT_EQ(0, a.ItemCount()) << "a failed include is taken out again";
 
-    Write("Proto/self.txt", "#include \"self.txt\"\n");
+    WriteWholeFile("Proto/self.txt", "#include \"self.txt\"\n");
     Program self;
     EXPECT_EQ("Proto\\self.txt : Ln 0  IncludeFile 'Proto\\self.txt'  Loop definition found !",
               CompileFileText("Proto\\self.txt", self));
@@ -159,7 +156,7 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
     for (int i = 0; i < 40; ++i) {
         std::string text =
             "#include \"d" + std::to_string(i + 1) + ".txt\"\nstruct S { UINT1 x; };\n";
-        Write(("Proto/d" + std::to_string(i) + ".txt").c_str(), text.c_str());
+        WriteWholeFile(("Proto/d" + std::to_string(i) + ".txt").c_str(), text.c_str());
     }
     Program chain;
     std::string deep = CompileFileText("Proto\\d0.txt", chain);
@@ -168,18 +165,14 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
                         "32 files"))
         << deep;
 
-    Write("Proto/bad.txt", "#define X 1\n#define X 2\n");
-    Write("Proto/uses_bad.txt", "\n#include \"bad.txt\"\n");
+    WriteWholeFile("Proto/bad.txt", "#define X 1\n#define X 2\n");
+    WriteWholeFile("Proto/uses_bad.txt", "\n#include \"bad.txt\"\n");
     Program usesBad;
     EXPECT_EQ(
         "Proto\\uses_bad.txt : Ln 1  / Proto\\bad.txt : Ln 1  identifier_name 'X' "
         "already be used",
         CompileFileText("Proto\\uses_bad.txt", usesBad));
 }
-
-}  // namespace
-
-namespace {
 
 // The demo protocol of samples/ compiles into the expected type model and
 // its top-level initialiser runs.
@@ -211,10 +204,6 @@ TEST(Compiler, DemoProtocolCompilesAndRuns) {
     ASSERT_TRUE(env.GetRoot()->get("check", check));
     EXPECT_EQ(20, check);
 }
-
-}  // namespace
-
-namespace {
 
 // Scripts of random words and symbols compile or fail with a message; the
 // compiled Programs run or fail; nothing faults.

@@ -29,7 +29,7 @@ StructItem* Struct(Program& program, const char* name) {
     return dynamic_cast<StructItem*>(program.FindStruct(name));
 }
 
-TEST(StructCompiler, HeadersAndForwardDeclarations) {
+TEST(StructCompiler, HeadersForwardDeclarationsAndMembers) {
     const Case cases[] = {
         {"struct A { INT1 x; UINT2 y[3]; };", "OK"},
         {"struct A; struct B { A a; }; struct A { INT1 x; };", "OK"},
@@ -58,12 +58,7 @@ TEST(StructCompiler, HeadersAndForwardDeclarations) {
         {"struct A { INT1 x };", "Ln 0  ';' expected"},
         {"struct A { INT1 x;", "Ln 0  Type_specifier expected"},
         {"struct A { Nowhere x; };", "Ln 0  'Nowhere' unexpected"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.result, Compile(c.script)) << c.script;
-}
-
-TEST(StructCompiler, MemberRules) {
-    const Case cases[] = {
+        // Members.
         {"#define N 2\nstruct A { INT1 x[N * 2]; };", "OK"},
         {"struct A { INT1 x[0]; };", "Ln 0  get array size fail"},
         {"struct A { INT1 x[\"two\"]; };", "Ln 0  get array size fail"},
@@ -90,7 +85,7 @@ TEST(StructCompiler, MemberRules) {
     for (const Case& c : cases) EXPECT_EQ(c.result, Compile(c.script)) << c.script;
 }
 
-TEST(StructCompiler, AttributeKeywordLines) {
+TEST(StructCompiler, AttributeBlocksKeywordsAndProcedures) {
     const char* head =
         "struct T = UINT2 { };\n"                   // line 0: integrated type
         "struct S = OCTET { };\n"                   // line 1
@@ -136,6 +131,33 @@ TEST(StructCompiler, AttributeKeywordLines) {
         {"struct X { UINT1 v { DumpOF E ( Or ) DumpOF E ( Equal ) }; };",
          "Ln 5  AttributeDefinition CompleteIt fail, only one of 'DumpOF' and 'Dump'() is "
          "allowed in var definition"},
+        // Procedures in the blocks.
+        {"struct X { Choice { ChoiceMap M INT4 Translate() { return 1; } }; };", "OK"},
+        {"struct X { OCTET s { INT1 Translate() { return 1; } OCTET Dump() { return \"x\"; } }; };",
+         "OK"},
+        {"struct X { UINT1 v { OCTET dump() { return \"x\"; } }; };", "OK"},
+        {"struct X { Choice { INT4 Translate() { return 1; } }; };",
+         "Ln 5  AttributeDefinition CompleteIt fail, missing 'ChoiceMap' here"},
+        {"struct X { UINT1 a : 4 { INT1 Translate() { return 1; } }; UINT1 b : 4; };",
+         "Ln 5  AttributeDefinition CompleteIt fail, Translate() procedure is not allowed for "
+         "var with bits definition"},
+        {"struct X { UINT2 v { TypeOF T INT1 Translate() { return 1; } }; };",
+         "Ln 5  AttributeDefinition CompleteIt fail, to be a T Integrated-value, Translate() is "
+         "not allowed"},
+        {"struct X { UINT1 v { INT1 Dump() { return 1; } }; };",
+         "Ln 5  AttributeDefinition CompleteIt fail, Dump()'s return type must be String"},
+        {"struct X { UINT1 v { DumpOF E ( Or ) OCTET Dump() { return \"x\"; } }; };",
+         "Ln 5  AttributeDefinition CompleteIt fail, only one of 'DumpOF' and 'Dump'() is "
+         "allowed in var definition"},
+        // A struct's own block, filled by the attribute construct.
+        {"attribute name = \"T\" { UINT2 Integrate() { return 1; } OCTET Dump() { return \"t\"; } "
+         "}",
+         "OK"},
+        {"attribute name = \"T\" {\n INT4 Integrate() { return 1; } }",
+         "Ln 6  AttributeDefinition CompleteIt fail, Integrate type in struct header is not same "
+         "with procedure Integrate()'s return type"},
+        {"attribute name = \"T\" {\n INT2 Dump() { return 1; } }",
+         "Ln 6  AttributeDefinition CompleteIt fail, Dump()'s return type must be String"},
     };
     for (const Case& c : cases) {
         std::string script = std::string(head) + c.script;
@@ -239,46 +261,6 @@ TEST(StructCompiler, FindByIdSearchesTheMembersBlocks) {
     EXPECT_EQ(s->GetMember(0), s->FindById(s->GetMember(0)->id));
     EXPECT_EQ(scratch, s->FindById(scratch->id));
     EXPECT_EQ(nullptr, s->FindById(0));
-}
-
-TEST(StructCompiler, ProceduresInAttributeBlocks) {
-    const char* head =
-        "struct T = UINT2 { };\n"                  // line 0
-        "struct P { INT1 x; };\n"                  // line 1
-        "DeclareMap ( Item , M ) { a [1] P; };\n"  // line 2
-        "enum E { A = 1 };\n";                     // line 3
-    const Case cases[] = {
-        {"struct X { Choice { ChoiceMap M INT4 Translate() { return 1; } }; };", "OK"},
-        {"struct X { OCTET s { INT1 Translate() { return 1; } OCTET Dump() { return \"x\"; } }; };",
-         "OK"},
-        {"struct X { UINT1 v { OCTET dump() { return \"x\"; } }; };", "OK"},
-        {"struct X { Choice { INT4 Translate() { return 1; } }; };",
-         "Ln 4  AttributeDefinition CompleteIt fail, missing 'ChoiceMap' here"},
-        {"struct X { UINT1 a : 4 { INT1 Translate() { return 1; } }; UINT1 b : 4; };",
-         "Ln 4  AttributeDefinition CompleteIt fail, Translate() procedure is not allowed for "
-         "var with bits definition"},
-        {"struct X { UINT2 v { TypeOF T INT1 Translate() { return 1; } }; };",
-         "Ln 4  AttributeDefinition CompleteIt fail, to be a T Integrated-value, Translate() is "
-         "not allowed"},
-        {"struct X { UINT1 v { INT1 Dump() { return 1; } }; };",
-         "Ln 4  AttributeDefinition CompleteIt fail, Dump()'s return type must be String"},
-        {"struct X { UINT1 v { DumpOF E ( Or ) OCTET Dump() { return \"x\"; } }; };",
-         "Ln 4  AttributeDefinition CompleteIt fail, only one of 'DumpOF' and 'Dump'() is "
-         "allowed in var definition"},
-        // A struct's own block, filled by the attribute construct.
-        {"attribute name = \"T\" { UINT2 Integrate() { return 1; } OCTET Dump() { return \"t\"; } "
-         "}",
-         "OK"},
-        {"attribute name = \"T\" {\n INT4 Integrate() { return 1; } }",
-         "Ln 5  AttributeDefinition CompleteIt fail, Integrate type in struct header is not same "
-         "with procedure Integrate()'s return type"},
-        {"attribute name = \"T\" {\n INT2 Dump() { return 1; } }",
-         "Ln 5  AttributeDefinition CompleteIt fail, Dump()'s return type must be String"},
-    };
-    for (const Case& c : cases) {
-        std::string script = std::string(head) + c.script;
-        EXPECT_EQ(c.result, Compile(script.c_str())) << c.script;
-    }
 }
 
 TEST(StructCompiler, ChoiceMembersAndFilledSlots) {

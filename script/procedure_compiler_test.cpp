@@ -26,14 +26,6 @@ struct Case {
 
 using testcompile::Compile;
 
-void RunCases(const Case* cases, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        Program program;
-        program.SetName("t.txt");
-        EXPECT_EQ(cases[i].result, Compile(cases[i].script, program)) << cases[i].script;
-    }
-}
-
 // Compiles and prepares a script; the environment's root frame then holds
 // the file's variables.
 class Script {
@@ -58,8 +50,10 @@ class Script {
     bool prepared = false;
 };
 
-TEST(ProcedureCompilerVariables, DeclarationsAndTheirMessages) {
+// Declarations, procedures and statements: "OK" or the compile error.
+TEST(ProcedureCompiler, CompileMessages) {
     const Case cases[] = {
+        // Variables.
         {"INT4 a = 1, b;", "OK"},
         {"INT4 a[3], b = 2; BYTE c[2] = {1, 2};", "OK"},
         {"#define N 4\nINT1 buf[N];", "OK"},
@@ -74,32 +68,7 @@ TEST(ProcedureCompilerVariables, DeclarationsAndTheirMessages) {
         {"INT4 a = nope;", "Ln 0  'nope' invalid"},
         // A block's variable may not reuse a name seen from the block.
         {"INT4 a;\n{ INT4 a; }", "Ln 1  identifier_name 'a' already be used"},
-    };
-    RunCases(cases, sizeof cases / sizeof cases[0]);
-}
-
-TEST(ProcedureCompilerVariables, CommentsSerialsAndStructs) {
-    Program program;
-    ASSERT_EQ("OK", Compile("INT4 a = 1, b; // pair\n"
-                            "INT2 c, // first\n"
-                            "  d;\n",
-                            program));
-    ASSERT_EQ(4, program.ItemCount());
-    auto* a = static_cast<VariableDeclaration*>(program.ItemAt(0));
-    auto* b = static_cast<VariableDeclaration*>(program.ItemAt(1));
-    auto* c = static_cast<VariableDeclaration*>(program.ItemAt(2));
-    EXPECT_STREQ("1", a->initializer.GetBuffer(0));
-    EXPECT_TRUE(b->initializer.IsEmpty());
-    EXPECT_STREQ("pair", a->GetDescription().GetBuffer(0));
-    EXPECT_STREQ("pair", b->GetDescription().GetBuffer(0));
-    EXPECT_STREQ("first", c->GetDescription().GetBuffer(0));
-    EXPECT_EQ(2, program.ItemLine(2) - program.ItemLine(0) + 1);
-    EXPECT_LT(a->id, b->id);
-    EXPECT_EQ(kDeclInt4, a->declaredType);
-}
-
-TEST(ProcedureCompilerProcedures, HeadersPrototypesAndExtern) {
-    const Case cases[] = {
+        // Procedures.
         {"INT4 f(INT4 a);\nINT4 f(INT4 a) { return a; }", "OK"},
         {"INT4 f(INT4 a);\nINT4 f(INT2 a) { return a; }", "Ln 1  procedure header define conflict"},
         {"INT4 f(INT4 a);\nint4 F(int4 A);\nINT4 f(INT4 a) { return a; }", "OK"},
@@ -131,8 +100,54 @@ TEST(ProcedureCompilerProcedures, HeadersPrototypesAndExtern) {
         {"INT4 f(INT4 a) { return a; }\nINT4 x = f(1);", "OK"},
         {"INT4 x = g(1);", "Ln 0  'g(1)' invalid"},
         {"INT4 f(INT4 a) { return a; }\nINT4 x = f(nope);", "Ln 1  'f(nope)' invalid"},
+        // Statements.
+        {";", "OK"},
+        {"INT4 x;\nx = 1;", "OK"},
+        {"INT4 x;\nbreak;", "t.txt : Ln 1  illegal 'break', no parent while or for found"},
+        {"INT4 x;\n{ continue; }",
+         "t.txt : Ln 1  illegal 'continue', no parent while or for found"},
+        {"INT4 x;\nif (x)\n  break;",
+         "t.txt : Ln 2  illegal 'break', no parent while or for found"},
+        {"return 1;", "t.txt : Ln 0  illegal 'return', no parent procedure found"},
+        {"INT4 x;\nwhile (x) { if (x) break; else continue; }", "OK"},
+        {"INT4 i;\nfor (i = 0; i < 2; i = i + 1) break;", "OK"},
+        {"INT4 i;\nwhile (i) { VOID f() { break; } }",
+         "t.txt : Ln 1  illegal 'break', no parent while or for found"},
+        // An undeclared name: the item loop reports the word it could not read.
+        {"x = 1;", "Ln 0  'x' unexpected"},
+        {"INT4 x;\nfor (x = 0; x < 2) ;", "Ln 1  ';'  expected"},
+        {"enum Color { Red = 1, Green = 2 };\nINT4 x;\nx = Color::Red;", "OK"},
+        {"enum Color { Red = 1 };\nINT4 x;\nx = Color::Blue;", "Ln 2  'Color::Blue' invalid"},
+        {"INT4 a[3];\nINT4 i;\na[i + 1] = 2;", "OK"},
+        {"INT4 a[3];\na[nope] = 2;", "Ln 1  'a' unexpected"},
+        {"INT4 a[3];\nINT4 x = a[nope];", "Ln 1  'a[nope]' invalid"},
+        {"INT4 x;\nINT4 y = x.a;", "Ln 1  'x.a' invalid"},
     };
-    RunCases(cases, sizeof cases / sizeof cases[0]);
+    for (const Case& c : cases) {
+        Program program;
+        program.SetName("t.txt");
+        EXPECT_EQ(c.result, Compile(c.script, program)) << c.script;
+    }
+}
+
+TEST(ProcedureCompilerVariables, CommentsSerialsAndStructs) {
+    Program program;
+    ASSERT_EQ("OK", Compile("INT4 a = 1, b; // pair\n"
+                            "INT2 c, // first\n"
+                            "  d;\n",
+                            program));
+    ASSERT_EQ(4, program.ItemCount());
+    auto* a = static_cast<VariableDeclaration*>(program.ItemAt(0));
+    auto* b = static_cast<VariableDeclaration*>(program.ItemAt(1));
+    auto* c = static_cast<VariableDeclaration*>(program.ItemAt(2));
+    EXPECT_STREQ("1", a->initializer.GetBuffer(0));
+    EXPECT_TRUE(b->initializer.IsEmpty());
+    EXPECT_STREQ("pair", a->GetDescription().GetBuffer(0));
+    EXPECT_STREQ("pair", b->GetDescription().GetBuffer(0));
+    EXPECT_STREQ("first", c->GetDescription().GetBuffer(0));
+    EXPECT_EQ(2, program.ItemLine(2) - program.ItemLine(0) + 1);
+    EXPECT_LT(a->id, b->id);
+    EXPECT_EQ(kDeclInt4, a->declaredType);
 }
 
 TEST(ProcedureCompilerProcedures, WhatAProcedureRecords) {
@@ -157,33 +172,6 @@ TEST(ProcedureCompilerProcedures, WhatAProcedureRecords) {
     EXPECT_TRUE(g->isExtern);
     EXPECT_EQ(nullptr, g->body);
     EXPECT_STREQ("extern VOID g()", g->header.GetBuffer(0));
-}
-
-TEST(ProcedureCompilerStatements, ChecksAndNames) {
-    const Case cases[] = {
-        {";", "OK"},
-        {"INT4 x;\nx = 1;", "OK"},
-        {"INT4 x;\nbreak;", "t.txt : Ln 1  illegal 'break', no parent while or for found"},
-        {"INT4 x;\n{ continue; }",
-         "t.txt : Ln 1  illegal 'continue', no parent while or for found"},
-        {"INT4 x;\nif (x)\n  break;",
-         "t.txt : Ln 2  illegal 'break', no parent while or for found"},
-        {"return 1;", "t.txt : Ln 0  illegal 'return', no parent procedure found"},
-        {"INT4 x;\nwhile (x) { if (x) break; else continue; }", "OK"},
-        {"INT4 i;\nfor (i = 0; i < 2; i = i + 1) break;", "OK"},
-        {"INT4 i;\nwhile (i) { VOID f() { break; } }",
-         "t.txt : Ln 1  illegal 'break', no parent while or for found"},
-        // An undeclared name: the item loop reports the word it could not read.
-        {"x = 1;", "Ln 0  'x' unexpected"},
-        {"INT4 x;\nfor (x = 0; x < 2) ;", "Ln 1  ';'  expected"},
-        {"enum Color { Red = 1, Green = 2 };\nINT4 x;\nx = Color::Red;", "OK"},
-        {"enum Color { Red = 1 };\nINT4 x;\nx = Color::Blue;", "Ln 2  'Color::Blue' invalid"},
-        {"INT4 a[3];\nINT4 i;\na[i + 1] = 2;", "OK"},
-        {"INT4 a[3];\na[nope] = 2;", "Ln 1  'a' unexpected"},
-        {"INT4 a[3];\nINT4 x = a[nope];", "Ln 1  'a[nope]' invalid"},
-        {"INT4 x;\nINT4 y = x.a;", "Ln 1  'x.a' invalid"},
-    };
-    RunCases(cases, sizeof cases / sizeof cases[0]);
 }
 
 // The identifier check cuts a path as the run does: it used to skip quoted
@@ -224,41 +212,25 @@ TEST(ProcedureCompilerStatements, ParentsAndEnclosingItems) {
     EXPECT_EQ(2, test->line);
 }
 
-TEST(StatementRunLoops, ControlFlow) {
-    struct RunCase {
-        const char* script;
-        const char* variable;
-        long expected;
-    } cases[] = {
-        {"INT4 x = 0; INT4 i;\n"
-         "for (i = 0; i < 3; i = i + 1) { if (i == 1) continue; x = x + i; }",
-         "x", 2},
-        {"INT4 x = 5;\nwhile (0) x = 1;", "x", 5},
-        {"INT4 x = 0;\nwhile (1) { x = x + 1; if (x == 4) break; }", "x", 4},
-        {"INT4 x = 0; INT4 i = 0;\nwhile (i < 5) { i = i + 1; if (i == 2) continue; x = x + 10; }",
-         "x", 40},
-        {"INT4 x = 0; INT4 i; INT4 j;\n"
-         "for (i = 0; i < 3; i = i + 1) for (j = 0; j < 3; j = j + 1) { if (j == 1) break; "
-         "x = x + 1; }",
-         "x", 3},
-        {"INT4 x = 0;\nif (x) x = 1; else x = 2;", "x", 2},
-        {"INT4 x = 1;\nif (x) { x = 7; }", "x", 7},
-    };
-    for (const RunCase& c : cases) {
-        Script script(c.script);
-        ASSERT_EQ("OK", script.compiled) << c.script;
-        ASSERT_TRUE(script.prepared) << c.script << "\n" << script.Error();
-        EXPECT_EQ(c.expected, script.Get(c.variable)) << c.script;
-        EXPECT_FALSE(script.env.breaking || script.env.continuing || script.env.returning)
-            << c.script;
-    }
-}
-
-TEST(StatementRunProcedures, CallsAndReturns) {
+TEST(StatementRun, LoopsCallsAndReturns) {
     struct RunCase {
         const char* script;
         long expected;  // of x
     } cases[] = {
+        {"INT4 x = 0; INT4 i;\n"
+         "for (i = 0; i < 3; i = i + 1) { if (i == 1) continue; x = x + i; }",
+         2},
+        {"INT4 x = 5;\nwhile (0) x = 1;", 5},
+        {"INT4 x = 0;\nwhile (1) { x = x + 1; if (x == 4) break; }", 4},
+        {"INT4 x = 0; INT4 i = 0;\nwhile (i < 5) { i = i + 1; if (i == 2) continue; x = x + 10; }",
+         40},
+        {"INT4 x = 0; INT4 i; INT4 j;\n"
+         "for (i = 0; i < 3; i = i + 1) for (j = 0; j < 3; j = j + 1) { if (j == 1) break; "
+         "x = x + 1; }",
+         3},
+        {"INT4 x = 0;\nif (x) x = 1; else x = 2;", 2},
+        {"INT4 x = 1;\nif (x) { x = 7; }", 7},
+        // Calls and returns.
         {"INT4 twice(INT4 a) { return a * 2; }\nINT4 x;\nx = twice(4);", 8},
         {"INT4 first(INT4 n) {\n  INT4 i;\n  for (i = 0; i < 10; i = i + 1) {\n"
          "    if (i == n) { return i * 3; }\n  }\n  return 0 - 1;\n}\n"
@@ -283,7 +255,8 @@ TEST(StatementRunProcedures, CallsAndReturns) {
         ASSERT_EQ("OK", script.compiled) << c.script;
         ASSERT_TRUE(script.prepared) << c.script << "\n" << script.Error();
         EXPECT_EQ(c.expected, script.Get("x")) << c.script;
-        EXPECT_FALSE(script.env.returning) << c.script;
+        EXPECT_FALSE(script.env.breaking || script.env.continuing || script.env.returning)
+            << c.script;
     }
 }
 
@@ -320,11 +293,7 @@ TEST(StatementRunProcedures, Failures) {
 class CountingMonitor : public StepMonitor {
   public:
     explicit CountingMonitor(int cancelAt) : cancelAt(cancelAt) {}
-    int step(int kind, int value) override {
-        (void)kind;
-        (void)value;
-        return ++calls >= cancelAt ? -1 : 1;
-    }
+    int step(int, int) override { return ++calls >= cancelAt ? -1 : 1; }
     int calls = 0;
     int cancelAt;
 };

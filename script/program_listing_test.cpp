@@ -230,9 +230,7 @@ TEST_F(ProgramListing, FileIncludedTwiceIsListedOnce) {
 
 class QuietMonitor : public StepMonitor {
   public:
-    int step(int kind, int value) override {
-        (void)kind;
-        (void)value;
+    int step(int, int) override {
         ++steps;
         return 1;
     }
