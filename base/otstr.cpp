@@ -2,14 +2,14 @@
 // number conversions). Tested by base/otstr_test.cpp.
 #include "base/otstr.h"
 
+#include <malloc.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-
-#include <malloc.h>
 
 #include "base/tracer.h"
 
@@ -116,8 +116,12 @@ constexpr size_t kFirstBlock = kNewCapacity + 1;
 class FirstBlocks {
   public:
 #if defined(__SANITIZE_ADDRESS__)
-    static void* Take() { return nullptr; }
-    static bool Keep(void*) { return false; }
+    static void* Take() {
+        return nullptr;
+    }
+    static bool Keep(void*) {
+        return false;
+    }
 #else
     static void* Take() {
         Cache& cache = local;

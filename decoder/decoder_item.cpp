@@ -9,8 +9,8 @@
 
 #include "decoder/protocol_decoder.h"
 #include "runtime/run_time_stk.h"
-#include "script/call_arguments.h"
 #include "script/attribute_definition.h"
+#include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/struct_item.h"
 #include "types/enum_item_list.h"
