@@ -37,89 +37,63 @@ TEST_F(BuiltinsTest, PositionAndLength) {
     EXPECT_EQ("203", Value("v"));
 }
 
+// sysFetchValue(s, c, locat, param, move) for a UINT2 member of 0x11 0x22
+// 0x33 and an OCTET member of "abc". Positions and lengths at the ends of the
+// integer range fail with their message and never read outside the message
+// (nor overflow on the way).
 TEST_F(BuiltinsTest, FetchValue) {
-    struct {
-        const char* locat;
-        const char* move;
-        std::vector<uint8_t> bytes;
-        const char* result;
-        const char* value;
-        const char* next;
-    } cases[] = {
-        // Not moving: the next member reads from the same place.
-        {"1", "0", {0x11, 0x22, 0x33}, "OK 2", "13090", "34"},
-        // Moving: the cursor stays after the fetched value.
-        {"0", "1", {0x11, 0x22, 0x33}, "OK 3", "8721", "51"},
-        // Out of range positions never read outside the message.
-        {"3", "0", {0x11, 0x22, 0x33}, "v vFetchValue() set stream locat=3 fail", nullptr, nullptr},
-        {"-1",
-         "0",
-         {0x11, 0x22, 0x33},
-         "v vFetchValue() set stream locat=-1 fail",
-         nullptr,
-         nullptr},
-        {"2",
-         "0",
-         {0x11, 0x22, 0x33},
-         "v 2   : 'vFetchValue()' get 'UINT2' data fail, maybe reach packet or current ConfentOf "
-         "stream's end, or setvalue error",
-         nullptr,
-         nullptr},
-    };
-    for (const auto& c : cases) {
-        std::string script = std::string(
-                                 "struct R { UINT1 a; UINT2 v {\n"
-                                 " VOID Translate(STRING s, dynamic &c, INT4 n) {"
-                                 " sysFetchValue(s, c, ") +
-                             c.locat + ", 0, " + c.move + "); } }; UINT1 next; };";
-        EXPECT_EQ(c.result, Try(script, c.bytes)) << c.locat;
-        if (c.value != nullptr) {
-            EXPECT_EQ(c.value, Value("v")) << c.locat;
-            EXPECT_EQ(c.next, Value("next")) << c.locat;
-        }
-    }
-}
-
-// Positions and lengths at the ends of the integer range fail with their
-// message and never read outside the message (nor overflow on the way).
-TEST_F(BuiltinsTest, FetchValueWithExtremeLocatAndParam) {
     const char kGetFail[] =
         "v 1   : 'vFetchValue()' get 'OCTET' data fail, maybe reach packet or current ConfentOf "
         "stream's end, or setvalue error";
     struct {
-        const char* locat;
-        const char* param;
+        const char* type;
+        const char *locat, *param, *move;
         const char* result;
-        const char* value;
+        const char* value = nullptr;  // and "next" after it, when the translation works
+        const char* next = nullptr;
     } cases[] = {
-        {"1", "2", "OK 2", "bc"},
-        {"0", "3", "OK 2", "abc"},
-        {"2", "0", "OK 2", ""},
-        {"1", "3", kGetFail, nullptr},
-        {"1", "2147483647", kGetFail, nullptr},
-        {"1", "0 - 1", kGetFail, nullptr},
-        {"1", "(0 - 2147483647) - 1", kGetFail, nullptr},
-        {"1", "0xFFFFFFFF", kGetFail, nullptr},
-        {"2147483647", "1", "v vFetchValue() set stream locat=2147483647 fail", nullptr},
-        {"(0 - 2147483647) - 1", "1", "v vFetchValue() set stream locat=-2147483648 fail", nullptr},
-        {"0xFFFFFFFF", "1", "v vFetchValue() set stream locat=-1 fail", nullptr},
-        {"3", "0", "v vFetchValue() set stream locat=3 fail", nullptr},
-        {"2147483647", "2147483647", "v vFetchValue() set stream locat=2147483647 fail", nullptr},
+        // Not moving: the next member reads from the same place.
+        {"UINT2", "1", "0", "0", "OK 2", "13090", "34"},
+        // Moving: the cursor stays after the fetched value.
+        {"UINT2", "0", "0", "1", "OK 3", "8721", "51"},
+        // Out of range positions never read outside the message.
+        {"UINT2", "3", "0", "0", "v vFetchValue() set stream locat=3 fail"},
+        {"UINT2", "-1", "0", "0", "v vFetchValue() set stream locat=-1 fail"},
+        {"UINT2", "2", "0", "0",
+         "v 2   : 'vFetchValue()' get 'UINT2' data fail, maybe reach packet or current ConfentOf "
+         "stream's end, or setvalue error"},
+        {"OCTET", "1", "2", "0", "OK 2", "bc", "98"},
+        {"OCTET", "0", "3", "0", "OK 2", "abc", "98"},
+        {"OCTET", "2", "0", "0", "OK 2", "", "98"},
+        {"OCTET", "1", "3", "0", kGetFail},
+        {"OCTET", "1", "2147483647", "0", kGetFail},
+        {"OCTET", "1", "0 - 1", "0", kGetFail},
+        {"OCTET", "1", "(0 - 2147483647) - 1", "0", kGetFail},
+        {"OCTET", "1", "0xFFFFFFFF", "0", kGetFail},
+        {"OCTET", "2147483647", "1", "0", "v vFetchValue() set stream locat=2147483647 fail"},
+        {"OCTET", "(0 - 2147483647) - 1", "1", "0",
+         "v vFetchValue() set stream locat=-2147483648 fail"},
+        {"OCTET", "0xFFFFFFFF", "1", "0", "v vFetchValue() set stream locat=-1 fail"},
+        {"OCTET", "3", "0", "0", "v vFetchValue() set stream locat=3 fail"},
+        {"OCTET", "2147483647", "2147483647", "0",
+         "v vFetchValue() set stream locat=2147483647 fail"},
         // Script arithmetic is 32-bit: it saturates literals and wraps results.
-        {"99999999999", "1", "v vFetchValue() set stream locat=2147483647 fail", nullptr},
-        {"2147483647 + 1", "1", "v vFetchValue() set stream locat=-2147483648 fail", nullptr},
-        {"1", "2147483647 * 2147483647", "OK 2", "b"},
+        {"OCTET", "99999999999", "1", "0", "v vFetchValue() set stream locat=2147483647 fail"},
+        {"OCTET", "2147483647 + 1", "1", "0", "v vFetchValue() set stream locat=-2147483648 fail"},
+        {"OCTET", "1", "2147483647 * 2147483647", "0", "OK 2", "b", "98"},
     };
     for (const auto& c : cases) {
-        std::string script = std::string(
-                                 "struct R { UINT1 a; OCTET v {\n"
-                                 " VOID Translate(STRING s, dynamic &c, INT4 n) {"
-                                 " sysFetchValue(s, c, ") +
-                             c.locat + ", " + c.param + ", 0); } }; UINT1 next; };";
-        EXPECT_EQ(c.result, Try(script, {'a', 'b', 'c'})) << c.locat << ", " << c.param;
+        SCOPED_TRACE(std::string(c.type) + " " + c.locat + ", " + c.param);
+        bool octet = c.type[0] == 'O';
+        std::string script = std::string("struct R { UINT1 a; ") + c.type +
+                             " v {\n VOID Translate(STRING s, dynamic &c, INT4 n) {"
+                             " sysFetchValue(s, c, " +
+                             c.locat + ", " + c.param + ", " + c.move + "); } }; UINT1 next; };";
+        EXPECT_EQ(c.result, Try(script, octet ? std::vector<uint8_t>{'a', 'b', 'c'}
+                                              : std::vector<uint8_t>{0x11, 0x22, 0x33}));
         if (c.value != nullptr) {
-            EXPECT_EQ(c.value, Value("v")) << c.locat << ", " << c.param;
-            EXPECT_EQ("98", Value("next")) << c.locat << ", " << c.param;
+            EXPECT_EQ(c.value, Value("v"));
+            EXPECT_EQ(c.next, Value("next"));
         }
     }
 }
