@@ -343,10 +343,7 @@ TEST(InstanceDumpStructTest, TreeModeRowsTagsMarksAndDescriptions) {
 
     // The instance's own description comes first.
     Member(model.msg, "a")->SetDescription("own");
-    TextTable again;
-    SetUpTable(again, 20);
-    ASSERT_TRUE(DumpTree(*Member(model.msg, "a"), again, 0, 0, 16));
-    EXPECT_STREQ(again.GetCell(0, kDumpDescriptionColumn), "own");
+    EXPECT_EQ(TreeRows({Member(model.msg, "a")}, 0, 16), "0|||a|own|1 \n");
 }
 
 TEST(InstanceDumpStructTest, NameColumnOptions) {
@@ -513,11 +510,9 @@ TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
     // Zero-padded index prefixes, as many digits as the last index needs.
     HookItem eleven;
     Make(eleven, kDeclUInt1, "v", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-    TextTable table;
-    SetUpTable(table, 20);
-    ASSERT_TRUE(DumpTree(eleven, table, kDumpComments | kDumpIndexPrefix, 0, 16));
-    EXPECT_STREQ(table.GetCell(1, kDumpNameColumn), "[00] v");
-    EXPECT_STREQ(table.GetCell(11, kDumpNameColumn), "[10] v");
+    std::string rows = TreeRows({&eleven}, kDumpComments | kDumpIndexPrefix, 16);
+    EXPECT_EQ(rows.find("1|||[00] v||c0\n"), rows.find('\n') + 1) << rows;
+    EXPECT_NE(rows.find("1|||[10] v||"), std::string::npos) << rows;
 }
 
 TEST(InstanceDumpHooksTest, FailingCommentStopsTheDump) {
@@ -536,11 +531,8 @@ TEST(InstanceDumpHooksTest, StructElementsAreShownThroughAThisHolder) {
     HookItem msg;
     ASSERT_TRUE(msg.create(&model.outer, "msg", 1));
     CVariableItem* h = Member(msg, "h");
-    TextTable table;
-    SetUpTable(table, 20);
-    ASSERT_TRUE(DumpTree(*h, table, 0, 0, 16));
     // The holder's own hooks fill the element rows: it is a reference named "this".
-    EXPECT_EQ(Rows(table),
+    EXPECT_EQ(TreeRows({h}, 0, 16),
               "0|L:h|M:h|{}h[2]|inner struct|\n"
               "1|L:this&|M:this|{}this = 'h[0]'|inner struct|\n"
               "2|L:x|M:x|x||-\n"
@@ -573,13 +565,10 @@ TEST(InstanceDumpHooksTest, IntegratedAndContentStructsAreChildren) {
     t.integrated = &integrated;
     t.contents.push_back(&content);
 
-    TextTable table;
-    SetUpTable(table, 20);
     TraceCapture trace;
-    bool ok = DumpTree(t, table, kDumpIntegrated | kDumpValues, 0, 16);
+    std::string rows = TreeRows({&t}, kDumpIntegrated | kDumpValues, 16);
     std::string text = trace.Finish();
-    ASSERT_TRUE(ok);
-    EXPECT_EQ(Rows(table),
+    EXPECT_EQ(rows,
               "0|L:t|M:t|t[2]||\n"
               "1|||t[0]||1\n"
               "2|||{}This||\n"

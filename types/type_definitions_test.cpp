@@ -146,16 +146,20 @@ TEST(EnumItemList, ExactAndCombinedTexts) {
     unnamed.setInteger(3, 5);
     EXPECT_FALSE(list.Add(unnamed, false));
 
+    const struct {
+        uint32_t value;
+        bool exact;
+        bool found;
+        const char* text;
+    } texts[] = {
+        {5, false, true, "A | B"}, {7, false, true, "A | B | the C"}, {8, false, false, "none"},
+        {2, true, true, "the C"},  {5, true, false, "none"},
+    };
     OTSTR text;
-    EXPECT_TRUE(list.TextOfValue(5, false, text));
-    EXPECT_STREQ("A | B", text.GetBuffer(0));
-    EXPECT_TRUE(list.TextOfValue(7, false, text));
-    EXPECT_STREQ("A | B | the C", text.GetBuffer(0));
-    EXPECT_FALSE(list.TextOfValue(8, false, text, "none"));
-    EXPECT_STREQ("none", text.GetBuffer(0));
-    EXPECT_TRUE(list.TextOfValue(2, true, text));
-    EXPECT_STREQ("the C", text.GetBuffer(0));
-    EXPECT_FALSE(list.TextOfValue(5, true, text, "x"));
+    for (const auto& t : texts) {
+        EXPECT_EQ(t.found, list.TextOfValue(t.value, t.exact, text, "none")) << t.value;
+        EXPECT_STREQ(t.text, text.GetBuffer(0)) << t.value;
+    }
     ASSERT_TRUE(add("Z", 0, nullptr));
     EXPECT_TRUE(list.TextOfValue(8, false, text));
     EXPECT_STREQ("Z", text.GetBuffer(0)) << "an item of value 0 is part of every combined text";
