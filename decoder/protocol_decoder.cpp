@@ -15,6 +15,7 @@
 #include "pattern/script_lexer.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
+#include "script/call_arguments.h"
 #include "script/compiler.h"
 #include "script/procedure.h"
 #include "script/program.h"
@@ -208,6 +209,7 @@ void ProtocolDecoder::Reset(bool clearError) {
 
 bool ProtocolDecoder::LoadScript(const char* path, bool dumpListing) {
     warnings.clear();
+    boundArguments.Clear();
     auto lexer = std::make_unique<ScriptLexer>();
     if (path == nullptr || !lexer->LoadFile(path, true)) {
         lastError = path == nullptr ? OTSTR("no script file") : lexer->GetLastError();
@@ -437,7 +439,10 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
 bool ProtocolDecoder::RunTranslate(Procedure* proc, CVariableItem& item, int32_t i,
                                    const char* elementName, const char* args, bool assign) {
     CVarient result;
-    if (!env.Execute(proc, args, &result)) {
+    const CallArguments* bound = boundArguments.Find(args);
+    bool called =
+        bound != nullptr ? env.Execute(proc, *bound, &result) : env.Execute(proc, args, &result);
+    if (!called) {
         SetError(kCallFail, elementName, env.GetLastError().GetBuffer(0));
         return false;
     }
@@ -680,7 +685,9 @@ bool ProtocolDecoder::IntegrateMember(const char* name, CVariableItem* thisInsta
         OTSTR args;
         args.safeAppends("'%s'", element);
         CVarient result;
-        bool called = env.Execute(integrate, args.GetBuffer(0), &result);
+        const CallArguments* bound = boundArguments.Find(args.GetBuffer(0));
+        bool called = bound != nullptr ? env.Execute(integrate, *bound, &result)
+                                       : env.Execute(integrate, args.GetBuffer(0), &result);
         frame.Remove(integrated);
         if (thisInstance != nullptr) {
             frame.Remove(thisInstance);

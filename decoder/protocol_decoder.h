@@ -12,6 +12,7 @@
 #include "base/otstr.h"
 #include "decoder/decoder_item.h"
 #include "runtime/execute_env.h"
+#include "script/bound_arguments.h"
 
 class CVariableItem;
 class Program;
@@ -157,6 +158,8 @@ class ProtocolDecoder {
     bool recorded = false;
     int nesting = 0;
     int64_t bitsLeft = 8 * kSpareElements;  // for ReserveElements
+    // The argument texts of Translate and Integrate calls, bound once.
+    BoundArguments boundArguments;
 };
 
 // Moves the cursor to p, which may be its readable end; false outside
