@@ -475,20 +475,21 @@ TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
     }
 }
 
-// Names read through bound leaves follow the script loaded: each load reads
-// its own define (in a subscript, a text that every script shares) and enum
-// item, twice a message.
+// Names and calls bound at their first run follow the script loaded: each
+// load reads its own define and enum item and calls its own procedure, also
+// in a subscript (a text whose parse every script shares), twice a message.
 TEST_F(ProtocolDecoderTest, BoundNamesFollowTheLoadedScript) {
     const struct {
-        const char* n;
-        const char* v;
-    } loads[] = {{"1", "32"}, {"2", "54"}};
+        const char *n, *f, *v;
+    } loads[] = {{"1", "0", "42"}, {"2", "1", "66"}, {"1", "2", "46"}};
     for (const auto& load : loads) {
         std::string script = std::string("#define N ") + load.n +
-                             "\nenum E { A = 1, B = " + load.n +
-                             "0 };\nstruct R { UINT1 b[3]; INT4 v {\n"
+                             "\nenum E { A = 1, B = " + load.n + "0 };\nINT4 f(INT4 a) { return " +
+                             load.f +
+                             "; }\nstruct R { UINT1 b[3]; INT4 v {\n"
                              " INT4 Translate(STRING s, dynamic &c, INT4 i) { INT4 t; INT4 j;\n"
-                             " t = 0; for (j = 0; j < 2; j = j + 1) t = t + E::B + This.b[N];\n"
+                             " t = 0; for (j = 0; j < 2; j = j + 1)\n"
+                             " t = t + E::B + This.b[N] + This.b[f(0)];\n"
                              " return t; } }; };";
         ASSERT_EQ("OK", Load(script));
         for (int run = 0; run < 2; ++run) {

@@ -47,13 +47,16 @@ bool HasStorage(const CVariableItem& item) {
 
 // A call site "f(args)" bound in the frames of one program: the procedure
 // found for f there and the arguments split and parsed. The same tree may
-// run in frames of other programs (texts parsed once are shared); each
-// program gets a binding of its own down the chain, which never changes
-// while the node lives, so a call in progress keeps its arguments.
+// run in frames of other programs (texts parsed once are shared, also by
+// the scripts loaded later); each program gets a binding of its own down
+// the chain, which never changes while the node lives, so a call in
+// progress keeps its arguments. A binding made before a Program changed
+// (a script compiled since: a program at the same address may be another
+// one) is passed over.
 class CallBinding : public ExprBinding {
   public:
     CallBinding(const Program* program, Procedure* procedure, const char* args)
-        : program(program), procedure(procedure), arguments(args) {
+        : program(program), changes(Program::Changes()), procedure(procedure), arguments(args) {
         arguments.Bind();
     }
 
@@ -68,7 +71,9 @@ class CallBinding : public ExprBinding {
         for (int length = 0; *at != nullptr; ++length) {
             auto* binding = dynamic_cast<CallBinding*>(at->get());
             if (binding == nullptr) return nullptr;
-            if (binding->program == program) return binding;
+            if (binding->program == program && binding->changes == Program::Changes()) {
+                return binding;
+            }
             if (length + 1 >= kMaxChain) return nullptr;
             at = &binding->next;
         }
@@ -77,6 +82,7 @@ class CallBinding : public ExprBinding {
     }
 
     const Program* program;
+    uint32_t changes;
     Procedure* procedure;
     CallArguments arguments;
 
