@@ -9,7 +9,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <unordered_map>
 
 #include "base/folded_name_index.h"
 #include "base/formatted_text.h"
