@@ -87,6 +87,7 @@ NamedObject* ParseChecked(const GramArgs& args, int flags) {
         delete tree;
         return nullptr;
     }
+    ExprEvaluator::KeepLiterals(tree);
     result->tree.reset(tree);
     int32_t from = start.offset;
     int32_t to = lexer->GetLocation().offset;

@@ -136,22 +136,6 @@ bool IsLiteralLeaf(const ExprNode& node) {
     return node.IsLeaf() && node.id != kExprValueSet && node.id != kTokIdent;
 }
 
-// Reads the literal leaves of a tree that is kept once, so that evaluations
-// copy their values instead of reading the texts again. A text that is not
-// a valid value stays without one and fails at every evaluation as before.
-void StoreLiterals(ExprNode* node) {
-    if (node == nullptr) return;
-    if (!IsLiteralLeaf(*node)) {
-        for (ExprNode* c : node->child) StoreLiterals(c);
-        return;
-    }
-    if (node->literal != nullptr) return;
-    std::unique_ptr<CVarient> value(new (std::nothrow) CVarient);
-    if (value != nullptr && value->sets(node->text.GetBuffer(0), "'\"")) {
-        node->literal = std::move(value);
-    }
-}
-
 }  // namespace
 
 void ExprEvaluator::Error(const char* format, ...) {
@@ -704,7 +688,7 @@ bool ExprEvaluator::CalcValue(const char* text, CVarient& result, bool acceptNoV
         tree = GetExpression(text, kSetAfterAssign);
         if (tree == nullptr) return false;
         shared = cache != nullptr && cache->Add(text, tree);
-        if (shared) StoreLiterals(tree);
+        if (shared) KeepLiterals(tree);
     }
     if (shared) ++cache->busy;
     bool ok = EvaluateValue(tree, result);
@@ -718,6 +702,21 @@ bool ExprEvaluator::CalcValue(const char* text, CVarient& result, bool acceptNoV
         return false;
     }
     return ok;
+}
+
+// A text that is not a valid value stays without one and fails at every
+// evaluation as before.
+void ExprEvaluator::KeepLiterals(ExprNode* node) {
+    if (node == nullptr) return;
+    if (!IsLiteralLeaf(*node)) {
+        for (ExprNode* c : node->child) KeepLiterals(c);
+        return;
+    }
+    if (node->literal != nullptr) return;
+    std::unique_ptr<CVarient> value(new (std::nothrow) CVarient);
+    if (value != nullptr && value->sets(node->text.GetBuffer(0), "'\"")) {
+        node->literal = std::move(value);
+    }
 }
 
 bool ExprEvaluator::CalcTree(ExprNode* tree, const char* text, CVarient& result,
@@ -737,7 +736,7 @@ ExprNode* ExprEvaluator::KeptTree(const char* text) {
     if (text == nullptr || text[0] == 0) return nullptr;
     ExprEvaluator parser;
     ExprNode* tree = parser.GetExpression(text, kSetAfterAssign);
-    StoreLiterals(tree);
+    KeepLiterals(tree);
     return tree;
 }
 

@@ -80,6 +80,9 @@ class ExprEvaluator {
     // kept and evaluated by CalcTree again and again; null when the text
     // does not parse (CalcValue then fails on it every time).
     static ExprNode* KeptTree(const char* text);
+    // Reads the literal leaves of a tree that is kept, once, so that its
+    // evaluations copy their values instead of reading the texts again.
+    static void KeepLiterals(ExprNode* tree);
     bool CalcLong(const char* text, int32_t& out);
     // Assigns value to the path of an identifier leaf (request kVarAssign).
     bool AssignValue(ExprNode* node, CVarient& value);
