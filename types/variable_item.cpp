@@ -457,6 +457,14 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
         return false;
     }
 
+    // One element from a plain text (no separator, bracket, quote or blank
+    // in it): the text is its own piece.
+    if ((idx >= 0 || n == 1) && !IsStructItem() && text[0] != 0 &&
+        text[strcspn(text, ",{}[]()\"' \t\r\n")] == 0) {
+        ItemPin pin(this);
+        return SetElement(idx >= 0 ? idx : 0, text, nullptr, resolver);
+    }
+
     OTSTR work(text);
     int32_t first = idx;
     int32_t last = idx;
@@ -471,8 +479,6 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
     // The evaluator's callbacks may reach this item: while the elements are
     // set, nothing may free or replace its structs.
     ItemPin pin(this);
-    ExprEvaluator evaluator;
-    if (resolver != nullptr && !IsStructItem()) resolver->BindEvaluator(evaluator);
     int pos = 0;
     for (int32_t i = first; i <= last; ++i) {
         if (pos >= work.GetLength()) {
@@ -497,16 +503,26 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
             if (!element->sets(piece.GetBuffer(), resolver)) return false;
             continue;
         }
-        CVarient value;
-        if (!evaluator.CalcValue(piece.GetBuffer(), value, false)) {
-            TraceLine(kSetsCalculate, piece.GetBuffer(), evaluator.GetLastError().GetBuffer());
-            return false;
-        }
-        bool stored = header.IsBitField() ? setBitData(i, value) : setAt(i, value);
-        if (!stored) {
-            TraceLine(kSetsStore, header.GetName().GetBuffer(), piece.GetBuffer());
-            return false;
-        }
+        if (!SetElement(i, piece.GetBuffer(), nullptr, resolver)) return false;
+    }
+    return true;
+}
+
+bool CVariableItem::SetElement(int32_t i, const char* piece, ExprNode* tree,
+                               ItemResolver* resolver) {
+    ExprEvaluator evaluator;
+    if (resolver != nullptr) resolver->BindEvaluator(evaluator);
+    CVarient value;
+    bool calculated = tree != nullptr ? evaluator.CalcTree(tree, piece, value, false)
+                                      : evaluator.CalcValue(piece, value, false);
+    if (!calculated) {
+        TraceLine(kSetsCalculate, piece, evaluator.GetLastError().GetBuffer());
+        return false;
+    }
+    bool stored = header.IsBitField() ? setBitData(i, value) : setAt(i, value);
+    if (!stored) {
+        TraceLine(kSetsStore, header.GetName().GetBuffer(), piece);
+        return false;
     }
     return true;
 }
@@ -530,19 +546,7 @@ bool CVariableItem::SetsFromTree(ExprNode* tree, const char* text, ItemResolver*
         return false;
     }
     ItemPin pin(this);
-    ExprEvaluator evaluator;
-    if (resolver != nullptr) resolver->BindEvaluator(evaluator);
-    CVarient value;
-    if (!evaluator.CalcTree(tree, text, value, false)) {
-        TraceLine(kSetsCalculate, text, evaluator.GetLastError().GetBuffer());
-        return false;
-    }
-    bool stored = header.IsBitField() ? setBitData(0, value) : setAt(0, value);
-    if (!stored) {
-        TraceLine(kSetsStore, header.GetName().GetBuffer(), text);
-        return false;
-    }
-    return true;
+    return SetElement(0, text, tree, resolver);
 }
 
 bool CVariableItem::setBitData(int32_t idx, const CVarient& unit) {

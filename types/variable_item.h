@@ -64,6 +64,9 @@ class CVariableItem : public TVarient {
     // struct, with the value's expression parsed once: tree is the
     // evaluator's KeptTree of text, a text that IsSingleValue.
     bool SetsFromTree(ExprNode* tree, const char* text, ItemResolver* resolver);
+    // Element i (not of a struct) from the value of piece, evaluated from
+    // tree when given (its KeptTree); traced when it fails.
+    bool SetElement(int32_t i, const char* piece, ExprNode* tree, ItemResolver* resolver);
     // True when sets would evaluate text whole as the value of one element:
     // it is one piece, without blanks around it.
     static bool IsSingleValue(const char* text);
