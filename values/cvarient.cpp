@@ -64,62 +64,155 @@ int32_t Promote(int32_t a, int32_t b) {
 
 enum class OpResult { kDone, kUnknown, kDivideByZero };
 
+// The binary operators, read once from their text.
+enum class Op {
+    kAdd,
+    kSub,
+    kMul,
+    kDiv,
+    kMod,
+    kAnd,
+    kOr,
+    kXor,
+    kShl,
+    kShr,
+    kEq,
+    kNe,
+    kLe,
+    kGe,
+    kGt,
+    kLt,
+    kLogAnd,
+    kLogOr,
+    kUnknown
+};
+
+// The operator that op names exactly ("+", "<<", "&&"...).
+Op OpOf(const char* op) {
+    char first = op[0];
+    if (first == 0) return Op::kUnknown;
+    char second = op[1];
+    if (second == 0) {
+        switch (first) {
+            case '+':
+                return Op::kAdd;
+            case '-':
+                return Op::kSub;
+            case '*':
+                return Op::kMul;
+            case '/':
+                return Op::kDiv;
+            case '%':
+                return Op::kMod;
+            case '&':
+                return Op::kAnd;
+            case '|':
+                return Op::kOr;
+            case '^':
+                return Op::kXor;
+            case '>':
+                return Op::kGt;
+            case '<':
+                return Op::kLt;
+            default:
+                return Op::kUnknown;
+        }
+    }
+    if (op[2] != 0) return Op::kUnknown;
+    switch (first) {
+        case '<':
+            return second == '<' ? Op::kShl : second == '=' ? Op::kLe : Op::kUnknown;
+        case '>':
+            return second == '>' ? Op::kShr : second == '=' ? Op::kGe : Op::kUnknown;
+        case '=':
+            return second == '=' ? Op::kEq : Op::kUnknown;
+        case '!':
+            return second == '=' ? Op::kNe : Op::kUnknown;
+        case '&':
+            return second == '&' ? Op::kLogAnd : Op::kUnknown;
+        case '|':
+            return second == '|' ? Op::kLogOr : Op::kUnknown;
+        default:
+            return Op::kUnknown;
+    }
+}
+
 // Signed 32-bit arithmetic with wrap-around; a zero divisor is reported and
 // INT32_MIN / -1 gives INT32_MIN, INT32_MIN % -1 gives 0.
 // The integer operators on two 32-bit words. Arithmetic and bit operators
 // wrap on the words; division, remainder, ">>" and the comparisons follow
 // the signedness of the result type.
-OpResult IntegerOp(const char* op, bool isSigned, uint32_t left, uint32_t right, uint32_t& out) {
+OpResult IntegerOp(Op op, bool isSigned, uint32_t left, uint32_t right, uint32_t& out) {
     int32_t l = AsSigned(left);
     int32_t r = AsSigned(right);
     unsigned shift = right & 31u;
     auto compare = [&](auto less) { return isSigned ? less(l, r) : less(left, right); };
-    if (strcmp(op, "+") == 0) {
-        out = left + right;
-    } else if (strcmp(op, "-") == 0) {
-        out = left - right;
-    } else if (strcmp(op, "*") == 0) {
-        out = left * right;
-    } else if (strcmp(op, "/") == 0 || strcmp(op, "%") == 0) {
-        if (right == 0) return OpResult::kDivideByZero;
-        bool divide = op[0] == '/';
-        if (!isSigned) {
-            out = divide ? left / right : left % right;
-        } else if (r == -1) {
-            out = divide ? 0u - left : 0u;  // INT32_MIN / -1 wraps
-        } else {
-            out = static_cast<uint32_t>(divide ? l / r : l % r);
+    switch (op) {
+        case Op::kAdd:
+            out = left + right;
+            break;
+        case Op::kSub:
+            out = left - right;
+            break;
+        case Op::kMul:
+            out = left * right;
+            break;
+        case Op::kDiv:
+        case Op::kMod: {
+            if (right == 0) return OpResult::kDivideByZero;
+            bool divide = op == Op::kDiv;
+            if (!isSigned) {
+                out = divide ? left / right : left % right;
+            } else if (r == -1) {
+                out = divide ? 0u - left : 0u;  // INT32_MIN / -1 wraps
+            } else {
+                out = static_cast<uint32_t>(divide ? l / r : l % r);
+            }
+            break;
         }
-    } else if (strcmp(op, "&") == 0) {
-        out = left & right;
-    } else if (strcmp(op, "|") == 0) {
-        out = left | right;
-    } else if (strcmp(op, "^") == 0) {
-        out = left ^ right;
-    } else if (strcmp(op, "<<") == 0) {
-        out = left << shift;
-    } else if (strcmp(op, ">>") == 0) {
-        // An arithmetic shift for signed results, written so that it does
-        // not depend on how the compiler shifts negative numbers.
-        out = isSigned && l < 0 ? ~(~left >> shift) : left >> shift;
-    } else if (strcmp(op, "==") == 0) {
-        out = left == right;
-    } else if (strcmp(op, "!=") == 0) {
-        out = left != right;
-    } else if (strcmp(op, "<=") == 0) {
-        out = compare([](auto a, auto b) { return a <= b; });
-    } else if (strcmp(op, ">=") == 0) {
-        out = compare([](auto a, auto b) { return a >= b; });
-    } else if (strcmp(op, ">") == 0) {
-        out = compare([](auto a, auto b) { return a > b; });
-    } else if (strcmp(op, "<") == 0) {
-        out = compare([](auto a, auto b) { return a < b; });
-    } else if (strcmp(op, "&&") == 0) {
-        out = left != 0 && right != 0;
-    } else if (strcmp(op, "||") == 0) {
-        out = left != 0 || right != 0;
-    } else {
-        return OpResult::kUnknown;
+        case Op::kAnd:
+            out = left & right;
+            break;
+        case Op::kOr:
+            out = left | right;
+            break;
+        case Op::kXor:
+            out = left ^ right;
+            break;
+        case Op::kShl:
+            out = left << shift;
+            break;
+        case Op::kShr:
+            // An arithmetic shift for signed results, written so that it
+            // does not depend on how the compiler shifts negative numbers.
+            out = isSigned && l < 0 ? ~(~left >> shift) : left >> shift;
+            break;
+        case Op::kEq:
+            out = left == right;
+            break;
+        case Op::kNe:
+            out = left != right;
+            break;
+        case Op::kLe:
+            out = compare([](auto a, auto b) { return a <= b; });
+            break;
+        case Op::kGe:
+            out = compare([](auto a, auto b) { return a >= b; });
+            break;
+        case Op::kGt:
+            out = compare([](auto a, auto b) { return a > b; });
+            break;
+        case Op::kLt:
+            out = compare([](auto a, auto b) { return a < b; });
+            break;
+        case Op::kLogAnd:
+            out = left != 0 && right != 0;
+            break;
+        case Op::kLogOr:
+            out = left != 0 || right != 0;
+            break;
+        default:
+            return OpResult::kUnknown;
     }
     return OpResult::kDone;
 }
@@ -494,9 +587,10 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
     if (op == nullptr) op = "";
 
     int32_t resultType = Promote(lhs.type, rhs.type);
+    Op code = OpOf(op);
     bool divideByZero = false;
     if (resultType == kTypeNone) {
-        if (lhs.type == kTypeNone && rhs.type == kTypeNone && strcmp(op, "==") == 0) {
+        if (lhs.type == kTypeNone && rhs.type == kTypeNone && code == Op::kEq) {
             return setInteger(1, kTypeInt4);
         }
     } else if (IsIntegerType(resultType)) {
@@ -505,7 +599,7 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
         uint32_t out = 0;
         OpResult result = OpResult::kUnknown;
         if (lhs.getUInt32(l) && rhs.getUInt32(r)) {
-            result = IntegerOp(op, IsSignedType(resultType), l, r, out);
+            result = IntegerOp(code, IsSignedType(resultType), l, r, out);
         }
         if (result == OpResult::kDone) {
             return setInteger(out, IsSignedType(resultType) ? kTypeInt4 : kTypeUInt4);
@@ -517,24 +611,24 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
         bool readable = lhs.getDouble(l) && rhs.getDouble(r);
         if (!readable) {
             // reported below
-        } else if (strcmp(op, "+") == 0) {
+        } else if (code == Op::kAdd) {
             return setDouble(l + r);
-        } else if (strcmp(op, "-") == 0) {
+        } else if (code == Op::kSub) {
             return setDouble(l - r);
-        } else if (strcmp(op, "*") == 0) {
+        } else if (code == Op::kMul) {
             return setDouble(l * r);
-        } else if (strcmp(op, "/") == 0) {
+        } else if (code == Op::kDiv) {
             if (!(std::fabs(r) < 1e-06)) return setDouble(l / r);
             divideByZero = true;
-        } else if (strcmp(op, "==") == 0) {
+        } else if (code == Op::kEq) {
             return setInteger(std::fabs(l - r) < 1e-06 ? 1 : 0, kTypeInt4);
-        } else if (strcmp(op, "<=") == 0) {
+        } else if (code == Op::kLe) {
             return setInteger(l <= r, kTypeInt4);
-        } else if (strcmp(op, ">=") == 0) {
+        } else if (code == Op::kGe) {
             return setInteger(l >= r, kTypeInt4);
-        } else if (strcmp(op, ">") == 0) {
+        } else if (code == Op::kGt) {
             return setInteger(l > r, kTypeInt4);
-        } else if (strcmp(op, "<") == 0) {
+        } else if (code == Op::kLt) {
             return setInteger(l < r, kTypeInt4);
         }
     } else if (resultType == kTypeOctet) {
@@ -543,7 +637,7 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
         bool readable = lhs.getString(l) && rhs.getString(r);
         if (!readable) {
             // reported below
-        } else if (strcmp(op, "+") == 0) {
+        } else if (code == Op::kAdd) {
             // A text far longer than any message ends the operation before
             // it is copied: a loop that doubles a text fails, not the memory.
             if (static_cast<int64_t>(l.GetLength()) + r.GetLength() > kMaxValueBytes) {
@@ -555,9 +649,9 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
             }
             OTSTR joined = l + r;
             return setBytes(joined.GetBuffer(), joined.GetLength());
-        } else if (strcmp(op, "==") == 0 || strcmp(op, "!=") == 0) {
+        } else if (code == Op::kEq || code == Op::kNe) {
             bool equal = StringStartsWith(l, r, caseSensitive);
-            return setInteger(equal == (op[0] == '='), kTypeInt4);
+            return setInteger(equal == (code == Op::kEq), kTypeInt4);
         }
     }
 

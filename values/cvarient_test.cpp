@@ -379,6 +379,17 @@ TEST(CVarientOperate, BinaryByTypePair) {
         {kNone, "!=", kNone, kTypeNone, "-"},
         {kNone, "+", I4(1), kTypeNone, "-"},
         {I4(1), "**", I4(1), kTypeNone, "-"},
+        // every integer operator by its exact text, and texts that only
+        // begin like one
+        {I4(2), ">=", I4(3), kI4, "0"},
+        {I4(3), "==", I4(3), kI4, "1"},
+        {I4(3), "!=", I4(3), kI4, "0"},
+        {I4(1), "<>", I4(2), kTypeNone, "-"},
+        {I4(1), "=>", I4(2), kTypeNone, "-"},
+        {I4(1), "<<=", I4(2), kTypeNone, "-"},
+        {I4(1), "&&&", I4(2), kTypeNone, "-"},
+        {I4(1), "", I4(2), kTypeNone, "-"},
+        {D(2.0), ">=", D(3.0), kI4, "0"},
         // divide by zero, with its own message
         {I4(1), "/", I4(0), kTypeNone, "-",
          "CVarient::Operate(1,'/',0) fail, divide or mode by zeor !\n"},
