@@ -52,25 +52,36 @@ void ExecuteEnv::RecycleList(ObArray* list) {
     }
 }
 
-// A spare frame when there is one, else a new one; null when out of memory.
-RunTimeStk* ExecuteEnv::NewFrame(Program* program, RunTimeStk* parent) {
-    if (spareFrames.GetSize() == 0) return new (std::nothrow) RunTimeStk(program, parent, this);
-    auto* frame = static_cast<RunTimeStk*>(spareFrames.RemoveLast());
+// The spare frame last used for reuseKey, else a new one; null when out of
+// memory.
+RunTimeStk* ExecuteEnv::NewFrame(Program* program, RunTimeStk* parent, const void* reuseKey) {
+    RunTimeStk* frame = nullptr;
+    for (int i = spareFrames.GetSize() - 1; i >= 0 && frame == nullptr; --i) {
+        if (static_cast<RunTimeStk*>(spareFrames.GetAt(i))->reuseKey == reuseKey) {
+            frame = static_cast<RunTimeStk*>(spareFrames.RemoveAt(i));
+        }
+    }
+    if (frame == nullptr) {
+        frame = new (std::nothrow) RunTimeStk(program, parent, this);
+        if (frame == nullptr) return nullptr;
+        frame->reuseKey = reuseKey;
+        return frame;
+    }
     frame->program = program;
     frame->parent = parent;
     frame->env = this;
     return frame;
 }
 
-// Destroys the frame's variables, values and child frames now, as deleting
-// it would, and keeps the empty frame for the next call.
+// Destroys the frame's values and child frames now, as deleting it would,
+// and keeps the empty frame, with the variables it may reuse, for the next
+// call; the frame recycled longest ago makes room.
 void ExecuteEnv::RecycleFrame(RunTimeStk* frame) {
     if (frame == nullptr) return;
+    frame->Recycle();
     if (spareFrames.GetSize() >= kMaxSpareFrames) {
-        delete frame;
-        return;
+        delete static_cast<RunTimeStk*>(spareFrames.RemoveAt(0));
     }
-    frame->clear();
     int before = spareFrames.GetSize();
     if (spareFrames.Add(frame) == before) delete frame;
 }
@@ -235,13 +246,14 @@ bool ExecuteEnv::Execute(Procedure* procedure, const CallArguments& args, CVarie
         push(root);
         rootPushed = true;
     }
-    RunTimeStk* frame = NewFrame(procedure->body, parent);
+    RunTimeStk* frame = NewFrame(procedure->body, parent, procedure);
     ObArray* params = NewList();
     ObArray* extras = NewList();
     bool ok = frame != nullptr && params != nullptr && extras != nullptr;
     if (!ok) {
         SetLastError("Execute %s() fail, new RunTimeStk error", name);
-    } else if (!procedure->GenerateProcedureParamsList(args, GetTopStk(0), *params, *extras)) {
+    } else if (!procedure->GenerateProcedureParamsList(args, GetTopStk(0), *params, *extras,
+                                                       frame)) {
         SetLastError("Execute %s() fail, generateParamsList error", name);
         ok = false;
     }

@@ -118,7 +118,9 @@ class ExecuteEnv : public NamedObject {
     // Frames of calls are recycled: a popped frame is cleared and kept here
     // for the next call, sparing the allocations of a new one.
     static constexpr int kMaxSpareFrames = 32;
-    RunTimeStk* NewFrame(Program* program, RunTimeStk* parent);
+    // Spare frames are matched by reuseKey (the procedure called), so that
+    // the variables a frame kept serve the next call of the same procedure.
+    RunTimeStk* NewFrame(Program* program, RunTimeStk* parent, const void* reuseKey = nullptr);
     void RecycleFrame(RunTimeStk* frame);
     // The lists in which a call's parameters are built, recycled likewise.
     ObArray* NewList();

@@ -291,6 +291,59 @@ TEST_F(CallTest, RecycledFramesStartFresh) {
     EXPECT_EQ("8", Eval("x")) << "each by-address call wrote the caller's variable";
 }
 
+// A native handler that sets the result only for a positive n and, like a
+// plug-in may, renames its parameter item for n 2.
+int PositiveOnly(void*, int, void** argv) {
+    auto* env = static_cast<ExecuteEnv*>(argv[0]);
+    auto* procedure = static_cast<Procedure*>(argv[1]);
+    long n = 0;
+    if (!env->GetTopStk(0)->get("n", n)) {
+        env->SetLastError("%s() get param fail", procedure->name.GetBuffer(0));
+        return 0;
+    }
+    if (n == 2) env->GetTopStk(0)->FindItem("n", true, false)->SetName("renamed");
+    CVarient result;
+    result.setInteger(static_cast<uint32_t>(n), kTypeInt4);
+    return n <= 0 || procedure->setReturn(*env, result);
+}
+
+// A frame keeps the items of its call for the next call of the same
+// procedure: nothing of one call's parameters, locals or result, nor a
+// change made to them, reaches the next.
+TEST_F(CallTest, KeptItemsStartFresh) {
+    AddProcedure(file, "positive", kDeclInt4, {{"n", kDeclInt4, false}}, true);
+    Procedure* add = AddProcedure(file, "add", kDeclInt4, {{"n", kDeclInt4, false}});
+    AddVariable(*add->body, "total", kDeclInt4, 1, "0");
+    AddStatement(*add->body, "total = total + n");
+    AddStatement(*add->body, "n = 1000");
+    AddReturn(add, "total + n");
+    Procedure* echo = AddProcedure(file, "echo", kDeclOctet, {{"s", kDeclOctet, false}});
+    AddReturn(echo, "s");
+    ASSERT_TRUE(Prepare());
+    int calls = 0;
+    env.InstallHooks(&calls, true, PositiveOnly, 0);
+    const std::string big = "'" + std::string(5000, 'x') + "'";
+    const struct {
+        std::string expression, result;
+    } kCalls[] = {
+        {"positive(3)", "3"},
+        {"positive(0)", "ERROR positive() fail, return data not seted !"},
+        {"positive(2)", "2"},
+        {"positive(4)", "4"},
+        {"add(5)", "1005"},
+        {"add(5)", "1005"},
+        {"echo(" + big + ")", "\"" + std::string(5000, 'x') + "\""},
+        {"echo('a')", "\"a\""},
+        {"echo('')", "\"\""},
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& c : kCalls) {
+            EXPECT_EQ(c.result, Eval(c.expression.c_str())) << c.expression.substr(0, 20);
+            Restart();
+        }
+    }
+}
+
 // Arguments split at the top-level commas, with blanks and many pieces.
 TEST_F(CallTest, ArgumentLists) {
     Procedure* sum = AddProcedure(file, "sum", kDeclDynamic, {{"first", kDeclInt4, false}}, true);

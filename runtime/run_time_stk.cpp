@@ -128,11 +128,54 @@ void RunTimeStk::clear() {
     // Later items may refer to earlier ones: release in reverse order.
     values.DeleteAll();
     variables.DeleteAll();
+    spares.DeleteAll();
     ++variableRemovals;
     ownedChildren.DeleteAll();
     children.RemoveAll();
     prepared = initialised = false;
     caseSensitive = false;
+}
+
+void RunTimeStk::Recycle() {
+    // At most a call's worth of small plain items is kept; references share
+    // storage that the caller frees, so they are never kept.
+    constexpr int kMaxKept = 8;
+    constexpr int32_t kMaxKeptElements = 64;
+    ObArrayOf<CVariableItem> kept(kMaxKept);
+    values.DeleteAll();
+    for (int i = 0; i < variables.GetSize() && kept.GetSize() < kMaxKept; ++i) {
+        CVariableItem* item = VariableAt(i);
+        if (item->IsReference() || item->IsStructItem() || item->IsChoice() ||
+            item->GetCount() > kMaxKeptElements) {
+            continue;
+        }
+        int before = kept.GetSize();
+        if (kept.Add(item) > before) variables.RemoveAt(i--);
+    }
+    clear();
+    for (int i = 0; i < kept.GetSize(); ++i) {
+        int before = spares.GetSize();
+        if (spares.Add(kept.GetAt(i)) == before) delete kept.GetAt(i);
+    }
+    kept.RemoveAll();
+}
+
+CVariableItem* RunTimeStk::TakeSpare(VariableDefinition* def) {
+    for (int i = 0; i < spares.GetSize(); ++i) {
+        CVariableItem* item = spares.GetAt(i);
+        if (item->def == def && item->Renew(nullptr, def)) return spares.RemoveAt(i);
+    }
+    return nullptr;
+}
+
+CVariableItem* RunTimeStk::TakeSpare(int32_t declaredCode, const char* name, int32_t count) {
+    for (int i = 0; i < spares.GetSize(); ++i) {
+        CVariableItem* item = spares.GetAt(i);
+        if (item->def == nullptr && item->Renew(declaredCode, name, count)) {
+            return spares.RemoveAt(i);
+        }
+    }
+    return nullptr;
 }
 
 void RunTimeStk::setProgram(Program* newProgram) {
@@ -277,14 +320,23 @@ CVariableItem* RunTimeStk::DetachItem(const char* varName, bool localOnly, bool 
     return item != nullptr ? DetachItem(item, localOnly) : nullptr;
 }
 
-// A new item for a variable of that name, unless the frame has one already.
-CVariableItem* RunTimeStk::NewVariable(const char* name) {
+// A new item for a variable of that name, unless the frame has one already;
+// with reuse, a kept variable of that definition renewed when one fits
+// (*renewed tells which).
+CVariableItem* RunTimeStk::NewVariable(const char* name, VariableDefinition* reuse, bool* renewed) {
+    if (renewed != nullptr) *renewed = false;
     if (FindItem(name, true, false) != nullptr) {
         TraceLine(
             "RunTimeStk::CreateVarInstance('%s') fail, Instance with same name already "
             "created !",
             name);
         return nullptr;
+    }
+    if (reuse != nullptr && renewed != nullptr) {
+        if (CVariableItem* kept = TakeSpare(reuse)) {
+            *renewed = true;
+            return kept;
+        }
     }
     auto* item = new (std::nothrow) CVariableItem;
     if (item == nullptr) {
@@ -296,15 +348,19 @@ CVariableItem* RunTimeStk::NewVariable(const char* name) {
 CVariableItem* RunTimeStk::CreateVarInstance(VariableDefinition* def, const char* varName) {
     if (def == nullptr) return nullptr;
     const char* name = varName != nullptr ? varName : def->GetName().GetBuffer(0);
-    CVariableItem* item = NewVariable(name);
+    // A renewed item already has the definition's name.
+    bool renewed = false;
+    CVariableItem* item = NewVariable(name, varName == nullptr ? def : nullptr, &renewed);
     if (item == nullptr) return nullptr;
-    if (!item->create(nullptr, def)) {
-        TraceLine("RunTimeStk::CreateVarInstance() fail, create CVariableItem error !");
-        delete item;
-        return nullptr;
+    if (!renewed) {
+        if (!item->create(nullptr, def)) {
+            TraceLine("RunTimeStk::CreateVarInstance() fail, create CVariableItem error !");
+            delete item;
+            return nullptr;
+        }
+        item->header.SetName(name);
+        item->SetName(name);
     }
-    item->header.SetName(name);
-    item->SetName(name);
     if (!AppendVariable(item)) {
         delete item;
         return nullptr;

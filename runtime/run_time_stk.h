@@ -60,7 +60,16 @@ class RunTimeStk : public ItemResolver {
 
     // Takes the program, clearing the frame first when it was prepared.
     void setProgram(Program* newProgram);
+    // Destroys the variables, values, child frames and kept variables.
     void clear();
+    // Empties the frame as clear() does, but keeps its plain variables for
+    // the frame's next use for the same reuseKey, where TakeSpare gives
+    // them back renewed instead of new items being made.
+    void Recycle();
+    // A kept variable renewed as a new item of def (CVariableItem::Renew),
+    // or of declaredCode named name; null when none fits. The caller owns it.
+    CVariableItem* TakeSpare(VariableDefinition* def);
+    CVariableItem* TakeSpare(int32_t declaredCode, const char* name, int32_t count);
     // Adopts the given variables and values (emptying the lists with
     // takeOwnership), creates the program's variables and the frames of its
     // blocks.
@@ -114,12 +123,14 @@ class RunTimeStk : public ItemResolver {
     RunTimeStk* parent;
     bool prepared = false;
     bool initialised = false;
+    const void* reuseKey = nullptr;  // what the kept variables were made for
 
   private:
     CVariableItem* Resolve(const char* path, int32_t* outIdx, bool report);
     CVariableItem* CreateFromSpec(const char* nameSpec, StructDefinition* structDef,
                                   int32_t declaredCode);
-    CVariableItem* NewVariable(const char* name);
+    CVariableItem* NewVariable(const char* name, VariableDefinition* reuse = nullptr,
+                               bool* renewed = nullptr);
     bool AppendVariable(CVariableItem* item);
     // The item of a get, set or sets. Those report an unknown name only to
     // the trace (the caller, a native function or plug-in, reports its own
@@ -139,4 +150,5 @@ class RunTimeStk : public ItemResolver {
     ObArrayOf<CVarient> values{25};           // owned; handed in by Prepare
     ObArrayOf<RunTimeStk> children{25};       // not owned
     ObArrayOf<RunTimeStk> ownedChildren{25};  // owned
+    ObArrayOf<CVariableItem> spares{8};       // owned; kept by Recycle
 };

@@ -73,6 +73,11 @@ bool Procedure::GenerateProcedureParamsList(const char* args, RunTimeStk* caller
 
 bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTimeStk* caller,
                                             ObArray& params, ObArray& extras) {
+    return GenerateProcedureParamsList(pieces, caller, params, extras, nullptr);
+}
+
+bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTimeStk* caller,
+                                            ObArray& params, ObArray& extras, RunTimeStk* frame) {
     int wanted = parameters.GetMemberCount();
     int given = pieces.GetSize();
     bool ok = true;
@@ -85,7 +90,9 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
     for (int i = 0; ok && i < wanted; ++i) {
         VariableDefinition* def = parameters.GetMember(i);
         const char* arg = pieces.GetAt(i);
-        auto* item = new (std::nothrow) CVariableItem;
+        CVariableItem* renewed =
+            frame != nullptr && !def->byAddress ? frame->TakeSpare(def) : nullptr;
+        CVariableItem* item = renewed != nullptr ? renewed : new (std::nothrow) CVariableItem;
         bool made = false;
         bool reported = false;
         if (!def->byAddress) {
@@ -96,7 +103,7 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
                 // By value: a new item, initialised in the caller's frame
                 // (from the bound value when the argument has one).
                 ExprNode* tree = pieces.TreeAt(i);
-                made = item != nullptr && item->create(nullptr, def);
+                made = renewed != nullptr || (item != nullptr && item->create(nullptr, def));
                 if (made && tree != nullptr && item->GetCount() == 1 && !item->IsStructItem()) {
                     made = item->SetsFromTree(tree, arg, caller);
                 } else if (made) {
@@ -148,10 +155,14 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
         extras.Add(value);
     }
     if (ok && returnType != kDeclVoid && returnType != kDeclDynamic) {
-        auto* result = new (std::nothrow) CVariableItem;
-        bool made = result != nullptr &&
-                    (returnType == kDeclStruct ? result->create(returnStruct, "Return", 1)
-                                               : result->create(returnType, "Return", 1));
+        CVariableItem* renewed = frame != nullptr && returnType != kDeclStruct
+                                     ? frame->TakeSpare(returnType, "Return", 1)
+                                     : nullptr;
+        CVariableItem* result = renewed != nullptr ? renewed : new (std::nothrow) CVariableItem;
+        bool made = renewed != nullptr ||
+                    (result != nullptr &&
+                     (returnType == kDeclStruct ? result->create(returnStruct, "Return", 1)
+                                                : result->create(returnType, "Return", 1)));
         int before = params.GetSize();
         if (!made || params.Add(result) == before) {
             delete result;

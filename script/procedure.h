@@ -50,6 +50,10 @@ class Procedure : public ProgramItem {
     // is run again and again.
     bool GenerateProcedureParamsList(const CallArguments& args, RunTimeStk* caller, ObArray& params,
                                      ObArray& extras);
+    // The same, taking the items back that frame kept from its last call
+    // (RunTimeStk::TakeSpare) where they fit, instead of making new ones.
+    bool GenerateProcedureParamsList(const CallArguments& args, RunTimeStk* caller, ObArray& params,
+                                     ObArray& extras, RunTimeStk* frame);
     // Runs the procedure in the frame that the environment has prepared and
     // pushed for it, and checks its result.
     bool Call(ExecuteEnv& env);

@@ -271,6 +271,79 @@ bool CVariableItem::create(int32_t declaredCode, const char* itemName, int32_t c
     return true;
 }
 
+// ---------------------------------------------------------------- reuse
+
+struct CVariableItem::Recipe {
+    const char* name;
+    const char* typeName;
+    int32_t baseType;
+    int32_t declaredType;
+    int32_t count;
+    int32_t bitCount;
+    int32_t bitHigh;
+    bool bitGroupEnd;
+};
+
+namespace {
+
+bool SameText(const OTSTR& text, const char* other) {
+    size_t length = strlen(other);
+    return static_cast<size_t>(text.GetLength()) == length &&
+           memcmp(text.GetBuffer(0), other, length) == 0;
+}
+
+}  // namespace
+
+bool CVariableItem::RenewAs(const Recipe& made) {
+    // The header's own fields that no create sets keep their defaults.
+    bool asMade = !locked && !IsStructBase(made.baseType) && made.baseType != kDeclChoice &&
+                  structDef == nullptr && header.baseType == made.baseType &&
+                  header.declaredType == made.declaredType && header.count == made.count &&
+                  header.bitCount == made.bitCount && header.bitHigh == made.bitHigh &&
+                  header.bitGroupEnd == made.bitGroupEnd && header.id == 0 && header.lowByteFirst &&
+                  header.attributes == nullptr && header.structDef == nullptr &&
+                  !header.byAddress && header.mapTag == -1 && header.memberLine == -1 &&
+                  GetType() == made.baseType && GetCount() == ReserveCount(made.count, false) &&
+                  header.GetDescription().IsEmpty() && description.IsEmpty() &&
+                  SameText(header.GetName(), made.name) && SameText(name, made.name) &&
+                  SameText(header.typeName, made.typeName) && !TreeInUse(this, nullptr);
+    return asMade && ResetElements();
+}
+
+bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition) {
+    if (definition == nullptr || def != definition) return false;
+    Recipe made{definition->GetName().GetBuffer(0),
+                definition->typeName.GetBuffer(0),
+                definition->baseType,
+                definition->declaredType,
+                definition->count,
+                definition->bitCount,
+                definition->bitHigh,
+                definition->bitGroupEnd};
+    if (!RenewAs(made)) return false;
+    parent = parentStruct;
+    mapTag = definition->mapTag;
+    marker = ' ';
+    implicitChoice = false;
+    addressSource = nullptr;
+    return true;
+}
+
+bool CVariableItem::Renew(int32_t declaredCode, const char* itemName, int32_t count) {
+    int32_t base = BaseCodeOf(declaredCode);
+    const char* typeText = TypeCodeText(declaredCode);
+    if (base < 0 || typeText == nullptr || itemName == nullptr || def != nullptr ||
+        parent != nullptr || mapTag != -1) {
+        return false;
+    }
+    Recipe made{itemName, typeText, base, declaredCode, count, -1, 0, false};
+    if (!RenewAs(made)) return false;
+    marker = ' ';
+    implicitChoice = false;
+    addressSource = nullptr;
+    return true;
+}
+
 // ---------------------------------------------------------------- copies
 
 bool CVariableItem::Owns(const void* target) const {

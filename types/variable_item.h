@@ -56,6 +56,13 @@ class CVariableItem : public TVarient {
     // Back to empty; does nothing while a running initialiser or path
     // look-up uses the item or its structs.
     void clear();
+    // What create(parentStruct, definition), or create(declaredCode,
+    // itemName, count), would make of an item that the same create made
+    // before, keeping its storage: only the value is reset. False, changing
+    // nothing, unless the item is a basic one (not a struct, choice or
+    // reference) still exactly as that create left it apart from its value.
+    bool Renew(CStruct* parentStruct, VariableDefinition* definition);
+    bool Renew(int32_t declaredCode, const char* itemName, int32_t count);
 
     // Sets element idx, or the whole item for idx -1, from an initialiser
     // text: "{1, 2}", an expression, a variable name (with a resolver).
@@ -120,6 +127,11 @@ class CVariableItem : public TVarient {
   private:
     // Deletes the owned element structs (none for a reference).
     void FreeStructs();
+    // What a create of a basic item sets: Renew's pattern.
+    struct Recipe;
+    // Whether the item is a basic one that a create of made left and that has
+    // not changed since but for its value; then resets the value.
+    bool RenewAs(const Recipe& made);
     // The value's name and description follow the header's.
     void SyncName();
     // A PVOID storage of count elements holding new structs of structType.

@@ -180,6 +180,45 @@ TEST_F(VariableItemTyped, CreateForms) {
     EXPECT_EQ(f.header.baseType, -1);
 }
 
+// Renew resets the value of an item that create made and that nothing but
+// its value changed since; any other change makes it refuse, changing nothing.
+TEST(VariableItemRenew, OnlyAnUnchangedItemIsRenewed) {
+    std::unique_ptr<VariableDefinition> def(Def("n", kDeclInt2, 3));
+    std::unique_ptr<VariableDefinition> other(Def("n", kDeclInt2, 3));
+    const struct {
+        const char* change;
+        bool renewed;
+        std::function<void(CVariableItem&)> apply;
+    } kCases[] = {
+        {"value", true, [](CVariableItem& v) { v.setAt(1, 7); }},
+        {"name", false, [](CVariableItem& v) { v.SetName("m"); }},
+        {"description", false, [](CVariableItem& v) { v.SetDescription("d"); }},
+        {"bit count", false, [](CVariableItem& v) { v.header.setBitCount(3); }},
+        {"byte order", false, [](CVariableItem& v) { v.header.lowByteFirst = false; }},
+        {"read-only", false, [](CVariableItem& v) { v.SetWritable(false); }},
+        {"recreated", false, [](CVariableItem& v) { v.create(kDeclInt2, "n", 3); }},
+    };
+    for (const auto& c : kCases) {
+        CVariableItem item;
+        ASSERT_TRUE(item.create(nullptr, def.get()));
+        c.apply(item);
+        EXPECT_FALSE(item.Renew(nullptr, other.get())) << c.change << ": another definition";
+        EXPECT_EQ(c.renewed, item.Renew(nullptr, def.get())) << c.change;
+        if (c.renewed) {
+            EXPECT_FALSE(item.HasValue()) << c.change;
+            EXPECT_EQ(0, item.getAt_as_long(1)) << c.change;
+        }
+    }
+    CVariableItem result;
+    ASSERT_TRUE(result.create(kDeclUInt1, "Return", 1));
+    result.setAt(0, 9);
+    EXPECT_FALSE(result.Renew(kDeclUInt2, "Return", 1));
+    EXPECT_FALSE(result.Renew(kDeclUInt1, "Result", 1));
+    EXPECT_TRUE(result.HasValue()) << "a refused renewal changes nothing";
+    EXPECT_TRUE(result.Renew(kDeclUInt1, "Return", 1));
+    EXPECT_FALSE(result.HasValue());
+}
+
 TEST_F(CStructTyped, InitRefusesSelfContainingType) {
     StructDefinition loop;
     loop.SetName("Loop");

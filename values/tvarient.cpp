@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "values/format_values.h"
@@ -79,6 +80,21 @@ void TVarient::free(bool resetBase) {
     hasValue = false;
     writable = true;
     if (resetBase) VarientBase::resetBase();
+}
+
+bool TVarient::ResetElements() {
+    if (isReference || !writable || storageType != type || storageCount != count) return false;
+    if (count > 0 && data == nullptr) return false;
+    if (type == kTypeOctet) {
+        for (int32_t i = 0; i < count; ++i) {
+            if (Strings()[i].GetCapacity() > kKeptTextBytes) return false;
+        }
+        for (int32_t i = 0; i < count; ++i) Strings()[i].Empty();
+    } else if (count > 0) {
+        memset(data, 0, static_cast<size_t>(count) * static_cast<size_t>(ValueTypeWidth(type)));
+    }
+    hasValue = false;
+    return true;
 }
 
 void TVarient::setValueFlag(bool flag) {

@@ -103,6 +103,12 @@ class TVarient : public VarientBase {
     bool PassAddressClone(TVarient& source, int32_t idx);
     // Sets the value flag and, for a reference, the owner's flag too.
     void setValueFlag(bool flag);
+    // The elements back to what create made (0, or empty texts) and no value,
+    // keeping the storage. False, changing nothing, for a reference, a value
+    // that is not writable, storage not made for the present type and count,
+    // or a text element holding a block of more than kKeptTextBytes.
+    static constexpr int kKeptTextBytes = 4096;
+    bool ResetElements();
 
     // Typed element accessors: the type must be exactly theirs and idx in
     // range, otherwise they report "operation illegal" and hand out the
