@@ -322,9 +322,12 @@ void OTSTR::Replace(char from, char to) {
 bool OTSTR::Compare(const char* text, bool caseSensitive) const {
     if (text == nullptr) return length == 0;
     if (buffer == nullptr) return false;
-    // Stops at the first difference: most texts compared differ early.
+    // Stops at the first difference: most texts compared differ early. Equal
+    // bytes, the usual case, need no folding.
     for (int i = 0; i < length; ++i) {
-        if (text[i] == 0 || Fold(buffer[i], caseSensitive) != Fold(text[i], caseSensitive)) {
+        char c = text[i];
+        if (c == 0) return false;
+        if (c != buffer[i] && Fold(buffer[i], caseSensitive) != Fold(c, caseSensitive)) {
             return false;
         }
     }

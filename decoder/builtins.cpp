@@ -55,14 +55,18 @@ class Builtin {
   private:
     bool Position(int32_t value, const char* name, const char* returnFail) {
         if (cursor == nullptr) return Fail(kNoMessage, name);
-        char text[16];
-        snprintf(text, sizeof text, "%ld", static_cast<long>(value));
-        // The number as a literal of the script reads it; a procedure
-        // declared VOID fails as the text would.
-        CVarient number;
-        bool set = procedure.returnType != kDeclVoid && number.sets(text, "'\"")
-                       ? procedure.setReturn(env, number)
-                       : procedure.setReturn(env, text);
+        // The number as the script's literal of it reads (an INT4); a
+        // procedure declared VOID is handed the text, and fails as with it.
+        bool set;
+        if (procedure.returnType != kDeclVoid) {
+            CVarient number;
+            set = number.setInteger(static_cast<uint32_t>(value), kTypeInt4) &&
+                  procedure.setReturn(env, number);
+        } else {
+            char text[16];
+            snprintf(text, sizeof text, "%ld", static_cast<long>(value));
+            set = procedure.setReturn(env, text);
+        }
         if (!set) return Fail("%s", returnFail);
         return true;
     }
@@ -320,9 +324,12 @@ int CallBuiltin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure,
     static const char* const kNames[] = {
         "now",    "TotalLength", "sysFetchValue", "sysTranChoiceItem", "sysAbort",
         "strlen", "strGetAt",    "sysSetTitle",   "sysGetEnumComment", "strFormat"};
+    // Names of another length are passed over without a comparison.
     int which = -1;
+    int length = procedure.name.GetLength();
     for (int i = 0; i < static_cast<int>(sizeof kNames / sizeof kNames[0]); ++i) {
-        if (procedure.name.Compare(kNames[i], false)) {
+        if (static_cast<int>(strlen(kNames[i])) == length &&
+            procedure.name.Compare(kNames[i], false)) {
             which = i;
             break;
         }

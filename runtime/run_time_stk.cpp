@@ -125,10 +125,14 @@ CVariableItem* RunTimeStk::VariableAt(int i) const {
 }
 
 void RunTimeStk::clear() {
+    spares.DeleteAll();
+    ClearVariables();
+}
+
+void RunTimeStk::ClearVariables() {
     // Later items may refer to earlier ones: release in reverse order.
     values.DeleteAll();
     variables.DeleteAll();
-    spares.DeleteAll();
     ++variableRemovals;
     ownedChildren.DeleteAll();
     children.RemoveAll();
@@ -141,23 +145,18 @@ void RunTimeStk::Recycle() {
     // storage that the caller frees, so they are never kept.
     constexpr int kMaxKept = 8;
     constexpr int32_t kMaxKeptElements = 64;
-    ObArrayOf<CVariableItem> kept(kMaxKept);
+    spares.DeleteAll();
     values.DeleteAll();
-    for (int i = 0; i < variables.GetSize() && kept.GetSize() < kMaxKept; ++i) {
+    for (int i = variables.GetSize() - 1; i >= 0 && spares.GetSize() < kMaxKept; --i) {
         CVariableItem* item = VariableAt(i);
         if (item->IsReference() || item->IsStructItem() || item->IsChoice() ||
             item->GetCount() > kMaxKeptElements) {
             continue;
         }
-        int before = kept.GetSize();
-        if (kept.Add(item) > before) variables.RemoveAt(i--);
-    }
-    clear();
-    for (int i = 0; i < kept.GetSize(); ++i) {
         int before = spares.GetSize();
-        if (spares.Add(kept.GetAt(i)) == before) delete kept.GetAt(i);
+        if (spares.Add(item) > before) variables.RemoveAt(i);
     }
-    kept.RemoveAll();
+    ClearVariables();
 }
 
 CVariableItem* RunTimeStk::TakeSpare(VariableDefinition* def) {

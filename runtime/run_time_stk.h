@@ -126,6 +126,8 @@ class RunTimeStk : public ItemResolver {
     const void* reuseKey = nullptr;  // what the kept variables were made for
 
   private:
+    // clear() but for the kept variables.
+    void ClearVariables();
     CVariableItem* Resolve(const char* path, int32_t* outIdx, bool report);
     CVariableItem* CreateFromSpec(const char* nameSpec, StructDefinition* structDef,
                                   int32_t declaredCode);
