@@ -430,29 +430,40 @@ CVariableItem* RunTimeStk::FindVariable(const char* path, int32_t* idx) {
 
 // The first identifier of the path is found through the frames; the rest
 // is resolved in the element struct it leads to.
+void RunTimeStk::ReportUnknown(const char* path, const char* name, bool report) {
+    if (env == nullptr) return;
+    OTSTR unknown;
+    unknown.safeAppends(
+        "RunTimeStk::GetItem('%s') fail, '%s' is not a valid VariableItem in RunTimeStk !", path,
+        name);
+    if (report) {
+        env->SetLastError("%s", unknown.GetBuffer(0));
+    } else {
+        TraceLine("%s", unknown.GetBuffer(0));
+    }
+}
+
 CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool report) {
     if (path == nullptr) return nullptr;
-    OTSTR ident, subscript, rest;
     // A bare name is its own first identifier, with nothing after it.
-    bool bare = path[0] != 0 && path[strcspn(path, ".[( \t\r\n\v\f")] == 0;
-    if (!bare && !ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
+    if (path[0] != 0 && path[strcspn(path, ".[( \t\r\n\v\f")] == 0) {
+        CVariableItem* item = FindItem(path, false, caseSensitive);
+        if (item == nullptr) {
+            ReportUnknown(path, path, report);
+        } else if (outIdx != nullptr) {
+            *outIdx = item->GetCount() == 1 ? 0 : -1;
+        }
+        return item;
+    }
+    OTSTR ident, subscript, rest;
+    if (!ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
         TraceLine("RunTimeStk::GetItem('%s') fail, varstring split fail !", path);
         return nullptr;
     }
-    const char* name = bare ? path : ident.GetBuffer(0);
+    const char* name = ident.GetBuffer(0);
     CVariableItem* item = FindItem(name, false, caseSensitive);
     if (item == nullptr) {
-        if (env != nullptr) {
-            OTSTR unknown;
-            unknown.safeAppends(
-                "RunTimeStk::GetItem('%s') fail, '%s' is not a valid VariableItem in RunTimeStk !",
-                path, name);
-            if (report) {
-                env->SetLastError("%s", unknown.GetBuffer(0));
-            } else {
-                TraceLine("%s", unknown.GetBuffer(0));
-            }
-        }
+        ReportUnknown(path, name, report);
         return nullptr;
     }
     if (rest.IsEmpty() && outIdx == nullptr && !subscript.IsEmpty()) {

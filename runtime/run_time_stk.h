@@ -129,6 +129,9 @@ class RunTimeStk : public ItemResolver {
     // clear() but for the kept variables.
     void ClearVariables();
     CVariableItem* Resolve(const char* path, int32_t* outIdx, bool report);
+    // The failure of a path whose first name no frame has: the environment's
+    // error with report, else traced.
+    void ReportUnknown(const char* path, const char* name, bool report);
     CVariableItem* CreateFromSpec(const char* nameSpec, StructDefinition* structDef,
                                   int32_t declaredCode);
     CVariableItem* NewVariable(const char* name, VariableDefinition* reuse = nullptr,
