@@ -86,8 +86,10 @@ void* ObArray::RemoveAt(int index, uint32_t* tag) {
     }
     void* ptr = items[index].ptr;
     if (tag != nullptr) *tag = items[index].tag;
-    memmove(items + index, items + index + 1,
-            sizeof(ObItem) * static_cast<size_t>(count - index - 1));
+    if (index < count - 1) {
+        memmove(items + index, items + index + 1,
+                sizeof(ObItem) * static_cast<size_t>(count - index - 1));
+    }
     --count;
     ShrinkIfSparse();
     return ptr;

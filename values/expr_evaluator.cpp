@@ -508,6 +508,11 @@ bool ExprEvaluator::Resolve(CVarient& value) {
     return true;
 }
 
+bool ExprEvaluator::EvalOperand(ExprNode* node, CVarient& value, bool readIdents) {
+    if (node->IsLeaf() && node->id == kTokIdent) return Eval(node, value, true);
+    return Eval(node, value, readIdents) && Resolve(value);
+}
+
 bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
     if (node->IsLeaf()) {
         const char* text = node->text.GetBuffer(0);
@@ -532,7 +537,7 @@ bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
     const char* op = node->text.GetBuffer(0);
     if (node->unary) {
         CVarient operand;
-        if (!Eval(node->child[0], operand, readIdents) || !Resolve(operand)) return false;
+        if (!EvalOperand(node->child[0], operand, readIdents)) return false;
         if (!result.Operate(op, operand)) {
             OTSTR text;
             Describe(operand, text);
@@ -544,12 +549,12 @@ bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
     if (strcmp(op, "=") == 0) return EvalAssign(node, result, readIdents);
     if (strcmp(op, "?") == 0) {
         CVarient condition;
-        if (!Eval(node->child[0], condition, readIdents) || !Resolve(condition)) return false;
+        if (!EvalOperand(node->child[0], condition, readIdents)) return false;
         return Eval(node->child[condition.getLong() != 0 ? 1 : 2], result, readIdents);
     }
     CVarient left, right;
-    if (!Eval(node->child[0], left, readIdents) || !Resolve(left)) return false;
-    if (!Eval(node->child[1], right, readIdents) || !Resolve(right)) return false;
+    if (!EvalOperand(node->child[0], left, readIdents)) return false;
+    if (!EvalOperand(node->child[1], right, readIdents)) return false;
     if (!result.Operate(left, op, right, true)) {
         OTSTR l, r;
         // Joined texts past the value limit: the reason is worth naming.

@@ -133,6 +133,9 @@ class ExprEvaluator {
     bool EvalAssign(ExprNode* node, CVarient& result, bool readIdents);
     // Reads an identifier reference in place.
     bool Resolve(CVarient& value);
+    // An operand's value: Eval and Resolve, an identifier leaf read at once
+    // (the same read, without making the reference text first).
+    bool EvalOperand(ExprNode* node, CVarient& value, bool readIdents);
     bool Call(int code, const char* path, void* third);
     // A read of an identifier leaf: through the reader when there is one.
     bool ReadLeaf(ExprNode* leaf, const char* path, CVarient& out);
