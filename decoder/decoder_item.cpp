@@ -4,9 +4,11 @@
 #include "decoder/decoder_item.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
+#include "base/number_text.h"
 #include "decoder/protocol_decoder.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
@@ -31,8 +33,22 @@ constexpr char kNoLocationMarker[] = "***?****";
 
 // "start:length" of the views.
 void Location(int32_t start, int32_t length, OTSTR& out) {
-    out.Empty();
-    out.safeAppends("%-3ld:%2ld", static_cast<long>(start), static_cast<long>(length));
+    // "%-3ld:%2ld"
+    char text[2 * kMaxDecimalDigits + 8];
+    int n = DecimalDigits(start, text);
+    while (n < 3) text[n++] = ' ';
+    text[n++] = ':';
+    char digits[kMaxDecimalDigits];
+    int d = DecimalDigits(length, digits);
+    for (int pad = d; pad < 2; ++pad) text[n++] = ' ';
+    memcpy(text + n, digits, static_cast<size_t>(d));
+    out.Assign(text, n + d);
+}
+
+// "B<n>" or "b<n>", the size shown as a marker.
+void SizeText(char unit, int32_t n, char* text) {
+    text[0] = unit;
+    text[1 + DecimalDigits(n, text + 1)] = 0;
 }
 
 // text centred in eight characters of '*'.
@@ -206,15 +222,15 @@ bool DecoderItem::MarkerText(OTSTR& out) {
                 return true;
             }
             if (total % 8 == 0) {
-                snprintf(text, sizeof text, "B%ld", static_cast<long>(total / 8));
+                SizeText('B', total / 8, text);
             } else {
-                snprintf(text, sizeof text, "b%ld", static_cast<long>(total));
+                SizeText('b', total, text);
             }
             Centred(text, out);
             return true;
         }
         case kDeclOctet:
-            snprintf(text, sizeof text, "B%ld", static_cast<long>(length));
+            SizeText('B', length, text);
             Centred(text, out);
             return true;
         case kDeclDouble:

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "base/formatted_text.h"
+#include "base/number_text.h"
 #include "base/tracer.h"
 #include "decoder/builtins.h"
 #include "pattern/script_lexer.h"
@@ -38,15 +39,51 @@ bool DefineText(Program& program, const char* name, OTSTR& out) {
     return value->getTextAt(0, out);
 }
 
+// "[i]"
+void AppendIndex(OTSTR& out, int32_t i) {
+    char digits[kMaxDecimalDigits];
+    out.AppendChar('[');
+    out.Append(digits, DecimalDigits(i, digits));
+    out.AppendChar(']');
+}
+
+// Names up to this length are put together by hand; longer ones still go
+// through safeAppends, which refuses a text of 2,048 characters or more.
+constexpr size_t kAssembledName = 1024;
+
 // "name" for a single element, "name[i]" within an array.
 OTSTR ElementName(const char* name, int32_t count, int32_t i) {
     OTSTR out;
-    if (count < 2) {
-        out.safeAppends("%s", name);
-    } else {
-        out.safeAppends("%s[%d]", name, i);
+    if (strlen(name) > kAssembledName) {
+        if (count < 2) {
+            out.safeAppends("%s", name);
+        } else {
+            out.safeAppends("%s[%d]", name, i);
+        }
+        return out;
     }
+    out.Append(name);
+    if (count >= 2) AppendIndex(out, i);
     return out;
+}
+
+// The argument text of a member's Translate procedure:
+// "'element',This.item[i],i", or without This "'element',item[i],i".
+void TranslateArguments(const char* element, const char* itemName, bool withThis, int32_t i,
+                        OTSTR& out) {
+    if (strlen(element) > kAssembledName || strlen(itemName) > kAssembledName) {
+        out.safeAppends(withThis ? "'%s',This.%s[%ld],%ld" : "'%s',%s[%ld],%ld", element, itemName,
+                        static_cast<long>(i), static_cast<long>(i));
+        return;
+    }
+    out.AppendChar('\'');
+    out.Append(element);
+    out.Append(withThis ? "',This." : "',");
+    out.Append(itemName);
+    AppendIndex(out, i);
+    char digits[kMaxDecimalDigits];
+    out.AppendChar(',');
+    out.Append(digits, DecimalDigits(i, digits));
 }
 
 // Whether the bytes that remain can hold every element of a member read
@@ -547,10 +584,8 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
         }
         // The procedure's argument text; a member without one needs none.
         OTSTR args;
-        if (translate != nullptr) {
-            args.safeAppends(thisInstance != nullptr ? "'%s',This.%s[%ld],%ld" : "'%s',%s[%ld],%ld",
-                             element, itemName, static_cast<long>(i), static_cast<long>(i));
-        }
+        if (translate != nullptr)
+            TranslateArguments(element, itemName, thisInstance != nullptr, i, args);
         recorded = false;
         switch (base) {
             case kDeclInt1:

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/number_text.h"
 #include "base/path.h"
 #include "base/tracer.h"
 #include "types/cstruct.h"
@@ -451,19 +452,11 @@ class TreeDump {
             } else {
                 item.getAt_as_ulong(index, word);
             }
-            switch (base) {
-                case kTypeUInt1:
-                case kTypeInt1:
-                    snprintf(text, sizeof text, "%02X", word & 0xffu);
-                    return text;
-                case kTypeUInt2:
-                case kTypeInt2:
-                    snprintf(text, sizeof text, "%04X", word & 0xffffu);
-                    return text;
-                default:
-                    snprintf(text, sizeof text, "%08X", word);
-                    return text;
-            }
+            int digits = base == kTypeUInt1 || base == kTypeInt1   ? 2
+                         : base == kTypeUInt2 || base == kTypeInt2 ? 4
+                                                                   : 8;
+            HexDigits(word, digits, text);
+            return std::string(text, static_cast<size_t>(digits));
         }
         if (form == Form::kChar) {
             int32_t number = 0;
@@ -580,8 +573,9 @@ class TreeDump {
                     lines.push_back(line);
                     line = "   ";
                 }
-                snprintf(number, sizeof number, "%02X ", static_cast<uint8_t>(bytes[j]));
-                line.append(number);
+                HexDigits(static_cast<uint8_t>(bytes[j]), 2, number);
+                number[2] = ' ';
+                line.append(number, 3);
             }
             lines.push_back(line);
         } else if (form == Form::kString) {

@@ -1,0 +1,53 @@
+// Tests of the integer digits written without printf: each against the
+// printf text it stands for.
+#include "base/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+namespace {
+
+TEST(NumberText, DecimalDigitsMatchPrintf) {
+    const int64_t kValues[] = {0,
+                               1,
+                               -1,
+                               9,
+                               10,
+                               -10,
+                               99,
+                               100,
+                               12345,
+                               INT32_MAX,
+                               INT32_MIN,
+                               static_cast<int64_t>(UINT32_MAX),
+                               std::numeric_limits<int64_t>::max(),
+                               std::numeric_limits<int64_t>::min()};
+    for (int64_t value : kValues) {
+        char expected[32];
+        snprintf(expected, sizeof expected, "%" PRId64, value);
+        char out[kMaxDecimalDigits];
+        int n = DecimalDigits(value, out);
+        EXPECT_EQ(std::string(expected), std::string(out, static_cast<size_t>(n)));
+    }
+}
+
+TEST(NumberText, HexDigitsMatchPrintf) {
+    const uint32_t kValues[] = {0, 1, 0xa, 0xff, 0x100, 0xbeef, 0x12345678, 0xffffffffu};
+    for (uint32_t value : kValues) {
+        for (int digits = 1; digits <= 8; ++digits) {
+            uint32_t low = digits == 8 ? value : value & ((1u << (4 * digits)) - 1);
+            char expected[16];
+            snprintf(expected, sizeof expected, "%0*X", digits, low);
+            char out[8];
+            HexDigits(value, digits, out);
+            EXPECT_EQ(std::string(expected), std::string(out, static_cast<size_t>(digits)))
+                << value << " in " << digits;
+        }
+    }
+}
+
+}  // namespace
