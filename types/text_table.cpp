@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/tracer.h"
 
@@ -38,6 +39,11 @@ bool AppendPadded(OTSTR& out, const char* text, int32_t shown, int32_t width, bo
     int32_t fill = width > shown ? width - shown : 0;
     if (left) return AppendText(out, text, shown) && out.AppendChar(' ', fill);
     return out.AppendChar(' ', fill) && AppendText(out, text, shown);
+}
+
+// n blanks; none for n below 1.
+void AppendBlanks(std::string& line, int32_t n) {
+    if (n > 0) line.append(static_cast<size_t>(n), ' ');
 }
 
 }  // namespace
@@ -260,8 +266,11 @@ bool TextTable::GetRowPrefix(int row, int lastColumn, bool withBars, OTSTR& out)
 bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out) const {
     out.Empty();
     if (!IsRow(row)) return false;
-    bool ok = out.AppendChar(' ', 2);
-    for (int i = 0; ok && i <= lastColumn; ++i) {
+    // The line is put together in a scratch text that keeps its block
+    // between rows, and copied once.
+    thread_local std::string line;
+    line.assign(2, ' ');
+    for (int i = 0; i <= lastColumn; ++i) {
         const Column& column = columns[i];
         if (column.flags & kHidden) continue;
         const char* text = rows[row].cells[i];
@@ -270,12 +279,21 @@ bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out)
         bool whole = i == lastColumn;
         int32_t shown = overflow && !whole ? column.width : length;
         bool bar = withBars && !(column.flags & kNoBar) && !(overflow && whole);
-        ok = out.AppendChar(' ', column.padLeft) &&
-             AppendPadded(out, text, shown, column.width, (column.flags & kLeftJustify) != 0) &&
-             out.AppendChar(' ', column.padRight) && out.AppendChar(bar ? '|' : ' ');
+        int32_t fill = column.width > shown ? column.width - shown : 0;
+        bool left = (column.flags & kLeftJustify) != 0;
+        AppendBlanks(line, column.padLeft);
+        if (!left) AppendBlanks(line, fill);
+        if (shown > 0) line.append(text, static_cast<size_t>(shown));
+        if (left) AppendBlanks(line, fill);
+        AppendBlanks(line, column.padRight);
+        line.push_back(bar ? '|' : ' ');
     }
-    if (!ok) out.Empty();
-    return ok;
+    if (line.size() > static_cast<size_t>(INT32_MAX - 1) ||
+        out.Assign(line.data(), static_cast<int>(line.size())) == nullptr) {
+        out.Empty();
+        return false;
+    }
+    return true;
 }
 
 bool TextTable::ResizeRows(int32_t newCapacity) {

@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "base/number_text.h"
 #include "base/tracer.h"
 #include "types/cstruct.h"
 #include "types/item_resolver.h"
@@ -729,14 +730,21 @@ OTSTR CVariableItem::GetDisplayName() const {
     OTSTR text;
     text.Assign("", 0);
     text.Append(header.GetName());
+    char digits[kMaxDecimalDigits];
     if (header.count >= 2) {
-        text.safeAppends("[%d]", static_cast<int>(header.count));
+        text.AppendChar('[');
+        text.Append(digits, DecimalDigits(header.count, digits));
+        text.AppendChar(']');
     } else if (header.typeName.Compare("Choice", false)) {
         text.Append("[]");
     }
     if (header.IsBitField()) {
-        text.safeAppends(":%02d_%d", static_cast<int>(header.bitHigh),
-                         static_cast<int>(header.bitCount));
+        // ":%02d_%d"
+        text.AppendChar(':');
+        if (header.bitHigh >= 0 && header.bitHigh < 10) text.AppendChar('0');
+        text.Append(digits, DecimalDigits(header.bitHigh, digits));
+        text.AppendChar('_');
+        text.Append(digits, DecimalDigits(header.bitCount, digits));
     }
     return text;
 }

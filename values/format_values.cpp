@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/number_text.h"
 #include "base/ob_array.h"
 #include "values/cvarient.h"
 #include "values/value_type.h"
@@ -468,6 +469,14 @@ int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CV
 
 bool FormatValueText(OTSTR& out, const char* format, const FormatArg& arg) {
     out.Empty();
+    if (format == nullptr && IsIntegerType(arg.type)) {
+        // The type's own "%ld" or "%lu" (32-bit long), without the formatter.
+        char text[kMaxDecimalDigits];
+        int64_t value = IsSignedType(arg.type)
+                            ? static_cast<int64_t>(static_cast<int32_t>(arg.word))
+                            : static_cast<int64_t>(arg.word);
+        return out.Assign(text, DecimalDigits(value, text)) != nullptr;
+    }
     if (format == nullptr) format = ValueTypeFormat(arg.type);
     if (format == nullptr) return false;
     size_t limit = kTextLimit + (arg.length > 0 ? static_cast<size_t>(arg.length) : 0);

@@ -232,3 +232,22 @@ TEST(FormatValuesTest, IntToText) {
 }
 
 }  // namespace
+
+// An integer's text in its type's default format is written without the
+// formatter: it must be what the formatter makes of that format.
+TEST(FormatValuesTest, DefaultIntegerTextIsTheFormattersText) {
+    const int32_t kTypes[] = {kTypeInt1, kTypeInt2, kTypeInt4, kTypeUInt1, kTypeUInt2, kTypeUInt4};
+    const uint32_t kWords[] = {0,      1,          9,           10,          127,        0xff,
+                               0xffff, 0x7fffffff, 0x80000000u, 0xffffffffu, 0xffffff80u};
+    for (int32_t type : kTypes) {
+        for (uint32_t word : kWords) {
+            FormatArg arg;
+            arg.type = type;
+            arg.word = word;
+            OTSTR fast, formatted;
+            ASSERT_TRUE(FormatValueText(fast, nullptr, arg));
+            ASSERT_TRUE(FormatValueText(formatted, ValueTypeFormat(type), arg));
+            EXPECT_STREQ(formatted.GetBuffer(0), fast.GetBuffer(0)) << type << " " << word;
+        }
+    }
+}
