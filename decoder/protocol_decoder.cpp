@@ -402,8 +402,8 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
 bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, ByteCursor& cursor) {
     CStruct* element = instance.StructAt(index);
     if (element == nullptr) return false;
-    auto* decoded = dynamic_cast<DecoderItem*>(&instance);
-    auto* located = dynamic_cast<DecoderStruct*>(element);
+    auto* decoded = itemCast.Cast(&instance);
+    auto* located = structCast.Cast(element);
     int32_t pos = cursor.GetPos();
     if (located != nullptr) {
         located->start = pos;
@@ -533,7 +533,7 @@ bool ProtocolDecoder::ContentStep(CVariableItem& item, int32_t i, const char* el
 bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInstance,
                                       CVariableItem& item, ByteCursor& cursor,
                                       const int32_t* octetLength) {
-    auto* decoded = dynamic_cast<DecoderItem*>(&item);
+    auto* decoded = itemCast.Cast(&item);
     int32_t itemStart = cursor.GetPos();
     if (decoded != nullptr) decoded->start = itemStart;
     const AttributeSlots* memberSlots = thisInstance != nullptr ? SlotsOf(item.def) : nullptr;
@@ -659,7 +659,7 @@ bool ProtocolDecoder::IntegrateMember(const char* name, CVariableItem* thisInsta
                                       CVariableItem& item, ByteCursor& cursor,
                                       StructDefinition* integratedType) {
     const char* itemName = item.GetItemName().GetBuffer(0);
-    auto* decoded = dynamic_cast<DecoderItem*>(&item);
+    auto* decoded = itemCast.Cast(&item);
     if (integratedType == nullptr) {
         SetError(kIntegratedDef, itemName);
         if (decoded != nullptr) decoded->failed = true;

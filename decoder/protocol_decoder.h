@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/byte_cursor.h"
+#include "base/cast_cache.h"
 #include "base/otstr.h"
 #include "decoder/decoder_item.h"
 #include "runtime/execute_env.h"
@@ -160,6 +161,9 @@ class ProtocolDecoder {
     int64_t bitsLeft = 8 * kSpareElements;  // for ReserveElements
     // The argument texts of Translate and Integrate calls, bound once.
     BoundArguments boundArguments;
+    // The items and structs of a translation, cast to the decoder's classes.
+    CastCache<DecoderItem> itemCast;
+    CastCache<DecoderStruct> structCast;
 };
 
 // Moves the cursor to p, which may be its readable end; false outside

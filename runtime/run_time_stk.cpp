@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <typeinfo>
 
 #include "base/folded_name_index.h"
 #include "base/formatted_text.h"
@@ -52,7 +53,7 @@ bool HasStorage(const CVariableItem& item) {
 // progress keeps its arguments. A binding made before a Program changed
 // (a script compiled since: a program at the same address may be another
 // one) is passed over.
-class CallBinding : public ExprBinding {
+class CallBinding final : public ExprBinding {
   public:
     CallBinding(const Program* program, Procedure* procedure, const char* args)
         : program(program), changes(Program::Changes()), procedure(procedure), arguments(args) {
@@ -68,7 +69,10 @@ class CallBinding : public ExprBinding {
         if (node == nullptr) return nullptr;
         std::unique_ptr<ExprBinding>* at = &node->binding;
         for (int length = 0; *at != nullptr; ++length) {
-            auto* binding = dynamic_cast<CallBinding*>(at->get());
+            // The class is final: comparing the exact type is the cast.
+            ExprBinding* held = at->get();
+            auto* binding =
+                typeid(*held) == typeid(CallBinding) ? static_cast<CallBinding*>(held) : nullptr;
             if (binding == nullptr) return nullptr;
             if (binding->program == program && binding->changes == Program::Changes()) {
                 return binding;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cast_cache.h"
 #include "base/number_text.h"
 #include "base/path.h"
 #include "base/tracer.h"
@@ -418,7 +419,7 @@ class TreeDump {
 
     // The integrated struct of element index as a child at level.
     bool AttachedRows(CVariableItem& item, int32_t index, int32_t level) {
-        auto* source = dynamic_cast<AttachedStructs*>(&item);
+        auto* source = attachedCast.Cast(&item);
         CVariableItem* integrated = source != nullptr ? source->IntegratedAt(index) : nullptr;
         if (integrated == nullptr) {
             TraceText(dumpmsg::kTypeOfNoStruct);
@@ -428,7 +429,7 @@ class TreeDump {
     }
 
     bool Contents(CVariableItem& item, int32_t level) {
-        auto* source = dynamic_cast<AttachedStructs*>(&item);
+        auto* source = attachedCast.Cast(&item);
         if (source == nullptr) return true;
         for (int32_t i = 0;; ++i) {
             CVariableItem* content = source->ContentAt(i);
@@ -683,6 +684,7 @@ class TreeDump {
     int32_t hexBytesPerRow;
     int32_t valueWidth;
     int depth = 0;
+    CastCache<AttachedStructs> attachedCast;
 };
 
 }  // namespace
