@@ -53,15 +53,64 @@ bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std:
     return any;
 }
 
+// The last few paths resolved to existing entries, so that a path used
+// again and again (the report "Dump\\Tran" below the directory "dump") is
+// not searched for in another letter case every time. An entry holds while
+// its native form still names an entry and each component that was found in
+// another letter case still has no entry spelled as written.
+struct Resolution {
+    std::string path;
+    std::string native;
+    std::vector<std::string> asWritten;  // of the components found otherwise
+};
+constexpr size_t kKeptResolutions = 8;
+thread_local std::vector<Resolution> resolutions;
+thread_local size_t nextResolution = 0;
+
+const std::string* KeptResolution(const std::string& path) {
+    for (const Resolution& r : resolutions) {
+        if (r.path != path) continue;
+        if (!EntryExists(r.native)) return nullptr;
+        for (const std::string& written : r.asWritten) {
+            if (EntryExists(written)) return nullptr;
+        }
+        return &r.native;
+    }
+    return nullptr;
+}
+
+void KeepResolution(const std::string& path, const std::string& native,
+                    std::vector<std::string>& asWritten) {
+    for (Resolution& r : resolutions) {
+        if (r.path != path) continue;
+        r.native = native;
+        r.asWritten.swap(asWritten);
+        return;
+    }
+    if (resolutions.size() < kKeptResolutions) {
+        resolutions.push_back(Resolution{path, native, {}});
+        resolutions.back().asWritten.swap(asWritten);
+        return;
+    }
+    Resolution& r = resolutions[nextResolution];
+    nextResolution = (nextResolution + 1) % kKeptResolutions;
+    r.path = path;
+    r.native = native;
+    r.asWritten.swap(asWritten);
+}
+
 std::string NativePath(const char* path) {
     std::string out;
     if (path == nullptr) return out;
     std::string rest(path);
     std::replace(rest.begin(), rest.end(), '\\', '/');
+    if (const std::string* kept = KeptResolution(rest)) return *kept;
 
     // Walk the components; once one is missing nothing below it can exist,
     // so the remaining components are kept as written.
     bool resolving = true;
+    bool folded = false;
+    std::vector<std::string> asWritten;
     size_t pos = 0;
     if (!rest.empty() && rest[0] == '/') {
         out = "/";
@@ -76,7 +125,9 @@ std::string NativePath(const char* path) {
             if (!EntryExists(out + name)) {
                 std::string found;
                 if (FindEntryIgnoringCase(dir, name, found)) {
+                    asWritten.push_back(out + name);
                     name = found;
+                    folded = true;
                 } else {
                     resolving = false;
                 }
@@ -87,6 +138,9 @@ std::string NativePath(const char* path) {
         out += '/';
         pos = slash + 1;
     }
+    // Only a path found in another letter case is worth keeping, and only
+    // while it names an entry.
+    if (resolving && folded) KeepResolution(rest, out, asWritten);
     return out;
 }
 

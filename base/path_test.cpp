@@ -75,6 +75,22 @@ TEST_F(PathTest, ResolvesEachComponentWithoutRegardToCase) {
     EXPECT_STREQ(vpath::ToNative(nullptr).GetBuffer(), "");
 }
 
+// A path found in another letter case is kept for the next time, and the
+// kept form gives way as soon as the directory says otherwise.
+TEST_F(PathTest, KeptResolutionsFollowTheDirectory) {
+    auto native = [](const char* path) { return std::string(vpath::ToNative(path).GetBuffer()); };
+    WriteWholeFile("dump/Tran", "");
+    EXPECT_EQ(native("Dump\\Tran"), "dump/Tran");
+    EXPECT_EQ(native("Dump\\Tran"), "dump/Tran") << "kept";
+    ASSERT_EQ(mkdir("Dump", 0777), 0);
+    EXPECT_EQ(native("Dump\\Tran"), "Dump/Tran") << "the name as written exists now";
+    ASSERT_EQ(rmdir("Dump"), 0);
+    EXPECT_EQ(native("Dump\\Tran"), "dump/Tran");
+    ASSERT_EQ(unlink("dump/Tran"), 0);
+    WriteWholeFile("dump/TRAN", "");
+    EXPECT_EQ(native("Dump\\Tran"), "dump/TRAN") << "the kept file is gone";
+}
+
 TEST_F(PathTest, CreatesFilesAndDirectoriesUnderTheGivenName) {
     FILE* f = vpath::OpenFile("DUMP\\Tran", "w");
     ASSERT_NE(f, nullptr);

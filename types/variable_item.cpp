@@ -276,7 +276,9 @@ bool CVariableItem::create(int32_t declaredCode, const char* itemName, int32_t c
 
 struct CVariableItem::Recipe {
     const char* name;
+    int nameLength;
     const char* typeName;
+    int typeNameLength;
     int32_t baseType;
     int32_t declaredType;
     int32_t count;
@@ -287,34 +289,37 @@ struct CVariableItem::Recipe {
 
 namespace {
 
-bool SameText(const OTSTR& text, const char* other) {
-    size_t length = strlen(other);
-    return static_cast<size_t>(text.GetLength()) == length &&
-           memcmp(text.GetBuffer(0), other, length) == 0;
+bool SameText(const OTSTR& text, const char* other, int length) {
+    return text.GetLength() == length &&
+           (length == 0 || memcmp(text.GetBuffer(0), other, static_cast<size_t>(length)) == 0);
 }
 
 }  // namespace
 
 bool CVariableItem::RenewAs(const Recipe& made) {
     // The header's own fields that no create sets keep their defaults.
-    bool asMade = !locked && !IsStructBase(made.baseType) && made.baseType != kDeclChoice &&
-                  structDef == nullptr && header.baseType == made.baseType &&
-                  header.declaredType == made.declaredType && header.count == made.count &&
-                  header.bitCount == made.bitCount && header.bitHigh == made.bitHigh &&
-                  header.bitGroupEnd == made.bitGroupEnd && header.id == 0 && header.lowByteFirst &&
-                  header.attributes == nullptr && header.structDef == nullptr &&
-                  !header.byAddress && header.mapTag == -1 && header.memberLine == -1 &&
-                  GetType() == made.baseType && GetCount() == ReserveCount(made.count, false) &&
-                  header.GetDescription().IsEmpty() && description.IsEmpty() &&
-                  SameText(header.GetName(), made.name) && SameText(name, made.name) &&
-                  SameText(header.typeName, made.typeName) && !TreeInUse(this, nullptr);
+    bool asMade =
+        !locked && !IsStructBase(made.baseType) && made.baseType != kDeclChoice &&
+        structDef == nullptr && header.baseType == made.baseType &&
+        header.declaredType == made.declaredType && header.count == made.count &&
+        header.bitCount == made.bitCount && header.bitHigh == made.bitHigh &&
+        header.bitGroupEnd == made.bitGroupEnd && header.id == 0 && header.lowByteFirst &&
+        header.attributes == nullptr && header.structDef == nullptr && !header.byAddress &&
+        header.mapTag == -1 && header.memberLine == -1 && GetType() == made.baseType &&
+        GetCount() == ReserveCount(made.count, false) && header.GetDescription().IsEmpty() &&
+        description.IsEmpty() && SameText(header.GetName(), made.name, made.nameLength) &&
+        SameText(name, made.name, made.nameLength) &&
+        SameText(header.typeName, made.typeName, made.typeNameLength) && !TreeInUse(this, nullptr);
     return asMade && ResetElements();
 }
 
 bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition) {
     if (definition == nullptr || def != definition) return false;
-    Recipe made{definition->GetName().GetBuffer(0),
+    const OTSTR& defName = definition->GetName();
+    Recipe made{defName.GetBuffer(0),
+                defName.GetLength(),
                 definition->typeName.GetBuffer(0),
+                definition->typeName.GetLength(),
                 definition->baseType,
                 definition->declaredType,
                 definition->count,
@@ -337,7 +342,11 @@ bool CVariableItem::Renew(int32_t declaredCode, const char* itemName, int32_t co
         parent != nullptr || mapTag != -1) {
         return false;
     }
-    Recipe made{itemName, typeText, base, declaredCode, count, -1, 0, false};
+    Recipe made{itemName, static_cast<int>(strlen(itemName)),
+                typeText, static_cast<int>(strlen(typeText)),
+                base,     declaredCode,
+                count,    -1,
+                0,        false};
     if (!RenewAs(made)) return false;
     marker = ' ';
     implicitChoice = false;
