@@ -31,33 +31,61 @@ int EnumItemList::Find(const char* itemName) const {
     return -1;
 }
 
-bool EnumItemList::NameOfValue(uint32_t value, OTSTR& itemName, const char** comment) const {
-    for (int i = 0; i < GetSize(); ++i) {
-        const CVarient* item = ItemAt(i);
-        if (item->getUInt32() != value) continue;
-        itemName = item->GetName();
-        if (comment != nullptr) {
-            *comment =
-                item->GetDescription().IsEmpty() ? nullptr : item->GetDescription().GetBuffer(0);
+int EnumItemList::FirstOfValue(uint32_t value) const {
+    // Below this many items a scan is cheaper than the table.
+    constexpr int kIndexedItems = 16;
+    int n = GetSize();
+    if (n < kIndexedItems) {
+        for (int i = 0; i < n; ++i) {
+            if (ItemAt(i)->getUInt32() == value) return i;
         }
-        return true;
+        return -1;
     }
-    return false;
+    if (indexedItems != n) {
+        if (indexedItems > n) {
+            firstOfValue.clear();
+            indexedItems = 0;
+        }
+        for (int i = indexedItems; i < n; ++i) firstOfValue.emplace(ItemAt(i)->getUInt32(), i);
+        indexedItems = n;
+    }
+    auto found = firstOfValue.find(value);
+    return found != firstOfValue.end() ? found->second : -1;
+}
+
+bool EnumItemList::NameOfValue(uint32_t value, OTSTR& itemName, const char** comment) const {
+    int i = FirstOfValue(value);
+    if (i < 0) return false;
+    const CVarient* item = ItemAt(i);
+    itemName = item->GetName();
+    if (comment != nullptr) {
+        *comment = item->GetDescription().IsEmpty() ? nullptr : item->GetDescription().GetBuffer(0);
+    }
+    return true;
 }
 
 bool EnumItemList::TextOfValue(uint32_t value, bool exact, OTSTR& out, const char* fallback) const {
+    if (exact) {
+        int i = FirstOfValue(value);
+        if (i < 0) {
+            if (fallback != nullptr) out = fallback;
+            return false;
+        }
+        const CVarient* item = ItemAt(i);
+        out = item->GetDescription().IsEmpty() ? item->GetName() : item->GetDescription();
+        return true;
+    }
     OTSTR text;
     bool found = false;
     for (int i = 0; i < GetSize(); ++i) {
         const CVarient* item = ItemAt(i);
         uint32_t bits = item->getUInt32();
-        if (exact ? bits != value : (bits & value) != bits) continue;
+        if ((bits & value) != bits) continue;
         const OTSTR& shown =
             item->GetDescription().IsEmpty() ? item->GetName() : item->GetDescription();
         if (found) text.Append(" | ");
         text.Append(shown);
         found = true;
-        if (exact) break;
     }
     if (!found) {
         if (fallback != nullptr) out = fallback;

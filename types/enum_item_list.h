@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 
 #include "base/ob_array.h"
 #include "base/otstr.h"
@@ -34,4 +35,13 @@ class EnumItemList : public ObArrayOf<CVarient> {
     // nothing matches, out becomes the fallback (if any) and the result is
     // false.
     bool TextOfValue(uint32_t value, bool exact, OTSTR& out, const char* fallback = nullptr) const;
+
+  private:
+    // The index of the first item of value, -1 when none has it. Long lists
+    // are looked up in a table made at the first look-up after items were
+    // added; the items' values do not change once added.
+    int FirstOfValue(uint32_t value) const;
+
+    mutable std::unordered_map<uint32_t, int> firstOfValue;
+    mutable int indexedItems = 0;
 };

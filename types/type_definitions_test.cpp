@@ -174,6 +174,20 @@ TEST(EnumItemList, ExactAndCombinedTexts) {
     EXPECT_FALSE(list.NameOfValue(99, name));
     EXPECT_EQ(2, list.Find("c"));
     EXPECT_EQ(-1, list.Find("q"));
+
+    // A long list is looked up in a table: the first item of a value still
+    // wins, and items added after a look-up are found too.
+    for (uint32_t v = 100; v < 140; ++v)
+        ASSERT_TRUE(add(("V" + std::to_string(v)).c_str(), v, nullptr));
+    ASSERT_TRUE(add("Again", 4, nullptr));
+    ASSERT_TRUE(list.TextOfValue(4, true, text));
+    EXPECT_STREQ("B", text.GetBuffer(0));
+    EXPECT_FALSE(list.TextOfValue(140, true, text, "none"));
+    ASSERT_TRUE(add("Late", 140, "late"));
+    ASSERT_TRUE(list.TextOfValue(140, true, text));
+    EXPECT_STREQ("late", text.GetBuffer(0));
+    ASSERT_TRUE(list.NameOfValue(139, name));
+    EXPECT_STREQ("V139", name.GetBuffer(0));
 }
 
 }  // namespace
