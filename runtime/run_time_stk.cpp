@@ -101,8 +101,13 @@ class CallBinding final : public ExprBinding {
 // no Program changed.
 class NameBinding : public ExprBinding {
   public:
-    NameBinding(const Program* program, CVariableItem* constant, const CVarient* enumItem)
-        : program(program), changes(Program::Changes()), constant(constant), enumItem(enumItem) {}
+    NameBinding(const Program* program, CVariableItem* constant, const CVarient* enumItem,
+                const char* name)
+        : program(program),
+          changes(Program::Changes()),
+          constant(constant),
+          enumItem(enumItem),
+          bareLength(BareLength(name)) {}
 
     bool Holds(const Program* p) const { return p == program && changes == Program::Changes(); }
 
@@ -110,6 +115,14 @@ class NameBinding : public ExprBinding {
     const uint32_t changes;
     CVariableItem* const constant;
     const CVarient* const enumItem;
+    // The name's length when it is a bare name (nothing after it), else -1.
+    const int bareLength;
+
+  private:
+    static int BareLength(const char* name) {
+        size_t n = strcspn(name, ".[( \t\r\n\v\f");
+        return name[0] != 0 && name[n] == 0 && n < 0x7fffffff ? static_cast<int>(n) : -1;
+    }
 };
 
 // Frames with fewer variables are scanned: cheaper than hashing.
@@ -248,24 +261,31 @@ RunTimeStk* RunTimeStk::FindFrameOfProgram(const Program* p) {
 
 CVariableItem* RunTimeStk::FindItem(const char* varName, bool localOnly, bool caseSens) {
     if (varName == nullptr) return nullptr;
+    int length = static_cast<int>(strnlen(varName, 0x7fffffff));
     for (RunTimeStk* frame = this; frame != nullptr; frame = frame->parent) {
-        if (!caseSens) {
-            if (CVariableItem* item = frame->FindLocal(varName)) return item;
-        } else {
-            for (int i = 0; i < frame->variables.GetSize(); ++i) {
-                CVariableItem* item = frame->VariableAt(i);
-                if (item->GetItemName().Compare(varName, true)) return item;
-            }
-        }
+        if (CVariableItem* item = frame->FindOwn(varName, length, caseSens)) return item;
         if (localOnly) break;
     }
     return nullptr;
 }
 
+CVariableItem* RunTimeStk::FindOwn(const char* name, int length, bool caseSens) const {
+    if (!caseSens) return FindLocal(name, length);
+    for (int i = 0; i < variables.GetSize(); ++i) {
+        CVariableItem* item = VariableAt(i);
+        if (item->GetItemName().Compare(name, true)) return item;
+    }
+    return nullptr;
+}
+
 CVariableItem* RunTimeStk::FindLocal(const char* name) const {
+    if (name == nullptr) return nullptr;
+    return FindLocal(name, static_cast<int>(strnlen(name, 0x7fffffff)));
+}
+
+CVariableItem* RunTimeStk::FindLocal(const char* name, int length) const {
     auto scan = [&]() -> CVariableItem* {
         // Names of another length are passed over without comparing them.
-        int length = static_cast<int>(strnlen(name, 0x7fffffff));
         for (int i = 0; i < variables.GetSize(); ++i) {
             CVariableItem* item = VariableAt(i);
             const OTSTR& itemName = item->GetItemName();
@@ -273,7 +293,6 @@ CVariableItem* RunTimeStk::FindLocal(const char* name) const {
         }
         return nullptr;
     };
-    if (name == nullptr) return nullptr;
     if (!indexNames || variables.GetSize() < kIndexedVariables) return scan();
     if (nameIndex == nullptr) nameIndex.reset(new (std::nothrow) FoldedNameIndex<CVariableItem>);
     if (nameIndex == nullptr) return scan();
@@ -287,7 +306,7 @@ CVariableItem* RunTimeStk::FindLocal(const char* name) const {
             return item;
         });
     std::string key;
-    FoldedNameIndex<CVariableItem>::Fold(name, strlen(name), key);
+    FoldedNameIndex<CVariableItem>::Fold(name, static_cast<size_t>(length), key);
     CVariableItem* found = nameIndex->Find(key);
     if (found == nullptr) return nullptr;
     // A variable renamed since it was indexed is found by the scan.
@@ -590,12 +609,35 @@ bool RunTimeStk::get(const char* path, CVarient& value, bool* hasValue) {
 bool RunTimeStk::ReadValue(const char* path, CVarient& value, bool* hasValue, bool report) {
     int32_t idx;
     CVariableItem* item = ReadyItem(path, &idx, false, hasValue, report);
-    if (item == nullptr) return false;
-    if (idx >= 0) return item->getAt(idx, value);
-    int32_t type = item->GetType();
+    return item != nullptr && ReadElement(*item, idx, value);
+}
+
+// Element idx of item, or (-1) the whole of a byte array as one string.
+bool RunTimeStk::ReadElement(const CVariableItem& item, int32_t idx, CVarient& value) {
+    if (idx >= 0) return item.getAt(idx, value);
+    int32_t type = item.GetType();
     OTSTR bytes;
-    if ((type != kTypeInt1 && type != kTypeUInt1) || !item->getByteString(bytes)) return false;
+    if ((type != kTypeInt1 && type != kTypeUInt1) || !item.getByteString(bytes)) return false;
     return value.setBytes(bytes.GetBuffer(0), bytes.GetLength());
+}
+
+int RunTimeStk::ReadBare(const char* name, int length, CVarient& value) {
+    CVariableItem* item = nullptr;
+    for (RunTimeStk* frame = this; frame != nullptr && item == nullptr; frame = frame->parent) {
+        item = frame->FindOwn(name, length, caseSensitive);
+    }
+    if (item == nullptr) {
+        ReportUnknown(name, name, true);
+        return 0;
+    }
+    if (!HasStorage(*item)) return 0;
+    bool hasValue = item->HasValue();
+    if (!ReadElement(*item, item->GetCount() == 1 ? 0 : -1, value)) return 0;
+    if (!hasValue) {
+        Report("GetRunTimeValue('%s') fail, data not initialized !", name);
+        return 0;
+    }
+    return 1;
 }
 
 bool RunTimeStk::set(const char* path, const uint32_t* newValues, int count) {
@@ -685,11 +727,12 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
     auto* self = static_cast<RunTimeStk*>(context);
     if (self == nullptr || name == nullptr || out == nullptr) return 0;
     if (IsCallPath(name)) return self->CallProcedure(name, *out, leaf);
+    NameBinding* bound = nullptr;
     if (self->program != nullptr) {
         // A leaf's text never changes, so a leaf that is not a call holds
         // a NameBinding when it holds anything.
         if (!CallArguments::BindingOn()) leaf = nullptr;
-        auto* bound = leaf != nullptr ? static_cast<NameBinding*>(leaf->binding.get()) : nullptr;
+        bound = leaf != nullptr ? static_cast<NameBinding*>(leaf->binding.get()) : nullptr;
         CVariableItem* constant = nullptr;
         const CVarient* enumItem = nullptr;
         if (bound != nullptr && bound->Holds(self->program)) {
@@ -705,13 +748,18 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
                 int index = list != nullptr ? list->Find(scope + 2) : -1;
                 if (index >= 0) enumItem = list->ItemAt(index);
             }
+            bound = nullptr;
             if (leaf != nullptr) {
-                leaf->binding.reset(new (std::nothrow)
-                                        NameBinding(self->program, constant, enumItem));
+                bound = new (std::nothrow) NameBinding(self->program, constant, enumItem, name);
+                leaf->binding.reset(bound);
             }
         }
         if (constant != nullptr) return constant->getAt(0, *out);
         if (enumItem != nullptr) return out->clone(*enumItem);
+    }
+    // A bare name is a variable: ReadValue's search without its path split.
+    if (bound != nullptr && bound->bareLength >= 0) {
+        return self->ReadBare(name, bound->bareLength, *out);
     }
     bool hasValue = false;
     if (!self->ReadValue(name, *out, &hasValue, true)) return 0;

@@ -105,6 +105,8 @@ class RunTimeStk : public ItemResolver {
     // with indexNames a frame of many variables finds it through an index
     // of their names.
     CVariableItem* FindLocal(const char* name) const;
+    // The same for a name of known length.
+    CVariableItem* FindLocal(const char* name, int length) const;
     // Counts the removals of variables (additions only append), so that an
     // index over them can tell that it is out of date.
     uint32_t VariableRemovals() const { return variableRemovals; }
@@ -143,6 +145,14 @@ class RunTimeStk : public ItemResolver {
     CVariableItem* ReadyItem(const char* path, int32_t* idx, bool needElement, bool* hasValue,
                              bool report = false);
     bool ReadValue(const char* path, CVarient& value, bool* hasValue, bool report);
+    static bool ReadElement(const CVariableItem& item, int32_t idx, CVarient& value);
+    // ReadProc's read of a variable by a bare name of known length: the
+    // first of that name from this frame outwards (letter case as this
+    // frame compares it), its element or byte string, and the failures of
+    // ReadValue and ReadProc.
+    int ReadBare(const char* name, int length, CVarient& value);
+    // This frame's own variable of that name, the first one.
+    CVariableItem* FindOwn(const char* name, int length, bool caseSens) const;
     static int ValueProc(void* context, int argc, void** argv);
     static int ReadProc(void* context, const char* name, CVarient* out, ExprNode* leaf);
     bool CallProcedure(const char* path, CVarient& result, ExprNode* node);
