@@ -188,18 +188,22 @@ TEST_F(CallTest, ReturnValuesAndTheirChecks) {
     EXPECT_FALSE(env.returning) << "the return flag is consumed by the call";
 }
 
-// A native handler as the decoder and the plug-ins bind it: it reads its
-// parameter from the top frame and sets the result.
+// The parameter n of a native call, as the decoder and the plug-ins read
+// it from the top frame; a failure is the environment's error.
+bool ParameterN(ExecuteEnv* env, Procedure* procedure, long& n) {
+    if (env->GetTopStk(0)->get("n", n)) return true;
+    env->SetLastError("%s() get param fail", procedure->name.GetBuffer(0));
+    return false;
+}
+
+// A native handler: it reads its parameter and sets the result.
 int Native(void* owner, int argc, void** argv) {
     ++*static_cast<int*>(owner);
     if (argc != 3) return 0;
     auto* env = static_cast<ExecuteEnv*>(argv[0]);
     auto* procedure = static_cast<Procedure*>(argv[1]);
     long n = 0;
-    if (!env->GetTopStk(0)->get("n", n)) {
-        env->SetLastError("%s() get param fail", procedure->name.GetBuffer(0));
-        return 0;
-    }
+    if (!ParameterN(env, procedure, n)) return 0;
     CVarient result;
     result.setInteger(static_cast<uint32_t>(n * 60), kTypeInt4);
     return procedure->setReturn(*env, result);
@@ -297,10 +301,7 @@ int PositiveOnly(void*, int, void** argv) {
     auto* env = static_cast<ExecuteEnv*>(argv[0]);
     auto* procedure = static_cast<Procedure*>(argv[1]);
     long n = 0;
-    if (!env->GetTopStk(0)->get("n", n)) {
-        env->SetLastError("%s() get param fail", procedure->name.GetBuffer(0));
-        return 0;
-    }
+    if (!ParameterN(env, procedure, n)) return 0;
     if (n == 2) env->GetTopStk(0)->FindItem("n", true, false)->SetName("renamed");
     CVarient result;
     result.setInteger(static_cast<uint32_t>(n), kTypeInt4);
