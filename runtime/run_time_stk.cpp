@@ -158,8 +158,9 @@ void RunTimeStk::ClearVariables() {
 }
 
 void RunTimeStk::Recycle() {
-    // At most a call's worth of small plain items is kept; references share
-    // storage that the caller frees, so they are never kept.
+    // At most a call's worth of small plain items is kept, holding a few KB
+    // of texts at most; references share storage that the caller frees, so
+    // they are never kept.
     constexpr int kMaxKept = 8;
     constexpr int32_t kMaxKeptElements = 64;
     spares.DeleteAll();
@@ -167,7 +168,7 @@ void RunTimeStk::Recycle() {
     for (int i = variables.GetSize() - 1; i >= 0 && spares.GetSize() < kMaxKept; --i) {
         CVariableItem* item = VariableAt(i);
         if (item->IsReference() || item->IsStructItem() || item->IsChoice() ||
-            item->GetCount() > kMaxKeptElements) {
+            item->GetCount() > kMaxKeptElements || item->TextBytes() > TVarient::kKeptTextBytes) {
             continue;
         }
         int before = spares.GetSize();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "runtime/test_program.h"
@@ -142,6 +143,35 @@ TEST(RunTimeStk, StructPathsThroughTheFrame) {
     EXPECT_EQ("7", Value(frame, "p.x + p.y"));
     EXPECT_EQ(nullptr, frame.GetRootVariableItem("q.x", false));
     EXPECT_NE(nullptr, frame.GetRootVariableItem("p.x", false));
+}
+
+}  // namespace
+
+namespace {
+
+// Recycle keeps a frame's small plain variables for TakeSpare, which gives
+// them back without their values; variables holding many texts' bytes are
+// freed, not kept.
+TEST(RunTimeStk, RecycleKeepsOnlySmallPlainVariables) {
+    std::unique_ptr<VariableDefinition> small(new VariableDefinition);
+    small->set("n", kDeclInt4, 2);
+    std::unique_ptr<VariableDefinition> text(new VariableDefinition);
+    text->set("t", kDeclOctet, 2);
+    RunTimeStk frame;
+    CVariableItem* n = frame.CreateVarInstance(small.get());
+    CVariableItem* t = frame.CreateVarInstance(text.get());
+    ASSERT_TRUE(n != nullptr && t != nullptr);
+    ASSERT_TRUE(frame.sets("n", "{1, 2}"));
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(t->setAt(i, std::string(3000, 'x').c_str()));
+    frame.Recycle();
+    EXPECT_EQ(0, frame.VariableCount());
+    EXPECT_EQ(nullptr, frame.TakeSpare(text.get())) << "6,000 bytes of texts are not kept";
+    CVariableItem* renewed = frame.TakeSpare(small.get());
+    ASSERT_EQ(n, renewed);
+    EXPECT_FALSE(renewed->HasValue());
+    EXPECT_EQ(0, renewed->getAt_as_long(1));
+    EXPECT_EQ(nullptr, frame.TakeSpare(small.get())) << "taken once";
+    delete renewed;
 }
 
 }  // namespace

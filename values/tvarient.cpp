@@ -82,13 +82,18 @@ void TVarient::free(bool resetBase) {
     if (resetBase) VarientBase::resetBase();
 }
 
+int64_t TVarient::TextBytes() const {
+    if (isReference || storageType != kTypeOctet || data == nullptr) return 0;
+    int64_t bytes = 0;
+    for (int32_t i = 0; i < storageCount; ++i) bytes += Strings()[i].GetCapacity();
+    return bytes;
+}
+
 bool TVarient::ResetElements() {
     if (isReference || !writable || storageType != type || storageCount != count) return false;
     if (count > 0 && data == nullptr) return false;
     if (type == kTypeOctet) {
-        for (int32_t i = 0; i < count; ++i) {
-            if (Strings()[i].GetCapacity() > kKeptTextBytes) return false;
-        }
+        if (TextBytes() > kKeptTextBytes) return false;
         for (int32_t i = 0; i < count; ++i) Strings()[i].Empty();
     } else if (count > 0) {
         memset(data, 0, static_cast<size_t>(count) * static_cast<size_t>(ValueTypeWidth(type)));

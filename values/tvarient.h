@@ -106,9 +106,12 @@ class TVarient : public VarientBase {
     // The elements back to what create made (0, or empty texts) and no value,
     // keeping the storage. False, changing nothing, for a reference, a value
     // that is not writable, storage not made for the present type and count,
-    // or a text element holding a block of more than kKeptTextBytes.
+    // or text elements holding blocks of more than kKeptTextBytes together.
     static constexpr int kKeptTextBytes = 4096;
     bool ResetElements();
+    // The bytes the blocks of the text elements hold together; 0 for other
+    // types and for a reference.
+    int64_t TextBytes() const;
 
     // Typed element accessors: the type must be exactly theirs and idx in
     // range, otherwise they report "operation illegal" and hand out the
