@@ -22,6 +22,7 @@
 #include "script/variable_declaration.h"
 #include "types/cstruct.h"
 #include "types/enum_item_list.h"
+#include "types/item_support.h"
 #include "types/variable_item.h"
 #include "values/expr_evaluator.h"
 
@@ -479,6 +480,7 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
         }
         return item;
     }
+    if (CVariableItem* item = ResolveDotted(path, outIdx)) return item;
     OTSTR ident, subscript, rest;
     if (!ExprEvaluator::SplitPath(path, ident, subscript, rest)) {
         TraceLine("RunTimeStk::GetItem('%s') fail, varstring split fail !", path);
@@ -547,6 +549,35 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
         return nullptr;
     }
     return element->GetItem(rest.GetBuffer(0), outIdx, this);
+}
+
+CVariableItem* RunTimeStk::ResolveDotted(const char* path, int32_t* outIdx) {
+    // The names are cut apart in a copy; longer paths take the general route.
+    char names[256];
+    size_t length = strcspn(path, "[( \t\r\n\v\f");
+    if (path[length] != 0 || length >= sizeof names) return nullptr;
+    memcpy(names, path, length + 1);
+    char* dot = strchr(names, '.');
+    if (dot == nullptr || dot == names) return nullptr;
+    *dot = 0;
+    CVariableItem* item = FindItem(names, false, caseSensitive);
+    if (item == nullptr) return nullptr;
+    // The member look-up below counts as one level of item nesting, as the
+    // general route's does.
+    ItemNesting nesting;
+    if (nesting.TooDeep()) return nullptr;
+    int32_t idx = item->GetCount() == 1 ? 0 : -1;
+    while (dot != nullptr) {
+        char* name = dot + 1;
+        dot = strchr(name, '.');
+        if (dot != nullptr) *dot = 0;
+        CStruct* element = name[0] != 0 ? item->StructAt(idx) : nullptr;
+        item = element != nullptr ? element->GetItemByName(name, caseSensitive, true) : nullptr;
+        if (item == nullptr) return nullptr;
+        idx = item->header.count == 1 ? 0 : -1;
+    }
+    if (outIdx != nullptr) *outIdx = idx;
+    return item;
 }
 
 void RunTimeStk::BindEvaluator(ExprEvaluator& evaluator) {

@@ -143,6 +143,56 @@ TEST(RunTimeStk, StructPathsThroughTheFrame) {
     EXPECT_EQ("7", Value(frame, "p.x + p.y"));
     EXPECT_EQ(nullptr, frame.GetRootVariableItem("q.x", false));
     EXPECT_NE(nullptr, frame.GetRootVariableItem("p.x", false));
+
+    // Paths of plain names take a quick route; every other form, and every
+    // failure, must come out as the general route gives it, trace included.
+    StructDefinition line;
+    line.SetName("Line");
+    auto* from = new VariableDefinition;
+    from->set("from", kDeclStruct, 1);
+    from->structDef = &point;
+    line.AddMember(from);
+    ASSERT_NE(nullptr, frame.CreateVarInstance(&line, "l"));
+    ASSERT_TRUE(frame.sets("l.from", "{5, 6}"));
+    struct Case {
+        const char* path;
+        const char* found;  // the item's name, null for none
+        int32_t idx;
+        const char* trace;  // a part of the trace, null for none
+    } cases[] = {
+        {"p.x", "x", 0, nullptr},
+        {"P.Y", "y", 0, nullptr},
+        {"l.from.y", "y", 0, nullptr},
+        {"l.from", "from", 0, nullptr},
+        {"p.", "p", 0, nullptr},
+        {"pts[1].x", "x", 0, nullptr},
+        {"p.z", nullptr, 0, "'z' not found"},
+        {"p..x", nullptr, 0, "not found"},
+        {"pts.y", nullptr, 0, "'pts[-1]' invalid"},
+        {"p.x.q", nullptr, 0, "illegal 'q' after 'x'"},
+        {"q.x", nullptr, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        int32_t idx = -7;
+        testing::internal::CaptureStdout();
+        CVariableItem* item = frame.GetItem(c.path, &idx);
+        std::string trace = testing::internal::GetCapturedStdout();
+        if (c.found == nullptr) {
+            EXPECT_EQ(nullptr, item) << c.path;
+        } else {
+            ASSERT_NE(nullptr, item) << c.path;
+            EXPECT_STREQ(c.found, item->GetItemName().GetBuffer(0)) << c.path;
+            EXPECT_EQ(c.idx, idx) << c.path;
+        }
+        if (c.trace == nullptr) {
+            EXPECT_EQ("", trace) << c.path;
+        } else {
+            EXPECT_NE(std::string::npos, trace.find(c.trace)) << c.path << ": " << trace;
+        }
+    }
+    EXPECT_EQ("11", Value(frame, "l.from.x + L.From.Y"));
+    frame.caseSensitive = true;
+    EXPECT_EQ(nullptr, frame.GetItem("p.X", nullptr));
 }
 
 }  // namespace
