@@ -249,6 +249,10 @@ TEST(StatementRun, LoopsCallsAndReturns) {
         {"INT4 late(INT4 a);\nINT4 x;\nINT4 late(INT4 a) { return a + 1; }\nx = late(1);", 2},
         {"dynamic pick(INT4 a) { return a + 100; }\nINT4 x;\nx = pick(1);", 101},
         {"INT4 set(INT4 & r) { r = 9; return 0; }\nINT4 x;\nset(x);", 9},
+        // Initialisers of locals, run at every call.
+        {"INT4 g(INT4 a) { INT4 b = a * 2; INT4 c[2] = {a, 1}; return b + c[0]; }\n"
+         "INT4 x;\nx = g(1) + g(5);",
+         18},
     };
     for (const RunCase& c : cases) {
         Script script(c.script);
@@ -278,6 +282,8 @@ TEST(StatementRunProcedures, Failures) {
          "s.txt : Ln 2  expr execute fail !"},
         {"INT4 a[2];\nINT4 f() {\n  return a[9];\n}\nINT4 x;\nx = f();",
          "s.txt : Ln 2  return execute fail !"},
+        {"INT4 a[2];\nINT4 f() {\n  INT4 b = a[9];\n  return b;\n}\nINT4 x;\nx = f();",
+         "s.txt : Ln 2  initialize fail !"},
     };
     for (const RunCase& c : cases) {
         Script script(c.script);

@@ -294,7 +294,8 @@ bool Program::Run(ExecuteEnv& env) {
                 if (var->initializer.IsEmpty()) break;
                 OTSTR target = var->GetName();
                 if (var->count > 1) target.Append("[]");
-                if (!frame->sets(target.GetBuffer(0), var->initializer.GetBuffer(0))) {
+                if (!frame->sets(target.GetBuffer(0), var->initializer.GetBuffer(0),
+                                 var->InitializerTree())) {
                     env.SetLastError(scriptmsg::kInitializeFail, programName,
                                      static_cast<int>(itemLine));
                     return false;
