@@ -3,8 +3,10 @@
 #include "decoder/translation_report.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/dump_file.h"
+#include "base/number_text.h"
 #include "decoder/protocol_decoder.h"
 #include "types/text_table.h"
 
@@ -149,9 +151,19 @@ void TranslationTotals::CountIllegal() {
 }
 
 void TranslationTotals::Line(OTSTR& out) const {
-    out.Empty();
-    out.safeAppends(lastIllegal ? "  Total - %ld     Fail - %ld    Warning - %ld "
-                                : "  Total - %ld    Fail - %ld    Warning - %ld ",
-                    static_cast<long>(total), static_cast<long>(failed),
-                    static_cast<long>(warnings));
+    // "  Total - %ld    Fail - %ld    Warning - %ld ", with one blank more
+    // before "Fail" after an illegal input.
+    char text[3 * kMaxDecimalDigits + 48];
+    int n = 0;
+    auto put = [&](const char* words, int32_t value) {
+        size_t length = strlen(words);
+        memcpy(text + n, words, length);
+        n += static_cast<int>(length);
+        n += DecimalDigits(value, text + n);
+    };
+    put("  Total - ", total);
+    put(lastIllegal ? "     Fail - " : "    Fail - ", failed);
+    put("    Warning - ", warnings);
+    text[n++] = ' ';
+    out.Assign(text, n);
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/number_text.h"
 #include "base/tracer.h"
 
 namespace {
@@ -312,9 +313,14 @@ void TextTable::FreeCells(Row& row) {
 }
 
 void TextTable::BuildFormat(Column& column) {
-    bool left = (column.flags & kLeftJustify) != 0;
-    snprintf(column.format, sizeof(column.format), left ? "%c-%ds" : "%c%ds", '%',
-             static_cast<int>(column.width));
+    // "%-<width>s" or "%<width>s"; at most 15 characters with the zero byte.
+    static_assert(sizeof(column.format) >= 16, "room for \"%-<int32>s\"");
+    char* out = column.format;
+    *out++ = '%';
+    if (column.flags & kLeftJustify) *out++ = '-';
+    out += DecimalDigits(column.width, out);
+    *out++ = 's';
+    *out = 0;
 }
 
 bool TextTable::BuildSeparator() {

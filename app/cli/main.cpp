@@ -19,6 +19,7 @@
 #include "app/cli/cli_options.h"
 #include "app/hex_input.h"
 #include "app/result_json.h"
+#include "base/number_text.h"
 #include "base/path.h"
 #include "base/tracer.h"
 #include "pattern/rule_table.h"
@@ -455,9 +456,14 @@ class CliSession : public AppFrontEnd {
             } else {
                 status = "OK";
             }
-            char prefix[48];
-            snprintf(prefix, sizeof prefix, "%d\tLen=%d\t", current >= 0 ? current : index,
-                     static_cast<int>(length));
+            // "<index>\tLen=<length>\t"
+            char prefix[2 * kMaxDecimalDigits + 8];
+            int n = DecimalDigits(current >= 0 ? current : index, prefix);
+            memcpy(prefix + n, "\tLen=", 5);
+            n += 5;
+            n += DecimalDigits(length, prefix + n);
+            prefix[n++] = '\t';
+            prefix[n] = 0;
             out.Line(prefix, status.GetBuffer(0));
         }
     }
