@@ -222,8 +222,15 @@ void Application::WriteReport(const uint8_t* bytes, int32_t length) {
     outcome.milliseconds = last.milliseconds;
     outcome.error = last.error.GetBuffer(0);
     FormatTranslationReport(outcome, overwrite, reportText);
-    if (!WriteReportText(appmsg::kReportFile, reportText.GetBuffer(0), overwrite)) {
-        TraceLine("%s write fail", appmsg::kReportFile);
+    if (overwrite) {
+        reportFile.Close();
+        if (!WriteReportText(appmsg::kReportFile, reportText.GetBuffer(0), overwrite)) {
+            TraceLine("%s write fail", appmsg::kReportFile);
+        }
+    } else {
+        // A failure is recorded by the path layer, as for every output.
+        reportFile.Append(appmsg::kReportFile, reportText.GetBuffer(0),
+                          static_cast<size_t>(reportText.GetLength()));
     }
     frontEnd->ReportAdded(reportText.GetBuffer(0));
 }

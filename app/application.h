@@ -289,6 +289,8 @@ class Application {
     TextTable dumpTable;
     LastTranslation last;
     OTSTR reportText;
+    // "Dump\Tran" while reports are appended, open from one to the next.
+    vpath::AppendFile reportFile;
     TranslateResults scratchResults;
     std::vector<uint8_t> lastMessage;
 

@@ -570,6 +570,43 @@ void RecordFile::Close() {
     fd = -1;
 }
 
+bool AppendFile::Append(const char* pathIn, const void* data, size_t size) {
+    if (pathIn == nullptr || (data == nullptr && size > 0)) return false;
+    if (size == 0) return true;
+    struct stat st;
+    bool same = fd >= 0 && path == pathIn && stat(native.c_str(), &st) == 0 &&
+                static_cast<uint64_t>(st.st_dev) == device &&
+                static_cast<uint64_t>(st.st_ino) == inode;
+    Output out;
+    if (same) {
+        out.path = path;
+        out.fd = fd;
+    } else {
+        Close();
+        if (!OpenOutput(out, pathIn, false, true, false)) return false;
+        if (fstat(out.fd, &st) != 0) {
+            out.Fail(errno);
+            CloseOutput(out, false);
+            return false;
+        }
+        fd = out.fd;
+        device = static_cast<uint64_t>(st.st_dev);
+        inode = static_cast<uint64_t>(st.st_ino);
+        path = pathIn;
+        native = NativePath(pathIn);
+    }
+    if (WriteAll(out, data, size)) return true;
+    Close();
+    return false;
+}
+
+void AppendFile::Close() {
+    if (fd >= 0 && close(fd) != 0) RecordFailure(path.c_str(), strerror(errno));
+    fd = -1;
+    path.clear();
+    native.clear();
+}
+
 int WriteFailureCount() {
     FailureLog& log = Failures();
     std::lock_guard<std::mutex> lock(log.mutex);

@@ -85,6 +85,33 @@ class RecordFile {
     OTSTR path;
 };
 
+// A file that text is appended to again and again (a report after every
+// message), kept open between appends: each append is one write of the
+// whole text, so that a crash loses at most the text being written. The
+// path is resolved and the file opened as OpenFile's "a" does, and again only
+// when the path changes or its remembered native form no longer names the
+// open file (removed, replaced or renamed since). Failures are recorded as
+// OpenFile's are, and the next append opens the file afresh.
+class AppendFile {
+  public:
+    AppendFile() = default;
+    ~AppendFile() { Close(); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Nothing is opened for no bytes.
+    bool Append(const char* path, const void* data, size_t size);
+    void Close();
+    bool IsOpen() const { return fd >= 0; }
+
+  private:
+    int fd = -1;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    std::string path;
+    std::string native;
+};
+
 // The failures of output recorded so far in this process, one per path, in
 // the order they happened (at most kMaxWriteFailures are kept): path as the
 // caller gave it, reason as the system's error text.

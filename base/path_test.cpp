@@ -279,6 +279,44 @@ TEST_F(PathTest, OutputReplacesFilesWholeOrNotAtAll) {
     EXPECT_FALSE(records.Create("dangling", "KZ", 2));
 }
 
+// A file appended to after every message stays open in between, and
+// follows its path when the file is renamed, removed or replaced meanwhile.
+TEST_F(PathTest, AppendFileFollowsItsPath) {
+    vpath::AppendFile log;
+    EXPECT_TRUE(log.Append("Dump\\Log", "", 0));
+    EXPECT_FALSE(log.IsOpen()) << "nothing is opened for no bytes";
+    ASSERT_TRUE(log.Append("Dump\\Log", "a", 1));
+    ASSERT_TRUE(log.Append("Dump\\Log", "b", 1));
+    EXPECT_TRUE(log.IsOpen());
+    EXPECT_EQ("ab", ReadWholeFile("dump/Log"));
+
+    ASSERT_EQ(rename("dump/Log", "dump/Old"), 0);
+    ASSERT_TRUE(log.Append("Dump\\Log", "c", 1));
+    ASSERT_EQ(unlink("dump/Old"), 0);
+    ASSERT_TRUE(log.Append("Dump\\Log", "d", 1));
+    EXPECT_EQ("cd", ReadWholeFile("dump/Log"));
+    ASSERT_EQ(unlink("dump/Log"), 0);
+    ASSERT_TRUE(log.Append("Dump\\Log", "e", 1));
+    ASSERT_TRUE(vpath::ReplaceFile("Dump\\Log", "R", 1));
+    ASSERT_TRUE(log.Append("Dump\\Log", "f", 1));
+    EXPECT_EQ("Rf", ReadWholeFile("dump/Log"));
+    ASSERT_TRUE(log.Append("Sub\\Log", "g", 1)) << "another path";
+    EXPECT_EQ("g", ReadWholeFile("Sub/Log"));
+
+    // A failed write is recorded, and the next append opens the file again.
+    const std::string large(8000, 'x');
+    {
+        FileSizeLimit limit;
+        EXPECT_FALSE(log.Append("Sub\\Log", large.data(), large.size()));
+    }
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_EQ("File too large", FailureOf("Sub\\Log"));
+    ASSERT_TRUE(log.Append("Sub\\Log", "h", 1));
+    EXPECT_EQ('h', ReadWholeFile("Sub/Log").back());
+    EXPECT_FALSE(log.Append("NoDir\\Log", "i", 1));
+    EXPECT_FALSE(FailureOf("NoDir\\Log").empty());
+}
+
 // A script may name any path in an #include: a device without end, a pipe
 // without writer or a directory must fail at once.
 TEST_F(PathTest, ReadFileTakesRegularFilesOnly) {
