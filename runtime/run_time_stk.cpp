@@ -144,6 +144,7 @@ CVariableItem* RunTimeStk::VariableAt(int i) const {
 
 void RunTimeStk::clear() {
     spares.DeleteAll();
+    spareValues.DeleteAll();
     ClearVariables();
 }
 
@@ -162,14 +163,27 @@ void RunTimeStk::Recycle() {
     // At most a call's worth of small plain items is kept, holding a few KB
     // of texts at most; references share storage that the caller frees, so
     // they are never kept.
-    constexpr int kMaxKept = 8;
+    constexpr int kMaxKept = 16;
     constexpr int32_t kMaxKeptElements = 64;
     spares.DeleteAll();
-    values.DeleteAll();
+    while (values.GetSize() > 0) {
+        CVarient* value = values.RemoveLast();
+        value->clear(false);
+        int before = spareValues.GetSize();
+        if (value->GetName().GetCapacity() + value->GetDescription().GetCapacity() > 0 ||
+            before >= kMaxKept || spareValues.Add(value) == before) {
+            delete value;
+        }
+    }
     for (int i = variables.GetSize() - 1; i >= 0 && spares.GetSize() < kMaxKept; --i) {
         CVariableItem* item = VariableAt(i);
-        if (item->IsReference() || item->IsStructItem() || item->IsChoice() ||
-            item->GetCount() > kMaxKeptElements || item->TextBytes() > TVarient::kKeptTextBytes) {
+        if (item->IsReference()) {
+            // A by-address parameter is kept blank, without the caller's
+            // storage, for the next one.
+            if (!item->ClearToBlank()) continue;
+        } else if (item->IsStructItem() || item->IsChoice() ||
+                   item->GetCount() > kMaxKeptElements ||
+                   item->TextBytes() > TVarient::kKeptTextBytes) {
             continue;
         }
         int before = spares.GetSize();
@@ -192,6 +206,17 @@ CVariableItem* RunTimeStk::TakeSpare(int32_t declaredCode, const char* name, int
         if (item->def == nullptr && item->Renew(declaredCode, name, count)) {
             return spares.RemoveAt(i);
         }
+    }
+    return nullptr;
+}
+
+CVarient* RunTimeStk::TakeSpareValue() {
+    return spareValues.RemoveLast();
+}
+
+CVariableItem* RunTimeStk::TakeBlank() {
+    for (int i = spares.GetSize() - 1; i >= 0; --i) {
+        if (spares.GetAt(i)->IsBlank()) return spares.RemoveAt(i);
     }
     return nullptr;
 }

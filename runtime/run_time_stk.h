@@ -70,6 +70,12 @@ class RunTimeStk : public ItemResolver {
     // or of declaredCode named name; null when none fits. The caller owns it.
     CVariableItem* TakeSpare(VariableDefinition* def);
     CVariableItem* TakeSpare(int32_t declaredCode, const char* name, int32_t count);
+    // A kept variable that is blank (CVariableItem::IsBlank), for a
+    // by-address parameter; null when none is.
+    CVariableItem* TakeBlank();
+    // A kept extra value of a variable-argument call, empty as a new one
+    // is; null when none is kept. The caller owns it.
+    CVarient* TakeSpareValue();
     // Adopts the given variables and values (emptying the lists with
     // takeOwnership), creates the program's variables and the frames of its
     // blocks.
@@ -171,4 +177,5 @@ class RunTimeStk : public ItemResolver {
     ObArrayOf<RunTimeStk> children{25};       // not owned
     ObArrayOf<RunTimeStk> ownedChildren{25};  // owned
     ObArrayOf<CVariableItem> spares{8};       // owned; kept by Recycle
+    ObArrayOf<CVarient> spareValues{8};       // owned; kept by Recycle
 };

@@ -224,4 +224,56 @@ TEST(RunTimeStk, RecycleKeepsOnlySmallPlainVariables) {
     delete renewed;
 }
 
+// A by-address parameter is kept blank, without the storage it shared,
+// and an address passed to it again makes what a new item would; the extra
+// values of a variable-argument call are kept empty.
+TEST(RunTimeStk, RecycleKeepsReferencesBlankAndValuesEmpty) {
+    std::unique_ptr<VariableDefinition> param(new VariableDefinition);
+    param->set("r", kDeclInt4, 1);
+    param->byAddress = true;
+    RunTimeStk caller;
+    CVariableItem* source = caller.CreateVarInstance(kDeclInt4, "s[3]");
+    ASSERT_NE(nullptr, source);
+    ASSERT_TRUE(caller.sets("s", "{7, 8, 9}"));
+
+    RunTimeStk frame;
+    auto* ref = new CVariableItem;
+    ASSERT_TRUE(ref->PassAddressClone(*source, 1, param.get()));
+    ASSERT_TRUE(frame.AddItem(ref));
+    auto* extra = new CVarient;
+    ASSERT_TRUE(extra->setBytes("abc"));
+    ObArray values;
+    values.Add(extra);
+    ASSERT_TRUE(frame.Prepare(nullptr, &values, true));
+    frame.Recycle();
+    EXPECT_EQ(nullptr, frame.TakeSpare(param.get()));
+    CVariableItem* blank = frame.TakeBlank();
+    ASSERT_EQ(ref, blank);
+    EXPECT_FALSE(blank->IsReference());
+    EXPECT_EQ(nullptr, frame.TakeBlank()) << "taken once";
+    EXPECT_EQ(9, source->getAt_as_long(2)) << "the caller's storage is left alone";
+
+    CVariableItem fresh;
+    for (CVariableItem* item : {blank, &fresh}) {
+        ASSERT_TRUE(item->PassAddressClone(*source, 2, param.get()));
+        EXPECT_EQ(9, item->getAt_as_long(0));
+        EXPECT_STREQ("r", item->GetItemName().GetBuffer(0));
+        EXPECT_STREQ("r", item->GetName().GetBuffer(0));
+        EXPECT_EQ(source, item->addressSource);
+        EXPECT_EQ(1, item->GetCount());
+    }
+    delete blank;
+
+    CVarient* kept = frame.TakeSpareValue();
+    ASSERT_EQ(extra, kept);
+    EXPECT_EQ(kTypeNone, kept->GetType());
+    EXPECT_FALSE(kept->HasValue());
+    EXPECT_EQ(nullptr, kept->data);
+    EXPECT_EQ(nullptr, frame.TakeSpareValue());
+    delete kept;
+
+    // A locked item is never blank, whatever it was.
+    EXPECT_FALSE(CVariableItem::ReadOnlyItem()->IsBlank());
+}
+
 }  // namespace

@@ -90,8 +90,9 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
     for (int i = 0; ok && i < wanted; ++i) {
         VariableDefinition* def = parameters.GetMember(i);
         const char* arg = pieces.GetAt(i);
-        CVariableItem* renewed =
-            frame != nullptr && !def->byAddress ? frame->TakeSpare(def) : nullptr;
+        CVariableItem* renewed = frame == nullptr ? nullptr
+                                 : def->byAddress ? frame->TakeBlank()
+                                                  : frame->TakeSpare(def);
         CVariableItem* item = renewed != nullptr ? renewed : new (std::nothrow) CVariableItem;
         bool made = false;
         bool reported = false;
@@ -133,7 +134,8 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
     }
     for (int i = wanted; ok && varArgs && i < given; ++i) {
         const char* arg = pieces.GetAt(i);
-        auto* value = new (std::nothrow) CVarient;
+        CVarient* value = frame != nullptr ? frame->TakeSpareValue() : nullptr;
+        if (value == nullptr) value = new (std::nothrow) CVarient;
         if (value == nullptr) {
             TraceText(scriptmsg::kParamsArgList);
             ok = false;

@@ -249,6 +249,10 @@ TEST(StatementRun, LoopsCallsAndReturns) {
         {"INT4 late(INT4 a);\nINT4 x;\nINT4 late(INT4 a) { return a + 1; }\nx = late(1);", 2},
         {"dynamic pick(INT4 a) { return a + 100; }\nINT4 x;\nx = pick(1);", 101},
         {"INT4 set(INT4 & r) { r = 9; return 0; }\nINT4 x;\nset(x);", 9},
+        // A by-address parameter's item is reused from call to call.
+        {"INT4 inc(INT4 & r) { r = r + 1; return 0; }\nINT4 x = 1; INT4 y = 10;\n"
+         "inc(x); inc(y); inc(x); x = x + y;",
+         14},
         // Initialisers of locals, run at every call.
         {"INT4 g(INT4 a) { INT4 b = a * 2; INT4 c[2] = {a, 1}; return b + c[0]; }\n"
          "INT4 x;\nx = g(1) + g(5);",

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <typeinfo>
 #include <vector>
 
 #include "base/number_text.h"
@@ -352,6 +353,19 @@ bool CVariableItem::Renew(int32_t declaredCode, const char* itemName, int32_t co
     implicitChoice = false;
     addressSource = nullptr;
     return true;
+}
+
+bool CVariableItem::IsBlank() const {
+    return typeid(*this) == typeid(CVariableItem) && !locked && !IsReference() &&
+           GetType() == kTypeNone && def == nullptr && parent == nullptr && structDef == nullptr &&
+           addressSource == nullptr && header.id == 0 && header.lowByteFirst &&
+           header.attributes == nullptr && header.structDef == nullptr && !header.byAddress &&
+           header.mapTag == -1 && header.memberLine == -1 && !TreeInUse(this, nullptr);
+}
+
+bool CVariableItem::ClearToBlank() {
+    clear();
+    return IsBlank();
 }
 
 // ---------------------------------------------------------------- copies

@@ -63,6 +63,12 @@ class CVariableItem : public TVarient {
     // reference) still exactly as that create left it apart from its value.
     bool Renew(CStruct* parentStruct, VariableDefinition* definition);
     bool Renew(int32_t declaredCode, const char* itemName, int32_t count);
+    // Whether the item is a plain CVariableItem as a new one is in every
+    // field that PassAddressClone leaves alone, so that passing an address
+    // to it makes exactly what passing it to a new item makes. Clear first
+    // makes it empty (a reference lets go of the storage it shares).
+    bool IsBlank() const;
+    bool ClearToBlank();
 
     // Sets element idx, or the whole item for idx -1, from an initialiser
     // text: "{1, 2}", an expression, a variable name (with a resolver).
