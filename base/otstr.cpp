@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 
+#include "base/block_cache.h"
 #include "base/tracer.h"
 
 namespace {
@@ -99,70 +100,10 @@ __attribute__((format(printf, 3, 0))) FormatResult FormatInto(char* dest, int64_
     return kFormatted;
 }
 
-// Most strings never outgrow their first block of kNewCapacity characters,
-// and translating a message makes and drops hundreds of them. Each thread
-// keeps up to kKept such blocks (any heap block at least that large and not
-// much larger) for the next string instead of handing them back to the
-// heap, which is several times slower at this churn. The sanitizer builds
-// go to the heap every time, so that a use after release is still caught.
+// Most strings never outgrow their first block of kNewCapacity characters:
+// each thread keeps up to 512 such blocks for the next string.
 constexpr size_t kFirstBlock = kNewCapacity + 1;
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) && !defined(__SANITIZE_ADDRESS__)
-#define __SANITIZE_ADDRESS__ 1
-#endif
-#endif
-
-class FirstBlocks {
-  public:
-#if defined(__SANITIZE_ADDRESS__)
-    static void* Take() {
-        return nullptr;
-    }
-    static bool Keep(void*) {
-        return false;
-    }
-#else
-    static void* Take() {
-        Cache& cache = local;
-        return cache.count > 0 ? cache.blocks[--cache.count] : nullptr;
-    }
-    static bool Keep(void* block) {
-        Cache& cache = local;
-        if (cache.count < 0 || cache.count >= kKept) return false;
-        size_t usable = malloc_usable_size(block);
-        if (usable < kFirstBlock || usable > kFirstBlock + 64) return false;
-        if (cache.count == 0) releaser.Arm();
-        cache.blocks[cache.count++] = block;
-        return true;
-    }
-
-  private:
-    static constexpr int kKept = 512;
-    // Plain data, so that strings released after the thread's destructors
-    // ran still find it (count -1: keep nothing any more).
-    struct Cache {
-        void* blocks[kKept];
-        int count;
-    };
-    // Hands the kept blocks back to the heap when the thread ends.
-    struct Releaser {
-        bool armed = false;
-        void Arm() { armed = true; }
-        ~Releaser() {
-            while (local.count > 0) free(local.blocks[--local.count]);
-            local.count = -1;
-        }
-    };
-    static thread_local Cache local;
-    static thread_local Releaser releaser;
-#endif
-};
-
-#if !defined(__SANITIZE_ADDRESS__)
-thread_local FirstBlocks::Cache FirstBlocks::local = {{}, 0};
-thread_local FirstBlocks::Releaser FirstBlocks::releaser;
-#endif
+using FirstBlocks = BlockCache<kFirstBlock, 512>;
 
 }  // namespace
 

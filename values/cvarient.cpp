@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/block_cache.h"
 #include "values/format_values.h"
 #include "values/varient_messages.h"
 
@@ -262,10 +263,30 @@ void VarientBase::resetBase() {
 
 // ---- CVarient ----
 
+namespace {
+
+// The data block of a text or double: one of at most kSmallData bytes (most
+// texts a translation makes) comes from and goes back to a per-thread cache
+// of such blocks. All are plain heap blocks.
+constexpr size_t kSmallData = 64;
+using SmallData = BlockCache<kSmallData, 256>;
+
+uint8_t* NewData(size_t size) {
+    if (size > kSmallData) return static_cast<uint8_t*>(malloc(size));
+    if (void* block = SmallData::Take()) return static_cast<uint8_t*>(block);
+    return static_cast<uint8_t*>(malloc(kSmallData));
+}
+
+void FreeData(uint8_t* block) {
+    if (block != nullptr && !SmallData::Keep(block)) free(block);
+}
+
+}  // namespace
+
 CVarient::CVarient() = default;
 
 CVarient::~CVarient() {
-    free(data);
+    FreeData(data);
 }
 
 CVarient::CVarient(const CVarient& other) : VarientBase() {
@@ -278,7 +299,7 @@ CVarient& CVarient::operator=(const CVarient& other) {
 }
 
 void CVarient::clear(bool keepName) {
-    free(data);
+    FreeData(data);
     data = nullptr;
     value = 0;
     hasValue = false;
@@ -305,7 +326,7 @@ bool CVarient::setBytes(const char* bytes, int32_t length) {
         return false;
     }
     // The copy is made before clearing, since bytes may lie in this value.
-    uint8_t* block = static_cast<uint8_t*>(malloc(n + 1));
+    uint8_t* block = NewData(n + 1);
     if (block == nullptr) {
         clear(true);
         TraceLine("%s", varmsg::kMallocFail);
@@ -336,7 +357,7 @@ bool CVarient::setInteger(uint32_t word, int32_t valueType) {
 bool CVarient::setDouble(double number) {
     if (!writable) return false;
     clear(true);
-    data = static_cast<uint8_t*>(malloc(sizeof number));
+    data = NewData(sizeof number);
     if (data == nullptr) {
         TraceLine("%s", varmsg::kMallocFail);
         return false;
@@ -377,7 +398,7 @@ bool CVarient::clone(const CVarient& source) {
     if (source.data != nullptr) {
         size_t n =
             source.type == kTypeOctet ? static_cast<size_t>(source.value) + 1 : sizeof(double);
-        block = static_cast<uint8_t*>(malloc(n));
+        block = NewData(n);
         if (block == nullptr) {
             clear(true);
             TraceLine("%s", varmsg::kCloneMallocFail);
