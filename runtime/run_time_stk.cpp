@@ -100,7 +100,7 @@ class CallBinding final : public ExprBinding {
 // which is looked up at every read since frames change. Named values and
 // enums change only while a script compiles: the binding holds as long as
 // no Program changed.
-class NameBinding : public ExprBinding {
+class NameBinding final : public ExprBinding {
   public:
     NameBinding(const Program* program, CVariableItem* constant, const CVarient* enumItem,
                 const char* name)
@@ -312,11 +312,15 @@ CVariableItem* RunTimeStk::FindLocal(const char* name) const {
 
 CVariableItem* RunTimeStk::FindLocal(const char* name, int length) const {
     auto scan = [&]() -> CVariableItem* {
-        // Names of another length are passed over without comparing them.
+        // Names of another length are passed over without comparing them,
+        // and so are names whose first letters differ in more than case
+        // (the bit 0x20 that folding changes).
         for (int i = 0; i < variables.GetSize(); ++i) {
             CVariableItem* item = VariableAt(i);
             const OTSTR& itemName = item->GetItemName();
-            if (itemName.GetLength() == length && itemName.Compare(name, false)) return item;
+            if (itemName.GetLength() != length) continue;
+            if (length > 0 && ((itemName.GetBuffer(0)[0] ^ name[0]) & ~0x20) != 0) continue;
+            if (itemName.Compare(name, false)) return item;
         }
         return nullptr;
     };
@@ -783,7 +787,12 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
 int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNode* leaf) {
     auto* self = static_cast<RunTimeStk*>(context);
     if (self == nullptr || name == nullptr || out == nullptr) return 0;
-    if (IsCallPath(name)) return self->CallProcedure(name, *out, leaf);
+    // A leaf that holds a NameBinding is known to be no call (name is its
+    // text); any other is looked at.
+    ExprBinding* held =
+        leaf != nullptr && CallArguments::BindingOn() ? leaf->binding.get() : nullptr;
+    bool named = held != nullptr && typeid(*held) == typeid(NameBinding);
+    if (!named && IsCallPath(name)) return self->CallProcedure(name, *out, leaf);
     NameBinding* bound = nullptr;
     if (self->program != nullptr) {
         // A leaf's text never changes, so a leaf that is not a call holds
