@@ -303,17 +303,22 @@ bool Builtin::GetEnumComment() {
 bool Builtin::Format() {
     OTSTR format;
     if (!GetString("strFormat", format)) return Fail("%s", kFormatParam);
-    ObArrayOf<CVarient> values(25);
+    // The list of the values keeps its block from call to call; formatting
+    // calls nothing that could format again meanwhile.
+    thread_local ObArrayOf<CVarient> values(25);
+    values.RemoveAll();
     for (int i = 0; i < frame->ValueCount(); ++i) values.Add(frame->ValueAt(i));
     char buffer[1020];
     int n = FormatValues(buffer, sizeof buffer, format.GetBuffer(0), values);
+    values.RemoveAll();
     const char* text = format.GetBuffer(0);
     if (n == kFormatMissingValue) return Fail(kFormatArgs, text);
     if (n == kFormatNoRoom) return Fail(kFormatOverflow, text);
     if (n < 0) return Fail(kFormatType, text);
-    OTSTR result;
-    result.Append(buffer, n);
-    if (!ReturnText(result)) return Fail(kFormatReturn, text);
+    CVarient result;
+    if (!result.setBytes(buffer, n) || !procedure.setReturn(env, result)) {
+        return Fail(kFormatReturn, text);
+    }
     return true;
 }
 
