@@ -192,8 +192,10 @@ void RunTimeStk::Recycle() {
     ClearVariables();
 }
 
+// Recycle keeps the variables last first, and the next call takes them
+// first first: the search runs from the end.
 CVariableItem* RunTimeStk::TakeSpare(VariableDefinition* def) {
-    for (int i = 0; i < spares.GetSize(); ++i) {
+    for (int i = spares.GetSize() - 1; i >= 0; --i) {
         CVariableItem* item = spares.GetAt(i);
         if (item->def == def && item->Renew(nullptr, def)) return spares.RemoveAt(i);
     }
@@ -201,7 +203,7 @@ CVariableItem* RunTimeStk::TakeSpare(VariableDefinition* def) {
 }
 
 CVariableItem* RunTimeStk::TakeSpare(int32_t declaredCode, const char* name, int32_t count) {
-    for (int i = 0; i < spares.GetSize(); ++i) {
+    for (int i = spares.GetSize() - 1; i >= 0; --i) {
         CVariableItem* item = spares.GetAt(i);
         if (item->def == nullptr && item->Renew(declaredCode, name, count)) {
             return spares.RemoveAt(i);
