@@ -600,21 +600,24 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
         return result.clone(value);
     }
 
-    OTSTR path;
+    // An identifier is its own path; any other left side names it.
+    OTSTR named;
+    const char* path;
     if (IsIdentLeaf(*left)) {
-        path = left->text;
+        path = left->text.GetBuffer(0);
     } else {
         CVarient target;
         if (!Eval(left, target, false) || !target.IsIdentRef()) {
             Error("%s", exprmsg::kLeftNotIdent);
             return false;
         }
-        target.getString(path);
+        target.getString(named);
+        path = named.GetBuffer(0);
     }
     bool ok;
     if (right->IsLeaf() &&
         (right->id == kExprValueSet || (right->id == kTokIdent && !IsCallToken(*right)))) {
-        ok = Call(kVarAssignText, path.GetBuffer(0), right->text.GetBuffer(0));
+        ok = Call(kVarAssignText, path, right->text.GetBuffer(0));
     } else if (IsValueLeaf(*right)) {
         CVarient value;
         if (right->literal != nullptr ? !value.assign(*right->literal)
@@ -622,23 +625,23 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
             Error(exprmsg::kGetValueFailed, right->text.GetBuffer(0));
             return false;
         }
-        ok = Call(kVarAssign, path.GetBuffer(0), &value);
+        ok = Call(kVarAssign, path, &value);
     } else {
         CVarient value;
         if (!Eval(right, value, false)) return false;
         if (value.IsIdentRef()) {
             OTSTR name;
             value.getString(name);
-            ok = Call(kVarAssignText, path.GetBuffer(0), name.GetBuffer(0));
+            ok = Call(kVarAssignText, path, name.GetBuffer(0));
         } else {
-            ok = Call(kVarAssign, path.GetBuffer(0), &value);
+            ok = Call(kVarAssign, path, &value);
         }
     }
     if (!ok) {
-        Error(exprmsg::kAssignFailed, path.GetBuffer(0));
+        Error(exprmsg::kAssignFailed, path);
         return false;
     }
-    return result.setIdentRef(path.GetBuffer(0));
+    return result.setIdentRef(path);
 }
 
 bool ExprEvaluator::Evaluate(ExprNode* node, CVarient& result) {
