@@ -161,8 +161,9 @@ void RunTimeStk::ClearVariables() {
 
 void RunTimeStk::Recycle() {
     // At most a call's worth of small plain items is kept, holding a few KB
-    // of texts at most; references share storage that the caller frees, so
-    // they are never kept.
+    // of texts at most; a reference is kept only once it has let go of the
+    // caller's storage it shared. An extra value is kept empty, unless it
+    // kept blocks of a name or description.
     constexpr int kMaxKept = 16;
     constexpr int32_t kMaxKeptElements = 64;
     spares.DeleteAll();
