@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "base/block_cache.h"
 #include "base/number_text.h"
 #include "decoder/protocol_decoder.h"
 #include "runtime/run_time_stk.h"
@@ -69,6 +70,42 @@ StructDefinition* IntegratedStructOf(const VariableDefinition* def) {
         return nullptr;
     }
     return def->structDef;
+}
+
+namespace {
+
+using ItemBlocks = BlockCache<sizeof(DecoderItem), 512>;
+using StructBlocks = BlockCache<sizeof(DecoderStruct), 128>;
+
+}  // namespace
+
+// A derived class of another size goes to the heap as usual.
+void* DecoderItem::operator new(size_t size) {
+    void* block = size == sizeof(DecoderItem) ? ItemBlocks::Take() : nullptr;
+    return block != nullptr ? block : ::operator new(size);
+}
+
+void* DecoderItem::operator new(size_t size, const std::nothrow_t&) noexcept {
+    void* block = size == sizeof(DecoderItem) ? ItemBlocks::Take() : nullptr;
+    return block != nullptr ? block : ::operator new(size, std::nothrow);
+}
+
+void DecoderItem::operator delete(void* block) noexcept {
+    if (!ItemBlocks::Keep(block)) ::operator delete(block);
+}
+
+void* DecoderStruct::operator new(size_t size) {
+    void* block = size == sizeof(DecoderStruct) ? StructBlocks::Take() : nullptr;
+    return block != nullptr ? block : ::operator new(size);
+}
+
+void* DecoderStruct::operator new(size_t size, const std::nothrow_t&) noexcept {
+    void* block = size == sizeof(DecoderStruct) ? StructBlocks::Take() : nullptr;
+    return block != nullptr ? block : ::operator new(size, std::nothrow);
+}
+
+void DecoderStruct::operator delete(void* block) noexcept {
+    if (!StructBlocks::Keep(block)) ::operator delete(block);
 }
 
 CVariableItem* DecoderStruct::NewItem() {

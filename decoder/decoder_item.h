@@ -4,7 +4,9 @@
 // it. Tested by decoder/decoder_test.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "base/ob_array.h"
 #include "base/otstr.h"
@@ -21,6 +23,12 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     explicit DecoderItem(ProtocolDecoder* decoder = nullptr) : decoder(decoder) {}
     // Deletes the integrated and content structs.
     ~DecoderItem() override;
+
+    // Every message makes and drops a tree of items: their blocks come from
+    // and go back to a per-thread cache of blocks of their size.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block) noexcept;
 
     CStruct* NewStruct() override;
     // Within a decoder's tree, as many elements as its translation has room
@@ -72,6 +80,11 @@ class DecoderStruct : public CStruct {
   public:
     explicit DecoderStruct(ProtocolDecoder* decoder = nullptr) : decoder(decoder) {}
     CVariableItem* NewItem() override;
+
+    // As for items: blocks from a per-thread cache.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void operator delete(void* block) noexcept;
 
     // Result texts of the views, as for an item: "start:length", and the
     // marker "***?****" until the element is located, empty after.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/block_cache.h"
 #include "values/format_values.h"
 #include "values/varient_messages.h"
 
@@ -25,6 +26,11 @@ uint32_t SignedByte(char c) {
 
 // Allocates count zeroed elements of type: an OTSTR array for OCTET, packed
 // bytes otherwise. Null when count is 0 or the allocation fails (ok false).
+// Most numeric items hold a few elements: their storage of at most
+// kSmallElements bytes comes from and goes back to a per-thread cache.
+constexpr size_t kSmallElements = 32;
+using SmallElements = BlockCache<kSmallElements, 512>;
+
 void* AllocateElements(int32_t type, int32_t count, bool& ok) {
     ok = true;
     if (count <= 0) return nullptr;
@@ -32,7 +38,15 @@ void* AllocateElements(int32_t type, int32_t count, bool& ok) {
     if (type == kTypeOctet) {
         block = new (std::nothrow) OTSTR[static_cast<size_t>(count)];
     } else {
-        block = calloc(static_cast<size_t>(count), static_cast<size_t>(ValueTypeWidth(type)));
+        size_t width = static_cast<size_t>(ValueTypeWidth(type));
+        size_t count64 = static_cast<size_t>(count);
+        if (width > 0 && count64 <= kSmallElements / width) {
+            block = SmallElements::Take();
+            if (block == nullptr) block = malloc(kSmallElements);
+            if (block != nullptr) memset(block, 0, kSmallElements);
+        } else {
+            block = calloc(count64, width);
+        }
     }
     ok = block != nullptr;
     return block;
@@ -42,7 +56,7 @@ void FreeElements(int32_t type, void* block) {
     if (block == nullptr) return;
     if (type == kTypeOctet) {
         delete[] static_cast<OTSTR*>(block);
-    } else {
+    } else if (!SmallElements::Keep(block)) {
         std::free(block);
     }
 }
