@@ -24,13 +24,13 @@ uint32_t SignedByte(char c) {
     return (code & 0x80u) != 0 ? code | 0xffffff00u : code;
 }
 
-// Allocates count zeroed elements of type: an OTSTR array for OCTET, packed
-// bytes otherwise. Null when count is 0 or the allocation fails (ok false).
 // Most numeric items hold a few elements: their storage of at most
 // kSmallElements bytes comes from and goes back to a per-thread cache.
 constexpr size_t kSmallElements = 32;
 using SmallElements = BlockCache<kSmallElements, 512>;
 
+// Allocates count zeroed elements of type: an OTSTR array for OCTET, packed
+// bytes otherwise. Null when count is 0 or the allocation fails (ok false).
 void* AllocateElements(int32_t type, int32_t count, bool& ok) {
     ok = true;
     if (count <= 0) return nullptr;
@@ -39,13 +39,13 @@ void* AllocateElements(int32_t type, int32_t count, bool& ok) {
         block = new (std::nothrow) OTSTR[static_cast<size_t>(count)];
     } else {
         size_t width = static_cast<size_t>(ValueTypeWidth(type));
-        size_t count64 = static_cast<size_t>(count);
-        if (width > 0 && count64 <= kSmallElements / width) {
+        size_t n = static_cast<size_t>(count);
+        if (width > 0 && n <= kSmallElements / width) {
             block = SmallElements::Take();
             if (block == nullptr) block = malloc(kSmallElements);
             if (block != nullptr) memset(block, 0, kSmallElements);
         } else {
-            block = calloc(count64, width);
+            block = calloc(n, width);
         }
     }
     ok = block != nullptr;
