@@ -14,6 +14,12 @@ const char kReallocError[] = "ObArray realloc error !";
 
 const int32_t kDefaultStep = 25;
 
+// Plug-ins built while Add, RemoveAt and RemoveLast were not inline call
+// them by name: taking their addresses keeps a copy of each in the engine.
+__attribute__((used)) int (ObArray::*const keptAdd)(void*, uint32_t) = &ObArray::Add;
+__attribute__((used)) void* (ObArray::*const keptRemoveAt)(int, uint32_t*) = &ObArray::RemoveAt;
+__attribute__((used)) void* (ObArray::*const keptRemoveLast)(uint32_t*) = &ObArray::RemoveLast;
+
 }  // namespace
 
 // The block of the first step is taken at the first Add: many arrays stay
@@ -39,7 +45,7 @@ bool ObArray::Resize(int32_t newCapacity, const char* failMessage) {
     return true;
 }
 
-int ObArray::Add(void* ptr, uint32_t tag) {
+int ObArray::AddGrowing(void* ptr, uint32_t tag) {
     if (items == nullptr) {
         items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(capacity)));
         if (items == nullptr) {
@@ -79,7 +85,7 @@ void ObArray::ShrinkIfSparse() {
     }
 }
 
-void* ObArray::RemoveAt(int index, uint32_t* tag) {
+void* ObArray::RemoveMoving(int index, uint32_t* tag) {
     if (index < 0 || index >= count) {
         if (tag != nullptr) *tag = 0;
         return nullptr;
@@ -93,10 +99,6 @@ void* ObArray::RemoveAt(int index, uint32_t* tag) {
     --count;
     ShrinkIfSparse();
     return ptr;
-}
-
-void* ObArray::RemoveLast(uint32_t* tag) {
-    return RemoveAt(count - 1, tag);
 }
 
 void ObArray::RemoveAll() {

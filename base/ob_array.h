@@ -24,7 +24,12 @@ class ObArray : public NamedObject {
 
     // Appends an element and returns the new count. When the block cannot
     // grow the element is not stored and the count stays as it was.
-    int Add(void* ptr, uint32_t tag = 0);
+    int Add(void* ptr, uint32_t tag = 0) {
+        if (items == nullptr || count >= capacity) return AddGrowing(ptr, tag);
+        items[count].ptr = ptr;
+        items[count].tag = tag;
+        return ++count;
+    }
 
     // The pointer at index (null when out of range); the tag goes to *tag
     // when tag is not null (0 when out of range).
@@ -48,8 +53,17 @@ class ObArray : public NamedObject {
     // Removes the element at index and closes the gap; returns its pointer,
     // null when out of range. The block shrinks by one step when more than
     // two steps are unused.
-    void* RemoveAt(int index, uint32_t* tag = nullptr);
-    void* RemoveLast(uint32_t* tag = nullptr);
+    void* RemoveAt(int index, uint32_t* tag = nullptr) {
+        // The last element of an array that need not shrink goes at once.
+        if (index != count - 1 || index < 0 ||
+            static_cast<int64_t>(capacity) - 2 * static_cast<int64_t>(growBy) > index) {
+            return RemoveMoving(index, tag);
+        }
+        if (tag != nullptr) *tag = items[index].tag;
+        --count;
+        return items[index].ptr;
+    }
+    void* RemoveLast(uint32_t* tag = nullptr) { return RemoveAt(count - 1, tag); }
 
     // Empties the array and leaves it a block of one step (kept when it has
     // that size already); the second form first sets a new step (a step
@@ -64,6 +78,9 @@ class ObArray : public NamedObject {
     int GetGrowBy() const { return growBy; }
 
   private:
+    // Add and RemoveAt for the cases that need the block changed or moved.
+    int AddGrowing(void* ptr, uint32_t tag);
+    void* RemoveMoving(int index, uint32_t* tag);
     bool Resize(int32_t newCapacity, const char* failMessage);
     void ShrinkIfSparse();
 
