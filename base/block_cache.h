@@ -11,6 +11,7 @@
 #include <malloc.h>
 
 #include <cstddef>
+#include <cstdlib>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) && !defined(__SANITIZE_ADDRESS__)
@@ -21,6 +22,17 @@
 template <size_t kBlockSize, int kKept>
 class BlockCache {
   public:
+    // A kept block, else a new heap block of kBlockSize bytes (null when the
+    // heap has none).
+    static void* Allocate() {
+        void* block = Take();
+        return block != nullptr ? block : malloc(kBlockSize);
+    }
+    // Keeps block, else hands it back to the heap; null is let be.
+    static void Release(void* block) {
+        if (block != nullptr && !Keep(block)) free(block);
+    }
+
 #if defined(__SANITIZE_ADDRESS__)
     static void* Take() {
         return nullptr;

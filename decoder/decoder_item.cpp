@@ -74,38 +74,50 @@ StructDefinition* IntegratedStructOf(const VariableDefinition* def) {
 
 namespace {
 
-using ItemBlocks = BlockCache<sizeof(DecoderItem), 512>;
-using StructBlocks = BlockCache<sizeof(DecoderStruct), 128>;
+// The blocks of objects of class T: from Blocks when of T's own size, else
+// (a derived class) from the heap as new takes them.
+template <typename T, typename Blocks>
+struct ObjectBlocks {
+    static void* New(size_t size) {
+        void* block = size == sizeof(T) ? Blocks::Take() : nullptr;
+        return block != nullptr ? block : ::operator new(size);
+    }
+    static void* NewOrNull(size_t size) noexcept {
+        void* block = size == sizeof(T) ? Blocks::Take() : nullptr;
+        return block != nullptr ? block : ::operator new(size, std::nothrow);
+    }
+    static void Delete(void* block) noexcept {
+        if (!Blocks::Keep(block)) ::operator delete(block);
+    }
+};
+
+using ItemBlocks = ObjectBlocks<DecoderItem, BlockCache<sizeof(DecoderItem), 512>>;
+using StructBlocks = ObjectBlocks<DecoderStruct, BlockCache<sizeof(DecoderStruct), 128>>;
 
 }  // namespace
 
-// A derived class of another size goes to the heap as usual.
 void* DecoderItem::operator new(size_t size) {
-    void* block = size == sizeof(DecoderItem) ? ItemBlocks::Take() : nullptr;
-    return block != nullptr ? block : ::operator new(size);
+    return ItemBlocks::New(size);
 }
 
 void* DecoderItem::operator new(size_t size, const std::nothrow_t&) noexcept {
-    void* block = size == sizeof(DecoderItem) ? ItemBlocks::Take() : nullptr;
-    return block != nullptr ? block : ::operator new(size, std::nothrow);
+    return ItemBlocks::NewOrNull(size);
 }
 
 void DecoderItem::operator delete(void* block) noexcept {
-    if (!ItemBlocks::Keep(block)) ::operator delete(block);
+    ItemBlocks::Delete(block);
 }
 
 void* DecoderStruct::operator new(size_t size) {
-    void* block = size == sizeof(DecoderStruct) ? StructBlocks::Take() : nullptr;
-    return block != nullptr ? block : ::operator new(size);
+    return StructBlocks::New(size);
 }
 
 void* DecoderStruct::operator new(size_t size, const std::nothrow_t&) noexcept {
-    void* block = size == sizeof(DecoderStruct) ? StructBlocks::Take() : nullptr;
-    return block != nullptr ? block : ::operator new(size, std::nothrow);
+    return StructBlocks::NewOrNull(size);
 }
 
 void DecoderStruct::operator delete(void* block) noexcept {
-    if (!StructBlocks::Keep(block)) ::operator delete(block);
+    StructBlocks::Delete(block);
 }
 
 CVariableItem* DecoderStruct::NewItem() {

@@ -272,13 +272,11 @@ constexpr size_t kSmallData = 64;
 using SmallData = BlockCache<kSmallData, 256>;
 
 uint8_t* NewData(size_t size) {
-    if (size > kSmallData) return static_cast<uint8_t*>(malloc(size));
-    if (void* block = SmallData::Take()) return static_cast<uint8_t*>(block);
-    return static_cast<uint8_t*>(malloc(kSmallData));
+    return static_cast<uint8_t*>(size > kSmallData ? malloc(size) : SmallData::Allocate());
 }
 
 void FreeData(uint8_t* block) {
-    if (block != nullptr && !SmallData::Keep(block)) free(block);
+    SmallData::Release(block);
 }
 
 }  // namespace

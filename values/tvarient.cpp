@@ -41,8 +41,7 @@ void* AllocateElements(int32_t type, int32_t count, bool& ok) {
         size_t width = static_cast<size_t>(ValueTypeWidth(type));
         size_t n = static_cast<size_t>(count);
         if (width > 0 && n <= kSmallElements / width) {
-            block = SmallElements::Take();
-            if (block == nullptr) block = malloc(kSmallElements);
+            block = SmallElements::Allocate();
             if (block != nullptr) memset(block, 0, kSmallElements);
         } else {
             block = calloc(n, width);
@@ -56,8 +55,8 @@ void FreeElements(int32_t type, void* block) {
     if (block == nullptr) return;
     if (type == kTypeOctet) {
         delete[] static_cast<OTSTR*>(block);
-    } else if (!SmallElements::Keep(block)) {
-        std::free(block);
+    } else {
+        SmallElements::Release(block);
     }
 }
 
