@@ -117,10 +117,6 @@ OTSTR::OTSTR(const char* text, int length) : OTSTR() {
     Assign(text, length);
 }
 
-OTSTR::~OTSTR() {
-    if (buffer != nullptr) Free(buffer);
-}
-
 void* OTSTR::Alloc(size_t size) {
     if (size == kFirstBlock) {
         if (void* block = FirstBlocks::Take()) return block;

@@ -12,7 +12,11 @@ class OTSTR {
     OTSTR();
     OTSTR(const OTSTR& other);
     OTSTR(const char* text, int length = -1);
-    ~OTSTR();
+    // Inline: most strings die without a block. Marked used so that the
+    // library still exports it for plug-ins built when it was not inline.
+    __attribute__((used)) ~OTSTR() {
+        if (buffer != nullptr) OTSTR::Free(buffer);
+    }
 
     // Storage hooks; the base string uses the process heap.
     virtual void* Alloc(size_t size);
