@@ -262,6 +262,9 @@ bool ExecuteEnv::Execute(Procedure* procedure, const CallArguments& args, CVarie
         SetLastError("Execute %s() fail, RunTimeStk prepare error", name);
         ok = false;
     }
+    // The parameters, the return value and the body's variables: the same
+    // names in the same order at every call.
+    if (ok) frame->SetLayout(procedure);
     RecycleList(params);
     RecycleList(extras);
     if (!ok) {

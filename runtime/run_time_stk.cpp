@@ -118,6 +118,8 @@ class NameBinding final : public ExprBinding {
     const CVarient* const enumItem;
     // The name's length when it is a bare name (nothing after it), else -1.
     const int bareLength;
+    // Where the variable of a bare name was found last.
+    RunTimeStk::NameSlot slot;
 
   private:
     static int BareLength(const char* name) {
@@ -125,6 +127,33 @@ class NameBinding final : public ExprBinding {
         return name[0] != 0 && name[n] == 0 && n < 0x7fffffff ? static_cast<int>(n) : -1;
     }
 };
+
+// What name names in program besides a variable: a named value, or an enum
+// item (Enum::Item).
+void FindNamed(Program& program, const char* name, CVariableItem*& constant,
+               const CVarient*& enumItem) {
+    constant = program.FindNamedValue(name);
+    enumItem = nullptr;
+    const char* scope = constant == nullptr ? strstr(name, "::") : nullptr;
+    if (scope == nullptr) return;
+    OTSTR enumName(name, static_cast<int>(scope - name));
+    EnumItemList* list = program.FindEnum(enumName.GetBuffer(0));
+    int index = list != nullptr ? list->Find(scope + 2) : -1;
+    if (index >= 0) enumItem = list->ItemAt(index);
+}
+
+// The NameBinding of a leaf that is no call, for program: the one it holds,
+// or one made now; null when out of memory.
+NameBinding* BindName(ExprNode& leaf, Program& program, const char* name) {
+    auto* bound = static_cast<NameBinding*>(leaf.binding.get());
+    if (bound != nullptr && bound->Holds(&program)) return bound;
+    CVariableItem* constant = nullptr;
+    const CVarient* enumItem = nullptr;
+    FindNamed(program, name, constant, enumItem);
+    bound = new (std::nothrow) NameBinding(&program, constant, enumItem, name);
+    leaf.binding.reset(bound);
+    return bound;
+}
 
 // Frames with fewer variables are scanned: cheaper than hashing.
 constexpr int kIndexedVariables = 8;
@@ -153,6 +182,7 @@ void RunTimeStk::ClearVariables() {
     values.DeleteAll();
     variables.DeleteAll();
     ++variableRemovals;
+    layoutKey = nullptr;
     ownedChildren.DeleteAll();
     children.RemoveAll();
     prepared = initialised = false;
@@ -231,6 +261,10 @@ void RunTimeStk::setProgram(Program* newProgram) {
 }
 
 bool RunTimeStk::Prepare(ObArray* newVariables, ObArray* newValues, bool takeOwnership) {
+    // A frame that starts empty and adopts nothing holds the program's
+    // variables alone.
+    bool fresh = variables.GetSize() == 0 &&
+                 (!takeOwnership || newVariables == nullptr || newVariables->GetSize() == 0);
     // Only lists whose items this frame may own are adopted.
     if (takeOwnership) {
         if (newVariables != nullptr) {
@@ -275,6 +309,7 @@ bool RunTimeStk::Prepare(ObArray* newVariables, ObArray* newValues, bool takeOwn
         ownedChildren.Add(child);
     }
     prepared = true;
+    if (fresh) layoutKey = program;
     return true;
 }
 
@@ -349,6 +384,7 @@ CVariableItem* RunTimeStk::FindLocal(const char* name, int length) const {
 }
 
 bool RunTimeStk::AppendVariable(CVariableItem* item) {
+    layoutKey = nullptr;
     int before = variables.GetSize();
     return variables.Add(item) != before;
 }
@@ -364,6 +400,7 @@ CVariableItem* RunTimeStk::DetachItem(CVariableItem* item, bool localOnly) {
         for (int i = 0; i < frame->variables.GetSize(); ++i) {
             if (frame->VariableAt(i) != item) continue;
             ++frame->variableRemovals;
+            frame->layoutKey = nullptr;
             return frame->variables.RemoveAt(i);
         }
         if (localOnly) break;
@@ -685,11 +722,48 @@ bool RunTimeStk::ReadElement(const CVariableItem& item, int32_t idx, CVarient& v
     return value.setBytes(bytes.GetBuffer(0), bytes.GetLength());
 }
 
-int RunTimeStk::ReadBare(const char* name, int length, CVarient& value) {
-    CVariableItem* item = nullptr;
-    for (RunTimeStk* frame = this; frame != nullptr && item == nullptr; frame = frame->parent) {
-        item = frame->FindOwn(name, length, caseSensitive);
+CVariableItem* RunTimeStk::FindBare(const char* name, int length, NameSlot* slot) {
+    if (slot != nullptr && slot->depth >= 0 && !caseSensitive) {
+        // The layouts kept are never null, so a frame of unknown layout
+        // ends the walk.
+        RunTimeStk* frame = this;
+        for (int d = 0; frame != nullptr && frame->layoutKey == slot->layouts[d]; ++d) {
+            if (d == slot->depth) {
+                if (slot->index >= frame->variables.GetSize()) break;
+                CVariableItem* item = frame->VariableAt(slot->index);
+                const OTSTR& itemName = item->GetItemName();
+                if (itemName.GetLength() == length && itemName.Compare(name, false)) return item;
+                break;
+            }
+            frame = frame->parent;
+        }
     }
+    CVariableItem* item = nullptr;
+    RunTimeStk* owner = this;
+    int depth = 0;
+    for (; owner != nullptr; owner = owner->parent, ++depth) {
+        item = owner->FindOwn(name, length, caseSensitive);
+        if (item != nullptr) break;
+    }
+    if (slot == nullptr) return item;
+    slot->depth = -1;
+    if (item == nullptr || caseSensitive || depth > NameSlot::kMaxDepth) return item;
+    RunTimeStk* frame = this;
+    for (int d = 0; d <= depth; ++d, frame = frame->parent) {
+        if (frame->layoutKey == nullptr) return item;
+        slot->layouts[d] = frame->layoutKey;
+    }
+    for (int i = 0; i < owner->variables.GetSize(); ++i) {
+        if (owner->VariableAt(i) != item) continue;
+        slot->depth = depth;
+        slot->index = i;
+        break;
+    }
+    return item;
+}
+
+int RunTimeStk::ReadBare(const char* name, int length, CVarient& value, NameSlot* slot) {
+    CVariableItem* item = FindBare(name, length, slot);
     if (item == nullptr) {
         ReportUnknown(name, name, true);
         return 0;
@@ -801,34 +875,21 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
         // A leaf's text never changes, so a leaf that is not a call holds
         // a NameBinding when it holds anything.
         if (!CallArguments::BindingOn()) leaf = nullptr;
-        bound = leaf != nullptr ? static_cast<NameBinding*>(leaf->binding.get()) : nullptr;
+        bound = leaf != nullptr ? BindName(*leaf, *self->program, name) : nullptr;
         CVariableItem* constant = nullptr;
         const CVarient* enumItem = nullptr;
-        if (bound != nullptr && bound->Holds(self->program)) {
+        if (bound != nullptr) {
             constant = bound->constant;
             enumItem = bound->enumItem;
         } else {
-            constant = self->program->FindNamedValue(name);
-            // Enum::Item names an enum item.
-            const char* scope = constant == nullptr ? strstr(name, "::") : nullptr;
-            if (scope != nullptr) {
-                OTSTR enumName(name, static_cast<int>(scope - name));
-                EnumItemList* list = self->program->FindEnum(enumName.GetBuffer(0));
-                int index = list != nullptr ? list->Find(scope + 2) : -1;
-                if (index >= 0) enumItem = list->ItemAt(index);
-            }
-            bound = nullptr;
-            if (leaf != nullptr) {
-                bound = new (std::nothrow) NameBinding(self->program, constant, enumItem, name);
-                leaf->binding.reset(bound);
-            }
+            FindNamed(*self->program, name, constant, enumItem);
         }
         if (constant != nullptr) return constant->getAt(0, *out);
         if (enumItem != nullptr) return out->clone(*enumItem);
     }
     // A bare name is a variable: ReadValue's search without its path split.
     if (bound != nullptr && bound->bareLength >= 0) {
-        return self->ReadBare(name, bound->bareLength, *out);
+        return self->ReadBare(name, bound->bareLength, *out, &bound->slot);
     }
     bool hasValue = false;
     if (!self->ReadValue(name, *out, &hasValue, true)) return 0;

@@ -116,6 +116,25 @@ class RunTimeStk : public ItemResolver {
     // Counts the removals of variables (additions only append), so that an
     // index over them can tell that it is out of date.
     uint32_t VariableRemovals() const { return variableRemovals; }
+
+    // Where a bare name was found the last time: the frame (0 this one, 1
+    // its parent...), the index there, and what made the variables of each
+    // frame passed. Kept by the caller (an identifier leaf) from read to read.
+    struct NameSlot {
+        static constexpr int kMaxDepth = 3;
+        const void* layouts[kMaxDepth + 1] = {};
+        int depth = -1;  // -1: nothing kept
+        int index = 0;
+    };
+    // The first variable of that name (length bytes, letter case as this
+    // frame compares it) from this frame outwards; null when no frame has
+    // one. With a slot, the place found last time is taken again while the
+    // frames on the way still hold the variables that made them, and the
+    // variable there still has the name.
+    CVariableItem* FindBare(const char* name, int length, NameSlot* slot);
+    // Says that the frame's variables are exactly those that key makes (a
+    // procedure's call, a block's declarations); any later change forgets it.
+    void SetLayout(const void* key) { layoutKey = key; }
     // The extra values of a variable-argument call, in order.
     int ValueCount() const { return values.GetSize(); }
     CVarient* ValueAt(int i) const { return values.GetAt(i); }
@@ -161,7 +180,7 @@ class RunTimeStk : public ItemResolver {
     // first of that name from this frame outwards (letter case as this
     // frame compares it), its element or byte string, and the failures of
     // ReadValue and ReadProc.
-    int ReadBare(const char* name, int length, CVarient& value);
+    int ReadBare(const char* name, int length, CVarient& value, NameSlot* slot);
     // This frame's own variable of that name, the first one.
     CVariableItem* FindOwn(const char* name, int length, bool caseSens) const;
     static int ValueProc(void* context, int argc, void** argv);
@@ -171,6 +190,8 @@ class RunTimeStk : public ItemResolver {
 
     ObArrayOf<CVariableItem> variables{25};  // owned
     uint32_t variableRemovals = 0;
+    // What made the variables, as SetLayout says; null when unknown.
+    const void* layoutKey = nullptr;
     // For FindLocal, made on first use.
     mutable std::unique_ptr<FoldedNameIndex<CVariableItem>> nameIndex;
     ObArrayOf<CVarient> values{25};           // owned; handed in by Prepare

@@ -276,4 +276,43 @@ TEST(RunTimeStk, RecycleKeepsReferencesBlankAndValuesEmpty) {
     EXPECT_FALSE(CVariableItem::ReadOnlyItem()->IsBlank());
 }
 
+// A kept tree's leaf remembers where its bare name was found. A frame on
+// the way that changed since, a read from a frame at another depth, or a
+// variable renamed meanwhile, sends the search through the frames again.
+TEST(RunTimeStk, BareNamesAreFoundAgainWhereFramesChanged) {
+    ExecuteEnv env;
+    Program file;
+    RunTimeStk outer(&file, nullptr, &env);
+    RunTimeStk inner(&file, &outer, &env);
+    ASSERT_TRUE(outer.CreateVarInstance(kDeclInt4, "x")->setAt(0, 1u));
+    // Any pointer serves as the key of a layout.
+    int outerKey = 0, innerKey = 0;
+    outer.SetLayout(&outerKey);
+    inner.SetLayout(&innerKey);
+    std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree("x"));
+    auto read = [&tree](RunTimeStk& frame) {
+        ExprEvaluator evaluator;
+        frame.BindEvaluator(evaluator);
+        CVarient value;
+        return evaluator.CalcTree(tree.get(), "x", value, false) ? value.getLong() : -1;
+    };
+    EXPECT_EQ(1, read(outer));
+    EXPECT_EQ(1, read(inner)) << "one frame more on the way";
+    EXPECT_EQ(1, read(inner)) << "from the place kept";
+
+    CVariableItem* shadow = inner.CreateVarInstance(kDeclInt4, "x");
+    ASSERT_TRUE(shadow != nullptr && shadow->setAt(0, 2u));
+    EXPECT_EQ(2, read(inner)) << "the frame's layout is forgotten when it changes";
+    inner.SetLayout(&innerKey);
+    EXPECT_EQ(2, read(inner));
+    EXPECT_EQ(2, read(inner));
+
+    shadow->header.SetName("y");
+    shadow->SetName("y");
+    EXPECT_EQ(1, read(inner)) << "renamed in place";
+    EXPECT_NE(nullptr, inner.DetachItem(shadow, true));
+    delete shadow;
+    EXPECT_EQ(1, read(inner));
+}
+
 }  // namespace
