@@ -1,5 +1,6 @@
 // The built-in script functions served by the decoder's procedure hook. They
-// read their parameters by name from the called procedure's frame.
+// read their parameters by name from the called procedure's frame, or, when
+// the call site is served natively, by position from its kept items.
 // Tested by decoder/builtins_test.cpp.
 #include "decoder/builtins.h"
 
@@ -14,6 +15,7 @@
 #include "base/ob_array.h"
 #include "decoder/protocol_decoder.h"
 #include "runtime/execute_env.h"
+#include "runtime/native_call.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
 #include "script/declare_map.h"
@@ -32,12 +34,14 @@ namespace {
 
 class Builtin {
   public:
-    Builtin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure, ByteCursor* cursor)
+    Builtin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure, ByteCursor* cursor,
+            const NativeArguments* native = nullptr)
         : decoder(decoder),
           env(env),
           procedure(procedure),
           cursor(cursor),
-          frame(env.GetTopStk(0)) {}
+          frame(native == nullptr ? env.GetTopStk(0) : nullptr),
+          native(native) {}
 
     bool Now() { return Position(cursor != nullptr ? cursor->GetPos() : 0, "now", kNowReturn); }
     bool TotalLength() {
@@ -60,29 +64,59 @@ class Builtin {
         bool set;
         if (procedure.returnType != kDeclVoid) {
             CVarient number;
-            set = number.setInteger(static_cast<uint32_t>(value), kTypeInt4) &&
-                  procedure.setReturn(env, number);
+            set = number.setInteger(static_cast<uint32_t>(value), kTypeInt4) && SetReturn(number);
         } else {
             char text[16];
             snprintf(text, sizeof text, "%ld", static_cast<long>(value));
-            set = procedure.setReturn(env, text);
+            set = SetReturn(text);
         }
         if (!set) return Fail("%s", returnFail);
         return true;
     }
     bool ReturnText(const OTSTR& text) {
         CVarient value;
-        return value.setBytes(text.GetBuffer(0), text.GetLength()) &&
-               procedure.setReturn(env, value);
+        return value.setBytes(text.GetBuffer(0), text.GetLength()) && SetReturn(value);
     }
-    bool GetString(const char* name, OTSTR& out) {
-        return frame != nullptr && frame->get(name, out);
+    // The return value, as setReturn sets it in the frame of the call.
+    bool SetReturn(CVarient& value) {
+        return native != nullptr ? procedure.StoreReturn(native->result, value)
+                                 : procedure.setReturn(env, value);
     }
-    bool GetLong(const char* name, int32_t& out) {
-        return frame != nullptr && frame->get(name, out);
+    bool SetReturn(const char* text) {
+        if (native == nullptr) return procedure.setReturn(env, text);
+        CVariableItem* result = native->result;
+        return result != nullptr && result->IsWritable() && result->sets(0, text, native->caller);
     }
-    bool GetBool(const char* name, unsigned char& out) {
-        return frame != nullptr && frame->get(name, out);
+    // Parameter index of a native call, else the frame's variable of that
+    // name (the same one: only declarations of these names are native).
+    template <typename T>
+    bool GetParam(int index, const char* name, T& out) {
+        if (native == nullptr) return frame != nullptr && frame->get(name, out);
+        if (index >= native->paramCount) return false;
+        CVariableItem* item = native->params[index];
+        return RunTimeStk::GetElement(*item, item->GetCount() == 1 ? 0 : -1, out);
+    }
+    bool GetString(int index, const char* name, OTSTR& out) { return GetParam(index, name, out); }
+    bool GetLong(int index, const char* name, int32_t& out) { return GetParam(index, name, out); }
+    bool GetBool(int index, const char* name, unsigned char& out) {
+        uint32_t word = 0;
+        if (!GetParam(index, name, word)) return false;
+        out = static_cast<unsigned char>(word);
+        return true;
+    }
+    int ExtraCount() const {
+        return native != nullptr ? native->extraCount : frame != nullptr ? frame->ValueCount() : 0;
+    }
+    CVarient* ExtraAt(int i) const {
+        return native != nullptr ? native->extras[i] : frame->ValueAt(i);
+    }
+    // The program whose enums the call sees: that of its frame, else of the
+    // first frame up from it that has one.
+    Program* VisibleProgram() const {
+        if (native != nullptr && procedure.body != nullptr) return procedure.body;
+        RunTimeStk* owner = native != nullptr ? native->parent : frame;
+        while (owner != nullptr && owner->program == nullptr) owner = owner->parent;
+        return owner != nullptr ? owner->program : nullptr;
     }
     bool Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // The decoder's failure text becomes the environment's.
@@ -94,6 +128,7 @@ class Builtin {
     Procedure& procedure;
     ByteCursor* cursor;
     RunTimeStk* frame;
+    const NativeArguments* native;
 };
 
 bool Builtin::Fail(const char* format, ...) {
@@ -113,8 +148,8 @@ bool Builtin::FetchValue() {
     int32_t locat = 0;
     int32_t param = 0;
     unsigned char move = 0;
-    if (target == nullptr || !GetString("strCurIdent", ident) || !GetLong("locat", locat) ||
-        !GetLong("param", param) || !GetBool("bMoveLocatPointer", move)) {
+    if (target == nullptr || !GetString(0, "strCurIdent", ident) || !GetLong(2, "locat", locat) ||
+        !GetLong(3, "param", param) || !GetBool(4, "bMoveLocatPointer", move)) {
         return Fail("%s", kFetchParam);
     }
     OTSTR elementName = ident;
@@ -164,7 +199,7 @@ bool Builtin::TranChoiceItem() {
     CVariableItem* cur = frame != nullptr ? frame->FindItem("curItem", true, false) : nullptr;
     OTSTR ident;
     int32_t elemId = 0;
-    if (cur == nullptr || !GetString("strCurIdent", ident) || !GetLong("ElemId", elemId)) {
+    if (cur == nullptr || !GetString(1, "strCurIdent", ident) || !GetLong(2, "ElemId", elemId)) {
         return Fail("%s", kChoiceParam);
     }
     // A by-address parameter refers to the choice item of the instance tree.
@@ -225,7 +260,7 @@ bool Builtin::TranChoiceItem() {
 
 bool Builtin::Abort() {
     OTSTR ident, description;
-    if (!GetString("strCurIdent", ident) || !GetString("strDescription", description)) {
+    if (!GetString(0, "strCurIdent", ident) || !GetString(1, "strDescription", description)) {
         return Fail("%s", kAbortParam);
     }
     return Fail(kAbort, ident.GetBuffer(0), description.GetBuffer(0));
@@ -234,14 +269,14 @@ bool Builtin::Abort() {
 bool Builtin::Strlen() {
     OTSTR text;
     int32_t endWithZero = 0;
-    if (!GetString("str", text) || !GetLong("bEndWithZero", endWithZero)) {
+    if (!GetString(0, "str", text) || !GetLong(1, "bEndWithZero", endWithZero)) {
         return Fail("%s", kStrlenParam);
     }
     int32_t n = text.GetLength();
     if (endWithZero != 0) n = static_cast<int32_t>(strnlen(text.GetBuffer(0), n));
     OTSTR result;
     result.safeAppends("%ld", static_cast<long>(n));
-    if (!procedure.setReturn(env, result.GetBuffer(0))) return Fail("%s", kStrlenReturn);
+    if (!SetReturn(result.GetBuffer(0))) return Fail("%s", kStrlenReturn);
     return true;
 }
 
@@ -252,7 +287,7 @@ bool Builtin::StrGetAt() {
     // Ch holds the character as a number or as a one-byte text (TCHAR,
     // OCTET, STRING).
     bool holdsText = ch != nullptr && ch->GetType() == kTypeOctet;
-    if (!GetString("str", text) || !GetLong("nIdx", index) || ch == nullptr ||
+    if (!GetString(0, "str", text) || !GetLong(1, "nIdx", index) || ch == nullptr ||
         (!holdsText && !IsNumericType(ch->GetType()))) {
         return Fail("%s", kGetAtParam);
     }
@@ -264,35 +299,35 @@ bool Builtin::StrGetAt() {
         if (!set) return Fail("%s", kGetAtParam);
         found = "1";
     }
-    if (!procedure.setReturn(env, found)) return Fail("%s", kGetAtReturn);
+    if (!SetReturn(found)) return Fail("%s", kGetAtReturn);
     return true;
 }
 
 bool Builtin::SetTitle() {
     unsigned char n = 0;
     OTSTR title;
-    if (!GetBool("TitleN", n) || !GetString("strTitle", title)) return Fail("%s", kTitleParam);
+    if (!GetBool(0, "TitleN", n) || !GetString(1, "strTitle", title)) {
+        return Fail("%s", kTitleParam);
+    }
     const char* result = "1";
     if (!decoder.SetTitle(n, title.GetBuffer(0))) {
         env.SetLastError(kTitleRange, static_cast<int>(n));
         result = "0";
     }
-    if (!procedure.setReturn(env, result)) return Fail("%s", kTitleReturn);
+    if (!SetReturn(result)) return Fail("%s", kTitleReturn);
     return true;
 }
 
 bool Builtin::GetEnumComment() {
     OTSTR listName, mode, fallback;
     uint32_t value = 0;
-    if (!GetString("strEnumListName", listName) || frame == nullptr ||
-        !frame->get("value", value) || !GetString("strMode", mode) ||
-        !GetString("strDefault", fallback)) {
+    if (!GetString(0, "strEnumListName", listName) || !GetParam(1, "value", value) ||
+        !GetString(2, "strMode", mode) || !GetString(3, "strDefault", fallback)) {
         return Fail("%s", kEnumParam);
     }
-    RunTimeStk* owner = frame;
-    while (owner != nullptr && owner->program == nullptr) owner = owner->parent;
-    if (owner == nullptr) return Fail(kEnumNoStk, listName.GetBuffer(0));
-    EnumItemList* list = owner->program->FindEnum(listName.GetBuffer(0));
+    Program* program = VisibleProgram();
+    if (program == nullptr) return Fail(kEnumNoStk, listName.GetBuffer(0));
+    EnumItemList* list = program->FindEnum(listName.GetBuffer(0));
     if (list == nullptr) return Fail(kEnumNotFound, listName.GetBuffer(0));
     OTSTR comment;
     list->TextOfValue(value, !mode.Compare("Or", true), comment, fallback.GetBuffer(0));
@@ -302,12 +337,12 @@ bool Builtin::GetEnumComment() {
 
 bool Builtin::Format() {
     OTSTR format;
-    if (!GetString("strFormat", format)) return Fail("%s", kFormatParam);
+    if (!GetString(0, "strFormat", format)) return Fail("%s", kFormatParam);
     // The list of the values keeps its block from call to call; formatting
     // calls nothing that could format again meanwhile.
     thread_local ObArrayOf<CVarient> values(25);
     values.RemoveAll();
-    for (int i = 0; i < frame->ValueCount(); ++i) values.Add(frame->ValueAt(i));
+    for (int i = 0; i < ExtraCount(); ++i) values.Add(ExtraAt(i));
     char buffer[1020];
     int n = FormatValues(buffer, sizeof buffer, format.GetBuffer(0), values);
     values.RemoveAll();
@@ -316,64 +351,136 @@ bool Builtin::Format() {
     if (n == kFormatNoRoom) return Fail(kFormatOverflow, text);
     if (n < 0) return Fail(kFormatType, text);
     CVarient result;
-    if (!result.setBytes(buffer, n) || !procedure.setReturn(env, result)) {
+    if (!result.setBytes(buffer, n) || !SetReturn(result)) {
         return Fail(kFormatReturn, text);
     }
     return true;
 }
 
+// The built-ins, in the order of their names below.
+enum Which : int {
+    kNow,
+    kTotalLength,
+    kFetchValue,
+    kTranChoiceItem,
+    kAbort,
+    kStrlen,
+    kStrGetAt,
+    kSetTitle,
+    kGetEnumComment,
+    kFormat,
+    kBuiltinCount
+};
+
+struct BuiltinSpec {
+    const char* name;
+    // The parameter names a native call needs, in order; null: never
+    // native (the built-in decodes, or writes through a parameter).
+    const char* const* params;
+    int paramCount;
+    // Whether a VOID declaration is served natively: only where the
+    // built-in sets no return value.
+    bool voidServed;
+};
+
+const char* const kNoParams[] = {nullptr};
+const char* const kAbortParams[] = {"strCurIdent", "strDescription"};
+const char* const kStrlenParams[] = {"str", "bEndWithZero"};
+const char* const kTitleParams[] = {"TitleN", "strTitle"};
+const char* const kEnumParams[] = {"strEnumListName", "value", "strMode", "strDefault"};
+const char* const kFormatParams[] = {"strFormat"};
+
+const BuiltinSpec kBuiltins[kBuiltinCount] = {
+    {"now", kNoParams, 0, false},
+    {"TotalLength", kNoParams, 0, false},
+    {"sysFetchValue", nullptr, 0, false},
+    {"sysTranChoiceItem", nullptr, 0, false},
+    {"sysAbort", kAbortParams, 2, true},
+    {"strlen", kStrlenParams, 2, false},
+    {"strGetAt", nullptr, 0, false},
+    {"sysSetTitle", kTitleParams, 2, false},
+    {"sysGetEnumComment", kEnumParams, 4, false},
+    {"strFormat", kFormatParams, 1, false},
+};
+
+// The built-in named like procedure (letter case ignored), or -1.
+int BuiltinOf(const Procedure& procedure) {
+    // Names of another length are passed over without a comparison.
+    int length = procedure.name.GetLength();
+    for (int i = 0; i < kBuiltinCount; ++i) {
+        if (static_cast<int>(strlen(kBuiltins[i].name)) == length &&
+            procedure.name.Compare(kBuiltins[i].name, false)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool Run(Builtin& call, int which) {
+    switch (which) {
+        case kNow:
+            return call.Now();
+        case kTotalLength:
+            return call.TotalLength();
+        case kFetchValue:
+            return call.FetchValue();
+        case kTranChoiceItem:
+            return call.TranChoiceItem();
+        case kAbort:
+            return call.Abort();
+        case kStrlen:
+            return call.Strlen();
+        case kStrGetAt:
+            return call.StrGetAt();
+        case kSetTitle:
+            return call.SetTitle();
+        case kGetEnumComment:
+            return call.GetEnumComment();
+        default:
+            return call.Format();
+    }
+}
+
+template <int kWhich>
+bool ServeNative(void* owner, ExecuteEnv& env, Procedure& procedure, const NativeArguments& args) {
+    if (owner == nullptr) return false;
+    Builtin call(*static_cast<ProtocolDecoder*>(owner), env, procedure,
+                 static_cast<ByteCursor*>(env.GetHookArgument()), &args);
+    return Run(call, kWhich);
+}
+
+const NativeHandler kNativeHandlers[kBuiltinCount] = {ServeNative<kNow>,
+                                                      ServeNative<kTotalLength>,
+                                                      ServeNative<kFetchValue>,
+                                                      ServeNative<kTranChoiceItem>,
+                                                      ServeNative<kAbort>,
+                                                      ServeNative<kStrlen>,
+                                                      ServeNative<kStrGetAt>,
+                                                      ServeNative<kSetTitle>,
+                                                      ServeNative<kGetEnumComment>,
+                                                      ServeNative<kFormat>};
+
 }  // namespace
 
 int CallBuiltin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure,
                 ByteCursor* cursor) {
-    static const char* const kNames[] = {
-        "now",    "TotalLength", "sysFetchValue", "sysTranChoiceItem", "sysAbort",
-        "strlen", "strGetAt",    "sysSetTitle",   "sysGetEnumComment", "strFormat"};
-    // Names of another length are passed over without a comparison.
-    int which = -1;
-    int length = procedure.name.GetLength();
-    for (int i = 0; i < static_cast<int>(sizeof kNames / sizeof kNames[0]); ++i) {
-        if (static_cast<int>(strlen(kNames[i])) == length &&
-            procedure.name.Compare(kNames[i], false)) {
-            which = i;
-            break;
-        }
-    }
+    int which = BuiltinOf(procedure);
+    if (which < 0) return -1;
     Builtin call(decoder, env, procedure, cursor);
-    bool ok;
-    switch (which) {
-        case 0:
-            ok = call.Now();
-            break;
-        case 1:
-            ok = call.TotalLength();
-            break;
-        case 2:
-            ok = call.FetchValue();
-            break;
-        case 3:
-            ok = call.TranChoiceItem();
-            break;
-        case 4:
-            ok = call.Abort();
-            break;
-        case 5:
-            ok = call.Strlen();
-            break;
-        case 6:
-            ok = call.StrGetAt();
-            break;
-        case 7:
-            ok = call.SetTitle();
-            break;
-        case 8:
-            ok = call.GetEnumComment();
-            break;
-        case 9:
-            ok = call.Format();
-            break;
-        default:
-            return -1;
+    return Run(call, which) ? 1 : 0;
+}
+
+NativeHandler NativeBuiltin(const Procedure& procedure) {
+    int which = BuiltinOf(procedure);
+    if (which < 0 || kBuiltins[which].params == nullptr) return nullptr;
+    const BuiltinSpec& spec = kBuiltins[which];
+    if (procedure.returnType == kDeclVoid && !spec.voidServed) return nullptr;
+    // The frame's look-up by name must find these parameters, in this order.
+    const StructDefinition& params = procedure.parameters;
+    if (params.GetMemberCount() != spec.paramCount) return nullptr;
+    for (int i = 0; i < spec.paramCount; ++i) {
+        const VariableDefinition* def = params.GetMember(i);
+        if (def == nullptr || !def->GetName().Compare(spec.params[i], false)) return nullptr;
     }
-    return ok ? 1 : 0;
+    return kNativeHandlers[which];
 }

@@ -4,6 +4,8 @@
 // Tested by decoder/builtins_test.cpp.
 #pragma once
 
+#include "runtime/native_call.h"
+
 class ByteCursor;
 class ExecuteEnv;
 class Procedure;
@@ -48,3 +50,8 @@ constexpr const char kNotFound[] = "procedure %s() not found";
 // cursor is the message being translated, or null.
 int CallBuiltin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure,
                 ByteCursor* cursor);
+// The native function of the built-in that procedure declares, when its
+// call sites may be served without a frame (its parameters named as the
+// built-in reads them, none written through); null otherwise. The owner of
+// the call is the decoder, the hook argument its cursor.
+NativeHandler NativeBuiltin(const Procedure& procedure);

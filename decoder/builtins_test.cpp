@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decoder/sample_files.h"
+#include "script/call_arguments.h"
 
 namespace {
 
@@ -132,15 +133,22 @@ TEST_F(BuiltinsTest, StringsTitlesAndFailures) {
         {"INT4", "sysAbort(\"v\", \"stop\")", "v 'v' Abort(stop)", nullptr},
         {"INT4", "nosuch()", "v procedure nosuch() not found", nullptr},
     };
-    for (const auto& c : cases) {
-        std::string script = "enum Color { RED = 1, // red\n GREEN = 2, // green\n BLUE = 4 };\n" +
-                             Computed(c.type, c.expr, "UINT1 ch;");
-        EXPECT_EQ(c.result == std::string("OK 0") ? "OK 1" : c.result, Try(script, {0x41}))
-            << c.expr;
-        if (c.value != nullptr) {
-            EXPECT_EQ(c.value, Value("v")) << c.expr;
+    // Bound call sites serve most built-ins without a frame; unbound ones
+    // take the usual route. Both give the same.
+    for (bool bound : {true, false}) {
+        CallArguments::SetBinding(bound);
+        for (const auto& c : cases) {
+            std::string script =
+                "enum Color { RED = 1, // red\n GREEN = 2, // green\n BLUE = 4 };\n" +
+                Computed(c.type, c.expr, "UINT1 ch;");
+            EXPECT_EQ(c.result == std::string("OK 0") ? "OK 1" : c.result, Try(script, {0x41}))
+                << c.expr << (bound ? "" : " unbound");
+            if (c.value != nullptr) {
+                EXPECT_EQ(c.value, Value("v")) << c.expr;
+            }
         }
     }
+    CallArguments::SetBinding(true);
     OTSTR title;
     EXPECT_TRUE(decoder.GetTitle(1, title));
     EXPECT_FALSE(decoder.GetTitle(2, title));

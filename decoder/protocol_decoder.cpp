@@ -203,6 +203,8 @@ bool MoveCursor(ByteCursor& cursor, int32_t p) {
 }
 
 ProtocolDecoder::ProtocolDecoder() {
+    // The built-ins that need no frame are served without one.
+    RegisterNatives(HookFunction, NativeBuiltin);
     Reset(true);
 }
 

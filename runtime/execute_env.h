@@ -78,6 +78,8 @@ class ExecuteEnv : public NamedObject {
     int CallExternal(Procedure* procedure);
 
     int StackSize() const { return stack.GetSize(); }
+    // How deep the procedure calls in progress nest.
+    int CallDepth() const { return callDepth; }
     RunTimeStk* GetRoot() const { return root; }
     const OTSTR& GetLastError() const { return lastError; }
     bool IsTracing() const { return monitor != nullptr; }

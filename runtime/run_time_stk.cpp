@@ -16,6 +16,7 @@
 #include "base/tracer.h"
 #include "pattern/pattern_matcher.h"
 #include "runtime/execute_env.h"
+#include "runtime/native_call.h"
 #include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/program.h"
@@ -57,7 +58,11 @@ bool HasStorage(const CVariableItem& item) {
 class CallBinding final : public ExprBinding {
   public:
     CallBinding(const Program* program, Procedure* procedure, const char* args)
-        : program(program), changes(Program::Changes()), procedure(procedure), arguments(args) {
+        : program(program),
+          changes(Program::Changes()),
+          procedure(procedure),
+          arguments(args),
+          native(procedure) {
         arguments.Bind();
     }
 
@@ -89,6 +94,8 @@ class CallBinding final : public ExprBinding {
     uint32_t changes;
     Procedure* procedure;
     CallArguments arguments;
+    // An extern procedure that the environment's handler serves itself.
+    NativeCall native;
 
   private:
     static constexpr int kMaxChain = 8;
@@ -678,7 +685,22 @@ bool RunTimeStk::get(const char* path, long& value, bool* hasValue) {
 bool RunTimeStk::get(const char* path, int32_t& value, bool* hasValue) {
     int32_t idx;
     CVariableItem* item = ReadyItem(path, &idx, true, hasValue);
-    return item != nullptr && item->getAt_as_long(idx, value);
+    return item != nullptr && GetElement(*item, idx, value);
+}
+
+bool RunTimeStk::GetElement(const CVariableItem& item, int32_t idx, int32_t& value) {
+    return HasStorage(item) && idx >= 0 && item.getAt_as_long(idx, value);
+}
+
+bool RunTimeStk::GetElement(const CVariableItem& item, int32_t idx, uint32_t& value) {
+    return HasStorage(item) && idx >= 0 && item.getAt_as_ulong(idx, value);
+}
+
+bool RunTimeStk::GetElement(const CVariableItem& item, int32_t idx, OTSTR& value) {
+    if (!HasStorage(item)) return false;
+    if (idx >= 0) return item.getAt(idx, value);
+    int32_t type = item.GetType();
+    return (type == kTypeInt1 || type == kTypeUInt1) && item.getByteString(value);
 }
 
 bool RunTimeStk::get(const char* path, unsigned char& value, bool* hasValue) {
@@ -691,16 +713,13 @@ bool RunTimeStk::get(const char* path, unsigned char& value, bool* hasValue) {
 bool RunTimeStk::get(const char* path, uint32_t& value, bool* hasValue) {
     int32_t idx;
     CVariableItem* item = ReadyItem(path, &idx, true, hasValue);
-    return item != nullptr && item->getAt_as_ulong(idx, value);
+    return item != nullptr && GetElement(*item, idx, value);
 }
 
 bool RunTimeStk::get(const char* path, OTSTR& value, bool* hasValue) {
     int32_t idx;
     CVariableItem* item = ReadyItem(path, &idx, false, hasValue);
-    if (item == nullptr) return false;
-    if (idx >= 0) return item->getAt(idx, value);
-    int32_t type = item->GetType();
-    return (type == kTypeInt1 || type == kTypeUInt1) && item->getByteString(value);
+    return item != nullptr && GetElement(*item, idx, value);
 }
 
 bool RunTimeStk::get(const char* path, CVarient& value, bool* hasValue) {
@@ -950,6 +969,9 @@ bool RunTimeStk::CallProcedure(const char* path, CVarient& result, ExprNode* nod
     if (env->GetTopStk(0) != this) {
         env->SetLastError("run procedure fail, stack error");
         return false;
+    }
+    if (binding != nullptr && binding->native.Ready(*env)) {
+        return binding->native.Run(*env, *this, binding->arguments, result);
     }
     if (binding != nullptr) return env->Execute(procedure, binding->arguments, &result);
     return env->Execute(procedure, args.GetBuffer(0), &result);

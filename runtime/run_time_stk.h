@@ -94,6 +94,11 @@ class RunTimeStk : public ItemResolver {
     bool get(const char* path, uint32_t& value, bool* hasValue = nullptr);
     bool get(const char* path, OTSTR& value, bool* hasValue = nullptr);
     bool get(const char* path, CVarient& value, bool* hasValue = nullptr);
+    // The reads of get from an item found already, element idx (-1: the
+    // whole item, which only a byte array can be read as, as its text).
+    static bool GetElement(const CVariableItem& item, int32_t idx, int32_t& value);
+    static bool GetElement(const CVariableItem& item, int32_t idx, uint32_t& value);
+    static bool GetElement(const CVariableItem& item, int32_t idx, OTSTR& value);
     // Integer values in order: the element, or all elements from 0 when the
     // path names a whole item; bit fields through setBitData.
     bool set(const char* path, const uint32_t* values, int count);

@@ -40,7 +40,10 @@ Procedure::~Procedure() {
 bool Procedure::setReturn(ExecuteEnv& env, CVarient& value) {
     if (returnType == kDeclDynamic) return env.returnValue.assign(value);
     RunTimeStk* top = env.GetTopStk(0);
-    CVariableItem* result = top != nullptr ? top->FindItem("Return", true, false) : nullptr;
+    return StoreReturn(top != nullptr ? top->FindItem("Return", true, false) : nullptr, value);
+}
+
+bool Procedure::StoreReturn(CVariableItem* result, CVarient& value) {
     if (result == nullptr || !result->setAt(0, value)) {
         TraceName(name, scriptmsg::kSetReturnError);
         return false;
@@ -101,15 +104,9 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
                 TraceText(scriptmsg::kParamsDynamicValue);
                 reported = true;
             } else {
-                // By value: a new item, initialised in the caller's frame
-                // (from the bound value when the argument has one).
-                ExprNode* tree = pieces.TreeAt(i);
-                made = renewed != nullptr || (item != nullptr && item->create(nullptr, def));
-                if (made && tree != nullptr && item->GetCount() == 1 && !item->IsStructItem()) {
-                    made = item->SetsFromTree(tree, arg, caller);
-                } else if (made) {
-                    made = item->sets(-1, arg, caller);
-                }
+                // By value: a new item, initialised in the caller's frame.
+                made = (renewed != nullptr || (item != nullptr && item->create(nullptr, def))) &&
+                       SetParameter(*item, pieces, i, caller);
             }
         } else if (caller == nullptr) {
             TraceText(scriptmsg::kParamsNoFrame);
@@ -133,7 +130,6 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
         ok = false;
     }
     for (int i = wanted; ok && varArgs && i < given; ++i) {
-        const char* arg = pieces.GetAt(i);
         CVarient* value = frame != nullptr ? frame->TakeSpareValue() : nullptr;
         if (value == nullptr) value = new (std::nothrow) CVarient;
         if (value == nullptr) {
@@ -141,15 +137,7 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
             ok = false;
             break;
         }
-        ExprEvaluator evaluator;
-        if (caller != nullptr) caller->BindEvaluator(evaluator);
-        ExprNode* tree = pieces.TreeAt(i);
-        bool calculated = tree != nullptr ? evaluator.CalcTree(tree, arg, *value, false)
-                                          : evaluator.CalcValue(arg, *value, false);
-        if (!calculated) {
-            OTSTR text;
-            text.safeAppends(scriptmsg::kParamsArgValue, arg);
-            TraceText(text.GetBuffer(0));
+        if (!SetExtraValue(*value, pieces, i, caller)) {
             delete value;
             ok = false;
             break;
@@ -177,6 +165,32 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
         DeleteValues(extras);
     }
     return ok;
+}
+
+bool Procedure::SetParameter(CVariableItem& item, const CallArguments& args, int i,
+                             RunTimeStk* caller) {
+    // From the bound value when the argument has one.
+    ExprNode* tree = args.TreeAt(i);
+    if (tree != nullptr && item.GetCount() == 1 && !item.IsStructItem()) {
+        return item.SetsFromTree(tree, args.GetAt(i), caller);
+    }
+    return item.sets(-1, args.GetAt(i), caller);
+}
+
+bool Procedure::SetExtraValue(CVarient& value, const CallArguments& args, int i,
+                              RunTimeStk* caller) {
+    const char* arg = args.GetAt(i);
+    ExprEvaluator evaluator;
+    if (caller != nullptr) caller->BindEvaluator(evaluator);
+    ExprNode* tree = args.TreeAt(i);
+    bool calculated = tree != nullptr ? evaluator.CalcTree(tree, arg, value, false)
+                                      : evaluator.CalcValue(arg, value, false);
+    if (!calculated) {
+        OTSTR text;
+        text.safeAppends(scriptmsg::kParamsArgValue, arg);
+        TraceText(text.GetBuffer(0));
+    }
+    return calculated;
 }
 
 bool Procedure::Call(ExecuteEnv& env) {
@@ -211,14 +225,19 @@ bool Procedure::Call(ExecuteEnv& env) {
         TraceText(traced.GetBuffer(0));
     }
     if (!ok) return false;
+    if (returnType == kDeclDynamic || returnType == kDeclVoid) return TakeResult(env, nullptr);
+    RunTimeStk* top = env.GetTopStk(0);
+    return TakeResult(env, top != nullptr ? top->FindItem("Return", true, false) : nullptr);
+}
+
+bool Procedure::TakeResult(ExecuteEnv& env, CVariableItem* result) {
+    const char* procName = name.GetBuffer(0);
     if (returnType == kDeclDynamic) {
         if (env.returnValue.HasValue()) return true;
         env.SetLastError(scriptmsg::kNoReturnData, procName);
         return false;
     }
     if (returnType == kDeclVoid) return true;
-    RunTimeStk* top = env.GetTopStk(0);
-    CVariableItem* result = top != nullptr ? top->FindItem("Return", true, false) : nullptr;
     if (result == nullptr) {
         TraceName(name, scriptmsg::kReturnIdentMissing);
         return false;

@@ -14,8 +14,9 @@
 #include "types/struct_definition.h"
 
 class CallArguments;
-class ExprNode;
+class CVariableItem;
 class CVarient;
+class ExprNode;
 class Program;
 class RunTimeStk;
 
@@ -57,6 +58,22 @@ class Procedure : public ProgramItem {
     // Runs the procedure in the frame that the environment has prepared and
     // pushed for it, and checks its result.
     bool Call(ExecuteEnv& env);
+
+    // The steps of a call that a native call site takes without a frame
+    // (NativeCall), as GenerateProcedureParamsList, setReturn and Call take
+    // them. A parameter passed by value, made for its definition, takes
+    // argument i in the caller's frame; an extra value of a variable-
+    // argument call takes argument i (traced when it fails).
+    static bool SetParameter(CVariableItem& item, const CallArguments& args, int i,
+                             RunTimeStk* caller);
+    static bool SetExtraValue(CVarient& value, const CallArguments& args, int i,
+                              RunTimeStk* caller);
+    // setReturn's store into result, the "Return" variable of the call.
+    bool StoreReturn(CVariableItem* result, CVarient& value);
+    // After the body or native function ran: the result checked and read
+    // into the environment's return value from result, the "Return"
+    // variable of the call (null when there is none).
+    bool TakeResult(ExecuteEnv& env, CVariableItem* result);
 
     // The return type: a declared code, -1 for VOID, -2 for dynamic; for a
     // struct, its definition.

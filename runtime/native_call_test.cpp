@@ -1,0 +1,168 @@
+// Tests of native call sites: a call served without a frame gives what the
+// usual call through the external handler gives, value, error and trace,
+// and the cases that only a frame serves take the usual route.
+#include "runtime/native_call.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/test_program.h"
+
+namespace {
+
+using namespace testprog;
+
+int nativeCalls = 0;
+int usualCalls = 0;
+
+// twice(INT4 n, STRING tag): 2 * n, failing for a negative n.
+bool Twice(ExecuteEnv& env, Procedure& procedure, int32_t n, CVariableItem* result) {
+    if (n < 0) {
+        env.SetLastError("twice() refuses %d", static_cast<int>(n));
+        return false;
+    }
+    CVarient value;
+    value.setInteger(static_cast<uint32_t>(2 * n), kTypeInt4);
+    return result != nullptr ? procedure.StoreReturn(result, value)
+                             : procedure.setReturn(env, value);
+}
+
+// The usual route: the parameters read by name from the call's frame.
+int Usual(void*, int, void** argv) {
+    ++usualCalls;
+    auto* env = static_cast<ExecuteEnv*>(argv[0]);
+    int32_t n = 0;
+    OTSTR tag;
+    if (!env->GetTopStk(0)->get("n", n) || !env->GetTopStk(0)->get("tag", tag)) return 0;
+    return Twice(*env, *static_cast<Procedure*>(argv[1]), n, nullptr) ? 1 : 0;
+}
+
+// The same function for a hook whose calls are served natively.
+int Served(void* owner, int argc, void** argv) {
+    return Usual(owner, argc, argv);
+}
+
+bool ServeTwice(void*, ExecuteEnv& env, Procedure& procedure, const NativeArguments& args) {
+    ++nativeCalls;
+    int32_t n = 0;
+    OTSTR tag;
+    if (args.paramCount != 2 || !RunTimeStk::GetElement(*args.params[0], 0, n) ||
+        !RunTimeStk::GetElement(*args.params[1], 0, tag)) {
+        return false;
+    }
+    return Twice(env, procedure, n, args.result);
+}
+
+NativeHandler ResolveTwice(const Procedure& procedure) {
+    return procedure.name.Compare("twice", false) ? ServeTwice : nullptr;
+}
+
+class NativeCallTest : public ::testing::Test {
+  protected:
+    NativeCallTest() {
+        RegisterNatives(Served, ResolveTwice);
+        file.SetName("main.txt");
+        AddVariable(file, "x", kDeclInt4, 1, "5");
+        AddVariable(file, "unset", kDeclInt4);
+        AddProcedure(file, "twice", kDeclInt4,
+                     {{"n", kDeclInt4, false}, {"tag", kDeclOctet, false}}, true);
+        // Its argument calls the same call site again, before the first
+        // call has its parameters.
+        Procedure* f = AddProcedure(file, "f", kDeclInt4, {{"k", kDeclInt4, false}});
+        AddReturn(f, "twice(k > 0 ? f(k - 1) + 1 : 0, 'a')");
+    }
+
+    struct Outcome {
+        std::string value;
+        std::string trace;
+        bool operator==(const Outcome& o) const { return value == o.value && trace == o.trace; }
+    };
+
+    Outcome Eval(const char* text, ExternalHandler hook) {
+        if (!env.Prepare(&file)) return {"ERROR prepare", ""};
+        env.push(env.GetRoot());
+        env.InstallHooks(nullptr, true, hook, 0);
+        testing::internal::CaptureStdout();
+        ExprEvaluator evaluator;
+        env.GetRoot()->BindEvaluator(evaluator);
+        CVarient value;
+        Outcome out;
+        if (evaluator.CalcValue(text, value, true)) {
+            OTSTR shown;
+            value.getText(shown);
+            out.value = shown.GetBuffer(0);
+        } else {
+            out.value = "ERROR " + std::string(env.GetLastError().GetBuffer(0));
+        }
+        out.trace = testing::internal::GetCapturedStdout();
+        return out;
+    }
+
+    Program file;
+    ExecuteEnv env;
+};
+
+TEST_F(NativeCallTest, ServedCallsGiveWhatUsualCallsGive) {
+    struct Case {
+        const char* text;
+        int native;  // the calls that the served hook serves natively
+        int usual;   // those that it serves through the frame
+    };
+    const Case cases[] = {
+        {"twice(3, 'ab')", 1, 0},
+        {"twice(x, 'ab') + twice(x + 1, 'cd')", 2, 0},
+        {"twice(twice(2, 'in'), 'out')", 2, 0},
+        {"twice(unset, 'ab')", 0, 0},   // an argument that cannot be read
+        {"twice('many', 'ab')", 0, 0},  // a text for a number
+        {"twice(-4, 'ab')", 1, 0},      // the function fails
+        {"twice(3)", 0, 0},             // too few arguments
+        {"twice(3, 'ab', 4)", 0, 1},    // too many
+        {"f(2)", 1, 2},                 // a call site entered again meanwhile
+    };
+    for (const Case& c : cases) {
+        usualCalls = nativeCalls = 0;
+        Outcome usual = Eval(c.text, Usual);
+        EXPECT_EQ(0, nativeCalls) << c.text;
+        usualCalls = nativeCalls = 0;
+        Outcome served = Eval(c.text, Served);
+        EXPECT_EQ(usual.value, served.value) << c.text;
+        EXPECT_EQ(usual.trace, served.trace) << c.text;
+        EXPECT_EQ(c.native, nativeCalls) << c.text;
+        EXPECT_EQ(c.usual, usualCalls) << c.text;
+        EXPECT_EQ(1, env.StackSize()) << c.text;
+    }
+    EXPECT_EQ("6", Eval("f(2)", Served).value);
+}
+
+// The items kept at a call site take each call's values afresh.
+TEST_F(NativeCallTest, KeptItemsServeCallAfterCall) {
+    ASSERT_TRUE(env.Prepare(&file));
+    env.push(env.GetRoot());
+    env.InstallHooks(nullptr, true, Served, 0);
+    ExprEvaluator evaluator;
+    env.GetRoot()->BindEvaluator(evaluator);
+    std::string got;
+    for (const char* text :
+         {"x = 7", "twice(x, 'a')", "x = 9", "twice(x, 'a')", "twice(-1, 'a')", "twice(x, 'a')"}) {
+        CVarient value;
+        got += evaluator.CalcValue(text, value, false) ? std::to_string(value.getLong()) : "-";
+        got += " ";
+    }
+    EXPECT_EQ("7 14 9 18 - 18 ", got);
+}
+
+// A traced run sees every call's frame: no call is served natively.
+TEST_F(NativeCallTest, TracedRunsTakeTheUsualRoute) {
+    struct Monitor : StepMonitor {
+        int step(int, int) override { return 0; }
+    } monitor;
+    env.monitor = &monitor;
+    nativeCalls = usualCalls = 0;
+    EXPECT_EQ("6", Eval("twice(3, 'ab')", Served).value);
+    EXPECT_EQ(0, nativeCalls);
+    EXPECT_EQ(1, usualCalls);
+    env.monitor = nullptr;
+}
+
+}  // namespace
