@@ -46,13 +46,15 @@ bool VariableDefinition::setBitHigh(int32_t n) {
     return true;
 }
 
-void VariableDefinition::copyFrom(const VariableDefinition& other) {
-    name = other.name;
-    description = other.description;
+void VariableDefinition::copyFrom(const VariableDefinition& other, bool texts) {
+    if (texts) {
+        name = other.name;
+        description = other.description;
+        typeName = other.typeName;
+    }
     baseType = other.baseType;
     count = other.count;
     declaredType = other.declaredType;
-    typeName = other.typeName;
     bitCount = other.bitCount;
     bitHigh = other.bitHigh;
     bitGroupEnd = other.bitGroupEnd;

@@ -30,8 +30,9 @@ class VariableDefinition : public NamedObject {
     void setBitGroupEnd(bool on) { bitGroupEnd = on; }
     bool IsBitField() const { return bitCount != -1; }
 
-    // Copies the fields from name down to bitGroupEnd.
-    void copyFrom(const VariableDefinition& other);
+    // Copies the fields from name down to bitGroupEnd; without texts, all
+    // but the name, the description and the type name.
+    void copyFrom(const VariableDefinition& other, bool texts = true);
     void reset();
     // "&name[4]:07_3" (long form) or "&name[4]:3"; "[]" for a choice of
     // fewer than two elements.

@@ -482,7 +482,8 @@ bool CVariableItem::PassAddressClone(CVariableItem& source, int32_t idx,
     parent = source.parent;
     structDef = source.structDef;
     mapTag = source.mapTag;
-    header.copyFrom(source.header);
+    // A definition gives the texts, but for a dynamic one the type name.
+    header.copyFrom(source.header, definition == nullptr);
     marker = source.marker;
     implicitChoice = source.implicitChoice;
     if (idx >= 0) header.count = 1;
@@ -495,6 +496,8 @@ bool CVariableItem::PassAddressClone(CVariableItem& source, int32_t idx,
         header.SetDescription(definition->GetDescription().GetBuffer());
         if (definition->baseType != kDeclDynamic) {
             header.setTypeName(definition->typeName.GetBuffer(), definition->declaredType);
+        } else {
+            header.typeName = source.header.typeName;
         }
     }
     SyncName();

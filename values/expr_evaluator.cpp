@@ -521,7 +521,7 @@ bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
             return false;
         }
         if (node->id == kTokIdent) {
-            if (!readIdents && !IsCallToken(*node)) return result.setIdentRef(text);
+            if (!readIdents && !node->IsCall()) return result.setIdentRef(text);
             if (!ReadLeaf(node, text, result)) {
                 Error(exprmsg::kGetValueFailed, text);
                 return false;
@@ -616,7 +616,7 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
     }
     bool ok;
     if (right->IsLeaf() &&
-        (right->id == kExprValueSet || (right->id == kTokIdent && !IsCallToken(*right)))) {
+        (right->id == kExprValueSet || (right->id == kTokIdent && !right->IsCall()))) {
         ok = Call(kVarAssignText, path, right->text.GetBuffer(0));
     } else if (IsValueLeaf(*right)) {
         CVarient value;

@@ -2,6 +2,7 @@
 // values/expr_evaluator_test.cpp.
 #include "values/expr_node.h"
 
+#include "pattern/script_rules.h"
 #include "values/cvarient.h"
 
 ExprNode::~ExprNode() {
@@ -23,4 +24,8 @@ void ExprNode::SetChild(int i, ExprNode* node) {
     height = 1;
     for (const ExprNode* c : child)
         if (c != nullptr && c->height + 1 > height) height = c->height + 1;
+}
+
+int8_t ExprNode::MakeCallKind() const {
+    return IsCallToken(*this) ? 1 : 0;
 }

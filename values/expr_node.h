@@ -36,6 +36,13 @@ class ExprNode : public Token {
     // Sets child i (owned) and keeps height up to date.
     void SetChild(int i, ExprNode* node);
 
+    // Whether the node is a call "f(...)" (IsCallToken), worked out at the
+    // first ask: a node's text is set when it is made and never changes.
+    bool IsCall() const {
+        if (callKind < 0) callKind = MakeCallKind();
+        return callKind != 0;
+    }
+
     ExprNode* child[3] = {nullptr, nullptr, nullptr};
     bool unary = false;  // an operator node of one operand
     int32_t height = 1;  // of the tree below and including this node
@@ -43,4 +50,8 @@ class ExprNode : public Token {
     // is kept and evaluated again; null otherwise.
     std::unique_ptr<CVarient> literal;
     std::unique_ptr<ExprBinding> binding;
+
+  private:
+    int8_t MakeCallKind() const;
+    mutable int8_t callKind = -1;  // -1 not worked out yet
 };
