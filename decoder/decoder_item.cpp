@@ -52,14 +52,16 @@ void SizeText(char unit, int32_t n, char* text) {
     text[1 + DecimalDigits(n, text + 1)] = 0;
 }
 
-// text centred in eight characters of '*'.
+// text (a SizeText) centred in eight characters of '*'.
 void Centred(const char* text, OTSTR& out) {
-    OTSTR inner(text);
-    int n = inner.GetLength();
-    out.Empty();
-    if (n < 8) out.AppendChar('*', (8 - n) / 2);
-    out.Append(inner);
-    if (n < 8) out.AppendChar('*', (8 - n + 1) / 2);
+    char line[48];
+    int n = static_cast<int>(strnlen(text, 32));
+    int before = n < 8 ? (8 - n) / 2 : 0;
+    int after = n < 8 ? (8 - n + 1) / 2 : 0;
+    memset(line, '*', static_cast<size_t>(before));
+    memcpy(line + before, text, static_cast<size_t>(n));
+    memset(line + before + n, '*', static_cast<size_t>(after));
+    out.Assign(line, before + n + after);
 }
 
 }  // namespace
@@ -263,11 +265,12 @@ bool DecoderItem::MarkerText(OTSTR& out) {
             // A field within one byte is drawn as that byte, bit by bit.
             if (total < 8 && low >= 0 && high / 8 == low / 8) {
                 int32_t above = 7 - high % 8;
-                out.AppendChar('-', above);
-                OTSTR value;
-                BitsToText(getAt_as_ulong(0), total, value);
-                out.Append(value);
-                if (8 - above - total > 0) out.AppendChar('-', 8 - above - total);
+                uint32_t value = getAt_as_ulong(0);
+                for (int32_t i = 0; i < 8; ++i) {
+                    int32_t bit = total - 1 - (i - above);  // of value, at column i
+                    text[i] = i < above || bit < 0 ? '-' : (value >> bit) & 1u ? '1' : '0';
+                }
+                out.Assign(text, 8);
                 return true;
             }
             if (total % 8 == 0) {

@@ -42,11 +42,6 @@ bool AppendPadded(OTSTR& out, const char* text, int32_t shown, int32_t width, bo
     return out.AppendChar(' ', fill) && AppendText(out, text, shown);
 }
 
-// n blanks; none for n below 1.
-void AppendBlanks(std::string& line, int32_t n) {
-    if (n > 0) line.append(static_cast<size_t>(n), ' ');
-}
-
 }  // namespace
 
 TextTable::TextTable() {
@@ -267,30 +262,58 @@ bool TextTable::GetRowPrefix(int row, int lastColumn, bool withBars, OTSTR& out)
 bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out) const {
     out.Empty();
     if (!IsRow(row)) return false;
-    // The line is put together in a scratch text that keeps its block
-    // between rows, and copied once.
-    thread_local std::string line;
-    line.assign(2, ' ');
+    // The length of the line first, then the line itself in a scratch
+    // block that is kept between rows, copied once.
+    struct Cell {
+        const char* text;
+        int32_t shown;
+        int32_t fill;
+        bool left;
+        bool bar;
+    };
+    Cell cells[kMaxColumns];
+    int64_t total = 2;
     for (int i = 0; i <= lastColumn; ++i) {
         const Column& column = columns[i];
+        Cell& cell = cells[i];
+        cell.text = nullptr;
         if (column.flags & kHidden) continue;
-        const char* text = rows[row].cells[i];
-        int32_t length = TextLength(text);
+        cell.text = rows[row].cells[i];
+        int32_t length = TextLength(cell.text);
         bool overflow = length > column.width;
         bool whole = i == lastColumn;
-        int32_t shown = overflow && !whole ? column.width : length;
-        bool bar = withBars && !(column.flags & kNoBar) && !(overflow && whole);
-        int32_t fill = column.width > shown ? column.width - shown : 0;
-        bool left = (column.flags & kLeftJustify) != 0;
-        AppendBlanks(line, column.padLeft);
-        if (!left) AppendBlanks(line, fill);
-        if (shown > 0) line.append(text, static_cast<size_t>(shown));
-        if (left) AppendBlanks(line, fill);
-        AppendBlanks(line, column.padRight);
-        line.push_back(bar ? '|' : ' ');
+        cell.shown = overflow && !whole ? column.width : length;
+        cell.bar = withBars && !(column.flags & kNoBar) && !(overflow && whole);
+        cell.fill = column.width > cell.shown ? column.width - cell.shown : 0;
+        cell.left = (column.flags & kLeftJustify) != 0;
+        total += static_cast<int64_t>(column.padLeft > 0 ? column.padLeft : 0) + cell.fill +
+                 cell.shown + (column.padRight > 0 ? column.padRight : 0) + 1;
     }
-    if (line.size() > static_cast<size_t>(INT32_MAX - 1) ||
-        out.Assign(line.data(), static_cast<int>(line.size())) == nullptr) {
+    if (total > INT32_MAX - 1) return false;
+    thread_local std::string line;
+    if (line.size() < static_cast<size_t>(total)) line.resize(static_cast<size_t>(total));
+    char* at = &line[0];
+    auto blanks = [&at](int32_t n) {
+        if (n <= 0) return;
+        memset(at, ' ', static_cast<size_t>(n));
+        at += n;
+    };
+    blanks(2);
+    for (int i = 0; i <= lastColumn; ++i) {
+        const Column& column = columns[i];
+        const Cell& cell = cells[i];
+        if (column.flags & kHidden) continue;
+        blanks(column.padLeft);
+        if (!cell.left) blanks(cell.fill);
+        if (cell.shown > 0) {
+            memcpy(at, cell.text, static_cast<size_t>(cell.shown));
+            at += cell.shown;
+        }
+        if (cell.left) blanks(cell.fill);
+        blanks(column.padRight);
+        *at++ = cell.bar ? '|' : ' ';
+    }
+    if (out.Assign(line.data(), static_cast<int>(total)) == nullptr) {
         out.Empty();
         return false;
     }

@@ -112,9 +112,11 @@ uint32_t ExtractBits(uint32_t unit, int32_t width, int32_t bitHigh, int32_t bitC
 }
 
 void BitsToText(uint32_t value, int32_t n, OTSTR& out) {
-    out.Assign("", 0);
+    char text[32];
     if (n > 32) n = 32;
-    for (int32_t bit = n - 1; bit >= 0; --bit) out.AppendChar((value >> bit) & 1u ? '1' : '0');
+    int32_t length = 0;
+    for (int32_t bit = n - 1; bit >= 0; --bit) text[length++] = (value >> bit) & 1u ? '1' : '0';
+    out.Assign(text, length);
 }
 
 // ---------------------------------------------------------------- lifetime
