@@ -657,7 +657,7 @@ CVariableItem* RunTimeStk::ResolveDotted(const char* path, int32_t* outIdx) {
 }
 
 void RunTimeStk::BindEvaluator(ExprEvaluator& evaluator) {
-    evaluator.SetCallback(this, ValueProc, ReadProc);
+    evaluator.SetCallback(this, ValueProc, ReadProc, ReadInteger);
 }
 
 RunTimeStk::ValueCallback RunTimeStk::GetValueCallback() const {
@@ -917,6 +917,39 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
         return 0;
     }
     return 1;
+}
+
+int RunTimeStk::ReadInteger(void* context, ExprNode* leaf, uint32_t* word, int32_t* type) {
+    auto* self = static_cast<RunTimeStk*>(context);
+    ExprBinding* held = leaf != nullptr ? leaf->binding.get() : nullptr;
+    if (self == nullptr || self->program == nullptr || !CallArguments::BindingOn() ||
+        held == nullptr || typeid(*held) != typeid(NameBinding)) {
+        return 0;
+    }
+    auto* bound = static_cast<NameBinding*>(held);
+    if (!bound->Holds(self->program)) return 0;
+    // In ReadProc's order: a named value, an enum item, a variable.
+    if (bound->constant != nullptr) {
+        *type = bound->constant->GetType();
+        return bound->constant->GetWord(0, *word) ? 1 : 0;
+    }
+    if (const CVarient* item = bound->enumItem) {
+        *word = item->value;
+        *type = item->GetType();
+        return IsIntegerType(*type) ? 1 : 0;
+    }
+    const char* name = leaf->text.GetBuffer(0);
+    int32_t idx = -1;
+    CVariableItem* item = nullptr;
+    if (bound->bareLength >= 0) {
+        item = self->FindBare(name, bound->bareLength, &bound->slot);
+        if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
+    } else {
+        item = self->ResolveDotted(name, &idx);
+    }
+    if (item == nullptr || !HasStorage(*item) || !item->HasValue() || idx < 0) return 0;
+    *type = item->GetType();
+    return item->GetWord(idx, *word) ? 1 : 0;
 }
 
 // The environment's error (which is also traced), or the trace alone for a

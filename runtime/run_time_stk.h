@@ -190,6 +190,10 @@ class RunTimeStk : public ItemResolver {
     CVariableItem* FindOwn(const char* name, int length, bool caseSens) const;
     static int ValueProc(void* context, int argc, void** argv);
     static int ReadProc(void* context, const char* name, CVarient* out, ExprNode* leaf);
+    // ReadProc's read of a leaf bound before, when it gives an integer:
+    // a named value, an enum item, or a variable by a bare name or a dotted
+    // path that has a value; silent and changing nothing otherwise.
+    static int ReadInteger(void* context, ExprNode* leaf, uint32_t* word, int32_t* type);
     bool CallProcedure(const char* path, CVarient& result, ExprNode* node);
     void Report(const char* format, ...) __attribute__((format(printf, 2, 3)));
 

@@ -195,6 +195,74 @@ TEST(RunTimeStk, StructPathsThroughTheFrame) {
     EXPECT_EQ(nullptr, frame.GetItem("p.X", nullptr));
 }
 
+// Integer expressions take the evaluator's integer route once their leaves
+// are bound; with and without that route every expression gives the same
+// value, type, error and trace, also where a leaf is no integer, has no
+// value or does not exist, or an operator fails.
+TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
+    ExecuteEnv env;
+    Program file;
+    RunTimeStk frame(&file, nullptr, &env);
+    StructDefinition point;
+    point.SetName("Point");
+    auto* x = new VariableDefinition;
+    x->set("x", kDeclInt2, 1);
+    point.AddMember(x);
+    ASSERT_NE(nullptr, frame.CreateVarInstance(&point, "p"));
+    ASSERT_TRUE(frame.sets("p", "{-3}"));
+    const struct {
+        int32_t type;
+        const char* spec;
+        const char* value;  // null: none
+    } variables[] = {
+        {kDeclInt1, "n8", "-5"},           {kDeclUInt1, "u8", "200"},
+        {kDeclUInt2, "u16", "65535"},      {kDeclInt4, "i", "-7"},
+        {kDeclUInt4, "big", "0xffffffff"}, {kDeclOctet, "s", "'ab'"},
+        {kDeclInt4, "unset", nullptr},     {kDeclInt4, "arr[2]", "{1, 2}"},
+        {kDeclDouble, "d", "2.5"},
+    };
+    for (const auto& v : variables) {
+        CVariableItem* item = frame.CreateVarInstance(v.type, v.spec);
+        ASSERT_NE(nullptr, item) << v.spec;
+        if (v.value != nullptr) {
+            ASSERT_TRUE(frame.sets(item->GetItemName().GetBuffer(0), v.value)) << v.spec;
+        }
+    }
+    CVariableItem* limit = file.NamedValues().CreateVarInstance(kDeclUInt2, "LIMIT");
+    ASSERT_TRUE(limit != nullptr && limit->setAt(0, 300u));
+    const char* const expressions[] = {
+        "n8 + u8",        "u8 * u16 - i", "big >> 4",    "n8 >> 1", "i / 2 % 3",
+        "-n8 + ~u8",      "!i == 0",      "u16 & LIMIT", "n8 < u8", "i <= n8 && big",
+        "i / (u8 - 200)", "s + 1",        "unset + 1",   "arr + 1", "arr[1] * 2",
+        "missing - 1",    "p.x * 2",      "p.y + 1",     "d * 2",   "(i + 1) * (n8 - u8)",
+    };
+    auto run = [&](const char* text, bool route) {
+        std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(text));
+        std::string out;
+        for (int pass = 0; pass < 2; ++pass) {
+            env.reset(false, true);
+            ExprEvaluator evaluator;
+            frame.BindEvaluator(evaluator);
+            if (!route) evaluator.integers = nullptr;
+            CVarient value;
+            testing::internal::CaptureStdout();
+            bool ok = evaluator.CalcTree(tree.get(), text, value, false);
+            std::string trace = testing::internal::GetCapturedStdout();
+            OTSTR shown;
+            value.getText(shown);
+            out +=
+                (ok ? std::string(shown.GetBuffer(0)) + " type " + std::to_string(value.GetType())
+                    : "ERROR " + std::string(evaluator.GetLastError().GetBuffer(0)) + " / " +
+                          env.GetLastError().GetBuffer(0)) +
+                " trace " + trace + "\n";
+        }
+        return out;
+    };
+    for (const char* text : expressions) EXPECT_EQ(run(text, false), run(text, true)) << text;
+    const std::string int4 = "-10 type " + std::to_string(kTypeInt4) + " trace \n";
+    EXPECT_EQ(int4 + int4, run("-10 + (n8 - n8)", true));
+}
+
 }  // namespace
 
 namespace {

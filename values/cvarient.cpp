@@ -218,6 +218,15 @@ OpResult IntegerOp(Op op, bool isSigned, uint32_t left, uint32_t right, uint32_t
     return OpResult::kDone;
 }
 
+// IntegerOp for two integer operands whose promoted type is resultType, with
+// the type of the result: INT4 when signed, else UINT4.
+OpResult IntegerOperate(Op op, int32_t resultType, uint32_t left, uint32_t right, uint32_t& out,
+                        int32_t& outType) {
+    bool isSigned = IsSignedType(resultType);
+    outType = isSigned ? kTypeInt4 : kTypeUInt4;
+    return IntegerOp(op, isSigned, left, right, out);
+}
+
 // The string "==": true when left starts with right (compared over right's
 // length, ending early at a zero byte common to both).
 bool StringStartsWith(const OTSTR& left, const OTSTR& right, bool caseSensitive) {
@@ -613,16 +622,10 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
             return setInteger(1, kTypeInt4);
         }
     } else if (IsIntegerType(resultType)) {
-        uint32_t l = 0;
-        uint32_t r = 0;
         uint32_t out = 0;
-        OpResult result = OpResult::kUnknown;
-        if (lhs.getUInt32(l) && rhs.getUInt32(r)) {
-            result = IntegerOp(code, IsSignedType(resultType), l, r, out);
-        }
-        if (result == OpResult::kDone) {
-            return setInteger(out, IsSignedType(resultType) ? kTypeInt4 : kTypeUInt4);
-        }
+        int32_t outType = kTypeNone;
+        OpResult result = IntegerOperate(code, resultType, lhs.value, rhs.value, out, outType);
+        if (result == OpResult::kDone) return setInteger(out, outType);
         divideByZero = result == OpResult::kDivideByZero;
     } else if (resultType == kTypeDouble) {
         double l = 0.0;
@@ -686,6 +689,38 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
     return false;
 }
 
+bool CVarient::OperateWords(uint32_t left, int32_t leftType, const char* op, uint32_t right,
+                            int32_t rightType, uint32_t& out, int32_t& outType) {
+    int32_t resultType = Promote(leftType, rightType);
+    return IsIntegerType(resultType) && op != nullptr &&
+           IntegerOperate(OpOf(op), resultType, left, right, out, outType) == OpResult::kDone;
+}
+
+bool CVarient::OperateWord(const char* op, uint32_t word, int32_t type, uint32_t& out,
+                           int32_t& outType) {
+    if (!IsIntegerType(type) || op == nullptr || op[0] == 0 || op[1] != 0) return false;
+    switch (op[0]) {
+        case '~':
+            out = ~word;
+            outType = type;
+            return true;
+        case '+':
+            out = word;
+            outType = type;
+            return true;
+        case '-':
+            out = 0u - word;
+            outType = kTypeInt4;
+            return true;
+        case '!':
+            out = word == 0 ? 1 : 0;
+            outType = kTypeInt4;
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool CVarient::Operate(const char* op, const CVarient& operand) {
     if (!writable) return false;
     if (&operand == this) {
@@ -694,13 +729,10 @@ bool CVarient::Operate(const char* op, const CVarient& operand) {
     }
     clear(true);
     if (op == nullptr) op = "";
-    if (IsIntegerType(operand.type)) {
-        uint32_t word = operand.value;
-        if (strcmp(op, "~") == 0) return setInteger(~word, operand.type);
-        if (strcmp(op, "+") == 0) return setInteger(word, operand.type);
-        if (strcmp(op, "-") == 0) return setInteger(0u - word, kTypeInt4);
-        if (strcmp(op, "!") == 0) return setInteger(word == 0 ? 1 : 0, kTypeInt4);
-    } else if (operand.type == kTypeDouble && operand.data != nullptr) {
+    uint32_t out = 0;
+    int32_t outType = kTypeNone;
+    if (OperateWord(op, operand.value, operand.type, out, outType)) return setInteger(out, outType);
+    if (operand.type == kTypeDouble && operand.data != nullptr) {
         if (strcmp(op, "+") == 0) return setDouble(operand.getDouble());
         if (strcmp(op, "-") == 0) return setDouble(-operand.getDouble());
     }

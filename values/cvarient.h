@@ -87,6 +87,13 @@ class CVarient : public VarientBase {
                  bool caseSensitive = true);
     // Unary operator; the result is stored in this object.
     bool Operate(const char* op, const CVarient& operand);
+    // What the two Operates set for integer operands, as a word and a type;
+    // false where they fail (an operator that does not apply, a zero
+    // divisor), which they also trace.
+    static bool OperateWords(uint32_t left, int32_t leftType, const char* op, uint32_t right,
+                             int32_t rightType, uint32_t& out, int32_t& outType);
+    static bool OperateWord(const char* op, uint32_t word, int32_t type, uint32_t& out,
+                            int32_t& outType);
 
     bool HasValue() const { return hasValue; }
     bool IsWritable() const { return writable; }

@@ -482,4 +482,52 @@ TEST(CVarientOperate, Unary) {
     EXPECT_EQ(complement.value, 0xffffffffu);
 }
 
+// The word forms that the evaluator's integer route uses agree with Operate
+// on every operator, every pair of integer types and values at the edges:
+// the same word and type where Operate succeeds, a refusal where it fails.
+TEST(CVarientOperate, WordFormsAgreeWithOperate) {
+    const int32_t types[] = {kTypeInt1, kTypeUInt1, kTypeInt2, kTypeUInt2, kTypeInt4, kTypeUInt4};
+    const uint32_t words[] = {0, 1, 2, 31, 32, 0x7f, 0xff, 0xffffffffu, 0x80000000u, 0x7fffffffu};
+    const char* const binary[] = {"+",  "-",  "*",  "/",  "%", "&", "|",  "^",  "<<", ">>",
+                                  "==", "!=", "<=", ">=", ">", "<", "&&", "||", "=",  "**"};
+    const char* const unary[] = {"-", "+", "~", "!", "*", "--"};
+    std::string differ;
+    auto check = [&differ](const std::string& what, bool ok, const CVarient& result, bool wordOk,
+                           uint32_t word, int32_t type) {
+        if (ok != wordOk || (ok && (result.GetType() != type || result.value != word))) {
+            differ += what + "\n";
+        }
+    };
+    // Operate traces its failures: once for the whole table.
+    Traced([&] {
+        for (int32_t lt : types) {
+            for (uint32_t l : words) {
+                CVarient left = Make(I(lt, l));
+                for (const char* op : unary) {
+                    CVarient result;
+                    uint32_t word = 0;
+                    int32_t type = kTypeNone;
+                    bool ok = result.Operate(op, left);
+                    bool wordOk = CVarient::OperateWord(op, left.value, lt, word, type);
+                    check(op + Text(left), ok, result, wordOk, word, type);
+                }
+                for (int32_t rt : types) {
+                    for (uint32_t r : words) {
+                        CVarient right = Make(I(rt, r));
+                        for (const char* op : binary) {
+                            CVarient result;
+                            uint32_t word = 0;
+                            int32_t type = kTypeNone;
+                            bool ok = result.Operate(left, op, right);
+                            bool wordOk = CVarient::OperateWords(left.value, lt, op, right.value,
+                                                                 rt, word, type);
+                            check(Text(left) + op + Text(right), ok, result, wordOk, word, type);
+                        }
+                    }
+                }
+            }
+        }
+    });
+    EXPECT_EQ("", differ);
+}
 }  // namespace

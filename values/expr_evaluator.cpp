@@ -146,10 +146,12 @@ void ExprEvaluator::Error(const char* format, ...) {
     lastError = text.Get();
 }
 
-void ExprEvaluator::SetCallback(void* newContext, VarCallback newFunction, LeafReader newReader) {
+void ExprEvaluator::SetCallback(void* newContext, VarCallback newFunction, LeafReader newReader,
+                                IntegerReader newIntegers) {
     context = newContext;
     function = newFunction;
     reader = newReader;
+    integers = newIntegers;
 }
 
 bool ExprEvaluator::SetArguments(int count, void* const* words) {
@@ -534,6 +536,40 @@ bool ExprEvaluator::Eval(ExprNode* node, CVarient& result, bool readIdents) {
         }
         return true;
     }
+    if (integers != nullptr && integerRouteOff == 0 && result.IsWritable() &&
+        node->IntegerShaped()) {
+        uint32_t word = 0;
+        int32_t type = kTypeNone;
+        if (EvalInteger(node, word, type)) return result.setInteger(word, type);
+        ++integerRouteOff;
+        bool ok = EvalOperator(node, result, readIdents);
+        --integerRouteOff;
+        return ok;
+    }
+    return EvalOperator(node, result, readIdents);
+}
+
+bool ExprEvaluator::EvalInteger(const ExprNode* node, uint32_t& word, int32_t& type) {
+    if (node->IsLeaf()) {
+        if (node->literal != nullptr) {
+            word = node->literal->value;
+            type = node->literal->GetType();
+            return IsIntegerType(type);
+        }
+        return integers(context, const_cast<ExprNode*>(node), &word, &type) != 0;
+    }
+    const char* op = node->text.GetBuffer(0);
+    uint32_t left = 0;
+    int32_t leftType = kTypeNone;
+    if (!EvalInteger(node->child[0], left, leftType)) return false;
+    if (node->unary) return CVarient::OperateWord(op, left, leftType, word, type);
+    uint32_t right = 0;
+    int32_t rightType = kTypeNone;
+    return EvalInteger(node->child[1], right, rightType) &&
+           CVarient::OperateWords(left, leftType, op, right, rightType, word, type);
+}
+
+bool ExprEvaluator::EvalOperator(ExprNode* node, CVarient& result, bool readIdents) {
     const char* op = node->text.GetBuffer(0);
     if (node->unary) {
         CVarient operand;

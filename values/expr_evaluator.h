@@ -25,6 +25,10 @@ using VarCallback = int (*)(void* context, int argc, void** argv);
 // reader(context, path, out, leaf): a read of an identifier leaf, with the
 // leaf, to which the owner may bind what it finds; non-zero on success.
 using LeafReader = int (*)(void* context, const char* path, CVarient* out, ExprNode* leaf);
+// integers(context, leaf, word, type): the read of an identifier leaf when
+// the reader would give an integer, as its word and type, changing nothing
+// else; 0 (the reader then reads it, with its messages) otherwise.
+using IntegerReader = int (*)(void* context, ExprNode* leaf, uint32_t* word, int32_t* type);
 
 class ExprEvaluator {
   public:
@@ -52,8 +56,12 @@ class ExprEvaluator {
     ExprEvaluator& operator=(const ExprEvaluator&) = delete;
 
     // With a reader, the reads of identifier leaves go to it instead of
-    // to function.
-    void SetCallback(void* context, VarCallback function, LeafReader reader = nullptr);
+    // to function. With integers, a subtree of integers is computed without
+    // values where it can be (ExprNode::IntegerShaped): the same result,
+    // and where anything would fail or give no integer it is evaluated as
+    // usual, with the usual messages.
+    void SetCallback(void* context, VarCallback function, LeafReader reader = nullptr,
+                     IntegerReader integers = nullptr);
     // Fails for more than 10 words.
     bool SetArguments(int count, void* const* words);
 
@@ -115,6 +123,7 @@ class ExprEvaluator {
     void* context = nullptr;
     VarCallback function = nullptr;
     LeafReader reader = nullptr;
+    IntegerReader integers = nullptr;
     int32_t argCount = 0;
     void* args[10] = {};
     bool valueSetAfterAssign = false;
@@ -130,6 +139,10 @@ class ExprEvaluator {
     ExprNode* NewNode(const Token& token);
 
     bool Eval(ExprNode* node, CVarient& result, bool readIdents);
+    // An operator node's value the usual way.
+    bool EvalOperator(ExprNode* node, CVarient& result, bool readIdents);
+    // The integer route: false, having changed nothing, where it does not go.
+    bool EvalInteger(const ExprNode* node, uint32_t& word, int32_t& type);
     bool EvalAssign(ExprNode* node, CVarient& result, bool readIdents);
     // Reads an identifier reference in place.
     bool Resolve(CVarient& value);
@@ -142,4 +155,7 @@ class ExprEvaluator {
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     int nesting = 0;
+    // Set while a subtree is evaluated the usual way after the integer route
+    // refused it, so that its own subtrees do not try that route again.
+    int integerRouteOff = 0;
 };

@@ -43,6 +43,15 @@ class ExprNode : public Token {
         return callKind != 0;
     }
 
+    // Whether the subtree may compute an integer without values (the
+    // evaluator's integer route): its leaves plain names, dotted paths of
+    // plain names or integer literals kept as values, its operators those of
+    // one or two operands but '=' and '?'. Worked out at the first ask.
+    bool IntegerShaped() const {
+        if (shape < 0) shape = MakeShape();
+        return shape != 0;
+    }
+
     ExprNode* child[3] = {nullptr, nullptr, nullptr};
     bool unary = false;  // an operator node of one operand
     int32_t height = 1;  // of the tree below and including this node
@@ -53,5 +62,7 @@ class ExprNode : public Token {
 
   private:
     int8_t MakeCallKind() const;
+    int8_t MakeShape() const;
     mutable int8_t callKind = -1;  // -1 not worked out yet
+    mutable int8_t shape = -1;
 };

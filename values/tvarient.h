@@ -77,6 +77,13 @@ class TVarient : public VarientBase {
     int32_t getAt_as_long(int32_t idx) const;
     uint32_t getAt_as_ulong(int32_t idx) const;
     double getAt_as_double(int32_t idx) const;
+    // The word that getAt gives an integer element, silently false for
+    // another type or an index out of range.
+    bool GetWord(int32_t idx, uint32_t& word) const {
+        if (!IsIntegerType(type) || !InRange(idx)) return false;
+        word = LoadWord(idx);
+        return true;
+    }
     // The same, failing silently (out 0) for an index out of range or a type
     // that is not numeric.
     bool getAt_as_long(int32_t idx, int32_t& out) const;
