@@ -627,30 +627,70 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
     return element->GetItem(rest.GetBuffer(0), outIdx, this);
 }
 
+namespace {
+
+// A subscript of decimal digits at text ("[0]", "[12]", no blanks, no
+// leading zero, at most nine digits): the index and the length of the
+// subscript; 0 when text holds no such subscript.
+int LiteralSubscript(const char* text, int32_t& index) {
+    if (text[0] != '[' || text[1] < '0' || text[1] > '9') return 0;
+    int n = 1;
+    int32_t value = 0;
+    while (text[n] >= '0' && text[n] <= '9') {
+        if (n > 9 || (n > 1 && value == 0)) return 0;
+        value = value * 10 + (text[n] - '0');
+        ++n;
+    }
+    if (text[n] != ']') return 0;
+    index = value;
+    return n + 1;
+}
+
+}  // namespace
+
 CVariableItem* RunTimeStk::ResolveDotted(const char* path, int32_t* outIdx) {
     // The names are cut apart in a copy; longer paths take the general route.
     char names[256];
-    size_t length = strcspn(path, "[( \t\r\n\v\f");
+    size_t length = strcspn(path, "( \t\r\n\v\f");
     if (path[length] != 0 || length >= sizeof names) return nullptr;
     memcpy(names, path, length + 1);
-    char* dot = strchr(names, '.');
-    if (dot == nullptr || dot == names) return nullptr;
-    *dot = 0;
-    CVariableItem* item = FindItem(names, false, caseSensitive);
-    if (item == nullptr) return nullptr;
-    // The member look-up below counts as one level of item nesting, as the
-    // general route's does.
+    CVariableItem* item = nullptr;
+    int32_t idx = -1;
+    // The member look-ups count as one level of item nesting, as the
+    // general route's do.
     ItemNesting nesting;
-    if (nesting.TooDeep()) return nullptr;
-    int32_t idx = item->GetCount() == 1 ? 0 : -1;
-    while (dot != nullptr) {
-        char* name = dot + 1;
-        dot = strchr(name, '.');
-        if (dot != nullptr) *dot = 0;
-        CStruct* element = name[0] != 0 ? item->StructAt(idx) : nullptr;
-        item = element != nullptr ? element->GetItemByName(name, caseSensitive, true) : nullptr;
-        if (item == nullptr) return nullptr;
-        idx = item->header.count == 1 ? 0 : -1;
+    for (char* name = names;;) {
+        char* end = name + strcspn(name, ".[");
+        int32_t subscript = 0;
+        int taken = *end == '[' ? LiteralSubscript(end, subscript) : 0;
+        if (*end == '[' && taken == 0) return nullptr;
+        char separator = end[taken];
+        if (separator != 0 && separator != '.') return nullptr;
+        bool last = separator == 0;
+        *end = 0;
+        if (item == nullptr) {
+            // The first name, found through the frames; a lone name is a bare
+            // name, Resolve's own.
+            if (name[0] == 0 || (last && taken == 0)) return nullptr;
+            item = FindItem(name, false, caseSensitive);
+            if (item == nullptr) return nullptr;
+            idx = item->GetCount() == 1 ? 0 : -1;
+            if (taken > 0 && subscript >= item->GetCount()) return nullptr;
+            if (!last && nesting.TooDeep()) return nullptr;
+        } else {
+            CStruct* element = name[0] != 0 ? item->StructAt(idx) : nullptr;
+            item = element != nullptr ? element->GetItemByName(name, caseSensitive, true) : nullptr;
+            if (item == nullptr) return nullptr;
+            idx = item->header.count == 1 ? 0 : -1;
+            if (taken > 0 && subscript >= item->header.count) return nullptr;
+        }
+        if (taken > 0) {
+            // As the general route: refused where the caller wants no index.
+            if (last && outIdx == nullptr) return nullptr;
+            idx = subscript;
+        }
+        if (last) break;
+        name = end + taken + 1;
     }
     if (outIdx != nullptr) *outIdx = idx;
     return item;

@@ -161,10 +161,11 @@ class RunTimeStk : public ItemResolver {
     // clear() but for the kept variables.
     void ClearVariables();
     CVariableItem* Resolve(const char* path, int32_t* outIdx, bool report);
-    // Resolve's quick route for a path of plain names joined by dots
-    // ("This.ihl"), with no subscript and no blank; null for any other path
-    // and wherever the general route would trace something, so that the
-    // caller can take that route from the start.
+    // Resolve's quick route for a path of plain names joined by dots, each
+    // with a subscript of digits or none ("This.ihl", "b[1]", "a.v[0].x"),
+    // no blank; null for any other path and wherever the general route
+    // would trace something, so that the caller can take that route from
+    // the start.
     CVariableItem* ResolveDotted(const char* path, int32_t* outIdx);
     // The failure of a path whose first name no frame has: the environment's
     // error with report, else traced.

@@ -171,6 +171,16 @@ TEST(RunTimeStk, StructPathsThroughTheFrame) {
         {"pts.y", nullptr, 0, "'pts[-1]' invalid"},
         {"p.x.q", nullptr, 0, "illegal 'q' after 'x'"},
         {"q.x", nullptr, 0, nullptr},
+        {"pts[0].y", "y", 0, nullptr},
+        {"pts[01].y", "y", 0, nullptr},
+        {"pts[2].y", nullptr, 0, "idx out of range"},
+        {"pts[1]", "pts", 1, nullptr},
+        {"l.from[0].y", "y", 0, nullptr},
+        {"l.from[1].y", nullptr, 0, "out of range"},
+        {"p.x[0]", "x", 0, nullptr},
+        {"p.x[1]", nullptr, 0, "out of range"},
+        {"p[0].x", "x", 0, nullptr},
+        {"p.x[0].q", nullptr, 0, "illegal"},
     };
     for (const Case& c : cases) {
         int32_t idx = -7;

@@ -32,13 +32,29 @@ int8_t ExprNode::MakeCallKind() const {
     return IsCallToken(*this) ? 1 : 0;
 }
 
+namespace {
+
+// Names joined by dots, each with a subscript of digits or none.
+bool PlainPath(const char* name) {
+    if (name[0] == 0) return false;
+    for (const char* p = name; *p != 0; ++p) {
+        if (strchr("( \t\r\n\v\f]", *p) != nullptr) return false;
+        if (*p != '[') continue;
+        if (p[1] < '0' || p[1] > '9') return false;
+        ++p;
+        while (p[1] >= '0' && p[1] <= '9') ++p;
+        if (p[1] != ']') return false;
+        ++p;
+    }
+    return true;
+}
+
+}  // namespace
+
 int8_t ExprNode::MakeShape() const {
     if (IsLeaf()) {
         if (literal != nullptr) return IsIntegerType(literal->GetType()) ? 1 : 0;
-        if (id != kTokIdent || IsCall()) return 0;
-        const char* name = text.GetBuffer(0);
-        size_t plain = strcspn(name, "[( \t\r\n\v\f");
-        return name[0] != 0 && name[plain] == 0 ? 1 : 0;
+        return id == kTokIdent && !IsCall() && PlainPath(text.GetBuffer(0)) ? 1 : 0;
     }
     if (id != kTokOperator || child[2] != nullptr) return 0;
     if (unary) return child[0] != nullptr && child[0]->IntegerShaped() ? 1 : 0;

@@ -44,9 +44,10 @@ class ExprNode : public Token {
     }
 
     // Whether the subtree may compute an integer without values (the
-    // evaluator's integer route): its leaves plain names, dotted paths of
-    // plain names or integer literals kept as values, its operators those of
-    // one or two operands but '=' and '?'. Worked out at the first ask.
+    // evaluator's integer route): its leaves names or dotted paths of names
+    // with subscripts of digits only, or integer literals kept as values;
+    // its operators those of one or two operands but '=' and '?'. Worked
+    // out at the first ask.
     bool IntegerShaped() const {
         if (shape < 0) shape = MakeShape();
         return shape != 0;
