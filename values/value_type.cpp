@@ -19,23 +19,33 @@ struct TypeInfo {
     const char* format;
 };
 
-const TypeInfo kTypes[] = {
+// By code; the codes between have no entry (a null name).
+constexpr TypeInfo kTypes[] = {
     {kTypeInt1, "INT1", 1, "%ld"},
     {kTypeInt2, "INT2", 2, "%ld"},
     {kTypeInt4, "INT4", 4, "%ld"},
     {kTypeUInt1, "UINT1", 1, "%lu"},
     {kTypeUInt2, "UINT2", 2, "%lu"},
     {kTypeUInt4, "UINT4", 4, "%lu"},
+    {kTypeNone, nullptr, 0, nullptr},
     {kTypeOctet, "OCTET", 0, "\"%s\""},
     {kTypeDouble, "DOUBLE", 8, "%.2f"},
+    {kTypeNone, nullptr, 0, nullptr},
     {kTypePvoid, "PVOID", static_cast<int32_t>(sizeof(void*)), "&%08X"},
 };
+constexpr int32_t kTypeCount = static_cast<int32_t>(sizeof kTypes / sizeof kTypes[0]);
+
+constexpr bool IndexedByCode() {
+    for (int32_t i = 0; i < kTypeCount; ++i) {
+        if (kTypes[i].name != nullptr && kTypes[i].code != i) return false;
+    }
+    return true;
+}
+static_assert(IndexedByCode(), "each type's entry stands at its code");
 
 const TypeInfo* Find(int32_t type) {
-    for (const TypeInfo& info : kTypes) {
-        if (info.code == type) return &info;
-    }
-    return nullptr;
+    if (type < 0 || type >= kTypeCount || kTypes[type].name == nullptr) return nullptr;
+    return &kTypes[type];
 }
 
 }  // namespace
