@@ -10,6 +10,7 @@
 
 #include "base/block_cache.h"
 #include "base/number_text.h"
+#include "decoder/item_frame.h"
 #include "decoder/protocol_decoder.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
@@ -324,22 +325,14 @@ bool CallDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, 
     std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(&decoder));
     if (holder == nullptr || !holder->PassAddressClone(target, index, nullptr)) return false;
     holder->SetName("curItem");
-    RunTimeStk* top = env.GetTopStk(0) != nullptr ? env.GetTopStk(0) : env.GetRoot();
-    auto* frame = new (std::nothrow) RunTimeStk(nullptr, top, &env);
-    if (frame == nullptr) return false;
-    if (!frame->AddItem(holder.get()) || !env.PushEnv(frame, false)) {
-        frame->DetachItem(holder.get(), true);
-        delete frame;
-        return false;
-    }
+    ItemFrame frame(env);
+    if (frame.Open(holder.get()) <= 0) return false;
     bool flag = env.hookFlag;
     env.hookFlag = false;
     CVarient result;
     bool ok = env.Execute(dump, args, &result);
     env.hookFlag = flag;
-    frame->DetachItem(holder.get(), true);
-    env.PopEnv(frame, false);
-    delete frame;
+    frame.Close();
     if (!ok) return false;
     if (result.GetType() == kTypeOctet) return result.getString(out);
     return result.getText(out);

@@ -13,6 +13,7 @@
 #include "base/number_text.h"
 #include "base/tracer.h"
 #include "decoder/builtins.h"
+#include "decoder/item_frame.h"
 #include "pattern/script_lexer.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
@@ -129,47 +130,6 @@ bool NestsDeeper(const StructDefinition* def, int levels,
     }
     return false;
 }
-
-// A frame above the environment's top holding the given items while a
-// procedure runs; it lets them go again before it is deleted.
-class ItemFrame {
-  public:
-    explicit ItemFrame(ExecuteEnv& env) : env(env) {}
-    ~ItemFrame() { Close(); }
-    ItemFrame(const ItemFrame&) = delete;
-    ItemFrame& operator=(const ItemFrame&) = delete;
-
-    // Creates and pushes the frame with item (may be null) in it; 1 done,
-    // 0 allocation failed, -1 push failed.
-    int Open(CVariableItem* item) {
-        RunTimeStk* top = env.GetTopStk(0) != nullptr ? env.GetTopStk(0) : env.GetRoot();
-        frame = new (std::nothrow) RunTimeStk(nullptr, top, &env);
-        if (frame == nullptr) return 0;
-        if ((item != nullptr && !frame->AddItem(item)) || !env.PushEnv(frame, false)) {
-            if (item != nullptr) frame->DetachItem(item, true);
-            delete frame;
-            frame = nullptr;
-            return -1;
-        }
-        return 1;
-    }
-    bool Add(CVariableItem* item) { return frame != nullptr && frame->AddItem(item); }
-    void Remove(CVariableItem* item) {
-        if (frame != nullptr && item != nullptr) frame->DetachItem(item, true);
-    }
-    // Lets every item go, pops and deletes the frame.
-    void Close() {
-        if (frame == nullptr) return;
-        while (frame->VariableCount() > 0) frame->DetachItem(frame->VariableAt(0), true);
-        env.PopEnv(frame, false);
-        delete frame;
-        frame = nullptr;
-    }
-
-  private:
-    ExecuteEnv& env;
-    RunTimeStk* frame = nullptr;
-};
 
 // Counts the structs and choices being decoded one inside the other.
 class NestingGuard {

@@ -116,14 +116,16 @@ class ExecuteEnv : public NamedObject {
     int32_t spare = 0;
     StepMonitor* monitor = nullptr;  // not owned; tracing is on while set
 
-  private:
-    // Frames of calls are recycled: a popped frame is cleared and kept here
-    // for the next call, sparing the allocations of a new one.
-    static constexpr int kMaxSpareFrames = 32;
-    // Spare frames are matched by reuseKey (the procedure called), so that
-    // the variables a frame kept serve the next call of the same procedure.
+    // Frames of calls are recycled: a popped frame is cleared and kept for
+    // the next call, sparing the allocations of a new one. Spare frames are
+    // matched by reuseKey (the procedure called), so that the variables a
+    // frame kept serve the next call of the same procedure. A frame handed
+    // back must be off the stack, and its variables its own.
     RunTimeStk* NewFrame(Program* program, RunTimeStk* parent, const void* reuseKey = nullptr);
     void RecycleFrame(RunTimeStk* frame);
+
+  private:
+    static constexpr int kMaxSpareFrames = 32;
     // The lists in which a call's parameters are built, recycled likewise.
     ObArray* NewList();
     void RecycleList(ObArray* list);
