@@ -122,14 +122,43 @@ class ItemPin {
 // Whether match(object) holds for an object of the tree below item or s:
 // the root, the element structs that items own (references own none) and
 // their members, at any depth.
+// A stack that holds its first entries in place and only the rest on the
+// heap: most trees searched are small and new.
+template <typename T>
+class TreeStack {
+  public:
+    void push_back(T value) {
+        if (count < kInPlace) {
+            inPlace[count++] = value;
+        } else {
+            more.push_back(value);
+        }
+    }
+    bool empty() const { return count == 0; }
+    T back() const { return more.empty() ? inPlace[count - 1] : more.back(); }
+    void pop_back() {
+        if (more.empty()) {
+            --count;
+        } else {
+            more.pop_back();
+        }
+    }
+
+  private:
+    static constexpr int kInPlace = 32;
+    T inPlace[kInPlace];
+    int count = 0;
+    std::vector<T> more;  // entries past the first kInPlace, latest last
+};
+
 template <typename Match>
 bool SearchTree(const CVariableItem* item, const CStruct* s, Match match) {
     // An item that owns no structs is its whole tree.
     if (s == nullptr && item != nullptr && (!item->IsStructItem() || item->IsReference())) {
         return match(static_cast<const void*>(item));
     }
-    std::vector<const CVariableItem*> items;
-    std::vector<const CStruct*> structs;
+    TreeStack<const CVariableItem*> items;
+    TreeStack<const CStruct*> structs;
     if (item != nullptr) items.push_back(item);
     if (s != nullptr) structs.push_back(s);
     while (!items.empty() || !structs.empty()) {
