@@ -556,6 +556,12 @@ TEST_F(CStructTyped, FlattensImplicitChoice) {
     CVariableItem* inside = top->GetItem(0, "$ch", &idx);
     EXPECT_FALSE(inside->SetChosen(top.get(), 1, 0));
     EXPECT_FALSE(inside->SetChosen(inside, 1, 0));
+    // Also in a tree wider than the search keeps in place.
+    auto wide = std::make_unique<CVariableItem>();
+    ASSERT_TRUE(wide->create(&flat, "wide", 40));
+    for (int32_t at : {0, 20, 39}) {
+        EXPECT_FALSE(wide->GetItem(at, "$ch", &idx)->SetChosen(wide.get(), 1, 0)) << at;
+    }
 }
 
 // ---------------------------------------------------------------- address clones
