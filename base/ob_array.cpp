@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/block_cache.h"
 #include "base/tracer.h"
 
 namespace {
@@ -13,6 +14,16 @@ const char kMallocError[] = "ObArray malloc error !";
 const char kReallocError[] = "ObArray realloc error !";
 
 const int32_t kDefaultStep = 25;
+
+// The first blocks of arrays of the default step (most arrays: the members
+// of every struct of a message, the variables of frames) are kept per
+// thread for the next array.
+constexpr size_t kFirstBlock = sizeof(ObItem) * kDefaultStep;
+using FirstBlocks = BlockCache<kFirstBlock, 256>;
+
+void FreeItems(ObItem* items) {
+    FirstBlocks::Release(items);
+}
 
 // Plug-ins built while Add, RemoveAt and RemoveLast were not inline call
 // them by name: taking their addresses keeps a copy of each in the engine.
@@ -30,7 +41,7 @@ ObArray::ObArray(int32_t step) : growBy(step < 1 ? kDefaultStep : step) {
 }
 
 ObArray::~ObArray() {
-    free(items);
+    FreeItems(items);
 }
 
 // Moves the block to newCapacity elements; on failure the old block stays.
@@ -47,7 +58,8 @@ bool ObArray::Resize(int32_t newCapacity, const char* failMessage) {
 
 int ObArray::AddGrowing(void* ptr, uint32_t tag) {
     if (items == nullptr) {
-        items = static_cast<ObItem*>(malloc(sizeof(ObItem) * static_cast<size_t>(capacity)));
+        size_t size = sizeof(ObItem) * static_cast<size_t>(capacity);
+        items = static_cast<ObItem*>(size == kFirstBlock ? FirstBlocks::Allocate() : malloc(size));
         if (items == nullptr) {
             TraceText(kMallocError);
             return count;
@@ -107,7 +119,7 @@ void ObArray::RemoveAll() {
         count = 0;
         return;
     }
-    free(items);
+    FreeItems(items);
     items = nullptr;
     count = 0;
     capacity = growBy;
