@@ -416,29 +416,20 @@ int BuiltinOf(const Procedure& procedure) {
     return -1;
 }
 
+// The functions of the built-ins, in the order of their names.
+bool (Builtin::*const kFunctions[kBuiltinCount])() = {&Builtin::Now,
+                                                      &Builtin::TotalLength,
+                                                      &Builtin::FetchValue,
+                                                      &Builtin::TranChoiceItem,
+                                                      &Builtin::Abort,
+                                                      &Builtin::Strlen,
+                                                      &Builtin::StrGetAt,
+                                                      &Builtin::SetTitle,
+                                                      &Builtin::GetEnumComment,
+                                                      &Builtin::Format};
+
 bool Run(Builtin& call, int which) {
-    switch (which) {
-        case kNow:
-            return call.Now();
-        case kTotalLength:
-            return call.TotalLength();
-        case kFetchValue:
-            return call.FetchValue();
-        case kTranChoiceItem:
-            return call.TranChoiceItem();
-        case kAbort:
-            return call.Abort();
-        case kStrlen:
-            return call.Strlen();
-        case kStrGetAt:
-            return call.StrGetAt();
-        case kSetTitle:
-            return call.SetTitle();
-        case kGetEnumComment:
-            return call.GetEnumComment();
-        default:
-            return call.Format();
-    }
+    return (call.*kFunctions[which])();
 }
 
 template <int kWhich>
