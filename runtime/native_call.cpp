@@ -19,8 +19,8 @@ struct Registered {
     NativeResolver resolver;
 };
 
-// Few hooks ever register (the decoder's): a short list, written under the
-// lock before any script runs.
+// Few hooks ever register (the decoder's): a short list, read and written
+// under the lock, which a call site takes only when its handler changed.
 constexpr int kMaxHooks = 4;
 Registered registered[kMaxHooks];
 int registeredCount = 0;
