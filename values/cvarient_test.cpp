@@ -491,9 +491,15 @@ TEST(CVarientOperate, WordFormsAgreeWithOperate) {
     const char* const binary[] = {"+",  "-",  "*",  "/",  "%", "&", "|",  "^",  "<<", ">>",
                                   "==", "!=", "<=", ">=", ">", "<", "&&", "||", "=",  "**"};
     const char* const unary[] = {"-", "+", "~", "!", "*", "--"};
+    // operate sets a value the way Operate does, words the way the word
+    // forms do; both must give the same.
     std::string differ;
-    auto check = [&differ](const std::string& what, bool ok, const CVarient& result, bool wordOk,
-                           uint32_t word, int32_t type) {
+    auto agree = [&differ](const std::string& what, auto operate, auto words) {
+        CVarient result;
+        uint32_t word = 0;
+        int32_t type = kTypeNone;
+        bool ok = operate(result);
+        bool wordOk = words(word, type);
         if (ok != wordOk || (ok && (result.GetType() != type || result.value != word))) {
             differ += what + "\n";
         }
@@ -504,24 +510,23 @@ TEST(CVarientOperate, WordFormsAgreeWithOperate) {
             for (uint32_t l : words) {
                 CVarient left = Make(I(lt, l));
                 for (const char* op : unary) {
-                    CVarient result;
-                    uint32_t word = 0;
-                    int32_t type = kTypeNone;
-                    bool ok = result.Operate(op, left);
-                    bool wordOk = CVarient::OperateWord(op, left.value, lt, word, type);
-                    check(op + Text(left), ok, result, wordOk, word, type);
+                    agree(
+                        op + Text(left), [&](CVarient& r) { return r.Operate(op, left); },
+                        [&](uint32_t& w, int32_t& t) {
+                            return CVarient::OperateWord(op, left.value, lt, w, t);
+                        });
                 }
                 for (int32_t rt : types) {
                     for (uint32_t r : words) {
                         CVarient right = Make(I(rt, r));
                         for (const char* op : binary) {
-                            CVarient result;
-                            uint32_t word = 0;
-                            int32_t type = kTypeNone;
-                            bool ok = result.Operate(left, op, right);
-                            bool wordOk = CVarient::OperateWords(left.value, lt, op, right.value,
-                                                                 rt, word, type);
-                            check(Text(left) + op + Text(right), ok, result, wordOk, word, type);
+                            agree(
+                                Text(left) + op + Text(right),
+                                [&](CVarient& v) { return v.Operate(left, op, right); },
+                                [&](uint32_t& w, int32_t& t) {
+                                    return CVarient::OperateWords(left.value, lt, op, right.value,
+                                                                  rt, w, t);
+                                });
                         }
                     }
                 }
