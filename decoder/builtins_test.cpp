@@ -130,6 +130,10 @@ TEST_F(BuiltinsTest, StringsTitlesAndFailures) {
          "v sysGetEnumComment() Enum='Nope' not found", nullptr},
         {"OCTET", "strFormat(\"%d-%s\", 42, \"x\")", "OK 0", "42-x"},
         {"OCTET", "strFormat(\"%d %d\", 1)", "v strFormat(%d %d) get param error", nullptr},
+        // Arguments on lines of their own.
+        {"OCTET", "strFormat(\"%d-%s\",\n   40 + 2,\n   \"x\")", "OK 0", "42-x"},
+        {"INT4", "strlen(\n   \"abc\", 0)", "OK 0", "3"},
+        {"OCTET", "strFormat(\"%d %d\",\n 1)", "v strFormat(%d %d) get param error", nullptr},
         {"INT4", "sysAbort(\"v\", \"stop\")", "v 'v' Abort(stop)", nullptr},
         {"INT4", "nosuch()", "v procedure nosuch() not found", nullptr},
     };

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "types/item_support.h"
 #include "types/variable_item.h"
 #include "values/expr_evaluator.h"
 
@@ -44,6 +45,11 @@ const char* CallArguments::GetAt(int i) const {
     return i < kFixed ? fixed[i] : more->GetAt(i - kFixed);
 }
 
+const char* CallArguments::BoundText(const char* piece) {
+    while (IsBlankChar(*piece)) ++piece;
+    return piece;
+}
+
 ExprNode* CallArguments::TreeAt(int i) const {
     return bindingOn && trees != nullptr && i >= 0 && i < count ? trees[i] : nullptr;
 }
@@ -55,8 +61,12 @@ void CallArguments::Bind() {
     trees = new (std::nothrow) ExprNode*[count]();
     if (trees == nullptr) return;
     for (int i = 0; i < count; ++i) {
+        // An argument on a line of its own starts with the line break; the
+        // parse skips it as the parse of the text at each call would.
         const char* piece = GetAt(i);
-        if (CVariableItem::IsSingleValue(piece)) trees[i] = ExprEvaluator::KeptTree(piece);
+        if (CVariableItem::IsSingleValue(BoundText(piece))) {
+            trees[i] = ExprEvaluator::KeptTree(piece);
+        }
     }
 }
 

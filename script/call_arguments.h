@@ -24,6 +24,9 @@ class CallArguments {
     // The parsed value of argument i, when Bind made one and binding is on;
     // null otherwise (the argument is then read from its text).
     ExprNode* TreeAt(int i) const;
+    // An argument's text as the bound value reads it: without the blanks
+    // and line breaks before it, as the text route trims it.
+    static const char* BoundText(const char* piece);
     // Parses every argument that is a single value once (unless binding
     // is off).
     void Bind();

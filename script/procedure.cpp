@@ -172,7 +172,7 @@ bool Procedure::SetParameter(CVariableItem& item, const CallArguments& args, int
     // From the bound value when the argument has one.
     ExprNode* tree = args.TreeAt(i);
     if (tree != nullptr && item.GetCount() == 1 && !item.IsStructItem()) {
-        return item.SetsFromTree(tree, args.GetAt(i), caller);
+        return item.SetsFromTree(tree, CallArguments::BoundText(args.GetAt(i)), caller);
     }
     return item.sets(-1, args.GetAt(i), caller);
 }
