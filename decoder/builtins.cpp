@@ -475,3 +475,15 @@ NativeHandler NativeBuiltin(const Procedure& procedure) {
     }
     return kNativeHandlers[which];
 }
+
+TextBuiltin TextBuiltinOf(const Procedure& procedure) {
+    if (NativeBuiltin(procedure) == nullptr) return TextBuiltin::kNone;
+    switch (BuiltinOf(procedure)) {
+        case kFormat:
+            return TextBuiltin::kFormat;
+        case kGetEnumComment:
+            return TextBuiltin::kEnumComment;
+        default:
+            return TextBuiltin::kNone;
+    }
+}

@@ -55,3 +55,9 @@ int CallBuiltin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure,
 // built-in reads them, none written through); null otherwise. The owner of
 // the call is the decoder, the hook argument its cursor.
 NativeHandler NativeBuiltin(const Procedure& procedure);
+
+// The built-ins that only make a text from their arguments.
+enum class TextBuiltin { kNone, kFormat, kEnumComment };
+// Which of them procedure declares, when its calls are served as the
+// built-in's (as NativeBuiltin says); kNone otherwise.
+TextBuiltin TextBuiltinOf(const Procedure& procedure);

@@ -196,6 +196,7 @@ void ProtocolDecoder::Reset(bool clearError) {
     // The instances refer to the definitions of the program.
     ClearRoot();
     env.reset(true, false);
+    quietDumps.Clear();
     program.reset();
     rootDef = nullptr;
     protocolName.Empty();

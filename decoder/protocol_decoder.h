@@ -12,6 +12,7 @@
 #include "base/cast_cache.h"
 #include "base/otstr.h"
 #include "decoder/decoder_item.h"
+#include "decoder/quiet_dumps.h"
 #include "runtime/execute_env.h"
 #include "script/bound_arguments.h"
 
@@ -97,6 +98,8 @@ class ProtocolDecoder {
     int32_t GetRootTag() const { return rootTag; }
     DecoderItem& GetRoot() { return root; }
     ExecuteEnv& GetEnv() { return env; }
+    // The Dump procedures that may be left out when no row shows them.
+    QuietDumps& GetQuietDumps() { return quietDumps; }
     int32_t GetStartPos() const { return startPos; }
     int32_t GetConsumedBytes() const { return consumedBytes; }
     bool KeepsIntegrated() const { return keepIntegrated != 0; }
@@ -161,6 +164,7 @@ class ProtocolDecoder {
     int64_t bitsLeft = 8 * kSpareElements;  // for ReserveElements
     // The argument texts of Translate and Integrate calls, bound once.
     BoundArguments boundArguments;
+    QuietDumps quietDumps{env};
     // The items and structs of a translation, cast to the decoder's classes.
     CastCache<DecoderItem> itemCast;
     CastCache<DecoderStruct> structCast;

@@ -3,7 +3,9 @@
 // values bound at their first run, one reading their texts at every run.
 // Both must give the same result, consumed bytes, error text, captions and
 // tree dump; the bound decoder has run every message before, so its
-// bindings come from earlier messages too.
+// bindings come from earlier messages too. Before the dump, each runs the
+// dump's hooks alone, the bound decoder leaving its quiet Dump procedures
+// out: that must not change the outcome either.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -30,10 +32,12 @@ std::string Outcome(ProtocolDecoder& decoder, const uint8_t* data, int32_t size,
     CallArguments::SetBinding(bound);
     int32_t used = size;
     bool ok = decoder.Translate(true, data, used);
+    const uint32_t options = kDumpComments | kDumpValues | kDumpIntegrated | kDumpMarker;
+    bool hooked =
+        RunDumpHooks(decoder.GetRoot(), options, bound ? &decoder.GetQuietDumps() : nullptr);
     TextTable table;
     SetReportColumns(table, 40);
-    bool dumped = DumpTree(decoder.GetRoot(), table,
-                           kDumpComments | kDumpValues | kDumpIntegrated | kDumpMarker, 0, 16);
+    bool dumped = DumpTree(decoder.GetRoot(), table, options, 0, 16);
     CallArguments::SetBinding(true);
     table.ComputeWidths();
     OTSTR title0, title1, line;
@@ -41,7 +45,8 @@ std::string Outcome(ProtocolDecoder& decoder, const uint8_t* data, int32_t size,
     decoder.GetTitle(1, title1);
     std::string text = std::string(ok ? "ok " : "failed ") + std::to_string(used) + "\n" +
                        decoder.GetLastError().GetBuffer(0) + "\n" + title0.GetBuffer(0) + "\n" +
-                       title1.GetBuffer(0) + "\n" + (dumped ? "dumped" : "dump failed") + "\n";
+                       title1.GetBuffer(0) + "\n" + (hooked ? "hooks ran" : "hooks failed") + "\n" +
+                       (dumped ? "dumped" : "dump failed") + "\n";
     for (int row = 0; row < table.GetRowCount(); ++row) {
         if (table.GetRowLine(row, line)) text.append(line.GetBuffer(0)).append("\n");
     }

@@ -226,8 +226,10 @@ char Printable(uint8_t byte) {
 // the order in which the rows would call them, with the same failures.
 class TreeDump {
   public:
-    TreeDump(TextTable* table, uint32_t options, int32_t hexBytesPerRow)
+    TreeDump(TextTable* table, uint32_t options, int32_t hexBytesPerRow,
+             QuietComments* quiet = nullptr)
         : table(table),
+          quiet(quiet),
           options(options),
           hexBytesPerRow(hexBytesPerRow),
           valueWidth(table != nullptr ? table->GetColumnWidth(kDumpValueColumn) : 0) {}
@@ -517,7 +519,10 @@ class TreeDump {
         auto elementValue = [&](int32_t i, std::string& out) {
             out.clear();
             std::string comment;
-            if (comments && !Comment(item, i, comment)) return false;
+            if (comments && (quiet == nullptr || !quiet->IsQuiet(item, i)) &&
+                !Comment(item, i, comment)) {
+                return false;
+            }
             if (values) {
                 out = lead;
                 AppendPadded(out, texts[i].c_str(), comments ? width : 0, true);
@@ -551,7 +556,10 @@ class TreeDump {
         if (!comments && !attached) return true;
         std::string comment;
         for (int32_t i = 0; i < count; ++i) {
-            if (comments && !Comment(item, i, comment)) return false;
+            if (comments && (quiet == nullptr || !quiet->IsQuiet(item, i)) &&
+                !Comment(item, i, comment)) {
+                return false;
+            }
             if (attached && !AttachedRows(item, i, level + (count == 1 ? 1 : 2))) return false;
         }
         return true;
@@ -679,7 +687,8 @@ class TreeDump {
         return Members(*s, level + 1);
     }
 
-    TextTable* table;  // null: hooks only
+    TextTable* table;      // null: hooks only
+    QuietComments* quiet;  // hooks only: the comments it calls quiet are left out
     uint32_t options;
     int32_t hexBytesPerRow;
     int32_t valueWidth;
@@ -718,8 +727,8 @@ bool DumpTree(CVariableItem& item, TextTable& table, uint32_t options, int32_t l
     return dump.Item(item, level);
 }
 
-bool RunDumpHooks(CVariableItem& item, uint32_t options) {
-    TreeDump dump(nullptr, options, 0);
+bool RunDumpHooks(CVariableItem& item, uint32_t options, QuietComments* quiet) {
+    TreeDump dump(nullptr, options, 0, quiet);
     return dump.Item(item, 0);
 }
 

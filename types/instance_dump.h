@@ -75,10 +75,22 @@ bool DumpToFile(CVariableItem& item, const char* path, bool overwrite);
 // the first element that fails; the rows made so far stay.
 bool DumpTree(CVariableItem& item, TextTable& table, uint32_t options, int32_t level,
               int32_t hexBytesPerRow);
+// Says which comments nothing needs when no row shows them: those whose
+// making cannot fail and changes nothing, so that leaving them out shows
+// nowhere.
+class QuietComments {
+  public:
+    virtual bool IsQuiet(CVariableItem& item, int32_t index) = 0;
+
+  protected:
+    ~QuietComments() = default;
+};
+
 // Calls the hooks that DumpTree would call for item (comments with their
 // Dump procedures, attached structs), in the same order and with the same
-// result, without making or formatting any row.
-bool RunDumpHooks(CVariableItem& item, uint32_t options);
+// result, without making or formatting any row; but the comments that quiet
+// (when given) calls quiet.
+bool RunDumpHooks(CVariableItem& item, uint32_t options, QuietComments* quiet = nullptr);
 // Appends the rows of the members of s (implicit choices not flattened), each
 // at depth level.
 bool DumpStructTree(CStruct& s, TextTable& table, uint32_t options, int32_t level,

@@ -1,0 +1,470 @@
+#include "decoder/quiet_dumps.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "decoder/builtins.h"
+#include "decoder/decoder_item.h"
+#include "decoder/protocol_decoder.h"
+#include "pattern/script_rules.h"
+#include "runtime/execute_env.h"
+#include "script/attribute_definition.h"
+#include "script/call_arguments.h"
+#include "script/procedure.h"
+#include "script/program.h"
+#include "script/script_items.h"
+#include "script/statements.h"
+#include "script/variable_declaration.h"
+#include "types/enum_item_list.h"
+#include "types/item_support.h"
+#include "types/type_codes.h"
+#include "values/cvarient.h"
+#include "values/expr_evaluator.h"
+#include "values/expr_node.h"
+#include "values/value_type.h"
+
+namespace {
+
+enum Kind : int8_t { kNotQuiet = 0, kInteger = 1, kText = 2 };
+
+// Quiet calls are followed this many calls deep below a Dump procedure.
+constexpr int kMaxChain = 8;
+// strFormat writes into a buffer of 1020 bytes; a format whose longest text
+// stays below this cannot overflow it.
+constexpr int64_t kFormatRoom = 1000;
+// Longest text of one integer conversion beyond its width or precision.
+constexpr int64_t kIntegerDigits = 12;
+// Variables of one procedure that the assignment tracking can follow.
+constexpr size_t kMaxVariables = 64;
+
+Kind KindOfCode(int32_t code) {
+    switch (code) {
+        case kDeclInt1:
+        case kDeclInt2:
+        case kDeclInt4:
+        case kDeclUInt1:
+        case kDeclUInt2:
+        case kDeclUInt4:
+        case kDeclByte:
+        case kDeclWord:
+        case kDeclDword:
+            return kInteger;
+        case kDeclOctet:
+        case kDeclString:
+            return kText;
+        default:
+            return kNotQuiet;
+    }
+}
+
+// A single variable passed or kept by value: no array, bits, struct or
+// attribute block.
+Kind KindOfDefinition(const VariableDefinition& def) {
+    if (def.byAddress || def.IsBitField() || def.count >= 2 || def.structDef != nullptr ||
+        def.attributes != nullptr) {
+        return kNotQuiet;
+    }
+    return KindOfCode(def.declaredType);
+}
+
+// The value of a literal leaf as the evaluator reads it.
+bool LiteralValue(const ExprNode& leaf, CVarient& value) {
+    if (!leaf.IsLeaf() || leaf.id == kTokIdent || leaf.id == kExprValueSet) return false;
+    if (leaf.literal != nullptr) return value.clone(*leaf.literal);
+    return value.sets(leaf.text.GetBuffer(0), "'\"");
+}
+
+bool IsOneOf(const char* op, const char* const* ops) {
+    for (; *ops != nullptr; ++ops) {
+        if (strcmp(op, *ops) == 0) return true;
+    }
+    return false;
+}
+
+// The operators that give an integer for any two integers (no division).
+const char* const kBinaryOperators[] = {"+",  "-", "*", "&",  "|",  "^",  "<<", ">>",   "==",
+                                        "!=", "<", ">", "<=", ">=", "&&", "||", nullptr};
+const char* const kUnaryOperators[] = {"+", "-", "~", "!", nullptr};
+
+using Tree = std::unique_ptr<ExprNode, void (*)(ExprNode*)>;
+
+// The checks of one procedure's body; calls of other procedures go back to
+// the shared results.
+class BodyCheck {
+  public:
+    using Results = std::unordered_map<const Procedure*, QuietDumps::Shape>;
+
+    BodyCheck(Results& known, std::vector<const Procedure*>& active)
+        : known(known), active(active) {}
+
+    // What a call of procedure returns when it is quiet.
+    QuietDumps::Shape Run(const Procedure& procedure) {
+        QuietDumps::Shape none{kNotQuiet, 0};
+        returns = KindOfCode(procedure.returnType);
+        if (procedure.isExtern || procedure.varArgs || procedure.body == nullptr ||
+            returns == kNotQuiet) {
+            return none;
+        }
+        const StructDefinition& params = procedure.parameters;
+        for (int i = 0; i < params.GetMemberCount(); ++i) {
+            const VariableDefinition* def = params.GetMember(i);
+            if (def == nullptr || !Declare(*def)) return none;
+        }
+        uint64_t assigned = ~uint64_t{0};
+        bool returned = false;
+        if (!Block(*procedure.body, assigned, returned) || !returned) return none;
+        return {returns, chain};
+    }
+
+  private:
+    struct Variable {
+        const OTSTR* name;
+        Kind kind;
+    };
+
+    // A parameter or local variable; names are unique within the
+    // procedure, so that a name finds the one variable wherever it is read.
+    bool Declare(const VariableDefinition& def) {
+        Kind kind = KindOfDefinition(def);
+        const OTSTR& name = def.GetName();
+        if (kind == kNotQuiet || variables.size() >= kMaxVariables ||
+            Find(name.GetBuffer(0)) >= 0 || name.Compare("Return", false)) {
+            return false;
+        }
+        variables.push_back({&name, kind});
+        return true;
+    }
+
+    int Find(const char* name) const {
+        for (size_t i = 0; i < variables.size(); ++i) {
+            if (variables[i].name->Compare(name, false)) return static_cast<int>(i);
+        }
+        return -1;
+    }
+
+    static uint64_t Bit(int i) { return uint64_t{1} << i; }
+
+    // The items of a block in order; its variables end with it.
+    bool Block(const Program& block, uint64_t& assigned, bool& returned) {
+        size_t outer = variables.size();
+        for (int i = 0; i < block.ItemCount(); ++i) {
+            if (!Item(block.ItemAt(i), block, assigned, returned)) return false;
+        }
+        variables.resize(outer);
+        return true;
+    }
+
+    bool Item(const ProgramItem* item, const Program& program, uint64_t& assigned, bool& returned) {
+        if (item == nullptr) return false;
+        switch (item->ItemKind()) {
+            case kItemVariable: {
+                const auto* declared = static_cast<const VariableDeclaration*>(item);
+                if (!declared->initializer.IsEmpty() || !Declare(*declared)) return false;
+                assigned &= ~Bit(static_cast<int>(variables.size()) - 1);
+                return true;
+            }
+            case kItemProgram:
+                return Block(*static_cast<const Program*>(item), assigned, returned);
+            case kItemExprStatement: {
+                const auto* statement = static_cast<const ExprStatement*>(item);
+                return statement->expression == nullptr ||
+                       Assignment(statement->expression->tree.get(), program, assigned);
+            }
+            case kItemIf: {
+                const auto* statement = static_cast<const IfStatement*>(item);
+                if (statement->condition == nullptr ||
+                    Expr(statement->condition->tree.get(), program, assigned) != kInteger) {
+                    return false;
+                }
+                uint64_t thenAssigned = assigned;
+                uint64_t elseAssigned = assigned;
+                bool thenReturns = false;
+                bool elseReturns = false;
+                if (!Branch(statement->thenStatement.get(), program, thenAssigned, thenReturns) ||
+                    !Branch(statement->elseStatement.get(), program, elseAssigned, elseReturns)) {
+                    return false;
+                }
+                // After the statement a variable holds a value when every
+                // branch that goes on assigned it.
+                assigned = thenReturns   ? elseAssigned
+                           : elseReturns ? thenAssigned
+                                         : thenAssigned & elseAssigned;
+                if (thenReturns && elseReturns) returned = true;
+                return true;
+            }
+            case kItemJump: {
+                const auto* jump = static_cast<const JumpStatement*>(item);
+                if (jump->jump != JumpStatement::kReturn || jump->value == nullptr ||
+                    !CVariableItem::IsSingleValue(jump->value->text.GetBuffer(0)) ||
+                    Expr(jump->value->tree.get(), program, assigned) != returns) {
+                    return false;
+                }
+                returned = true;
+                return true;
+            }
+            default:
+                return false;
+        }
+    }
+
+    // An "if" branch: none, a block or one statement.
+    bool Branch(const ProgramItem* branch, const Program& program, uint64_t& assigned,
+                bool& returned) {
+        return branch == nullptr || Item(branch, program, assigned, returned);
+    }
+
+    // "variable = value" with a value of the variable's kind. A bare name
+    // on the right is assigned as a text (another route): not followed.
+    bool Assignment(const ExprNode* tree, const Program& program, uint64_t& assigned) {
+        if (tree == nullptr || tree->IsLeaf() || tree->id != kTokOperator || tree->unary ||
+            tree->child[2] != nullptr || !tree->text.Compare("=")) {
+            return false;
+        }
+        const ExprNode* left = tree->child[0];
+        const ExprNode* right = tree->child[1];
+        if (left == nullptr || right == nullptr || !left->IsLeaf() || left->id != kTokIdent ||
+            left->IsCall() ||
+            (right->IsLeaf() &&
+             (right->id == kExprValueSet || (right->id == kTokIdent && !right->IsCall())))) {
+            return false;
+        }
+        int target = Find(left->text.GetBuffer(0));
+        if (target < 0 || Expr(right, program, assigned) != variables[target].kind) return false;
+        assigned |= Bit(target);
+        return true;
+    }
+
+    Kind Expr(const ExprNode* node, const Program& program, uint64_t assigned) {
+        if (node == nullptr) return kNotQuiet;
+        if (node->IsLeaf()) return Leaf(*node, program, assigned);
+        if (node->id != kTokOperator || node->child[2] != nullptr) return kNotQuiet;
+        const char* op = node->text.GetBuffer(0);
+        if (node->unary) {
+            return IsOneOf(op, kUnaryOperators) &&
+                           Expr(node->child[0], program, assigned) == kInteger
+                       ? kInteger
+                       : kNotQuiet;
+        }
+        return IsOneOf(op, kBinaryOperators) &&
+                       Expr(node->child[0], program, assigned) == kInteger &&
+                       Expr(node->child[1], program, assigned) == kInteger
+                   ? kInteger
+                   : kNotQuiet;
+    }
+
+    // A literal, an enum item, a variable that holds a value, or a call. A
+    // named value comes before a variable of its name: not followed.
+    Kind Leaf(const ExprNode& leaf, const Program& program, uint64_t assigned) {
+        if (leaf.id == kExprValueSet) return kNotQuiet;
+        const char* text = leaf.text.GetBuffer(0);
+        if (leaf.id != kTokIdent) {
+            CVarient value;
+            if (!LiteralValue(leaf, value)) return kNotQuiet;
+            if (IsIntegerType(value.GetType())) return kInteger;
+            return value.GetType() == kTypeOctet ? kText : kNotQuiet;
+        }
+        if (leaf.IsCall()) return Call(text, program, assigned);
+        if (program.FindNamedValue(text) != nullptr) return kNotQuiet;
+        if (const char* colons = strstr(text, "::")) {
+            OTSTR enumName(text, static_cast<int>(colons - text));
+            EnumItemList* list = program.FindEnum(enumName.GetBuffer(0));
+            int index = list != nullptr ? list->Find(colons + 2) : -1;
+            const CVarient* item = index >= 0 ? list->ItemAt(index) : nullptr;
+            return item != nullptr && IsIntegerType(item->GetType()) ? kInteger : kNotQuiet;
+        }
+        int found = Find(text);
+        if (found < 0 || (assigned & Bit(found)) == 0) return kNotQuiet;
+        return variables[found].kind;
+    }
+
+    // "f(arguments)": a procedure that is quiet for arguments of its
+    // parameters' kinds, or a built-in that makes a text.
+    Kind Call(const char* text, const Program& program, uint64_t assigned) {
+        const char* open = strchr(text, '(');
+        const char* close = strrchr(text, ')');
+        if (open == nullptr || close == nullptr || close < open) return kNotQuiet;
+        for (const char* p = close + 1; *p != 0; ++p) {
+            if (!IsBlankChar(*p)) return kNotQuiet;
+        }
+        OTSTR name;
+        name.AssignTrimmed(text, static_cast<int>(open - text), true);
+        Procedure* callee = program.FindProcedure(name.GetBuffer(0));
+        if (callee == nullptr) return kNotQuiet;
+        OTSTR inner(open + 1, static_cast<int>(close - open - 1));
+        CallArguments args(inner.GetBuffer(0));
+        std::vector<Tree> trees;
+        for (int i = 0; i < args.GetSize(); ++i) {
+            const char* piece = args.GetAt(i);
+            // An argument that is no single value is read as a text.
+            if (!CVariableItem::IsSingleValue(CallArguments::BoundText(piece))) return kNotQuiet;
+            trees.emplace_back(ExprEvaluator::KeptTree(piece), &ExprEvaluator::FreeExpression);
+            if (trees.back() == nullptr) return kNotQuiet;
+        }
+        if (callee->isExtern) return Builtin(*callee, trees, program, assigned);
+        const StructDefinition& params = callee->parameters;
+        if (callee->varArgs || params.GetMemberCount() != static_cast<int>(trees.size())) {
+            return kNotQuiet;
+        }
+        for (size_t i = 0; i < trees.size(); ++i) {
+            const VariableDefinition* def = params.GetMember(static_cast<int>(i));
+            Kind wanted = def != nullptr ? KindOfDefinition(*def) : kNotQuiet;
+            if (wanted == kNotQuiet || Expr(trees[i].get(), program, assigned) != wanted) {
+                return kNotQuiet;
+            }
+        }
+        QuietDumps::Shape shape = Callee(*callee);
+        if (shape.kind == kNotQuiet) return kNotQuiet;
+        if (shape.chain + 1 > chain) chain = static_cast<int8_t>(shape.chain + 1);
+        return chain > kMaxChain ? kNotQuiet : static_cast<Kind>(shape.kind);
+    }
+
+    QuietDumps::Shape Callee(const Procedure& callee) {
+        auto found = known.find(&callee);
+        if (found != known.end()) return found->second;
+        for (const Procedure* running : active) {
+            if (running == &callee) return {kNotQuiet, 0};  // recursion
+        }
+        active.push_back(&callee);
+        QuietDumps::Shape shape = BodyCheck(known, active).Run(callee);
+        active.pop_back();
+        known[&callee] = shape;
+        return shape;
+    }
+
+    Kind Builtin(const Procedure& callee, const std::vector<Tree>& trees, const Program& program,
+                 uint64_t assigned) {
+        TextBuiltin which = TextBuiltinOf(callee);
+        // Served in a frame, a built-in is one call deeper.
+        if (chain < 1) chain = 1;
+        const StructDefinition& params = callee.parameters;
+        if (which == TextBuiltin::kNone || KindOfCode(callee.returnType) != kText ||
+            trees.size() < static_cast<size_t>(params.GetMemberCount())) {
+            return kNotQuiet;
+        }
+        for (int i = 0; i < params.GetMemberCount(); ++i) {
+            const VariableDefinition* def = params.GetMember(i);
+            Kind wanted = def != nullptr ? KindOfDefinition(*def) : kNotQuiet;
+            if (wanted == kNotQuiet || Expr(trees[i].get(), program, assigned) != wanted) {
+                return kNotQuiet;
+            }
+        }
+        CVarient first;
+        OTSTR literal;
+        if (trees.empty() || !LiteralValue(*trees[0], first) || first.GetType() != kTypeOctet ||
+            !first.getString(literal)) {
+            return kNotQuiet;
+        }
+        if (which == TextBuiltin::kEnumComment) {
+            // The built-in looks the enum up from its caller's frame or, in
+            // a frame of its own, from where it is declared.
+            EnumItemList* list = program.FindEnum(literal.GetBuffer(0));
+            bool found = list != nullptr && callee.owner != nullptr &&
+                         callee.owner->FindEnum(literal.GetBuffer(0)) == list;
+            return found && trees.size() == 4 ? kText : kNotQuiet;
+        }
+        return callee.varArgs && FormatFits(literal, trees, program, assigned) ? kText : kNotQuiet;
+    }
+
+    // Whether strFormat's format takes exactly the values after it, each of
+    // the kind its conversion needs, and its text fits whatever they are.
+    bool FormatFits(const OTSTR& format, const std::vector<Tree>& trees, const Program& program,
+                    uint64_t assigned) {
+        size_t next = 1;
+        int64_t length = 0;
+        auto digits = [](const char*& q, int64_t& n) {
+            int count = 0;
+            for (n = 0; *q >= '0' && *q <= '9'; ++q, ++count) n = n * 10 + (*q - '0');
+            return count <= 3;
+        };
+        for (const char* p = format.GetBuffer(0); *p != 0;) {
+            if (*p != '%') {
+                ++length;
+                ++p;
+                continue;
+            }
+            const char* q = p + 1;
+            while (*q == ' ' || *q == '+' || *q == '-' || *q == '0') ++q;
+            int64_t width = 0;
+            int64_t precision = 0;
+            if (!digits(q, width)) return false;
+            if (*q == '.' && !digits(++q, precision)) return false;
+            if (*q == 'l') ++q;
+            char conversion = *q;
+            if (conversion == 0) {
+                ++length;
+                break;
+            }
+            p = q + 1;
+            if (strchr("diuoxXcCs", conversion) == nullptr) {
+                if (conversion == '*' || conversion == '.' || conversion == 'e' ||
+                    conversion == 'f') {
+                    return false;
+                }
+                length += conversion == '%' ? 1 : 2;
+                continue;
+            }
+            if (next >= trees.size()) return false;
+            const ExprNode* value = trees[next++].get();
+            int64_t field = width > precision ? width : precision;
+            if (conversion != 's') {
+                if (Expr(value, program, assigned) != kInteger) return false;
+                length += field + kIntegerDigits;
+                continue;
+            }
+            // A text: a literal, whose length is known ("<NULL>" when empty).
+            CVarient text;
+            OTSTR bytes;
+            if (!LiteralValue(*value, text) || text.GetType() != kTypeOctet ||
+                !text.getString(bytes)) {
+                return false;
+            }
+            int64_t shown = bytes.GetLength() > 6 ? bytes.GetLength() : 6;
+            length += field > shown ? field : shown;
+        }
+        return next == trees.size() && length < kFormatRoom;
+    }
+
+    Results& known;
+    std::vector<const Procedure*>& active;
+    std::vector<Variable> variables;
+    Kind returns = kNotQuiet;
+    int8_t chain = 0;
+};
+
+}  // namespace
+
+bool QuietDumps::QuietProcedure(const Procedure& dump) {
+    auto found = known.find(&dump);
+    Shape shape;
+    if (found != known.end()) {
+        shape = found->second;
+    } else {
+        std::vector<const Procedure*> active{&dump};
+        shape = BodyCheck(known, active).Run(dump);
+        known[&dump] = shape;
+    }
+    const StructDefinition& params = dump.parameters;
+    const VariableDefinition* param = params.GetMemberCount() == 1 ? params.GetMember(0) : nullptr;
+    return shape.kind == kText && param != nullptr && KindOfDefinition(*param) == kInteger;
+}
+
+bool QuietDumps::IsQuiet(CVariableItem& item, int32_t index) {
+    // Only an element of the decoder's tree that holds an integer of its
+    // own is handed to a Dump procedure as it is; a bit field is traced.
+    auto* decoded = dynamic_cast<DecoderItem*>(&item);
+    const AttributeSlots* slots = SlotsOf(item.def);
+    if (decoded == nullptr || decoded->decoder == nullptr ||
+        decoded->decoder->GetProgram() == nullptr || slots == nullptr || slots->dump == nullptr ||
+        slots->dumpOr != nullptr || slots->dumpEqual != nullptr || item.header.IsBitField() ||
+        !item.HasValue() || !IsIntegerType(item.GetType()) || index < 0 ||
+        index >= item.header.count || index >= item.GetCount()) {
+        return false;
+    }
+    // A traced run shows every call; a cancelled one fails it.
+    if (env.IsTracing() || env.canceled ||
+        env.CallDepth() + kMaxChain + 1 >= ExecuteEnv::kMaxCallDepth) {
+        return false;
+    }
+    return QuietProcedure(*slots->dump);
+}

@@ -1,0 +1,119 @@
+// Tests of the quiet Dump procedures: which ones the check accepts, and that
+// leaving them out never hides a failure.
+#include "decoder/quiet_dumps.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "decoder/sample_files.h"
+#include "runtime/execute_env.h"
+#include "script/attribute_definition.h"
+#include "types/instance_dump.h"
+
+namespace {
+
+class QuietDumpsTest : public DecoderTest {
+  protected:
+    CVariableItem* Member(const char* name) {
+        int32_t index = -1;
+        return decoder.GetRoot().GetItem(0, name, &index);
+    }
+
+    // The hooks of the decoded tree with comments on, with and without
+    // leaving the quiet ones out.
+    bool Hooks(bool leaveOut) {
+        return RunDumpHooks(decoder.GetRoot(), kDumpComments,
+                            leaveOut ? &decoder.GetQuietDumps() : nullptr);
+    }
+};
+
+TEST_F(QuietDumpsTest, WhichDumpsAreQuiet) {
+    struct {
+        const char* helpers;  // declared before the struct
+        const char* dump;     // the body of a's Dump(UINT1 v)
+        bool quiet;
+    } cases[] = {
+        {"", "return strFormat(\"%d.%d\", v >> 4, v & 15);", true},
+        {"OCTET T(UINT4 x) { return strFormat(\"%u\", x); }", "return T(v);", true},
+        {"OCTET T(UINT2 p) { OCTET r; if (p < 10) r = \"low\"; else r = \"high\";\n"
+         " return sysGetEnumComment(\"E\", p, \"Equal\", r); }",
+         "return T(v);", true},
+        {"", "if (v == E::A) return \"one\"; return strFormat(\"%s %x\", \"other\", v);", true},
+        {"INT4 Twice(INT4 x) { return x * 2; }",
+         "INT4 y; y = Twice(v) + 1; { return strFormat(\n"
+         "  \"%-10d|%05u\", y, ~v); }",
+         true},
+        // A local read before every path assigned it, a path without a
+        // return, a value of the wrong kind: each fails when it runs.
+        {"", "INT4 x; return strFormat(\"%d\", x);", false},
+        {"", "OCTET r; if (v > 3) r = \"big\"; return r;", false},
+        {"", "if (v > 3) return \"big\";", false},
+        {"", "return v;", false},
+        {"", "return strFormat(\"%s\", v);", false},
+        {"", "return strFormat(\"%d %d\", v);", false},
+        {"", "return sysGetEnumComment(\"Nope\", v, \"Equal\", \"x\");", false},
+        // What may fail or may not fit.
+        {"", "return strFormat(\"%d\", 10 / v);", false},
+        {"", "return strFormat(\"%1000d\", v);", false},
+        {"", "return strFormat(\"%*d\", 3, v);", false},
+        // Effects, loops, recursion and names the check does not follow.
+        {"", "sysSetTitle(0, \"x\"); return \"x\";", false},
+        {"INT4 g;", "g = v; return \"x\";", false},
+        {"", "INT4 i; i = 0; while (i < v) i = i + 1; return \"x\";", false},
+        {"OCTET T(UINT1 x) { return T(x); }", "return T(v);", false},
+        {"#define K 3\n", "return strFormat(\"%d\", K);", false},
+        {"", "INT4 y = 3; return strFormat(\"%d\", y);", false},
+        {"", "INT4 V; return \"x\";", false},
+    };
+    for (const auto& c : cases) {
+        std::string script = std::string("enum E { A = 1, // one\n B = 2 // two\n};\n") +
+                             c.helpers + "\nstruct R { UINT1 a { OCTET Dump(UINT1 v) { " + c.dump +
+                             " } }; UINT1 b : 4; UINT1 c : 4 { OCTET Dump(UINT1 v) { " + c.dump +
+                             " } }; };";
+        ASSERT_EQ("OK", Load(script)) << c.dump;
+        CVariableItem* a = nullptr;
+        CVariableItem* bits = nullptr;
+        for (uint8_t byte : {0, 1, 3, 200, 255}) {
+            ASSERT_EQ("OK 2", Run({byte, byte})) << c.dump;
+            a = Member("a");
+            bits = Member("c");
+            ASSERT_NE(nullptr, a);
+            ASSERT_NE(nullptr, bits);
+            // A quiet Dump runs without failing; leaving the quiet ones out
+            // gives what running them gives.
+            bool ran = Hooks(false);
+            EXPECT_EQ(ran, Hooks(true)) << c.dump << " " << int{byte};
+            if (c.quiet) {
+                EXPECT_TRUE(ran) << c.dump << " " << int{byte};
+            }
+        }
+        EXPECT_EQ(c.quiet, decoder.GetQuietDumps().IsQuiet(*a, 0)) << c.dump;
+        // A bit field is traced when it is handed over: never left out.
+        EXPECT_FALSE(decoder.GetQuietDumps().IsQuiet(*bits, 0)) << c.dump;
+    }
+}
+
+TEST_F(QuietDumpsTest, TracedOrCancelledRunsCallEveryDump) {
+    ASSERT_EQ("OK", Load("struct R { UINT1 a { OCTET Dump(UINT1 v) {"
+                         " return strFormat(\"%d\", v); } }; };"));
+    ASSERT_EQ("OK 1", Run({7}));
+    CVariableItem* a = Member("a");
+    ASSERT_NE(nullptr, a);
+    QuietDumps& quiet = decoder.GetQuietDumps();
+    EXPECT_TRUE(quiet.IsQuiet(*a, 0));
+    EXPECT_FALSE(quiet.IsQuiet(*a, 1));
+    ExecuteEnv& env = decoder.GetEnv();
+    env.canceled = true;
+    EXPECT_FALSE(quiet.IsQuiet(*a, 0));
+    EXPECT_FALSE(Hooks(true));
+    env.canceled = false;
+    struct Monitor : StepMonitor {
+        int step(int, int) override { return 0; }
+    } monitor;
+    env.monitor = &monitor;
+    EXPECT_FALSE(quiet.IsQuiet(*a, 0));
+    env.monitor = nullptr;
+}
+
+}  // namespace
