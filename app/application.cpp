@@ -188,7 +188,7 @@ bool Application::BuildDumpTable(bool rows) {
     uint32_t options = DumpOptions();
     OTSTR before = decoder.GetLastError();
     bool dumped = rows ? DumpTree(decoder.GetRoot(), dumpTable, options, 0, kHexBytesPerRow)
-                       : RunDumpHooks(decoder.GetRoot(), options, &decoder.GetQuietDumps());
+                       : RunDumpHooks(decoder.GetRoot(), options, &decoder.GetQuietProcedures());
     dumpTable.ComputeWidths();
     if (dumped) return true;
     // A failing comment leaves its reason as the decoder's last error.

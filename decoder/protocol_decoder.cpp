@@ -165,6 +165,9 @@ bool MoveCursor(ByteCursor& cursor, int32_t p) {
 ProtocolDecoder::ProtocolDecoder() {
     // The built-ins that need no frame are served without one.
     RegisterNatives(HookFunction, NativeBuiltin);
+    RegisterQuietCalls(HookFunction, [](void* owner, const Procedure& procedure) {
+        return static_cast<ProtocolDecoder*>(owner)->quietProcedures.ResultsOf(procedure);
+    });
     Reset(true);
 }
 
@@ -196,7 +199,7 @@ void ProtocolDecoder::Reset(bool clearError) {
     // The instances refer to the definitions of the program.
     ClearRoot();
     env.reset(true, false);
-    quietDumps.Clear();
+    quietProcedures.Clear();
     program.reset();
     rootDef = nullptr;
     protocolName.Empty();

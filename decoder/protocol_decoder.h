@@ -12,7 +12,7 @@
 #include "base/cast_cache.h"
 #include "base/otstr.h"
 #include "decoder/decoder_item.h"
-#include "decoder/quiet_dumps.h"
+#include "decoder/quiet_procedures.h"
 #include "runtime/execute_env.h"
 #include "script/bound_arguments.h"
 
@@ -99,7 +99,7 @@ class ProtocolDecoder {
     DecoderItem& GetRoot() { return root; }
     ExecuteEnv& GetEnv() { return env; }
     // The Dump procedures that may be left out when no row shows them.
-    QuietDumps& GetQuietDumps() { return quietDumps; }
+    QuietProcedures& GetQuietProcedures() { return quietProcedures; }
     int32_t GetStartPos() const { return startPos; }
     int32_t GetConsumedBytes() const { return consumedBytes; }
     bool KeepsIntegrated() const { return keepIntegrated != 0; }
@@ -164,7 +164,7 @@ class ProtocolDecoder {
     int64_t bitsLeft = 8 * kSpareElements;  // for ReserveElements
     // The argument texts of Translate and Integrate calls, bound once.
     BoundArguments boundArguments;
-    QuietDumps quietDumps{env};
+    QuietProcedures quietProcedures{env};
     // The items and structs of a translation, cast to the decoder's classes.
     CastCache<DecoderItem> itemCast;
     CastCache<DecoderStruct> structCast;

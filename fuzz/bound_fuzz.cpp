@@ -34,7 +34,7 @@ std::string Outcome(ProtocolDecoder& decoder, const uint8_t* data, int32_t size,
     bool ok = decoder.Translate(true, data, used);
     const uint32_t options = kDumpComments | kDumpValues | kDumpIntegrated | kDumpMarker;
     bool hooked =
-        RunDumpHooks(decoder.GetRoot(), options, bound ? &decoder.GetQuietDumps() : nullptr);
+        RunDumpHooks(decoder.GetRoot(), options, bound ? &decoder.GetQuietProcedures() : nullptr);
     TextTable table;
     SetReportColumns(table, 40);
     bool dumped = DumpTree(decoder.GetRoot(), table, options, 0, 16);

@@ -2,7 +2,6 @@
 // runtime/native_call_test.cpp.
 #include "runtime/native_call.h"
 
-#include <mutex>
 #include <new>
 #include <utility>
 
@@ -12,46 +11,11 @@
 #include "script/procedure.h"
 #include "script/script_messages.h"
 
-namespace {
-
-struct Registered {
-    ExternalHandler hook;
-    NativeResolver resolver;
-};
-
-// Few hooks ever register (the decoder's): a short list, read and written
-// under the lock, which a call site takes only when its handler changed.
-constexpr int kMaxHooks = 4;
-Registered registered[kMaxHooks];
-int registeredCount = 0;
-std::mutex registering;
-
-NativeResolver ResolverOf(ExternalHandler hook) {
-    std::lock_guard<std::mutex> lock(registering);
-    for (int i = 0; i < registeredCount; ++i) {
-        if (registered[i].hook == hook) return registered[i].resolver;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
-void RegisterNatives(ExternalHandler hook, NativeResolver resolver) {
-    std::lock_guard<std::mutex> lock(registering);
-    for (int i = 0; i < registeredCount; ++i) {
-        if (registered[i].hook == hook) {
-            registered[i].resolver = resolver;
-            return;
-        }
-    }
-    if (registeredCount < kMaxHooks) registered[registeredCount++] = {hook, resolver};
-}
-
 bool NativeCall::Ready(const ExecuteEnv& env) {
     if (busy || env.IsTracing() || env.externalHook == nullptr) return false;
     if (env.externalHook != resolvedFor) {
         resolvedFor = env.externalHook;
-        NativeResolver resolver = procedure->isExtern ? ResolverOf(resolvedFor) : nullptr;
+        NativeResolver resolver = procedure->isExtern ? NativeResolverOf(resolvedFor) : nullptr;
         handler = resolver != nullptr ? resolver(*procedure) : nullptr;
         if (handler != nullptr && items == Items::kNotMade) {
             items = MakeItems() ? Items::kMade : Items::kRefused;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/execute_env.h"
+#include "runtime/hook_services.h"
 #include "types/variable_item.h"
 
 class CallArguments;
@@ -26,18 +27,6 @@ struct NativeArguments {
     RunTimeStk* caller;     // the frame the arguments were read in
     RunTimeStk* parent;     // the frame that the call's frame would hang below
 };
-
-// Serves a call: true when done (the return item set as setReturn sets the
-// "Return" variable), false with the environment's error set.
-using NativeHandler = bool (*)(void* owner, ExecuteEnv& env, Procedure& procedure,
-                               const NativeArguments& args);
-// The handler of procedure, or null when it is called the usual way.
-using NativeResolver = NativeHandler (*)(const Procedure& procedure);
-
-// From now on, the procedures that resolver names are served natively in
-// the environments whose external handler is hook. Registering a hook again
-// replaces its resolver.
-void RegisterNatives(ExternalHandler hook, NativeResolver resolver);
 
 class NativeCall {
   public:

@@ -17,6 +17,7 @@
 #include "pattern/pattern_matcher.h"
 #include "runtime/execute_env.h"
 #include "runtime/native_call.h"
+#include "runtime/quiet_call.h"
 #include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/program.h"
@@ -62,7 +63,8 @@ class CallBinding final : public ExprBinding {
           changes(Program::Changes()),
           procedure(procedure),
           arguments(args),
-          native(procedure) {
+          native(procedure),
+          quiet(procedure) {
         arguments.Bind();
     }
 
@@ -96,6 +98,8 @@ class CallBinding final : public ExprBinding {
     CallArguments arguments;
     // An extern procedure that the environment's handler serves itself.
     NativeCall native;
+    // A procedure whose recent results the handler's owner keeps.
+    QuietCall quiet;
 
   private:
     static constexpr int kMaxChain = 8;
@@ -1045,6 +1049,9 @@ bool RunTimeStk::CallProcedure(const char* path, CVarient& result, ExprNode* nod
     }
     if (binding != nullptr && binding->native.Ready(*env)) {
         return binding->native.Run(*env, *this, binding->arguments, result);
+    }
+    if (binding != nullptr && binding->quiet.Ready(*env)) {
+        return binding->quiet.Run(*env, *this, binding->arguments, result);
     }
     if (binding != nullptr) return env->Execute(procedure, binding->arguments, &result);
     return env->Execute(procedure, args.GetBuffer(0), &result);

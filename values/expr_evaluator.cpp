@@ -694,6 +694,11 @@ bool ExprEvaluator::EvaluateValue(ExprNode* node, CVarient& result) {
     return Eval(node, result, true);
 }
 
+bool ExprEvaluator::EvaluateInteger(const ExprNode* node, uint32_t& word, int32_t& type) {
+    return integers != nullptr && integerRouteOff == 0 && node != nullptr &&
+           node->IntegerShaped() && EvalInteger(node, word, type);
+}
+
 bool ExprEvaluator::EvaluateBool(ExprNode* node, int32_t& out) {
     CVarient value;
     if (!EvaluateValue(node, value)) return false;

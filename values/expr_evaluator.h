@@ -79,6 +79,10 @@ class ExprEvaluator {
     // Every identifier is read; '=' yields the value assigned.
     bool EvaluateValue(ExprNode* node, CVarient& result);
     bool EvaluateBool(ExprNode* node, int32_t& out);
+    // An IntegerShaped tree computed in machine words, the integer that
+    // Evaluate would give; false, with no message, where the integer route
+    // gives none.
+    bool EvaluateInteger(const ExprNode* node, uint32_t& word, int32_t& type);
     // Parses (value sets allowed after '='), evaluates and frees. Without
     // acceptNoValue a result without a type fails.
     bool CalcValue(const char* text, CVarient& result, bool acceptNoValue);

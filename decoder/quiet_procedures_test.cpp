@@ -1,6 +1,6 @@
 // Tests of the quiet Dump procedures: which ones the check accepts, and that
 // leaving them out never hides a failure.
-#include "decoder/quiet_dumps.h"
+#include "decoder/quiet_procedures.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,12 @@
 #include "decoder/sample_files.h"
 #include "runtime/execute_env.h"
 #include "script/attribute_definition.h"
+#include "script/call_arguments.h"
 #include "types/instance_dump.h"
 
 namespace {
 
-class QuietDumpsTest : public DecoderTest {
+class QuietProceduresTest : public DecoderTest {
   protected:
     CVariableItem* Member(const char* name) {
         int32_t index = -1;
@@ -24,11 +25,11 @@ class QuietDumpsTest : public DecoderTest {
     // leaving the quiet ones out.
     bool Hooks(bool leaveOut) {
         return RunDumpHooks(decoder.GetRoot(), kDumpComments,
-                            leaveOut ? &decoder.GetQuietDumps() : nullptr);
+                            leaveOut ? &decoder.GetQuietProcedures() : nullptr);
     }
 };
 
-TEST_F(QuietDumpsTest, WhichDumpsAreQuiet) {
+TEST_F(QuietProceduresTest, WhichDumpsAreQuiet) {
     struct {
         const char* helpers;  // declared before the struct
         const char* dump;     // the body of a's Dump(UINT1 v)
@@ -88,19 +89,19 @@ TEST_F(QuietDumpsTest, WhichDumpsAreQuiet) {
                 EXPECT_TRUE(ran) << c.dump << " " << int{byte};
             }
         }
-        EXPECT_EQ(c.quiet, decoder.GetQuietDumps().IsQuiet(*a, 0)) << c.dump;
+        EXPECT_EQ(c.quiet, decoder.GetQuietProcedures().IsQuiet(*a, 0)) << c.dump;
         // A bit field is traced when it is handed over: never left out.
-        EXPECT_FALSE(decoder.GetQuietDumps().IsQuiet(*bits, 0)) << c.dump;
+        EXPECT_FALSE(decoder.GetQuietProcedures().IsQuiet(*bits, 0)) << c.dump;
     }
 }
 
-TEST_F(QuietDumpsTest, TracedOrCancelledRunsCallEveryDump) {
+TEST_F(QuietProceduresTest, TracedOrCancelledRunsCallEveryDump) {
     ASSERT_EQ("OK", Load("struct R { UINT1 a { OCTET Dump(UINT1 v) {"
                          " return strFormat(\"%d\", v); } }; };"));
     ASSERT_EQ("OK 1", Run({7}));
     CVariableItem* a = Member("a");
     ASSERT_NE(nullptr, a);
-    QuietDumps& quiet = decoder.GetQuietDumps();
+    QuietProcedures& quiet = decoder.GetQuietProcedures();
     EXPECT_TRUE(quiet.IsQuiet(*a, 0));
     EXPECT_FALSE(quiet.IsQuiet(*a, 1));
     ExecuteEnv& env = decoder.GetEnv();
@@ -114,6 +115,45 @@ TEST_F(QuietDumpsTest, TracedOrCancelledRunsCallEveryDump) {
     env.monitor = &monitor;
     EXPECT_FALSE(quiet.IsQuiet(*a, 0));
     env.monitor = nullptr;
+}
+
+// Sq and Name are quiet: their recent results are kept and taken again.
+// Bump writes a variable of the file (set again for every message): it runs
+// at every call. Both ways give what running every call gives, message
+// after message.
+TEST_F(QuietProceduresTest, KeptResultsGiveWhatRunningGives) {
+    ASSERT_EQ(
+        "OK",
+        Load("INT4 bumps = 0;\n"
+             "INT4 Sq(INT4 x) { return x * x + 1; }\n"
+             "OCTET Name(UINT1 x) { if (x == 1) return \"one\"; return strFormat(\"n%d\", x); }\n"
+             "INT4 Bump(INT4 x) { bumps = bumps + 1; return x; }\n"
+             "struct R { INT4 v { INT4 Translate(STRING s, dynamic &c, INT4 n) {\n"
+             "  INT4 i; INT4 t; t = 0;\n"
+             "  for (i = 0; i < 40; i = i + 1) t = t + Sq(i % 6) * (i + 1) + Bump(i % 2);\n"
+             "  return t; } };\n"
+             " OCTET w { OCTET Translate(STRING s, dynamic &c, INT4 n) {\n"
+             "  INT4 i; OCTET r; r = \"\";\n"
+             "  for (i = 0; i < 12; i = i + 1) r = strFormat(\"%s%s.\", r, Name(i % 5));\n"
+             "  return r; } };\n"
+             " INT4 b { INT4 Translate(STRING s, dynamic &c, INT4 n) { return bumps; } }; };"));
+    ASSERT_NE(nullptr,
+              decoder.GetQuietProcedures().ResultsOf(*decoder.GetProgram()->FindProcedure("Sq")));
+    EXPECT_EQ(nullptr,
+              decoder.GetQuietProcedures().ResultsOf(*decoder.GetProgram()->FindProcedure("Bump")));
+    long sum = 0;
+    for (int i = 0; i < 40; ++i) sum += ((i % 6) * (i % 6) + 1) * (i + 1) + i % 2;
+    for (bool bound : {true, false}) {
+        CallArguments::SetBinding(bound);
+        for (int message = 0; message < 2; ++message) {
+            ASSERT_EQ("OK 0", Run({1})) << bound;
+            EXPECT_EQ(std::to_string(sum), Value("v")) << bound;
+            // strFormat shows the empty text as "<NULL>".
+            EXPECT_EQ("<NULL>n0.one.n2.n3.n4.n0.one.n2.n3.n4.n0.one.", Value("w")) << bound;
+            EXPECT_EQ("40", Value("b")) << bound;
+        }
+    }
+    CallArguments::SetBinding(true);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-#include "decoder/quiet_dumps.h"
+#include "decoder/quiet_procedures.h"
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "decoder/builtins.h"
@@ -93,14 +94,14 @@ using Tree = std::unique_ptr<ExprNode, void (*)(ExprNode*)>;
 // the shared results.
 class BodyCheck {
   public:
-    using Results = std::unordered_map<const Procedure*, QuietDumps::Shape>;
+    using Results = std::unordered_map<const Procedure*, QuietProcedures::Shape>;
 
     BodyCheck(Results& known, std::vector<const Procedure*>& active)
         : known(known), active(active) {}
 
     // What a call of procedure returns when it is quiet.
-    QuietDumps::Shape Run(const Procedure& procedure) {
-        QuietDumps::Shape none{kNotQuiet, 0};
+    QuietProcedures::Shape Run(const Procedure& procedure) {
+        QuietProcedures::Shape none{kNotQuiet, 0};
         returns = KindOfCode(procedure.returnType);
         if (procedure.isExtern || procedure.varArgs || procedure.body == nullptr ||
             returns == kNotQuiet) {
@@ -313,20 +314,20 @@ class BodyCheck {
                 return kNotQuiet;
             }
         }
-        QuietDumps::Shape shape = Callee(*callee);
+        QuietProcedures::Shape shape = Callee(*callee);
         if (shape.kind == kNotQuiet) return kNotQuiet;
         if (shape.chain + 1 > chain) chain = static_cast<int8_t>(shape.chain + 1);
         return chain > kMaxChain ? kNotQuiet : static_cast<Kind>(shape.kind);
     }
 
-    QuietDumps::Shape Callee(const Procedure& callee) {
+    QuietProcedures::Shape Callee(const Procedure& callee) {
         auto found = known.find(&callee);
         if (found != known.end()) return found->second;
         for (const Procedure* running : active) {
             if (running == &callee) return {kNotQuiet, 0};  // recursion
         }
         active.push_back(&callee);
-        QuietDumps::Shape shape = BodyCheck(known, active).Run(callee);
+        QuietProcedures::Shape shape = BodyCheck(known, active).Run(callee);
         active.pop_back();
         known[&callee] = shape;
         return shape;
@@ -434,22 +435,39 @@ class BodyCheck {
 
 }  // namespace
 
-bool QuietDumps::QuietProcedure(const Procedure& dump) {
-    auto found = known.find(&dump);
-    Shape shape;
-    if (found != known.end()) {
-        shape = found->second;
-    } else {
-        std::vector<const Procedure*> active{&dump};
-        shape = BodyCheck(known, active).Run(dump);
-        known[&dump] = shape;
-    }
-    const StructDefinition& params = dump.parameters;
-    const VariableDefinition* param = params.GetMemberCount() == 1 ? params.GetMember(0) : nullptr;
-    return shape.kind == kText && param != nullptr && KindOfDefinition(*param) == kInteger;
+QuietProcedures::Shape QuietProcedures::ShapeOf(const Procedure& procedure) {
+    auto found = known.find(&procedure);
+    if (found != known.end()) return found->second;
+    std::vector<const Procedure*> active{&procedure};
+    Shape shape = BodyCheck(known, active).Run(procedure);
+    known[&procedure] = shape;
+    return shape;
 }
 
-bool QuietDumps::IsQuiet(CVariableItem& item, int32_t index) {
+bool QuietProcedures::QuietProcedure(const Procedure& dump) {
+    const StructDefinition& params = dump.parameters;
+    const VariableDefinition* param = params.GetMemberCount() == 1 ? params.GetMember(0) : nullptr;
+    return param != nullptr && KindOfDefinition(*param) == kInteger && ShapeOf(dump).kind == kText;
+}
+
+CallResults* QuietProcedures::ResultsOf(const Procedure& procedure) {
+    auto found = results.find(&procedure);
+    if (found != results.end()) return found->second.get();
+    Shape shape = ShapeOf(procedure);
+    const StructDefinition& params = procedure.parameters;
+    bool kept = shape.kind != kNotQuiet && params.GetMemberCount() <= CallResults::kMaxArguments;
+    for (int i = 0; kept && i < params.GetMemberCount(); ++i) {
+        const VariableDefinition* def = params.GetMember(i);
+        kept = def != nullptr && KindOfDefinition(*def) == kInteger;
+    }
+    std::unique_ptr<CallResults> made(kept ? new (std::nothrow) CallResults : nullptr);
+    if (made != nullptr) made->chain = shape.chain;
+    CallResults* held = made.get();
+    results[&procedure] = std::move(made);
+    return held;
+}
+
+bool QuietProcedures::IsQuiet(CVariableItem& item, int32_t index) {
     // Only an element of the decoder's tree that holds an integer of its
     // own is handed to a Dump procedure as it is; a bit field is traced.
     auto* decoded = dynamic_cast<DecoderItem*>(&item);

@@ -1,8 +1,8 @@
-// QuietDumps: the Dump procedures whose calls a translation may leave out
-// when no row shows the comments they make. Such a procedure, given any
-// integer, returns a text and does nothing else: it cannot fail, trace,
-// set a caption or change a variable outside its own call, so leaving it out
-// shows nowhere. What qualifies is worked out from the procedure's
+// QuietProcedures: the procedures of a script whose result depends on
+// nothing but their arguments: given any values of their parameters' kinds,
+// they return a value and do nothing else. They cannot fail, trace, set a
+// caption or change a variable outside their own call, so that nobody can
+// tell whether they ran. What qualifies is worked out from the procedure's
 // statements once per procedure: parameters and local variables of integer
 // or text types, assignments to them, "if", and "return" of a value on every
 // path; integer operators but division and remainder; literals, enum items,
@@ -10,20 +10,27 @@
 // strFormat (a literal format whose values and length are known to fit) and
 // sysGetEnumComment (a literal name of an enum that exists). A local
 // variable is read only where every path has assigned it.
-// Tested by decoder/quiet_dumps_test.cpp.
+//
+// A translation leaves out the quiet Dump procedures when no row shows the
+// comments they make, and a quiet procedure of integer parameters called
+// again with the values of a recent call takes that call's result
+// (QuietCall).
+// Tested by decoder/quiet_procedures_test.cpp.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 
+#include "runtime/quiet_call.h"
 #include "types/instance_dump.h"
 
 class ExecuteEnv;
 class Procedure;
 
-class QuietDumps final : public QuietComments {
+class QuietProcedures final : public QuietComments {
   public:
-    explicit QuietDumps(ExecuteEnv& env) : env(env) {}
+    explicit QuietProcedures(ExecuteEnv& env) : env(env) {}
 
     // Whether the comment of element index of item is made by a Dump
     // procedure that is quiet for it: the element holds an integer that
@@ -31,9 +38,15 @@ class QuietDumps final : public QuietComments {
     bool IsQuiet(CVariableItem& item, int32_t index) override;
     // Whether dump, called with one integer, is quiet.
     bool QuietProcedure(const Procedure& dump);
-    // Forgets what was worked out, before another script replaces the
-    // procedures.
-    void Clear() { known.clear(); }
+    // Where the results of procedure's calls are kept, when it is quiet and
+    // its parameters are integers; null otherwise.
+    CallResults* ResultsOf(const Procedure& procedure);
+    // Forgets what was worked out and kept, before another script replaces
+    // the procedures.
+    void Clear() {
+        known.clear();
+        results.clear();
+    }
 
     // What a procedure returns when its calls are quiet, and how many calls
     // deep its quiet calls go below it.
@@ -43,6 +56,9 @@ class QuietDumps final : public QuietComments {
     };
 
   private:
+    Shape ShapeOf(const Procedure& procedure);
+
     ExecuteEnv& env;
     std::unordered_map<const Procedure*, Shape> known;
+    std::unordered_map<const Procedure*, std::unique_ptr<CallResults>> results;
 };

@@ -1,0 +1,53 @@
+#include "runtime/hook_services.h"
+
+#include <mutex>
+
+namespace {
+
+struct Registered {
+    ExternalHandler hook;
+    NativeResolver natives;
+    QuietResolver quiet;
+};
+
+// Few hooks ever register (the decoder's): a short list, read and written
+// under the lock, which a call site takes only when its handler changed.
+constexpr int kMaxHooks = 4;
+Registered registered[kMaxHooks];
+int registeredCount = 0;
+std::mutex registering;
+
+// The entry of hook, made when there is none and room is left; null
+// otherwise. Called under the lock.
+Registered* EntryOf(ExternalHandler hook, bool make) {
+    for (int i = 0; i < registeredCount; ++i) {
+        if (registered[i].hook == hook) return &registered[i];
+    }
+    if (!make || registeredCount >= kMaxHooks) return nullptr;
+    registered[registeredCount] = {hook, nullptr, nullptr};
+    return &registered[registeredCount++];
+}
+
+}  // namespace
+
+void RegisterNatives(ExternalHandler hook, NativeResolver resolver) {
+    std::lock_guard<std::mutex> lock(registering);
+    if (Registered* entry = EntryOf(hook, true)) entry->natives = resolver;
+}
+
+void RegisterQuietCalls(ExternalHandler hook, QuietResolver resolver) {
+    std::lock_guard<std::mutex> lock(registering);
+    if (Registered* entry = EntryOf(hook, true)) entry->quiet = resolver;
+}
+
+NativeResolver NativeResolverOf(ExternalHandler hook) {
+    std::lock_guard<std::mutex> lock(registering);
+    Registered* entry = EntryOf(hook, false);
+    return entry != nullptr ? entry->natives : nullptr;
+}
+
+QuietResolver QuietResolverOf(ExternalHandler hook) {
+    std::lock_guard<std::mutex> lock(registering);
+    Registered* entry = EntryOf(hook, false);
+    return entry != nullptr ? entry->quiet : nullptr;
+}

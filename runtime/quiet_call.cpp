@@ -1,0 +1,70 @@
+#include "runtime/quiet_call.h"
+
+#include "runtime/run_time_stk.h"
+#include "script/call_arguments.h"
+#include "script/procedure.h"
+#include "values/expr_evaluator.h"
+
+const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, int count) const {
+    for (const Entry& entry : entries) {
+        if (entry.count != count) continue;
+        bool same = true;
+        for (int i = 0; same && i < count; ++i) {
+            same = entry.words[i] == words[i] && entry.types[i] == types[i];
+        }
+        if (same) return &entry.result;
+    }
+    return nullptr;
+}
+
+void CallResults::Keep(const uint32_t* words, const int32_t* types, int count,
+                       const CVarient& result) {
+    if (count < 0 || count > kMaxArguments) return;
+    Entry& entry = entries[next];
+    next = (next + 1) % kKept;
+    entry.count = -1;
+    if (!entry.result.clone(result)) return;
+    for (int i = 0; i < count; ++i) {
+        entry.words[i] = words[i];
+        entry.types[i] = types[i];
+    }
+    entry.count = count;
+}
+
+bool QuietCall::Ready(const ExecuteEnv& env) {
+    if (env.IsTracing() || env.canceled || env.externalHook == nullptr) return false;
+    if (env.externalHook != resolvedFor || env.hookOwner != ownerFor) {
+        resolvedFor = env.externalHook;
+        ownerFor = env.hookOwner;
+        QuietResolver resolver = QuietResolverOf(resolvedFor);
+        results = resolver != nullptr ? resolver(ownerFor, *procedure) : nullptr;
+    }
+    return results != nullptr;
+}
+
+bool QuietCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
+                    CVarient& result) {
+    // The arguments are read without any effect or message: where one
+    // cannot be, or the call would nest too deep, the call runs as usual.
+    int count = args.GetSize();
+    uint32_t words[CallResults::kMaxArguments];
+    int32_t types[CallResults::kMaxArguments];
+    bool read = count <= CallResults::kMaxArguments &&
+                count == procedure->parameters.GetMemberCount() &&
+                env.CallDepth() + results->chain + 1 < ExecuteEnv::kMaxCallDepth;
+    if (read) {
+        ExprEvaluator evaluator;
+        caller.BindEvaluator(evaluator);
+        for (int i = 0; read && i < count; ++i) {
+            read = evaluator.EvaluateInteger(args.TreeAt(i), words[i], types[i]);
+        }
+    }
+    if (read) {
+        if (const CVarient* kept = results->Find(words, types, count)) {
+            return env.returnValue.clone(*kept) && result.clone(*kept);
+        }
+    }
+    if (!env.Execute(procedure, args, &result)) return false;
+    if (read) results->Keep(words, types, count, result);
+    return true;
+}

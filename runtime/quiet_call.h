@@ -1,0 +1,61 @@
+// QuietCall: a call site of a procedure whose result depends on nothing but
+// its integer arguments: the owner of the environment's external handler
+// has found that it cannot fail and changes nothing (a quiet procedure). A
+// call whose arguments have the values of a recent call of the procedure
+// takes that call's result instead of running again; any other call runs
+// as ExecuteEnv::Execute runs it, and its result is kept.
+// Tested by runtime/quiet_call_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/hook_services.h"
+#include "values/cvarient.h"
+
+class CallArguments;
+class RunTimeStk;
+
+// The results of the latest calls of one procedure, by the values of their
+// arguments, kept by the owner of the handler.
+class CallResults {
+  public:
+    static constexpr int kMaxArguments = 8;
+    static constexpr int kKept = 4;
+
+    // The result of a call with these argument values, or null.
+    const CVarient* Find(const uint32_t* words, const int32_t* types, int count) const;
+    // Keeps result for these argument values in place of the oldest.
+    void Keep(const uint32_t* words, const int32_t* types, int count, const CVarient& result);
+
+    // How many calls deep the procedure's own calls go below it.
+    int chain = 0;
+
+  private:
+    struct Entry {
+        int count = -1;  // -1: empty
+        uint32_t words[kMaxArguments];
+        int32_t types[kMaxArguments];
+        CVarient result;
+    };
+    Entry entries[kKept];
+    int next = 0;
+};
+
+class QuietCall {
+  public:
+    explicit QuietCall(Procedure* procedure) : procedure(procedure) {}
+    QuietCall(const QuietCall&) = delete;
+    QuietCall& operator=(const QuietCall&) = delete;
+
+    // Whether the owner of env's handler keeps the procedure's results and
+    // env is neither traced (which shows every call) nor cancelled.
+    bool Ready(const ExecuteEnv& env);
+    // The call from caller, the top frame; result receives the return value.
+    bool Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args, CVarient& result);
+
+  private:
+    Procedure* procedure;
+    ExternalHandler resolvedFor = nullptr;
+    void* ownerFor = nullptr;
+    CallResults* results = nullptr;
+};

@@ -1,0 +1,106 @@
+// Tests of the kept results of quiet procedures: a call with the argument
+// values of a recent call takes its result, any other call runs. The
+// procedure here counts its runs, which a quiet procedure could not: the
+// resolver vouches for it, so that the runs can be seen.
+#include "runtime/quiet_call.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/test_program.h"
+
+namespace {
+
+using namespace testprog;
+
+CallResults kept;
+
+int Hook(void*, int, void**) {
+    return 0;
+}
+
+CallResults* Resolve(void*, const Procedure& procedure) {
+    return procedure.name.Compare("sq", false) ? &kept : nullptr;
+}
+
+class QuietCallTest : public ::testing::Test {
+  protected:
+    QuietCallTest() {
+        RegisterQuietCalls(Hook, Resolve);
+        kept = CallResults();
+        file.SetName("main.txt");
+        AddVariable(file, "runs", kDeclInt4, 1, "0");
+        AddVariable(file, "unset", kDeclInt4);
+        Procedure* sq = AddProcedure(file, "sq", kDeclInt4, {{"n", kDeclInt4, false}});
+        AddStatement(*sq->body, "runs = runs + 1");
+        AddReturn(sq, "n * n");
+        EXPECT_TRUE(env.Prepare(&file));
+        env.push(env.GetRoot());
+        env.InstallHooks(nullptr, true, Hook, 0);
+        env.GetRoot()->BindEvaluator(evaluator);
+    }
+
+    // The value of text, or "-" when it fails; then the runs so far.
+    std::string Eval(const char* text) {
+        CVarient value;
+        std::string got =
+            evaluator.CalcValue(text, value, false) ? std::to_string(value.getLong()) : "-";
+        CVarient runs;
+        evaluator.CalcValue("runs", runs, false);
+        return got + " runs " + std::to_string(runs.getLong());
+    }
+
+    Program file;
+    ExecuteEnv env;
+    ExprEvaluator evaluator;
+};
+
+TEST_F(QuietCallTest, RecentArgumentsTakeTheKeptResult) {
+    // Each line goes on from the runs of the lines before it; four results
+    // are kept, the oldest giving way.
+    const char* const steps[][2] = {
+        {"sq(3)", "9 runs 1"},
+        {"sq(3) + sq(1 + 2)", "18 runs 1"},
+        {"sq(0 - 3)", "9 runs 2"},  // another value, the same square
+        {"sq(4) + sq(5) + sq(6)", "77 runs 5"},
+        {"sq(3)", "9 runs 6"},  // given way to sq(6)
+        {"sq(6)", "36 runs 6"},
+        {"sq(unset)", "- runs 6"},  // cannot be read: runs as usual and fails
+        {"sq(2, 3)", "4 runs 7"},   // too many arguments: traced, as usual
+    };
+    for (const auto& step : steps) EXPECT_EQ(step[1], Eval(step[0])) << step[0];
+}
+
+TEST_F(QuietCallTest, TracedOrCancelledRunsCallEveryTime) {
+    EXPECT_EQ("49 runs 1", Eval("sq(7)"));
+    struct Monitor : StepMonitor {
+        int step(int, int) override { return 0; }
+    } monitor;
+    env.monitor = &monitor;
+    EXPECT_EQ("49 runs 2", Eval("sq(7)"));
+    env.monitor = nullptr;
+    env.canceled = true;
+    EXPECT_EQ("-", Eval("sq(7)").substr(0, 1));
+    env.canceled = false;
+    EXPECT_EQ("49 runs 2", Eval("sq(7)"));
+}
+
+TEST(CallResults, KeysAreValuesWithTheirTypes) {
+    CallResults results;
+    CVarient a, b;
+    a.setInteger(1, kTypeInt4);
+    b.setInteger(2, kTypeInt4);
+    const uint32_t words[] = {5, 6};
+    const int32_t types[] = {kTypeInt4, kTypeUInt1};
+    const int32_t other[] = {kTypeInt4, kTypeUInt2};
+    results.Keep(words, types, 2, a);
+    results.Keep(words, types, 1, b);
+    ASSERT_NE(nullptr, results.Find(words, types, 2));
+    EXPECT_EQ(1, results.Find(words, types, 2)->getLong());
+    EXPECT_EQ(2, results.Find(words, types, 1)->getLong());
+    EXPECT_EQ(nullptr, results.Find(words, other, 2));
+    EXPECT_EQ(nullptr, results.Find(words, types, 0));
+}
+
+}  // namespace
