@@ -99,6 +99,24 @@ class BodyCheck {
     BodyCheck(Results& known, std::vector<const Procedure*>& active)
         : known(known), active(active) {}
 
+    // What procedure's calls return when they are quiet, worked out once;
+    // active holds the procedures being checked further up (a call of one
+    // of them is a recursion).
+    static QuietProcedures::Shape Check(Results& known, std::vector<const Procedure*>& active,
+                                        const Procedure& procedure) {
+        auto found = known.find(&procedure);
+        if (found != known.end()) return found->second;
+        for (const Procedure* running : active) {
+            if (running == &procedure) return {kNotQuiet, 0};
+        }
+        active.push_back(&procedure);
+        QuietProcedures::Shape shape = BodyCheck(known, active).Run(procedure);
+        active.pop_back();
+        known[&procedure] = shape;
+        return shape;
+    }
+
+  private:
     // What a call of procedure returns when it is quiet.
     QuietProcedures::Shape Run(const Procedure& procedure) {
         QuietProcedures::Shape none{kNotQuiet, 0};
@@ -118,7 +136,6 @@ class BodyCheck {
         return {returns, chain};
     }
 
-  private:
     struct Variable {
         const OTSTR* name;
         Kind kind;
@@ -314,23 +331,10 @@ class BodyCheck {
                 return kNotQuiet;
             }
         }
-        QuietProcedures::Shape shape = Callee(*callee);
+        QuietProcedures::Shape shape = Check(known, active, *callee);
         if (shape.kind == kNotQuiet) return kNotQuiet;
         if (shape.chain + 1 > chain) chain = static_cast<int8_t>(shape.chain + 1);
         return chain > kMaxChain ? kNotQuiet : static_cast<Kind>(shape.kind);
-    }
-
-    QuietProcedures::Shape Callee(const Procedure& callee) {
-        auto found = known.find(&callee);
-        if (found != known.end()) return found->second;
-        for (const Procedure* running : active) {
-            if (running == &callee) return {kNotQuiet, 0};  // recursion
-        }
-        active.push_back(&callee);
-        QuietProcedures::Shape shape = BodyCheck(known, active).Run(callee);
-        active.pop_back();
-        known[&callee] = shape;
-        return shape;
     }
 
     Kind Builtin(const Procedure& callee, const std::vector<Tree>& trees, const Program& program,
@@ -436,12 +440,8 @@ class BodyCheck {
 }  // namespace
 
 QuietProcedures::Shape QuietProcedures::ShapeOf(const Procedure& procedure) {
-    auto found = known.find(&procedure);
-    if (found != known.end()) return found->second;
-    std::vector<const Procedure*> active{&procedure};
-    Shape shape = BodyCheck(known, active).Run(procedure);
-    known[&procedure] = shape;
-    return shape;
+    std::vector<const Procedure*> active;
+    return BodyCheck::Check(known, active, procedure);
 }
 
 bool QuietProcedures::QuietProcedure(const Procedure& dump) {
