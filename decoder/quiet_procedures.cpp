@@ -39,24 +39,12 @@ constexpr int64_t kIntegerDigits = 12;
 // Variables of one procedure that the assignment tracking can follow.
 constexpr size_t kMaxVariables = 64;
 
+// OCTET and STRING are texts; the declared codes stored as integers (INT1
+// to UINT4, BYTE, WORD, DWORD) integers.
 Kind KindOfCode(int32_t code) {
-    switch (code) {
-        case kDeclInt1:
-        case kDeclInt2:
-        case kDeclInt4:
-        case kDeclUInt1:
-        case kDeclUInt2:
-        case kDeclUInt4:
-        case kDeclByte:
-        case kDeclWord:
-        case kDeclDword:
-            return kInteger;
-        case kDeclOctet:
-        case kDeclString:
-            return kText;
-        default:
-            return kNotQuiet;
-    }
+    if (code == kDeclOctet || code == kDeclString) return kText;
+    int32_t base = BaseCodeOf(code);
+    return base >= kDeclInt1 && base <= kDeclUInt4 ? kInteger : kNotQuiet;
 }
 
 // A single variable passed or kept by value: no array, bits, struct or
