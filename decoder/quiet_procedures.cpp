@@ -1,5 +1,6 @@
 #include "decoder/quiet_procedures.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -12,6 +13,7 @@
 #include "runtime/execute_env.h"
 #include "script/attribute_definition.h"
 #include "script/call_arguments.h"
+#include "script/declare_map.h"
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/script_items.h"
@@ -455,6 +457,12 @@ CallResults* QuietProcedures::ResultsOf(const Procedure& procedure) {
     return held;
 }
 
+bool QuietProcedures::RunAllows() const {
+    // A traced run shows every call; a cancelled one fails it.
+    return !env.IsTracing() && !env.canceled &&
+           env.CallDepth() + kMaxChain + 1 < ExecuteEnv::kMaxCallDepth;
+}
+
 bool QuietProcedures::IsQuiet(CVariableItem& item, int32_t index) {
     // Only an element of the decoder's tree that holds an integer of its
     // own is handed to a Dump procedure as it is; a bit field is traced.
@@ -467,10 +475,72 @@ bool QuietProcedures::IsQuiet(CVariableItem& item, int32_t index) {
         index >= item.header.count || index >= item.GetCount()) {
         return false;
     }
-    // A traced run shows every call; a cancelled one fails it.
-    if (env.IsTracing() || env.canceled ||
-        env.CallDepth() + kMaxChain + 1 >= ExecuteEnv::kMaxCallDepth) {
+    return RunAllows() && QuietProcedure(*slots->dump);
+}
+
+bool QuietProcedures::IsQuietTree(CVariableItem& item) {
+    auto* decoded = dynamic_cast<DecoderItem*>(&item);
+    if (decoded == nullptr || decoded->decoder == nullptr ||
+        decoded->decoder->GetProgram() == nullptr || !RunAllows()) {
         return false;
     }
-    return QuietProcedure(*slots->dump);
+    int levels = item.def != nullptr ? QuietLevels(*item.def)
+                 : item.header.baseType == kDeclStruct && item.structDef != nullptr
+                     ? QuietLevels(*item.structDef)
+                     : -1;
+    // Each struct level takes a few steps of the walk's depth.
+    return levels >= 0 && 3 * (levels + 1) < kDumpMaxDepth;
+}
+
+int QuietProcedures::QuietLevels(const StructDefinition& s) {
+    auto found = trees.find(&s);
+    if (found != trees.end()) return found->second;
+    trees[&s] = -1;
+    int levels = 0;
+    for (int i = 0; levels >= 0 && i < s.GetMemberCount(); ++i) {
+        const VariableDefinition* member = s.GetMember(i);
+        int below = member != nullptr ? QuietLevels(*member) : -1;
+        levels = below < 0 ? -1 : std::max(levels, below);
+    }
+    if (levels >= 0) ++levels;
+    trees[&s] = levels;
+    return levels;
+}
+
+int QuietProcedures::QuietLevels(const VariableDefinition& member) {
+    const AttributeSlots* slots = SlotsOf(&member);
+    if (slots != nullptr &&
+        (slots->typeOf != nullptr || slots->contentOf != nullptr || slots->integrated != nullptr)) {
+        return -1;
+    }
+    bool comments = slots != nullptr && (slots->dump != nullptr || slots->dumpOr != nullptr ||
+                                         slots->dumpEqual != nullptr);
+    if (member.baseType == kDeclStruct) {
+        // The elements of a struct array are walked through holders of
+        // their own: not followed.
+        return !comments && member.count < 2 && member.structDef != nullptr
+                   ? QuietLevels(*member.structDef)
+                   : -1;
+    }
+    if (member.baseType == kDeclChoice) {
+        // Its elements are made from the items of its map.
+        const DeclareMap* map = slots != nullptr ? slots->choiceMap : nullptr;
+        if (comments || map == nullptr) return -1;
+        int levels = 0;
+        for (int i = 0; levels >= 0 && i < map->ItemCount(); ++i) {
+            const VariableDefinition* item = map->ItemAt(i);
+            int below = item != nullptr ? QuietLevels(*item) : -1;
+            levels = below < 0 ? -1 : std::max(levels, below);
+        }
+        return levels;
+    }
+    // An attached struct (TypeOF) has a comment of its own.
+    if (member.structDef != nullptr) return -1;
+    if (!comments) return 0;
+    if (BaseCodeOf(member.declaredType) < kDeclInt1 ||
+        BaseCodeOf(member.declaredType) > kDeclUInt4) {
+        return -1;
+    }
+    if (slots->dumpOr != nullptr || slots->dumpEqual != nullptr) return 0;
+    return !member.IsBitField() && QuietProcedure(*slots->dump) ? 0 : -1;
 }

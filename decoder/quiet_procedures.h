@@ -27,6 +27,8 @@
 
 class ExecuteEnv;
 class Procedure;
+class StructDefinition;
+class VariableDefinition;
 
 class QuietProcedures final : public QuietComments {
   public:
@@ -36,6 +38,11 @@ class QuietProcedures final : public QuietComments {
     // procedure that is quiet for it: the element holds an integer that
     // the call takes as it is, and the run is not traced or cancelled.
     bool IsQuiet(CVariableItem& item, int32_t index) override;
+    // Whether item is a tree of the decoder whose definitions allow no hook
+    // but quiet ones: comments by DumpOF or by quiet Dump procedures of
+    // integers, no TypeOF or ContentOF, in structs and choice elements of
+    // such definitions, nested not too deep for the walk.
+    bool IsQuietTree(CVariableItem& item) override;
     // Whether dump, called with one integer, is quiet.
     bool QuietProcedure(const Procedure& dump);
     // Where the results of procedure's calls are kept, when it is quiet and
@@ -46,6 +53,7 @@ class QuietProcedures final : public QuietComments {
     void Clear() {
         known.clear();
         results.clear();
+        trees.clear();
     }
 
     // What a procedure returns when its calls are quiet, and how many calls
@@ -57,8 +65,16 @@ class QuietProcedures final : public QuietComments {
 
   private:
     Shape ShapeOf(const Procedure& procedure);
+    // How many struct levels deep an instance of s goes when its hooks are
+    // all quiet; -1 otherwise (or while s is being looked at: a struct
+    // that contains itself).
+    int QuietLevels(const StructDefinition& s);
+    int QuietLevels(const VariableDefinition& member);
+    // Whether the run allows leaving a call out at all.
+    bool RunAllows() const;
 
     ExecuteEnv& env;
     std::unordered_map<const Procedure*, Shape> known;
     std::unordered_map<const Procedure*, std::unique_ptr<CallResults>> results;
+    std::unordered_map<const StructDefinition*, int> trees;
 };

@@ -156,4 +156,47 @@ TEST_F(QuietProceduresTest, KeptResultsGiveWhatRunningGives) {
     CallArguments::SetBinding(true);
 }
 
+// Whole trees: every hook that their definitions allow is quiet, or the
+// walk goes on. Leaving a tree out gives what walking it gives.
+TEST_F(QuietProceduresTest, QuietTrees) {
+    const std::string kHead =
+        "enum E { A = 1, // one\n B = 2 // two\n};\n"
+        "OCTET Hex(UINT4 x) { return strFormat(\"%x\", x); }\n"
+        "struct In { UINT1 k { DumpOF E ( Equal ) }; UINT2 w { OCTET Dump(UINT2 v) {"
+        " return Hex(v); } }; UINT1 bits : 4; UINT1 rest : 4; };\n"
+        "struct Bad { UINT1 z { OCTET Dump(UINT1 v) { return strFormat(\"%d\", 100 / v); } }; };\n"
+        "DeclareMap ( Item , Kinds ) { one [ 1 ] In ; };\n"
+        "DeclareMap ( Item , Others ) { one [ 1 ] Bad ; };\n";
+    const std::string kChoice =
+        " Choice c { ChoiceMap Kinds VOID Translate(STRING s, dynamic &c, INT4 n) {"
+        " sysTranChoiceItem(c, s, This.a); } };";
+    struct {
+        const char* members;  // of R, after UINT1 a and In in
+        bool quiet;
+    } cases[] = {
+        {"", true},
+        {"UINT1 d { OCTET Dump(UINT1 v) { return strFormat(\"%d\", 100 / v); } };", false},
+        {"UINT1 d : 8 { OCTET Dump(UINT1 v) { return Hex(v); } };", false},  // a bit field
+        {"UINT2 d { OCTET Dump(UINT2 v) { return sysGetEnumComment(\"No\", v, \"Equal\", \"\"); } "
+         "};",
+         false},
+        {"Choice e { ChoiceMap Others VOID Translate(STRING s, dynamic &c, INT4 n) {"
+         " sysTranChoiceItem(c, s, This.a); } };",
+         false},
+        {"In d[2];", false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ("OK", Load(kHead + "struct R { UINT1 a; In in;" + kChoice + c.members + " };"))
+            << c.members;
+        for (uint8_t byte : {0, 1, 2}) {
+            std::string ran = Run(
+                {1, byte, 0, byte, 7, byte, 0, byte, 7, 5, 5, byte, 0, byte, 7, byte, 0, byte, 7});
+            ASSERT_EQ("OK", ran.substr(0, 2)) << c.members << " " << ran;
+            EXPECT_EQ(c.quiet, decoder.GetQuietProcedures().IsQuietTree(decoder.GetRoot()))
+                << c.members;
+            EXPECT_EQ(Hooks(false), Hooks(true)) << c.members << " " << int{byte};
+        }
+    }
+}
+
 }  // namespace

@@ -728,6 +728,7 @@ bool DumpTree(CVariableItem& item, TextTable& table, uint32_t options, int32_t l
 }
 
 bool RunDumpHooks(CVariableItem& item, uint32_t options, QuietComments* quiet) {
+    if (quiet != nullptr && quiet->IsQuietTree(item)) return true;
     TreeDump dump(nullptr, options, 0, quiet);
     return dump.Item(item, 0);
 }

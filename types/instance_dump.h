@@ -81,6 +81,9 @@ bool DumpTree(CVariableItem& item, TextTable& table, uint32_t options, int32_t l
 class QuietComments {
   public:
     virtual bool IsQuiet(CVariableItem& item, int32_t index) = 0;
+    // Whether every hook that item's tree could call is quiet, whatever the
+    // tree holds: the whole walk can be left out.
+    virtual bool IsQuietTree(CVariableItem& item) = 0;
 
   protected:
     ~QuietComments() = default;
