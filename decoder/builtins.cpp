@@ -88,13 +88,17 @@ class Builtin {
         return result != nullptr && result->IsWritable() && result->sets(0, text, native->caller);
     }
     // Parameter index of a native call, else the frame's variable of that
-    // name (the same one: only declarations of these names are native).
+    // name (the same one: only declarations of these names are native),
+    // found at the parameter's place when it is there.
     template <typename T>
     bool GetParam(int index, const char* name, T& out) {
-        if (native == nullptr) return frame != nullptr && frame->get(name, out);
-        if (index >= native->paramCount) return false;
-        CVariableItem* item = native->params[index];
+        CVariableItem* item = Param(index, name);
+        if (item == nullptr) return native == nullptr && frame != nullptr && frame->get(name, out);
         return RunTimeStk::GetElement(*item, item->GetCount() == 1 ? 0 : -1, out);
+    }
+    CVariableItem* Param(int index, const char* name) const {
+        if (native != nullptr) return index < native->paramCount ? native->params[index] : nullptr;
+        return frame != nullptr ? frame->LocalAt(index, name) : nullptr;
     }
     bool GetString(int index, const char* name, OTSTR& out) { return GetParam(index, name, out); }
     bool GetLong(int index, const char* name, int32_t& out) { return GetParam(index, name, out); }
@@ -143,7 +147,8 @@ bool Builtin::Fail(const char* format, ...) {
 bool Builtin::FetchValue() {
     if (cursor == nullptr) return Fail(kNoMessage, "sysFetchValue");
     int32_t start = cursor->GetPos();
-    CVariableItem* target = frame != nullptr ? frame->FindItem("FetchValue", true, false) : nullptr;
+    CVariableItem* target = Param(1, "FetchValue");
+    if (target == nullptr && frame != nullptr) target = frame->FindItem("FetchValue", true, false);
     OTSTR ident;
     int32_t locat = 0;
     int32_t param = 0;
@@ -196,7 +201,8 @@ bool Builtin::DecodeElement(CVariableItem& element, const char* elementName,
 
 bool Builtin::TranChoiceItem() {
     if (cursor == nullptr) return Fail(kNoMessage, "sysTranChoiceItem");
-    CVariableItem* cur = frame != nullptr ? frame->FindItem("curItem", true, false) : nullptr;
+    CVariableItem* cur = Param(0, "curItem");
+    if (cur == nullptr && frame != nullptr) cur = frame->FindItem("curItem", true, false);
     OTSTR ident;
     int32_t elemId = 0;
     if (cur == nullptr || !GetString(1, "strCurIdent", ident) || !GetLong(2, "ElemId", elemId)) {

@@ -359,6 +359,20 @@ CVariableItem* RunTimeStk::FindLocal(const char* name) const {
     return FindLocal(name, static_cast<int>(strnlen(name, 0x7fffffff)));
 }
 
+CVariableItem* RunTimeStk::LocalAt(int index, const char* name) const {
+    if (caseSensitive || name == nullptr || index < 0 || index >= variables.GetSize()) {
+        return nullptr;
+    }
+    int length = static_cast<int>(strlen(name));
+    for (int i = 0; i <= index; ++i) {
+        const OTSTR& itemName = VariableAt(i)->GetItemName();
+        if (itemName.GetLength() == length && itemName.Compare(name, false)) {
+            return i == index ? VariableAt(i) : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 CVariableItem* RunTimeStk::FindLocal(const char* name, int length) const {
     auto scan = [&]() -> CVariableItem* {
         // Names of another length are passed over without comparing them,

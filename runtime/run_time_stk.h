@@ -118,6 +118,10 @@ class RunTimeStk : public ItemResolver {
     CVariableItem* FindLocal(const char* name) const;
     // The same for a name of known length.
     CVariableItem* FindLocal(const char* name, int length) const;
+    // The variable at index when it is the first of that name here (letter
+    // case ignored), the one that FindItem finds; null otherwise. A call's
+    // parameters are the first variables of its frame, in order.
+    CVariableItem* LocalAt(int index, const char* name) const;
     // Counts the removals of variables (additions only append), so that an
     // index over them can tell that it is out of date.
     uint32_t VariableRemovals() const { return variableRemovals; }
