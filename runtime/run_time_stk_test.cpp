@@ -82,6 +82,10 @@ TEST(RunTimeStk, GetSetAndSets) {
     EXPECT_STREQ("hello", text.GetBuffer(0));
     EXPECT_FALSE(frame.get("nothing", value));
     EXPECT_FALSE(frame.set("nothing", 1u));
+    // By place: only where the search by name finds the same variable.
+    EXPECT_EQ(frame.FindLocal("arr"), frame.LocalAt(1, "ARR"));
+    EXPECT_EQ(nullptr, frame.LocalAt(1, "s"));
+    EXPECT_EQ(nullptr, frame.LocalAt(4, "s"));
 }
 
 TEST(RunTimeStk, ValueCallbackOfTheEvaluator) {
