@@ -457,6 +457,17 @@ CallResults* QuietProcedures::ResultsOf(const Procedure& procedure) {
     return held;
 }
 
+namespace {
+
+// Whether item belongs to the tree of a decoder that has a script.
+bool InLoadedDecoder(CVariableItem& item) {
+    auto* decoded = dynamic_cast<DecoderItem*>(&item);
+    return decoded != nullptr && decoded->decoder != nullptr &&
+           decoded->decoder->GetProgram() != nullptr;
+}
+
+}  // namespace
+
 bool QuietProcedures::RunAllows() const {
     // A traced run shows every call; a cancelled one fails it.
     return !env.IsTracing() && !env.canceled &&
@@ -466,10 +477,8 @@ bool QuietProcedures::RunAllows() const {
 bool QuietProcedures::IsQuiet(CVariableItem& item, int32_t index) {
     // Only an element of the decoder's tree that holds an integer of its
     // own is handed to a Dump procedure as it is; a bit field is traced.
-    auto* decoded = dynamic_cast<DecoderItem*>(&item);
     const AttributeSlots* slots = SlotsOf(item.def);
-    if (decoded == nullptr || decoded->decoder == nullptr ||
-        decoded->decoder->GetProgram() == nullptr || slots == nullptr || slots->dump == nullptr ||
+    if (!InLoadedDecoder(item) || slots == nullptr || slots->dump == nullptr ||
         slots->dumpOr != nullptr || slots->dumpEqual != nullptr || item.header.IsBitField() ||
         !item.HasValue() || !IsIntegerType(item.GetType()) || index < 0 ||
         index >= item.header.count || index >= item.GetCount()) {
@@ -479,11 +488,7 @@ bool QuietProcedures::IsQuiet(CVariableItem& item, int32_t index) {
 }
 
 bool QuietProcedures::IsQuietTree(CVariableItem& item) {
-    auto* decoded = dynamic_cast<DecoderItem*>(&item);
-    if (decoded == nullptr || decoded->decoder == nullptr ||
-        decoded->decoder->GetProgram() == nullptr || !RunAllows()) {
-        return false;
-    }
+    if (!InLoadedDecoder(item) || !RunAllows()) return false;
     int levels = item.def != nullptr ? QuietLevels(*item.def)
                  : item.header.baseType == kDeclStruct && item.structDef != nullptr
                      ? QuietLevels(*item.structDef)
