@@ -83,7 +83,7 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
         out.Append(o.dump->GetSeparatorLine());
         out.AppendChar('\n');
         for (int r = 0; r < o.dump->GetRowCount(); ++r) {
-            if (o.dump->GetRowLine(r, line)) out.Append(line);
+            o.dump->AppendRowLine(r, out);
             out.AppendChar('\n');
         }
     }

@@ -260,9 +260,25 @@ class TreeDump {
     struct RowRun {
         CVariableItem& item;
         int32_t level;
-        std::string name;
+        const std::string& name;
         bool first = true;
     };
+
+    // Texts kept from row to row, so that a warm dump allocates nothing per
+    // row. An item's name and element texts are kept at its depth: they
+    // must last while the items below it (attached structs, members) make
+    // theirs.
+    struct DepthTexts {
+        std::string name;
+        std::vector<std::string> elements;
+    };
+
+    DepthTexts& Here() {
+        if (static_cast<int>(byDepth.size()) < depth + 1) byDepth.resize(depth + 1);
+        std::unique_ptr<DepthTexts>& texts = byDepth[depth];
+        if (texts == nullptr) texts.reset(new DepthTexts);
+        return *texts;
+    }
 
     bool ItemRows(CVariableItem& item, int32_t level) {
         switch (FormOf(item)) {
@@ -305,8 +321,11 @@ class TreeDump {
         return row;
     }
 
+    // The texts of the rows are built from zero-terminated pieces, so their
+    // sizes are their lengths.
     bool Cell(int row, int column, const std::string& text) {
-        return Cell(row, column, text.c_str());
+        return table == nullptr ||
+               table->SetCell(row, column, text.c_str(), static_cast<int32_t>(text.size()));
     }
     bool Cell(int row, int column, const char* text) {
         return table == nullptr || table->SetCell(row, column, text);
@@ -319,9 +338,9 @@ class TreeDump {
         if (table == nullptr) return 0;
         int row = NewRow(Tag(item), level, Mark(item));
         if (row < 0) return -1;
-        OTSTR location;
+        location.Empty();
         if (item.HasLocation()) item.LocationText(location);
-        OTSTR marker;
+        marker.Empty();  // as location: a hook may leave it
         item.MarkerText(marker);
         bool ok = Cell(row, kDumpLocationColumn, location.GetBuffer()) &&
                   Cell(row, kDumpMarkerColumn, marker.GetBuffer()) &&
@@ -346,58 +365,67 @@ class TreeDump {
 
     // ---- the name column ----
 
-    std::string Indent(int32_t level) const {
-        std::string text;
+    // The indent of level, replacing text.
+    void Indent(int32_t level, std::string& text) const {
+        text.clear();
         if ((options & kDumpIndent) != 0) {
-            text.assign(static_cast<size_t>(Level(level)) * kDumpIndentStep, ' ');
+            text.append(static_cast<size_t>(Level(level)) * kDumpIndentStep, ' ');
         }
-        return text;
-    }
-
-    std::string NameStart(const CVariableItem& item, int32_t level) const {
-        std::string text = Indent(level);
-        if ((options & kDumpMarker) != 0 && item.marker != ' ' && item.marker != '\0') {
-            text.push_back(item.marker);
-        }
-        return text;
     }
 
     // "[07] " with as many digits as the highest index of count needs.
-    static std::string IndexPrefix(int32_t index, int32_t count) {
+    static void AppendIndexPrefix(int32_t index, int32_t count, std::string& text) {
         int digits = 1;
         for (int32_t rest = count - 1; rest >= 10; rest /= 10) ++digits;
-        std::string number = std::to_string(index);
-        if (static_cast<int>(number.size()) < digits) number.insert(0, digits - number.size(), '0');
-        return "[" + number + "] ";
+        char number[kMaxDecimalDigits];
+        int length = DecimalDigits(index, number);
+        text.push_back('[');
+        if (length < digits) text.append(static_cast<size_t>(digits - length), '0');
+        text.append(number, static_cast<size_t>(length)).append("] ");
     }
 
+    // "[2]"
+    static void AppendSubscript(int32_t index, std::string& text) {
+        char number[kMaxDecimalDigits];
+        text.push_back('[');
+        text.append(number, static_cast<size_t>(DecimalDigits(index, number))).push_back(']');
+    }
+
+    // Up to the first zero byte, as every text of a row.
+    static void Append(const OTSTR& from, std::string& text) { text.append(from.GetBuffer()); }
+
     // The name of an item's own row: "b[3]", "{}h[2]", "c[]" ("[] c" with
-    // the index prefix option).
-    std::string ItemName(const CVariableItem& item, int32_t level) const {
-        std::string text = NameStart(item, level);
+    // the index prefix option). It is kept at the item's depth.
+    const std::string& ItemName(const CVariableItem& item, int32_t level) {
+        static const std::string kNone;
+        if (table == nullptr) return kNone;  // no rows to name
+        std::string& text = Here().name;
+        Indent(level, text);
+        if ((options & kDumpMarker) != 0 && item.marker != ' ' && item.marker != '\0') {
+            text.push_back(item.marker);
+        }
         if (item.header.declaredType == kDeclChoice && (options & kDumpIndexPrefix) != 0) {
             text.append("[] ");
-            text.append(item.GetItemName().GetBuffer());
+            Append(item.GetItemName(), text);
             return text;
         }
         if (item.header.declaredType == kDeclStruct) text.append("{}");
-        text.append(item.GetDisplayName().GetBuffer());
+        item.GetDisplayName(scratch);
+        Append(scratch, text);
         return text;
     }
 
     // An element row's name: "b[2]", or "[02] b" with the index prefix option.
-    std::string ElementName(const CVariableItem& item, int32_t index, int32_t level) const {
-        std::string text = Indent(level);
+    const std::string& ElementName(const CVariableItem& item, int32_t index, int32_t level) {
+        Indent(level, elementName);
         if ((options & kDumpIndexPrefix) != 0) {
-            text.append(IndexPrefix(index, item.GetCount()));
-            text.append(item.GetItemName().GetBuffer());
+            AppendIndexPrefix(index, item.GetCount(), elementName);
+            Append(item.GetItemName(), elementName);
         } else {
-            text.append(item.GetItemName().GetBuffer());
-            char subscript[24];
-            snprintf(subscript, sizeof subscript, "[%ld]", static_cast<long>(index));
-            text.append(subscript);
+            Append(item.GetItemName(), elementName);
+            AppendSubscript(index, elementName);
         }
-        return text;
+        return elementName;
     }
 
     // ---- comments and attached structs ----
@@ -408,10 +436,11 @@ class TreeDump {
 
     // The element's comment, "unknow" when the hook gives none; false when
     // the hook fails.
-    static bool Comment(CVariableItem& item, int32_t index, std::string& out) {
-        OTSTR text;
-        if (item.CommentText(index, text, dumpmsg::kNoComment) == 0) return false;
-        out = text.IsEmpty() ? dumpmsg::kNoComment : text.GetBuffer();
+    bool Comment(CVariableItem& item, int32_t index, std::string& out) {
+        // A hook may leave the text as it finds it.
+        commentText.Empty();
+        if (item.CommentText(index, commentText, dumpmsg::kNoComment) == 0) return false;
+        out = commentText.IsEmpty() ? dumpmsg::kNoComment : commentText.GetBuffer();
         return true;
     }
 
@@ -442,9 +471,9 @@ class TreeDump {
 
     // ---- numbers, hexadecimal numbers and characters ----
 
-    std::string ElementText(CVariableItem& item, Form form, int32_t index) const {
+    void ElementText(CVariableItem& item, Form form, int32_t index, std::string& result) {
         char text[48];
-        OTSTR out;
+        OTSTR& out = scratch;
         if (form == Form::kHexNumber) {
             int32_t base = item.GetType();
             uint32_t word = 0;
@@ -459,7 +488,8 @@ class TreeDump {
                          : base == kTypeUInt2 || base == kTypeInt2 ? 4
                                                                    : 8;
             HexDigits(word, digits, text);
-            return std::string(text, static_cast<size_t>(digits));
+            result.assign(text, static_cast<size_t>(digits));
+            return;
         }
         if (form == Form::kChar) {
             int32_t number = 0;
@@ -471,10 +501,11 @@ class TreeDump {
             }
             snprintf(text, sizeof text, "%-4d '%c'", static_cast<int>(number),
                      Printable(static_cast<uint8_t>(number)));
-            return text;
+            result.assign(text);
+            return;
         }
         item.getTextAt(index, out);
-        return out.GetBuffer();
+        result.assign(out.GetBuffer());
     }
 
     bool ElementRows(CVariableItem& item, int32_t level) {
@@ -485,10 +516,15 @@ class TreeDump {
             return ItemRow(item, level, ItemName(item, level), "-") >= 0;
         }
         if (table == nullptr) return ElementHooks(item, count, attached, level);
-        std::vector<std::string> texts(static_cast<size_t>(count));
+        std::vector<std::string>& texts = Here().elements;
+        if (texts.size() < static_cast<size_t>(count)) texts.resize(static_cast<size_t>(count));
         int width = 1;
         for (int32_t i = 0; i < count; ++i) {
-            texts[i] = item.HasValue() ? ElementText(item, form, i) : "-";
+            if (item.HasValue()) {
+                ElementText(item, form, i, texts[i]);
+            } else {
+                texts[i] = "-";
+            }
             width = std::max(width, static_cast<int>(texts[i].size()));
         }
         const char* lead = form == Form::kHexNumber ? "H' " : "";
@@ -501,7 +537,8 @@ class TreeDump {
             int32_t perRow = (valueWidth - TextLength(lead)) / (width + 1);
             if (perRow < 1) perRow = 1;
             bool padded = count > perRow;
-            std::string value = lead;
+            std::string& value = rowText;
+            value = lead;
             for (int32_t i = 0, inRow = 0; i < count; ++i) {
                 AppendPadded(value, texts[i].c_str(), padded ? width : 0, true);
                 value.push_back(' ');
@@ -518,7 +555,7 @@ class TreeDump {
         bool values = !comments || (options & kDumpValues) != 0;
         auto elementValue = [&](int32_t i, std::string& out) {
             out.clear();
-            std::string comment;
+            comment.clear();
             if (comments && (quiet == nullptr || !quiet->IsQuiet(item, i)) &&
                 !Comment(item, i, comment)) {
                 return false;
@@ -531,7 +568,7 @@ class TreeDump {
             out.append(comment);
             return true;
         };
-        std::string value;
+        std::string& value = rowText;
         if (count == 1) {
             if (!elementValue(0, value) || !Emit(rows, value)) return false;
             return !attached || AttachedRows(item, 0, level + 1);
@@ -554,7 +591,6 @@ class TreeDump {
     bool ElementHooks(CVariableItem& item, int32_t count, bool attached, int32_t level) {
         bool comments = CommentsShown(item);
         if (!comments && !attached) return true;
-        std::string comment;
         for (int32_t i = 0; i < count; ++i) {
             if (comments && (quiet == nullptr || !quiet->IsQuiet(item, i)) &&
                 !Comment(item, i, comment)) {
@@ -664,11 +700,12 @@ class TreeDump {
     // while its row and its members are made, so that the hooks of a derived
     // item see the element.
     bool StructElement(CVariableItem& item, int32_t index, int32_t level) {
-        std::string name = Indent(level);
-        if ((options & kDumpIndexPrefix) != 0) name.append(IndexPrefix(index, item.GetCount()));
-        char subscript[24];
-        snprintf(subscript, sizeof subscript, "[%ld]", static_cast<long>(index));
-        name.append("{}this = '").append(item.GetItemName().GetBuffer()).append(subscript);
+        std::string& name = elementName;
+        Indent(level, name);
+        if ((options & kDumpIndexPrefix) != 0) AppendIndexPrefix(index, item.GetCount(), name);
+        name.append("{}this = '");
+        Append(item.GetItemName(), name);
+        AppendSubscript(index, name);
         name.push_back('\'');
 
         CStruct* s = item.StructAt(index);
@@ -694,6 +731,14 @@ class TreeDump {
     int32_t valueWidth;
     int depth = 0;
     CastCache<AttachedStructs> attachedCast;
+    std::vector<std::unique_ptr<DepthTexts>> byDepth;
+    std::string elementName;  // used at once
+    std::string rowText;      // refilled for every row
+    std::string comment;      // refilled for every element
+    OTSTR commentText;
+    OTSTR location;
+    OTSTR marker;
+    OTSTR scratch;
 };
 
 }  // namespace

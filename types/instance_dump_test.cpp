@@ -414,12 +414,13 @@ class HookItem : public CVariableItem, public AttachedStructs {
         if (refuseClone) return false;
         return CVariableItem::PassAddressClone(source, idx, definition);
     }
+    // "bad" leaves the location and the marker as they come: none.
     void LocationText(OTSTR& out) override {
-        out = ("L:" + Name() + (IsReference() ? "&" : "")).c_str();
+        if (Name() != "bad") out = ("L:" + Name() + (IsReference() ? "&" : "")).c_str();
     }
     bool IsFailed() override { return Name() == "bad"; }
     bool MarkerText(OTSTR& out) override {
-        out = ("M:" + Name()).c_str();
+        if (Name() != "bad") out = ("M:" + Name()).c_str();
         return true;
     }
     bool HasComment() override { return Name() == "v"; }
@@ -471,11 +472,14 @@ TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
     Make(scalar, kDeclUInt1, "v", {12});
     Make(bad, kDeclInt1, "bad", {-3});
     Make(text, kDeclString, "v", {"hi"});
+    // bad follows scalar in the same dump, so that nothing of scalar's row
+    // may stay in its empty location and marker.
+    scalar.contents.push_back(&bad);
 
     auto dump = [&](uint32_t options) {
         TextTable table;
         SetUpTable(table, 20);
-        for (HookItem* item : {&v, &scalar, &bad, &text}) {
+        for (HookItem* item : {&v, &scalar, &text}) {
             EXPECT_TRUE(DumpTree(*item, table, options, 0, 16));
         }
         EXPECT_EQ(table.GetTag(0), 0u);
@@ -489,7 +493,7 @@ TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
               "1|||v[1]||6 unknow\n"
               "1|||v[2]||7 unknow\n"
               "0|L:v|M:v|v||12 c0\n"
-              "0|L:bad|M:bad|bad||-3 \n"
+              "1|||bad||-3 \n"
               "0|L:v|M:v|v||T' hi {c0}\n");
     // Comment (if present)
     EXPECT_EQ(dump(kDumpComments),
@@ -498,13 +502,13 @@ TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
               "1|||v[1]||unknow\n"
               "1|||v[2]||unknow\n"
               "0|L:v|M:v|v||c0\n"
-              "0|L:bad|M:bad|bad||-3 \n"
+              "1|||bad||-3 \n"
               "0|L:v|M:v|v||c0\n");
     // Value Only
     EXPECT_EQ(dump(kDumpValues),
               "0|L:v|M:v|v[3]||5 6 7 \n"
               "0|L:v|M:v|v||12 \n"
-              "0|L:bad|M:bad|bad||-3 \n"
+              "1|||bad||-3 \n"
               "0|L:v|M:v|v||T' hi\n");
 
     // Zero-padded index prefixes, as many digits as the last index needs.

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "base/number_text.h"
 #include "base/tracer.h"
@@ -21,12 +20,6 @@ const char kBadFormats[] = "TextTable::SetColumnFormats() fail, bad params !";
 const uint16_t kDefaultFlags = TextTable::kWidthFromContent | TextTable::kLeftJustify;
 const int32_t kDefaultWidth = 10;
 const int32_t kDefaultPadRight = 1;
-
-// Length of a text kept in the table; the cell pool never holds more than
-// INT32_MAX - 1 bytes in one block, and titles are OTSTRs.
-int32_t TextLength(const char* text) {
-    return text == nullptr ? 0 : static_cast<int32_t>(strlen(text));
-}
 
 // Appends length bytes; OTSTR::Append refuses an empty text, which here is
 // simply nothing to add.
@@ -115,8 +108,7 @@ bool TextTable::ComputeWidths() {
         int32_t content = titles[i].GetLength();
         if (column.flags & kWidthFromContent) {
             for (int32_t r = 0; r < rowCount; ++r) {
-                int32_t length = TextLength(rows[r].cells[i]);
-                if (length > content) content = length;
+                if (rows[r].lengths[i] > content) content = rows[r].lengths[i];
             }
         }
         column.width = content > column.minWidth ? content : column.minWidth;
@@ -155,7 +147,10 @@ int TextTable::InsertRow(int position, uint32_t tag) {
     row.tag = tag;
     row.level = 0;
     row.mark = 0;
-    for (char*& cell : row.cells) cell = nullptr;
+    for (int i = 0; i < kMaxColumns; ++i) {
+        row.cells[i] = nullptr;
+        row.lengths[i] = 0;
+    }
     ++rowCount;
     return position;
 }
@@ -210,22 +205,34 @@ bool TextTable::SetMark(int row, uint16_t mark) {
 }
 
 bool TextTable::SetCell(int row, int column, const char* text) {
+    if (text == nullptr) return IsRow(row) && IsColumn(column);
+    size_t length = strlen(text);
+    if (length >= static_cast<size_t>(INT32_MAX)) {
+        if (!IsRow(row) || !IsColumn(column)) return false;
+        TraceText(kCellMallocError);
+        return false;
+    }
+    return SetCell(row, column, text, static_cast<int32_t>(length));
+}
+
+bool TextTable::SetCell(int row, int column, const char* text, int32_t length) {
     if (!IsRow(row) || !IsColumn(column)) return false;
     if (text == nullptr) return true;
-    size_t length = strlen(text);
     // The copy is made before the old text goes, so text may be that text.
     char* copy = nullptr;
-    if (length < static_cast<size_t>(INT32_MAX)) {
-        copy = static_cast<char*>(cellPool.Alloc(static_cast<int32_t>(length) + 1));
+    if (length >= 0 && length < INT32_MAX) {
+        copy = static_cast<char*>(cellPool.Alloc(length + 1));
     }
     if (copy == nullptr) {
         TraceText(kCellMallocError);
         return false;
     }
-    memcpy(copy, text, length + 1);
+    memcpy(copy, text, static_cast<size_t>(length));
+    copy[length] = '\0';
     char*& cell = rows[row].cells[column];
     cellPool.Free(cell);
     cell = copy;
+    rows[row].lengths[column] = length;
     return true;
 }
 
@@ -251,19 +258,24 @@ bool TextTable::GetTitleLine(OTSTR& out) const {
 }
 
 bool TextTable::GetRowLine(int row, OTSTR& out) const {
+    out.Empty();
+    return BuildRowLine(row, columnCount - 1, true, out);
+}
+
+bool TextTable::AppendRowLine(int row, OTSTR& out) const {
     return BuildRowLine(row, columnCount - 1, true, out);
 }
 
 bool TextTable::GetRowPrefix(int row, int lastColumn, bool withBars, OTSTR& out) const {
     if (lastColumn > columnCount - 1) lastColumn = columnCount - 1;
+    out.Empty();
     return BuildRowLine(row, lastColumn, withBars, out);
 }
 
 bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out) const {
-    out.Empty();
     if (!IsRow(row)) return false;
-    // The length of the line first, then the line itself in a scratch
-    // block that is kept between rows, copied once.
+    // The length of the line first; the line is then added as blanks in one
+    // step, and the texts and bars are written over them.
     struct Cell {
         const char* text;
         int32_t shown;
@@ -279,7 +291,7 @@ bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out)
         cell.text = nullptr;
         if (column.flags & kHidden) continue;
         cell.text = rows[row].cells[i];
-        int32_t length = TextLength(cell.text);
+        int32_t length = rows[row].lengths[i];
         bool overflow = length > column.width;
         bool whole = i == lastColumn;
         cell.shown = overflow && !whole ? column.width : length;
@@ -289,33 +301,24 @@ bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out)
         total += static_cast<int64_t>(column.padLeft > 0 ? column.padLeft : 0) + cell.fill +
                  cell.shown + (column.padRight > 0 ? column.padRight : 0) + 1;
     }
-    if (total > INT32_MAX - 1) return false;
-    thread_local std::string line;
-    if (line.size() < static_cast<size_t>(total)) line.resize(static_cast<size_t>(total));
-    char* at = &line[0];
-    auto blanks = [&at](int32_t n) {
-        if (n <= 0) return;
-        memset(at, ' ', static_cast<size_t>(n));
-        at += n;
-    };
-    blanks(2);
+    int32_t start = out.GetLength();
+    if (total > INT32_MAX - 1 - start || !out.AppendChar(' ', static_cast<int>(total))) {
+        return false;
+    }
+    char* at = out.GetBuffer() + start + 2;
     for (int i = 0; i <= lastColumn; ++i) {
         const Column& column = columns[i];
         const Cell& cell = cells[i];
         if (column.flags & kHidden) continue;
-        blanks(column.padLeft);
-        if (!cell.left) blanks(cell.fill);
+        at += column.padLeft > 0 ? column.padLeft : 0;
+        if (!cell.left) at += cell.fill;
         if (cell.shown > 0) {
             memcpy(at, cell.text, static_cast<size_t>(cell.shown));
             at += cell.shown;
         }
-        if (cell.left) blanks(cell.fill);
-        blanks(column.padRight);
+        if (cell.left) at += cell.fill;
+        at += column.padRight > 0 ? column.padRight : 0;
         *at++ = cell.bar ? '|' : ' ';
-    }
-    if (out.Assign(line.data(), static_cast<int>(total)) == nullptr) {
-        out.Empty();
-        return false;
     }
     return true;
 }

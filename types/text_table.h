@@ -86,6 +86,8 @@ class TextTable {
     // old one; a null text leaves the cell as it is and succeeds. The text may
     // be the cell's own current text.
     bool SetCell(int row, int column, const char* text);
+    // The same with the text's length given (the bytes before its zero byte).
+    bool SetCell(int row, int column, const char* text, int32_t length);
     // The cell's text, owned by the table; null when absent or out of range.
     const char* GetCell(int row, int column) const;
 
@@ -100,6 +102,9 @@ class TextTable {
     // a space instead of a bar. False (and an empty line) for a row out of
     // range or when memory runs out.
     bool GetRowLine(int row, OTSTR& out) const;
+    // The row line added to the end of out; false (and out as it was) for a
+    // row out of range or when memory runs out.
+    bool AppendRowLine(int row, OTSTR& out) const;
     // The row line of columns 0..lastColumn only (clamped to the last
     // column): texts are cut except in lastColumn, and the bars are written
     // as spaces unless withBars is set.
@@ -111,6 +116,7 @@ class TextTable {
         uint16_t level;
         uint16_t mark;
         char* cells[kMaxColumns];
+        int32_t lengths[kMaxColumns];  // of the cell texts, 0 for none
     };
 
     struct Column {

@@ -82,6 +82,16 @@ TEST(TextTableLayoutTest, TwoColumnGoldenLines) {
     EXPECT_FALSE(table.GetRowLine(2, out));
     EXPECT_EQ(out.GetLength(), 0);
     EXPECT_FALSE(table.GetRowLine(-1, out));
+
+    // Appended, a line follows what out holds; a row out of range adds nothing.
+    out = "> ";
+    EXPECT_TRUE(table.AppendRowLine(0, out));
+    EXPECT_FALSE(table.AppendRowLine(2, out));
+    EXPECT_STREQ(out.GetBuffer(), ">   id         |42         |");
+    // A cell given with its length, and a cell set from its own text.
+    ASSERT_TRUE(table.SetCell(0, 0, "identity", 2));
+    ASSERT_TRUE(table.SetCell(0, 1, table.GetCell(0, 1)));
+    EXPECT_EQ(RowLine(table, 0), "  id         |42         |");
 }
 
 TEST(TextTableLayoutTest, ContentWidthFollowsLongestCellWhenRecomputed) {

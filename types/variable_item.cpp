@@ -757,6 +757,12 @@ void CVariableItem::SetMarker(char c) {
 OTSTR CVariableItem::GetDisplayName() const {
     OTSTR text;
     text.Assign("", 0);
+    GetDisplayName(text);
+    return text;
+}
+
+void CVariableItem::GetDisplayName(OTSTR& text) const {
+    text.Empty();
     text.Append(header.GetName());
     char digits[kMaxDecimalDigits];
     if (header.count >= 2) {
@@ -774,7 +780,6 @@ OTSTR CVariableItem::GetDisplayName() const {
         text.AppendChar('_');
         text.Append(digits, DecimalDigits(header.bitCount, digits));
     }
-    return text;
 }
 
 OTSTR CVariableItem::GetQualifiedName() const {

@@ -110,6 +110,8 @@ class CVariableItem : public TVarient {
 
     // "name[4]:07_3"; "name[]" for a choice of fewer than two elements.
     OTSTR GetDisplayName() const;
+    // The same text in out, which keeps its block.
+    void GetDisplayName(OTSTR& out) const;
     // "parent.name" when the item has a parent.
     OTSTR GetQualifiedName() const;
     const OTSTR& GetItemName() const { return header.GetName(); }
