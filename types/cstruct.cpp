@@ -3,6 +3,8 @@
 // Tested by types/variable_item_test.cpp.
 #include "types/cstruct.h"
 
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -254,8 +256,12 @@ CVariableItem* CStruct::GetItemByMapTag(int32_t tag, bool flatten) const {
 
 CVariableItem* CStruct::GetItemByName(const char* itemName, bool caseSensitive,
                                       bool flatten) const {
+    // Equal names have equal lengths, which rules out most members at once
+    // (a null name equals an empty one).
+    int length = itemName != nullptr ? static_cast<int>(strnlen(itemName, INT32_MAX)) : 0;
     return FindMember(*this, flatten, [=](const CVariableItem* item) {
-        return item->header.GetName().Compare(itemName, caseSensitive);
+        const OTSTR& name = item->header.GetName();
+        return name.GetLength() == length && name.Compare(itemName, caseSensitive);
     });
 }
 
