@@ -15,6 +15,7 @@
 #include "base/formatted_text.h"
 #include "base/tracer.h"
 #include "pattern/pattern_matcher.h"
+#include "runtime/dotted_path.h"
 #include "runtime/execute_env.h"
 #include "runtime/native_call.h"
 #include "runtime/quiet_call.h"
@@ -119,7 +120,11 @@ class NameBinding final : public ExprBinding {
           changes(Program::Changes()),
           constant(constant),
           enumItem(enumItem),
-          bareLength(BareLength(name)) {}
+          bareLength(BareLength(name)) {
+        if (bareLength >= 0 || constant != nullptr || enumItem != nullptr) return;
+        dotted.reset(new (std::nothrow) DottedPath);
+        if (dotted != nullptr && !dotted->Parse(name)) dotted.reset();
+    }
 
     bool Holds(const Program* p) const { return p == program && changes == Program::Changes(); }
 
@@ -129,7 +134,11 @@ class NameBinding final : public ExprBinding {
     const CVarient* const enumItem;
     // The name's length when it is a bare name (nothing after it), else -1.
     const int bareLength;
-    // Where the variable of a bare name was found last.
+    // A variable's path of names cut apart, when it is one that
+    // ResolveDotted takes; else null.
+    std::unique_ptr<DottedPath> dotted;
+    // Where the variable of a bare name, or the first name of a path, was
+    // found last.
     RunTimeStk::NameSlot slot;
 
   private:
@@ -645,70 +654,52 @@ CVariableItem* RunTimeStk::Resolve(const char* path, int32_t* outIdx, bool repor
     return element->GetItem(rest.GetBuffer(0), outIdx, this);
 }
 
-namespace {
-
-// A subscript of decimal digits at text ("[0]", "[12]", no blanks, no
-// leading zero, at most nine digits): the index and the length of the
-// subscript; 0 when text holds no such subscript.
-int LiteralSubscript(const char* text, int32_t& index) {
-    if (text[0] != '[' || text[1] < '0' || text[1] > '9') return 0;
-    int n = 1;
-    int32_t value = 0;
-    while (text[n] >= '0' && text[n] <= '9') {
-        if (n > 9 || (n > 1 && value == 0)) return 0;
-        value = value * 10 + (text[n] - '0');
-        ++n;
-    }
-    if (text[n] != ']') return 0;
-    index = value;
-    return n + 1;
+CVariableItem* RunTimeStk::ResolveDotted(const char* path, int32_t* outIdx) {
+    // The path is cut apart in a scratch kept from call to call, unless a
+    // walk that uses it is under way.
+    static thread_local DottedPath scratch;
+    static thread_local bool busy = false;
+    DottedPath local;
+    DottedPath& cut = busy ? local : scratch;
+    if (!cut.Parse(path)) return nullptr;
+    bool wasBusy = busy;
+    busy = true;
+    CVariableItem* item = FollowDotted(cut, nullptr, outIdx);
+    busy = wasBusy;
+    return item;
 }
 
-}  // namespace
-
-CVariableItem* RunTimeStk::ResolveDotted(const char* path, int32_t* outIdx) {
-    // The names are cut apart in a copy; longer paths take the general route.
-    char names[256];
-    size_t length = strcspn(path, "( \t\r\n\v\f");
-    if (path[length] != 0 || length >= sizeof names) return nullptr;
-    memcpy(names, path, length + 1);
+CVariableItem* RunTimeStk::FollowDotted(const DottedPath& path, NameSlot* slot, int32_t* outIdx) {
     CVariableItem* item = nullptr;
     int32_t idx = -1;
     // The member look-ups count as one level of item nesting, as the
     // general route's do.
     ItemNesting nesting;
-    for (char* name = names;;) {
-        char* end = name + strcspn(name, ".[");
-        int32_t subscript = 0;
-        int taken = *end == '[' ? LiteralSubscript(end, subscript) : 0;
-        if (*end == '[' && taken == 0) return nullptr;
-        char separator = end[taken];
-        if (separator != 0 && separator != '.') return nullptr;
-        bool last = separator == 0;
-        *end = 0;
-        if (item == nullptr) {
-            // The first name, found through the frames; a lone name is a bare
-            // name, Resolve's own.
-            if (name[0] == 0 || (last && taken == 0)) return nullptr;
-            item = FindItem(name, false, caseSensitive);
+    int count = path.StepCount();
+    for (int s = 0; s < count; ++s) {
+        const DottedPath::Step& step = path.StepAt(s);
+        const char* name = path.NameOf(s);
+        bool last = s + 1 == count;
+        bool subscripted = step.subscript >= 0;
+        if (s == 0) {
+            // The first name, found through the frames.
+            item = FindBare(name, step.nameLength, slot);
             if (item == nullptr) return nullptr;
             idx = item->GetCount() == 1 ? 0 : -1;
-            if (taken > 0 && subscript >= item->GetCount()) return nullptr;
+            if (subscripted && step.subscript >= item->GetCount()) return nullptr;
             if (!last && nesting.TooDeep()) return nullptr;
         } else {
-            CStruct* element = name[0] != 0 ? item->StructAt(idx) : nullptr;
+            CStruct* element = item->StructAt(idx);
             item = element != nullptr ? element->GetItemByName(name, caseSensitive, true) : nullptr;
             if (item == nullptr) return nullptr;
             idx = item->header.count == 1 ? 0 : -1;
-            if (taken > 0 && subscript >= item->header.count) return nullptr;
+            if (subscripted && step.subscript >= item->header.count) return nullptr;
         }
-        if (taken > 0) {
+        if (subscripted) {
             // As the general route: refused where the caller wants no index.
             if (last && outIdx == nullptr) return nullptr;
-            idx = subscript;
+            idx = step.subscript;
         }
-        if (last) break;
-        name = end + taken + 1;
     }
     if (outIdx != nullptr) *outIdx = idx;
     return item;
@@ -968,8 +959,20 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
     if (bound != nullptr && bound->bareLength >= 0) {
         return self->ReadBare(name, bound->bareLength, *out, &bound->slot);
     }
+    // A path cut apart before is followed as ReadValue follows it; where
+    // that finds nothing, ReadValue's general route gives the message.
     bool hasValue = false;
-    if (!self->ReadValue(name, *out, &hasValue, true)) return 0;
+    int32_t idx = -1;
+    CVariableItem* item = bound != nullptr && bound->dotted != nullptr
+                              ? self->FollowDotted(*bound->dotted, &bound->slot, &idx)
+                              : nullptr;
+    if (item != nullptr) {
+        if (!HasStorage(*item)) return 0;
+        hasValue = item->HasValue();
+        if (!ReadElement(*item, idx, *out)) return 0;
+    } else if (!self->ReadValue(name, *out, &hasValue, true)) {
+        return 0;
+    }
     if (!hasValue) {
         self->Report("GetRunTimeValue('%s') fail, data not initialized !", name);
         return 0;
@@ -1002,8 +1005,8 @@ int RunTimeStk::ReadInteger(void* context, ExprNode* leaf, uint32_t* word, int32
     if (bound->bareLength >= 0) {
         item = self->FindBare(name, bound->bareLength, &bound->slot);
         if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
-    } else {
-        item = self->ResolveDotted(name, &idx);
+    } else if (bound->dotted != nullptr) {
+        item = self->FollowDotted(*bound->dotted, &bound->slot, &idx);
     }
     if (item == nullptr || !HasStorage(*item) || !item->HasValue() || idx < 0) return 0;
     *type = item->GetType();

@@ -14,6 +14,7 @@
 class CStruct;
 class CVarient;
 class CVariableItem;
+class DottedPath;
 template <typename T>
 class FoldedNameIndex;
 class ExecuteEnv;
@@ -171,6 +172,9 @@ class RunTimeStk : public ItemResolver {
     // would trace something, so that the caller can take that route from
     // the start.
     CVariableItem* ResolveDotted(const char* path, int32_t* outIdx);
+    // ResolveDotted's walk of a path cut apart before; with a slot, the
+    // first name is found as FindBare finds it.
+    CVariableItem* FollowDotted(const DottedPath& path, NameSlot* slot, int32_t* outIdx);
     // The failure of a path whose first name no frame has: the environment's
     // error with report, else traced.
     void ReportUnknown(const char* path, const char* name, bool report);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/test_program.h"
+#include "script/call_arguments.h"
 #include "types/variable_item.h"
 
 namespace {
@@ -249,8 +250,13 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
         "-n8 + ~u8",      "!i == 0",      "u16 & LIMIT", "n8 < u8", "i <= n8 && big",
         "i / (u8 - 200)", "s + 1",        "unset + 1",   "arr + 1", "arr[1] * 2",
         "missing - 1",    "p.x * 2",      "p.y + 1",     "d * 2",   "(i + 1) * (n8 - u8)",
+        "P.X - 1",        "p[0].x + 1",   "p[1].x",      "p.x[0]",  "p.x.q + 1",
+        "p. + 1",         "arr[01] + 1",
     };
-    auto run = [&](const char* text, bool route) {
+    // Bound, a dotted path is cut apart once and followed at every read;
+    // unbound, it is read from its text every time.
+    auto run = [&](const char* text, bool route, bool bound = true) {
+        CallArguments::SetBinding(bound);
         std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(text));
         std::string out;
         for (int pass = 0; pass < 2; ++pass) {
@@ -270,9 +276,14 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
                           env.GetLastError().GetBuffer(0)) +
                 " trace " + trace + "\n";
         }
+        CallArguments::SetBinding(true);
         return out;
     };
-    for (const char* text : expressions) EXPECT_EQ(run(text, false), run(text, true)) << text;
+    for (const char* text : expressions) {
+        std::string values = run(text, false, false);
+        EXPECT_EQ(values, run(text, false)) << text;
+        EXPECT_EQ(values, run(text, true)) << text;
+    }
     const std::string int4 = "-10 type " + std::to_string(kTypeInt4) + " trace \n";
     EXPECT_EQ(int4 + int4, run("-10 + (n8 - n8)", true));
 }
