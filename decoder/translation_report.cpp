@@ -19,6 +19,13 @@ bool Printable(uint8_t b) {
     return b >= 33 && b < 127;
 }
 
+// Copies words to out without their zero byte; their length.
+int PutWords(char* out, const char* words) {
+    size_t length = strlen(words);
+    memcpy(out, words, length);
+    return static_cast<int>(length);
+}
+
 }  // namespace
 
 void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR& out) {
@@ -38,8 +45,19 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
     if (protocol.GetLength() < kProtocolWidth)
         protocol.AppendChar('-', kProtocolWidth - protocol.GetLength());
     out.Append(protocol);
-    out.safeAppends("\n  Hex: Len=%d  %.3fs\n", static_cast<int>(o.length),
-                    static_cast<double>(o.milliseconds) * 0.001);
+    // "\n  Hex: Len=%d  %.3fs\n" of the length and the seconds: the
+    // milliseconds with a point before their last three digits.
+    char hexHead[2 * kMaxDecimalDigits + 32];
+    int h = PutWords(hexHead, "\n  Hex: Len=");
+    h += DecimalDigits(o.length, hexHead + h);
+    h += PutWords(hexHead + h, "  ");
+    h += DecimalDigits(o.milliseconds / 1000, hexHead + h);
+    hexHead[h++] = '.';
+    for (uint32_t unit = 100, rest = o.milliseconds % 1000; unit > 0; rest %= unit, unit /= 10) {
+        hexHead[h++] = static_cast<char>('0' + rest / unit);
+    }
+    h += PutWords(hexHead + h, "s\n");
+    out.Append(hexHead, h);
     // Step by the bytes of each line, so that the position never passes the
     // length (no overflow near the 32-bit limit).
     int32_t n = 0;
@@ -156,9 +174,7 @@ void TranslationTotals::Line(OTSTR& out) const {
     char text[3 * kMaxDecimalDigits + 48];
     int n = 0;
     auto put = [&](const char* words, int32_t value) {
-        size_t length = strlen(words);
-        memcpy(text + n, words, length);
-        n += static_cast<int>(length);
+        n += PutWords(text + n, words);
         n += DecimalDigits(value, text + n);
     };
     put("  Total - ", total);

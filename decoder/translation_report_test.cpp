@@ -49,6 +49,18 @@ TEST(TranslationReport, HexLinesCaptionsAndOutcome) {
                   "  Err: 3  : 'x' get 'UINT2' data fail\n"
                   "\n\n",
               std::string(text.GetBuffer(0)));
+    // The seconds always have three decimals.
+    const struct {
+        uint32_t milliseconds;
+        const char* seconds;
+    } times[] = {
+        {0, "0.000"}, {5, "0.005"}, {70, "0.070"}, {1000, "1.000"}, {4294967295u, "4294967.295"}};
+    for (const auto& t : times) {
+        outcome.milliseconds = t.milliseconds;
+        FormatTranslationReport(outcome, false, text);
+        std::string head = std::string("\n  Hex: Len=0  ") + t.seconds + "s\n";
+        EXPECT_NE(std::string::npos, std::string(text.GetBuffer(0)).find(head)) << t.seconds;
+    }
 }
 
 TEST(TranslationReport, InstanceDumpLinesAndFileModes) {
