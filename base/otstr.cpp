@@ -24,9 +24,9 @@ const char kSafeAppendsFormatError[] = "string safeAppends() err, vsprintf error
 const char kSafeAppendsOverflow[] = "string safeAppends() err, overflow !";
 
 const int32_t kDefaultGrowBy = 100;
-const int32_t kNewCapacity = 200;     // first block of Assign and Append
-const int32_t kFormatCapacity = 400;  // first block of Format and AppendFormat
-const int kScratchSize = 2048;        // safeAppends scratch, also Format's stack scratch
+const int32_t kNewCapacity = 200;                    // first block of Assign and Append
+const int32_t kFormatCapacity = 400;                 // first block of Format and AppendFormat
+const int kScratchSize = OTSTR::kMaxSafeAppend + 1;  // safeAppends scratch, also Format's
 // The block holds capacity + 1 bytes, and both must fit a signed 32-bit count.
 const int64_t kMaxCapacity = INT32_MAX - 1;
 

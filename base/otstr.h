@@ -60,7 +60,9 @@ class OTSTR {
     bool Append(const OTSTR& other);
     bool AppendChar(char c, int n = 1);
     bool AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Appends a formatted text of up to 2047 characters, enlarging as needed.
+    // Appends a formatted text of up to kMaxSafeAppend characters,
+    // enlarging as needed.
+    static constexpr int kMaxSafeAppend = 2047;
     bool safeAppends(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     int Find(char c, int start = 0) const;

@@ -12,6 +12,7 @@
 
 #include "base/byte_cursor.h"
 #include "base/formatted_text.h"
+#include "base/number_text.h"
 #include "base/ob_array.h"
 #include "decoder/protocol_decoder.h"
 #include "runtime/execute_env.h"
@@ -185,8 +186,16 @@ bool Builtin::DecodeElement(CVariableItem& element, const char* elementName,
     if (element.header.baseType == kDeclStruct) {
         ok = decoder.TranslateStruct(element, 0, *cursor);
     } else {
+        // "%s.%s", joined without formatting where safeAppends would take it.
         OTSTR name;
-        name.safeAppends("%s.%s", elementName, element.GetItemName().GetBuffer(0));
+        const char* member = element.GetItemName().GetBuffer(0);
+        if (strlen(elementName) + 1 + strlen(member) <= OTSTR::kMaxSafeAppend) {
+            name.Append(elementName);
+            name.AppendChar('.');
+            name.Append(member);
+        } else {
+            name.safeAppends("%s.%s", elementName, member);
+        }
         ok = typeOf != nullptr
                  ? decoder.IntegrateMember(name.GetBuffer(0), nullptr, element, *cursor, typeOf)
                  : decoder.TranslateMember(name.GetBuffer(0), nullptr, element, *cursor, nullptr);
@@ -213,7 +222,11 @@ bool Builtin::TranChoiceItem() {
     CStruct* elements = choice->IsChoice() ? choice->StructAt(0) : nullptr;
     if (elements == nullptr) return Fail("%s", kChoiceInvalid);
     OTSTR elementName = ident;
-    elementName.safeAppends("[ChoiceElem %ld]", static_cast<long>(elements->GetCount(false)));
+    // "[ChoiceElem %ld]"
+    char count[kMaxDecimalDigits];
+    elementName.Append("[ChoiceElem ");
+    elementName.Append(count, DecimalDigits(elements->GetCount(false), count));
+    elementName.AppendChar(']');
     const char* element = elementName.GetBuffer(0);
     VariableDefinition* choiceDef = choice->def;
     const AttributeSlots* slots = SlotsOf(choiceDef);
