@@ -40,6 +40,9 @@ class BlockCache {
     static bool Keep(void*) {
         return false;
     }
+    static bool KeepSized(void*) {
+        return false;
+    }
 #else
     // A kept block, or null when none is.
     static void* Take() {
@@ -49,10 +52,15 @@ class BlockCache {
     // Keeps block when it is of the size and there is room; false: the
     // caller frees it.
     static bool Keep(void* block) {
+        if (block == nullptr) return false;
+        size_t usable = malloc_usable_size(block);
+        return usable >= kBlockSize && usable <= kBlockSize + 64 && KeepSized(block);
+    }
+    // Keep for a block that the caller knows to be a heap block of
+    // kBlockSize bytes, as malloc or realloc made it.
+    static bool KeepSized(void* block) {
         Cache& cache = local;
         if (block == nullptr || cache.count < 0 || cache.count >= kKept) return false;
-        size_t usable = malloc_usable_size(block);
-        if (usable < kBlockSize || usable > kBlockSize + 64) return false;
         if (cache.count == 0) releaser.Arm();
         cache.blocks[cache.count++] = block;
         return true;

@@ -128,6 +128,14 @@ void OTSTR::Free(void* block) {
     if (!FirstBlocks::Keep(block)) free(block);
 }
 
+void OTSTR::Release(void* block, int32_t capacity) {
+    // A string's block always holds its capacity and a zero byte, as the
+    // heap handed it out (Obtain) or resized it (MakeRoom).
+    bool kept = static_cast<size_t>(capacity) + 1 == kFirstBlock ? FirstBlocks::KeepSized(block)
+                                                                 : FirstBlocks::Keep(block);
+    if (!kept) free(block);
+}
+
 void* OTSTR::Realloc(void* block, size_t size) {
     return realloc(block, size);
 }

@@ -15,7 +15,7 @@ class OTSTR {
     // Inline: most strings die without a block. Marked used so that the
     // library still exports it for plug-ins built when it was not inline.
     __attribute__((used)) ~OTSTR() {
-        if (buffer != nullptr) OTSTR::Free(buffer);
+        if (buffer != nullptr) OTSTR::Release(buffer, capacity);
     }
 
     // Storage hooks; the base string uses the process heap.
@@ -98,6 +98,9 @@ class OTSTR {
     int32_t growBy;
 
   private:
+    // The destructor's OTSTR::Free, told the capacity: a block of the first
+    // size goes back to the cache without asking the heap for its size.
+    static void Release(void* block, int32_t capacity);
     void Drop();
     bool Obtain(int64_t newCapacity);
     bool MakeRoom(int64_t added);
