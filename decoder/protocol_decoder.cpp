@@ -52,19 +52,25 @@ void AppendIndex(OTSTR& out, int32_t i) {
 // through safeAppends, which refuses a text of 2,048 characters or more.
 constexpr size_t kAssembledName = 1024;
 
-// "name" for a single element, "name[i]" within an array.
-OTSTR ElementName(const char* name, int32_t count, int32_t i) {
-    OTSTR out;
+// "name" for a single element, "name[i]" within an array, in out, which
+// keeps its block from element to element.
+void ElementName(const char* name, int32_t count, int32_t i, OTSTR& out) {
+    out.Empty();
     if (strlen(name) > kAssembledName) {
         if (count < 2) {
             out.safeAppends("%s", name);
         } else {
             out.safeAppends("%s[%d]", name, i);
         }
-        return out;
+        return;
     }
     out.Append(name);
     if (count >= 2) AppendIndex(out, i);
+}
+
+OTSTR ElementName(const char* name, int32_t count, int32_t i) {
+    OTSTR out;
+    ElementName(name, count, i, out);
     return out;
 }
 
@@ -540,7 +546,7 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     bool ok = true;
     OTSTR elementName;
     for (int32_t i = 0; ok && i < count; ++i) {
-        elementName = ElementName(name, count, i);
+        ElementName(name, count, i, elementName);
         const char* element = elementName.GetBuffer(0);
         // No storage was reserved past what the message could hold.
         if (i >= item.GetCount()) {
@@ -660,8 +666,9 @@ bool ProtocolDecoder::IntegrateMember(const char* name, CVariableItem* thisInsta
         return false;
     }
     bool ok = true;
+    OTSTR elementName;
     for (int32_t i = 0; ok && i < count; ++i) {
-        OTSTR elementName = ElementName(name, count, i);
+        ElementName(name, count, i, elementName);
         const char* element = elementName.GetBuffer(0);
         auto* integrated = new (std::nothrow) DecoderItem(this);
         if (integrated == nullptr || !integrated->create(integratedType, "This", 1)) {
