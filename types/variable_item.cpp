@@ -153,7 +153,14 @@ void CVariableItem::FreeStructs() {
 }
 
 void CVariableItem::SyncName() {
-    name = header.GetName();
+    // A name that already is the header's, as create leaves it, is not
+    // copied again.
+    const OTSTR& headerName = header.GetName();
+    int length = headerName.GetLength();
+    if (length == 0 || name.GetLength() != length ||
+        memcmp(name.GetBuffer(), headerName.GetBuffer(), static_cast<size_t>(length)) != 0) {
+        name = headerName;
+    }
     description = header.GetDescription();
 }
 
