@@ -89,8 +89,12 @@ struct ObjectBlocks {
         void* block = size == sizeof(T) ? Blocks::Take() : nullptr;
         return block != nullptr ? block : ::operator new(size, std::nothrow);
     }
-    static void Delete(void* block) noexcept {
-        if (!Blocks::Keep(block)) ::operator delete(block);
+    // size is the object's own, as delete passes it: a block of T's size
+    // came from Take or from new of that size, and is kept without asking
+    // the heap for its size.
+    static void Delete(void* block, size_t size) noexcept {
+        bool kept = size == sizeof(T) ? Blocks::KeepSized(block) : Blocks::Keep(block);
+        if (!kept) ::operator delete(block);
     }
 };
 
@@ -107,8 +111,8 @@ void* DecoderItem::operator new(size_t size, const std::nothrow_t&) noexcept {
     return ItemBlocks::NewOrNull(size);
 }
 
-void DecoderItem::operator delete(void* block) noexcept {
-    ItemBlocks::Delete(block);
+void DecoderItem::operator delete(void* block, size_t size) noexcept {
+    ItemBlocks::Delete(block, size);
 }
 
 void* DecoderStruct::operator new(size_t size) {
@@ -119,8 +123,8 @@ void* DecoderStruct::operator new(size_t size, const std::nothrow_t&) noexcept {
     return StructBlocks::NewOrNull(size);
 }
 
-void DecoderStruct::operator delete(void* block) noexcept {
-    StructBlocks::Delete(block);
+void DecoderStruct::operator delete(void* block, size_t size) noexcept {
+    StructBlocks::Delete(block, size);
 }
 
 CVariableItem* DecoderStruct::NewItem() {

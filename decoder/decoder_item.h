@@ -28,7 +28,7 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     // and go back to a per-thread cache of blocks of their size.
     static void* operator new(size_t size);
     static void* operator new(size_t size, const std::nothrow_t&) noexcept;
-    static void operator delete(void* block) noexcept;
+    static void operator delete(void* block, size_t size) noexcept;
 
     CStruct* NewStruct() override;
     // Within a decoder's tree, as many elements as its translation has room
@@ -84,7 +84,7 @@ class DecoderStruct : public CStruct {
     // As for items: blocks from a per-thread cache.
     static void* operator new(size_t size);
     static void* operator new(size_t size, const std::nothrow_t&) noexcept;
-    static void operator delete(void* block) noexcept;
+    static void operator delete(void* block, size_t size) noexcept;
 
     // Result texts of the views, as for an item: "start:length", and the
     // marker "***?****" until the element is located, empty after.
