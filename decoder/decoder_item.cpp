@@ -155,8 +155,12 @@ void DecoderItem::FreeAttached() {
 }
 
 void DecoderItem::ClearAll() {
-    FreeAttached();
+    Restart();
     clear();
+}
+
+void DecoderItem::Restart() {
+    FreeAttached();
     start = -1;
     length = -1;
     failed = false;

@@ -58,6 +58,9 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     int ContentCount() const { return contents.GetSize(); }
     // Empties the item (as clear) and deletes its attached structs.
     void ClearAll();
+    // Back to where a new item starts its translation, value aside: no
+    // location, not failed, no attached structs.
+    void Restart();
 
     ProtocolDecoder* decoder;  // not owned; null outside a decoder's tree
     int32_t start = -1;
@@ -92,6 +95,12 @@ class DecoderStruct : public CStruct {
     bool IsFailed() const { return failed; }
     bool HasLocation() const { return start >= 0 && length >= 0; }
     bool MarkerText(OTSTR& out) const;
+    // Not located and not failed, as a new element is.
+    void Restart() {
+        start = -1;
+        length = -1;
+        failed = false;
+    }
 
     ProtocolDecoder* decoder;  // not owned
     int32_t start = -1;

@@ -8,6 +8,7 @@
 
 #include "decoder/decoder_item.h"
 #include "decoder/sample_files.h"
+#include "decoder/translation_report.h"
 #include "runtime/execute_env.h"
 #include "script/procedure.h"
 #include "types/instance_dump.h"
@@ -313,6 +314,66 @@ TEST_F(ProtocolDecoderTest, IntegratedMembersKeepOrDropTheirStructOrFail) {
     ASSERT_NE(nullptr, v);
     EXPECT_TRUE(v->IsFailed());
     EXPECT_FALSE(v->HasLocation());
+}
+
+// A translation's result with every row of its tree: names, values,
+// locations, markers, comments and integrated structs.
+std::string TreeText(ProtocolDecoder& decoder, const std::string& result) {
+    const uint32_t options = kDumpComments | kDumpValues | kDumpIntegrated | kDumpMarker;
+    TextTable table;
+    SetReportColumns(table, 40);
+    std::string text =
+        result + (DumpTree(decoder.GetRoot(), table, options, 0, 16) ? "\n" : " !\n");
+    table.ComputeWidths();
+    OTSTR line;
+    for (int row = 0; row < table.GetRowCount(); ++row) {
+        if (table.GetRowLine(row, line)) text.append(line.GetBuffer(0)).append("\n");
+    }
+    return text;
+}
+
+// A decoder renews the last message's tree in place for the next one:
+// after any message, each message gives the tree that a new decoder gives.
+TEST_F(ProtocolDecoderTest, EveryMessageGetsTheTreeOfANewDecoder) {
+    ASSERT_EQ("OK", Load("struct P { UINT1 x : 4; UINT1 y : 4; };\n"
+                         "struct Q { UINT1 m; UINT1 more[100000]; };\n"
+                         "struct T = UINT2 { UINT1 hi; UINT1 lo; };\n"
+                         "attribute name = \"T\" {\n"
+                         " UINT2 Integrate(STRING s) { return This.hi * 256 + This.lo; } }\n"
+                         "DeclareMap ( Item , M ) { p [ 1 ] P ; w [ 2 ] UINT2 ; v [ 3 ] TypeOF T ;"
+                         " q [ 4 ] Q ; };\n"
+                         "struct R { UINT1 kind;" +
+                         std::string(kChoiceOfKind) +
+                         " UINT1 n; P ps[2];\n"
+                         " OCTET data { VOID Translate(STRING s, dynamic &curItem, INT4 i) {\n"
+                         "  sysFetchValue(s, curItem, now(), This.n, 1); } };\n"
+                         " UINT1 tail; };"));
+    ProtocolDecoder fresh;
+    ASSERT_TRUE(fresh.LoadScript("proto.txt", false)) << fresh.GetLastError().GetBuffer(0);
+    const std::vector<std::vector<uint8_t>> messages = {
+        {1, 0x21, 2, 0x43, 0x65, 'a', 'b', 9},                 // a struct element, two data bytes
+        {2, 0x34, 0x12, 0, 0x11, 0x22, 7},                     // a word element, no data
+        {3, 0x01, 0x02, 5, 0, 0, 'h', 'e', 'l', 'l', 'o', 1},  // an integrated element
+        {1, 0x21, 2, 0x43},                                    // ends inside the struct array
+        {9, 1, 2, 3},                                          // no element of that kind
+        {4, 7, 1, 2, 3},                                       // an array longer than the message
+        {},                                                    // nothing at all
+    };
+    for (bool keep : {true, false}) {
+        for (size_t before = 0; before < messages.size(); ++before) {
+            for (size_t now = 0; now < messages.size(); ++now) {
+                SCOPED_TRACE(testing::Message() << keep << " " << before << " then " << now);
+                Run(messages[before], keep);
+                std::string renewed = TreeText(decoder, Run(messages[now], keep));
+                int32_t length = static_cast<int32_t>(messages[now].size());
+                bool ok = fresh.Translate(keep, messages[now].data(), length);
+                std::string made = TreeText(
+                    fresh, ok ? "OK " + std::to_string(length) : fresh.GetLastError().GetBuffer(0));
+                fresh.Translate(keep, nullptr, length);  // back to an empty root
+                EXPECT_EQ(made, renewed);
+            }
+        }
+    }
 }
 
 TEST_F(ProtocolDecoderTest, ImplicitMapMembersBecomeChoiceElements) {

@@ -322,8 +322,59 @@ int ProtocolDecoder::HookFunction(void* owner, int argc, void** argv) {
     return 0;
 }
 
+bool ProtocolDecoder::RenewRoot() {
+    root.Restart();
+    if (!root.Renew(rootDef, "msg", 1)) return false;
+    for (int32_t i = 0; i < root.GetCount(); ++i) {
+        if (!RenewElement(*root.StructAt(i), rootDef)) return false;
+    }
+    return true;
+}
+
+bool ProtocolDecoder::RenewElement(CStruct& element, StructDefinition* def) {
+    auto* located = structCast.Cast(&element);
+    if (located == nullptr || located->decoder != this) return false;
+    located->Restart();
+    int count = def->GetMemberCount();
+    const OTSTR& name = element.GetName();
+    const OTSTR& defName = def->GetName();
+    if (element.def != def || element.members.GetSize() != count ||
+        !element.GetDescription().IsEmpty() || name.GetLength() != defName.GetLength() ||
+        memcmp(name.GetBuffer(), defName.GetBuffer(), static_cast<size_t>(name.GetLength())) != 0) {
+        return element.init(def, nullptr);
+    }
+    bool implicitChoice = false;
+    for (int m = 0; m < count; ++m) {
+        CVariableItem* member = element.members.GetAt(m);
+        if (member == nullptr || !RenewMember(element, *member, def->GetMember(m))) return false;
+        if (member->IsImplicitChoice()) implicitChoice = true;
+    }
+    element.hasImplicitChoice = implicitChoice;
+    return true;
+}
+
+bool ProtocolDecoder::RenewMember(CStruct& owner, CVariableItem& member, VariableDefinition* def) {
+    auto* item = itemCast.Cast(&member);
+    if (item == nullptr || item->decoder != this || def == nullptr) return false;
+    item->Restart();
+    // A failed Renew has taken its reserve already: the create takes it again.
+    int64_t reserve = bitsLeft;
+    if (def->baseType != kDeclChoice && item->Renew(&owner, def)) {
+        if (def->baseType != kDeclStruct) return true;
+        for (int32_t i = 0; i < item->GetCount(); ++i) {
+            if (!RenewElement(*item->StructAt(i), def->structDef)) return false;
+        }
+        return true;
+    }
+    bitsLeft = reserve;
+    return item->create(&owner, def);
+}
+
 bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length) {
-    ClearRoot();
+    // The last message's tree is renewed in place below where it can be;
+    // every other way starts from an empty root.
+    bool renew = program != nullptr && rootDef != nullptr && bytes != nullptr;
+    if (!renew) ClearRoot();
     consumedBytes = 0;
     if (program == nullptr) {
         lastError = kNoScript;
@@ -338,13 +389,20 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
     titles[1] = "-";
     lastError.Empty();
     if (!env.Prepare(program.get())) {
+        if (renew) ClearRoot();
         lastError = env.GetLastError();
         return false;
     }
     int32_t size =
         length >= 1 ? length : static_cast<int32_t>(strlen(reinterpret_cast<const char*>(bytes)));
-    bitsLeft = 8 * (kSpareElements + static_cast<int64_t>(size));
-    if (!root.create(rootDef, "msg", 1)) {
+    const int64_t reserve = 8 * (kSpareElements + static_cast<int64_t>(size));
+    bitsLeft = reserve;
+    if (renew && !RenewRoot()) {
+        ClearRoot();
+        bitsLeft = reserve;
+        renew = false;
+    }
+    if (!renew && !root.create(rootDef, "msg", 1)) {
         std::unordered_map<const StructDefinition*, int> seen;
         if (NestsDeeper(rootDef, kMaxNesting, seen)) {
             SetError(kTooDeep, 0, "msg", kMaxNesting);

@@ -141,6 +141,16 @@ class ProtocolDecoder {
     // Empties the root; it keeps the name "msg" whether or not a
     // translation fills it.
     void ClearRoot();
+    // Makes the root what root.create(rootDef, "msg", 1) makes from an empty
+    // one, renewing the tree of the last message in place: the items and
+    // structs that are still as their creates left them keep their storage
+    // and are only reset, the others are made again; the reserve of
+    // elements is taken as the create takes it. False when the tree cannot
+    // be renewed (the root then needs clearing and creating).
+    bool RenewRoot();
+    // The same for an element struct of def and its members.
+    bool RenewElement(CStruct& element, StructDefinition* def);
+    bool RenewMember(CStruct& owner, CVariableItem& member, VariableDefinition* def);
     // Runs a Translate procedure for element i and stores its result.
     bool RunTranslate(Procedure* proc, CVariableItem& item, int32_t i, const char* elementName,
                       const char* args, bool bitField);

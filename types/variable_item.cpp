@@ -295,6 +295,10 @@ struct CVariableItem::Recipe {
     int32_t bitCount;
     int32_t bitHigh;
     bool bitGroupEnd;
+    // The element structs' type of a struct item; null for a basic one.
+    StructDefinition* structType;
+    // The storage's element count that the create reserved.
+    int32_t reserved;
 };
 
 namespace {
@@ -307,25 +311,36 @@ bool SameText(const OTSTR& text, const char* other, int length) {
 }  // namespace
 
 bool CVariableItem::RenewAs(const Recipe& made) {
+    bool structs = made.baseType == kDeclStruct;
+    if (structs && made.structType == nullptr) return false;
     // The header's own fields that no create sets keep their defaults.
     bool asMade =
-        !locked && !IsStructBase(made.baseType) && made.baseType != kDeclChoice &&
-        structDef == nullptr && header.baseType == made.baseType &&
-        header.declaredType == made.declaredType && header.count == made.count &&
-        header.bitCount == made.bitCount && header.bitHigh == made.bitHigh &&
-        header.bitGroupEnd == made.bitGroupEnd && header.id == 0 && header.lowByteFirst &&
-        header.attributes == nullptr && header.structDef == nullptr && !header.byAddress &&
-        header.mapTag == -1 && header.memberLine == -1 && GetType() == made.baseType &&
-        GetCount() == ReserveCount(made.count, false) && header.GetDescription().IsEmpty() &&
-        description.IsEmpty() && SameText(header.GetName(), made.name, made.nameLength) &&
+        !locked && (structs || !IsStructBase(made.baseType)) && structDef == made.structType &&
+        header.baseType == made.baseType && header.declaredType == made.declaredType &&
+        header.count == made.count && header.bitCount == made.bitCount &&
+        header.bitHigh == made.bitHigh && header.bitGroupEnd == made.bitGroupEnd &&
+        header.id == 0 && header.lowByteFirst && header.attributes == nullptr &&
+        header.structDef == nullptr && !header.byAddress && header.mapTag == -1 &&
+        header.memberLine == -1 && GetType() == (structs ? kTypePvoid : made.baseType) &&
+        GetCount() == made.reserved && header.GetDescription().IsEmpty() && description.IsEmpty() &&
+        SameText(header.GetName(), made.name, made.nameLength) &&
         SameText(name, made.name, made.nameLength) &&
         SameText(header.typeName, made.typeName, made.typeNameLength) && !TreeInUse(this, nullptr);
-    return asMade && ResetElements();
+    if (!asMade) return false;
+    if (!structs) return ResetElements();
+    // The element structs stay, each as the struct type's.
+    for (int32_t i = 0; i < made.reserved; ++i) {
+        CStruct* element = StructAt(i);
+        if (element == nullptr || element->def != made.structType) return false;
+    }
+    return KeepElements();
 }
 
 bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition) {
     if (definition == nullptr || def != definition) return false;
+    bool structs = definition->baseType == kDeclStruct;
     const OTSTR& defName = definition->GetName();
+    // A struct item's header keeps the bit fields that clear leaves.
     Recipe made{defName.GetBuffer(0),
                 defName.GetLength(),
                 definition->typeName.GetBuffer(0),
@@ -333,12 +348,39 @@ bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition)
                 definition->baseType,
                 definition->declaredType,
                 definition->count,
-                definition->bitCount,
-                definition->bitHigh,
-                definition->bitGroupEnd};
+                structs ? -1 : definition->bitCount,
+                structs ? 0 : definition->bitHigh,
+                structs ? false : definition->bitGroupEnd,
+                structs ? definition->structDef : nullptr,
+                ReserveCount(definition->count, structs)};
     if (!RenewAs(made)) return false;
     parent = parentStruct;
     mapTag = definition->mapTag;
+    marker = ' ';
+    implicitChoice = false;
+    addressSource = nullptr;
+    return true;
+}
+
+bool CVariableItem::Renew(StructDefinition* structType, const char* itemName, int32_t count) {
+    if (structType == nullptr || itemName == nullptr || def != nullptr || parent != nullptr ||
+        mapTag != -1) {
+        return false;
+    }
+    const OTSTR& typeName = structType->GetName();
+    Recipe made{itemName,
+                static_cast<int>(strlen(itemName)),
+                typeName.GetBuffer(0),
+                typeName.GetLength(),
+                kDeclStruct,
+                kDeclStruct,
+                count,
+                -1,
+                0,
+                false,
+                structType,
+                count};
+    if (!RenewAs(made)) return false;
     marker = ' ';
     implicitChoice = false;
     addressSource = nullptr;
@@ -356,7 +398,8 @@ bool CVariableItem::Renew(int32_t declaredCode, const char* itemName, int32_t co
                 typeText, static_cast<int>(strlen(typeText)),
                 base,     declaredCode,
                 count,    -1,
-                0,        false};
+                0,        false,
+                nullptr,  ReserveCount(count, false)};
     if (!RenewAs(made)) return false;
     marker = ' ';
     implicitChoice = false;

@@ -56,12 +56,17 @@ class CVariableItem : public TVarient {
     // Back to empty; does nothing while a running initialiser or path
     // look-up uses the item or its structs.
     void clear();
-    // What create(parentStruct, definition), or create(declaredCode,
-    // itemName, count), would make of an item that the same create made
-    // before, keeping its storage: only the value is reset. False, changing
-    // nothing, unless the item is a basic one (not a struct, choice or
-    // reference) still exactly as that create left it apart from its value.
+    // What create(parentStruct, definition), create(structType, itemName,
+    // count) or create(declaredCode, itemName, count) would make of an item
+    // that the same create made before, keeping its storage: only the value
+    // is reset. False, changing nothing, unless the item is still exactly as
+    // that create left it apart from its value, and is no choice or
+    // reference. A struct item keeps its element structs as they are, each
+    // of the struct type: the caller renews their members in turn. As
+    // their creates, the forms with a definition or a declared code ask
+    // ReserveCount once (also when they fail), the struct form not at all.
     bool Renew(CStruct* parentStruct, VariableDefinition* definition);
+    bool Renew(StructDefinition* structType, const char* itemName, int32_t count);
     bool Renew(int32_t declaredCode, const char* itemName, int32_t count);
     // Whether the item is a plain CVariableItem as a new one is in every
     // field that PassAddressClone leaves alone, so that passing an address

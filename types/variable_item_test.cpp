@@ -219,6 +219,28 @@ TEST(VariableItemRenew, OnlyAnUnchangedItemIsRenewed) {
     EXPECT_FALSE(result.HasValue());
 }
 
+// A struct item is renewed as a shell: its element structs stay for the
+// caller to renew; an element of another type, or another count, refuses.
+TEST_F(VariableItemTyped, RenewOfAStructItemKeepsItsElements) {
+    CVariableItem root;
+    ASSERT_TRUE(root.create(&outer, "msg", 1));
+    CStruct* element = root.StructAt(0);
+    EXPECT_FALSE(root.Renew(&outer, "msg", 2));
+    EXPECT_FALSE(root.Renew(&inner, "msg", 1));
+    EXPECT_FALSE(root.Renew(&outer, "other", 1));
+    EXPECT_TRUE(root.Renew(&outer, "msg", 1));
+    EXPECT_EQ(element, root.StructAt(0));
+
+    CVariableItem* a = element->members.GetAt(0);
+    CStruct* first = a->StructAt(0);
+    EXPECT_TRUE(a->Renew(element, outer.GetMember(0)));
+    EXPECT_EQ(first, a->StructAt(0));
+    EXPECT_EQ(element, a->parent);
+    a->StructAt(2)->def = &alt;
+    EXPECT_FALSE(a->Renew(element, outer.GetMember(0))) << "an element of another type";
+    EXPECT_FALSE(element->members.GetAt(3)->Renew(element, outer.GetMember(3))) << "a choice";
+}
+
 TEST_F(CStructTyped, InitRefusesSelfContainingType) {
     StructDefinition loop;
     loop.SetName("Loop");

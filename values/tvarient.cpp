@@ -102,6 +102,13 @@ int64_t TVarient::TextBytes() const {
     return bytes;
 }
 
+bool TVarient::KeepElements() {
+    if (isReference || !writable || storageType != type || storageCount != count) return false;
+    if (count > 0 && data == nullptr) return false;
+    hasValue = false;
+    return true;
+}
+
 bool TVarient::ResetElements() {
     if (isReference || !writable || storageType != type || storageCount != count) return false;
     if (count > 0 && data == nullptr) return false;

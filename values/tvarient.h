@@ -116,6 +116,10 @@ class TVarient : public VarientBase {
     // or text elements holding blocks of more than kKeptTextBytes together.
     static constexpr int kKeptTextBytes = 4096;
     bool ResetElements();
+    // No value, the elements kept as they are: for pointers that the owner
+    // renews itself. False, changing nothing, where ResetElements fails on
+    // the storage.
+    bool KeepElements();
     // The bytes the blocks of the text elements hold together; 0 for other
     // types and for a reference.
     int64_t TextBytes() const;
