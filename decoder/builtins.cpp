@@ -249,11 +249,8 @@ bool Builtin::TranChoiceItem() {
         return FailWithDecoderError();
     }
     StructDefinition* typeOf = IntegratedStructOf(def);
-    CVariableItem* item = elements->NewItem();
-    if (item == nullptr || !item->create(elements, def)) {
-        delete item;
-        return Fail(kChoiceCreate, element, elemId);
-    }
+    CVariableItem* item = decoder.NewChoiceElement(*elements, def);
+    if (item == nullptr) return Fail(kChoiceCreate, element, elemId);
     if (!map->implicit || item->header.baseType != kDeclStruct) {
         if (!choice->SetChosen(item, elemId, 0)) {
             delete item;

@@ -179,6 +179,7 @@ ProtocolDecoder::ProtocolDecoder() {
 
 ProtocolDecoder::~ProtocolDecoder() {
     env.reset(true, true);
+    spareElements.clear();
     root.ClearAll();
     program.reset();
 }
@@ -197,6 +198,7 @@ void ProtocolDecoder::TakeEnvError() {
 }
 
 void ProtocolDecoder::ClearRoot() {
+    spareElements.clear();
     root.ClearAll();
     root.SetName("msg");
 }
@@ -323,6 +325,14 @@ int ProtocolDecoder::HookFunction(void* owner, int argc, void** argv) {
 }
 
 bool ProtocolDecoder::RenewRoot() {
+    ++renewals;
+    size_t stale = 0;
+    while (stale < spareElements.size() &&
+           renewals - spareElements[stale].message > kSpareMessages) {
+        ++stale;
+    }
+    spareElements.erase(spareElements.begin(),
+                        spareElements.begin() + static_cast<std::ptrdiff_t>(stale));
     root.Restart();
     if (!root.Renew(rootDef, "msg", 1)) return false;
     for (int32_t i = 0; i < root.GetCount(); ++i) {
@@ -367,7 +377,37 @@ bool ProtocolDecoder::RenewMember(CStruct& owner, CVariableItem& member, Variabl
         return true;
     }
     bitsLeft = reserve;
+    if (def->baseType == kDeclChoice) KeepChoiceElements(*item);
     return item->create(&owner, def);
+}
+
+void ProtocolDecoder::KeepChoiceElements(CVariableItem& choice) {
+    CStruct* elements = choice.IsChoice() ? choice.StructAt(0) : nullptr;
+    if (elements == nullptr) return;
+    ObArrayOf<CVariableItem>& members = elements->members;
+    while (members.GetSize() > 0) {
+        auto* item = itemCast.Cast(members.GetAt(members.GetSize() - 1));
+        if (item == nullptr || item->decoder != this) return;
+        // The oldest element kept gives way.
+        if (spareElements.size() >= kMaxSpareElements) spareElements.erase(spareElements.begin());
+        spareElements.push_back({std::unique_ptr<DecoderItem>(item), renewals});
+        members.RemoveLast();
+    }
+}
+
+CVariableItem* ProtocolDecoder::NewChoiceElement(CStruct& elements, VariableDefinition* def) {
+    for (size_t i = spareElements.size(); i-- > 0;) {
+        if (spareElements[i].item->def != def) continue;
+        std::unique_ptr<DecoderItem> spare = std::move(spareElements[i].item);
+        spareElements.erase(spareElements.begin() + static_cast<std::ptrdiff_t>(i));
+        int64_t reserve = bitsLeft;
+        if (RenewMember(elements, *spare, def)) return spare.release();
+        bitsLeft = reserve;
+        break;
+    }
+    std::unique_ptr<CVariableItem> item(elements.NewItem());
+    if (item == nullptr || !item->create(&elements, def)) return nullptr;
+    return item.release();
 }
 
 bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length) {

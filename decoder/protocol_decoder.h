@@ -115,6 +115,11 @@ class ProtocolDecoder {
     // struct element; false once the reserve is used up, so that a
     // procedure that adds elements without reading bytes ends.
     bool TakeChoiceElement();
+    // A choice element of def for the choice's element struct, what
+    // elements.NewItem() and its create(&elements, def) make: renewed from
+    // an element of the last message's choices where one of def is kept.
+    // Null when it cannot be made. The caller owns it.
+    CVariableItem* NewChoiceElement(CStruct& elements, VariableDefinition* def);
     static constexpr int64_t kSpareElements = 4096;
 
     // Records a failure text; the "recorded" flag tells TranslateMember that
@@ -151,6 +156,9 @@ class ProtocolDecoder {
     // The same for an element struct of def and its members.
     bool RenewElement(CStruct& element, StructDefinition* def);
     bool RenewMember(CStruct& owner, CVariableItem& member, VariableDefinition* def);
+    // Keeps the elements of a choice that is about to be made again, for
+    // NewChoiceElement.
+    void KeepChoiceElements(CVariableItem& choice);
     // Runs a Translate procedure for element i and stores its result.
     bool RunTranslate(Procedure* proc, CVariableItem& item, int32_t i, const char* elementName,
                       const char* args, bool bitField);
@@ -175,6 +183,16 @@ class ProtocolDecoder {
     // The argument texts of Translate and Integrate calls, bound once.
     BoundArguments boundArguments;
     QuietProcedures quietProcedures{env};
+    // Elements of the choices of the last kSpareMessages messages, oldest
+    // first, until NewChoiceElement takes them; dropped with the root.
+    struct SpareElement {
+        std::unique_ptr<DecoderItem> item;
+        uint32_t message;  // the renewal that kept it
+    };
+    std::vector<SpareElement> spareElements;
+    uint32_t renewals = 0;
+    static constexpr size_t kMaxSpareElements = 64;
+    static constexpr uint32_t kSpareMessages = 4;
     // The items and structs of a translation, cast to the decoder's classes.
     CastCache<DecoderItem> itemCast;
     CastCache<DecoderStruct> structCast;
