@@ -166,6 +166,37 @@ TEST_F(CallTest, ParametersByValueAndByAddress) {
               Eval("nowhere(1)"));
 }
 
+// An integer argument is stored as the parameter's type stores it, whether
+// its value is read the usual way (the first call) or as a machine word
+// (the calls after it, once its names are bound).
+TEST_F(CallTest, IntegerArgumentsTakeTheParameterType) {
+    const struct {
+        const char* name;
+        int32_t type;
+    } kParams[] = {
+        {"i1", kDeclInt1}, {"u2", kDeclUInt2}, {"dbl", kDeclDouble}, {"txt", kDeclOctet}};
+    for (const auto& p : kParams) {
+        Procedure* echo = AddProcedure(file, p.name, kDeclDynamic, {{"a", p.type, false}});
+        AddReturn(echo, "a");
+    }
+    ASSERT_TRUE(Prepare());
+    const struct {
+        const char* call;
+        const char* result;
+    } kCases[] = {
+        {"i1(200)", "-56"},
+        {"i1(x * 51)", "-1"},
+        {"u2(arr[1] - 3)", "65535"},
+        {"u2(x)", "5"},
+        {"dbl(x - 7)", "-2.00"},
+        {"txt(x + 1)", "ERROR Execute txt() fail, generateParamsList error"},
+    };
+    for (const auto& c : kCases) {
+        for (int run = 0; run < 3; ++run) EXPECT_EQ(c.result, Eval(c.call)) << c.call << run;
+        Restart();
+    }
+}
+
 TEST_F(CallTest, ReturnValuesAndTheirChecks) {
     Procedure* none = AddProcedure(file, "none", kDeclInt4, {});
     AddStatement(*none->body, "x = 1");

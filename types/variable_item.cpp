@@ -664,6 +664,15 @@ bool CVariableItem::SetElement(int32_t i, const char* piece, ExprNode* tree,
                                ItemResolver* resolver) {
     ExprEvaluator evaluator;
     if (resolver != nullptr) resolver->BindEvaluator(evaluator);
+    // A tree of integers is computed in machine words where it can be: the
+    // word that the value would hold, stored as setAt stores an integer.
+    uint32_t word = 0;
+    int32_t type = kTypeNone;
+    if (tree != nullptr && !header.IsBitField() && evaluator.EvaluateInteger(tree, word, type)) {
+        if (setAt(i, word)) return true;
+        TraceLine(kSetsStore, header.GetName().GetBuffer(), piece);
+        return false;
+    }
     CVarient value;
     bool calculated = tree != nullptr ? evaluator.CalcTree(tree, piece, value, false)
                                       : evaluator.CalcValue(piece, value, false);
