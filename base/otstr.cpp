@@ -225,11 +225,13 @@ char* OTSTR::AssignTrimmed(const char* text, int length, bool trim) {
 }
 
 OTSTR& OTSTR::operator=(const OTSTR& other) {
-    if (this != &other) Assign(other.buffer, other.length);
+    // An empty text over an empty one changes nothing, and takes no block.
+    if (this != &other && (other.length != 0 || length != 0)) Assign(other.buffer, other.length);
     return *this;
 }
 
 OTSTR& OTSTR::operator=(const char* text) {
+    if (text != nullptr && text[0] == 0 && length == 0) return *this;
     Assign(text, -1);
     return *this;
 }

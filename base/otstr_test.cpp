@@ -64,6 +64,20 @@ TEST(OTSTRGrowth, EmptyAndEmbeddedZeros) {
     s.Empty();
     EXPECT_TRUE(s.HasStorage());
     EXPECT_STREQ("", s.GetBuffer());
+    // An empty text assigned to an empty string takes no block; assigned to
+    // one with text, it empties it. A null text changes nothing.
+    OTSTR none;
+    none = OTSTR();
+    none = "";
+    EXPECT_FALSE(none.HasStorage());
+    OTSTR full("abc");
+    full = none;
+    EXPECT_STREQ("", full.GetBuffer());
+    full = "abc";
+    full = static_cast<const char*>(nullptr);
+    EXPECT_STREQ("abc", full.GetBuffer());
+    full = "";
+    EXPECT_EQ(0, full.GetLength());
 
     OTSTR z("a\0b", 3);
     z.Append("\0c", 2);
