@@ -881,6 +881,18 @@ bool RunTimeStk::sets(const char* path, const char* text, ExprNode* tree) {
     return item->SetsFromTree(tree, text, this);
 }
 
+bool RunTimeStk::sets(const char* name, const char* text, ExprNode* tree, NameSlot* slot) {
+    CVariableItem* item = tree != nullptr && name != nullptr
+                              ? FindBare(name, static_cast<int>(strlen(name)), slot)
+                              : nullptr;
+    // The text route gives the messages of a name that no frame has.
+    if (item == nullptr) return sets(name, text, tree);
+    if (!HasStorage(*item) || !item->IsWritable()) return false;
+    if (item->GetCount() != 1) return sets(item, -1, text);
+    if (item->IsStructItem()) return sets(item, 0, text);
+    return item->SetsFromTree(tree, text, this);
+}
+
 bool RunTimeStk::sets(CVariableItem* item, int32_t idx, const char* text) {
     if (item == nullptr || !item->IsWritable()) return false;
     if (item->IsStructItem() && idx >= 0) {

@@ -142,6 +142,9 @@ class RunTimeStk : public ItemResolver {
     // frames on the way still hold the variables that made them, and the
     // variable there still has the name.
     CVariableItem* FindBare(const char* name, int length, NameSlot* slot);
+    // sets(name, text, tree) for a bare name, found as FindBare finds it
+    // with the slot that the caller keeps.
+    bool sets(const char* name, const char* text, ExprNode* tree, NameSlot* slot);
     // Says that the frame's variables are exactly those that key makes (a
     // procedure's call, a block's declarations); any later change forgets it.
     void SetLayout(const void* key) { layoutKey = key; }

@@ -226,8 +226,14 @@ bool Procedure::Call(ExecuteEnv& env) {
     }
     if (!ok) return false;
     if (returnType == kDeclDynamic || returnType == kDeclVoid) return TakeResult(env, nullptr);
+    // The return value follows the parameters in the procedure's frame.
     RunTimeStk* top = env.GetTopStk(0);
-    return TakeResult(env, top != nullptr ? top->FindItem("Return", true, false) : nullptr);
+    CVariableItem* result = nullptr;
+    if (top != nullptr) {
+        result = top->LocalAt(parameters.GetMemberCount(), "Return");
+        if (result == nullptr) result = top->FindItem("Return", true, false);
+    }
+    return TakeResult(env, result);
 }
 
 bool Procedure::TakeResult(ExecuteEnv& env, CVariableItem* result) {

@@ -386,7 +386,7 @@ bool JumpStatement::Run(ExecuteEnv& env) {
         ok = procedure->setReturn(env, text, tree);
     } else {
         RunTimeStk* frame = env.GetTopStk(0);
-        ok = frame != nullptr && frame->sets("Return", text, tree);
+        ok = frame != nullptr && frame->sets("Return", text, tree, &returnSlot);
     }
     env.returning = true;
     if (!ok) {

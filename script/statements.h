@@ -9,6 +9,7 @@
 
 #include "base/named_object.h"
 #include "base/otstr.h"
+#include "runtime/run_time_stk.h"
 #include "script/program_item.h"
 
 class CVariableItem;
@@ -118,6 +119,8 @@ class JumpStatement : public Statement {
     bool valueBound = false;
     Procedure* procedure = nullptr;
     std::unique_ptr<ExprNode> valueTree;
+    // Where the frames held the procedure's "Return" last time.
+    RunTimeStk::NameSlot returnSlot;
 };
 
 // The item that holds item: a statement's parent, the statement, procedure
