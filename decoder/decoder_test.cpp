@@ -10,6 +10,7 @@
 #include "decoder/sample_files.h"
 #include "decoder/translation_report.h"
 #include "runtime/execute_env.h"
+#include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "types/instance_dump.h"
 #include "types/text_table.h"
@@ -500,7 +501,8 @@ TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
         " for (i = 0; i < 10; i = i + 1) { j = 0;\n"
         "  while (j < 10) { if (i * j == limit) return i * 100 + j; j = j + 1; } }\n"
         " return -1; }\n"
-        "INT4 two(INT4 a, INT4 b) { return a - b; }\n";
+        "INT4 two(INT4 a, INT4 b) { return a - b; }\n"
+        "enum E { ONE = 1, TWO = 2 };\n";
     const struct {
         const char* type;
         const char* body;
@@ -522,17 +524,29 @@ TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
         {"INT4", "return two(This.k + 1, N + 2);", 9, "OK 1", "5"},
         {"INT4", "INT4 x; x = two(This.k, 1 / (This.k - 9)); return x;", 9,
          "v Execute two() fail, generateParamsList error", nullptr},
+        // Assignments of a name, a define, an enum item, a path, a whole
+        // array and a text; to a define.
+        {"INT4", "INT4 a; INT4 b; b = This.k; a = b; b = N; return a * 10 + b;", 5, "OK 1", "53"},
+        {"INT4", "INT4 a; a = E::TWO; return a;", 5, "OK 1", "2"},
+        {"INT4", "UINT1 p[2]; UINT1 q[2]; q[0] = 1; q[1] = This.k; p = q; return p[0] + p[1];", 5,
+         "OK 1", "6"},
+        {"STRING", "OCTET t; OCTET u; t = \"ab\"; u = t; return u;", 5, "OK 1", "ab"},
+        {"INT4", "N = This.k; return 1;", 5, "v proto.txt : Ln 20  statement_expr execute fail !",
+         nullptr},
     };
     for (const auto& c : cases) {
         std::string script = head + "struct R { UINT1 k; " + c.type + " v { " + c.type +
                              " Translate(STRING s, dynamic &c, INT4 i) { " + c.body + " } }; };";
         ASSERT_EQ("OK", Load(script)) << script;
-        for (int run = 0; run < 3; ++run) {
+        // Bound, and reading the texts as before binding.
+        for (int run = 0; run < 6; ++run) {
+            CallArguments::SetBinding(run < 3);
             EXPECT_EQ(c.result, Run({c.k})) << script << " run " << run;
             if (c.value != nullptr) {
                 EXPECT_EQ(c.value, Value("v")) << script;
             }
         }
+        CallArguments::SetBinding(true);
     }
 }
 

@@ -162,17 +162,21 @@ void FindNamed(Program& program, const char* name, CVariableItem*& constant,
     if (index >= 0) enumItem = list->ItemAt(index);
 }
 
-// The NameBinding of a leaf that is no call, for program: the one it holds,
-// or one made now; null when out of memory.
-NameBinding* BindName(ExprNode& leaf, Program& program, const char* name) {
-    auto* bound = static_cast<NameBinding*>(leaf.binding.get());
-    if (bound != nullptr && bound->Holds(&program)) return bound;
+// BindName's binding made anew.
+NameBinding* Rebind(ExprNode& leaf, Program& program, const char* name) {
     CVariableItem* constant = nullptr;
     const CVarient* enumItem = nullptr;
     FindNamed(program, name, constant, enumItem);
-    bound = new (std::nothrow) NameBinding(&program, constant, enumItem, name);
+    auto* bound = new (std::nothrow) NameBinding(&program, constant, enumItem, name);
     leaf.binding.reset(bound);
     return bound;
+}
+
+// The NameBinding of a leaf that is no call, for program: the one it holds,
+// or one made now; null when out of memory.
+inline NameBinding* BindName(ExprNode& leaf, Program& program, const char* name) {
+    auto* bound = static_cast<NameBinding*>(leaf.binding.get());
+    return bound != nullptr && bound->Holds(&program) ? bound : Rebind(leaf, program, name);
 }
 
 // Frames with fewer variables are scanned: cheaper than hashing.
@@ -706,7 +710,7 @@ CVariableItem* RunTimeStk::FollowDotted(const DottedPath& path, NameSlot* slot, 
 }
 
 void RunTimeStk::BindEvaluator(ExprEvaluator& evaluator) {
-    evaluator.SetCallback(this, ValueProc, ReadProc, ReadInteger);
+    evaluator.SetCallback(this, ValueProc, ReadProc, ReadInteger, WriteLeaf);
 }
 
 RunTimeStk::ValueCallback RunTimeStk::GetValueCallback() const {
@@ -916,18 +920,7 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
             int32_t idx = -1;
             CVariableItem* item = self->GetItem(name, &idx);
             if (item == nullptr || value == nullptr) return 0;
-            if (idx < 0) {
-                if (item->GetCount() >= 2) {
-                    self->Report(
-                        "RunTimeStk::AssignValueProc('%s') fail, simple value can't assign "
-                        "to array ident !",
-                        name);
-                    return 0;
-                }
-                idx = 0;
-            }
-            return item->header.IsBitField() ? item->setBitData(idx, *value)
-                                             : item->setAt(idx, *value);
+            return self->Assign(*item, idx, name, *value);
         }
         case kVarRead:
             return ReadProc(context, name, static_cast<CVarient*>(argv[2]), nullptr);
@@ -936,6 +929,55 @@ int RunTimeStk::ValueProc(void* context, int argc, void** argv) {
         default:
             return 0;
     }
+}
+
+int RunTimeStk::Assign(CVariableItem& item, int32_t idx, const char* name, const CVarient& value) {
+    if (idx < 0) {
+        if (item.GetCount() >= 2) {
+            Report(
+                "RunTimeStk::AssignValueProc('%s') fail, simple value can't assign "
+                "to array ident !",
+                name);
+            return 0;
+        }
+        idx = 0;
+    }
+    return item.header.IsBitField() ? item.setBitData(idx, value) : item.setAt(idx, value);
+}
+
+// An assignment to a leaf bound before, to the variable its bare name or
+// dotted path finds; anything else is left to kVarAssign or kVarAssignText.
+int RunTimeStk::WriteLeaf(void* context, ExprNode* leaf, CVarient* value, ExprNode* source) {
+    auto* self = static_cast<RunTimeStk*>(context);
+    ExprBinding* held = leaf != nullptr ? leaf->binding.get() : nullptr;
+    if (self == nullptr || (value == nullptr && source == nullptr) || self->program == nullptr ||
+        !CallArguments::BindingOn() || leaf->IsCall() ||
+        (held != nullptr && typeid(*held) != typeid(NameBinding))) {
+        return -1;
+    }
+    const char* name = leaf->text.GetBuffer(0);
+    NameBinding* bound = BindName(*leaf, *self->program, name);
+    // A named value or an enum item is no variable: kVarAssign says so.
+    if (bound == nullptr || bound->constant != nullptr || bound->enumItem != nullptr) return -1;
+    int32_t idx = -1;
+    CVariableItem* item = nullptr;
+    if (bound->bareLength >= 0) {
+        item = self->FindBare(name, bound->bareLength, &bound->slot);
+        if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
+    } else if (bound->dotted != nullptr) {
+        item = self->FollowDotted(*bound->dotted, &bound->slot, &idx);
+    }
+    if (item == nullptr) return -1;
+    if (value != nullptr) return self->Assign(*item, idx, name, *value);
+    // The text of a plain name or path as sets gives it to one element,
+    // evaluated from the leaf, the tree its parse makes.
+    const char* text = source->text.GetBuffer(0);
+    if (!HasStorage(*item) || !item->IsWritable()) return 0;
+    if (item->GetCount() != 1 || item->IsStructItem() || text[0] == 0 ||
+        text[strcspn(text, ",{}[]()\"' \t\r\n")] != 0) {
+        return self->sets(item, idx, text) ? 1 : 0;
+    }
+    return item->SetsFromTree(source, text, self) ? 1 : 0;
 }
 
 // A read: a call path runs the procedure (bound to leaf, the call site,

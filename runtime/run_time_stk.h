@@ -202,6 +202,11 @@ class RunTimeStk : public ItemResolver {
     CVariableItem* FindOwn(const char* name, int length, bool caseSens) const;
     static int ValueProc(void* context, int argc, void** argv);
     static int ReadProc(void* context, const char* name, CVarient* out, ExprNode* leaf);
+    // The evaluator's LeafWriter.
+    static int WriteLeaf(void* context, ExprNode* leaf, CVarient* value, ExprNode* source);
+    // kVarAssign's store of value into element idx of item (-1: the whole
+    // item, which must have one element); name is the path for messages.
+    int Assign(CVariableItem& item, int32_t idx, const char* name, const CVarient& value);
     // ReadProc's read of a leaf bound before, when it gives an integer:
     // a named value, an enum item, or a variable by a bare name or a dotted
     // path that has a value; silent and changing nothing otherwise.

@@ -147,11 +147,12 @@ void ExprEvaluator::Error(const char* format, ...) {
 }
 
 void ExprEvaluator::SetCallback(void* newContext, VarCallback newFunction, LeafReader newReader,
-                                IntegerReader newIntegers) {
+                                IntegerReader newIntegers, LeafWriter newWriter) {
     context = newContext;
     function = newFunction;
     reader = newReader;
     integers = newIntegers;
+    writer = newWriter;
 }
 
 bool ExprEvaluator::SetArguments(int count, void* const* words) {
@@ -164,6 +165,14 @@ bool ExprEvaluator::SetArguments(int count, void* const* words) {
 bool ExprEvaluator::ReadLeaf(ExprNode* leaf, const char* path, CVarient& out) {
     if (reader == nullptr) return Call(kVarRead, path, &out);
     return context != nullptr && reader(context, path, &out, leaf) != 0;
+}
+
+bool ExprEvaluator::WriteLeaf(ExprNode* leaf, CVarient* value, ExprNode* source) {
+    int done = writer != nullptr && context != nullptr ? writer(context, leaf, value, source) : -1;
+    if (done >= 0) return done != 0;
+    const char* path = leaf->text.GetBuffer(0);
+    return value != nullptr ? Call(kVarAssign, path, value)
+                            : Call(kVarAssignText, path, source->text.GetBuffer(0));
 }
 
 bool ExprEvaluator::Call(int code, const char* path, void* third) {
@@ -639,7 +648,8 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
     // An identifier is its own path; any other left side names it.
     OTSTR named;
     const char* path;
-    if (IsIdentLeaf(*left)) {
+    bool leafPath = IsIdentLeaf(*left);
+    if (leafPath) {
         path = left->text.GetBuffer(0);
     } else {
         CVarient target;
@@ -651,8 +661,10 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
         path = named.GetBuffer(0);
     }
     bool ok;
-    if (right->IsLeaf() &&
-        (right->id == kExprValueSet || (right->id == kTokIdent && !right->IsCall()))) {
+    if (right->IsLeaf() && right->id == kTokIdent && !right->IsCall()) {
+        ok = leafPath ? WriteLeaf(left, nullptr, right)
+                      : Call(kVarAssignText, path, right->text.GetBuffer(0));
+    } else if (right->IsLeaf() && right->id == kExprValueSet) {
         ok = Call(kVarAssignText, path, right->text.GetBuffer(0));
     } else if (IsValueLeaf(*right)) {
         CVarient value;
@@ -661,7 +673,7 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
             Error(exprmsg::kGetValueFailed, right->text.GetBuffer(0));
             return false;
         }
-        ok = Call(kVarAssign, path, &value);
+        ok = leafPath ? WriteLeaf(left, &value, nullptr) : Call(kVarAssign, path, &value);
     } else {
         CVarient value;
         if (!Eval(right, value, false)) return false;
@@ -670,7 +682,7 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
             value.getString(name);
             ok = Call(kVarAssignText, path, name.GetBuffer(0));
         } else {
-            ok = Call(kVarAssign, path, &value);
+            ok = leafPath ? WriteLeaf(left, &value, nullptr) : Call(kVarAssign, path, &value);
         }
     }
     if (!ok) {
@@ -711,7 +723,7 @@ bool ExprEvaluator::AssignValue(ExprNode* node, CVarient& value) {
         Error("%s", exprmsg::kAssignNotIdent);
         return false;
     }
-    if (!Call(kVarAssign, node->text.GetBuffer(0), &value)) {
+    if (!WriteLeaf(node, &value, nullptr)) {
         Error(exprmsg::kAssignFailed, node->text.GetBuffer(0));
         return false;
     }

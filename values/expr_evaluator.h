@@ -29,6 +29,12 @@ using LeafReader = int (*)(void* context, const char* path, CVarient* out, ExprN
 // the reader would give an integer, as its word and type, changing nothing
 // else; 0 (the reader then reads it, with its messages) otherwise.
 using IntegerReader = int (*)(void* context, ExprNode* leaf, uint32_t* word, int32_t* type);
+// writer(context, leaf, value, source): an assignment to the path of an
+// identifier leaf, to which the owner may bind what it finds: of value, or
+// (value null) of the identifier leaf source as kVarAssignText assigns its
+// text. 1 done, 0 failed, -1 not taken (the function then assigns by the
+// path).
+using LeafWriter = int (*)(void* context, ExprNode* leaf, CVarient* value, ExprNode* source);
 
 class ExprEvaluator {
   public:
@@ -61,7 +67,7 @@ class ExprEvaluator {
     // and where anything would fail or give no integer it is evaluated as
     // usual, with the usual messages.
     void SetCallback(void* context, VarCallback function, LeafReader reader = nullptr,
-                     IntegerReader integers = nullptr);
+                     IntegerReader integers = nullptr, LeafWriter writer = nullptr);
     // Fails for more than 10 words.
     bool SetArguments(int count, void* const* words);
 
@@ -128,6 +134,7 @@ class ExprEvaluator {
     VarCallback function = nullptr;
     LeafReader reader = nullptr;
     IntegerReader integers = nullptr;
+    LeafWriter writer = nullptr;
     int32_t argCount = 0;
     void* args[10] = {};
     bool valueSetAfterAssign = false;
@@ -154,6 +161,9 @@ class ExprEvaluator {
     // (the same read, without making the reference text first).
     bool EvalOperand(ExprNode* node, CVarient& value, bool readIdents);
     bool Call(int code, const char* path, void* third);
+    // kVarAssign of value, or kVarAssignText of the identifier leaf source,
+    // to the path of an identifier leaf: through the writer when it takes it.
+    bool WriteLeaf(ExprNode* leaf, CVarient* value, ExprNode* source);
     // A read of an identifier leaf: through the reader when there is one.
     bool ReadLeaf(ExprNode* leaf, const char* path, CVarient& out);
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
