@@ -496,6 +496,7 @@ TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
         "#define N 3\n"
         "INT4 fact(INT4 k) { if (k <= 1) return 1; return k * fact(k - 1); }\n"
         "VOID twice(INT4 &x) { x = x * 2; }\n"
+        "VOID bump(UINT1 &x) { x = x + 1; }\n"
         "INT4 same(INT4 n) { return n; }\n"
         "INT4 find(INT4 limit) { INT4 i; INT4 j;\n"
         " for (i = 0; i < 10; i = i + 1) { j = 0;\n"
@@ -514,6 +515,7 @@ TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
         {"INT4", "return fact(This.k);", 5, "OK 1", "120"},
         // By-address parameters write the caller's variable.
         {"INT4", "INT4 x; x = This.k; twice(x); twice(x); return x;", 5, "OK 1", "20"},
+        {"INT4", "UINT1 p[2]; p[1] = This.k; bump(p[1]); bump(p[1]); return p[1];", 5, "OK 1", "7"},
         // A parameter named like a define in another case reads the define.
         {"INT4", "return same(This.k);", 5, "OK 1", "3"},
         // return inside a while inside a for.
@@ -531,7 +533,7 @@ TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
         {"INT4", "UINT1 p[2]; UINT1 q[2]; q[0] = 1; q[1] = This.k; p = q; return p[0] + p[1];", 5,
          "OK 1", "6"},
         {"STRING", "OCTET t; OCTET u; t = \"ab\"; u = t; return u;", 5, "OK 1", "ab"},
-        {"INT4", "N = This.k; return 1;", 5, "v proto.txt : Ln 20  statement_expr execute fail !",
+        {"INT4", "N = This.k; return 1;", 5, "v proto.txt : Ln 21  statement_expr execute fail !",
          nullptr},
     };
     for (const auto& c : cases) {

@@ -15,6 +15,7 @@
 #include "base/formatted_text.h"
 #include "base/tracer.h"
 #include "pattern/pattern_matcher.h"
+#include "pattern/script_rules.h"
 #include "runtime/dotted_path.h"
 #include "runtime/execute_env.h"
 #include "runtime/native_call.h"
@@ -556,6 +557,15 @@ CVariableItem* RunTimeStk::GetItem(const char* path, int32_t* outIdx) {
     return Resolve(path, outIdx, true);
 }
 
+CVariableItem* RunTimeStk::GetItem(const char* path, ExprNode* leaf, int32_t* outIdx) {
+    CVariableItem* item = leaf != nullptr && path != nullptr && leaf->IsLeaf() &&
+                                  leaf->id == kTokIdent &&
+                                  strcmp(leaf->text.GetBuffer(0), path) == 0
+                              ? FindBound(leaf, outIdx)
+                              : nullptr;
+    return item != nullptr ? item : GetItem(path, outIdx);
+}
+
 CVariableItem* RunTimeStk::FindVariable(const char* path, int32_t* idx) {
     return Resolve(path, idx, true);
 }
@@ -945,29 +955,38 @@ int RunTimeStk::Assign(CVariableItem& item, int32_t idx, const char* name, const
     return item.header.IsBitField() ? item.setBitData(idx, value) : item.setAt(idx, value);
 }
 
+CVariableItem* RunTimeStk::FindBound(ExprNode* leaf, int32_t* outIdx) {
+    // Only variables are looked for, so a frame without a program (one that
+    // holds the decoder's items) binds for the program of the frames around.
+    RunTimeStk* keyed = this;
+    while (keyed != nullptr && keyed->program == nullptr) keyed = keyed->parent;
+    ExprBinding* held = leaf->binding.get();
+    if (keyed == nullptr || !CallArguments::BindingOn() || leaf->IsCall() ||
+        (held != nullptr && typeid(*held) != typeid(NameBinding))) {
+        return nullptr;
+    }
+    const char* name = leaf->text.GetBuffer(0);
+    NameBinding* bound = BindName(*leaf, *keyed->program, name);
+    // A named value or an enum item is no variable.
+    if (bound == nullptr || bound->constant != nullptr || bound->enumItem != nullptr)
+        return nullptr;
+    if (bound->bareLength >= 0) {
+        CVariableItem* item = FindBare(name, bound->bareLength, &bound->slot);
+        if (item != nullptr && outIdx != nullptr) *outIdx = item->GetCount() == 1 ? 0 : -1;
+        return item;
+    }
+    return bound->dotted != nullptr ? FollowDotted(*bound->dotted, &bound->slot, outIdx) : nullptr;
+}
+
 // An assignment to a leaf bound before, to the variable its bare name or
 // dotted path finds; anything else is left to kVarAssign or kVarAssignText.
 int RunTimeStk::WriteLeaf(void* context, ExprNode* leaf, CVarient* value, ExprNode* source) {
     auto* self = static_cast<RunTimeStk*>(context);
-    ExprBinding* held = leaf != nullptr ? leaf->binding.get() : nullptr;
-    if (self == nullptr || (value == nullptr && source == nullptr) || self->program == nullptr ||
-        !CallArguments::BindingOn() || leaf->IsCall() ||
-        (held != nullptr && typeid(*held) != typeid(NameBinding))) {
-        return -1;
-    }
-    const char* name = leaf->text.GetBuffer(0);
-    NameBinding* bound = BindName(*leaf, *self->program, name);
-    // A named value or an enum item is no variable: kVarAssign says so.
-    if (bound == nullptr || bound->constant != nullptr || bound->enumItem != nullptr) return -1;
+    if (self == nullptr || leaf == nullptr || (value == nullptr && source == nullptr)) return -1;
     int32_t idx = -1;
-    CVariableItem* item = nullptr;
-    if (bound->bareLength >= 0) {
-        item = self->FindBare(name, bound->bareLength, &bound->slot);
-        if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
-    } else if (bound->dotted != nullptr) {
-        item = self->FollowDotted(*bound->dotted, &bound->slot, &idx);
-    }
+    CVariableItem* item = self->FindBound(leaf, &idx);
     if (item == nullptr) return -1;
+    const char* name = leaf->text.GetBuffer(0);
     if (value != nullptr) return self->Assign(*item, idx, name, *value);
     // The text of a plain name or path as sets gives it to one element,
     // evaluated from the leaf, the tree its parse makes.

@@ -40,6 +40,10 @@ class RunTimeStk : public ItemResolver {
     // The item that path names and its element index; null when it does not
     // resolve (traced; an unknown name also becomes the environment's error).
     virtual CVariableItem* GetItem(const char* path, int32_t* outIdx);
+    // The same for a path that leaf, an identifier leaf of exactly that
+    // text, was parsed from (a call's argument): found as the leaf's
+    // binding finds a variable where it does, without reading the text.
+    CVariableItem* GetItem(const char* path, ExprNode* leaf, int32_t* outIdx);
     // A variable of a basic type or a struct array from a name spec such as
     // "buf[16]", or from a definition (name: the given one or its own).
     virtual CVariableItem* CreateVarInstance(int32_t declaredCode, const char* nameSpec);
@@ -202,6 +206,11 @@ class RunTimeStk : public ItemResolver {
     CVariableItem* FindOwn(const char* name, int length, bool caseSens) const;
     static int ValueProc(void* context, int argc, void** argv);
     static int ReadProc(void* context, const char* name, CVarient* out, ExprNode* leaf);
+    // The variable that an identifier leaf (no call) names, and its element
+    // index, found through the leaf's binding as the text route would find
+    // it; null where the binding finds none (the text route then gives the
+    // messages) or names no variable.
+    CVariableItem* FindBound(ExprNode* leaf, int32_t* outIdx);
     // The evaluator's LeafWriter.
     static int WriteLeaf(void* context, ExprNode* leaf, CVarient* value, ExprNode* source);
     // kVarAssign's store of value into element idx of item (-1: the whole

@@ -114,7 +114,7 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
         } else {
             // By address: an item that shares the caller's storage.
             int32_t idx = -1;
-            CVariableItem* source = caller->GetItem(arg, &idx);
+            CVariableItem* source = caller->GetItem(arg, pieces.TreeAt(i), &idx);
             if (source == nullptr) {
                 OTSTR text;
                 text.safeAppends(scriptmsg::kParamsNotIdent, arg);
