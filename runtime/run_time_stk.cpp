@@ -183,6 +183,15 @@ inline NameBinding* BindName(ExprNode& leaf, Program& program, const char* name)
 // Frames with fewer variables are scanned: cheaper than hashing.
 constexpr int kIndexedVariables = 8;
 
+// Whether a variable's name is name, of length bytes, letter case ignored.
+// The name as it was written, the usual case, needs no folding.
+inline bool SameName(const OTSTR& itemName, const char* name, int length) {
+    return itemName.GetLength() == length &&
+           ((memcmp(itemName.GetBuffer(), name, static_cast<size_t>(length)) == 0 &&
+             name[length] == 0) ||
+            itemName.Compare(name, false));
+}
+
 }  // namespace
 
 RunTimeStk::RunTimeStk(Program* newProgram, RunTimeStk* newParent, ExecuteEnv* newEnv)
@@ -379,8 +388,7 @@ CVariableItem* RunTimeStk::LocalAt(int index, const char* name) const {
     }
     int length = static_cast<int>(strlen(name));
     for (int i = 0; i <= index; ++i) {
-        const OTSTR& itemName = VariableAt(i)->GetItemName();
-        if (itemName.GetLength() == length && itemName.Compare(name, false)) {
+        if (SameName(VariableAt(i)->GetItemName(), name, length)) {
             return i == index ? VariableAt(i) : nullptr;
         }
     }
@@ -397,7 +405,7 @@ CVariableItem* RunTimeStk::FindLocal(const char* name, int length) const {
             const OTSTR& itemName = item->GetItemName();
             if (itemName.GetLength() != length) continue;
             if (length > 0 && ((itemName.GetBuffer(0)[0] ^ name[0]) & ~0x20) != 0) continue;
-            if (itemName.Compare(name, false)) return item;
+            if (SameName(itemName, name, length)) return item;
         }
         return nullptr;
     };
@@ -814,7 +822,7 @@ CVariableItem* RunTimeStk::FindBare(const char* name, int length, NameSlot* slot
                 if (slot->index >= frame->variables.GetSize()) break;
                 CVariableItem* item = frame->VariableAt(slot->index);
                 const OTSTR& itemName = item->GetItemName();
-                if (itemName.GetLength() == length && itemName.Compare(name, false)) return item;
+                if (SameName(itemName, name, length)) return item;
                 break;
             }
             frame = frame->parent;
