@@ -4,6 +4,7 @@
 // Tested by decoder/builtins_test.cpp.
 #include "decoder/builtins.h"
 
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -421,11 +422,19 @@ const BuiltinSpec kBuiltins[kBuiltinCount] = {
 
 // The built-in named like procedure (letter case ignored), or -1.
 int BuiltinOf(const Procedure& procedure) {
-    // Names of another length are passed over without a comparison.
-    int length = procedure.name.GetLength();
+    // Names of another length are passed over without a comparison; a name
+    // as it is written needs no folding.
+    static const std::array<int, kBuiltinCount> lengths = [] {
+        std::array<int, kBuiltinCount> n{};
+        for (int i = 0; i < kBuiltinCount; ++i) n[i] = static_cast<int>(strlen(kBuiltins[i].name));
+        return n;
+    }();
+    const OTSTR& name = procedure.name;
+    int length = name.GetLength();
     for (int i = 0; i < kBuiltinCount; ++i) {
-        if (static_cast<int>(strlen(kBuiltins[i].name)) == length &&
-            procedure.name.Compare(kBuiltins[i].name, false)) {
+        if (lengths[i] == length &&
+            (memcmp(name.GetBuffer(), kBuiltins[i].name, static_cast<size_t>(length)) == 0 ||
+             name.Compare(kBuiltins[i].name, false))) {
             return i;
         }
     }
