@@ -244,6 +244,12 @@ void OTSTR::Empty() {
     length = 0;
 }
 
+void OTSTR::Truncate(int n) {
+    if (n >= length) return;
+    length = n > 0 ? n : 0;
+    if (buffer != nullptr) buffer[length] = 0;
+}
+
 char OTSTR::GetAt(int index) const {
     if (index < 0 || index >= length) return 0;
     return buffer[index];

@@ -39,6 +39,9 @@ class OTSTR {
     bool IsEmpty() const { return length < 1; }
     // Sets the length to 0; the block and its bytes stay.
     void Empty();
+    // Keeps the first n characters (all of them for n past the end, none
+    // for n below 1); the block stays.
+    void Truncate(int n);
 
     char GetAt(int index) const;
     bool GetAt(int index, char& out) const;

@@ -78,6 +78,17 @@ TEST(OTSTRGrowth, EmptyAndEmbeddedZeros) {
     EXPECT_STREQ("abc", full.GetBuffer());
     full = "";
     EXPECT_EQ(0, full.GetLength());
+    // Truncate keeps a prefix in place.
+    OTSTR cut("abcdef");
+    cut.Truncate(9);
+    EXPECT_STREQ("abcdef", cut.GetBuffer());
+    cut.Truncate(2);
+    EXPECT_STREQ("ab", cut.GetBuffer());
+    cut.Append("x");
+    EXPECT_STREQ("abx", cut.GetBuffer());
+    cut.Truncate(-1);
+    EXPECT_EQ(0, cut.GetLength());
+    EXPECT_TRUE(cut.HasStorage());
 
     OTSTR z("a\0b", 3);
     z.Append("\0c", 2);

@@ -201,7 +201,7 @@ bool Procedure::Call(ExecuteEnv& env) {
                            env.text.GetBuffer(0), procName);
         TraceText(traced.GetBuffer(0));
     }
-    env.text.Append("  ");
+    env.text.AppendChar(' ', 2);
     env.returnValue.clear(false);
     bool ok = true;
     if (!isExtern && body != nullptr) {
@@ -212,12 +212,7 @@ bool Procedure::Call(ExecuteEnv& env) {
         ok = false;
     }
     // Back to the indent before the call, in place.
-    int keep = env.text.GetLength() - 2;
-    if (keep > 0) {
-        env.text.Assign(env.text.GetBuffer(0), keep);
-    } else {
-        env.text.Empty();
-    }
+    env.text.Truncate(env.text.GetLength() - 2);
     if (env.IsTracing()) {
         OTSTR traced;
         traced.safeAppends(scriptmsg::kRunLineLeave, static_cast<long>(declLine),
