@@ -397,8 +397,10 @@ TEST_F(ProtocolDecoderTest, ImplicitMapMembersBecomeChoiceElements) {
 TEST_F(ProtocolDecoderTest, CommentsFromDumpProceduresAndEnums) {
     // The line comment of an enum's last item, which the look-ahead of its
     // value passes over when no comma follows, still becomes its comment.
+    // A Dump's argument is the item's value, also where a define has the
+    // argument's name.
     ASSERT_EQ("OK",
-              Load("extern INT4 nosuch();\n"
+              Load("#define curItem 100\nextern INT4 nosuch();\n"
                    "enum E { ONE = 1, // one\n TWO = 2 // two\n};\n"
                    "struct R {\n"
                    " UINT1 d[2] { OCTET Dump(INT4 n) { return strFormat(\"n=%d\", n); } };\n"

@@ -180,6 +180,15 @@ inline NameBinding* BindName(ExprNode& leaf, Program& program, const char* name)
     return bound != nullptr && bound->Holds(&program) ? bound : Rebind(leaf, program, name);
 }
 
+// The program that a leaf's binding is made for in frame: its own, else,
+// for a frame without one (one that holds the decoder's items), that of the
+// first frame around it that has one. Such a frame reads variables alone,
+// so there a binding serves only for a variable.
+Program* BindingProgram(const RunTimeStk* frame) {
+    while (frame != nullptr && frame->program == nullptr) frame = frame->parent;
+    return frame != nullptr ? frame->program : nullptr;
+}
+
 // Frames with fewer variables are scanned: cheaper than hashing.
 constexpr int kIndexedVariables = 8;
 
@@ -964,17 +973,15 @@ int RunTimeStk::Assign(CVariableItem& item, int32_t idx, const char* name, const
 }
 
 CVariableItem* RunTimeStk::FindBound(ExprNode* leaf, int32_t* outIdx) {
-    // Only variables are looked for, so a frame without a program (one that
-    // holds the decoder's items) binds for the program of the frames around.
-    RunTimeStk* keyed = this;
-    while (keyed != nullptr && keyed->program == nullptr) keyed = keyed->parent;
+    // Only variables are looked for here.
+    Program* key = BindingProgram(this);
     ExprBinding* held = leaf->binding.get();
-    if (keyed == nullptr || !CallArguments::BindingOn() || leaf->IsCall() ||
+    if (key == nullptr || !CallArguments::BindingOn() || leaf->IsCall() ||
         (held != nullptr && typeid(*held) != typeid(NameBinding))) {
         return nullptr;
     }
     const char* name = leaf->text.GetBuffer(0);
-    NameBinding* bound = BindName(*leaf, *keyed->program, name);
+    NameBinding* bound = BindName(*leaf, *key, name);
     // A named value or an enum item is no variable.
     if (bound == nullptr || bound->constant != nullptr || bound->enumItem != nullptr)
         return nullptr;
@@ -1035,6 +1042,12 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
         }
         if (constant != nullptr) return constant->getAt(0, *out);
         if (enumItem != nullptr) return out->clone(*enumItem);
+    } else if (leaf != nullptr && CallArguments::BindingOn()) {
+        Program* key = BindingProgram(self);
+        bound = key != nullptr ? BindName(*leaf, *key, name) : nullptr;
+        if (bound != nullptr && (bound->constant != nullptr || bound->enumItem != nullptr)) {
+            bound = nullptr;
+        }
     }
     // A bare name is a variable: ReadValue's search without its path split.
     if (bound != nullptr && bound->bareLength >= 0) {
@@ -1064,12 +1077,17 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
 int RunTimeStk::ReadInteger(void* context, ExprNode* leaf, uint32_t* word, int32_t* type) {
     auto* self = static_cast<RunTimeStk*>(context);
     ExprBinding* held = leaf != nullptr ? leaf->binding.get() : nullptr;
-    if (self == nullptr || self->program == nullptr || !CallArguments::BindingOn() ||
-        held == nullptr || typeid(*held) != typeid(NameBinding)) {
+    if (self == nullptr || !CallArguments::BindingOn() || held == nullptr ||
+        typeid(*held) != typeid(NameBinding)) {
         return 0;
     }
     auto* bound = static_cast<NameBinding*>(held);
-    if (!bound->Holds(self->program)) return 0;
+    Program* key = self->program != nullptr ? self->program : BindingProgram(self);
+    if (key == nullptr || !bound->Holds(key)) return 0;
+    // A frame without a program reads variables alone.
+    if (self->program == nullptr && (bound->constant != nullptr || bound->enumItem != nullptr)) {
+        return 0;
+    }
     // In ReadProc's order: a named value, an enum item, a variable.
     if (bound->constant != nullptr) {
         *type = bound->constant->GetType();
