@@ -12,6 +12,7 @@
 #include "base/number_text.h"
 #include "decoder/item_frame.h"
 #include "decoder/protocol_decoder.h"
+#include "decoder/quiet_procedures.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
 #include "script/call_arguments.h"
@@ -325,10 +326,16 @@ const CallArguments& CurItemArgument() {
     return *argument;
 }
 
+// A Dump procedure's result as the comment.
+bool CommentOf(const CVarient& result, OTSTR& out) {
+    if (result.GetType() == kTypeOctet) return result.getString(out);
+    return result.getText(out);
+}
+
 // Calls a Dump procedure with a "curItem" holder of element index in a frame
 // of its own; the hook flag is off while it runs.
-bool CallDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, int32_t index,
-              const CallArguments& args, OTSTR& out) {
+bool RunDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, int32_t index,
+             const CallArguments& args, CVarient& result) {
     ExecuteEnv& env = decoder.GetEnv();
     std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(&decoder));
     if (holder == nullptr || !holder->PassAddressClone(target, index, nullptr)) return false;
@@ -337,13 +344,39 @@ bool CallDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, 
     if (frame.Open(holder.get()) <= 0) return false;
     bool flag = env.hookFlag;
     env.hookFlag = false;
-    CVarient result;
     bool ok = env.Execute(dump, args, &result);
     env.hookFlag = flag;
     frame.Close();
-    if (!ok) return false;
-    if (result.GetType() == kTypeOctet) return result.getString(out);
-    return result.getText(out);
+    return ok;
+}
+
+bool CallDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, int32_t index,
+              const CallArguments& args, OTSTR& out) {
+    CVarient result;
+    return RunDump(decoder, dump, target, index, args, result) && CommentOf(result, out);
+}
+
+// CallDump of the item's own Dump procedure for element index. A quiet one
+// gives the same result for the same value, so the results of its recent
+// values are kept, as for a quiet call, and a kept one stands for the run.
+bool CallItemDump(ProtocolDecoder& decoder, Procedure* dump, DecoderItem& item, int32_t index,
+                  OTSTR& out) {
+    QuietProcedures& quiet = decoder.GetQuietProcedures();
+    ExecuteEnv& env = decoder.GetEnv();
+    CallResults* kept = quiet.IsQuiet(item, index) ? quiet.ResultsOf(*dump) : nullptr;
+    uint32_t word = 0;
+    int32_t type = item.GetType();
+    if (kept == nullptr || !item.GetWord(index, word) ||
+        env.CallDepth() + kept->chain + 1 >= ExecuteEnv::kMaxCallDepth) {
+        return CallDump(decoder, dump, item, index, CurItemArgument(), out);
+    }
+    if (const CVarient* result = kept->Find(&word, &type, 1)) {
+        return env.returnValue.clone(*result) && CommentOf(*result, out);
+    }
+    CVarient result;
+    if (!RunDump(decoder, dump, item, index, CurItemArgument(), result)) return false;
+    kept->Keep(&word, &type, 1, result);
+    return CommentOf(result, out);
 }
 
 }  // namespace
@@ -368,7 +401,7 @@ int DecoderItem::CommentText(int32_t index, OTSTR& out, const char* defaultText)
     }
     bool loaded = decoder != nullptr && decoder->GetProgram() != nullptr;
     if (Procedure* dump = slots != nullptr ? slots->dump : nullptr; dump != nullptr && loaded) {
-        if (CallDump(*decoder, dump, *this, index, CurItemArgument(), out)) return 1;
+        if (CallItemDump(*decoder, dump, *this, index, out)) return 1;
         failed = true;
         decoder->TakeEnvError();
         return 0;

@@ -471,6 +471,27 @@ struct ExternalCalls {
     }
 };
 
+// A quiet Dump procedure's recent results are kept by value: repeated and
+// alternating values still get each their own comment, in every message.
+TEST_F(ProtocolDecoderTest, KeptDumpResultsFollowTheValues) {
+    ASSERT_EQ("OK", Load("struct R { UINT1 d[7] { OCTET Dump(INT4 n) {"
+                         " return strFormat(\"n=%d\", n * 2); } }; };"));
+    const std::vector<std::vector<uint8_t>> messages = {{3, 4, 3, 5, 6, 7, 3},
+                                                        {7, 6, 5, 4, 3, 3, 9}};
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& bytes : messages) {
+            ASSERT_EQ("OK 7", Run(bytes));
+            DecoderItem* d = Item("d");
+            ASSERT_NE(nullptr, d);
+            for (int32_t i = 0; i < 7; ++i) {
+                OTSTR comment;
+                EXPECT_EQ(1, d->CommentText(i, comment, "dflt"));
+                EXPECT_EQ("n=" + std::to_string(bytes[i] * 2), comment.GetBuffer(0)) << i;
+            }
+        }
+    }
+}
+
 TEST_F(ProtocolDecoderTest, UnknownExternsGoToTheExternalHandler) {
     ASSERT_EQ("OK", Load("extern INT4 ext(INT4 a);\nstruct R { UINT1 a; INT4 v {\n"
                          " INT4 Translate(STRING s, dynamic &c, INT4 n) { return ext(This.a); } };"
