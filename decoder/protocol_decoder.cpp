@@ -392,6 +392,7 @@ void ProtocolDecoder::KeepChoiceElements(CVariableItem& choice) {
         if (spareElements.size() >= kMaxSpareElements) spareElements.erase(spareElements.begin());
         spareElements.push_back({std::unique_ptr<DecoderItem>(item), renewals});
         members.RemoveLast();
+        item->parent = nullptr;  // the struct that held it goes
     }
 }
 

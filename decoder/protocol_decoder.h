@@ -117,7 +117,7 @@ class ProtocolDecoder {
     bool TakeChoiceElement();
     // A choice element of def for the choice's element struct, what
     // elements.NewItem() and its create(&elements, def) make: renewed from
-    // an element of the last message's choices where one of def is kept.
+    // an element of recent messages' choices where one of def is kept.
     // Null when it cannot be made. The caller owns it.
     CVariableItem* NewChoiceElement(CStruct& elements, VariableDefinition* def);
     static constexpr int64_t kSpareElements = 4096;

@@ -327,13 +327,18 @@ bool CVariableItem::RenewAs(const Recipe& made) {
         SameText(name, made.name, made.nameLength) &&
         SameText(header.typeName, made.typeName, made.typeNameLength) && !TreeInUse(this, nullptr);
     if (!asMade) return false;
-    if (!structs) return ResetElements();
-    // The element structs stay, each as the struct type's.
-    for (int32_t i = 0; i < made.reserved; ++i) {
-        CStruct* element = StructAt(i);
-        if (element == nullptr || element->def != made.structType) return false;
+    if (structs) {
+        // The element structs stay, each as the struct type's.
+        for (int32_t i = 0; i < made.reserved; ++i) {
+            CStruct* element = StructAt(i);
+            if (element == nullptr || element->def != made.structType) return false;
+        }
     }
-    return KeepElements();
+    if (!(structs ? KeepElements() : ResetElements())) return false;
+    marker = ' ';
+    implicitChoice = false;
+    addressSource = nullptr;
+    return true;
 }
 
 bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition) {
@@ -356,9 +361,6 @@ bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition)
     if (!RenewAs(made)) return false;
     parent = parentStruct;
     mapTag = definition->mapTag;
-    marker = ' ';
-    implicitChoice = false;
-    addressSource = nullptr;
     return true;
 }
 
@@ -380,11 +382,7 @@ bool CVariableItem::Renew(StructDefinition* structType, const char* itemName, in
                 false,
                 structType,
                 count};
-    if (!RenewAs(made)) return false;
-    marker = ' ';
-    implicitChoice = false;
-    addressSource = nullptr;
-    return true;
+    return RenewAs(made);
 }
 
 bool CVariableItem::Renew(int32_t declaredCode, const char* itemName, int32_t count) {
@@ -400,11 +398,7 @@ bool CVariableItem::Renew(int32_t declaredCode, const char* itemName, int32_t co
                 count,    -1,
                 0,        false,
                 nullptr,  ReserveCount(count, false)};
-    if (!RenewAs(made)) return false;
-    marker = ' ';
-    implicitChoice = false;
-    addressSource = nullptr;
-    return true;
+    return RenewAs(made);
 }
 
 bool CVariableItem::IsBlank() const {

@@ -142,8 +142,10 @@ class CVariableItem : public TVarient {
     void FreeStructs();
     // What a create of a basic item sets: Renew's pattern.
     struct Recipe;
-    // Whether the item is a basic one that a create of made left and that has
-    // not changed since but for its value; then resets the value.
+    // Whether the item is one that a create of made left and that has not
+    // changed since but for its value (a struct item: but for its element
+    // structs' contents); then resets the value and the marks that a
+    // create leaves unset.
     bool RenewAs(const Recipe& made);
     // The value's name and description follow the header's.
     void SyncName();
