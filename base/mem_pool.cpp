@@ -147,17 +147,20 @@ void* MemPool::Realloc(void* block, int32_t newSize) {
         return block;
     }
     if (block == nullptr) return moved;
-    unsigned c = HeaderOf(block);
-    size_t oldBytes = 0;
-    if (c < static_cast<unsigned>(classCount)) {
-        oldBytes = static_cast<size_t>(classes[c].nMemSize) - 1;
-    } else {
-        memcpy(&oldBytes, RawOf(block), sizeof oldBytes);
-    }
+    size_t oldBytes = static_cast<size_t>(Capacity(block));
     size_t copy = oldBytes < static_cast<size_t>(newSize) ? oldBytes : static_cast<size_t>(newSize);
     memcpy(moved, block, copy);
     Free(block);
     return moved;
+}
+
+int32_t MemPool::Capacity(const void* block) const {
+    if (block == nullptr) return 0;
+    unsigned c = HeaderOf(block);
+    if (c < static_cast<unsigned>(classCount)) return classes[c].nMemSize - 1;
+    size_t bytes = 0;
+    memcpy(&bytes, RawOf(const_cast<void*>(block)), sizeof bytes);
+    return static_cast<int32_t>(bytes);
 }
 
 int MemPool::GetClassSize(int index) const {

@@ -39,6 +39,9 @@ class MemPool {
     // newSize bytes and frees the old one. When no new block can be had the
     // old block is returned unchanged. A null block is a plain Alloc.
     virtual void* Realloc(void* block, int32_t newSize);
+    // How many bytes a block of this pool holds: a class block its class
+    // size less the header byte, a heap block the size asked for; 0 for null.
+    int32_t Capacity(const void* block) const;
     virtual ~MemPool();
 
     int GetShift() const { return shift; }

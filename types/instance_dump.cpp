@@ -221,6 +221,66 @@ char Printable(uint8_t byte) {
     return byte < 32 || byte == 127 ? '.' : static_cast<char>(byte);
 }
 
+// Texts kept from row to row, so that a warm dump allocates nothing per
+// row. An item's name and element texts are kept at its depth: they must
+// last while the items below it (attached structs, members) make theirs.
+struct DepthTexts {
+    std::string name;
+    std::vector<std::string> elements;
+};
+
+// The texts one dump works in. They are kept from dump to dump as well, one
+// set for each dump under way (a Dump procedure may start another dump).
+struct DumpTexts {
+    std::vector<std::unique_ptr<DepthTexts>> byDepth;
+    std::string elementName;         // used at once
+    std::string rowText;             // refilled for every row
+    std::string comment;             // refilled for every element
+    std::vector<std::string> lines;  // the value rows of a text element
+    OTSTR commentText;
+    OTSTR location;
+    OTSTR marker;
+    OTSTR scratch;
+
+    // Lets go of what a dump of a very large item left, so that what is
+    // kept stays small.
+    void Trim() {
+        const size_t kKeptElements = 1024;
+        const size_t kKeptBytes = 4096;
+        for (std::unique_ptr<DepthTexts>& texts : byDepth) {
+            if (texts != nullptr && texts->elements.size() > kKeptElements) {
+                std::vector<std::string>().swap(texts->elements);
+            }
+        }
+        if (lines.size() > kKeptElements) std::vector<std::string>().swap(lines);
+        for (std::string& line : lines) {
+            if (line.capacity() > kKeptBytes) std::string().swap(line);
+        }
+        for (std::string* text : {&elementName, &rowText, &comment}) {
+            if (text->capacity() > kKeptBytes) std::string().swap(*text);
+        }
+    }
+};
+
+// Hands each dump the texts of its nesting level.
+class KeptTexts {
+  public:
+    DumpTexts& Take() {
+        if (sets.size() <= inUse) sets.emplace_back(new DumpTexts);
+        return *sets[inUse++];
+    }
+    void Give(DumpTexts& texts) {
+        texts.Trim();
+        --inUse;
+    }
+
+  private:
+    std::vector<std::unique_ptr<DumpTexts>> sets;
+    size_t inUse = 0;
+};
+
+thread_local KeptTexts keptTexts;
+
 // Without a table the dump makes no rows and formats no values: it only
 // calls the items' hooks (comments, Dump procedures, attached structs) in
 // the order in which the rows would call them, with the same failures.
@@ -232,7 +292,11 @@ class TreeDump {
           quiet(quiet),
           options(options),
           hexBytesPerRow(hexBytesPerRow),
-          valueWidth(table != nullptr ? table->GetColumnWidth(kDumpValueColumn) : 0) {}
+          valueWidth(table != nullptr ? table->GetColumnWidth(kDumpValueColumn) : 0),
+          texts(keptTexts.Take()) {}
+    ~TreeDump() { keptTexts.Give(texts); }
+    TreeDump(const TreeDump&) = delete;
+    TreeDump& operator=(const TreeDump&) = delete;
 
     bool Item(CVariableItem& item, int32_t level) {
         if (depth >= kDumpMaxDepth) {
@@ -264,20 +328,11 @@ class TreeDump {
         bool first = true;
     };
 
-    // Texts kept from row to row, so that a warm dump allocates nothing per
-    // row. An item's name and element texts are kept at its depth: they
-    // must last while the items below it (attached structs, members) make
-    // theirs.
-    struct DepthTexts {
-        std::string name;
-        std::vector<std::string> elements;
-    };
-
     DepthTexts& Here() {
         if (static_cast<int>(byDepth.size()) < depth + 1) byDepth.resize(depth + 1);
-        std::unique_ptr<DepthTexts>& texts = byDepth[depth];
-        if (texts == nullptr) texts.reset(new DepthTexts);
-        return *texts;
+        std::unique_ptr<DepthTexts>& here = byDepth[depth];
+        if (here == nullptr) here.reset(new DepthTexts);
+        return *here;
     }
 
     bool ItemRows(CVariableItem& item, int32_t level) {
@@ -603,31 +658,36 @@ class TreeDump {
 
     // ---- OCTET, STRING and MEMO ----
 
+    // A further value row of the element, empty, among lines; the rows
+    // before it stay, but the references to them do not.
+    std::string& NewLine() {
+        std::vector<std::string>& lines = texts.lines;
+        if (lineCount == lines.size()) lines.emplace_back();
+        std::string& line = lines[lineCount++];
+        line.clear();
+        return line;
+    }
+
     // The value rows of one element.
-    void ElementLines(CVariableItem& item, Form form, int32_t index,
-                      std::vector<std::string>& lines) const {
+    void ElementLines(CVariableItem& item, Form form, int32_t index) {
         OTSTR text;
         bool readable = item.getAt(index, text);
         const char* bytes = text.GetBuffer();
         int32_t length = text.GetLength();
         char number[64];
         if (form == Form::kOctet) {
-            std::string line = "H' ";
+            NewLine() = "H' ";
             for (int32_t j = 0; j < length; ++j) {
-                if (hexBytesPerRow > 0 && j > 0 && j % hexBytesPerRow == 0) {
-                    lines.push_back(line);
-                    line = "   ";
-                }
+                if (hexBytesPerRow > 0 && j > 0 && j % hexBytesPerRow == 0) NewLine() = "   ";
                 HexDigits(static_cast<uint8_t>(bytes[j]), 2, number);
                 number[2] = ' ';
-                line.append(number, 3);
+                texts.lines[lineCount - 1].append(number, 3);
             }
-            lines.push_back(line);
         } else if (form == Form::kString) {
             if (!readable) {
-                lines.push_back("T' (null)");
+                NewLine() = "T' (null)";
             } else if (length == 0) {
-                lines.push_back("T  ");
+                NewLine() = "T  ";
             } else {
                 // One row a line of the text: "T' first", "   next".
                 int32_t start = 0;
@@ -635,18 +695,18 @@ class TreeDump {
                     int32_t end = start;
                     while (end < length && bytes[end] != '\n') ++end;
                     int32_t stop = end > start && bytes[end - 1] == '\r' ? end - 1 : end;
-                    std::string line = start == 0 ? "T' " : "   ";
+                    std::string& line = NewLine();
+                    line = start == 0 ? "T' " : "   ";
                     for (int32_t j = start; j < stop; ++j) {
                         line.push_back(Printable(static_cast<uint8_t>(bytes[j])));
                     }
-                    lines.push_back(line);
                     start = end + 1;
                 }
             }
         } else {
             snprintf(number, sizeof number, index == 0 ? "M' Len[%ld]= %ld" : "      [%ld]= %ld",
                      static_cast<long>(index), static_cast<long>(length));
-            lines.push_back(number);
+            NewLine() = number;
         }
     }
 
@@ -657,22 +717,20 @@ class TreeDump {
         Form form = FormOf(item);
         bool comments = CommentsShown(item);
         bool values = !comments || (options & kDumpValues) != 0;
-        std::vector<std::string> lines;
         for (int32_t i = 0; i < count; ++i) {
-            lines.clear();
-            if (values && table != nullptr) ElementLines(item, form, i, lines);
+            lineCount = 0;
+            if (values && table != nullptr) ElementLines(item, form, i);
             if (comments) {
-                std::string comment;
                 if (!Comment(item, i, comment)) return false;
                 if (table == nullptr) continue;
                 if (values) {
-                    lines.back().append(" {").append(comment).append("}");
+                    texts.lines[lineCount - 1].append(" {").append(comment).append("}");
                 } else {
-                    lines.push_back(comment);
+                    NewLine() = comment;
                 }
             }
-            for (const std::string& line : lines) {
-                if (!Emit(rows, line)) return false;
+            for (size_t line = 0; line < lineCount; ++line) {
+                if (!Emit(rows, texts.lines[line])) return false;
             }
         }
         return true;
@@ -730,15 +788,17 @@ class TreeDump {
     int32_t hexBytesPerRow;
     int32_t valueWidth;
     int depth = 0;
+    size_t lineCount = 0;  // of texts.lines in use
     CastCache<AttachedStructs> attachedCast;
-    std::vector<std::unique_ptr<DepthTexts>> byDepth;
-    std::string elementName;  // used at once
-    std::string rowText;      // refilled for every row
-    std::string comment;      // refilled for every element
-    OTSTR commentText;
-    OTSTR location;
-    OTSTR marker;
-    OTSTR scratch;
+    DumpTexts& texts;
+    std::vector<std::unique_ptr<DepthTexts>>& byDepth = texts.byDepth;
+    std::string& elementName = texts.elementName;
+    std::string& rowText = texts.rowText;
+    std::string& comment = texts.comment;
+    OTSTR& commentText = texts.commentText;
+    OTSTR& location = texts.location;
+    OTSTR& marker = texts.marker;
+    OTSTR& scratch = texts.scratch;
 };
 
 }  // namespace

@@ -20,6 +20,8 @@ const char kBadFormats[] = "TextTable::SetColumnFormats() fail, bad params !";
 const uint16_t kDefaultFlags = TextTable::kWidthFromContent | TextTable::kLeftJustify;
 const int32_t kDefaultWidth = 10;
 const int32_t kDefaultPadRight = 1;
+// The largest cell block a removed row keeps for the rows inserted later.
+const int32_t kKeptCellBytes = 256;
 
 // Appends length bytes; OTSTR::Append refuses an empty text, which here is
 // simply nothing to add.
@@ -51,7 +53,7 @@ TextTable::TextTable() {
 }
 
 TextTable::~TextTable() {
-    for (int32_t i = 0; i < rowCount; ++i) FreeCells(rows[i]);
+    for (int32_t i = 0; i < rowCapacity; ++i) FreeCells(rows[i]);
     free(rows);
 }
 
@@ -141,25 +143,27 @@ int TextTable::InsertRow(int position, uint32_t tag) {
         }
     }
     if (position < 0 || position > rowCount) position = rowCount;
+    // The slot past the last row lends its kept blocks to the new row.
+    Row spare = rows[rowCount];
     memmove(rows + position + 1, rows + position,
             sizeof(Row) * static_cast<size_t>(rowCount - position));
     Row& row = rows[position];
+    row = spare;
+    ClearCells(row);
     row.tag = tag;
     row.level = 0;
     row.mark = 0;
-    for (int i = 0; i < kMaxColumns; ++i) {
-        row.cells[i] = nullptr;
-        row.lengths[i] = 0;
-    }
     ++rowCount;
     return position;
 }
 
 bool TextTable::RemoveRow(int row) {
     if (!IsRow(row)) return false;
-    FreeCells(rows[row]);
+    Row removed = rows[row];
     memmove(rows + row, rows + row + 1, sizeof(Row) * static_cast<size_t>(rowCount - row - 1));
     --rowCount;
+    rows[rowCount] = removed;
+    ClearCells(rows[rowCount]);
     // Give a step back once more than a whole step lies unused; a failed
     // shrink keeps the larger block.
     if (rowCapacity > kRowStep && rowCapacity - rowCount > kRowStep) {
@@ -169,7 +173,7 @@ bool TextTable::RemoveRow(int row) {
 }
 
 void TextTable::RemoveAllRows() {
-    for (int32_t i = 0; i < rowCount; ++i) FreeCells(rows[i]);
+    for (int32_t i = 0; i < rowCount; ++i) ClearCells(rows[i]);
     rowCount = 0;
     if (rowCapacity != kRowStep) ResizeRows(kRowStep);
 }
@@ -218,27 +222,34 @@ bool TextTable::SetCell(int row, int column, const char* text) {
 bool TextTable::SetCell(int row, int column, const char* text, int32_t length) {
     if (!IsRow(row) || !IsColumn(column)) return false;
     if (text == nullptr) return true;
-    // The copy is made before the old text goes, so text may be that text.
-    char* copy = nullptr;
-    if (length >= 0 && length < INT32_MAX) {
-        copy = static_cast<char*>(cellPool.Alloc(length + 1));
+    Row& r = rows[row];
+    char*& cell = r.cells[column];
+    if (length >= 0 && length < cellPool.Capacity(cell)) {
+        // The block the cell holds takes the text; text may be that text.
+        memmove(cell, text, static_cast<size_t>(length));
+    } else {
+        // The copy is made before the old text goes, so text may be that text.
+        char* copy = nullptr;
+        if (length >= 0 && length < INT32_MAX) {
+            copy = static_cast<char*>(cellPool.Alloc(length + 1));
+        }
+        if (copy == nullptr) {
+            TraceText(kCellMallocError);
+            return false;
+        }
+        memcpy(copy, text, static_cast<size_t>(length));
+        cellPool.Free(cell);
+        cell = copy;
     }
-    if (copy == nullptr) {
-        TraceText(kCellMallocError);
-        return false;
-    }
-    memcpy(copy, text, static_cast<size_t>(length));
-    copy[length] = '\0';
-    char*& cell = rows[row].cells[column];
-    cellPool.Free(cell);
-    cell = copy;
-    rows[row].lengths[column] = length;
+    cell[length] = '\0';
+    r.lengths[column] = length;
+    r.present = static_cast<uint8_t>(r.present | (1u << column));
     return true;
 }
 
 const char* TextTable::GetCell(int row, int column) const {
     if (!IsRow(row) || !IsColumn(column)) return nullptr;
-    return rows[row].cells[column];
+    return (rows[row].present & (1u << column)) != 0 ? rows[row].cells[column] : nullptr;
 }
 
 bool TextTable::GetTitleLine(OTSTR& out) const {
@@ -324,9 +335,16 @@ bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out)
 }
 
 bool TextTable::ResizeRows(int32_t newCapacity) {
+    // The slots given up free the blocks they keep first, so that a failed
+    // shrink leaves them empty, not lost.
+    for (int32_t i = newCapacity; i < rowCapacity; ++i) FreeCells(rows[i]);
     void* moved = realloc(rows, sizeof(Row) * static_cast<size_t>(newCapacity));
     if (moved == nullptr) return false;
     rows = static_cast<Row*>(moved);
+    for (int32_t i = rowCapacity; i < newCapacity; ++i) {
+        for (char*& cell : rows[i].cells) cell = nullptr;
+        ClearCells(rows[i]);
+    }
     rowCapacity = newCapacity;
     return true;
 }
@@ -336,6 +354,19 @@ void TextTable::FreeCells(Row& row) {
         cellPool.Free(cell);
         cell = nullptr;
     }
+    ClearCells(row);
+}
+
+void TextTable::ClearCells(Row& row) {
+    // Blocks of the pool's classes are kept; a long text's block goes back.
+    for (int i = 0; i < kMaxColumns; ++i) {
+        if (cellPool.Capacity(row.cells[i]) > kKeptCellBytes) {
+            cellPool.Free(row.cells[i]);
+            row.cells[i] = nullptr;
+        }
+        row.lengths[i] = 0;
+    }
+    row.present = 0;
 }
 
 void TextTable::BuildFormat(Column& column) {

@@ -69,9 +69,10 @@ class TextTable {
     // row count; a negative position appends). Returns its index, -1 when
     // memory runs out.
     int InsertRow(int position, uint32_t tag);
-    // Frees the row's cells and closes the gap; false for an index out of range.
+    // Empties the row's cells and closes the gap; false for an index out of
+    // range.
     bool RemoveRow(int row);
-    // Frees every cell and returns to the initial room of kRowStep rows.
+    // Empties every cell and returns to the initial room of kRowStep rows.
     void RemoveAllRows();
 
     // Getters give 0 and setters fail for a row out of range.
@@ -111,12 +112,16 @@ class TextTable {
     bool GetRowPrefix(int row, int lastColumn, bool withBars, OTSTR& out) const;
 
   private:
+    // A row keeps the blocks of its cells when the row is removed: the row
+    // slots beyond the row count hold them for the rows inserted later, so
+    // that a table refilled for every message reuses its cell blocks.
     struct Row {
         uint32_t tag;
         uint16_t level;
         uint16_t mark;
-        char* cells[kMaxColumns];
+        char* cells[kMaxColumns];      // blocks of cellPool, or null
         int32_t lengths[kMaxColumns];  // of the cell texts, 0 for none
+        uint8_t present;               // bit i: cell i holds a text
     };
 
     struct Column {
@@ -133,6 +138,7 @@ class TextTable {
     bool IsRow(int row) const { return row >= 0 && row < rowCount; }
     bool ResizeRows(int32_t newCapacity);
     void FreeCells(Row& row);
+    void ClearCells(Row& row);
     void BuildFormat(Column& column);
     bool BuildSeparator();
     bool BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out) const;

@@ -326,6 +326,53 @@ void ExerciseCells() {
         ASSERT_TRUE(table.SetCell(i, 2, "cell"));
     }
     table.RemoveAllRows();
+    // Kept blocks of rows beyond the initial room, given back by the shrink.
+    for (int i = 0; i < 70; ++i) {
+        ASSERT_GE(table.InsertRow(-1, 0), 0);
+        ASSERT_TRUE(table.SetCell(i, 1, std::string(static_cast<size_t>(i * 5), 'k').c_str()));
+    }
+    table.RemoveAllRows();
+}
+
+// A table refilled again and again reuses the blocks of its removed rows:
+// the refilled rows must show their own texts only, as a new table does.
+TEST(TextTableCellsTest, RefilledRowsShowOnlyTheirOwnCells) {
+    struct Fill {
+        int rows;
+        int column;  // the one cell set in each row
+        size_t length;
+    };
+    const Fill kFills[] = {{4, 0, 3}, {6, 2, 40}, {2, 0, 300}, {5, 4, 0}, {3, 0, 31}, {7, 1, 64}};
+    TextTable reused;
+    ASSERT_TRUE(reused.SetColumns({"A", "B", "C", "D", "E"}));
+    for (const Fill& fill : kFills) {
+        TextTable fresh;
+        ASSERT_TRUE(fresh.SetColumns({"A", "B", "C", "D", "E"}));
+        reused.RemoveAllRows();
+        for (int r = 0; r < fill.rows; ++r) {
+            std::string text(fill.length + static_cast<size_t>(r), static_cast<char>('a' + r));
+            for (TextTable* table : {&reused, &fresh}) {
+                // Rows go in at the front as well as at the end.
+                int row = table->InsertRow(r % 2 == 0 ? -1 : 0, 0);
+                ASSERT_TRUE(table->SetCell(row, fill.column, text.c_str()));
+            }
+        }
+        // A removed row's blocks serve the row inserted after it.
+        ASSERT_TRUE(reused.RemoveRow(0) && fresh.RemoveRow(0));
+        ASSERT_EQ(reused.InsertRow(1, 0), 1);
+        ASSERT_EQ(fresh.InsertRow(1, 0), 1);
+        reused.ComputeWidths();
+        fresh.ComputeWidths();
+        ASSERT_EQ(reused.GetRowCount(), fill.rows);
+        for (int r = 0; r < fill.rows; ++r) {
+            EXPECT_EQ(RowLine(reused, r), RowLine(fresh, r)) << fill.rows << " row " << r;
+            for (int c = 0; c < TextTable::kMaxColumns; ++c) {
+                const char* a = reused.GetCell(r, c);
+                const char* b = fresh.GetCell(r, c);
+                EXPECT_STREQ(a, b) << fill.rows << " row " << r << " cell " << c;
+            }
+        }
+    }
 }
 
 TEST(TextTableCellsTest, SetCellRulesAndNoPoolLeaks) {
