@@ -285,32 +285,18 @@ bool TextTable::GetRowPrefix(int row, int lastColumn, bool withBars, OTSTR& out)
 
 bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out) const {
     if (!IsRow(row)) return false;
+    const Row& r = rows[row];
     // The length of the line first; the line is then added as blanks in one
-    // step, and the texts and bars are written over them.
-    struct Cell {
-        const char* text;
-        int32_t shown;
-        int32_t fill;
-        bool left;
-        bool bar;
-    };
-    Cell cells[kMaxColumns];
+    // step, and the texts and bars are written over them. A text is cut to
+    // its column but in the last column, which it may widen.
     int64_t total = 2;
     for (int i = 0; i <= lastColumn; ++i) {
         const Column& column = columns[i];
-        Cell& cell = cells[i];
-        cell.text = nullptr;
         if (column.flags & kHidden) continue;
-        cell.text = rows[row].cells[i];
-        int32_t length = rows[row].lengths[i];
-        bool overflow = length > column.width;
-        bool whole = i == lastColumn;
-        cell.shown = overflow && !whole ? column.width : length;
-        cell.bar = withBars && !(column.flags & kNoBar) && !(overflow && whole);
-        cell.fill = column.width > cell.shown ? column.width - cell.shown : 0;
-        cell.left = (column.flags & kLeftJustify) != 0;
-        total += static_cast<int64_t>(column.padLeft > 0 ? column.padLeft : 0) + cell.fill +
-                 cell.shown + (column.padRight > 0 ? column.padRight : 0) + 1;
+        int32_t length = r.lengths[i];
+        int32_t wide = length > column.width && i == lastColumn ? length : column.width;
+        total += static_cast<int64_t>(column.padLeft > 0 ? column.padLeft : 0) + wide +
+                 (column.padRight > 0 ? column.padRight : 0) + 1;
     }
     int32_t start = out.GetLength();
     if (total > INT32_MAX - 1 - start || !out.AppendChar(' ', static_cast<int>(total))) {
@@ -319,17 +305,21 @@ bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out)
     char* at = out.GetBuffer() + start + 2;
     for (int i = 0; i <= lastColumn; ++i) {
         const Column& column = columns[i];
-        const Cell& cell = cells[i];
         if (column.flags & kHidden) continue;
         at += column.padLeft > 0 ? column.padLeft : 0;
-        if (!cell.left) at += cell.fill;
-        if (cell.shown > 0) {
-            memcpy(at, cell.text, static_cast<size_t>(cell.shown));
-            at += cell.shown;
+        int32_t length = r.lengths[i];
+        bool overflow = length > column.width;
+        int32_t shown = overflow && i != lastColumn ? column.width : length;
+        int32_t fill = column.width > shown ? column.width - shown : 0;
+        if (!(column.flags & kLeftJustify)) at += fill;
+        if (shown > 0) {
+            memcpy(at, r.cells[i], static_cast<size_t>(shown));
+            at += shown;
         }
-        if (cell.left) at += cell.fill;
+        if (column.flags & kLeftJustify) at += fill;
         at += column.padRight > 0 ? column.padRight : 0;
-        *at++ = cell.bar ? '|' : ' ';
+        bool bar = withBars && !(column.flags & kNoBar) && !(overflow && i == lastColumn);
+        *at++ = bar ? '|' : ' ';
     }
     return true;
 }
