@@ -6,8 +6,12 @@
 #include "values/expr_evaluator.h"
 
 const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, int count) const {
-    for (const Entry& entry : entries) {
-        if (entry.count != count) continue;
+    uint32_t first = count > 0 ? words[0] : 0;
+    // The latest calls first: a value is often asked for again soon.
+    for (int n = 0, e = next; n < kKept; ++n) {
+        e = e == 0 ? kKept - 1 : e - 1;
+        if (counts[e] != count || firstWords[e] != first) continue;
+        const Entry& entry = entries[e];
         bool same = true;
         for (int i = 0; same && i < count; ++i) {
             same = entry.words[i] == words[i] && entry.types[i] == types[i];
@@ -20,15 +24,17 @@ const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, i
 void CallResults::Keep(const uint32_t* words, const int32_t* types, int count,
                        const CVarient& result) {
     if (count < 0 || count > kMaxArguments) return;
-    Entry& entry = entries[next];
+    int e = next;
     next = (next + 1) % kKept;
-    entry.count = -1;
+    counts[e] = -1;
+    Entry& entry = entries[e];
     if (!entry.result.clone(result)) return;
     for (int i = 0; i < count; ++i) {
         entry.words[i] = words[i];
         entry.types[i] = types[i];
     }
-    entry.count = count;
+    firstWords[e] = count > 0 ? words[0] : 0;
+    counts[e] = count;
 }
 
 bool QuietCall::Ready(const ExecuteEnv& env) {

@@ -20,7 +20,11 @@ class RunTimeStk;
 class CallResults {
   public:
     static constexpr int kMaxArguments = 8;
-    static constexpr int kKept = 4;
+    static constexpr int kKept = 16;
+
+    CallResults() {
+        for (int32_t& count : counts) count = -1;
+    }
 
     // The result of a call with these argument values, or null.
     const CVarient* Find(const uint32_t* words, const int32_t* types, int count) const;
@@ -32,11 +36,15 @@ class CallResults {
 
   private:
     struct Entry {
-        int count = -1;  // -1: empty
         uint32_t words[kMaxArguments];
         int32_t types[kMaxArguments];
         CVarient result;
     };
+    // The argument count of each entry (-1: empty) and its first word, side
+    // by side, so that a search passes over the entries that differ there
+    // without touching them.
+    int32_t counts[kKept];
+    uint32_t firstWords[kKept] = {};
     Entry entries[kKept];
     int next = 0;
 };

@@ -57,19 +57,30 @@ class QuietCallTest : public ::testing::Test {
 };
 
 TEST_F(QuietCallTest, RecentArgumentsTakeTheKeptResult) {
-    // Each line goes on from the runs of the lines before it; four results
-    // are kept, the oldest giving way.
-    const char* const steps[][2] = {
-        {"sq(3)", "9 runs 1"},
-        {"sq(3) + sq(1 + 2)", "18 runs 1"},
-        {"sq(0 - 3)", "9 runs 2"},  // another value, the same square
-        {"sq(4) + sq(5) + sq(6)", "77 runs 5"},
-        {"sq(3)", "9 runs 6"},  // given way to sq(6)
-        {"sq(6)", "36 runs 6"},
-        {"sq(unset)", "- runs 6"},  // cannot be read: runs as usual and fails
-        {"sq(2, 3)", "4 runs 7"},   // too many arguments: traced, as usual
+    // Each line goes on from the runs of the lines before it; the results of
+    // the latest kKept calls are kept, the oldest giving way. The fill
+    // calls sq with kKept - 1 values more after sq(3) and sq(-3).
+    const int kept = CallResults::kKept;
+    std::string fill = "0";
+    long sum = 0;
+    for (int v = 10; v < 10 + kept - 1; ++v) {
+        fill += " + sq(" + std::to_string(v) + ")";
+        sum += v * v;
+    }
+    const std::string last = "sq(" + std::to_string(10 + kept - 2) + ")";
+    auto runs = [](int n) { return " runs " + std::to_string(n); };
+    const std::string steps[][2] = {
+        {"sq(3)", "9" + runs(1)},
+        {"sq(3) + sq(1 + 2)", "18" + runs(1)},
+        {"sq(0 - 3)", "9" + runs(2)},  // another value, the same square
+        {fill, std::to_string(sum) + runs(kept + 1)},
+        {"sq(3)", "9" + runs(kept + 2)},  // given way to the fill
+        {last, std::to_string((10 + kept - 2) * (10 + kept - 2)) + runs(kept + 2)},
+        {"sq(0 - 3)", "9" + runs(kept + 3)},  // given way to sq(3) in turn
+        {"sq(unset)", "-" + runs(kept + 3)},  // cannot be read: runs as usual and fails
+        {"sq(2, 3)", "4" + runs(kept + 4)},   // too many arguments: traced, as usual
     };
-    for (const auto& step : steps) EXPECT_EQ(step[1], Eval(step[0])) << step[0];
+    for (const auto& step : steps) EXPECT_EQ(step[1], Eval(step[0].c_str())) << step[0];
 }
 
 TEST_F(QuietCallTest, TracedOrCancelledRunsCallEveryTime) {
