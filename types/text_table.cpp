@@ -224,7 +224,7 @@ bool TextTable::SetCell(int row, int column, const char* text, int32_t length) {
     if (text == nullptr) return true;
     Row& r = rows[row];
     char*& cell = r.cells[column];
-    if (length >= 0 && length < cellPool.Capacity(cell)) {
+    if (length >= 0 && length < r.capacities[column]) {
         // The block the cell holds takes the text; text may be that text.
         memmove(cell, text, static_cast<size_t>(length));
     } else {
@@ -240,6 +240,7 @@ bool TextTable::SetCell(int row, int column, const char* text, int32_t length) {
         memcpy(copy, text, static_cast<size_t>(length));
         cellPool.Free(cell);
         cell = copy;
+        r.capacities[column] = cellPool.Capacity(copy);
     }
     cell[length] = '\0';
     r.lengths[column] = length;
@@ -332,7 +333,10 @@ bool TextTable::ResizeRows(int32_t newCapacity) {
     if (moved == nullptr) return false;
     rows = static_cast<Row*>(moved);
     for (int32_t i = rowCapacity; i < newCapacity; ++i) {
-        for (char*& cell : rows[i].cells) cell = nullptr;
+        for (int c = 0; c < kMaxColumns; ++c) {
+            rows[i].cells[c] = nullptr;
+            rows[i].capacities[c] = 0;
+        }
         ClearCells(rows[i]);
     }
     rowCapacity = newCapacity;
@@ -340,9 +344,10 @@ bool TextTable::ResizeRows(int32_t newCapacity) {
 }
 
 void TextTable::FreeCells(Row& row) {
-    for (char*& cell : row.cells) {
-        cellPool.Free(cell);
-        cell = nullptr;
+    for (int i = 0; i < kMaxColumns; ++i) {
+        cellPool.Free(row.cells[i]);
+        row.cells[i] = nullptr;
+        row.capacities[i] = 0;
     }
     ClearCells(row);
 }
@@ -350,9 +355,10 @@ void TextTable::FreeCells(Row& row) {
 void TextTable::ClearCells(Row& row) {
     // Blocks of the pool's classes are kept; a long text's block goes back.
     for (int i = 0; i < kMaxColumns; ++i) {
-        if (cellPool.Capacity(row.cells[i]) > kKeptCellBytes) {
+        if (row.capacities[i] > kKeptCellBytes) {
             cellPool.Free(row.cells[i]);
             row.cells[i] = nullptr;
+            row.capacities[i] = 0;
         }
         row.lengths[i] = 0;
     }

@@ -119,9 +119,10 @@ class TextTable {
         uint32_t tag;
         uint16_t level;
         uint16_t mark;
-        char* cells[kMaxColumns];      // blocks of cellPool, or null
-        int32_t lengths[kMaxColumns];  // of the cell texts, 0 for none
-        uint8_t present;               // bit i: cell i holds a text
+        char* cells[kMaxColumns];         // blocks of cellPool, or null
+        int32_t capacities[kMaxColumns];  // of the blocks: the bytes they hold
+        int32_t lengths[kMaxColumns];     // of the cell texts, 0 for none
+        uint8_t present;                  // bit i: cell i holds a text
     };
 
     struct Column {
