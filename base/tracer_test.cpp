@@ -3,6 +3,7 @@
 #include "base/tracer.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -14,41 +15,30 @@
 
 namespace {
 
-// 6 December 2026, 01:27:46.
-void FixedClock(struct tm& out) {
-    out = {};
-    out.tm_year = 126;
-    out.tm_mon = 11;
-    out.tm_mday = 6;
-    out.tm_hour = 1;
-    out.tm_min = 27;
-    out.tm_sec = 46;
+// The local time of a stamp text "yy-mm-dd hh:mm:ss".
+struct tm Tm(const char* stamp) {
+    struct tm t = {};
+    strptime(stamp, "%y-%m-%d %H:%M:%S", &t);
+    return t;
 }
 
 const std::string kBegin = "LOG BEGIN :  26-12-06 01:27:46\n\n";
 const std::string kEnd = "\nLOG END   :  26-12-06 01:27:46";
 
-bool Exists(const char* name) {
-    struct stat st;
-    return stat(name, &st) == 0;
-}
-
 class RecordingTracer : public Tracer {
   public:
-    void lock() override { ++locks; }
-    void unlock() override { ++unlocks; }
-    void output(const char* text) override { pieces.push_back(text); }
+    void lock() override { log += '['; }
+    void unlock() override { log += ']'; }
+    void output(const char* text) override { log += std::string(text) + '|'; }
 
-    std::vector<std::string> pieces;
-    int locks = 0;
-    int unlocks = 0;
+    std::string log;  // each piece of output ends in '|'; [ and ] are the locks
 };
 
 class TraceTest : public ScratchDirTest {
   protected:
     void SetUp() override {
         ScratchDirTest::SetUp();
-        logstamp::SetClock(FixedClock);
+        logstamp::SetClock([](struct tm& out) { out = Tm("26-12-06 01:27:46"); });
     }
     void TearDown() override {
         Tracer::destroy();
@@ -68,16 +58,14 @@ TEST_F(TracerTest, WithoutAFileNameOnlyTheConsoleGetsTextsUninterpreted) {
     t.TRACE_("no end", false);
     t.TRACEF("x=%d", 5);
     t.close();
-    EXPECT_EQ(t.pieces, (std::vector<std::string>{"100% %s %n", "\n", "no end", "x=5\n"}));
-    EXPECT_EQ(t.locks, 3);
-    EXPECT_EQ(t.unlocks, 3);
+    const std::string consoleLog = "[100% %s %n|\n|][no end|][x=5\n|]";
+    EXPECT_EQ(t.log, consoleLog);
     EXPECT_EQ(CountEntries("."), 0);
 
     t.SetConsoleOn(false);
     t.TRACE_("quiet", true);
     t.TRACEF("quiet");
-    EXPECT_EQ(t.pieces.size(), 4u);
-    EXPECT_EQ(t.locks, 3);
+    EXPECT_EQ(t.log, consoleLog);
 }
 
 TEST_F(TracerTest, OpenOverwritesFirstFileCachesLinesAndEndsWithStamp) {
@@ -94,10 +82,10 @@ TEST_F(TracerTest, OpenOverwritesFirstFileCachesLinesAndEndsWithStamp) {
         t.close();
         EXPECT_EQ(ReadWholeFile("Trace0.txt"), kBegin + "50% done\nn=7\n");
         t.TRACE_("later", false);
-        EXPECT_EQ(t.pieces, (std::vector<std::string>{"50% done", "\n", "n=7\n", "later"}));
+        EXPECT_EQ(t.log, "[50% done|\n|][n=7\n|][later|]");
     }
     EXPECT_EQ(ReadWholeFile("Trace0.txt"), kBegin + "50% done\nn=7\nlater" + kEnd);
-    EXPECT_FALSE(Exists("Trace1.txt"));
+    EXPECT_EQ(ReadWholeFile("Trace1.txt"), "<missing>");
 }
 
 TEST_F(TracerTest, DestroyEndsTheFileAndInstStartsAfresh) {
@@ -115,10 +103,9 @@ TEST_F(TracerTest, DestroyEndsTheFileAndInstStartsAfresh) {
     EXPECT_EQ(ReadWholeFile("Run0.txt"),
               kBegin + "x\n100% %s\n" + std::string(1023, 'y') + "\n" + kEnd);
 
-    Tracer* b = Tracer::inst();
-    ASSERT_NE(b, nullptr);
-    EXPECT_FALSE(b->IsFileOn());
-    EXPECT_TRUE(b->IsConsoleOn());
+    ASSERT_NE(Tracer::inst(), nullptr);
+    EXPECT_FALSE(Tracer::inst()->IsFileOn());
+    EXPECT_TRUE(Tracer::inst()->IsConsoleOn());
 }
 
 TEST_F(TracerTest, RotatesToTheNextFileAtFiveMegabytes) {
@@ -127,9 +114,8 @@ TEST_F(TracerTest, RotatesToTheNextFileAtFiveMegabytes) {
     t.SetConsoleOn(false);
     t.open(nullptr, "Trace");
     std::string line(1023, 'z');
-    for (int i = 0; i < 5200 && !Exists("Trace1.txt"); ++i) t.TRACE_(line.c_str(), true);
-    ASSERT_TRUE(Exists("Trace1.txt"));
-    EXPECT_EQ(ReadWholeFile("Trace1.txt"), kBegin);
+    for (int i = 0; i < 5200 && access("Trace1.txt", F_OK) != 0; ++i) t.TRACE_(line.c_str(), true);
+    ASSERT_EQ(ReadWholeFile("Trace1.txt"), kBegin);
     std::string first = ReadWholeFile("Trace0.txt");
     EXPECT_GT(static_cast<long>(first.size()), kLimit - 1024);
     EXPECT_LE(first.size(), kLimit + kEnd.size());
@@ -149,8 +135,7 @@ TEST_F(LogFileTest, RotatesThroughTheLettersAndBackToTheFirst) {
     // two do not, so every file gets one line.
     std::vector<std::string> lines;
     for (int i = 0; i <= 10; ++i) {
-        std::string head = (i < 10 ? "line0" : "line") + std::to_string(i);
-        lines.push_back(head + std::string(34, '.'));
+        lines.push_back("line" + std::to_string(100 + i).substr(1) + std::string(34, '.'));
         log.Write(lines.back().c_str());
     }
     EXPECT_TRUE(log.Flush());
@@ -163,70 +148,74 @@ TEST_F(LogFileTest, RotatesThroughTheLettersAndBackToTheFirst) {
     EXPECT_EQ(CountEntries("."), 10);
 }
 
-TEST_F(LogFileTest, CacheHoldsExactly16384CharactersAndLongerTextsGoStraightThrough) {
-    LogFile log;
+// Buffered, a LogFile's cache holds 16384 characters and a DumpFile's
+// 3072; a longer text goes straight through. Unbuffered, every write goes
+// out at once.
+TEST_F(LogFileTest, CachesFillExactlyAndUnbufferedWritesGoOutAtOnce) {
+    auto after = [](auto& file, const std::string& text, const char* name) {
+        file.Write(text.c_str());
+        return ReadWholeFile(name);
+    };
+    LogFile log, unbuffered;
     log.SetLetterNaming("L", "txt", 'a', 'a');
     log.Start();
-    std::string a(16384, 'a'), c(20000, 'c');
+    std::string a(16384, 'a'), c(20000, 'c'), x(30, 'x'), y(30, 'y'), z(10, 'z');
     log.Write(a.c_str() + 1);
-    log.Write("a");  // exactly fills what is left
-    EXPECT_EQ(ReadWholeFile("La.txt"), kBegin);
+    EXPECT_EQ(after(log, "a", "La.txt"), kBegin) << "exactly fills what is left";
     EXPECT_EQ(log.GetCacheLength(), 16384);
-    log.Write("b");
-    EXPECT_EQ(ReadWholeFile("La.txt"), kBegin + a);
+    EXPECT_EQ(after(log, "b", "La.txt"), kBegin + a);
     EXPECT_EQ(log.GetCacheLength(), 1);
-    log.Write(c.c_str());
-    EXPECT_EQ(ReadWholeFile("La.txt"), kBegin + a + "b" + c);
+    EXPECT_EQ(after(log, c, "La.txt"), kBegin + a + "b" + c);
     EXPECT_EQ(log.GetCacheLength(), 0);
     EXPECT_EQ(log.GetFileSize(), kBegin.size() + a.size() + 1 + c.size());
-}
 
-TEST_F(LogFileTest, UnbufferedWritesAtOnceAndRotatesBySize) {
-    LogFile log;
-    log.SetLetterNaming("U", "log", '0', '1');
-    log.SetWriteMode(false, 80);
-    log.Start();
-    std::string x(30, 'x'), y(30, 'y'), z(10, 'z');
-    log.Write(x.c_str());
-    EXPECT_EQ(ReadWholeFile("U0.log"), kBegin + x);
-    log.Write(y.c_str());  // 62 + 30 reaches 80
-    EXPECT_EQ(ReadWholeFile("U0.log"), kBegin + x + kEnd);
+    std::string da(3000, 'a'), db(72, 'b'), dd(4000, 'd');
+    DumpFile dump("b.txt", true, false);
+    dump.Write(da.c_str());
+    EXPECT_EQ(after(dump, db, "b.txt"), "<missing>") << "exactly full";
+    EXPECT_EQ(after(dump, "c", "b.txt"), da + db);
+    EXPECT_EQ(after(dump, dd, "b.txt"), da + db + "c" + dd);
+    EXPECT_EQ(dump.GetCacheLength(), 0);
+
+    unbuffered.SetLetterNaming("U", "log", '0', '1');
+    unbuffered.SetWriteMode(false, 80);
+    unbuffered.Start();
+    EXPECT_EQ(after(unbuffered, x, "U0.log"), kBegin + x);
+    EXPECT_EQ(after(unbuffered, y, "U0.log"), kBegin + x + kEnd) << "62 + 30 reaches 80";
     EXPECT_EQ(ReadWholeFile("U1.log"), kBegin + y);
-    log.Write(z.c_str());
-    EXPECT_EQ(ReadWholeFile("U1.log"), kBegin + y + z);
+    EXPECT_EQ(after(unbuffered, z, "U1.log"), kBegin + y + z);
 }
 
-TEST_F(LogFileTest, FailedOpenKeepsTheCacheForTheNextWrite) {
+// A LogFile that cannot open its file keeps the cache for the next write; a
+// DumpFile empties it.
+TEST_F(LogFileTest, FailedOpenKeepsTheLogCacheAndDropsTheDumpCache) {
     LogFile log;
     log.Write("before start");
     EXPECT_FALSE(log.Start()) << "no naming set";
     log.SetLetterNaming("sub\\T", "txt", '0', '0');
     EXPECT_TRUE(log.Start());
+    DumpFile dump("sub\\x", true, false);
     log.Write("one,");
+    dump.Write("lost");
     EXPECT_FALSE(log.Flush());
+    dump.Flush();
     ASSERT_EQ(mkdir("sub", 0777), 0);
     log.Write("two");
+    dump.Write("kept");
     EXPECT_TRUE(log.Flush());
+    dump.Flush();
     EXPECT_EQ(ReadWholeFile("sub/T0.txt"), kBegin + "one,two");
+    EXPECT_EQ(ReadWholeFile("sub/x"), "kept");
 }
 
 TEST_F(LogFileTest, StampsAndDatedNames) {
-    struct Case {
-        int year, month, day, hour, minute, second;
-        const char* name;
+    const struct {
         const char* stamp;
-    } cases[] = {
-        {2026, 12, 6, 1, 27, 46, "P26C06_012746.log", "26-12-06 01:27:46"},
-        {2009, 1, 31, 23, 59, 59, "P09131_235959.log", "09-01-31 23:59:59"},
-    };
-    for (const Case& c : cases) {
-        struct tm t = {};
-        t.tm_year = c.year - 1900;
-        t.tm_mon = c.month - 1;
-        t.tm_mday = c.day;
-        t.tm_hour = c.hour;
-        t.tm_min = c.minute;
-        t.tm_sec = c.second;
+        const char* name;
+    } cases[] = {{"26-12-06 01:27:46", "P26C06_012746.log"},
+                 {"09-01-31 23:59:59", "P09131_235959.log"}};
+    for (const auto& c : cases) {
+        const struct tm t = Tm(c.stamp);
         EXPECT_STREQ(logstamp::DatedName("P", "log", t).GetBuffer(), c.name);
         char text[logstamp::kStampRoom];
         logstamp::BeginStamp(t, text);
@@ -241,14 +230,24 @@ TEST_F(LogFileTest, StampsAndDatedNames) {
     EXPECT_EQ(ReadWholeFile("P26C06_012746.log"), kBegin);
 }
 
-TEST_F(DumpFileTest, StampedTruncatesAndUnstampedAppends) {
+// Stamped, a DumpFile replaces its file at once and ends it with a stamp;
+// unstamped, it appends. A name of more than 63 characters writes nothing.
+TEST_F(DumpFileTest, StampedTruncatesUnstampedAppendsAndLongNamesAreRefused) {
     WriteWholeFile("d.txt", "old\n");
+    std::string longest(63, 'n'), tooLong(64, 'n');
     {
-        DumpFile d("d.txt", false, false);
+        DumpFile d("d.txt", false, false), ok(longest.c_str(), false, false),
+            refused(tooLong.c_str(), false, true);
         d.Write("a");
         EXPECT_EQ(ReadWholeFile("d.txt"), "old\na");
+        EXPECT_TRUE(ok.HasName());
+        EXPECT_FALSE(refused.HasName());
+        ok.Write("1");
+        refused.Write("2");
     }
     EXPECT_EQ(ReadWholeFile("d.txt"), "old\na");
+    EXPECT_EQ(ReadWholeFile(longest.c_str()), "1");
+    EXPECT_EQ(CountEntries("."), 2);
     {
         DumpFile d("d.txt", true, true);
         EXPECT_EQ(ReadWholeFile("d.txt"), kBegin);
@@ -257,41 +256,6 @@ TEST_F(DumpFileTest, StampedTruncatesAndUnstampedAppends) {
         EXPECT_EQ(ReadWholeFile("d.txt"), kBegin);
     }
     EXPECT_EQ(ReadWholeFile("d.txt"), kBegin + "x5%" + kEnd + "\n");
-}
-
-TEST_F(DumpFileTest, CacheSpillsPast3072Characters) {
-    std::string a(3000, 'a'), b(72, 'b'), d(4000, 'd');
-    DumpFile f("b.txt", true, false);
-    f.Write(a.c_str());
-    f.Write(b.c_str());  // exactly full
-    EXPECT_FALSE(Exists("b.txt"));
-    f.Write("c");
-    EXPECT_EQ(ReadWholeFile("b.txt"), a + b);
-    f.Write(d.c_str());
-    EXPECT_EQ(ReadWholeFile("b.txt"), a + b + "c" + d);
-    EXPECT_EQ(f.GetCacheLength(), 0);
-}
-
-TEST_F(DumpFileTest, NameLimitAndFailedOpenEmptiesCache) {
-    std::string longest(63, 'n'), tooLong(64, 'n');
-    {
-        DumpFile ok(longest.c_str(), false, false);
-        DumpFile refused(tooLong.c_str(), false, true);
-        EXPECT_TRUE(ok.HasName());
-        EXPECT_FALSE(refused.HasName());
-        ok.Write("1");
-        refused.Write("2");
-    }
-    EXPECT_EQ(ReadWholeFile(longest.c_str()), "1");
-    EXPECT_EQ(CountEntries("."), 1);
-
-    DumpFile f("sub\\x", true, false);
-    f.Write("lost");
-    f.Flush();
-    ASSERT_EQ(mkdir("sub", 0777), 0);
-    f.Write("kept");
-    f.Flush();
-    EXPECT_EQ(ReadWholeFile("sub/x"), "kept");
 }
 
 }  // namespace
