@@ -10,7 +10,6 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,15 +27,18 @@ std::string ReadStream(FILE* f) {
     return out;
 }
 
-bool IsDir(const char* name) {
-    struct stat st;
-    return stat(name, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 std::vector<std::string> Names(StringArray& a) {
     std::vector<std::string> out;
     for (int i = 0; i < a.GetSize(); ++i) out.push_back(a.GetAt(i).GetBuffer());
     return out;
+}
+
+// Writes data through a stream that vpath opened; false on any failure.
+bool WriteStream(const char* path, const char* mode, const std::string& data) {
+    FILE* f = vpath::OpenFile(path, mode);
+    if (f == nullptr) return false;
+    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    return fclose(f) == 0 && ok;
 }
 
 class PathTest : public ScratchDirTest {
@@ -92,20 +94,14 @@ TEST_F(PathTest, KeptResolutionsFollowTheDirectory) {
 }
 
 TEST_F(PathTest, CreatesFilesAndDirectoriesUnderTheGivenName) {
-    FILE* f = vpath::OpenFile("DUMP\\Tran", "w");
-    ASSERT_NE(f, nullptr);
-    fputs("r1", f);
-    fclose(f);
-    f = vpath::OpenFile("dump\\TRAN", "a");  // now an entry matches
-    ASSERT_NE(f, nullptr);
-    fputs("r2", f);
-    fclose(f);
+    ASSERT_TRUE(WriteStream("DUMP\\Tran", "w", "r1"));
+    ASSERT_TRUE(WriteStream("dump\\TRAN", "a", "r2"));  // now an entry matches
     EXPECT_EQ(ReadWholeFile("dump/Tran"), "r1r2");
     EXPECT_TRUE(vpath::FileExists("Dump\\tran"));
 
     EXPECT_FALSE(vpath::MakeDirectory("Dump")) << "exists as dump";
     EXPECT_TRUE(vpath::MakeDirectory("Dump\\NewDir"));
-    EXPECT_TRUE(IsDir("dump/NewDir"));
+    EXPECT_EQ(CountEntries("dump/NewDir"), 0) << "an empty directory";
     EXPECT_TRUE(vpath::IsDirectory("DUMP\\newdir"));
     EXPECT_FALSE(vpath::IsDirectory("dump\\tran"));
     EXPECT_FALSE(vpath::MakeDirectory("nowhere\\deeper"));
@@ -118,7 +114,7 @@ TEST_F(PathTest, CreatesFilesAndDirectoriesUnderTheGivenName) {
     EXPECT_EQ(vpath::OpenFile("", "w"), nullptr);
 }
 
-TEST_F(PathTest, TextModeFoldsCrLfAndBinaryKeepsEveryByte) {
+TEST_F(PathTest, TextModeFoldsCrLfBinaryKeepsEveryByteAndOnlyRegularFilesAreRead) {
     std::string raw, folded;
     for (int i = 0; i < 700; ++i) {  // CR LF pairs fall on every chunk boundary
         raw += "line\r\n";
@@ -128,40 +124,37 @@ TEST_F(PathTest, TextModeFoldsCrLfAndBinaryKeepsEveryByte) {
     folded += "a\r\rb\n\nc\r";
     WriteWholeFile("Sub/W.TXT", raw);
 
+    OTSTR text;
+    for (const char* mode : {"r", "rt", "rb"}) {
+        const std::string& want = mode[1] == 'b' ? raw : folded;
+        FILE* f = vpath::OpenFile("sub\\w.txt", mode);
+        ASSERT_NE(f, nullptr) << mode;
+        EXPECT_EQ(ReadStream(f), want) << mode;
+        ASSERT_TRUE(vpath::ReadFile("SUB\\W.txt", mode[1] != 'b', text)) << mode;
+        EXPECT_EQ(std::string(text.GetBuffer(), text.GetLength()), want) << mode;
+    }
     FILE* f = vpath::OpenFile("sub\\w.txt", "r");
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(ReadStream(f), folded);
-    f = vpath::OpenFile("sub\\w.txt", "rt");
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(ReadStream(f), folded);
-    f = vpath::OpenFile("sub\\w.txt", "rb");
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(ReadStream(f), raw);
-
-    f = vpath::OpenFile("sub\\w.txt", "r");
     ASSERT_NE(f, nullptr);
     char line[64];
     int lines = 0;
-    while (fgets(line, sizeof line, f) != nullptr) {
-        if (lines++ == 0) {
-            EXPECT_STREQ(line, "line\n");
-        }
-    }
+    while (fgets(line, sizeof line, f) != nullptr) ++lines;
     EXPECT_EQ(lines, 703);
     rewind(f);
     ASSERT_NE(fgets(line, sizeof line, f), nullptr);
     EXPECT_STREQ(line, "line\n");
     fclose(f);
 
-    OTSTR text;
-    ASSERT_TRUE(vpath::ReadFile("SUB\\W.txt", true, text));
-    EXPECT_EQ(std::string(text.GetBuffer(), text.GetLength()), folded);
-    ASSERT_TRUE(vpath::ReadFile("SUB\\W.txt", false, text));
-    EXPECT_EQ(std::string(text.GetBuffer(), text.GetLength()), raw);
     WriteWholeFile("empty", "");
     EXPECT_TRUE(vpath::ReadFile("EMPTY", true, text));
     EXPECT_EQ(text.GetLength(), 0);
-    EXPECT_FALSE(vpath::ReadFile("absent", true, text));
+    // A script may name any path in an #include: a device without end, a
+    // pipe without writer or a directory must fail at once.
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    ASSERT_EQ(mkdir("dir", 0777), 0);
+    for (const char* path : {"absent", "/dev/zero", "PIPE", "dir", "\\dev\\zero"}) {
+        EXPECT_FALSE(vpath::ReadFile(path, true, text)) << path;
+        EXPECT_EQ(text.GetLength(), 0) << path;
+    }
 }
 
 // The reason recorded for path, "" when none was.
@@ -173,31 +166,19 @@ std::string FailureOf(const std::string& path) {
     return "";
 }
 
-// Writes beyond 4096 bytes fail as on a full disk while one lives.
-class FileSizeLimit {
-  public:
-    FileSizeLimit() {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        struct rlimit limit = saved;
-        limit.rlim_cur = 4096;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        oldHandler = signal(SIGXFSZ, SIG_IGN);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        signal(SIGXFSZ, oldHandler);
-    }
-
-  private:
-    struct rlimit saved;
-    void (*oldHandler)(int);
-};
-
-bool WriteStream(const char* path, const char* mode, const std::string& data) {
-    FILE* f = vpath::OpenFile(path, mode);
-    if (f == nullptr) return false;
-    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
-    return fclose(f) == 0 && ok;
+// Runs fn with writes beyond 4096 bytes failing as on a full disk.
+template <typename Fn>
+bool UnderSizeLimit(Fn fn) {
+    struct rlimit saved, limit;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    limit = saved;
+    limit.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    bool result = fn();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    return result;
 }
 
 // A failed write keeps the old file whole, leaves no temporary file and is
@@ -211,39 +192,32 @@ TEST_F(PathTest, OutputReplacesFilesWholeOrNotAtAll) {
     WriteWholeFile("big", "big before");
     WriteWholeFile("grow", "grown: ");
     const std::string large(8000, 'x');
-    auto replace = [](const char* path, const std::string& data) {
-        return vpath::ReplaceFile(path, data.data(), data.size());
-    };
     struct {
-        std::function<bool()> write;
+        const char* path;  // written whole, or with mode through a stream
+        const char* mode;
+        std::string data;
         const char* file;  // checked afterwards
         std::string contents;
         const char* failure;  // recorded for the path written, null on success
-        const char* path;
     } cases[] = {
-        {[&] { return replace("OLD", "new"); }, "old", "new", nullptr, "OLD"},
-        {[&] { return replace("link", "via link"); }, "old", "via link", nullptr, "link"},
-        {[&] { return replace("dangling", "x"); }, "nowhere", "<missing>", "dangling symbolic link",
-         "dangling"},
-        {[&] { return WriteStream("BIG", "wb", large); }, "big", "big before", "File too large",
-         "BIG"},
-        {[&] { return WriteStream("grow", "a", large); }, "grow", "grown: xxx", "File too large",
-         "grow"},  // appending writes in place: what fitted stays
-        {[&] { return replace("/dev/full", "x"); }, "big", "big before", "No space left on device",
-         "/dev/full"},
-        {[&] { return replace("/dev/null", "x"); }, "big", "big before", nullptr, "/dev/null"},
-        {[&] { return replace("dump", "x"); }, "big", "big before", "Is a directory", "dump"},
-        {[&] { return replace("NoDir\\x", "x"); }, "NoDir/x", "<missing>",
-         "No such file or directory", "NoDir\\x"},
+        {"OLD", nullptr, "new", "old", "new", nullptr},
+        {"link", nullptr, "via link", "old", "via link", nullptr},
+        {"dangling", nullptr, "x", "nowhere", "<missing>", "dangling symbolic link"},
+        {"BIG", "wb", large, "big", "big before", "File too large"},
+        // Appending writes in place: what fitted stays.
+        {"grow", "a", large, "grow", "grown: xxx", "File too large"},
+        {"/dev/full", nullptr, "x", "big", "big before", "No space left on device"},
+        {"/dev/null", nullptr, "x", "big", "big before", nullptr},
+        {"dump", nullptr, "x", "big", "big before", "Is a directory"},
+        {"NoDir\\x", nullptr, "x", "NoDir/x", "<missing>", "No such file or directory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        bool ok;
-        {
-            FileSizeLimit limit;
-            ok = c.write();
-        }
-        EXPECT_EQ(c.failure == nullptr, ok);
+        EXPECT_EQ(c.failure == nullptr, UnderSizeLimit([&] {
+                      return c.mode == nullptr
+                                 ? vpath::ReplaceFile(c.path, c.data.data(), c.data.size())
+                                 : WriteStream(c.path, c.mode, c.data);
+                  }));
         std::string contents = ReadWholeFile(c.file);
         if (std::string(c.file) == "grow") contents = contents.substr(0, c.contents.size());
         EXPECT_EQ(c.contents, contents);
@@ -269,10 +243,7 @@ TEST_F(PathTest, OutputReplacesFilesWholeOrNotAtAll) {
     vpath::RecordFile records;
     ASSERT_TRUE(records.Create("Records", "KZ", 2));
     EXPECT_TRUE(records.Append("0123456789ab", 12));
-    {
-        FileSizeLimit limit;
-        EXPECT_FALSE(records.Append(large.data(), large.size()));
-    }
+    EXPECT_FALSE(UnderSizeLimit([&] { return records.Append(large.data(), large.size()); }));
     EXPECT_FALSE(records.IsOpen());
     EXPECT_EQ("KZ0123456789ab", ReadWholeFile("Records"));
     EXPECT_EQ("File too large", FailureOf("Records"));
@@ -305,28 +276,14 @@ TEST_F(PathTest, AppendFileFollowsItsPath) {
 
     // A failed write is recorded, and the next append opens the file again.
     const std::string large(8000, 'x');
-    {
-        FileSizeLimit limit;
-        EXPECT_FALSE(log.Append("Sub\\Log", large.data(), large.size()));
-    }
+    EXPECT_FALSE(
+        UnderSizeLimit([&] { return log.Append("Sub\\Log", large.data(), large.size()); }));
     EXPECT_FALSE(log.IsOpen());
     EXPECT_EQ("File too large", FailureOf("Sub\\Log"));
     ASSERT_TRUE(log.Append("Sub\\Log", "h", 1));
     EXPECT_EQ('h', ReadWholeFile("Sub/Log").back());
     EXPECT_FALSE(log.Append("NoDir\\Log", "i", 1));
     EXPECT_FALSE(FailureOf("NoDir\\Log").empty());
-}
-
-// A script may name any path in an #include: a device without end, a pipe
-// without writer or a directory must fail at once.
-TEST_F(PathTest, ReadFileTakesRegularFilesOnly) {
-    ASSERT_EQ(mkfifo("pipe", 0600), 0);
-    ASSERT_EQ(mkdir("dir", 0777), 0);
-    OTSTR text;
-    for (const char* path : {"/dev/zero", "PIPE", "dir", "\\dev\\zero"}) {
-        EXPECT_FALSE(vpath::ReadFile(path, true, text)) << path;
-        EXPECT_EQ(text.GetLength(), 0) << path;
-    }
 }
 
 TEST_F(PathTest, ListsMatchingFilesSortedWithoutRegardToCase) {
