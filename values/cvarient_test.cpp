@@ -41,6 +41,7 @@ const auto U4 = [](int64_t n) { return I(kTypeUInt4, n); };
 const auto D = [](double d) { return Val{kTypeDouble, 0, d, nullptr}; };
 const auto S = [](const char* s) { return Val{kTypeOctet, 0, 0.0, s}; };
 const Val kNone = {kTypeNone, 0, 0.0, nullptr};
+const Val kUnary = {-2, 0, 0.0, nullptr};  // no left operand: a unary operator
 
 CVarient Make(const Val& v) {
     CVarient out;
@@ -319,7 +320,8 @@ struct BinaryCase {
     const char* trace = nullptr;  // of a failure, when not the usual one
 };
 
-TEST(CVarientOperate, BinaryByTypePair) {
+// Binary operators by the pair of operand types, and unary ones.
+TEST(CVarientOperate, BinaryByTypePairAndUnary) {
     const int32_t kI4 = kTypeInt4, kU4 = kTypeUInt4, kDb = kTypeDouble, kOc = kTypeOctet;
     const BinaryCase cases[] = {
         // signed
@@ -399,13 +401,30 @@ TEST(CVarientOperate, BinaryByTypePair) {
          "CVarient::Operate(1.00,'/',0.00) fail, divide or mode by zeor !\n"},
         {D(1.0), "/", I4(0), kTypeNone, "-",
          "CVarient::Operate(1.00,'/',0) fail, divide or mode by zeor !\n"},
+        // unary
+        {kUnary, "-", U4(1), kTypeInt4, "-1"},
+        {kUnary, "-", I4(INT32_MIN), kTypeInt4, "-2147483648"},
+        {kUnary, "~", I(kTypeUInt1, 0), kTypeUInt1, "255"},
+        {kUnary, "~", I4(0), kTypeInt4, "-1"},
+        {kUnary, "+", I(kTypeInt2, 0xffff), kTypeInt2, "-1"},
+        {kUnary, "!", I4(5), kTypeInt4, "0"},
+        {kUnary, "!", U4(0), kTypeInt4, "1"},
+        {kUnary, "-", D(2.5), kTypeDouble, "-2.50"},
+        {kUnary, "+", D(2.5), kTypeDouble, "2.50"},
+        {kUnary, "~", D(2.5), kTypeNone, "-"},
+        {kUnary, "!", D(0.0), kTypeNone, "-"},
+        {kUnary, "-", S("a"), kTypeNone, "-"},
+        {kUnary, "-", kNone, kTypeNone, "-"},
     };
     for (const BinaryCase& c : cases) {
+        const bool unary = c.lhs.type == kUnary.type;
         CVarient l = Make(c.lhs), r = Make(c.rhs), result;
-        SCOPED_TRACE(Text(l) + " " + c.op + " " + Text(r));
+        const std::string shown = (unary ? "" : Text(l) + ",") + "'" + c.op + "'," + Text(r);
+        SCOPED_TRACE(shown);
         result.SetName("res");
         bool ok = false;
-        std::string trace = Traced([&] { ok = result.Operate(l, c.op, r); });
+        std::string trace =
+            Traced([&] { ok = unary ? result.Operate(c.op, r) : result.Operate(l, c.op, r); });
         EXPECT_EQ(ok, c.type != kTypeNone);
         EXPECT_EQ(result.GetType(), c.type);
         EXPECT_EQ(result.HasValue(), ok);
@@ -416,8 +435,7 @@ TEST(CVarientOperate, BinaryByTypePair) {
         } else if (c.trace != nullptr) {
             EXPECT_EQ(trace, c.trace);
         } else {
-            EXPECT_EQ(trace,
-                      "CVarient::Operate(" + Text(l) + ",'" + c.op + "'," + Text(r) + ") fail !\n");
+            EXPECT_EQ(trace, "CVarient::Operate(" + shown + ") fail !\n");
         }
     }
 }
@@ -441,45 +459,9 @@ TEST(CVarientOperate, CaseInsensitiveZerosAndResultAsOperand) {
     EXPECT_EQ(n.getLong(), 15);
     ASSERT_TRUE(n.Operate("-", n));
     EXPECT_EQ(n.getLong(), -15);
-}
-
-TEST(CVarientOperate, Unary) {
-    const struct {
-        const char* op;
-        Val operand;
-        int32_t type;
-        const char* text;
-    } rows[] = {
-        {"-", U4(1), kTypeInt4, "-1"},
-        {"-", I4(INT32_MIN), kTypeInt4, "-2147483648"},
-        {"~", I(kTypeUInt1, 0), kTypeUInt1, "255"},
-        {"~", I4(0), kTypeInt4, "-1"},
-        {"+", I(kTypeInt2, 0xffff), kTypeInt2, "-1"},
-        {"!", I4(5), kTypeInt4, "0"},
-        {"!", U4(0), kTypeInt4, "1"},
-        {"-", D(2.5), kTypeDouble, "-2.50"},
-        {"+", D(2.5), kTypeDouble, "2.50"},
-        {"~", D(2.5), kTypeNone, "-"},
-        {"!", D(0.0), kTypeNone, "-"},
-        {"-", S("a"), kTypeNone, "-"},
-        {"-", kNone, kTypeNone, "-"},
-    };
-    for (const auto& r : rows) {
-        CVarient operand = Make(r.operand), result;
-        SCOPED_TRACE(std::string(r.op) + Text(operand));
-        bool ok = false;
-        std::string trace = Traced([&] { ok = result.Operate(r.op, operand); });
-        EXPECT_EQ(ok, r.type != kTypeNone);
-        EXPECT_EQ(result.GetType(), r.type);
-        EXPECT_EQ(Text(result), r.text);
-        if (!ok) {
-            EXPECT_EQ(trace, "CVarient::Operate('" + std::string(r.op) + "'," + Text(operand) +
-                                 ") fail !\n");
-        }
-    }
-    CVarient complement;
-    complement.Operate("~", Make(I(kTypeUInt1, 0)));
-    EXPECT_EQ(complement.value, 0xffffffffu);
+    // A unary result keeps the whole word.
+    ASSERT_TRUE(n.Operate("~", Make(I(kTypeUInt1, 0))));
+    EXPECT_EQ(n.value, 0xffffffffu);
 }
 
 // The word forms that the evaluator's integer route uses agree with Operate
@@ -491,15 +473,13 @@ TEST(CVarientOperate, WordFormsAgreeWithOperate) {
     const char* const binary[] = {"+",  "-",  "*",  "/",  "%", "&", "|",  "^",  "<<", ">>",
                                   "==", "!=", "<=", ">=", ">", "<", "&&", "||", "=",  "**"};
     const char* const unary[] = {"-", "+", "~", "!", "*", "--"};
-    // operate sets a value the way Operate does, words the way the word
-    // forms do; both must give the same.
+    // result, word and type hold what Operate and the word forms gave last;
+    // agree records the operation when the two differ.
     std::string differ;
-    auto agree = [&differ](const std::string& what, auto operate, auto words) {
-        CVarient result;
-        uint32_t word = 0;
-        int32_t type = kTypeNone;
-        bool ok = operate(result);
-        bool wordOk = words(word, type);
+    CVarient result;
+    uint32_t word = 0;
+    int32_t type = kTypeNone;
+    auto agree = [&](const std::string& what, bool ok, bool wordOk) {
         if (ok != wordOk || (ok && (result.GetType() != type || result.value != word))) {
             differ += what + "\n";
         }
@@ -510,23 +490,18 @@ TEST(CVarientOperate, WordFormsAgreeWithOperate) {
             for (uint32_t l : words) {
                 CVarient left = Make(I(lt, l));
                 for (const char* op : unary) {
-                    agree(
-                        op + Text(left), [&](CVarient& r) { return r.Operate(op, left); },
-                        [&](uint32_t& w, int32_t& t) {
-                            return CVarient::OperateWord(op, left.value, lt, w, t);
-                        });
+                    bool ok = result.Operate(op, left);
+                    agree(op + Text(left), ok,
+                          CVarient::OperateWord(op, left.value, lt, word, type));
                 }
                 for (int32_t rt : types) {
                     for (uint32_t r : words) {
                         CVarient right = Make(I(rt, r));
                         for (const char* op : binary) {
-                            agree(
-                                Text(left) + op + Text(right),
-                                [&](CVarient& v) { return v.Operate(left, op, right); },
-                                [&](uint32_t& w, int32_t& t) {
-                                    return CVarient::OperateWords(left.value, lt, op, right.value,
-                                                                  rt, w, t);
-                                });
+                            bool ok = result.Operate(left, op, right);
+                            agree(Text(left) + op + Text(right), ok,
+                                  CVarient::OperateWords(left.value, lt, op, right.value, rt, word,
+                                                         type));
                         }
                     }
                 }
