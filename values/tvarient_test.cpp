@@ -24,6 +24,11 @@ std::string TextAt(const TVarient& t, int32_t idx, const char* format = nullptr)
     return std::string(ok ? "" : "!") + std::string(out.GetBuffer(), out.GetLength());
 }
 
+// A TVarient that create made.
+struct Made : TVarient {
+    Made(const char* name, int32_t type, int32_t count) { create(name, type, count); }
+};
+
 TEST(TVarientCreate, ZeroedStorageAndRefusals) {
     TVarient t;
     ASSERT_TRUE(t.create("a", kTypeInt4, 3));
@@ -44,8 +49,7 @@ TEST(TVarientCreate, ZeroedStorageAndRefusals) {
 }
 
 TEST(TVarientSetAt, TextIntoIntegerElements) {
-    TVarient t;
-    t.create("u", kTypeUInt1, 4);
+    Made t("u", kTypeUInt1, 4);
     const struct {
         const char* text;
         bool ok;
@@ -64,17 +68,14 @@ TEST(TVarientSetAt, TextIntoIntegerElements) {
         }
     }
     // A character code is a signed byte.
-    TVarient w;
-    w.create("w", kTypeInt4, 1);
+    Made w("w", kTypeInt4, 1);
     w.setAt(0, "\xE9");
     EXPECT_EQ(w.getAt_as_long(0), -23);
     EXPECT_FALSE(w.setAt(0, static_cast<const char*>(nullptr)));
 }
 
 TEST(TVarientSetAt, IndexAndTypeFailures) {
-    TVarient t, s;
-    t.create("u", kTypeUInt1, 4);
-    s.create("s", kTypeOctet, 1);
+    Made t("u", kTypeUInt1, 4), s("s", kTypeOctet, 1);
     const std::string range = "TVarient 'u' setAt fail, type illegal or idx out of range !\n";
     const struct {
         std::function<bool()> set;
@@ -114,8 +115,7 @@ TEST(TVarientElements, WidthsExtensionAndConversions) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(ValueTypeName(r.type));
-        TVarient t;
-        t.create("t", r.type, 2);
+        Made t("t", r.type, 2);
         ASSERT_TRUE(t.setAt(1, r.stored));
         EXPECT_TRUE(t.HasValue());
         EXPECT_EQ(t.getAt_as_long(1), r.asLong);
@@ -136,8 +136,7 @@ TEST(TVarientElements, WidthsExtensionAndConversions) {
 }
 
 TEST(TVarientElements, DoublesIntoIntegersAndPackedBytes) {
-    TVarient t;
-    t.create("t", kTypeInt2, 3);
+    Made t("t", kTypeInt2, 3);
     t.setAt(0, -2.7);
     t.setAt(1, 1e30);
     t.setAt(2, std::nan(""));
@@ -152,8 +151,7 @@ TEST(TVarientElements, DoublesIntoIntegersAndPackedBytes) {
     EXPECT_EQ(bytes[1], 0x12);
     EXPECT_EQ(t.ElementBytes(3), nullptr);
 
-    TVarient d;
-    d.create("d", kTypeDouble, 1);
+    Made d("d", kTypeDouble, 1);
     d.setAt(0, 2.5);
     EXPECT_EQ(d.getAt_as_double(0), 2.5);
     EXPECT_EQ(d.getAt_as_long(0), 2);
@@ -161,8 +159,7 @@ TEST(TVarientElements, DoublesIntoIntegersAndPackedBytes) {
     OTSTR raw;
     EXPECT_FALSE(t.getByteString(raw));
     EXPECT_TRUE(raw.IsEmpty());
-    TVarient b;
-    b.create("b", kTypeInt1, 3);
+    Made b("b", kTypeInt1, 3);
     b.setAt(0, "a");
     b.setAt(2, "\\n");
     ASSERT_TRUE(b.getByteString(raw));
@@ -170,8 +167,7 @@ TEST(TVarientElements, DoublesIntoIntegersAndPackedBytes) {
 }
 
 TEST(TVarientElements, ScalarSourcesAndScalarResults) {
-    TVarient t;
-    t.create("t", kTypeInt4, 1);
+    Made t("t", kTypeInt4, 1);
     CVarient v;
     v.setDouble(-3.9);
     ASSERT_TRUE(t.setAt(0, v));
@@ -180,8 +176,7 @@ TEST(TVarientElements, ScalarSourcesAndScalarResults) {
     ASSERT_TRUE(t.setAt(0, v));
     EXPECT_EQ(t.getAt_as_long(0), 'Z');
 
-    TVarient s;
-    s.create("s", kTypeOctet, 2);
+    Made s("s", kTypeOctet, 2);
     v.setBytes("a\0b", 3);
     ASSERT_TRUE(s.setAt(1, v));
     CVarient out;
@@ -190,16 +185,14 @@ TEST(TVarientElements, ScalarSourcesAndScalarResults) {
     EXPECT_EQ(out.value, 3u);
     EXPECT_EQ(Traced([&] { EXPECT_FALSE(s.getAt(2, out)); }), "TVarient 's' operation illegal !\n");
 
-    TVarient p;
-    p.create("p", kTypePvoid, 1);
+    Made p("p", kTypePvoid, 1);
     EXPECT_EQ(Traced([&] { EXPECT_FALSE(p.getAt(0, out)); }),
               "TVarient 'p' getAt fail, type illegal !\n");
     EXPECT_EQ(out.GetType(), kTypeNone);
 }
 
 TEST(TVarientElements, IllegalAccessGivesSharedZeroedDummies) {
-    TVarient t;
-    t.create("t", kTypeInt2, 2);
+    Made t("t", kTypeInt2, 2);
     const std::string illegal = "TVarient 't' operation illegal !\n";
     EXPECT_EQ(Traced([&] { EXPECT_EQ(t.getAt_as_long(9), 0); }), illegal);
     EXPECT_EQ(Traced([&] { EXPECT_EQ(t.getAt_as_double(-1), 0.0); }), illegal);
@@ -217,8 +210,7 @@ TEST(TVarientElements, IllegalAccessGivesSharedZeroedDummies) {
     t.Int2At(1) = -5;
     EXPECT_EQ(t.getAt_as_long(1), -5);
 
-    TVarient s;
-    s.create("s", kTypeOctet, 1);
+    Made s("s", kTypeOctet, 1);
     EXPECT_EQ(Traced([&] { EXPECT_EQ(s.getAt_as_long(0), 0); }),
               "TVarient 's' getAt_as_long fail, type illegal !\n");
     EXPECT_EQ(Traced([&] { EXPECT_EQ(s.getAt_as_ulong(0), 0u); }),
@@ -232,8 +224,7 @@ TEST(TVarientElements, IllegalAccessGivesSharedZeroedDummies) {
 }
 
 TEST(TVarientElements, RangeCheckedGettersAreSilent) {
-    TVarient t;
-    t.create("t", kTypeUInt2, 1);
+    Made t("t", kTypeUInt2, 1);
     t.setAt(0, 0xfffeu);
     int32_t l = 7;
     uint32_t u = 7;
@@ -256,8 +247,7 @@ TEST(TVarientElements, RangeCheckedGettersAreSilent) {
     ASSERT_TRUE(t.getAt_as_long(0, l));
     EXPECT_EQ(l, 65534);
 
-    TVarient pv;
-    pv.create("p", kTypePvoid, 1);
+    Made pv("p", kTypePvoid, 1);
     ASSERT_TRUE(pv.setAt(0, static_cast<void*>(&t)));
     ASSERT_TRUE(pv.getAt(0, p));
     EXPECT_EQ(p, &t);
@@ -265,8 +255,7 @@ TEST(TVarientElements, RangeCheckedGettersAreSilent) {
 }
 
 TEST(TVarientText, ElementTexts) {
-    TVarient t;
-    t.create("t", kTypeInt1, 2);
+    Made t("t", kTypeInt1, 2);
     EXPECT_EQ(TextAt(t, 0), "-");
     t.setAt(0, 0xffu);
     EXPECT_EQ(TextAt(t, 0), "-1");
@@ -276,8 +265,7 @@ TEST(TVarientText, ElementTexts) {
     EXPECT_EQ(TextAt(t, 1, "%03d"), "000");
 
     auto one = [](int32_t type, auto value, const char* format = nullptr) {
-        TVarient v;
-        v.create("v", type, 1);
+        Made v("v", type, 1);
         v.setAt(0, value);
         return TextAt(v, 0, format);
     };
@@ -290,21 +278,17 @@ TEST(TVarientText, ElementTexts) {
 }
 
 TEST(TVarientCopy, CloneIsDeepAndNeverAReference) {
-    TVarient s;
-    s.create("s", kTypeOctet, 2);
+    Made s("s", kTypeOctet, 2);
     s.setAt(1, "hello");
     s.SetDescription("desc");
     TVarient c;
     ASSERT_TRUE(c.clone(s));
     c.setAt(1, "other");
-    OTSTR out;
-    s.getAt(1, out);
-    EXPECT_STREQ(out.GetBuffer(), "hello");
+    EXPECT_EQ(TextAt(s, 1), "\"hello\"");
     EXPECT_STREQ(c.GetDescription().GetBuffer(), "desc");
     EXPECT_TRUE(c.HasValue());
 
-    TVarient n;
-    n.create("n", kTypeInt4, 3);
+    Made n("n", kTypeInt4, 3);
     TVarient ref;
     ASSERT_TRUE(ref.PassAddressClone(n, 2));
     ref.setAt(0, 5);
@@ -316,9 +300,8 @@ TEST(TVarientCopy, CloneIsDeepAndNeverAReference) {
     EXPECT_EQ(n.getAt_as_long(2), 5);
 }
 
-TEST(TVarientReference, ElementReferenceWritesThroughToTheOwner) {
-    TVarient src;
-    src.create("src", kTypeInt2, 4);
+TEST(TVarientReference, ElementAndWholeArrayReferencesWriteThroughToTheOwner) {
+    Made src("src", kTypeInt2, 4);
     TVarient ref;
     ASSERT_TRUE(ref.PassAddressClone(src, 2));
     EXPECT_TRUE(ref.IsReference());
@@ -341,28 +324,21 @@ TEST(TVarientReference, ElementReferenceWritesThroughToTheOwner) {
     ref.free(true);
     ref2.free(true);
     EXPECT_EQ(src.getAt_as_long(2), 9);
-}
 
-TEST(TVarientReference, WholeArrayAndStrings) {
-    TVarient src;
-    src.create("src", kTypeOctet, 3);
-    TVarient all;
-    ASSERT_TRUE(all.PassAddressClone(src, -1));
+    // A reference to a whole array, and string elements.
+    Made texts("texts", kTypeOctet, 3);
+    TVarient all, one;
+    ASSERT_TRUE(all.PassAddressClone(texts, -1));
     EXPECT_EQ(all.GetCount(), 3);
     all.setAt(2, "z");
-    TVarient one;
-    ASSERT_TRUE(one.PassAddressClone(src, 2));
-    OTSTR out;
-    one.getAt(0, out);
-    EXPECT_STREQ(out.GetBuffer(), "z");
+    ASSERT_TRUE(one.PassAddressClone(texts, 2));
+    EXPECT_EQ(TextAt(one, 0), "\"z\"");
     one.OctetAt(0) = "y";
-    src.getAt(2, out);
-    EXPECT_STREQ(out.GetBuffer(), "y");
+    EXPECT_EQ(TextAt(texts, 2), "\"y\"");
 }
 
 TEST(TVarientReference, Refusals) {
-    TVarient src;
-    src.create("src", kTypeInt4, 2);
+    Made src("src", kTypeInt4, 2);
     TVarient ref;
     EXPECT_EQ(Traced([&] { EXPECT_FALSE(ref.PassAddressClone(src, 2)); }),
               "PassAddressClone fail, nIndex out of range !\n");
@@ -386,8 +362,7 @@ TEST(TVarientReference, Refusals) {
     int32_t l = 0;
     EXPECT_FALSE(src.getAt_as_long(0, l));
     // A base changed under the storage does not misread it.
-    TVarient t;
-    t.create("t", kTypeUInt1, 1);
+    Made t("t", kTypeUInt1, 1);
     t.setBase("t", kTypeOctet, 1);
     EXPECT_FALSE(t.setAt(0, "x"));
 }
