@@ -38,6 +38,12 @@ std::string Str(const OTSTR& s) {
     return std::string(s.GetBuffer(), s.GetLength());
 }
 
+// The text of an element of a string item.
+std::string TextOf(CVariableItem* item, int32_t at) {
+    OTSTR out;
+    return item != nullptr && item->getAt(at, out) ? Str(out) : "<fail>";
+}
+
 // A member or variable definition of a basic declared code, a struct type or
 // (kDeclChoice) a choice.
 VariableDefinition* Def(const char* name, int32_t declared, int32_t count = 1,
@@ -68,16 +74,13 @@ class MapResolver : public ItemResolver {
     explicit MapResolver(bool caseSensitive = false) : caseSensitive(caseSensitive) {
         vars.SetName("vars");
     }
-    CVariableItem* Add(CVariableItem* item) {
-        vars.add(item);
-        return item;
-    }
     // A new variable of a declared code or a struct type.
     template <typename Type>
     CVariableItem* New(Type type, const char* name, int32_t count = 1) {
         auto* item = new CVariableItem;
         EXPECT_TRUE(item->create(type, name, count)) << name;
-        return Add(item);
+        vars.add(item);
+        return item;
     }
     CVariableItem* FindVariable(const char* path, int32_t* idx) override {
         return vars.GetItem(path, idx, this);
@@ -145,7 +148,7 @@ class CStructTyped : public TypeSet {};
 
 // ---------------------------------------------------------------- creation
 
-TEST_F(VariableItemTyped, CreateForms) {
+TEST_F(VariableItemTyped, CreateFormsAndRefusals) {
     CVariableItem s;
     ASSERT_TRUE(s.create(&inner, "x", 3));
     EXPECT_EQ(Str(s.header.typeName), "Inner");
@@ -178,6 +181,20 @@ TEST_F(VariableItemTyped, CreateForms) {
     broken->structDef = nullptr;
     EXPECT_FALSE(f.create(nullptr, broken.get()));
     EXPECT_EQ(f.header.baseType, -1);
+
+    StructDefinition loop;
+    loop.SetName("Loop");
+    loop.AddMember(Def("self", kDeclStruct, 1, &loop));
+    CStruct l;
+    EXPECT_NE(Traced([&] {
+                  EXPECT_FALSE(l.init(&loop, nullptr));
+              }).find("CStruct::init('Loop') fail, struct nested too deep !"),
+              std::string::npos);
+    // The shared read-only item ignores changes.
+    CVariableItem* ro = CVariableItem::ReadOnlyItem();
+    EXPECT_FALSE(ro->create(kDeclInt2, "x", 1));
+    ro->clear();
+    EXPECT_FALSE(ro->IsWritable());
 }
 
 // Renew resets the value of an item that create made and that nothing but
@@ -241,23 +258,6 @@ TEST_F(VariableItemTyped, RenewOfAStructItemKeepsItsElements) {
     EXPECT_FALSE(element->members.GetAt(3)->Renew(element, outer.GetMember(3))) << "a choice";
 }
 
-TEST_F(CStructTyped, InitRefusesSelfContainingType) {
-    StructDefinition loop;
-    loop.SetName("Loop");
-    loop.AddMember(Def("self", kDeclStruct, 1, &loop));
-    CStruct s;
-    std::string trace = Traced([&] { EXPECT_FALSE(s.init(&loop, nullptr)); });
-    EXPECT_NE(trace.find("CStruct::init('Loop') fail, struct nested too deep !"),
-              std::string::npos);
-}
-
-TEST(VariableItemReadOnly, IgnoresChanges) {
-    CVariableItem* ro = CVariableItem::ReadOnlyItem();
-    EXPECT_FALSE(ro->create(kDeclInt2, "x", 1));
-    ro->clear();
-    EXPECT_FALSE(ro->IsWritable());
-}
-
 // ---------------------------------------------------------------- initialisers
 
 TEST(VariableItemSets, ArrayInitialisers) {
@@ -300,12 +300,7 @@ TEST(VariableItemSets, PiecesKeepCommasInsideBracketsAndQuotes) {
     CVariableItem s;
     ASSERT_TRUE(s.create(kDeclOctet, "s", 3));
     ASSERT_TRUE(s.sets(-1, "{\"a,b\", 'c,{', \"(x,\"}", nullptr));
-    OTSTR out;
-    const char* want[] = {"a,b", "c,{", "(x,"};
-    for (int i = 0; i < 3; ++i) {
-        s.getAt(i, out);
-        EXPECT_EQ(Str(out), want[i]);
-    }
+    EXPECT_EQ(TextOf(&s, 0) + " " + TextOf(&s, 1) + " " + TextOf(&s, 2), "a,b c,{ (x,");
 }
 
 TEST(VariableItemSets, WholeArrayFromVariable) {
@@ -358,30 +353,28 @@ TEST_F(CStructTyped, SetsThreePartInitialiser) {
         ASSERT_TRUE(s.sets("{12, {\"\", \"abc\"}, {-2, 2}}", nullptr));
         EXPECT_EQ(s.GetItem("n", nullptr)->getAt_as_long(0), 12);
         int32_t idx = 0;
-        OTSTR out;
-        EXPECT_TRUE(s.GetItem(type == &three ? "s[1]" : "s.q", &idx)->getAt(idx, out));
-        EXPECT_EQ(Str(out), "abc");
+        CVariableItem* text = s.GetItem(type == &three ? "s[1]" : "s.q", &idx);
+        EXPECT_EQ(TextOf(text, idx), "abc");
         EXPECT_EQ(s.GetItem("v[0]", &idx)->getAt_as_long(idx), -2);
     }
 
-    CStruct s;
+    CStruct s, empty;
     s.init(&three, "Three");
+    EXPECT_TRUE(empty.sets("{ }", nullptr));
     const struct {
+        CStruct* target;
         const char* text;
         const char* trace;
     } failures[] = {
-        {"{12}", "CStruct::sets() fail, '12' no enough params !\n"},
-        {"{1, {\"\",\"\"}, {1,2}, 9}",
+        {&s, "{12}", "CStruct::sets() fail, '12' no enough params !\n"},
+        {&s, "{1, {\"\",\"\"}, {1,2}, 9}",
          "CStruct::sets() fail, '1, {\"\",\"\"}, {1,2}, 9' extra chars found at=19 !\n"},
-        {"{1, {\"a\"}, {1,2}}", "CVariableItem::sets() fail, '\"a\"' no enough params !\n"},
+        {&s, "{1, {\"a\"}, {1,2}}", "CVariableItem::sets() fail, '\"a\"' no enough params !\n"},
+        {&empty, "{1}", "CStruct::sets() fail, '1' extra chars found at=0 !\n"},
     };
     for (const auto& f : failures) {
-        EXPECT_EQ(Traced([&] { EXPECT_FALSE(s.sets(f.text, nullptr)); }), f.trace);
+        EXPECT_EQ(Traced([&] { EXPECT_FALSE(f.target->sets(f.text, nullptr)); }), f.trace);
     }
-    CStruct empty;
-    EXPECT_TRUE(empty.sets("{ }", nullptr));
-    EXPECT_EQ(Traced([&] { EXPECT_FALSE(empty.sets("{1}", nullptr)); }),
-              "CStruct::sets() fail, '1' extra chars found at=0 !\n");
 }
 
 TEST_F(CStructTyped, SetsFromVariable) {
@@ -404,11 +397,14 @@ TEST_F(CStructTyped, SetsFromVariable) {
 TEST_F(CStructTyped, GetItemPaths) {
     CStruct s;
     ASSERT_TRUE(s.init(&outer, nullptr));
+    MapResolver insensitive(false), sensitive(true);
+    insensitive.New(kDeclInt4, "i")->setAt(0, 2);
     struct Row {
         const char* path;
         const char* found;  // member name, or null
         int32_t idx;
         const char* trace;
+        MapResolver* resolver = nullptr;
     } rows[] = {
         {"a.b", nullptr, 0, "CStruct::GetItem('a.b') fail, 'a[-1]' invalid !\n"},
         {"a[1].b", "b", 0, ""},
@@ -432,12 +428,17 @@ TEST_F(CStructTyped, GetItemPaths) {
          "!\n"},
         {"ch()", nullptr, 0, "CStruct::GetItem('ch()') fail, Choice idx invalid !\n"},
         {"ch(1)", nullptr, 0, "CStruct::GetChoiceItem('ch(1)') fail, '()' is not support now !\n"},
+        // Letter case counts only where the resolver says so.
+        {"A[1].B", "b", 0, ""},
+        {"ARR[i]", "arr", 2, "", &insensitive},
+        {"ARR", nullptr, 0, "CStruct::GetItem('ARR') fail, 'ARR' not found in struct 'Outer' !\n",
+         &sensitive},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.path);
         int32_t idx = 99;
         CVariableItem* item = nullptr;
-        EXPECT_EQ(Traced([&] { item = s.GetItem(r.path, &idx); }), r.trace);
+        EXPECT_EQ(Traced([&] { item = s.GetItem(r.path, &idx, r.resolver); }), r.trace);
         if (r.found == nullptr) {
             EXPECT_EQ(item, nullptr);
         } else {
@@ -453,19 +454,6 @@ TEST_F(CStructTyped, GetItemPaths) {
     EXPECT_EQ(Traced([&] { EXPECT_EQ(s.GetItem("arr[1]", nullptr), nullptr); }),
               "CStruct::GetItem('arr[1]') fail, '(param)' or '[idx]' can not be used in last "
               "Ident when lastIdx=NULL\n");
-}
-
-TEST_F(CStructTyped, GetItemLetterCaseAndResolverIndex) {
-    CStruct s;
-    s.init(&outer, nullptr);
-    MapResolver insensitive(false), sensitive(true);
-    insensitive.New(kDeclInt4, "i")->setAt(0, 2);
-    int32_t idx = -9;
-    EXPECT_EQ(s.GetItem("ARR[i]", &idx, &insensitive), s.GetItemByName("arr", true, false));
-    EXPECT_EQ(idx, 2);
-    EXPECT_NE(s.GetItem("A[1].B", &idx), nullptr);  // no resolver: letter case ignored
-    EXPECT_EQ(Traced([&] { EXPECT_EQ(s.GetItem("ARR", &idx, &sensitive), nullptr); }),
-              "CStruct::GetItem('ARR') fail, 'ARR' not found in struct 'Outer' !\n");
 }
 
 TEST_F(VariableItemTyped, GetItemBelowAnItem) {
@@ -495,11 +483,13 @@ TEST(VariableItemNesting, DeepTextEndsWithMessage) {
         text = "{x = " + text + ", 2}";
     }
     int32_t idx = 0;
-    std::string trace =
-        Traced([&] { EXPECT_EQ(vars.vars.GetItem(path.c_str(), &idx, &vars), nullptr); });
-    EXPECT_NE(trace.find("nested too deep"), std::string::npos);
-    trace = Traced([&] { EXPECT_FALSE(x->sets(-1, text.c_str(), &vars)); });
-    EXPECT_NE(trace.find("nested too deep"), std::string::npos);
+    EXPECT_NE(Traced([&] {
+                  EXPECT_EQ(vars.vars.GetItem(path.c_str(), &idx, &vars), nullptr);
+              }).find("nested too deep"),
+              std::string::npos);
+    EXPECT_NE(
+        Traced([&] { EXPECT_FALSE(x->sets(-1, text.c_str(), &vars)); }).find("nested too deep"),
+        std::string::npos);
 
     // A modest nesting works: each "x = {...}" initialises x and reads it back.
     EXPECT_TRUE(x->sets(-1, "{x = {x = {7, 8}, 2}, 3}", &vars));
@@ -683,9 +673,7 @@ TEST_F(VariableItemTyped, CloneIsDeep) {
     b->setAt(0, 40);
     EXPECT_EQ(m->GetItem(1, "in[0].b", &idx)->getAt_as_long(0), 4);
     m.reset();  // the copy shares nothing with the original
-    OTSTR text;
-    copy.GetItem(0, "in[1].s", &idx)->getAt(0, text);
-    EXPECT_EQ(Str(text), "y");
+    EXPECT_EQ(TextOf(copy.GetItem(0, "in[1].s", &idx), 0), "y");
 
     // Cloning a member of its own tree frees the old tree only afterwards.
     CVariableItem* k = copy.GetItem(0, "k", &idx);
