@@ -8,25 +8,33 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
 TEST(NumberText, DecimalDigitsMatchPrintf) {
-    const int64_t kValues[] = {0,
-                               1,
-                               -1,
-                               9,
-                               10,
-                               -10,
-                               99,
-                               100,
-                               12345,
-                               INT32_MAX,
-                               INT32_MIN,
-                               static_cast<int64_t>(UINT32_MAX),
-                               std::numeric_limits<int64_t>::max(),
-                               std::numeric_limits<int64_t>::min()};
-    for (int64_t value : kValues) {
+    std::vector<int64_t> values = {0,
+                                   1,
+                                   -1,
+                                   9,
+                                   10,
+                                   -10,
+                                   99,
+                                   100,
+                                   12345,
+                                   INT32_MAX,
+                                   INT32_MIN,
+                                   static_cast<int64_t>(UINT32_MAX),
+                                   std::numeric_limits<int64_t>::max(),
+                                   std::numeric_limits<int64_t>::min()};
+    // Each count of digits, at both of its ends.
+    for (int64_t power = 10; power <= INT64_C(1000000000000000000); power *= 10) {
+        for (int64_t value : {power - 1, power, power + 7}) {
+            values.push_back(value);
+            values.push_back(-value);
+        }
+    }
+    for (int64_t value : values) {
         char expected[32];
         snprintf(expected, sizeof expected, "%" PRId64, value);
         char out[kMaxDecimalDigits];
