@@ -34,7 +34,7 @@ class RecordingTracer : public Tracer {
     std::string log;  // each piece of output ends in '|'; [ and ] are the locks
 };
 
-class TraceTest : public ScratchDirTest {
+class TracerTest : public ScratchDirTest {
   protected:
     void SetUp() override {
         ScratchDirTest::SetUp();
@@ -46,9 +46,8 @@ class TraceTest : public ScratchDirTest {
     }
 };
 
-using TracerTest = TraceTest;
-using LogFileTest = TraceTest;
-using DumpFileTest = TraceTest;
+using LogFileTest = TracerTest;
+using DumpFileTest = TracerTest;
 
 TEST_F(TracerTest, WithoutAFileNameOnlyTheConsoleGetsTextsUninterpreted) {
     RecordingTracer t;
