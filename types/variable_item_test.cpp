@@ -186,9 +186,8 @@ TEST_F(VariableItemTyped, CreateFormsAndRefusals) {
     loop.SetName("Loop");
     loop.AddMember(Def("self", kDeclStruct, 1, &loop));
     CStruct l;
-    EXPECT_NE(Traced([&] {
-                  EXPECT_FALSE(l.init(&loop, nullptr));
-              }).find("CStruct::init('Loop') fail, struct nested too deep !"),
+    std::string trace = Traced([&] { EXPECT_FALSE(l.init(&loop, nullptr)); });
+    EXPECT_NE(trace.find("CStruct::init('Loop') fail, struct nested too deep !"),
               std::string::npos);
     // The shared read-only item ignores changes.
     CVariableItem* ro = CVariableItem::ReadOnlyItem();
@@ -483,13 +482,11 @@ TEST(VariableItemNesting, DeepTextEndsWithMessage) {
         text = "{x = " + text + ", 2}";
     }
     int32_t idx = 0;
-    EXPECT_NE(Traced([&] {
-                  EXPECT_EQ(vars.vars.GetItem(path.c_str(), &idx, &vars), nullptr);
-              }).find("nested too deep"),
-              std::string::npos);
-    EXPECT_NE(
-        Traced([&] { EXPECT_FALSE(x->sets(-1, text.c_str(), &vars)); }).find("nested too deep"),
-        std::string::npos);
+    std::string trace =
+        Traced([&] { EXPECT_EQ(vars.vars.GetItem(path.c_str(), &idx, &vars), nullptr); });
+    EXPECT_NE(trace.find("nested too deep"), std::string::npos);
+    trace = Traced([&] { EXPECT_FALSE(x->sets(-1, text.c_str(), &vars)); });
+    EXPECT_NE(trace.find("nested too deep"), std::string::npos);
 
     // A modest nesting works: each "x = {...}" initialises x and reads it back.
     EXPECT_TRUE(x->sets(-1, "{x = {x = {7, 8}, 2}, 3}", &vars));
@@ -579,20 +576,17 @@ TEST_F(CStructTyped, FlattensImplicitChoice) {
 // ---------------------------------------------------------------- address clones
 
 TEST(VariableItemPassAddress, ParameterDefinitions) {
+    const std::string refused = "CVariableItem::PassAddressClone() fail, p <- 'src' definition ";
     struct Row {
         int32_t declared, count, idx;
         bool ok;
-        const char* trace;
+        std::string trace;
     } rows[] = {
         {kDeclInt2, 1, 2, true, ""},
         {kDeclWord, 1, 2, true, ""},
-        {kDeclInt4, 1, 2, false,
-         "CVariableItem::PassAddressClone() fail, p <- 'src' definition type should be compatiable "
-         "!\n"},
+        {kDeclInt4, 1, 2, false, refused + "type should be compatiable !\n"},
         {kDeclUInt2, 4, -1, true, ""},
-        {kDeclUInt2, 3, -1, false,
-         "CVariableItem::PassAddressClone() fail, p <- 'src' definition size and type should be "
-         "same !\n"},
+        {kDeclUInt2, 3, -1, false, refused + "size and type should be same !\n"},
         {kDeclUInt2, 1, 4, false, "PassAddressClone fail, nIndex out of range !\n"},
         {kDeclDynamic, 1, -1, true, ""},
     };
