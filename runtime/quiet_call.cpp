@@ -6,11 +6,10 @@
 #include "values/expr_evaluator.h"
 
 const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, int count) const {
-    uint32_t first = count > 0 ? words[0] : 0;
-    // The latest calls first: a value is often asked for again soon.
-    for (int n = 0, e = next; n < kKept; ++n) {
-        e = e == 0 ? kKept - 1 : e - 1;
-        if (counts[e] != count || firstWords[e] != first) continue;
+    if (count < 0 || count > kMaxArguments) return nullptr;
+    uint64_t key = KeyOf(words, count);
+    for (int e = 0; e < kKept; ++e) {
+        if (keys[e] != key) continue;
         const Entry& entry = entries[e];
         bool same = true;
         for (int i = 0; same && i < count; ++i) {
@@ -26,15 +25,14 @@ void CallResults::Keep(const uint32_t* words, const int32_t* types, int count,
     if (count < 0 || count > kMaxArguments) return;
     int e = next;
     next = (next + 1) % kKept;
-    counts[e] = -1;
+    keys[e] = 0;
     Entry& entry = entries[e];
     if (!entry.result.clone(result)) return;
     for (int i = 0; i < count; ++i) {
         entry.words[i] = words[i];
         entry.types[i] = types[i];
     }
-    firstWords[e] = count > 0 ? words[0] : 0;
-    counts[e] = count;
+    keys[e] = KeyOf(words, count);
 }
 
 bool QuietCall::Ready(const ExecuteEnv& env) {

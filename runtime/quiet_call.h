@@ -22,10 +22,6 @@ class CallResults {
     static constexpr int kMaxArguments = 8;
     static constexpr int kKept = 16;
 
-    CallResults() {
-        for (int32_t& count : counts) count = -1;
-    }
-
     // The result of a call with these argument values, or null.
     const CVarient* Find(const uint32_t* words, const int32_t* types, int count) const;
     // Keeps result for these argument values in place of the oldest.
@@ -40,11 +36,13 @@ class CallResults {
         int32_t types[kMaxArguments];
         CVarient result;
     };
-    // The argument count of each entry (-1: empty) and its first word, side
-    // by side, so that a search passes over the entries that differ there
-    // without touching them.
-    int32_t counts[kKept];
-    uint32_t firstWords[kKept] = {};
+    // Each entry's argument count plus one (0: empty) above its first word,
+    // side by side, so that a search passes over the entries that differ
+    // there without touching them.
+    static uint64_t KeyOf(const uint32_t* words, int count) {
+        return (static_cast<uint64_t>(count + 1) << 32) | (count > 0 ? words[0] : 0u);
+    }
+    uint64_t keys[kKept] = {};
     Entry entries[kKept];
     int next = 0;
 };
