@@ -136,7 +136,9 @@ TEST_F(ExprTest, GroupingParseErrorsAndValues) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.postfix, Postfix(c.text, c.flags)) << c.text;
-        if (c.value != nullptr) EXPECT_EQ(c.value, Value(c.text)) << c.text;
+        if (c.value != nullptr) {
+            EXPECT_EQ(c.value, Value(c.text)) << c.text;
+        }
     }
     EXPECT_EQ(nullptr, eval.GetExpression(nullptr, 0));
     EXPECT_STREQ("GetExpression() fail, lpstr_expression can't be null",
