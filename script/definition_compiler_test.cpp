@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "pattern/script_lexer.h"
 #include "script/attribute_definition.h"
@@ -22,21 +24,31 @@ using testcompile::Compile;
 
 struct Case {
     const char* script;
-    const char* result;
+    std::string result;
 };
+
+// Compiles head followed by each case's script.
+template <size_t N>
+void ExpectResults(const char* head, const Case (&cases)[N]) {
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.result, Compile((std::string(head) + c.script).c_str())) << c.script;
+    }
+}
 
 StructItem* Struct(Program& program, const char* name) {
     return dynamic_cast<StructItem*>(program.FindStruct(name));
 }
 
 TEST(StructCompiler, HeadersForwardDeclarationsAndMembers) {
+    const std::string a = " : Ln 0  struct 'A' ", used = "' already be used";
+    const std::string simple = "' is not a simple type for struct value";
     const Case cases[] = {
         {"struct A { INT1 x; UINT2 y[3]; };", "OK"},
         {"struct A; struct B { A a; }; struct A { INT1 x; };", "OK"},
-        {"struct A;\nstruct B { A a; };", " : Ln 0  struct 'A' definition not complete"},
+        {"struct A;\nstruct B { A a; };", a + "definition not complete"},
         {"struct A; struct B;\nstruct A { B b; };\nstruct B { A a; };",
-         " : Ln 0  struct 'A' loop definition found"},
-        {"struct A;\nstruct A { A self; };", " : Ln 0  struct 'A' loop definition found"},
+         a + "loop definition found"},
+        {"struct A;\nstruct A { A self; };", a + "loop definition found"},
         {"struct A = INT2;\nstruct A = INT4 { INT1 x; };", "Ln 1  struct integrated type conflict"},
         {"struct A = INT2;\nstruct A = INT4;", "Ln 1  struct integrated type conflict"},
         {"struct A;\nstruct A = INT2 { INT1 x; };", "Ln 1  struct integrated type conflict"},
@@ -44,15 +56,12 @@ TEST(StructCompiler, HeadersForwardDeclarationsAndMembers) {
         {"struct A; struct B { A a; };\nstruct A { INT1 y; INT1 x[0]; };",
          "Ln 1  get array size fail"},
         {"struct A = INT2; struct A; struct A = int { INT1 x; };", "OK"},
-        {"struct A { INT1 x; };\nstruct A { INT1 y; };",
-         "Ln 1  identifier_name 'A' already be used"},
-        {"#define A 1\nstruct A;", "Ln 1  identifier_name 'A' already be used"},
-        {"struct A { INT1 x; }; typedef A T;\nstruct T;",
-         "Ln 1  identifier_name 'T' already be used"},
-        {"struct A = PVOID { INT1 x; };", "Ln 0  'PVOID' is not a simple type for struct value"},
-        {"struct A = Choice;", "Ln 0  'Choice' is not a simple type for struct value"},
-        {"struct A = dynamic { INT1 x; };",
-         "Ln 0  'dynamic' is not a simple type for struct value"},
+        {"struct A { INT1 x; };\nstruct A { INT1 y; };", "Ln 1  identifier_name 'A" + used},
+        {"#define A 1\nstruct A;", "Ln 1  identifier_name 'A" + used},
+        {"struct A { INT1 x; }; typedef A T;\nstruct T;", "Ln 1  identifier_name 'T" + used},
+        {"struct A = PVOID { INT1 x; };", "Ln 0  'PVOID" + simple},
+        {"struct A = Choice;", "Ln 0  'Choice" + simple},
+        {"struct A = dynamic { INT1 x; };", "Ln 0  'dynamic" + simple},
         {"struct A INT1 x; };", "Ln 0  '{' expected after struct name"},
         {"struct A { INT1 x; }", "Ln 0  ';' expected"},
         {"struct A { INT1 x };", "Ln 0  ';' expected"},
@@ -76,13 +85,12 @@ TEST(StructCompiler, HeadersForwardDeclarationsAndMembers) {
          "Ln 1  var with struct type does't support AttributeDefinition"},
         // The bit layout is checked with the struct.
         {"struct A { UINT2 a : 4; UINT2 b : 12; UINT1 c : 8; };", "OK"},
-        {"struct A { UINT1 a : 6; UINT1 b : 4; };", " : Ln 0  struct 'A' Bits definition overflow"},
-        {"struct A { UINT1 a : 4; UINT2 b : 4; };",
-         " : Ln 0  struct 'A' Bits definition not complete"},
-        {"struct A { UINT2 a : 4; UINT2 b : 8; };", " : Ln 0  struct 'A' Bits definition error"},
-        {"struct A { UINT1 a : 40; };", " : Ln 0  struct 'A' Bits definition overflow"},
+        {"struct A { UINT1 a : 6; UINT1 b : 4; };", a + "Bits definition overflow"},
+        {"struct A { UINT1 a : 4; UINT2 b : 4; };", a + "Bits definition not complete"},
+        {"struct A { UINT2 a : 4; UINT2 b : 8; };", a + "Bits definition error"},
+        {"struct A { UINT1 a : 40; };", a + "Bits definition overflow"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.result, Compile(c.script)) << c.script;
+    ExpectResults("", cases);
 }
 
 TEST(StructCompiler, AttributeBlocksKeywordsAndProcedures) {
@@ -92,6 +100,7 @@ TEST(StructCompiler, AttributeBlocksKeywordsAndProcedures) {
         "struct P { INT1 x; };\n"                   // line 2: no integrated type
         "enum E { A = 1, B = 2 };\n"                // line 3
         "DeclareMap ( Item , M ) { a [1] P; };\n";  // line 4
+    const std::string fail = "Ln 5  AttributeDefinition CompleteIt fail, ";
     const Case cases[] = {
         {"struct X { UINT1 v { TypeOF T }; INT4 w { TypeOF t }; };", "OK"},
         {"struct X { OCTET v { TypeOF S }; };", "OK"},
@@ -114,41 +123,32 @@ TEST(StructCompiler, AttributeBlocksKeywordsAndProcedures) {
         {"attribute name = \"T\" {\n TypeOF T }",
          "Ln 6  'TypeOF' not allowd in struct attrib definition"},
         // Completion of a member's block.
-        {"struct X { OCTET v { }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, missing procedure Translate() here"},
+        {"struct X { OCTET v { }; };", fail + "missing procedure Translate() here"},
         {"struct X { DOUBLE v { DumpOF E ( Or ) }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, missing procedure Translate() here"},
-        {"struct X { Choice { ChoiceMap M }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, missing procedure Translate() here"},
-        {"struct X { UINT1 v { TypeOF P }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, struct has no Integrated type"},
+         fail + "missing procedure Translate() here"},
+        {"struct X { Choice { ChoiceMap M }; };", fail + "missing procedure Translate() here"},
+        {"struct X { UINT1 v { TypeOF P }; };", fail + "struct has no Integrated type"},
         {"struct X { OCTET v { TypeOF T }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, 'TypeOF' uncompatible with var "
-         "definition's type"},
+         fail + "'TypeOF' uncompatible with var definition's type"},
         {"struct X { UINT2 v { TypeOF S }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, 'TypeOF' uncompatible with var "
-         "definition's type"},
+         fail + "'TypeOF' uncompatible with var definition's type"},
         {"struct X { UINT1 v { DumpOF E ( Or ) DumpOF E ( Equal ) }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, only one of 'DumpOF' and 'Dump'() is "
-         "allowed in var definition"},
+         fail + "only one of 'DumpOF' and 'Dump'() is allowed in var definition"},
         // Procedures in the blocks.
         {"struct X { Choice { ChoiceMap M INT4 Translate() { return 1; } }; };", "OK"},
         {"struct X { OCTET s { INT1 Translate() { return 1; } OCTET Dump() { return \"x\"; } }; };",
          "OK"},
         {"struct X { UINT1 v { OCTET dump() { return \"x\"; } }; };", "OK"},
         {"struct X { Choice { INT4 Translate() { return 1; } }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, missing 'ChoiceMap' here"},
+         fail + "missing 'ChoiceMap' here"},
         {"struct X { UINT1 a : 4 { INT1 Translate() { return 1; } }; UINT1 b : 4; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, Translate() procedure is not allowed for "
-         "var with bits definition"},
+         fail + "Translate() procedure is not allowed for var with bits definition"},
         {"struct X { UINT2 v { TypeOF T INT1 Translate() { return 1; } }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, to be a T Integrated-value, Translate() is "
-         "not allowed"},
+         fail + "to be a T Integrated-value, Translate() is not allowed"},
         {"struct X { UINT1 v { INT1 Dump() { return 1; } }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, Dump()'s return type must be String"},
+         fail + "Dump()'s return type must be String"},
         {"struct X { UINT1 v { DumpOF E ( Or ) OCTET Dump() { return \"x\"; } }; };",
-         "Ln 5  AttributeDefinition CompleteIt fail, only one of 'DumpOF' and 'Dump'() is "
-         "allowed in var definition"},
+         fail + "only one of 'DumpOF' and 'Dump'() is allowed in var definition"},
         // A struct's own block, filled by the attribute construct.
         {"attribute name = \"T\" { UINT2 Integrate() { return 1; } OCTET Dump() { return \"t\"; } "
          "}",
@@ -159,10 +159,7 @@ TEST(StructCompiler, AttributeBlocksKeywordsAndProcedures) {
         {"attribute name = \"T\" {\n INT2 Dump() { return 1; } }",
          "Ln 6  AttributeDefinition CompleteIt fail, Dump()'s return type must be String"},
     };
-    for (const Case& c : cases) {
-        std::string script = std::string(head) + c.script;
-        EXPECT_EQ(c.result, Compile(script.c_str())) << c.script;
-    }
+    ExpectResults(head, cases);
 }
 
 TEST(StructCompiler, MembersSlotsAndSerialNumbers) {
@@ -189,12 +186,10 @@ TEST(StructCompiler, MembersSlotsAndSerialNumbers) {
     EXPECT_FALSE(t->pending);
     EXPECT_EQ(nullptr, outer->attributes);
 
-    struct Expected {
-        const char* name;
-        int32_t base, declared, count, bits, high;
-        bool groupEnd;
-        const char* typeName;
-    } expected[] = {
+    // Name, base and declared type, count, bits, high bit, group end, type name.
+    using Member =
+        std::tuple<std::string, int32_t, int32_t, int32_t, int32_t, int32_t, bool, std::string>;
+    const Member expected[] = {
         {"hi", kDeclUInt1, kDeclUInt1, 1, 3, 7, false, "UINT1"},
         {"lo", kDeclUInt1, kDeclUInt1, 1, 5, 4, true, "UINT1"},
         {"w", kDeclUInt2, kDeclWord, 4, -1, 0, false, "WORD"},
@@ -205,15 +200,9 @@ TEST(StructCompiler, MembersSlotsAndSerialNumbers) {
     ASSERT_EQ(6, outer->GetMemberCount());
     for (int i = 0; i < 6; ++i) {
         const VariableDefinition* m = outer->GetMember(i);
-        const Expected& e = expected[i];
-        EXPECT_STREQ(e.name, m->GetName().GetBuffer(0));
-        EXPECT_EQ(e.base, m->baseType) << e.name;
-        EXPECT_EQ(e.declared, m->declaredType) << e.name;
-        EXPECT_EQ(e.count, m->count) << e.name;
-        EXPECT_EQ(e.bits, m->bitCount) << e.name;
-        EXPECT_EQ(e.high, m->bitHigh) << e.name;
-        EXPECT_EQ(e.groupEnd, m->bitGroupEnd) << e.name;
-        EXPECT_STREQ(e.typeName, m->typeName.GetBuffer(0)) << e.name;
+        EXPECT_EQ(expected[i],
+                  Member(m->GetName().GetBuffer(0), m->baseType, m->declaredType, m->count,
+                         m->bitCount, m->bitHigh, m->bitGroupEnd, m->typeName.GetBuffer(0)));
         if (i > 0) {
             EXPECT_GT(m->id, outer->GetMember(i - 1)->id);
         }
@@ -242,28 +231,14 @@ TEST(StructCompiler, MembersSlotsAndSerialNumbers) {
     EXPECT_EQ(0, program.pendingStructs.GetSize());
 
     // T stands in the ordered list at its forward line and at its definition.
-    int seen = 0;
+    std::vector<int> lines;
     for (int i = 0; i < program.ItemCount(); ++i) {
-        if (program.ItemAt(i) != t) continue;
-        EXPECT_EQ(seen == 0 ? 0 : 12, program.ItemLine(i));
-        ++seen;
+        if (program.ItemAt(i) == t) lines.push_back(program.ItemLine(i));
     }
-    EXPECT_EQ(2, seen);
+    EXPECT_EQ((std::vector<int>{0, 12}), lines);
 }
 
-TEST(StructCompiler, FindByIdSearchesTheMembersBlocks) {
-    Program program;
-    ASSERT_EQ("OK", Compile("struct S { UINT1 a; UINT1 v { INT4 scratch; }; };", program));
-    StructItem* s = Struct(program, "S");
-    ASSERT_TRUE(s != nullptr && s->GetMember(1)->attributes != nullptr);
-    VariableDefinition* scratch = s->GetMember(1)->attributes->FindVariable("scratch");
-    ASSERT_NE(nullptr, scratch);
-    EXPECT_EQ(s->GetMember(0), s->FindById(s->GetMember(0)->id));
-    EXPECT_EQ(scratch, s->FindById(scratch->id));
-    EXPECT_EQ(nullptr, s->FindById(0));
-}
-
-TEST(StructCompiler, ChoiceMembersAndFilledSlots) {
+TEST(StructCompiler, ChoiceMembersFilledSlotsAndFindById) {
     Program program;
     ASSERT_EQ("OK", Compile("struct P { INT1 x; };\n"
                             "DeclareMap ( Item , M ) { a [1] P; };\n"
@@ -274,7 +249,8 @@ TEST(StructCompiler, ChoiceMembersAndFilledSlots) {
                             "  INT1 b;\n"
                             "  Choice { ChoiceMap M  INT4 Translate() { return 2; } };\n"
                             "  Choice named { ChoiceMap M  INT4 Translate() { return 3; } };\n"
-                            "};\n",
+                            "};\n"
+                            "struct S { UINT1 a; UINT1 v { INT4 scratch; }; };\n",
                             program));
     StructItem* a = Struct(program, "A");
     ASSERT_NE(nullptr, a);
@@ -294,6 +270,15 @@ TEST(StructCompiler, ChoiceMembersAndFilledSlots) {
     ASSERT_TRUE(t != nullptr && t->attributes != nullptr);
     EXPECT_EQ(t->attributes->FindProcedure("Integrate"), t->attributes->slots.integrate);
     EXPECT_NE(nullptr, t->attributes->slots.integrate);
+
+    // FindById searches the members' attribute blocks too.
+    StructItem* s = Struct(program, "S");
+    ASSERT_TRUE(s != nullptr && s->GetMember(1)->attributes != nullptr);
+    VariableDefinition* scratch = s->GetMember(1)->attributes->FindVariable("scratch");
+    ASSERT_NE(nullptr, scratch);
+    EXPECT_EQ(s->GetMember(0), s->FindById(s->GetMember(0)->id));
+    EXPECT_EQ(scratch, s->FindById(scratch->id));
+    EXPECT_EQ(nullptr, s->FindById(0));
 }
 
 TEST(StructCompiler, ByteOrderFollowsEarlierDefine) {
@@ -326,6 +311,7 @@ TEST(StructCompiler, ByteOrderFollowsEarlierDefine) {
 
 TEST(DeclareMapCompiler, Messages) {
     const char* head = "struct P { INT1 x; };\nstruct T = UINT4 { };\n";
+    const std::string notAllowed = " not allowed in DeclareMap(struct)";
     const Case cases[] = {
         {"DeclareMap ( Item , M ) { a [1] P; b [2] UINT2; c [3] TypeOF T; };", "OK"},
         {"DeclareMap ( ImplicitItem , M ) { a [1] P b [2] P };", "OK"},
@@ -333,25 +319,18 @@ TEST(DeclareMapCompiler, Messages) {
         {"DeclareMap ( Item , M ) {\n a [1] P;\n b [1] INT1; };",
          "Ln 4  struct nTag already be used"},
         {"DeclareMap ( Item , M ) { a [\"x\"] P; };", "Ln 2  get nTag fail"},
-        {"DeclareMap ( Item , M ) { a [1] TypeOF UINT2; };",
-         "Ln 2  TypeOf 'UINT2' not allowed in DeclareMap(struct)"},
+        {"DeclareMap ( Item , M ) { a [1] TypeOF UINT2; };", "Ln 2  TypeOf 'UINT2'" + notAllowed},
         {"DeclareMap ( Item , M ) { a [1] TypeOF P; };",
          "Ln 2  'P' is not a integrate value struct"},
-        {"DeclareMap ( Item , M ) { a [1] Choice; };",
-         "Ln 2  type 'Choice' not allowed in DeclareMap(struct)"},
-        {"DeclareMap ( Item , M ) { a [1] PVOID; };",
-         "Ln 2  type 'PVOID' not allowed in DeclareMap(struct)"},
-        {"DeclareMap ( Item , M ) { a [1] dynamic; };",
-         "Ln 2  type 'dynamic' not allowed in DeclareMap(struct)"},
+        {"DeclareMap ( Item , M ) { a [1] Choice; };", "Ln 2  type 'Choice'" + notAllowed},
+        {"DeclareMap ( Item , M ) { a [1] PVOID; };", "Ln 2  type 'PVOID'" + notAllowed},
+        {"DeclareMap ( Item , M ) { a [1] dynamic; };", "Ln 2  type 'dynamic'" + notAllowed},
         {"DeclareMap ( Item , M ) a [1] P; };", "Ln 2  '{' expected after declareMap header"},
         {"DeclareMap ( Item , M ) { a [1] P; }", "Ln 2  ';' expected"},
         {"DeclareMap ( Item , M ) { a [1] P;", "Ln 2  $Ident  expected"},
         {"DeclareMap ( Items , M ) { };", "Ln 2  'Item' or 'ImplicitItem'  expected"},
     };
-    for (const Case& c : cases) {
-        std::string script = std::string(head) + c.script;
-        EXPECT_EQ(c.result, Compile(script.c_str())) << c.script;
-    }
+    ExpectResults(head, cases);
 }
 
 TEST(DeclareMapCompiler, ItemsTagsAndTypes) {
