@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,46 +85,27 @@ std::string TreeRows(std::initializer_list<CVariableItem*> items, uint32_t optio
     return Rows(table);
 }
 
-// What the trace log writes to the console while it lives.
-class TraceCapture {
-  public:
-    TraceCapture() : wasOn(Tracer::inst()->IsConsoleOn()) {
-        Tracer::inst()->SetConsoleOn(true);
-        testing::internal::CaptureStdout();
-    }
-    std::string Finish() {
-        fflush(stdout);
-        std::string text = testing::internal::GetCapturedStdout();
-        Tracer::inst()->SetConsoleOn(wasOn);
-        return text;
-    }
-
-  private:
-    bool wasOn;
-};
+// What the trace log writes to the console while fn runs.
+template <typename Fn>
+std::string Traced(Fn fn) {
+    const bool wasOn = Tracer::inst()->IsConsoleOn();
+    Tracer::inst()->SetConsoleOn(true);
+    testing::internal::CaptureStdout();
+    fn();
+    fflush(stdout);
+    std::string text = testing::internal::GetCapturedStdout();
+    Tracer::inst()->SetConsoleOn(wasOn);
+    return text;
+}
 
 // ---- file dump ----
 
 using InstanceDumpFileTest = ScratchDirTest;
 
-TEST_F(InstanceDumpFileTest, ByteArrayWrapsAfterTenWithBlankColumns) {
-    CVariableItem item;
-    Make(item, kDeclByte, "b", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
-    const std::string once =
-        "BYTE b[12] = 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, \n"
-        "             0x0B, 0x0C  \n"
-        "\n";
-    ASSERT_TRUE(DumpToFile(item, "out.txt", true));
-    EXPECT_EQ(ReadWholeFile("out.txt"), once);
-    ASSERT_TRUE(DumpToFile(item, "out.txt", false));
-    EXPECT_EQ(ReadWholeFile("out.txt"), once + once);
-    ASSERT_TRUE(DumpToFile(item, "out.txt", true));
-    EXPECT_EQ(ReadWholeFile("out.txt"), once);
-    EXPECT_FALSE(DumpToFile(item, "no\\such\\dir.txt", true));
-}
-
-TEST_F(InstanceDumpFileTest, NumbersOctetsAndAnEmptyStructArray) {
-    CVariableItem signedArray, plain, real, octets, none;
+// Each dump is appended to the file but the first, which starts it anew.
+TEST_F(InstanceDumpFileTest, BytesNumbersOctetsAndAnEmptyStructArray) {
+    CVariableItem bytes, signedArray, plain, real, octets, none;
+    Make(bytes, kDeclByte, "b", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     Make(signedArray, kDeclInt2, "v", {-1, 0, 300});
     Make(plain, kDeclUInt1, "u", {200});  // UINT1 is not BYTE: decimal
     Make(real, kDeclDouble, "d", {2.5});
@@ -135,17 +115,24 @@ TEST_F(InstanceDumpFileTest, NumbersOctetsAndAnEmptyStructArray) {
     AddMember(header, "x", kDeclUInt1, 1);
     ASSERT_TRUE(none.create(&header, "h", 0));
 
-    for (CVariableItem* item : {&signedArray, &plain, &real, &octets, &none}) {
-        ASSERT_TRUE(DumpToFile(*item, "d.txt", item == &signedArray));
+    // Bytes wrap after ten, with blank columns under the value column.
+    const std::string byteRows =
+        "BYTE b[12] = 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, \n"
+        "             0x0B, 0x0C  \n\n";
+    for (int round = 0; round < 2; ++round) {
+        for (CVariableItem* item : {&bytes, &signedArray, &plain, &real, &octets, &none}) {
+            ASSERT_TRUE(DumpToFile(*item, "d.txt", item == &bytes));
+        }
     }
-    EXPECT_EQ(ReadWholeFile("d.txt"),
-              "INT2 v[3] = -1, 0, 300  \n\n"
-              "UINT1 u = 200  \n\n"
-              "DOUBLE d = 2.50  \n\n"
-              "OCTET s[3] = \"ab\",\n"
-              "             \"c\",\n"
-              "             \"d e\" \n\n"
-              "Hdr h = -\n\n");
+    EXPECT_EQ(ReadWholeFile("d.txt"), byteRows +
+                                          "INT2 v[3] = -1, 0, 300  \n\n"
+                                          "UINT1 u = 200  \n\n"
+                                          "DOUBLE d = 2.50  \n\n"
+                                          "OCTET s[3] = \"ab\",\n"
+                                          "             \"c\",\n"
+                                          "             \"d e\" \n\n"
+                                          "Hdr h = -\n\n");
+    EXPECT_FALSE(DumpToFile(bytes, "no\\such\\dir.txt", true));
 }
 
 TEST_F(InstanceDumpFileTest, NestedStructsAlignUnderTheValueColumn) {
@@ -315,7 +302,7 @@ struct Model {
     }
 };
 
-TEST(InstanceDumpStructTest, TreeModeRowsTagsMarksAndDescriptions) {
+TEST(InstanceDumpStructTest, RowsTagsMarksDescriptionsAndNameOptions) {
     Model model;
     ASSERT_TRUE(model.Fill());
     TextTable table;
@@ -341,14 +328,7 @@ TEST(InstanceDumpStructTest, TreeModeRowsTagsMarksAndDescriptions) {
         EXPECT_EQ(table.GetMark(row), marks[row]) << row;
     }
 
-    // The instance's own description comes first.
-    Member(model.msg, "a")->SetDescription("own");
-    EXPECT_EQ(TreeRows({Member(model.msg, "a")}, 0, 16), "0|||a|own|1 \n");
-}
-
-TEST(InstanceDumpStructTest, NameColumnOptions) {
-    Model model;
-    ASSERT_TRUE(model.Fill());
+    // The name column's options: indentation and markers, index prefixes.
     CStruct* top = model.msg.StructAt(0);
     ASSERT_NE(top, nullptr);
 
@@ -373,11 +353,13 @@ TEST(InstanceDumpStructTest, NameColumnOptions) {
     EXPECT_STREQ(indexed.GetCell(0, kDumpNameColumn), "a");
     EXPECT_STREQ(indexed.GetCell(3, kDumpNameColumn), "[] c");
     EXPECT_STREQ(indexed.GetCell(6, kDumpNameColumn), "[0] {}this = 'h[0]'");
+
+    // The instance's own description comes first.
+    Member(model.msg, "a")->SetDescription("own");
+    EXPECT_EQ(TreeRows({Member(model.msg, "a")}, 0, 16), "0|||a|own|1 \n");
 }
 
-using InstanceDumpDepthTest = ScratchDirTest;
-
-TEST_F(InstanceDumpDepthTest, NestingIsBounded) {
+TEST_F(InstanceDumpFileTest, NestingIsBounded) {
     CVariableItem root;
     ASSERT_TRUE(root.create(kDeclChoice, "c", 1));
     CVariableItem* last = &root;
@@ -389,13 +371,12 @@ TEST_F(InstanceDumpDepthTest, NestingIsBounded) {
     }
     TextTable table;
     SetUpTable(table, 20);
-    TraceCapture trace;
-    bool tree = DumpTree(root, table, 0, 0, 16);
-    bool file = DumpToFile(root, "deep.txt", true);
-    std::string text = trace.Finish();
-    EXPECT_FALSE(tree);
+    std::string text = Traced([&] {
+        EXPECT_FALSE(DumpTree(root, table, 0, 0, 16));
+        // The file dump fails only when it cannot open the file.
+        EXPECT_TRUE(DumpToFile(root, "deep.txt", true));
+    });
     EXPECT_EQ(table.GetRowCount(), kDumpMaxDepth);
-    EXPECT_TRUE(file);  // the file dump fails only when it cannot open the file
     EXPECT_EQ(text, std::string(dumpmsg::kTooDeep) + "\n" + dumpmsg::kTooDeep + "\n");
 }
 
@@ -466,7 +447,7 @@ CStruct* HookItem::NewStruct() {
     return new HookStruct;
 }
 
-TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
+TEST(InstanceDumpHooksTest, CellsTagBitCommentModesAndAFailingComment) {
     HookItem v, scalar, bad, text;
     Make(v, kDeclUInt1, "v", {5, 6, 7});
     Make(scalar, kDeclUInt1, "v", {12});
@@ -517,17 +498,15 @@ TEST(InstanceDumpHooksTest, CellsTagBitAndCommentModes) {
     std::string rows = TreeRows({&eleven}, kDumpComments | kDumpIndexPrefix, 16);
     EXPECT_EQ(rows.find("1|||[00] v||c0\n"), rows.find('\n') + 1) << rows;
     EXPECT_NE(rows.find("1|||[10] v||"), std::string::npos) << rows;
-}
 
-TEST(InstanceDumpHooksTest, FailingCommentStopsTheDump) {
-    HookItem v;
-    Make(v, kDeclUInt1, "v", {5, 99, 7});
+    // A failing comment stops the dump; without comments nothing asks the hook.
+    HookItem failing;
+    Make(failing, kDeclUInt1, "v", {5, 99, 7});
     TextTable table;
     SetUpTable(table, 20);
-    EXPECT_FALSE(DumpTree(v, table, kDumpComments, 0, 16));
+    EXPECT_FALSE(DumpTree(failing, table, kDumpComments, 0, 16));
     EXPECT_EQ(Rows(table), "0|L:v|M:v|v[3]||\n1|||v[0]||c0\n");
-    // Without comments nothing asks the hook.
-    EXPECT_TRUE(DumpTree(v, table, kDumpValues, 0, 16));
+    EXPECT_TRUE(DumpTree(failing, table, kDumpValues, 0, 16));
 }
 
 TEST(InstanceDumpHooksTest, StructElementsAreShownThroughAThisHolder) {
@@ -546,11 +525,8 @@ TEST(InstanceDumpHooksTest, StructElementsAreShownThroughAThisHolder) {
     HookItem::refuseClone = true;
     TextTable refused;
     SetUpTable(refused, 20);
-    TraceCapture trace;
-    bool ok = DumpTree(*h, refused, 0, 0, 16);
-    std::string text = trace.Finish();
+    std::string text = Traced([&] { EXPECT_FALSE(DumpTree(*h, refused, 0, 0, 16)); });
     HookItem::refuseClone = false;
-    EXPECT_FALSE(ok);
     EXPECT_EQ(text, std::string(dumpmsg::kThisFail) + "\n");
     EXPECT_EQ(refused.GetRowCount(), 1);
 }
@@ -569,9 +545,8 @@ TEST(InstanceDumpHooksTest, IntegratedAndContentStructsAreChildren) {
     t.integrated = &integrated;
     t.contents.push_back(&content);
 
-    TraceCapture trace;
-    std::string rows = TreeRows({&t}, kDumpIntegrated | kDumpValues, 16);
-    std::string text = trace.Finish();
+    std::string rows;
+    std::string text = Traced([&] { rows = TreeRows({&t}, kDumpIntegrated | kDumpValues, 16); });
     EXPECT_EQ(rows,
               "0|L:t|M:t|t[2]||\n"
               "1|||t[0]||1\n"
@@ -590,11 +565,9 @@ TEST(InstanceDumpHooksTest, IntegratedAndContentStructsAreChildren) {
 // Without a table the same hooks are asked in the same order, with the same
 // result and trace, for every kind of item and every option set.
 TEST(InstanceDumpHooksTest, HooksWithoutRowsAskWhatTheRowsAsk) {
-    StructDefinition inner;
-    inner.SetName("Inner");
-    AddMember(inner, "x", kDeclInt1, 1);
+    Model model;
     CVariableItem integrated;
-    ASSERT_TRUE(integrated.create(&inner, "This", 1));
+    ASSERT_TRUE(integrated.create(&model.inner, "This", 1));
     HookItem v, failing, text, t, one;
     Make(v, kDeclUInt1, "v", {5, 6, 7});
     Make(failing, kDeclUInt1, "v", {5, 99, 7});
@@ -602,24 +575,20 @@ TEST(InstanceDumpHooksTest, HooksWithoutRowsAskWhatTheRowsAsk) {
     Make(t, kDeclUInt2, "v", {1, 2});
     Make(one, kDeclUInt2, "v", {3});
     t.integrated = one.integrated = &integrated;
-    Model model;
     HookItem msg;
     ASSERT_TRUE(msg.create(&model.outer, "msg", 1));
-
     for (HookItem* item : {&v, &failing, &text, &t, &one, &msg}) {
         for (uint32_t options : {0u, kDumpValues, kDumpComments, kDumpValues | kDumpComments,
                                  kDumpIntegrated | kDumpComments, kDumpIntegrated}) {
             TextTable table;
             SetUpTable(table, 20);
+            bool withRows = false, hooksOnly = false;
             HookItem::calls.clear();
-            TraceCapture rowsTrace;
-            bool withRows = DumpTree(*item, table, options, 0, 16);
-            std::string rowsText = rowsTrace.Finish();
+            std::string rowsText =
+                Traced([&] { withRows = DumpTree(*item, table, options, 0, 16); });
             std::string rowsCalls = HookItem::calls;
             HookItem::calls.clear();
-            TraceCapture hooksTrace;
-            bool hooksOnly = RunDumpHooks(*item, options);
-            std::string hooksText = hooksTrace.Finish();
+            std::string hooksText = Traced([&] { hooksOnly = RunDumpHooks(*item, options); });
             SCOPED_TRACE(rowsCalls);
             EXPECT_EQ(hooksOnly, withRows);
             EXPECT_EQ(HookItem::calls, rowsCalls);
@@ -631,15 +600,12 @@ TEST(InstanceDumpHooksTest, HooksWithoutRowsAskWhatTheRowsAsk) {
 TEST(InstanceDumpTraceTest, RowsBetweenTheBeginAndEndLines) {
     CVariableItem n;
     Make(n, kDeclUInt1, "n", {5});
-    TraceCapture trace;
-    ASSERT_TRUE(TraceDump(n, 0));
-    std::string text = trace.Finish();
-    ASSERT_EQ(text.rfind("dump...\n", 0), 0u) << text;
-    ASSERT_GE(text.size(), 9u);
-    EXPECT_EQ(text.substr(text.size() - 9), "dump end\n");
-    std::string row = text.substr(8, text.size() - 17);
-    EXPECT_EQ(std::count(row.begin(), row.end(), '\n'), 1) << row;
-    EXPECT_NE(row.find("|n "), std::string::npos) << row;
+    std::string text = Traced([&] { ASSERT_TRUE(TraceDump(n, 0)); });
+    // One row line between the begin and end lines, the name before the value.
+    size_t rowStart = text.find('\n') + 1, rowEnd = text.find('\n', rowStart) + 1;
+    EXPECT_EQ(text.substr(0, rowStart) + text.substr(rowEnd), "dump...\ndump end\n") << text;
+    std::string row = text.substr(rowStart, rowEnd - rowStart);
+    EXPECT_LT(row.find("|n "), row.find("|5 ")) << row;
     EXPECT_NE(row.find("|5 "), std::string::npos) << row;
 }
 
