@@ -139,7 +139,7 @@ TEST_F(CallTest, PrepareRunsInitialisersAndBlocks) {
     EXPECT_EQ(nullptr, env.GetRoot());
 }
 
-TEST_F(CallTest, ParametersByValueAndByAddress) {
+TEST_F(CallTest, ParametersByValueAndByAddressAndReturnValues) {
     Procedure* add =
         AddProcedure(file, "add", kDeclInt4, {{"a", kDeclInt4, false}, {"b", kDeclInt4, false}});
     AddReturn(add, "a + b");
@@ -147,23 +147,42 @@ TEST_F(CallTest, ParametersByValueAndByAddress) {
     AddStatement(*poke->body, "p = 70");
     Procedure* len = AddProcedure(file, "len", kDeclInt4, {{"t", kDeclOctet, false}});
     AddReturn(len, "t == 'a,b'");
+    Procedure* none = AddProcedure(file, "none", kDeclInt4, {});
+    AddStatement(*none->body, "x = 1");
+    Procedure* dyn = AddProcedure(file, "dyn", kDeclDynamic, {});
+    AddReturn(dyn, "'text'");
+    Procedure* quiet = AddProcedure(file, "quiet", kDeclDynamic, {});
+    AddStatement(*quiet->body, "x = 2");
+    Procedure* early = AddProcedure(file, "early", kDeclInt4, {{"n", kDeclInt4, false}});
+    AddReturn(early, "n");
+    AddStatement(*early->body, "x = 99");
     ASSERT_TRUE(Prepare());
-
-    EXPECT_EQ("5", Eval("r = add(2, 3)"));
-    EXPECT_EQ("8", Eval("add(x, 3)"));
     std::string trace;
     EXPECT_EQ("3", Eval("add(1, 2, 3)", &trace)) << "extra arguments are ignored";
     EXPECT_NE(std::string::npos,
               trace.find("Warning, GenerateProcedureParamsList() fail, too many param !"));
-    EXPECT_EQ("ERROR Execute add() fail, generateParamsList error", Eval("add(1)"));
-    EXPECT_EQ(1, env.StackSize()) << "the stack is as before the call";
-
-    Restart();
-    EXPECT_EQ("1", Eval("len('a,b')")) << "a quoted comma does not split arguments";
-    ASSERT_NE("", Eval("poke(arr[2])"));
-    EXPECT_EQ("70", Eval("arr[2]")) << "the procedure wrote through the address";
-    EXPECT_EQ("ERROR GetRunTimeValue('nowhere(1)') fail, procedure not found !",
-              Eval("nowhere(1)"));
+    const struct {
+        const char *expression, *result;
+    } cases[] = {
+        {"r = add(2, 3)", "5"},
+        {"add(x, 3)", "8"},
+        {"add(1)", "ERROR Execute add() fail, generateParamsList error"},
+        {"len('a,b')", "1"},    // a quoted comma does not split arguments
+        {"poke(arr[2])", "-"},  // no value
+        {"arr[2]", "70"},       // the procedure wrote through the address
+        {"nowhere(1)", "ERROR GetRunTimeValue('nowhere(1)') fail, procedure not found !"},
+        {"none()", "ERROR none() fail, return data not seted !"},
+        {"dyn()", "\"text\""},
+        {"quiet()", "ERROR quiet() fail, no return data seted !"},
+        {"early(4)", "4"},
+        {"x", "2"},  // the return ended the body
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.result, Eval(c.expression)) << c.expression;
+        EXPECT_EQ(1, env.StackSize()) << "the stack is as before the call";
+        EXPECT_FALSE(env.returning) << "the return flag is consumed by the call";
+        Restart();
+    }
 }
 
 // An integer argument is stored as the parameter's type stores it, whether
@@ -197,65 +216,24 @@ TEST_F(CallTest, IntegerArgumentsTakeTheParameterType) {
     }
 }
 
-TEST_F(CallTest, ReturnValuesAndTheirChecks) {
-    Procedure* none = AddProcedure(file, "none", kDeclInt4, {});
-    AddStatement(*none->body, "x = 1");
-    Procedure* dyn = AddProcedure(file, "dyn", kDeclDynamic, {});
-    AddReturn(dyn, "'text'");
-    Procedure* quiet = AddProcedure(file, "quiet", kDeclDynamic, {});
-    AddStatement(*quiet->body, "x = 2");
-    Procedure* early = AddProcedure(file, "early", kDeclInt4, {{"n", kDeclInt4, false}});
-    AddReturn(early, "n");
-    AddStatement(*early->body, "x = 99");
-    ASSERT_TRUE(Prepare());
-
-    EXPECT_EQ("ERROR none() fail, return data not seted !", Eval("none()"));
-    Restart();
-    EXPECT_EQ("\"text\"", Eval("dyn()"));
-    EXPECT_EQ("ERROR quiet() fail, no return data seted !", Eval("quiet()"));
-    Restart();
-    EXPECT_EQ("4", Eval("early(4)"));
-    EXPECT_EQ("2", Eval("x")) << "the return ended the body";
-    EXPECT_FALSE(env.returning) << "the return flag is consumed by the call";
-}
-
-// The parameter n of a native call, as the decoder and the plug-ins read
-// it from the top frame; a failure is the environment's error.
-bool ParameterN(ExecuteEnv* env, Procedure* procedure, long& n) {
-    if (env->GetTopStk(0)->get("n", n)) return true;
-    env->SetLastError("%s() get param fail", procedure->name.GetBuffer(0));
-    return false;
-}
-
-// A native handler: it reads its parameter and sets the result.
+// A native handler, counting its calls in owner: it reads its parameter n
+// from the top frame, as the decoder and the plug-ins do, and sets n * 60
+// as the result, none for n 0 or less; like a plug-in may, it renames its
+// parameter item for n 2. A parameter it cannot read is its own error.
 int Native(void* owner, int argc, void** argv) {
     ++*static_cast<int*>(owner);
     if (argc != 3) return 0;
     auto* env = static_cast<ExecuteEnv*>(argv[0]);
     auto* procedure = static_cast<Procedure*>(argv[1]);
     long n = 0;
-    if (!ParameterN(env, procedure, n)) return 0;
+    if (!env->GetTopStk(0)->get("n", n)) {
+        env->SetLastError("%s() get param fail", procedure->name.GetBuffer(0));
+        return 0;
+    }
+    if (n == 2) env->GetTopStk(0)->FindItem("n", true, false)->SetName("renamed");
     CVarient result;
     result.setInteger(static_cast<uint32_t>(n * 60), kTypeInt4);
-    return procedure->setReturn(*env, result);
-}
-
-TEST_F(CallTest, ExternProceduresGoThroughTheHandler) {
-    AddProcedure(file, "times", kDeclDynamic, {{"n", kDeclInt4, false}}, true);
-    AddProcedure(file, "narrow", kDeclUInt1, {{"n", kDeclInt4, false}}, true);
-    AddProcedure(file, "broken", kDeclDynamic, {{"m", kDeclInt4, false}}, true);
-    ASSERT_TRUE(Prepare());
-    EXPECT_EQ("ERROR times() fail, no return data seted !", Eval("times(1)"))
-        << "without a handler an extern call does nothing";
-    Restart();
-    int calls = 0;
-    env.InstallHooks(&calls, true, Native, 0);
-    EXPECT_EQ("300", Eval("times(5)"));
-    EXPECT_EQ("44", Eval("narrow(5)")) << "300 cut to the UINT1 return type";
-    // A native function reports its own error for a parameter it cannot read.
-    EXPECT_EQ("ERROR broken() get param fail", Eval("broken(1)"));
-    EXPECT_EQ(3, calls);
-    EXPECT_EQ(1, env.StackSize());
+    return n <= 0 || procedure->setReturn(*env, result);
 }
 
 // A native handler that sums the extra arguments of a variable-argument
@@ -270,12 +248,23 @@ int SumExtras(void*, int, void** argv) {
     return static_cast<Procedure*>(argv[1])->setReturn(*env, result);
 }
 
-TEST_F(CallTest, VariableArgumentsAndPushEnv) {
+TEST_F(CallTest, ArgumentListsVariableArgumentsAndPushEnv) {
     Procedure* sum = AddProcedure(file, "sum", kDeclDynamic, {{"first", kDeclInt4, false}}, true);
     sum->varArgs = true;
+    Procedure* cat =
+        AddProcedure(file, "cat", kDeclOctet, {{"a", kDeclOctet, false}, {"b", kDeclOctet, false}});
+    AddReturn(cat, "a + '|' + b");
     ASSERT_TRUE(Prepare());
     env.InstallHooks(nullptr, true, SumExtras, 0);
     EXPECT_EQ("9", Eval("sum(100, 2, x + 2)"));
+    // Arguments split at the top-level commas, with blanks and many pieces.
+    EXPECT_EQ("210", Eval("sum(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, "
+                          "19, 20)"))
+        << "more pieces than fit the fixed list";
+    EXPECT_EQ("12", Eval("sum( 0 ,\t5,  x + 2 )"));
+    EXPECT_EQ("\"a, b|(c,d)\"", Eval("cat('a, b', '(c,d)')"));
+    EXPECT_EQ("\"x|y\"", Eval("cat( 'x' , 'y' )"));
+    EXPECT_EQ("\"x|y\"", Eval("cat( 'x' , 'y' )")) << "the same text again";
     std::string traced;
     std::string failed = Eval("sum(1, nope)", &traced);
     EXPECT_EQ(
@@ -303,47 +292,16 @@ TEST_F(CallTest, VariableArgumentsAndPushEnv) {
     EXPECT_EQ(1, env.StackSize());
 }
 
-// Frames of calls are recycled: whatever ran in a frame before, a call
-// sees only its own parameters, at any depth (beyond the number of spare
-// frames kept too), and by-address parameters still reach the caller.
-TEST_F(CallTest, RecycledFramesStartFresh) {
-    Procedure* down = AddProcedure(file, "down", kDeclInt4, {{"n", kDeclInt4, false}});
-    AddReturn(down, "n > 0 ? n * 10 + down(n - 1) : 0");
-    Procedure* poke = AddProcedure(file, "poke", kDeclVoid, {{"p", kDeclInt4, true}});
-    AddStatement(*poke->body, "p = p + 1");
-    ASSERT_TRUE(Prepare());
-
-    for (int round = 0; round < 3; ++round) {
-        EXPECT_EQ("12750", Eval("down(50)")) << "round " << round;
-        EXPECT_EQ("60", Eval("down(3)")) << "round " << round;
-        EXPECT_EQ(1, env.StackSize());
-        ASSERT_NE("", Eval("poke(x)"));
-        std::string trace;
-        std::string gone = Eval("n", &trace);
-        EXPECT_EQ(0u, gone.rfind("ERROR RunTimeStk::GetItem('n') fail", 0))
-            << "no parameter outlives its call: " << gone;
-    }
-    EXPECT_EQ("8", Eval("x")) << "each by-address call wrote the caller's variable";
-}
-
-// A native handler that sets the result only for a positive n and, like a
-// plug-in may, renames its parameter item for n 2.
-int PositiveOnly(void*, int, void** argv) {
-    auto* env = static_cast<ExecuteEnv*>(argv[0]);
-    auto* procedure = static_cast<Procedure*>(argv[1]);
-    long n = 0;
-    if (!ParameterN(env, procedure, n)) return 0;
-    if (n == 2) env->GetTopStk(0)->FindItem("n", true, false)->SetName("renamed");
-    CVarient result;
-    result.setInteger(static_cast<uint32_t>(n), kTypeInt4);
-    return n <= 0 || procedure->setReturn(*env, result);
-}
-
-// A frame keeps the items of its call for the next call of the same
-// procedure: nothing of one call's parameters, locals or result, nor a
-// change made to them, reaches the next.
-TEST_F(CallTest, KeptItemsStartFresh) {
+// Extern procedures go through the handler. Frames of calls are recycled
+// and keep the items of their call for the next call of the same procedure:
+// nothing of one call's parameters, locals or result, nor a change made to
+// them, reaches the next, at any depth (beyond the number of spare frames
+// kept too), and by-address parameters still reach the caller.
+TEST_F(CallTest, ExternCallsRecycledFramesAndKeptItems) {
     AddProcedure(file, "positive", kDeclInt4, {{"n", kDeclInt4, false}}, true);
+    AddProcedure(file, "times", kDeclDynamic, {{"n", kDeclInt4, false}}, true);
+    AddProcedure(file, "narrow", kDeclUInt1, {{"n", kDeclInt4, false}}, true);
+    AddProcedure(file, "broken", kDeclDynamic, {{"m", kDeclInt4, false}}, true);
     Procedure* add = AddProcedure(file, "add", kDeclInt4, {{"n", kDeclInt4, false}});
     AddVariable(*add->body, "total", kDeclInt4, 1, "0");
     AddStatement(*add->body, "total = total + n");
@@ -351,47 +309,49 @@ TEST_F(CallTest, KeptItemsStartFresh) {
     AddReturn(add, "total + n");
     Procedure* echo = AddProcedure(file, "echo", kDeclOctet, {{"s", kDeclOctet, false}});
     AddReturn(echo, "s");
+    Procedure* down = AddProcedure(file, "down", kDeclInt4, {{"n", kDeclInt4, false}});
+    AddReturn(down, "n > 0 ? n * 10 + down(n - 1) : 0");
+    Procedure* poke = AddProcedure(file, "poke", kDeclVoid, {{"p", kDeclInt4, true}});
+    AddStatement(*poke->body, "p = p + 1");
     ASSERT_TRUE(Prepare());
+    EXPECT_EQ("ERROR times() fail, no return data seted !", Eval("times(1)"))
+        << "without a handler an extern call does nothing";
+    Restart();
     int calls = 0;
-    env.InstallHooks(&calls, true, PositiveOnly, 0);
+    env.InstallHooks(&calls, true, Native, 0);
     const std::string big = "'" + std::string(5000, 'x') + "'";
     const struct {
         std::string expression, result;
     } kCalls[] = {
-        {"positive(3)", "3"},
+        {"positive(3)", "180"},
         {"positive(0)", "ERROR positive() fail, return data not seted !"},
-        {"positive(2)", "2"},
-        {"positive(4)", "4"},
+        {"positive(2)", "120"},
+        {"positive(4)", "240"},
+        {"times(5)", "300"},
+        {"narrow(5)", "44"},  // 300 cut to the UINT1 return type
+        // A native function reports its own error for a parameter it cannot read.
+        {"broken(1)", "ERROR broken() get param fail"},
         {"add(5)", "1005"},
         {"add(5)", "1005"},
         {"echo(" + big + ")", "\"" + std::string(5000, 'x') + "\""},
         {"echo('a')", "\"a\""},
         {"echo('')", "\"\""},
+        {"down(50)", "12750"},
+        {"down(3)", "60"},
+        {"poke(x)", "-"},
+        // No parameter outlives its call.
+        {"n",
+         "ERROR RunTimeStk::GetItem('n') fail, 'n' is not a valid VariableItem in RunTimeStk !"},
     };
     for (int round = 0; round < 2; ++round) {
         for (const auto& c : kCalls) {
             EXPECT_EQ(c.result, Eval(c.expression.c_str())) << c.expression.substr(0, 20);
+            EXPECT_EQ(1, env.StackSize());
             Restart();
         }
     }
-}
-
-// Arguments split at the top-level commas, with blanks and many pieces.
-TEST_F(CallTest, ArgumentLists) {
-    Procedure* sum = AddProcedure(file, "sum", kDeclDynamic, {{"first", kDeclInt4, false}}, true);
-    sum->varArgs = true;
-    Procedure* cat =
-        AddProcedure(file, "cat", kDeclOctet, {{"a", kDeclOctet, false}, {"b", kDeclOctet, false}});
-    AddReturn(cat, "a + '|' + b");
-    ASSERT_TRUE(Prepare());
-    env.InstallHooks(nullptr, true, SumExtras, 0);
-    EXPECT_EQ("210", Eval("sum(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, "
-                          "19, 20)"))
-        << "more pieces than fit the fixed list";
-    EXPECT_EQ("12", Eval("sum( 0 ,\t5,  x + 2 )"));
-    EXPECT_EQ("\"a, b|(c,d)\"", Eval("cat('a, b', '(c,d)')"));
-    EXPECT_EQ("\"x|y\"", Eval("cat( 'x' , 'y' )"));
-    EXPECT_EQ("\"x|y\"", Eval("cat( 'x' , 'y' )")) << "the same text again";
+    EXPECT_EQ("7", Eval("x")) << "each by-address call wrote the caller's variable";
+    EXPECT_EQ(14, calls);
 }
 
 TEST_F(CallTest, RunawayRecursionFailsCleanly) {
