@@ -26,6 +26,15 @@ std::string Value(RunTimeStk& frame, const char* expression) {
     return text.GetBuffer(0);
 }
 
+// Adds a member name of type to s; a struct member when structDef is given.
+void AddMember(StructDefinition& s, const char* name, int32_t type,
+               StructDefinition* structDef = nullptr) {
+    auto* member = new VariableDefinition;
+    member->set(name, type, 1);
+    member->structDef = structDef;
+    s.AddMember(member);
+}
+
 TEST(RunTimeStk, CreatesVariablesFromNameSpecs) {
     RunTimeStk frame;
     CVariableItem* buf = frame.CreateVarInstance(kDeclUInt1, "buf[16]");
@@ -120,22 +129,17 @@ TEST(RunTimeStk, ValueCallbackOfTheEvaluator) {
         "RunTimeStk::GetItem('missing.a') fail, 'missing' is not a valid VariableItem in "
         "RunTimeStk !",
         env.GetLastError().GetBuffer(0));
-    EXPECT_EQ(nullptr, frame.GetItem("x.a", &idx));
-    EXPECT_EQ(nullptr, frame.GetItem("arr[5]", &idx));
-    EXPECT_EQ(nullptr, frame.GetItem("arr(1)", &idx));
+    for (const char* path : {"x.a", "arr[5]", "arr(1)"}) {
+        EXPECT_EQ(nullptr, frame.GetItem(path, &idx)) << path;
+    }
     EXPECT_EQ(nullptr, frame.GetItem("arr[1]", nullptr));
 }
 
 TEST(RunTimeStk, StructPathsThroughTheFrame) {
     StructDefinition point;
     point.SetName("Point");
-    auto* x = new VariableDefinition;
-    x->set("x", kDeclInt2, 1);
-    point.AddMember(x);
-    auto* y = new VariableDefinition;
-    y->set("y", kDeclInt2, 1);
-    point.AddMember(y);
-
+    AddMember(point, "x", kDeclInt2);
+    AddMember(point, "y", kDeclInt2);
     RunTimeStk frame;
     ASSERT_NE(nullptr, frame.CreateVarInstance(&point, "pts[2]"));
     ASSERT_NE(nullptr, frame.CreateVarInstance(&point, "p"));
@@ -153,10 +157,7 @@ TEST(RunTimeStk, StructPathsThroughTheFrame) {
     // failure, must come out as the general route gives it, trace included.
     StructDefinition line;
     line.SetName("Line");
-    auto* from = new VariableDefinition;
-    from->set("from", kDeclStruct, 1);
-    from->structDef = &point;
-    line.AddMember(from);
+    AddMember(line, "from", kDeclStruct, &point);
     ASSERT_NE(nullptr, frame.CreateVarInstance(&line, "l"));
     ASSERT_TRUE(frame.sets("l.from", "{5, 6}"));
     struct Case {
@@ -220,9 +221,7 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
     RunTimeStk frame(&file, nullptr, &env);
     StructDefinition point;
     point.SetName("Point");
-    auto* x = new VariableDefinition;
-    x->set("x", kDeclInt2, 1);
-    point.AddMember(x);
+    AddMember(point, "x", kDeclInt2);
     ASSERT_NE(nullptr, frame.CreateVarInstance(&point, "p"));
     ASSERT_TRUE(frame.sets("p", "{-3}"));
     const struct {
@@ -287,10 +286,6 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
     const std::string int4 = "-10 type " + std::to_string(kTypeInt4) + " trace \n";
     EXPECT_EQ(int4 + int4, run("-10 + (n8 - n8)", true));
 }
-
-}  // namespace
-
-namespace {
 
 // Recycle keeps a frame's small plain variables for TakeSpare, which gives
 // them back without their values; variables holding many texts' bytes are
