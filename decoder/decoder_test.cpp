@@ -194,16 +194,29 @@ TEST_F(ProtocolDecoderTest, LoadAndRootStates) {
     EXPECT_STREQ("msg", decoder.GetRoot().GetItemName().GetBuffer(0));
 }
 
-TEST_F(ProtocolDecoderTest, TranslateProceduresAndChoices) {
+// The choice's element follows the kind; in an ImplicitItem map a struct's
+// members stand in the choice, the struct itself does not, and a simple
+// item is added as it is.
+TEST_F(ProtocolDecoderTest, ChoicesOfItemAndImplicitItemMaps) {
+    const std::string tail =
+        "struct R { UINT1 kind;" + std::string(kChoiceOfKind) + " UINT1 tail; };";
     const std::string choice =
         "struct A { UINT1 x; };\nstruct B { UINT2 y; };\n"
-        "DeclareMap ( Item , M ) { a [ 1 ] A ; b [ 2 ] B ; };\n"
-        "struct R { UINT1 kind;" +
-        std::string(kChoiceOfKind) + " UINT1 tail; };";
+        "DeclareMap ( Item , M ) { a [ 1 ] A ; b [ 2 ] B ; };\n" +
+        tail;
+    const std::string implicit =
+        "struct P { UINT1 x; UINT2 y; };\n"
+        "DeclareMap ( ImplicitItem , M ) { p [ 1 ] P ; w [ 2 ] UINT2 ; };\n" +
+        tail;
     RunCases({
         {choice, {2, 0x34, 0x12, 9}, "OK 4", {{"c.b.y", "4660"}, {"tail", "9"}}},
         {choice, {1, 5, 6}, "OK 3", {{"c.a.x", "5"}, {"tail", "6"}}},
         {choice, {3, 5, 6}, "c c[ChoiceElem 0] not found ElemId=3 (0x3) in DecalareMap 'M'", {}},
+        {implicit,
+         {1, 5, 0x34, 0x12, 9},
+         "OK 5",
+         {{"c.x", "5"}, {"c.y", "4660"}, {"c.p", "(none)"}, {"tail", "9"}}},
+        {implicit, {2, 0x01, 0x02, 9}, "OK 4", {{"c.w", "513"}, {"c.x", "(none)"}, {"tail", "9"}}},
     });
 }
 
@@ -375,23 +388,6 @@ TEST_F(ProtocolDecoderTest, EveryMessageGetsTheTreeOfANewDecoder) {
             }
         }
     }
-}
-
-TEST_F(ProtocolDecoderTest, ImplicitMapMembersBecomeChoiceElements) {
-    const std::string script =
-        "struct P { UINT1 x; UINT2 y; };\n"
-        "DeclareMap ( ImplicitItem , M ) { p [ 1 ] P ; w [ 2 ] UINT2 ; };\n"
-        "struct R { UINT1 kind;" +
-        std::string(kChoiceOfKind) + " UINT1 tail; };";
-    RunCases({
-        // The struct's members stand in the choice; the struct itself does not.
-        {script,
-         {1, 5, 0x34, 0x12, 9},
-         "OK 5",
-         {{"c.x", "5"}, {"c.y", "4660"}, {"c.p", "(none)"}, {"tail", "9"}}},
-        // A simple item is added as it is.
-        {script, {2, 0x01, 0x02, 9}, "OK 4", {{"c.w", "513"}, {"c.x", "(none)"}, {"tail", "9"}}},
-    });
 }
 
 TEST_F(ProtocolDecoderTest, CommentsFromDumpProceduresAndEnums) {
