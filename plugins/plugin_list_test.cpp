@@ -10,6 +10,7 @@
 #include <ctime>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/path.h"
 #include "base/scratch_dir.h"
@@ -60,16 +61,6 @@ class PlugInListTest : public ScratchDirTest {
     // The scratch directory, absolute, with a trailing slash.
     std::string Here() const { return scratch_.path() + "/"; }
 };
-
-TEST_F(PlugInListTest, MissingOrEmptyDirectoryLoadsNothing) {
-    PlugInList list;
-    EXPECT_EQ(0, list.LoadPlugInsFrom((Here() + "nosuch/").c_str()));
-    ASSERT_EQ(0, mkdir("PlugIns", 0777));
-    WriteWholeFile("PlugIns/readme.txt", "not a plug-in");
-    EXPECT_EQ(0, list.LoadPlugInsFrom((Here() + "PlugIns").c_str()));
-    EXPECT_EQ(0, list.GetSize());
-    EXPECT_EQ(0, list.CallPlugIn("Morvane", "TimestampToDateStream", 0, nullptr));
-}
 
 TEST_F(PlugInListTest, LoadsInNameOrderAndSkipsBadLibraries) {
     PlugInList list;
@@ -157,14 +148,20 @@ TEST_F(PlugInListTest, CallRouting) {
                  env.GetLastError().GetBuffer(0));
 }
 
+// A missing directory loads nothing, nor does a file that is no plug-in; an
+// empty list calls nothing. Of plug-ins with the same function, the first
+// loaded serves.
 TEST_F(PlugInListTest, FirstLoadedServes) {
+    PlugInList list;
+    EXPECT_EQ(0, list.LoadPlugInsFrom((Here() + "nosuch/").c_str()));
+    EXPECT_EQ(0, list.CallPlugIn("Morvane", "Which", 0, nullptr));
     // The same two plug-ins, linked under names that reverse their order.
     std::string dir = TestPlugInDir();
     ASSERT_EQ(0, mkdir("PlugIns", 0777));
+    WriteWholeFile("PlugIns/readme.txt", "not a plug-in");
     ASSERT_EQ(0, symlink((dir + "c_second.dl_").c_str(), "PlugIns/1.dl_"));
     ASSERT_EQ(0, symlink((dir + "b_first.dl_").c_str(), "PlugIns/2.dl_"));
-    PlugInList list;
-    Traced([&] { EXPECT_EQ(2, list.LoadPlugInsFrom((Here() + "PlugIns\\").c_str())); });
+    Traced([&] { EXPECT_EQ(2, list.LoadPlugInsFrom((Here() + "PlugIns").c_str())); });
     EXPECT_EQ("MORVANE,Morvane", Names(list));
     EXPECT_EQ(3, list.CallPlugIn("Any", "Which", 0, nullptr));
 }
@@ -286,6 +283,8 @@ TEST_F(PlugInListTest, RefusesWhatOthersCouldChange) {
               trace.find("refused: '" + here + "opendir' is writable by every user"));
 }
 
+const char kDeclaration[] = "extern STRING TimestampToDateStream(INT4 timestamp);";
+
 // The sample plug-in, called from a script through the decoder.
 class PlugInSampleTest : public ScratchDirTest {
   protected:
@@ -327,13 +326,15 @@ class PlugInSampleTest : public ScratchDirTest {
         if (decoder.Translate(true, bytes.data(), length)) return "OK " + std::to_string(length);
         return decoder.GetLastError().GetBuffer(0);
     }
-    std::string Date() {
+    // The result of bytes with the usual declaration, and the date text of d.
+    std::string Dated(std::vector<uint8_t> bytes) {
+        std::string result = Run(kDeclaration, std::move(bytes));
         int32_t idx = -1;
         CVariableItem* item = decoder.GetRoot().GetItem(0, "d", &idx);
-        if (item == nullptr) return "(none)";
+        if (item == nullptr) return result + " (none)";
         OTSTR text;
         item->getAt(idx < 0 ? 0 : idx, text);
-        return text.GetBuffer(0);
+        return result + " " + text.GetBuffer(0);
     }
 
     bool hadTz = false;
@@ -344,9 +345,7 @@ class PlugInSampleTest : public ScratchDirTest {
     ProtocolDecoder decoder;
 };
 
-const char kDeclaration[] = "extern STRING TimestampToDateStream(INT4 timestamp);";
-
-TEST_F(PlugInSampleTest, LoadsAsMorvane) {
+TEST_F(PlugInSampleTest, LoadsAsMorvaneAndGivesDates) {
     ASSERT_EQ(1, loaded);
     EXPECT_EQ("Morvane", Names(list));
     int version = 0;
@@ -355,21 +354,13 @@ TEST_F(PlugInSampleTest, LoadsAsMorvane) {
     EXPECT_NE(std::string::npos, trace.find("Load PlugIn: 'Morvane'\n")) << trace;
     // The plug-in writes to a trace of its own, named after it.
     EXPECT_NE(std::string::npos, trace.find("DllLoaded\n")) << trace;
-}
 
-TEST_F(PlugInSampleTest, TimestampToDateStream) {
-    ASSERT_EQ(1, loaded);
-    EXPECT_EQ("OK 4", Run(kDeclaration, {0, 0, 0, 0}));
-    EXPECT_EQ("1970-01-01 00:00:00", Date());
-    EXPECT_EQ("OK 4", Run(kDeclaration, {0x00, 0xF1, 0x53, 0x65}));  // 1700000000
-    EXPECT_EQ("2023-11-14 22:13:20", Date());
-    EXPECT_EQ("OK 4", Run(kDeclaration, {0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_EQ("2038-01-19 03:14:07", Date());
-
+    EXPECT_EQ("OK 4 1970-01-01 00:00:00", Dated({0, 0, 0, 0}));
+    EXPECT_EQ("OK 4 2023-11-14 22:13:20", Dated({0x00, 0xF1, 0x53, 0x65}));  // 1700000000
+    EXPECT_EQ("OK 4 2038-01-19 03:14:07", Dated({0xFF, 0xFF, 0xFF, 0x7F}));
     // Local time: a zone two hours east of UTC.
     SetZone("XYZ-2");
-    EXPECT_EQ("OK 4", Run(kDeclaration, {0, 0, 0, 0}));
-    EXPECT_EQ("1970-01-01 02:00:00", Date());
+    EXPECT_EQ("OK 4 1970-01-01 02:00:00", Dated({0, 0, 0, 0}));
 }
 
 TEST_F(PlugInSampleTest, Failures) {
