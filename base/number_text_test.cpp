@@ -28,7 +28,9 @@ TEST(NumberText, DecimalDigitsMatchPrintf) {
                                    std::numeric_limits<int64_t>::max(),
                                    std::numeric_limits<int64_t>::min()};
     // Each count of digits, at both of its ends.
-    for (int64_t power = 10; power <= INT64_C(1000000000000000000); power *= 10) {
+    int64_t power = 1;
+    for (int digits = 1; digits <= 18; ++digits) {
+        power *= 10;  // up to 10^18: one more would overflow
         for (int64_t value : {power - 1, power, power + 7}) {
             values.push_back(value);
             values.push_back(-value);
