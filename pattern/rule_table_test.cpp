@@ -17,15 +17,9 @@ std::string ListRule(const RuleTable& table, int index = 0) {
     return text.GetBuffer(0);
 }
 
-const Transition* FirstTransition(const RuleTable& table) {
-    return table.RuleAt(0)->At(0);
-}
-
 TEST(RuleTableCompile, ErrorsAreReportedInTheSystemsWords) {
-    struct Case {
-        const char* rule;
-        const char* message;
-    } cases[] = {
+    // Each rule with its message.
+    const char* const cases[][2] = {
         {"(ab", "Rule 7 build fail, '(' and ')' not match"},
         {"{x", "Rule 7 build fail, '{' and '}' not match"},
         {"a<3", "Rule 7 build fail, '<' and '>' not match"},
@@ -41,22 +35,20 @@ TEST(RuleTableCompile, ErrorsAreReportedInTheSystemsWords) {
         {"a<1,y>", "Rule 7 build fail, get Max repeatn error"},
         {"x<5,2>", "Rule 7 build fail, repeatn should>=0 and min<=max"},
         {"x<-1>", "Rule 7 build fail, repeatn should>=0 and min<=max"},
-        {"*a", "Rule build fail, head of *a error, remember use \\ before +*? "},
-        {"ab|+c", "Rule build fail, head of +c error, remember use \\ before +*? "},
+        {"*a", "Rule build fail, head of *a error, remember use \\ before +*?"},
+        {"ab|+c", "Rule build fail, head of +c error, remember use \\ before +*?"},
         {"[abc", "Rule build fail, '[' and ']' not match"},
         {"[a-]", "Rule build fail, error between '[' and ']'"},
         {"ab\\", "ERROR: No chars following escape char ('\\')"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         RuleTable table;
         ASSERT_TRUE(table.AddRule(1, "NAME", "[A-Z]+"));
-        EXPECT_FALSE(table.AddRule(7, c.rule)) << c.rule;
-        std::string expected = c.message;
-        if (expected.back() == ' ') expected.pop_back();
-        EXPECT_EQ(expected, table.GetLastError().GetBuffer(0)) << c.rule;
+        EXPECT_FALSE(table.AddRule(7, c[0])) << c[0];
+        EXPECT_STREQ(c[1], table.GetLastError().GetBuffer(0)) << c[0];
         // A failed rule takes every rule added before it along.
-        EXPECT_EQ(0, table.RuleCount()) << c.rule;
-        EXPECT_EQ(1, table.StateCount()) << c.rule;
+        EXPECT_EQ(0, table.RuleCount()) << c[0];
+        EXPECT_EQ(1, table.StateCount()) << c[0];
     }
 }
 
@@ -76,26 +68,27 @@ TEST(RuleTableCompile, IdAndNameChecksKeepTheTable) {
 }
 
 TEST(RuleTableCompile, ParameterSlotsAreCheckedThroughGroupsAndCalls) {
-    RuleTable table;
-    ASSERT_TRUE(table.AddRule(2001, "D", "\\d+"));
-    ASSERT_TRUE(table.AddRule(2002, "P", "{D 3}"));
-    ASSERT_TRUE(table.AddRule(1, "({D 1},{D 2})|{D 4}"));
-    EXPECT_TRUE(table.HasParamIds());
-
-    EXPECT_FALSE(table.AddRule(2, "{D 3}x{D 3}"));
-    EXPECT_STREQ("ParamId=3 be defined more than one time", table.GetLastError().GetBuffer(0));
-
-    RuleTable nested;
-    ASSERT_TRUE(nested.AddRule(2001, "D", "\\d+"));
-    ASSERT_TRUE(nested.AddRule(2002, "P", "{D 3}"));
-    EXPECT_FALSE(nested.AddRule(1, "{P}({D 3})"));
-    EXPECT_STREQ("ParamId=3 be defined more than one time", nested.GetLastError().GetBuffer(0));
-
-    // A called rule without slots may be called any number of times.
-    RuleTable plain;
-    ASSERT_TRUE(plain.AddRule(2001, "D", "\\d+"));
-    EXPECT_TRUE(plain.AddRule(1, "{D}.{D}.{D}"));
-    EXPECT_FALSE(plain.HasParamIds());
+    // D reads digits; P, when in the table, fills slot 3 by calling D. A
+    // called rule without slots may be called any number of times.
+    struct Case {
+        const char* rule;
+        bool withP;
+        const char* result;  // whether the compiled table has slots, or the error
+    } cases[] = {
+        {"({D 1},{D 2})|{D 4}", true, "slots"},
+        {"{D}.{D}.{D}", false, "no slots"},
+        {"{D 3}x{D 3}", true, "ParamId=3 be defined more than one time"},
+        {"{P}({D 3})", true, "ParamId=3 be defined more than one time"},
+    };
+    for (const Case& c : cases) {
+        RuleTable table;
+        ASSERT_TRUE(table.AddRule(2001, "D", "\\d+"));
+        ASSERT_TRUE(!c.withP || table.AddRule(2002, "P", "{D 3}"));
+        EXPECT_STREQ(c.result, !table.AddRule(1, c.rule) ? table.GetLastError().GetBuffer(0)
+                               : table.HasParamIds()     ? "slots"
+                                                         : "no slots")
+            << c.rule;
+    }
 }
 
 TEST(RuleTableCompile, RepeatsAndAtoms) {
@@ -112,7 +105,7 @@ TEST(RuleTableCompile, RepeatsAndAtoms) {
     for (const Case& c : cases) {
         RuleTable table;
         ASSERT_TRUE(table.AddRule(1, c.rule)) << c.rule;
-        const Repeat& r = FirstTransition(table)->repeat;
+        const Repeat& r = table.RuleAt(0)->At(0)->repeat;
         EXPECT_EQ(c.min, r.min) << c.rule;
         EXPECT_EQ(c.max, r.max) << c.rule;
         EXPECT_EQ(c.greedy, r.greedy) << c.rule;
@@ -122,9 +115,8 @@ TEST(RuleTableCompile, RepeatsAndAtoms) {
     ASSERT_TRUE(table.AddRule(1, "a.b"));
     ASSERT_TRUE(table.AddRule(2, "a\\.b"));
     ASSERT_TRUE(table.AddRule(3, "[-+]"));
-    const Transition* dot = table.RuleAt(0)->At(0)->next->At(0);
-    EXPECT_EQ(kCondChar, dot->condition->type);
-    EXPECT_EQ('.', dot->condition->ch);
+    const Condition* dot = table.RuleAt(0)->At(0)->next->At(0)->condition.get();
+    EXPECT_TRUE(dot->type == kCondChar && dot->ch == '.') << "a plain dot is the character";
     EXPECT_EQ(kCondAnyButNewline, table.RuleAt(1)->At(0)->next->At(0)->condition->type);
     const Condition* sign = table.RuleAt(2)->At(0)->condition.get();
     EXPECT_TRUE(sign->set['-'] && sign->set['+']);
@@ -132,10 +124,8 @@ TEST(RuleTableCompile, RepeatsAndAtoms) {
 }
 
 TEST(RuleTableListing, RuleTextReadsBackAsTheRule) {
-    struct Case {
-        const char* rule;
-        const char* listed;
-    } cases[] = {
+    // Each rule with its listing.
+    const char* const cases[][2] = {
         {"x<3>", "x<3>"},
         {"x<2,>", "x<2,>"},
         {"0[xX][A-Fa-f0-9]+", "0[Xx][0-9A-Fa-f]<1,>"},
@@ -150,21 +140,25 @@ TEST(RuleTableListing, RuleTextReadsBackAsTheRule) {
         {"\\(\\$\\{\\|", "\\(\\$\\{\\|"},
         {"a|", "a"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         RuleTable table;
-        ASSERT_TRUE(table.AddRule(1, c.rule)) << c.rule;
-        EXPECT_EQ(c.listed, ListRule(table)) << c.rule;
+        ASSERT_TRUE(table.AddRule(1, c[0])) << c[0];
+        EXPECT_EQ(c[1], ListRule(table)) << c[0];
         // The listed text compiles to a rule that lists the same way again.
         RuleTable again;
-        ASSERT_TRUE(again.AddRule(1, ListRule(table).c_str())) << c.rule;
-        EXPECT_EQ(c.listed, ListRule(again)) << c.rule;
+        ASSERT_TRUE(again.AddRule(1, ListRule(table).c_str())) << c[0];
+        EXPECT_EQ(c[1], ListRule(again)) << c[0];
     }
 }
 
-TEST(RuleTableListing, MergeEndStatesLeadsEveryPathToTheFinalState) {
+TEST(RuleTableListing, MergedEndStatesAndTheDumpOfRulesAndStates) {
+    ScratchDir dir;
     RuleTable table;
+    ASSERT_TRUE(table.AddRule(1001, "Blank", "[ \\t]+"));
     ASSERT_TRUE(table.AddRule(2001, "D", "\\d+"));
+    ASSERT_TRUE(table.AddRule(5, "Pair", "{D 0}-{D 1}|x"));
     ASSERT_TRUE(table.AddRule(1, "a(b|c)|{D}x"));
+    // Merging leads every path to the one final state.
     int before = table.StateCount();
     table.MergeEndStates();
     EXPECT_LT(table.StateCount(), before);
@@ -175,16 +169,7 @@ TEST(RuleTableListing, MergeEndStatesLeadsEveryPathToTheFinalState) {
         for (int t = 0; t < s->Count(); ++t) ASSERT_NE(nullptr, s->At(t)->next);
     }
     EXPECT_EQ(1, ends);
-    EXPECT_EQ("a(b|c)|([0-9]<1,>)x", ListRule(table, 1));
-}
 
-TEST(RuleTableListing, DumpRulesWritesRuleListAndStateTable) {
-    ScratchDir dir;
-    RuleTable table;
-    ASSERT_TRUE(table.AddRule(1001, "Blank", "[ \\t]+"));
-    ASSERT_TRUE(table.AddRule(2001, "D", "\\d+"));
-    ASSERT_TRUE(table.AddRule(5, "Pair", "{D 0}-{D 1}|x"));
-    table.MergeEndStates();
     ASSERT_TRUE(vpath::MakeDirectory("dump"));
     ASSERT_TRUE(table.DumpRules("Dump\\LexRule.txt", true));
     OTSTR listing;
@@ -194,19 +179,20 @@ TEST(RuleTableListing, DumpRulesWritesRuleListAndStateTable) {
     EXPECT_EQ(0u, text.find("/////////////////////////////////////////\n//RuleList:\n"
                             "  R1001  [\\t ]<1,>\n"
                             "  R2001  [0-9]<1,>\n"
-                            "  R5     ([0-9]<1,>)-([0-9]<1,>)|x\n\n"
+                            "  R5     ([0-9]<1,>)-([0-9]<1,>)|x\n"
+                            "  R1     a(b|c)|([0-9]<1,>)x\n\n"
                             "//////////////////////////////////////////////\n//StateTable:\n"))
         << text;
-    char line[128];
-    const State* d = table.FindRule(2001);
-    snprintf(line, sizeof line, " {%-3ld}  %-20s -> {%-3ld}  R%-4ld %s\n", static_cast<long>(d->id),
-             "[0-9]<1,>", 0L, 2001L, "D");
-    EXPECT_NE(std::string::npos, text.find(line)) << text;
-    snprintf(line, sizeof line, "        %-20s -> {", " ");
-    EXPECT_NE(std::string::npos, text.find(line)) << text;
-    snprintf(line, sizeof line, "{%ld $1}", static_cast<long>(d->id));
-    EXPECT_NE(std::string::npos, text.find(line)) << text;
-    EXPECT_NE(std::string::npos, text.find("*{0  }        \n")) << text;
+    // D's state line, a further transition's line, the slot and the final state.
+    long id = table.FindRule(2001)->id;
+    char padded[24];
+    snprintf(padded, sizeof padded, " {%-3ld}  ", id);
+    for (const std::string& line :
+         {padded + std::string("[0-9]<1,>") + std::string(12, ' ') + "-> {0  }  R2001 D\n",
+          std::string(29, ' ') + "-> {", "{" + std::to_string(id) + " $1}",
+          std::string("*{0  }        \n")}) {
+        EXPECT_NE(std::string::npos, text.find(line)) << line << "\n" << text;
+    }
 
     // Appending keeps what is there.
     ASSERT_TRUE(table.DumpRules("Dump\\LexRule.txt", false));
@@ -220,32 +206,21 @@ TEST(RuleTableCompile, AnyBytesCompileOrFailCleanly) {
     // Deterministic pseudo-random rule texts over the characters that mean
     // something to the compiler, and raw bytes.
     const char alphabet[] = "()[]{}<>?*+|\\^$-=.,0123 abcxyz\t\x80\xff";
-    uint32_t seed = 12345;
-    auto rnd = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return seed >> 16;
-    };
+    auto rnd = [seed = 12345u]() mutable { return (seed = seed * 1103515245u + 12345u) >> 16; };
     RuleTable table;
-    ASSERT_TRUE(table.AddRule(2001, "abc", "[a-c]+"));
     for (int round = 0; round < 3000; ++round) {
-        char rule[40];
-        int n = 1 + rnd() % 30;
-        for (int i = 0; i < n; ++i) rule[i] = alphabet[rnd() % (sizeof alphabet - 1)];
-        rule[n] = 0;
-        if (!table.AddRule(1 + round % 900, rule)) {
-            EXPECT_FALSE(table.GetLastError().IsEmpty() && rule[0] != 0) << rule;
-            table.AddRule(2001, "abc", "[a-c]+");
-        } else {
-            OTSTR text;
-            rulelisting::AppendRuleText(table.FindRule(1 + round % 900), text);
-            table.ClearRules();
-            table.AddRule(2001, "abc", "[a-c]+");
-        }
+        table.ClearRules();
+        ASSERT_TRUE(table.AddRule(2001, "abc", "[a-c]+"));
+        std::string rule(1 + rnd() % 30, ' ');
+        for (char& ch : rule) ch = alphabet[rnd() % (sizeof alphabet - 1)];
+        // A compiled rule can be listed; a failure says why.
+        if (table.AddRule(1 + round % 900, rule.c_str()))
+            ListRule(table, 1);
+        else
+            EXPECT_FALSE(table.GetLastError().IsEmpty()) << rule;
     }
     // Deep nesting is refused rather than exhausting the stack.
-    std::string deep(5000, '(');
-    deep += "a" + std::string(5000, ')');
-    EXPECT_FALSE(table.AddRule(1, deep.c_str()));
+    EXPECT_FALSE(table.AddRule(1, (std::string(5000, '(') + "a" + std::string(5000, ')')).c_str()));
 }
 
 }  // namespace
