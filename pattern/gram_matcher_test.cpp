@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "pattern/script_lexer.h"
@@ -42,11 +43,15 @@ const GramFunc kHandlers[] = {{"pair", PairHandler}, {nullptr, nullptr}};
 class GramMatcherTest : public ::testing::Test {
   protected:
     GramMatcherTest() : matcher(&calls, kHandlers) {}
-    void Add(int id, const char* text) { ASSERT_TRUE(set.AddRule(id, text)) << text; }
-    bool Match(const char* text) {
+    // Adds the rules with ids from 1, to set or to the given set.
+    void Add(std::initializer_list<const char*> rules, GrammarRuleSet* to = nullptr) {
+        int id = 0;
+        for (const char* text : rules) ASSERT_TRUE((to ? *to : set).AddRule(++id, text)) << text;
+    }
+    bool Match(const char* text, GrammarRuleSet* in = nullptr) {
         lexer.SetBuffer(text);
         matcher.ClearResult(true);
-        return matcher.GramMatching(lexer, set);
+        return matcher.GramMatching(lexer, in != nullptr ? *in : set);
     }
     std::string Error() { return matcher.GetError().message.GetBuffer(0); }
     int Offset() { return lexer.GetLocation().offset; }
@@ -62,26 +67,21 @@ class GramMatcherTest : public ::testing::Test {
 };
 
 TEST_F(GramMatcherTest, AlternativesAreTriedInRegistrationOrder) {
-    Add(1, "A B");
-    Add(2, "A");
+    Add({"A B", "A"});
     ASSERT_TRUE(Match("A C"));
     EXPECT_EQ(2, matcher.GetRuleId());
     EXPECT_EQ(1, Offset());
 
     GrammarRuleSet shorter;
-    ASSERT_TRUE(shorter.AddRule(1, "A"));
-    ASSERT_TRUE(shorter.AddRule(2, "A B"));
-    lexer.SetBuffer("a b");
-    ASSERT_TRUE(matcher.GramMatching(lexer, shorter));
+    Add({"A", "A B"}, &shorter);
+    ASSERT_TRUE(Match("a b", &shorter));
     EXPECT_EQ(1, matcher.GetRuleId()) << "the shorter alternative registered first wins";
     EXPECT_EQ(1, Offset());
 }
 
 TEST_F(GramMatcherTest, WordTreeSharesOnlyTheLastEdge) {
-    Add(1, "struct $Ident {");
-    Add(2, "struct $Ident ;");
-    Add(3, "enum  $Ident");
-    Add(4, "struct x");  // the root's last edge is now enum: a new struct edge
+    // At "struct x" the root's last edge is enum: a new struct edge.
+    Add({"struct $Ident {", "struct $Ident ;", "enum  $Ident", "struct x"});
     GrammarNode* root = set.GetRoot();
     ASSERT_EQ(3, root->EdgeCount());
     EXPECT_EQ("'struct' or 'enum' or 'struct' ", std::string(root->expectText.GetBuffer(0)));
@@ -101,52 +101,39 @@ TEST_F(GramMatcherTest, WordTreeSharesOnlyTheLastEdge) {
 }
 
 TEST_F(GramMatcherTest, FurthestErrorNamesWhatWasExpected) {
-    Add(1, "struct $Ident { $Ident ; }");
-    Add(2, "struct $Ident ;");
-    Add(3, "enum $Ident");
+    Add({"struct $Ident { $Ident ; }", "struct $Ident ;", "enum $Ident"});
     EXPECT_FALSE(Match("struct S { 5"));
     EXPECT_EQ("$Ident  expected", Error());
     EXPECT_EQ(10, matcher.GetError().pos.offset) << "where the node began, after the '{'";
     EXPECT_EQ(0, Offset()) << "the lexer is back where the match began";
     EXPECT_EQ(0, matcher.GetObjectCount());
-
-    GrammarRuleSet choice;
-    ASSERT_TRUE(choice.AddRule(1, "x {"));
-    ASSERT_TRUE(choice.AddRule(2, "x $Ident"));
-    lexer.SetBuffer("x 12");
-    EXPECT_FALSE(matcher.GramMatching(lexer, choice));
-    EXPECT_EQ("'{' or $Ident  expected", Error());
-    EXPECT_EQ("Ln 0  '{' or $Ident  expected",
-              std::string(matcher.GetError().ToString().GetBuffer(0)));
-}
-
-TEST_F(GramMatcherTest, LiteralsIgnoreCaseAndRejectUnmatchedBytes) {
-    Add(1, "struct $Ident ;");
+    // Literals ignore case unless the set says otherwise; unmatched bytes are refused.
     EXPECT_TRUE(Match("Struct s;"));
     EXPECT_FALSE(Match("struct s @"));
-    EXPECT_EQ("';'  expected", Error());
+    EXPECT_EQ("'{' or ';'  expected", Error());
     GrammarRuleSet exact;
     exact.SetCaseSensitive(true);
     ASSERT_TRUE(exact.AddRule(1, "struct"));
-    lexer.SetBuffer("Struct");
-    EXPECT_FALSE(matcher.GramMatching(lexer, exact));
+    EXPECT_FALSE(Match("Struct", &exact));
+
+    GrammarRuleSet choice;
+    Add({"x {", "x $Ident"}, &choice);
+    EXPECT_FALSE(Match("x 12", &choice));
+    EXPECT_STREQ("Ln 0  '{' or $Ident  expected", matcher.GetError().ToString().GetBuffer(0));
 }
 
 TEST_F(GramMatcherTest, HandlersAndTokenClassesFillTheResult) {
     set.SetName("decl");
-    Add(1, "$Ident = $Pair ; $String");
-    Add(2, "$Ident = $Pair : $Number");
+    Add({"$Ident = $Pair ; $String", "$Ident = $Pair : $Number"});
     ASSERT_TRUE(Match("v = 1, 2 : 7"));
     EXPECT_EQ(2, matcher.GetRuleId());
     EXPECT_EQ(1, calls.count) << "the shared beginning of both alternatives is matched once";
     ASSERT_EQ(3, matcher.GetObjectCount());
-    Token* ident = matcher.TokenAt(0);
-    auto* pair = matcher.ObjectAt<Counted>(1);
-    ASSERT_TRUE(ident != nullptr && pair != nullptr);
+    ASSERT_TRUE(matcher.TokenAt(0) != nullptr && matcher.ObjectAt<Counted>(1) != nullptr);
     EXPECT_EQ(nullptr, matcher.ObjectAt<Counted>(0)) << "a token is no handler's object";
     EXPECT_EQ(nullptr, matcher.TokenAt(1));
-    EXPECT_STREQ("v", ident->text.GetBuffer(0));
-    EXPECT_STREQ("decl", pair->GetName().GetBuffer(0));
+    EXPECT_STREQ("v", matcher.TokenAt(0)->text.GetBuffer(0));
+    EXPECT_STREQ("decl", matcher.ObjectAt<Counted>(1)->GetName().GetBuffer(0));
     EXPECT_EQ(1, g_alive);
     EXPECT_STREQ("7", matcher.TokenAt(2)->text.GetBuffer(0));
 
@@ -159,18 +146,15 @@ TEST_F(GramMatcherTest, HandlersAndTokenClassesFillTheResult) {
 }
 
 TEST_F(GramMatcherTest, FailuresThatEndTheWholeMatch) {
-    Add(1, "a $Nowhere");
-    Add(2, "a b");
+    Add({"a $Nowhere", "a b"});
     EXPECT_FALSE(Match("a b"));
     EXPECT_EQ("GramFunc $Nowhere not found", Error());
 
     // These refusals are recorded without resetting the record first.
     GramMatcher fresh(nullptr, nullptr);
     lexer.SetReturnUnMatchContent(false);
-    GrammarRuleSet plain;
-    ASSERT_TRUE(plain.AddRule(1, "a"));
-    lexer.SetBuffer("a");
-    EXPECT_FALSE(fresh.GramMatching(lexer, plain));
+    lexer.SetBuffer("a b");
+    EXPECT_FALSE(fresh.GramMatching(lexer, set));
     EXPECT_STREQ("GramMatching() fail, Lex's m_bReturnUnMatchContent must be true",
                  fresh.GetError().message.GetBuffer(0));
     lexer.SetReturnUnMatchContent(true);
@@ -185,20 +169,14 @@ TEST_F(GramMatcherTest, FailuresThatEndTheWholeMatch) {
 }
 
 TEST_F(GramMatcherTest, AnyTokensEndWithAResultOrAnError) {
-    Add(1, "$Ident = $Number ;");
-    Add(2, "$Ident ( $Pair ) ;");
-    Add(3, "{ $Ident } ;");
+    Add({"$Ident = $Number ;", "$Ident ( $Pair ) ;", "{ $Ident } ;"});
     uint32_t seed = 5;
     const char* words[] = {"x", "=", "1", ";", "(", ")", "{", "}", ",", "@", "\"s\"", "/*", "//"};
     for (int round = 0; round < 300; ++round) {
         std::string text;
-        for (int i = 0; i < 8; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            text += words[(seed >> 16) % 13];
-            text += ' ';
-        }
-        bool ok = Match(text.c_str());
-        EXPECT_TRUE(ok || !Error().empty()) << text;
+        for (int i = 0; i < 8; ++i)
+            text += words[((seed = seed * 1103515245u + 12345u) >> 16) % 13] + std::string(" ");
+        EXPECT_TRUE(Match(text.c_str()) || !Error().empty()) << text;
     }
 }
 
