@@ -32,10 +32,8 @@ std::string ValueText(Program& program, const char* name) {
 }
 
 TEST(Compiler, ItemLoopMessages) {
-    struct Case {
-        const char* script;
-        const char* result;
-    } cases[] = {
+    // Each script with the result of compiling it.
+    const char* const cases[][2] = {
         {"", "OK"},
         {"// only a comment\n/* and a block\n comment */\n", "OK"},
         {"#define A 1\n#define a 2", "Ln 1  identifier_name 'a' already be used"},
@@ -61,16 +59,24 @@ TEST(Compiler, ItemLoopMessages) {
         {"{ struct S { INT4 a; }; }", "Ln 0  struct definition are not allowd in sub program"},
         {"INT4 x;\n{ INT4 y = x; { y = y + 1; } }", "OK"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.result, Compile(c.script)) << c.script;
+    for (const auto& c : cases) EXPECT_EQ(c[1], Compile(c[0])) << c[0];
 }
 
-TEST(Compiler, DefinesAreEvaluatedOrKeptAsText) {
+// Defines are evaluated, or kept as text when they are no expression; enum
+// items are named, unnamed or defined inside the enum.
+TEST(Compiler, DefinesAndEnumItems) {
     Program program;
     ASSERT_EQ("OK", Compile("#define LIMIT 10 // max\n"
                             "#define TWICE LIMIT * 2 /* note */\n"
                             "#define NAME hello world\n"
                             "#define MODE H_TO_L\n"
-                            "#define EMPTY\n",
+                            "#define EMPTY\n"
+                            "enum Color { // colours\n"
+                            "  RED = 1,   // the red one\n"
+                            "  LIMIT - 5,\n"
+                            "  # define GREEN LIMIT - 2\n"
+                            "  7\n"
+                            "};",
                             program));
     EXPECT_EQ("10", ValueText(program, "LIMIT"));
     EXPECT_STREQ("max", program.FindNamedValue("limit")->GetDescription().GetBuffer(0));
@@ -78,45 +84,31 @@ TEST(Compiler, DefinesAreEvaluatedOrKeptAsText) {
     EXPECT_EQ("\"hello world\"", ValueText(program, "NAME"));
     EXPECT_EQ("\"H_TO_L\"", ValueText(program, "MODE"));
     EXPECT_EQ("\"\"", ValueText(program, "EMPTY"));
-    EXPECT_EQ(5, program.ItemCount());
+    EXPECT_EQ(6, program.ItemCount());
     EXPECT_EQ(kItemNamedValue, program.ItemAt(0)->ItemKind());
     EXPECT_EQ(1, program.ItemLine(1));
-}
 
-TEST(Compiler, EnumItemsNamedAndUnnamed) {
-    Program program;
-    ASSERT_EQ("OK", Compile("#define BASE 4\n"
-                            "enum Color { // colours\n"
-                            "  RED = 1,   // the red one\n"
-                            "  BASE + 1,\n"
-                            "  # define GREEN BASE * 2\n"
-                            "  7\n"
-                            "};",
-                            program));
     EnumItemList* list = program.FindEnum("color");
     ASSERT_NE(nullptr, list);
-    ASSERT_EQ(4, list->GetSize());
-    const char* names[] = {"RED", "$0", "GREEN", "$1"};
-    uint32_t values[] = {1, 5, 8, 7};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_STREQ(names[i], list->ItemAt(i)->GetName().GetBuffer(0));
-        EXPECT_EQ(values[i], list->ItemAt(i)->getUInt32());
-    }
+    std::string items;
+    for (int i = 0; i < list->GetSize(); ++i)
+        items += std::string(list->ItemAt(i)->GetName().GetBuffer(0)) + "=" +
+                 std::to_string(list->ItemAt(i)->getUInt32()) + " ";
+    EXPECT_EQ("RED=1 $0=5 GREEN=8 $1=7 ", items);
     EXPECT_STREQ("the red one", list->ItemAt(0)->GetDescription().GetBuffer(0));
     EXPECT_STREQ("colours", list->GetDescription().GetBuffer(0));
 }
 
-class IncludeTest : public ScratchDirTest {
-  protected:
-    std::string CompileFileText(const char* path, Program& program) {
-        EXPECT_TRUE(RegisterGrammar());
-        ScriptLexer lexer;
-        if (!lexer.LoadFile(path, true)) return "cannot load";
-        OTSTR error;
-        if (CompileFile(program, lexer, true, error)) return "OK";
-        return error.GetBuffer(0);
-    }
-};
+// "OK", or the error of compiling the file at path into program.
+std::string CompileFileText(const char* path, Program& program) {
+    EXPECT_TRUE(RegisterGrammar());
+    ScriptLexer lexer;
+    if (!lexer.LoadFile(path, true)) return "cannot load";
+    OTSTR error;
+    return CompileFile(program, lexer, true, error) ? "OK" : error.GetBuffer(0);
+}
+
+using IncludeTest = ScratchDirTest;
 
 TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
     ASSERT_TRUE(vpath::MakeDirectory("Proto"));
@@ -146,18 +138,17 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
         "'Proto\\b.txt'  Loop definition found !",
         CompileFileText("Proto\\a.txt", a));
     EXPECT_EQ(0, a.ItemCount()) << "a failed include is taken out again";
-
     WriteWholeFile("Proto/self.txt", "#include \"self.txt\"\n");
     Program self;
     EXPECT_EQ("Proto\\self.txt : Ln 0  IncludeFile 'Proto\\self.txt'  Loop definition found !",
               CompileFileText("Proto\\self.txt", self));
 
     // A chain of 40 files stops at the include depth, with its message.
-    for (int i = 0; i < 40; ++i) {
-        std::string text =
-            "#include \"d" + std::to_string(i + 1) + ".txt\"\nstruct S { UINT1 x; };\n";
-        WriteWholeFile(("Proto/d" + std::to_string(i) + ".txt").c_str(), text.c_str());
-    }
+    for (int i = 0; i < 40; ++i)
+        WriteWholeFile(
+            ("Proto/d" + std::to_string(i) + ".txt").c_str(),
+            ("#include \"d" + std::to_string(i + 1) + ".txt\"\nstruct S { UINT1 x; };\n").c_str());
+
     Program chain;
     std::string deep = CompileFileText("Proto\\d0.txt", chain);
     EXPECT_NE(std::string::npos,
@@ -177,13 +168,8 @@ TEST_F(IncludeTest, FilesAreCompiledOnceAndCyclesAreFound) {
 // The demo protocol of samples/ compiles into the expected type model and
 // its top-level initialiser runs.
 TEST(Compiler, DemoProtocolCompilesAndRuns) {
-    std::string path = std::string(VANTOR_SOURCE_DIR) + "/samples/demo/main.txt";
-    ASSERT_TRUE(RegisterGrammar());
-    ScriptLexer lexer;
-    ASSERT_TRUE(lexer.LoadFile(path.c_str(), true));
     Program program;
-    OTSTR error;
-    ASSERT_TRUE(CompileFile(program, lexer, true, error)) << error.GetBuffer(0);
+    ASSERT_EQ("OK", CompileFileText(VANTOR_SOURCE_DIR "/samples/demo/main.txt", program));
 
     StructDefinition* message = program.FindStruct("Message");
     ASSERT_NE(nullptr, message);
@@ -217,26 +203,15 @@ TEST(Compiler, RandomScriptsNeverFault) {
         ".",      "attribute", "name",    "TypeOF",  "DumpOF",   "Or",       "+",      "*",
         "\n",     "// c\n",    "/* d */", "'s'",     "E::A",     "continue", "f",      "Translate"};
     constexpr int kWords = sizeof words / sizeof words[0];
-    ASSERT_TRUE(RegisterGrammar());
     uint32_t seed = 2024;
     for (int round = 0; round < 600; ++round) {
         std::string text;
-        int n = 4 + round % 40;
-        for (int i = 0; i < n; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            text += words[(seed >> 16) % kWords];
-            text += ' ';
-        }
-        ScriptLexer lexer;
-        lexer.SetBuffer(text.c_str());
+        for (int i = 0; i < 4 + round % 40; ++i)
+            text += words[((seed = seed * 1103515245u + 12345u) >> 16) % kWords] + std::string(" ");
         Program program;
-        OTSTR error;
-        if (CompileFile(program, lexer, true, error)) {
-            ExecuteEnv env;
-            env.Prepare(&program);
-        } else {
-            EXPECT_FALSE(error.IsEmpty()) << text;
-        }
+        std::string result = Compile(text.c_str(), program);
+        if (result == "OK") ExecuteEnv().Prepare(&program);
+        EXPECT_FALSE(result.empty()) << text;
     }
 }
 
