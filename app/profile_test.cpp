@@ -49,9 +49,8 @@ TEST_F(ProfileTest, Reads) {
     for (const auto& c : cases) EXPECT_EQ(c[3], Get(p, c[0], c[1], c[2])) << c[0] << "/" << c[1];
     const int32_t integers[] = {42, 17,        -3,        12,        0,         0,         0,
                                 0,  INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX, 99};
-    for (char key[] = "A"; key[0] <= 'N'; ++key[0]) {  // N is missing
+    for (char key[] = "A"; key[0] <= 'N'; ++key[0])  // N is missing
         EXPECT_EQ(integers[key[0] - 'A'], p.GetInt("S", key, 99)) << key;
-    }
 }
 
 TEST_F(ProfileTest, WritingKeepsEveryOtherLine) {
@@ -82,6 +81,8 @@ TEST_F(ProfileTest, WritingKeepsEveryOtherLine) {
 
 TEST_F(ProfileTest, HostileBytes) {
     const std::string longLine(100 * 1024, 'x');
+    std::string keys = "[S]\n";
+    for (int i = 0; i < 1000000; ++i) keys += "k=v\n";
     // NULs, an unterminated header without a final line end, stray CRs, long lines (no line
     // buffer of a fixed size), empty names, bytes that are not ASCII.
     const std::string files[] = {std::string("[S]\0\nA=1\0tail\n\0\0\0", 17), "[S\nA=1",
@@ -89,11 +90,7 @@ TEST_F(ProfileTest, HostileBytes) {
                                  "[S]\nA=" + longLine, "=\n[]\n=\n[S]\n===\nA==1\n",
                                  "\xff\xfe[S]\n\x80=\x81\nA=1\n", "",
                                  // 10 MB of line breaks; a million keys.
-                                 std::string(10 * 1024 * 1024, '\n') + "[S]\nA=1", "[S]\n" + [] {
-                                     std::string keys;
-                                     for (int i = 0; i < 1000000; ++i) keys += "k=v\n";
-                                     return keys;
-                                 }()};
+                                 std::string(10 * 1024 * 1024, '\n') + "[S]\nA=1", keys};
     for (const std::string& file : files) {
         WriteWholeFile("Vantor.ini", file);
         Profile p;
@@ -110,28 +107,19 @@ TEST_F(ProfileTest, HostileBytes) {
 }
 
 // Opens of the file at path while one lives.
-class OpenCounter {
-  public:
-    explicit OpenCounter(const char* path) {
-        fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        inotify_add_watch(fd, path, IN_OPEN);
-    }
+struct OpenCounter {
+    explicit OpenCounter(const char* path) { inotify_add_watch(fd, path, IN_OPEN); }
     ~OpenCounter() { close(fd); }
     int Count() {
         int opens = 0;
-        alignas(struct inotify_event) char buf[4096];
-        ssize_t n;
-        while ((n = read(fd, buf, sizeof buf)) > 0) {
-            for (char* p = buf; p < buf + n;
-                 p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len) {
-                if (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) ++opens;
-            }
-        }
+        alignas(inotify_event) char buf[4096];
+        for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
+            for (auto* e = reinterpret_cast<inotify_event*>(buf); (char*)e < buf + n;
+                 e = reinterpret_cast<inotify_event*>(e->name + e->len))
+                opens += (e->mask & IN_OPEN) != 0;
         return opens;
     }
-
-  private:
-    int fd;
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
 };
 
 // The file is read once, however many keys are read or written, until it
@@ -139,27 +127,21 @@ class OpenCounter {
 TEST_F(ProfileTest, ReadsTheFileOnceUntilItChanges) {
     WriteWholeFile("Vantor.ini", std::string(1024 * 1024, '\n') + "[Setting]\nCommentMode=2\n");
     Profile p;
-    {
-        OpenCounter opens("Vantor.ini");
-        AppSettings s;
-        s.Load(p);
-        EXPECT_EQ(2, s.commentMode);
-        EXPECT_EQ(1, opens.Count());
-        ASSERT_TRUE(p.WriteInt("Setting", "FontMode", 0));  // replaces the file
-    }
-    {
-        OpenCounter opens("Vantor.ini");
-        AppSettings s;
-        s.Load(p);
-        EXPECT_EQ(0, s.fontMode);
-        ASSERT_TRUE(p.WriteInt("Setting", "FontMode", 0));  // no change, nothing written
-        EXPECT_EQ(0, opens.Count());
-    }
+    OpenCounter opens("Vantor.ini");
+    AppSettings s;
+    s.Load(p);
+    EXPECT_EQ(2, s.commentMode);
+    EXPECT_EQ(1, opens.Count());
+    ASSERT_TRUE(p.WriteInt("Setting", "FontMode", 0));  // replaces the file
+    OpenCounter reopens("Vantor.ini");
+    s.Load(p);
+    EXPECT_EQ(0, s.fontMode);
+    ASSERT_TRUE(p.WriteInt("Setting", "FontMode", 0));  // no change, nothing written
+    EXPECT_EQ(0, reopens.Count());
     // Changed on disk, by another program or another Profile.
     WriteWholeFile("Vantor.ini", "[Setting]\nCommentMode=1\n");
     EXPECT_EQ(1, p.GetInt("Setting", "CommentMode", -1));
-    Profile other;
-    ASSERT_TRUE(other.WriteInt("Setting", "CommentMode", 0));
+    ASSERT_TRUE(Profile().WriteInt("Setting", "CommentMode", 0));
     EXPECT_EQ(0, p.GetInt("Setting", "CommentMode", -1));
     ASSERT_TRUE(p.WriteInt("Setting", "FontMode", 1));
     EXPECT_EQ("[Setting]\nCommentMode=0\nFontMode=1\n", ReadWholeFile("Vantor.ini"));
@@ -171,7 +153,7 @@ const char kAllSettings[] =
     "ShowNameColumn=3\nDisplayTreeMode=4\nColumnAutoFit=5\nShowDescriptionColumn=6\nFontMode=7\n"
     "AppFirstLoad=8\nMsgListBufSizeMb=16\n[Settings]\nActivePanel=1\n";
 
-TEST_F(ProfileTest, SettingsRoundTripAndDefaults) {
+TEST_F(ProfileTest, SettingsRoundTripDefaultsAndRanges) {
     WriteWholeFile("All.ini", kAllSettings);
     AppSettings s;
     s.Load(Profile("All.ini"));
@@ -196,9 +178,6 @@ TEST_F(ProfileTest, SettingsRoundTripAndDefaults) {
         "DisplayTreeMode=1\nColumnAutoFit=0\nShowDescriptionColumn=1\nFontMode=1\n"
         "AppFirstLoad=1\nMsgListBufSizeMb=1\n[Settings]\nActivePanel=0\n",
         ReadWholeFile("Defaults.ini"));
-}
-
-TEST_F(ProfileTest, SettingsRanges) {
     // The file, then CommentMode, MsgListBufSizeMb, ActivePanel and DisplayTreeMode as loaded.
     // ActivePanel lives in "Settings"; the on/off settings keep any number.
     const std::tuple<const char*, int32_t, int32_t, int32_t, int32_t> cases[] = {
@@ -210,7 +189,6 @@ TEST_F(ProfileTest, SettingsRanges) {
     };
     for (const auto& c : cases) {
         WriteWholeFile("Vantor.ini", std::get<0>(c));
-        AppSettings s;
         s.Load(Profile());
         EXPECT_EQ(c, std::make_tuple(std::get<0>(c), s.commentMode, s.msgListBufSizeMb,
                                      s.activePanel, s.displayTreeMode));
