@@ -19,22 +19,10 @@ namespace {
 // A value list of a test: integers are INT4, doubles DOUBLE, strings OCTET.
 class Values {
   public:
-    Values& Int(int64_t n) {
-        Add()->setInteger(static_cast<uint32_t>(n), kTypeInt4);
-        return *this;
-    }
-    Values& Dbl(double d) {
-        Add()->setDouble(d);
-        return *this;
-    }
-    Values& Str(const char* s) {
-        Add()->setBytes(s);
-        return *this;
-    }
-    Values& Null() {
-        values.push_back(nullptr);
-        return *this;
-    }
+    Values& Int(int64_t n) { return Add()->setInteger(static_cast<uint32_t>(n), kTypeInt4), *this; }
+    Values& Dbl(double d) { return Add()->setDouble(d), *this; }
+    Values& Str(const char* s) { return Add()->setBytes(s), *this; }
+    Values& Null() { return values.push_back(nullptr), *this; }
     // The pointers as FormatValues takes them.
     void Fill(ObArrayOf<CVarient>& list) const {
         for (const auto& v : values) list.Add(v.get());
@@ -53,13 +41,16 @@ struct Result {
     std::string text;
 };
 
+// Formats into a buffer of the given capacity; a canary area behind the
+// capacity must stay untouched.
 Result Format(const char* format, const Values& values, int capacity = 1020) {
-    std::vector<char> out(static_cast<size_t>(capacity > 0 ? capacity : 1), 'Z');
+    size_t room = static_cast<size_t>(capacity > 0 ? capacity : 0);
+    std::vector<char> out(room + 16, 'Z');
     ObArrayOf<CVarient> list;
     values.Fill(list);
     int rc = FormatValues(out.data(), capacity, format, list);
-    size_t n = strnlen(out.data(), out.size());
-    return {rc, std::string(out.data(), n)};
+    for (size_t i = room; i < out.size(); ++i) EXPECT_EQ(out[i], 'Z') << "byte " << i;
+    return {rc, std::string(out.data(), strnlen(out.data(), room))};
 }
 
 TEST(FormatValuesTest, Conversions) {
@@ -123,37 +114,9 @@ TEST(FormatValuesTest, InfinityNanAndHugePrecision) {
     EXPECT_EQ(r.text, "2." + std::string(1200, '0') + "e+000");
 }
 
-TEST(FormatValuesTest, ResultCodes) {
-    const struct {
-        const char* format;
-        Values values;
-        int rc;
-        const char* text;  // what was written before the failure
-    } rows[] = {
-        {"a%d %d", Values().Int(1), kFormatMissingValue, "a1 "},
-        {"%*d", Values(), kFormatMissingValue, ""},
-        {"%.*d", Values().Int(1), kFormatMissingValue, ""},
-        {"x%sy", Values().Int(1), kFormatBadValue, "x"},
-        {"%d", Values().Str("1"), kFormatBadValue, ""},
-        {"%e", Values().Str("1"), kFormatBadValue, ""},
-        {"%c", Values().Str("1"), kFormatBadValue, ""},
-        {"%d", Values().Null(), kFormatBadValue, ""},
-        {"%d", Values().Int(1).Int(2), 1, "1"},  // extra values are ignored
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.format);
-        Result got = Format(r.format, r.values);
-        EXPECT_EQ(got.rc, r.rc);
-        EXPECT_EQ(got.text, r.text);
-    }
-    ObArrayOf<CVarient> none;
-    char out[4] = "abc";
-    EXPECT_EQ(FormatValues(out, 4, nullptr, none), 0);
-    EXPECT_STREQ(out, "");
-    EXPECT_EQ(FormatValues(nullptr, 4, "x", none), kFormatNoRoom);
-}
-
-TEST(FormatValuesTest, NeverWritesPastTheCapacity) {
+// Failures keep what was written before them, and nothing is ever written
+// past the capacity.
+TEST(FormatValuesTest, ResultCodesAndTheCapacityBound) {
     const struct {
         const char* format;
         Values values;
@@ -161,6 +124,15 @@ TEST(FormatValuesTest, NeverWritesPastTheCapacity) {
         int rc;
         const char* text;
     } rows[] = {
+        {"a%d %d", Values().Int(1), 1020, kFormatMissingValue, "a1 "},
+        {"%*d", Values(), 1020, kFormatMissingValue, ""},
+        {"%.*d", Values().Int(1), 1020, kFormatMissingValue, ""},
+        {"x%sy", Values().Int(1), 1020, kFormatBadValue, "x"},
+        {"%d", Values().Str("1"), 1020, kFormatBadValue, ""},
+        {"%e", Values().Str("1"), 1020, kFormatBadValue, ""},
+        {"%c", Values().Str("1"), 1020, kFormatBadValue, ""},
+        {"%d", Values().Null(), 1020, kFormatBadValue, ""},
+        {"%d", Values().Int(1).Int(2), 1020, 1, "1"},  // extra values are ignored
         {"abc", Values(), 4, 3, "abc"},
         {"abcd", Values(), 4, kFormatNoRoom, "abc"},
         {"%5d", Values().Int(1), 4, kFormatNoRoom, "   "},
@@ -182,20 +154,15 @@ TEST(FormatValuesTest, NeverWritesPastTheCapacity) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.format) + " in " + std::to_string(r.capacity));
-        // A canary area behind the capacity must stay untouched.
-        std::vector<char> out(64 + 16, 'Z');
-        int room = r.capacity > 0 ? r.capacity : 0;
-        ObArrayOf<CVarient> list;
-        r.values.Fill(list);
-        int rc = FormatValues(out.data(), r.capacity, r.format, list);
-        EXPECT_EQ(rc, r.rc);
-        for (size_t i = static_cast<size_t>(room); i < out.size(); ++i) {
-            ASSERT_EQ(out[i], 'Z') << "byte " << i;
-        }
-        if (room > 0) {
-            EXPECT_EQ(std::string(out.data()), r.text);
-        }
+        Result got = Format(r.format, r.values, r.capacity);
+        EXPECT_EQ(got.rc, r.rc);
+        EXPECT_EQ(got.text, r.text);
     }
+    ObArrayOf<CVarient> none;
+    char out[4] = "abc";
+    EXPECT_EQ(FormatValues(out, 4, nullptr, none), 0);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(FormatValues(nullptr, 4, "x", none), kFormatNoRoom);
 }
 
 TEST(FormatValuesTest, IntToText) {
