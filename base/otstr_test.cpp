@@ -13,16 +13,13 @@ namespace {
 std::string Text(const OTSTR& s) {
     return std::string(s.GetBuffer(), s.GetLength());
 }
-std::string Chars(int n, char c) {
-    return std::string(static_cast<size_t>(n), c);
-}
 
-// Runs fn and returns what the trace wrote to the console meanwhile.
+// Runs fn and tells whether the trace wrote message to the console meanwhile.
 template <typename Fn>
-std::string Traced(Fn fn) {
+bool Traces(const char* message, Fn fn) {
     testing::internal::CaptureStdout();
     fn();
-    return testing::internal::GetCapturedStdout();
+    return testing::internal::GetCapturedStdout().find(message) != std::string::npos;
 }
 
 // A string whose storage hooks fail on demand.
@@ -38,22 +35,22 @@ class FailingStr : public OTSTR {
 TEST(OTSTRGrowth, AssignAndAppendCapacities) {
     OTSTR s;
     EXPECT_STREQ("", s.GetBuffer());
-    s.Assign(Chars(150, 'a').c_str(), -1);
+    s.Assign(std::string(150, 'a').c_str(), -1);
     EXPECT_EQ(200, s.GetCapacity());
-    s.Assign(Chars(300, 'b').c_str(), 300);
+    s.Assign(std::string(300, 'b').c_str(), 300);
     EXPECT_EQ(301, s.GetCapacity());
-    EXPECT_EQ(Chars(300, 'b'), Text(s));
-    EXPECT_EQ(251, OTSTR(Chars(250, 'c').c_str()).GetCapacity());
+    EXPECT_EQ(std::string(300, 'b'), Text(s));
+    EXPECT_EQ(251, OTSTR(std::string(250, 'c').c_str()).GetCapacity());
 
-    OTSTR t(Chars(60, 'x').c_str());
-    ASSERT_TRUE(t.Append(Chars(150, 'y').c_str()));
+    OTSTR t(std::string(60, 'x').c_str());
+    ASSERT_TRUE(t.Append(std::string(150, 'y').c_str()));
     EXPECT_EQ(311, t.GetCapacity());
-    EXPECT_EQ(Chars(60, 'x') + Chars(150, 'y'), Text(t));
-    OTSTR exact(Chars(100, 'x').c_str());  // 100 + 100 reaches the capacity: grows
+    EXPECT_EQ(std::string(60, 'x') + std::string(150, 'y'), Text(t));
+    OTSTR exact(std::string(100, 'x').c_str());  // 100 + 100 reaches the capacity: grows
     ASSERT_TRUE(exact.AppendChar('z', 100));
     EXPECT_EQ(301, exact.GetCapacity());
     OTSTR fresh;
-    ASSERT_TRUE(fresh.Append(Chars(250, 'q').c_str()));
+    ASSERT_TRUE(fresh.Append(std::string(250, 'q').c_str()));
     EXPECT_EQ(351, fresh.GetCapacity());
     EXPECT_FALSE(fresh.Append("", 0));
     EXPECT_TRUE(fresh.AppendChar('z', 0));
@@ -102,48 +99,45 @@ TEST(OTSTRGrowth, EmptyAndEmbeddedZeros) {
 TEST(OTSTRGrowth, FailingHooksDropStorage) {
     FailingStr s;
     s.failAlloc = true;
-    EXPECT_NE(std::string::npos,
-              Traced([&] { EXPECT_EQ(nullptr, s.Assign("abc", -1)); }).find("otstr malloc fail !"));
+    EXPECT_TRUE(Traces("otstr malloc fail !", [&] { EXPECT_EQ(nullptr, s.Assign("abc", -1)); }));
     EXPECT_FALSE(s.HasStorage());
     s.failAlloc = false;
     s.Assign("abc", -1);
     s.failRealloc = true;
-    EXPECT_NE(std::string::npos, Traced([&] {
-                                     EXPECT_FALSE(s.Append(Chars(300, 'x').c_str()));
-                                 }).find("otstr realloc fail !"));
+    EXPECT_TRUE(Traces("otstr realloc fail !",
+                       [&] { EXPECT_FALSE(s.Append(std::string(300, 'x').c_str())); }));
     EXPECT_FALSE(s.HasStorage());
 }
 
-TEST(OTSTRFormat, OverflowAtCapacity) {
+// Format, AppendFormat and safeAppends at their capacity and one past it.
+TEST(OTSTRFormat, OverflowsAtCapacity) {
     OTSTR s;
-    s.Format("%s", Chars(399, 'a').c_str());
+    s.Format("%s", std::string(399, 'a').c_str());
     EXPECT_EQ(399, s.GetLength());
-    std::string out = Traced([&] { s.Format("%s", Chars(400, 'a').c_str()); });
-    EXPECT_NE(std::string::npos, out.find("string format err, overflow !"));
+    EXPECT_TRUE(Traces("string format err, overflow !",
+                       [&] { s.Format("%s", std::string(400, 'a').c_str()); }));
     EXPECT_EQ(400, s.GetCapacity());
     EXPECT_EQ(0, s.GetLength());
 
     OTSTR small("ab");  // its capacity of 200 is never enlarged
-    Traced([&] { small.Format("%0250d", 7); });
+    EXPECT_TRUE(Traces("string format err, overflow !", [&] { small.Format("%0250d", 7); }));
     EXPECT_EQ(200, small.GetCapacity());
     small.Format("<%s|%d>", "xyz", -4);
     small.Format("[%s]", small.GetBuffer());  // argument inside the block
     EXPECT_EQ("[<xyz|-4>]", Text(small));
-}
 
-TEST(OTSTRFormat, AppendFormatAndSafeAppends) {
-    OTSTR s;
-    ASSERT_TRUE(s.AppendFormat("%s%d", Chars(390, 'a').c_str(), 12345678));  // 398 characters
-    EXPECT_EQ(400, s.GetCapacity());
-    std::string out = Traced([&] { EXPECT_FALSE(s.AppendFormat("%d", 12)); });
-    EXPECT_NE(std::string::npos, out.find("string append err, overflow !"));
-    EXPECT_FALSE(s.HasStorage());
+    OTSTR a;
+    ASSERT_TRUE(a.AppendFormat("%s%d", std::string(390, 'a').c_str(), 12345678));  // 398 characters
+    EXPECT_EQ(400, a.GetCapacity());
+    EXPECT_TRUE(
+        Traces("string append err, overflow !", [&] { EXPECT_FALSE(a.AppendFormat("%d", 12)); }));
+    EXPECT_FALSE(a.HasStorage());
 
     OTSTR t("x");
-    ASSERT_TRUE(t.safeAppends("%s", Chars(2047, 'b').c_str()));
+    ASSERT_TRUE(t.safeAppends("%s", std::string(2047, 'b').c_str()));
     EXPECT_EQ(100 + 2048 + 1, t.GetCapacity());
-    out = Traced([&] { EXPECT_FALSE(t.safeAppends("%s", Chars(2048, 'b').c_str())); });
-    EXPECT_NE(std::string::npos, out.find("string safeAppends() err, overflow !"));
+    EXPECT_TRUE(Traces("string safeAppends() err, overflow !",
+                       [&] { EXPECT_FALSE(t.safeAppends("%s", std::string(2048, 'b').c_str())); }));
     EXPECT_FALSE(t.HasStorage());
 }
 
