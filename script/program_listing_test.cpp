@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,17 +17,23 @@
 
 namespace {
 
+// Compiles text, or the file of that name: the error, empty when there is none.
+std::string CompileText(Program& program, const char* text, bool file = false) {
+    EXPECT_TRUE(RegisterGrammar());
+    ScriptLexer lexer;
+    if (!file) lexer.SetBuffer(text);
+    if (file && !lexer.LoadFile(text, true)) return "cannot load";
+    OTSTR error;
+    return CompileFile(program, lexer, true, error) ? "" : error.GetBuffer(0);
+}
+
 class ProgramListing : public ScratchDirTest {
   protected:
     // The listing of text compiled as a file, or the compile error.
     std::string List(const char* text, bool header = false) {
-        EXPECT_TRUE(RegisterGrammar());
-        ScriptLexer lexer;
-        lexer.SetBuffer(text);
-        OTSTR error;
         Program program;
-        if (!CompileFile(program, lexer, true, error)) return error.GetBuffer(0);
-        return ListingOf(program, header);
+        std::string error = CompileText(program, text);
+        return error.empty() ? ListingOf(program, header) : error;
     }
     static std::string ListingOf(Program& program, bool header) {
         if (!WriteListing(program, "listing.txt", header)) return "<failed>";
@@ -205,12 +212,8 @@ TEST_F(ProgramListing, FileIncludedTwiceIsListedOnce) {
     WriteWholeFile("Proto/common.txt", "#define ONE 1\n");
     WriteWholeFile("Proto/main.txt",
                    "#include \"common.txt\"\n#include \"common.txt\"\nINT4 v = ONE;\n");
-    ASSERT_TRUE(RegisterGrammar());
-    ScriptLexer lexer;
-    ASSERT_TRUE(lexer.LoadFile("Proto\\main.txt", true));
     Program program;
-    OTSTR error;
-    ASSERT_TRUE(CompileFile(program, lexer, true, error)) << error.GetBuffer(0);
+    ASSERT_EQ("", CompileText(program, "Proto\\main.txt", true));
     EXPECT_EQ(
         "  |  \n"
         "  |- 0: #Include \"Proto\\common.txt\"\n"
@@ -230,25 +233,17 @@ TEST_F(ProgramListing, FileIncludedTwiceIsListedOnce) {
 
 class QuietMonitor : public StepMonitor {
   public:
-    int step(int, int) override {
-        ++steps;
-        return 1;
-    }
-    int steps = 0;
+    int step(int, int) override { return 1; }
 };
 
 // The "type name" heads of the entries of the run dump, in order.
 std::vector<std::string> DumpHeads(const std::string& dump) {
     std::vector<std::string> heads;
-    size_t start = 0;
-    while (start < dump.size()) {
-        size_t end = dump.find('\n', start);
-        if (end == std::string::npos) end = dump.size();
-        std::string line = dump.substr(start, end - start);
+    std::istringstream lines(dump);
+    for (std::string line; std::getline(lines, line);) {
         size_t equals = line.find(" = ");
         if (!line.empty() && line[0] != ' ' && equals != std::string::npos)
             heads.push_back(line.substr(0, equals));
-        start = end + 1;
     }
     return heads;
 }
@@ -257,7 +252,6 @@ TEST(StatementRunDump, TracedLinesAppendTheVariablesTheyChanged) {
     ScratchDir scratch;
     ASSERT_TRUE(scratch.ok());
     ASSERT_TRUE(vpath::MakeDirectory("dump"));
-    ASSERT_TRUE(RegisterGrammar());
     const char* script =
         "INT4 x = 5;\nINT4 y;\ny = x + 1;\n"
         "INT4 f() { return 7; }\ny = f();\n"
@@ -265,22 +259,12 @@ TEST(StatementRunDump, TracedLinesAppendTheVariablesTheyChanged) {
         "dynamic d() { return 3; }\ny = d();\n"  // a dynamic result has no Return
         "INT2 k[2] = {1, 2};\nk[1] = 9;\n"
         "INT4 i;\nfor (i = 0; i < 2; i = i + 1) ;\n";
-    {
-        // Without a monitor the run is not traced and dumps nothing.
-        Program program;
-        ScriptLexer lexer;
-        lexer.SetBuffer(script);
-        OTSTR error;
-        ASSERT_TRUE(CompileFile(program, lexer, true, error)) << error.GetBuffer(0);
-        ExecuteEnv env;
-        ASSERT_TRUE(env.Prepare(&program)) << env.GetLastError().GetBuffer(0);
-        EXPECT_FALSE(vpath::FileExists("Dump\\DumpRun.txt"));
-    }
     Program program;
-    ScriptLexer lexer;
-    lexer.SetBuffer(script);
-    OTSTR error;
-    ASSERT_TRUE(CompileFile(program, lexer, true, error)) << error.GetBuffer(0);
+    ASSERT_EQ("", CompileText(program, script));
+    // Without a monitor the run is not traced and dumps nothing.
+    ExecuteEnv quiet;
+    ASSERT_TRUE(quiet.Prepare(&program)) << quiet.GetLastError().GetBuffer(0);
+    EXPECT_FALSE(vpath::FileExists("Dump\\DumpRun.txt"));
     ExecuteEnv env;
     QuietMonitor monitor;
     env.monitor = &monitor;
