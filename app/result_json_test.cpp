@@ -22,15 +22,6 @@
 
 namespace {
 
-// A valid JSON object followed by the only line end.
-::testing::AssertionResult IsJsonLine(const std::string& line) {
-    size_t end = line.find('\n');
-    if (end + 1 == line.size() && line[0] == '{' && JsonCheck::Valid(line.substr(0, end))) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << "not a JSON line: " << line;
-}
-
 // Expects each part in line, one after the other.
 void ExpectParts(const std::string& line, const std::vector<const char*>& parts) {
     size_t at = 0;
@@ -141,7 +132,11 @@ class ResultJsonTest : public ScratchDirTest {
         AppendTranslationJson(decoder, message, line);
         EXPECT_EQ(0u, line.find("kept{")) << "appends";
         line.erase(0, 4);
-        EXPECT_TRUE(IsJsonLine(line));
+        // A valid JSON object followed by the only line end.
+        size_t end = line.find('\n');
+        EXPECT_TRUE(end + 1 == line.size() && line[0] == '{' &&
+                    JsonCheck::Valid(line.substr(0, end)))
+            << "not a JSON line: " << line;
         return line;
     }
 
