@@ -38,9 +38,8 @@ class Script {
     long Get(const char* name) {
         long value = -99999;
         bool has = false;
-        if (env.GetRoot() == nullptr || !env.GetRoot()->get(name, value, &has) || !has)
-            return -99999;
-        return value;
+        bool got = env.GetRoot() != nullptr && env.GetRoot()->get(name, value, &has) && has;
+        return got ? value : -99999;
     }
     std::string Error() const { return env.GetLastError().GetBuffer(0); }
 
@@ -274,20 +273,18 @@ TEST(StatementRun, LoopsCallsReturnsAndFailures) {
     }
 }
 
-// A monitor that records its calls and cancels at the n-th.
+// A monitor that counts its calls and cancels at the 50th.
 class CountingMonitor : public StepMonitor {
   public:
-    explicit CountingMonitor(int cancelAt) : cancelAt(cancelAt) {}
-    int step(int, int) override { return ++calls >= cancelAt ? -1 : 1; }
+    int step(int, int) override { return ++calls >= 50 ? -1 : 1; }
     int calls = 0;
-    int cancelAt;
 };
 
 TEST(StatementRunLoops, MonitorStepsAndCancelsEndlessLoop) {
     Program program;
     ASSERT_EQ("OK", Compile("INT4 x = 0;\nwhile (1) { x = x + 1; }", program));
     ExecuteEnv env;
-    CountingMonitor monitor(50);
+    CountingMonitor monitor;
     env.monitor = &monitor;
     EXPECT_FALSE(env.Prepare(&program));
     EXPECT_EQ(50, monitor.calls);
