@@ -310,7 +310,6 @@ TEST(StatementRunLoops, TimeLimitEndsRunawayScripts) {
     env.SetTimeLimit(50);
     for (const char* text : scripts) {
         Program program;
-        program.SetName("s.txt");
         ASSERT_EQ("OK", Compile(text, program)) << text;
         uint32_t begin = vpath::TickCount();
         EXPECT_FALSE(env.Prepare(&program)) << text;
@@ -319,7 +318,6 @@ TEST(StatementRunLoops, TimeLimitEndsRunawayScripts) {
         EXPECT_EQ(0, env.StackSize()) << text;
 
         Program normal;
-        normal.SetName("n.txt");
         ASSERT_EQ("OK", Compile("INT4 x = 0; INT4 i;\nfor (i = 0; i < 100; i = i + 1) x = x + 2;",
                                 normal));
         ASSERT_TRUE(env.Prepare(&normal)) << env.GetLastError().GetBuffer(0);
