@@ -918,10 +918,15 @@ bool RunTimeStk::sets(const char* name, const char* text, ExprNode* tree, NameSl
                               : nullptr;
     // The text route gives the messages of a name that no frame has.
     if (item == nullptr) return sets(name, text, tree);
-    if (!HasStorage(*item) || !item->IsWritable()) return false;
-    if (item->GetCount() != 1) return sets(item, -1, text);
-    if (item->IsStructItem()) return sets(item, 0, text);
-    return item->SetsFromTree(tree, text, this);
+    return SetsFound(*item, item->GetCount() == 1 ? 0 : -1, text, tree);
+}
+
+bool RunTimeStk::SetsFound(CVariableItem& item, int32_t idx, const char* text, ExprNode* tree) {
+    if (!HasStorage(item) || !item.IsWritable()) return false;
+    if (tree == nullptr || item.GetCount() != 1 || item.IsStructItem()) {
+        return sets(&item, idx, text);
+    }
+    return item.SetsFromTree(tree, text, this);
 }
 
 bool RunTimeStk::sets(CVariableItem* item, int32_t idx, const char* text) {
@@ -1006,12 +1011,8 @@ int RunTimeStk::WriteLeaf(void* context, ExprNode* leaf, CVarient* value, ExprNo
     // The text of a plain name or path as sets gives it to one element,
     // evaluated from the leaf, the tree its parse makes.
     const char* text = source->text.GetBuffer(0);
-    if (!HasStorage(*item) || !item->IsWritable()) return 0;
-    if (item->GetCount() != 1 || item->IsStructItem() || text[0] == 0 ||
-        text[strcspn(text, ",{}[]()\"' \t\r\n")] != 0) {
-        return self->sets(item, idx, text) ? 1 : 0;
-    }
-    return item->SetsFromTree(source, text, self) ? 1 : 0;
+    bool plain = text[0] != 0 && text[strcspn(text, ",{}[]()\"' \t\r\n")] == 0;
+    return self->SetsFound(*item, idx, text, plain ? source : nullptr) ? 1 : 0;
 }
 
 // A read: a call path runs the procedure (bound to leaf, the call site,

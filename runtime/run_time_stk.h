@@ -204,6 +204,9 @@ class RunTimeStk : public ItemResolver {
     int ReadBare(const char* name, int length, CVarient& value, NameSlot* slot);
     // This frame's own variable of that name, the first one.
     CVariableItem* FindOwn(const char* name, int length, bool caseSens) const;
+    // sets of a variable found already: a single value from tree (when
+    // given), anything else through its text, as sets(item, idx, text).
+    bool SetsFound(CVariableItem& item, int32_t idx, const char* text, ExprNode* tree);
     static int ValueProc(void* context, int argc, void** argv);
     static int ReadProc(void* context, const char* name, CVarient* out, ExprNode* leaf);
     // The variable that an identifier leaf (no call) names, and its element
