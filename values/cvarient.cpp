@@ -9,6 +9,7 @@
 
 #include "base/block_cache.h"
 #include "values/format_values.h"
+#include "values/operator_code.h"
 #include "values/varient_messages.h"
 
 namespace {
@@ -65,103 +66,30 @@ int32_t Promote(int32_t a, int32_t b) {
 
 enum class OpResult { kDone, kUnknown, kDivideByZero };
 
-// The binary operators, read once from their text.
-enum class Op {
-    kAdd,
-    kSub,
-    kMul,
-    kDiv,
-    kMod,
-    kAnd,
-    kOr,
-    kXor,
-    kShl,
-    kShr,
-    kEq,
-    kNe,
-    kLe,
-    kGe,
-    kGt,
-    kLt,
-    kLogAnd,
-    kLogOr,
-    kUnknown
-};
-
-// The operator that op names exactly ("+", "<<", "&&"...).
-Op OpOf(const char* op) {
-    char first = op[0];
-    if (first == 0) return Op::kUnknown;
-    char second = op[1];
-    if (second == 0) {
-        switch (first) {
-            case '+':
-                return Op::kAdd;
-            case '-':
-                return Op::kSub;
-            case '*':
-                return Op::kMul;
-            case '/':
-                return Op::kDiv;
-            case '%':
-                return Op::kMod;
-            case '&':
-                return Op::kAnd;
-            case '|':
-                return Op::kOr;
-            case '^':
-                return Op::kXor;
-            case '>':
-                return Op::kGt;
-            case '<':
-                return Op::kLt;
-            default:
-                return Op::kUnknown;
-        }
-    }
-    if (op[2] != 0) return Op::kUnknown;
-    switch (first) {
-        case '<':
-            return second == '<' ? Op::kShl : second == '=' ? Op::kLe : Op::kUnknown;
-        case '>':
-            return second == '>' ? Op::kShr : second == '=' ? Op::kGe : Op::kUnknown;
-        case '=':
-            return second == '=' ? Op::kEq : Op::kUnknown;
-        case '!':
-            return second == '=' ? Op::kNe : Op::kUnknown;
-        case '&':
-            return second == '&' ? Op::kLogAnd : Op::kUnknown;
-        case '|':
-            return second == '|' ? Op::kLogOr : Op::kUnknown;
-        default:
-            return Op::kUnknown;
-    }
-}
-
 // Signed 32-bit arithmetic with wrap-around; a zero divisor is reported and
 // INT32_MIN / -1 gives INT32_MIN, INT32_MIN % -1 gives 0.
 // The integer operators on two 32-bit words. Arithmetic and bit operators
 // wrap on the words; division, remainder, ">>" and the comparisons follow
 // the signedness of the result type.
-OpResult IntegerOp(Op op, bool isSigned, uint32_t left, uint32_t right, uint32_t& out) {
+OpResult IntegerOp(OperatorCode op, bool isSigned, uint32_t left, uint32_t right, uint32_t& out) {
     int32_t l = AsSigned(left);
     int32_t r = AsSigned(right);
     unsigned shift = right & 31u;
     auto compare = [&](auto less) { return isSigned ? less(l, r) : less(left, right); };
     switch (op) {
-        case Op::kAdd:
+        case OperatorCode::kAdd:
             out = left + right;
             break;
-        case Op::kSub:
+        case OperatorCode::kSub:
             out = left - right;
             break;
-        case Op::kMul:
+        case OperatorCode::kMul:
             out = left * right;
             break;
-        case Op::kDiv:
-        case Op::kMod: {
+        case OperatorCode::kDiv:
+        case OperatorCode::kMod: {
             if (right == 0) return OpResult::kDivideByZero;
-            bool divide = op == Op::kDiv;
+            bool divide = op == OperatorCode::kDiv;
             if (!isSigned) {
                 out = divide ? left / right : left % right;
             } else if (r == -1) {
@@ -171,45 +99,45 @@ OpResult IntegerOp(Op op, bool isSigned, uint32_t left, uint32_t right, uint32_t
             }
             break;
         }
-        case Op::kAnd:
+        case OperatorCode::kAnd:
             out = left & right;
             break;
-        case Op::kOr:
+        case OperatorCode::kOr:
             out = left | right;
             break;
-        case Op::kXor:
+        case OperatorCode::kXor:
             out = left ^ right;
             break;
-        case Op::kShl:
+        case OperatorCode::kShl:
             out = left << shift;
             break;
-        case Op::kShr:
+        case OperatorCode::kShr:
             // An arithmetic shift for signed results, written so that it
             // does not depend on how the compiler shifts negative numbers.
             out = isSigned && l < 0 ? ~(~left >> shift) : left >> shift;
             break;
-        case Op::kEq:
+        case OperatorCode::kEq:
             out = left == right;
             break;
-        case Op::kNe:
+        case OperatorCode::kNe:
             out = left != right;
             break;
-        case Op::kLe:
+        case OperatorCode::kLe:
             out = compare([](auto a, auto b) { return a <= b; });
             break;
-        case Op::kGe:
+        case OperatorCode::kGe:
             out = compare([](auto a, auto b) { return a >= b; });
             break;
-        case Op::kGt:
+        case OperatorCode::kGt:
             out = compare([](auto a, auto b) { return a > b; });
             break;
-        case Op::kLt:
+        case OperatorCode::kLt:
             out = compare([](auto a, auto b) { return a < b; });
             break;
-        case Op::kLogAnd:
+        case OperatorCode::kLogAnd:
             out = left != 0 && right != 0;
             break;
-        case Op::kLogOr:
+        case OperatorCode::kLogOr:
             out = left != 0 || right != 0;
             break;
         default:
@@ -220,8 +148,8 @@ OpResult IntegerOp(Op op, bool isSigned, uint32_t left, uint32_t right, uint32_t
 
 // IntegerOp for two integer operands whose promoted type is resultType, with
 // the type of the result: INT4 when signed, else UINT4.
-OpResult IntegerOperate(Op op, int32_t resultType, uint32_t left, uint32_t right, uint32_t& out,
-                        int32_t& outType) {
+OpResult IntegerOperate(OperatorCode op, int32_t resultType, uint32_t left, uint32_t right,
+                        uint32_t& out, int32_t& outType) {
     bool isSigned = IsSignedType(resultType);
     outType = isSigned ? kTypeInt4 : kTypeUInt4;
     return IntegerOp(op, isSigned, left, right, out);
@@ -604,21 +532,25 @@ bool CVarient::getText(OTSTR& out, const char* format) const {
 
 bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
                        bool caseSensitive) {
+    return Operate(lhs, OperatorCodeOf(op), op, rhs, caseSensitive);
+}
+
+bool CVarient::Operate(const CVarient& lhs, OperatorCode code, const char* op, const CVarient& rhs,
+                       bool caseSensitive) {
     if (!writable) return false;
     if (&lhs == this || &rhs == this) {
         // The result would overwrite an operand: work on copies.
         CVarient left(lhs);
         CVarient right(rhs);
-        return Operate(left, op, right, caseSensitive);
+        return Operate(left, code, op, right, caseSensitive);
     }
     clear(true);
     if (op == nullptr) op = "";
 
     int32_t resultType = Promote(lhs.type, rhs.type);
-    Op code = OpOf(op);
     bool divideByZero = false;
     if (resultType == kTypeNone) {
-        if (lhs.type == kTypeNone && rhs.type == kTypeNone && code == Op::kEq) {
+        if (lhs.type == kTypeNone && rhs.type == kTypeNone && code == OperatorCode::kEq) {
             return setInteger(1, kTypeInt4);
         }
     } else if (IsIntegerType(resultType)) {
@@ -633,24 +565,24 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
         bool readable = lhs.getDouble(l) && rhs.getDouble(r);
         if (!readable) {
             // reported below
-        } else if (code == Op::kAdd) {
+        } else if (code == OperatorCode::kAdd) {
             return setDouble(l + r);
-        } else if (code == Op::kSub) {
+        } else if (code == OperatorCode::kSub) {
             return setDouble(l - r);
-        } else if (code == Op::kMul) {
+        } else if (code == OperatorCode::kMul) {
             return setDouble(l * r);
-        } else if (code == Op::kDiv) {
+        } else if (code == OperatorCode::kDiv) {
             if (!(std::fabs(r) < 1e-06)) return setDouble(l / r);
             divideByZero = true;
-        } else if (code == Op::kEq) {
+        } else if (code == OperatorCode::kEq) {
             return setInteger(std::fabs(l - r) < 1e-06 ? 1 : 0, kTypeInt4);
-        } else if (code == Op::kLe) {
+        } else if (code == OperatorCode::kLe) {
             return setInteger(l <= r, kTypeInt4);
-        } else if (code == Op::kGe) {
+        } else if (code == OperatorCode::kGe) {
             return setInteger(l >= r, kTypeInt4);
-        } else if (code == Op::kGt) {
+        } else if (code == OperatorCode::kGt) {
             return setInteger(l > r, kTypeInt4);
-        } else if (code == Op::kLt) {
+        } else if (code == OperatorCode::kLt) {
             return setInteger(l < r, kTypeInt4);
         }
     } else if (resultType == kTypeOctet) {
@@ -659,7 +591,7 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
         bool readable = lhs.getString(l) && rhs.getString(r);
         if (!readable) {
             // reported below
-        } else if (code == Op::kAdd) {
+        } else if (code == OperatorCode::kAdd) {
             // A text far longer than any message ends the operation before
             // it is copied: a loop that doubles a text fails, not the memory.
             if (static_cast<int64_t>(l.GetLength()) + r.GetLength() > kMaxValueBytes) {
@@ -671,9 +603,9 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
             }
             OTSTR joined = l + r;
             return setBytes(joined.GetBuffer(), joined.GetLength());
-        } else if (code == Op::kEq || code == Op::kNe) {
+        } else if (code == OperatorCode::kEq || code == OperatorCode::kNe) {
             bool equal = StringStartsWith(l, r, caseSensitive);
-            return setInteger(equal == (code == Op::kEq), kTypeInt4);
+            return setInteger(equal == (code == OperatorCode::kEq), kTypeInt4);
         }
     }
 
@@ -691,9 +623,14 @@ bool CVarient::Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
 
 bool CVarient::OperateWords(uint32_t left, int32_t leftType, const char* op, uint32_t right,
                             int32_t rightType, uint32_t& out, int32_t& outType) {
+    return OperateWords(left, leftType, OperatorCodeOf(op), right, rightType, out, outType);
+}
+
+bool CVarient::OperateWords(uint32_t left, int32_t leftType, OperatorCode code, uint32_t right,
+                            int32_t rightType, uint32_t& out, int32_t& outType) {
     int32_t resultType = Promote(leftType, rightType);
-    return IsIntegerType(resultType) && op != nullptr &&
-           IntegerOperate(OpOf(op), resultType, left, right, out, outType) == OpResult::kDone;
+    return IsIntegerType(resultType) &&
+           IntegerOperate(code, resultType, left, right, out, outType) == OpResult::kDone;
 }
 
 bool CVarient::OperateWord(const char* op, uint32_t word, int32_t type, uint32_t& out,

@@ -8,6 +8,7 @@
 
 #include "base/named_object.h"
 #include "base/otstr.h"
+#include "values/operator_code.h"
 #include "values/value_type.h"
 
 class VarientBase : public NamedObject {
@@ -85,12 +86,18 @@ class CVarient : public VarientBase {
     // an operand. Like the setters, fails while this value is not writable.
     bool Operate(const CVarient& lhs, const char* op, const CVarient& rhs,
                  bool caseSensitive = true);
+    // The same for an operator read before: code is OperatorCodeOf(op), op
+    // its text for the messages.
+    bool Operate(const CVarient& lhs, OperatorCode code, const char* op, const CVarient& rhs,
+                 bool caseSensitive = true);
     // Unary operator; the result is stored in this object.
     bool Operate(const char* op, const CVarient& operand);
     // What the two Operates set for integer operands, as a word and a type;
     // false where they fail (an operator that does not apply, a zero
     // divisor), which they also trace.
     static bool OperateWords(uint32_t left, int32_t leftType, const char* op, uint32_t right,
+                             int32_t rightType, uint32_t& out, int32_t& outType);
+    static bool OperateWords(uint32_t left, int32_t leftType, OperatorCode code, uint32_t right,
                              int32_t rightType, uint32_t& out, int32_t& outType);
     static bool OperateWord(const char* op, uint32_t word, int32_t type, uint32_t& out,
                             int32_t& outType);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -455,14 +456,28 @@ TEST(CVarientOperate, CaseInsensitiveZerosAndResultAsOperand) {
     EXPECT_EQ(n.value, 0xffffffffu);
 }
 
+// Every operator text reads as its own code, and only those texts do.
+TEST(CVarientOperate, OperatorCodesOfTheirTexts) {
+    const char* const texts[] = {"+",  "-",  "*",  "/",  "%", "&", "|",  "^",  "<<", ">>",
+                                 "==", "!=", "<=", ">=", ">", "<", "&&", "||", "=",  "?"};
+    for (int i = 0; i < static_cast<int>(std::size(texts)); ++i) {
+        EXPECT_EQ(static_cast<int>(OperatorCodeOf(texts[i])), i) << texts[i];
+    }
+    for (const char* other : {"", "**", "=<", "+=", "<<=", "!", "~", "=>", "a"}) {
+        EXPECT_EQ(OperatorCodeOf(other), OperatorCode::kUnknown) << other;
+    }
+    EXPECT_EQ(OperatorCodeOf(nullptr), OperatorCode::kUnknown);
+}
+
 // The word forms that the evaluator's integer route uses agree with Operate
 // on every operator, every pair of integer types and values at the edges:
 // the same word and type where Operate succeeds, a refusal where it fails.
 TEST(CVarientOperate, WordFormsAgreeWithOperate) {
     const int32_t types[] = {kTypeInt1, kTypeUInt1, kTypeInt2, kTypeUInt2, kTypeInt4, kTypeUInt4};
     const uint32_t words[] = {0, 1, 2, 31, 32, 0x7f, 0xff, 0xffffffffu, 0x80000000u, 0x7fffffffu};
-    const char* const binary[] = {"+",  "-",  "*",  "/",  "%", "&", "|",  "^",  "<<", ">>",
-                                  "==", "!=", "<=", ">=", ">", "<", "&&", "||", "=",  "**"};
+    const char* const binary[] = {"+",  "-",  "*",  "/",  "%",  "&",  "|",  "^",
+                                  "<<", ">>", "==", "!=", "<=", ">=", ">",  "<",
+                                  "&&", "||", "=",  "?",  "**", "",   "=<", "+="};
     const char* const unary[] = {"-", "+", "~", "!", "*", "--"};
     // result, word and type hold what Operate and the word forms gave last;
     // agree records the operation when the two differ.
@@ -489,10 +504,22 @@ TEST(CVarientOperate, WordFormsAgreeWithOperate) {
                     for (uint32_t r : words) {
                         CVarient right = Make(I(rt, r));
                         for (const char* op : binary) {
+                            std::string what = Text(left) + op + Text(right);
                             bool ok = result.Operate(left, op, right);
-                            agree(Text(left) + op + Text(right), ok,
+                            agree(what, ok,
                                   CVarient::OperateWords(left.value, lt, op, right.value, rt, word,
                                                          type));
+                            // The forms of an operator read before agree too.
+                            OperatorCode code = OperatorCodeOf(op);
+                            agree(what + " (code)", ok,
+                                  CVarient::OperateWords(left.value, lt, code, right.value, rt,
+                                                         word, type));
+                            CVarient coded;
+                            bool codedOk = coded.Operate(left, code, op, right);
+                            if (codedOk != ok || (ok && (coded.GetType() != result.GetType() ||
+                                                         coded.value != result.value))) {
+                                differ += what + " (coded Operate)\n";
+                            }
                         }
                     }
                 }

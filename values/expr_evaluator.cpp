@@ -567,15 +567,16 @@ bool ExprEvaluator::EvalInteger(const ExprNode* node, uint32_t& word, int32_t& t
         }
         return integers(context, const_cast<ExprNode*>(node), &word, &type) != 0;
     }
-    const char* op = node->text.GetBuffer(0);
     uint32_t left = 0;
     int32_t leftType = kTypeNone;
     if (!EvalInteger(node->child[0], left, leftType)) return false;
-    if (node->unary) return CVarient::OperateWord(op, left, leftType, word, type);
+    if (node->unary) {
+        return CVarient::OperateWord(node->text.GetBuffer(0), left, leftType, word, type);
+    }
     uint32_t right = 0;
     int32_t rightType = kTypeNone;
     return EvalInteger(node->child[1], right, rightType) &&
-           CVarient::OperateWords(left, leftType, op, right, rightType, word, type);
+           CVarient::OperateWords(left, leftType, node->Operator(), right, rightType, word, type);
 }
 
 bool ExprEvaluator::EvalOperator(ExprNode* node, CVarient& result, bool readIdents) {
@@ -591,8 +592,9 @@ bool ExprEvaluator::EvalOperator(ExprNode* node, CVarient& result, bool readIden
         }
         return true;
     }
-    if (strcmp(op, "=") == 0) return EvalAssign(node, result, readIdents);
-    if (strcmp(op, "?") == 0) {
+    OperatorCode code = node->Operator();
+    if (code == OperatorCode::kAssign) return EvalAssign(node, result, readIdents);
+    if (code == OperatorCode::kSelect) {
         CVarient condition;
         if (!EvalOperand(node->child[0], condition, readIdents)) return false;
         return Eval(node->child[condition.getLong() != 0 ? 1 : 2], result, readIdents);
@@ -600,10 +602,10 @@ bool ExprEvaluator::EvalOperator(ExprNode* node, CVarient& result, bool readIden
     CVarient left, right;
     if (!EvalOperand(node->child[0], left, readIdents)) return false;
     if (!EvalOperand(node->child[1], right, readIdents)) return false;
-    if (!result.Operate(left, op, right, true)) {
+    if (!result.Operate(left, code, op, right, true)) {
         OTSTR l, r;
         // Joined texts past the value limit: the reason is worth naming.
-        if (strcmp(op, "+") == 0 && left.getString(l) && right.getString(r) &&
+        if (code == OperatorCode::kAdd && left.getString(l) && right.getString(r) &&
             static_cast<int64_t>(l.GetLength()) + r.GetLength() > CVarient::kMaxValueBytes) {
             valueTooLong.Empty();
             valueTooLong.safeAppends(varmsg::kValueTooLong,

@@ -58,10 +58,15 @@ int8_t ExprNode::MakeShape() const {
     }
     if (id != kTokOperator || child[2] != nullptr) return 0;
     if (unary) return child[0] != nullptr && child[0]->IntegerShaped() ? 1 : 0;
-    const char* op = text.GetBuffer(0);
-    if (strcmp(op, "=") == 0 || strcmp(op, "?") == 0) return 0;
+    OperatorCode code = Operator();
+    if (code == OperatorCode::kAssign || code == OperatorCode::kSelect) return 0;
     return child[0] != nullptr && child[1] != nullptr && child[0]->IntegerShaped() &&
                    child[1]->IntegerShaped()
                ? 1
                : 0;
+}
+
+OperatorCode ExprNode::MakeOperator() const {
+    if (IsLeaf() || unary) return OperatorCode::kUnknown;
+    return OperatorCodeOf(text.GetBuffer(0));
 }

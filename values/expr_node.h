@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "pattern/token.h"
+#include "values/operator_code.h"
 
 class CVarient;
 
@@ -53,6 +54,13 @@ class ExprNode : public Token {
         return shape != 0;
     }
 
+    // The operator of an operator node with two or three operands, read
+    // from its text at the first ask; kUnknown for any other node.
+    OperatorCode Operator() const {
+        if (opCode < 0) opCode = static_cast<int8_t>(MakeOperator());
+        return static_cast<OperatorCode>(opCode);
+    }
+
     ExprNode* child[3] = {nullptr, nullptr, nullptr};
     bool unary = false;  // an operator node of one operand
     int32_t height = 1;  // of the tree below and including this node
@@ -64,6 +72,8 @@ class ExprNode : public Token {
   private:
     int8_t MakeCallKind() const;
     int8_t MakeShape() const;
+    OperatorCode MakeOperator() const;
     mutable int8_t callKind = -1;  // -1 not worked out yet
     mutable int8_t shape = -1;
+    mutable int8_t opCode = -1;
 };
