@@ -38,8 +38,9 @@ void DumpRunItem(CVariableItem* item) {
 namespace {
 
 // Evaluates an expression statement's expression (or a for loop's initial
-// and step expressions) in the top frame; value receives the result, an
-// identifier reference when the expression assigned a variable.
+// and step expressions) in the top frame; in a traced run, value receives
+// the result, an identifier reference when the expression assigned a
+// variable.
 // tooLong (when given) receives the text of a value that would have passed
 // the value limit, the reason of a failure worth showing.
 bool RunExpression(ExecuteEnv& env, const ParsedExpression& expression, CVarient& value,
@@ -48,7 +49,10 @@ bool RunExpression(ExecuteEnv& env, const ParsedExpression& expression, CVarient
     if (frame == nullptr || expression.tree == nullptr) return false;
     ExprEvaluator evaluator;
     frame->BindEvaluator(evaluator);
-    if (evaluator.Evaluate(expression.tree.get(), value)) return true;
+    // Only the trace looks at the value.
+    ExprNode* tree = expression.tree.get();
+    if (env.IsTracing() ? evaluator.Evaluate(tree, value) : evaluator.Perform(tree, value))
+        return true;
     if (tooLong != nullptr) *tooLong = evaluator.GetValueTooLong();
     return false;
 }

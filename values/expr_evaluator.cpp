@@ -691,7 +691,7 @@ bool ExprEvaluator::EvalAssign(ExprNode* node, CVarient& result, bool readIdents
         Error(exprmsg::kAssignFailed, path);
         return false;
     }
-    return result.setIdentRef(path);
+    return node == unwanted || result.setIdentRef(path);
 }
 
 bool ExprEvaluator::Evaluate(ExprNode* node, CVarient& result) {
@@ -699,6 +699,13 @@ bool ExprEvaluator::Evaluate(ExprNode* node, CVarient& result) {
     valueTooLong.Empty();
     if (node == nullptr) return false;
     return Eval(node, result, false);
+}
+
+bool ExprEvaluator::Perform(ExprNode* node, CVarient& result) {
+    unwanted = node;
+    bool ok = Evaluate(node, result);
+    unwanted = nullptr;
+    return ok;
 }
 
 bool ExprEvaluator::EvaluateValue(ExprNode* node, CVarient& result) {

@@ -82,6 +82,10 @@ class ExprEvaluator {
 
     // Identifiers stay references (the result is an identifier reference).
     bool Evaluate(ExprNode* node, CVarient& result);
+    // Evaluate for a statement whose result nobody looks at: an assignment
+    // at the top of the tree leaves result without a value instead of
+    // making the reference to the variable it assigned.
+    bool Perform(ExprNode* node, CVarient& result);
     // Every identifier is read; '=' yields the value assigned.
     bool EvaluateValue(ExprNode* node, CVarient& result);
     bool EvaluateBool(ExprNode* node, int32_t& out);
@@ -168,6 +172,8 @@ class ExprEvaluator {
     bool ReadLeaf(ExprNode* leaf, const char* path, CVarient& out);
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+    // The tree that Perform evaluates, whose result is not wanted.
+    const ExprNode* unwanted = nullptr;
     int nesting = 0;
     // Set while a subtree is evaluated the usual way after the integer route
     // refused it, so that its own subtrees do not try that route again.
