@@ -2,13 +2,34 @@
 // Tested through decoder/decoder_test.cpp.
 #include "decoder/item_frame.h"
 
+#include <array>
+#include <string>
+
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
+#include "types/variable_item.h"
 
 namespace {
 
 // The key under which the environment keeps these frames when spare.
 const char kItemFrames = 0;
+
+// The layout of a frame that holds one item of this name and nothing else:
+// the same key for the same name, another for another name, so that names
+// found through the frame keep their places from call to call. Null once
+// too many names were seen (the frame then has no layout).
+const void* OneItemLayout(const OTSTR& name) {
+    constexpr int kMaxNames = 16;
+    thread_local std::array<std::string, kMaxNames> names;
+    thread_local int count = 0;
+    const char* text = name.GetBuffer(0);
+    for (int i = 0; i < count; ++i) {
+        if (names[i] == text) return &names[i];
+    }
+    if (count == kMaxNames) return nullptr;
+    names[count] = text;
+    return &names[count++];
+}
 
 }  // namespace
 
@@ -22,6 +43,8 @@ int ItemFrame::Open(CVariableItem* item) {
         frame = nullptr;
         return -1;
     }
+    // Add and Remove forget the layout again.
+    if (item != nullptr) frame->SetLayout(OneItemLayout(item->GetItemName()));
     return 1;
 }
 
