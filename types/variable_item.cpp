@@ -533,7 +533,8 @@ bool CVariableItem::PassAddressClone(CVariableItem& source, int32_t idx,
     marker = source.marker;
     implicitChoice = source.implicitChoice;
     if (idx >= 0) header.count = 1;
-    if (!TVarient::PassAddressClone(source, idx)) {
+    // SyncName below gives the name and description.
+    if (!TVarient::PassAddressClone(source, idx, false)) {
         clear();
         return false;
     }

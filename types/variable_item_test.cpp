@@ -594,12 +594,15 @@ TEST(VariableItemPassAddress, ParameterDefinitions) {
         SCOPED_TRACE(testing::Message() << r.declared << " " << r.count << " " << r.idx);
         CVariableItem src;
         src.create(kDeclUInt2, "src", 4);
+        src.SetDescription("the source");
         std::unique_ptr<VariableDefinition> param(Def("p", r.declared, r.count));
         CVariableItem ref;
         EXPECT_EQ(Traced([&] { EXPECT_EQ(ref.PassAddressClone(src, r.idx, param.get()), r.ok); }),
                   r.trace);
         if (!r.ok) continue;
+        // The texts are the definition's, not the source's.
         EXPECT_EQ(Str(ref.GetName()), "p");
+        EXPECT_EQ(Str(ref.GetDescription()), "");
         EXPECT_EQ(ref.addressSource, &src);
         ref.setAt(0, 77);
         EXPECT_EQ(src.getAt_as_long(r.idx < 0 ? 0 : r.idx), 77);
@@ -613,6 +616,7 @@ TEST_F(VariableItemTyped, PassAddressChainsAndStructs) {
     ASSERT_TRUE(ref.PassAddressClone(src, 2, nullptr));
     ASSERT_TRUE(ref2.PassAddressClone(ref, 0, nullptr));
     EXPECT_EQ(ref2.addressSource, &src);
+    EXPECT_EQ(Str(ref2.GetName()), "src") << "without a definition, the source's name";
     ref2.setAt(0, 5);
     EXPECT_EQ(src.getAt_as_long(2), 5);
     ref2.SetMarker('#');

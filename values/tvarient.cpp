@@ -464,7 +464,7 @@ bool TVarient::clone(const TVarient& source) {
     return true;
 }
 
-bool TVarient::PassAddressClone(TVarient& source, int32_t idx) {
+bool TVarient::PassAddressClone(TVarient& source, int32_t idx, bool texts) {
     // Freeing this object's storage must not take the source's with it.
     if (&source == this || (source.isReference && source.ownerHasValue == &hasValue)) {
         return false;
@@ -480,7 +480,12 @@ bool TVarient::PassAddressClone(TVarient& source, int32_t idx) {
         }
     }
     free(false);
-    copyBase(source);
+    if (texts) {
+        copyBase(source);
+    } else {
+        type = source.type;
+        count = source.count;
+    }
     writable = source.writable;
     storageType = source.storageType;
     if (idx < 0) {

@@ -106,8 +106,9 @@ class TVarient : public VarientBase {
     bool clone(const TVarient& source);
     // Makes this a reference into source: the whole array (idx < 0) or its
     // element idx. A reference to a reference points at the first owner.
-    // This must not outlive the owner's storage.
-    bool PassAddressClone(TVarient& source, int32_t idx);
+    // This must not outlive the owner's storage. Without texts, the name and
+    // description stay as they are, for a caller that sets its own.
+    bool PassAddressClone(TVarient& source, int32_t idx, bool texts = true);
     // Sets the value flag and, for a reference, the owner's flag too.
     void setValueFlag(bool flag);
     // The elements back to what create made (0, or empty texts) and no value,
