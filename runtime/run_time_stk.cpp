@@ -837,6 +837,10 @@ CVariableItem* RunTimeStk::FindBare(const char* name, int length, NameSlot* slot
             frame = frame->parent;
         }
     }
+    return SearchBare(name, length, slot);
+}
+
+CVariableItem* RunTimeStk::SearchBare(const char* name, int length, NameSlot* slot) {
     CVariableItem* item = nullptr;
     RunTimeStk* owner = this;
     int depth = 0;

@@ -197,6 +197,10 @@ class RunTimeStk : public ItemResolver {
                              bool report = false);
     bool ReadValue(const char* path, CVarient& value, bool* hasValue, bool report);
     static bool ReadElement(const CVariableItem& item, int32_t idx, CVarient& value);
+    // FindBare's search through the frames, where the slot does not give
+    // the place; it keeps the place found in the slot.
+    __attribute__((noinline)) CVariableItem* SearchBare(const char* name, int length,
+                                                        NameSlot* slot);
     // ReadProc's read of a variable by a bare name of known length: the
     // first of that name from this frame outwards (letter case as this
     // frame compares it), its element or byte string, and the failures of
