@@ -13,6 +13,7 @@
 
 #include "base/folded_name_index.h"
 #include "base/formatted_text.h"
+#include "base/same_bytes.h"
 #include "base/tracer.h"
 #include "pattern/pattern_matcher.h"
 #include "pattern/script_rules.h"
@@ -196,8 +197,7 @@ constexpr int kIndexedVariables = 8;
 // The name as it was written, the usual case, needs no folding.
 inline bool SameName(const OTSTR& itemName, const char* name, int length) {
     return itemName.GetLength() == length &&
-           ((memcmp(itemName.GetBuffer(), name, static_cast<size_t>(length)) == 0 &&
-             name[length] == 0) ||
+           ((SameBytes(itemName.GetBuffer(), name, length) && name[length] == 0) ||
             itemName.Compare(name, false));
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/number_text.h"
+#include "base/same_bytes.h"
 #include "base/tracer.h"
 #include "types/cstruct.h"
 #include "types/item_resolver.h"
@@ -158,7 +159,7 @@ void CVariableItem::SyncName() {
     const OTSTR& headerName = header.GetName();
     int length = headerName.GetLength();
     if (length == 0 || name.GetLength() != length ||
-        memcmp(name.GetBuffer(), headerName.GetBuffer(), static_cast<size_t>(length)) != 0) {
+        !SameBytes(name.GetBuffer(), headerName.GetBuffer(), length)) {
         name = headerName;
     }
     description = header.GetDescription();
@@ -304,8 +305,7 @@ struct CVariableItem::Recipe {
 namespace {
 
 bool SameText(const OTSTR& text, const char* other, int length) {
-    return text.GetLength() == length &&
-           (length == 0 || memcmp(text.GetBuffer(0), other, static_cast<size_t>(length)) == 0);
+    return text.GetLength() == length && SameBytes(text.GetBuffer(0), other, length);
 }
 
 }  // namespace
