@@ -643,10 +643,26 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     int32_t count = item.header.count;
     int32_t base = item.header.baseType;
     bool ok = true;
+    // The name of element `named` is in elementName, made only for an
+    // element whose procedure or messages use it.
     OTSTR elementName;
+    int32_t named = -1;
+    auto nameOf = [&](int32_t i) -> const char* {
+        if (named != i) {
+            ElementName(name, count, i, elementName);
+            named = i;
+        }
+        return elementName.GetBuffer(0);
+    };
+    // Integers and structs read without a procedure need no name.
+    bool plain =
+        translate == nullptr &&
+        (base == kDeclInt1 || base == kDeclInt2 || base == kDeclInt4 || base == kDeclUInt1 ||
+         base == kDeclUInt2 || base == kDeclUInt4 || base == kDeclStruct);
+    int32_t last = 0;  // the element read last
     for (int32_t i = 0; ok && i < count; ++i) {
-        ElementName(name, count, i, elementName);
-        const char* element = elementName.GetBuffer(0);
+        last = i;
+        const char* element = plain ? nullptr : nameOf(i);
         // No storage was reserved past what the message could hold.
         if (i >= item.GetCount()) {
             recorded = false;
@@ -717,7 +733,7 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
             decoded->length = -1;
         }
         if (!recorded) {
-            SetError(kGetDataFail, cursor.GetPos(), elementName.GetBuffer(0),
+            SetError(kGetDataFail, cursor.GetPos(), nameOf(last),
                      item.header.typeName.GetBuffer(0));
         }
     }
