@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/path.h"
 #include "runtime/test_program.h"
@@ -114,6 +115,26 @@ class CallTest : public ::testing::Test {
     Program file;
     ExecuteEnv env;
 };
+
+// The variables and blocks that frames make for a Program follow its items:
+// every entry in order, also a repeated one, and the list made again after
+// a removal.
+TEST(ProgramLists, VariablesAndBlocksFollowTheItems) {
+    Program file;
+    VariableDeclaration* a = AddVariable(file, "a", kDeclInt4);
+    auto* block = new Program(&file);
+    file.AddItem(block, 2, true);
+    using Vars = std::vector<VariableDeclaration*>;
+    EXPECT_EQ(Vars{a}, file.VariableItems());
+    EXPECT_EQ(std::vector<Program*>{block}, file.ProgramItems());
+    VariableDeclaration* b = AddVariable(file, "b", kDeclInt4);
+    file.AddItem(a, 4, false);
+    EXPECT_EQ((Vars{a, b, a}), file.VariableItems());
+    ASSERT_TRUE(file.RemoveItem(b, true));
+    ASSERT_TRUE(file.RemoveItem(block, true));
+    EXPECT_EQ((Vars{a, a}), file.VariableItems());
+    EXPECT_TRUE(file.ProgramItems().empty());
+}
 
 TEST_F(CallTest, PrepareRunsInitialisersAndBlocks) {
     // Blocks are initialised before the program around them.

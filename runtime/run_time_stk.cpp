@@ -325,17 +325,14 @@ bool RunTimeStk::Prepare(ObArray* newVariables, ObArray* newValues, bool takeOwn
         prepared = true;
         return true;
     }
-    for (int i = 0; i < program->ItemCount(); ++i) {
-        ProgramItem* item = program->ItemAt(i);
-        if (item->ItemKind() != kItemVariable) continue;
-        auto* def = static_cast<VariableDeclaration*>(item);
-        if (CreateVarInstance(def) == nullptr) return false;
+    // The lists are asked for again at every step, as they would be made
+    // again if the items changed meanwhile.
+    for (size_t i = 0; i < program->VariableItems().size(); ++i) {
+        if (CreateVarInstance(program->VariableItems()[i]) == nullptr) return false;
     }
     RunTimeStk* rootFrame = env != nullptr ? env->GetRoot() : nullptr;
-    for (int i = 0; i < program->ItemCount(); ++i) {
-        ProgramItem* item = program->ItemAt(i);
-        if (item->ItemKind() != kItemProgram) continue;
-        auto* sub = static_cast<Program*>(item);
+    for (size_t i = 0; i < program->ProgramItems().size(); ++i) {
+        Program* sub = program->ProgramItems()[i];
         bool bound = false;
         for (int c = 0; c < children.GetSize() && !bound; ++c) bound = ChildAt(c)->program == sub;
         if (bound) continue;

@@ -126,17 +126,32 @@ bool Program::OwnsEntry(int index) const {
     return owned != ownedOrdinals.end() && owned->second == entryOrdinals[index];
 }
 
-const std::vector<Program*>& Program::ProgramItems() const {
-    if (programsRemovals != itemRemovals) {
+void Program::ScanKinds() const {
+    if (kindsRemovals != itemRemovals) {
         programItems.clear();
-        programsScanned = 0;
-        programsRemovals = itemRemovals;
+        variableItems.clear();
+        kindsScanned = 0;
+        kindsRemovals = itemRemovals;
     }
-    for (; programsScanned < ItemCount(); ++programsScanned) {
-        ProgramItem* item = ItemAt(programsScanned);
-        if (item->ItemKind() == kItemProgram) programItems.push_back(static_cast<Program*>(item));
+    for (; kindsScanned < ItemCount(); ++kindsScanned) {
+        ProgramItem* item = ItemAt(kindsScanned);
+        int32_t kind = item->ItemKind();
+        if (kind == kItemProgram) {
+            programItems.push_back(static_cast<Program*>(item));
+        } else if (kind == kItemVariable) {
+            variableItems.push_back(static_cast<VariableDeclaration*>(item));
+        }
     }
+}
+
+const std::vector<Program*>& Program::ProgramItems() const {
+    ScanKinds();
     return programItems;
+}
+
+const std::vector<VariableDeclaration*>& Program::VariableItems() const {
+    ScanKinds();
+    return variableItems;
 }
 
 RunTimeStk& Program::NamedValues() {

@@ -26,6 +26,7 @@ class RunTimeStk;
 class ScriptLexer;
 class StructDefinition;
 class StructItem;
+class VariableDeclaration;
 class VariableDefinition;
 
 class Program : public NamedObject, public ProgramItem {
@@ -52,6 +53,9 @@ class Program : public NamedObject, public ProgramItem {
     // The items that are Programs (nested blocks and included files), in
     // the order of the items; valid until the items change.
     const std::vector<Program*>& ProgramItems() const;
+    // The items that are variable declarations, in the order of the items
+    // (a declaration listed twice twice); valid until the items change.
+    const std::vector<VariableDeclaration*>& VariableItems() const;
     ProgramItem* ItemAt(int index) const { return items.GetAt(index); }
     int32_t ItemLine(int index) const;
     // Whether the entry at index is the one through which this Program owns
@@ -129,10 +133,12 @@ class Program : public NamedObject, public ProgramItem {
     // Items are appended between removals: what is made from them is made
     // again after a removal, otherwise brought up to date.
     uint32_t itemRemovals = 0;
-    // ProgramItems: the first programsScanned items looked at.
-    mutable uint32_t programsRemovals = 0;
-    mutable int programsScanned = 0;
+    // ProgramItems and VariableItems: the first kindsScanned items looked at.
+    void ScanKinds() const;
+    mutable uint32_t kindsRemovals = 0;
+    mutable int kindsScanned = 0;
     mutable std::vector<Program*> programItems;
+    mutable std::vector<VariableDeclaration*> variableItems;
     // Owned; tag: how many entries of the item stood in items before the
     // owning one (also in ownedOrdinals).
     ObArrayOf<ProgramItem> ownedItems{25};
