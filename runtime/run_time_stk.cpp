@@ -1027,7 +1027,11 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
     ExprBinding* held =
         leaf != nullptr && CallArguments::BindingOn() ? leaf->binding.get() : nullptr;
     bool named = held != nullptr && typeid(*held) == typeid(NameBinding);
-    if (!named && IsCallPath(name)) return self->CallProcedure(name, *out, leaf);
+    // A leaf read by its own text knows whether it is a call.
+    bool call = leaf != nullptr && leaf->id == kTokIdent && leaf->text.GetBuffer(0) == name
+                    ? leaf->IsCall()
+                    : IsCallPath(name);
+    if (!named && call) return self->CallProcedure(name, *out, leaf);
     NameBinding* bound = nullptr;
     if (self->program != nullptr) {
         // A leaf's text never changes, so a leaf that is not a call holds

@@ -144,16 +144,6 @@ void Program::ScanKinds() const {
     }
 }
 
-const std::vector<Program*>& Program::ProgramItems() const {
-    ScanKinds();
-    return programItems;
-}
-
-const std::vector<VariableDeclaration*>& Program::VariableItems() const {
-    ScanKinds();
-    return variableItems;
-}
-
 RunTimeStk& Program::NamedValues() {
     ++changes;
     if (namedValues == nullptr) {

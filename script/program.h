@@ -52,10 +52,16 @@ class Program : public NamedObject, public ProgramItem {
     int ItemCount() const { return items.GetSize(); }
     // The items that are Programs (nested blocks and included files), in
     // the order of the items; valid until the items change.
-    const std::vector<Program*>& ProgramItems() const;
+    const std::vector<Program*>& ProgramItems() const {
+        if (!KindsScanned()) ScanKinds();
+        return programItems;
+    }
     // The items that are variable declarations, in the order of the items
     // (a declaration listed twice twice); valid until the items change.
-    const std::vector<VariableDeclaration*>& VariableItems() const;
+    const std::vector<VariableDeclaration*>& VariableItems() const {
+        if (!KindsScanned()) ScanKinds();
+        return variableItems;
+    }
     ProgramItem* ItemAt(int index) const { return items.GetAt(index); }
     int32_t ItemLine(int index) const;
     // Whether the entry at index is the one through which this Program owns
@@ -134,6 +140,9 @@ class Program : public NamedObject, public ProgramItem {
     // again after a removal, otherwise brought up to date.
     uint32_t itemRemovals = 0;
     // ProgramItems and VariableItems: the first kindsScanned items looked at.
+    bool KindsScanned() const {
+        return kindsRemovals == itemRemovals && kindsScanned == ItemCount();
+    }
     void ScanKinds() const;
     mutable uint32_t kindsRemovals = 0;
     mutable int kindsScanned = 0;
