@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "app/application.h"
+#include "base/cast_cache.h"
 #include "decoder/decoder_item.h"
 #include "decoder/protocol_decoder.h"
 #include "types/cstruct.h"
@@ -73,12 +74,16 @@ void AppendTextOrNull(const char* text, std::string& out) {
     AppendText(text != nullptr && *text != 0 ? text : nullptr, out);
 }
 
-// ,"key": (keys are plain ASCII).
-void AppendKey(const char* key, std::string& out) {
-    out.push_back(',');
-    out.push_back('"');
-    out.append(key);
-    out.append("\":");
+// ,"key": (keys are plain ASCII), made in one piece and appended at once.
+template <size_t N>
+void AppendKey(const char (&key)[N], std::string& out) {
+    char text[N + 3];
+    text[0] = ',';
+    text[1] = '"';
+    memcpy(text + 2, key, N - 1);
+    text[N + 1] = '"';
+    text[N + 2] = ':';
+    out.append(text, N + 3);
 }
 
 void AppendNumber(int64_t value, std::string& out) {
@@ -194,7 +199,7 @@ class TreeWriter {
         // The comment hooks run before "failed" is read: a failing Dump
         // procedure marks the item.
         Comments(item, form, count);
-        auto* decoded = dynamic_cast<DecoderItem*>(&item);
+        DecoderItem* decoded = itemCast.Cast(&item);
         AppendKey("start", out);
         AppendPosition(decoded != nullptr ? decoded->start : -1, out);
         AppendKey("length", out);
@@ -352,7 +357,7 @@ class TreeWriter {
                 }
             }
         }
-        auto* attached = dynamic_cast<AttachedStructs*>(&item);
+        AttachedStructs* attached = attachedCast.Cast(&item);
         if (attached == nullptr) return;
         if (form != Form::kStruct && item.HasIntegrated(true)) {
             for (int32_t i = 0; i < count; ++i) {
@@ -385,7 +390,7 @@ class TreeWriter {
     // location and failure mark of the element struct.
     void StructElement(CVariableItem& item, int32_t index, int depth) {
         CStruct* s = item.StructAt(index);
-        auto* element = dynamic_cast<DecoderStruct*>(s);
+        DecoderStruct* element = structCast.Cast(s);
         OTSTR name(item.GetItemName());
         name.safeAppends("[%d]", static_cast<int>(index));
         out.append("{\"name\":");
@@ -412,6 +417,9 @@ class TreeWriter {
     }
 
     std::string& out;
+    CastCache<DecoderItem> itemCast;
+    CastCache<AttachedStructs> attachedCast;
+    CastCache<DecoderStruct> structCast;
 };
 
 }  // namespace
@@ -518,9 +526,14 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
         out.append("null");
     }
     // The captions start as "-" at every translation: "-" is no caption.
-    static const char* const kTextKeys[] = {"title", "caption0", "caption1"};
+    static const char kTitleKey[] = "title";
+    static const char kCaptionKeys[2][9] = {"caption0", "caption1"};
     for (int i = 0; i < 3; ++i) {
-        AppendKey(kTextKeys[i], out);
+        if (i == 0) {
+            AppendKey(kTitleKey, out);
+        } else {
+            AppendKey(kCaptionKeys[i - 1], out);
+        }
         const OTSTR* text = message.results != nullptr ? &message.results->texts[i] : nullptr;
         if (text == nullptr || (i > 0 && text->Compare(kNoCaption, true))) {
             out.append("null");

@@ -457,16 +457,11 @@ CallResults* QuietProcedures::ResultsOf(const Procedure& procedure) {
     return held;
 }
 
-namespace {
-
-// Whether item belongs to the tree of a decoder that has a script.
-bool InLoadedDecoder(CVariableItem& item) {
-    auto* decoded = dynamic_cast<DecoderItem*>(&item);
+bool QuietProcedures::InLoadedDecoder(CVariableItem& item) {
+    DecoderItem* decoded = itemCast.Cast(&item);
     return decoded != nullptr && decoded->decoder != nullptr &&
            decoded->decoder->GetProgram() != nullptr;
 }
-
-}  // namespace
 
 bool QuietProcedures::RunAllows() const {
     // A traced run shows every call; a cancelled one fails it.

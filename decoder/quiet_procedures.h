@@ -22,9 +22,11 @@
 #include <memory>
 #include <unordered_map>
 
+#include "base/cast_cache.h"
 #include "runtime/quiet_call.h"
 #include "types/instance_dump.h"
 
+class DecoderItem;
 class ExecuteEnv;
 class Procedure;
 class StructDefinition;
@@ -73,7 +75,11 @@ class QuietProcedures final : public QuietComments {
     // Whether the run allows leaving a call out at all.
     bool RunAllows() const;
 
+    // Whether item belongs to the tree of a decoder that has a script.
+    bool InLoadedDecoder(CVariableItem& item);
+
     ExecuteEnv& env;
+    CastCache<DecoderItem> itemCast;
     std::unordered_map<const Procedure*, Shape> known;
     std::unordered_map<const Procedure*, std::unique_ptr<CallResults>> results;
     std::unordered_map<const StructDefinition*, int> trees;
