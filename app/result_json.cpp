@@ -424,6 +424,23 @@ class TreeWriter {
 
 }  // namespace
 
+namespace {
+
+// Whether any of the eight bytes of word goes out other than as itself: a
+// byte below 0x20, from 0x80 on, '"' or '\\'. (x - n) & ~x & 0x80 in a byte
+// is set, for some byte, exactly when some byte of x is below n (n <= 0x80).
+bool AnySpecialByte(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHighs = 0x8080808080808080u;
+    auto anyBelow = [](uint64_t x, uint64_t n) { return (x - kOnes * n) & ~x & kHighs; };
+    uint64_t quotes = word ^ (kOnes * '"');
+    uint64_t backslashes = word ^ (kOnes * '\\');
+    return ((word & kHighs) | anyBelow(word, 0x20) | anyBelow(quotes, 1) |
+            anyBelow(backslashes, 1)) != 0;
+}
+
+}  // namespace
+
 void AppendJsonString(const char* text, size_t length, std::string& out) {
     static const char kDigits[] = "0123456789abcdef";
     if (text == nullptr) length = 0;
@@ -433,6 +450,15 @@ void AppendJsonString(const char* text, size_t length, std::string& out) {
     size_t run = 0;  // the start of the bytes that go out as they are
     size_t i = 0;
     while (i < length) {
+        // Eight bytes at a time while none of them needs a look of its own.
+        if (i + 8 <= length) {
+            uint64_t word;
+            memcpy(&word, bytes + i, 8);
+            if (!AnySpecialByte(word)) {
+                i += 8;
+                continue;
+            }
+        }
         uint8_t c = bytes[i];
         if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
             ++i;
