@@ -76,13 +76,18 @@ class Builtin {
         return true;
     }
     bool ReturnText(const OTSTR& text) {
-        CVarient value;
-        return value.setBytes(text.GetBuffer(0), text.GetLength()) && SetReturn(value);
+        return SetReturnBytes(text.GetBuffer(0), text.GetLength());
     }
     // The return value, as setReturn sets it in the frame of the call.
     bool SetReturn(CVarient& value) {
         return native != nullptr ? procedure.StoreReturn(native->result, value)
                                  : procedure.setReturn(env, value);
+    }
+    // The return value as a text of n bytes.
+    bool SetReturnBytes(const char* bytes, int n) {
+        if (native != nullptr) return procedure.StoreReturn(native->result, bytes, n);
+        CVarient value;
+        return value.setBytes(bytes, n) && SetReturn(value);
     }
     bool SetReturn(const char* text) {
         if (native == nullptr) return procedure.setReturn(env, text);
@@ -103,6 +108,13 @@ class Builtin {
         return frame != nullptr ? frame->LocalAt(index, name) : nullptr;
     }
     bool GetString(int index, const char* name, OTSTR& out) { return GetParam(index, name, out); }
+    // GetString's text, where it lies in a native call's parameter, else
+    // copied into kept; null where GetString fails.
+    const OTSTR* StringParam(int index, const char* name, OTSTR& kept) {
+        CVariableItem* item = native != nullptr ? Param(index, name) : nullptr;
+        if (item != nullptr && item->GetCount() == 1) return RunTimeStk::TextElement(*item, 0);
+        return GetString(index, name, kept) ? &kept : nullptr;
+    }
     bool GetLong(int index, const char* name, int32_t& out) { return GetParam(index, name, out); }
     bool GetBool(int index, const char* name, unsigned char& out) {
         uint32_t word = 0;
@@ -322,12 +334,13 @@ bool Builtin::StrGetAt() {
 
 bool Builtin::SetTitle() {
     unsigned char n = 0;
-    OTSTR title;
-    if (!GetBool(0, "TitleN", n) || !GetString(1, "strTitle", title)) {
+    OTSTR kept;
+    const OTSTR* title = nullptr;
+    if (!GetBool(0, "TitleN", n) || (title = StringParam(1, "strTitle", kept)) == nullptr) {
         return Fail("%s", kTitleParam);
     }
     const char* result = "1";
-    if (!decoder.SetTitle(n, title.GetBuffer(0))) {
+    if (!decoder.SetTitle(n, title->GetBuffer(0))) {
         env.SetLastError(kTitleRange, static_cast<int>(n));
         result = "0";
     }
@@ -336,25 +349,32 @@ bool Builtin::SetTitle() {
 }
 
 bool Builtin::GetEnumComment() {
-    OTSTR listName, mode, fallback;
+    OTSTR keptName, keptMode, keptFallback;
+    const OTSTR* listName = StringParam(0, "strEnumListName", keptName);
     uint32_t value = 0;
-    if (!GetString(0, "strEnumListName", listName) || !GetParam(1, "value", value) ||
-        !GetString(2, "strMode", mode) || !GetString(3, "strDefault", fallback)) {
+    const OTSTR* mode = nullptr;
+    const OTSTR* fallback = nullptr;
+    if (listName == nullptr || !GetParam(1, "value", value) ||
+        (mode = StringParam(2, "strMode", keptMode)) == nullptr ||
+        (fallback = StringParam(3, "strDefault", keptFallback)) == nullptr) {
         return Fail("%s", kEnumParam);
     }
+    const char* name = listName->GetBuffer(0);
     Program* program = VisibleProgram();
-    if (program == nullptr) return Fail(kEnumNoStk, listName.GetBuffer(0));
-    EnumItemList* list = program->FindEnum(listName.GetBuffer(0));
-    if (list == nullptr) return Fail(kEnumNotFound, listName.GetBuffer(0));
+    if (program == nullptr) return Fail(kEnumNoStk, name);
+    EnumItemList* list = program->FindEnum(name);
+    if (list == nullptr) return Fail(kEnumNotFound, name);
     OTSTR comment;
-    list->TextOfValue(value, !mode.Compare("Or", true), comment, fallback.GetBuffer(0));
+    list->TextOfValue(value, !mode->Compare("Or", true), comment, fallback->GetBuffer(0));
     if (!ReturnText(comment)) return Fail("%s", kEnumReturn);
     return true;
 }
 
 bool Builtin::Format() {
-    OTSTR format;
-    if (!GetString(0, "strFormat", format)) return Fail("%s", kFormatParam);
+    OTSTR kept;
+    const OTSTR* formatText = StringParam(0, "strFormat", kept);
+    if (formatText == nullptr) return Fail("%s", kFormatParam);
+    const OTSTR& format = *formatText;
     // The list of the values keeps its block from call to call; formatting
     // calls nothing that could format again meanwhile.
     thread_local ObArrayOf<CVarient> values(25);
@@ -367,10 +387,7 @@ bool Builtin::Format() {
     if (n == kFormatMissingValue) return Fail(kFormatArgs, text);
     if (n == kFormatNoRoom) return Fail(kFormatOverflow, text);
     if (n < 0) return Fail(kFormatType, text);
-    CVarient result;
-    if (!result.setBytes(buffer, n) || !SetReturn(result)) {
-        return Fail(kFormatReturn, text);
-    }
+    if (!SetReturnBytes(buffer, n)) return Fail(kFormatReturn, text);
     return true;
 }
 

@@ -148,6 +148,36 @@ TEST_F(BuiltinsTest, StringsTitlesAndFailures) {
     EXPECT_FALSE(decoder.GetTitle(2, title));
 }
 
+// Texts that the declared return type cannot hold fail with their message,
+// served natively or not; a single character goes into an integer.
+TEST_F(BuiltinsTest, TextResultsThatTheReturnTypeRefuses) {
+    const char* const externs =
+        "#define PROTOCOL_ROOT R\n"
+        "extern INT2 strFormat(STRING strFormat, ...);\n"
+        "extern INT2 sysGetEnumComment(STRING strEnumListName, INT4 value, STRING strMode,\n"
+        "                              STRING strDefault);\n"
+        "enum Color { RED = 1, // red\n GREEN = 2 };\n";
+    const struct {
+        const char* expr;
+        const char* result;
+    } cases[] = {
+        {"strFormat(\"%d\", 42)", "v strFormat(%d) set return fail"},
+        {"strFormat(\"%d\", 4)", "52"},
+        {"sysGetEnumComment(\"Color\", 2, \"Equal\", \"none\")",
+         "v sysGetEnumComment() set return fail"},
+    };
+    for (bool bound : {true, false}) {
+        CallArguments::SetBinding(bound);
+        for (const auto& c : cases) {
+            ASSERT_EQ("OK", Load(externs + Computed("INT4", c.expr, "UINT1 ch;"), false));
+            std::string result = Run({0x41});
+            EXPECT_EQ(c.result, result == "OK 1" ? Value("v") : result)
+                << c.expr << (bound ? "" : " unbound");
+        }
+    }
+    CallArguments::SetBinding(true);
+}
+
 TEST_F(BuiltinsTest, TitleAndGetAtEffects) {
     ASSERT_EQ("OK 1", Try(Computed("INT4", "sysSetTitle(0, \"Hi\") + strGetAt(\"xyz\", 2, This.ch)",
                                    "UINT1 ch;"),

@@ -780,6 +780,10 @@ bool RunTimeStk::GetElement(const CVariableItem& item, int32_t idx, OTSTR& value
     return (type == kTypeInt1 || type == kTypeUInt1) && item.getByteString(value);
 }
 
+const OTSTR* RunTimeStk::TextElement(const CVariableItem& item, int32_t idx) {
+    return HasStorage(item) && idx >= 0 ? item.TextAt(idx) : nullptr;
+}
+
 bool RunTimeStk::get(const char* path, unsigned char& value, bool* hasValue) {
     uint32_t v = 0;
     if (!get(path, v, hasValue)) return false;

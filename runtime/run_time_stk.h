@@ -104,6 +104,9 @@ class RunTimeStk : public ItemResolver {
     static bool GetElement(const CVariableItem& item, int32_t idx, int32_t& value);
     static bool GetElement(const CVariableItem& item, int32_t idx, uint32_t& value);
     static bool GetElement(const CVariableItem& item, int32_t idx, OTSTR& value);
+    // The string that GetElement copies for idx >= 0, where it lies; null
+    // where GetElement fails.
+    static const OTSTR* TextElement(const CVariableItem& item, int32_t idx);
     // Integer values in order: the element, or all elements from 0 when the
     // path names a whole item; bit fields through setBitData.
     bool set(const char* path, const uint32_t* values, int count);

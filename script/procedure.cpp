@@ -51,6 +51,16 @@ bool Procedure::StoreReturn(CVariableItem* result, CVarient& value) {
     return true;
 }
 
+bool Procedure::StoreReturn(CVariableItem* result, const char* text, int32_t length) {
+    // What setAt of a value of these bytes does, as setAt of a value reads
+    // its bytes.
+    if (result == nullptr || !result->setAt(0, text, length)) {
+        TraceName(name, scriptmsg::kSetReturnError);
+        return false;
+    }
+    return true;
+}
+
 bool Procedure::setReturn(ExecuteEnv& env, const char* text, ExprNode* tree) {
     RunTimeStk* top = env.GetTopStk(0);
     if (returnType == kDeclDynamic) {

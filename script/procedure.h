@@ -70,6 +70,8 @@ class Procedure : public ProgramItem {
                               RunTimeStk* caller);
     // setReturn's store into result, the "Return" variable of the call.
     bool StoreReturn(CVariableItem* result, CVarient& value);
+    // The same for a text of length bytes, stored without a value made of it.
+    bool StoreReturn(CVariableItem* result, const char* text, int32_t length);
     // After the body or native function ran: the result checked and read
     // into the environment's return value from result, the "Return"
     // variable of the call (null when there is none).

@@ -91,6 +91,11 @@ class TVarient : public VarientBase {
     bool getAt_as_double(int32_t idx, double& out) const;
     // OCTET and PVOID elements, failing silently (out empty or null).
     bool getAt(int32_t idx, OTSTR& out) const;
+    // The string that getAt(idx, OTSTR&) would copy, where it lies; null
+    // where getAt fails. Valid until the element changes.
+    const OTSTR* TextAt(int32_t idx) const {
+        return type == kTypeOctet && InRange(idx) ? &Strings()[idx] : nullptr;
+    }
     bool getAt(int32_t idx, void*& out) const;
 
     // "-" without a value; empty for an index out of range or an invalid
