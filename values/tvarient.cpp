@@ -116,7 +116,26 @@ bool TVarient::ResetElements() {
         if (TextBytes() > kKeptTextBytes) return false;
         for (int32_t i = 0; i < count; ++i) Strings()[i].Empty();
     } else if (count > 0) {
-        memset(data, 0, static_cast<size_t>(count) * static_cast<size_t>(ValueTypeWidth(type)));
+        size_t bytes = static_cast<size_t>(count) * static_cast<size_t>(ValueTypeWidth(type));
+        // A single element, the usual case, without a call of memset.
+        const uint64_t zero = 0;
+        switch (bytes) {
+            case 1:
+                memcpy(data, &zero, 1);
+                break;
+            case 2:
+                memcpy(data, &zero, 2);
+                break;
+            case 4:
+                memcpy(data, &zero, 4);
+                break;
+            case 8:
+                memcpy(data, &zero, 8);
+                break;
+            default:
+                memset(data, 0, bytes);
+                break;
+        }
     }
     hasValue = false;
     return true;
