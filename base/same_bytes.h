@@ -7,25 +7,24 @@
 #include <cstdint>
 #include <cstring>
 
+// Whether the first sizeof(Word) bytes and the last sizeof(Word) bytes of a
+// and b agree; with length from sizeof(Word) to twice that, all bytes.
+template <typename Word>
+bool SameEnds(const char* a, const char* b, int length) {
+    Word a0, b0, a1, b1;
+    memcpy(&a0, a, sizeof(Word));
+    memcpy(&b0, b, sizeof(Word));
+    memcpy(&a1, a + length - sizeof(Word), sizeof(Word));
+    memcpy(&b1, b + length - sizeof(Word), sizeof(Word));
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
 inline bool SameBytes(const char* a, const char* b, int length) {
     if (length >= 8) {
         if (length > 16) return memcmp(a, b, static_cast<size_t>(length)) == 0;
-        // The first eight bytes and the last eight, which may overlap.
-        uint64_t a0, b0, a1, b1;
-        memcpy(&a0, a, 8);
-        memcpy(&b0, b, 8);
-        memcpy(&a1, a + length - 8, 8);
-        memcpy(&b1, b + length - 8, 8);
-        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+        return SameEnds<uint64_t>(a, b, length);
     }
-    if (length >= 4) {
-        uint32_t a0, b0, a1, b1;
-        memcpy(&a0, a, 4);
-        memcpy(&b0, b, 4);
-        memcpy(&a1, a + length - 4, 4);
-        memcpy(&b1, b + length - 4, 4);
-        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
-    }
+    if (length >= 4) return SameEnds<uint32_t>(a, b, length);
     for (int i = 0; i < length; ++i) {
         if (a[i] != b[i]) return false;
     }
