@@ -125,7 +125,7 @@ void MainWindow::CreateViews() {
     output->setReadOnly(true);
     output->setLineWrapMode(QPlainTextEdit::NoWrap);
     // Tree mode: the find bar over the tree.
-    auto* treePage = new QWidget(resultStack);
+    treePage = new QWidget(resultStack);
     auto* treeLayout = new QVBoxLayout(treePage);
     treeLayout->setContentsMargins(0, 0, 0, 0);
     treeLayout->setSpacing(0);
@@ -390,7 +390,8 @@ void MainWindow::ApplyDisplayMode() {
     actions[kPlainMode]->setChecked(!treeMode);
     actions[kDisplayModeToggle]->setChecked(!treeMode);
     actions[kSaveResult]->setEnabled(!treeMode);
-    resultStack->setCurrentWidget(treeMode ? static_cast<QWidget*>(tree) : output);
+    // The tree lies on its page, under the find bar.
+    resultStack->setCurrentWidget(treeMode ? treePage : static_cast<QWidget*>(output));
     // Plain mode shows the report file as it stands.
     if (!treeMode) ShowReportFile(appmsg::kReportFile);
     panes[0]->setText(QString("%1 |%2")

@@ -167,6 +167,7 @@ class MainWindow : public QMainWindow {
     CaptureOptions captureOptions;
 
     QStackedWidget* resultStack = nullptr;
+    QWidget* treePage = nullptr;  // the find bar over the tree, a page of resultStack
     TreeListView* tree = nullptr;
     QPlainTextEdit* output = nullptr;
     QDockWidget* dock = nullptr;

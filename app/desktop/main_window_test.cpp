@@ -229,6 +229,10 @@ void MainWindowTest::plainModeShowsTheReport() {
     emit window->ListPanel()->translateClicked();
     QVERIFY(window->Output()->toPlainText().endsWith("# illegal input.\n"));
     QVERIFY(window->PaneText(1).contains("Fail - 1"));
+    // Back in tree mode, the tree is shown instead of the report.
+    window->Action(MainWindow::kTreeMode)->trigger();
+    QVERIFY(window->Tree()->isVisibleTo(window.get()));
+    QVERIFY(!window->Output()->isVisibleTo(window.get()));
 }
 
 void MainWindowTest::restartKeepsTheViewSettings() {
