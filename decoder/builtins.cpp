@@ -409,7 +409,8 @@ enum Which : int {
 struct BuiltinSpec {
     const char* name;
     // The parameter names a native call needs, in order; null: never
-    // native (the built-in decodes, or writes through a parameter).
+    // native (the built-in decodes into what a parameter refers to, or
+    // writes through a parameter that it finds by name).
     const char* const* params;
     int paramCount;
     // Whether a VOID declaration is served natively: only where the
@@ -418,6 +419,8 @@ struct BuiltinSpec {
 };
 
 const char* const kNoParams[] = {nullptr};
+const char* const kFetchParams[] = {"strCurIdent", "FetchValue", "locat", "param",
+                                    "bMoveLocatPointer"};
 const char* const kAbortParams[] = {"strCurIdent", "strDescription"};
 const char* const kStrlenParams[] = {"str", "bEndWithZero"};
 const char* const kTitleParams[] = {"TitleN", "strTitle"};
@@ -427,7 +430,7 @@ const char* const kFormatParams[] = {"strFormat"};
 const BuiltinSpec kBuiltins[kBuiltinCount] = {
     {"now", kNoParams, 0, false},
     {"TotalLength", kNoParams, 0, false},
-    {"sysFetchValue", nullptr, 0, false},
+    {"sysFetchValue", kFetchParams, 5, true},
     {"sysTranChoiceItem", nullptr, 0, false},
     {"sysAbort", kAbortParams, 2, true},
     {"strlen", kStrlenParams, 2, false},

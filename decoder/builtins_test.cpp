@@ -89,6 +89,20 @@ TEST_F(BuiltinsTest, FetchValue) {
     }
 }
 
+// Fetches into a procedure's own variables: a number, an array element and a
+// struct, whose members' Translate procedures run inside the fetch.
+TEST_F(BuiltinsTest, FetchValueIntoLocalVariables) {
+    const char kScript[] =
+        "struct Pair { UINT1 x; UINT1 y { UINT1 Translate(STRING s, dynamic &c, INT4 n)"
+        " { return This.x + 100; } }; };\n"
+        "struct R { UINT1 v { UINT1 Translate(STRING s, dynamic &c, INT4 n) {"
+        " Pair q; UINT1 b[2]; UINT1 k; sysFetchValue(s, k, 2, 0, 0);"
+        " sysFetchValue(s, b[1], 1, 0, 0); sysFetchValue(s, q, 0, 0, 0);"
+        " return q.y + b[1] * 10 + k; } }; };";
+    EXPECT_EQ("OK 0", Try(kScript, {1, 2, 3}));
+    EXPECT_EQ("124", Value("v"));
+}
+
 TEST_F(BuiltinsTest, PositionLengthAndFetchAtTheEnd) {
     EXPECT_EQ("OK 2",
               Try(Computed("INT4", "NOW() * 100 + totallength()", "UINT1 a; UINT1 b;"), {1, 2, 3}));

@@ -28,15 +28,18 @@ bool NativeCall::MakeItems() {
     int wanted = procedure->parameters.GetMemberCount();
     for (int i = 0; i < wanted; ++i) {
         VariableDefinition* def = procedure->parameters.GetMember(i);
-        if (def == nullptr || def->byAddress || def->baseType == kDeclDynamic ||
-            def->baseType == kDeclStruct || def->baseType == kDeclChoice) {
+        if (def == nullptr || def->baseType == kDeclStruct || def->baseType == kDeclChoice ||
+            (def->baseType == kDeclDynamic && !def->byAddress)) {
             return false;
         }
+        // A by-address item stays blank until a call refers it to a variable.
         std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
-        if (item == nullptr || !item->create(nullptr, def)) return false;
+        if (item == nullptr || (!def->byAddress && !item->create(nullptr, def))) return false;
+        anyByAddress = anyByAddress || def->byAddress;
         paramList.push_back(item.get());
         params.push_back(std::move(item));
     }
+    sources.assign(params.size(), Source{nullptr, -1});
     int32_t type = procedure->returnType;
     if (type == kDeclDynamic || type == kDeclStruct) return false;
     if (type != kDeclVoid) {
@@ -46,10 +49,25 @@ bool NativeCall::MakeItems() {
     return true;
 }
 
+bool NativeCall::ByAddress(int i) const {
+    return procedure->parameters.GetMember(i)->byAddress;
+}
+
+bool NativeCall::FindSources(RunTimeStk& caller, const CallArguments& args) {
+    for (int i = 0; i < static_cast<int>(paramList.size()); ++i) {
+        if (!ByAddress(i)) continue;
+        int32_t idx = -1;
+        CVariableItem* item = caller.BoundItem(args.GetAt(i), args.TreeAt(i), &idx);
+        if (item == nullptr || item->IsStructItem() || item->IsChoice()) return false;
+        sources[i] = Source{item, idx};
+    }
+    return true;
+}
+
 void NativeCall::Trim() {
     bool made = true;
     for (int i = 0; i < static_cast<int>(params.size()); ++i) {
-        if (params[i]->TextBytes() <= TVarient::kKeptTextBytes) continue;
+        if (ByAddress(i) || params[i]->TextBytes() <= TVarient::kKeptTextBytes) continue;
         made = params[i]->create(nullptr, procedure->parameters.GetMember(i)) && made;
     }
     if (result != nullptr && result->TextBytes() > TVarient::kKeptTextBytes) {
@@ -64,7 +82,8 @@ bool NativeCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& a
     int wanted = static_cast<int>(paramList.size());
     int given = args.GetSize();
     // Counts that the usual call traces or refuses take the usual route.
-    if (given < wanted || (given > wanted && !procedure->varArgs)) {
+    if (given < wanted || (given > wanted && !procedure->varArgs) ||
+        (anyByAddress && !FindSources(caller, args))) {
         return env.Execute(procedure, args, &out);
     }
     const char* name = procedure->name.GetBuffer(0);
@@ -77,7 +96,11 @@ bool NativeCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& a
     busy = true;
     bool ok = true;
     for (int i = 0; ok && i < wanted; ++i) {
-        ok = Procedure::SetParameter(*paramList[i], args, i, &caller);
+        const Source& source = sources[i];
+        ok = source.item != nullptr
+                 ? paramList[i]->PassAddressClone(*source.item, source.idx,
+                                                  procedure->parameters.GetMember(i))
+                 : Procedure::SetParameter(*paramList[i], args, i, &caller);
         if (!ok) TraceText(scriptmsg::kParamsCreate);
     }
     int extraCount = given - wanted;
@@ -115,6 +138,12 @@ bool NativeCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& a
     }
     for (int i = 0; i < extraCount && i < static_cast<int>(extras.size()); ++i) {
         extraList[i]->clear(false);
+    }
+    // The by-address items let go of the caller's variables.
+    for (int i = 0; anyByAddress && i < wanted; ++i) {
+        if (sources[i].item == nullptr) continue;
+        paramList[i]->clear();
+        sources[i] = Source{nullptr, -1};
     }
     Trim();
     busy = false;

@@ -4,6 +4,12 @@
 // native function reads them there and sets the return item, with no frame
 // made, pushed or searched by name. Everything else that anyone can see
 // (traces, errors, the return value) is what the usual call gives.
+//
+// A by-address parameter refers to the caller's variable, as in a frame.
+// Its argument must name the variable by itself, and the variable must not
+// be a struct or a choice: a native function handed one of those could run
+// script code (a decode) while no frame of the call is on the stack. Other
+// calls take the usual route, decided before any argument is read.
 // Tested by runtime/native_call_test.cpp.
 #pragma once
 
@@ -54,8 +60,19 @@ class NativeCall {
     ExternalHandler resolvedFor = nullptr;
     NativeHandler handler = nullptr;
     enum class Items { kNotMade, kMade, kRefused } items = Items::kNotMade;
+    // Whether the variables that the by-address arguments name are there,
+    // none a struct or a choice; each found goes to sources.
+    bool FindSources(RunTimeStk& caller, const CallArguments& args);
+    bool ByAddress(int i) const;
+
     std::vector<std::unique_ptr<CVariableItem>> params;
     std::vector<CVariableItem*> paramList;
+    struct Source {
+        CVariableItem* item;
+        int32_t idx;
+    };
+    std::vector<Source> sources;  // per parameter; for the by-address ones
+    bool anyByAddress = false;
     std::unique_ptr<CVariableItem> result;
     std::vector<std::unique_ptr<CVarient>> extras;
     std::vector<CVarient*> extraList;

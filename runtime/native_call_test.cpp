@@ -28,14 +28,34 @@ bool Twice(ExecuteEnv& env, Procedure& procedure, int32_t n, CVariableItem* resu
                              : procedure.setReturn(env, value);
 }
 
+// bump(INT4 &v, INT4 by): adds by to the caller's variable; its new value.
+bool Bump(ExecuteEnv& env, Procedure& procedure, CVariableItem* v, int32_t by,
+          CVariableItem* result) {
+    int32_t n = 0;
+    if (v == nullptr || !RunTimeStk::GetElement(*v, 0, n) ||
+        !v->setAt(0, static_cast<uint32_t>(n + by))) {
+        return false;
+    }
+    CVarient value;
+    value.setInteger(static_cast<uint32_t>(n + by), kTypeInt4);
+    return result != nullptr ? procedure.StoreReturn(result, value)
+                             : procedure.setReturn(env, value);
+}
+
 // The usual route: the parameters read by name from the call's frame.
 int Usual(void*, int, void** argv) {
     ++usualCalls;
     auto* env = static_cast<ExecuteEnv*>(argv[0]);
+    auto* procedure = static_cast<Procedure*>(argv[1]);
+    RunTimeStk* frame = env->GetTopStk(0);
     int32_t n = 0;
     OTSTR tag;
-    if (!env->GetTopStk(0)->get("n", n) || !env->GetTopStk(0)->get("tag", tag)) return 0;
-    return Twice(*env, *static_cast<Procedure*>(argv[1]), n, nullptr) ? 1 : 0;
+    if (procedure->name.Compare("bump", false)) {
+        return frame->get("by", n) &&
+               Bump(*env, *procedure, frame->FindItem("v", true, false), n, nullptr);
+    }
+    if (!frame->get("n", n) || !frame->get("tag", tag)) return 0;
+    return Twice(*env, *procedure, n, nullptr) ? 1 : 0;
 }
 
 // The same function for a hook whose calls are served natively.
@@ -54,19 +74,30 @@ bool ServeTwice(void*, ExecuteEnv& env, Procedure& procedure, const NativeArgume
     return Twice(env, procedure, n, args.result);
 }
 
-NativeHandler ResolveTwice(const Procedure& procedure) {
+bool ServeBump(void*, ExecuteEnv& env, Procedure& procedure, const NativeArguments& args) {
+    ++nativeCalls;
+    int32_t by = 0;
+    return args.paramCount == 2 && RunTimeStk::GetElement(*args.params[1], 0, by) &&
+           Bump(env, procedure, args.params[0], by, args.result);
+}
+
+NativeHandler Resolve(const Procedure& procedure) {
+    if (procedure.name.Compare("bump", false)) return ServeBump;
     return procedure.name.Compare("twice", false) ? ServeTwice : nullptr;
 }
 
 class NativeCallTest : public ::testing::Test {
   protected:
     NativeCallTest() {
-        RegisterNatives(Served, ResolveTwice);
+        RegisterNatives(Served, Resolve);
         file.SetName("main.txt");
         AddVariable(file, "x", kDeclInt4, 1, "5");
         AddVariable(file, "unset", kDeclInt4);
+        AddVariable(file, "arr", kDeclInt4, 3, "{1, 2, 3}");
         AddProcedure(file, "twice", kDeclInt4,
                      {{"n", kDeclInt4, false}, {"tag", kDeclOctet, false}}, true);
+        AddProcedure(file, "bump", kDeclInt4, {{"v", kDeclInt4, true}, {"by", kDeclInt4, false}},
+                     true);
         // Its argument calls the same call site again, before the first
         // call has its parameters.
         Procedure* f = AddProcedure(file, "f", kDeclInt4, {{"k", kDeclInt4, false}});
@@ -119,6 +150,14 @@ TEST_F(NativeCallTest, ServedCallsGiveWhatUsualCallsGive) {
         {"twice(3)", 0, 0},             // too few arguments
         {"twice(3, 'ab', 4)", 0, 1},    // too many
         {"f(2)", 1, 2},                 // a call site entered again meanwhile
+        // A by-address parameter refers to the caller's variable.
+        {"bump(x, 2) * 10 + x", 1, 0},
+        {"bump(arr[1], 5) * 10 + arr[1]", 1, 0},
+        {"bump(arr[7], 5)", 0, 0},   // no such element
+        {"bump(nothing, 1)", 0, 0},  // no such variable
+        {"bump(x + 1, 1)", 0, 0},    // not a variable
+        {"bump(arr, 1)", 0, 0},      // the whole array for a single number
+        {"bump(x, twice(1, 'a')) + x", 2, 0},
     };
     for (const Case& c : cases) {
         usualCalls = nativeCalls = 0;

@@ -572,12 +572,14 @@ CVariableItem* RunTimeStk::GetItem(const char* path, int32_t* outIdx) {
 }
 
 CVariableItem* RunTimeStk::GetItem(const char* path, ExprNode* leaf, int32_t* outIdx) {
-    CVariableItem* item = leaf != nullptr && path != nullptr && leaf->IsLeaf() &&
-                                  leaf->id == kTokIdent &&
-                                  strcmp(leaf->text.GetBuffer(0), path) == 0
-                              ? FindBound(leaf, outIdx)
-                              : nullptr;
+    CVariableItem* item = BoundItem(path, leaf, outIdx);
     return item != nullptr ? item : GetItem(path, outIdx);
+}
+
+CVariableItem* RunTimeStk::BoundItem(const char* path, ExprNode* leaf, int32_t* outIdx) {
+    bool bound = leaf != nullptr && path != nullptr && leaf->IsLeaf() && leaf->id == kTokIdent &&
+                 strcmp(leaf->text.GetBuffer(0), path) == 0;
+    return bound ? FindBound(leaf, outIdx) : nullptr;
 }
 
 CVariableItem* RunTimeStk::FindVariable(const char* path, int32_t* idx) {

@@ -44,6 +44,9 @@ class RunTimeStk : public ItemResolver {
     // text, was parsed from (a call's argument): found as the leaf's
     // binding finds a variable where it does, without reading the text.
     CVariableItem* GetItem(const char* path, ExprNode* leaf, int32_t* outIdx);
+    // GetItem's find through the leaf's binding alone: no message and no
+    // change; null where only the text route could find the item.
+    CVariableItem* BoundItem(const char* path, ExprNode* leaf, int32_t* outIdx);
     // A variable of a basic type or a struct array from a name spec such as
     // "buf[16]", or from a definition (name: the given one or its own).
     virtual CVariableItem* CreateVarInstance(int32_t declaredCode, const char* nameSpec);
