@@ -221,6 +221,12 @@ struct Field {
 };
 
 void Emit(Sink& sink, const Field& field, const Directive& d) {
+    // Most fields are the head alone, with no width to fill.
+    if (d.width == 0 && field.sign[0] == 0 && field.leadZeros == 0 && field.midZeros == 0 &&
+        field.tailLength == 0) {
+        sink.Put(field.head, field.headLength);
+        return;
+    }
     size_t signLength = strlen(field.sign);
     uint64_t total =
         signLength + field.leadZeros + field.headLength + field.midZeros + field.tailLength;
@@ -369,7 +375,11 @@ int FormatCore(Sink& sink, const char* format, ValueSource& source, const Option
     while (*p != 0) {
         if (sink.Full()) return kFormatNoRoom;
         if (*p != '%') {
-            sink.Put(p++, 1);
+            // The text up to the next directive in one piece.
+            const char* end = p + 1;
+            while (*end != 0 && *end != '%') ++end;
+            sink.Put(p, static_cast<uint64_t>(end - p));
+            p = end;
             continue;
         }
         const char* q = p + 1;
