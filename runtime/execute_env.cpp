@@ -189,8 +189,15 @@ bool ExecuteEnv::RunInitialisation(RunTimeStk* frame) {
 }
 
 bool ExecuteEnv::Prepare(Program* program) {
-    reset(true, true);
-    root = new (std::nothrow) RunTimeStk(program, nullptr, this);
+    reset(false, true);
+    // The root of the same program is emptied as deleting it would empty
+    // it, and made again in place, renewing the plain variables it kept.
+    if (root != nullptr && root->program == program && root->parent == nullptr) {
+        root->Recycle();
+    } else {
+        delete root;
+        root = new (std::nothrow) RunTimeStk(program, nullptr, this);
+    }
     if (root != nullptr && root->Prepare(nullptr, nullptr, true) && RunInitialisation(root)) {
         return true;
     }

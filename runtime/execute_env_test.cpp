@@ -146,6 +146,17 @@ TEST_F(CallTest, PrepareRunsInitialisersAndBlocks) {
     EXPECT_EQ("14", Eval("r"));
     EXPECT_EQ("6", Eval("arr[0] + arr[2] + arr[1]"));
     EXPECT_EQ(1, env.StackSize());
+    // Prepared again, from the middle of a run, the same program starts
+    // afresh: the variables as their initialisers make them, the blocks run
+    // again.
+    Eval("x = 9");
+    Eval("r = 0");
+    Eval("arr[1] = 40");
+    ASSERT_TRUE(Prepare());
+    EXPECT_EQ("5", Eval("x"));
+    EXPECT_EQ("14", Eval("r"));
+    EXPECT_EQ("6", Eval("arr[0] + arr[2] + arr[1]"));
+    EXPECT_EQ(1, env.StackSize());
 
     Program broken;
     broken.SetName("bad.txt");

@@ -427,7 +427,8 @@ CVariableItem* RunTimeStk::FindLocal(const char* name, int length) const {
                                                  static_cast<size_t>(itemName.GetLength()), key);
             return item;
         });
-    std::string key;
+    // The key keeps its block from look-up to look-up.
+    thread_local std::string key;
     FoldedNameIndex<CVariableItem>::Fold(name, static_cast<size_t>(length), key);
     CVariableItem* found = nameIndex->Find(key);
     if (found == nullptr) return nullptr;

@@ -212,7 +212,9 @@ ProgramItem* Program::OwnItem(int32_t kind, const char* itemName) const {
         ItemKey(item->ItemKind(), name->GetBuffer(0), static_cast<size_t>(name->GetLength()), key);
         return item;
     });
-    std::string key;
+    // The key keeps its block from look-up to look-up (names are often
+    // longer than a short string holds).
+    thread_local std::string key;
     ItemKey(kind, itemName, strlen(itemName), key);
     ProgramItem* found = itemIndex->Find(key);
     if (found == nullptr) return nullptr;
