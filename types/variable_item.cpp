@@ -668,6 +668,15 @@ bool CVariableItem::SetElement(int32_t i, const char* piece, ExprNode* tree,
         TraceLine(kSetsStore, header.GetName().GetBuffer(), piece);
         return false;
     }
+    // A text literal is stored from the value kept in its leaf, which is
+    // what evaluating the leaf would copy.
+    const CVarient* literal = tree != nullptr && tree->IsLeaf() ? tree->literal.get() : nullptr;
+    if (literal != nullptr && literal->GetType() == kTypeOctet && literal->data != nullptr &&
+        !header.IsBitField()) {
+        if (setAt(i, *literal)) return true;
+        TraceLine(kSetsStore, header.GetName().GetBuffer(), piece);
+        return false;
+    }
     CVarient value;
     bool calculated = tree != nullptr ? evaluator.CalcTree(tree, piece, value, false)
                                       : evaluator.CalcValue(piece, value, false);

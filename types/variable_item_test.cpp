@@ -295,6 +295,32 @@ TEST(VariableItemSets, ArrayInitialisers) {
     }
 }
 
+// A text literal of a kept tree is stored from the leaf's value: the same
+// value, result and trace as evaluating a tree parsed afresh, into items of
+// every kind.
+TEST(VariableItemSets, KeptTextLiteralsAsEvaluated) {
+    for (int32_t declared : {kDeclOctet, kDeclInt4, kDeclUInt1, kDeclDouble}) {
+        for (const char* text : {"'ab'", "\"x y\"", "''", "\"12\"", "'3.5'"}) {
+            SCOPED_TRACE(std::string(text) + " " + std::to_string(declared));
+            std::string got[2];
+            for (int kept = 0; kept < 2; ++kept) {
+                ExprEvaluator parser;
+                std::unique_ptr<ExprNode> tree(kept ? ExprEvaluator::KeptTree(text)
+                                                    : parser.GetExpression(text, 0));
+                ASSERT_TRUE(tree != nullptr);
+                CVariableItem v;
+                ASSERT_TRUE(v.create(declared, "v", 1));
+                bool ok = false;
+                std::string trace = Traced([&] { ok = v.SetsFromTree(tree.get(), text, nullptr); });
+                OTSTR shown;
+                v.getAt(0, shown);
+                got[kept] = (ok ? "ok " : "failed ") + Str(shown) + " / " + trace;
+            }
+            EXPECT_EQ(got[0], got[1]);
+        }
+    }
+}
+
 TEST(VariableItemSets, PiecesKeepCommasInsideBracketsAndQuotes) {
     CVariableItem s;
     ASSERT_TRUE(s.create(kDeclOctet, "s", 3));
