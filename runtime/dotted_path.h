@@ -17,6 +17,12 @@ class DottedPath {
         int32_t nameAt;      // where the step's name begins in the names
         int32_t nameLength;  // never 0
         int32_t subscript;   // -1: none
+        // Where the member of this name stood when it was last found: among
+        // the members (this many) of a struct of that definition. Kept by
+        // the one who follows the path.
+        mutable const void* hintDef = nullptr;
+        mutable int32_t hintCount = -1;
+        mutable int32_t hintIndex = -1;
     };
 
     // Cuts text apart; false (and no steps) when it is not such a path of

@@ -700,6 +700,33 @@ CVariableItem* RunTimeStk::ResolveDotted(const char* path, int32_t* outIdx) {
     return item;
 }
 
+CVariableItem* RunTimeStk::MemberOf(CStruct& element, const DottedPath& path, int s) const {
+    const DottedPath::Step& step = path.StepAt(s);
+    const char* name = path.NameOf(s);
+    // The members of structs of one definition stand in the same order: the
+    // member where the name was found last time is the first of that name
+    // again while it bears the name.
+    int32_t count = element.members.GetSize();
+    if (element.def != nullptr && step.hintDef == element.def && step.hintCount == count &&
+        step.hintIndex < count) {
+        CVariableItem* member = element.members.GetAt(step.hintIndex);
+        const OTSTR* memberName = member != nullptr ? &member->header.GetName() : nullptr;
+        if (memberName != nullptr && memberName->GetLength() == step.nameLength &&
+            memberName->Compare(name, caseSensitive)) {
+            return member;
+        }
+    }
+    CVariableItem* found = element.GetItemByName(name, caseSensitive, true);
+    step.hintDef = nullptr;
+    for (int32_t i = 0; found != nullptr && element.def != nullptr && i < count; ++i) {
+        if (element.members.GetAt(i) != found) continue;
+        step.hintDef = element.def;
+        step.hintCount = count;
+        step.hintIndex = i;
+    }
+    return found;
+}
+
 CVariableItem* RunTimeStk::FollowDotted(const DottedPath& path, NameSlot* slot, int32_t* outIdx) {
     CVariableItem* item = nullptr;
     int32_t idx = -1;
@@ -721,7 +748,8 @@ CVariableItem* RunTimeStk::FollowDotted(const DottedPath& path, NameSlot* slot, 
             if (!last && nesting.TooDeep()) return nullptr;
         } else {
             CStruct* element = item->StructAt(idx);
-            item = element != nullptr ? element->GetItemByName(name, caseSensitive, true) : nullptr;
+            if (element == nullptr) return nullptr;
+            item = MemberOf(*element, path, s);
             if (item == nullptr) return nullptr;
             idx = item->header.count == 1 ? 0 : -1;
             if (subscripted && step.subscript >= item->header.count) return nullptr;

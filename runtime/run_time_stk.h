@@ -188,6 +188,10 @@ class RunTimeStk : public ItemResolver {
     // ResolveDotted's walk of a path cut apart before; with a slot, the
     // first name is found as FindBare finds it.
     CVariableItem* FollowDotted(const DottedPath& path, NameSlot* slot, int32_t* outIdx);
+    // The member of element that step s (not the first) of path names,
+    // found as CStruct::GetItemByName finds it; the step keeps where it
+    // stood.
+    CVariableItem* MemberOf(CStruct& element, const DottedPath& path, int s) const;
     // The failure of a path whose first name no frame has: the environment's
     // error with report, else traced.
     void ReportUnknown(const char* path, const char* name, bool report);

@@ -287,6 +287,35 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
     EXPECT_EQ(int4 + int4, run("-10 + (n8 - n8)", true));
 }
 
+// A bound dotted path keeps where its members stood; a struct of another
+// definition, whose members stand elsewhere, is searched again.
+TEST(RunTimeStk, DottedPathsFindMembersWhereTheyStand) {
+    ExecuteEnv env;
+    Program file;
+    RunTimeStk frame(&file, nullptr, &env);
+    StructDefinition a, b;
+    a.SetName("A");
+    AddMember(a, "x", kDeclInt2);
+    AddMember(a, "y", kDeclInt2);
+    b.SetName("B");
+    AddMember(b, "y", kDeclInt2);
+    AddMember(b, "x", kDeclInt2);
+    const char kText[] = "q.x * 10 + q.y";
+    std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(kText));
+    std::string got;
+    for (StructDefinition* def : {&a, &a, &b, &b, &a}) {
+        delete frame.DetachItem("q", true, false);
+        ASSERT_NE(nullptr, frame.CreateVarInstance(def, "q"));
+        ASSERT_TRUE(frame.sets("q", "{1, 2}"));
+        ExprEvaluator evaluator;
+        frame.BindEvaluator(evaluator);
+        CVarient value;
+        ASSERT_TRUE(evaluator.CalcTree(tree.get(), kText, value, false));
+        got += std::to_string(value.getLong()) + " ";
+    }
+    EXPECT_EQ("12 12 21 21 12 ", got);
+}
+
 // Recycle keeps a frame's small plain variables for TakeSpare, which gives
 // them back without their values; variables holding many texts' bytes are
 // freed, not kept.
