@@ -171,6 +171,11 @@ bool MoveCursor(ByteCursor& cursor, int32_t p) {
 ProtocolDecoder::ProtocolDecoder() {
     // The built-ins that need no frame are served without one.
     RegisterNatives(HookFunction, NativeBuiltin);
+    // Their texts depend on their arguments alone (the enums stay as the
+    // script declared them).
+    RegisterPureNatives(HookFunction, [](const Procedure& procedure) {
+        return TextBuiltinOf(procedure) != TextBuiltin::kNone;
+    });
     RegisterQuietCalls(HookFunction, [](void* owner, const Procedure& procedure) {
         return static_cast<ProtocolDecoder*>(owner)->quietProcedures.ResultsOf(procedure);
     });

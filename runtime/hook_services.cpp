@@ -8,6 +8,7 @@ struct Registered {
     ExternalHandler hook;
     NativeResolver natives;
     QuietResolver quiet;
+    PureResolver pure;
 };
 
 // Few hooks ever register (the decoder's): a short list, read and written
@@ -24,7 +25,7 @@ Registered* EntryOf(ExternalHandler hook, bool make) {
         if (registered[i].hook == hook) return &registered[i];
     }
     if (!make || registeredCount >= kMaxHooks) return nullptr;
-    registered[registeredCount] = {hook, nullptr, nullptr};
+    registered[registeredCount] = {hook, nullptr, nullptr, nullptr};
     return &registered[registeredCount++];
 }
 
@@ -40,6 +41,11 @@ void RegisterQuietCalls(ExternalHandler hook, QuietResolver resolver) {
     if (Registered* entry = EntryOf(hook, true)) entry->quiet = resolver;
 }
 
+void RegisterPureNatives(ExternalHandler hook, PureResolver resolver) {
+    std::lock_guard<std::mutex> lock(registering);
+    if (Registered* entry = EntryOf(hook, true)) entry->pure = resolver;
+}
+
 NativeResolver NativeResolverOf(ExternalHandler hook) {
     std::lock_guard<std::mutex> lock(registering);
     Registered* entry = EntryOf(hook, false);
@@ -50,4 +56,10 @@ QuietResolver QuietResolverOf(ExternalHandler hook) {
     std::lock_guard<std::mutex> lock(registering);
     Registered* entry = EntryOf(hook, false);
     return entry != nullptr ? entry->quiet : nullptr;
+}
+
+PureResolver PureResolverOf(ExternalHandler hook) {
+    std::lock_guard<std::mutex> lock(registering);
+    Registered* entry = EntryOf(hook, false);
+    return entry != nullptr ? entry->pure : nullptr;
 }

@@ -5,6 +5,15 @@
 // made, pushed or searched by name. Everything else that anyone can see
 // (traces, errors, the return value) is what the usual call gives.
 //
+// A pure native function (the handler's owner says which are) keeps the
+// results of its latest calls at the call site: a call whose arguments
+// have the values of a kept call takes its result without running. The
+// values are those of the arguments that are integers, and, for an
+// argument that is a pure native call in turn, the values it depends on;
+// text literals are the same at every call. A call with any other
+// argument runs, and so does every call of a site whose calls have rarely
+// been found kept.
+//
 // A by-address parameter refers to the caller's variable, as in a frame.
 // Its argument must name the variable by itself, and the variable must not
 // be a struct or a choice: a native function handed one of those could run
@@ -18,6 +27,7 @@
 
 #include "runtime/execute_env.h"
 #include "runtime/hook_services.h"
+#include "runtime/quiet_call.h"
 #include "types/variable_item.h"
 
 class CallArguments;
@@ -49,6 +59,23 @@ class NativeCall {
     bool Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args, CVarient& result);
 
   private:
+    // The values that a pure call's result depends on, in order.
+    struct Key {
+        uint32_t words[CallResults::kMaxArguments];
+        int32_t types[CallResults::kMaxArguments];
+        int count = 0;
+    };
+    static constexpr int kMaxKeyDepth = 4;
+    // How many calls a site tries before it gives up keeping results that
+    // are found in at most one call of eight.
+    static constexpr uint32_t kTrialCalls = 64;
+    // Whether the site is served natively and pure in env.
+    bool PureIn(const ExecuteEnv& env) const;
+    // Adds the values of the call's arguments to key: false where an
+    // argument is neither a literal, an integer nor a pure native call
+    // whose own arguments are such, or there are too many values.
+    bool CollectKey(const ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args, Key& key,
+                    int depth) const;
     // The kept items, made once: false when a parameter or the return type
     // is of a kind that only a frame serves.
     bool MakeItems();
@@ -73,6 +100,10 @@ class NativeCall {
     };
     std::vector<Source> sources;  // per parameter; for the by-address ones
     bool anyByAddress = false;
+    bool pure = false;
+    std::unique_ptr<CallResults> results;  // made for a pure site
+    uint32_t keyedCalls = 0;               // calls that looked for a kept result
+    uint32_t keptFound = 0;
     std::unique_ptr<CVariableItem> result;
     std::vector<std::unique_ptr<CVarient>> extras;
     std::vector<CVarient*> extraList;

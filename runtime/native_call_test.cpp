@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "runtime/test_program.h"
@@ -189,6 +190,38 @@ TEST_F(NativeCallTest, KeptItemsServeCallAfterCall) {
         got += " ";
     }
     EXPECT_EQ("7 14 9 18 - 18 ", got);
+}
+
+// A pure function's call site keeps its latest results: a call with the
+// values of a kept call, also where they reach it through a pure call in its
+// arguments, takes the result without running; a failed call is not kept.
+TEST_F(NativeCallTest, PureCallSitesKeepTheirResults) {
+    RegisterPureNatives(
+        Served, [](const Procedure& procedure) { return procedure.name.Compare("twice", false); });
+    ASSERT_TRUE(env.Prepare(&file));
+    env.push(env.GetRoot());
+    env.InstallHooks(nullptr, true, Served, 0);
+    const char kText[] = "twice(twice(x, 'in'), 'out')";
+    std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(kText));
+    std::string got;
+    // The inner call's site is bound in the first call: from the second on
+    // the outer call finds its values.
+    for (int x : {1, 2, 1, 2, 1, -1, -1, 3}) {
+        ExprEvaluator evaluator;
+        env.GetRoot()->BindEvaluator(evaluator);
+        CVarient value;
+        ASSERT_TRUE(evaluator.CalcValue(("x = " + std::to_string(x)).c_str(), value, false));
+        nativeCalls = 0;
+        bool ok = evaluator.CalcTree(tree.get(), kText, value, false);
+        got +=
+            (ok ? std::to_string(value.getLong()) + "/" + std::to_string(env.returnValue.getLong())
+                : std::string("-")) +
+            " ran " + std::to_string(nativeCalls) + ", ";
+    }
+    RegisterPureNatives(Served, nullptr);
+    EXPECT_EQ(
+        "4/4 ran 2, 8/8 ran 2, 4/4 ran 2, 8/8 ran 0, 4/4 ran 0, - ran 1, - ran 1, 12/12 ran 2, ",
+        got);
 }
 
 // A traced run sees every call's frame: no call is served natively.

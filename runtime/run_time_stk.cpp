@@ -1171,6 +1171,15 @@ void RunTimeStk::Report(const char* format, ...) {
 // between the parentheses as its arguments. With the call site's node, the
 // procedure and the arguments are bound to it the first time and found
 // there afterwards.
+const NativeCall* RunTimeStk::BoundNativeCall(ExprNode* call, const CallArguments** args) {
+    std::unique_ptr<ExprBinding>* slot = nullptr;
+    CallBinding* binding =
+        CallArguments::BindingOn() ? CallBinding::Find(call, program, &slot) : nullptr;
+    if (binding == nullptr) return nullptr;
+    *args = &binding->arguments;
+    return &binding->native;
+}
+
 bool RunTimeStk::CallProcedure(const char* path, CVarient& result, ExprNode* node) {
     if (path == nullptr) path = "";
     std::unique_ptr<ExprBinding>* slot = nullptr;

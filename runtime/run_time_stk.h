@@ -11,6 +11,7 @@
 #include "base/otstr.h"
 #include "types/item_resolver.h"
 
+class CallArguments;
 class CStruct;
 class CVarient;
 class CVariableItem;
@@ -18,6 +19,7 @@ class DottedPath;
 template <typename T>
 class FoldedNameIndex;
 class ExecuteEnv;
+class NativeCall;
 class ExprNode;
 class Program;
 class StructDefinition;
@@ -44,6 +46,9 @@ class RunTimeStk : public ItemResolver {
     // text, was parsed from (a call's argument): found as the leaf's
     // binding finds a variable where it does, without reading the text.
     CVariableItem* GetItem(const char* path, ExprNode* leaf, int32_t* outIdx);
+    // The native call site bound to a call node for this frame's program,
+    // with the arguments bound there; null where there is none.
+    const NativeCall* BoundNativeCall(ExprNode* call, const CallArguments** args);
     // GetItem's find through the leaf's binding alone: no message and no
     // change; null where only the text route could find the item.
     CVariableItem* BoundItem(const char* path, ExprNode* leaf, int32_t* outIdx);
