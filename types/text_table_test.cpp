@@ -69,7 +69,7 @@ TEST(TextTableLayoutTest, NewTableAndColumnCount) {
     EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +-----------+-----------+");
 }
 
-TEST(TextTableLayoutTest, TwoColumnGoldenLines) {
+TEST(TextTableLayoutTest, GoldenLinesAndWidthsComputedAgain) {
     TextTable table;
     Build(table, {"Name", "Value"}, {kLeft10, kLeft10}, {"id", "42"});
     EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +-----------+-----------+");
@@ -89,23 +89,19 @@ TEST(TextTableLayoutTest, TwoColumnGoldenLines) {
     EXPECT_FALSE(table.AppendRowLine(2, out));
     EXPECT_STREQ(out.GetBuffer(), ">   id         |42         |");
     // A cell given with its length, and a cell set from its own text.
-    ASSERT_TRUE(table.SetCell(0, 0, "identity", 2));
+    ASSERT_TRUE(table.SetCell(0, 0, "abcdefghijklmn", 2));
     ASSERT_TRUE(table.SetCell(0, 1, table.GetCell(0, 1)));
-    EXPECT_EQ(RowLine(table, 0), "  id         |42         |");
-}
+    EXPECT_EQ(RowLine(table, 0), "  ab         |42         |");
 
-TEST(TextTableLayoutTest, ContentWidthFollowsLongestCellWhenRecomputed) {
-    TextTable table;
-    Build(table, {"Name", "Value"}, {kLeft10, kLeft10}, {"abcdefghijklmn", "v"});
-    // Until the widths are computed again the first column is cut.
-    EXPECT_EQ(RowLine(table, 0), "  abcdefghij |v          |");
-
+    // Until the widths are computed again the longer first cell is cut.
+    ASSERT_TRUE(table.SetCell(0, 0, "abcdefghijklmn"));
+    EXPECT_EQ(RowLine(table, 0), "  abcdefghij |42         |");
     ASSERT_TRUE(table.SetColumnFormats({kLeft10, kLeft10}));
     EXPECT_EQ(table.GetColumnWidth(0), 14);
     EXPECT_STREQ(table.GetColumnFormat(0), "%-14s");
     EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +---------------+-----------+");
     EXPECT_EQ(TitleLine(table), " |Name           |Value      |");
-    EXPECT_EQ(RowLine(table, 0), "  abcdefghijklmn |v          |");
+    EXPECT_EQ(RowLine(table, 0), "  abcdefghijklmn |42         |");
 
     // Without the row the width falls back to the minimum.
     ASSERT_TRUE(table.RemoveRow(0));
@@ -114,32 +110,28 @@ TEST(TextTableLayoutTest, ContentWidthFollowsLongestCellWhenRecomputed) {
     EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +-----------+-----------+");
 }
 
+// Fixed columns cut their texts, except the last, which is written whole and
+// then ends with a space instead of a bar.
 TEST(TextTableLayoutTest, FixedColumnsCutExceptTheLast) {
-    TextTable table;
+    TextTable fixed, right;
     const Spec fixed10 = {kLeft, 10, 0, 1};
-    Build(table, {"Name", "Value"}, {fixed10, fixed10}, {"abcdefghijklmn", "abcdefghijklmn"});
-    EXPECT_EQ(table.GetColumnWidth(0), 10);
-    // The last column is written whole and ends with a space instead of a bar.
-    EXPECT_EQ(RowLine(table, 0), "  abcdefghij |abcdefghijklmn  ");
-    ASSERT_TRUE(table.SetCell(0, 1, "abcdefghij"));  // exactly the width: not an overflow
-    EXPECT_EQ(RowLine(table, 0), "  abcdefghij |abcdefghij |");
+    Build(fixed, {"Name", "Value"}, {fixed10, fixed10}, {"abcdefghijklmn", "abcdefghijklmn"});
+    EXPECT_EQ(RowLine(fixed, 0), "  abcdefghij |abcdefghijklmn  ");
+    ASSERT_TRUE(fixed.SetCell(0, 1, "abcdefghij"));  // exactly the width: not an overflow
+    EXPECT_EQ(RowLine(fixed, 0), "  abcdefghij |abcdefghij |");
+
+    // Right-justified with padding; a fixed column still grows to its title.
+    Build(right, {"N", "Value"}, {{0, 5, 1, 1}, {kLeft, 3, 0, 0}}, {"abcdefg", "xy"});
+    EXPECT_STREQ(right.GetColumnFormat(0), "%5s");
+    EXPECT_STREQ(right.GetSeparatorLine().GetBuffer(), " +-------+-----+");
+    EXPECT_EQ(TitleLine(right), " |     N |Value|");
+    EXPECT_EQ(RowLine(right, 0), "   abcde |xy   |");
+    ASSERT_TRUE(right.SetCell(0, 0, "ab"));
+    ASSERT_TRUE(right.SetCell(0, 1, "toolong"));
+    EXPECT_EQ(RowLine(right, 0), "      ab |toolong ");
 }
 
-TEST(TextTableLayoutTest, RightJustifiedWithPaddingAndLongTitle) {
-    TextTable table;
-    // A fixed column still grows to its title.
-    Build(table, {"N", "Value"}, {{0, 5, 1, 1}, {kLeft, 3, 0, 0}}, {"abcdefg", "xy"});
-    EXPECT_EQ(table.GetColumnWidth(1), 5);
-    EXPECT_STREQ(table.GetColumnFormat(0), "%5s");
-    EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +-------+-----+");
-    EXPECT_EQ(TitleLine(table), " |     N |Value|");
-    EXPECT_EQ(RowLine(table, 0), "   abcde |xy   |");
-    ASSERT_TRUE(table.SetCell(0, 0, "ab"));
-    ASSERT_TRUE(table.SetCell(0, 1, "toolong"));
-    EXPECT_EQ(RowLine(table, 0), "      ab |toolong ");
-}
-
-TEST(TextTableLayoutTest, HiddenColumnAddsNothing) {
+TEST(TextTableLayoutTest, HiddenAndNoBarColumns) {
     TextTable table;
     Build(table, {"A", "B", "C"}, {kFixed3, kFixed3, kFixed3}, {"a", "b", "c"});
     EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +----+----+----+");
@@ -149,17 +141,11 @@ TEST(TextTableLayoutTest, HiddenColumnAddsNothing) {
     EXPECT_EQ(RowLine(table, 0), "  a   |c   |");
     EXPECT_EQ(Prefix(table, 0, 1, true), "  a   |");
 
-    ASSERT_TRUE(table.SetColumnFlags(1, kLeft));
-    EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +----+----+----+");
+    ASSERT_TRUE(table.SetColumnFlags(1, kLeft | TextTable::kNoBar));
+    EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +----+---------+");
+    EXPECT_EQ(TitleLine(table), " |A   |B    C   |");
+    EXPECT_EQ(RowLine(table, 0), "  a   |b    c   |");
     EXPECT_FALSE(table.SetColumnFlags(5, kLeft));
-}
-
-TEST(TextTableLayoutTest, NoBarFlag) {
-    TextTable table;
-    Build(table, {"A", "B"}, {{kLeft | TextTable::kNoBar, 3, 0, 1}, kFixed3}, {"a", "b"});
-    EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +---------+");
-    EXPECT_EQ(TitleLine(table), " |A    B   |");
-    EXPECT_EQ(RowLine(table, 0), "  a    b   |");
 }
 
 TEST(TextTableLayoutTest, RowPrefix) {
