@@ -62,15 +62,40 @@ class PlugInListTest : public ScratchDirTest {
     std::string Here() const { return scratch_.path() + "/"; }
 };
 
-TEST_F(PlugInListTest, LoadsInNameOrderAndSkipsBadLibraries) {
+// The plug-ins beside the program load in the order of their names; bad
+// libraries are skipped with the reason in the trace. Only regular files
+// load, each by its absolute path: a directory "x.dl_" (made by the build), a
+// FIFO "y.dl_" and a link to it are passed over, and a plug-in under
+// "PlugIns/" in the current directory never loads through a relative name.
+TEST_F(PlugInListTest, LoadsRegularFilesByAbsolutePathInNameOrder) {
+    const std::string dir = TestPlugInDir();
+    const std::string fifo = dir + "y.dl_";
+    const std::string fifoLink = dir + "y_link.dl_";
+    unlink(fifo.c_str());
+    unlink(fifoLink.c_str());
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    ASSERT_EQ(0, symlink(fifo.c_str(), fifoLink.c_str()));
+    struct stat st;
+    ASSERT_EQ(0, stat((dir + "x.dl_").c_str(), &st));
+    ASSERT_TRUE(S_ISDIR(st.st_mode));
+
+    // A working plug-in in the current directory, which is not the program's.
+    ASSERT_NE(Here(), dir);
+    ASSERT_EQ(0, mkdir("PlugIns", 0777));
+    WriteWholeFile("PlugIns/h_here.dl_", ReadWholeFile((dir + "d_proto.dl_").c_str()));
+    WriteWholeFile("junk.dl_", "not a library");
+
     PlugInList list;
     int loaded = 0;
     std::string trace = Traced([&] { loaded = list.LoadPlugIns(); });
-
     // e_old (version 0), f_noexport, g_junk (no library) and the three that
     // throw while they load are skipped.
     EXPECT_EQ(5, loaded);
     EXPECT_EQ("Morvane,Morvane,MORVANE,Proto,Thrower", Names(list));
+    for (int i = 0; i < list.GetSize(); ++i) {
+        std::string path = vpath::ToNative(list.GetAt(i)->path.GetBuffer(0)).GetBuffer(0);
+        EXPECT_EQ(0u, path.rfind(dir, 0)) << path;
+    }
     std::string path = list.GetAt(1)->path.GetBuffer(0);
     EXPECT_EQ("\\b_first.dl_", path.substr(path.size() - 12));
     EXPECT_EQ(1u, Count(trace, "Load PlugIn 'Old' fail: dll version error\n"));
@@ -78,16 +103,17 @@ TEST_F(PlugInListTest, LoadsInNameOrderAndSkipsBadLibraries) {
               Count(trace, "Load PlugIn: 'Morvane'\n") + Count(trace, "Load PlugIn: 'MORVANE'\n"));
     EXPECT_EQ(9u, Count(trace, "Load PlugIn"));
     EXPECT_EQ(0u, Count(trace, "Lost")) << trace;
-}
 
-TEST_F(PlugInListTest, LoadPlugInLeavesNothingBehindOnFailure) {
-    std::string dir = TestPlugInDir();
-    WriteWholeFile("junk.dl_", "not a library");
-    // The library and what the trace says about it.
-    const std::pair<std::string, std::string> failing[] = {
+    // Loading one by name: the trace, and nothing left behind on failure.
+    const struct {
+        std::string path;
+        const char* trace;
+    } cases[] = {
+        {dir + "d_proto.dl_", "Load PlugIn: 'Proto'\n"},
+        {Here() + "PlugIns/h_here.dl_", "Load PlugIn: 'Proto'\n"},
         {dir + "e_old.dl_", "Load PlugIn 'Old' fail: dll version error\n"},
         {dir + "f_noexport.dl_", ""},
-        {"junk.dl_", ""},
+        {Here() + "junk.dl_", ""},
         {dir + "nosuch.dl_", ""},
         {dir + "i_throw_create.dl_",
          "Load PlugIn 'i_throw_create.dl_' fail: PlugCreateObject() threw exception "
@@ -97,16 +123,32 @@ TEST_F(PlugInListTest, LoadPlugInLeavesNothingBehindOnFailure) {
          "type\n"},
         {dir + "k_throw_table.dl_",
          "Load PlugIn 'Table' fail: GetFunctionTable() threw exception 'no table'\n"},
+        {fifo, ""},  // would block the loader on open
+        {fifoLink, ""},
+        {dir + "x.dl_", ""},
+        {"/dev/null", ""},
+        {"PlugIns/h_here.dl_", ""},   // relative
+        {"PlugIns\\h_here.dl_", ""},  // relative, system form
+        {"h_here.dl_", ""},           // a bare name: the library path is never searched
     };
-    for (const auto& f : failing) {
-        const std::string& path = f.first;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const bool loads = std::string(c.trace).rfind("Load PlugIn: ", 0) == 0;
         PlugInRecord record;
-        std::string trace = Traced([&] { EXPECT_FALSE(LoadPlugIn(record, path.c_str())) << path; });
-        EXPECT_EQ(nullptr, record.module) << path;
-        EXPECT_EQ(nullptr, record.object) << path;
-        EXPECT_TRUE(record.path.IsEmpty()) << path;
-        EXPECT_EQ(f.second, trace);
+        EXPECT_EQ(c.trace, Traced([&] { EXPECT_EQ(loads, LoadPlugIn(record, c.path.c_str())); }));
+        EXPECT_EQ(loads, record.module != nullptr);
+        EXPECT_EQ(loads, record.object != nullptr);
+        EXPECT_EQ(loads, !record.path.IsEmpty());
     }
+
+    // A relative directory loads nothing, the same one given absolutely does.
+    PlugInList here;
+    EXPECT_EQ(0, here.LoadPlugInsFrom("PlugIns\\"));
+    EXPECT_EQ(0, here.LoadPlugInsFrom(""));
+    Traced([&] { EXPECT_EQ(1, here.LoadPlugInsFrom((Here() + "PlugIns\\").c_str())); });
+
+    unlink(fifoLink.c_str());
+    unlink(fifo.c_str());
 }
 
 TEST_F(PlugInListTest, CallRouting) {
@@ -164,68 +206,6 @@ TEST_F(PlugInListTest, FirstLoadedServes) {
     Traced([&] { EXPECT_EQ(2, list.LoadPlugInsFrom((Here() + "PlugIns").c_str())); });
     EXPECT_EQ("MORVANE,Morvane", Names(list));
     EXPECT_EQ(3, list.CallPlugIn("Any", "Which", 0, nullptr));
-}
-
-// Only regular files beside the program are loaded, each by its absolute
-// path: a directory "x.dl_" (made by the build), a FIFO "y.dl_" and a link to
-// it are passed over, and a plug-in under "PlugIns/" in the current directory
-// never loads through a relative name.
-TEST_F(PlugInListTest, LoadsOnlyRegularFilesByAbsolutePath) {
-    const std::string dir = TestPlugInDir();
-    const std::string fifo = dir + "y.dl_";
-    const std::string fifoLink = dir + "y_link.dl_";
-    unlink(fifo.c_str());
-    unlink(fifoLink.c_str());
-    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
-    ASSERT_EQ(0, symlink(fifo.c_str(), fifoLink.c_str()));
-    struct stat st;
-    ASSERT_EQ(0, stat((dir + "x.dl_").c_str(), &st));
-    ASSERT_TRUE(S_ISDIR(st.st_mode));
-
-    // A working plug-in in the current directory, which is not the program's.
-    ASSERT_NE(Here(), dir);
-    ASSERT_EQ(0, mkdir("PlugIns", 0777));
-    WriteWholeFile("PlugIns/h_here.dl_", ReadWholeFile((dir + "d_proto.dl_").c_str()));
-
-    PlugInList list;
-    int loaded = 0;
-    Traced([&] { loaded = list.LoadPlugIns(); });
-    EXPECT_EQ(5, loaded);
-    EXPECT_EQ("Morvane,Morvane,MORVANE,Proto,Thrower", Names(list));
-    for (int i = 0; i < list.GetSize(); ++i) {
-        std::string path = vpath::ToNative(list.GetAt(i)->path.GetBuffer(0)).GetBuffer(0);
-        EXPECT_EQ(0u, path.rfind(dir, 0)) << path;
-    }
-
-    // Loading one by name: nothing but an absolute path to a regular file.
-    struct {
-        std::string path;
-        bool loads;
-    } cases[] = {
-        {fifo, false},  // would block the loader on open
-        {fifoLink, false},
-        {dir + "x.dl_", false},
-        {"/dev/null", false},
-        {"PlugIns/h_here.dl_", false},   // relative
-        {"PlugIns\\h_here.dl_", false},  // relative, system form
-        {"h_here.dl_", false},           // a bare name: the library path is never searched
-        {Here() + "PlugIns/h_here.dl_", true},
-        {dir + "d_proto.dl_", true},
-    };
-    for (const auto& c : cases) {
-        PlugInRecord record;
-        EXPECT_EQ(c.loads, LoadPlugIn(record, c.path.c_str())) << c.path;
-        EXPECT_EQ(c.loads, record.module != nullptr) << c.path;
-    }
-
-    // A relative directory loads nothing, the same one given absolutely does.
-    PlugInList here;
-    EXPECT_EQ(0, here.LoadPlugInsFrom("PlugIns\\"));
-    EXPECT_EQ(0, here.LoadPlugInsFrom(""));
-    Traced([&] { EXPECT_EQ(1, here.LoadPlugInsFrom((Here() + "PlugIns\\").c_str())); });
-
-    unlink(fifoLink.c_str());
-    unlink(fifo.c_str());
 }
 
 // A plug-in that another user could have changed is refused, with the
