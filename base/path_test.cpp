@@ -23,7 +23,6 @@ std::string ReadStream(FILE* f) {
     char buf[1000];  // smaller than the text below, so reads cross chunks
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    fclose(f);
     return out;
 }
 
@@ -126,23 +125,18 @@ TEST_F(PathTest, TextModeFoldsCrLfBinaryKeepsEveryByteAndOnlyRegularFilesAreRead
 
     OTSTR text;
     for (const char* mode : {"r", "rt", "rb"}) {
+        SCOPED_TRACE(mode);
         const std::string& want = mode[1] == 'b' ? raw : folded;
         FILE* f = vpath::OpenFile("sub\\w.txt", mode);
-        ASSERT_NE(f, nullptr) << mode;
-        EXPECT_EQ(ReadStream(f), want) << mode;
-        ASSERT_TRUE(vpath::ReadFile("SUB\\W.txt", mode[1] != 'b', text)) << mode;
-        EXPECT_EQ(std::string(text.GetBuffer(), text.GetLength()), want) << mode;
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(ReadStream(f), want);
+        rewind(f);  // a stream read to its end starts again
+        char line[64];
+        EXPECT_STREQ(fgets(line, sizeof line, f), want.substr(0, want.find('\n') + 1).c_str());
+        fclose(f);
+        ASSERT_TRUE(vpath::ReadFile("SUB\\W.txt", mode[1] != 'b', text));
+        EXPECT_EQ(std::string(text.GetBuffer(), text.GetLength()), want);
     }
-    FILE* f = vpath::OpenFile("sub\\w.txt", "r");
-    ASSERT_NE(f, nullptr);
-    char line[64];
-    int lines = 0;
-    while (fgets(line, sizeof line, f) != nullptr) ++lines;
-    EXPECT_EQ(lines, 703);
-    rewind(f);
-    ASSERT_NE(fgets(line, sizeof line, f), nullptr);
-    EXPECT_STREQ(line, "line\n");
-    fclose(f);
 
     WriteWholeFile("empty", "");
     EXPECT_TRUE(vpath::ReadFile("EMPTY", true, text));
