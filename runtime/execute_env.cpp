@@ -192,7 +192,7 @@ bool ExecuteEnv::Prepare(Program* program) {
     reset(false, true);
     // The root of the same program is emptied as deleting it would empty
     // it, and made again in place, renewing the plain variables it kept.
-    if (root != nullptr && root->program == program && root->parent == nullptr) {
+    if (root != nullptr && root->program == program) {
         root->Recycle();
     } else {
         delete root;

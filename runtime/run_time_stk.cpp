@@ -719,10 +719,12 @@ CVariableItem* RunTimeStk::MemberOf(CStruct& element, const DottedPath& path, in
     CVariableItem* found = element.GetItemByName(name, caseSensitive, true);
     step.hintDef = nullptr;
     for (int32_t i = 0; found != nullptr && element.def != nullptr && i < count; ++i) {
-        if (element.members.GetAt(i) != found) continue;
-        step.hintDef = element.def;
-        step.hintCount = count;
-        step.hintIndex = i;
+        if (element.members.GetAt(i) == found) {
+            step.hintDef = element.def;
+            step.hintCount = count;
+            step.hintIndex = i;
+            break;
+        }
     }
     return found;
 }

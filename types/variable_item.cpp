@@ -657,6 +657,15 @@ bool CVariableItem::sets(int32_t idx, const char* text, ItemResolver* resolver) 
 
 bool CVariableItem::SetElement(int32_t i, const char* piece, ExprNode* tree,
                                ItemResolver* resolver) {
+    // A text literal is stored from the value kept in its leaf, which is
+    // what evaluating the leaf would copy.
+    const CVarient* literal = tree != nullptr && tree->IsLeaf() ? tree->literal.get() : nullptr;
+    if (literal != nullptr && literal->GetType() == kTypeOctet && literal->data != nullptr &&
+        !header.IsBitField()) {
+        if (setAt(i, *literal)) return true;
+        TraceLine(kSetsStore, header.GetName().GetBuffer(), piece);
+        return false;
+    }
     ExprEvaluator evaluator;
     if (resolver != nullptr) resolver->BindEvaluator(evaluator);
     // A tree of integers is computed in machine words where it can be: the
@@ -665,15 +674,6 @@ bool CVariableItem::SetElement(int32_t i, const char* piece, ExprNode* tree,
     int32_t type = kTypeNone;
     if (tree != nullptr && !header.IsBitField() && evaluator.EvaluateInteger(tree, word, type)) {
         if (setAt(i, word)) return true;
-        TraceLine(kSetsStore, header.GetName().GetBuffer(), piece);
-        return false;
-    }
-    // A text literal is stored from the value kept in its leaf, which is
-    // what evaluating the leaf would copy.
-    const CVarient* literal = tree != nullptr && tree->IsLeaf() ? tree->literal.get() : nullptr;
-    if (literal != nullptr && literal->GetType() == kTypeOctet && literal->data != nullptr &&
-        !header.IsBitField()) {
-        if (setAt(i, *literal)) return true;
         TraceLine(kSetsStore, header.GetName().GetBuffer(), piece);
         return false;
     }
