@@ -2,6 +2,7 @@
 // decoded into the root "msg", values read back through access paths.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,8 +21,8 @@ namespace {
 struct Case {
     std::string script;
     std::vector<uint8_t> bytes;
-    std::string result;                                       // "OK n" or the error
-    std::vector<std::pair<const char*, const char*>> values;  // path, value text
+    std::string result;  // "OK n" or the error
+    std::string values;  // "path=value path=value ..."
 };
 
 // A member "c" that decodes the element of map M whose key is This.kind.
@@ -39,48 +40,31 @@ class ProtocolDecoderTest : public DecoderTest {
         for (const Case& c : cases) {
             ASSERT_EQ("OK", Load(c.script)) << c.script;
             EXPECT_EQ(c.result, Run(c.bytes)) << c.script;
-            for (const auto& v : c.values) EXPECT_EQ(v.second, Value(v.first)) << v.first;
+            std::istringstream pairs(c.values);
+            for (std::string pair; pairs >> pair;) {
+                const std::string path = pair.substr(0, pair.find('='));
+                EXPECT_EQ(pair.substr(path.size() + 1), Value(path.c_str())) << path;
+            }
         }
     }
 };
 
+// Arrays, nested structs, bit fields and high-byte-first numbers have their
+// rows checked by the examples of docs/language.md (docs_test).
 TEST_F(ProtocolDecoderTest, BasicMembersAndByteOrder) {
     RunCases({
-        // Low byte first by default; high byte first with NETWORK_TRANMODE.
-        {"struct R { INT2 a; UINT2 b; };",
-         {0x01, 0x80, 0x01, 0x80},
-         "OK 4",
-         {{"a", "-32767"}, {"b", "32769"}}},
-        {"#define NETWORK_TRANMODE H_TO_L\nstruct R { INT2 a; UINT4 b; };",
-         {0x01, 0x80, 0x00, 0x00, 0x01, 0x02},
-         "OK 6",
-         {{"a", "384"}, {"b", "258"}}},
+        // clang-format off
+        // Low byte first by default.
+        {"struct R { INT2 a; UINT2 b; };", {0x01, 0x80, 0x01, 0x80}, "OK 4", "a=-32767 b=32769"},
         // A member filled by sysFetchValue reads in the script's byte order.
         {"#define NETWORK_TRANMODE H_TO_L\nstruct R { UINT2 a { UINT2 Translate(STRING s, "
          "dynamic &c, INT4 i) { UINT2 v; sysFetchValue(s, v, 0, 0, 1); return v; } }; };",
-         {0x01, 0x02},
-         "OK 2",
-         {{"a", "258"}}},
+         {0x01, 0x02}, "OK 2", "a=258"},
         {"struct R { INT1 a; UINT1 b; INT4 c; };",
-         {0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF},
-         "OK 6",
-         {{"a", "-1"}, {"b", "255"}, {"c", "-2"}}},
-        // Arrays and nested structs.
-        {"struct P { UINT1 x; UINT1 y; };\nstruct R { UINT1 n[3]; P p[2]; };",
-         {1, 2, 3, 4, 5, 6, 7},
-         "OK 7",
-         {{"n[2]", "3"}, {"p[0].x", "4"}, {"p[1].y", "7"}}},
+         {0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF}, "OK 6", "a=-1 b=255 c=-2"},
         // Leftover bytes are not an error; the length tells what was used.
-        {"struct R { UINT1 a; };", {9, 8, 7}, "OK 1", {{"a", "9"}}},
-        // Bit fields share their storage unit; only the last one advances.
-        {"struct R { UINT1 a : 3; UINT1 b : 3; UINT1 c : 2; UINT1 d; };",
-         {0xA5, 0x42},
-         "OK 2",
-         {{"a", "5"}, {"b", "1"}, {"c", "1"}, {"d", "66"}}},
-        {"struct R { UINT2 a : 4; UINT2 b : 12; };",
-         {0x34, 0x12},
-         "OK 2",
-         {{"a", "1"}, {"b", "564"}}},
+        {"struct R { UINT1 a; };", {9, 8, 7}, "OK 1", "a=9"},
+        // clang-format on
     });
 }
 
@@ -88,25 +72,19 @@ TEST_F(ProtocolDecoderTest, ShortMessageFailsAtTheMemberThatNeedsMoreBytes) {
     const std::string getFail =
         "' data fail, maybe reach packet or current ConfentOf stream's end, or setvalue error";
     RunCases({
+        // clang-format off
         {"struct R { UINT1 a; UINT2 b; UINT1 c; };",
-         {7, 1},
-         "1   : 'b' get 'UINT2" + getFail,
-         {{"a", "7"}, {"b", "-"}, {"c", "-"}}},
+         {7, 1}, "1   : 'b' get 'UINT2" + getFail, "a=7 b=- c=-"},
         // An array longer than the bytes left fails at the member, unread.
         {"struct R { UINT1 a; UINT2 b[10000000]; };",
-         {7, 1},
-         "1   : 'b' get 'UINT2" + getFail,
-         {{"a", "7"}, {"b", "-"}}},
+         {7, 1}, "1   : 'b' get 'UINT2" + getFail, "a=7 b=-"},
         // Types that need a procedure fail without one.
-        {"struct R { UINT1 a; OCTET b; };",
-         {1, 2},
-         "1   : translate procedure not found for 'b'",
-         {{"a", "1"}}},
-        {"struct R { DOUBLE d; };", {1}, "0   : translate procedure not found for 'd'", {}},
+        {"struct R { UINT1 a; OCTET b; };", {1, 2}, "1   : translate procedure not found for 'b'",
+         "a=1"},
+        {"struct R { DOUBLE d; };", {1}, "0   : translate procedure not found for 'd'", ""},
         {"struct P { UINT1 x; UINT4 y; };\nstruct R { UINT1 a; P p[2]; };",
-         {1, 2, 3, 4, 5, 6, 7},
-         "7   : 'y' get 'UINT4" + getFail,
-         {{"a", "1"}, {"p[0].y", "100992003"}, {"p[1].x", "7"}}},
+         {1, 2, 3, 4, 5, 6, 7}, "7   : 'y' get 'UINT4" + getFail, "a=1 p[0].y=100992003 p[1].x=7"},
+        // clang-format on
     });
     // The failing item carries its mark; the earlier ones their location.
     DecoderItem* p = Item("p");
@@ -196,7 +174,7 @@ TEST_F(ProtocolDecoderTest, LoadAndRootStates) {
 
 // The choice's element follows the kind; in an ImplicitItem map a struct's
 // members stand in the choice, the struct itself does not, and a simple
-// item is added as it is.
+// item is added as it is. (A kind without an element: docs/language.md.)
 TEST_F(ProtocolDecoderTest, ChoicesOfItemAndImplicitItemMaps) {
     const std::string tail =
         "struct R { UINT1 kind;" + std::string(kChoiceOfKind) + " UINT1 tail; };";
@@ -209,14 +187,9 @@ TEST_F(ProtocolDecoderTest, ChoicesOfItemAndImplicitItemMaps) {
         "DeclareMap ( ImplicitItem , M ) { p [ 1 ] P ; w [ 2 ] UINT2 ; };\n" +
         tail;
     RunCases({
-        {choice, {2, 0x34, 0x12, 9}, "OK 4", {{"c.b.y", "4660"}, {"tail", "9"}}},
-        {choice, {1, 5, 6}, "OK 3", {{"c.a.x", "5"}, {"tail", "6"}}},
-        {choice, {3, 5, 6}, "c c[ChoiceElem 0] not found ElemId=3 (0x3) in DecalareMap 'M'", {}},
-        {implicit,
-         {1, 5, 0x34, 0x12, 9},
-         "OK 5",
-         {{"c.x", "5"}, {"c.y", "4660"}, {"c.p", "(none)"}, {"tail", "9"}}},
-        {implicit, {2, 0x01, 0x02, 9}, "OK 4", {{"c.w", "513"}, {"c.x", "(none)"}, {"tail", "9"}}},
+        {choice, {2, 0x34, 0x12, 9}, "OK 4", "c.b.y=4660 tail=9"},
+        {implicit, {1, 5, 0x34, 0x12, 9}, "OK 5", "c.x=5 c.y=4660 c.p=(none) tail=9"},
+        {implicit, {2, 0x01, 0x02, 9}, "OK 4", "c.w=513 c.x=(none) tail=9"},
     });
 }
 
