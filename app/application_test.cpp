@@ -97,10 +97,6 @@ TEST_F(ApplicationTest, StartUpCreatesDumpAndTraceAndTakesTheLastScript) {
     }
     EXPECT_TRUE(vpath::FileExists("Trace0.txt"));
     EXPECT_NE(std::string::npos, ReadWholeFile("dump/Program.txt").find("Pair"));
-    // A last script that no longer exists is not pending.
-    WriteWholeFile("Vantor.ini", "[Setting]\nLastBrowseDir=gone.txt\n");
-    Start(app, false);
-    EXPECT_FALSE(app.IsScriptPending());
 }
 
 TEST_F(ApplicationTest, TotalsCountAttemptsFailuresAndWarnings) {
@@ -153,11 +149,12 @@ TEST_F(ApplicationTest, ScriptIsReloadedWhenTheFileChanges) {
 }
 
 TEST_F(ApplicationTest, WithoutAScriptTheAttemptIsCountedAndReported) {
-    // No script selected, or "LastBrowseDir" naming nothing.
+    // No script selected, or "LastBrowseDir" naming nothing: none is pending.
     for (const char* script : {"", "gone.txt"}) {
         WriteWholeFile("Vantor.ini", (std::string("[Setting]\nLastBrowseDir=") + script).c_str());
         Application bare(&front);
         Start(bare, false);
+        EXPECT_FALSE(bare.IsScriptPending()) << script;
         front.messages.clear();
         front.reports.clear();
         EXPECT_FALSE(bare.TranslateMessage(kPair, 3, 0, nullptr, true)) << script;
@@ -197,12 +194,6 @@ TEST_F(ApplicationTest, ResultTextsReportAndViews) {
     EXPECT_EQ("Wrn: leave 1 bytes not translated\n", front.treeStatus);
     EXPECT_FALSE(app.TranslateMessage(kPair, 1, 0, nullptr, true));
     EXPECT_EQ(0u, front.treeStatus.find("Err: "));
-    // Overwrite: the file holds only the last translation.
-    app.SetOverwrite(true);
-    ASSERT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, true));
-    report = ReadWholeFile("dump/Tran");
-    EXPECT_NE(std::string::npos, report.find(front.reports.back()));
-    EXPECT_EQ(report.find(" -Pro: "), report.rfind(" -Pro: "));
     // The translate options are kept in the profile.
     app.Settings().commentMode = 2;
     app.Settings().expendTypeOF = 1;
