@@ -496,6 +496,17 @@ const NativeHandler kNativeHandlers[kBuiltinCount] = {ServeNative<kNow>,
                                                       ServeNative<kGetEnumComment>,
                                                       ServeNative<kFormat>};
 
+// What Position gives a call of now (or, with length, TotalLength) where
+// the call would not fail.
+template <bool kLength>
+bool ReadPosition(void*, ExecuteEnv& env, const Procedure&, uint32_t& word, int32_t& type) {
+    auto* cursor = static_cast<ByteCursor*>(env.GetHookArgument());
+    if (cursor == nullptr) return false;
+    word = static_cast<uint32_t>(kLength ? cursor->GetLength() : cursor->GetPos());
+    type = kTypeInt4;
+    return true;
+}
+
 }  // namespace
 
 int CallBuiltin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure,
@@ -519,6 +530,18 @@ NativeHandler NativeBuiltin(const Procedure& procedure) {
         if (def == nullptr || !def->GetName().Compare(spec.params[i], false)) return nullptr;
     }
     return kNativeHandlers[which];
+}
+
+NativeReader BuiltinReader(const Procedure& procedure) {
+    if (NativeBuiltin(procedure) == nullptr || procedure.returnType != kDeclInt4) return nullptr;
+    switch (BuiltinOf(procedure)) {
+        case kNow:
+            return ReadPosition<false>;
+        case kTotalLength:
+            return ReadPosition<true>;
+        default:
+            return nullptr;
+    }
 }
 
 TextBuiltin TextBuiltinOf(const Procedure& procedure) {

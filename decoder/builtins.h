@@ -56,6 +56,11 @@ int CallBuiltin(ProtocolDecoder& decoder, ExecuteEnv& env, Procedure& procedure,
 // the call is the decoder, the hook argument its cursor.
 NativeHandler NativeBuiltin(const Procedure& procedure);
 
+// The reader of the built-ins whose INT4 result can be read without a
+// call (now and TotalLength: the cursor's position and length); null for
+// the others.
+NativeReader BuiltinReader(const Procedure& procedure);
+
 // The built-ins that only make a text from their arguments.
 enum class TextBuiltin { kNone, kFormat, kEnumComment };
 // Which of them procedure declares, when its calls are served as the

@@ -176,6 +176,7 @@ ProtocolDecoder::ProtocolDecoder() {
     RegisterPureNatives(HookFunction, [](const Procedure& procedure) {
         return TextBuiltinOf(procedure) != TextBuiltin::kNone;
     });
+    RegisterIntegerReaders(HookFunction, BuiltinReader);
     RegisterQuietCalls(HookFunction, [](void* owner, const Procedure& procedure) {
         return static_cast<ProtocolDecoder*>(owner)->quietProcedures.ResultsOf(procedure);
     });

@@ -9,6 +9,7 @@ struct Registered {
     NativeResolver natives;
     QuietResolver quiet;
     PureResolver pure;
+    ReaderResolver readers;
 };
 
 // Few hooks ever register (the decoder's): a short list, read and written
@@ -25,7 +26,7 @@ Registered* EntryOf(ExternalHandler hook, bool make) {
         if (registered[i].hook == hook) return &registered[i];
     }
     if (!make || registeredCount >= kMaxHooks) return nullptr;
-    registered[registeredCount] = {hook, nullptr, nullptr, nullptr};
+    registered[registeredCount] = {hook, nullptr, nullptr, nullptr, nullptr};
     return &registered[registeredCount++];
 }
 
@@ -46,6 +47,11 @@ void RegisterPureNatives(ExternalHandler hook, PureResolver resolver) {
     if (Registered* entry = EntryOf(hook, true)) entry->pure = resolver;
 }
 
+void RegisterIntegerReaders(ExternalHandler hook, ReaderResolver resolver) {
+    std::lock_guard<std::mutex> lock(registering);
+    if (Registered* entry = EntryOf(hook, true)) entry->readers = resolver;
+}
+
 NativeResolver NativeResolverOf(ExternalHandler hook) {
     std::lock_guard<std::mutex> lock(registering);
     Registered* entry = EntryOf(hook, false);
@@ -62,4 +68,10 @@ PureResolver PureResolverOf(ExternalHandler hook) {
     std::lock_guard<std::mutex> lock(registering);
     Registered* entry = EntryOf(hook, false);
     return entry != nullptr ? entry->pure : nullptr;
+}
+
+ReaderResolver ReaderResolverOf(ExternalHandler hook) {
+    std::lock_guard<std::mutex> lock(registering);
+    Registered* entry = EntryOf(hook, false);
+    return entry != nullptr ? entry->readers : nullptr;
 }

@@ -10,7 +10,9 @@
 #include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/script_messages.h"
+#include "types/type_codes.h"
 #include "values/expr_evaluator.h"
+#include "values/value_type.h"
 
 bool NativeCall::Ready(const ExecuteEnv& env) {
     if (busy || env.IsTracing() || env.externalHook == nullptr) return false;
@@ -25,6 +27,12 @@ bool NativeCall::Ready(const ExecuteEnv& env) {
         pure = pureResolver != nullptr && pureResolver(*procedure);
         if (pure && results == nullptr) results.reset(new (std::nothrow) CallResults);
         pure = pure && results != nullptr;
+        // Only a result stored as it is read: an INT4 into an INT4.
+        ReaderResolver readers = handler != nullptr && procedure->returnType == kDeclInt4 &&
+                                         procedure->parameters.GetMemberCount() == 0
+                                     ? ReaderResolverOf(resolvedFor)
+                                     : nullptr;
+        reader = readers != nullptr ? readers(*procedure) : nullptr;
     }
     return handler != nullptr && items == Items::kMade;
 }
@@ -111,6 +119,25 @@ void NativeCall::Trim() {
     }
     // Out of memory: the usual route from now on.
     if (!made) items = Items::kRefused;
+}
+
+bool NativeCall::ReadInteger(ExecuteEnv& env, const CallArguments& args, uint32_t& word,
+                             int32_t& type) {
+    if (!Ready(env) || reader == nullptr || args.GetSize() != 0 ||
+        env.CallDepth() >= ExecuteEnv::kMaxCallDepth) {
+        return false;
+    }
+    uint32_t readWord = 0;
+    int32_t readType = kTypeNone;
+    if (!reader(env.hookOwner, env, *procedure, readWord, readType) || readType != kTypeInt4) {
+        return false;
+    }
+    // The return value as the call leaves it: emptied, then the result.
+    env.returnValue.clear(false);
+    if (!env.returnValue.setInteger(readWord, readType)) return false;
+    word = readWord;
+    type = readType;
+    return true;
 }
 
 bool NativeCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,

@@ -57,6 +57,11 @@ class NativeCall {
     // Runs it as ExecuteEnv::Execute would, from caller, the top frame;
     // result receives the return value.
     bool Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args, CVarient& result);
+    // The integer result of a call without arguments whose native function
+    // can be read (NativeReader), taken without running it: the
+    // environment's return value is then what the call would leave. False,
+    // changing nothing, where the call must run.
+    bool ReadInteger(ExecuteEnv& env, const CallArguments& args, uint32_t& word, int32_t& type);
 
   private:
     // The values that a pure call's result depends on, in order.
@@ -86,6 +91,7 @@ class NativeCall {
     Procedure* procedure;
     ExternalHandler resolvedFor = nullptr;
     NativeHandler handler = nullptr;
+    NativeReader reader = nullptr;
     enum class Items { kNotMade, kMade, kRefused } items = Items::kNotMade;
     // Whether the variables that the by-address arguments name are there,
     // none a struct or a choice; each found goes to sources.

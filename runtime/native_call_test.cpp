@@ -43,11 +43,36 @@ bool Bump(ExecuteEnv& env, Procedure& procedure, CVariableItem* v, int32_t by,
                              : procedure.setReturn(env, value);
 }
 
+// tick() and tock(): tickValue, failing while it is negative.
+int tickValue = 0;
+int tickReads = 0;
+
+bool Tick(ExecuteEnv& env, Procedure& procedure, CVariableItem* result) {
+    if (tickValue < 0) {
+        env.SetLastError("tick() fails");
+        return false;
+    }
+    CVarient value;
+    value.setInteger(static_cast<uint32_t>(tickValue), kTypeInt4);
+    return result != nullptr ? procedure.StoreReturn(result, value)
+                             : procedure.setReturn(env, value);
+}
+
+// tick read without a call, where the call would not fail.
+bool ReadTick(void*, ExecuteEnv&, const Procedure&, uint32_t& word, int32_t& type) {
+    if (tickValue < 0) return false;
+    ++tickReads;
+    word = static_cast<uint32_t>(tickValue);
+    type = kTypeInt4;
+    return true;
+}
+
 // The usual route: the parameters read by name from the call's frame.
 int Usual(void*, int, void** argv) {
     ++usualCalls;
     auto* env = static_cast<ExecuteEnv*>(argv[0]);
     auto* procedure = static_cast<Procedure*>(argv[1]);
+    if (procedure->parameters.GetMemberCount() == 0) return Tick(*env, *procedure, nullptr);
     RunTimeStk* frame = env->GetTopStk(0);
     int32_t n = 0;
     OTSTR tag;
@@ -82,7 +107,13 @@ bool ServeBump(void*, ExecuteEnv& env, Procedure& procedure, const NativeArgumen
            Bump(env, procedure, args.params[0], by, args.result);
 }
 
+bool ServeTick(void*, ExecuteEnv& env, Procedure& procedure, const NativeArguments& args) {
+    ++nativeCalls;
+    return Tick(env, procedure, args.result);
+}
+
 NativeHandler Resolve(const Procedure& procedure) {
+    if (procedure.parameters.GetMemberCount() == 0) return ServeTick;
     if (procedure.name.Compare("bump", false)) return ServeBump;
     return procedure.name.Compare("twice", false) ? ServeTwice : nullptr;
 }
@@ -99,6 +130,8 @@ class NativeCallTest : public ::testing::Test {
                      {{"n", kDeclInt4, false}, {"tag", kDeclOctet, false}}, true);
         AddProcedure(file, "bump", kDeclInt4, {{"v", kDeclInt4, true}, {"by", kDeclInt4, false}},
                      true);
+        AddProcedure(file, "tick", kDeclInt4, {}, true);
+        AddProcedure(file, "tock", kDeclUInt2, {}, true);  // read as UINT2: not readable
         // Its argument calls the same call site again, before the first
         // call has its parameters.
         Procedure* f = AddProcedure(file, "f", kDeclInt4, {{"k", kDeclInt4, false}});
@@ -222,6 +255,55 @@ TEST_F(NativeCallTest, PureCallSitesKeepTheirResults) {
     EXPECT_EQ(
         "4/4 ran 2, 8/8 ran 2, 4/4 ran 2, 8/8 ran 0, 4/4 ran 0, - ran 1, - ran 1, 12/12 ran 2, ",
         got);
+}
+
+// A call without arguments whose native function can be read is read where
+// an expression is computed in machine words, once the site is bound:
+// value, return value and trace are the call's. Where the reader refuses,
+// or the result is no INT4, the call runs.
+TEST_F(NativeCallTest, ReadableCallsAreReadInIntegerExpressions) {
+    RegisterIntegerReaders(Served, [](const Procedure&) -> NativeReader { return ReadTick; });
+    struct Case {
+        const char* text;
+        int tick;
+        int reads;   // on the second run, with the call site bound
+        int native;  // calls served natively then
+    };
+    const Case cases[] = {
+        {"tick() + 1", 5, 1, 0}, {"tick ( ) < x", 6, 1, 0}, {"twice(tick() * 2, 'a')", 3, 1, 1},
+        {"tock() + 1", 5, 0, 1}, {"tick() + 1", -1, 0, 1},  // the call fails
+    };
+    for (const Case& c : cases) {
+        tickValue = c.tick;
+        std::string runs[2];
+        for (ExternalHandler hook : {Usual, Served}) {
+            ASSERT_TRUE(env.Prepare(&file));
+            env.push(env.GetRoot());
+            env.InstallHooks(nullptr, true, hook, 0);
+            std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(c.text));
+            std::string& got = runs[hook == Served];
+            for (int run = 0; run < 2; ++run) {
+                tickReads = nativeCalls = 0;
+                env.returnValue.clear(false);
+                testing::internal::CaptureStdout();
+                ExprEvaluator evaluator;
+                env.GetRoot()->BindEvaluator(evaluator);
+                CVarient value;
+                bool ok = evaluator.CalcTree(tree.get(), c.text, value, false);
+                OTSTR shown;
+                value.getText(shown);
+                got += (ok ? shown.GetBuffer(0) : "ERROR ") + std::string("/") +
+                       std::to_string(env.returnValue.getLong()) + " " +
+                       testing::internal::GetCapturedStdout() + "; ";
+            }
+            if (hook == Served) {
+                EXPECT_EQ(c.reads, tickReads) << c.text;
+                EXPECT_EQ(c.native, nativeCalls) << c.text;
+            }
+        }
+        EXPECT_EQ(runs[0], runs[1]) << c.text;
+    }
+    RegisterIntegerReaders(Served, nullptr);
 }
 
 // A traced run sees every call's frame: no call is served natively.

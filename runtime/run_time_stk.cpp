@@ -711,8 +711,10 @@ CVariableItem* RunTimeStk::MemberOf(CStruct& element, const DottedPath& path, in
         step.hintIndex < count) {
         CVariableItem* member = element.members.GetAt(step.hintIndex);
         const OTSTR* memberName = member != nullptr ? &member->header.GetName() : nullptr;
+        // The name as it was written, the usual case, is the same bytes.
         if (memberName != nullptr && memberName->GetLength() == step.nameLength &&
-            memberName->Compare(name, caseSensitive)) {
+            (SameBytes(memberName->GetBuffer(), name, step.nameLength) ||
+             memberName->Compare(name, caseSensitive))) {
             return member;
         }
     }
@@ -1120,10 +1122,18 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
 int RunTimeStk::ReadInteger(void* context, ExprNode* leaf, uint32_t* word, int32_t* type) {
     auto* self = static_cast<RunTimeStk*>(context);
     ExprBinding* held = leaf != nullptr ? leaf->binding.get() : nullptr;
-    if (self == nullptr || !CallArguments::BindingOn() || held == nullptr ||
-        typeid(*held) != typeid(NameBinding)) {
-        return 0;
+    if (self == nullptr || !CallArguments::BindingOn() || held == nullptr) return 0;
+    if (typeid(*held) == typeid(CallBinding)) {
+        // A call bound by an earlier run, read where its native function
+        // allows it; the call runs on the usual route otherwise.
+        std::unique_ptr<ExprBinding>* slot = nullptr;
+        CallBinding* call = CallBinding::Find(leaf, self->program, &slot);
+        return call != nullptr && self->env != nullptr && self->env->GetTopStk(0) == self &&
+                       call->native.ReadInteger(*self->env, call->arguments, *word, *type)
+                   ? 1
+                   : 0;
     }
+    if (typeid(*held) != typeid(NameBinding)) return 0;
     auto* bound = static_cast<NameBinding*>(held);
     Program* key = self->program != nullptr ? self->program : BindingProgram(self);
     if (key == nullptr || !bound->Holds(key)) return 0;

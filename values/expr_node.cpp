@@ -49,12 +49,24 @@ bool PlainPath(const char* name) {
     return true;
 }
 
+// A call without arguments: "f()", blanks allowed around the parentheses.
+bool EmptyCall(const char* text) {
+    const char* open = strchr(text, '(');
+    if (open == nullptr) return false;
+    const char* p = open + 1;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p++ != ')') return false;
+    while (*p == ' ' || *p == '\t') ++p;
+    return *p == 0;
+}
+
 }  // namespace
 
 int8_t ExprNode::MakeShape() const {
     if (IsLeaf()) {
         if (literal != nullptr) return IsIntegerType(literal->GetType()) ? 1 : 0;
-        return id == kTokIdent && !IsCall() && PlainPath(text.GetBuffer(0)) ? 1 : 0;
+        if (id != kTokIdent) return 0;
+        return (IsCall() ? EmptyCall(text.GetBuffer(0)) : PlainPath(text.GetBuffer(0))) ? 1 : 0;
     }
     if (id != kTokOperator || child[2] != nullptr) return 0;
     if (unary) return child[0] != nullptr && child[0]->IntegerShaped() ? 1 : 0;

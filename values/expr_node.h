@@ -46,9 +46,9 @@ class ExprNode : public Token {
 
     // Whether the subtree may compute an integer without values (the
     // evaluator's integer route): its leaves names or dotted paths of names
-    // with subscripts of digits only, or integer literals kept as values;
-    // its operators those of one or two operands but '=' and '?'. Worked
-    // out at the first ask.
+    // with subscripts of digits only, calls without arguments, or integer
+    // literals kept as values; its operators those of one or two operands
+    // but '=' and '?'. Worked out at the first ask.
     bool IntegerShaped() const {
         if (shape < 0) shape = MakeShape();
         return shape != 0;
