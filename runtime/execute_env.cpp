@@ -287,6 +287,21 @@ bool ExecuteEnv::Execute(Procedure* procedure, const CallArguments& args, CVarie
     return ok;
 }
 
+bool ExecuteEnv::CallInFrame(Procedure* procedure, RunTimeStk* frame, CVarient* result) {
+    if (procedure == nullptr || frame == nullptr) return false;
+    if (callDepth >= kMaxCallDepth) {
+        SetLastError("Execute %s() fail, call nesting too deep", procedure->name.GetBuffer(0));
+        return false;
+    }
+    push(frame);
+    ++callDepth;
+    bool ok = procedure->Call(*this);
+    --callDepth;
+    PopEnv(frame, false);
+    if (ok && result != nullptr) ok = result->clone(returnValue);
+    return ok;
+}
+
 int ExecuteEnv::CallExternal(Procedure* procedure) {
     if (externalHook == nullptr) return -1;
     void* argv[3] = {this, procedure, hookArgument};

@@ -73,6 +73,10 @@ class ExecuteEnv : public NamedObject {
     bool Execute(Procedure* procedure, const char* args, CVarient* result);
     // The same with the arguments split (and maybe bound) before.
     bool Execute(Procedure* procedure, const CallArguments& args, CVarient* result);
+    // Calls procedure in frame, a frame kept for it that holds its
+    // parameters, set already, and its variables: pushed, called and popped
+    // as Execute does it with a frame of its own.
+    bool CallInFrame(Procedure* procedure, RunTimeStk* frame, CVarient* result);
     // Calls the native-call handler for an extern procedure: 1 handled,
     // 0 refused, -1 no handler bound.
     int CallExternal(Procedure* procedure);

@@ -1,9 +1,16 @@
 #include "runtime/quiet_call.h"
 
+#include <new>
+
+#include "runtime/quiet_frame.h"
 #include "runtime/run_time_stk.h"
 #include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "values/expr_evaluator.h"
+
+CallResults::CallResults() = default;
+
+CallResults::~CallResults() = default;
 
 const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, int count) const {
     if (count < 0 || count > kMaxArguments) return nullptr;
@@ -66,6 +73,15 @@ bool QuietCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& ar
     if (read) {
         if (const CVarient* kept = results->Find(words, types, count)) {
             return env.returnValue.clone(*kept) && result.clone(*kept);
+        }
+        // The parameters take the values read, in the procedure's kept frame.
+        if (results->frame == nullptr)
+            results->frame.reset(new (std::nothrow) QuietFrame(procedure));
+        int ran = results->frame != nullptr ? results->frame->Run(env, words, count, result) : -1;
+        if (ran == 0) return false;
+        if (ran > 0) {
+            results->Keep(words, types, count, result);
+            return true;
         }
     }
     if (!env.Execute(procedure, args, &result)) return false;

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "runtime/hook_services.h"
 #include "values/cvarient.h"
 
 class CallArguments;
+class QuietFrame;
 class RunTimeStk;
 
 // The results of the latest calls of one procedure, by the values of their
@@ -22,6 +24,11 @@ class CallResults {
     static constexpr int kMaxArguments = 8;
     static constexpr int kKept = 16;
 
+    CallResults();
+    ~CallResults();
+    CallResults(const CallResults&) = delete;
+    CallResults& operator=(const CallResults&) = delete;
+
     // The result of a call with these argument values, or null.
     const CVarient* Find(const uint32_t* words, const int32_t* types, int count) const;
     // Keeps result for these argument values in place of the oldest.
@@ -29,6 +36,9 @@ class CallResults {
 
     // How many calls deep the procedure's own calls go below it.
     int chain = 0;
+    // The frame in which a call whose result is not kept runs, made at
+    // the first such call.
+    std::unique_ptr<QuietFrame> frame;
 
   private:
     struct Entry {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "runtime/test_program.h"
@@ -14,27 +15,33 @@ namespace {
 
 using namespace testprog;
 
-CallResults kept;
+std::unique_ptr<CallResults> keptSq;
+std::unique_ptr<CallResults> keptDown;
 
 int Hook(void*, int, void**) {
     return 0;
 }
 
 CallResults* Resolve(void*, const Procedure& procedure) {
-    return procedure.name.Compare("sq", false) ? &kept : nullptr;
+    if (procedure.name.Compare("down", false)) return keptDown.get();
+    return procedure.name.Compare("sq", false) ? keptSq.get() : nullptr;
 }
 
 class QuietCallTest : public ::testing::Test {
   protected:
     QuietCallTest() {
         RegisterQuietCalls(Hook, Resolve);
-        kept = CallResults();
+        keptSq.reset(new CallResults);
+        keptDown.reset(new CallResults);
         file.SetName("main.txt");
         AddVariable(file, "runs", kDeclInt4, 1, "0");
         AddVariable(file, "unset", kDeclInt4);
         Procedure* sq = AddProcedure(file, "sq", kDeclInt4, {{"n", kDeclInt4, false}});
         AddStatement(*sq->body, "runs = runs + 1");
         AddReturn(sq, "n * n");
+        // Calls itself while its frame is in use.
+        Procedure* down = AddProcedure(file, "down", kDeclInt4, {{"n", kDeclInt4, false}});
+        AddReturn(down, "n > 0 ? down(n - 1) + n : 0");
         EXPECT_TRUE(env.Prepare(&file));
         env.push(env.GetRoot());
         env.InstallHooks(nullptr, true, Hook, 0);
@@ -79,8 +86,15 @@ TEST_F(QuietCallTest, RecentArgumentsTakeTheKeptResult) {
         {"sq(0 - 3)", "9" + runs(kept + 3)},  // given way to sq(3) in turn
         {"sq(unset)", "-" + runs(kept + 3)},  // cannot be read: runs as usual and fails
         {"sq(2, 3)", "4" + runs(kept + 4)},   // too many arguments: traced, as usual
+        // A call that finds the kept frame in use runs in a frame of its own.
+        {"down(4) + down(3)", "16" + runs(kept + 4)},
     };
     for (const auto& step : steps) EXPECT_EQ(step[1], Eval(step[0].c_str())) << step[0];
+    // The return value is the last call's, kept or run.
+    EXPECT_EQ("64 runs " + std::to_string(kept + 5), Eval("sq(8)"));
+    EXPECT_EQ(64, env.returnValue.getLong());
+    EXPECT_EQ("49 runs " + std::to_string(kept + 6), Eval("sq(8) + sq(7) - sq(8)"));
+    EXPECT_EQ(64, env.returnValue.getLong());
 }
 
 TEST_F(QuietCallTest, TracedOrCancelledRunsCallEveryTime) {

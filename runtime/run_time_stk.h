@@ -163,6 +163,7 @@ class RunTimeStk : public ItemResolver {
     // Says that the frame's variables are exactly those that key makes (a
     // procedure's call, a block's declarations); any later change forgets it.
     void SetLayout(const void* key) { layoutKey = key; }
+    const void* Layout() const { return layoutKey; }
     // The extra values of a variable-argument call, in order.
     int ValueCount() const { return values.GetSize(); }
     CVarient* ValueAt(int i) const { return values.GetAt(i); }
