@@ -13,6 +13,7 @@
 #include "decoder/item_frame.h"
 #include "decoder/protocol_decoder.h"
 #include "decoder/quiet_procedures.h"
+#include "runtime/quiet_frame.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
 #include "script/call_arguments.h"
@@ -373,8 +374,20 @@ bool CallItemDump(ProtocolDecoder& decoder, Procedure* dump, DecoderItem& item, 
     if (const CVarient* result = kept->Find(&word, &type, 1)) {
         return env.returnValue.clone(*result) && CommentOf(*result, out);
     }
+    // The procedure's kept frame takes the value as the holder would hand
+    // it over; nothing of a quiet procedure reads the holder or the flag.
     CVarient result;
-    if (!RunDump(decoder, dump, item, index, CurItemArgument(), result)) return false;
+    if (kept->frame == nullptr) kept->frame.reset(new (std::nothrow) QuietFrame(dump));
+    int ran = -1;
+    if (kept->frame != nullptr) {
+        bool flag = env.hookFlag;
+        env.hookFlag = false;
+        ran = kept->frame->Run(env, &word, 1, result);
+        env.hookFlag = flag;
+    }
+    if (ran == 0 || (ran < 0 && !RunDump(decoder, dump, item, index, CurItemArgument(), result))) {
+        return false;
+    }
     kept->Keep(&word, &type, 1, result);
     return CommentOf(result, out);
 }

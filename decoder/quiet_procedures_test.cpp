@@ -7,10 +7,12 @@
 #include <string>
 
 #include "decoder/sample_files.h"
+#include "decoder/translation_report.h"
 #include "runtime/execute_env.h"
 #include "script/attribute_definition.h"
 #include "script/call_arguments.h"
 #include "types/instance_dump.h"
+#include "types/text_table.h"
 
 namespace {
 
@@ -19,6 +21,19 @@ class QuietProceduresTest : public DecoderTest {
     CVariableItem* Member(const char* name) {
         int32_t index = -1;
         return decoder.GetRoot().GetItem(0, name, &index);
+    }
+
+    // The rows of the decoded tree with comments.
+    std::string Comments() {
+        TextTable table;
+        SetReportColumns(table, 40);
+        if (!DumpTree(decoder.GetRoot(), table, kDumpComments, 0, 16)) return "ERROR";
+        std::string text;
+        OTSTR line;
+        for (int row = 0; row < table.GetRowCount(); ++row) {
+            if (table.GetRowLine(row, line)) text += std::string(line.GetBuffer(0)) + "\n";
+        }
+        return text;
     }
 
     // The hooks of the decoded tree with comments on, with and without
@@ -81,6 +96,16 @@ TEST_F(QuietProceduresTest, WhichDumpsAreQuiet) {
         for (uint8_t byte : {0, 1, 3, 200, 255}) {
             ASSERT_EQ("OK 2", Run({byte, byte})) << c.dump;
             ASSERT_TRUE(Member("a") != nullptr && Member("c") != nullptr);
+            // The comments of quiet Dumps, made in their kept frames, are
+            // those of a traced run, which calls every Dump in a frame of
+            // its own.
+            std::string kept = Comments();
+            decoder.GetEnv().monitor = &monitor;
+            testing::internal::CaptureStdout();
+            std::string traced = Comments();
+            testing::internal::GetCapturedStdout();
+            decoder.GetEnv().monitor = nullptr;
+            EXPECT_EQ(traced, kept) << c.dump << " " << int{byte};
             // A quiet Dump runs without failing; leaving the quiet ones out
             // gives what running them gives.
             bool ran = Hooks(false);
