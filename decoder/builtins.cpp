@@ -173,8 +173,8 @@ bool Builtin::FetchValue() {
     }
     OTSTR elementName = ident;
     elementName.Append("FetchValue()");
-    std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(&decoder));
-    if (holder == nullptr || !holder->PassAddressClone(*target, -1, nullptr)) {
+    LentHolder holder(decoder);
+    if (holder.get() == nullptr || !holder->PassAddressClone(*target, -1, nullptr)) {
         return Fail("%s", kFetchParam);
     }
     holder->SetName(target->GetItemName().GetBuffer(0));
@@ -183,7 +183,8 @@ bool Builtin::FetchValue() {
     } else if (!cursor->SetPos(locat)) {
         return Fail(kFetchLocat, elementName.GetBuffer(0), locat);
     }
-    if (!decoder.TranslateMember(elementName.GetBuffer(0), nullptr, *holder, *cursor, &param)) {
+    if (!decoder.TranslateMember(elementName.GetBuffer(0), nullptr, *holder.get(), *cursor,
+                                 &param)) {
         MoveCursor(*cursor, start);
         return FailWithDecoderError();
     }

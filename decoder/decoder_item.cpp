@@ -338,8 +338,8 @@ bool CommentOf(const CVarient& result, OTSTR& out) {
 bool RunDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, int32_t index,
              const CallArguments& args, CVarient& result) {
     ExecuteEnv& env = decoder.GetEnv();
-    std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(&decoder));
-    if (holder == nullptr || !holder->PassAddressClone(target, index, nullptr)) return false;
+    LentHolder holder(decoder);
+    if (holder.get() == nullptr || !holder->PassAddressClone(target, index, nullptr)) return false;
     holder->SetName("curItem");
     ItemFrame frame(env);
     if (frame.Open(holder.get()) <= 0) return false;

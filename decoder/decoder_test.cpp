@@ -363,6 +363,32 @@ TEST_F(ProtocolDecoderTest, EveryMessageGetsTheTreeOfANewDecoder) {
     }
 }
 
+// A holder given back is taken again as a new one is; one whose header was
+// changed where emptying it does not reach is not kept.
+TEST_F(ProtocolDecoderTest, HoldersComeBackAsNew) {
+    ASSERT_EQ("OK", Load("struct R { UINT1 a[2]; };"));
+    ASSERT_EQ("OK 2", Run({5, 6}));
+    CVariableItem* a = decoder.GetRoot().GetItem(0, "a", nullptr);
+    ASSERT_NE(nullptr, a);
+    std::unique_ptr<DecoderItem> holder = decoder.TakeHolder();
+    DecoderItem* used = holder.get();
+    ASSERT_TRUE(holder->PassAddressClone(*a, 1, nullptr));
+    holder->SetName("this");
+    holder->start = 3;
+    decoder.GiveHolder(std::move(holder));
+    holder = decoder.TakeHolder();
+    EXPECT_EQ(used, holder.get());
+    EXPECT_FALSE(holder->IsReference());
+    EXPECT_EQ(kTypeNone, holder->GetType());
+    EXPECT_EQ(nullptr, holder->def);
+    EXPECT_EQ(-1, holder->start);
+    EXPECT_EQ(0, holder->GetItemName().GetLength());
+    holder->header.mapTag = 2;
+    decoder.GiveHolder(std::move(holder));
+    holder = decoder.TakeHolder();
+    EXPECT_EQ(-1, holder->header.mapTag);
+}
+
 TEST_F(ProtocolDecoderTest, CommentsFromDumpProceduresAndEnums) {
     // The line comment of an enum's last item, which the look-ahead of its
     // value passes over when no comma follows, still becomes its comment.

@@ -169,6 +169,7 @@ bool MoveCursor(ByteCursor& cursor, int32_t p) {
 }
 
 ProtocolDecoder::ProtocolDecoder() {
+    spareHolders.reserve(kMaxSpareHolders);
     // The built-ins that need no frame are served without one.
     RegisterNatives(HookFunction, NativeBuiltin);
     // Their texts depend on their arguments alone (the enums stay as the
@@ -181,6 +182,32 @@ ProtocolDecoder::ProtocolDecoder() {
         return static_cast<ProtocolDecoder*>(owner)->quietProcedures.ResultsOf(procedure);
     });
     Reset(true);
+}
+
+LentHolder::LentHolder(ProtocolDecoder& decoder) : decoder(decoder), item(decoder.TakeHolder()) {}
+
+LentHolder::~LentHolder() {
+    decoder.GiveHolder(std::move(item));
+}
+
+std::unique_ptr<DecoderItem> ProtocolDecoder::TakeHolder() {
+    if (spareHolders.empty())
+        return std::unique_ptr<DecoderItem>(new (std::nothrow) DecoderItem(this));
+    std::unique_ptr<DecoderItem> holder = std::move(spareHolders.back());
+    spareHolders.pop_back();
+    return holder;
+}
+
+void ProtocolDecoder::GiveHolder(std::unique_ptr<DecoderItem> holder) {
+    if (holder == nullptr) return;
+    holder->ClearAll();
+    // The header fields that clear leaves must be as a new item has them;
+    // an item still in use (not emptied) is deleted, as before.
+    const VariableDefinition& h = holder->header;
+    bool asNew = holder->GetType() == kTypeNone && holder->def == nullptr && h.id == 0 &&
+                 h.lowByteFirst && h.attributes == nullptr && h.structDef == nullptr &&
+                 !h.byAddress && h.mapTag == -1 && h.memberLine == -1;
+    if (asNew && spareHolders.size() < kMaxSpareHolders) spareHolders.push_back(std::move(holder));
 }
 
 ProtocolDecoder::~ProtocolDecoder() {
@@ -494,8 +521,8 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
     }
     NestingGuard guard(nesting);
     if (decoded != nullptr && index == 0) decoded->start = pos;
-    std::unique_ptr<DecoderItem> holder(new (std::nothrow) DecoderItem(this));
-    if (holder == nullptr || !holder->PassAddressClone(instance, index, nullptr)) {
+    LentHolder holder(*this);
+    if (holder.get() == nullptr || !holder->PassAddressClone(instance, index, nullptr)) {
         SetError(kThisFail, pos);
         if (located != nullptr) located->failed = true;
         return false;

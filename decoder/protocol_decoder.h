@@ -49,6 +49,24 @@ constexpr const char kDumpThisFail[] = "%s create 'this' fail when dump";
 constexpr const char kLongValueFail[] = "%s get long value fail, maybe type illegal";
 }  // namespace decodermsg
 
+class ProtocolDecoder;
+
+// A holder taken from the decoder (TakeHolder) for one use, given back when
+// it goes.
+class LentHolder {
+  public:
+    explicit LentHolder(ProtocolDecoder& decoder);
+    ~LentHolder();
+    LentHolder(const LentHolder&) = delete;
+    LentHolder& operator=(const LentHolder&) = delete;
+    DecoderItem* get() const { return item.get(); }
+    DecoderItem* operator->() const { return item.get(); }
+
+  private:
+    ProtocolDecoder& decoder;
+    std::unique_ptr<DecoderItem> item;
+};
+
 class ProtocolDecoder {
   public:
     // Structs and choices nest at most this deep within one message.
@@ -122,6 +140,13 @@ class ProtocolDecoder {
     CVariableItem* NewChoiceElement(CStruct& elements, VariableDefinition* def);
     static constexpr int64_t kSpareElements = 4096;
 
+    // An empty item for the decoder to hand a struct element ("this") or a
+    // fetched variable to the steps that read into it, taken from the ones
+    // given back (null when memory runs out), and one given back after such
+    // a use: kept when it is empty again and as a new one is.
+    std::unique_ptr<DecoderItem> TakeHolder();
+    void GiveHolder(std::unique_ptr<DecoderItem> holder);
+
     // Records a failure text; the "recorded" flag tells TranslateMember that
     // the failing step left its own message.
     void SetError(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -192,6 +217,9 @@ class ProtocolDecoder {
     std::vector<SpareElement> spareElements;
     uint32_t renewals = 0;
     static constexpr size_t kMaxSpareElements = 64;
+    // Holders given back, for TakeHolder; room for them is reserved at once.
+    std::vector<std::unique_ptr<DecoderItem>> spareHolders;
+    static constexpr size_t kMaxSpareHolders = 16;
     static constexpr uint32_t kSpareMessages = 4;
     // The items and structs of a translation, cast to the decoder's classes.
     CastCache<DecoderItem> itemCast;
