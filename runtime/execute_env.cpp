@@ -278,11 +278,9 @@ bool ExecuteEnv::Execute(Procedure* procedure, const CallArguments& args, CVarie
         RecycleFrame(frame);
         return false;
     }
-    push(frame);
-    ++callDepth;
-    ok = procedure->Call(*this);
-    --callDepth;
-    if (PopEnv(frame, false)) RecycleFrame(frame);
+    bool popped = false;
+    ok = CallPushed(procedure, frame, popped);
+    if (popped) RecycleFrame(frame);
     if (ok && result != nullptr) ok = result->clone(returnValue);
     return ok;
 }
@@ -293,12 +291,18 @@ bool ExecuteEnv::CallInFrame(Procedure* procedure, RunTimeStk* frame, CVarient* 
         SetLastError("Execute %s() fail, call nesting too deep", procedure->name.GetBuffer(0));
         return false;
     }
+    bool popped = false;
+    bool ok = CallPushed(procedure, frame, popped);
+    if (ok && result != nullptr) ok = result->clone(returnValue);
+    return ok;
+}
+
+bool ExecuteEnv::CallPushed(Procedure* procedure, RunTimeStk* frame, bool& popped) {
     push(frame);
     ++callDepth;
     bool ok = procedure->Call(*this);
     --callDepth;
-    PopEnv(frame, false);
-    if (ok && result != nullptr) ok = result->clone(returnValue);
+    popped = PopEnv(frame, false);
     return ok;
 }
 

@@ -130,6 +130,9 @@ class ExecuteEnv : public NamedObject {
 
   private:
     static constexpr int kMaxSpareFrames = 32;
+    // Pushes frame, calls procedure in it and pops it again; popped says
+    // whether it was still the top.
+    bool CallPushed(Procedure* procedure, RunTimeStk* frame, bool& popped);
     // The lists in which a call's parameters are built, recycled likewise.
     ObArray* NewList();
     void RecycleList(ObArray* list);
