@@ -377,6 +377,18 @@ void TextTable::BuildFormat(Column& column) {
 }
 
 bool TextTable::BuildSeparator() {
+    // A line built from the same columns stands: a table refilled for
+    // every message mostly keeps its widths.
+    int32_t from[1 + 4 * kMaxColumns] = {columnCount};
+    for (int i = 0; i < columnCount; ++i) {
+        const Column& column = columns[i];
+        int32_t* at = from + 1 + 4 * i;
+        at[0] = column.flags & (kHidden | kNoBar);
+        at[1] = column.padLeft;
+        at[2] = column.width;
+        at[3] = column.padRight;
+    }
+    if (memcmp(from, separatorFor, sizeof from) == 0) return true;
     separator.Empty();
     bool ok = separator.Append(" +");
     for (int i = 0; ok && i < columnCount; ++i) {
@@ -387,5 +399,7 @@ bool TextTable::BuildSeparator() {
              separator.AppendChar((column.flags & kNoBar) ? '-' : '+');
     }
     if (!ok) separator.Empty();
+    memcpy(separatorFor, from, sizeof from);
+    if (!ok) separatorFor[0] = -1;
     return ok;
 }

@@ -152,4 +152,7 @@ class TextTable {
     MemPool cellPool;
     Column columns[kMaxColumns];
     OTSTR separator;
+    // What the separator was built from: the column count, and per column
+    // its hidden and bar flags, paddings and width; -1 before any build.
+    int32_t separatorFor[1 + 4 * kMaxColumns] = {-1};
 };
