@@ -266,6 +266,9 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
             CVarient value;
             testing::internal::CaptureStdout();
             bool ok = evaluator.CalcTree(tree.get(), text, value, false);
+            // The same expression as a condition.
+            int32_t truth = 0;
+            bool decided = evaluator.EvaluateBool(tree.get(), truth);
             std::string trace = testing::internal::GetCapturedStdout();
             OTSTR shown;
             value.getText(shown);
@@ -273,7 +276,8 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
                 (ok ? std::string(shown.GetBuffer(0)) + " type " + std::to_string(value.GetType())
                     : "ERROR " + std::string(evaluator.GetLastError().GetBuffer(0)) + " / " +
                           env.GetLastError().GetBuffer(0)) +
-                " trace " + trace + "\n";
+                (decided ? " bool " + std::to_string(truth) : " no bool") + " trace " + trace +
+                "\n";
         }
         CallArguments::SetBinding(true);
         return out;
@@ -283,7 +287,7 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
         EXPECT_EQ(values, run(text, false)) << text;
         EXPECT_EQ(values, run(text, true)) << text;
     }
-    const std::string int4 = "-10 type " + std::to_string(kTypeInt4) + " trace \n";
+    const std::string int4 = "-10 type " + std::to_string(kTypeInt4) + " bool -10 trace \n";
     EXPECT_EQ(int4 + int4, run("-10 + (n8 - n8)", true));
 }
 

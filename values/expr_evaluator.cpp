@@ -721,6 +721,16 @@ bool ExprEvaluator::EvaluateInteger(const ExprNode* node, uint32_t& word, int32_
 }
 
 bool ExprEvaluator::EvaluateBool(ExprNode* node, int32_t& out) {
+    // An operation of integers computed in machine words: its value is the
+    // word, as EvaluateValue would give it.
+    uint32_t word = 0;
+    int32_t type = kTypeNone;
+    if (node != nullptr && !node->IsLeaf() && EvaluateInteger(node, word, type)) {
+        lastError.Empty();
+        valueTooLong.Empty();
+        out = static_cast<int32_t>(word);
+        return true;
+    }
     CVarient value;
     if (!EvaluateValue(node, value)) return false;
     out = value.getLong();
