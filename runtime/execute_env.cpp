@@ -214,6 +214,12 @@ bool ExecuteEnv::Execute(Program* program) {
         PopEnv(existing, false);
         return ok;
     }
+    // A block that declares nothing runs in the top frame: a frame of its
+    // own would hold nothing, and every look-up would pass it. A traced
+    // run keeps it, as the frames it shows are those of the blocks.
+    if (!IsTracing() && GetTopStk(0) != nullptr && program->VariableItems().empty()) {
+        return program->Run(*this);
+    }
     RunTimeStk* parent = GetTopStk(0) != nullptr ? GetTopStk(0) : root;
     RunTimeStk* frame = NewFrame(program, parent);
     if (frame == nullptr) {

@@ -324,6 +324,42 @@ TEST_F(CallTest, ArgumentListsVariableArgumentsAndPushEnv) {
     EXPECT_EQ(1, env.StackSize());
 }
 
+// The depth of the frame stack where the handler runs.
+int StackDepth(void*, int, void** argv) {
+    auto* env = static_cast<ExecuteEnv*>(argv[0]);
+    CVarient result;
+    result.setInteger(static_cast<uint32_t>(env->StackSize()), kTypeInt4);
+    return static_cast<Procedure*>(argv[1])->setReturn(*env, result);
+}
+
+// A block that declares nothing runs in the frame of the code around it; a
+// block that declares a variable, and every block of a traced run, gets a
+// frame of its own. Names are found alike.
+TEST_F(CallTest, BlocksWithoutDeclarationsRunInTheFrameAround) {
+    AddVariable(file, "t", kDeclInt4);
+    AddProcedure(file, "depth", kDeclInt4, {}, true);
+    Procedure* p = AddProcedure(file, "p", kDeclInt4, {{"n", kDeclInt4, false}});
+    auto* plain = new Program(p->body);
+    AddStatement(*plain, "r = depth() * 100 + n");
+    p->body->AddItem(plain, 1, true);
+    auto* declaring = new Program(p->body);
+    AddVariable(*declaring, "k", kDeclInt4, 1, "2");
+    AddStatement(*declaring, "t = depth() * 100 + n * k");
+    p->body->AddItem(declaring, 2, true);
+    AddReturn(p, "r + t * 1000");
+    ASSERT_TRUE(Prepare());
+    env.InstallHooks(nullptr, true, StackDepth, 0);
+    // The root, p's frame, the declaring block's frame and depth's frame.
+    EXPECT_EQ("406303", Eval("p(3)"));
+    struct Monitor : StepMonitor {
+        int step(int, int) override { return 0; }
+    } monitor;
+    env.monitor = &monitor;
+    std::string traced;
+    EXPECT_EQ("406403", Eval("p(3)", &traced));
+    env.monitor = nullptr;
+}
+
 // Extern procedures go through the handler. Frames of calls are recycled
 // and keep the items of their call for the next call of the same procedure:
 // nothing of one call's parameters, locals or result, nor a change made to
