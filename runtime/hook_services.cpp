@@ -30,48 +30,51 @@ Registered* EntryOf(ExternalHandler hook, bool make) {
     return &registered[registeredCount++];
 }
 
+// Sets one resolver of hook's entry, made when there is none.
+template <typename Resolver>
+void Register(ExternalHandler hook, Resolver Registered::*field, Resolver resolver) {
+    std::lock_guard<std::mutex> lock(registering);
+    if (Registered* entry = EntryOf(hook, true)) entry->*field = resolver;
+}
+
+// One resolver of hook's entry; null when hook registered none.
+template <typename Resolver>
+Resolver ResolverOf(ExternalHandler hook, Resolver Registered::*field) {
+    std::lock_guard<std::mutex> lock(registering);
+    Registered* entry = EntryOf(hook, false);
+    return entry != nullptr ? entry->*field : nullptr;
+}
+
 }  // namespace
 
 void RegisterNatives(ExternalHandler hook, NativeResolver resolver) {
-    std::lock_guard<std::mutex> lock(registering);
-    if (Registered* entry = EntryOf(hook, true)) entry->natives = resolver;
+    Register(hook, &Registered::natives, resolver);
 }
 
 void RegisterQuietCalls(ExternalHandler hook, QuietResolver resolver) {
-    std::lock_guard<std::mutex> lock(registering);
-    if (Registered* entry = EntryOf(hook, true)) entry->quiet = resolver;
+    Register(hook, &Registered::quiet, resolver);
 }
 
 void RegisterPureNatives(ExternalHandler hook, PureResolver resolver) {
-    std::lock_guard<std::mutex> lock(registering);
-    if (Registered* entry = EntryOf(hook, true)) entry->pure = resolver;
+    Register(hook, &Registered::pure, resolver);
 }
 
 void RegisterIntegerReaders(ExternalHandler hook, ReaderResolver resolver) {
-    std::lock_guard<std::mutex> lock(registering);
-    if (Registered* entry = EntryOf(hook, true)) entry->readers = resolver;
+    Register(hook, &Registered::readers, resolver);
 }
 
 NativeResolver NativeResolverOf(ExternalHandler hook) {
-    std::lock_guard<std::mutex> lock(registering);
-    Registered* entry = EntryOf(hook, false);
-    return entry != nullptr ? entry->natives : nullptr;
+    return ResolverOf(hook, &Registered::natives);
 }
 
 QuietResolver QuietResolverOf(ExternalHandler hook) {
-    std::lock_guard<std::mutex> lock(registering);
-    Registered* entry = EntryOf(hook, false);
-    return entry != nullptr ? entry->quiet : nullptr;
+    return ResolverOf(hook, &Registered::quiet);
 }
 
 PureResolver PureResolverOf(ExternalHandler hook) {
-    std::lock_guard<std::mutex> lock(registering);
-    Registered* entry = EntryOf(hook, false);
-    return entry != nullptr ? entry->pure : nullptr;
+    return ResolverOf(hook, &Registered::pure);
 }
 
 ReaderResolver ReaderResolverOf(ExternalHandler hook) {
-    std::lock_guard<std::mutex> lock(registering);
-    Registered* entry = EntryOf(hook, false);
-    return entry != nullptr ? entry->readers : nullptr;
+    return ResolverOf(hook, &Registered::readers);
 }
