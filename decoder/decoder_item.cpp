@@ -13,7 +13,6 @@
 #include "decoder/item_frame.h"
 #include "decoder/protocol_decoder.h"
 #include "decoder/quiet_procedures.h"
-#include "runtime/quiet_frame.h"
 #include "runtime/run_time_stk.h"
 #include "script/attribute_definition.h"
 #include "script/call_arguments.h"
@@ -377,14 +376,10 @@ bool CallItemDump(ProtocolDecoder& decoder, Procedure* dump, DecoderItem& item, 
     // The procedure's kept frame takes the value as the holder would hand
     // it over; nothing of a quiet procedure reads the holder or the flag.
     CVarient result;
-    if (kept->frame == nullptr) kept->frame.reset(new (std::nothrow) QuietFrame(dump));
-    int ran = -1;
-    if (kept->frame != nullptr) {
-        bool flag = env.hookFlag;
-        env.hookFlag = false;
-        ran = kept->frame->Run(env, &word, 1, result);
-        env.hookFlag = flag;
-    }
+    bool flag = env.hookFlag;
+    env.hookFlag = false;
+    int ran = kept->RunInFrame(env, dump, &word, 1, result);
+    env.hookFlag = flag;
     if (ran == 0 || (ran < 0 && !RunDump(decoder, dump, item, index, CurItemArgument(), result))) {
         return false;
     }

@@ -12,6 +12,12 @@ CallResults::CallResults() = default;
 
 CallResults::~CallResults() = default;
 
+int CallResults::RunInFrame(ExecuteEnv& env, Procedure* procedure, const uint32_t* words, int count,
+                            CVarient& result) {
+    if (frame == nullptr) frame.reset(new (std::nothrow) QuietFrame(procedure));
+    return frame != nullptr ? frame->Run(env, words, count, result) : -1;
+}
+
 const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, int count) const {
     if (count < 0 || count > kMaxArguments) return nullptr;
     uint64_t key = KeyOf(words, count);
@@ -75,9 +81,7 @@ bool QuietCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& ar
             return env.returnValue.clone(*kept) && result.clone(*kept);
         }
         // The parameters take the values read, in the procedure's kept frame.
-        if (results->frame == nullptr)
-            results->frame.reset(new (std::nothrow) QuietFrame(procedure));
-        int ran = results->frame != nullptr ? results->frame->Run(env, words, count, result) : -1;
+        int ran = results->RunInFrame(env, procedure, words, count, result);
         if (ran == 0) return false;
         if (ran > 0) {
             results->Keep(words, types, count, result);

@@ -14,6 +14,8 @@
 #include "values/cvarient.h"
 
 class CallArguments;
+class ExecuteEnv;
+class Procedure;
 class QuietFrame;
 class RunTimeStk;
 
@@ -34,11 +36,14 @@ class CallResults {
     // Keeps result for these argument values in place of the oldest.
     void Keep(const uint32_t* words, const int32_t* types, int count, const CVarient& result);
 
+    // Runs procedure, whose results these are, for argument values that no
+    // kept result has, in the frame kept for it (QuietFrame::Run), made at
+    // the first such call: 1 done, 0 failed, -1 not run.
+    int RunInFrame(ExecuteEnv& env, Procedure* procedure, const uint32_t* words, int count,
+                   CVarient& result);
+
     // How many calls deep the procedure's own calls go below it.
     int chain = 0;
-    // The frame in which a call whose result is not kept runs, made at
-    // the first such call.
-    std::unique_ptr<QuietFrame> frame;
 
   private:
     struct Entry {
@@ -53,6 +58,7 @@ class CallResults {
         return (static_cast<uint64_t>(count + 1) << 32) | (count > 0 ? words[0] : 0u);
     }
     uint64_t keys[kKept] = {};
+    std::unique_ptr<QuietFrame> frame;
     Entry entries[kKept];
     int next = 0;
 };

@@ -25,7 +25,6 @@ bool QuietFrame::Make(ExecuteEnv& env, RunTimeStk* parent) {
     std::unique_ptr<RunTimeStk> made(new (std::nothrow) RunTimeStk(procedure->body, parent, &env));
     if (made == nullptr) return false;
     ObArray items;
-    ObArray extras;
     bool ok = true;
     int count = procedure->parameters.GetMemberCount();
     for (int i = 0; ok && i <= count; ++i) {
@@ -43,7 +42,7 @@ bool QuietFrame::Make(ExecuteEnv& env, RunTimeStk* parent) {
             delete static_cast<CVariableItem*>(items.GetAt(i));
         return false;
     }
-    if (!made->Prepare(&items, &extras, true)) return false;
+    if (!made->Prepare(&items, nullptr, true)) return false;
     made->SetLayout(procedure);
     frame = std::move(made);
     return true;
