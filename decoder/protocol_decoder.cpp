@@ -402,7 +402,15 @@ bool ProtocolDecoder::RenewMember(CStruct& owner, CVariableItem& member, Variabl
     item->Restart();
     // A failed Renew has taken its reserve already: the create takes it again.
     int64_t reserve = bitsLeft;
-    if (def->baseType != kDeclChoice && item->Renew(&owner, def)) {
+    // A choice gives its alternatives back before it is renewed or made
+    // again: they wait for the next message's choices.
+    bool choice = def->baseType == kDeclChoice;
+    if (choice) KeepChoiceElements(*item);
+    if (item->Renew(&owner, def)) {
+        if (choice) {
+            if (auto* holder = structCast.Cast(item->StructAt(0))) holder->Restart();
+            return true;
+        }
         if (def->baseType != kDeclStruct) return true;
         for (int32_t i = 0; i < item->GetCount(); ++i) {
             if (!RenewElement(*item->StructAt(i), def->structDef)) return false;
@@ -410,7 +418,6 @@ bool ProtocolDecoder::RenewMember(CStruct& owner, CVariableItem& member, Variabl
         return true;
     }
     bitsLeft = reserve;
-    if (def->baseType == kDeclChoice) KeepChoiceElements(*item);
     return item->create(&owner, def);
 }
 

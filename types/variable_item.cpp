@@ -212,7 +212,7 @@ bool CVariableItem::MakeChoice(int32_t elementCount) {
     if (!TVarient::create(header.GetName().GetBuffer(), kTypePvoid, elementCount)) return false;
     CStruct* holder = NewStruct();
     if (holder == nullptr) return false;
-    if (!holder->init(nullptr, "Choice") || !setAt(0, static_cast<void*>(holder))) {
+    if (!holder->init(nullptr, kChoiceHolderName) || !setAt(0, static_cast<void*>(holder))) {
         delete holder;
         return false;
     }
@@ -312,21 +312,24 @@ bool SameText(const OTSTR& text, const char* other, int length) {
 
 bool CVariableItem::RenewAs(const Recipe& made) {
     bool structs = made.baseType == kDeclStruct;
+    bool choice = made.baseType == kDeclChoice;
     if (structs && made.structType == nullptr) return false;
     // The header's own fields that no create sets keep their defaults.
     bool asMade =
-        !locked && (structs || !IsStructBase(made.baseType)) && structDef == made.structType &&
-        header.baseType == made.baseType && header.declaredType == made.declaredType &&
-        header.count == made.count && header.bitCount == made.bitCount &&
-        header.bitHigh == made.bitHigh && header.bitGroupEnd == made.bitGroupEnd &&
-        header.id == 0 && header.lowByteFirst && header.attributes == nullptr &&
-        header.structDef == nullptr && !header.byAddress && header.mapTag == -1 &&
-        header.memberLine == -1 && GetType() == (structs ? kTypePvoid : made.baseType) &&
+        !locked && (structs || (choice && made.count == 1) || !IsStructBase(made.baseType)) &&
+        structDef == made.structType && header.baseType == made.baseType &&
+        header.declaredType == made.declaredType && header.count == made.count &&
+        header.bitCount == made.bitCount && header.bitHigh == made.bitHigh &&
+        header.bitGroupEnd == made.bitGroupEnd && header.id == 0 && header.lowByteFirst &&
+        header.attributes == nullptr && header.structDef == nullptr && !header.byAddress &&
+        header.mapTag == -1 && header.memberLine == -1 &&
+        GetType() == (structs || choice ? kTypePvoid : made.baseType) &&
         GetCount() == made.reserved && header.GetDescription().IsEmpty() && description.IsEmpty() &&
         SameText(header.GetName(), made.name, made.nameLength) &&
         SameText(name, made.name, made.nameLength) &&
         SameText(header.typeName, made.typeName, made.typeNameLength) && !TreeInUse(this, nullptr);
     if (!asMade) return false;
+    if (choice) return RenewChoiceHolder();
     if (structs) {
         // The element structs stay, each as the struct type's.
         for (int32_t i = 0; i < made.reserved; ++i) {
@@ -341,11 +344,31 @@ bool CVariableItem::RenewAs(const Recipe& made) {
     return true;
 }
 
+bool CVariableItem::RenewChoiceHolder() {
+    // The holder must be as MakeChoice made it, without alternatives.
+    CStruct* holder = StructAt(0);
+    if (holder == nullptr || holder->def != nullptr || holder->members.GetSize() != 0 ||
+        !SameText(holder->GetName(), kChoiceHolderName, sizeof kChoiceHolderName - 1) ||
+        !holder->GetDescription().IsEmpty() || !KeepElements()) {
+        return false;
+    }
+    holder->hasImplicitChoice = false;
+    // The value flag as the holder's store left it.
+    setValueFlag(true);
+    marker = ' ';
+    implicitChoice = IsImplicitChoice();
+    addressSource = nullptr;
+    return true;
+}
+
 bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition) {
     if (definition == nullptr || def != definition) return false;
     bool structs = definition->baseType == kDeclStruct;
+    bool shell = IsStructBase(definition->baseType);
     const OTSTR& defName = definition->GetName();
-    // A struct item's header keeps the bit fields that clear leaves.
+    // A struct item's header keeps the bit fields that clear leaves, and so
+    // does a choice's; a choice has as many elements as it declares.
+    int32_t reserved = ReserveCount(definition->count, structs);
     Recipe made{defName.GetBuffer(0),
                 defName.GetLength(),
                 definition->typeName.GetBuffer(0),
@@ -353,11 +376,11 @@ bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition)
                 definition->baseType,
                 definition->declaredType,
                 definition->count,
-                structs ? -1 : definition->bitCount,
-                structs ? 0 : definition->bitHigh,
-                structs ? false : definition->bitGroupEnd,
-                structs ? definition->structDef : nullptr,
-                ReserveCount(definition->count, structs)};
+                shell ? -1 : definition->bitCount,
+                shell ? 0 : definition->bitHigh,
+                shell ? false : definition->bitGroupEnd,
+                shell ? definition->structDef : nullptr,
+                structs || !shell ? reserved : definition->count};
     if (!RenewAs(made)) return false;
     parent = parentStruct;
     mapTag = definition->mapTag;

@@ -60,9 +60,11 @@ class CVariableItem : public TVarient {
     // count) or create(declaredCode, itemName, count) would make of an item
     // that the same create made before, keeping its storage: only the value
     // is reset. False, changing nothing, unless the item is still exactly as
-    // that create left it apart from its value, and is no choice or
-    // reference. A struct item keeps its element structs as they are, each
-    // of the struct type: the caller renews their members in turn. As
+    // that create left it apart from its value, and is no reference. A
+    // struct item keeps its element structs as they are, each of the struct
+    // type: the caller renews their members in turn. A choice of one element
+    // keeps the holder of its alternatives, which must be as MakeChoice made
+    // it (the caller takes the alternatives out first). As
     // their creates, the forms with a definition or a declared code ask
     // ReserveCount once (also when they fail), the struct form not at all.
     bool Renew(CStruct* parentStruct, VariableDefinition* definition);
@@ -147,6 +149,11 @@ class CVariableItem : public TVarient {
     // structs' contents); then resets the value and the marks that a
     // create leaves unset.
     bool RenewAs(const Recipe& made);
+    // RenewAs's end for a choice that passed its checks: false, changing
+    // nothing, unless the holder is as MakeChoice made it.
+    bool RenewChoiceHolder();
+    // The name of the struct that holds a choice's alternatives.
+    static constexpr char kChoiceHolderName[] = "Choice";
     // The value's name and description follow the header's.
     void SyncName();
     // A PVOID storage of count elements holding new structs of structType.

@@ -254,7 +254,23 @@ TEST_F(VariableItemTyped, RenewOfAStructItemKeepsItsElements) {
     EXPECT_EQ(element, a->parent);
     a->StructAt(2)->def = &alt;
     EXPECT_FALSE(a->Renew(element, outer.GetMember(0))) << "an element of another type";
-    EXPECT_FALSE(element->members.GetAt(3)->Renew(element, outer.GetMember(3))) << "a choice";
+
+    // A choice keeps the holder of its alternatives, once they are out.
+    CVariableItem* choice = element->members.GetAt(3);
+    CStruct* holder = choice->StructAt(0);
+    CVariableItem* alternative = holder->NewItem();
+    ASSERT_TRUE(alternative->create(holder, outer.GetMember(1)));
+    ASSERT_TRUE(choice->SetChosen(alternative, 2, 0));
+    EXPECT_FALSE(choice->Renew(element, outer.GetMember(3))) << "an alternative in the holder";
+    holder->members.RemoveAll();
+    delete alternative;
+    choice->SetMarker('~');
+    EXPECT_TRUE(choice->Renew(element, outer.GetMember(3)));
+    EXPECT_EQ(holder, choice->StructAt(0));
+    EXPECT_TRUE(choice->HasValue());
+    EXPECT_EQ(' ', choice->marker);
+    holder->SetName("Other");
+    EXPECT_FALSE(choice->Renew(element, outer.GetMember(3))) << "a holder renamed";
 }
 
 // ---------------------------------------------------------------- initialisers
