@@ -378,18 +378,23 @@ class TreeDump {
 
     // The texts of the rows are built from zero-terminated pieces, so their
     // sizes are their lengths.
-    bool Cell(int row, int column, const std::string& text) {
-        return table == nullptr ||
-               table->SetCell(row, column, text.c_str(), static_cast<int32_t>(text.size()));
-    }
-    bool Cell(int row, int column, const char* text) {
-        return table == nullptr || table->SetCell(row, column, text);
+    struct Piece {
+        Piece(const std::string& text)  // NOLINT: any text of a row is a piece
+            : text(text.c_str()), length(static_cast<int32_t>(text.size())) {}
+        Piece(const char* text)  // NOLINT
+            : text(text), length(static_cast<int32_t>(strlen(text))) {}
+        Piece(const char* text, int32_t length) : text(text), length(length) {}
+        const char* text;
+        int32_t length;
+    };
+
+    bool Cell(int row, int column, Piece text) {
+        return table == nullptr || table->SetCell(row, column, text.text, text.length);
     }
 
     // A row of item's own with the texts of its hooks; -1 when the table
     // cannot take it.
-    int ItemRow(CVariableItem& item, int32_t level, const std::string& name,
-                const std::string& value) {
+    int ItemRow(CVariableItem& item, int32_t level, const std::string& name, Piece value) {
         if (table == nullptr) return 0;
         int row = NewRow(Tag(item), level, Mark(item));
         if (row < 0) return -1;
@@ -397,10 +402,10 @@ class TreeDump {
         if (item.HasLocation()) item.LocationText(location);
         marker.Empty();  // as location: a hook may leave it
         item.MarkerText(marker);
-        bool ok = Cell(row, kDumpLocationColumn, location.GetBuffer()) &&
-                  Cell(row, kDumpMarkerColumn, marker.GetBuffer()) &&
+        bool ok = Cell(row, kDumpLocationColumn, Piece(location.GetBuffer())) &&
+                  Cell(row, kDumpMarkerColumn, Piece(marker.GetBuffer())) &&
                   Cell(row, kDumpNameColumn, name) &&
-                  Cell(row, kDumpDescriptionColumn, ShownDescription(item)) &&
+                  Cell(row, kDumpDescriptionColumn, Piece(ShownDescription(item))) &&
                   Cell(row, kDumpValueColumn, value);
         return ok ? row : -1;
     }
@@ -526,24 +531,30 @@ class TreeDump {
 
     // ---- numbers, hexadecimal numbers and characters ----
 
+    // The digits of a hexadecimal element, as many as its storage's width
+    // takes (2, 4 or 8): their count.
+    static int HexText(CVariableItem& item, int32_t index, char* out) {
+        int32_t base = item.GetType();
+        uint32_t word = 0;
+        if (base == kTypePvoid) {
+            void* pointer = nullptr;
+            item.getAt(index, pointer);
+            word = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer) & 0xffffffffu);
+        } else {
+            item.getAt_as_ulong(index, word);
+        }
+        int digits = base == kTypeUInt1 || base == kTypeInt1   ? 2
+                     : base == kTypeUInt2 || base == kTypeInt2 ? 4
+                                                               : 8;
+        HexDigits(word, digits, out);
+        return digits;
+    }
+
     void ElementText(CVariableItem& item, Form form, int32_t index, std::string& result) {
         char text[48];
         OTSTR& out = scratch;
         if (form == Form::kHexNumber) {
-            int32_t base = item.GetType();
-            uint32_t word = 0;
-            if (base == kTypePvoid) {
-                void* pointer = nullptr;
-                item.getAt(index, pointer);
-                word = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer) & 0xffffffffu);
-            } else {
-                item.getAt_as_ulong(index, word);
-            }
-            int digits = base == kTypeUInt1 || base == kTypeInt1   ? 2
-                         : base == kTypeUInt2 || base == kTypeInt2 ? 4
-                                                                   : 8;
-            HexDigits(word, digits, text);
-            result.assign(text, static_cast<size_t>(digits));
+            result.assign(text, static_cast<size_t>(HexText(item, index, text)));
             return;
         }
         if (form == Form::kChar) {
@@ -563,6 +574,21 @@ class TreeDump {
         result.assign(out.GetBuffer());
     }
 
+    // The value cell of a single integer element shown without a comment,
+    // written as the rows below would write it; -1 for any other element.
+    int32_t SingleIntegerValue(CVariableItem& item, Form form, char* out) {
+        if (form == Form::kHexNumber) {
+            memcpy(out, "H' ", 3);
+            int n = HexText(item, 0, out + 3);
+            out[3 + n] = ' ';
+            return n + 4;
+        }
+        int n = item.IntegerTextAt(0, out);
+        if (n < 0) return -1;
+        out[n] = ' ';
+        return n + 1;
+    }
+
     bool ElementRows(CVariableItem& item, int32_t level) {
         Form form = FormOf(item);
         int32_t count = item.GetCount();
@@ -571,6 +597,12 @@ class TreeDump {
             return ItemRow(item, level, ItemName(item, level), "-") >= 0;
         }
         if (table == nullptr) return ElementHooks(item, count, attached, level);
+        if (count == 1 && !attached && (form == Form::kNumber || form == Form::kHexNumber) &&
+            !CommentsShown(item)) {
+            char value[kMaxDecimalDigits + 8];
+            int32_t n = SingleIntegerValue(item, form, value);
+            if (n >= 0) return ItemRow(item, level, ItemName(item, level), Piece(value, n)) >= 0;
+        }
         std::vector<std::string>& texts = Here().elements;
         if (texts.size() < static_cast<size_t>(count)) texts.resize(static_cast<size_t>(count));
         int width = 1;

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/block_cache.h"
+#include "base/number_text.h"
 #include "values/format_values.h"
 #include "values/varient_messages.h"
 
@@ -439,6 +440,18 @@ bool TVarient::getTextAt(int32_t idx, OTSTR& out, const char* format) const {
         format = ValueTypeFormat(kTypePvoid);
     }
     return FormatValueText(out, format, arg);
+}
+
+int TVarient::IntegerTextAt(int32_t idx, char* out) const {
+    if (!hasValue) {
+        out[0] = '-';
+        return 1;
+    }
+    if (!IsIntegerType(type) || !InRange(idx)) return -1;
+    uint32_t word = LoadWord(idx);
+    return DecimalDigits(IsSignedType(type) ? static_cast<int64_t>(static_cast<int32_t>(word))
+                                            : static_cast<int64_t>(word),
+                         out);
 }
 
 bool TVarient::getByteString(OTSTR& out) const {

@@ -102,6 +102,11 @@ class TVarient : public VarientBase {
     // type; otherwise the element under format (or the type's default).
     // PVOID elements always print as "&%08X" of their low 32 bits.
     bool getTextAt(int32_t idx, OTSTR& out, const char* format = nullptr) const;
+    // What getTextAt gives without a format for an element of an integer
+    // storage, or for one without a value, written to out (room for
+    // kMaxDecimalDigits) without its zero byte: the length; -1, writing
+    // nothing, for any other storage or an index out of range.
+    int IntegerTextAt(int32_t idx, char* out) const;
     // INT1 and UINT1 arrays: the elements as a byte string of count bytes;
     // other types give an empty string and false.
     bool getByteString(OTSTR& out) const;

@@ -9,6 +9,9 @@
 #include <functional>
 #include <string>
 
+#include "base/number_text.h"
+#include "values/value_type.h"
+
 namespace {
 
 template <typename Fn>
@@ -21,7 +24,17 @@ std::string Traced(Fn fn) {
 std::string TextAt(const TVarient& t, int32_t idx, const char* format = nullptr) {
     OTSTR out;
     bool ok = t.getTextAt(idx, out, format);
-    return std::string(ok ? "" : "!") + std::string(out.GetBuffer(), out.GetLength());
+    std::string text = std::string(ok ? "" : "!") + std::string(out.GetBuffer(), out.GetLength());
+    // Without a format, IntegerTextAt gives the same text for every element
+    // of an integer storage and for one without a value, and refuses the
+    // others.
+    if (format == nullptr) {
+        char digits[kMaxDecimalDigits];
+        int n = t.IntegerTextAt(idx, digits);
+        EXPECT_EQ(n >= 0, !t.HasValue() || (IsIntegerType(t.GetType()) && ok)) << text;
+        if (n >= 0) EXPECT_EQ(std::string(digits, static_cast<size_t>(n)), text);
+    }
+    return text;
 }
 
 // A TVarient that create made.
@@ -270,6 +283,9 @@ TEST(TVarientText, ElementTexts) {
         return TextAt(v, 0, format);
     };
     EXPECT_EQ(one(kTypeUInt2, 0xffffu), "65535");
+    EXPECT_EQ(one(kTypeInt2, 0xfffeu), "-2");
+    EXPECT_EQ(one(kTypeInt4, 0x80000000u), "-2147483648");
+    EXPECT_EQ(one(kTypeUInt4, 0xffffffffu), "4294967295");
     EXPECT_EQ(one(kTypeDouble, 2.5), "2.50");
     EXPECT_EQ(one(kTypeOctet, "ab"), "\"ab\"");
     void* p = reinterpret_cast<void*>(uintptr_t{0x123456789abcdef0u});
