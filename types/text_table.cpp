@@ -287,6 +287,20 @@ bool TextTable::GetRowPrefix(int row, int lastColumn, bool withBars, OTSTR& out)
 bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out) const {
     if (!IsRow(row)) return false;
     const Row& r = rows[row];
+    if (withBars && lastColumn == columnCount - 1 && FitsBlankLine(r)) {
+        // The blank line of the columns, and each text in its place.
+        int32_t start = out.GetLength();
+        if (!out.Append(blankLine)) return false;
+        char* line = out.GetBuffer() + start;
+        for (int i = 0; i <= lastColumn; ++i) {
+            const Column& column = columns[i];
+            int32_t length = r.lengths[i];
+            if ((column.flags & kHidden) || length == 0) continue;
+            int32_t at = cellAt[i] + ((column.flags & kLeftJustify) ? 0 : column.width - length);
+            memcpy(line + at, r.cells[i], static_cast<size_t>(length));
+        }
+        return true;
+    }
     // The length of the line first; the line is then added as blanks in one
     // step, and the texts and bars are written over them. A text is cut to
     // its column but in the last column, which it may widen.
@@ -321,6 +335,14 @@ bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out)
         at += column.padRight > 0 ? column.padRight : 0;
         bool bar = withBars && !(column.flags & kNoBar) && !(overflow && i == lastColumn);
         *at++ = bar ? '|' : ' ';
+    }
+    return true;
+}
+
+bool TextTable::FitsBlankLine(const Row& r) const {
+    if (blankLine.IsEmpty()) return false;
+    for (int i = 0; i < columnCount; ++i) {
+        if (r.lengths[i] > columns[i].width) return false;
     }
     return true;
 }
@@ -390,15 +412,22 @@ bool TextTable::BuildSeparator() {
     }
     if (memcmp(from, separatorFor, sizeof from) == 0) return true;
     separator.Empty();
-    bool ok = separator.Append(" +");
+    blankLine.Empty();
+    bool ok = separator.Append(" +") && blankLine.Append("  ");
     for (int i = 0; ok && i < columnCount; ++i) {
         const Column& column = columns[i];
         if (column.flags & kHidden) continue;
-        ok = separator.AppendChar('-', column.padLeft) && separator.AppendChar('-', column.width) &&
-             separator.AppendChar('-', column.padRight) &&
-             separator.AppendChar((column.flags & kNoBar) ? '-' : '+');
+        int32_t room = column.padLeft + column.width + column.padRight;
+        cellAt[i] = blankLine.GetLength() + column.padLeft;
+        ok = separator.AppendChar('-', room) &&
+             separator.AppendChar((column.flags & kNoBar) ? '-' : '+') &&
+             blankLine.AppendChar(' ', room) &&
+             blankLine.AppendChar((column.flags & kNoBar) ? ' ' : '|');
     }
-    if (!ok) separator.Empty();
+    if (!ok) {
+        separator.Empty();
+        blankLine.Empty();
+    }
     memcpy(separatorFor, from, sizeof from);
     if (!ok) separatorFor[0] = -1;
     return ok;

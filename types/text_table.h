@@ -143,6 +143,9 @@ class TextTable {
     void BuildFormat(Column& column);
     bool BuildSeparator();
     bool BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out) const;
+    // Whether every text of the row fits its column, so that the row line
+    // is the blank line with the texts written in.
+    bool FitsBlankLine(const Row& r) const;
 
     int32_t columnCount = 0;
     OTSTR titles[kMaxColumns];
@@ -152,6 +155,10 @@ class TextTable {
     MemPool cellPool;
     Column columns[kMaxColumns];
     OTSTR separator;
+    // A row line without texts, built with the separator; where each
+    // column's texts begin in it.
+    OTSTR blankLine;
+    int32_t cellAt[kMaxColumns] = {};
     // What the separator was built from: the column count, and per column
     // its hidden and bar flags, paddings and width; -1 before any build.
     int32_t separatorFor[1 + 4 * kMaxColumns] = {-1};

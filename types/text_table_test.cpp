@@ -129,6 +129,8 @@ TEST(TextTableLayoutTest, FixedColumnsCutExceptTheLast) {
     ASSERT_TRUE(right.SetCell(0, 0, "ab"));
     ASSERT_TRUE(right.SetCell(0, 1, "toolong"));
     EXPECT_EQ(RowLine(right, 0), "      ab |toolong ");
+    ASSERT_TRUE(right.SetCell(0, 1, "xy"));
+    EXPECT_EQ(RowLine(right, 0), "      ab |xy   |");
     // New paddings at the same widths make the separator again.
     ASSERT_TRUE(right.SetColumnFormats({{0, 5, 2, 1}, {kLeft, 3, 0, 0}}));
     EXPECT_STREQ(right.GetSeparatorLine().GetBuffer(), " +--------+-----+");
