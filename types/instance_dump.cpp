@@ -470,8 +470,15 @@ class TreeDump {
             return text;
         }
         if (item.header.declaredType == kDeclStruct) text.append("{}");
-        item.GetDisplayName(scratch);
-        Append(scratch, text);
+        // The display name, up to its first zero byte.
+        const OTSTR& name = item.header.GetName();
+        const char* bytes = name.GetBuffer();
+        size_t length = strnlen(bytes, static_cast<size_t>(name.GetLength()));
+        text.append(bytes, length);
+        if (length == static_cast<size_t>(name.GetLength())) {
+            char suffix[CVariableItem::kMaxDisplaySuffix];
+            text.append(suffix, static_cast<size_t>(item.DisplaySuffix(suffix)));
+        }
         return text;
     }
 

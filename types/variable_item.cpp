@@ -850,22 +850,30 @@ OTSTR CVariableItem::GetDisplayName() const {
 void CVariableItem::GetDisplayName(OTSTR& text) const {
     text.Empty();
     text.Append(header.GetName());
-    char digits[kMaxDecimalDigits];
+    char suffix[kMaxDisplaySuffix];
+    int n = DisplaySuffix(suffix);
+    if (n > 0) text.Append(suffix, n);
+}
+
+int CVariableItem::DisplaySuffix(char* out) const {
+    int n = 0;
     if (header.count >= 2) {
-        text.AppendChar('[');
-        text.Append(digits, DecimalDigits(header.count, digits));
-        text.AppendChar(']');
+        out[n++] = '[';
+        n += DecimalDigits(header.count, out + n);
+        out[n++] = ']';
     } else if (header.typeName.Compare("Choice", false)) {
-        text.Append("[]");
+        out[n++] = '[';
+        out[n++] = ']';
     }
     if (header.IsBitField()) {
         // ":%02d_%d"
-        text.AppendChar(':');
-        if (header.bitHigh >= 0 && header.bitHigh < 10) text.AppendChar('0');
-        text.Append(digits, DecimalDigits(header.bitHigh, digits));
-        text.AppendChar('_');
-        text.Append(digits, DecimalDigits(header.bitCount, digits));
+        out[n++] = ':';
+        if (header.bitHigh >= 0 && header.bitHigh < 10) out[n++] = '0';
+        n += DecimalDigits(header.bitHigh, out + n);
+        out[n++] = '_';
+        n += DecimalDigits(header.bitCount, out + n);
     }
+    return n;
 }
 
 OTSTR CVariableItem::GetQualifiedName() const {

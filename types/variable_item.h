@@ -119,6 +119,10 @@ class CVariableItem : public TVarient {
     OTSTR GetDisplayName() const;
     // The same text in out, which keeps its block.
     void GetDisplayName(OTSTR& out) const;
+    // What the display name adds to the header's name ("[4]:07_3", "[]",
+    // or nothing), written to out without a zero byte: its length.
+    static constexpr int kMaxDisplaySuffix = 64;
+    int DisplaySuffix(char* out) const;
     // "parent.name" when the item has a parent.
     OTSTR GetQualifiedName() const;
     const OTSTR& GetItemName() const { return header.GetName(); }
