@@ -715,13 +715,24 @@ class TreeDump {
         int32_t length = text.GetLength();
         char number[64];
         if (form == Form::kOctet) {
-            NewLine() = "H' ";
-            for (int32_t j = 0; j < length; ++j) {
-                if (hexBytesPerRow > 0 && j > 0 && j % hexBytesPerRow == 0) NewLine() = "   ";
-                HexDigits(static_cast<uint8_t>(bytes[j]), 2, number);
-                number[2] = ' ';
-                texts.lines[lineCount - 1].append(number, 3);
-            }
+            // "H' " and hexBytesPerRow bytes as "%02X " (all without wrapping),
+            // the later lines led by "   ".
+            static const char kDigits[] = "0123456789ABCDEF";
+            int32_t perLine = hexBytesPerRow > 0 ? hexBytesPerRow : length;
+            int32_t j = 0;
+            do {
+                std::string& line = NewLine();
+                line = j == 0 ? "H' " : "   ";
+                int32_t n = length - j < perLine ? length - j : perLine;
+                size_t at = line.size();
+                line.resize(at + 3 * static_cast<size_t>(n));
+                for (int32_t k = 0; k < n; ++k, ++j) {
+                    uint8_t byte = static_cast<uint8_t>(bytes[j]);
+                    line[at++] = kDigits[byte >> 4];
+                    line[at++] = kDigits[byte & 15];
+                    line[at++] = ' ';
+                }
+            } while (j < length);
         } else if (form == Form::kString) {
             if (!readable) {
                 NewLine() = "T' (null)";
