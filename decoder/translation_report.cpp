@@ -63,27 +63,24 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
     int32_t n = 0;
     for (int32_t line = 0; o.bytes != nullptr && line < o.length; line += n) {
         n = o.length - line < kBytesPerLine ? o.length - line : kBytesPerLine;
-        // "%02X " per byte, one more blank after the tenth, padded to 63;
-        // then the bytes as characters.
+        // Seven blanks, "%02X " per byte with one more blank after the
+        // tenth, padded to 63; then the bytes as characters and a newline.
         static const char kDigits[] = "0123456789ABCDEF";
-        char hex[64];
-        char chars[kBytesPerLine + 1];
-        int32_t h = 0;
+        constexpr int kHexAt = 7;
+        constexpr int kCharsAt = kHexAt + 63;
+        char text[kCharsAt + kBytesPerLine + 1];
+        memset(text, ' ', kCharsAt);
+        int32_t h = kHexAt;
         for (int32_t i = 0; i < n; ++i) {
             uint8_t b = o.bytes[line + i];
-            hex[h++] = kDigits[b >> 4];
-            hex[h++] = kDigits[b & 15];
-            hex[h++] = ' ';
-            if (i == 9) hex[h++] = ' ';
-            chars[i] = Printable(b) ? static_cast<char>(b) : '.';
+            text[h++] = kDigits[b >> 4];
+            text[h++] = kDigits[b & 15];
+            text[h++] = ' ';
+            if (i == 9) h++;
+            text[kCharsAt + i] = Printable(b) ? static_cast<char>(b) : '.';
         }
-        while (h < 63) hex[h++] = ' ';
-        hex[h] = 0;
-        chars[n] = 0;
-        out.Append("       ");
-        out.Append(hex);
-        out.Append(chars);
-        out.AppendChar('\n');
+        text[kCharsAt + n] = '\n';
+        out.Append(text, kCharsAt + n + 1);
     }
     if (o.failed) {
         out.Append("  Err: ");
