@@ -10,6 +10,7 @@
 #include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/script_messages.h"
+#include "types/item_support.h"
 #include "types/type_codes.h"
 #include "values/expr_evaluator.h"
 #include "values/value_type.h"
@@ -49,6 +50,8 @@ bool NativeCall::MakeItems() {
         std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
         if (item == nullptr || (!def->byAddress && !item->create(nullptr, def))) return false;
         anyByAddress = anyByAddress || def->byAddress;
+        integers.push_back(!def->byAddress && IsIntegerType(def->baseType) && def->count == 1 &&
+                           !def->IsBitField());
         paramList.push_back(item.get());
         params.push_back(std::move(item));
     }
@@ -121,6 +124,20 @@ void NativeCall::Trim() {
     if (!made) items = Items::kRefused;
 }
 
+bool NativeCall::SetIntegerParameter(int i, ExprEvaluator& evaluator, const CallArguments& args) {
+    ExprNode* tree = args.TreeAt(i);
+    if (!integers[static_cast<size_t>(i)] || tree == nullptr ||
+        CallArguments::BoundText(args.GetAt(i)) == nullptr) {
+        return false;
+    }
+    // The nesting that the usual store counts, and refuses beyond its limit.
+    ItemNesting nesting;
+    uint32_t word = 0;
+    int32_t type = kTypeNone;
+    return !nesting.TooDeep() && evaluator.EvaluateInteger(tree, word, type) &&
+           paramList[static_cast<size_t>(i)]->setAt(0, word);
+}
+
 bool NativeCall::ReadInteger(ExecuteEnv& env, const CallArguments& args, uint32_t& word,
                              int32_t& type) {
     if (!Ready(env) || reader == nullptr || args.GetSize() != 0 ||
@@ -170,12 +187,15 @@ bool NativeCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& a
     // complete: that call takes the usual route.
     busy = true;
     bool ok = true;
+    ExprEvaluator evaluator;
+    caller.BindEvaluator(evaluator);
     for (int i = 0; ok && i < wanted; ++i) {
         const Source& source = sources[i];
         ok = source.item != nullptr
                  ? paramList[i]->PassAddressClone(*source.item, source.idx,
                                                   procedure->parameters.GetMember(i))
-                 : Procedure::SetParameter(*paramList[i], args, i, &caller);
+                 : SetIntegerParameter(i, evaluator, args) ||
+                       Procedure::SetParameter(*paramList[i], args, i, &caller);
         if (!ok) TraceText(scriptmsg::kParamsCreate);
     }
     int extraCount = given - wanted;

@@ -31,6 +31,7 @@
 #include "types/variable_item.h"
 
 class CallArguments;
+class ExprEvaluator;
 class Procedure;
 
 // The parameters of one native call.
@@ -97,6 +98,10 @@ class NativeCall {
     // none a struct or a choice; each found goes to sources.
     bool FindSources(RunTimeStk& caller, const CallArguments& args);
     bool ByAddress(int i) const;
+    // Sets integer parameter i to its argument's value read in machine
+    // words, as SetParameter would store it; false, changing nothing, where
+    // the argument is not read so (SetParameter then takes it).
+    bool SetIntegerParameter(int i, ExprEvaluator& evaluator, const CallArguments& args);
 
     std::vector<std::unique_ptr<CVariableItem>> params;
     std::vector<CVariableItem*> paramList;
@@ -105,6 +110,9 @@ class NativeCall {
         int32_t idx;
     };
     std::vector<Source> sources;  // per parameter; for the by-address ones
+    // Per parameter: a single integer that is no bit field, whose argument
+    // may be read in machine words.
+    std::vector<bool> integers;
     bool anyByAddress = false;
     bool pure = false;
     std::unique_ptr<CallResults> results;  // made for a pure site

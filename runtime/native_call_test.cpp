@@ -176,6 +176,8 @@ TEST_F(NativeCallTest, ServedCallsGiveWhatUsualCallsGive) {
     };
     const Case cases[] = {
         {"twice(3, 'ab')", 1, 0},
+        {"twice(x * 1000000000, 'ab')", 1, 0},  // a product past 32 bits
+        {"twice(x > 4, 'ab')", 1, 0},
         {"twice(x, 'ab') + twice(x + 1, 'cd')", 2, 0},
         {"twice(twice(2, 'in'), 'out')", 2, 0},
         {"twice(unset, 'ab')", 0, 0},   // an argument that cannot be read
