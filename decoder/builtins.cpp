@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "base/byte_cursor.h"
 #include "base/formatted_text.h"
@@ -173,18 +174,25 @@ bool Builtin::FetchValue() {
     }
     OTSTR elementName = ident;
     elementName.Append("FetchValue()");
-    LentHolder holder(decoder);
-    if (holder.get() == nullptr || !holder->PassAddressClone(*target, -1, nullptr)) {
-        return Fail("%s", kFetchParam);
+    // The bytes go into the variable that the parameter refers to. A decoder
+    // item, whose location the decode would mark, is decoded through a
+    // holder that refers to it.
+    CVariableItem* into = target;
+    std::optional<LentHolder> holder;
+    if (dynamic_cast<DecoderItem*>(target) != nullptr) {
+        holder.emplace(decoder);
+        if (holder->get() == nullptr || !(*holder)->PassAddressClone(*target, -1, nullptr)) {
+            return Fail("%s", kFetchParam);
+        }
+        (*holder)->SetName(target->GetItemName().GetBuffer(0));
+        into = holder->get();
     }
-    holder->SetName(target->GetItemName().GetBuffer(0));
     if (cursor->AtEnd()) {
         if (target->header.baseType != kDeclOctet || param != 0) return Fail("%s", kFetchEnd);
     } else if (!cursor->SetPos(locat)) {
         return Fail(kFetchLocat, elementName.GetBuffer(0), locat);
     }
-    if (!decoder.TranslateMember(elementName.GetBuffer(0), nullptr, *holder.get(), *cursor,
-                                 &param)) {
+    if (!decoder.TranslateMember(elementName.GetBuffer(0), nullptr, *into, *cursor, &param)) {
         MoveCursor(*cursor, start);
         return FailWithDecoderError();
     }
