@@ -252,6 +252,14 @@ int ConvertInteger(Sink& sink, char conversion, const Directive& d, ValueSource&
         word &= 0xffffu;
         if (isSigned && (word & 0x8000u) != 0) word |= 0xffff0000u;
     }
+    // A decimal without flags, width or precision, the usual directive.
+    if ((isSigned || conversion == 'u') && !d.plus && !d.space && d.width == 0 && !d.hasPrecision) {
+        char text[kMaxDecimalDigits];
+        int64_t number = isSigned ? static_cast<int64_t>(static_cast<int32_t>(word))
+                                  : static_cast<int64_t>(word);
+        sink.Put(text, static_cast<uint64_t>(DecimalDigits(number, text)));
+        return 0;
+    }
     bool negative = isSigned && (word & 0x80000000u) != 0;
     uint32_t magnitude = negative ? 0u - word : word;
     int base = conversion == 'o' ? 8 : (conversion == 'x' || conversion == 'X') ? 16 : 10;

@@ -64,6 +64,8 @@ TEST(FormatValuesTest, Conversions) {
         {"%d", Values().Int(0xffff), "-1"},
         {"%u", Values().Int(0xffff), "65535"},
         {"%i|%li", Values().Int(-5).Int(-5), "-5|-5"},
+        {"%-d|%0ld|%ld", Values().Int(7).Int(-7).Int(-2147483647 - 1), "7|-7|-2147483648"},
+        {"%.0d|%.0u|%.1d", Values().Int(0).Int(0).Int(0), "||0"},
         {"%lu", Values().Int(-1), "4294967295"},
         {"%lx %lX", Values().Int(0xdeadbeef).Int(0xdeadbeef), "deadbeef DEADBEEF"},
         {"%o", Values().Int(8), "10"},
