@@ -217,6 +217,7 @@ CVariableItem* RunTimeStk::VariableAt(int i) const {
 void RunTimeStk::clear() {
     spares.DeleteAll();
     spareValues.DeleteAll();
+    spareChildren.DeleteAll();
     ClearVariables();
 }
 
@@ -263,7 +264,20 @@ void RunTimeStk::Recycle() {
         int before = spares.GetSize();
         if (spares.Add(item) > before) variables.RemoveAt(i);
     }
+    if (ownedChildren.GetSize() > 0) KeepChildren();
     ClearVariables();
+}
+
+void RunTimeStk::KeepChildren() {
+    // The frames of the blocks, emptied as well, wait for the next Prepare.
+    constexpr int kMaxKeptChildren = 16;
+    while (ownedChildren.GetSize() > 0 && spareChildren.GetSize() < kMaxKeptChildren) {
+        RunTimeStk* child = ownedChildren.GetAt(ownedChildren.GetSize() - 1);
+        int before = spareChildren.GetSize();
+        if (spareChildren.Add(child) == before) return;
+        ownedChildren.RemoveLast();
+        child->Recycle();
+    }
 }
 
 // Recycle keeps the variables last first, and the next call takes them
@@ -340,7 +354,11 @@ bool RunTimeStk::Prepare(ObArray* newVariables, ObArray* newValues, bool takeOwn
             children.Add(existing);
             continue;
         }
-        auto* child = new (std::nothrow) RunTimeStk(sub, this, env);
+        RunTimeStk* child = nullptr;
+        for (int k = spareChildren.GetSize() - 1; k >= 0 && child == nullptr; --k) {
+            if (spareChildren.GetAt(k)->program == sub) child = spareChildren.RemoveAt(k);
+        }
+        if (child == nullptr) child = new (std::nothrow) RunTimeStk(sub, this, env);
         if (child == nullptr || !child->Prepare(nullptr, nullptr, true)) {
             delete child;
             return false;

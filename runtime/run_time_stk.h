@@ -77,7 +77,8 @@ class RunTimeStk : public ItemResolver {
     void clear();
     // Empties the frame as clear() does, but keeps its plain variables for
     // the frame's next use for the same reuseKey, where TakeSpare gives
-    // them back renewed instead of new items being made.
+    // them back renewed instead of new items being made, and the frames of
+    // its blocks, recycled in turn, for Prepare to take again.
     void Recycle();
     // A kept variable renewed as a new item of def (CVariableItem::Renew),
     // or of declaredCode named name; null when none fits. The caller owns it.
@@ -257,4 +258,7 @@ class RunTimeStk : public ItemResolver {
     ObArrayOf<RunTimeStk> ownedChildren{25};  // owned
     ObArrayOf<CVariableItem> spares{8};       // owned; kept by Recycle
     ObArrayOf<CVarient> spareValues{8};       // owned; kept by Recycle
+    ObArrayOf<RunTimeStk> spareChildren{8};   // owned; kept by Recycle
+    // Recycle's part for the frames of the blocks.
+    void KeepChildren();
 };

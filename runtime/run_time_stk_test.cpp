@@ -437,3 +437,28 @@ TEST(RunTimeStk, BareNamesAreFoundAgainWhereFramesChanged) {
 }
 
 }  // namespace
+
+// A recycled frame keeps the frames of its blocks (an included file's
+// globals), emptied, and prepares them again instead of making new ones.
+TEST(RunTimeStk, RecycleKeepsTheFramesOfBlocks) {
+    using namespace testprog;
+    Program file;
+    auto* included = new Program;
+    AddVariable(*included, "g", kDeclInt4);
+    ASSERT_TRUE(file.AddItem(included, 0, true));
+    RunTimeStk frame(&file);
+    ASSERT_TRUE(frame.Prepare(nullptr, nullptr, true));
+    ASSERT_EQ(1, frame.ChildCount());
+    RunTimeStk* child = frame.ChildAt(0);
+    ASSERT_TRUE(child->sets("g", "9"));
+    for (int round = 0; round < 2; ++round) {
+        frame.Recycle();
+        EXPECT_EQ(0, frame.ChildCount());
+        ASSERT_TRUE(frame.Prepare(nullptr, nullptr, true));
+        ASSERT_EQ(1, frame.ChildCount());
+        EXPECT_EQ(child, frame.ChildAt(0));
+        CVariableItem* g = child->FindItem("g", true, false);
+        ASSERT_NE(nullptr, g);
+        EXPECT_FALSE(g->HasValue()) << "prepared as a new frame is";
+    }
+}
