@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -15,32 +14,9 @@
 #include "app/application.h"
 #include "app/result_json.h"
 #include "base/path.h"
+#include "bench/allocation_counter.h"
 #include "bench/packet_generator.h"
 #include "decoder/protocol_decoder.h"
-
-// Every heap block the program asks for is counted: malloc, calloc and
-// realloc of this program go through the counters below (operator new and
-// the engine's strings end in malloc too).
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-
-namespace {
-std::atomic<uint64_t> allocations{0};
-}  // namespace
-
-extern "C" void* malloc(size_t n) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_malloc(n);
-}
-extern "C" void* calloc(size_t n, size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, size_t n) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_realloc(p, n);
-}
 
 namespace {
 
@@ -104,7 +80,7 @@ void Translate(benchmark::State& state, Output output) {
         state.PauseTiming();
         vpath::RemoveFile("Dump\\Tran");
         state.ResumeTiming();
-        uint64_t allocationsBefore = allocations.load(std::memory_order_relaxed);
+        uint64_t allocationsBefore = bench::AllocationCount();
         auto begin = std::chrono::steady_clock::now();
         failed = 0;
         for (int row = 0; row < list.GetCount(); ++row) {
@@ -125,7 +101,7 @@ void Translate(benchmark::State& state, Output output) {
             }
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        allocated += allocations.load(std::memory_order_relaxed) - allocationsBefore;
+        allocated += bench::AllocationCount() - allocationsBefore;
     }
     double messages = static_cast<double>(state.iterations()) * list.GetCount();
     state.counters["failed"] = failed;
