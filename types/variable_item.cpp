@@ -861,7 +861,7 @@ int CVariableItem::DisplaySuffix(char* out) const {
         out[n++] = '[';
         n += DecimalDigits(header.count, out + n);
         out[n++] = ']';
-    } else if (header.typeName.Compare("Choice", false)) {
+    } else if (header.typeName.GetLength() == 6 && header.typeName.Compare("Choice", false)) {
         out[n++] = '[';
         out[n++] = ']';
     }
