@@ -89,7 +89,7 @@ void AppendKey(const char (&key)[N], std::string& out) {
 void AppendNumber(int64_t value, std::string& out) {
     char text[24];
     auto result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, result.ptr);
+    out.append(text, static_cast<size_t>(result.ptr - text));
 }
 
 // The shortest of 15 or 17 significant digits that reads back as value;
@@ -105,12 +105,30 @@ void AppendDouble(double value, std::string& out) {
     out.append(text);
 }
 
-void AppendPosition(int32_t value, std::string& out) {
-    if (value < 0) {
-        out.append("null");
-    } else {
-        AppendNumber(value, out);
-    }
+// ,"start":S,"length":L,"marker": in one piece, a position below 0 as null.
+void AppendLocation(int32_t start, int32_t length, std::string& out) {
+    char text[64];
+    char* at = text;
+    auto put = [&at](const char* words, int32_t value) {
+        size_t n = strlen(words);
+        memcpy(at, words, n);
+        at += n;
+        if (value < 0) {
+            memcpy(at, "null", 4);
+            at += 4;
+        } else {
+            at = std::to_chars(at, at + 12, value).ptr;
+        }
+    };
+    put(",\"start\":", start);
+    put(",\"length\":", length);
+    memcpy(at, ",\"marker\":", 10);
+    out.append(text, static_cast<size_t>(at + 10 - text));
+}
+
+// ,"failed":true or false, and the key of the type.
+void AppendFailedAndTypeKey(bool failed, std::string& out) {
+    out.append(failed ? ",\"failed\":true,\"type\":" : ",\"failed\":false,\"type\":");
 }
 
 void AppendBool(bool value, std::string& out) {
@@ -200,23 +218,17 @@ class TreeWriter {
         // procedure marks the item.
         Comments(item, form, count);
         DecoderItem* decoded = itemCast.Cast(&item);
-        AppendKey("start", out);
-        AppendPosition(decoded != nullptr ? decoded->start : -1, out);
-        AppendKey("length", out);
-        AppendPosition(decoded != nullptr ? decoded->length : -1, out);
+        AppendLocation(decoded != nullptr ? decoded->start : -1,
+                       decoded != nullptr ? decoded->length : -1, out);
         // Without a location the marker ("***?****") says nothing more.
-        AppendKey("marker", out);
-        OTSTR marker;
+        marker.Empty();
         if (item.HasLocation()) item.MarkerText(marker);
         AppendTextOrNull(marker, out);
-        AppendKey("failed", out);
-        AppendBool(item.IsFailed(), out);
-        AppendKey("type", out);
+        AppendFailedAndTypeKey(item.IsFailed(), out);
         AppendTypeName(item, out);
         AppendKey("value", out);
         Value(item, form, count);
-        AppendKey("children", out);
-        out.push_back('[');
+        out.append(",\"children\":[");
         if (depth < kJsonMaxDepth) Children(item, form, count, depth + 1);
         out.append("]}");
     }
@@ -398,17 +410,12 @@ class TreeWriter {
         AppendKey("description", out);
         AppendDescription(item);
         out.append(",\"comment\":null");
-        AppendKey("start", out);
-        AppendPosition(element != nullptr ? element->start : -1, out);
-        AppendKey("length", out);
-        AppendPosition(element != nullptr ? element->length : -1, out);
-        AppendKey("marker", out);
-        OTSTR marker;
+        AppendLocation(element != nullptr ? element->start : -1,
+                       element != nullptr ? element->length : -1, out);
+        marker.Empty();
         if (element != nullptr && element->HasLocation()) element->MarkerText(marker);
         AppendTextOrNull(marker, out);
-        AppendKey("failed", out);
-        AppendBool(element != nullptr && element->IsFailed(), out);
-        AppendKey("type", out);
+        AppendFailedAndTypeKey(element != nullptr && element->IsFailed(), out);
         AppendTypeName(item, out);
         out.append(",\"value\":null,\"children\":[");
         bool any = false;
@@ -418,6 +425,7 @@ class TreeWriter {
 
     std::string& out;
     CastCache<DecoderItem> itemCast;
+    OTSTR marker;  // filled and written before the node's children
     CastCache<AttachedStructs> attachedCast;
     CastCache<DecoderStruct> structCast;
 };
