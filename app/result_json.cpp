@@ -452,7 +452,6 @@ bool AnySpecialByte(uint64_t word) {
 void AppendJsonString(const char* text, size_t length, std::string& out) {
     static const char kDigits[] = "0123456789abcdef";
     if (text == nullptr) length = 0;
-    out.reserve(out.size() + length + 2);
     out.push_back('"');
     const auto* bytes = reinterpret_cast<const uint8_t*>(text);
     size_t run = 0;  // the start of the bytes that go out as they are

@@ -441,9 +441,11 @@ class CliSession : public AppFrontEnd {
                 message.seconds = capturePacket->seconds;
                 message.microseconds = capturePacket->microseconds;
             }
-            std::string line;
-            AppendTranslationJson(app.Decoder(), message, line);
-            out.Write(line.data(), line.size());
+            // The line's block is kept for the next message's line.
+            jsonLine.clear();
+            AppendTranslationJson(app.Decoder(), message, jsonLine);
+            out.Write(jsonLine.data(), jsonLine.size());
+            if (jsonLine.capacity() > kKeptJsonBytes) std::string().swap(jsonLine);
         } else if (!options.report) {
             OTSTR status;
             if (inputError != nullptr) {
@@ -493,6 +495,10 @@ class CliSession : public AppFrontEnd {
     const CliOptions& options;
     ResultStream& out;
     Application app;
+    // The JSON line of the last message; a larger block than this is not
+    // kept for the next.
+    static constexpr size_t kKeptJsonBytes = size_t{1} << 20;
+    std::string jsonLine;
 
     int index = 0;     // of the next message
     int current = -1;  // of the message being translated
