@@ -9,6 +9,7 @@
 #include "decoder/builtins.h"
 #include "decoder/decoder_item.h"
 #include "decoder/protocol_decoder.h"
+#include "decoder/quiet_code.h"
 #include "pattern/script_rules.h"
 #include "runtime/execute_env.h"
 #include "script/attribute_definition.h"
@@ -451,7 +452,11 @@ CallResults* QuietProcedures::ResultsOf(const Procedure& procedure) {
         kept = def != nullptr && KindOfDefinition(*def) == kInteger;
     }
     std::unique_ptr<CallResults> made(kept ? new (std::nothrow) CallResults : nullptr);
-    if (made != nullptr) made->chain = shape.chain;
+    if (made != nullptr) {
+        made->chain = shape.chain;
+        // Compiled where it can be; the frame runs the rest.
+        made->SetRunner(QuietCode::Compile(const_cast<Procedure&>(procedure)));
+    }
     CallResults* held = made.get();
     results[&procedure] = std::move(made);
     return held;

@@ -14,8 +14,16 @@ CallResults::~CallResults() = default;
 
 int CallResults::RunInFrame(ExecuteEnv& env, Procedure* procedure, const uint32_t* words, int count,
                             CVarient& result) {
+    if (runner != nullptr) {
+        int ran = runner->Run(env, words, count, result);
+        if (ran >= 0) return ran;
+    }
     if (frame == nullptr) frame.reset(new (std::nothrow) QuietFrame(procedure));
     return frame != nullptr ? frame->Run(env, words, count, result) : -1;
+}
+
+void CallResults::SetRunner(std::unique_ptr<QuietRunner> made) {
+    runner = std::move(made);
 }
 
 const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, int count) const {

@@ -19,6 +19,16 @@ class Procedure;
 class QuietFrame;
 class RunTimeStk;
 
+// A quiet procedure of integer parameters in a form that runs without a
+// frame (made by the owner of the handler).
+class QuietRunner {
+  public:
+    virtual ~QuietRunner() = default;
+    // As QuietFrame::Run: 1 the call succeeded, 0 it failed, -1 it did not
+    // run and changed nothing that anyone sees (the frame then runs it).
+    virtual int Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) = 0;
+};
+
 // The results of the latest calls of one procedure, by the values of their
 // arguments, kept by the owner of the handler.
 class CallResults {
@@ -37,10 +47,13 @@ class CallResults {
     void Keep(const uint32_t* words, const int32_t* types, int count, const CVarient& result);
 
     // Runs procedure, whose results these are, for argument values that no
-    // kept result has, in the frame kept for it (QuietFrame::Run), made at
-    // the first such call: 1 done, 0 failed, -1 not run.
+    // kept result has: through the runner when there is one and it runs,
+    // else in the frame kept for it (QuietFrame::Run), made at the first
+    // such call: 1 done, 0 failed, -1 not run.
     int RunInFrame(ExecuteEnv& env, Procedure* procedure, const uint32_t* words, int count,
                    CVarient& result);
+
+    void SetRunner(std::unique_ptr<QuietRunner> made);
 
     // How many calls deep the procedure's own calls go below it.
     int chain = 0;
@@ -59,6 +72,7 @@ class CallResults {
     }
     uint64_t keys[kKept] = {};
     std::unique_ptr<QuietFrame> frame;
+    std::unique_ptr<QuietRunner> runner;
     Entry entries[kKept];
     int next = 0;
 };

@@ -93,6 +93,8 @@ class ItemNesting {
     ItemNesting(const ItemNesting&) = delete;
     ItemNesting& operator=(const ItemNesting&) = delete;
     bool TooDeep() const { return depth > kMaxDepth; }
+    // Whether levels more nested calls would still be allowed here.
+    static bool Room(int levels) { return depth + levels <= kMaxDepth; }
 
   private:
     static inline int depth = 0;
