@@ -5,6 +5,7 @@
 
 #include "base/same_bytes.h"
 #include "decoder/builtins.h"
+#include "decoder/quiet_procedures.h"
 #include "pattern/script_rules.h"
 #include "runtime/execute_env.h"
 #include "runtime/native_call.h"
@@ -37,12 +38,12 @@ constexpr int kCallRoom = 2;
 }  // namespace
 
 struct QuietCode::Node {
-    enum Kind : int8_t { kLiteral, kVariable, kUnary, kBinary, kBuiltin };
+    enum Kind : int8_t { kLiteral, kVariable, kUnary, kBinary, kBuiltin, kProcedure };
     Kind kind = kLiteral;
     bool integer = false;  // gives an integer (else a text)
     OperatorCode code = OperatorCode::kUnknown;
     char unaryOp[4] = {};  // kUnary: the operator as OperateWord reads it
-    int index = -1;        // the literal, variable or built-in call
+    int index = -1;        // the literal, variable, built-in call or procedure call
     int left = -1;
     int right = -1;
 };
@@ -61,6 +62,10 @@ struct QuietCode::Builtin {
     Procedure* procedure = nullptr;
     NativeHandler handler = nullptr;
     std::vector<int> arguments;  // nodes, in order
+    // Per parameter: its argument is a literal, stored once; the built-ins
+    // read their parameters and write none.
+    std::vector<bool> literal;
+    bool primed = false;
     std::vector<std::unique_ptr<CVariableItem>> params;
     std::vector<CVariableItem*> paramList;
     std::vector<std::unique_ptr<CVarient>> extras;
@@ -68,11 +73,19 @@ struct QuietCode::Builtin {
     std::unique_ptr<CVariableItem> result;
 };
 
+// A call of a quiet procedure of integer parameters, made as its call site
+// makes it (QuietCall): a kept result for the same values, else a run.
+struct QuietCode::QuietCallee {
+    Procedure* procedure = nullptr;
+    CallResults* results = nullptr;
+    std::vector<int> arguments;  // integer nodes, in order
+};
+
 // ---------------------------------------------------------------- compile
 
 class QuietCode::Compiler {
   public:
-    explicit Compiler(QuietCode& code) : code(code) {}
+    Compiler(QuietCode& code, QuietProcedures& quiet) : code(code), quiet(quiet) {}
 
     bool Run(Procedure& procedure) {
         code.procedure = &procedure;
@@ -306,24 +319,18 @@ class QuietCode::Compiler {
         OTSTR name;
         name.AssignTrimmed(text, static_cast<int>(open - text), true);
         Procedure* callee = program.FindProcedure(name.GetBuffer(0));
-        if (callee == nullptr || !callee->isExtern || TextBuiltinOf(*callee) == TextBuiltin::kNone)
-            return -1;
+        if (callee == nullptr) return -1;
+        OTSTR inner(open + 1, static_cast<int>(close - open - 1));
+        CallArguments args(inner.GetBuffer(0));
+        if (!callee->isExtern) return CallQuiet(*callee, args, program);
+        if (TextBuiltinOf(*callee) == TextBuiltin::kNone) return -1;
         std::unique_ptr<Builtin> call(new (std::nothrow) Builtin);
         if (call == nullptr || (call->handler = NativeBuiltin(*callee)) == nullptr) return -1;
         call->procedure = callee;
-        OTSTR inner(open + 1, static_cast<int>(close - open - 1));
-        CallArguments args(inner.GetBuffer(0));
         int wanted = callee->parameters.GetMemberCount();
         int given = args.GetSize();
         if (given < wanted || (given > wanted && !callee->varArgs)) return -1;
-        for (int i = 0; i < given; ++i) {
-            const char* piece = args.GetAt(i);
-            if (!CVariableItem::IsSingleValue(CallArguments::BoundText(piece))) return -1;
-            std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(piece));
-            int node = Expr(tree.get(), program);
-            if (node < 0) return -1;
-            call->arguments.push_back(node);
-        }
+        if (!Arguments(args, program, false, call->arguments)) return -1;
         for (int i = 0; i < wanted; ++i) {
             VariableDefinition* def = callee->parameters.GetMember(i);
             std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
@@ -334,6 +341,7 @@ class QuietCode::Compiler {
             }
             call->paramList.push_back(item.get());
             call->params.push_back(std::move(item));
+            call->literal.push_back(code.nodes[call->arguments[i]].kind == Node::kLiteral);
         }
         for (int i = wanted; i < given; ++i) {
             std::unique_ptr<CVarient> extra(new (std::nothrow) CVarient);
@@ -355,7 +363,45 @@ class QuietCode::Compiler {
         return AddNode(node);
     }
 
+    // The nodes of a call's arguments, each a single value; with integers,
+    // each an integer that the call site reads in machine words.
+    bool Arguments(const CallArguments& args, Program& program, bool integers,
+                   std::vector<int>& nodes) {
+        for (int i = 0; i < args.GetSize(); ++i) {
+            const char* piece = args.GetAt(i);
+            if (!CVariableItem::IsSingleValue(CallArguments::BoundText(piece))) return false;
+            std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(piece));
+            if (integers && (tree == nullptr || !tree->IntegerShaped())) return false;
+            int node = Expr(tree.get(), program);
+            if (node < 0 || (integers && !code.nodes[node].integer)) return false;
+            nodes.push_back(node);
+        }
+        return true;
+    }
+
+    // A call of a script procedure whose results are kept.
+    int CallQuiet(Procedure& callee, const CallArguments& args, Program& program) {
+        std::unique_ptr<QuietCallee> call(new (std::nothrow) QuietCallee);
+        int count = callee.parameters.GetMemberCount();
+        CVariableItem probe;
+        if (call == nullptr || callee.isExtern || args.GetSize() != count ||
+            count > CallResults::kMaxArguments ||
+            (call->results = quiet.ResultsOf(callee)) == nullptr ||
+            !Arguments(args, program, true, call->arguments) ||
+            !probe.create(callee.returnType, "Return", 1)) {
+            return -1;
+        }
+        call->procedure = &callee;
+        Node node;
+        node.kind = Node::kProcedure;
+        node.integer = IsIntegerType(probe.GetType());
+        node.index = static_cast<int>(code.callees.size());
+        code.callees.push_back(std::move(call));
+        return AddNode(node);
+    }
+
     QuietCode& code;
+    QuietProcedures& quiet;
     std::vector<Named> scope;
 };
 
@@ -363,9 +409,9 @@ QuietCode::QuietCode() = default;
 
 QuietCode::~QuietCode() = default;
 
-std::unique_ptr<QuietCode> QuietCode::Compile(Procedure& procedure) {
+std::unique_ptr<QuietCode> QuietCode::Compile(Procedure& procedure, QuietProcedures& quiet) {
     std::unique_ptr<QuietCode> code(new (std::nothrow) QuietCode);
-    if (code == nullptr || !Compiler(*code).Run(procedure)) return nullptr;
+    if (code == nullptr || !Compiler(*code, quiet).Run(procedure)) return nullptr;
     return code;
 }
 
@@ -398,6 +444,14 @@ bool QuietCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& typ
                    Integer(env, node.right, right, rightType) &&
                    CVarient::OperateWords(left, leftType, node.code, right, rightType, word, type);
         }
+        case Node::kProcedure: {
+            // Its result, as an operator takes the value of a call.
+            CVarient& value = scratch[1];
+            if (!CallQuiet(env, *callees[static_cast<size_t>(node.index)], value)) return false;
+            word = value.value;
+            type = value.GetType();
+            return IsIntegerType(type);
+        }
         case Node::kBuiltin:
             break;
     }
@@ -418,6 +472,8 @@ bool QuietCode::Value(ExecuteEnv& env, int index, CVarient& out) {
             return variables[static_cast<size_t>(node.index)]->getAt(0, out);
         case Node::kBuiltin:
             return Call(env, *builtins[static_cast<size_t>(node.index)], out);
+        case Node::kProcedure:
+            return CallQuiet(env, *callees[static_cast<size_t>(node.index)], out);
         default:
             return false;
     }
@@ -430,9 +486,9 @@ bool QuietCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {
         int32_t type = kTypeNone;
         return Integer(env, node, word, type) && item.setAt(0, word);
     }
-    // A text passes through one value kept from call to call: a built-in
-    // call that computes it stores its own arguments before it writes it.
-    thread_local CVarient value;
+    // A text passes through a value kept from call to call: a call that
+    // computes it stores its own arguments before it writes it.
+    CVarient& value = scratch[0];
     return Value(env, node, value) && item.setAt(0, value);
 }
 
@@ -445,8 +501,11 @@ bool QuietCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
     int given = static_cast<int>(call.arguments.size());
     bool ok = true;
     for (int i = 0; ok && i < wanted; ++i) {
-        ok = Store(env, *call.paramList[i], call.arguments[i]);
+        if (!call.primed || !call.literal[static_cast<size_t>(i)]) {
+            ok = Store(env, *call.paramList[i], call.arguments[i]);
+        }
     }
+    call.primed = ok;
     for (int i = wanted; ok && i < given; ++i) {
         ok = Value(env, call.arguments[i], *call.extraList[i - wanted]);
     }
@@ -465,6 +524,24 @@ bool QuietCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
     }
     for (CVarient* extra : call.extraList) extra->clear(false);
     return ok;
+}
+
+bool QuietCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out) {
+    int count = static_cast<int>(call.arguments.size());
+    uint32_t words[CallResults::kMaxArguments];
+    int32_t types[CallResults::kMaxArguments];
+    // The call site, one call below this procedure's frame, reads its
+    // arguments where the callee's calls fit below it.
+    if (env.CallDepth() + 1 + call.results->chain + 1 >= ExecuteEnv::kMaxCallDepth) return false;
+    for (int i = 0; i < count; ++i) {
+        if (!Integer(env, call.arguments[static_cast<size_t>(i)], words[i], types[i])) return false;
+    }
+    if (const CVarient* kept = call.results->Find(words, types, count)) {
+        return env.returnValue.clone(*kept) && out.clone(*kept);
+    }
+    if (call.results->RunInFrame(env, call.procedure, words, count, out) <= 0) return false;
+    call.results->Keep(words, types, count, out);
+    return true;
 }
 
 int QuietCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) {

@@ -1,12 +1,12 @@
 // QuietCode: a quiet procedure of integer parameters (QuietProcedures)
 // compiled into steps that run without a frame: assignments, branches and
 // the return, over expression nodes with operator codes that compute in
-// machine words, literals and enum items read once, and the text built-ins
-// called through their native functions. The variables are items kept from
-// call to call, and every value goes into and out of them by the stores
-// and reads that the procedure's frame uses, so that a call returns what
-// the frame would return, with no frame, evaluator or name look-up.
-// Tested by decoder/quiet_code_test.cpp.
+// machine words, literals and enum items read once, the text built-ins
+// called through their native functions, and calls of other quiet
+// procedures that keep their results as their call sites keep them. The variables are items kept
+// from call to call, and every value goes into and out of them by the stores and reads that the
+// procedure's frame uses, so that a call returns what the frame would return, with no frame,
+// evaluator or name look-up. Tested by decoder/quiet_code_test.cpp.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,7 @@ class ExprNode;
 class Procedure;
 class Program;
 class ProgramItem;
+class QuietProcedures;
 
 class QuietCode final : public QuietRunner {
   public:
@@ -31,8 +32,10 @@ class QuietCode final : public QuietRunner {
 
     // The code of procedure, which the caller has found quiet with integer
     // parameters; null where its body holds anything that is not compiled
-    // (a call of a script procedure, say), so that its frame runs it.
-    static std::unique_ptr<QuietCode> Compile(Procedure& procedure);
+    // (a loop, say), so that its frame runs it.
+    // The calls of other quiet procedures keep their results where quiet
+    // keeps them.
+    static std::unique_ptr<QuietCode> Compile(Procedure& procedure, QuietProcedures& quiet);
 
     // QuietRunner: not run (-1) while traced or cancelled, with binding off
     // (the text route is then wanted), nested so deep that the frame's
@@ -44,6 +47,7 @@ class QuietCode final : public QuietRunner {
     struct Node;
     struct Step;
     struct Builtin;
+    struct QuietCallee;
 
     QuietCode();
 
@@ -54,6 +58,7 @@ class QuietCode final : public QuietRunner {
     // Stores node's value into item as the frame stores it.
     bool Store(ExecuteEnv& env, CVariableItem& item, int node);
     bool Call(ExecuteEnv& env, Builtin& call, CVarient& out);
+    bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
 
     Procedure* procedure = nullptr;
     int paramCount = 0;
@@ -64,5 +69,9 @@ class QuietCode final : public QuietRunner {
     std::vector<Step> steps;
     std::vector<std::unique_ptr<CVarient>> literals;
     std::vector<std::unique_ptr<Builtin>> builtins;
+    std::vector<std::unique_ptr<QuietCallee>> callees;
+    // The value that a text takes on its way into a variable, and that of
+    // a call's integer result.
+    CVarient scratch[2];
     bool busy = false;
 };

@@ -455,7 +455,7 @@ CallResults* QuietProcedures::ResultsOf(const Procedure& procedure) {
     if (made != nullptr) {
         made->chain = shape.chain;
         // Compiled where it can be; the frame runs the rest.
-        made->SetRunner(QuietCode::Compile(const_cast<Procedure&>(procedure)));
+        made->SetRunner(QuietCode::Compile(const_cast<Procedure&>(procedure), *this));
     }
     CallResults* held = made.get();
     results[&procedure] = std::move(made);
