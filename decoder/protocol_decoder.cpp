@@ -538,6 +538,7 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
     for (int m = 0; m < element->members.GetSize(); ++m) {
         CVariableItem* member = element->members.GetAt(m);
         if (member == nullptr) continue;
+        if (ReadPlainInteger(*member, cursor)) continue;
         StructDefinition* integrated = IntegratedStructOf(member->def);
         bool ok = integrated != nullptr
                       ? IntegrateMember(nullptr, holder.get(), *member, cursor, integrated)
@@ -582,6 +583,27 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
     if (!bitField) return item.setAt(i, word);
     CVarient unit;
     return unit.setInteger(word, kTypeUInt4) && item.setBitData(i, unit);
+}
+
+bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor) {
+    const AttributeSlots* slots = SlotsOf(item.def);
+    int32_t base = item.header.baseType;
+    if ((slots != nullptr && slots->translate != nullptr) || item.header.count != 1 ||
+        item.GetCount() < 1 || !item.IsWritable() || IntegratedStructOf(item.def) != nullptr ||
+        (base != kDeclInt1 && base != kDeclInt2 && base != kDeclInt4 && base != kDeclUInt1 &&
+         base != kDeclUInt2 && base != kDeclUInt4)) {
+        return false;
+    }
+    int32_t start = cursor.GetPos();
+    // Into a writable element a read fails only where the bytes are not
+    // there, and then moves nothing and stores nothing.
+    if (!ReadInteger(item, 0, cursor)) return false;
+    recorded = false;
+    if (auto* decoded = itemCast.Cast(&item)) {
+        decoded->start = start;
+        decoded->length = cursor.GetPos() - start;
+    }
+    return true;
 }
 
 bool ProtocolDecoder::RunTranslate(Procedure* proc, CVariableItem& item, int32_t i,
