@@ -570,6 +570,39 @@ TEST_F(ProtocolDecoderTest, BoundCallsGiveTheSameResultsEveryTime) {
     }
 }
 
+// An element's procedure of the usual parameters takes the element's name,
+// the element and its index as values; any other takes the text of them.
+// Both give what the text gives with binding off, for names of one letter
+// and of array elements.
+TEST_F(ProtocolDecoderTest, ElementProceduresTakeWhatTheirArgumentTextGives) {
+    const char* const parameters[] = {
+        "STRING s, dynamic &c, INT4 n",   "OCTET s, dynamic &c, UINT1 n",
+        "STRING s, UINT1 &c, INT2 n",     "INT4 s, dynamic &c, INT4 n",
+        "STRING s, dynamic &c, STRING n", "STRING s, INT4 c, INT4 n",
+    };
+    const char* const members[] = {"UINT1 a", "UINT1 x_1[2]", "UINT1 T"};
+    for (const char* params : parameters) {
+        for (const char* member : members) {
+            std::string script =
+                std::string("struct R { UINT1 k; ") + member + " { INT2 Translate(" + params +
+                ") { c = n + 7;"
+                " sysSetTitle(0, strFormat(\"%s|%d|%d\", s, n, c)); return c * 2 + n; } }; };";
+            ASSERT_EQ("OK", Load(script)) << script;
+            std::string seen[2];
+            for (int bound = 0; bound < 2; ++bound) {
+                CallArguments::SetBinding(bound == 1);
+                OTSTR title;
+                std::string ran = Run({1, 2, 3, 4});
+                decoder.GetTitle(0, title);
+                seen[bound] = ran + " " + Value("a") + " " + Value("x_1[1]") + " " + Value("T") +
+                              " " + title.GetBuffer(0) + " " + decoder.GetLastError().GetBuffer(0);
+            }
+            CallArguments::SetBinding(true);
+            EXPECT_EQ(seen[0], seen[1]) << script;
+        }
+    }
+}
+
 // Names and calls bound at their first run follow the script loaded: each
 // load reads its own define and enum item and calls its own procedure, also
 // in a subscript (a text whose parse every script shares), twice a message.

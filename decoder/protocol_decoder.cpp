@@ -93,6 +93,34 @@ void TranslateArguments(const char* element, const char* itemName, bool withThis
     out.Append(digits, DecimalDigits(i, digits));
 }
 
+// Whether "This.<item's name>" finds item among the direct members of
+// element: no member before it bears its name, in any letter case.
+bool FirstOfItsName(const CStruct& element, const CVariableItem& item) {
+    const OTSTR& name = item.header.GetName();
+    for (int m = 0; m < element.members.GetSize(); ++m) {
+        const CVariableItem* member = element.members.GetAt(m);
+        if (member == &item) return true;
+        if (member != nullptr && member->header.GetName().GetLength() == name.GetLength() &&
+            member->header.GetName().Compare(name.GetBuffer(0), false)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Whether a name reads back unchanged from between the quotes of a text
+// literal: letters, digits, '_', '.', '[' and ']'.
+bool PlainName(const char* name) {
+    for (; *name != 0; ++name) {
+        char c = *name;
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '_' || c == '.' || c == '[' || c == ']')) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Whether the bytes that remain can hold every element of a member read
 // without a procedure (whole integers, octets of a given length), so that no
 // array is walked by a declared count the message cannot back.
@@ -609,9 +637,15 @@ bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor) 
 bool ProtocolDecoder::RunTranslate(Procedure* proc, CVariableItem& item, int32_t i,
                                    const char* elementName, const char* args, bool assign) {
     CVarient result;
-    const CallArguments* bound = boundArguments.Find(args);
-    bool called =
-        bound != nullptr ? env.Execute(proc, *bound, &result) : env.Execute(proc, args, &result);
+    bool called;
+    if (args == nullptr) {
+        ElementArguments element{elementName, static_cast<int32_t>(strlen(elementName)), &item, i};
+        called = env.Execute(proc, element, &result);
+    } else {
+        const CallArguments* bound = boundArguments.Find(args);
+        called = bound != nullptr ? env.Execute(proc, *bound, &result)
+                                  : env.Execute(proc, args, &result);
+    }
     if (!called) {
         SetError(kCallFail, elementName, env.GetLastError().GetBuffer(0));
         return false;
@@ -721,6 +755,12 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
         translate == nullptr &&
         (base == kDeclInt1 || base == kDeclInt2 || base == kDeclInt4 || base == kDeclUInt1 ||
          base == kDeclUInt2 || base == kDeclUInt4 || base == kDeclStruct);
+    // "This.<name>[i]" finds the element: its values are handed over as
+    // such, without the text of the arguments (with binding off, the text
+    // route is taken as before).
+    CStruct* thisElement = thisInstance != nullptr ? thisInstance->StructAt(0) : nullptr;
+    bool byValues = translate != nullptr && thisElement != nullptr && CallArguments::BindingOn() &&
+                    translate->TakesElementArguments() && FirstOfItsName(*thisElement, item);
     int32_t last = 0;  // the element read last
     for (int32_t i = 0; ok && i < count; ++i) {
         last = i;
@@ -731,10 +771,14 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
             ok = false;
             break;
         }
-        // The procedure's argument text; a member without one needs none.
+        // The procedure's argument text; a member without one needs none,
+        // nor does a procedure that takes the element's values.
         OTSTR args;
-        if (translate != nullptr)
+        const char* argText = nullptr;
+        if (translate != nullptr && !(byValues && PlainName(element))) {
             TranslateArguments(element, itemName, thisInstance != nullptr, i, args);
+            argText = args.GetBuffer(0);
+        }
         recorded = false;
         switch (base) {
             case kDeclInt1:
@@ -743,14 +787,13 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
             case kDeclUInt1:
             case kDeclUInt2:
             case kDeclUInt4:
-                ok = translate != nullptr
-                         ? RunTranslate(translate, item, i, element, args.GetBuffer(0), true)
-                         : ReadInteger(item, i, cursor);
+                ok = translate != nullptr ? RunTranslate(translate, item, i, element, argText, true)
+                                          : ReadInteger(item, i, cursor);
                 break;
             case kDeclOctet:
                 if (translate != nullptr) {
                     int32_t p0 = cursor.GetPos();
-                    ok = RunTranslate(translate, item, i, element, args.GetBuffer(0), true);
+                    ok = RunTranslate(translate, item, i, element, argText, true);
                     if (ok && contentType != nullptr && item.header.declaredType == kDeclMemo) {
                         ok = ContentStep(item, i, element, cursor, p0, contentType);
                     }
@@ -765,7 +808,7 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
                 break;
             case kDeclDouble:
                 if (translate != nullptr) {
-                    ok = RunTranslate(translate, item, i, element, args.GetBuffer(0), true);
+                    ok = RunTranslate(translate, item, i, element, argText, true);
                 } else {
                     SetError(kNoTranslate, cursor.GetPos(), element);
                     ok = false;
@@ -777,7 +820,7 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
                 break;
             case kDeclChoice:
                 if (translate != nullptr) {
-                    ok = RunTranslate(translate, item, i, element, args.GetBuffer(0), false);
+                    ok = RunTranslate(translate, item, i, element, argText, false);
                 } else {
                     SetError(kNoTranslate, cursor.GetPos(), element);
                     ok = false;

@@ -244,6 +244,15 @@ bool ExecuteEnv::Execute(Procedure* procedure, const char* args, CVarient* resul
 }
 
 bool ExecuteEnv::Execute(Procedure* procedure, const CallArguments& args, CVarient* result) {
+    return ExecuteWith(procedure, &args, nullptr, result);
+}
+
+bool ExecuteEnv::Execute(Procedure* procedure, const ElementArguments& args, CVarient* result) {
+    return ExecuteWith(procedure, nullptr, &args, result);
+}
+
+bool ExecuteEnv::ExecuteWith(Procedure* procedure, const CallArguments* args,
+                             const ElementArguments* element, CVarient* result) {
     if (procedure == nullptr) return false;
     const char* name = procedure->name.GetBuffer(0);
     if (callDepth >= kMaxCallDepth) {
@@ -265,8 +274,10 @@ bool ExecuteEnv::Execute(Procedure* procedure, const CallArguments& args, CVarie
     bool ok = frame != nullptr && params != nullptr && extras != nullptr;
     if (!ok) {
         SetLastError("Execute %s() fail, new RunTimeStk error", name);
-    } else if (!procedure->GenerateProcedureParamsList(args, GetTopStk(0), *params, *extras,
-                                                       frame)) {
+    } else if (!(args != nullptr ? procedure->GenerateProcedureParamsList(*args, GetTopStk(0),
+                                                                          *params, *extras, frame)
+                                 : procedure->GenerateProcedureParamsList(
+                                       *element, GetTopStk(0), *params, *extras, frame))) {
         SetLastError("Execute %s() fail, generateParamsList error", name);
         ok = false;
     }

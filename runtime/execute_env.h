@@ -14,6 +14,7 @@
 
 class CallArguments;
 class Procedure;
+struct ElementArguments;
 class Program;
 class RunTimeStk;
 
@@ -73,6 +74,9 @@ class ExecuteEnv : public NamedObject {
     bool Execute(Procedure* procedure, const char* args, CVarient* result);
     // The same with the arguments split (and maybe bound) before.
     bool Execute(Procedure* procedure, const CallArguments& args, CVarient* result);
+    // The same with the values of an element's call
+    // (Procedure::TakesElementArguments).
+    bool Execute(Procedure* procedure, const ElementArguments& args, CVarient* result);
     // Calls procedure in frame, a frame kept for it that holds its
     // parameters, set already, and its variables: pushed, called and popped
     // as Execute does it with a frame of its own.
@@ -129,6 +133,9 @@ class ExecuteEnv : public NamedObject {
     void RecycleFrame(RunTimeStk* frame);
 
   private:
+    // Execute from the arguments' text, or from an element's values.
+    bool ExecuteWith(Procedure* procedure, const CallArguments* args,
+                     const ElementArguments* element, CVarient* result);
     static constexpr int kMaxSpareFrames = 32;
     // Pushes frame, calls procedure in it and pops it again; popped says
     // whether it was still the top.

@@ -91,8 +91,39 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
 
 bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTimeStk* caller,
                                             ObArray& params, ObArray& extras, RunTimeStk* frame) {
+    return MakeParams(&pieces, nullptr, caller, params, extras, frame);
+}
+
+bool Procedure::GenerateProcedureParamsList(const ElementArguments& args, RunTimeStk* caller,
+                                            ObArray& params, ObArray& extras, RunTimeStk* frame) {
+    return MakeParams(nullptr, &args, caller, params, extras, frame);
+}
+
+namespace {
+
+bool IsSingle(const VariableDefinition& def) {
+    return !def.IsBitField() && def.count == 1 && def.structDef == nullptr;
+}
+
+}  // namespace
+
+bool Procedure::TakesElementArguments() const {
+    if (varArgs || parameters.GetMemberCount() != 3) return false;
+    const VariableDefinition* name = parameters.GetMember(0);
+    const VariableDefinition* item = parameters.GetMember(1);
+    const VariableDefinition* index = parameters.GetMember(2);
+    return name != nullptr && item != nullptr && index != nullptr && !name->byAddress &&
+           IsSingle(*name) &&
+           (name->declaredType == kDeclOctet || name->declaredType == kDeclString) &&
+           item->byAddress && !index->byAddress && IsSingle(*index) &&
+           index->baseType >= kDeclInt1 && index->baseType <= kDeclUInt4;
+}
+
+bool Procedure::MakeParams(const CallArguments* pieces, const ElementArguments* element,
+                           RunTimeStk* caller, ObArray& params, ObArray& extras,
+                           RunTimeStk* frame) {
     int wanted = parameters.GetMemberCount();
-    int given = pieces.GetSize();
+    int given = pieces != nullptr ? pieces->GetSize() : 3;
     bool ok = true;
     if (given < wanted) {
         TraceText(scriptmsg::kParamsTooFew);
@@ -102,7 +133,7 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
     }
     for (int i = 0; ok && i < wanted; ++i) {
         VariableDefinition* def = parameters.GetMember(i);
-        const char* arg = pieces.GetAt(i);
+        const char* arg = pieces != nullptr ? pieces->GetAt(i) : "";
         CVariableItem* renewed = frame == nullptr ? nullptr
                                  : def->byAddress ? frame->TakeBlank()
                                                   : frame->TakeSpare(def);
@@ -114,17 +145,22 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
                 TraceText(scriptmsg::kParamsDynamicValue);
                 reported = true;
             } else {
-                // By value: a new item, initialised in the caller's frame.
+                // By value: a new item, initialised in the caller's frame;
+                // an element's name and index are stored as their literals
+                // would store them.
                 made = (renewed != nullptr || (item != nullptr && item->create(nullptr, def))) &&
-                       SetParameter(*item, pieces, i, caller);
+                       (pieces != nullptr ? SetParameter(*item, *pieces, i, caller)
+                        : i == 0          ? item->setAt(0, element->name, element->nameLength)
+                                          : item->setAt(0, static_cast<uint32_t>(element->index)));
             }
         } else if (caller == nullptr) {
             TraceText(scriptmsg::kParamsNoFrame);
             reported = true;
         } else {
             // By address: an item that shares the caller's storage.
-            int32_t idx = -1;
-            CVariableItem* source = caller->GetItem(arg, pieces.TreeAt(i), &idx);
+            int32_t idx = element != nullptr ? element->index : -1;
+            CVariableItem* source =
+                element != nullptr ? element->item : caller->GetItem(arg, pieces->TreeAt(i), &idx);
             if (source == nullptr) {
                 OTSTR text;
                 text.safeAppends(scriptmsg::kParamsNotIdent, arg);
@@ -147,7 +183,7 @@ bool Procedure::GenerateProcedureParamsList(const CallArguments& pieces, RunTime
             ok = false;
             break;
         }
-        if (!SetExtraValue(*value, pieces, i, caller)) {
+        if (!SetExtraValue(*value, *pieces, i, caller)) {
             delete value;
             ok = false;
             break;

@@ -20,6 +20,17 @@ class ExprNode;
 class Program;
 class RunTimeStk;
 
+// The arguments of a decoder's call of an element's procedure, given as
+// values instead of the text "'name',This.item[index],index": the element's
+// name, the item whose element index the second parameter refers to, and
+// the index. Only for a procedure that TakesElementArguments.
+struct ElementArguments {
+    const char* name;
+    int32_t nameLength;
+    CVariableItem* item;
+    int32_t index;
+};
+
 class Procedure : public ProgramItem {
   public:
     Procedure() = default;
@@ -55,6 +66,14 @@ class Procedure : public ProgramItem {
     // (RunTimeStk::TakeSpare) where they fit, instead of making new ones.
     bool GenerateProcedureParamsList(const CallArguments& args, RunTimeStk* caller, ObArray& params,
                                      ObArray& extras, RunTimeStk* frame);
+    // The same from the values of an element's call, as the text of its
+    // arguments would set them.
+    bool GenerateProcedureParamsList(const ElementArguments& args, RunTimeStk* caller,
+                                     ObArray& params, ObArray& extras, RunTimeStk* frame);
+    // Whether the parameters are a text by value, a reference and an
+    // integer by value, each a single variable: those that an element's
+    // arguments set as values.
+    bool TakesElementArguments() const;
     // Runs the procedure in the frame that the environment has prepared and
     // pushed for it, and checks its result.
     bool Call(ExecuteEnv& env);
@@ -90,4 +109,10 @@ class Procedure : public ProgramItem {
     OTSTR header;
     Program* owner = nullptr;  // the Program that declares it; not owned
     Program* body = nullptr;   // owned; none for an extern procedure
+
+  private:
+    // GenerateProcedureParamsList from the pieces of the arguments' text, or
+    // from an element's values.
+    bool MakeParams(const CallArguments* pieces, const ElementArguments* element,
+                    RunTimeStk* caller, ObArray& params, ObArray& extras, RunTimeStk* frame);
 };
