@@ -25,6 +25,7 @@
 #include "script/procedure.h"
 #include "script/program.h"
 #include "types/enum_item_list.h"
+#include "types/item_support.h"
 #include "types/variable_definition.h"
 #include "types/variable_item.h"
 #include "values/cvarient.h"
@@ -93,7 +94,15 @@ class Builtin {
     bool SetReturn(const char* text) {
         if (native == nullptr) return procedure.setReturn(env, text);
         CVariableItem* result = native->result;
-        return result != nullptr && result->IsWritable() && result->sets(0, text, native->caller);
+        if (result == nullptr || !result->IsWritable()) return false;
+        // A digit into a single integer is stored as the word that its
+        // literal's value would store.
+        if (text[0] >= '0' && text[0] <= '9' && text[1] == 0 && !result->IsLocked() &&
+            IsIntegerType(result->GetType()) && result->GetCount() == 1 &&
+            !result->header.IsBitField() && ItemNesting::Room(1)) {
+            return result->setAt(0, static_cast<uint32_t>(text[0] - '0'));
+        }
+        return result->sets(0, text, native->caller);
     }
     // Parameter index of a native call, else the frame's variable of that
     // name (the same one: only declarations of these names are native),

@@ -170,6 +170,7 @@ TEST_F(BuiltinsTest, TextResultsThatTheReturnTypeRefuses) {
         "extern INT2 strFormat(STRING strFormat, ...);\n"
         "extern INT2 sysGetEnumComment(STRING strEnumListName, INT4 value, STRING strMode,\n"
         "                              STRING strDefault);\n"
+        "extern OCTET sysSetTitle(BYTE TitleN, STRING strTitle);\n"
         "enum Color { RED = 1, // red\n GREEN = 2 };\n";
     const struct {
         const char* expr;
@@ -179,6 +180,8 @@ TEST_F(BuiltinsTest, TextResultsThatTheReturnTypeRefuses) {
         {"strFormat(\"%d\", 4)", "52"},
         {"sysGetEnumComment(\"Color\", 2, \"Equal\", \"none\")",
          "v sysGetEnumComment() set return fail"},
+        // "1" is a number, which a text cannot take.
+        {"sysSetTitle(0, \"t\")", "v sysSetTitle() setReturn fail"},
     };
     for (bool bound : {true, false}) {
         CallArguments::SetBinding(bound);

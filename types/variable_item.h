@@ -75,6 +75,8 @@ class CVariableItem : public TVarient {
     // to it makes exactly what passing it to a new item makes. Clear first
     // makes it empty (a reference lets go of the storage it shares).
     bool IsBlank() const;
+    // Whether this is the shared read-only item, which ignores every change.
+    bool IsLocked() const { return locked; }
     bool ClearToBlank();
 
     // Sets element idx, or the whole item for idx -1, from an initialiser
