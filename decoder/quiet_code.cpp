@@ -210,21 +210,11 @@ class QuietCode::Compiler {
         }
     }
 
-    // "variable = value", the value no bare name (which is assigned as a
-    // text) and of the variable's kind.
+    // "variable = value" with a value of the variable's kind.
     bool Assignment(const ExprNode* tree, Program& program) {
-        if (tree == nullptr || tree->IsLeaf() || tree->id != kTokOperator || tree->unary ||
-            tree->child[2] != nullptr || tree->Operator() != OperatorCode::kAssign) {
-            return false;
-        }
-        const ExprNode* left = tree->child[0];
-        const ExprNode* right = tree->child[1];
-        if (left == nullptr || right == nullptr || !left->IsLeaf() || left->id != kTokIdent ||
-            left->IsCall() ||
-            (right->IsLeaf() &&
-             (right->id == kExprValueSet || (right->id == kTokIdent && !right->IsCall())))) {
-            return false;
-        }
+        const ExprNode* left = nullptr;
+        const ExprNode* right = nullptr;
+        if (!SplitQuietAssignment(tree, left, right)) return false;
         int target = Find(left->text);
         int value = target >= 0 ? Expr(right, program) : -1;
         if (value < 0 ||

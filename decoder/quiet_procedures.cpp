@@ -226,18 +226,9 @@ class BodyCheck {
     // "variable = value" with a value of the variable's kind. A bare name
     // on the right is assigned as a text (another route): not followed.
     bool Assignment(const ExprNode* tree, const Program& program, uint64_t& assigned) {
-        if (tree == nullptr || tree->IsLeaf() || tree->id != kTokOperator || tree->unary ||
-            tree->child[2] != nullptr || !tree->text.Compare("=")) {
-            return false;
-        }
-        const ExprNode* left = tree->child[0];
-        const ExprNode* right = tree->child[1];
-        if (left == nullptr || right == nullptr || !left->IsLeaf() || left->id != kTokIdent ||
-            left->IsCall() ||
-            (right->IsLeaf() &&
-             (right->id == kExprValueSet || (right->id == kTokIdent && !right->IsCall())))) {
-            return false;
-        }
+        const ExprNode* left = nullptr;
+        const ExprNode* right = nullptr;
+        if (!SplitQuietAssignment(tree, left, right)) return false;
         int target = Find(left->text.GetBuffer(0));
         if (target < 0 || Expr(right, program, assigned) != variables[target].kind) return false;
         assigned |= Bit(target);
@@ -429,6 +420,19 @@ class BodyCheck {
 };
 
 }  // namespace
+
+bool SplitQuietAssignment(const ExprNode* tree, const ExprNode*& target, const ExprNode*& value) {
+    if (tree == nullptr || tree->IsLeaf() || tree->id != kTokOperator || tree->unary ||
+        tree->child[2] != nullptr || !tree->text.Compare("=")) {
+        return false;
+    }
+    target = tree->child[0];
+    value = tree->child[1];
+    return target != nullptr && value != nullptr && target->IsLeaf() && target->id == kTokIdent &&
+           !target->IsCall() &&
+           !(value->IsLeaf() &&
+             (value->id == kExprValueSet || (value->id == kTokIdent && !value->IsCall())));
+}
 
 QuietProcedures::Shape QuietProcedures::ShapeOf(const Procedure& procedure) {
     std::vector<const Procedure*> active;

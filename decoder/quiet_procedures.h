@@ -27,6 +27,7 @@
 #include "types/instance_dump.h"
 
 class DecoderItem;
+class ExprNode;
 class ExecuteEnv;
 class Procedure;
 class StructDefinition;
@@ -84,3 +85,8 @@ class QuietProcedures final : public QuietComments {
     std::unordered_map<const Procedure*, std::unique_ptr<CallResults>> results;
     std::unordered_map<const StructDefinition*, int> trees;
 };
+
+// The target and the value of a statement "name = value" whose value is no
+// bare name (assigned as a text, another route) or value set; false for
+// any other tree.
+bool SplitQuietAssignment(const ExprNode* tree, const ExprNode*& target, const ExprNode*& value);
