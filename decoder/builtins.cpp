@@ -173,16 +173,25 @@ bool Builtin::FetchValue() {
     int32_t start = cursor->GetPos();
     CVariableItem* target = Param(1, "FetchValue");
     if (target == nullptr && frame != nullptr) target = frame->FindItem("FetchValue", true, false);
-    OTSTR ident;
+    OTSTR kept;
+    const OTSTR* ident = nullptr;
     int32_t locat = 0;
     int32_t param = 0;
     unsigned char move = 0;
-    if (target == nullptr || !GetString(0, "strCurIdent", ident) || !GetLong(2, "locat", locat) ||
-        !GetLong(3, "param", param) || !GetBool(4, "bMoveLocatPointer", move)) {
+    if (target == nullptr || (ident = StringParam(0, "strCurIdent", kept)) == nullptr ||
+        !GetLong(2, "locat", locat) || !GetLong(3, "param", param) ||
+        !GetBool(4, "bMoveLocatPointer", move)) {
         return Fail("%s", kFetchParam);
     }
-    OTSTR elementName = ident;
-    elementName.Append("FetchValue()");
+    // The name of the fetch, made where a message or the general read needs it.
+    OTSTR elementName;
+    auto nameOfFetch = [&]() {
+        if (elementName.IsEmpty()) {
+            elementName = *ident;
+            elementName.Append("FetchValue()");
+        }
+        return elementName.GetBuffer(0);
+    };
     // The bytes go into the variable that the parameter refers to. A decoder
     // item, whose location the decode would mark, is decoded through a
     // holder that refers to it.
@@ -199,9 +208,10 @@ bool Builtin::FetchValue() {
     if (cursor->AtEnd()) {
         if (target->header.baseType != kDeclOctet || param != 0) return Fail("%s", kFetchEnd);
     } else if (!cursor->SetPos(locat)) {
-        return Fail(kFetchLocat, elementName.GetBuffer(0), locat);
+        return Fail(kFetchLocat, nameOfFetch(), locat);
     }
-    if (!decoder.TranslateMember(elementName.GetBuffer(0), nullptr, *into, *cursor, &param)) {
+    if (!decoder.ReadPlainInteger(*into, *cursor) &&
+        !decoder.TranslateMember(nameOfFetch(), nullptr, *into, *cursor, &param)) {
         MoveCursor(*cursor, start);
         return FailWithDecoderError();
     }

@@ -88,6 +88,11 @@ class ProtocolDecoder {
     // consumed. Null bytes only check that the engine is ready.
     bool Translate(bool keep, const uint8_t* bytes, int32_t& length);
     bool TranslateStruct(CVariableItem& instance, int32_t index, ByteCursor& cursor);
+    // A member of one integer element read without a procedure, as
+    // TranslateMember reads it when that succeeds; false, having changed
+    // nothing, for any other member or where the read fails (TranslateMember
+    // then reads it, with its messages).
+    bool ReadPlainInteger(CVariableItem& item, ByteCursor& cursor);
     bool TranslateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
                          ByteCursor& cursor, const int32_t* octetLength);
     bool IntegrateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
@@ -190,11 +195,6 @@ class ProtocolDecoder {
     bool ContentStep(CVariableItem& item, int32_t i, const char* elementName, ByteCursor& cursor,
                      int32_t p0, StructDefinition* contentType);
     bool ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cursor);
-    // A member of one integer element read without a procedure, as
-    // TranslateMember reads it when that succeeds; false, having changed
-    // nothing, for any other member or where the read fails (TranslateMember
-    // then reads it, with its messages).
-    bool ReadPlainInteger(CVariableItem& item, ByteCursor& cursor);
 
     OTSTR titles[2];
     std::vector<OTSTR> warnings;
