@@ -9,7 +9,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <typeinfo>
 
 #include "base/folded_name_index.h"
 #include "base/formatted_text.h"
@@ -62,7 +61,8 @@ bool HasStorage(const CVariableItem& item) {
 class CallBinding final : public ExprBinding {
   public:
     CallBinding(const Program* program, Procedure* procedure, const char* args)
-        : program(program),
+        : ExprBinding(Kind::kCall),
+          program(program),
           changes(Program::Changes()),
           procedure(procedure),
           arguments(args),
@@ -80,10 +80,10 @@ class CallBinding final : public ExprBinding {
         if (node == nullptr) return nullptr;
         std::unique_ptr<ExprBinding>* at = &node->binding;
         for (int length = 0; *at != nullptr; ++length) {
-            // The class is final: comparing the exact type is the cast.
+            // Only the final class CallBinding has its kind: comparing it is
+            // the cast.
             ExprBinding* held = at->get();
-            auto* binding =
-                typeid(*held) == typeid(CallBinding) ? static_cast<CallBinding*>(held) : nullptr;
+            auto* binding = held->kind == Kind::kCall ? static_cast<CallBinding*>(held) : nullptr;
             if (binding == nullptr) return nullptr;
             if (binding->program == program && binding->changes == Program::Changes()) {
                 return binding;
@@ -118,7 +118,8 @@ class NameBinding final : public ExprBinding {
   public:
     NameBinding(const Program* program, CVariableItem* constant, const CVarient* enumItem,
                 const char* name)
-        : program(program),
+        : ExprBinding(Kind::kName),
+          program(program),
           changes(Program::Changes()),
           constant(constant),
           enumItem(enumItem),
@@ -1040,7 +1041,7 @@ CVariableItem* RunTimeStk::FindBound(ExprNode* leaf, int32_t* outIdx) {
     Program* key = BindingProgram(this);
     ExprBinding* held = leaf->binding.get();
     if (key == nullptr || !CallArguments::BindingOn() || leaf->IsCall() ||
-        (held != nullptr && typeid(*held) != typeid(NameBinding))) {
+        (held != nullptr && held->kind != ExprBinding::Kind::kName)) {
         return nullptr;
     }
     const char* name = leaf->text.GetBuffer(0);
@@ -1083,7 +1084,7 @@ int RunTimeStk::ReadProc(void* context, const char* name, CVarient* out, ExprNod
     // text); any other is looked at.
     ExprBinding* held =
         leaf != nullptr && CallArguments::BindingOn() ? leaf->binding.get() : nullptr;
-    bool named = held != nullptr && typeid(*held) == typeid(NameBinding);
+    bool named = held != nullptr && held->kind == ExprBinding::Kind::kName;
     // A leaf read by its own text knows whether it is a call.
     bool call = leaf != nullptr && leaf->id == kTokIdent && leaf->text.GetBuffer(0) == name
                     ? leaf->IsCall()
@@ -1141,7 +1142,7 @@ int RunTimeStk::ReadInteger(void* context, ExprNode* leaf, uint32_t* word, int32
     auto* self = static_cast<RunTimeStk*>(context);
     ExprBinding* held = leaf != nullptr ? leaf->binding.get() : nullptr;
     if (self == nullptr || !CallArguments::BindingOn() || held == nullptr) return 0;
-    if (typeid(*held) == typeid(CallBinding)) {
+    if (held->kind == ExprBinding::Kind::kCall) {
         // A call bound by an earlier run, read where its native function
         // allows it; the call runs on the usual route otherwise.
         std::unique_ptr<ExprBinding>* slot = nullptr;
@@ -1151,7 +1152,7 @@ int RunTimeStk::ReadInteger(void* context, ExprNode* leaf, uint32_t* word, int32
                    ? 1
                    : 0;
     }
-    if (typeid(*held) != typeid(NameBinding)) return 0;
+    if (held->kind != ExprBinding::Kind::kName) return 0;
     auto* bound = static_cast<NameBinding*>(held);
     Program* key = self->program != nullptr ? self->program : BindingProgram(self);
     if (key == nullptr || !bound->Holds(key)) return 0;

@@ -16,7 +16,13 @@ class CVarient;
 // not look it up again. Owned by the node.
 class ExprBinding {
   public:
+    // The kinds the run time tells apart by a compare of this field.
+    enum class Kind : int8_t { kOther, kName, kCall };
+
+    explicit ExprBinding(Kind kind = Kind::kOther) : kind(kind) {}
     virtual ~ExprBinding() = default;
+
+    const Kind kind;
 };
 
 // Token ids of expression leaves besides the script token ids.
