@@ -572,7 +572,8 @@ int QuietCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& 
         }
     }
     busy = false;
-    // Anything the frame would do otherwise is left to it, with its messages.
-    if (!ok || !returned || !procedure->TakeResult(env, returnItem)) return -1;
-    return result.clone(env.returnValue) ? 1 : 0;
+    // Anything the frame would do otherwise is left to it, with its messages;
+    // the result is taken as the frame's call takes it.
+    if (!ok || !returned || !returnItem->HasValue()) return -1;
+    return procedure->TakeResult(env, returnItem) && result.clone(env.returnValue) ? 1 : 0;
 }
