@@ -24,6 +24,7 @@
 #include "script/program_listing.h"
 #include "script/script_warnings.h"
 #include "script/struct_item.h"
+#include "types/item_support.h"
 #include "types/struct_definition.h"
 #include "types/variable_definition.h"
 #include "values/cvarient.h"
@@ -92,6 +93,10 @@ void TranslateArguments(const char* element, const char* itemName, bool withThis
     out.AppendChar(',');
     out.Append(digits, DecimalDigits(i, digits));
 }
+
+// The item nesting that the text route of an element's arguments may add
+// while it stores them (the store, the path of the element).
+constexpr int kElementNesting = 4;
 
 // Whether "This.<item's name>" finds item among the direct members of
 // element: no member before it bears its name, in any letter case.
@@ -616,10 +621,10 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
 bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor) {
     const AttributeSlots* slots = SlotsOf(item.def);
     int32_t base = item.header.baseType;
-    if ((slots != nullptr && slots->translate != nullptr) || item.header.count != 1 ||
-        item.GetCount() < 1 || !item.IsWritable() || IntegratedStructOf(item.def) != nullptr ||
-        (base != kDeclInt1 && base != kDeclInt2 && base != kDeclInt4 && base != kDeclUInt1 &&
-         base != kDeclUInt2 && base != kDeclUInt4)) {
+    if ((base != kDeclInt1 && base != kDeclInt2 && base != kDeclInt4 && base != kDeclUInt1 &&
+         base != kDeclUInt2 && base != kDeclUInt4) ||
+        (slots != nullptr && slots->translate != nullptr) || item.header.count != 1 ||
+        item.GetCount() < 1 || !item.IsWritable() || IntegratedStructOf(item.def) != nullptr) {
         return false;
     }
     int32_t start = cursor.GetPos();
@@ -757,10 +762,12 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
          base == kDeclUInt2 || base == kDeclUInt4 || base == kDeclStruct);
     // "This.<name>[i]" finds the element: its values are handed over as
     // such, without the text of the arguments (with binding off, the text
-    // route is taken as before).
+    // route is taken as before, and so it is where the stores of the text
+    // route could refuse for their nesting).
     CStruct* thisElement = thisInstance != nullptr ? thisInstance->StructAt(0) : nullptr;
     bool byValues = translate != nullptr && thisElement != nullptr && CallArguments::BindingOn() &&
-                    translate->TakesElementArguments() && FirstOfItsName(*thisElement, item);
+                    ItemNesting::Room(kElementNesting) && translate->TakesElementArguments() &&
+                    FirstOfItsName(*thisElement, item);
     int32_t last = 0;  // the element read last
     for (int32_t i = 0; ok && i < count; ++i) {
         last = i;
