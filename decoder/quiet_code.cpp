@@ -16,7 +16,6 @@
 #include "script/script_items.h"
 #include "script/statements.h"
 #include "script/variable_declaration.h"
-#include "types/enum_item_list.h"
 #include "types/item_support.h"
 #include "types/type_codes.h"
 #include "types/variable_item.h"
@@ -279,14 +278,9 @@ class QuietCode::Compiler {
         if (leaf.IsCall()) return Call(text, program);
         // A named value comes before a variable; X::Y is an enum item.
         if (program.FindNamedValue(text) != nullptr) return -1;
-        if (const char* colons = strstr(text, "::")) {
-            OTSTR enumName(text, static_cast<int>(colons - text));
-            EnumItemList* list = program.FindEnum(enumName.GetBuffer(0));
-            int index = list != nullptr ? list->Find(colons + 2) : -1;
-            const CVarient* item = index >= 0 ? list->ItemAt(index) : nullptr;
-            return item != nullptr && IsIntegerType(item->GetType()) && value->clone(*item)
-                       ? Literal(std::move(value))
-                       : -1;
+        const CVarient* item = nullptr;
+        if (QuietEnumItem(program, text, item)) {
+            return item != nullptr && value->clone(*item) ? Literal(std::move(value)) : -1;
         }
         int variable = Find(leaf.text);
         if (variable < 0) return -1;
@@ -300,17 +294,9 @@ class QuietCode::Compiler {
     // "f(arguments)" of strFormat or sysGetEnumComment, served natively,
     // each argument a single value.
     int Call(const char* text, Program& program) {
-        const char* open = strchr(text, '(');
-        const char* close = strrchr(text, ')');
-        if (open == nullptr || close == nullptr || close < open) return -1;
-        for (const char* p = close + 1; *p != 0; ++p) {
-            if (!IsBlankChar(*p)) return -1;
-        }
-        OTSTR name;
-        name.AssignTrimmed(text, static_cast<int>(open - text), true);
-        Procedure* callee = program.FindProcedure(name.GetBuffer(0));
+        OTSTR inner;
+        Procedure* callee = SplitQuietCall(program, text, inner);
         if (callee == nullptr) return -1;
-        OTSTR inner(open + 1, static_cast<int>(close - open - 1));
         CallArguments args(inner.GetBuffer(0));
         if (!callee->isExtern) return CallQuiet(*callee, args, program);
         if (TextBuiltinOf(*callee) == TextBuiltin::kNone) return -1;

@@ -266,13 +266,8 @@ class BodyCheck {
         }
         if (leaf.IsCall()) return Call(text, program, assigned);
         if (program.FindNamedValue(text) != nullptr) return kNotQuiet;
-        if (const char* colons = strstr(text, "::")) {
-            OTSTR enumName(text, static_cast<int>(colons - text));
-            EnumItemList* list = program.FindEnum(enumName.GetBuffer(0));
-            int index = list != nullptr ? list->Find(colons + 2) : -1;
-            const CVarient* item = index >= 0 ? list->ItemAt(index) : nullptr;
-            return item != nullptr && IsIntegerType(item->GetType()) ? kInteger : kNotQuiet;
-        }
+        const CVarient* item = nullptr;
+        if (QuietEnumItem(program, text, item)) return item != nullptr ? kInteger : kNotQuiet;
         int found = Find(text);
         if (found < 0 || (assigned & Bit(found)) == 0) return kNotQuiet;
         return variables[found].kind;
@@ -281,17 +276,9 @@ class BodyCheck {
     // "f(arguments)": a procedure that is quiet for arguments of its
     // parameters' kinds, or a built-in that makes a text.
     Kind Call(const char* text, const Program& program, uint64_t assigned) {
-        const char* open = strchr(text, '(');
-        const char* close = strrchr(text, ')');
-        if (open == nullptr || close == nullptr || close < open) return kNotQuiet;
-        for (const char* p = close + 1; *p != 0; ++p) {
-            if (!IsBlankChar(*p)) return kNotQuiet;
-        }
-        OTSTR name;
-        name.AssignTrimmed(text, static_cast<int>(open - text), true);
-        Procedure* callee = program.FindProcedure(name.GetBuffer(0));
+        OTSTR inner;
+        Procedure* callee = SplitQuietCall(program, text, inner);
         if (callee == nullptr) return kNotQuiet;
-        OTSTR inner(open + 1, static_cast<int>(close - open - 1));
         CallArguments args(inner.GetBuffer(0));
         std::vector<Tree> trees;
         for (int i = 0; i < args.GetSize(); ++i) {
@@ -420,6 +407,31 @@ class BodyCheck {
 };
 
 }  // namespace
+
+Procedure* SplitQuietCall(const Program& program, const char* text, OTSTR& inner) {
+    const char* open = strchr(text, '(');
+    const char* close = strrchr(text, ')');
+    if (open == nullptr || close == nullptr || close < open) return nullptr;
+    for (const char* p = close + 1; *p != 0; ++p) {
+        if (!IsBlankChar(*p)) return nullptr;
+    }
+    OTSTR name;
+    name.AssignTrimmed(text, static_cast<int>(open - text), true);
+    inner.Assign(open + 1, static_cast<int>(close - open - 1));
+    return program.FindProcedure(name.GetBuffer(0));
+}
+
+bool QuietEnumItem(const Program& program, const char* text, const CVarient*& item) {
+    item = nullptr;
+    const char* colons = strstr(text, "::");
+    if (colons == nullptr) return false;
+    OTSTR enumName(text, static_cast<int>(colons - text));
+    EnumItemList* list = program.FindEnum(enumName.GetBuffer(0));
+    int index = list != nullptr ? list->Find(colons + 2) : -1;
+    const CVarient* found = index >= 0 ? list->ItemAt(index) : nullptr;
+    if (found != nullptr && IsIntegerType(found->GetType())) item = found;
+    return true;
+}
 
 bool SplitQuietAssignment(const ExprNode* tree, const ExprNode*& target, const ExprNode*& value) {
     if (tree == nullptr || tree->IsLeaf() || tree->id != kTokOperator || tree->unary ||

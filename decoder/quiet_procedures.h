@@ -28,6 +28,9 @@
 
 class DecoderItem;
 class ExprNode;
+class OTSTR;
+class Program;
+class CVarient;
 class ExecuteEnv;
 class Procedure;
 class StructDefinition;
@@ -90,3 +93,10 @@ class QuietProcedures final : public QuietComments {
 // bare name (assigned as a text, another route) or value set; false for
 // any other tree.
 bool SplitQuietAssignment(const ExprNode* tree, const ExprNode*& target, const ExprNode*& value);
+// The procedure that a call's text "f(arguments)" names in program (only
+// blanks after its ')'), with the text between the parentheses in inner;
+// null otherwise.
+Procedure* SplitQuietCall(const Program& program, const char* text, OTSTR& inner);
+// Whether text names an enum item ("Enum::Item"); item receives it when
+// program has it and it is an integer, else null.
+bool QuietEnumItem(const Program& program, const char* text, const CVarient*& item);
