@@ -574,11 +574,8 @@ bool AppendFile::Append(const char* pathIn, const void* data, size_t size) {
     if (pathIn == nullptr || (data == nullptr && size > 0)) return false;
     if (size == 0) return true;
     struct stat st;
-    bool same = fd >= 0 && path == pathIn && stat(native.c_str(), &st) == 0 &&
-                static_cast<uint64_t>(st.st_dev) == device &&
-                static_cast<uint64_t>(st.st_ino) == inode;
     Output out;
-    if (same) {
+    if (fd >= 0 && path == pathIn && StillNamed()) {
         out.path = path;
         out.fd = fd;
     } else {
@@ -594,13 +591,29 @@ bool AppendFile::Append(const char* pathIn, const void* data, size_t size) {
         inode = static_cast<uint64_t>(st.st_ino);
         path = pathIn;
         native = NativePath(pathIn);
+        // Another file put in its place before the watch began is found by
+        // the look that the next append then makes.
+        if (!watch.Watch(native, false) || !NamesOpenFile()) watch.Stop();
     }
     if (WriteAll(out, data, size)) return true;
     Close();
     return false;
 }
 
+bool AppendFile::StillNamed() {
+    if (watch.Unchanged()) return true;
+    watch.Watch(native, false);
+    return NamesOpenFile();
+}
+
+bool AppendFile::NamesOpenFile() const {
+    struct stat st;
+    return stat(native.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == device &&
+           static_cast<uint64_t>(st.st_ino) == inode;
+}
+
 void AppendFile::Close() {
+    watch.Stop();
     if (fd >= 0 && close(fd) != 0) RecordFailure(path.c_str(), strerror(errno));
     fd = -1;
     path.clear();
@@ -692,10 +705,32 @@ bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size) {
 
 bool ResolvedPath::GetFileInfo(const char* pathIn, int64_t& modified, uint32_t& size) {
     if (pathIn == nullptr) return false;
-    if (path == pathIn && StatInfo(native, modified, size)) return true;
-    path = pathIn;
-    native = NativePath(pathIn);
-    return StatInfo(native, modified, size);
+    bool samePath = path == pathIn;
+    if (samePath && watch.Unchanged()) {
+        modified = lastModified;
+        size = lastSize;
+        return true;
+    }
+    if (!samePath) {
+        path = pathIn;
+        native = NativePath(pathIn);
+    }
+    // The watch begins before the look, so that a change between the two
+    // shows at the next call.
+    watch.Watch(native, true);
+    bool found = StatInfo(native, modified, size);
+    if (!found && samePath) {
+        native = NativePath(pathIn);
+        watch.Watch(native, true);
+        found = StatInfo(native, modified, size);
+    }
+    if (!found) {
+        watch.Stop();
+        return false;
+    }
+    lastModified = modified;
+    lastSize = size;
+    return true;
 }
 
 OTSTR ExecutableDirectory() {

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <string>
 
+#include "base/file_watch.h"
 #include "base/otstr.h"
 
 class StringArray;
@@ -90,7 +91,8 @@ class RecordFile {
 // whole text, so that a crash loses at most the text being written. The
 // path is resolved and the file opened as OpenFile's "a" does, and again only
 // when the path changes or its remembered native form no longer names the
-// open file (removed, replaced or renamed since). Failures are recorded as
+// open file (removed, replaced or renamed since); a watch of the file spares
+// the look-up while nothing happens to it. Failures are recorded as
 // OpenFile's are, and the next append opens the file afresh.
 class AppendFile {
   public:
@@ -105,11 +107,18 @@ class AppendFile {
     bool IsOpen() const { return fd >= 0; }
 
   private:
+    // Whether the native form still names the open file: told by the watch
+    // while it sees nothing happen, else looked up (and the watch begun
+    // again).
+    bool StillNamed();
+    bool NamesOpenFile() const;
+
     int fd = -1;
     uint64_t device = 0;
     uint64_t inode = 0;
     std::string path;
     std::string native;
+    FileWatch watch;
 };
 
 // The failures of output recorded so far in this process, one per path, in
@@ -136,7 +145,8 @@ bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size);
 
 // GetFileInfo for a path asked about again and again: the native form is
 // resolved once and again only when the path changes or the remembered form
-// no longer names a file, so a repeated check costs one stat.
+// no longer names a file. While a watch of the file sees nothing happen to
+// it, the information found last is given without a look-up.
 class ResolvedPath {
   public:
     bool GetFileInfo(const char* path, int64_t& modified, uint32_t& size);
@@ -144,6 +154,9 @@ class ResolvedPath {
   private:
     std::string path;
     std::string native;
+    FileWatch watch;
+    int64_t lastModified = 0;
+    uint32_t lastSize = 0;
 };
 
 // The directory of the running executable, in system form with a trailing

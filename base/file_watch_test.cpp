@@ -1,0 +1,144 @@
+// Tests of FileWatch: what ends a watch and what leaves it standing.
+#include "base/file_watch.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include "base/path.h"
+#include "base/scratch_dir.h"
+
+namespace {
+
+void AppendTo(const char* name, const char* text) {
+    FILE* f = fopen(name, "ab");
+    ASSERT_NE(f, nullptr) << name;
+    fputs(text, f);
+    fclose(f);
+}
+
+class FileWatchTest : public ScratchDirTest {
+  protected:
+    void SetUp() override {
+        ScratchDirTest::SetUp();
+        ASSERT_EQ(mkdir("a", 0777), 0);
+        ASSERT_EQ(mkdir("a/b", 0777), 0);
+        ASSERT_EQ(mkdir("other", 0777), 0);
+        WriteWholeFile("a/b/f", "x");
+        WriteWholeFile("other/g", "y");
+    }
+};
+
+TEST_F(FileWatchTest, EveryChangeToTheFileOrItsPathEndsTheWatch) {
+    struct Case {
+        const char* what;
+        bool contents;  // the watch's
+        std::function<void()> act;
+        bool ends;
+    };
+    const Case cases[] = {
+        {"nothing", true, [] {}, false},
+        {"a read", true, [] { ReadWholeFile("a/b/f"); }, false},
+        {"another directory's file", true, [] { AppendTo("other/g", "z"); }, false},
+        {"its bytes, contents watched", true, [] { AppendTo("a/b/f", "z"); }, true},
+        {"its bytes, contents not watched", false, [] { AppendTo("a/b/f", "z"); }, false},
+        {"truncated", true, [] { ASSERT_EQ(truncate("a/b/f", 0), 0); }, true},
+        {"touched", false, [] { ASSERT_EQ(utimensat(AT_FDCWD, "a/b/f", nullptr, 0), 0); }, true},
+        {"its mode", false, [] { ASSERT_EQ(chmod("a/b/f", 0600), 0); }, true},
+        {"removed", false, [] { ASSERT_EQ(unlink("a/b/f"), 0); }, true},
+        {"renamed", false, [] { ASSERT_EQ(rename("a/b/f", "a/b/g"), 0); }, true},
+        {"another link", false, [] { ASSERT_EQ(link("a/b/f", "other/f"), 0); }, true},
+        {"replaced by a rename", false,
+         [] {
+             WriteWholeFile("a/b/new", "x");
+             ASSERT_EQ(rename("a/b/new", "a/b/f"), 0);
+         },
+         true},
+        {"its directory renamed", false, [] { ASSERT_EQ(rename("a/b", "a/c"), 0); }, true},
+        {"a directory above renamed", false, [] { ASSERT_EQ(rename("a", "z"), 0); }, true},
+        {"a directory above swapped for a link", false,
+         [] {
+             ASSERT_EQ(rename("a", "a2"), 0);
+             ASSERT_EQ(symlink("a2", "a"), 0);
+         },
+         true},
+        {"an entry made beside it", false, [] { WriteWholeFile("a/b/h", ""); }, true},
+        {"an entry made in the working directory", false, [] { WriteWholeFile("h", ""); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteWholeFile("a/b/f", "x");
+        vpath::FileWatch watch;
+        ASSERT_TRUE(watch.Watch("a/b/f", c.contents));
+        EXPECT_TRUE(watch.Unchanged());
+        c.act();
+        EXPECT_EQ(watch.Unchanged(), !c.ends);
+        if (c.ends) {
+            EXPECT_FALSE(watch.Unchanged()) << "an ended watch stays ended";
+        }
+        // Back to the layout of SetUp for the next case.
+        if (unlink("a") == 0) rename("a2", "a");
+        rename("z", "a");
+        rename("a/c", "a/b");
+        rename("a/b/g", "a/b/f");
+        unlink("other/f");
+        unlink("a/b/h");
+        unlink("h");
+    }
+}
+
+TEST_F(FileWatchTest, AbsolutePathsMissingFilesAndStops) {
+    vpath::FileWatch watch;
+    const std::string absolute = scratch_.path() + "/a/b/f";
+    ASSERT_TRUE(watch.Watch(absolute, true));
+    EXPECT_TRUE(watch.Unchanged());
+    ASSERT_EQ(unlink("a/b/f"), 0);
+    EXPECT_FALSE(watch.Unchanged());
+
+    EXPECT_FALSE(watch.Watch("a/b/f", true)) << "no file to watch";
+    EXPECT_FALSE(watch.Unchanged());
+    EXPECT_FALSE(watch.Watch("", true));
+    EXPECT_FALSE(watch.Watch("missing/f", true));
+
+    WriteWholeFile("f", "x");
+    ASSERT_TRUE(watch.Watch("f", true)) << "a bare name: the working directory";
+    EXPECT_TRUE(watch.Unchanged());
+    watch.Stop();
+    EXPECT_FALSE(watch.Unchanged());
+}
+
+// The users of watches give at once what a look-up would give.
+TEST_F(FileWatchTest, WatchedPathsSeeEachChangeAtOnce) {
+    vpath::ResolvedPath script;
+    int64_t modified = 0;
+    uint32_t size = 0;
+    ASSERT_TRUE(script.GetFileInfo("A\\B\\F", modified, size));
+    EXPECT_EQ(size, 1u);
+    for (uint32_t n = 2; n < 6; ++n) {
+        AppendTo("a/b/f", "z");
+        ASSERT_TRUE(script.GetFileInfo("A\\B\\F", modified, size));
+        EXPECT_EQ(size, n);
+    }
+    ASSERT_EQ(unlink("a/b/f"), 0);
+    EXPECT_FALSE(script.GetFileInfo("A\\B\\F", modified, size));
+    EXPECT_FALSE(script.GetFileInfo("A\\B\\F", modified, size)) << "missing every time";
+    WriteWholeFile("a/b/f", "back");
+    ASSERT_TRUE(script.GetFileInfo("A\\B\\F", modified, size));
+    EXPECT_EQ(size, 4u);
+
+    // A report file moved away while it is open: the next append makes a
+    // new one.
+    vpath::AppendFile report;
+    ASSERT_TRUE(report.Append("Other\\Log", "1", 1));
+    ASSERT_EQ(rename("other/Log", "other/Old"), 0);
+    ASSERT_TRUE(report.Append("Other\\Log", "2", 1));
+    ASSERT_EQ(rename("a", "a2"), 0) << "a change beside it: looked up, still the same file";
+    ASSERT_TRUE(report.Append("Other\\Log", "3", 1));
+    EXPECT_EQ("1", ReadWholeFile("other/Old"));
+    EXPECT_EQ("23", ReadWholeFile("other/Log"));
+}
+
+}  // namespace
