@@ -3,6 +3,7 @@
 // Tested by app/result_json_test.cpp.
 #include "app/result_json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -47,66 +48,112 @@ size_t Utf8SequenceLength(const uint8_t* p, size_t n) {
     return 0;
 }
 
-void AppendText(const OTSTR& text, std::string& out) {
+// The text is written straight into the block of the caller's string
+// through a cursor: room is made before each piece (the string's size goes
+// up by 1 KB or more at a time) and the string is cut to the bytes written
+// when the writer goes.
+class JsonOut {
+  public:
+    explicit JsonOut(std::string& text) : text(text), used(text.size()) {}
+    ~JsonOut() { text.resize(used); }
+    JsonOut(const JsonOut&) = delete;
+    JsonOut& operator=(const JsonOut&) = delete;
+
+    // Room for n more bytes at the cursor, valid until the next call.
+    char* Room(size_t n) {
+        if (text.size() - used < n) Grow(n);
+        return &text[used];
+    }
+    // Moves the cursor past n bytes written into the room.
+    void Wrote(size_t n) { used += n; }
+    void Put(const char* bytes, size_t n) {
+        memcpy(Room(n), bytes, n);
+        used += n;
+    }
+    void Put(char c) {
+        *Room(1) = c;
+        ++used;
+    }
+    // The characters of a literal, without its zero byte.
+    template <size_t N>
+    void Literal(const char (&literal)[N]) {
+        Put(literal, N - 1);
+    }
+
+  private:
+    // The string's block grows as the string's own appends grow it; the
+    // size goes up by at least a step, filled only as far as it goes.
+    void Grow(size_t n) {
+        constexpr size_t kStep = 1024;
+        text.resize(used + std::max(n, kStep));
+    }
+
+    std::string& text;
+    size_t used;
+};
+
+void PutJsonString(JsonOut& out, const char* text, size_t length);
+
+void AppendText(const OTSTR& text, JsonOut& out) {
     int length = text.GetLength();
-    AppendJsonString(text.GetBuffer(), length > 0 ? static_cast<size_t>(length) : 0, out);
+    PutJsonString(out, text.GetBuffer(), length > 0 ? static_cast<size_t>(length) : 0);
 }
 
-void AppendText(const char* text, std::string& out) {
+void AppendText(const char* text, JsonOut& out) {
     if (text == nullptr) {
-        out.append("null");
+        out.Literal("null");
     } else {
-        AppendJsonString(text, strlen(text), out);
+        PutJsonString(out, text, strlen(text));
     }
 }
 
 // What an item or a message does not have is null, never an empty text or
 // a placeholder: these write null for an empty text and an unknown position.
-void AppendTextOrNull(const OTSTR& text, std::string& out) {
+void AppendTextOrNull(const OTSTR& text, JsonOut& out) {
     if (text.IsEmpty()) {
-        out.append("null");
+        out.Literal("null");
     } else {
         AppendText(text, out);
     }
 }
 
-void AppendTextOrNull(const char* text, std::string& out) {
+void AppendTextOrNull(const char* text, JsonOut& out) {
     AppendText(text != nullptr && *text != 0 ? text : nullptr, out);
 }
 
-// ,"key": (keys are plain ASCII), made in one piece and appended at once.
+// ,"key": (keys are plain ASCII).
 template <size_t N>
-void AppendKey(const char (&key)[N], std::string& out) {
-    char text[N + 3];
+void AppendKey(const char (&key)[N], JsonOut& out) {
+    char* text = out.Room(N + 3);
     text[0] = ',';
     text[1] = '"';
     memcpy(text + 2, key, N - 1);
     text[N + 1] = '"';
     text[N + 2] = ':';
-    out.append(text, N + 3);
+    out.Wrote(N + 3);
 }
 
-void AppendNumber(int64_t value, std::string& out) {
-    char text[24];
-    auto result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, static_cast<size_t>(result.ptr - text));
+void AppendNumber(int64_t value, JsonOut& out) {
+    constexpr size_t kDigits = 20;  // a sign and 19 digits
+    char* text = out.Room(kDigits);
+    out.Wrote(static_cast<size_t>(std::to_chars(text, text + kDigits, value).ptr - text));
 }
 
 // The shortest of 15 or 17 significant digits that reads back as value;
 // null for NaN and the infinities, which JSON cannot hold.
-void AppendDouble(double value, std::string& out) {
+void AppendDouble(double value, JsonOut& out) {
     if (!std::isfinite(value)) {
-        out.append("null");
+        out.Literal("null");
         return;
     }
     char text[40];
     snprintf(text, sizeof text, "%.15g", value);
     if (strtod(text, nullptr) != value) snprintf(text, sizeof text, "%.17g", value);
-    out.append(text);
+    out.Put(text, strlen(text));
 }
 
 // ,"start":S,"length":L,"marker": in one piece, a position below 0 as null.
-void AppendLocation(int32_t start, int32_t length, std::string& out) {
+void AppendLocation(int32_t start, int32_t length, JsonOut& out) {
     char text[64];
     char* at = text;
     auto put = [&at](const char* words, int32_t value) {
@@ -123,16 +170,24 @@ void AppendLocation(int32_t start, int32_t length, std::string& out) {
     put(",\"start\":", start);
     put(",\"length\":", length);
     memcpy(at, ",\"marker\":", 10);
-    out.append(text, static_cast<size_t>(at + 10 - text));
+    out.Put(text, static_cast<size_t>(at + 10 - text));
 }
 
 // ,"failed":true or false, and the key of the type.
-void AppendFailedAndTypeKey(bool failed, std::string& out) {
-    out.append(failed ? ",\"failed\":true,\"type\":" : ",\"failed\":false,\"type\":");
+void AppendFailedAndTypeKey(bool failed, JsonOut& out) {
+    if (failed) {
+        out.Literal(",\"failed\":true,\"type\":");
+    } else {
+        out.Literal(",\"failed\":false,\"type\":");
+    }
 }
 
-void AppendBool(bool value, std::string& out) {
-    out.append(value ? "true" : "false");
+void AppendBool(bool value, JsonOut& out) {
+    if (value) {
+        out.Literal("true");
+    } else {
+        out.Literal("false");
+    }
 }
 
 bool IsStructCode(int32_t code) {
@@ -183,7 +238,7 @@ Form FormOf(const CVariableItem& item) {
 // The type name as written in the script ("UINT1", "Point", "Choice"); null
 // for an item that was never created (the root of a translation that
 // stopped before decoding).
-void AppendTypeName(const CVariableItem& item, std::string& out) {
+void AppendTypeName(const CVariableItem& item, JsonOut& out) {
     if (!item.header.typeName.IsEmpty()) {
         AppendText(item.header.typeName, out);
     } else if (item.structDef != nullptr && !item.structDef->GetName().IsEmpty()) {
@@ -191,20 +246,20 @@ void AppendTypeName(const CVariableItem& item, std::string& out) {
     } else if (IsValidValueType(item.GetType())) {
         AppendText(TypeCodeText(item.header.declaredType), out);
     } else {
-        out.append("null");
+        out.Literal("null");
     }
 }
 
 class TreeWriter {
   public:
-    explicit TreeWriter(std::string& out) : out(out) {}
+    explicit TreeWriter(JsonOut& out) : out(out) {}
 
     // The node of item; element >= 0 names it "name[element]" (the
     // integrated struct of that element of an array).
     void Node(CVariableItem& item, int depth, int32_t element = -1) {
         Form form = FormOf(item);
         int32_t count = item.GetCount();
-        out.append("{\"name\":");
+        out.Literal("{\"name\":");
         if (element < 0) {
             AppendText(item.GetItemName(), out);
         } else {
@@ -228,9 +283,9 @@ class TreeWriter {
         AppendTypeName(item, out);
         AppendKey("value", out);
         Value(item, form, count);
-        out.append(",\"children\":[");
+        out.Literal(",\"children\":[");
         if (depth < kJsonMaxDepth) Children(item, form, count, depth + 1);
-        out.append("]}");
+        out.Literal("]}");
     }
 
   private:
@@ -245,7 +300,7 @@ class TreeWriter {
         AppendKey("comment", out);
         bool shown = form != Form::kStruct && count >= 1 && item.HasValue() && item.HasComment();
         if (!shown) {
-            out.append("null");
+            out.Literal("null");
             return;
         }
         OTSTR first;
@@ -253,14 +308,14 @@ class TreeWriter {
         AppendComment(found, first);
         if (count < 2) return;
         AppendKey("comments", out);
-        out.push_back('[');
+        out.Put('[');
         AppendComment(found, first);
         OTSTR text;
         for (int32_t i = 1; i < count; ++i) {
-            out.push_back(',');
+            out.Put(',');
             AppendComment(item.CommentText(i, text, "") != 0, text);
         }
-        out.push_back(']');
+        out.Put(']');
     }
 
     // The default text given to the hook is empty, so an element without a
@@ -269,7 +324,7 @@ class TreeWriter {
         if (found) {
             AppendTextOrNull(text, out);
         } else {
-            out.append("null");
+            out.Literal("null");
         }
     }
 
@@ -277,19 +332,19 @@ class TreeWriter {
 
     void Value(CVariableItem& item, Form form, int32_t count) {
         if (!item.HasValue() || form == Form::kNone || form == Form::kStruct) {
-            out.append("null");
+            out.Literal("null");
             return;
         }
         if (form == Form::kChar) {
             Characters(item, count);
             return;
         }
-        if (count != 1) out.push_back('[');
+        if (count != 1) out.Put('[');
         for (int32_t i = 0; i < count; ++i) {
-            if (i > 0) out.push_back(',');
+            if (i > 0) out.Put(',');
             Element(item, form, i);
         }
-        if (count != 1) out.push_back(']');
+        if (count != 1) out.Put(']');
     }
 
     void Element(CVariableItem& item, Form form, int32_t index) {
@@ -325,12 +380,15 @@ class TreeWriter {
         }
         static const char kDigits[] = "0123456789ABCDEF";
         const auto* bytes = reinterpret_cast<const uint8_t*>(text.GetBuffer());
-        out.push_back('"');
-        for (int j = 0; j < text.GetLength(); ++j) {
-            out.push_back(kDigits[bytes[j] >> 4]);
-            out.push_back(kDigits[bytes[j] & 15]);
+        size_t n = static_cast<size_t>(text.GetLength());
+        char* at = out.Room(2 * n + 2);
+        *at++ = '"';
+        for (size_t j = 0; j < n; ++j) {
+            *at++ = kDigits[bytes[j] >> 4];
+            *at++ = kDigits[bytes[j] & 15];
         }
-        out.push_back('"');
+        *at = '"';
+        out.Wrote(2 * n + 2);
     }
 
     // TCHAR: one text of the elements' characters up to the first zero.
@@ -348,7 +406,7 @@ class TreeWriter {
             if ((code & 0xff) == 0) break;
             text.push_back(static_cast<char>(code & 0xff));
         }
-        AppendJsonString(text.data(), text.size(), out);
+        PutJsonString(out, text.data(), text.size());
     }
 
     // ---- children ----
@@ -356,7 +414,7 @@ class TreeWriter {
     void Children(CVariableItem& item, Form form, int32_t count, int depth) {
         bool any = false;
         auto next = [&]() {
-            if (any) out.push_back(',');
+            if (any) out.Put(',');
             any = true;
         };
         if (form == Form::kStruct) {
@@ -392,7 +450,7 @@ class TreeWriter {
         for (int m = 0; m < n; ++m) {
             CVariableItem* member = s.GetItemAt(m, false);
             if (member == nullptr) continue;
-            if (any) out.push_back(',');
+            if (any) out.Put(',');
             any = true;
             Node(*member, depth);
         }
@@ -405,11 +463,11 @@ class TreeWriter {
         DecoderStruct* element = structCast.Cast(s);
         OTSTR name(item.GetItemName());
         name.safeAppends("[%d]", static_cast<int>(index));
-        out.append("{\"name\":");
+        out.Literal("{\"name\":");
         AppendText(name, out);
         AppendKey("description", out);
         AppendDescription(item);
-        out.append(",\"comment\":null");
+        out.Literal(",\"comment\":null");
         AppendLocation(element != nullptr ? element->start : -1,
                        element != nullptr ? element->length : -1, out);
         marker.Empty();
@@ -417,13 +475,13 @@ class TreeWriter {
         AppendTextOrNull(marker, out);
         AppendFailedAndTypeKey(element != nullptr && element->IsFailed(), out);
         AppendTypeName(item, out);
-        out.append(",\"value\":null,\"children\":[");
+        out.Literal(",\"value\":null,\"children\":[");
         bool any = false;
         if (s != nullptr && depth < kJsonMaxDepth) Members(*s, depth + 1, any);
-        out.append("]}");
+        out.Literal("]}");
     }
 
-    std::string& out;
+    JsonOut& out;
     CastCache<DecoderItem> itemCast;
     OTSTR marker;  // filled and written before the node's children
     CastCache<AttachedStructs> attachedCast;
@@ -449,20 +507,31 @@ bool AnySpecialByte(uint64_t word) {
 
 }  // namespace
 
-void AppendJsonString(const char* text, size_t length, std::string& out) {
+namespace {
+
+// Writes the bytes of one piece of a text, escaped, at out; returns the end
+// of what was written, at most six bytes for each byte read. The piece ends
+// at stop, or past it by the rest of a UTF-8 sequence that begins before it
+// (length: the bytes of the text from text on).
+char* PutEscaped(char* out, const char* text, size_t& i, size_t stop, size_t length) {
     static const char kDigits[] = "0123456789abcdef";
-    if (text == nullptr) length = 0;
-    out.push_back('"');
     const auto* bytes = reinterpret_cast<const uint8_t*>(text);
-    size_t run = 0;  // the start of the bytes that go out as they are
-    size_t i = 0;
-    while (i < length) {
-        // Eight bytes at a time while none of them needs a look of its own.
-        if (i + 8 <= length) {
-            uint64_t word;
+    size_t run = i;  // the start of the bytes that go out as they are
+    while (i < stop) {
+        // Eight bytes at a time while none of them needs a look of its own;
+        // the last few as the end of the last eight of the piece, when the
+        // piece has eight.
+        uint64_t word;
+        if (i + 8 <= stop) {
             memcpy(&word, bytes + i, 8);
             if (!AnySpecialByte(word)) {
                 i += 8;
+                continue;
+            }
+        } else if (stop >= 8) {
+            memcpy(&word, bytes + stop - 8, 8);
+            if (!AnySpecialByte(word)) {
+                i = stop;
                 continue;
             }
         }
@@ -478,48 +547,75 @@ void AppendJsonString(const char* text, size_t length, std::string& out) {
                 continue;
             }
         }
-        out.append(text + run, i - run);
-        out.push_back('\\');
+        memcpy(out, text + run, i - run);
+        out += i - run;
+        *out++ = '\\';
         switch (c) {
             case '"':
             case '\\':
-                out.push_back(static_cast<char>(c));
+                *out++ = static_cast<char>(c);
                 break;
             case '\b':
-                out.push_back('b');
+                *out++ = 'b';
                 break;
             case '\f':
-                out.push_back('f');
+                *out++ = 'f';
                 break;
             case '\n':
-                out.push_back('n');
+                *out++ = 'n';
                 break;
             case '\r':
-                out.push_back('r');
+                *out++ = 'r';
                 break;
             case '\t':
-                out.push_back('t');
+                *out++ = 't';
                 break;
             default:
-                out.append("u00");
-                out.push_back(kDigits[c >> 4]);
-                out.push_back(kDigits[c & 15]);
+                memcpy(out, "u00", 3);
+                out += 3;
+                *out++ = kDigits[c >> 4];
+                *out++ = kDigits[c & 15];
                 break;
         }
         run = ++i;
     }
-    out.append(text + run, i - run);
-    out.push_back('"');
+    memcpy(out, text + run, i - run);
+    return out + (i - run);
 }
 
-void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message, std::string& out) {
+void PutJsonString(JsonOut& out, const char* text, size_t length) {
+    // Pieces of at most 4 KB, so that the room made for the worst case
+    // stays small.
+    constexpr size_t kPiece = 4096;
+    if (text == nullptr) length = 0;
+    out.Put('"');
+    for (size_t i = 0; i < length;) {
+        size_t stop = length - i < kPiece ? length : i + kPiece;
+        // Six bytes for each byte of the piece and of a UTF-8 sequence's
+        // rest past its end.
+        char* room = out.Room(6 * (stop - i + 3));
+        out.Wrote(static_cast<size_t>(PutEscaped(room, text, i, stop, length) - room));
+    }
+    out.Put('"');
+}
+
+}  // namespace
+
+void AppendJsonString(const char* text, size_t length, std::string& out) {
+    JsonOut writer(out);
+    PutJsonString(writer, text, length);
+}
+
+void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
+                           std::string& text) {
+    JsonOut out(text);
     const LastTranslation* last = message.last;
     bool attempted = last != nullptr && last->attempted;
     bool ok = attempted && last->ok;
     int32_t consumed = last != nullptr ? last->used : 0;
     int32_t leftover = ok && message.length > consumed ? message.length - consumed : 0;
 
-    out.append("{\"index\":");
+    out.Literal("{\"index\":");
     AppendNumber(message.index, out);
     if (message.packet >= 0) {
         AppendKey("packet", out);
@@ -532,7 +628,7 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
                  static_cast<int>(message.microseconds));
         AppendKey("time", out);
-        out.append(time);
+        out.Put(time, strlen(time));
     }
     AppendKey("length", out);
     AppendNumber(message.length, out);
@@ -542,7 +638,7 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
     AppendBool(ok, out);
     AppendKey("error", out);
     if (ok) {
-        out.append("null");
+        out.Literal("null");
     } else if (last != nullptr && !last->error.IsEmpty()) {
         AppendText(last->error, out);
     } else {
@@ -556,7 +652,7 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
         snprintf(warning, sizeof warning, kLeftoverWarning, static_cast<int>(leftover));
         AppendText(warning, out);
     } else {
-        out.append("null");
+        out.Literal("null");
     }
     // The captions start as "-" at every translation: "-" is no caption.
     static const char kTitleKey[] = "title";
@@ -569,7 +665,7 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
         }
         const OTSTR* text = message.results != nullptr ? &message.results->texts[i] : nullptr;
         if (text == nullptr || (i > 0 && text->Compare(kNoCaption, true))) {
-            out.append("null");
+            out.Literal("null");
         } else {
             AppendTextOrNull(*text, out);
         }
@@ -578,7 +674,7 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
     if (attempted) {
         TreeWriter(out).Node(decoder.GetRoot(), 0);
     } else {
-        out.append("null");
+        out.Literal("null");
     }
-    out.append("}\n");
+    out.Literal("}\n");
 }

@@ -92,6 +92,17 @@ TEST(AppendJsonString, EscapesAndPassesBytesAsTheTableSays) {
                 << at;
         }
     }
+    // Texts written in pieces of 4 KB: a sequence or an escaped byte across
+    // the end of a piece, and a text that is all escapes.
+    for (const std::string special : {"\xF0\x9F\x98\x80", "\xC3\xA9", "\x01", "\""}) {
+        for (size_t at = 4090; at <= 4097; ++at) {
+            std::string before(at, 'a');
+            EXPECT_EQ('"' + before + inner(special) + "b\"", Quoted(before + special + "b")) << at;
+        }
+    }
+    std::string escapes;
+    for (int i = 0; i < 3000; ++i) escapes += "\\u0001";
+    EXPECT_EQ('"' + escapes + '"', Quoted(std::string(3000, '\x01')));
     // Appends, and a null text is the empty string.
     std::string out = "x";
     AppendJsonString(nullptr, 5, out);
