@@ -92,7 +92,108 @@ class JsonOut {
     size_t used;
 };
 
-void PutJsonString(JsonOut& out, const char* text, size_t length);
+// Whether any of the eight bytes of word goes out other than as itself: a
+// byte below 0x20, from 0x80 on, '"' or '\\'. (x - n) & ~x & 0x80 in a byte
+// is set, for some byte, exactly when some byte of x is below n (n <= 0x80).
+bool AnySpecialByte(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHighs = 0x8080808080808080u;
+    auto anyBelow = [](uint64_t x, uint64_t n) { return (x - kOnes * n) & ~x & kHighs; };
+    uint64_t quotes = word ^ (kOnes * '"');
+    uint64_t backslashes = word ^ (kOnes * '\\');
+    return ((word & kHighs) | anyBelow(word, 0x20) | anyBelow(quotes, 1) |
+            anyBelow(backslashes, 1)) != 0;
+}
+
+// Writes the bytes of one piece of a text, escaped, at out; returns the end
+// of what was written, at most six bytes for each byte read. The piece ends
+// at stop, or past it by the rest of a UTF-8 sequence that begins before it
+// (length: the bytes of the text from text on).
+char* PutEscaped(char* out, const char* text, size_t& i, size_t stop, size_t length) {
+    static const char kDigits[] = "0123456789abcdef";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
+    size_t run = i;  // the start of the bytes that go out as they are
+    while (i < stop) {
+        // Eight bytes at a time while none of them needs a look of its own;
+        // the last few as the end of the last eight of the piece, when the
+        // piece has eight.
+        uint64_t word;
+        if (i + 8 <= stop) {
+            memcpy(&word, bytes + i, 8);
+            if (!AnySpecialByte(word)) {
+                i += 8;
+                continue;
+            }
+        } else if (stop >= 8) {
+            memcpy(&word, bytes + stop - 8, 8);
+            if (!AnySpecialByte(word)) {
+                i = stop;
+                continue;
+            }
+        }
+        uint8_t c = bytes[i];
+        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+            ++i;
+            continue;
+        }
+        if (c >= 0x80) {
+            size_t n = Utf8SequenceLength(bytes + i, length - i);
+            if (n > 0) {
+                i += n;
+                continue;
+            }
+        }
+        memcpy(out, text + run, i - run);
+        out += i - run;
+        *out++ = '\\';
+        switch (c) {
+            case '"':
+            case '\\':
+                *out++ = static_cast<char>(c);
+                break;
+            case '\b':
+                *out++ = 'b';
+                break;
+            case '\f':
+                *out++ = 'f';
+                break;
+            case '\n':
+                *out++ = 'n';
+                break;
+            case '\r':
+                *out++ = 'r';
+                break;
+            case '\t':
+                *out++ = 't';
+                break;
+            default:
+                memcpy(out, "u00", 3);
+                out += 3;
+                *out++ = kDigits[c >> 4];
+                *out++ = kDigits[c & 15];
+                break;
+        }
+        run = ++i;
+    }
+    memcpy(out, text + run, i - run);
+    return out + (i - run);
+}
+
+void PutJsonString(JsonOut& out, const char* text, size_t length) {
+    // Pieces of at most 4 KB, so that the room made for the worst case
+    // stays small.
+    constexpr size_t kPiece = 4096;
+    if (text == nullptr) length = 0;
+    out.Put('"');
+    for (size_t i = 0; i < length;) {
+        size_t stop = length - i < kPiece ? length : i + kPiece;
+        // Six bytes for each byte of the piece and of a UTF-8 sequence's
+        // rest past its end.
+        char* room = out.Room(6 * (stop - i + 3));
+        out.Wrote(static_cast<size_t>(PutEscaped(room, text, i, stop, length) - room));
+    }
+    out.Put('"');
+}
 
 void AppendText(const OTSTR& text, JsonOut& out) {
     int length = text.GetLength();
@@ -487,117 +588,6 @@ class TreeWriter {
     CastCache<AttachedStructs> attachedCast;
     CastCache<DecoderStruct> structCast;
 };
-
-}  // namespace
-
-namespace {
-
-// Whether any of the eight bytes of word goes out other than as itself: a
-// byte below 0x20, from 0x80 on, '"' or '\\'. (x - n) & ~x & 0x80 in a byte
-// is set, for some byte, exactly when some byte of x is below n (n <= 0x80).
-bool AnySpecialByte(uint64_t word) {
-    constexpr uint64_t kOnes = 0x0101010101010101u;
-    constexpr uint64_t kHighs = 0x8080808080808080u;
-    auto anyBelow = [](uint64_t x, uint64_t n) { return (x - kOnes * n) & ~x & kHighs; };
-    uint64_t quotes = word ^ (kOnes * '"');
-    uint64_t backslashes = word ^ (kOnes * '\\');
-    return ((word & kHighs) | anyBelow(word, 0x20) | anyBelow(quotes, 1) |
-            anyBelow(backslashes, 1)) != 0;
-}
-
-}  // namespace
-
-namespace {
-
-// Writes the bytes of one piece of a text, escaped, at out; returns the end
-// of what was written, at most six bytes for each byte read. The piece ends
-// at stop, or past it by the rest of a UTF-8 sequence that begins before it
-// (length: the bytes of the text from text on).
-char* PutEscaped(char* out, const char* text, size_t& i, size_t stop, size_t length) {
-    static const char kDigits[] = "0123456789abcdef";
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text);
-    size_t run = i;  // the start of the bytes that go out as they are
-    while (i < stop) {
-        // Eight bytes at a time while none of them needs a look of its own;
-        // the last few as the end of the last eight of the piece, when the
-        // piece has eight.
-        uint64_t word;
-        if (i + 8 <= stop) {
-            memcpy(&word, bytes + i, 8);
-            if (!AnySpecialByte(word)) {
-                i += 8;
-                continue;
-            }
-        } else if (stop >= 8) {
-            memcpy(&word, bytes + stop - 8, 8);
-            if (!AnySpecialByte(word)) {
-                i = stop;
-                continue;
-            }
-        }
-        uint8_t c = bytes[i];
-        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
-            ++i;
-            continue;
-        }
-        if (c >= 0x80) {
-            size_t n = Utf8SequenceLength(bytes + i, length - i);
-            if (n > 0) {
-                i += n;
-                continue;
-            }
-        }
-        memcpy(out, text + run, i - run);
-        out += i - run;
-        *out++ = '\\';
-        switch (c) {
-            case '"':
-            case '\\':
-                *out++ = static_cast<char>(c);
-                break;
-            case '\b':
-                *out++ = 'b';
-                break;
-            case '\f':
-                *out++ = 'f';
-                break;
-            case '\n':
-                *out++ = 'n';
-                break;
-            case '\r':
-                *out++ = 'r';
-                break;
-            case '\t':
-                *out++ = 't';
-                break;
-            default:
-                memcpy(out, "u00", 3);
-                out += 3;
-                *out++ = kDigits[c >> 4];
-                *out++ = kDigits[c & 15];
-                break;
-        }
-        run = ++i;
-    }
-    memcpy(out, text + run, i - run);
-    return out + (i - run);
-}
-
-void PutJsonString(JsonOut& out, const char* text, size_t length) {
-    // Pieces of at most 4 KB, so that the room made for the worst case
-    // stays small.
-    constexpr size_t kPiece = 4096;
-    if (text == nullptr) length = 0;
-    out.Put('"');
-    for (size_t i = 0; i < length;) {
-        size_t stop = length - i < kPiece ? length : i + kPiece;
-        // Six bytes for each byte of the piece and of a UTF-8 sequence's
-        // rest past its end.
-        char* room = out.Room(6 * (stop - i + 3));
-        out.Wrote(static_cast<size_t>(PutEscaped(room, text, i, stop, length) - room));
-    }
-    out.Put('"');
-}
 
 }  // namespace
 
