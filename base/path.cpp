@@ -591,8 +591,9 @@ bool AppendFile::Append(const char* pathIn, const void* data, size_t size) {
         inode = static_cast<uint64_t>(st.st_ino);
         path = pathIn;
         native = NativePath(pathIn);
-        // Another file put in its place before the watch began is found by
-        // the look that the next append then makes.
+        // A file put in its place before the watch began is seen by the
+        // look that follows the watch's start: the watch stops then, and the
+        // next append looks the path up again.
         if (!watch.Watch(native, false) || !NamesOpenFile()) watch.Stop();
     }
     if (WriteAll(out, data, size)) return true;
