@@ -1,8 +1,11 @@
 // FileWatch: tells, without looking the file up, that nothing has happened
 // to a file and to the directories on its path since the watch began, so
-// that a check made before every message costs one read of an event queue
-// instead of a path look-up. Tested by base/file_watch_test.cpp.
+// that a check made before every message costs a look at a counter, or at
+// most one read of an event queue, instead of a path look-up.
+// Tested by base/file_watch_test.cpp.
 #pragma once
+
+#include <pthread.h>
 
 #include <cstdint>
 #include <string>
@@ -30,14 +33,26 @@ class FileWatch {
     // cannot be watched; Unchanged then answers false.
     bool Watch(const std::string& native, bool contents);
     // True while the watch stands and no event has arrived since it began,
-    // for at most kLongestQuietMs. One read of the queue, which never
-    // blocks; the first event ends the watch.
+    // for at most kLongestQuietMs; the first event ends the watch. The queue
+    // signals its first event to the thread that started the watch, and the
+    // signal is handled before that thread returns from its next call of the
+    // system, so there a check that no signal came is enough. Otherwise (no
+    // signal to be had, another thread, a signal of another watch) it is one
+    // read of the queue, which never blocks.
     bool Unchanged();
     void Stop();
+    // Whether the watch's queue signals its events (see Unchanged).
+    bool Signals() const { return queue >= 0 && signals; }
+    // The queues' signals that the process has handled so far.
+    static uint32_t SignalsHandled();
 
   private:
     int queue = -1;
     uint32_t startedAt = 0;
+    bool signals = false;
+    pthread_t owner{};
+    // The signals handled in the process when the queue was last found empty.
+    uint32_t signalsSeen = 0;
 };
 
 }  // namespace vpath

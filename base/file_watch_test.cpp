@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "base/path.h"
 #include "base/scratch_dir.h"
@@ -73,6 +75,7 @@ TEST_F(FileWatchTest, EveryChangeToTheFileOrItsPathEndsTheWatch) {
         WriteWholeFile("a/b/f", "x");
         vpath::FileWatch watch;
         ASSERT_TRUE(watch.Watch("a/b/f", c.contents));
+        EXPECT_TRUE(watch.Signals()) << "the change is told by a signal, not by a read";
         EXPECT_TRUE(watch.Unchanged());
         c.act();
         EXPECT_EQ(watch.Unchanged(), !c.ends);
@@ -92,9 +95,11 @@ TEST_F(FileWatchTest, EveryChangeToTheFileOrItsPathEndsTheWatch) {
 
 TEST_F(FileWatchTest, AbsolutePathsMissingFilesAndStops) {
     vpath::FileWatch watch;
+    // Other programs make entries in the directories above the scratch
+    // directory at any time, ending the watch of an absolute path: only
+    // that a change ends it is certain.
     const std::string absolute = scratch_.path() + "/a/b/f";
     ASSERT_TRUE(watch.Watch(absolute, true));
-    EXPECT_TRUE(watch.Unchanged());
     ASSERT_EQ(unlink("a/b/f"), 0);
     EXPECT_FALSE(watch.Unchanged());
 
@@ -107,6 +112,46 @@ TEST_F(FileWatchTest, AbsolutePathsMissingFilesAndStops) {
     ASSERT_TRUE(watch.Watch("f", true)) << "a bare name: the working directory";
     EXPECT_TRUE(watch.Unchanged());
     watch.Stop();
+    EXPECT_FALSE(watch.Unchanged());
+}
+
+// Where the signal cannot be counted on, each check reads the queue: a
+// thread that blocks the signal, a check from a thread other than the one
+// the signal goes to. A change made by another thread is seen at once.
+TEST_F(FileWatchTest, ChecksReadTheQueueWhereTheSignalMayNotHaveCome) {
+    sigset_t all;
+    sigfillset(&all);
+    vpath::FileWatch blocked;
+    vpath::FileWatch elsewhere;
+    std::thread([&] {
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        EXPECT_TRUE(blocked.Watch("a/b/f", true));
+        EXPECT_FALSE(blocked.Signals());
+    }).join();
+    // Its signal goes to a thread that no longer runs.
+    std::thread([&] {
+        EXPECT_TRUE(elsewhere.Watch("a/b/f", true));
+        EXPECT_TRUE(elsewhere.Signals());
+    }).join();
+    EXPECT_TRUE(blocked.Unchanged() && elsewhere.Unchanged());
+    AppendTo("a/b/f", "z");
+    EXPECT_FALSE(blocked.Unchanged());
+    EXPECT_FALSE(elsewhere.Unchanged());
+
+    vpath::FileWatch here;
+    ASSERT_TRUE(here.Watch("a/b/f", true));
+    std::thread([] { AppendTo("a/b/f", "z"); }).join();
+    EXPECT_FALSE(here.Unchanged());
+}
+
+// A stream of events sends one signal, not one an event: the process's
+// queue of signals must not fill, nor the thread be woken for each.
+TEST_F(FileWatchTest, AStreamOfEventsSignalsOnce) {
+    vpath::FileWatch watch;
+    ASSERT_TRUE(watch.Watch("a/b/f", false));
+    uint32_t before = vpath::FileWatch::SignalsHandled();
+    for (int i = 0; i < 500; ++i) WriteWholeFile(("a/b/e" + std::to_string(i)).c_str(), "");
+    EXPECT_LE(vpath::FileWatch::SignalsHandled() - before, 2u);
     EXPECT_FALSE(watch.Unchanged());
 }
 
