@@ -2,10 +2,10 @@
 #include "base/file_watch.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <signal.h>
 #include <functional>
 #include <string>
 #include <thread>
