@@ -95,7 +95,7 @@ bool FileWatch::Watch(const std::string& native, bool contents) {
     if (queue < 0) return false;
     // Counted before any event can arrive: a signal after this is seen.
     signalsSeen = handledSignals.load(std::memory_order_relaxed);
-    signals = SignalEvents(queue);
+    bySignal = SignalEvents(queue);
     owner = pthread_self();
     uint32_t fileEvents = kPlaceEvents | (contents ? IN_MODIFY : 0);
     bool ok = inotify_add_watch(queue, native.c_str(), fileEvents) >= 0;
@@ -119,7 +119,7 @@ bool FileWatch::Unchanged() {
         return false;
     }
     uint32_t handled = handledSignals.load(std::memory_order_relaxed);
-    if (signals && handled == signalsSeen && pthread_equal(owner, pthread_self())) return true;
+    if (bySignal && handled == signalsSeen && pthread_equal(owner, pthread_self())) return true;
     alignas(inotify_event) char events[4096];
     if (read(queue, events, sizeof events) < 0 && errno == EAGAIN) {
         // Nothing yet: a signal handled later is news again.

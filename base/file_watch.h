@@ -42,14 +42,14 @@ class FileWatch {
     bool Unchanged();
     void Stop();
     // Whether the watch's queue signals its events (see Unchanged).
-    bool Signals() const { return queue >= 0 && signals; }
+    bool Signals() const { return queue >= 0 && bySignal; }
     // The queues' signals that the process has handled so far.
     static uint32_t SignalsHandled();
 
   private:
     int queue = -1;
     uint32_t startedAt = 0;
-    bool signals = false;
+    bool bySignal = false;
     pthread_t owner{};
     // The signals handled in the process when the queue was last found empty.
     uint32_t signalsSeen = 0;
