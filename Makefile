@@ -3,9 +3,13 @@ BUILD_TEST  := build/test
 BUILD_BENCH := build/bench
 BUILD_RUN   := build/release
 BUILD_FUZZ  := build/fuzz
+BUILD_TRAIN := build/train
+PROFILE_DIR := $(CURDIR)/build/profile
 CMAKE_GEN   := -G Ninja
+# The optimised builds follow the profile that make profile records.
+PROFILED    := -DVANTOR_PROFILE=use -DVANTOR_PROFILE_DIR=$(PROFILE_DIR)
 
-.PHONY: all run test bench fuzz screenshots bootstrap format format-check clean
+.PHONY: all run test bench fuzz screenshots profile bootstrap format format-check clean
 
 all: test
 
@@ -18,8 +22,8 @@ bootstrap:
 # command-line translator. The sample holds a message that fails on purpose,
 # so exit status 1 is accepted as long as the script loaded (its listing was
 # written); anything else fails the command.
-run: bootstrap
-	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF
+run: bootstrap profile
+	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF $(PROFILED)
 	cmake --build $(BUILD_RUN)
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  echo "Starting the desktop program in $(CURDIR)/$(BUILD_RUN)"; \
@@ -39,8 +43,8 @@ run: bootstrap
 # Pictures of the desktop program, drawn without a display, in
 # build/screenshots/; the main window also goes to docs/images/ for the
 # README.
-screenshots: bootstrap
-	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF
+screenshots: bootstrap profile
+	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF $(PROFILED)
 	cmake --build $(BUILD_RUN) --target vantor plug
 	@bash scripts/screenshots $(BUILD_RUN) build/screenshots
 
@@ -51,10 +55,18 @@ test: bootstrap
 	cd $(BUILD_TEST) && ctest --output-on-failure -j2
 
 # Benchmarks, in an optimised build.
-bench: bootstrap
-	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON -DVANTOR_DESKTOP=OFF
+bench: bootstrap profile
+	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON -DVANTOR_DESKTOP=OFF $(PROFILED)
 	cmake --build $(BUILD_BENCH)
 	@for b in $(BUILD_BENCH)/bench/*_bench; do echo "== $$b"; "$$b" || exit 1; done
+
+# The profile that guides the optimised builds: a vantor-cli that records
+# its branches and calls translates the samples' messages (see
+# scripts/train-profile); it is recorded again whenever that program changes.
+profile: bootstrap
+	cmake -S . -B $(BUILD_TRAIN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_DESKTOP=OFF -DVANTOR_PROFILE=generate -DVANTOR_PROFILE_DIR=$(PROFILE_DIR)
+	cmake --build $(BUILD_TRAIN) --target vantor-cli
+	@bash scripts/train-profile $(BUILD_TRAIN)/vantor-cli $(PROFILE_DIR)
 
 # Fuzzing with clang's libFuzzer: every target of fuzz/ runs FUZZ_SECONDS
 # seconds, one after another; see scripts/fuzz for where the corpora and
