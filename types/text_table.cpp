@@ -175,7 +175,7 @@ bool TextTable::RemoveRow(int row) {
 void TextTable::RemoveAllRows() {
     for (int32_t i = 0; i < rowCount; ++i) ClearCells(rows[i]);
     rowCount = 0;
-    if (rowCapacity != kRowStep) ResizeRows(kRowStep);
+    if (rowCapacity > kKeptRows) ResizeRows(kKeptRows);
 }
 
 uint32_t TextTable::GetTag(int row) const {

@@ -13,6 +13,9 @@ class TextTable {
     static const int kMaxColumns = 5;
     // Rows are allocated, and given back, in blocks of this many.
     static const int32_t kRowStep = 50;
+    // The room that RemoveAllRows keeps for the next rows (the next
+    // message's, say), with the blocks of their cells.
+    static const int32_t kKeptRows = 10 * kRowStep;
 
     // Column flag bits.
     static const uint16_t kWidthFromContent = 1;  // width follows the longest cell text
@@ -72,7 +75,7 @@ class TextTable {
     // Empties the row's cells and closes the gap; false for an index out of
     // range.
     bool RemoveRow(int row);
-    // Empties every cell and returns to the initial room of kRowStep rows.
+    // Empties every cell; the room stays, but for what passes kKeptRows.
     void RemoveAllRows();
 
     // Getters give 0 and setters fail for a row out of range.

@@ -265,12 +265,17 @@ TEST(TextTableRowsTest, RoomGrowsAndShrinksInSteps) {
         EXPECT_EQ(table.GetCell(i, 0), std::to_string(i + 21)) << i;
     }
 
-    for (int i = 0; i < 60; ++i) ASSERT_GE(table.InsertRow(0, 0), 0);
-    table.RemoveAllRows();
-    EXPECT_EQ(table.GetRowCount(), 0);
-    EXPECT_EQ(table.GetRowCapacity(), 50);
-    EXPECT_EQ(table.GetCell(0, 0), nullptr);
+    // Removing all rows keeps the room for the next rows, up to a bound.
+    for (int rows : {60, 1000}) {
+        while (table.GetRowCount() < rows) ASSERT_GE(table.InsertRow(0, 0), 0);
+        ASSERT_TRUE(table.SetCell(0, 0, "kept"));
+        table.RemoveAllRows();
+        EXPECT_EQ(table.GetRowCount(), 0);
+        EXPECT_EQ(table.GetRowCapacity(), rows == 60 ? 100 : TextTable::kKeptRows);
+        EXPECT_EQ(table.GetCell(0, 0), nullptr);
+    }
     EXPECT_EQ(table.InsertRow(5, 9), 0);
+    EXPECT_EQ(table.GetCell(0, 0), nullptr);
 }
 
 // Works on two tables that are destroyed before it returns, so that an
@@ -317,8 +322,8 @@ void ExerciseCells() {
         ASSERT_TRUE(table.SetCell(i, 2, "cell"));
     }
     table.RemoveAllRows();
-    // Kept blocks of rows beyond the initial room, given back by the shrink.
-    for (int i = 0; i < 70; ++i) {
+    // Kept blocks of rows beyond the kept room, given back by the shrink.
+    for (int i = 0; i < TextTable::kKeptRows + 20; ++i) {
         ASSERT_GE(table.InsertRow(-1, 0), 0);
         ASSERT_TRUE(table.SetCell(i, 1, std::string(static_cast<size_t>(i * 5), 'k').c_str()));
     }
