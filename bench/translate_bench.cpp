@@ -74,24 +74,38 @@ void Translate(benchmark::State& state, Output output) {
     }
     app.SelectScript(SamplePath().c_str());
     MessageList& list = app.Messages();
-    int failed = 0;
-    double seconds = 0;
-    uint64_t allocated = 0;
     std::string json;
+    // One message as the command does it: false when it fails.
+    auto translate = [&](int row) {
+        MessageView m;
+        list.GetMessage(row, m);
+        TranslateResults results;
+        bool ok = app.TranslateMessage(m.bytes, m.length, m.kind, &results, report);
+        if (output == Output::kJson) {
+            JsonMessage message;
+            message.index = row;
+            message.bytes = m.bytes;
+            message.length = m.length;
+            message.last = &app.Last();
+            message.results = &results;
+            json.clear();
+            AppendTranslationJson(app.Decoder(), message, json);
+            benchmark::DoNotOptimize(json.data());
+        }
+        return ok;
+    };
     // Up to kWarmUpMessages messages once before the loop, which then times
     // and counts a warm engine: the script's load is the compile
     // benchmark's, and the first messages of each kind fill the blocks that
     // the engine keeps for the next ones.
-    for (int row = 0; row < list.GetCount() && row < kWarmUpMessages; ++row) {
-        MessageView m;
-        list.GetMessage(row, m);
-        TranslateResults results;
-        app.TranslateMessage(m.bytes, m.length, m.kind, &results, report);
-    }
+    for (int row = 0; row < list.GetCount() && row < kWarmUpMessages; ++row) translate(row);
     if (!app.HasScript()) {
         state.SkipWithError("the script did not load");
         return;
     }
+    int failed = 0;
+    double seconds = 0;
+    uint64_t allocated = 0;
     for (auto _ : state) {
         state.PauseTiming();
         vpath::RemoveFile("Dump\\Tran");
@@ -100,21 +114,7 @@ void Translate(benchmark::State& state, Output output) {
         auto begin = std::chrono::steady_clock::now();
         failed = 0;
         for (int row = 0; row < list.GetCount(); ++row) {
-            MessageView m;
-            list.GetMessage(row, m);
-            TranslateResults results;
-            if (!app.TranslateMessage(m.bytes, m.length, m.kind, &results, report)) ++failed;
-            if (output == Output::kJson) {
-                JsonMessage message;
-                message.index = row;
-                message.bytes = m.bytes;
-                message.length = m.length;
-                message.last = &app.Last();
-                message.results = &results;
-                json.clear();
-                AppendTranslationJson(app.Decoder(), message, json);
-                benchmark::DoNotOptimize(json.data());
-            }
+            if (!translate(row)) ++failed;
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         allocated += bench::AllocationCount() - allocationsBefore;
