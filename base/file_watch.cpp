@@ -24,13 +24,15 @@ const uint32_t kPlaceEvents = IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF;
 const uint32_t kDirectoryEvents = IN_ONLYDIR | IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
                                   IN_MOVED_TO | IN_MOVE_SELF | IN_DELETE_SELF;
 
-// The directory that holds path: "." for a bare name, "/" for a name at
-// the root.
-std::string DirectoryOf(const std::string& path) {
+// Makes path the directory that holds it: "." for a bare name, "/" for a
+// name at the root. The text's block is kept.
+void ToDirectory(std::string& path) {
     size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+    if (slash == std::string::npos) {
+        path.assign(".");
+    } else {
+        path.resize(slash == 0 ? 1 : slash);
+    }
 }
 
 // The signals that the watches' queues sent and the process handled.
@@ -100,9 +102,9 @@ bool FileWatch::Watch(const std::string& native, bool contents) {
     uint32_t fileEvents = kPlaceEvents | (contents ? IN_MODIFY : 0);
     bool ok = inotify_add_watch(queue, native.c_str(), fileEvents) >= 0;
     // Each directory up the path, the last one being "." or "/".
-    for (std::string dir = native; ok && dir != "." && dir != "/";) {
-        dir = DirectoryOf(dir);
-        ok = inotify_add_watch(queue, dir.c_str(), kDirectoryEvents) >= 0;
+    for (directory.assign(native); ok && directory != "." && directory != "/";) {
+        ToDirectory(directory);
+        ok = inotify_add_watch(queue, directory.c_str(), kDirectoryEvents) >= 0;
     }
     if (!ok) {
         Stop();

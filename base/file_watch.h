@@ -53,6 +53,9 @@ class FileWatch {
     pthread_t owner{};
     // The signals handled in the process when the queue was last found empty.
     uint32_t signalsSeen = 0;
+    // The directories of the watched path, one after the other: a watch
+    // begun again (every kLongestQuietMs) asks the heap for nothing.
+    std::string directory;
 };
 
 }  // namespace vpath
