@@ -9,7 +9,7 @@
 #include "decoder/builtins.h"
 #include "decoder/decoder_item.h"
 #include "decoder/protocol_decoder.h"
-#include "decoder/quiet_code.h"
+#include "decoder/procedure_code.h"
 #include "pattern/script_rules.h"
 #include "runtime/execute_env.h"
 #include "script/attribute_definition.h"
@@ -471,7 +471,7 @@ CallResults* QuietProcedures::ResultsOf(const Procedure& procedure) {
     if (made != nullptr) {
         made->chain = shape.chain;
         // Compiled where it can be; the frame runs the rest.
-        made->SetRunner(QuietCode::Compile(const_cast<Procedure&>(procedure), *this));
+        made->SetRunner(ProcedureCode::Compile(const_cast<Procedure&>(procedure), *this));
     }
     CallResults* held = made.get();
     results[&procedure] = std::move(made);

@@ -1,4 +1,4 @@
-// QuietCode: a quiet procedure of integer parameters (QuietProcedures)
+// ProcedureCode: a quiet procedure of integer parameters (QuietProcedures)
 // compiled into steps that run without a frame: assignments, branches and
 // the return, over expression nodes with operator codes that compute in
 // machine words, literals and enum items read once, the text built-ins
@@ -6,7 +6,7 @@
 // procedures that keep their results as their call sites keep them. The variables are items kept
 // from call to call, and every value goes into and out of them by the stores and reads that the
 // procedure's frame uses, so that a call returns what the frame would return, with no frame,
-// evaluator or name look-up. Tested by decoder/quiet_code_test.cpp.
+// evaluator or name look-up. Tested by decoder/procedure_code_test.cpp.
 #pragma once
 
 #include <cstdint>
@@ -24,18 +24,18 @@ class Program;
 class ProgramItem;
 class QuietProcedures;
 
-class QuietCode final : public QuietRunner {
+class ProcedureCode final : public QuietRunner {
   public:
-    ~QuietCode() override;
-    QuietCode(const QuietCode&) = delete;
-    QuietCode& operator=(const QuietCode&) = delete;
+    ~ProcedureCode() override;
+    ProcedureCode(const ProcedureCode&) = delete;
+    ProcedureCode& operator=(const ProcedureCode&) = delete;
 
     // The code of procedure, which the caller has found quiet with integer
     // parameters; null where its body holds anything that is not compiled
     // (a loop, say), so that its frame runs it.
     // The calls of other quiet procedures keep their results where quiet
     // keeps them.
-    static std::unique_ptr<QuietCode> Compile(Procedure& procedure, QuietProcedures& quiet);
+    static std::unique_ptr<ProcedureCode> Compile(Procedure& procedure, QuietProcedures& quiet);
 
     // QuietRunner: not run (-1) while traced or cancelled, with binding off
     // (the text route is then wanted), nested so deep that the frame's
@@ -49,7 +49,7 @@ class QuietCode final : public QuietRunner {
     struct Builtin;
     struct QuietCallee;
 
-    QuietCode();
+    ProcedureCode();
 
     // The integer of an integer node; false where the word route gives none.
     bool Integer(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);

@@ -1,6 +1,6 @@
 // Tests of the compiled quiet procedures: each call gives what the
 // procedure's frame gives, value, type and environment alike.
-#include "decoder/quiet_code.h"
+#include "decoder/procedure_code.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 
 namespace {
 
-class QuietCodeTest : public DecoderTest {
+class ProcedureCodeTest : public DecoderTest {
   protected:
     // The value's type and text, or what failed.
     static std::string Shown(int ran, const CVarient& value) {
@@ -32,7 +32,7 @@ class QuietCodeTest : public DecoderTest {
 // Every procedure is compiled, and every call of it gives what its frame
 // gives: the stores into parameters, locals, built-in parameters and the
 // return value truncate, extend and convert alike.
-TEST_F(QuietCodeTest, CallsGiveWhatTheFrameGives) {
+TEST_F(ProcedureCodeTest, CallsGiveWhatTheFrameGives) {
     const char* const procedures[] = {
         "OCTET P(UINT4 a) { return strFormat(\"%d.%d.%d.%d\", (a >> 24) & 255, (a >> 16) & 255,"
         " (a >> 8) & 255, a & 255); }",
@@ -69,7 +69,7 @@ TEST_F(QuietCodeTest, CallsGiveWhatTheFrameGives) {
         Procedure* p = decoder.GetProgram()->FindProcedure("P");
         ASSERT_NE(nullptr, p);
         ASSERT_NE(nullptr, decoder.GetQuietProcedures().ResultsOf(*p)) << procedure;
-        std::unique_ptr<QuietCode> code = QuietCode::Compile(*p, decoder.GetQuietProcedures());
+        std::unique_ptr<ProcedureCode> code = ProcedureCode::Compile(*p, decoder.GetQuietProcedures());
         ASSERT_NE(nullptr, code) << procedure;
         QuietFrame frame(p);
         ExecuteEnv& env = decoder.GetEnv();
@@ -97,7 +97,7 @@ TEST_F(QuietCodeTest, CallsGiveWhatTheFrameGives) {
 }
 
 // What is not compiled: calls whose results are not kept, loops, effects.
-TEST_F(QuietCodeTest, OtherBodiesAreLeftToTheFrame) {
+TEST_F(ProcedureCodeTest, OtherBodiesAreLeftToTheFrame) {
     const char* const procedures[] = {
         "OCTET T(OCTET s) { return s; }\nOCTET P(UINT1 v) { return T(\"x\"); }",
         "INT4 P(UINT1 v) { INT4 i; i = 0; while (i < v) i = i + 1; return i; }",
@@ -107,7 +107,7 @@ TEST_F(QuietCodeTest, OtherBodiesAreLeftToTheFrame) {
         ASSERT_EQ("OK", Load(std::string(procedure) + "\nstruct R { UINT1 a; };")) << procedure;
         Procedure* p = decoder.GetProgram()->FindProcedure("P");
         ASSERT_NE(nullptr, p);
-        EXPECT_EQ(nullptr, QuietCode::Compile(*p, decoder.GetQuietProcedures())) << procedure;
+        EXPECT_EQ(nullptr, ProcedureCode::Compile(*p, decoder.GetQuietProcedures())) << procedure;
     }
 }
 

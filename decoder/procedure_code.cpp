@@ -1,4 +1,4 @@
-#include "decoder/quiet_code.h"
+#include "decoder/procedure_code.h"
 
 #include <cstring>
 #include <new>
@@ -36,7 +36,7 @@ constexpr int kCallRoom = 2;
 
 }  // namespace
 
-struct QuietCode::Node {
+struct ProcedureCode::Node {
     enum Kind : int8_t { kLiteral, kVariable, kUnary, kBinary, kBuiltin, kProcedure };
     Kind kind = kLiteral;
     bool integer = false;  // gives an integer (else a text)
@@ -47,7 +47,7 @@ struct QuietCode::Node {
     int right = -1;
 };
 
-struct QuietCode::Step {
+struct ProcedureCode::Step {
     enum Op : int8_t { kAssign, kBranch, kJump, kReturn };
     Op op = kAssign;
     int variable = -1;  // kAssign
@@ -57,7 +57,7 @@ struct QuietCode::Step {
 
 // A call of strFormat or sysGetEnumComment, with the items and values that
 // its native call site would keep.
-struct QuietCode::Builtin {
+struct ProcedureCode::Builtin {
     Procedure* procedure = nullptr;
     NativeHandler handler = nullptr;
     std::vector<int> arguments;  // nodes, in order
@@ -74,7 +74,7 @@ struct QuietCode::Builtin {
 
 // A call of a quiet procedure of integer parameters, made as its call site
 // makes it (QuietCall): a kept result for the same values, else a run.
-struct QuietCode::QuietCallee {
+struct ProcedureCode::QuietCallee {
     Procedure* procedure = nullptr;
     CallResults* results = nullptr;
     std::vector<int> arguments;  // integer nodes, in order
@@ -82,9 +82,9 @@ struct QuietCode::QuietCallee {
 
 // ---------------------------------------------------------------- compile
 
-class QuietCode::Compiler {
+class ProcedureCode::Compiler {
   public:
-    Compiler(QuietCode& code, QuietProcedures& quiet) : code(code), quiet(quiet) {}
+    Compiler(ProcedureCode& code, QuietProcedures& quiet) : code(code), quiet(quiet) {}
 
     bool Run(Procedure& procedure) {
         code.procedure = &procedure;
@@ -376,24 +376,24 @@ class QuietCode::Compiler {
         return AddNode(node);
     }
 
-    QuietCode& code;
+    ProcedureCode& code;
     QuietProcedures& quiet;
     std::vector<Named> scope;
 };
 
-QuietCode::QuietCode() = default;
+ProcedureCode::ProcedureCode() = default;
 
-QuietCode::~QuietCode() = default;
+ProcedureCode::~ProcedureCode() = default;
 
-std::unique_ptr<QuietCode> QuietCode::Compile(Procedure& procedure, QuietProcedures& quiet) {
-    std::unique_ptr<QuietCode> code(new (std::nothrow) QuietCode);
+std::unique_ptr<ProcedureCode> ProcedureCode::Compile(Procedure& procedure, QuietProcedures& quiet) {
+    std::unique_ptr<ProcedureCode> code(new (std::nothrow) ProcedureCode);
     if (code == nullptr || !Compiler(*code, quiet).Run(procedure)) return nullptr;
     return code;
 }
 
 // ---------------------------------------------------------------- run
 
-bool QuietCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {
+bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {
     const Node& node = nodes[static_cast<size_t>(index)];
     switch (node.kind) {
         case Node::kLiteral: {
@@ -434,7 +434,7 @@ bool QuietCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& typ
     return false;
 }
 
-bool QuietCode::Value(ExecuteEnv& env, int index, CVarient& out) {
+bool ProcedureCode::Value(ExecuteEnv& env, int index, CVarient& out) {
     const Node& node = nodes[static_cast<size_t>(index)];
     if (node.integer) {
         uint32_t word = 0;
@@ -455,7 +455,7 @@ bool QuietCode::Value(ExecuteEnv& env, int index, CVarient& out) {
     }
 }
 
-bool QuietCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {
+bool ProcedureCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {
     // An integer is stored as its word, as setAt of its value stores it.
     if (nodes[static_cast<size_t>(node)].integer) {
         uint32_t word = 0;
@@ -468,7 +468,7 @@ bool QuietCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {
     return Value(env, node, value) && item.setAt(0, value);
 }
 
-bool QuietCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
+bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
     Procedure& callee = *call.procedure;
     RunTimeStk* root = env.GetRoot();
     RunTimeStk* parent = root != nullptr ? root->FindFrameOfProgram(callee.owner) : nullptr;
@@ -502,7 +502,7 @@ bool QuietCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
     return ok;
 }
 
-bool QuietCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out) {
+bool ProcedureCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out) {
     int count = static_cast<int>(call.arguments.size());
     uint32_t words[CallResults::kMaxArguments];
     int32_t types[CallResults::kMaxArguments];
@@ -520,7 +520,7 @@ bool QuietCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out) {
     return true;
 }
 
-int QuietCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) {
+int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) {
     if (busy || count != paramCount || env.IsTracing() || env.canceled ||
         !CallArguments::BindingOn() || !ItemNesting::Room(kNestingRoom) ||
         env.CallDepth() + kCallRoom >= ExecuteEnv::kMaxCallDepth) {
