@@ -23,6 +23,11 @@ constexpr uint32_t kTraceFileSize = 0x500000;  // 5,242,880 bytes per file
 // that the log file is never entered twice.
 bool g_inFileWrite = false;
 
+// The holds living on this thread, and whether the innermost one dropped a
+// line.
+thread_local int t_holds = 0;
+thread_local bool t_dropped = false;
+
 }  // namespace
 
 Tracer* Tracer::inst() {
@@ -62,6 +67,10 @@ bool Tracer::open(void* ownerObject, const char* name) {
 }
 
 void Tracer::TRACE_(const char* text, bool newline) {
+    if (t_holds > 0) {
+        t_dropped = true;
+        return;
+    }
     if (!fileOn && !consoleOn) return;
     if (text == nullptr) text = "";
     lock();
@@ -116,4 +125,22 @@ void TraceLine(const char* format, ...) {
 
 void TraceText(const char* text) {
     if (Tracer* tracer = Tracer::inst()) tracer->TRACE_(text, true);
+}
+
+TraceHold::TraceHold() : outerDropped(t_dropped) {
+    ++t_holds;
+    t_dropped = false;
+}
+
+TraceHold::~TraceHold() {
+    --t_holds;
+    t_dropped = outerDropped || t_dropped;
+}
+
+bool TraceHold::Dropped() const {
+    return t_dropped;
+}
+
+bool TraceHold::Active() {
+    return t_holds > 0;
 }

@@ -12,6 +12,28 @@ void TraceLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // end; nothing happens when there is no trace.
 void TraceText(const char* text);
 
+// While a TraceHold lives on a thread, nothing that thread hands to the
+// trace is written: the line is dropped and noted instead, and the script
+// environments keep no error either (ExecuteEnv::SetLastError). For a run
+// that is undone whenever it has anything to say, and then done again
+// where it can say it.
+class TraceHold {
+  public:
+    TraceHold();
+    ~TraceHold();
+    TraceHold(const TraceHold&) = delete;
+    TraceHold& operator=(const TraceHold&) = delete;
+
+    // Whether a line was dropped since this hold began, in holds begun
+    // within it too.
+    bool Dropped() const;
+    // Whether a hold lives on this thread.
+    static bool Active();
+
+  private:
+    bool outerDropped;
+};
+
 class Tracer {
   public:
     // The instance, created on first use; null only when creation fails.

@@ -67,6 +67,40 @@ TEST_F(TracerTest, WithoutAFileNameOnlyTheConsoleGetsTextsUninterpreted) {
     EXPECT_EQ(t.log, consoleLog);
 }
 
+// A hold drops what is traced and notes it, for itself and the holds that
+// enclose it; the trace is written again once the last hold ends.
+TEST_F(TracerTest, HoldsDropLinesAndNoteThemOutward) {
+    RecordingTracer t;
+    t.open(nullptr, nullptr);
+    EXPECT_FALSE(TraceHold::Active());
+    {
+        TraceHold outer;
+        EXPECT_TRUE(TraceHold::Active());
+        t.TRACE_("dropped", true);
+        EXPECT_TRUE(outer.Dropped());
+        {
+            TraceHold inner;
+            EXPECT_FALSE(inner.Dropped());
+            t.TRACEF("dropped too");
+            EXPECT_TRUE(inner.Dropped());
+        }
+        EXPECT_TRUE(outer.Dropped());
+    }
+    {
+        TraceHold outer;
+        { TraceHold inner; }
+        EXPECT_FALSE(outer.Dropped());
+        {
+            TraceHold inner;
+            t.TRACE_("x", false);
+        }
+        EXPECT_TRUE(outer.Dropped());
+    }
+    EXPECT_FALSE(TraceHold::Active());
+    t.TRACE_("kept", false);
+    EXPECT_EQ(t.log, "[kept|]");
+}
+
 TEST_F(TracerTest, OpenOverwritesFirstFileCachesLinesAndEndsWithStamp) {
     WriteWholeFile("Trace0.txt", "an older run\n");
     {

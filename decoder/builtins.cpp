@@ -572,6 +572,17 @@ NativeReader BuiltinReader(const Procedure& procedure) {
     }
 }
 
+bool UndoableBuiltin(const Procedure& procedure) {
+    if (NativeBuiltin(procedure) == nullptr) return false;
+    switch (BuiltinOf(procedure)) {
+        case kTranChoiceItem:
+        case kStrGetAt:
+            return false;
+        default:
+            return true;
+    }
+}
+
 TextBuiltin TextBuiltinOf(const Procedure& procedure) {
     if (NativeBuiltin(procedure) == nullptr) return TextBuiltin::kNone;
     switch (BuiltinOf(procedure)) {

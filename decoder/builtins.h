@@ -61,6 +61,13 @@ NativeHandler NativeBuiltin(const Procedure& procedure);
 // the others.
 NativeReader BuiltinReader(const Procedure& procedure);
 
+// Whether a native call of procedure's built-in changes nothing that a
+// run cannot undo or make again alike: the cursor's position, the captions,
+// the variable that a fetch fills (not a decoder's item: a compiled
+// procedure hands it its own variables alone), the return value. Not the
+// built-ins that decode or run the script.
+bool UndoableBuiltin(const Procedure& procedure);
+
 // The built-ins that only make a text from their arguments.
 enum class TextBuiltin { kNone, kFormat, kEnumComment };
 // Which of them procedure declares, when its calls are served as the

@@ -3,8 +3,11 @@
 #include <cstring>
 #include <new>
 
+#include "base/byte_cursor.h"
 #include "base/same_bytes.h"
+#include "base/tracer.h"
 #include "decoder/builtins.h"
+#include "decoder/protocol_decoder.h"
 #include "decoder/quiet_procedures.h"
 #include "pattern/script_rules.h"
 #include "runtime/execute_env.h"
@@ -37,30 +40,48 @@ constexpr int kCallRoom = 2;
 }  // namespace
 
 struct ProcedureCode::Node {
-    enum Kind : int8_t { kLiteral, kVariable, kUnary, kBinary, kBuiltin, kProcedure };
+    enum Kind : int8_t {
+        kLiteral,
+        kVariable,
+        kElement,
+        kUnary,
+        kBinary,
+        kBuiltin,
+        kReader,
+        kProcedure
+    };
     Kind kind = kLiteral;
-    bool integer = false;  // gives an integer (else a text)
+    bool integer = false;  // gives an integer (else a text, or nothing)
+    bool none = false;     // a call of a VOID built-in: gives nothing
     OperatorCode code = OperatorCode::kUnknown;
     char unaryOp[4] = {};  // kUnary: the operator as OperateWord reads it
-    int index = -1;        // the literal, variable, built-in call or procedure call
+    // The literal, variable, built-in call, reader or procedure call.
+    int index = -1;
+    int element = 0;  // kElement: the element of the variable
     int left = -1;
     int right = -1;
 };
 
 struct ProcedureCode::Step {
-    enum Op : int8_t { kAssign, kBranch, kJump, kReturn };
+    // kEval evaluates a call for its effect; kLoop is a loop's pass, asked
+    // of the environment as the frame asks it; kReset takes the values of
+    // the variables from variable up to target, as a block's new frame
+    // has none.
+    enum Op : int8_t { kAssign, kEval, kBranch, kJump, kLoop, kReset, kReturn };
     Op op = kAssign;
-    int variable = -1;  // kAssign
-    int node = -1;      // kAssign, kBranch (the condition), kReturn
-    int target = -1;    // kBranch (taken when the condition is 0), kJump
+    int variable = -1;  // kAssign, kReset
+    int node = -1;      // kAssign, kEval, kBranch (the condition), kReturn (none: VOID)
+    int target = -1;    // kBranch (taken when the condition is 0), kJump, kReset
 };
 
-// A call of strFormat or sysGetEnumComment, with the items and values that
-// its native call site would keep.
+// A call of a built-in served natively, with the items and values that its
+// native call site would keep.
 struct ProcedureCode::Builtin {
     Procedure* procedure = nullptr;
     NativeHandler handler = nullptr;
-    std::vector<int> arguments;  // nodes, in order
+    std::vector<int> arguments;  // nodes, in order; -1 for a variable passed by address
+    // Per parameter: the variable it refers to when passed by address, else -1.
+    std::vector<int> sources;
     // Per parameter: its argument is a literal, stored once; the built-ins
     // read their parameters and write none.
     std::vector<bool> literal;
@@ -69,7 +90,13 @@ struct ProcedureCode::Builtin {
     std::vector<CVariableItem*> paramList;
     std::vector<std::unique_ptr<CVarient>> extras;
     std::vector<CVarient*> extraList;
-    std::unique_ptr<CVariableItem> result;
+    std::unique_ptr<CVariableItem> result;  // null for VOID
+};
+
+// A built-in without arguments whose INT4 result is read, not called.
+struct ProcedureCode::Reader {
+    Procedure* procedure;
+    NativeReader read;
 };
 
 // A call of a quiet procedure of integer parameters, made as its call site
@@ -84,22 +111,26 @@ struct ProcedureCode::QuietCallee {
 
 class ProcedureCode::Compiler {
   public:
-    Compiler(ProcedureCode& code, QuietProcedures& quiet) : code(code), quiet(quiet) {}
+    Compiler(ProcedureCode& code, QuietProcedures& quiet)
+        : code(code), quiet(quiet), general(code.mode == Mode::kGeneral) {}
 
     bool Run(Procedure& procedure) {
         code.procedure = &procedure;
         int32_t returns = procedure.returnType;
-        if (procedure.isExtern || procedure.body == nullptr || returns == kDeclVoid ||
-            returns == kDeclDynamic || returns == kDeclStruct) {
+        if (procedure.isExtern || procedure.body == nullptr || returns == kDeclDynamic ||
+            returns == kDeclStruct || (returns == kDeclVoid && !general) ||
+            (general && procedure.varArgs)) {
             return false;
         }
         StructDefinition& params = procedure.parameters;
         code.paramCount = params.GetMemberCount();
         for (int i = 0; i < code.paramCount; ++i) {
             VariableDefinition* def = params.GetMember(i);
-            if (def == nullptr || def->byAddress || Declare(*def) < 0) return false;
+            int variable = def != nullptr ? Declare(*def, false) : -1;
+            if (variable < 0) return false;
+            code.integerParams.push_back(IsIntegerType(code.variables[variable]->GetType()));
         }
-        return Block(*procedure.body) && MakeReturn(returns);
+        return Block(*procedure.body) && (returns == kDeclVoid || MakeReturn(returns));
     }
 
   private:
@@ -109,17 +140,32 @@ class ProcedureCode::Compiler {
     };
 
     // A variable of def, made as the frame makes it, in scope from here to
-    // the end of its block.
-    int Declare(VariableDefinition& def) {
-        if (def.byAddress || def.count >= 2 || def.IsBitField() || def.structDef != nullptr) {
+    // the end of its block: an integer or a text, or (a general local) an
+    // array of integers.
+    int Declare(VariableDefinition& def, bool local) {
+        bool array = def.count >= 2;
+        if (def.byAddress || def.IsBitField() || def.structDef != nullptr ||
+            (array && !(general && local)) || Declared(def.GetName())) {
             return -1;
         }
         std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
         if (item == nullptr || !item->create(nullptr, &def)) return -1;
+        int32_t type = item->GetType();
+        if (!IsIntegerType(type) && (array || type != kTypeOctet)) return -1;
         code.variables.push_back(std::move(item));
         int index = static_cast<int>(code.variables.size()) - 1;
         scope.push_back({&def.GetName(), index});
         return index;
+    }
+
+    // Whether a variable of the procedure has name, in any letter case: a
+    // block's frame holds its variables from the block's start on, so that
+    // a name declared again would read another variable in places.
+    bool Declared(const OTSTR& name) const {
+        for (const std::unique_ptr<CVariableItem>& variable : code.variables) {
+            if (variable->GetItemName().Compare(name.GetBuffer(0), false)) return true;
+        }
+        return name.Compare("Return", false);
     }
 
     bool MakeReturn(int32_t returns) {
@@ -131,21 +177,36 @@ class ProcedureCode::Compiler {
     }
 
     // The variable that a bare name in scope reads, spelt as declared.
-    int Find(const OTSTR& text) const {
+    int Find(const char* text, int length) const {
         for (size_t i = scope.size(); i-- > 0;) {
             const OTSTR& name = *scope[i].name;
-            if (name.GetLength() == text.GetLength() &&
-                SameBytes(name.GetBuffer(), text.GetBuffer(), text.GetLength())) {
+            if (name.GetLength() == length && SameBytes(name.GetBuffer(), text, length)) {
                 return scope[i].variable;
             }
         }
         return -1;
     }
+    int Find(const OTSTR& text) const { return Find(text.GetBuffer(), text.GetLength()); }
+
+    bool Single(int variable) const { return code.variables[variable]->GetCount() == 1; }
+
+    // Whether node gives a value of the kind that integer says.
+    bool Gives(int node, bool integer) const {
+        return node >= 0 && !code.nodes[node].none && code.nodes[node].integer == integer;
+    }
 
     bool Block(Program& block) {
         size_t outer = scope.size();
+        int first = static_cast<int>(code.variables.size());
+        // A general block's variables start without values at every entry,
+        // as in the block's new frame.
+        int reset = general ? Emit(Step::kReset) : -1;
         for (int i = 0; i < block.ItemCount(); ++i) {
             if (!Item(block.ItemAt(i), block)) return false;
+        }
+        if (reset >= 0) {
+            code.steps[reset].variable = first;
+            code.steps[reset].target = static_cast<int>(code.variables.size());
         }
         scope.resize(outer);
         return true;
@@ -164,23 +225,29 @@ class ProcedureCode::Compiler {
     bool Item(ProgramItem* item, Program& program) {
         if (item == nullptr) return false;
         switch (item->ItemKind()) {
-            case kItemVariable: {
-                auto* declared = static_cast<VariableDeclaration*>(item);
-                return declared->initializer.IsEmpty() && Declare(*declared) >= 0;
-            }
+            case kItemVariable:
+                return Declaration(*static_cast<VariableDeclaration*>(item), program);
             case kItemProgram:
                 return Block(*static_cast<Program*>(item));
             case kItemExprStatement: {
                 auto* statement = static_cast<ExprStatement*>(item);
-                return statement->expression == nullptr ||
-                       Assignment(statement->expression->tree.get(), program);
+                if (statement->expression == nullptr) return true;
+                const ExprNode* tree = statement->expression->tree.get();
+                const ExprNode* left = nullptr;
+                const ExprNode* right = nullptr;
+                if (SplitQuietAssignment(tree, left, right))
+                    return Assignment(*left, right, program);
+                // A call made for its effect.
+                if (!general || tree == nullptr || !tree->IsLeaf() || !tree->IsCall()) return false;
+                int call = Expr(tree, program);
+                if (call < 0) return false;
+                Emit(Step::kEval, call);
+                return true;
             }
             case kItemIf: {
                 auto* statement = static_cast<IfStatement*>(item);
-                int condition = statement->condition != nullptr
-                                    ? Expr(statement->condition->tree.get(), program)
-                                    : -1;
-                if (condition < 0 || !code.nodes[condition].integer) return false;
+                int condition = Condition(statement->condition.get(), program);
+                if (condition < 0) return false;
                 int branch = Emit(Step::kBranch, condition);
                 if (statement->thenStatement != nullptr &&
                     !Item(statement->thenStatement.get(), program)) {
@@ -196,11 +263,34 @@ class ProcedureCode::Compiler {
                 code.steps[jump].target = Here();
                 return true;
             }
+            case kItemWhile: {
+                auto* loop = static_cast<WhileStatement*>(item);
+                if (!general) return false;
+                int head = Emit(Step::kLoop);
+                int condition = Condition(loop->condition.get(), program);
+                if (condition < 0) return false;
+                int branch = Emit(Step::kBranch, condition);
+                if (loop->body != nullptr && !Item(loop->body.get(), program)) return false;
+                int back = Emit(Step::kJump);
+                code.steps[back].target = head;
+                code.steps[branch].target = Here();
+                return true;
+            }
             case kItemJump: {
                 auto* jump = static_cast<JumpStatement*>(item);
-                if (jump->jump != JumpStatement::kReturn || jump->value == nullptr) return false;
+                if (jump->jump != JumpStatement::kReturn) return false;
+                bool none = code.procedure->returnType == kDeclVoid;
+                if (jump->value == nullptr) {
+                    if (!none) return false;
+                    Emit(Step::kReturn);
+                    return true;
+                }
+                // Any other value is stored from its text.
+                if (none || !CVariableItem::IsSingleValue(jump->value->text.GetBuffer(0))) {
+                    return false;
+                }
                 int value = Expr(jump->value->tree.get(), program);
-                if (value < 0) return false;
+                if (value < 0 || code.nodes[value].none) return false;
                 Emit(Step::kReturn, value);
                 return true;
             }
@@ -209,16 +299,43 @@ class ProcedureCode::Compiler {
         }
     }
 
-    // "variable = value" with a value of the variable's kind.
-    bool Assignment(const ExprNode* tree, Program& program) {
-        const ExprNode* left = nullptr;
-        const ExprNode* right = nullptr;
-        if (!SplitQuietAssignment(tree, left, right)) return false;
-        int target = Find(left->text);
-        int value = target >= 0 ? Expr(right, program) : -1;
-        if (value < 0 ||
-            code.nodes[value].integer != IsIntegerType(code.variables[target]->GetType()))
+    // A local variable; a general one may have a one-value initialiser of
+    // its kind, stored where the declaration stands.
+    bool Declaration(VariableDeclaration& declared, Program& program) {
+        bool initialised = !declared.initializer.IsEmpty();
+        if (initialised && !general) return false;
+        const ExprNode* tree = initialised ? declared.InitializerTree() : nullptr;
+        if (initialised && (tree == nullptr || BareName(tree))) return false;
+        // The block's frame holds the variable before its initialiser runs.
+        int variable = Declare(declared, true);
+        if (variable < 0) return false;
+        if (!initialised) return true;
+        int value = Expr(tree, program);
+        if (!Single(variable) ||
+            !Gives(value, IsIntegerType(code.variables[variable]->GetType()))) {
             return false;
+        }
+        Emit(Step::kAssign, value, variable);
+        return true;
+    }
+
+    // A bare name (assigned as a text, another route) or a value set.
+    static bool BareName(const ExprNode* tree) {
+        return tree->IsLeaf() &&
+               (tree->id == kExprValueSet || (tree->id == kTokIdent && !tree->IsCall()));
+    }
+
+    int Condition(const ParsedExpression* condition, Program& program) {
+        int node = condition != nullptr ? Expr(condition->tree.get(), program) : -1;
+        return Gives(node, true) ? node : -1;
+    }
+
+    // "variable = value" with a value of the variable's kind.
+    bool Assignment(const ExprNode& left, const ExprNode* right, Program& program) {
+        int target = Find(left.text);
+        if (target < 0 || !Single(target)) return false;
+        int value = Expr(right, program);
+        if (!Gives(value, IsIntegerType(code.variables[target]->GetType()))) return false;
         Emit(Step::kAssign, value, target);
         return true;
     }
@@ -245,7 +362,7 @@ class ProcedureCode::Compiler {
         if (tree->id != kTokOperator || tree->child[2] != nullptr) return -1;
         Node node;
         node.left = Expr(tree->child[0], program);
-        if (node.left < 0 || !code.nodes[node.left].integer) return -1;
+        if (!Gives(node.left, true)) return -1;
         node.integer = true;
         if (tree->unary) {
             const OTSTR& op = tree->text;
@@ -261,11 +378,12 @@ class ProcedureCode::Compiler {
             return -1;
         }
         node.right = Expr(tree->child[1], program);
-        if (node.right < 0 || !code.nodes[node.right].integer) return -1;
+        if (!Gives(node.right, true)) return -1;
         return AddNode(node);
     }
 
-    // A literal, an enum item, a variable or a call of a text built-in.
+    // A literal, an enum item, a variable, an element of a general array
+    // ("name[digits]") or a call.
     int Leaf(const ExprNode& leaf, Program& program) {
         std::unique_ptr<CVarient> value(new (std::nothrow) CVarient);
         if (value == nullptr) return -1;
@@ -282,77 +400,123 @@ class ProcedureCode::Compiler {
         if (QuietEnumItem(program, text, item)) {
             return item != nullptr && value->clone(*item) ? Literal(std::move(value)) : -1;
         }
-        int variable = Find(leaf.text);
-        if (variable < 0) return -1;
         Node node;
-        node.kind = Node::kVariable;
-        node.integer = IsIntegerType(code.variables[variable]->GetType());
-        node.index = variable;
+        const char* bracket = strchr(text, '[');
+        if (bracket != nullptr) {
+            node.kind = Node::kElement;
+            node.index = general ? Find(text, static_cast<int>(bracket - text)) : -1;
+            if (node.index < 0 || !ElementIndex(bracket, node.element) ||
+                node.element >= code.variables[node.index]->GetCount()) {
+                return -1;
+            }
+        } else {
+            node.kind = Node::kVariable;
+            node.index = Find(leaf.text);
+            if (node.index < 0 || !Single(node.index)) return -1;
+        }
+        node.integer = IsIntegerType(code.variables[node.index]->GetType());
         return AddNode(node);
     }
 
-    // "f(arguments)" of strFormat or sysGetEnumComment, served natively,
-    // each argument a single value.
+    // "[digits]" to the end of the text, its number at most 9 digits long.
+    static bool ElementIndex(const char* bracket, int& index) {
+        int digits = 0;
+        index = 0;
+        const char* p = bracket + 1;
+        for (; *p >= '0' && *p <= '9' && digits < 9; ++p, ++digits) index = index * 10 + (*p - '0');
+        return digits > 0 && p[0] == ']' && p[1] == 0;
+    }
+
+    // "f(arguments)": a quiet procedure, a built-in served natively that
+    // makes a text, or in general code one whose effects can be undone.
     int Call(const char* text, Program& program) {
         OTSTR inner;
         Procedure* callee = SplitQuietCall(program, text, inner);
         if (callee == nullptr) return -1;
         CallArguments args(inner.GetBuffer(0));
         if (!callee->isExtern) return CallQuiet(*callee, args, program);
-        if (TextBuiltinOf(*callee) == TextBuiltin::kNone) return -1;
+        if (TextBuiltinOf(*callee) == TextBuiltin::kNone &&
+            !(general && UndoableBuiltin(*callee))) {
+            return -1;
+        }
+        if (general && args.GetSize() == 0) {
+            if (NativeReader read = BuiltinReader(*callee)) {
+                Node node;
+                node.kind = Node::kReader;
+                node.integer = true;
+                node.index = static_cast<int>(code.readers.size());
+                code.readers.push_back({callee, read});
+                return AddNode(node);
+            }
+        }
         std::unique_ptr<Builtin> call(new (std::nothrow) Builtin);
         if (call == nullptr || (call->handler = NativeBuiltin(*callee)) == nullptr) return -1;
         call->procedure = callee;
         int wanted = callee->parameters.GetMemberCount();
         int given = args.GetSize();
         if (given < wanted || (given > wanted && !callee->varArgs)) return -1;
-        if (!Arguments(args, program, false, call->arguments)) return -1;
-        for (int i = 0; i < wanted; ++i) {
-            VariableDefinition* def = callee->parameters.GetMember(i);
+        for (int i = 0; i < given; ++i) {
+            VariableDefinition* def = i < wanted ? callee->parameters.GetMember(i) : nullptr;
+            if (i < wanted && def == nullptr) return -1;
+            int source = def != nullptr && def->byAddress ? Source(args.GetAt(i)) : -1;
+            if (def != nullptr && def->byAddress && source < 0) return -1;
+            int argument = source < 0 ? Argument(args.GetAt(i), program) : -1;
+            if (source < 0 && (argument < 0 || code.nodes[argument].none)) return -1;
+            call->arguments.push_back(argument);
+            if (def == nullptr) {
+                std::unique_ptr<CVarient> extra(new (std::nothrow) CVarient);
+                if (extra == nullptr) return -1;
+                call->extraList.push_back(extra.get());
+                call->extras.push_back(std::move(extra));
+                continue;
+            }
+            // A by-address item stays blank until a call refers it to its
+            // variable.
             std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
-            if (def == nullptr || def->byAddress || def->count >= 2 || def->IsBitField() ||
-                def->structDef != nullptr || item == nullptr || !item->create(nullptr, def) ||
-                code.nodes[call->arguments[i]].integer != IsIntegerType(item->GetType())) {
+            if (item == nullptr || def->IsBitField() || def->structDef != nullptr ||
+                (source < 0 && (def->count >= 2 || !item->create(nullptr, def) ||
+                                code.nodes[argument].integer != IsIntegerType(item->GetType())))) {
                 return -1;
             }
+            call->sources.push_back(source);
             call->paramList.push_back(item.get());
             call->params.push_back(std::move(item));
-            call->literal.push_back(code.nodes[call->arguments[i]].kind == Node::kLiteral);
-        }
-        for (int i = wanted; i < given; ++i) {
-            std::unique_ptr<CVarient> extra(new (std::nothrow) CVarient);
-            if (extra == nullptr) return -1;
-            call->extraList.push_back(extra.get());
-            call->extras.push_back(std::move(extra));
+            call->literal.push_back(source < 0 && code.nodes[argument].kind == Node::kLiteral);
         }
         int32_t returns = callee->returnType;
-        call->result.reset(new (std::nothrow) CVariableItem);
-        if (returns == kDeclVoid || returns == kDeclDynamic || returns == kDeclStruct ||
-            call->result == nullptr || !call->result->create(returns, "Return", 1) ||
-            IsIntegerType(call->result->GetType())) {
-            return -1;
-        }
         Node node;
         node.kind = Node::kBuiltin;
+        node.none = returns == kDeclVoid;
+        if (!node.none) {
+            call->result.reset(new (std::nothrow) CVariableItem);
+            if (returns == kDeclDynamic || returns == kDeclStruct || call->result == nullptr ||
+                !call->result->create(returns, "Return", 1)) {
+                return -1;
+            }
+            node.integer = IsIntegerType(call->result->GetType());
+            // A quiet procedure calls the text built-ins alone.
+            if (node.integer && !general) return -1;
+        }
         node.index = static_cast<int>(code.builtins.size());
         code.builtins.push_back(std::move(call));
         return AddNode(node);
     }
 
-    // The nodes of a call's arguments, each a single value; with integers,
-    // each an integer that the call site reads in machine words.
-    bool Arguments(const CallArguments& args, Program& program, bool integers,
-                   std::vector<int>& nodes) {
-        for (int i = 0; i < args.GetSize(); ++i) {
-            const char* piece = args.GetAt(i);
-            if (!CVariableItem::IsSingleValue(CallArguments::BoundText(piece))) return false;
-            std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(piece));
-            if (integers && (tree == nullptr || !tree->IntegerShaped())) return false;
-            int node = Expr(tree.get(), program);
-            if (node < 0 || (integers && !code.nodes[node].integer)) return false;
-            nodes.push_back(node);
-        }
-        return true;
+    // The variable that a by-address argument names by itself.
+    int Source(const char* piece) const {
+        const char* name = CallArguments::BoundText(piece);
+        if (name == nullptr || !CVariableItem::IsSingleValue(name)) return -1;
+        std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(piece));
+        if (tree == nullptr || !tree->IsLeaf() || tree->id != kTokIdent || tree->IsCall())
+            return -1;
+        return Find(tree->text);
+    }
+
+    // The node of a call's argument that is a single value.
+    int Argument(const char* piece, Program& program) {
+        if (!CVariableItem::IsSingleValue(CallArguments::BoundText(piece))) return -1;
+        std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(piece));
+        return Expr(tree.get(), program);
     }
 
     // A call of a script procedure whose results are kept.
@@ -363,9 +527,16 @@ class ProcedureCode::Compiler {
         if (call == nullptr || callee.isExtern || args.GetSize() != count ||
             count > CallResults::kMaxArguments ||
             (call->results = quiet.ResultsOf(callee)) == nullptr ||
-            !Arguments(args, program, true, call->arguments) ||
             !probe.create(callee.returnType, "Return", 1)) {
             return -1;
+        }
+        for (int i = 0; i < count; ++i) {
+            // Read in machine words at the call site.
+            std::unique_ptr<ExprNode> tree(ExprEvaluator::KeptTree(args.GetAt(i)));
+            int node =
+                tree != nullptr && tree->IntegerShaped() ? Argument(args.GetAt(i), program) : -1;
+            if (!Gives(node, true)) return -1;
+            call->arguments.push_back(node);
         }
         call->procedure = &callee;
         Node node;
@@ -378,6 +549,7 @@ class ProcedureCode::Compiler {
 
     ProcedureCode& code;
     QuietProcedures& quiet;
+    const bool general;
     std::vector<Named> scope;
 };
 
@@ -385,13 +557,21 @@ ProcedureCode::ProcedureCode() = default;
 
 ProcedureCode::~ProcedureCode() = default;
 
-std::unique_ptr<ProcedureCode> ProcedureCode::Compile(Procedure& procedure, QuietProcedures& quiet) {
+std::unique_ptr<ProcedureCode> ProcedureCode::Compile(Procedure& procedure, QuietProcedures& quiet,
+                                                      Mode mode) {
     std::unique_ptr<ProcedureCode> code(new (std::nothrow) ProcedureCode);
-    if (code == nullptr || !Compiler(*code, quiet).Run(procedure)) return nullptr;
+    if (code == nullptr) return nullptr;
+    code->mode = mode;
+    if (!Compiler(*code, quiet).Run(procedure)) return nullptr;
     return code;
 }
 
 // ---------------------------------------------------------------- run
+
+const CVariableItem* ProcedureCode::Holding(int variable) const {
+    const CVariableItem* item = variables[static_cast<size_t>(variable)].get();
+    return item->HasValue() ? item : nullptr;
+}
 
 bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {
     const Node& node = nodes[static_cast<size_t>(index)];
@@ -402,10 +582,12 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
             type = literal.GetType();
             return true;
         }
-        case Node::kVariable: {
-            const CVariableItem& item = *variables[static_cast<size_t>(node.index)];
-            type = item.GetType();
-            return item.GetWord(0, word);
+        case Node::kVariable:
+        case Node::kElement: {
+            const CVariableItem* item = Holding(node.index);
+            if (item == nullptr) return false;
+            type = item->GetType();
+            return item->GetWord(node.element, word);
         }
         case Node::kUnary: {
             uint32_t operand = 0;
@@ -420,16 +602,28 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
                    Integer(env, node.right, right, rightType) &&
                    CVarient::OperateWords(left, leftType, node.code, right, rightType, word, type);
         }
+        case Node::kReader: {
+            // The return value as the call leaves it: emptied, then the result.
+            Reader& reader = readers[static_cast<size_t>(node.index)];
+            if (!reader.read(env.hookOwner, env, *reader.procedure, word, type) ||
+                type != kTypeInt4) {
+                return false;
+            }
+            env.returnValue.clear(false);
+            return env.returnValue.setInteger(word, type);
+        }
+        case Node::kBuiltin:
         case Node::kProcedure: {
             // Its result, as an operator takes the value of a call.
             CVarient& value = scratch[1];
-            if (!CallQuiet(env, *callees[static_cast<size_t>(node.index)], value)) return false;
+            bool called = node.kind == Node::kBuiltin
+                              ? Call(env, *builtins[static_cast<size_t>(node.index)], value)
+                              : CallQuiet(env, *callees[static_cast<size_t>(node.index)], value);
+            if (!called) return false;
             word = value.value;
             type = value.GetType();
             return IsIntegerType(type);
         }
-        case Node::kBuiltin:
-            break;
     }
     return false;
 }
@@ -444,8 +638,10 @@ bool ProcedureCode::Value(ExecuteEnv& env, int index, CVarient& out) {
     switch (node.kind) {
         case Node::kLiteral:
             return out.assign(*literals[static_cast<size_t>(node.index)]);
-        case Node::kVariable:
-            return variables[static_cast<size_t>(node.index)]->getAt(0, out);
+        case Node::kVariable: {
+            const CVariableItem* item = Holding(node.index);
+            return item != nullptr && item->getAt(0, out);
+        }
         case Node::kBuiltin:
             return Call(env, *builtins[static_cast<size_t>(node.index)], out);
         case Node::kProcedure:
@@ -477,7 +673,13 @@ bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
     int given = static_cast<int>(call.arguments.size());
     bool ok = true;
     for (int i = 0; ok && i < wanted; ++i) {
-        if (!call.primed || !call.literal[static_cast<size_t>(i)]) {
+        int source = call.sources[static_cast<size_t>(i)];
+        if (source >= 0) {
+            // As the frame passes a variable by its name.
+            CVariableItem& variable = *variables[static_cast<size_t>(source)];
+            ok = call.paramList[i]->PassAddressClone(variable, variable.GetCount() == 1 ? 0 : -1,
+                                                     callee.parameters.GetMember(i));
+        } else if (!call.primed || !call.literal[static_cast<size_t>(i)]) {
             ok = Store(env, *call.paramList[i], call.arguments[i]);
         }
     }
@@ -486,7 +688,7 @@ bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
         ok = Value(env, call.arguments[i], *call.extraList[i - wanted]);
     }
     if (ok) {
-        call.result->setValueFlag(false);
+        if (call.result != nullptr) call.result->setValueFlag(false);
         env.returnValue.clear(false);
         NativeArguments native{call.paramList.data(),
                                wanted,
@@ -499,6 +701,10 @@ bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
              callee.TakeResult(env, call.result.get()) && out.clone(env.returnValue);
     }
     for (CVarient* extra : call.extraList) extra->clear(false);
+    // The by-address items let go of the variables.
+    for (int i = 0; i < wanted; ++i) {
+        if (call.sources[static_cast<size_t>(i)] >= 0) call.paramList[i]->clear();
+    }
     return ok;
 }
 
@@ -520,46 +726,115 @@ bool ProcedureCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out)
     return true;
 }
 
-int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) {
-    if (busy || count != paramCount || env.IsTracing() || env.canceled ||
-        !CallArguments::BindingOn() || !ItemNesting::Room(kNestingRoom) ||
-        env.CallDepth() + kCallRoom >= ExecuteEnv::kMaxCallDepth) {
-        return -1;
-    }
-    for (int i = 0; i < count; ++i) {
-        if (!variables[static_cast<size_t>(i)]->setAt(0, words[i])) return -1;
-    }
-    returnItem->setValueFlag(false);
+bool ProcedureCode::MayRun(const ExecuteEnv& env) const {
+    return !busy && !env.IsTracing() && !env.canceled && CallArguments::BindingOn() &&
+           ItemNesting::Room(kNestingRoom) &&
+           env.CallDepth() + kCallRoom < ExecuteEnv::kMaxCallDepth;
+}
+
+bool ProcedureCode::Steps(ExecuteEnv& env) {
+    if (returnItem != nullptr) returnItem->setValueFlag(false);
     env.returnValue.clear(false);
-    busy = true;
-    bool returned = false;
-    bool ok = true;
-    for (size_t pc = 0; ok && !returned && pc < steps.size();) {
+    for (size_t pc = 0; pc < steps.size();) {
         const Step& step = steps[pc];
         switch (step.op) {
             case Step::kAssign:
-                ok = Store(env, *variables[static_cast<size_t>(step.variable)], step.node);
+                if (!Store(env, *variables[static_cast<size_t>(step.variable)], step.node)) {
+                    return false;
+                }
+                ++pc;
+                break;
+            case Step::kEval:
+                if (!Value(env, step.node, scratch[2])) return false;
                 ++pc;
                 break;
             case Step::kBranch: {
                 uint32_t word = 0;
                 int32_t type = kTypeNone;
-                ok = Integer(env, step.node, word, type);
+                if (!Integer(env, step.node, word, type)) return false;
                 pc = word != 0 ? pc + 1 : static_cast<size_t>(step.target);
                 break;
             }
             case Step::kJump:
                 pc = static_cast<size_t>(step.target);
                 break;
-            case Step::kReturn:
-                ok = Store(env, *returnItem, step.node);
-                returned = true;
+            case Step::kLoop:
+                if (!env.KeepRunning()) return false;
+                ++pc;
                 break;
+            case Step::kReset:
+                for (int v = step.variable; v < step.target; ++v) {
+                    variables[static_cast<size_t>(v)]->setValueFlag(false);
+                }
+                ++pc;
+                break;
+            case Step::kReturn:
+                return step.node < 0 || Store(env, *returnItem, step.node);
         }
     }
+    // Off the end a VOID procedure returns; any other has no value.
+    return returnItem == nullptr;
+}
+
+bool ProcedureCode::TakeResult(ExecuteEnv& env, CVarient& result) {
+    return procedure->TakeResult(env, returnItem) && result.clone(env.returnValue);
+}
+
+int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) {
+    if (mode != Mode::kQuiet || count != paramCount || !MayRun(env)) return -1;
+    for (int i = 0; i < count; ++i) {
+        if (!variables[static_cast<size_t>(i)]->setAt(0, words[i])) return -1;
+    }
+    busy = true;
+    bool ok = Steps(env);
     busy = false;
     // Anything the frame would do otherwise is left to it, with its messages;
     // the result is taken as the frame's call takes it.
-    if (!ok || !returned || !returnItem->HasValue()) return -1;
-    return procedure->TakeResult(env, returnItem) && result.clone(env.returnValue) ? 1 : 0;
+    if (!ok || !returnItem->HasValue()) return -1;
+    return TakeResult(env, result) ? 1 : 0;
+}
+
+bool ProcedureCode::Parameters(RunTimeStk& caller, const CallArguments& args) {
+    ExprEvaluator evaluator;
+    caller.BindEvaluator(evaluator);
+    for (int i = 0; i < paramCount; ++i) {
+        ExprNode* tree = args.TreeAt(i);
+        if (tree == nullptr || CallArguments::BoundText(args.GetAt(i)) == nullptr) return false;
+        CVariableItem& param = *variables[static_cast<size_t>(i)];
+        if (integerParams[static_cast<size_t>(i)]) {
+            // As the call site of a native function stores an integer.
+            ItemNesting nesting;
+            uint32_t word = 0;
+            int32_t type = kTypeNone;
+            if (nesting.TooDeep() || !evaluator.EvaluateInteger(tree, word, type) ||
+                !param.setAt(0, word)) {
+                return false;
+            }
+        } else if (!tree->IsLeaf() || tree->IsCall() ||
+                   !Procedure::SetParameter(param, args, i, &caller)) {
+            // A text is a literal or a variable: nothing else is read
+            // without an effect that the frame's run would make again.
+            return false;
+        }
+    }
+    return true;
+}
+
+int ProcedureCode::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
+                       CVarient& result) {
+    if (mode != Mode::kGeneral || args.GetSize() != paramCount || !MayRun(env)) return -1;
+    auto* cursor = static_cast<ByteCursor*>(env.GetHookArgument());
+    int32_t start = cursor != nullptr ? cursor->GetPos() : 0;
+    busy = true;
+    bool done;
+    {
+        TraceHold hold;
+        done = Parameters(caller, args) && Steps(env) && TakeResult(env, result) && !hold.Dropped();
+    }
+    busy = false;
+    if (done) return 1;
+    // Undone: what a fetch moved goes back; the captions and variables it
+    // set the frame sets again alike.
+    if (cursor != nullptr) MoveCursor(*cursor, start);
+    return -1;
 }

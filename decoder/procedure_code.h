@@ -1,18 +1,30 @@
-// ProcedureCode: a quiet procedure of integer parameters (QuietProcedures)
-// compiled into steps that run without a frame: assignments, branches and
-// the return, over expression nodes with operator codes that compute in
-// machine words, literals and enum items read once, the text built-ins
-// called through their native functions, and calls of other quiet
-// procedures that keep their results as their call sites keep them. The variables are items kept
-// from call to call, and every value goes into and out of them by the stores and reads that the
-// procedure's frame uses, so that a call returns what the frame would return, with no frame,
-// evaluator or name look-up. Tested by decoder/procedure_code_test.cpp.
+// ProcedureCode: a procedure of the script compiled into steps that run
+// without a frame: assignments, branches, loops, calls made for their
+// effect and the return, over expression nodes with operator codes that
+// compute in machine words, literals and enum items read once, built-ins
+// called through their native functions, and calls of quiet procedures
+// that keep their results as their call sites keep them. The variables are
+// items kept from call to call, and every value goes into and out of them
+// by the stores and reads that the procedure's frame uses, so that a call
+// returns what the frame would return, with no frame, evaluator or name
+// look-up.
+//
+// Compiled as quiet, a procedure of integer parameters found quiet
+// (QuietProcedures) runs from the values of its arguments (QuietRunner).
+// Compiled as general, any procedure of integer and text parameters runs
+// from its call site's arguments (CallRunner); its built-ins are those
+// whose effects a run can undo or make again alike (UndoableBuiltin). A
+// run that fails, or has anything to say, is undone: the cursor goes back
+// to where the call found it, nothing is traced or kept as an error
+// (TraceHold), and the frame then runs the call, effects and messages
+// alike. Tested by decoder/procedure_code_test.cpp.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "runtime/compiled_call.h"
 #include "runtime/hook_services.h"
 #include "runtime/quiet_call.h"
 #include "values/operator_code.h"
@@ -24,33 +36,52 @@ class Program;
 class ProgramItem;
 class QuietProcedures;
 
-class ProcedureCode final : public QuietRunner {
+class ProcedureCode final : public QuietRunner, public CallRunner {
   public:
+    enum class Mode { kQuiet, kGeneral };
+
     ~ProcedureCode() override;
     ProcedureCode(const ProcedureCode&) = delete;
     ProcedureCode& operator=(const ProcedureCode&) = delete;
 
-    // The code of procedure, which the caller has found quiet with integer
-    // parameters; null where its body holds anything that is not compiled
-    // (a loop, say), so that its frame runs it.
-    // The calls of other quiet procedures keep their results where quiet
-    // keeps them.
-    static std::unique_ptr<ProcedureCode> Compile(Procedure& procedure, QuietProcedures& quiet);
+    // The code of procedure; null where its body holds anything that is
+    // not compiled in mode (in a quiet one, a loop, say), so that its frame
+    // runs it. A quiet procedure must have been found quiet with integer
+    // parameters by the caller. The calls of quiet procedures keep their
+    // results where quiet keeps them.
+    static std::unique_ptr<ProcedureCode> Compile(Procedure& procedure, QuietProcedures& quiet,
+                                                  Mode mode = Mode::kQuiet);
 
-    // QuietRunner: not run (-1) while traced or cancelled, with binding off
-    // (the text route is then wanted), nested so deep that the frame's
-    // route might refuse, or where a built-in's frame is not found.
+    // QuietRunner, of quiet code: not run (-1) while traced or cancelled,
+    // with binding off (the text route is then wanted), nested so deep that
+    // the frame's route might refuse, or where anything fails.
     int Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) override;
+    // CallRunner, of general code: not run in the same cases, and where an
+    // argument cannot be read without effect (a call among the argument's
+    // operands, say); undone where the run fails or says anything.
+    int Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
+            CVarient& result) override;
 
   private:
     class Compiler;
     struct Node;
     struct Step;
     struct Builtin;
+    struct Reader;
     struct QuietCallee;
 
     ProcedureCode();
 
+    // Whether a run may start now: not within itself, not traced or
+    // cancelled, with binding on and room for the calls and stores that
+    // the frame's route would make.
+    bool MayRun(const ExecuteEnv& env) const;
+    // The steps from the parameters on; false where a step fails.
+    bool Steps(ExecuteEnv& env);
+    // The result as the frame's call takes it.
+    bool TakeResult(ExecuteEnv& env, CVarient& result);
+    // The parameters from the call site's arguments, read in caller.
+    bool Parameters(RunTimeStk& caller, const CallArguments& args);
     // The integer of an integer node; false where the word route gives none.
     bool Integer(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
     // The value of any node, as the evaluator gives it.
@@ -59,19 +90,27 @@ class ProcedureCode final : public QuietRunner {
     bool Store(ExecuteEnv& env, CVariableItem& item, int node);
     bool Call(ExecuteEnv& env, Builtin& call, CVarient& out);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
+    // The item of a variable that holds a value, else null (the frame's
+    // read of it fails).
+    const CVariableItem* Holding(int variable) const;
 
     Procedure* procedure = nullptr;
+    Mode mode = Mode::kQuiet;
     int paramCount = 0;
-    // Parameters first, then the local variables, then "Return".
+    // Parameters first, then the local variables, then "Return" (none for
+    // a VOID procedure).
     std::vector<std::unique_ptr<CVariableItem>> variables;
+    // Per parameter: whether it is an integer.
+    std::vector<bool> integerParams;
     CVariableItem* returnItem = nullptr;
     std::vector<Node> nodes;
     std::vector<Step> steps;
     std::vector<std::unique_ptr<CVarient>> literals;
     std::vector<std::unique_ptr<Builtin>> builtins;
+    std::vector<Reader> readers;
     std::vector<std::unique_ptr<QuietCallee>> callees;
-    // The value that a text takes on its way into a variable, and that of
-    // a call's integer result.
-    CVarient scratch[2];
+    // The value that a text takes on its way into a variable, that of a
+    // call's integer result, and that of a call made for its effect.
+    CVarient scratch[3];
     bool busy = false;
 };

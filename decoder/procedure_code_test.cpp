@@ -1,11 +1,14 @@
-// Tests of the compiled quiet procedures: each call gives what the
-// procedure's frame gives, value, type and environment alike.
+// Tests of the compiled procedures: each call gives what the procedure's
+// frame gives, value, type, effects, messages and environment alike.
 #include "decoder/procedure_code.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "base/tracer.h"
 #include "decoder/quiet_procedures.h"
 #include "decoder/sample_files.h"
 #include "runtime/execute_env.h"
@@ -69,7 +72,8 @@ TEST_F(ProcedureCodeTest, CallsGiveWhatTheFrameGives) {
         Procedure* p = decoder.GetProgram()->FindProcedure("P");
         ASSERT_NE(nullptr, p);
         ASSERT_NE(nullptr, decoder.GetQuietProcedures().ResultsOf(*p)) << procedure;
-        std::unique_ptr<ProcedureCode> code = ProcedureCode::Compile(*p, decoder.GetQuietProcedures());
+        std::unique_ptr<ProcedureCode> code =
+            ProcedureCode::Compile(*p, decoder.GetQuietProcedures());
         ASSERT_NE(nullptr, code) << procedure;
         QuietFrame frame(p);
         ExecuteEnv& env = decoder.GetEnv();
@@ -108,6 +112,134 @@ TEST_F(ProcedureCodeTest, OtherBodiesAreLeftToTheFrame) {
         Procedure* p = decoder.GetProgram()->FindProcedure("P");
         ASSERT_NE(nullptr, p);
         EXPECT_EQ(nullptr, ProcedureCode::Compile(*p, decoder.GetQuietProcedures())) << procedure;
+    }
+}
+
+// General procedures, called from a Translate procedure with a text and
+// two integers. Each row: the procedure P, and the Translate's body that
+// calls it.
+struct GeneralCase {
+    const char* procedure;
+    const char* call;
+};
+
+const GeneralCase kGeneralCases[] = {
+    // Captions from texts, enum comments and formats.
+    {"VOID P(STRING s, INT4 a, UINT1 b) { sysSetTitle(0, strFormat(\"%s %d\", s, a));"
+     " sysSetTitle(1, sysGetEnumComment(\"E\", b, \"Equal\", strFormat(\"b%u\", b))); }",
+     "P(s, This.a, This.b); return now();"},
+    // A fetch into an array that stays in place; element reads.
+    {"INT4 P(STRING s, INT4 a, UINT1 b) { UINT1 x[2]; sysFetchValue(s, x, now(), 0, 0);"
+     " return x[0] * 256 + x[1] - a; }",
+     "return P(s, This.a, This.b);"},
+    // A loop of fetches up to the end; an initialised variable.
+    {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 at = now() + 0; INT4 n; UINT1 k; n = 0;"
+     " while (at < TotalLength()) { sysFetchValue(s, k, at, 0, 0); n = n * 3 + k;"
+     " at = at + 1; } return n; }",
+     "return P(s, This.a, This.b);"},
+    // A fetch that moves on, then an abort: the move is undone with it.
+    {"UINT2 P(STRING s, INT4 a, UINT1 b) { UINT2 w; sysFetchValue(s, w, now(), 0, 1);"
+     " if (w > a * 256) sysAbort(s, strFormat(\"%u above %d\", w, a)); return w; }",
+     "return P(s, This.a, This.b);"},
+    // A text of a length read from the message, as a caption.
+    {"OCTET P(STRING s, INT4 a, UINT1 b) { OCTET t; sysFetchValue(s, t, now(), b, 0);"
+     " sysSetTitle(0, t); if (a > 5) return strFormat(\"big %d\", a); return t; }",
+     "sysSetTitle(1, P(s, This.a, This.b)); return now();"},
+    // A caption out of range: an error said by a call that succeeds.
+    {"VOID P(STRING s, INT4 a, UINT1 b) { sysSetTitle(b, s); return; sysSetTitle(0, s); }",
+     "P(s, This.a, This.b); return 1;"},
+    // A variable read before any value, a division by zero.
+    {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 u; if (a > 3) u = 1; return u + 100 / b; }",
+     "return P(s, This.a, This.b);"},
+    // Quiet procedures and a VOID procedure's value.
+    {"INT4 Sq(INT4 x) { return x * x; }\nVOID P(STRING s, INT4 a, UINT1 b)"
+     " { INT4 q; q = Sq(a) - Sq(b); sysSetTitle(0, strFormat(\"%d\", q)); }",
+     "P(s, This.a, This.b); return 7;"},
+};
+
+const std::vector<std::vector<uint8_t>> kGeneralMessages = {{1, 2, 0x10, 0x20, 0x30, 0x40},
+                                                            {9, 0},
+                                                            {3, 1, 0xff},
+                                                            {200, 5, 1, 2, 3, 4, 5, 6, 7},
+                                                            {0, 0},
+                                                            {2, 3, 0x41, 0x42, 0x43},
+                                                            {4, 1, 0x05, 0x00}};
+
+// What a translation gave, with what it traced.
+std::string Outcome(ProtocolDecoder& decoder, const std::vector<uint8_t>& bytes) {
+    const bool wasOn = Tracer::inst()->IsConsoleOn();
+    Tracer::inst()->SetConsoleOn(true);
+    testing::internal::CaptureStdout();
+    int32_t length = static_cast<int32_t>(bytes.size());
+    bool ok = decoder.Translate(true, bytes.data(), length);
+    fflush(stdout);
+    std::string traced = testing::internal::GetCapturedStdout();
+    Tracer::inst()->SetConsoleOn(wasOn);
+    OTSTR title0, title1;
+    decoder.GetTitle(0, title0);
+    decoder.GetTitle(1, title1);
+    return (ok ? "OK " + std::to_string(length) + " v=" + ItemValue(decoder, "v") +
+                     " rest=" + ItemValue(decoder, "rest")
+               : std::string("failed ") + decoder.GetLastError().GetBuffer(0)) +
+           " | " + title0.GetBuffer(0) + " | " + title1.GetBuffer(0) + "\n" + traced;
+}
+
+// Compiled, a general procedure's call gives what its frame gives: the
+// result, the captions, where the cursor stands, the error and the trace,
+// also where the call fails or says something (the run is then undone and
+// the frame runs it).
+TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
+    for (const GeneralCase& row : kGeneralCases) {
+        std::string script =
+            std::string("enum E { A = 1, // one\n B = 2 // two\n};\n") + row.procedure +
+            "\nstruct R { UINT1 a; UINT1 b; INT4 v { INT4 Translate(STRING s, dynamic &c, INT4 n)"
+            " { " +
+            row.call +
+            " } };\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
+            " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };";
+        ASSERT_EQ("OK", Load(script)) << row.procedure;
+        Procedure* p = decoder.GetProgram()->FindProcedure("P");
+        ASSERT_NE(nullptr, p);
+        EXPECT_NE(nullptr, ProcedureCode::Compile(*p, decoder.GetQuietProcedures(),
+                                                  ProcedureCode::Mode::kGeneral))
+            << row.procedure;
+        for (const std::vector<uint8_t>& message : kGeneralMessages) {
+            CallArguments::SetBinding(false);
+            std::string framed = Outcome(decoder, message);
+            CallArguments::SetBinding(true);
+            // The first run binds the call sites; the compiled code runs from the second.
+            for (int round = 0; round < 3; ++round) {
+                EXPECT_EQ(framed, Outcome(decoder, message))
+                    << row.procedure << " message of " << message.size() << " round " << round;
+            }
+        }
+    }
+}
+
+// What general code leaves to the frame: parameters passed by address or
+// as arrays, calls of procedures that are not quiet and of built-ins that
+// decode, variables of the script, loops of for, break and continue, stores
+// into elements, a bare name as an initialiser (stored from its text).
+TEST_F(ProcedureCodeTest, GeneralBodiesLeftToTheFrame) {
+    const char* const procedures[] = {
+        "VOID P(INT4 &a) { a = 1; }",
+        "VOID P(UINT1 a[2]) { sysSetTitle(0, \"x\"); }",
+        "VOID Q(INT4 a) { sysSetTitle(0, \"x\"); }\nVOID P(INT4 a) { Q(a); }",
+        "VOID P(INT4 a) { UINT1 c; sysTranChoiceItem(c, \"x\", a); }",
+        "VOID P(INT4 a) { g = a; }",
+        "VOID P(INT4 a) { INT4 i; for (i = 0; i < a; i = i + 1) sysSetTitle(0, \"x\"); }",
+        "VOID P(INT4 a) { while (a > 0) { a = a - 1; if (a == 2) break; } }",
+        "VOID P(INT4 a) { UINT1 x[2]; x[0] = 1; }",
+        "INT4 P(INT4 a) { INT4 b = a; return b; }",
+    };
+    for (const char* procedure : procedures) {
+        ASSERT_EQ("OK", Load(std::string("INT4 g;\n") + procedure + "\nstruct R { UINT1 a; };"))
+            << procedure;
+        Procedure* p = decoder.GetProgram()->FindProcedure("P");
+        ASSERT_NE(nullptr, p);
+        EXPECT_EQ(nullptr, ProcedureCode::Compile(*p, decoder.GetQuietProcedures(),
+                                                  ProcedureCode::Mode::kGeneral))
+            << procedure;
     }
 }
 

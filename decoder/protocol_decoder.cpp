@@ -214,6 +214,9 @@ ProtocolDecoder::ProtocolDecoder() {
     RegisterQuietCalls(HookFunction, [](void* owner, const Procedure& procedure) {
         return static_cast<ProtocolDecoder*>(owner)->quietProcedures.ResultsOf(procedure);
     });
+    RegisterCompiledCalls(HookFunction, [](void* owner, const Procedure& procedure) {
+        return static_cast<ProtocolDecoder*>(owner)->compiledProcedures.CodeOf(procedure);
+    });
     Reset(true);
 }
 
@@ -273,6 +276,7 @@ void ProtocolDecoder::Reset(bool clearError) {
     // The instances refer to the definitions of the program.
     ClearRoot();
     env.reset(true, false);
+    compiledProcedures.Clear();
     quietProcedures.Clear();
     program.reset();
     rootDef = nullptr;

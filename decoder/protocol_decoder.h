@@ -11,6 +11,7 @@
 #include "base/byte_cursor.h"
 #include "base/cast_cache.h"
 #include "base/otstr.h"
+#include "decoder/compiled_procedures.h"
 #include "decoder/decoder_item.h"
 #include "decoder/quiet_procedures.h"
 #include "runtime/execute_env.h"
@@ -213,6 +214,7 @@ class ProtocolDecoder {
     // The argument texts of Translate and Integrate calls, bound once.
     BoundArguments boundArguments;
     QuietProcedures quietProcedures{env};
+    CompiledProcedures compiledProcedures{quietProcedures};
     // Elements of the choices of the last kSpareMessages messages, oldest
     // first, until NewChoiceElement takes them; dropped with the root.
     struct SpareElement {

@@ -8,8 +8,8 @@
 
 #include "decoder/builtins.h"
 #include "decoder/decoder_item.h"
-#include "decoder/protocol_decoder.h"
 #include "decoder/procedure_code.h"
+#include "decoder/protocol_decoder.h"
 #include "pattern/script_rules.h"
 #include "runtime/execute_env.h"
 #include "script/attribute_definition.h"

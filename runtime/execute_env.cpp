@@ -125,7 +125,7 @@ void ExecuteEnv::SetLastError(const char* format, ...) {
     va_start(args, format);
     FormattedText message(format, args);
     va_end(args);
-    if (!canceled && lastError.IsEmpty()) lastError = message.Get();
+    if (!canceled && lastError.IsEmpty() && !TraceHold::Active()) lastError = message.Get();
     TraceText(message.Get());
 }
 

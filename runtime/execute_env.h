@@ -53,8 +53,8 @@ class ExecuteEnv : public NamedObject {
     // n = 0: the top frame; otherwise the frame at count + n - 1 from the
     // bottom (-1: the one below the top); null outside the stack.
     RunTimeStk* GetTopStk(int n = 0) const;
-    // Keeps the first error since the last reset (unless cancelled); every
-    // error goes to the trace log.
+    // Keeps the first error since the last reset (unless cancelled, or
+    // held by a TraceHold); every error goes to the trace log.
     void SetLastError(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void Cancel();
     void push(RunTimeStk* frame);

@@ -8,6 +8,7 @@ struct Registered {
     ExternalHandler hook;
     NativeResolver natives;
     QuietResolver quiet;
+    CodeResolver code;
     PureResolver pure;
     ReaderResolver readers;
 };
@@ -26,7 +27,7 @@ Registered* EntryOf(ExternalHandler hook, bool make) {
         if (registered[i].hook == hook) return &registered[i];
     }
     if (!make || registeredCount >= kMaxHooks) return nullptr;
-    registered[registeredCount] = {hook, nullptr, nullptr, nullptr, nullptr};
+    registered[registeredCount] = {hook, nullptr, nullptr, nullptr, nullptr, nullptr};
     return &registered[registeredCount++];
 }
 
@@ -55,6 +56,10 @@ void RegisterQuietCalls(ExternalHandler hook, QuietResolver resolver) {
     Register(hook, &Registered::quiet, resolver);
 }
 
+void RegisterCompiledCalls(ExternalHandler hook, CodeResolver resolver) {
+    Register(hook, &Registered::code, resolver);
+}
+
 void RegisterPureNatives(ExternalHandler hook, PureResolver resolver) {
     Register(hook, &Registered::pure, resolver);
 }
@@ -69,6 +74,10 @@ NativeResolver NativeResolverOf(ExternalHandler hook) {
 
 QuietResolver QuietResolverOf(ExternalHandler hook) {
     return ResolverOf(hook, &Registered::quiet);
+}
+
+CodeResolver CodeResolverOf(ExternalHandler hook) {
+    return ResolverOf(hook, &Registered::code);
 }
 
 PureResolver PureResolverOf(ExternalHandler hook) {

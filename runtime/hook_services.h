@@ -2,7 +2,8 @@
 // for the procedures it knows, registered per handler: native functions for
 // extern procedures (NativeCall), which of them are pure, which give an
 // integer that can be read without a call, and the kept results of quiet
-// procedures (QuietCall). Tested through runtime/native_call_test.cpp and
+// procedures (QuietCall), and the compiled code of other procedures
+// (CompiledCall). Tested through runtime/native_call_test.cpp and
 // runtime/quiet_call_test.cpp.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include "runtime/execute_env.h"
 
 class CallResults;
+class CallRunner;
 class Procedure;
 struct NativeArguments;
 
@@ -23,6 +25,9 @@ using NativeResolver = NativeHandler (*)(const Procedure& procedure);
 // Where the owner keeps the results of procedure's calls, when its result
 // depends on nothing but its integer arguments; null otherwise.
 using QuietResolver = CallResults* (*)(void* owner, const Procedure& procedure);
+// The compiled code of procedure, when the owner has compiled it; null
+// otherwise (its calls then run in frames).
+using CodeResolver = CallRunner* (*)(void* owner, const Procedure& procedure);
 // Whether the native function of procedure changes nothing and gives, when
 // it succeeds, a result that depends on nothing but its arguments.
 using PureResolver = bool (*)(const Procedure& procedure);
@@ -41,6 +46,8 @@ using ReaderResolver = NativeReader (*)(const Procedure& procedure);
 void RegisterNatives(ExternalHandler hook, NativeResolver resolver);
 // The same for the kept results of quiet procedures.
 void RegisterQuietCalls(ExternalHandler hook, QuietResolver resolver);
+// The same for compiled procedures.
+void RegisterCompiledCalls(ExternalHandler hook, CodeResolver resolver);
 // The same for the native functions that are pure.
 void RegisterPureNatives(ExternalHandler hook, PureResolver resolver);
 // The same for the native functions whose integers can be read.
@@ -49,5 +56,6 @@ void RegisterIntegerReaders(ExternalHandler hook, ReaderResolver resolver);
 // What hook registered; null when nothing.
 NativeResolver NativeResolverOf(ExternalHandler hook);
 QuietResolver QuietResolverOf(ExternalHandler hook);
+CodeResolver CodeResolverOf(ExternalHandler hook);
 PureResolver PureResolverOf(ExternalHandler hook);
 ReaderResolver ReaderResolverOf(ExternalHandler hook);

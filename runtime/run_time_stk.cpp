@@ -16,6 +16,7 @@
 #include "base/tracer.h"
 #include "pattern/pattern_matcher.h"
 #include "pattern/script_rules.h"
+#include "runtime/compiled_call.h"
 #include "runtime/dotted_path.h"
 #include "runtime/execute_env.h"
 #include "runtime/native_call.h"
@@ -67,7 +68,8 @@ class CallBinding final : public ExprBinding {
           procedure(procedure),
           arguments(args),
           native(procedure),
-          quiet(procedure) {
+          quiet(procedure),
+          compiled(procedure) {
         arguments.Bind();
     }
 
@@ -103,6 +105,8 @@ class CallBinding final : public ExprBinding {
     NativeCall native;
     // A procedure whose recent results the handler's owner keeps.
     QuietCall quiet;
+    // A procedure that the handler's owner has compiled.
+    CompiledCall compiled;
 
   private:
     static constexpr int kMaxChain = 8;
@@ -1249,6 +1253,11 @@ bool RunTimeStk::CallProcedure(const char* path, CVarient& result, ExprNode* nod
     }
     if (binding != nullptr && binding->quiet.Ready(*env)) {
         return binding->quiet.Run(*env, *this, binding->arguments, result);
+    }
+    // Compiled code that does not run the call leaves it to the frame.
+    if (binding != nullptr && binding->compiled.Ready(*env) &&
+        binding->compiled.Run(*env, *this, binding->arguments, result) > 0) {
+        return true;
     }
     if (binding != nullptr) return env->Execute(procedure, binding->arguments, &result);
     return env->Execute(procedure, args.GetBuffer(0), &result);

@@ -1,0 +1,13 @@
+#include "decoder/compiled_procedures.h"
+
+#include "script/procedure.h"
+
+CallRunner* CompiledProcedures::CodeOf(const Procedure& procedure) {
+    auto found = codes.find(&procedure);
+    if (found != codes.end()) return found->second.get();
+    std::unique_ptr<ProcedureCode> code = ProcedureCode::Compile(
+        const_cast<Procedure&>(procedure), quiet, ProcedureCode::Mode::kGeneral);
+    CallRunner* held = code.get();
+    codes[&procedure] = std::move(code);
+    return held;
+}
