@@ -91,6 +91,12 @@ struct ProcedureCode::Builtin {
     std::vector<std::unique_ptr<CVarient>> extras;
     std::vector<CVarient*> extraList;
     std::unique_ptr<CVariableItem> result;  // null for VOID
+    // The latest results of a call of a pure built-in whose values are
+    // known before it runs, as its native call site keeps them
+    // (NativeCall): by the values of its integer arguments and of those of
+    // the pure calls among them; null for any other call.
+    std::unique_ptr<CallResults> results;
+    KeptHits hits;
 };
 
 // A built-in without arguments whose INT4 result is read, not called.
@@ -497,9 +503,53 @@ class ProcedureCode::Compiler {
             // A quiet procedure calls the text built-ins alone.
             if (node.integer && !general) return -1;
         }
+        if (TextBuiltinOf(*callee) != TextBuiltin::kNone && KeyValues(*call) >= 0) {
+            call->results.reset(new (std::nothrow) CallResults);
+        }
         node.index = static_cast<int>(code.builtins.size());
         code.builtins.push_back(std::move(call));
         return AddNode(node);
+    }
+
+    // How many values the key of a pure call's result takes (Key): its
+    // arguments are literals, integers computed without a call, and pure
+    // calls that are such in turn; -1 for any other call, or too many
+    // values.
+    int KeyValues(const Builtin& call) const {
+        int count = 0;
+        for (int argument : call.arguments) {
+            const Node& node = code.nodes[static_cast<size_t>(argument)];
+            if (node.kind == Node::kLiteral) continue;
+            const Builtin* inner = node.kind == Node::kBuiltin
+                                       ? code.builtins[static_cast<size_t>(node.index)].get()
+                                       : nullptr;
+            int values = inner != nullptr     ? (inner->results != nullptr ? KeyValues(*inner) : -1)
+                         : CallFree(argument) ? 1
+                                              : -1;
+            if (values < 0 || (count += values) > CallResults::kMaxArguments) {
+                return -1;
+            }
+        }
+        return count;
+    }
+
+    // Whether an integer node computes without calling anything (a read of
+    // the cursor aside).
+    bool CallFree(int index) const {
+        const Node& node = code.nodes[static_cast<size_t>(index)];
+        switch (node.kind) {
+            case Node::kLiteral:
+            case Node::kVariable:
+            case Node::kElement:
+            case Node::kReader:
+                return node.integer;
+            case Node::kUnary:
+                return CallFree(node.left);
+            case Node::kBinary:
+                return CallFree(node.left) && CallFree(node.right);
+            default:
+                return false;
+        }
     }
 
     // The variable that a by-address argument names by itself.
@@ -664,7 +714,38 @@ bool ProcedureCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {
     return Value(env, node, value) && item.setAt(0, value);
 }
 
+bool ProcedureCode::Key(ExecuteEnv& env, const Builtin& call, uint32_t* words, int32_t* types,
+                        int& count) {
+    for (int argument : call.arguments) {
+        const Node& node = nodes[static_cast<size_t>(argument)];
+        if (node.kind == Node::kLiteral) continue;
+        bool read = node.kind == Node::kBuiltin
+                        ? Key(env, *builtins[static_cast<size_t>(node.index)], words, types, count)
+                        : Integer(env, argument, words[count], types[count]);
+        if (!read) return false;
+        if (node.kind != Node::kBuiltin) ++count;
+    }
+    return true;
+}
+
 bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
+    // A pure call whose values were seen lately takes the kept result.
+    uint32_t words[CallResults::kMaxArguments];
+    int32_t types[CallResults::kMaxArguments];
+    int count = 0;
+    bool keyed = call.results != nullptr && call.hits.Look() && Key(env, call, words, types, count);
+    if (keyed) {
+        if (const CVarient* kept = call.results->Find(words, types, count)) {
+            call.hits.Found();
+            return env.returnValue.clone(*kept) && out.clone(*kept);
+        }
+    }
+    if (!Run(env, call, out)) return false;
+    if (keyed) call.results->Keep(words, types, count, out);
+    return true;
+}
+
+bool ProcedureCode::Run(ExecuteEnv& env, Builtin& call, CVarient& out) {
     Procedure& callee = *call.procedure;
     RunTimeStk* root = env.GetRoot();
     RunTimeStk* parent = root != nullptr ? root->FindFrameOfProgram(callee.owner) : nullptr;

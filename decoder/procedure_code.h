@@ -88,7 +88,13 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Value(ExecuteEnv& env, int node, CVarient& out);
     // Stores node's value into item as the frame stores it.
     bool Store(ExecuteEnv& env, CVariableItem& item, int node);
+    // A call of a built-in: its kept result, else Run.
     bool Call(ExecuteEnv& env, Builtin& call, CVarient& out);
+    // The values that the result of a call that keeps its results depends
+    // on, added to words and types from count on.
+    bool Key(ExecuteEnv& env, const Builtin& call, uint32_t* words, int32_t* types, int& count);
+    // Runs the call through its native function.
+    bool Run(ExecuteEnv& env, Builtin& call, CVarient& out);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
     // The item of a variable that holds a value, else null (the frame's
     // read of it fails).

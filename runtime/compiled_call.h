@@ -4,7 +4,7 @@
 // the procedure's frame would read them, and makes no frame. Where the code
 // does not run the call, or its run fails or has anything to say, it leaves
 // nothing behind, and the call runs as ExecuteEnv::Execute runs it, with
-// its messages. Tested by runtime/compiled_call_test.cpp.
+// its messages. Tested through decoder/procedure_code_test.cpp.
 #pragma once
 
 #include "runtime/hook_services.h"

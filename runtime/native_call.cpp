@@ -174,12 +174,11 @@ bool NativeCall::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& a
     // A pure call whose values were seen lately takes the kept result.
     Key key;
     bool keyed = false;
-    if (pure && (keyedCalls < kTrialCalls || keptFound * 8 >= keyedCalls)) {
-        if (keyedCalls < UINT32_MAX) ++keyedCalls;
+    if (pure && hits.Look()) {
         keyed = CollectKey(env, caller, args, key, 0);
         const CVarient* kept = keyed ? results->Find(key.words, key.types, key.count) : nullptr;
         if (kept != nullptr) {
-            ++keptFound;
+            hits.Found();
             return env.returnValue.clone(*kept) && out.clone(*kept);
         }
     }

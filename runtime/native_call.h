@@ -72,9 +72,6 @@ class NativeCall {
         int count = 0;
     };
     static constexpr int kMaxKeyDepth = 4;
-    // How many calls a site tries before it gives up keeping results that
-    // are found in at most one call of eight.
-    static constexpr uint32_t kTrialCalls = 64;
     // Whether the site is served natively and pure in env.
     bool PureIn(const ExecuteEnv& env) const;
     // Adds the values of the call's arguments to key: false where an
@@ -116,8 +113,7 @@ class NativeCall {
     bool anyByAddress = false;
     bool pure = false;
     std::unique_ptr<CallResults> results;  // made for a pure site
-    uint32_t keyedCalls = 0;               // calls that looked for a kept result
-    uint32_t keptFound = 0;
+    KeptHits hits;
     std::unique_ptr<CVariableItem> result;
     std::vector<std::unique_ptr<CVarient>> extras;
     std::vector<CVarient*> extraList;

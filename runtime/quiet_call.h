@@ -77,6 +77,25 @@ class CallResults {
     int next = 0;
 };
 
+// How well a call site that keeps results finds them: a site tries
+// kTrialCalls calls, then looks on only while at least one call in eight
+// finds its result kept.
+class KeptHits {
+  public:
+    static constexpr uint32_t kTrialCalls = 64;
+    // Whether a call should look for a kept result; counts it as looking.
+    bool Look() {
+        if (looked >= kTrialCalls && found * 8 < looked) return false;
+        if (looked < UINT32_MAX) ++looked;
+        return true;
+    }
+    void Found() { ++found; }
+
+  private:
+    uint32_t looked = 0;
+    uint32_t found = 0;
+};
+
 class QuietCall {
   public:
     explicit QuietCall(Procedure* procedure) : procedure(procedure) {}
