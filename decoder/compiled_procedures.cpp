@@ -2,12 +2,12 @@
 
 #include "script/procedure.h"
 
-CallRunner* CompiledProcedures::CodeOf(const Procedure& procedure) {
+ProcedureCode* CompiledProcedures::CodeOf(const Procedure& procedure) {
     auto found = codes.find(&procedure);
     if (found != codes.end()) return found->second.get();
     std::unique_ptr<ProcedureCode> code = ProcedureCode::Compile(
         const_cast<Procedure&>(procedure), quiet, ProcedureCode::Mode::kGeneral);
-    CallRunner* held = code.get();
+    ProcedureCode* held = code.get();
     codes[&procedure] = std::move(code);
     return held;
 }

@@ -1,6 +1,7 @@
 // CompiledProcedures: the procedures of a script in general compiled code
-// (ProcedureCode), compiled at their first call from the script, for the
-// calls that the script makes of them (CompiledCall).
+// (ProcedureCode), compiled at their first call, for the calls that the
+// script makes of them (CompiledCall) and the decoder's calls of Translate
+// procedures.
 // Tested by decoder/procedure_code_test.cpp.
 #pragma once
 
@@ -18,7 +19,7 @@ class CompiledProcedures {
 
     // The code of procedure; null where it does not compile (the frame
     // runs its calls then).
-    CallRunner* CodeOf(const Procedure& procedure);
+    ProcedureCode* CodeOf(const Procedure& procedure);
     // Forgets every code, before another script replaces the procedures.
     void Clear() { codes.clear(); }
 

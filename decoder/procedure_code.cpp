@@ -10,6 +10,7 @@
 #include "decoder/protocol_decoder.h"
 #include "decoder/quiet_procedures.h"
 #include "pattern/script_rules.h"
+#include "runtime/dotted_path.h"
 #include "runtime/execute_env.h"
 #include "runtime/native_call.h"
 #include "runtime/run_time_stk.h"
@@ -44,6 +45,7 @@ struct ProcedureCode::Node {
         kLiteral,
         kVariable,
         kElement,
+        kPath,
         kUnary,
         kBinary,
         kBuiltin,
@@ -55,7 +57,7 @@ struct ProcedureCode::Node {
     bool none = false;     // a call of a VOID built-in: gives nothing
     OperatorCode code = OperatorCode::kUnknown;
     char unaryOp[4] = {};  // kUnary: the operator as OperateWord reads it
-    // The literal, variable, built-in call, reader or procedure call.
+    // The literal, variable, path, built-in call, reader or procedure call.
     int index = -1;
     int element = 0;  // kElement: the element of the variable
     int left = -1;
@@ -105,6 +107,13 @@ struct ProcedureCode::Reader {
     NativeReader read;
 };
 
+// A path read in the frames above, as the integer route of a frame reads a
+// bound leaf (RunTimeStk::ReadInteger).
+struct ProcedureCode::Path {
+    DottedPath path;
+    RunTimeStk::NameSlot slot;
+};
+
 // A call of a quiet procedure of integer parameters, made as its call site
 // makes it (QuietCall): a kept result for the same values, else a run.
 struct ProcedureCode::QuietCallee {
@@ -130,9 +139,13 @@ class ProcedureCode::Compiler {
         }
         StructDefinition& params = procedure.parameters;
         code.paramCount = params.GetMemberCount();
+        // A Translate procedure's element is passed by address.
+        bool element = general && procedure.TakesElementArguments();
         for (int i = 0; i < code.paramCount; ++i) {
             VariableDefinition* def = params.GetMember(i);
-            int variable = def != nullptr ? Declare(*def, false) : -1;
+            int variable = def == nullptr      ? -1
+                           : element && i == 1 ? DeclareElement(*def)
+                                               : Declare(*def, false);
             if (variable < 0) return false;
             code.integerParams.push_back(IsIntegerType(code.variables[variable]->GetType()));
         }
@@ -151,25 +164,42 @@ class ProcedureCode::Compiler {
     int Declare(VariableDefinition& def, bool local) {
         bool array = def.count >= 2;
         if (def.byAddress || def.IsBitField() || def.structDef != nullptr ||
-            (array && !(general && local)) || Declared(def.GetName())) {
+            (array && !(general && local))) {
             return -1;
         }
         std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
         if (item == nullptr || !item->create(nullptr, &def)) return -1;
         int32_t type = item->GetType();
         if (!IsIntegerType(type) && (array || type != kTypeOctet)) return -1;
+        return Add(std::move(item), def.GetName());
+    }
+
+    // The parameter that refers to a Translate procedure's element: blank
+    // until a run refers it to the element.
+    int DeclareElement(VariableDefinition& def) {
+        std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
+        code.elementParam = item != nullptr ? Add(std::move(item), def.GetName()) : -1;
+        return code.elementParam;
+    }
+
+    int Add(std::unique_ptr<CVariableItem> item, const OTSTR& name) {
+        if (Declared(name.GetBuffer(0), name.GetLength())) return -1;
         code.variables.push_back(std::move(item));
         int index = static_cast<int>(code.variables.size()) - 1;
-        scope.push_back({&def.GetName(), index});
+        scope.push_back({&name, index});
+        names.push_back(&name);
         return index;
     }
 
-    // Whether a variable of the procedure has name, in any letter case: a
-    // block's frame holds its variables from the block's start on, so that
-    // a name declared again would read another variable in places.
-    bool Declared(const OTSTR& name) const {
-        for (const std::unique_ptr<CVariableItem>& variable : code.variables) {
-            if (variable->GetItemName().Compare(name.GetBuffer(0), false)) return true;
+    // Whether a variable of the procedure has the name of length bytes at
+    // text, in any letter case: a block's frame holds its variables from
+    // the block's start on, so that a name declared again would read
+    // another variable in places, and the procedure's frame comes before
+    // the frames above it.
+    bool Declared(const char* text, int length) const {
+        OTSTR name(text, length);
+        for (const OTSTR* declared : names) {
+            if (declared->Compare(name.GetBuffer(0), false)) return true;
         }
         return name.Compare("Return", false);
     }
@@ -239,10 +269,7 @@ class ProcedureCode::Compiler {
                 auto* statement = static_cast<ExprStatement*>(item);
                 if (statement->expression == nullptr) return true;
                 const ExprNode* tree = statement->expression->tree.get();
-                const ExprNode* left = nullptr;
-                const ExprNode* right = nullptr;
-                if (SplitQuietAssignment(tree, left, right))
-                    return Assignment(*left, right, program);
+                if (IsAssignment(tree)) return Assignment(*tree->child[0], tree->child[1], program);
                 // A call made for its effect.
                 if (!general || tree == nullptr || !tree->IsLeaf() || !tree->IsCall()) return false;
                 int call = Expr(tree, program);
@@ -311,24 +338,38 @@ class ProcedureCode::Compiler {
         bool initialised = !declared.initializer.IsEmpty();
         if (initialised && !general) return false;
         const ExprNode* tree = initialised ? declared.InitializerTree() : nullptr;
-        if (initialised && (tree == nullptr || BareName(tree))) return false;
+        if (initialised && tree == nullptr) return false;
         // The block's frame holds the variable before its initialiser runs.
         int variable = Declare(declared, true);
         if (variable < 0) return false;
-        if (!initialised) return true;
-        int value = Expr(tree, program);
-        if (!Single(variable) ||
-            !Gives(value, IsIntegerType(code.variables[variable]->GetType()))) {
-            return false;
-        }
-        Emit(Step::kAssign, value, variable);
-        return true;
+        return !initialised || Store(variable, tree, program);
     }
 
-    // A bare name (assigned as a text, another route) or a value set.
-    static bool BareName(const ExprNode* tree) {
-        return tree->IsLeaf() &&
-               (tree->id == kExprValueSet || (tree->id == kTokIdent && !tree->IsCall()));
+    // "name = value", the name a plain identifier.
+    static bool IsAssignment(const ExprNode* tree) {
+        if (tree == nullptr || tree->IsLeaf() || tree->id != kTokOperator || tree->unary ||
+            tree->child[2] != nullptr || tree->Operator() != OperatorCode::kAssign) {
+            return false;
+        }
+        const ExprNode* target = tree->child[0];
+        return target != nullptr && tree->child[1] != nullptr && target->IsLeaf() &&
+               target->id == kTokIdent && !target->IsCall();
+    }
+
+    // The step that stores value into a single variable of its kind. A
+    // bare name is stored from its text (another route): the same word for
+    // an integer variable, as an integer tree's word is stored, and
+    // nothing compiled for a text.
+    bool Store(int variable, const ExprNode* value, Program& program) {
+        if (variable < 0 || !Single(variable) || variable == code.elementParam) return false;
+        bool integer = IsIntegerType(code.variables[variable]->GetType());
+        bool bare = value->IsLeaf() &&
+                    (value->id == kExprValueSet || (value->id == kTokIdent && !value->IsCall()));
+        if (bare && (!integer || value->id == kExprValueSet)) return false;
+        int node = Expr(value, program);
+        if (!Gives(node, integer)) return false;
+        Emit(Step::kAssign, node, variable);
+        return true;
     }
 
     int Condition(const ParsedExpression* condition, Program& program) {
@@ -338,12 +379,7 @@ class ProcedureCode::Compiler {
 
     // "variable = value" with a value of the variable's kind.
     bool Assignment(const ExprNode& left, const ExprNode* right, Program& program) {
-        int target = Find(left.text);
-        if (target < 0 || !Single(target)) return false;
-        int value = Expr(right, program);
-        if (!Gives(value, IsIntegerType(code.variables[target]->GetType()))) return false;
-        Emit(Step::kAssign, value, target);
-        return true;
+        return Store(Find(left.text), right, program);
     }
 
     int AddNode(const Node& node) {
@@ -400,25 +436,46 @@ class ProcedureCode::Compiler {
             return read ? Literal(std::move(value)) : -1;
         }
         if (leaf.IsCall()) return Call(text, program);
-        // A named value comes before a variable; X::Y is an enum item.
-        if (program.FindNamedValue(text) != nullptr) return -1;
+        // A named value comes before a variable, read as its integer (a
+        // general procedure's); X::Y is an enum item.
+        if (const CVariableItem* named = program.FindNamedValue(text)) {
+            uint32_t word = 0;
+            return general && IsIntegerType(named->GetType()) && named->GetWord(0, word) &&
+                           value->setInteger(word, named->GetType())
+                       ? Literal(std::move(value))
+                       : -1;
+        }
         const CVarient* item = nullptr;
         if (QuietEnumItem(program, text, item)) {
             return item != nullptr && value->clone(*item) ? Literal(std::move(value)) : -1;
         }
+        // A name of the procedure's own with a subscript of digits is an
+        // element of its array; any other path is read in the frames above.
+        int first = static_cast<int>(strcspn(text, ".["));
         Node node;
-        const char* bracket = strchr(text, '[');
-        if (bracket != nullptr) {
+        node.index = Find(text, first);
+        if (text[first] == 0) {
+            node.kind = Node::kVariable;
+            if (node.index < 0 || node.index == code.elementParam || !Single(node.index)) {
+                return -1;
+            }
+        } else if (node.index >= 0) {
             node.kind = Node::kElement;
-            node.index = general ? Find(text, static_cast<int>(bracket - text)) : -1;
-            if (node.index < 0 || !ElementIndex(bracket, node.element) ||
+            if (!general || text[first] != '[' || node.index == code.elementParam ||
+                !ElementIndex(text + first, node.element) ||
                 node.element >= code.variables[node.index]->GetCount()) {
                 return -1;
             }
         } else {
-            node.kind = Node::kVariable;
-            node.index = Find(leaf.text);
-            if (node.index < 0 || !Single(node.index)) return -1;
+            std::unique_ptr<Path> path(new (std::nothrow) Path);
+            if (!general || path == nullptr || Declared(text, first) || !path->path.Parse(text)) {
+                return -1;
+            }
+            node.kind = Node::kPath;
+            node.integer = true;
+            node.index = static_cast<int>(code.paths.size());
+            code.paths.push_back(std::move(path));
+            return AddNode(node);
         }
         node.integer = IsIntegerType(code.variables[node.index]->GetType());
         return AddNode(node);
@@ -601,6 +658,8 @@ class ProcedureCode::Compiler {
     QuietProcedures& quiet;
     const bool general;
     std::vector<Named> scope;
+    // Every name declared in the procedure, in scope or not.
+    std::vector<const OTSTR*> names;
 };
 
 ProcedureCode::ProcedureCode() = default;
@@ -638,6 +697,19 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
             if (item == nullptr) return false;
             type = item->GetType();
             return item->GetWord(node.element, word);
+        }
+        case Node::kPath: {
+            Path& read = *paths[static_cast<size_t>(node.index)];
+            int32_t idx = -1;
+            CVariableItem* item =
+                above != nullptr ? above->FollowDotted(read.path, &read.slot, &idx) : nullptr;
+            // As the frame reads it: from storage that holds a value.
+            if (item == nullptr || item->header.baseType == -1 || item->header.baseType == -2 ||
+                !item->HasValue() || idx < 0) {
+                return false;
+            }
+            type = item->GetType();
+            return IsIntegerType(type) && item->GetWord(idx, word);
         }
         case Node::kUnary: {
             uint32_t operand = 0;
@@ -901,21 +973,46 @@ bool ProcedureCode::Parameters(RunTimeStk& caller, const CallArguments& args) {
     return true;
 }
 
-int ProcedureCode::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
-                       CVarient& result) {
-    if (mode != Mode::kGeneral || args.GetSize() != paramCount || !MayRun(env)) return -1;
+template <typename SetParameters>
+int ProcedureCode::RunGeneral(ExecuteEnv& env, CVarient& result, SetParameters setParameters) {
+    if (mode != Mode::kGeneral || !MayRun(env)) return -1;
+    // Where ExecuteEnv::Execute would hang the procedure's frame.
+    RunTimeStk* root = env.GetRoot();
+    above = root != nullptr ? root->FindFrameOfProgram(procedure->owner) : nullptr;
+    if (above == nullptr) above = env.GetTopStk(0) != nullptr ? env.GetTopStk(0) : root;
     auto* cursor = static_cast<ByteCursor*>(env.GetHookArgument());
     int32_t start = cursor != nullptr ? cursor->GetPos() : 0;
     busy = true;
     bool done;
     {
         TraceHold hold;
-        done = Parameters(caller, args) && Steps(env) && TakeResult(env, result) && !hold.Dropped();
+        done = setParameters() && Steps(env) && TakeResult(env, result) && !hold.Dropped();
     }
     busy = false;
+    above = nullptr;
+    // The element's parameter lets go of the element.
+    if (elementParam >= 0) variables[static_cast<size_t>(elementParam)]->clear();
     if (done) return 1;
     // Undone: what a fetch moved goes back; the captions and variables it
     // set the frame sets again alike.
     if (cursor != nullptr) MoveCursor(*cursor, start);
     return -1;
+}
+
+int ProcedureCode::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
+                       CVarient& result) {
+    if (elementParam >= 0 || args.GetSize() != paramCount) return -1;
+    return RunGeneral(env, result, [&] { return Parameters(caller, args); });
+}
+
+int ProcedureCode::Run(ExecuteEnv& env, const ElementArguments& element, CVarient& result) {
+    if (elementParam < 0 || element.item == nullptr) return -1;
+    // As the procedure's frame takes them: the name and the index stored as
+    // their literals would store them, the element by address.
+    return RunGeneral(env, result, [&] {
+        return variables[0]->setAt(0, element.name, element.nameLength) &&
+               variables[static_cast<size_t>(elementParam)]->PassAddressClone(
+                   *element.item, element.index, procedure->parameters.GetMember(elementParam)) &&
+               variables[2]->setAt(0, static_cast<uint32_t>(element.index));
+    });
 }

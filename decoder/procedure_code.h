@@ -11,9 +11,12 @@
 //
 // Compiled as quiet, a procedure of integer parameters found quiet
 // (QuietProcedures) runs from the values of its arguments (QuietRunner).
-// Compiled as general, any procedure of integer and text parameters runs
-// from its call site's arguments (CallRunner); its built-ins are those
-// whose effects a run can undo or make again alike (UndoableBuiltin). A
+// Compiled as general, a procedure of integer and text parameters runs
+// from its call site's arguments (CallRunner), and a Translate procedure
+// from the values of its element (Procedure::TakesElementArguments). Its
+// built-ins are those whose effects a run can undo or make again alike
+// (UndoableBuiltin); it reads paths of the frames above it ("This.ihl")
+// and named values as its frame reads them. A
 // run that fails, or has anything to say, is undone: the cursor goes back
 // to where the call found it, nothing is traced or kept as an error
 // (TraceHold), and the frame then runs the call, effects and messages
@@ -31,6 +34,7 @@
 
 class CVariableItem;
 class ExprNode;
+struct ElementArguments;
 class Procedure;
 class Program;
 class ProgramItem;
@@ -61,6 +65,9 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // operands, say); undone where the run fails or says anything.
     int Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
             CVarient& result) override;
+    // The call of a Translate procedure with element's values, as
+    // ExecuteEnv::Execute makes it; -1 as above.
+    int Run(ExecuteEnv& env, const ElementArguments& element, CVarient& result);
 
   private:
     class Compiler;
@@ -69,6 +76,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     struct Builtin;
     struct Reader;
     struct QuietCallee;
+    struct Path;
 
     ProcedureCode();
 
@@ -76,6 +84,10 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // cancelled, with binding on and room for the calls and stores that
     // the frame's route would make.
     bool MayRun(const ExecuteEnv& env) const;
+    // The general run with the parameters set by setParameters: 1 done,
+    // -1 undone.
+    template <typename SetParameters>
+    int RunGeneral(ExecuteEnv& env, CVarient& result, SetParameters setParameters);
     // The steps from the parameters on; false where a step fails.
     bool Steps(ExecuteEnv& env);
     // The result as the frame's call takes it.
@@ -108,6 +120,13 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     std::vector<std::unique_ptr<CVariableItem>> variables;
     // Per parameter: whether it is an integer.
     std::vector<bool> integerParams;
+    // The parameter that refers to the element of a Translate procedure's
+    // call (its item passed by address); -1 for none.
+    int elementParam = -1;
+    std::vector<std::unique_ptr<Path>> paths;
+    // The frame that the procedure's frame would hang below, where the
+    // paths are read, found at the start of each general run.
+    RunTimeStk* above = nullptr;
     CVariableItem* returnItem = nullptr;
     std::vector<Node> nodes;
     std::vector<Step> steps;

@@ -13,6 +13,7 @@
 #include "decoder/sample_files.h"
 #include "runtime/execute_env.h"
 #include "runtime/quiet_frame.h"
+#include "script/attribute_definition.h"
 #include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/program.h"
@@ -151,6 +152,9 @@ const GeneralCase kGeneralCases[] = {
     // A variable read before any value, a division by zero.
     {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 u; if (a > 3) u = 1; return u + 100 / b; }",
      "return P(s, This.a, This.b);"},
+    // Integers stored from bare names and named values.
+    {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 c = a; UINT1 d; d = c; c = LIMIT; return d * c + b; }",
+     "return P(s, This.a, This.b);"},
     // Quiet procedures and a VOID procedure's value.
     {"INT4 Sq(INT4 x) { return x * x; }\nVOID P(STRING s, INT4 a, UINT1 b)"
      " { INT4 q; q = Sq(a) - Sq(b); sysSetTitle(0, strFormat(\"%d\", q)); }",
@@ -191,7 +195,8 @@ std::string Outcome(ProtocolDecoder& decoder, const std::vector<uint8_t>& bytes)
 TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
     for (const GeneralCase& row : kGeneralCases) {
         std::string script =
-            std::string("enum E { A = 1, // one\n B = 2 // two\n};\n") + row.procedure +
+            std::string("#define LIMIT 300\nenum E { A = 1, // one\n B = 2 // two\n};\n") +
+            row.procedure +
             "\nstruct R { UINT1 a; UINT1 b; INT4 v { INT4 Translate(STRING s, dynamic &c, INT4 n)"
             " { " +
             row.call +
@@ -218,8 +223,9 @@ TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
 
 // What general code leaves to the frame: parameters passed by address or
 // as arrays, calls of procedures that are not quiet and of built-ins that
-// decode, variables of the script, loops of for, break and continue, stores
-// into elements, a bare name as an initialiser (stored from its text).
+// decode, variables of the script read by a bare name or set, loops of
+// for, break and continue, stores into elements, texts stored from bare
+// names.
 TEST_F(ProcedureCodeTest, GeneralBodiesLeftToTheFrame) {
     const char* const procedures[] = {
         "VOID P(INT4 &a) { a = 1; }",
@@ -230,7 +236,8 @@ TEST_F(ProcedureCodeTest, GeneralBodiesLeftToTheFrame) {
         "VOID P(INT4 a) { INT4 i; for (i = 0; i < a; i = i + 1) sysSetTitle(0, \"x\"); }",
         "VOID P(INT4 a) { while (a > 0) { a = a - 1; if (a == 2) break; } }",
         "VOID P(INT4 a) { UINT1 x[2]; x[0] = 1; }",
-        "INT4 P(INT4 a) { INT4 b = a; return b; }",
+        "VOID P(INT4 a) { OCTET t; OCTET u; t = \"x\"; u = t; }",
+        "INT4 P(INT4 a) { return g; }",
     };
     for (const char* procedure : procedures) {
         ASSERT_EQ("OK", Load(std::string("INT4 g;\n") + procedure + "\nstruct R { UINT1 a; };"))
@@ -240,6 +247,44 @@ TEST_F(ProcedureCodeTest, GeneralBodiesLeftToTheFrame) {
         EXPECT_EQ(nullptr, ProcedureCode::Compile(*p, decoder.GetQuietProcedures(),
                                                   ProcedureCode::Mode::kGeneral))
             << procedure;
+    }
+}
+
+// Translate procedures of members, compiled: each element's call gives
+// what its frame gives, the member's value and marks, the cursor, the
+// captions, the error and the trace.
+TEST_F(ProcedureCodeTest, TranslateCallsDoWhatTheFrameDoes) {
+    const char* const members[] = {
+        "OCTET v { VOID Translate(STRING s, dynamic &c, INT4 n) {"
+        " if (This.a < 2) sysAbort(s, \"short\"); sysFetchValue(s, c, now(), This.a - 2, 1); } };",
+        "UINT2 v { UINT2 Translate(STRING s, dynamic &c, INT4 n) { UINT2 t;"
+        " sysFetchValue(s, t, now(), 0, 1); if (t > This.b * 256) sysAbort(s, strFormat(\"0x%04X\","
+        " t)); sysSetTitle(0, strFormat(\"%s %u\", s, t)); return t; } };",
+        "UINT1 v[3] { UINT1 Translate(STRING s, dynamic &c, INT4 n) { return This.a + n * LIMIT; } };",
+        "OCTET v { VOID Translate(STRING s, dynamic &c, INT4 n) { INT4 len = TotalLength() - now();"
+        " if (len > This.b) len = This.b; sysFetchValue(s, c, now(), len, 1); } };",
+    };
+    for (const char* member : members) {
+        ASSERT_EQ("OK", Load(std::string("#define LIMIT 300\nstruct R { UINT1 a; UINT1 b; ") + member +
+                             "\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
+                             " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };"))
+            << member;
+        StructDefinition* r = decoder.GetProgram()->FindStruct("R");
+        ASSERT_NE(nullptr, r);
+        const AttributeSlots* slots = SlotsOf(r->GetMember(2));
+        ASSERT_TRUE(slots != nullptr && slots->translate != nullptr) << member;
+        EXPECT_NE(nullptr, ProcedureCode::Compile(*slots->translate, decoder.GetQuietProcedures(),
+                                                  ProcedureCode::Mode::kGeneral))
+            << member;
+        for (const std::vector<uint8_t>& message : kGeneralMessages) {
+            CallArguments::SetBinding(false);
+            std::string framed = Outcome(decoder, message);
+            CallArguments::SetBinding(true);
+            for (int round = 0; round < 3; ++round) {
+                EXPECT_EQ(framed, Outcome(decoder, message))
+                    << member << " message of " << message.size() << " round " << round;
+            }
+        }
     }
 }
 

@@ -214,7 +214,7 @@ ProtocolDecoder::ProtocolDecoder() {
     RegisterQuietCalls(HookFunction, [](void* owner, const Procedure& procedure) {
         return static_cast<ProtocolDecoder*>(owner)->quietProcedures.ResultsOf(procedure);
     });
-    RegisterCompiledCalls(HookFunction, [](void* owner, const Procedure& procedure) {
+    RegisterCompiledCalls(HookFunction, [](void* owner, const Procedure& procedure) -> CallRunner* {
         return static_cast<ProtocolDecoder*>(owner)->compiledProcedures.CodeOf(procedure);
     });
     Reset(true);
@@ -649,7 +649,10 @@ bool ProtocolDecoder::RunTranslate(Procedure* proc, CVariableItem& item, int32_t
     bool called;
     if (args == nullptr) {
         ElementArguments element{elementName, static_cast<int32_t>(strlen(elementName)), &item, i};
-        called = env.Execute(proc, element, &result);
+        // Compiled code that does not run the call leaves it to the frame.
+        ProcedureCode* code = compiledProcedures.CodeOf(*proc);
+        called = (code != nullptr && code->Run(env, element, result) > 0) ||
+                 env.Execute(proc, element, &result);
     } else {
         const CallArguments* bound = boundArguments.Find(args);
         called = bound != nullptr ? env.Execute(proc, *bound, &result)

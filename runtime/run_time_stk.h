@@ -158,6 +158,11 @@ class RunTimeStk : public ItemResolver {
     // frames on the way still hold the variables that made them, and the
     // variable there still has the name.
     CVariableItem* FindBare(const char* name, int length, NameSlot* slot);
+    // The variable at the end of a path of names cut apart before
+    // (DottedPath), its element in outIdx (-1: the whole variable), as the
+    // frame's quick route of a path finds it; with a slot, the first name
+    // is found as FindBare finds it.
+    CVariableItem* FollowDotted(const DottedPath& path, NameSlot* slot, int32_t* outIdx);
     // sets(name, text, tree) for a bare name, found as FindBare finds it
     // with the slot that the caller keeps.
     bool sets(const char* name, const char* text, ExprNode* tree, NameSlot* slot);
@@ -192,9 +197,6 @@ class RunTimeStk : public ItemResolver {
     // would trace something, so that the caller can take that route from
     // the start.
     CVariableItem* ResolveDotted(const char* path, int32_t* outIdx);
-    // ResolveDotted's walk of a path cut apart before; with a slot, the
-    // first name is found as FindBare finds it.
-    CVariableItem* FollowDotted(const DottedPath& path, NameSlot* slot, int32_t* outIdx);
     // The member of element that step s (not the first) of path names,
     // found as CStruct::GetItemByName finds it; the step keeps where it
     // stood.
