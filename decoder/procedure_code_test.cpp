@@ -153,7 +153,8 @@ const GeneralCase kGeneralCases[] = {
     {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 u; if (a > 3) u = 1; return u + 100 / b; }",
      "return P(s, This.a, This.b);"},
     // Integers stored from bare names and named values.
-    {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 c = a; UINT1 d; d = c; c = LIMIT; return d * c + b; }",
+    {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 c = a; UINT1 d; d = c; c = LIMIT;"
+     " return d * c + b; }",
      "return P(s, This.a, This.b);"},
     // Quiet procedures and a VOID procedure's value.
     {"INT4 Sq(INT4 x) { return x * x; }\nVOID P(STRING s, INT4 a, UINT1 b)"
@@ -260,14 +261,16 @@ TEST_F(ProcedureCodeTest, TranslateCallsDoWhatTheFrameDoes) {
         "UINT2 v { UINT2 Translate(STRING s, dynamic &c, INT4 n) { UINT2 t;"
         " sysFetchValue(s, t, now(), 0, 1); if (t > This.b * 256) sysAbort(s, strFormat(\"0x%04X\","
         " t)); sysSetTitle(0, strFormat(\"%s %u\", s, t)); return t; } };",
-        "UINT1 v[3] { UINT1 Translate(STRING s, dynamic &c, INT4 n) { return This.a + n * LIMIT; } };",
+        "UINT1 v[3] { UINT1 Translate(STRING s, dynamic &c, INT4 n) {"
+        " return This.a + n * LIMIT; } };",
         "OCTET v { VOID Translate(STRING s, dynamic &c, INT4 n) { INT4 len = TotalLength() - now();"
         " if (len > This.b) len = This.b; sysFetchValue(s, c, now(), len, 1); } };",
     };
     for (const char* member : members) {
-        ASSERT_EQ("OK", Load(std::string("#define LIMIT 300\nstruct R { UINT1 a; UINT1 b; ") + member +
-                             "\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
-                             " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };"))
+        ASSERT_EQ("OK",
+                  Load(std::string("#define LIMIT 300\nstruct R { UINT1 a; UINT1 b; ") + member +
+                       "\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
+                       " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };"))
             << member;
         StructDefinition* r = decoder.GetProgram()->FindStruct("R");
         ASSERT_NE(nullptr, r);
