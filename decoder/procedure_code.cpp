@@ -107,10 +107,11 @@ struct ProcedureCode::Reader {
     NativeReader read;
 };
 
-// A path read in the frames above, as the integer route of a frame reads a
-// bound leaf (RunTimeStk::ReadInteger).
+// A path or a bare name read in the frames above, as the integer route of a
+// frame reads a bound leaf (RunTimeStk::ReadInteger).
 struct ProcedureCode::Path {
     DottedPath path;
+    OTSTR name;  // a bare name; empty for a path
     RunTimeStk::NameSlot slot;
 };
 
@@ -454,30 +455,39 @@ class ProcedureCode::Compiler {
         int first = static_cast<int>(strcspn(text, ".["));
         Node node;
         node.index = Find(text, first);
+        if (node.index < 0) return general ? Above(text, first) : -1;
         if (text[first] == 0) {
             node.kind = Node::kVariable;
             if (node.index < 0 || node.index == code.elementParam || !Single(node.index)) {
                 return -1;
             }
-        } else if (node.index >= 0) {
+        } else {
             node.kind = Node::kElement;
             if (!general || text[first] != '[' || node.index == code.elementParam ||
                 !ElementIndex(text + first, node.element) ||
                 node.element >= code.variables[node.index]->GetCount()) {
                 return -1;
             }
-        } else {
-            std::unique_ptr<Path> path(new (std::nothrow) Path);
-            if (!general || path == nullptr || Declared(text, first) || !path->path.Parse(text)) {
-                return -1;
-            }
-            node.kind = Node::kPath;
-            node.integer = true;
-            node.index = static_cast<int>(code.paths.size());
-            code.paths.push_back(std::move(path));
-            return AddNode(node);
         }
         node.integer = IsIntegerType(code.variables[node.index]->GetType());
+        return AddNode(node);
+    }
+
+    // An integer read in the frames above: text a bare name (first bytes
+    // long) or a path, whose first name the procedure does not declare.
+    int Above(const char* text, int first) {
+        std::unique_ptr<Path> path(new (std::nothrow) Path);
+        if (path == nullptr || Declared(text, first)) return -1;
+        if (text[first] == 0) {
+            path->name = text;
+        } else if (!path->path.Parse(text)) {
+            return -1;
+        }
+        Node node;
+        node.kind = Node::kPath;
+        node.integer = true;
+        node.index = static_cast<int>(code.paths.size());
+        code.paths.push_back(std::move(path));
         return AddNode(node);
     }
 
@@ -701,8 +711,13 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
         case Node::kPath: {
             Path& read = *paths[static_cast<size_t>(node.index)];
             int32_t idx = -1;
-            CVariableItem* item =
-                above != nullptr ? above->FollowDotted(read.path, &read.slot, &idx) : nullptr;
+            CVariableItem* item = nullptr;
+            if (above != nullptr && read.name.IsEmpty()) {
+                item = above->FollowDotted(read.path, &read.slot, &idx);
+            } else if (above != nullptr) {
+                item = above->FindBare(read.name.GetBuffer(), read.name.GetLength(), &read.slot);
+                if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
+            }
             // As the frame reads it: from storage that holds a value.
             if (item == nullptr || item->header.baseType == -1 || item->header.baseType == -2 ||
                 !item->HasValue() || idx < 0) {

@@ -152,9 +152,9 @@ const GeneralCase kGeneralCases[] = {
     // A variable read before any value, a division by zero.
     {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 u; if (a > 3) u = 1; return u + 100 / b; }",
      "return P(s, This.a, This.b);"},
-    // Integers stored from bare names and named values.
+    // Integers stored from bare names, named values and variables of the script.
     {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 c = a; UINT1 d; d = c; c = LIMIT;"
-     " return d * c + b; }",
+     " return d * c + b + g; }",
      "return P(s, This.a, This.b);"},
     // Quiet procedures and a VOID procedure's value.
     {"INT4 Sq(INT4 x) { return x * x; }\nVOID P(STRING s, INT4 a, UINT1 b)"
@@ -196,7 +196,8 @@ std::string Outcome(ProtocolDecoder& decoder, const std::vector<uint8_t>& bytes)
 TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
     for (const GeneralCase& row : kGeneralCases) {
         std::string script =
-            std::string("#define LIMIT 300\nenum E { A = 1, // one\n B = 2 // two\n};\n") +
+            std::string(
+                "#define LIMIT 300\nINT4 g = 5;\nenum E { A = 1, // one\n B = 2 // two\n};\n") +
             row.procedure +
             "\nstruct R { UINT1 a; UINT1 b; INT4 v { INT4 Translate(STRING s, dynamic &c, INT4 n)"
             " { " +
@@ -224,9 +225,8 @@ TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
 
 // What general code leaves to the frame: parameters passed by address or
 // as arrays, calls of procedures that are not quiet and of built-ins that
-// decode, variables of the script read by a bare name or set, loops of
-// for, break and continue, stores into elements, texts stored from bare
-// names.
+// decode, variables of the script set, loops of for, break and continue,
+// stores into elements, texts stored from bare names.
 TEST_F(ProcedureCodeTest, GeneralBodiesLeftToTheFrame) {
     const char* const procedures[] = {
         "VOID P(INT4 &a) { a = 1; }",
@@ -238,7 +238,6 @@ TEST_F(ProcedureCodeTest, GeneralBodiesLeftToTheFrame) {
         "VOID P(INT4 a) { while (a > 0) { a = a - 1; if (a == 2) break; } }",
         "VOID P(INT4 a) { UINT1 x[2]; x[0] = 1; }",
         "VOID P(INT4 a) { OCTET t; OCTET u; t = \"x\"; u = t; }",
-        "INT4 P(INT4 a) { return g; }",
     };
     for (const char* procedure : procedures) {
         ASSERT_EQ("OK", Load(std::string("INT4 g;\n") + procedure + "\nstruct R { UINT1 a; };"))
@@ -265,12 +264,16 @@ TEST_F(ProcedureCodeTest, TranslateCallsDoWhatTheFrameDoes) {
         " return This.a + n * LIMIT; } };",
         "OCTET v { VOID Translate(STRING s, dynamic &c, INT4 n) { INT4 len = TotalLength() - now();"
         " if (len > This.b) len = This.b; sysFetchValue(s, c, now(), len, 1); } };",
+        "OCTET v { VOID Translate(STRING s, dynamic &c, INT4 n) {"
+        " sysFetchValue(s, c, now(), g - now(), 1); } };",
     };
     for (const char* member : members) {
-        ASSERT_EQ("OK",
-                  Load(std::string("#define LIMIT 300\nstruct R { UINT1 a; UINT1 b; ") + member +
-                       "\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
-                       " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };"))
+        ASSERT_EQ(
+            "OK",
+            Load(std::string("#define LIMIT 300\nINT4 g = 5;\nstruct R { UINT1 a; UINT1 b; ") +
+                 member +
+                 "\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
+                 " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };"))
             << member;
         StructDefinition* r = decoder.GetProgram()->FindStruct("R");
         ASSERT_NE(nullptr, r);
