@@ -583,6 +583,23 @@ bool UndoableBuiltin(const Procedure& procedure) {
     }
 }
 
+bool DecodingBuiltin(const Procedure& procedure) {
+    static const char* const kParams[] = {"curItem", "strCurIdent", "ElemId"};
+    const StructDefinition& params = procedure.parameters;
+    if (!procedure.isExtern || procedure.varArgs || procedure.returnType != kDeclVoid ||
+        BuiltinOf(procedure) != kTranChoiceItem || params.GetMemberCount() != 3) {
+        return false;
+    }
+    for (int i = 0; i < 3; ++i) {
+        const VariableDefinition* def = params.GetMember(i);
+        if (def == nullptr || !def->GetName().Compare(kParams[i], false) ||
+            def->byAddress != (i == 0) || def->IsBitField() || def->count != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
 TextBuiltin TextBuiltinOf(const Procedure& procedure) {
     if (NativeBuiltin(procedure) == nullptr) return TextBuiltin::kNone;
     switch (BuiltinOf(procedure)) {

@@ -68,6 +68,11 @@ NativeReader BuiltinReader(const Procedure& procedure);
 // built-ins that decode or run the script.
 bool UndoableBuiltin(const Procedure& procedure);
 
+// Whether procedure declares the built-in that decodes a choice element
+// (sysTranChoiceItem) as the frame's call of it reads its parameters:
+// VOID, the choice by address, the name, the tag.
+bool DecodingBuiltin(const Procedure& procedure);
+
 // The built-ins that only make a text from their arguments.
 enum class TextBuiltin { kNone, kFormat, kEnumComment };
 // Which of them procedure declares, when its calls are served as the

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/byte_cursor.h"
+#include "base/ob_array.h"
 #include "base/same_bytes.h"
 #include "base/tracer.h"
 #include "decoder/builtins.h"
@@ -18,6 +19,7 @@
 #include "script/procedure.h"
 #include "script/program.h"
 #include "script/script_items.h"
+#include "script/script_messages.h"
 #include "script/statements.h"
 #include "script/variable_declaration.h"
 #include "types/item_support.h"
@@ -50,14 +52,16 @@ struct ProcedureCode::Node {
         kBinary,
         kBuiltin,
         kReader,
-        kProcedure
+        kProcedure,
+        kDecode
     };
     Kind kind = kLiteral;
     bool integer = false;  // gives an integer (else a text, or nothing)
     bool none = false;     // a call of a VOID built-in: gives nothing
     OperatorCode code = OperatorCode::kUnknown;
     char unaryOp[4] = {};  // kUnary: the operator as OperateWord reads it
-    // The literal, variable, path, built-in call, reader or procedure call.
+    // The literal, variable, path, built-in call, reader, procedure call or
+    // decode.
     int index = -1;
     int element = 0;  // kElement: the element of the variable
     int left = -1;
@@ -74,6 +78,9 @@ struct ProcedureCode::Step {
     int variable = -1;  // kAssign, kReset
     int node = -1;      // kAssign, kEval, kBranch (the condition), kReturn (none: VOID)
     int target = -1;    // kBranch (taken when the condition is 0), kJump, kReset
+    // kEval: the statement, whose failure a committed run reports as its
+    // frame does.
+    const Statement* statement = nullptr;
 };
 
 // A call of a built-in served natively, with the items and values that its
@@ -115,6 +122,18 @@ struct ProcedureCode::Path {
     RunTimeStk::NameSlot slot;
 };
 
+// A decode of a choice element (sysTranChoiceItem) of the element that a
+// Translate procedure was called for, made in a frame of the built-in's
+// kept from call to call, as ExecuteEnv::Execute makes it: the frame hangs
+// below the frame of the program that declares the built-in and holds its
+// parameters, the choice by address first.
+struct ProcedureCode::DecodeSite {
+    Procedure* procedure = nullptr;
+    int name = -1;  // text node
+    int tag = -1;   // integer node
+    std::unique_ptr<RunTimeStk> frame;
+};
+
 // A call of a quiet procedure of integer parameters, made as its call site
 // makes it (QuietCall): a kept result for the same values, else a run.
 struct ProcedureCode::QuietCallee {
@@ -150,7 +169,8 @@ class ProcedureCode::Compiler {
             if (variable < 0) return false;
             code.integerParams.push_back(IsIntegerType(code.variables[variable]->GetType()));
         }
-        return Block(*procedure.body) && (returns == kDeclVoid || MakeReturn(returns));
+        return Block(*procedure.body) && (returns == kDeclVoid || MakeReturn(returns)) &&
+               (code.decodes.empty() || Committable());
     }
 
   private:
@@ -213,6 +233,140 @@ class ProcedureCode::Compiler {
         return true;
     }
 
+    // ---- what may run after a decode ----
+
+    // Whether every step that can run once a choice element is decoded (the
+    // run cannot be undone then) fails only as its statement fails in the
+    // frame, with the same messages: built-ins and decodes called for their
+    // effect, whose failure is their own, and loops that the time of the run
+    // ends; everything else reads variables assigned on every way there,
+    // literals and the cursor, with no division and no other call.
+    bool Committable() const {
+        size_t n = code.steps.size();
+        if (code.variables.size() > 64) return false;
+        // The variables assigned on every way to each step.
+        std::vector<uint64_t> assigned(n + 1, 0);
+        std::vector<bool> reached(n + 1, false);
+        for (int i = 0; i < code.paramCount; ++i) assigned[0] |= Bit(i);
+        reached[0] = true;
+        std::vector<size_t> work{0};
+        while (!work.empty()) {
+            size_t pc = work.back();
+            work.pop_back();
+            if (pc >= n) continue;
+            uint64_t out = Assigns(code.steps[pc], assigned[pc]);
+            for (size_t next : Successors(pc)) {
+                uint64_t merged = reached[next] ? assigned[next] & out : out;
+                if (reached[next] && merged == assigned[next]) continue;
+                assigned[next] = merged;
+                reached[next] = true;
+                work.push_back(next);
+            }
+        }
+        // The steps that can run after a decode, the decodes among them.
+        std::vector<bool> after(n + 1, false);
+        for (size_t pc = 0; pc < n; ++pc) {
+            const Step& step = code.steps[pc];
+            if (step.op == Step::kEval && code.nodes[step.node].kind == Node::kDecode) {
+                work.push_back(pc);
+            }
+        }
+        while (!work.empty()) {
+            size_t pc = work.back();
+            work.pop_back();
+            if (pc >= n || after[pc]) continue;
+            after[pc] = true;
+            for (size_t next : Successors(pc)) work.push_back(next);
+        }
+        for (size_t pc = 0; pc < n; ++pc) {
+            if (after[pc] && !Fails(code.steps[pc], assigned[pc])) return false;
+        }
+        return true;
+    }
+
+    static uint64_t Bit(int i) { return uint64_t{1} << i; }
+
+    std::vector<size_t> Successors(size_t pc) const {
+        const Step& step = code.steps[pc];
+        switch (step.op) {
+            case Step::kBranch:
+                return {pc + 1, static_cast<size_t>(step.target)};
+            case Step::kJump:
+                return {static_cast<size_t>(step.target)};
+            case Step::kReturn:
+                return {};
+            default:
+                return {pc + 1};
+        }
+    }
+
+    // What a step leaves assigned when it succeeds.
+    uint64_t Assigns(const Step& step, uint64_t assigned) const {
+        switch (step.op) {
+            case Step::kAssign:
+                return assigned | Bit(step.variable);
+            case Step::kEval: {
+                const Node& node = code.nodes[step.node];
+                if (node.kind != Node::kBuiltin) return assigned;
+                // A built-in fills what it is handed by address.
+                for (int source : code.builtins[static_cast<size_t>(node.index)]->sources) {
+                    if (source >= 0) assigned |= Bit(source);
+                }
+                return assigned;
+            }
+            case Step::kReset:
+                for (int v = step.variable; v < step.target; ++v) assigned &= ~Bit(v);
+                return assigned;
+            default:
+                return assigned;
+        }
+    }
+
+    // Whether a step fails, where it can, only as its statement does.
+    bool Fails(const Step& step, uint64_t assigned) const {
+        switch (step.op) {
+            case Step::kAssign:
+            case Step::kBranch:
+                return Sure(step.node, assigned);
+            case Step::kReturn:
+                return step.node < 0 || Sure(step.node, assigned);
+            case Step::kEval: {
+                const Node& node = code.nodes[step.node];
+                if (node.kind == Node::kDecode) {
+                    const DecodeSite& site = *code.decodes[static_cast<size_t>(node.index)];
+                    return Sure(site.name, assigned) && Sure(site.tag, assigned);
+                }
+                if (node.kind != Node::kBuiltin) return false;
+                for (int argument : code.builtins[static_cast<size_t>(node.index)]->arguments) {
+                    if (argument >= 0 && !Sure(argument, assigned)) return false;
+                }
+                return true;
+            }
+            default:
+                return true;
+        }
+    }
+
+    // Whether a node's value is sure to be there.
+    bool Sure(int index, uint64_t assigned) const {
+        const Node& node = code.nodes[static_cast<size_t>(index)];
+        switch (node.kind) {
+            case Node::kLiteral:
+            case Node::kReader:
+                return true;
+            case Node::kVariable:
+            case Node::kElement:
+                return (assigned & Bit(node.index)) != 0;
+            case Node::kUnary:
+                return Sure(node.left, assigned);
+            case Node::kBinary:
+                return node.code != OperatorCode::kDiv && node.code != OperatorCode::kMod &&
+                       Sure(node.left, assigned) && Sure(node.right, assigned);
+            default:
+                return false;
+        }
+    }
+
     // The variable that a bare name in scope reads, spelt as declared.
     int Find(const char* text, int length) const {
         for (size_t i = scope.size(); i-- > 0;) {
@@ -273,9 +427,10 @@ class ProcedureCode::Compiler {
                 if (IsAssignment(tree)) return Assignment(*tree->child[0], tree->child[1], program);
                 // A call made for its effect.
                 if (!general || tree == nullptr || !tree->IsLeaf() || !tree->IsCall()) return false;
-                int call = Expr(tree, program);
+                int call = Decode(tree->text.GetBuffer(0), program);
+                if (call == kNotDecode) call = Expr(tree, program);
                 if (call < 0) return false;
-                Emit(Step::kEval, call);
+                code.steps[static_cast<size_t>(Emit(Step::kEval, call))].statement = statement;
                 return true;
             }
             case kItemIf: {
@@ -636,6 +791,32 @@ class ProcedureCode::Compiler {
         return Expr(tree.get(), program);
     }
 
+    static constexpr int kNotDecode = -2;
+
+    // "sysTranChoiceItem(element, name, tag)" of the Translate procedure's
+    // element: its node; kNotDecode for a call of anything else.
+    int Decode(const char* text, Program& program) {
+        OTSTR inner;
+        Procedure* callee = SplitQuietCall(program, text, inner);
+        if (callee == nullptr || !DecodingBuiltin(*callee)) return kNotDecode;
+        CallArguments args(inner.GetBuffer(0));
+        std::unique_ptr<DecodeSite> site(new (std::nothrow) DecodeSite);
+        if (site == nullptr || args.GetSize() != 3 || code.elementParam < 0 ||
+            Source(args.GetAt(0)) != code.elementParam) {
+            return -1;
+        }
+        site->procedure = callee;
+        site->name = Argument(args.GetAt(1), program);
+        site->tag = Argument(args.GetAt(2), program);
+        if (!Gives(site->name, false) || !Gives(site->tag, true)) return -1;
+        Node node;
+        node.kind = Node::kDecode;
+        node.none = true;
+        node.index = static_cast<int>(code.decodes.size());
+        code.decodes.push_back(std::move(site));
+        return AddNode(node);
+    }
+
     // A call of a script procedure whose results are kept.
     int CallQuiet(Procedure& callee, const CallArguments& args, Program& program) {
         std::unique_ptr<QuietCallee> call(new (std::nothrow) QuietCallee);
@@ -761,6 +942,8 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
             type = value.GetType();
             return IsIntegerType(type);
         }
+        case Node::kDecode:
+            break;
     }
     return false;
 }
@@ -900,26 +1083,33 @@ bool ProcedureCode::MayRun(const ExecuteEnv& env) const {
            env.CallDepth() + kCallRoom < ExecuteEnv::kMaxCallDepth;
 }
 
-bool ProcedureCode::Steps(ExecuteEnv& env) {
-    if (returnItem != nullptr) returnItem->setValueFlag(false);
-    env.returnValue.clear(false);
-    for (size_t pc = 0; pc < steps.size();) {
+ProcedureCode::Stop ProcedureCode::Steps(ExecuteEnv& env, size_t& pc, bool committed) {
+    while (pc < steps.size()) {
         const Step& step = steps[pc];
         switch (step.op) {
             case Step::kAssign:
                 if (!Store(env, *variables[static_cast<size_t>(step.variable)], step.node)) {
-                    return false;
+                    return Stop::kFailed;
                 }
                 ++pc;
                 break;
-            case Step::kEval:
-                if (!Value(env, step.node, scratch[2])) return false;
+            case Step::kEval: {
+                const Node& node = nodes[static_cast<size_t>(step.node)];
+                bool decode = node.kind == Node::kDecode;
+                if (decode && !committed) return Stop::kDecode;
+                bool done = decode ? Decode(env, *decodes[static_cast<size_t>(node.index)])
+                                   : Value(env, step.node, scratch[2]);
+                if (!done) {
+                    if (committed) Failed(env, step);
+                    return Stop::kFailed;
+                }
                 ++pc;
                 break;
+            }
             case Step::kBranch: {
                 uint32_t word = 0;
                 int32_t type = kTypeNone;
-                if (!Integer(env, step.node, word, type)) return false;
+                if (!Integer(env, step.node, word, type)) return Stop::kFailed;
                 pc = word != 0 ? pc + 1 : static_cast<size_t>(step.target);
                 break;
             }
@@ -927,7 +1117,7 @@ bool ProcedureCode::Steps(ExecuteEnv& env) {
                 pc = static_cast<size_t>(step.target);
                 break;
             case Step::kLoop:
-                if (!env.KeepRunning()) return false;
+                if (!env.KeepRunning()) return Stop::kFailed;
                 ++pc;
                 break;
             case Step::kReset:
@@ -937,11 +1127,82 @@ bool ProcedureCode::Steps(ExecuteEnv& env) {
                 ++pc;
                 break;
             case Step::kReturn:
-                return step.node < 0 || Store(env, *returnItem, step.node);
+                return step.node < 0 || Store(env, *returnItem, step.node) ? Stop::kEnded
+                                                                           : Stop::kFailed;
         }
     }
-    // Off the end a VOID procedure returns; any other has no value.
-    return returnItem == nullptr;
+    return Stop::kEnded;
+}
+
+void ProcedureCode::Failed(ExecuteEnv& env, const Step& step) {
+    const Node& node = nodes[static_cast<size_t>(step.node)];
+    if (node.kind == Node::kBuiltin) {
+        // As a native call site traces a function that failed (a decode's
+        // frame has traced it already).
+        OTSTR text = builtins[static_cast<size_t>(node.index)]->procedure->name;
+        text.Append(scriptmsg::kCallbackFail);
+        TraceText(text.GetBuffer(0));
+    }
+    env.SetLastError(scriptmsg::kExprFail, step.statement->ProgramName(),
+                     static_cast<int>(step.statement->line));
+}
+
+bool ProcedureCode::DecodesReady(ExecuteEnv& env) {
+    RunTimeStk* root = env.GetRoot();
+    for (std::unique_ptr<DecodeSite>& site : decodes) {
+        Procedure& callee = *site->procedure;
+        RunTimeStk* parent = root != nullptr ? root->FindFrameOfProgram(callee.owner) : nullptr;
+        if (parent == nullptr) return false;
+        if (site->frame != nullptr && site->frame->env == &env) {
+            site->frame->parent = parent;
+            continue;
+        }
+        // The parameters as the frame's call makes them: the choice's item
+        // blank until a call refers it to the element.
+        std::unique_ptr<RunTimeStk> made(new (std::nothrow) RunTimeStk(callee.body, parent, &env));
+        if (made == nullptr) return false;
+        ObArray items;
+        bool ok = true;
+        for (int i = 0; ok && i < 3; ++i) {
+            auto* item = new (std::nothrow) CVariableItem;
+            ok = item != nullptr &&
+                 (i == 0 || item->create(nullptr, callee.parameters.GetMember(i)));
+            int before = items.GetSize();
+            if (ok && items.Add(item) == before) ok = false;
+            if (!ok) delete item;
+        }
+        if (!ok || !made->Prepare(&items, nullptr, true)) {
+            for (int i = 0; i < items.GetSize(); ++i) {
+                delete static_cast<CVariableItem*>(items.GetAt(i));
+            }
+            return false;
+        }
+        made->SetLayout(&callee);
+        site->frame = std::move(made);
+    }
+    return true;
+}
+
+bool ProcedureCode::Decode(ExecuteEnv& env, DecodeSite& site) {
+    Procedure& callee = *site.procedure;
+    // One call below this procedure's frame, as ExecuteEnv::Execute refuses it.
+    if (env.CallDepth() + 1 >= ExecuteEnv::kMaxCallDepth) {
+        env.SetLastError("Execute %s() fail, call nesting too deep", callee.name.GetBuffer(0));
+        return false;
+    }
+    RunTimeStk& frame = *site.frame;
+    CVariableItem& element = *variables[static_cast<size_t>(elementParam)];
+    bool ok = frame.VariableAt(0)->PassAddressClone(element, element.GetCount() == 1 ? 0 : -1,
+                                                    callee.parameters.GetMember(0)) &&
+              Store(env, *frame.VariableAt(1), site.name) &&
+              Store(env, *frame.VariableAt(2), site.tag);
+    if (ok) {
+        env.EnterCall();
+        ok = env.CallInFrame(&callee, &frame, &scratch[2]);
+        env.LeaveCall();
+    }
+    frame.VariableAt(0)->clear();
+    return ok;
 }
 
 bool ProcedureCode::TakeResult(ExecuteEnv& env, CVarient& result) {
@@ -954,7 +1215,10 @@ int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarie
         if (!variables[static_cast<size_t>(i)]->setAt(0, words[i])) return -1;
     }
     busy = true;
-    bool ok = Steps(env);
+    returnItem->setValueFlag(false);
+    env.returnValue.clear(false);
+    size_t pc = 0;
+    bool ok = Steps(env, pc, false) == Stop::kEnded;
     busy = false;
     // Anything the frame would do otherwise is left to it, with its messages;
     // the result is taken as the frame's call takes it.
@@ -990,7 +1254,7 @@ bool ProcedureCode::Parameters(RunTimeStk& caller, const CallArguments& args) {
 
 template <typename SetParameters>
 int ProcedureCode::RunGeneral(ExecuteEnv& env, CVarient& result, SetParameters setParameters) {
-    if (mode != Mode::kGeneral || !MayRun(env)) return -1;
+    if (mode != Mode::kGeneral || !MayRun(env) || !DecodesReady(env)) return -1;
     // Where ExecuteEnv::Execute would hang the procedure's frame.
     RunTimeStk* root = env.GetRoot();
     above = root != nullptr ? root->FindFrameOfProgram(procedure->owner) : nullptr;
@@ -998,20 +1262,33 @@ int ProcedureCode::RunGeneral(ExecuteEnv& env, CVarient& result, SetParameters s
     auto* cursor = static_cast<ByteCursor*>(env.GetHookArgument());
     int32_t start = cursor != nullptr ? cursor->GetPos() : 0;
     busy = true;
-    bool done;
+    size_t pc = 0;
+    Stop stop = Stop::kFailed;
+    bool done = false;
     {
         TraceHold hold;
-        done = setParameters() && Steps(env) && TakeResult(env, result) && !hold.Dropped();
+        if (setParameters()) {
+            if (returnItem != nullptr) returnItem->setValueFlag(false);
+            env.returnValue.clear(false);
+            stop = Steps(env, pc, false);
+        }
+        done = stop == Stop::kEnded && TakeResult(env, result);
+        if (hold.Dropped()) stop = Stop::kFailed;
+    }
+    int ran = stop == Stop::kFailed || (stop == Stop::kEnded && !done) ? -1 : 1;
+    if (stop == Stop::kDecode) {
+        // Committed: on as the frame would run, with its messages.
+        stop = Steps(env, pc, true);
+        ran = stop == Stop::kEnded && TakeResult(env, result) ? 1 : 0;
     }
     busy = false;
     above = nullptr;
     // The element's parameter lets go of the element.
     if (elementParam >= 0) variables[static_cast<size_t>(elementParam)]->clear();
-    if (done) return 1;
     // Undone: what a fetch moved goes back; the captions and variables it
     // set the frame sets again alike.
-    if (cursor != nullptr) MoveCursor(*cursor, start);
-    return -1;
+    if (ran < 0 && cursor != nullptr) MoveCursor(*cursor, start);
+    return ran;
 }
 
 int ProcedureCode::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,

@@ -20,7 +20,12 @@
 // run that fails, or has anything to say, is undone: the cursor goes back
 // to where the call found it, nothing is traced or kept as an error
 // (TraceHold), and the frame then runs the call, effects and messages
-// alike. Tested by decoder/procedure_code_test.cpp.
+// alike. A Translate procedure may also decode choice elements of its
+// element (sysTranChoiceItem); a run that comes to a decode with nothing
+// said commits to the call: it decodes in a frame of the built-in's, as
+// the frame's call would, and runs on with the frame's messages, what can
+// run after a decode being what fails only as its statement would.
+// Tested by decoder/procedure_code_test.cpp.
 #pragma once
 
 #include <cstdint>
@@ -62,7 +67,8 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     int Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) override;
     // CallRunner, of general code: not run in the same cases, and where an
     // argument cannot be read without effect (a call among the argument's
-    // operands, say); undone where the run fails or says anything.
+    // operands, say); undone where the run fails or says anything before it
+    // commits; 0 where a committed run fails, with the frame's messages.
     int Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
             CVarient& result) override;
     // The call of a Translate procedure with element's values, as
@@ -77,6 +83,10 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     struct Reader;
     struct QuietCallee;
     struct Path;
+    struct DecodeSite;
+    // How Steps stops: at the end or a return, at a failure, or before a
+    // decode that an uncommitted run leaves to its caller.
+    enum class Stop { kEnded, kFailed, kDecode };
 
     ProcedureCode();
 
@@ -85,11 +95,18 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // the frame's route would make.
     bool MayRun(const ExecuteEnv& env) const;
     // The general run with the parameters set by setParameters: 1 done,
-    // -1 undone.
+    // -1 undone, 0 failed after it committed.
     template <typename SetParameters>
     int RunGeneral(ExecuteEnv& env, CVarient& result, SetParameters setParameters);
-    // The steps from the parameters on; false where a step fails.
-    bool Steps(ExecuteEnv& env);
+    // Whether the decodes' frames can be hung where the frame's calls would
+    // hang them.
+    bool DecodesReady(ExecuteEnv& env);
+    // The steps from pc on, committed or not; pc stays at the step that
+    // stopped them.
+    Stop Steps(ExecuteEnv& env, size_t& pc, bool committed);
+    // The messages of a statement whose call failed, as its frame gives them.
+    void Failed(ExecuteEnv& env, const Step& step);
+    bool Decode(ExecuteEnv& env, DecodeSite& site);
     // The result as the frame's call takes it.
     bool TakeResult(ExecuteEnv& env, CVarient& result);
     // The parameters from the call site's arguments, read in caller.
@@ -124,6 +141,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // call (its item passed by address); -1 for none.
     int elementParam = -1;
     std::vector<std::unique_ptr<Path>> paths;
+    std::vector<std::unique_ptr<DecodeSite>> decodes;
     // The frame that the procedure's frame would hang below, where the
     // paths are read, found at the start of each general run.
     RunTimeStk* above = nullptr;

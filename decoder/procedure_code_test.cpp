@@ -11,12 +11,15 @@
 #include "base/tracer.h"
 #include "decoder/quiet_procedures.h"
 #include "decoder/sample_files.h"
+#include "decoder/translation_report.h"
 #include "runtime/execute_env.h"
 #include "runtime/quiet_frame.h"
 #include "script/attribute_definition.h"
 #include "script/call_arguments.h"
 #include "script/procedure.h"
 #include "script/program.h"
+#include "types/instance_dump.h"
+#include "types/text_table.h"
 #include "values/cvarient.h"
 
 namespace {
@@ -180,13 +183,21 @@ std::string Outcome(ProtocolDecoder& decoder, const std::vector<uint8_t>& bytes)
     fflush(stdout);
     std::string traced = testing::internal::GetCapturedStdout();
     Tracer::inst()->SetConsoleOn(wasOn);
-    OTSTR title0, title1;
+    OTSTR title0, title1, line;
     decoder.GetTitle(0, title0);
     decoder.GetTitle(1, title1);
-    return (ok ? "OK " + std::to_string(length) + " v=" + ItemValue(decoder, "v") +
-                     " rest=" + ItemValue(decoder, "rest")
+    // The tree with its marks, as the report shows it.
+    TextTable table;
+    SetReportColumns(table, 40);
+    DumpTree(decoder.GetRoot(), table, kDumpValues | kDumpMarker, 0, 16);
+    table.ComputeWidths();
+    std::string rows;
+    for (int row = 0; row < table.GetRowCount(); ++row) {
+        if (table.GetRowLine(row, line)) rows.append(line.GetBuffer(0)).append("\n");
+    }
+    return (ok ? "OK " + std::to_string(length)
                : std::string("failed ") + decoder.GetLastError().GetBuffer(0)) +
-           " | " + title0.GetBuffer(0) + " | " + title1.GetBuffer(0) + "\n" + traced;
+           " | " + title0.GetBuffer(0) + " | " + title1.GetBuffer(0) + "\n" + rows + traced;
 }
 
 // Compiled, a general procedure's call gives what its frame gives: the
@@ -290,6 +301,86 @@ TEST_F(ProcedureCodeTest, TranslateCallsDoWhatTheFrameDoes) {
                 EXPECT_EQ(framed, Outcome(decoder, message))
                     << member << " message of " << message.size() << " round " << round;
             }
+        }
+    }
+}
+
+// Translate procedures that decode choice elements: a run that comes to a
+// decode commits and goes on as the frame would, failures and messages
+// alike; what could fail otherwise after a decode is left to the frame.
+TEST_F(ProcedureCodeTest, DecodingCallsDoWhatTheFrameDoes) {
+    const std::string kHead =
+        "#define OTHER 256\nstruct Two { UINT1 k; UINT1 x; };\nstruct Three { UINT1 k; UINT2 y; "
+        "};\n"
+        "DeclareMap ( Item , Opts ) { one [ 1 ] UINT1 ; two [ 2 ] Two ; three [ 3 ] Three ;"
+        " other [ OTHER ] UINT1 ; };\n";
+    struct Row {
+        const char* translate;
+        bool compiled;
+    };
+    const Row rows[] = {
+        // A loop of options up to an end, as the sample's headers have them.
+        {"UINT1 kind; INT4 tag; INT4 end; if (This.a > 20) sysAbort(s, strFormat(\"a %d\", "
+         "This.a));"
+         " end = now() + This.a; while (now() < end) { sysFetchValue(s, kind, now(), 0, 0);"
+         " tag = OTHER; if (kind <= 3) tag = kind; sysTranChoiceItem(c, s, tag); }"
+         " if (now() > end) sysAbort(s, \"past the end\");",
+         true},
+        // A caption first; tags that the map may not have.
+        {"INT4 p = This.b; sysSetTitle(0, strFormat(\"b %d\", p)); if (p != 0)"
+         " sysTranChoiceItem(c, s, p);",
+         true},
+        // A fetch between decodes, that can fail after the first.
+        {"UINT2 w; sysTranChoiceItem(c, s, 1); sysFetchValue(s, w, now(), 0, 1);"
+         " sysTranChoiceItem(c, s, w & 3);",
+         true},
+        // After a decode, a path, a division and a variable that may have no
+        // value could fail otherwise than their frame's statement.
+        {"sysTranChoiceItem(c, s, 1); if (This.a > 1) sysTranChoiceItem(c, s, 2);", false},
+        {"INT4 q = This.a; sysTranChoiceItem(c, s, 1); q = 6 / q;", false},
+        {"INT4 q; if (This.a > 1) q = 2; sysTranChoiceItem(c, s, 1); sysTranChoiceItem(c, s, q);",
+         false},
+    };
+    for (const Row& row : rows) {
+        ASSERT_EQ("OK", Load(kHead +
+                             "struct R { UINT1 a; UINT1 b; Choice v { ChoiceMap Opts"
+                             " VOID Translate(STRING s, dynamic &c, INT4 n) { " +
+                             row.translate +
+                             " } };\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
+                             " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };"))
+            << row.translate;
+        const AttributeSlots* slots = SlotsOf(decoder.GetProgram()->FindStruct("R")->GetMember(2));
+        ASSERT_TRUE(slots != nullptr && slots->translate != nullptr) << row.translate;
+        EXPECT_EQ(row.compiled,
+                  ProcedureCode::Compile(*slots->translate, decoder.GetQuietProcedures(),
+                                         ProcedureCode::Mode::kGeneral) != nullptr)
+            << row.translate;
+        for (const std::vector<uint8_t>& message : kGeneralMessages) {
+            CallArguments::SetBinding(false);
+            std::string framed = Outcome(decoder, message);
+            CallArguments::SetBinding(true);
+            for (int round = 0; round < 3; ++round) {
+                EXPECT_EQ(framed, Outcome(decoder, message))
+                    << row.translate << " message of " << message.size() << " round " << round;
+            }
+        }
+    }
+}
+
+// Decodes nested within decodes count their calls as the frames' calls do:
+// the nesting runs out at the same element, with the same message.
+TEST_F(ProcedureCodeTest, NestedDecodesRunOutWhereTheFramesDo) {
+    ASSERT_EQ("OK", Load("struct N;\nDeclareMap ( Item , M ) { n [ 1 ] N ; };\n"
+                         "struct N { UINT1 k; Choice c { ChoiceMap M VOID Translate(STRING s,"
+                         " dynamic &c, INT4 n) { if (now() < TotalLength()) sysTranChoiceItem(c, s,"
+                         " 1); } }; };\nstruct R { N top; };"));
+    for (size_t size : {10u, 40u, 80u}) {
+        std::vector<uint8_t> message(size, 1);
+        CallArguments::SetBinding(false);
+        std::string framed = Outcome(decoder, message);
+        CallArguments::SetBinding(true);
+        for (int round = 0; round < 3; ++round) {
+            EXPECT_EQ(framed, Outcome(decoder, message)) << size << " round " << round;
         }
     }
 }

@@ -22,8 +22,9 @@ class CallRunner {
     virtual ~CallRunner() = default;
     // Runs the call with args from caller, the top frame: 1 done, with
     // result and the environment's return value as the frame's call leaves
-    // them; -1 not run, or run and undone with nothing traced or kept as an
-    // error (the frame then runs the call).
+    // them; 0 failed, with the messages of the frame's call; -1 not run, or
+    // run and undone with nothing traced or kept as an error (the frame
+    // then runs the call).
     virtual int Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
                     CVarient& result) = 0;
 };

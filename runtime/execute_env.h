@@ -88,6 +88,10 @@ class ExecuteEnv : public NamedObject {
     int StackSize() const { return stack.GetSize(); }
     // How deep the procedure calls in progress nest.
     int CallDepth() const { return callDepth; }
+    // A call that runs without a frame of its own counts as a level while
+    // it calls further, so that those calls nest as deep as from a frame.
+    void EnterCall() { ++callDepth; }
+    void LeaveCall() { --callDepth; }
     RunTimeStk* GetRoot() const { return root; }
     const OTSTR& GetLastError() const { return lastError; }
     bool IsTracing() const { return monitor != nullptr; }

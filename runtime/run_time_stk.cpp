@@ -1255,9 +1255,9 @@ bool RunTimeStk::CallProcedure(const char* path, CVarient& result, ExprNode* nod
         return binding->quiet.Run(*env, *this, binding->arguments, result);
     }
     // Compiled code that does not run the call leaves it to the frame.
-    if (binding != nullptr && binding->compiled.Ready(*env) &&
-        binding->compiled.Run(*env, *this, binding->arguments, result) > 0) {
-        return true;
+    if (binding != nullptr && binding->compiled.Ready(*env)) {
+        int ran = binding->compiled.Run(*env, *this, binding->arguments, result);
+        if (ran >= 0) return ran > 0;
     }
     if (binding != nullptr) return env->Execute(procedure, binding->arguments, &result);
     return env->Execute(procedure, args.GetBuffer(0), &result);

@@ -47,6 +47,8 @@ class Statement : public NamedObject, public ProgramItem {
     bool CheckSub(ProgramItem* sub, Program& owner, OTSTR& message);
     // Runs a sub-statement: a block in a frame of its own, others here.
     static bool RunSub(ExecuteEnv& env, ProgramItem* sub);
+
+  public:
     // The name shown in run messages.
     const char* ProgramName() const;
 };
