@@ -8,6 +8,7 @@
 #include "base/same_bytes.h"
 #include "base/tracer.h"
 #include "decoder/builtins.h"
+#include "decoder/compiled_procedures.h"
 #include "decoder/protocol_decoder.h"
 #include "decoder/quiet_procedures.h"
 #include "pattern/script_rules.h"
@@ -53,6 +54,7 @@ struct ProcedureCode::Node {
         kBuiltin,
         kReader,
         kProcedure,
+        kGeneral,
         kDecode
     };
     Kind kind = kLiteral;
@@ -60,8 +62,8 @@ struct ProcedureCode::Node {
     bool none = false;     // a call of a VOID built-in: gives nothing
     OperatorCode code = OperatorCode::kUnknown;
     char unaryOp[4] = {};  // kUnary: the operator as OperateWord reads it
-    // The literal, variable, path, built-in call, reader, procedure call or
-    // decode.
+    // The literal, variable, path, built-in call, reader, procedure call,
+    // general call or decode.
     int index = -1;
     int element = 0;  // kElement: the element of the variable
     int left = -1;
@@ -134,6 +136,14 @@ struct ProcedureCode::DecodeSite {
     std::unique_ptr<RunTimeStk> frame;
 };
 
+// A call of a general procedure in its compiled code, its parameters set
+// from these nodes as the code's own call site sets them from its
+// arguments.
+struct ProcedureCode::GeneralCallee {
+    ProcedureCode* code = nullptr;
+    std::vector<int> arguments;
+};
+
 // A call of a quiet procedure of integer parameters, made as its call site
 // makes it (QuietCall): a kept result for the same values, else a run.
 struct ProcedureCode::QuietCallee {
@@ -146,8 +156,8 @@ struct ProcedureCode::QuietCallee {
 
 class ProcedureCode::Compiler {
   public:
-    Compiler(ProcedureCode& code, QuietProcedures& quiet)
-        : code(code), quiet(quiet), general(code.mode == Mode::kGeneral) {}
+    Compiler(ProcedureCode& code, QuietProcedures& quiet, CompiledProcedures* compiled)
+        : code(code), quiet(quiet), compiled(compiled), general(code.mode == Mode::kGeneral) {}
 
     bool Run(Procedure& procedure) {
         code.procedure = &procedure;
@@ -662,7 +672,10 @@ class ProcedureCode::Compiler {
         Procedure* callee = SplitQuietCall(program, text, inner);
         if (callee == nullptr) return -1;
         CallArguments args(inner.GetBuffer(0));
-        if (!callee->isExtern) return CallQuiet(*callee, args, program);
+        if (!callee->isExtern) {
+            int call = CallQuiet(*callee, args, program);
+            return call >= 0 || !general ? call : CallGeneral(*callee, args, program);
+        }
         if (TextBuiltinOf(*callee) == TextBuiltin::kNone &&
             !(general && UndoableBuiltin(*callee))) {
             return -1;
@@ -791,6 +804,31 @@ class ProcedureCode::Compiler {
         return Expr(tree.get(), program);
     }
 
+    // A call of a general procedure that compiles, from the call site of
+    // another one: its arguments single values of its parameters' kinds.
+    int CallGeneral(Procedure& callee, const CallArguments& args, Program& program) {
+        std::unique_ptr<GeneralCallee> call(new (std::nothrow) GeneralCallee);
+        ProcedureCode* callCode = compiled != nullptr ? compiled->CodeOf(callee) : nullptr;
+        if (call == nullptr || callCode == nullptr || callCode->elementParam >= 0 ||
+            args.GetSize() != callCode->paramCount) {
+            return -1;
+        }
+        for (int i = 0; i < args.GetSize(); ++i) {
+            int node = Argument(args.GetAt(i), program);
+            if (!Gives(node, callCode->integerParams[static_cast<size_t>(i)])) return -1;
+            call->arguments.push_back(node);
+        }
+        call->code = callCode;
+        Node node;
+        node.kind = Node::kGeneral;
+        node.integer =
+            callCode->returnItem != nullptr && IsIntegerType(callCode->returnItem->GetType());
+        node.none = callCode->returnItem == nullptr;
+        node.index = static_cast<int>(code.generals.size());
+        code.generals.push_back(std::move(call));
+        return AddNode(node);
+    }
+
     static constexpr int kNotDecode = -2;
 
     // "sysTranChoiceItem(element, name, tag)" of the Translate procedure's
@@ -847,6 +885,7 @@ class ProcedureCode::Compiler {
 
     ProcedureCode& code;
     QuietProcedures& quiet;
+    CompiledProcedures* compiled;
     const bool general;
     std::vector<Named> scope;
     // Every name declared in the procedure, in scope or not.
@@ -858,11 +897,11 @@ ProcedureCode::ProcedureCode() = default;
 ProcedureCode::~ProcedureCode() = default;
 
 std::unique_ptr<ProcedureCode> ProcedureCode::Compile(Procedure& procedure, QuietProcedures& quiet,
-                                                      Mode mode) {
+                                                      Mode mode, CompiledProcedures* compiled) {
     std::unique_ptr<ProcedureCode> code(new (std::nothrow) ProcedureCode);
     if (code == nullptr) return nullptr;
     code->mode = mode;
-    if (!Compiler(*code, quiet).Run(procedure)) return nullptr;
+    if (!Compiler(*code, quiet, compiled).Run(procedure)) return nullptr;
     return code;
 }
 
@@ -931,13 +970,11 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
             return env.returnValue.setInteger(word, type);
         }
         case Node::kBuiltin:
-        case Node::kProcedure: {
+        case Node::kProcedure:
+        case Node::kGeneral: {
             // Its result, as an operator takes the value of a call.
             CVarient& value = scratch[1];
-            bool called = node.kind == Node::kBuiltin
-                              ? Call(env, *builtins[static_cast<size_t>(node.index)], value)
-                              : CallQuiet(env, *callees[static_cast<size_t>(node.index)], value);
-            if (!called) return false;
+            if (!Value(env, index, value, true)) return false;
             word = value.value;
             type = value.GetType();
             return IsIntegerType(type);
@@ -948,9 +985,9 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
     return false;
 }
 
-bool ProcedureCode::Value(ExecuteEnv& env, int index, CVarient& out) {
+bool ProcedureCode::Value(ExecuteEnv& env, int index, CVarient& out, bool call) {
     const Node& node = nodes[static_cast<size_t>(index)];
-    if (node.integer) {
+    if (node.integer && !call) {
         uint32_t word = 0;
         int32_t type = kTypeNone;
         return Integer(env, index, word, type) && out.setInteger(word, type);
@@ -966,9 +1003,30 @@ bool ProcedureCode::Value(ExecuteEnv& env, int index, CVarient& out) {
             return Call(env, *builtins[static_cast<size_t>(node.index)], out);
         case Node::kProcedure:
             return CallQuiet(env, *callees[static_cast<size_t>(node.index)], out);
+        case Node::kGeneral:
+            return CallGeneral(env, *generals[static_cast<size_t>(node.index)], out);
         default:
             return false;
     }
+}
+
+bool ProcedureCode::CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out) {
+    ProcedureCode& callee = *call.code;
+    // Its code hangs its reads where its frame would hang from any caller.
+    RunTimeStk* root = env.GetRoot();
+    if (root == nullptr || root->FindFrameOfProgram(callee.procedure->owner) == nullptr) {
+        return false;
+    }
+    // One call below this procedure's frame, as its call site runs it.
+    env.EnterCall();
+    int ran = callee.RunGeneral(env, out, [&] {
+        for (size_t i = 0; i < call.arguments.size(); ++i) {
+            if (!Store(env, *callee.variables[i], call.arguments[i])) return false;
+        }
+        return true;
+    });
+    env.LeaveCall();
+    return ran > 0;
 }
 
 bool ProcedureCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {

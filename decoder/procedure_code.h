@@ -37,6 +37,7 @@
 #include "runtime/quiet_call.h"
 #include "values/operator_code.h"
 
+class CompiledProcedures;
 class CVariableItem;
 class ExprNode;
 struct ElementArguments;
@@ -58,8 +59,11 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // runs it. A quiet procedure must have been found quiet with integer
     // parameters by the caller. The calls of quiet procedures keep their
     // results where quiet keeps them.
+    // General code calls general procedures in the code that compiled
+    // gives for them.
     static std::unique_ptr<ProcedureCode> Compile(Procedure& procedure, QuietProcedures& quiet,
-                                                  Mode mode = Mode::kQuiet);
+                                                  Mode mode = Mode::kQuiet,
+                                                  CompiledProcedures* compiled = nullptr);
 
     // QuietRunner, of quiet code: not run (-1) while traced or cancelled,
     // with binding off (the text route is then wanted), nested so deep that
@@ -84,6 +88,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     struct QuietCallee;
     struct Path;
     struct DecodeSite;
+    struct GeneralCallee;
     // How Steps stops: at the end or a return, at a failure, or before a
     // decode that an uncommitted run leaves to its caller.
     enum class Stop { kEnded, kFailed, kDecode };
@@ -113,8 +118,9 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Parameters(RunTimeStk& caller, const CallArguments& args);
     // The integer of an integer node; false where the word route gives none.
     bool Integer(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
-    // The value of any node, as the evaluator gives it.
-    bool Value(ExecuteEnv& env, int node, CVarient& out);
+    // The value of any node, as the evaluator gives it; with call, an
+    // integer call's value as the call leaves it.
+    bool Value(ExecuteEnv& env, int node, CVarient& out, bool call = false);
     // Stores node's value into item as the frame stores it.
     bool Store(ExecuteEnv& env, CVariableItem& item, int node);
     // A call of a built-in: its kept result, else Run.
@@ -125,6 +131,8 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // Runs the call through its native function.
     bool Run(ExecuteEnv& env, Builtin& call, CVarient& out);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
+    // A call of general code from this code; false where it is undone.
+    bool CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out);
     // The item of a variable that holds a value, else null (the frame's
     // read of it fails).
     const CVariableItem* Holding(int variable) const;
@@ -142,6 +150,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     int elementParam = -1;
     std::vector<std::unique_ptr<Path>> paths;
     std::vector<std::unique_ptr<DecodeSite>> decodes;
+    std::vector<std::unique_ptr<GeneralCallee>> generals;
     // The frame that the procedure's frame would hang below, where the
     // paths are read, found at the start of each general run.
     RunTimeStk* above = nullptr;

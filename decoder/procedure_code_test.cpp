@@ -159,6 +159,11 @@ const GeneralCase kGeneralCases[] = {
     {"INT4 P(STRING s, INT4 a, UINT1 b) { INT4 c = a; UINT1 d; d = c; c = LIMIT;"
      " return d * c + b + g; }",
      "return P(s, This.a, This.b);"},
+    // A general procedure calling another, which may fail.
+    {"VOID Q(STRING s, INT4 a) { sysSetTitle(1, strFormat(\"%s/%d\", s, a));"
+     " if (a > 300) sysAbort(s, \"big\"); }\nVOID P(STRING s, INT4 a, UINT1 b)"
+     " { Q(s, a + b); sysSetTitle(0, s); }",
+     "P(s, This.a, This.b); return now();"},
     // Quiet procedures and a VOID procedure's value.
     {"INT4 Sq(INT4 x) { return x * x; }\nVOID P(STRING s, INT4 a, UINT1 b)"
      " { INT4 q; q = Sq(a) - Sq(b); sysSetTitle(0, strFormat(\"%d\", q)); }",
@@ -218,9 +223,7 @@ TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
         ASSERT_EQ("OK", Load(script)) << row.procedure;
         Procedure* p = decoder.GetProgram()->FindProcedure("P");
         ASSERT_NE(nullptr, p);
-        EXPECT_NE(nullptr, ProcedureCode::Compile(*p, decoder.GetQuietProcedures(),
-                                                  ProcedureCode::Mode::kGeneral))
-            << row.procedure;
+        EXPECT_NE(nullptr, decoder.GetCompiledProcedures().CodeOf(*p)) << row.procedure;
         for (const std::vector<uint8_t>& message : kGeneralMessages) {
             CallArguments::SetBinding(false);
             std::string framed = Outcome(decoder, message);
@@ -235,29 +238,27 @@ TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
 }
 
 // What general code leaves to the frame: parameters passed by address or
-// as arrays, calls of procedures that are not quiet and of built-ins that
-// decode, variables of the script set, loops of for, break and continue,
-// stores into elements, texts stored from bare names.
+// as arrays, decodes outside a Translate procedure, variables of the
+// script set, loops of for, break and continue, stores into elements,
+// texts stored from bare names, calls of itself.
 TEST_F(ProcedureCodeTest, GeneralBodiesLeftToTheFrame) {
     const char* const procedures[] = {
         "VOID P(INT4 &a) { a = 1; }",
         "VOID P(UINT1 a[2]) { sysSetTitle(0, \"x\"); }",
-        "VOID Q(INT4 a) { sysSetTitle(0, \"x\"); }\nVOID P(INT4 a) { Q(a); }",
         "VOID P(INT4 a) { UINT1 c; sysTranChoiceItem(c, \"x\", a); }",
         "VOID P(INT4 a) { g = a; }",
         "VOID P(INT4 a) { INT4 i; for (i = 0; i < a; i = i + 1) sysSetTitle(0, \"x\"); }",
         "VOID P(INT4 a) { while (a > 0) { a = a - 1; if (a == 2) break; } }",
         "VOID P(INT4 a) { UINT1 x[2]; x[0] = 1; }",
         "VOID P(INT4 a) { OCTET t; OCTET u; t = \"x\"; u = t; }",
+        "VOID P(INT4 a) { if (a > 0) P(a - 1); }",
     };
     for (const char* procedure : procedures) {
         ASSERT_EQ("OK", Load(std::string("INT4 g;\n") + procedure + "\nstruct R { UINT1 a; };"))
             << procedure;
         Procedure* p = decoder.GetProgram()->FindProcedure("P");
         ASSERT_NE(nullptr, p);
-        EXPECT_EQ(nullptr, ProcedureCode::Compile(*p, decoder.GetQuietProcedures(),
-                                                  ProcedureCode::Mode::kGeneral))
-            << procedure;
+        EXPECT_EQ(nullptr, decoder.GetCompiledProcedures().CodeOf(*p)) << procedure;
     }
 }
 

@@ -124,6 +124,7 @@ class ProtocolDecoder {
     ExecuteEnv& GetEnv() { return env; }
     // The Dump procedures that may be left out when no row shows them.
     QuietProcedures& GetQuietProcedures() { return quietProcedures; }
+    CompiledProcedures& GetCompiledProcedures() { return compiledProcedures; }
     int32_t GetStartPos() const { return startPos; }
     int32_t GetConsumedBytes() const { return consumedBytes; }
     bool KeepsIntegrated() const { return keepIntegrated != 0; }
