@@ -1068,12 +1068,12 @@ bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
             return env.returnValue.clone(*kept) && out.clone(*kept);
         }
     }
-    if (!Run(env, call, out)) return false;
+    if (!RunBuiltin(env, call, out)) return false;
     if (keyed) call.results->Keep(words, types, count, out);
     return true;
 }
 
-bool ProcedureCode::Run(ExecuteEnv& env, Builtin& call, CVarient& out) {
+bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out) {
     Procedure& callee = *call.procedure;
     RunTimeStk* root = env.GetRoot();
     RunTimeStk* parent = root != nullptr ? root->FindFrameOfProgram(callee.owner) : nullptr;

@@ -13,18 +13,19 @@
 // (QuietProcedures) runs from the values of its arguments (QuietRunner).
 // Compiled as general, a procedure of integer and text parameters runs
 // from its call site's arguments (CallRunner), and a Translate procedure
-// from the values of its element (Procedure::TakesElementArguments). Its
-// built-ins are those whose effects a run can undo or make again alike
-// (UndoableBuiltin); it reads paths of the frames above it ("This.ihl")
-// and named values as its frame reads them. A
-// run that fails, or has anything to say, is undone: the cursor goes back
-// to where the call found it, nothing is traced or kept as an error
-// (TraceHold), and the frame then runs the call, effects and messages
-// alike. A Translate procedure may also decode choice elements of its
-// element (sysTranChoiceItem); a run that comes to a decode with nothing
-// said commits to the call: it decodes in a frame of the built-in's, as
-// the frame's call would, and runs on with the frame's messages, what can
-// run after a decode being what fails only as its statement would.
+// from the values of its element (Procedure::TakesElementArguments). General
+// code calls the built-ins whose effects a run can undo or make again alike
+// (UndoableBuiltin) and other general procedures in their code, and reads
+// paths and names of the frames above it ("This.ihl") and named values as
+// its frame reads them. A run that fails, or has anything to say, is
+// undone: the cursor goes back to where the call found it, nothing is
+// traced or kept as an error (TraceHold), and the frame then runs the
+// call, effects and messages alike. A Translate procedure may also decode
+// choice elements of its element (sysTranChoiceItem): a run that comes to
+// a decode with nothing said commits to the call. It decodes in a frame of
+// the built-in's, as the frame's call would, and runs on with the frame's
+// messages, what can run after a decode being what can fail only as its
+// statement fails in the frame.
 // Tested by decoder/procedure_code_test.cpp.
 #pragma once
 
@@ -58,9 +59,8 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // not compiled in mode (in a quiet one, a loop, say), so that its frame
     // runs it. A quiet procedure must have been found quiet with integer
     // parameters by the caller. The calls of quiet procedures keep their
-    // results where quiet keeps them.
-    // General code calls general procedures in the code that compiled
-    // gives for them.
+    // results where quiet keeps them; general code calls general
+    // procedures in the code that compiled gives for them.
     static std::unique_ptr<ProcedureCode> Compile(Procedure& procedure, QuietProcedures& quiet,
                                                   Mode mode = Mode::kQuiet,
                                                   CompiledProcedures* compiled = nullptr);
@@ -76,7 +76,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     int Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
             CVarient& result) override;
     // The call of a Translate procedure with element's values, as
-    // ExecuteEnv::Execute makes it; -1 as above.
+    // ExecuteEnv::Execute makes it; 1, 0 and -1 as above.
     int Run(ExecuteEnv& env, const ElementArguments& element, CVarient& result);
 
   private:
@@ -111,6 +111,8 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     Stop Steps(ExecuteEnv& env, size_t& pc, bool committed);
     // The messages of a statement whose call failed, as its frame gives them.
     void Failed(ExecuteEnv& env, const Step& step);
+    // Decodes a choice element in the site's frame, as the frame's call of
+    // the built-in does, messages and all.
     bool Decode(ExecuteEnv& env, DecodeSite& site);
     // The result as the frame's call takes it.
     bool TakeResult(ExecuteEnv& env, CVarient& result);
@@ -123,13 +125,13 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Value(ExecuteEnv& env, int node, CVarient& out, bool call = false);
     // Stores node's value into item as the frame stores it.
     bool Store(ExecuteEnv& env, CVariableItem& item, int node);
-    // A call of a built-in: its kept result, else Run.
+    // A call of a built-in: its kept result, else RunBuiltin.
     bool Call(ExecuteEnv& env, Builtin& call, CVarient& out);
     // The values that the result of a call that keeps its results depends
     // on, added to words and types from count on.
     bool Key(ExecuteEnv& env, const Builtin& call, uint32_t* words, int32_t* types, int& count);
     // Runs the call through its native function.
-    bool Run(ExecuteEnv& env, Builtin& call, CVarient& out);
+    bool RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
     // A call of general code from this code; false where it is undone.
     bool CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out);
