@@ -205,6 +205,28 @@ std::string Outcome(ProtocolDecoder& decoder, const std::vector<uint8_t>& bytes)
            " | " + title0.GetBuffer(0) + " | " + title1.GetBuffer(0) + "\n" + rows + traced;
 }
 
+// Translates each message with binding off (every call in a frame), then
+// three times with binding on (the compiled code runs from the second
+// time, once the call sites are bound): the outcomes are the same.
+void ExpectLikeTheFrame(ProtocolDecoder& decoder, const std::vector<std::vector<uint8_t>>& messages,
+                        const std::string& what) {
+    for (const std::vector<uint8_t>& message : messages) {
+        CallArguments::SetBinding(false);
+        std::string framed = Outcome(decoder, message);
+        CallArguments::SetBinding(true);
+        for (int round = 0; round < 3; ++round) {
+            EXPECT_EQ(framed, Outcome(decoder, message))
+                << what << " message of " << message.size() << " round " << round;
+        }
+    }
+}
+
+// The member after the one under test: the rest of the message, which
+// shows where the cursor was left.
+const char kRest[] =
+    "\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
+    " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };";
+
 // Compiled, a general procedure's call gives what its frame gives: the
 // result, the captions, where the cursor stands, the error and the trace,
 // also where the call fails or says something (the run is then undone and
@@ -217,23 +239,12 @@ TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
             row.procedure +
             "\nstruct R { UINT1 a; UINT1 b; INT4 v { INT4 Translate(STRING s, dynamic &c, INT4 n)"
             " { " +
-            row.call +
-            " } };\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
-            " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };";
+            row.call + " } };" + kRest;
         ASSERT_EQ("OK", Load(script)) << row.procedure;
         Procedure* p = decoder.GetProgram()->FindProcedure("P");
         ASSERT_NE(nullptr, p);
         EXPECT_NE(nullptr, decoder.GetCompiledProcedures().CodeOf(*p)) << row.procedure;
-        for (const std::vector<uint8_t>& message : kGeneralMessages) {
-            CallArguments::SetBinding(false);
-            std::string framed = Outcome(decoder, message);
-            CallArguments::SetBinding(true);
-            // The first run binds the call sites; the compiled code runs from the second.
-            for (int round = 0; round < 3; ++round) {
-                EXPECT_EQ(framed, Outcome(decoder, message))
-                    << row.procedure << " message of " << message.size() << " round " << round;
-            }
-        }
+        ExpectLikeTheFrame(decoder, kGeneralMessages, row.procedure);
     }
 }
 
@@ -283,9 +294,7 @@ TEST_F(ProcedureCodeTest, TranslateCallsDoWhatTheFrameDoes) {
         ASSERT_EQ(
             "OK",
             Load(std::string("#define LIMIT 300\nINT4 g = 5;\nstruct R { UINT1 a; UINT1 b; ") +
-                 member +
-                 "\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
-                 " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };"))
+                 member + kRest))
             << member;
         StructDefinition* r = decoder.GetProgram()->FindStruct("R");
         ASSERT_NE(nullptr, r);
@@ -294,15 +303,7 @@ TEST_F(ProcedureCodeTest, TranslateCallsDoWhatTheFrameDoes) {
         EXPECT_NE(nullptr, ProcedureCode::Compile(*slots->translate, decoder.GetQuietProcedures(),
                                                   ProcedureCode::Mode::kGeneral))
             << member;
-        for (const std::vector<uint8_t>& message : kGeneralMessages) {
-            CallArguments::SetBinding(false);
-            std::string framed = Outcome(decoder, message);
-            CallArguments::SetBinding(true);
-            for (int round = 0; round < 3; ++round) {
-                EXPECT_EQ(framed, Outcome(decoder, message))
-                    << member << " message of " << message.size() << " round " << round;
-            }
-        }
+        ExpectLikeTheFrame(decoder, kGeneralMessages, member);
     }
 }
 
@@ -346,9 +347,7 @@ TEST_F(ProcedureCodeTest, DecodingCallsDoWhatTheFrameDoes) {
         ASSERT_EQ("OK", Load(kHead +
                              "struct R { UINT1 a; UINT1 b; Choice v { ChoiceMap Opts"
                              " VOID Translate(STRING s, dynamic &c, INT4 n) { " +
-                             row.translate +
-                             " } };\n OCTET rest { VOID Translate(STRING s, dynamic &c, INT4 n)"
-                             " { sysFetchValue(s, c, now(), TotalLength() - now(), 1); } }; };"))
+                             row.translate + " } };" + kRest))
             << row.translate;
         const AttributeSlots* slots = SlotsOf(decoder.GetProgram()->FindStruct("R")->GetMember(2));
         ASSERT_TRUE(slots != nullptr && slots->translate != nullptr) << row.translate;
@@ -356,15 +355,7 @@ TEST_F(ProcedureCodeTest, DecodingCallsDoWhatTheFrameDoes) {
                   ProcedureCode::Compile(*slots->translate, decoder.GetQuietProcedures(),
                                          ProcedureCode::Mode::kGeneral) != nullptr)
             << row.translate;
-        for (const std::vector<uint8_t>& message : kGeneralMessages) {
-            CallArguments::SetBinding(false);
-            std::string framed = Outcome(decoder, message);
-            CallArguments::SetBinding(true);
-            for (int round = 0; round < 3; ++round) {
-                EXPECT_EQ(framed, Outcome(decoder, message))
-                    << row.translate << " message of " << message.size() << " round " << round;
-            }
-        }
+        ExpectLikeTheFrame(decoder, kGeneralMessages, row.translate);
     }
 }
 
@@ -375,15 +366,10 @@ TEST_F(ProcedureCodeTest, NestedDecodesRunOutWhereTheFramesDo) {
                          "struct N { UINT1 k; Choice c { ChoiceMap M VOID Translate(STRING s,"
                          " dynamic &c, INT4 n) { if (now() < TotalLength()) sysTranChoiceItem(c, s,"
                          " 1); } }; };\nstruct R { N top; };"));
-    for (size_t size : {10u, 40u, 80u}) {
-        std::vector<uint8_t> message(size, 1);
-        CallArguments::SetBinding(false);
-        std::string framed = Outcome(decoder, message);
-        CallArguments::SetBinding(true);
-        for (int round = 0; round < 3; ++round) {
-            EXPECT_EQ(framed, Outcome(decoder, message)) << size << " round " << round;
-        }
-    }
+    ExpectLikeTheFrame(
+        decoder,
+        {std::vector<uint8_t>(10, 1), std::vector<uint8_t>(40, 1), std::vector<uint8_t>(80, 1)},
+        "nested");
 }
 
 }  // namespace
