@@ -8,6 +8,15 @@ PROFILE_DIR := $(CURDIR)/build/profile
 CMAKE_GEN   := -G Ninja
 # The optimised builds follow the profile that make profile records.
 PROFILED    := -DVANTOR_PROFILE=use -DVANTOR_PROFILE_DIR=$(PROFILE_DIR)
+# Builds the optimised build directory $(1) (targets $(2), or all): anew
+# when the profile was recorded again since all of it was built, as the
+# build itself does not see the record change.
+define build_profiled
+	@if [ -f $(1)/profile-used ] && [ $(PROFILE_DIR)/trained -nt $(1)/profile-used ]; then \
+	  cmake --build $(1) --target clean; fi
+	cmake --build $(1) $(if $(2),--target $(2))
+	$(if $(2),,@touch $(1)/profile-used)
+endef
 
 .PHONY: all run test bench fuzz screenshots profile bootstrap format format-check clean
 
@@ -24,7 +33,7 @@ bootstrap:
 # written); anything else fails the command.
 run: bootstrap profile
 	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF $(PROFILED)
-	cmake --build $(BUILD_RUN)
+	$(call build_profiled,$(BUILD_RUN))
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  echo "Starting the desktop program in $(CURDIR)/$(BUILD_RUN)"; \
 	  cd $(BUILD_RUN) && exec ./vantor; \
@@ -45,7 +54,7 @@ run: bootstrap profile
 # README.
 screenshots: bootstrap profile
 	cmake -S . -B $(BUILD_RUN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF $(PROFILED)
-	cmake --build $(BUILD_RUN) --target vantor plug
+	$(call build_profiled,$(BUILD_RUN),vantor plug)
 	@bash scripts/screenshots $(BUILD_RUN) build/screenshots
 
 # Unit tests, always under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -57,7 +66,7 @@ test: bootstrap
 # Benchmarks, in an optimised build.
 bench: bootstrap profile
 	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=ON -DVANTOR_DESKTOP=OFF $(PROFILED)
-	cmake --build $(BUILD_BENCH)
+	$(call build_profiled,$(BUILD_BENCH))
 	@for b in $(BUILD_BENCH)/bench/*_bench; do echo "== $$b"; "$$b" || exit 1; done
 
 # The profile that guides the optimised builds: a vantor-cli that records
