@@ -4,7 +4,6 @@
 #include <new>
 
 #include "base/byte_cursor.h"
-#include "base/ob_array.h"
 #include "base/same_bytes.h"
 #include "base/tracer.h"
 #include "decoder/builtins.h"
@@ -552,6 +551,13 @@ class ProcedureCode::Compiler {
         code.nodes.push_back(node);
         return static_cast<int>(code.nodes.size()) - 1;
     }
+    // A node of what entry holds, which goes to the end of list.
+    template <typename T>
+    int AddNode(Node node, std::vector<T>& list, T entry) {
+        node.index = static_cast<int>(list.size());
+        list.push_back(std::move(entry));
+        return AddNode(node);
+    }
 
     int Literal(std::unique_ptr<CVarient> value) {
         int32_t type = value->GetType();
@@ -559,9 +565,7 @@ class ProcedureCode::Compiler {
         Node node;
         node.kind = Node::kLiteral;
         node.integer = IsIntegerType(type);
-        node.index = static_cast<int>(code.literals.size());
-        code.literals.push_back(std::move(value));
-        return AddNode(node);
+        return AddNode(node, code.literals, std::move(value));
     }
 
     int Expr(const ExprNode* tree, Program& program) {
@@ -651,9 +655,7 @@ class ProcedureCode::Compiler {
         Node node;
         node.kind = Node::kPath;
         node.integer = true;
-        node.index = static_cast<int>(code.paths.size());
-        code.paths.push_back(std::move(path));
-        return AddNode(node);
+        return AddNode(node, code.paths, std::move(path));
     }
 
     // "[digits]" to the end of the text, its number at most 9 digits long.
@@ -685,9 +687,7 @@ class ProcedureCode::Compiler {
                 Node node;
                 node.kind = Node::kReader;
                 node.integer = true;
-                node.index = static_cast<int>(code.readers.size());
-                code.readers.push_back({callee, read});
-                return AddNode(node);
+                return AddNode(node, code.readers, Reader{callee, read});
             }
         }
         std::unique_ptr<Builtin> call(new (std::nothrow) Builtin);
@@ -741,9 +741,7 @@ class ProcedureCode::Compiler {
         if (TextBuiltinOf(*callee) != TextBuiltin::kNone && KeyValues(*call) >= 0) {
             call->results.reset(new (std::nothrow) CallResults);
         }
-        node.index = static_cast<int>(code.builtins.size());
-        code.builtins.push_back(std::move(call));
-        return AddNode(node);
+        return AddNode(node, code.builtins, std::move(call));
     }
 
     // How many values the key of a pure call's result takes (Key): its
@@ -824,9 +822,7 @@ class ProcedureCode::Compiler {
         node.integer =
             callCode->returnItem != nullptr && IsIntegerType(callCode->returnItem->GetType());
         node.none = callCode->returnItem == nullptr;
-        node.index = static_cast<int>(code.generals.size());
-        code.generals.push_back(std::move(call));
-        return AddNode(node);
+        return AddNode(node, code.generals, std::move(call));
     }
 
     static constexpr int kNotDecode = -2;
@@ -850,9 +846,7 @@ class ProcedureCode::Compiler {
         Node node;
         node.kind = Node::kDecode;
         node.none = true;
-        node.index = static_cast<int>(code.decodes.size());
-        code.decodes.push_back(std::move(site));
-        return AddNode(node);
+        return AddNode(node, code.decodes, std::move(site));
     }
 
     // A call of a script procedure whose results are kept.
@@ -878,9 +872,7 @@ class ProcedureCode::Compiler {
         Node node;
         node.kind = Node::kProcedure;
         node.integer = IsIntegerType(probe.GetType());
-        node.index = static_cast<int>(code.callees.size());
-        code.callees.push_back(std::move(call));
-        return AddNode(node);
+        return AddNode(node, code.callees, std::move(call));
     }
 
     ProcedureCode& code;
@@ -1217,26 +1209,17 @@ bool ProcedureCode::DecodesReady(ExecuteEnv& env) {
         }
         // The parameters as the frame's call makes them: the choice's item
         // blank until a call refers it to the element.
-        std::unique_ptr<RunTimeStk> made(new (std::nothrow) RunTimeStk(callee.body, parent, &env));
-        if (made == nullptr) return false;
-        ObArray items;
-        bool ok = true;
-        for (int i = 0; ok && i < 3; ++i) {
-            auto* item = new (std::nothrow) CVariableItem;
-            ok = item != nullptr &&
-                 (i == 0 || item->create(nullptr, callee.parameters.GetMember(i)));
-            int before = items.GetSize();
-            if (ok && items.Add(item) == before) ok = false;
-            if (!ok) delete item;
-        }
-        if (!ok || !made->Prepare(&items, nullptr, true)) {
-            for (int i = 0; i < items.GetSize(); ++i) {
-                delete static_cast<CVariableItem*>(items.GetAt(i));
+        std::vector<std::unique_ptr<CVariableItem>> items;
+        for (int i = 0; i < 3; ++i) {
+            std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
+            if (item == nullptr ||
+                (i > 0 && !item->create(nullptr, callee.parameters.GetMember(i)))) {
+                return false;
             }
-            return false;
+            items.push_back(std::move(item));
         }
-        made->SetLayout(&callee);
-        site->frame = std::move(made);
+        site->frame = RunTimeStk::MakeCallFrame(env, callee, parent, std::move(items));
+        if (site->frame == nullptr) return false;
     }
     return true;
 }

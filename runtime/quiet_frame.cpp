@@ -1,8 +1,8 @@
 #include "runtime/quiet_frame.h"
 
 #include <new>
+#include <vector>
 
-#include "base/ob_array.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
 #include "script/procedure.h"
@@ -22,30 +22,19 @@ bool QuietFrame::Make(ExecuteEnv& env, RunTimeStk* parent) {
         procedure->returnType == kDeclStruct) {
         return false;
     }
-    std::unique_ptr<RunTimeStk> made(new (std::nothrow) RunTimeStk(procedure->body, parent, &env));
-    if (made == nullptr) return false;
-    ObArray items;
-    bool ok = true;
+    std::vector<std::unique_ptr<CVariableItem>> items;
     int count = procedure->parameters.GetMemberCount();
-    for (int i = 0; ok && i <= count; ++i) {
-        auto* item = new (std::nothrow) CVariableItem;
+    for (int i = 0; i <= count; ++i) {
+        std::unique_ptr<CVariableItem> item(new (std::nothrow) CVariableItem);
         VariableDefinition* def = i < count ? procedure->parameters.GetMember(i) : nullptr;
-        ok = item != nullptr &&
-             (i < count ? def != nullptr && !def->byAddress && item->create(nullptr, def)
-                        : item->create(procedure->returnType, "Return", 1));
-        int before = items.GetSize();
-        if (ok && items.Add(item) == before) ok = false;
-        if (!ok) delete item;
+        bool made = item != nullptr &&
+                    (i < count ? def != nullptr && !def->byAddress && item->create(nullptr, def)
+                               : item->create(procedure->returnType, "Return", 1));
+        if (!made) return false;
+        items.push_back(std::move(item));
     }
-    if (!ok) {
-        for (int i = 0; i < items.GetSize(); ++i)
-            delete static_cast<CVariableItem*>(items.GetAt(i));
-        return false;
-    }
-    if (!made->Prepare(&items, nullptr, true)) return false;
-    made->SetLayout(procedure);
-    frame = std::move(made);
-    return true;
+    frame = RunTimeStk::MakeCallFrame(env, *procedure, parent, std::move(items));
+    return frame != nullptr;
 }
 
 int QuietFrame::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) {

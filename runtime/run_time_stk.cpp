@@ -791,6 +791,23 @@ CVariableItem* RunTimeStk::FollowDotted(const DottedPath& path, NameSlot* slot, 
     return item;
 }
 
+std::unique_ptr<RunTimeStk> RunTimeStk::MakeCallFrame(
+    ExecuteEnv& env, Procedure& procedure, RunTimeStk* parent,
+    std::vector<std::unique_ptr<CVariableItem>> items) {
+    std::unique_ptr<RunTimeStk> made(new (std::nothrow) RunTimeStk(procedure.body, parent, &env));
+    if (made == nullptr) return nullptr;
+    ObArray list;
+    for (std::unique_ptr<CVariableItem>& item : items) {
+        int before = list.GetSize();
+        if (item == nullptr || list.Add(item.get()) == before) return nullptr;
+    }
+    // The frame owns them from here on, whether or not it is prepared.
+    for (std::unique_ptr<CVariableItem>& item : items) item.release();
+    if (!made->Prepare(&list, nullptr, true)) return nullptr;
+    made->SetLayout(&procedure);
+    return made;
+}
+
 void RunTimeStk::BindEvaluator(ExprEvaluator& evaluator) {
     evaluator.SetCallback(this, ValueProc, ReadProc, ReadInteger, WriteLeaf);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "base/ob_array.h"
 #include "base/otstr.h"
@@ -20,6 +21,7 @@ template <typename T>
 class FoldedNameIndex;
 class ExecuteEnv;
 class NativeCall;
+class Procedure;
 class ExprNode;
 class Program;
 class StructDefinition;
@@ -32,6 +34,14 @@ class RunTimeStk : public ItemResolver {
     ~RunTimeStk() override;
     RunTimeStk(const RunTimeStk&) = delete;
     RunTimeStk& operator=(const RunTimeStk&) = delete;
+
+    // A frame of a call of procedure below parent in env that its caller
+    // keeps from call to call: it holds items, made by the caller in the
+    // order of the call's variables, as a call's frame holds its
+    // parameters; null where it cannot be made.
+    static std::unique_ptr<RunTimeStk> MakeCallFrame(
+        ExecuteEnv& env, Procedure& procedure, RunTimeStk* parent,
+        std::vector<std::unique_ptr<CVariableItem>> items);
 
     // The function the expression evaluator calls back for this frame:
     // requests 0 assign, 1 read (procedure calls and named constants too),
