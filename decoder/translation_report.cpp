@@ -15,9 +15,15 @@ namespace {
 constexpr int kBytesPerLine = 20;
 constexpr int kProtocolWidth = 60;
 
-bool Printable(uint8_t b) {
-    return b >= 33 && b < 127;
-}
+// Each byte as the character column shows it: itself from '!' to '~', '.'
+// otherwise. A table, as the bytes of a message are random to a branch.
+struct ShownBytes {
+    constexpr ShownBytes() : shown() {
+        for (int b = 0; b < 256; ++b) shown[b] = b >= 33 && b < 127 ? static_cast<char>(b) : '.';
+    }
+    char shown[256];
+};
+constexpr ShownBytes kShownBytes;
 
 // Copies words to out without their zero byte; their length.
 int PutWords(char* out, const char* words) {
@@ -77,7 +83,7 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
             text[h++] = kDigits[b & 15];
             text[h++] = ' ';
             if (i == 9) h++;
-            text[kCharsAt + i] = Printable(b) ? static_cast<char>(b) : '.';
+            text[kCharsAt + i] = kShownBytes.shown[b];
         }
         text[kCharsAt + n] = '\n';
         out.Append(text, kCharsAt + n + 1);

@@ -426,11 +426,11 @@ class TreeDump {
     // ---- the name column ----
 
     // The indent of level, replacing text.
-    void Indent(int32_t level, std::string& text) const {
-        text.clear();
-        if ((options & kDumpIndent) != 0) {
-            text.append(static_cast<size_t>(Level(level)) * kDumpIndentStep, ' ');
-        }
+    void Indent(int32_t level, std::string& text) const { text.assign(IndentLength(level), ' '); }
+
+    size_t IndentLength(int32_t level) const {
+        return (options & kDumpIndent) != 0 ? static_cast<size_t>(Level(level)) * kDumpIndentStep
+                                            : 0;
     }
 
     // "[07] " with as many digits as the highest index of count needs.
@@ -460,25 +460,33 @@ class TreeDump {
         static const std::string kNone;
         if (table == nullptr) return kNone;  // no rows to name
         std::string& text = Here().name;
-        Indent(level, text);
-        if ((options & kDumpMarker) != 0 && item.marker != ' ' && item.marker != '\0') {
-            text.push_back(item.marker);
-        }
+        bool marked = (options & kDumpMarker) != 0 && item.marker != ' ' && item.marker != '\0';
         if (item.header.declaredType == kDeclChoice && (options & kDumpIndexPrefix) != 0) {
+            Indent(level, text);
+            if (marked) text.push_back(item.marker);
             text.append("[] ");
             Append(item.GetItemName(), text);
             return text;
         }
-        if (item.header.declaredType == kDeclStruct) text.append("{}");
-        // The display name, up to its first zero byte.
+        // The indent, the marker, "{}" of a struct, the display name up to
+        // its first zero byte and its suffix, written in one go.
         const OTSTR& name = item.header.GetName();
         const char* bytes = name.GetBuffer();
         size_t length = strnlen(bytes, static_cast<size_t>(name.GetLength()));
-        text.append(bytes, length);
-        if (length == static_cast<size_t>(name.GetLength())) {
-            char suffix[CVariableItem::kMaxDisplaySuffix];
-            text.append(suffix, static_cast<size_t>(item.DisplaySuffix(suffix)));
-        }
+        char suffix[CVariableItem::kMaxDisplaySuffix];
+        size_t suffixLength = length == static_cast<size_t>(name.GetLength())
+                                  ? static_cast<size_t>(item.DisplaySuffix(suffix))
+                                  : 0;
+        size_t indent = IndentLength(level);
+        size_t braces = item.header.declaredType == kDeclStruct ? 2 : 0;
+        text.resize(indent + (marked ? 1 : 0) + braces + length + suffixLength);
+        char* out = &text[0];
+        memset(out, ' ', indent);
+        out += indent;
+        if (marked) *out++ = item.marker;
+        memcpy(out, "{}", braces);
+        memcpy(out + braces, bytes, length);
+        memcpy(out + braces + length, suffix, suffixLength);
         return text;
     }
 
