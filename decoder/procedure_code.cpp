@@ -67,6 +67,9 @@ struct ProcedureCode::Node {
     int element = 0;  // kElement: the element of the variable
     int left = -1;
     int right = -1;
+    // An integer literal's word and type, read in place.
+    uint32_t word = 0;
+    int32_t wordType = kTypeNone;
 };
 
 struct ProcedureCode::Step {
@@ -565,6 +568,8 @@ class ProcedureCode::Compiler {
         Node node;
         node.kind = Node::kLiteral;
         node.integer = IsIntegerType(type);
+        node.word = value->value;
+        node.wordType = type;
         return AddNode(node, code.literals, std::move(value));
     }
 
@@ -904,15 +909,21 @@ const CVariableItem* ProcedureCode::Holding(int variable) const {
     return item->HasValue() ? item : nullptr;
 }
 
+bool ProcedureCode::Operand(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {
+    const Node& node = nodes[static_cast<size_t>(index)];
+    if (node.kind != Node::kLiteral) return Integer(env, index, word, type);
+    word = node.word;
+    type = node.wordType;
+    return true;
+}
+
 bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {
     const Node& node = nodes[static_cast<size_t>(index)];
     switch (node.kind) {
-        case Node::kLiteral: {
-            const CVarient& literal = *literals[static_cast<size_t>(node.index)];
-            word = literal.value;
-            type = literal.GetType();
+        case Node::kLiteral:
+            word = node.word;
+            type = node.wordType;
             return true;
-        }
         case Node::kVariable:
         case Node::kElement: {
             const CVariableItem* item = Holding(node.index);
@@ -947,8 +958,8 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
         case Node::kBinary: {
             uint32_t left = 0, right = 0;
             int32_t leftType = kTypeNone, rightType = kTypeNone;
-            return Integer(env, node.left, left, leftType) &&
-                   Integer(env, node.right, right, rightType) &&
+            return Operand(env, node.left, left, leftType) &&
+                   Operand(env, node.right, right, rightType) &&
                    CVarient::OperateWords(left, leftType, node.code, right, rightType, word, type);
         }
         case Node::kReader: {

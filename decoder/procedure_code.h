@@ -120,6 +120,8 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Parameters(RunTimeStk& caller, const CallArguments& args);
     // The integer of an integer node; false where the word route gives none.
     bool Integer(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
+    // An operator's operand: a literal read in place, else Integer.
+    bool Operand(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
     // The value of any node, as the evaluator gives it; with call, an
     // integer call's value as the call leaves it.
     bool Value(ExecuteEnv& env, int node, CVarient& out, bool call = false);

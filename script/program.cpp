@@ -130,12 +130,14 @@ void Program::ScanKinds() const {
     if (kindsRemovals != itemRemovals) {
         programItems.clear();
         variableItems.clear();
+        itemKinds.clear();
         kindsScanned = 0;
         kindsRemovals = itemRemovals;
     }
     for (; kindsScanned < ItemCount(); ++kindsScanned) {
         ProgramItem* item = ItemAt(kindsScanned);
         int32_t kind = item->ItemKind();
+        itemKinds.push_back(kind);
         if (kind == kItemProgram) {
             programItems.push_back(static_cast<Program*>(item));
         } else if (kind == kItemVariable) {
@@ -293,11 +295,13 @@ bool Program::Run(ExecuteEnv& env) {
     const char* programName = GetName().GetBuffer(0);
     for (int i = 0; i < ItemCount(); ++i) {
         if (!env.KeepRunning()) return false;
-        ProgramItem* item = ItemAt(i);
-        int32_t itemLine = ItemLine(i);
-        switch (item->ItemKind()) {
+        // The kinds kept follow the items as they change.
+        if (!KindsScanned()) ScanKinds();
+        ProgramItem* item = nullptr;
+        switch (itemKinds[static_cast<size_t>(i)]) {
             case kItemVariable: {
-                auto* var = static_cast<VariableDeclaration*>(item);
+                auto* var = static_cast<VariableDeclaration*>(ItemAt(i));
+                int32_t itemLine = ItemLine(i);
                 if (var->initializer.IsEmpty()) break;
                 OTSTR target = var->GetName();
                 if (var->count > 1) target.Append("[]");
@@ -319,6 +323,7 @@ bool Program::Run(ExecuteEnv& env) {
                 break;
             }
             case kItemProgram:
+                item = ItemAt(i);
                 if (parent != nullptr && !env.Execute(static_cast<Program*>(item))) return false;
                 break;
             case kItemExprStatement:
@@ -326,6 +331,7 @@ bool Program::Run(ExecuteEnv& env) {
             case kItemIf:
             case kItemJump:
             case kItemFor:
+                item = ItemAt(i);
                 if (!item->Run(env)) return false;
                 break;
             default:

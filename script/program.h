@@ -139,7 +139,8 @@ class Program : public NamedObject, public ProgramItem {
     // Items are appended between removals: what is made from them is made
     // again after a removal, otherwise brought up to date.
     uint32_t itemRemovals = 0;
-    // ProgramItems and VariableItems: the first kindsScanned items looked at.
+    // ProgramItems, VariableItems and itemKinds: the first kindsScanned
+    // items looked at.
     bool KindsScanned() const {
         return kindsRemovals == itemRemovals && kindsScanned == ItemCount();
     }
@@ -148,6 +149,8 @@ class Program : public NamedObject, public ProgramItem {
     mutable int kindsScanned = 0;
     mutable std::vector<Program*> programItems;
     mutable std::vector<VariableDeclaration*> variableItems;
+    // The kind of each item scanned, so that a run does not ask every item.
+    mutable std::vector<int32_t> itemKinds;
     // Owned; tag: how many entries of the item stood in items before the
     // owning one (also in ownedOrdinals).
     ObArrayOf<ProgramItem> ownedItems{25};
