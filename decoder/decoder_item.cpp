@@ -145,14 +145,22 @@ DecoderItem::~DecoderItem() {
 }
 
 void DecoderItem::FreeAttached() {
+    if (attached == nullptr) return;
+    ObArrayOf<DecoderItem>& integrated = attached->integrated;
     for (int i = 0; i < integrated.GetSize(); ++i) {
         delete integrated.GetAt(i);
     }
     integrated.RemoveAll();
+    ObArrayOf<DecoderItem>& contents = attached->contents;
     for (int i = 0; i < contents.GetSize(); ++i) {
         delete contents.GetAt(i);
     }
     contents.RemoveAll();
+}
+
+DecoderItem::Attached* DecoderItem::Attach() {
+    if (attached == nullptr) attached.reset(new (std::nothrow) Attached);
+    return attached.get();
 }
 
 void DecoderItem::ClearAll() {
@@ -169,6 +177,9 @@ void DecoderItem::Restart() {
 
 bool DecoderItem::SizeIntegrated(int32_t n) {
     if (n < 0) return false;
+    if (attached == nullptr && n == 0) return true;
+    if (Attach() == nullptr) return false;
+    ObArrayOf<DecoderItem>& integrated = attached->integrated;
     for (int i = n; i < integrated.GetSize(); ++i) {
         delete integrated.GetAt(i);
     }
@@ -180,35 +191,36 @@ bool DecoderItem::SizeIntegrated(int32_t n) {
 }
 
 bool DecoderItem::SetIntegrated(int32_t index, DecoderItem* s) {
-    if (index < 0 || index >= integrated.GetSize()) return false;
-    delete integrated.GetAt(index);
-    integrated.SetAt(index, s);
+    if (attached == nullptr || index < 0 || index >= attached->integrated.GetSize()) return false;
+    delete attached->integrated.GetAt(index);
+    attached->integrated.SetAt(index, s);
     return true;
 }
 
 void DecoderItem::DropIntegrated(int32_t index) {
-    if (index < 0 || index >= integrated.GetSize()) return;
-    delete integrated.GetAt(index);
-    integrated.SetAt(index, nullptr);
+    if (attached == nullptr || index < 0 || index >= attached->integrated.GetSize()) return;
+    delete attached->integrated.GetAt(index);
+    attached->integrated.SetAt(index, nullptr);
 }
 
 bool DecoderItem::AddContent(DecoderItem* s) {
-    return s != nullptr && contents.Add(s) >= 0;
+    return s != nullptr && Attach() != nullptr && attached->contents.Add(s) >= 0;
 }
 
 CVariableItem* DecoderItem::IntegratedAt(int32_t index) {
-    if (index < 0 || index >= integrated.GetSize()) return nullptr;
-    return integrated.GetAt(index);
+    if (attached == nullptr || index < 0 || index >= attached->integrated.GetSize()) return nullptr;
+    return attached->integrated.GetAt(index);
 }
 
 CVariableItem* DecoderItem::ContentAt(int32_t index) {
-    if (index < 0 || index >= contents.GetSize()) return nullptr;
-    return contents.GetAt(index);
+    if (attached == nullptr || index < 0 || index >= attached->contents.GetSize()) return nullptr;
+    return attached->contents.GetAt(index);
 }
 
 bool DecoderItem::HasIntegrated(bool /*any*/) {
-    for (int i = 0; i < integrated.GetSize(); ++i) {
-        if (integrated.GetAt(i) != nullptr) return true;
+    if (attached == nullptr) return false;
+    for (int i = 0; i < attached->integrated.GetSize(); ++i) {
+        if (attached->integrated.GetAt(i) != nullptr) return true;
     }
     return false;
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 
 #include "base/ob_array.h"
@@ -55,7 +56,7 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     void DropIntegrated(int32_t index);
     // Takes a content struct over as the last one.
     bool AddContent(DecoderItem* s);
-    int ContentCount() const { return contents.GetSize(); }
+    int ContentCount() const { return attached != nullptr ? attached->contents.GetSize() : 0; }
     // Empties the item (as clear) and deletes its attached structs.
     void ClearAll();
     // Back to where a new item starts its translation, value aside: no
@@ -73,8 +74,17 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     // to one struct element.
     DecoderStruct* ReferredElement() const;
 
-    ObArrayOf<DecoderItem> integrated{25};  // owned, null for an empty slot
-    ObArrayOf<DecoderItem> contents{25};    // owned
+    // The integrated and content structs. Most items have none: the lists
+    // live apart, made at the first struct, so that the item stays small
+    // and a message's renewal touches less of it.
+    struct Attached {
+        ObArrayOf<DecoderItem> integrated{25};  // owned, null for an empty slot
+        ObArrayOf<DecoderItem> contents{25};    // owned
+    };
+    // The lists, made when missing; null when memory runs out.
+    Attached* Attach();
+
+    std::unique_ptr<Attached> attached;
 };
 
 // One element of a decoded struct item, with the location and failure mark
