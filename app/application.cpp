@@ -203,11 +203,14 @@ bool Application::BuildDumpTable(bool rows) {
 
 void Application::FillResults(uint8_t kind, TranslateResults& results) {
     for (OTSTR& text : results.texts) text.Empty();
-    if (Program* program = decoder.GetProgram()) {
-        if (EnumItemList* titles = program->FindEnum(appmsg::kTitleEnum)) {
-            titles->TextOfValue(kind, true, results.texts[0], "");
-        }
+    // The enum of the titles is looked up once for each program.
+    if (!titleEnumBound || titleEnumSerial != decoder.GetProgramSerial()) {
+        Program* program = decoder.GetProgram();
+        titleEnum = program != nullptr ? program->FindEnum(appmsg::kTitleEnum) : nullptr;
+        titleEnumSerial = decoder.GetProgramSerial();
+        titleEnumBound = true;
     }
+    if (titleEnum != nullptr) titleEnum->TextOfValue(kind, true, results.texts[0], "");
     OTSTR caption;
     if (decoder.GetTitle(0, caption) && !caption.IsEmpty()) {
         results.texts[1] = caption;

@@ -20,6 +20,8 @@
 #include "plugins/plugin_list.h"
 #include "types/text_table.h"
 
+class EnumItemList;
+
 namespace appmsg {
 constexpr const char kIllegalInput[] = "\n # illegal input.\n";
 constexpr const char kFileOpenError[] = "File open error";
@@ -287,6 +289,11 @@ class Application {
     MessageList messages;
     TranslationTotals totals;
     TextTable dumpTable;
+    // The program's enum of the message titles, found for the program
+    // whose serial is titleEnumSerial.
+    EnumItemList* titleEnum = nullptr;
+    uint32_t titleEnumSerial = 0;
+    bool titleEnumBound = false;
     LastTranslation last;
     OTSTR reportText;
     // "Dump\Tran" while reports are appended, open from one to the next.

@@ -123,12 +123,16 @@ TEST_F(ApplicationTest, ScriptIsReloadedWhenTheFileChanges) {
     ASSERT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, false));
     EXPECT_FALSE(app.IsScriptPending());
     EXPECT_EQ(3, app.Last().used);
-    // The same size, another layout: b becomes two single bytes.
+    // The same size, another layout: b becomes two single bytes; and the
+    // titles of the new script are the ones shown.
     std::string changed = kScript;
     changed.replace(changed.find("UINT2 b;"), 8, "UINT1 b;");
+    changed.replace(changed.find("from the peer"), 13, "from the rest");
     WriteWholeFile("pair.txt", changed);
-    ASSERT_TRUE(app.TranslateMessage(kPair, 3, 0, nullptr, false));
+    TranslateResults results;
+    ASSERT_TRUE(app.TranslateMessage(kPair, 3, 7, &results, false));
     EXPECT_EQ(2, app.Last().used);
+    EXPECT_STREQ("from the rest", results.texts[0].GetBuffer(0));
     // A script that no longer compiles stops the translation and stays
     // pending; the attempt is not counted.
     WriteWholeFile("pair.txt", "struct Pair { UINT1 a }");

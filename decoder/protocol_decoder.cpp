@@ -279,6 +279,7 @@ void ProtocolDecoder::Reset(bool clearError) {
     compiledProcedures.Clear();
     quietProcedures.Clear();
     program.reset();
+    ++programSerial;
     rootDef = nullptr;
     protocolName.Empty();
     titles[0] = "-";
@@ -302,6 +303,7 @@ bool ProtocolDecoder::LoadScript(const char* path, bool dumpListing) {
         return false;
     }
     program.reset(new (std::nothrow) Program);
+    ++programSerial;
     if (program == nullptr) {
         lastError = "new Program fail";
         return false;

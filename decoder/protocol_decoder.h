@@ -118,6 +118,9 @@ class ProtocolDecoder {
     const std::vector<OTSTR>& GetWarnings() const { return warnings; }
     const OTSTR& GetProtocolName() const { return protocolName; }
     Program* GetProgram() const { return program.get(); }
+    // Changes whenever the program goes or another comes, so that what a
+    // caller found in the program may be kept while this stays.
+    uint32_t GetProgramSerial() const { return programSerial; }
     StructDefinition* GetRootDef() const { return rootDef; }
     int32_t GetRootTag() const { return rootTag; }
     DecoderItem& GetRoot() { return root; }
@@ -165,6 +168,7 @@ class ProtocolDecoder {
     static int HookFunction(void* owner, int argc, void** argv);
 
     OTSTR protocolName;
+    uint32_t programSerial = 0;
     OTSTR lastError;
     // The external-call hook record.
     void* hookOwner = nullptr;
