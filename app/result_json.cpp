@@ -353,7 +353,7 @@ void AppendTypeName(const CVariableItem& item, JsonOut& out) {
 
 class TreeWriter {
   public:
-    explicit TreeWriter(JsonOut& out) : out(out) {}
+    TreeWriter(ProtocolDecoder& decoder, JsonOut& out) : decoder(decoder), out(out) {}
 
     // The node of item; element >= 0 names it "name[element]" (the
     // integrated struct of that element of an array).
@@ -373,7 +373,7 @@ class TreeWriter {
         // The comment hooks run before "failed" is read: a failing Dump
         // procedure marks the item.
         Comments(item, form, count);
-        DecoderItem* decoded = itemCast.Cast(&item);
+        DecoderItem* decoded = decoder.AsDecoderItem(&item);
         AppendLocation(decoded != nullptr ? decoded->start : -1,
                        decoded != nullptr ? decoded->length : -1, out);
         // Without a location the marker ("***?****") says nothing more.
@@ -582,12 +582,20 @@ class TreeWriter {
         out.Literal("]}");
     }
 
+    ProtocolDecoder& decoder;
     JsonOut& out;
-    CastCache<DecoderItem> itemCast;
     OTSTR marker;  // filled and written before the node's children
-    CastCache<AttachedStructs> attachedCast;
-    CastCache<DecoderStruct> structCast;
+    // Kept from message to message, so that the items' types are known.
+    struct Casts {
+        CastCache<AttachedStructs> attached;
+        CastCache<DecoderStruct> structs;
+    };
+    static thread_local Casts casts;
+    CastCache<AttachedStructs>& attachedCast = casts.attached;
+    CastCache<DecoderStruct>& structCast = casts.structs;
 };
+
+thread_local TreeWriter::Casts TreeWriter::casts;
 
 }  // namespace
 
@@ -662,7 +670,7 @@ void AppendTranslationJson(ProtocolDecoder& decoder, const JsonMessage& message,
     }
     AppendKey("tree", out);
     if (attempted) {
-        TreeWriter(out).Node(decoder.GetRoot(), 0);
+        TreeWriter(decoder, out).Node(decoder.GetRoot(), 0);
     } else {
         out.Literal("null");
     }

@@ -1,13 +1,14 @@
-// CastCache: dynamic_cast with its answer kept for the last most-derived
-// type seen. Within a complete object of a given type, every base lies at
-// the same offset, so once a type is known the cast is an addition; only a
-// new type pays for the search through the class hierarchy, which for a
-// cross cast compares type names.
+// CastCache: dynamic_cast with its answers kept for the last two
+// most-derived types seen. Within a complete object of a given type, every
+// base lies at the same offset, so once a type is known the cast is an
+// addition; only a new type pays for the search through the class
+// hierarchy, which for a cross cast compares type names.
 // Tested by base/cast_cache_test.cpp.
 #pragma once
 
 #include <cstddef>
 #include <typeinfo>
+#include <utility>
 
 template <typename To>
 class CastCache {
@@ -18,17 +19,28 @@ class CastCache {
         if (object == nullptr) return nullptr;
         const std::type_info* type = &typeid(*object);
         const char* whole = static_cast<const char*>(dynamic_cast<const void*>(object));
-        if (type != lastType) {
-            To* to = dynamic_cast<To*>(object);
-            lastType = type;
-            found = to != nullptr;
-            offset = found ? reinterpret_cast<const char*>(to) - whole : 0;
+        if (type != seen[0].type) {
+            if (type == seen[1].type) {
+                std::swap(seen[0], seen[1]);
+            } else {
+                To* to = dynamic_cast<To*>(object);
+                seen[1] = seen[0];
+                seen[0].type = type;
+                seen[0].found = to != nullptr;
+                seen[0].offset = to != nullptr ? reinterpret_cast<const char*>(to) - whole : 0;
+            }
         }
-        return found ? reinterpret_cast<To*>(const_cast<char*>(whole) + offset) : nullptr;
+        return seen[0].found ? reinterpret_cast<To*>(const_cast<char*>(whole) + seen[0].offset)
+                             : nullptr;
     }
 
   private:
-    const std::type_info* lastType = nullptr;
-    bool found = false;
-    std::ptrdiff_t offset = 0;
+    // The answers for the last two types, the latest first: a translation
+    // passes objects of two types in turn (its own items and plain ones).
+    struct Seen {
+        const std::type_info* type = nullptr;
+        bool found = false;
+        std::ptrdiff_t offset = 0;
+    };
+    Seen seen[2];
 };

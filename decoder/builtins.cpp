@@ -197,7 +197,7 @@ bool Builtin::FetchValue() {
     // holder that refers to it.
     CVariableItem* into = target;
     std::optional<LentHolder> holder;
-    if (dynamic_cast<DecoderItem*>(target) != nullptr) {
+    if (decoder.AsDecoderItem(target) != nullptr) {
         holder.emplace(decoder);
         if (holder->get() == nullptr || !(*holder)->PassAddressClone(*target, -1, nullptr)) {
             return Fail("%s", kFetchParam);
@@ -221,7 +221,7 @@ bool Builtin::FetchValue() {
 
 bool Builtin::DecodeElement(CVariableItem& element, const char* elementName,
                             StructDefinition* typeOf) {
-    auto* decoded = dynamic_cast<DecoderItem*>(&element);
+    auto* decoded = decoder.AsDecoderItem(&element);
     if (decoded != nullptr) decoded->start = cursor->GetPos();
     bool ok;
     if (element.header.baseType == kDeclStruct) {

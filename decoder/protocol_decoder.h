@@ -118,6 +118,8 @@ class ProtocolDecoder {
     const std::vector<OTSTR>& GetWarnings() const { return warnings; }
     const OTSTR& GetProtocolName() const { return protocolName; }
     Program* GetProgram() const { return program.get(); }
+    // item as a decoder item; null when it is none.
+    DecoderItem* AsDecoderItem(CVariableItem* item) { return itemCast.Cast(item); }
     // Changes whenever the program goes or another comes, so that what a
     // caller found in the program may be kept while this stays.
     uint32_t GetProgramSerial() const { return programSerial; }

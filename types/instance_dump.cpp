@@ -241,6 +241,8 @@ struct DumpTexts {
     OTSTR location;
     OTSTR marker;
     OTSTR scratch;
+    // Kept with the texts, so that a dump finds the items' type known.
+    CastCache<AttachedStructs> attachedCast;
 
     // Lets go of what a dump of a very large item left, so that what is
     // kept stays small.
@@ -847,7 +849,6 @@ class TreeDump {
     int32_t valueWidth;
     int depth = 0;
     size_t lineCount = 0;  // of texts.lines in use
-    CastCache<AttachedStructs> attachedCast;
     DumpTexts& texts;
     std::vector<std::unique_ptr<DepthTexts>>& byDepth = texts.byDepth;
     std::string& elementName = texts.elementName;
@@ -857,6 +858,7 @@ class TreeDump {
     OTSTR& location = texts.location;
     OTSTR& marker = texts.marker;
     OTSTR& scratch = texts.scratch;
+    CastCache<AttachedStructs>& attachedCast = texts.attachedCast;
 };
 
 }  // namespace
