@@ -2,6 +2,7 @@
 // Tested by types/text_table_test.cpp.
 #include "types/text_table.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -105,14 +106,15 @@ bool TextTable::SetColumnFlags(int column, uint16_t flags) {
 }
 
 bool TextTable::ComputeWidths() {
+    // The longest cell of each column, row by row as the rows lie.
+    int32_t longest[kMaxColumns] = {};
+    for (int32_t r = 0; r < rowCount; ++r) {
+        for (int i = 0; i < kMaxColumns; ++i) longest[i] = std::max(longest[i], rows[r].lengths[i]);
+    }
     for (int i = 0; i < columnCount; ++i) {
         Column& column = columns[i];
         int32_t content = titles[i].GetLength();
-        if (column.flags & kWidthFromContent) {
-            for (int32_t r = 0; r < rowCount; ++r) {
-                if (rows[r].lengths[i] > content) content = rows[r].lengths[i];
-            }
-        }
+        if (column.flags & kWidthFromContent) content = std::max(content, longest[i]);
         column.width = content > column.minWidth ? content : column.minWidth;
         BuildFormat(column);
     }
