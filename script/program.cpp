@@ -289,6 +289,26 @@ CVariableItem* Program::FindNamedValue(const char* valueName) const {
     return nullptr;
 }
 
+namespace {
+
+// Whether an item of the kind may do anything when its Program runs.
+bool RunsWhenRun(int32_t kind) {
+    switch (kind) {
+        case kItemVariable:
+        case kItemProgram:
+        case kItemExprStatement:
+        case kItemWhile:
+        case kItemIf:
+        case kItemJump:
+        case kItemFor:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 bool Program::Run(ExecuteEnv& env) {
     RunTimeStk* frame = env.GetTopStk(0);
     if (frame == nullptr) return false;
@@ -334,8 +354,20 @@ bool Program::Run(ExecuteEnv& env) {
                 item = ItemAt(i);
                 if (!item->Run(env)) return false;
                 break;
-            default:
-                break;
+            default: {
+                // Items that do nothing when run, up to the next one that
+                // may: each still counts as a step of the run.
+                int next = i + 1;
+                while (next < ItemCount() && !RunsWhenRun(itemKinds[static_cast<size_t>(next)])) {
+                    ++next;
+                }
+                if (env.returning || env.breaking || env.continuing) return true;
+                for (int rest = next - i - 1; rest > 0; --rest) {
+                    if (!env.KeepRunning()) return false;
+                }
+                i = next - 1;
+                continue;
+            }
         }
         if (env.returning || env.breaking || env.continuing) return true;
     }
