@@ -203,12 +203,12 @@ bool Application::BuildDumpTable(bool rows) {
 
 void Application::FillResults(uint8_t kind, TranslateResults& results) {
     for (OTSTR& text : results.texts) text.Empty();
-    // The enum of the titles is looked up once for each program.
-    if (!titleEnumBound || titleEnumSerial != decoder.GetProgramSerial()) {
+    // The enum of the titles is looked up once for each program (serial 0:
+    // none was ever loaded).
+    if (titleEnumSerial != decoder.GetProgramSerial()) {
         Program* program = decoder.GetProgram();
         titleEnum = program != nullptr ? program->FindEnum(appmsg::kTitleEnum) : nullptr;
         titleEnumSerial = decoder.GetProgramSerial();
-        titleEnumBound = true;
     }
     if (titleEnum != nullptr) titleEnum->TextOfValue(kind, true, results.texts[0], "");
     OTSTR caption;

@@ -293,7 +293,6 @@ class Application {
     // whose serial is titleEnumSerial.
     EnumItemList* titleEnum = nullptr;
     uint32_t titleEnumSerial = 0;
-    bool titleEnumBound = false;
     LastTranslation last;
     OTSTR reportText;
     // "Dump\Tran" while reports are appended, open from one to the next.

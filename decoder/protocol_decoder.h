@@ -121,7 +121,8 @@ class ProtocolDecoder {
     // item as a decoder item; null when it is none.
     DecoderItem* AsDecoderItem(CVariableItem* item) { return itemCast.Cast(item); }
     // Changes whenever the program goes or another comes, so that what a
-    // caller found in the program may be kept while this stays.
+    // caller found in the program may be kept while this stays; 0 until
+    // the first script is loaded or the decoder reset.
     uint32_t GetProgramSerial() const { return programSerial; }
     StructDefinition* GetRootDef() const { return rootDef; }
     int32_t GetRootTag() const { return rootTag; }

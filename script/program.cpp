@@ -317,7 +317,6 @@ bool Program::Run(ExecuteEnv& env) {
         if (!env.KeepRunning()) return false;
         // The kinds kept follow the items as they change.
         if (!KindsScanned()) ScanKinds();
-        ProgramItem* item = nullptr;
         switch (itemKinds[static_cast<size_t>(i)]) {
             case kItemVariable: {
                 auto* var = static_cast<VariableDeclaration*>(ItemAt(i));
@@ -343,16 +342,16 @@ bool Program::Run(ExecuteEnv& env) {
                 break;
             }
             case kItemProgram:
-                item = ItemAt(i);
-                if (parent != nullptr && !env.Execute(static_cast<Program*>(item))) return false;
+                if (parent != nullptr && !env.Execute(static_cast<Program*>(ItemAt(i)))) {
+                    return false;
+                }
                 break;
             case kItemExprStatement:
             case kItemWhile:
             case kItemIf:
             case kItemJump:
             case kItemFor:
-                item = ItemAt(i);
-                if (!item->Run(env)) return false;
+                if (!ItemAt(i)->Run(env)) return false;
                 break;
             default: {
                 // Items that do nothing when run, up to the next one that
