@@ -562,10 +562,11 @@ bool CVariableItem::PassAddressClone(CVariableItem& source, int32_t idx,
         return false;
     }
     if (definition != nullptr) {
-        header.SetName(definition->GetName().GetBuffer());
-        header.SetDescription(definition->GetDescription().GetBuffer());
+        header.GetName() = definition->GetName();
+        header.GetDescription() = definition->GetDescription();
         if (definition->baseType != kDeclDynamic) {
-            header.setTypeName(definition->typeName.GetBuffer(), definition->declaredType);
+            header.typeName = definition->typeName;
+            header.declaredType = definition->declaredType;
         } else {
             header.typeName = source.header.typeName;
         }
