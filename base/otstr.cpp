@@ -224,7 +224,7 @@ char* OTSTR::AssignTrimmed(const char* text, int length, bool trim) {
     return Assign(text + first, end - first);
 }
 
-OTSTR& OTSTR::operator=(const OTSTR& other) {
+OTSTR& OTSTR::Copy(const OTSTR& other) {
     // An empty text over an empty one changes nothing, and takes no block.
     if (this != &other && (other.length != 0 || length != 0)) Assign(other.buffer, other.length);
     return *this;

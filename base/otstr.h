@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class OTSTR {
   public:
@@ -27,7 +28,15 @@ class OTSTR {
     // null when nothing could be stored.
     char* Assign(const char* text, int length);
     char* AssignTrimmed(const char* text, int length, bool trim);
-    OTSTR& operator=(const OTSTR& other);
+    // Inline where the text fits the block this string holds, as names
+    // copied from item to item do; marked used as the destructor is.
+    __attribute__((used)) OTSTR& operator=(const OTSTR& other) {
+        if (buffer == nullptr || other.length > capacity || this == &other) return Copy(other);
+        if (other.length > 0) memcpy(buffer, other.buffer, static_cast<size_t>(other.length));
+        buffer[other.length] = 0;
+        length = other.length;
+        return *this;
+    }
     OTSTR& operator=(const char* text);
 
     // Never null: an empty string gives a static empty text that callers
@@ -105,6 +114,8 @@ class OTSTR {
     // size goes back to the cache without asking the heap for its size.
     static void Release(void* block, int32_t capacity);
     void Drop();
+    // operator= where the text needs a block first.
+    OTSTR& Copy(const OTSTR& other);
     bool Obtain(int64_t newCapacity);
     bool MakeRoom(int64_t added);
     OTSTR Slice(int start, int count) const;
