@@ -172,58 +172,6 @@ OTSTR& TVarient::OctetAt(int32_t idx) {
     return Strings()[idx];
 }
 
-void TVarient::StoreWord(int32_t idx, uint32_t word) {
-    uint8_t* at = ElementBytes(idx);
-    switch (ValueTypeWidth(type)) {
-        case 1: {
-            uint8_t v = static_cast<uint8_t>(word & 0xffu);
-            memcpy(at, &v, sizeof v);
-            break;
-        }
-        case 2: {
-            uint16_t v = static_cast<uint16_t>(word & 0xffffu);
-            memcpy(at, &v, sizeof v);
-            break;
-        }
-        default:
-            memcpy(at, &word, sizeof word);
-            break;
-    }
-}
-
-uint32_t TVarient::LoadWord(int32_t idx) const {
-    const uint8_t* at = ElementBytes(idx);
-    switch (type) {
-        case kTypeInt1: {
-            int8_t v = 0;
-            memcpy(&v, at, sizeof v);
-            return static_cast<uint32_t>(static_cast<int32_t>(v));
-        }
-        case kTypeUInt1: {
-            uint8_t v = 0;
-            memcpy(&v, at, sizeof v);
-            return v;
-        }
-        case kTypeInt2: {
-            int16_t v = 0;
-            memcpy(&v, at, sizeof v);
-            return static_cast<uint32_t>(static_cast<int32_t>(v));
-        }
-        case kTypeUInt2: {
-            uint16_t v = 0;
-            memcpy(&v, at, sizeof v);
-            return v;
-        }
-        case kTypeDouble:
-            return TruncateDoubleToWord(LoadDouble(idx));
-        default: {
-            uint32_t v = 0;
-            memcpy(&v, at, sizeof v);
-            return v;
-        }
-    }
-}
-
 double TVarient::LoadDouble(int32_t idx) const {
     double v = 0.0;
     memcpy(&v, ElementBytes(idx), sizeof v);

@@ -178,10 +178,54 @@ class TVarient : public VarientBase {
     }
     OTSTR* Strings() const { return static_cast<OTSTR*>(data); }
     uint8_t* Bytes() const { return static_cast<uint8_t*>(data); }
-    // Stores a word into an integer element, cut to its width.
-    void StoreWord(int32_t idx, uint32_t word);
-    // The integer element's word, sign- or zero-extended from its width.
-    uint32_t LoadWord(int32_t idx) const;
+    // Stores a word into an integer element, cut to its width. The caller
+    // has checked the type and that idx is in range.
+    void StoreWord(int32_t idx, uint32_t word) {
+        uint8_t* at = Bytes();
+        switch (type) {
+            case kTypeInt1:
+            case kTypeUInt1:
+                at[idx] = static_cast<uint8_t>(word & 0xffu);
+                break;
+            case kTypeInt2:
+            case kTypeUInt2: {
+                auto v = static_cast<uint16_t>(word & 0xffffu);
+                memcpy(at + 2 * static_cast<size_t>(idx), &v, sizeof v);
+                break;
+            }
+            default:
+                memcpy(at + 4 * static_cast<size_t>(idx), &word, sizeof word);
+                break;
+        }
+    }
+    // The integer (or DOUBLE) element's word, sign- or zero-extended from
+    // its width; the caller has checked the type and idx.
+    uint32_t LoadWord(int32_t idx) const {
+        const uint8_t* at = Bytes();
+        switch (type) {
+            case kTypeInt1:
+                return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(at[idx])));
+            case kTypeUInt1:
+                return at[idx];
+            case kTypeInt2: {
+                int16_t v;
+                memcpy(&v, at + 2 * static_cast<size_t>(idx), sizeof v);
+                return static_cast<uint32_t>(static_cast<int32_t>(v));
+            }
+            case kTypeUInt2: {
+                uint16_t v;
+                memcpy(&v, at + 2 * static_cast<size_t>(idx), sizeof v);
+                return v;
+            }
+            case kTypeDouble:
+                return TruncateDoubleToWord(LoadDouble(idx));
+            default: {
+                uint32_t v;
+                memcpy(&v, at + 4 * static_cast<size_t>(idx), sizeof v);
+                return v;
+            }
+        }
+    }
     double LoadDouble(int32_t idx) const;
 
     bool isReference = false;
