@@ -356,13 +356,6 @@ bool TVarient::getAt(int32_t idx, OTSTR& out) const {
     return true;
 }
 
-bool TVarient::getAt(int32_t idx, void*& out) const {
-    out = nullptr;
-    if (type != kTypePvoid || !InRange(idx)) return false;
-    memcpy(&out, ElementBytes(idx), sizeof out);
-    return true;
-}
-
 bool TVarient::getTextAt(int32_t idx, OTSTR& out, const char* format) const {
     if (!hasValue) {
         out = "-";

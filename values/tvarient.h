@@ -96,7 +96,14 @@ class TVarient : public VarientBase {
     const OTSTR* TextAt(int32_t idx) const {
         return type == kTypeOctet && InRange(idx) ? &Strings()[idx] : nullptr;
     }
-    bool getAt(int32_t idx, void*& out) const;
+    // Inline, and marked used (as LoadWord and StoreWord) so that the
+    // library still exports it for plug-ins built when it was not inline.
+    __attribute__((used)) bool getAt(int32_t idx, void*& out) const {
+        out = nullptr;
+        if (type != kTypePvoid || !InRange(idx)) return false;
+        memcpy(&out, Bytes() + static_cast<size_t>(idx) * sizeof out, sizeof out);
+        return true;
+    }
 
     // "-" without a value; empty for an index out of range or an invalid
     // type; otherwise the element under format (or the type's default).
@@ -180,7 +187,7 @@ class TVarient : public VarientBase {
     uint8_t* Bytes() const { return static_cast<uint8_t*>(data); }
     // Stores a word into an integer element, cut to its width. The caller
     // has checked the type and that idx is in range.
-    void StoreWord(int32_t idx, uint32_t word) {
+    __attribute__((used)) void StoreWord(int32_t idx, uint32_t word) {
         uint8_t* at = Bytes();
         switch (type) {
             case kTypeInt1:
@@ -200,7 +207,7 @@ class TVarient : public VarientBase {
     }
     // The integer (or DOUBLE) element's word, sign- or zero-extended from
     // its width; the caller has checked the type and idx.
-    uint32_t LoadWord(int32_t idx) const {
+    __attribute__((used)) uint32_t LoadWord(int32_t idx) const {
         const uint8_t* at = Bytes();
         switch (type) {
             case kTypeInt1:
