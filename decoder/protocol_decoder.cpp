@@ -619,9 +619,12 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
         default:
             return false;
     }
-    if (!bitField) return item.setAt(i, word);
-    CVarient unit;
-    return unit.setInteger(word, kTypeUInt4) && item.setBitData(i, unit);
+    // A bit field takes its bits of the unit, as setBitData takes them.
+    if (bitField) {
+        word = ExtractBits(word, UnitBits(item.header.baseType), item.header.bitHigh,
+                           item.header.bitCount);
+    }
+    return item.setAt(i, word);
 }
 
 bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor) {
