@@ -210,8 +210,11 @@ class TVarient : public VarientBase {
     __attribute__((used)) uint32_t LoadWord(int32_t idx) const {
         const uint8_t* at = Bytes();
         switch (type) {
-            case kTypeInt1:
-                return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(at[idx])));
+            case kTypeInt1: {
+                int8_t v;
+                memcpy(&v, at + idx, sizeof v);
+                return static_cast<uint32_t>(static_cast<int32_t>(v));
+            }
             case kTypeUInt1:
                 return at[idx];
             case kTypeInt2: {
