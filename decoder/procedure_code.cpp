@@ -28,6 +28,7 @@
 #include "values/cvarient.h"
 #include "values/expr_evaluator.h"
 #include "values/expr_node.h"
+#include "values/format_values.h"
 #include "values/value_type.h"
 
 namespace {
@@ -104,6 +105,10 @@ struct ProcedureCode::Builtin {
     std::vector<std::unique_ptr<CVarient>> extras;
     std::vector<CVarient*> extraList;
     std::unique_ptr<CVariableItem> result;  // null for VOID
+    // A strFormat of a literal format, whose integer values are formatted
+    // from their words (FormatTyped), one item per value.
+    bool format = false;
+    std::vector<FormatItem> items;
     // The latest results of a call of a pure built-in whose values are
     // known before it runs, as its native call site keeps them
     // (NativeCall): by the values of its integer arguments and of those of
@@ -746,6 +751,11 @@ class ProcedureCode::Compiler {
         if (TextBuiltinOf(*callee) != TextBuiltin::kNone && KeyValues(*call) >= 0) {
             call->results.reset(new (std::nothrow) CallResults);
         }
+        if (TextBuiltinOf(*callee) == TextBuiltin::kFormat && wanted == 1 && call->literal[0] &&
+            call->result != nullptr) {
+            call->format = true;
+            call->items.resize(call->extraList.size());
+        }
         return AddNode(node, code.builtins, std::move(call));
     }
 
@@ -1096,10 +1106,18 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out) {
         }
     }
     call.primed = ok;
-    for (int i = wanted; ok && i < given; ++i) {
-        ok = Value(env, call.arguments[i], *call.extraList[i - wanted]);
+    // Done by the typed format, else the values are in the extras.
+    bool done = false;
+    if (ok && call.format) {
+        int typed = FormatTyped(env, call, out);
+        done = typed >= 0;
+        ok = typed != 0;
+    } else {
+        for (int i = wanted; ok && i < given; ++i) {
+            ok = Value(env, call.arguments[i], *call.extraList[i - wanted]);
+        }
     }
-    if (ok) {
+    if (ok && !done) {
         if (call.result != nullptr) call.result->setValueFlag(false);
         env.returnValue.clear(false);
         NativeArguments native{call.paramList.data(),
@@ -1118,6 +1136,44 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out) {
         if (call.sources[static_cast<size_t>(i)] >= 0) call.paramList[i]->clear();
     }
     return ok;
+}
+
+int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out) {
+    size_t count = call.items.size();
+    for (size_t i = 0; i < count; ++i) {
+        int node = call.arguments[i + 1];
+        FormatItem& item = call.items[i];
+        CVarient& extra = *call.extraList[i];
+        if (nodes[static_cast<size_t>(node)].integer) {
+            // Value's integer, which setInteger stores as its word.
+            item.value = nullptr;
+            if (!Integer(env, node, item.word, item.type) || !IsIntegerType(item.type)) return 0;
+        } else {
+            item.value = &extra;
+            if (!Value(env, node, extra)) return 0;
+        }
+    }
+    // The format as the built-in reads its parameter.
+    const CVariableItem& param = *call.paramList[0];
+    const OTSTR* format = param.GetCount() == 1 ? RunTimeStk::TextElement(param, 0) : nullptr;
+    if (format != nullptr && env.hookOwner != nullptr) {
+        // The built-in's buffer, result and return value.
+        char buffer[1020];
+        int n = FormatItems(buffer, sizeof buffer, format->GetBuffer(0), call.items.data(),
+                            static_cast<int>(count));
+        Procedure& callee = *call.procedure;
+        call.result->setValueFlag(false);
+        env.returnValue.clear(false);
+        if (n >= 0 && callee.StoreReturn(call.result.get(), buffer, n)) {
+            return callee.TakeResult(env, call.result.get()) && out.clone(env.returnValue) ? 1 : 0;
+        }
+    }
+    // The built-in fails, and says why, from the extras.
+    for (size_t i = 0; i < count; ++i) {
+        const FormatItem& item = call.items[i];
+        if (item.value == nullptr && !call.extraList[i]->setInteger(item.word, item.type)) return 0;
+    }
+    return -1;
 }
 
 bool ProcedureCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out) {

@@ -134,6 +134,11 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Key(ExecuteEnv& env, const Builtin& call, uint32_t* words, int32_t* types, int& count);
     // Runs the call through its native function.
     bool RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out);
+    // RunBuiltin's values and run of a strFormat call of a literal format,
+    // its integer values formatted from their words: 1 done, 0 failed, -1
+    // where the values are in the extras for the built-in's own run (which
+    // fails, with its messages).
+    int FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
     // A call of general code from this code; false where it is undone.
     bool CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out);

@@ -164,6 +164,13 @@ const GeneralCase kGeneralCases[] = {
      " if (a > 300) sysAbort(s, \"big\"); }\nVOID P(STRING s, INT4 a, UINT1 b)"
      " { Q(s, a + b); sysSetTitle(0, s); }",
      "P(s, This.a, This.b); return now();"},
+    // Formats of integers of several widths and of texts, and formats that
+    // fail: a text from an integer, a value missing.
+    {"OCTET P(STRING s, INT4 a, UINT1 b) { INT2 h; h = a * 300;"
+     " sysSetTitle(0, strFormat(\"%d|%u|%ld|%x|%c|%s|%\", h, h, b, a - 1000, b + 64, s));"
+     " if (b == 5) return strFormat(\"%s %d\", b, a); if (a == 9) return strFormat(\"%d %d\", a);"
+     " return strFormat(\"%f %s\", a, strFormat(\"<%s>\", s)); }",
+     "sysSetTitle(1, P(s, This.a, This.b)); return now();"},
     // Quiet procedures and a VOID procedure's value.
     {"INT4 Sq(INT4 x) { return x * x; }\nVOID P(STRING s, INT4 a, UINT1 b)"
      " { INT4 q; q = Sq(a) - Sq(b); sysSetTitle(0, strFormat(\"%d\", q)); }",
@@ -335,6 +342,11 @@ TEST_F(ProcedureCodeTest, DecodingCallsDoWhatTheFrameDoes) {
         // A fetch between decodes, that can fail after the first.
         {"UINT2 w; sysTranChoiceItem(c, s, 1); sysFetchValue(s, w, now(), 0, 1);"
          " sysTranChoiceItem(c, s, w & 3);",
+         true},
+        // A format after a decode, made for its effect, that fails for some
+        // values with the built-in's message.
+        {"INT4 q = This.a; sysTranChoiceItem(c, s, 1); if (q > 3) strFormat(\"%s\", q);"
+         " else strFormat(\"%d\", q);",
          true},
         // After a decode, a path, a division and a variable that may have no
         // value could fail otherwise than their frame's statement.

@@ -108,6 +108,27 @@ class ValueSource {
     ~ValueSource() = default;
 };
 
+// The part of value that a conversion needs: 0 or kFormatBadValue.
+int ReadValue(const CVarient& value, Need need, Value& out) {
+    switch (need) {
+        case Need::kWord:
+            return value.getUInt32(out.word) ? 0 : kFormatBadValue;
+        case Need::kDouble:
+            return value.getDouble(out.number) ? 0 : kFormatBadValue;
+        case Need::kText: {
+            const char* bytes = nullptr;
+            int32_t length = 0;
+            if (value.GetType() != kTypeOctet || !value.getBytes(&bytes, &length)) {
+                return kFormatBadValue;
+            }
+            out.text = bytes;
+            out.length = TextLength(bytes, static_cast<size_t>(length));
+            return 0;
+        }
+    }
+    return kFormatBadValue;
+}
+
 class ListSource final : public ValueSource {
   public:
     explicit ListSource(const ObArrayOf<CVarient>& values) : values(values) {}
@@ -115,28 +136,39 @@ class ListSource final : public ValueSource {
     int Next(Need need, Value& out) override {
         if (next >= values.GetSize()) return kFormatMissingValue;
         const CVarient* value = values.GetAt(next++);
-        if (value == nullptr) return kFormatBadValue;
+        return value != nullptr ? ReadValue(*value, need, out) : kFormatBadValue;
+    }
+
+  private:
+    const ObArrayOf<CVarient>& values;
+    int next = 0;
+};
+
+class ItemSource final : public ValueSource {
+  public:
+    ItemSource(const FormatItem* items, int count) : items(items), count(count) {}
+
+    int Next(Need need, Value& out) override {
+        if (next >= count) return kFormatMissingValue;
+        const FormatItem& item = items[next++];
+        if (item.value != nullptr) return ReadValue(*item.value, need, out);
+        // The word reads as an integer value's word reads.
         switch (need) {
             case Need::kWord:
-                return value->getUInt32(out.word) ? 0 : kFormatBadValue;
-            case Need::kDouble:
-                return value->getDouble(out.number) ? 0 : kFormatBadValue;
-            case Need::kText: {
-                const char* bytes = nullptr;
-                int32_t length = 0;
-                if (value->GetType() != kTypeOctet || !value->getBytes(&bytes, &length)) {
-                    return kFormatBadValue;
-                }
-                out.text = bytes;
-                out.length = TextLength(bytes, static_cast<size_t>(length));
+                out.word = item.word;
                 return 0;
-            }
+            case Need::kDouble:
+                out.number = static_cast<double>(item.word);
+                return 0;
+            case Need::kText:
+                return kFormatBadValue;
         }
         return kFormatBadValue;
     }
 
   private:
-    const ObArrayOf<CVarient>& values;
+    const FormatItem* items;
+    int count;
     int next = 0;
 };
 
@@ -476,13 +508,26 @@ int FormatCore(Sink& sink, const char* format, ValueSource& source, const Option
 
 }  // namespace
 
-int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CVarient>& values) {
+namespace {
+
+int FormatInto(char* out, int capacity, const char* format, ValueSource& source) {
     if (out == nullptr || capacity < 1) return kFormatNoRoom;
     Sink sink(out, static_cast<size_t>(capacity) - 1);
-    ListSource source(values);
     int rc = FormatCore(sink, format != nullptr ? format : "", source, Options{true, true});
     out[sink.Length()] = 0;
     return rc;
+}
+
+}  // namespace
+
+int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CVarient>& values) {
+    ListSource source(values);
+    return FormatInto(out, capacity, format, source);
+}
+
+int FormatItems(char* out, int capacity, const char* format, const FormatItem* items, int count) {
+    ItemSource source(items, items != nullptr && count > 0 ? count : 0);
+    return FormatInto(out, capacity, format, source);
 }
 
 bool FormatValueText(OTSTR& out, const char* format, const FormatArg& arg) {

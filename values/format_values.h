@@ -28,6 +28,17 @@ constexpr int kFormatBadValue = -3;      // a value cannot be read as its conver
 // itself is never handed to the C formatter.
 int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CVarient>& values);
 
+// One value for FormatItems: value, or where that is null an integer of
+// type whose word is word, which formats as an integer value of that word.
+struct FormatItem {
+    const CVarient* value = nullptr;
+    int32_t type = 0;
+    uint32_t word = 0;
+};
+
+// FormatValues over count items.
+int FormatItems(char* out, int capacity, const char* format, const FormatItem* items, int count);
+
 // One value for FormatValueText: its type and, by type, the word (integers,
 // already sign- or zero-extended from the type's width; PVOID: the low 32
 // bits), the double, or the bytes (OCTET; length -1: up to the zero byte).

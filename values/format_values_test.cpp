@@ -1,5 +1,6 @@
-// Tests of FormatValues and IntToText (values/format_values.cpp):
-// conversions, flags, widths, result codes and the capacity bound.
+// Tests of FormatValues, FormatItems and IntToText
+// (values/format_values.cpp): conversions, flags, widths, result codes and
+// the capacity bound.
 #include "values/format_values.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include "base/ob_array.h"
 #include "values/cvarient.h"
+#include "values/value_type.h"
 
 namespace {
 
@@ -26,6 +28,22 @@ class Values {
     // The pointers as FormatValues takes them.
     void Fill(ObArrayOf<CVarient>& list) const {
         for (const auto& v : values) list.Add(v.get());
+    }
+    // The items as FormatItems takes them, the integers as their words;
+    // false for a list with a null value, which no item stands for.
+    bool Items(std::vector<FormatItem>& items) const {
+        for (const auto& v : values) {
+            if (v == nullptr) return false;
+            FormatItem item;
+            if (IsIntegerType(v->GetType())) {
+                item.type = v->GetType();
+                v->getUInt32(item.word);
+            } else {
+                item.value = v.get();
+            }
+            items.push_back(item);
+        }
+        return true;
     }
 
   private:
@@ -50,7 +68,17 @@ Result Format(const char* format, const Values& values, int capacity = 1020) {
     values.Fill(list);
     int rc = FormatValues(out.data(), capacity, format, list);
     for (size_t i = room; i < out.size(); ++i) EXPECT_EQ(out[i], 'Z') << "byte " << i;
-    return {rc, std::string(out.data(), strnlen(out.data(), room))};
+    Result result{rc, std::string(out.data(), strnlen(out.data(), room))};
+    // The same values as items, the integers as their words, format alike.
+    std::vector<FormatItem> items;
+    if (values.Items(items)) {
+        std::vector<char> again(room + 16, 'Z');
+        int n = static_cast<int>(items.size());
+        EXPECT_EQ(FormatItems(again.data(), capacity, format, items.data(), n), rc);
+        EXPECT_EQ(std::string(again.data(), strnlen(again.data(), room)), result.text);
+        for (size_t i = room; i < again.size(); ++i) EXPECT_EQ(again[i], 'Z') << "byte " << i;
+    }
+    return result;
 }
 
 TEST(FormatValuesTest, Conversions) {
