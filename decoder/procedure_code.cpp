@@ -109,6 +109,7 @@ struct ProcedureCode::Builtin {
     // from their words (FormatTyped), one item per value.
     bool format = false;
     std::vector<FormatItem> items;
+    FormatPlan plan;
     // The latest results of a call of a pure built-in whose values are
     // known before it runs, as its native call site keeps them
     // (NativeCall): by the values of its integer arguments and of those of
@@ -1159,8 +1160,10 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out) {
     if (format != nullptr && env.hookOwner != nullptr) {
         // The built-in's buffer, result and return value.
         char buffer[1020];
-        int n = FormatItems(buffer, sizeof buffer, format->GetBuffer(0), call.items.data(),
-                            static_cast<int>(count));
+        // The format is parsed once: a literal's text does not change.
+        const char* text = format->GetBuffer(0);
+        if (!call.plan.Of(text, format->GetLength())) call.plan.Parse(text);
+        int n = call.plan.Format(buffer, sizeof buffer, call.items.data(), static_cast<int>(count));
         Procedure& callee = *call.procedure;
         call.result->setValueFlag(false);
         env.returnValue.clear(false);

@@ -410,97 +410,130 @@ int ReadStar(ValueSource& source, int64_t& out) {
     return rc;
 }
 
+}  // namespace
+
+// What FormatCore writes in one step: a run of text without directives, or
+// a directive as parsed, before its "*" values are read.
+struct FormatPiece {
+    const char* text = nullptr;  // the run of text; null for a directive
+    size_t length = 0;
+    Directive d;
+    bool widthStar = false;
+    bool precisionStar = false;
+    char conversion = 0;  // 0: a directive cut off by the end of the format
+};
+
+namespace {
+
+// The piece that begins at p (not at the format's end); returns where the
+// next begins.
+const char* ParsePiece(const char* p, FormatPiece& piece) {
+    if (*p != '%') {
+        // The text up to the next directive in one piece.
+        const char* end = p + 1;
+        while (*end != 0 && *end != '%') ++end;
+        piece.text = p;
+        piece.length = static_cast<size_t>(end - p);
+        return end;
+    }
+    const char* q = p + 1;
+    Directive& d = piece.d;
+    for (;; ++q) {
+        if (*q == ' ') {
+            d.space = true;
+        } else if (*q == '+') {
+            d.plus = true;
+        } else if (*q == '-') {
+            d.left = true;
+        } else if (*q == '0') {
+            d.zero = true;
+        } else {
+            break;
+        }
+    }
+    if (*q == '*') {
+        ++q;
+        piece.widthStar = true;
+    } else {
+        d.width = ReadNumber(q);
+    }
+    if (*q == '.') {
+        ++q;
+        d.hasPrecision = true;
+        if (*q == '*') {
+            ++q;
+            piece.precisionStar = true;
+        } else {
+            d.precision = ReadNumber(q);
+        }
+    }
+    if (*q == 'l') {
+        d.isLong = true;
+        ++q;
+    }
+    piece.conversion = *q;
+    return *q != 0 ? q + 1 : q;
+}
+
+// Writes one piece, reading its "*" values first: 0 or an error code.
+int RunPiece(Sink& sink, const FormatPiece& piece, ValueSource& source, const Options& options) {
+    if (piece.text != nullptr) {
+        sink.Put(piece.text, piece.length);
+        return 0;
+    }
+    Directive d = piece.d;
+    if (piece.widthStar) {
+        int rc = ReadStar(source, d.width);
+        if (rc != 0) return rc;
+        if (d.width < 0) {
+            d.left = true;
+            d.width = -d.width;
+        }
+    }
+    if (piece.precisionStar) {
+        int rc = ReadStar(source, d.precision);
+        if (rc != 0) return rc;
+        if (d.precision < 0) d.precision = 0;
+    }
+    char conversion = piece.conversion;
+    switch (conversion) {
+        case 0:
+            // A directive cut off by the end of the format writes its "%".
+            sink.Put("%", 1);
+            return 0;
+        case 'c':
+        case 'C':
+            return ConvertChar(sink, conversion, d, source);
+        case 's':
+        case 'S':
+            return ConvertText(sink, d, source, options);
+        case 'd':
+        case 'i':
+        case 'u':
+        case 'o':
+        case 'x':
+        case 'X':
+            return ConvertInteger(sink, conversion, d, source, options);
+        case 'e':
+        case 'f':
+            return ConvertDouble(sink, conversion, d, source);
+        case '%':
+            sink.Put("%", 1);
+            return 0;
+        default:
+            sink.Put("%", 1);
+            sink.Put(&conversion, 1);
+            return 0;
+    }
+}
+
 int FormatCore(Sink& sink, const char* format, ValueSource& source, const Options& options) {
     const char* p = format;
     while (*p != 0) {
         if (sink.Full()) return kFormatNoRoom;
-        if (*p != '%') {
-            // The text up to the next directive in one piece.
-            const char* end = p + 1;
-            while (*end != 0 && *end != '%') ++end;
-            sink.Put(p, static_cast<uint64_t>(end - p));
-            p = end;
-            continue;
-        }
-        const char* q = p + 1;
-        Directive d;
-        for (;; ++q) {
-            if (*q == ' ') {
-                d.space = true;
-            } else if (*q == '+') {
-                d.plus = true;
-            } else if (*q == '-') {
-                d.left = true;
-            } else if (*q == '0') {
-                d.zero = true;
-            } else {
-                break;
-            }
-        }
-        if (*q == '*') {
-            ++q;
-            int rc = ReadStar(source, d.width);
-            if (rc != 0) return rc;
-            if (d.width < 0) {
-                d.left = true;
-                d.width = -d.width;
-            }
-        } else {
-            d.width = ReadNumber(q);
-        }
-        if (*q == '.') {
-            ++q;
-            d.hasPrecision = true;
-            if (*q == '*') {
-                ++q;
-                int rc = ReadStar(source, d.precision);
-                if (rc != 0) return rc;
-                if (d.precision < 0) d.precision = 0;
-            } else {
-                d.precision = ReadNumber(q);
-            }
-        }
-        if (*q == 'l') {
-            d.isLong = true;
-            ++q;
-        }
-        char conversion = *q;
-        if (conversion == 0) {
-            // A directive cut off by the end of the format writes its "%".
-            sink.Put("%", 1);
-            break;
-        }
-        p = q + 1;
-        int rc = 0;
-        switch (conversion) {
-            case 'c':
-            case 'C':
-                rc = ConvertChar(sink, conversion, d, source);
-                break;
-            case 's':
-            case 'S':
-                rc = ConvertText(sink, d, source, options);
-                break;
-            case 'd':
-            case 'i':
-            case 'u':
-            case 'o':
-            case 'x':
-            case 'X':
-                rc = ConvertInteger(sink, conversion, d, source, options);
-                break;
-            case 'e':
-            case 'f':
-                rc = ConvertDouble(sink, conversion, d, source);
-                break;
-            case '%':
-                sink.Put("%", 1);
-                break;
-            default:
-                sink.Put("%", 1);
-                sink.Put(&conversion, 1);
-                break;
-        }
+        FormatPiece piece;
+        p = ParsePiece(p, piece);
+        int rc = RunPiece(sink, piece, source, options);
         if (rc != 0) return rc;
     }
     return sink.Clipped() ? kFormatNoRoom : static_cast<int>(sink.Length());
@@ -525,9 +558,42 @@ int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CV
     return FormatInto(out, capacity, format, source);
 }
 
-int FormatItems(char* out, int capacity, const char* format, const FormatItem* items, int count) {
+FormatPlan::FormatPlan() = default;
+FormatPlan::~FormatPlan() = default;
+
+bool FormatPlan::Parse(const char* format) {
+    pieces.clear();
+    text = format != nullptr ? format : "";
+    const char* p = text.c_str();
+    while (*p != 0) {
+        pieces.emplace_back();
+        p = ParsePiece(p, pieces.back());
+    }
+    return true;
+}
+
+bool FormatPlan::Of(const char* format, int length) const {
+    return static_cast<size_t>(length) == text.size() &&
+           memcmp(format, text.data(), static_cast<size_t>(length)) == 0;
+}
+
+int FormatPlan::Format(char* out, int capacity, const FormatItem* items, int count) const {
+    if (out == nullptr || capacity < 1) return kFormatNoRoom;
+    Sink sink(out, static_cast<size_t>(capacity) - 1);
     ItemSource source(items, items != nullptr && count > 0 ? count : 0);
-    return FormatInto(out, capacity, format, source);
+    const Options options{true, true};
+    int rc = 0;
+    for (const FormatPiece& piece : pieces) {
+        if (sink.Full()) {
+            rc = kFormatNoRoom;
+            break;
+        }
+        rc = RunPiece(sink, piece, source, options);
+        if (rc != 0) break;
+    }
+    if (rc == 0 && sink.Clipped()) rc = kFormatNoRoom;
+    out[sink.Length()] = 0;
+    return rc == 0 ? static_cast<int>(sink.Length()) : rc;
 }
 
 bool FormatValueText(OTSTR& out, const char* format, const FormatArg& arg) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "base/otstr.h"
 
@@ -28,7 +30,7 @@ constexpr int kFormatBadValue = -3;      // a value cannot be read as its conver
 // itself is never handed to the C formatter.
 int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CVarient>& values);
 
-// One value for FormatItems: value, or where that is null an integer of
+// One value for FormatPlan: value, or where that is null an integer of
 // type whose word is word, which formats as an integer value of that word.
 struct FormatItem {
     const CVarient* value = nullptr;
@@ -36,8 +38,28 @@ struct FormatItem {
     uint32_t word = 0;
 };
 
-// FormatValues over count items.
-int FormatItems(char* out, int capacity, const char* format, const FormatItem* items, int count);
+struct FormatPiece;
+
+// A format parsed once, that formats its values as FormatValues formats
+// them under it, without parsing it again.
+class FormatPlan {
+  public:
+    FormatPlan();
+    ~FormatPlan();
+    FormatPlan(const FormatPlan&) = delete;
+    FormatPlan& operator=(const FormatPlan&) = delete;
+
+    // The plan of format (null: empty), up to its zero byte.
+    bool Parse(const char* format);
+    // Whether the plan is of the length bytes of format.
+    bool Of(const char* format, int length) const;
+    // FormatValues of the format with count items for its values.
+    int Format(char* out, int capacity, const FormatItem* items, int count) const;
+
+  private:
+    std::string text;  // the format; the text pieces point into it
+    std::vector<FormatPiece> pieces;
+};
 
 // One value for FormatValueText: its type and, by type, the word (integers,
 // already sign- or zero-extended from the type's width; PVOID: the low 32

@@ -1,4 +1,4 @@
-// Tests of FormatValues, FormatItems and IntToText
+// Tests of FormatValues, FormatPlan and IntToText
 // (values/format_values.cpp): conversions, flags, widths, result codes and
 // the capacity bound.
 #include "values/format_values.h"
@@ -29,7 +29,7 @@ class Values {
     void Fill(ObArrayOf<CVarient>& list) const {
         for (const auto& v : values) list.Add(v.get());
     }
-    // The items as FormatItems takes them, the integers as their words;
+    // The items as a FormatPlan takes them, the integers as their words;
     // false for a list with a null value, which no item stands for.
     bool Items(std::vector<FormatItem>& items) const {
         for (const auto& v : values) {
@@ -69,12 +69,15 @@ Result Format(const char* format, const Values& values, int capacity = 1020) {
     int rc = FormatValues(out.data(), capacity, format, list);
     for (size_t i = room; i < out.size(); ++i) EXPECT_EQ(out[i], 'Z') << "byte " << i;
     Result result{rc, std::string(out.data(), strnlen(out.data(), room))};
-    // The same values as items, the integers as their words, format alike.
+    // The same values as items, the integers as their words, format alike
+    // under the format's plan.
     std::vector<FormatItem> items;
     if (values.Items(items)) {
         std::vector<char> again(room + 16, 'Z');
         int n = static_cast<int>(items.size());
-        EXPECT_EQ(FormatItems(again.data(), capacity, format, items.data(), n), rc);
+        FormatPlan plan;
+        plan.Parse(format);
+        EXPECT_EQ(plan.Format(again.data(), capacity, items.data(), n), rc);
         EXPECT_EQ(std::string(again.data(), strnlen(again.data(), room)), result.text);
         for (size_t i = room; i < again.size(); ++i) EXPECT_EQ(again[i], 'Z') << "byte " << i;
     }
