@@ -31,6 +31,9 @@ class OTSTR {
     // Inline where the text fits the block this string holds, as names
     // copied from item to item do; marked used as the destructor is.
     __attribute__((used)) OTSTR& operator=(const OTSTR& other) {
+        // An empty text over an empty one changes nothing: the usual names
+        // and descriptions of values.
+        if ((length | other.length) == 0) return *this;
         if (buffer == nullptr || other.length > capacity || this == &other) return Copy(other);
         if (other.length > 0) memcpy(buffer, other.buffer, static_cast<size_t>(other.length));
         buffer[other.length] = 0;
