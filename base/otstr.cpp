@@ -346,7 +346,7 @@ bool OTSTR::Append(const char* text, int length) {
     // The text may lie inside this string's block, which MakeRoom may move.
     bool inside = PointsInto(text, buffer, capacity + 1);
     ptrdiff_t offset = inside ? text - buffer : 0;
-    if (!MakeRoom(length)) return false;
+    if (!HasRoom(length) && !MakeRoom(length)) return false;
     if (inside) text = buffer + offset;
     memmove(buffer + this->length, text, static_cast<size_t>(length));
     this->length += length;
@@ -360,7 +360,7 @@ bool OTSTR::Append(const OTSTR& other) {
 
 bool OTSTR::AppendChar(char c, int n) {
     if (n < 1) return true;
-    if (!MakeRoom(n)) return false;
+    if (!HasRoom(n) && !MakeRoom(n)) return false;
     memset(buffer + length, static_cast<unsigned char>(c), static_cast<size_t>(n));
     length += n;
     buffer[length] = 0;

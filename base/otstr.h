@@ -121,6 +121,11 @@ class OTSTR {
     OTSTR& Copy(const OTSTR& other);
     bool Obtain(int64_t newCapacity);
     bool MakeRoom(int64_t added);
+    // Whether the block holds added more characters and the zero byte, as
+    // MakeRoom finds without a call.
+    bool HasRoom(int64_t added) const {
+        return buffer != nullptr && static_cast<int64_t>(length) + added < capacity;
+    }
     OTSTR Slice(int start, int count) const;
     bool OnlySpacesFrom(const char* end) const;
 };
