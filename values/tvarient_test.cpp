@@ -32,7 +32,9 @@ std::string TextAt(const TVarient& t, int32_t idx, const char* format = nullptr)
         char digits[kMaxDecimalDigits];
         int n = t.IntegerTextAt(idx, digits);
         EXPECT_EQ(n >= 0, !t.HasValue() || (IsIntegerType(t.GetType()) && ok)) << text;
-        if (n >= 0) EXPECT_EQ(std::string(digits, static_cast<size_t>(n)), text);
+        if (n >= 0) {
+            EXPECT_EQ(std::string(digits, static_cast<size_t>(n)), text);
+        }
     }
     return text;
 }
