@@ -304,7 +304,8 @@ struct CVariableItem::Recipe {
 
 namespace {
 
-bool SameText(const OTSTR& text, const char* other, int length) {
+inline __attribute__((always_inline)) bool SameText(const OTSTR& text, const char* other,
+                                                    int length) {
     return text.GetLength() == length && SameBytes(text.GetBuffer(0), other, length);
 }
 
