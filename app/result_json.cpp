@@ -179,11 +179,37 @@ char* PutEscaped(char* out, const char* text, size_t& i, size_t stop, size_t len
     return out + (i - run);
 }
 
-void PutJsonString(JsonOut& out, const char* text, size_t length) {
+// Whether a short text goes out as it is, with no byte to escape or to look
+// at as UTF-8.
+bool PlainShortText(const char* text, size_t length) {
+    if (length >= 8) {
+        uint64_t word;
+        for (size_t i = 0; i + 8 < length; i += 8) {
+            memcpy(&word, text + i, 8);
+            if (AnySpecialByte(word)) return false;
+        }
+        memcpy(&word, text + length - 8, 8);
+        return !AnySpecialByte(word);
+    }
+    if (length >= 4) {
+        // The first four bytes and the last four, which cover them all.
+        uint32_t first, last;
+        memcpy(&first, text, 4);
+        memcpy(&last, text + length - 4, 4);
+        return !AnySpecialByte(first | static_cast<uint64_t>(last) << 32);
+    }
+    for (size_t i = 0; i < length; ++i) {
+        auto c = static_cast<uint8_t>(text[i]);
+        if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') return false;
+    }
+    return true;
+}
+
+// PutJsonString of a text that may have bytes to escape.
+__attribute__((noinline)) void PutEscapedString(JsonOut& out, const char* text, size_t length) {
     // Pieces of at most 4 KB, so that the room made for the worst case
     // stays small.
     constexpr size_t kPiece = 4096;
-    if (text == nullptr) length = 0;
     out.Put('"');
     for (size_t i = 0; i < length;) {
         size_t stop = length - i < kPiece ? length : i + kPiece;
@@ -193,6 +219,22 @@ void PutJsonString(JsonOut& out, const char* text, size_t length) {
         out.Wrote(static_cast<size_t>(PutEscaped(room, text, i, stop, length) - room));
     }
     out.Put('"');
+}
+
+void PutJsonString(JsonOut& out, const char* text, size_t length) {
+    // Most texts are short names, types and descriptions: those with
+    // nothing to escape go out in one copy.
+    constexpr size_t kShort = 64;
+    if (text == nullptr) length = 0;
+    if (length > kShort || !PlainShortText(text, length)) {
+        PutEscapedString(out, text, length);
+        return;
+    }
+    char* room = out.Room(length + 2);
+    room[0] = '"';
+    if (length > 0) memcpy(room + 1, text, length);
+    room[length + 1] = '"';
+    out.Wrote(length + 2);
 }
 
 void AppendText(const OTSTR& text, JsonOut& out) {

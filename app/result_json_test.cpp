@@ -78,18 +78,20 @@ TEST(AppendJsonString, EscapesAndPassesBytesAsTheTableSays) {
         "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xEF\xBF\xBF "
         "\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF";
     EXPECT_EQ('"' + utf8 + '"', Quoted(utf8));
-    // Long plain runs with a byte to escape, or a sequence that passes, at
-    // every place: the same as the pieces escaped alone.
+    // Short and long plain runs with a byte to escape, or a sequence that
+    // passes, at every place: the same as the pieces escaped alone.
     auto inner = [](const std::string& bytes) {
         std::string quoted = Quoted(bytes);
         return quoted.substr(1, quoted.size() - 2);
     };
     for (const std::string special : {"\"", "\\", "\x01", "\x1f", "\x7f", "\xC3\xA9", "\x80"}) {
-        for (size_t at = 0; at <= 20; ++at) {
-            std::string before(at, 'a'), after(20 - at, 'b');
-            EXPECT_EQ('"' + inner(before) + inner(special) + inner(after) + '"',
-                      Quoted(before + special + after))
-                << at;
+        for (size_t plain : {2, 5, 9, 20, 70}) {
+            for (size_t at = 0; at <= plain; ++at) {
+                std::string before(at, 'a'), after(plain - at, 'b');
+                EXPECT_EQ('"' + inner(before) + inner(special) + inner(after) + '"',
+                          Quoted(before + special + after))
+                    << at << " of " << plain;
+            }
         }
     }
     // Texts written in pieces of 4 KB: a sequence or an escaped byte across
