@@ -1145,14 +1145,26 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out) {
         int node = call.arguments[i + 1];
         FormatItem& item = call.items[i];
         CVarient& extra = *call.extraList[i];
-        if (nodes[static_cast<size_t>(node)].integer) {
+        const Node& value = nodes[static_cast<size_t>(node)];
+        item.value = nullptr;
+        item.text = nullptr;
+        if (value.integer) {
             // Value's integer, which setInteger stores as its word.
-            item.value = nullptr;
             if (!Integer(env, node, item.word, item.type) || !IsIntegerType(item.type)) return 0;
-        } else {
-            item.value = &extra;
-            if (!Value(env, node, extra)) return 0;
+            continue;
         }
+        if (value.kind == Node::kVariable) {
+            // The text that Value would copy out of the variable, in place.
+            const CVariableItem* variable = Holding(value.index);
+            if (variable == nullptr) return 0;
+            if (const OTSTR* text = variable->TextAt(0)) {
+                item.text = text->GetBuffer(0);
+                item.length = text->GetLength();
+                continue;
+            }
+        }
+        item.value = &extra;
+        if (!Value(env, node, extra)) return 0;
     }
     // The format as the built-in reads its parameter.
     const CVariableItem& param = *call.paramList[0];
@@ -1167,6 +1179,11 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out) {
         Procedure& callee = *call.procedure;
         call.result->setValueFlag(false);
         env.returnValue.clear(false);
+        if (n >= 0 && call.result->GetType() == kTypeOctet) {
+            // What the result's text store and the frame's take of it make
+            // of the return value.
+            return env.returnValue.setBytes(buffer, n) && out.clone(env.returnValue) ? 1 : 0;
+        }
         if (n >= 0 && callee.StoreReturn(call.result.get(), buffer, n)) {
             return callee.TakeResult(env, call.result.get()) && out.clone(env.returnValue) ? 1 : 0;
         }
@@ -1174,7 +1191,11 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out) {
     // The built-in fails, and says why, from the extras.
     for (size_t i = 0; i < count; ++i) {
         const FormatItem& item = call.items[i];
-        if (item.value == nullptr && !call.extraList[i]->setInteger(item.word, item.type)) return 0;
+        CVarient& extra = *call.extraList[i];
+        bool set = item.value != nullptr ||
+                   (item.text != nullptr ? extra.setBytes(item.text, item.length)
+                                         : extra.setInteger(item.word, item.type));
+        if (!set) return 0;
     }
     return -1;
 }

@@ -165,10 +165,12 @@ const GeneralCase kGeneralCases[] = {
      " { Q(s, a + b); sysSetTitle(0, s); }",
      "P(s, This.a, This.b); return now();"},
     // Formats of integers of several widths and of texts, and formats that
-    // fail: a text from an integer, a value missing.
-    {"OCTET P(STRING s, INT4 a, UINT1 b) { INT2 h; h = a * 300;"
+    // fail: a text from an integer, a value missing, a text variable without
+    // a value, a number from a text.
+    {"OCTET P(STRING s, INT4 a, UINT1 b) { INT2 h; OCTET t; h = a * 300;"
      " sysSetTitle(0, strFormat(\"%d|%u|%ld|%x|%c|%s|%\", h, h, b, a - 1000, b + 64, s));"
      " if (b == 5) return strFormat(\"%s %d\", b, a); if (a == 9) return strFormat(\"%d %d\", a);"
+     " if (a == 0) return strFormat(\"%s\", t); if (a == 2) return strFormat(\"%d\", s);"
      " return strFormat(\"%f %s\", a, strFormat(\"<%s>\", s)); }",
      "sysSetTitle(1, P(s, This.a, This.b)); return now();"},
     // Quiet procedures and a VOID procedure's value.

@@ -152,6 +152,13 @@ class ItemSource final : public ValueSource {
         if (next >= count) return kFormatMissingValue;
         const FormatItem& item = items[next++];
         if (item.value != nullptr) return ReadValue(*item.value, need, out);
+        if (item.text != nullptr) {
+            // As a text value's bytes read: no number.
+            if (need != Need::kText) return kFormatBadValue;
+            out.text = item.text;
+            out.length = TextLength(item.text, static_cast<size_t>(item.length));
+            return 0;
+        }
         // The word reads as an integer value's word reads.
         switch (need) {
             case Need::kWord:

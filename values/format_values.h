@@ -30,10 +30,14 @@ constexpr int kFormatBadValue = -3;      // a value cannot be read as its conver
 // itself is never handed to the C formatter.
 int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CVarient>& values);
 
-// One value for FormatPlan: value, or where that is null an integer of
-// type whose word is word, which formats as an integer value of that word.
+// One value for FormatPlan: value; where that is null, the text of length
+// bytes at text, which formats as an OCTET value of those bytes; where that
+// is null too, an integer of type whose word is word, which formats as an
+// integer value of that word.
 struct FormatItem {
     const CVarient* value = nullptr;
+    const char* text = nullptr;
+    int32_t length = 0;
     int32_t type = 0;
     uint32_t word = 0;
 };

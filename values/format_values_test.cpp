@@ -29,15 +29,19 @@ class Values {
     void Fill(ObArrayOf<CVarient>& list) const {
         for (const auto& v : values) list.Add(v.get());
     }
-    // The items as a FormatPlan takes them, the integers as their words;
+    // The items as a FormatPlan takes them, the integers as their words
+    // and the texts as their bytes;
     // false for a list with a null value, which no item stands for.
     bool Items(std::vector<FormatItem>& items) const {
         for (const auto& v : values) {
             if (v == nullptr) return false;
             FormatItem item;
+            const char* bytes = nullptr;
             if (IsIntegerType(v->GetType())) {
                 item.type = v->GetType();
                 v->getUInt32(item.word);
+            } else if (v->GetType() == kTypeOctet && v->getBytes(&bytes, &item.length)) {
+                item.text = bytes;
             } else {
                 item.value = v.get();
             }
