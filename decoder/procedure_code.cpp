@@ -1014,7 +1014,7 @@ bool ProcedureCode::Value(ExecuteEnv& env, int index, CVarient& out, bool call) 
             return item != nullptr && item->getAt(0, out);
         }
         case Node::kBuiltin:
-            return Call(env, *builtins[static_cast<size_t>(node.index)], out);
+            return Call(env, *builtins[static_cast<size_t>(node.index)], &out);
         case Node::kProcedure:
             return CallQuiet(env, *callees[static_cast<size_t>(node.index)], out);
         case Node::kGeneral:
@@ -1050,10 +1050,16 @@ bool ProcedureCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {
         int32_t type = kTypeNone;
         return Integer(env, node, word, type) && item.setAt(0, word);
     }
-    // A text passes through a value kept from call to call: a call that
-    // computes it stores its own arguments before it writes it.
-    CVarient& value = scratch[0];
-    return Value(env, node, value) && item.setAt(0, value);
+    // A built-in's text is stored from the return value, where its call
+    // leaves it.
+    const Node& value = nodes[static_cast<size_t>(node)];
+    if (value.kind == Node::kBuiltin) {
+        return Call(env, *builtins[static_cast<size_t>(value.index)], nullptr) &&
+               item.setAt(0, env.returnValue);
+    }
+    // Any other text passes through a value kept from call to call: a call
+    // that computes it stores its own arguments before it writes it.
+    return Value(env, node, scratch[0]) && item.setAt(0, scratch[0]);
 }
 
 bool ProcedureCode::Key(ExecuteEnv& env, const Builtin& call, uint32_t* words, int32_t* types,
@@ -1070,7 +1076,7 @@ bool ProcedureCode::Key(ExecuteEnv& env, const Builtin& call, uint32_t* words, i
     return true;
 }
 
-bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
+bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient* out) {
     // A pure call whose values were seen lately takes the kept result.
     uint32_t words[CallResults::kMaxArguments];
     int32_t types[CallResults::kMaxArguments];
@@ -1079,15 +1085,15 @@ bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient& out) {
     if (keyed) {
         if (const CVarient* kept = call.results->Find(words, types, count)) {
             call.hits.Found();
-            return env.returnValue.clone(*kept) && out.clone(*kept);
+            return env.returnValue.clone(*kept) && (out == nullptr || out->clone(*kept));
         }
     }
     if (!RunBuiltin(env, call, out)) return false;
-    if (keyed) call.results->Keep(words, types, count, out);
+    if (keyed) call.results->Keep(words, types, count, env.returnValue);
     return true;
 }
 
-bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out) {
+bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient* out) {
     Procedure& callee = *call.procedure;
     RunTimeStk* root = env.GetRoot();
     RunTimeStk* parent = root != nullptr ? root->FindFrameOfProgram(callee.owner) : nullptr;
@@ -1129,7 +1135,8 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out) {
                                nullptr,
                                parent};
         ok = call.handler(env.hookOwner, env, callee, native) &&
-             callee.TakeResult(env, call.result.get()) && out.clone(env.returnValue);
+             callee.TakeResult(env, call.result.get()) &&
+             (out == nullptr || out->clone(env.returnValue));
     }
     for (CVarient* extra : call.extraList) extra->clear(false);
     // The by-address items let go of the variables.
@@ -1139,7 +1146,7 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out) {
     return ok;
 }
 
-int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out) {
+int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
     size_t count = call.items.size();
     for (size_t i = 0; i < count; ++i) {
         int node = call.arguments[i + 1];
@@ -1182,10 +1189,16 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out) {
         if (n >= 0 && call.result->GetType() == kTypeOctet) {
             // What the result's text store and the frame's take of it make
             // of the return value.
-            return env.returnValue.setBytes(buffer, n) && out.clone(env.returnValue) ? 1 : 0;
+            return env.returnValue.setBytes(buffer, n) &&
+                           (out == nullptr || out->clone(env.returnValue))
+                       ? 1
+                       : 0;
         }
         if (n >= 0 && callee.StoreReturn(call.result.get(), buffer, n)) {
-            return callee.TakeResult(env, call.result.get()) && out.clone(env.returnValue) ? 1 : 0;
+            return callee.TakeResult(env, call.result.get()) &&
+                           (out == nullptr || out->clone(env.returnValue))
+                       ? 1
+                       : 0;
         }
     }
     // The built-in fails, and says why, from the extras.
@@ -1238,8 +1251,17 @@ ProcedureCode::Stop ProcedureCode::Steps(ExecuteEnv& env, size_t& pc, bool commi
                 const Node& node = nodes[static_cast<size_t>(step.node)];
                 bool decode = node.kind == Node::kDecode;
                 if (decode && !committed) return Stop::kDecode;
-                bool done = decode ? Decode(env, *decodes[static_cast<size_t>(node.index)])
-                                   : Value(env, step.node, scratch[2]);
+                bool done = false;
+                if (decode) {
+                    done = Decode(env, *decodes[static_cast<size_t>(node.index)]);
+                } else if (node.kind == Node::kBuiltin) {
+                    // Its result stays in the return value; an integer one
+                    // is taken as an integer value takes it.
+                    done = Call(env, *builtins[static_cast<size_t>(node.index)], nullptr) &&
+                           (!node.integer || IsIntegerType(env.returnValue.GetType()));
+                } else {
+                    done = Value(env, step.node, scratch[2]);
+                }
                 if (!done) {
                     if (committed) Failed(env, step);
                     return Stop::kFailed;

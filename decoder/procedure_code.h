@@ -127,18 +127,19 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Value(ExecuteEnv& env, int node, CVarient& out, bool call = false);
     // Stores node's value into item as the frame stores it.
     bool Store(ExecuteEnv& env, CVariableItem& item, int node);
-    // A call of a built-in: its kept result, else RunBuiltin.
-    bool Call(ExecuteEnv& env, Builtin& call, CVarient& out);
+    // A call of a built-in: its kept result, else RunBuiltin. The result is
+    // left in env.returnValue, and copied to out where out is given.
+    bool Call(ExecuteEnv& env, Builtin& call, CVarient* out);
     // The values that the result of a call that keeps its results depends
     // on, added to words and types from count on.
     bool Key(ExecuteEnv& env, const Builtin& call, uint32_t* words, int32_t* types, int& count);
     // Runs the call through its native function.
-    bool RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient& out);
+    bool RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient* out);
     // RunBuiltin's values and run of a strFormat call of a literal format,
     // its integer values formatted from their words: 1 done, 0 failed, -1
     // where the values are in the extras for the built-in's own run (which
     // fails, with its messages).
-    int FormatTyped(ExecuteEnv& env, Builtin& call, CVarient& out);
+    int FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
     // A call of general code from this code; false where it is undone.
     bool CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out);
