@@ -19,7 +19,7 @@ bool SameEnds(const char* a, const char* b, int length) {
     return ((a0 ^ b0) | (a1 ^ b1)) == 0;
 }
 
-inline bool SameBytes(const char* a, const char* b, int length) {
+inline __attribute__((always_inline)) bool SameBytes(const char* a, const char* b, int length) {
     if (length >= 8) {
         if (length > 16) return memcmp(a, b, static_cast<size_t>(length)) == 0;
         return SameEnds<uint64_t>(a, b, length);
