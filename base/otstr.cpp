@@ -110,7 +110,9 @@ using FirstBlocks = BlockCache<kFirstBlock, 512>;
 OTSTR::OTSTR() : buffer(nullptr), length(0), capacity(0), growBy(kDefaultGrowBy) {}
 
 OTSTR::OTSTR(const OTSTR& other) : OTSTR() {
-    Assign(other.buffer, other.length);
+    // A copy of an empty string takes no block, as operator= over an empty
+    // one takes none.
+    if (other.length > 0) Assign(other.buffer, other.length);
 }
 
 OTSTR::OTSTR(const char* text, int length) : OTSTR() {
