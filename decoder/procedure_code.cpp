@@ -1057,6 +1057,15 @@ bool ProcedureCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {
         return Call(env, *builtins[static_cast<size_t>(value.index)], nullptr) &&
                item.setAt(0, env.returnValue);
     }
+    // A variable's text is stored from where it lies, as from the value
+    // that Value would copy it into.
+    if (value.kind == Node::kVariable) {
+        const CVariableItem* source = Holding(value.index);
+        if (source == nullptr) return false;
+        if (const OTSTR* text = source->TextAt(0)) {
+            return item.setAt(0, text->GetBuffer(0), text->GetLength());
+        }
+    }
     // Any other text passes through a value kept from call to call: a call
     // that computes it stores its own arguments before it writes it.
     return Value(env, node, scratch[0]) && item.setAt(0, scratch[0]);
