@@ -907,8 +907,20 @@ CVariableItem* RunTimeStk::FindBare(const char* name, int length, NameSlot* slot
                 if (slot->index >= frame->variables.GetSize()) break;
                 CVariableItem* item = frame->VariableAt(slot->index);
                 const OTSTR& itemName = item->GetItemName();
-                if (SameName(itemName, name, length)) return item;
-                break;
+                int itemLength = itemName.GetLength();
+                if (slot->soughtLength == length && slot->matchedLength == itemLength &&
+                    name[length] == 0 && SameBytes(slot->sought, name, length) &&
+                    SameBytes(slot->matched, itemName.GetBuffer(), itemLength)) {
+                    return item;
+                }
+                if (!SameName(itemName, name, length)) break;
+                if (length <= NameSlot::kMatchedBytes && itemLength <= NameSlot::kMatchedBytes) {
+                    memcpy(slot->sought, name, static_cast<size_t>(length));
+                    memcpy(slot->matched, itemName.GetBuffer(), static_cast<size_t>(itemLength));
+                    slot->soughtLength = length;
+                    slot->matchedLength = itemLength;
+                }
+                return item;
             }
             frame = frame->parent;
         }

@@ -161,6 +161,13 @@ class RunTimeStk : public ItemResolver {
         const void* layouts[kMaxDepth + 1] = {};
         int depth = -1;  // -1: nothing kept
         int index = 0;
+        // The name looked for and the variable's name that it matched last,
+        // letter case and all: the same bytes match again without folding.
+        static constexpr int kMatchedBytes = 16;
+        int soughtLength = -1;
+        int matchedLength = -1;
+        char sought[kMatchedBytes] = {};
+        char matched[kMatchedBytes] = {};
     };
     // The first variable of that name (length bytes, letter case as this
     // frame compares it) from this frame outwards; null when no frame has

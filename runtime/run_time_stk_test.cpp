@@ -436,6 +436,29 @@ TEST(RunTimeStk, BareNamesAreFoundAgainWhereFramesChanged) {
     EXPECT_EQ(1, read(inner));
 }
 
+// A slot finds a name of other letter case again, without folding, while
+// the variable keeps the bytes its name had; renamed, even to a name of the
+// same length, it is compared afresh.
+TEST(RunTimeStk, SlotsMatchNamesOfOtherCaseUntilRenamed) {
+    ExecuteEnv env;
+    Program file;
+    RunTimeStk frame(&file, nullptr, &env);
+    CVariableItem* item = frame.CreateVarInstance(kDeclInt4, "this");
+    ASSERT_NE(nullptr, item);
+    int key = 0;
+    frame.SetLayout(&key);
+    RunTimeStk::NameSlot slot;
+    const char name[] = "This";
+    auto find = [&] { return frame.FindBare(name, 4, &slot); };
+    for (int round = 0; round < 3; ++round) EXPECT_EQ(item, find()) << round;
+    for (const char* renamed : {"thus", "THIS", "these", "tHiS", "This"}) {
+        item->header.SetName(renamed);
+        item->SetName(renamed);
+        CVariableItem* expected = OTSTR(renamed).Compare(name, false) ? item : nullptr;
+        for (int round = 0; round < 3; ++round) EXPECT_EQ(expected, find()) << renamed << round;
+    }
+}
+
 }  // namespace
 
 // A recycled frame keeps the frames of its blocks (an included file's
