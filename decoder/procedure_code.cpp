@@ -1033,7 +1033,7 @@ bool ProcedureCode::CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& 
     }
     // One call below this procedure's frame, as its call site runs it.
     env.EnterCall();
-    int ran = callee.RunGeneral(env, out, [&] {
+    int ran = callee.RunGeneral(env, &out, [&] {
         for (size_t i = 0; i < call.arguments.size(); ++i) {
             if (!Store(env, *callee.variables[i], call.arguments[i])) return false;
         }
@@ -1368,8 +1368,9 @@ bool ProcedureCode::Decode(ExecuteEnv& env, DecodeSite& site) {
     return ok;
 }
 
-bool ProcedureCode::TakeResult(ExecuteEnv& env, CVarient& result) {
-    return procedure->TakeResult(env, returnItem) && result.clone(env.returnValue);
+bool ProcedureCode::TakeResult(ExecuteEnv& env, CVarient* result) {
+    return procedure->TakeResult(env, returnItem) &&
+           (result == nullptr || result->clone(env.returnValue));
 }
 
 int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarient& result) {
@@ -1386,7 +1387,7 @@ int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarie
     // Anything the frame would do otherwise is left to it, with its messages;
     // the result is taken as the frame's call takes it.
     if (!ok || !returnItem->HasValue()) return -1;
-    return TakeResult(env, result) ? 1 : 0;
+    return TakeResult(env, &result) ? 1 : 0;
 }
 
 bool ProcedureCode::Parameters(RunTimeStk& caller, const CallArguments& args) {
@@ -1416,7 +1417,7 @@ bool ProcedureCode::Parameters(RunTimeStk& caller, const CallArguments& args) {
 }
 
 template <typename SetParameters>
-int ProcedureCode::RunGeneral(ExecuteEnv& env, CVarient& result, SetParameters setParameters) {
+int ProcedureCode::RunGeneral(ExecuteEnv& env, CVarient* result, SetParameters setParameters) {
     if (mode != Mode::kGeneral || !MayRun(env) || !DecodesReady(env)) return -1;
     // Where ExecuteEnv::Execute would hang the procedure's frame.
     RunTimeStk* root = env.GetRoot();
@@ -1457,10 +1458,10 @@ int ProcedureCode::RunGeneral(ExecuteEnv& env, CVarient& result, SetParameters s
 int ProcedureCode::Run(ExecuteEnv& env, RunTimeStk& caller, const CallArguments& args,
                        CVarient& result) {
     if (elementParam >= 0 || args.GetSize() != paramCount) return -1;
-    return RunGeneral(env, result, [&] { return Parameters(caller, args); });
+    return RunGeneral(env, &result, [&] { return Parameters(caller, args); });
 }
 
-int ProcedureCode::Run(ExecuteEnv& env, const ElementArguments& element, CVarient& result) {
+int ProcedureCode::Run(ExecuteEnv& env, const ElementArguments& element, CVarient* result) {
     if (elementParam < 0 || element.item == nullptr) return -1;
     // As the procedure's frame takes them: the name and the index stored as
     // their literals would store them, the element by address.

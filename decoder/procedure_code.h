@@ -77,7 +77,9 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
             CVarient& result) override;
     // The call of a Translate procedure with element's values, as
     // ExecuteEnv::Execute makes it; 1, 0 and -1 as above.
-    int Run(ExecuteEnv& env, const ElementArguments& element, CVarient& result);
+    // The result goes to result where it is given (not for a caller that
+    // has no use for it).
+    int Run(ExecuteEnv& env, const ElementArguments& element, CVarient* result);
 
   private:
     class Compiler;
@@ -102,7 +104,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // The general run with the parameters set by setParameters: 1 done,
     // -1 undone, 0 failed after it committed.
     template <typename SetParameters>
-    int RunGeneral(ExecuteEnv& env, CVarient& result, SetParameters setParameters);
+    int RunGeneral(ExecuteEnv& env, CVarient* result, SetParameters setParameters);
     // Whether the decodes' frames can be hung where the frame's calls would
     // hang them.
     bool DecodesReady(ExecuteEnv& env);
@@ -115,7 +117,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // the built-in does, messages and all.
     bool Decode(ExecuteEnv& env, DecodeSite& site);
     // The result as the frame's call takes it.
-    bool TakeResult(ExecuteEnv& env, CVarient& result);
+    bool TakeResult(ExecuteEnv& env, CVarient* result);
     // The parameters from the call site's arguments, read in caller.
     bool Parameters(RunTimeStk& caller, const CallArguments& args);
     // The integer of an integer node; false where the word route gives none.

@@ -656,7 +656,8 @@ bool ProtocolDecoder::RunTranslate(Procedure* proc, CVariableItem& item, int32_t
         ElementArguments element{elementName, static_cast<int32_t>(strlen(elementName)), &item, i};
         // Compiled code that does not run the call leaves it to the frame.
         ProcedureCode* code = compiledProcedures.CodeOf(*proc);
-        int ran = code != nullptr ? code->Run(env, element, result) : -1;
+        bool wanted = assign && proc->returnType != kDeclVoid;
+        int ran = code != nullptr ? code->Run(env, element, wanted ? &result : nullptr) : -1;
         called = ran >= 0 ? ran > 0 : env.Execute(proc, element, &result);
     } else {
         const CallArguments* bound = boundArguments.Find(args);
