@@ -105,8 +105,9 @@ struct ProcedureCode::Builtin {
     std::vector<std::unique_ptr<CVarient>> extras;
     std::vector<CVarient*> extraList;
     std::unique_ptr<CVariableItem> result;  // null for VOID
-    // A strFormat of a literal format, whose integer values are formatted
-    // from their words (FormatTyped), one item per value.
+    // A strFormat of a literal format, formatted here (FormatTyped) from a
+    // plan of the format and one item per value: an integer's word, a text
+    // variable's bytes where they lie, else the value.
     bool format = false;
     std::vector<FormatItem> items;
     FormatPlan plan;
@@ -1195,19 +1196,13 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
         Procedure& callee = *call.procedure;
         call.result->setValueFlag(false);
         env.returnValue.clear(false);
-        if (n >= 0 && call.result->GetType() == kTypeOctet) {
-            // What the result's text store and the frame's take of it make
-            // of the return value.
-            return env.returnValue.setBytes(buffer, n) &&
-                           (out == nullptr || out->clone(env.returnValue))
-                       ? 1
-                       : 0;
-        }
-        if (n >= 0 && callee.StoreReturn(call.result.get(), buffer, n)) {
-            return callee.TakeResult(env, call.result.get()) &&
-                           (out == nullptr || out->clone(env.returnValue))
-                       ? 1
-                       : 0;
+        // A text result gives the return value that storing it in the
+        // result and the frame's take of it give.
+        bool textResult = call.result->GetType() == kTypeOctet;
+        if (n >= 0 && (textResult || callee.StoreReturn(call.result.get(), buffer, n))) {
+            bool taken = textResult ? env.returnValue.setBytes(buffer, n)
+                                    : callee.TakeResult(env, call.result.get());
+            return taken && (out == nullptr || out->clone(env.returnValue)) ? 1 : 0;
         }
     }
     // The built-in fails, and says why, from the extras.

@@ -2,7 +2,8 @@
 // without a frame: assignments, branches, loops, calls made for their
 // effect and the return, over expression nodes with operator codes that
 // compute in machine words, literals and enum items read once, built-ins
-// called through their native functions, and calls of quiet procedures
+// called through their native functions (strFormat of a literal format
+// formatted here, as the built-in formats it), and calls of quiet procedures
 // that keep their results as their call sites keep them. The variables are
 // items kept from call to call, and every value goes into and out of them
 // by the stores and reads that the procedure's frame uses, so that a call

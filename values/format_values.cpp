@@ -419,7 +419,7 @@ int ReadStar(ValueSource& source, int64_t& out) {
 
 }  // namespace
 
-// What FormatCore writes in one step: a run of text without directives, or
+// What a format writes in one step: a run of text without directives, or
 // a directive as parsed, before its "*" values are read.
 struct FormatPiece {
     const char* text = nullptr;  // the run of text; null for a directive
@@ -534,26 +534,36 @@ int RunPiece(Sink& sink, const FormatPiece& piece, ValueSource& source, const Op
     }
 }
 
-int FormatCore(Sink& sink, const char* format, ValueSource& source, const Options& options) {
-    const char* p = format;
-    while (*p != 0) {
+// Writes the pieces that next hands out, null after the last: the length
+// written, or an error code.
+template <typename NextPiece>
+int WritePieces(Sink& sink, NextPiece next, ValueSource& source, const Options& options) {
+    while (const FormatPiece* piece = next()) {
         if (sink.Full()) return kFormatNoRoom;
-        FormatPiece piece;
-        p = ParsePiece(p, piece);
-        int rc = RunPiece(sink, piece, source, options);
+        int rc = RunPiece(sink, *piece, source, options);
         if (rc != 0) return rc;
     }
     return sink.Clipped() ? kFormatNoRoom : static_cast<int>(sink.Length());
 }
 
-}  // namespace
+// The pieces of format, parsed as they are asked for, each valid until the
+// next is asked for.
+auto ParsedPieces(const char* format) {
+    return [p = format, piece = FormatPiece()]() mutable -> const FormatPiece* {
+        if (*p == 0) return nullptr;
+        piece = FormatPiece();
+        p = ParsePiece(p, piece);
+        return &piece;
+    };
+}
 
-namespace {
-
-int FormatInto(char* out, int capacity, const char* format, ValueSource& source) {
+// The pieces into a caller's buffer of capacity bytes, always ended by a
+// zero byte: the length or an error code.
+template <typename NextPiece>
+int FormatInto(char* out, int capacity, NextPiece next, ValueSource& source) {
     if (out == nullptr || capacity < 1) return kFormatNoRoom;
     Sink sink(out, static_cast<size_t>(capacity) - 1);
-    int rc = FormatCore(sink, format != nullptr ? format : "", source, Options{true, true});
+    int rc = WritePieces(sink, next, source, Options{true, true});
     out[sink.Length()] = 0;
     return rc;
 }
@@ -562,21 +572,17 @@ int FormatInto(char* out, int capacity, const char* format, ValueSource& source)
 
 int FormatValues(char* out, int capacity, const char* format, const ObArrayOf<CVarient>& values) {
     ListSource source(values);
-    return FormatInto(out, capacity, format, source);
+    return FormatInto(out, capacity, ParsedPieces(format != nullptr ? format : ""), source);
 }
 
 FormatPlan::FormatPlan() = default;
 FormatPlan::~FormatPlan() = default;
 
-bool FormatPlan::Parse(const char* format) {
+void FormatPlan::Parse(const char* format) {
     pieces.clear();
     text = format != nullptr ? format : "";
-    const char* p = text.c_str();
-    while (*p != 0) {
-        pieces.emplace_back();
-        p = ParsePiece(p, pieces.back());
-    }
-    return true;
+    auto next = ParsedPieces(text.c_str());
+    while (const FormatPiece* piece = next()) pieces.push_back(*piece);
 }
 
 bool FormatPlan::Of(const char* format, int length) const {
@@ -585,22 +591,12 @@ bool FormatPlan::Of(const char* format, int length) const {
 }
 
 int FormatPlan::Format(char* out, int capacity, const FormatItem* items, int count) const {
-    if (out == nullptr || capacity < 1) return kFormatNoRoom;
-    Sink sink(out, static_cast<size_t>(capacity) - 1);
     ItemSource source(items, items != nullptr && count > 0 ? count : 0);
-    const Options options{true, true};
-    int rc = 0;
-    for (const FormatPiece& piece : pieces) {
-        if (sink.Full()) {
-            rc = kFormatNoRoom;
-            break;
-        }
-        rc = RunPiece(sink, piece, source, options);
-        if (rc != 0) break;
-    }
-    if (rc == 0 && sink.Clipped()) rc = kFormatNoRoom;
-    out[sink.Length()] = 0;
-    return rc == 0 ? static_cast<int>(sink.Length()) : rc;
+    size_t at = 0;
+    auto next = [this, &at]() -> const FormatPiece* {
+        return at < pieces.size() ? &pieces[at++] : nullptr;
+    };
+    return FormatInto(out, capacity, next, source);
 }
 
 bool FormatValueText(OTSTR& out, const char* format, const FormatArg& arg) {
@@ -620,7 +616,7 @@ bool FormatValueText(OTSTR& out, const char* format, const FormatArg& arg) {
     std::string text;
     Sink sink(&text, limit);
     SingleSource source(arg);
-    if (FormatCore(sink, format, source, Options{false, false}) < 0) return false;
+    if (WritePieces(sink, ParsedPieces(format), source, Options{false, false}) < 0) return false;
     if (text.empty()) return true;
     return out.Assign(text.data(), static_cast<int>(text.size())) != nullptr;
 }

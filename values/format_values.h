@@ -54,7 +54,7 @@ class FormatPlan {
     FormatPlan& operator=(const FormatPlan&) = delete;
 
     // The plan of format (null: empty), up to its zero byte.
-    bool Parse(const char* format);
+    void Parse(const char* format);
     // Whether the plan is of the length bytes of format.
     bool Of(const char* format, int length) const;
     // FormatValues of the format with count items for its values.
