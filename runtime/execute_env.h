@@ -104,9 +104,11 @@ class ExecuteEnv : public NamedObject {
     uint32_t GetTimeLimit() const { return timeLimit; }
     // Asked before every statement and loop pass: false once the run is
     // cancelled. When the time limit has passed it cancels the run itself.
-    bool KeepRunning() {
+    bool KeepRunning() { return KeepRunning(1); }
+    // The same for steps statements at once.
+    bool KeepRunning(uint32_t steps) {
         if (canceled) return false;
-        if (timeLimit == 0 || ++checksSinceClock < kClockInterval) return true;
+        if (timeLimit == 0 || (checksSinceClock += steps) < kClockInterval) return true;
         return CheckClock();
     }
 

@@ -131,6 +131,7 @@ void Program::ScanKinds() const {
         programItems.clear();
         variableItems.clear();
         itemKinds.clear();
+        runnableAfter.clear();
         kindsScanned = 0;
         kindsRemovals = itemRemovals;
     }
@@ -309,6 +310,20 @@ bool RunsWhenRun(int32_t kind) {
 
 }  // namespace
 
+int Program::NextRunnable(int i) const {
+    // The table follows the kinds: it is made again whenever they grew or
+    // were made again.
+    if (runnableAfter.size() != itemKinds.size()) {
+        runnableAfter.resize(itemKinds.size());
+        int next = static_cast<int>(itemKinds.size());
+        for (size_t k = itemKinds.size(); k-- > 0;) {
+            runnableAfter[k] = next;
+            if (RunsWhenRun(itemKinds[k])) next = static_cast<int>(k);
+        }
+    }
+    return runnableAfter[static_cast<size_t>(i)];
+}
+
 bool Program::Run(ExecuteEnv& env) {
     RunTimeStk* frame = env.GetTopStk(0);
     if (frame == nullptr) return false;
@@ -356,13 +371,10 @@ bool Program::Run(ExecuteEnv& env) {
             default: {
                 // Items that do nothing when run, up to the next one that
                 // may: each still counts as a step of the run.
-                int next = i + 1;
-                while (next < ItemCount() && !RunsWhenRun(itemKinds[static_cast<size_t>(next)])) {
-                    ++next;
-                }
+                int next = NextRunnable(i);
                 if (env.returning || env.breaking || env.continuing) return true;
-                for (int rest = next - i - 1; rest > 0; --rest) {
-                    if (!env.KeepRunning()) return false;
+                if (next - i > 1 && !env.KeepRunning(static_cast<uint32_t>(next - i - 1))) {
+                    return false;
                 }
                 i = next - 1;
                 continue;

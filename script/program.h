@@ -151,6 +151,10 @@ class Program : public NamedObject, public ProgramItem {
     mutable std::vector<VariableDeclaration*> variableItems;
     // The kind of each item scanned, so that a run does not ask every item.
     mutable std::vector<int32_t> itemKinds;
+    // The index of the first item after item i that may do anything when
+    // run, else the item count; made by NextRunnable from itemKinds.
+    int NextRunnable(int i) const;
+    mutable std::vector<int32_t> runnableAfter;
     // Owned; tag: how many entries of the item stood in items before the
     // owning one (also in ownedOrdinals).
     ObArrayOf<ProgramItem> ownedItems{25};
