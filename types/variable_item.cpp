@@ -311,7 +311,8 @@ inline __attribute__((always_inline)) bool SameText(const OTSTR& text, const cha
 
 }  // namespace
 
-bool CVariableItem::RenewAs(const Recipe& made) {
+// Inline in each Renew: the recipe's fields are read where they lie.
+inline __attribute__((always_inline)) bool CVariableItem::RenewAs(const Recipe& made) {
     bool structs = made.baseType == kDeclStruct;
     bool choice = made.baseType == kDeclChoice;
     if (structs && made.structType == nullptr) return false;
@@ -777,16 +778,6 @@ CVariableItem* CVariableItem::GetItem(int32_t idx, const char* path, int32_t* ou
 }
 
 // ---------------------------------------------------------------- structs and choices
-
-bool CVariableItem::IsStructItem() const {
-    return IsStructBase(header.baseType);
-}
-
-CStruct* CVariableItem::StructAt(int32_t i) const {
-    if (!IsStructItem()) return nullptr;
-    void* element = nullptr;
-    return getAt(i, element) ? static_cast<CStruct*>(element) : nullptr;
-}
 
 int CVariableItem::GetStructItemCount(bool flatten) const {
     CStruct* element = StructAt(0);

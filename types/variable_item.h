@@ -101,8 +101,13 @@ class CVariableItem : public TVarient {
 
     // Struct and choice items: the element struct (none out of range), and
     // the members of the element (a choice: of its one element).
-    bool IsStructItem() const;
-    CStruct* StructAt(int32_t i) const;
+    bool IsStructItem() const {
+        return header.baseType == kDeclStruct || header.baseType == kDeclChoice;
+    }
+    CStruct* StructAt(int32_t i) const {
+        void* element = nullptr;
+        return IsStructItem() && getAt(i, element) ? static_cast<CStruct*>(element) : nullptr;
+    }
     int GetStructItemCount(bool flatten) const;
     CVariableItem* GetStructItemAt(int index, bool flatten) const;
     CVariableItem* GetItemByMapTag(int32_t tag, bool flatten) const;
