@@ -179,28 +179,39 @@ char* PutEscaped(char* out, const char* text, size_t& i, size_t stop, size_t len
     return out + (i - run);
 }
 
-// Whether a short text goes out as it is, with no byte to escape or to look
-// at as UTF-8.
-bool PlainShortText(const char* text, size_t length) {
+// Copies a short text (at most kShortText bytes) to out while it has no
+// byte to escape or to look at as UTF-8: false as soon as it has one, with
+// out holding some of the text.
+constexpr size_t kShortText = 64;
+
+bool CopyPlainShortText(char* out, const char* text, size_t length) {
     if (length >= 8) {
+        // Eight bytes at a time, the last eight overlapping those before.
         uint64_t word;
         for (size_t i = 0; i + 8 < length; i += 8) {
             memcpy(&word, text + i, 8);
             if (AnySpecialByte(word)) return false;
+            memcpy(out + i, &word, 8);
         }
         memcpy(&word, text + length - 8, 8);
-        return !AnySpecialByte(word);
+        if (AnySpecialByte(word)) return false;
+        memcpy(out + length - 8, &word, 8);
+        return true;
     }
     if (length >= 4) {
         // The first four bytes and the last four, which cover them all.
         uint32_t first, last;
         memcpy(&first, text, 4);
         memcpy(&last, text + length - 4, 4);
-        return !AnySpecialByte(first | static_cast<uint64_t>(last) << 32);
+        if (AnySpecialByte(first | static_cast<uint64_t>(last) << 32)) return false;
+        memcpy(out, &first, 4);
+        memcpy(out + length - 4, &last, 4);
+        return true;
     }
     for (size_t i = 0; i < length; ++i) {
         auto c = static_cast<uint8_t>(text[i]);
         if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') return false;
+        out[i] = static_cast<char>(c);
     }
     return true;
 }
@@ -223,18 +234,18 @@ __attribute__((noinline)) void PutEscapedString(JsonOut& out, const char* text, 
 
 void PutJsonString(JsonOut& out, const char* text, size_t length) {
     // Most texts are short names, types and descriptions: those with
-    // nothing to escape go out in one copy.
-    constexpr size_t kShort = 64;
+    // nothing to escape are copied as they are checked.
     if (text == nullptr) length = 0;
-    if (length > kShort || !PlainShortText(text, length)) {
-        PutEscapedString(out, text, length);
-        return;
+    if (length <= kShortText) {
+        char* room = out.Room(length + 2);
+        if (CopyPlainShortText(room + 1, text, length)) {
+            room[0] = '"';
+            room[length + 1] = '"';
+            out.Wrote(length + 2);
+            return;
+        }
     }
-    char* room = out.Room(length + 2);
-    room[0] = '"';
-    if (length > 0) memcpy(room + 1, text, length);
-    room[length + 1] = '"';
-    out.Wrote(length + 2);
+    PutEscapedString(out, text, length);
 }
 
 void AppendText(const OTSTR& text, JsonOut& out) {
