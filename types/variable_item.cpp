@@ -441,7 +441,7 @@ bool CVariableItem::ClearToBlank() {
 
 // ---------------------------------------------------------------- copies
 
-bool CVariableItem::Owns(const void* target) const {
+bool CVariableItem::OwnsInStructs(const void* target) const {
     return target != nullptr &&
            SearchTree(this, nullptr, [target](const void* object) { return object == target; });
 }

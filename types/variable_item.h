@@ -160,6 +160,8 @@ class CVariableItem : public TVarient {
     // structs' contents); then resets the value and the marks that a
     // create leaves unset.
     bool RenewAs(const Recipe& made);
+    // Owns for a struct item that is not a reference.
+    bool OwnsInStructs(const void* target) const;
     // RenewAs's end for a choice that passed its checks: false, changing
     // nothing, unless the holder is as MakeChoice made it.
     bool RenewChoiceHolder();
@@ -176,7 +178,11 @@ class CVariableItem : public TVarient {
     // Copies source's elements into this item's storage, element by element.
     bool CopyElementsFrom(const CVariableItem& source);
     // Whether target is this item or lies in the structs it owns.
-    bool Owns(const void* target) const;
+    bool Owns(const void* target) const {
+        // An item that owns no structs is its whole tree.
+        if (!IsStructItem() || IsReference()) return target != nullptr && target == this;
+        return OwnsInStructs(target);
+    }
     // Whether this item or an object of its structs is in use by a running
     // initialiser or path look-up; traces the refusal of operation.
     bool InUse(const char* operation) const;
