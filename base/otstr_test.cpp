@@ -96,6 +96,27 @@ TEST(OTSTRGrowth, EmptyAndEmbeddedZeros) {
     EXPECT_EQ(std::string("a\0b\0ca\0b\0c", 10), Text(z));
 }
 
+// A string's own bytes assigned to it, or appended, at every length and
+// offset that the short and the long copies take, with the runs overlapping.
+TEST(OTSTRGrowth, OwnBytesAtEveryShortLength) {
+    const std::string text = "0123456789abcdefghijklmnopqrstuvwxyz";
+    for (int from = 0; from < 12; ++from) {
+        for (int n = 0; n + from <= static_cast<int>(text.size()); ++n) {
+            OTSTR s(text.c_str());
+            s.Assign(s.GetBuffer() + from, n);
+            EXPECT_EQ(text.substr(static_cast<size_t>(from), static_cast<size_t>(n)), Text(s))
+                << from << " " << n;
+            OTSTR t(text.c_str());
+            t.Truncate(from + n);
+            t.Append(t.GetBuffer() + from, n);
+            EXPECT_EQ(text.substr(0, static_cast<size_t>(from + n)) +
+                          text.substr(static_cast<size_t>(from), static_cast<size_t>(n)),
+                      Text(t))
+                << from << " " << n;
+        }
+    }
+}
+
 TEST(OTSTRGrowth, FailingHooksDropStorage) {
     FailingStr s;
     s.failAlloc = true;
