@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "base/block_cache.h"
+#include "base/move_bytes.h"
 #include "base/tracer.h"
 
 namespace {
@@ -63,33 +64,6 @@ bool ResolveLength(const char* text, int& length) {
     if (n > static_cast<size_t>(INT32_MAX)) return false;
     length = static_cast<int>(n);
     return true;
-}
-
-// memmove for the short texts that most copies move: up to 16 bytes in at
-// most four loads, all made before the first store, so that the runs may
-// overlap as memmove's may.
-inline __attribute__((always_inline)) void MoveBytes(char* to, const char* from, size_t n) {
-    if (n > 16) {
-        memmove(to, from, n);
-    } else if (n >= 8) {
-        uint64_t head, tail;
-        memcpy(&head, from, 8);
-        memcpy(&tail, from + n - 8, 8);
-        memcpy(to, &head, 8);
-        memcpy(to + n - 8, &tail, 8);
-    } else if (n >= 4) {
-        uint32_t head, tail;
-        memcpy(&head, from, 4);
-        memcpy(&tail, from + n - 4, 4);
-        memcpy(to, &head, 4);
-        memcpy(to + n - 4, &tail, 4);
-    } else if (n > 0) {
-        // One, two or three bytes: the first, the middle and the last.
-        char first = from[0], middle = from[n / 2], last = from[n - 1];
-        to[0] = first;
-        to[n / 2] = middle;
-        to[n - 1] = last;
-    }
 }
 
 bool PointsInto(const char* p, const char* block, int32_t size) {
@@ -225,14 +199,14 @@ char* OTSTR::Assign(const char* text, int length) {
         if (!Obtain(length <= kNewCapacity ? kNewCapacity : static_cast<int64_t>(length) + 1)) {
             return nullptr;
         }
-        memcpy(buffer, text, static_cast<size_t>(length));
+        MoveBytes(buffer, text, static_cast<size_t>(length));
     } else if (capacity < length) {
         // A fresh block; the old one is released only after the copy, since the
         // text may lie inside it.
         char* old = buffer;
         buffer = nullptr;
         bool ok = Obtain(static_cast<int64_t>(length) + 1);
-        if (ok) memcpy(buffer, text, static_cast<size_t>(length));
+        if (ok) MoveBytes(buffer, text, static_cast<size_t>(length));
         Free(old);
         if (!ok) return nullptr;
     } else {

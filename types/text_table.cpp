@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/move_bytes.h"
 #include "base/number_text.h"
 #include "base/tracer.h"
 
@@ -228,7 +229,7 @@ bool TextTable::SetCell(int row, int column, const char* text, int32_t length) {
     char*& cell = r.cells[column];
     if (length >= 0 && length < r.capacities[column]) {
         // The block the cell holds takes the text; text may be that text.
-        memmove(cell, text, static_cast<size_t>(length));
+        MoveBytes(cell, text, static_cast<size_t>(length));
     } else {
         // The copy is made before the old text goes, so text may be that text.
         char* copy = nullptr;
@@ -299,7 +300,7 @@ bool TextTable::BuildRowLine(int row, int lastColumn, bool withBars, OTSTR& out)
             int32_t length = r.lengths[i];
             if ((column.flags & kHidden) || length == 0) continue;
             int32_t at = cellAt[i] + ((column.flags & kLeftJustify) ? 0 : column.width - length);
-            memcpy(line + at, r.cells[i], static_cast<size_t>(length));
+            MoveBytes(line + at, r.cells[i], static_cast<size_t>(length));
         }
         return true;
     }
