@@ -168,13 +168,6 @@ void DecoderItem::ClearAll() {
     clear();
 }
 
-void DecoderItem::Restart() {
-    FreeAttached();
-    start = -1;
-    length = -1;
-    failed = false;
-}
-
 bool DecoderItem::SizeIntegrated(int32_t n) {
     if (n < 0) return false;
     if (attached == nullptr && n == 0) return true;

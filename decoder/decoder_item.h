@@ -61,7 +61,12 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     void ClearAll();
     // Back to where a new item starts its translation, value aside: no
     // location, not failed, no attached structs.
-    void Restart();
+    void Restart() {
+        if (attached != nullptr) FreeAttached();
+        start = -1;
+        length = -1;
+        failed = false;
+    }
 
     ProtocolDecoder* decoder;  // not owned; null outside a decoder's tree
     int32_t start = -1;

@@ -16,10 +16,6 @@ void StructDefinition::SetAttributeSearch(AttributeSearch search) {
     g_attributeSearch = search;
 }
 
-VariableDefinition* StructDefinition::GetMember(int index) const {
-    return static_cast<VariableDefinition*>(members.GetAt(index));
-}
-
 bool StructDefinition::AddMember(VariableDefinition* member) {
     if (member == nullptr) return false;
     member->lowByteFirst = lowByteFirst;

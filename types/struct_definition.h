@@ -22,7 +22,9 @@ class StructDefinition : public NamedObject {
     virtual int32_t GetKind() const { return kKindStruct; }
 
     int GetMemberCount() const { return members.GetSize(); }
-    VariableDefinition* GetMember(int index) const;
+    VariableDefinition* GetMember(int index) const {
+        return static_cast<VariableDefinition*>(members.GetAt(index));
+    }
     // Takes the member over, giving it the struct's byte order.
     bool AddMember(VariableDefinition* member);
     // Letter case ignored.

@@ -800,14 +800,6 @@ CVariableItem* CVariableItem::GetItemByName(const char* itemName, bool caseSensi
     return element != nullptr ? element->GetItemByName(itemName, caseSensitive, flatten) : nullptr;
 }
 
-bool CVariableItem::IsChoice() const {
-    return header.baseType == kDeclChoice;
-}
-
-bool CVariableItem::IsImplicitChoice() const {
-    return IsChoice() && header.GetName().GetAt(0) == '$';
-}
-
 bool CVariableItem::SetChosen(CVariableItem* item, int32_t tag, char markerChar) {
     if (locked || item == nullptr || !IsChoice()) return false;
     CStruct* holder = StructAt(0);

@@ -113,9 +113,12 @@ class CVariableItem : public TVarient {
     CVariableItem* GetItemByMapTag(int32_t tag, bool flatten) const;
     CVariableItem* GetItemByName(const char* name, bool caseSensitive, bool flatten) const;
 
-    bool IsChoice() const;
+    bool IsChoice() const { return header.baseType == kDeclChoice; }
     // A "Choice" item whose name begins with '$'.
-    bool IsImplicitChoice() const;
+    bool IsImplicitChoice() const {
+        const OTSTR& itemName = header.GetName();
+        return IsChoice() && itemName.GetLength() > 0 && itemName.GetBuffer()[0] == '$';
+    }
     // Appends the chosen alternative item to the choice's element struct,
     // which takes it over. marker 0: none given.
     bool SetChosen(CVariableItem* item, int32_t tag, char marker);
