@@ -10,7 +10,7 @@
 // Whether the first sizeof(Word) bytes and the last sizeof(Word) bytes of a
 // and b agree; with length from sizeof(Word) to twice that, all bytes.
 template <typename Word>
-bool SameEnds(const char* a, const char* b, int length) {
+inline __attribute__((always_inline)) bool SameEnds(const char* a, const char* b, int length) {
     Word a0, b0, a1, b1;
     memcpy(&a0, a, sizeof(Word));
     memcpy(&b0, b, sizeof(Word));

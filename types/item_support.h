@@ -187,7 +187,7 @@ bool SearchTree(const CVariableItem* item, const CStruct* s, Match match) {
 }
 
 // Whether an object of the tree is pinned.
-inline bool TreeInUse(const CVariableItem* item, const CStruct* s) {
+inline __attribute__((always_inline)) bool TreeInUse(const CVariableItem* item, const CStruct* s) {
     return ItemPin::AnyPinned() && SearchTree(item, s, ItemPin::IsPinned);
 }
 
