@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/move_bytes.h"
 #include "base/number_text.h"
 #include "base/ob_array.h"
 #include "values/cvarient.h"
@@ -51,11 +52,11 @@ class Sink {
     bool Full() const { return length >= limit; }
     bool Clipped() const { return clipped; }
 
-    void Put(const char* chars, uint64_t n) {
+    inline __attribute__((always_inline)) void Put(const char* chars, uint64_t n) {
         n = Fit(n);
         if (n == 0) return;
         if (buffer != nullptr) {
-            memcpy(buffer + length, chars, n);
+            MoveBytes(buffer + length, chars, n);
         } else {
             text->append(chars, n);
         }

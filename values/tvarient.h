@@ -207,7 +207,7 @@ class TVarient : public VarientBase {
     }
     // The integer (or DOUBLE) element's word, sign- or zero-extended from
     // its width; the caller has checked the type and idx.
-    __attribute__((used)) uint32_t LoadWord(int32_t idx) const {
+    __attribute__((used, always_inline)) uint32_t LoadWord(int32_t idx) const {
         const uint8_t* at = Bytes();
         switch (type) {
             case kTypeInt1: {
