@@ -62,6 +62,15 @@ class Sink {
         }
         length += n;
     }
+    void PutChar(char c) {
+        if (Fit(1) == 0) return;
+        if (buffer != nullptr) {
+            buffer[length] = c;
+        } else {
+            text->push_back(c);
+        }
+        ++length;
+    }
     void Fill(char c, uint64_t n) {
         n = Fit(n);
         if (n == 0) return;
@@ -507,7 +516,7 @@ int RunPiece(Sink& sink, const FormatPiece& piece, ValueSource& source, const Op
     switch (conversion) {
         case 0:
             // A directive cut off by the end of the format writes its "%".
-            sink.Put("%", 1);
+            sink.PutChar('%');
             return 0;
         case 'c':
         case 'C':
@@ -526,11 +535,11 @@ int RunPiece(Sink& sink, const FormatPiece& piece, ValueSource& source, const Op
         case 'f':
             return ConvertDouble(sink, conversion, d, source);
         case '%':
-            sink.Put("%", 1);
+            sink.PutChar('%');
             return 0;
         default:
-            sink.Put("%", 1);
-            sink.Put(&conversion, 1);
+            sink.PutChar('%');
+            sink.PutChar(conversion);
             return 0;
     }
 }
