@@ -79,7 +79,7 @@ class TVarient : public VarientBase {
     double getAt_as_double(int32_t idx) const;
     // The word that getAt gives an integer element, silently false for
     // another type or an index out of range.
-    bool GetWord(int32_t idx, uint32_t& word) const {
+    __attribute__((always_inline)) bool GetWord(int32_t idx, uint32_t& word) const {
         if (!IsIntegerType(type) || !InRange(idx)) return false;
         word = LoadWord(idx);
         return true;
