@@ -981,8 +981,7 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
                 type != kTypeInt4) {
                 return false;
             }
-            env.returnValue.clear(false);
-            return env.returnValue.setInteger(word, type);
+            return env.returnValue.ClearToInteger(word, type);
         }
         case Node::kBuiltin:
         case Node::kProcedure:

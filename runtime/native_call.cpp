@@ -150,8 +150,7 @@ bool NativeCall::ReadInteger(ExecuteEnv& env, const CallArguments& args, uint32_
         return false;
     }
     // The return value as the call leaves it: emptied, then the result.
-    env.returnValue.clear(false);
-    if (!env.returnValue.setInteger(readWord, readType)) return false;
+    if (!env.returnValue.ClearToInteger(readWord, readType)) return false;
     word = readWord;
     type = readType;
     return true;

@@ -52,6 +52,16 @@ class CVarient : public VarientBase {
     bool set(OTSTR& text);
     bool setBytes(const char* bytes, int32_t length = -1);
     bool setInteger(uint32_t value, int32_t valueType);
+    // clear(false), then setInteger: a call's integer result, in one step.
+    bool ClearToInteger(uint32_t word, int32_t valueType) {
+        clear(false);
+        if (!IsIntegerType(valueType)) return false;
+        value = word;
+        type = valueType;
+        count = 1;
+        hasValue = true;
+        return true;
+    }
     bool setDouble(double value);
     // Takes source's value (not its name); fails for a source without one.
     bool assign(const CVarient& source);
