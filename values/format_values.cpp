@@ -290,23 +290,38 @@ void Emit(Sink& sink, const Field& field, const Directive& d) {
     if (d.left) sink.Fill(' ', pad);
 }
 
+// The word as a directive without "l" takes it: cut to 16 bits where the
+// options say so, sign-extended for a signed conversion.
+uint32_t DirectiveWord(uint32_t word, bool isSigned, bool isLong, const Options& options) {
+    if (!isLong && options.cutShortIntegers) {
+        word &= 0xffffu;
+        if (isSigned && (word & 0x8000u) != 0) word |= 0xffff0000u;
+    }
+    return word;
+}
+
+// A decimal without flags, width or precision, the usual directive.
+bool IsPlainDecimal(char conversion, const Directive& d) {
+    return (conversion == 'd' || conversion == 'i' || conversion == 'u') && !d.plus && !d.space &&
+           d.width == 0 && !d.hasPrecision;
+}
+
+void PutDecimal(Sink& sink, uint32_t word, bool isSigned) {
+    char text[kMaxDecimalDigits];
+    int64_t number =
+        isSigned ? static_cast<int64_t>(static_cast<int32_t>(word)) : static_cast<int64_t>(word);
+    sink.Put(text, static_cast<uint64_t>(DecimalDigits(number, text)));
+}
+
 int ConvertInteger(Sink& sink, char conversion, const Directive& d, ValueSource& source,
                    const Options& options) {
     Value value;
     int rc = source.Next(Need::kWord, value);
     if (rc != 0) return rc;
     bool isSigned = conversion == 'd' || conversion == 'i';
-    uint32_t word = value.word;
-    if (!d.isLong && options.cutShortIntegers) {
-        word &= 0xffffu;
-        if (isSigned && (word & 0x8000u) != 0) word |= 0xffff0000u;
-    }
-    // A decimal without flags, width or precision, the usual directive.
-    if ((isSigned || conversion == 'u') && !d.plus && !d.space && d.width == 0 && !d.hasPrecision) {
-        char text[kMaxDecimalDigits];
-        int64_t number = isSigned ? static_cast<int64_t>(static_cast<int32_t>(word))
-                                  : static_cast<int64_t>(word);
-        sink.Put(text, static_cast<uint64_t>(DecimalDigits(number, text)));
+    uint32_t word = DirectiveWord(value.word, isSigned, d.isLong, options);
+    if (IsPlainDecimal(conversion, d)) {
+        PutDecimal(sink, word, isSigned);
         return 0;
     }
     bool negative = isSigned && (word & 0x80000000u) != 0;
@@ -438,6 +453,8 @@ struct FormatPiece {
     bool widthStar = false;
     bool precisionStar = false;
     char conversion = 0;  // 0: a directive cut off by the end of the format
+    // A decimal directive without flags, width, precision or "*".
+    bool plainDecimal = false;
 };
 
 namespace {
@@ -489,13 +506,25 @@ const char* ParsePiece(const char* p, FormatPiece& piece) {
         ++q;
     }
     piece.conversion = *q;
+    piece.plainDecimal =
+        !piece.widthStar && !piece.precisionStar && IsPlainDecimal(piece.conversion, d);
     return *q != 0 ? q + 1 : q;
 }
 
-// Writes one piece, reading its "*" values first: 0 or an error code.
-int RunPiece(Sink& sink, const FormatPiece& piece, ValueSource& source, const Options& options) {
+// Writes one piece, reading its "*" values first: 0 or an error code. The
+// source's own type lets a plain decimal read its word without a virtual call.
+template <typename Source>
+int RunPiece(Sink& sink, const FormatPiece& piece, Source& source, const Options& options) {
     if (piece.text != nullptr) {
         sink.Put(piece.text, piece.length);
+        return 0;
+    }
+    if (piece.plainDecimal) {
+        Value value;
+        int rc = source.Next(Need::kWord, value);
+        if (rc != 0) return rc;
+        bool isSigned = piece.conversion != 'u';
+        PutDecimal(sink, DirectiveWord(value.word, isSigned, piece.d.isLong, options), isSigned);
         return 0;
     }
     Directive d = piece.d;
@@ -546,8 +575,8 @@ int RunPiece(Sink& sink, const FormatPiece& piece, ValueSource& source, const Op
 
 // Writes the pieces that next hands out, null after the last: the length
 // written, or an error code.
-template <typename NextPiece>
-int WritePieces(Sink& sink, NextPiece next, ValueSource& source, const Options& options) {
+template <typename NextPiece, typename Source>
+int WritePieces(Sink& sink, NextPiece next, Source& source, const Options& options) {
     while (const FormatPiece* piece = next()) {
         if (sink.Full()) return kFormatNoRoom;
         int rc = RunPiece(sink, *piece, source, options);
@@ -569,8 +598,8 @@ auto ParsedPieces(const char* format) {
 
 // The pieces into a caller's buffer of capacity bytes, always ended by a
 // zero byte: the length or an error code.
-template <typename NextPiece>
-int FormatInto(char* out, int capacity, NextPiece next, ValueSource& source) {
+template <typename NextPiece, typename Source>
+int FormatInto(char* out, int capacity, NextPiece next, Source& source) {
     if (out == nullptr || capacity < 1) return kFormatNoRoom;
     Sink sink(out, static_cast<size_t>(capacity) - 1);
     int rc = WritePieces(sink, next, source, Options{true, true});
