@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "base/same_bytes.h"
 #include "runtime/execute_env.h"
 #include "runtime/run_time_stk.h"
 #include "types/variable_item.h"
@@ -22,9 +23,14 @@ const void* OneItemLayout(const OTSTR& name) {
     constexpr int kMaxNames = 16;
     thread_local std::array<std::string, kMaxNames> names;
     thread_local int count = 0;
+    // The name up to its first zero byte, as every look-up takes it.
     const char* text = name.GetBuffer(0);
+    size_t length = strnlen(text, static_cast<size_t>(name.GetLength()));
     for (int i = 0; i < count; ++i) {
-        if (names[i] == text) return &names[i];
+        if (names[i].size() == length &&
+            SameBytes(names[i].data(), text, static_cast<int>(length))) {
+            return &names[i];
+        }
     }
     if (count == kMaxNames) return nullptr;
     names[count] = text;

@@ -467,8 +467,11 @@ bool RunTimeStk::AppendVariable(CVariableItem* item) {
 }
 
 bool RunTimeStk::AddItem(CVariableItem* item) {
-    if (item == nullptr || FindItem(item->GetItemName().GetBuffer(0), true, false) != nullptr)
+    // An empty frame holds no item of the name.
+    if (item == nullptr ||
+        (variables.GetSize() > 0 && FindItem(item->GetItemName().GetBuffer(0), true, false))) {
         return false;
+    }
     return AppendVariable(item);
 }
 
