@@ -36,14 +36,16 @@ constexpr char kNoLocationMarker[] = "***?****";
 
 // "start:length" of the views.
 void Location(int32_t start, int32_t length, OTSTR& out) {
-    // "%-3ld:%2ld"
+    // "%-3ld:%2ld": the blanks are written first, the digits over them (a
+    // number has at least one digit).
     char text[2 * kMaxDecimalDigits + 8];
+    memcpy(text, "        ", 8);
     int n = DecimalDigits(start, text);
-    while (n < 3) text[n++] = ' ';
+    if (n < 3) n = 3;
     text[n++] = ':';
     char digits[kMaxDecimalDigits];
     int d = DecimalDigits(length, digits);
-    for (int pad = d; pad < 2; ++pad) text[n++] = ' ';
+    if (d < 2) text[n++] = ' ';
     memcpy(text + n, digits, static_cast<size_t>(d));
     out.Assign(text, n + d);
 }
@@ -56,13 +58,13 @@ void SizeText(char unit, int32_t n, char* text) {
 
 // text (a SizeText) centred in eight characters of '*'.
 void Centred(const char* text, OTSTR& out) {
+    // The eight '*' first, the text over their middle.
     char line[48];
+    memcpy(line, "********", 8);
     int n = static_cast<int>(strnlen(text, 32));
     int before = n < 8 ? (8 - n) / 2 : 0;
     int after = n < 8 ? (8 - n + 1) / 2 : 0;
-    memset(line, '*', static_cast<size_t>(before));
     memcpy(line + before, text, static_cast<size_t>(n));
-    memset(line + before + n, '*', static_cast<size_t>(after));
     out.Assign(line, before + n + after);
 }
 
