@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/cast_cache.h"
+#include "base/move_bytes.h"
 #include "base/number_text.h"
 #include "base/path.h"
 #include "base/tracer.h"
@@ -483,12 +484,18 @@ class TreeDump {
         size_t braces = item.header.declaredType == kDeclStruct ? 2 : 0;
         text.resize(indent + (marked ? 1 : 0) + braces + length + suffixLength);
         char* out = &text[0];
-        memset(out, ' ', indent);
+        // The usual indents in a few loads and stores, without a call.
+        static const char kBlanks[] = "                ";
+        if (indent < sizeof kBlanks) {
+            MoveBytes(out, kBlanks, indent);
+        } else {
+            memset(out, ' ', indent);
+        }
         out += indent;
         if (marked) *out++ = item.marker;
         memcpy(out, "{}", braces);
-        memcpy(out + braces, bytes, length);
-        memcpy(out + braces + length, suffix, suffixLength);
+        MoveBytes(out + braces, bytes, length);
+        MoveBytes(out + braces + length, suffix, suffixLength);
         return text;
     }
 
