@@ -361,7 +361,7 @@ bool OTSTR::Append(const OTSTR& other) {
     return Append(other.buffer, other.length);
 }
 
-bool OTSTR::AppendChar(char c, int n) {
+bool OTSTR::AppendChars(char c, int n) {
     if (n < 1) return true;
     if (!HasRoom(n) && !MakeRoom(n)) return false;
     memset(buffer + length, static_cast<unsigned char>(c), static_cast<size_t>(n));

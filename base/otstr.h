@@ -73,7 +73,14 @@ class OTSTR {
 
     bool Append(const char* text, int length = -1);
     bool Append(const OTSTR& other);
-    bool AppendChar(char c, int n = 1);
+    // One character with room for it is added inline. Marked used, as the
+    // destructor, for plug-ins built when it was not inline.
+    __attribute__((used)) bool AppendChar(char c, int n = 1) {
+        if (n != 1 || !HasRoom(1)) return AppendChars(c, n);
+        buffer[length++] = c;
+        buffer[length] = 0;
+        return true;
+    }
     bool AppendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Appends a formatted text of up to kMaxSafeAppend characters,
     // enlarging as needed.
@@ -121,6 +128,8 @@ class OTSTR {
     OTSTR& Copy(const OTSTR& other);
     bool Obtain(int64_t newCapacity);
     bool MakeRoom(int64_t added);
+    // AppendChar: n copies of c.
+    bool AppendChars(char c, int n);
     // Whether the block holds added more characters and the zero byte, as
     // MakeRoom finds without a call.
     bool HasRoom(int64_t added) const {
