@@ -61,7 +61,7 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     void ClearAll();
     // Back to where a new item starts its translation, value aside: no
     // location, not failed, no attached structs.
-    void Restart() {
+    __attribute__((used)) void Restart() {
         if (attached != nullptr) FreeAttached();
         start = -1;
         length = -1;

@@ -22,7 +22,9 @@ class StructDefinition : public NamedObject {
     virtual int32_t GetKind() const { return kKindStruct; }
 
     int GetMemberCount() const { return members.GetSize(); }
-    VariableDefinition* GetMember(int index) const {
+    // Inline, and marked used so that the library still exports it for
+    // plug-ins built when it was not inline.
+    __attribute__((used)) VariableDefinition* GetMember(int index) const {
         return static_cast<VariableDefinition*>(members.GetAt(index));
     }
     // Takes the member over, giving it the struct's byte order.

@@ -100,11 +100,13 @@ class CVariableItem : public TVarient {
     bool setBitData(int32_t idx, const CVarient& unit);
 
     // Struct and choice items: the element struct (none out of range), and
-    // the members of the element (a choice: of its one element).
-    bool IsStructItem() const {
+    // the members of the element (a choice: of its one element). The inline
+    // functions of this class are marked used so that the library still
+    // exports them for plug-ins built when they were not inline.
+    __attribute__((used)) bool IsStructItem() const {
         return header.baseType == kDeclStruct || header.baseType == kDeclChoice;
     }
-    CStruct* StructAt(int32_t i) const {
+    __attribute__((used)) CStruct* StructAt(int32_t i) const {
         void* element = nullptr;
         return IsStructItem() && getAt(i, element) ? static_cast<CStruct*>(element) : nullptr;
     }
@@ -113,9 +115,9 @@ class CVariableItem : public TVarient {
     CVariableItem* GetItemByMapTag(int32_t tag, bool flatten) const;
     CVariableItem* GetItemByName(const char* name, bool caseSensitive, bool flatten) const;
 
-    bool IsChoice() const { return header.baseType == kDeclChoice; }
+    __attribute__((used)) bool IsChoice() const { return header.baseType == kDeclChoice; }
     // A "Choice" item whose name begins with '$'.
-    bool IsImplicitChoice() const {
+    __attribute__((used)) bool IsImplicitChoice() const {
         const OTSTR& itemName = header.GetName();
         return IsChoice() && itemName.GetLength() > 0 && itemName.GetBuffer()[0] == '$';
     }
@@ -181,7 +183,7 @@ class CVariableItem : public TVarient {
     // Copies source's elements into this item's storage, element by element.
     bool CopyElementsFrom(const CVariableItem& source);
     // Whether target is this item or lies in the structs it owns.
-    bool Owns(const void* target) const {
+    __attribute__((used)) bool Owns(const void* target) const {
         // An item that owns no structs is its whole tree.
         if (!IsStructItem() || IsReference()) return target != nullptr && target == this;
         return OwnsInStructs(target);
