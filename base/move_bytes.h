@@ -8,21 +8,25 @@
 #include <cstdint>
 #include <cstring>
 
+// The first sizeof(Word) bytes and the last sizeof(Word) bytes of from, both
+// loaded before either is stored; with n from sizeof(Word) to twice that,
+// all bytes.
+template <typename Word>
+inline __attribute__((always_inline)) void MoveEnds(char* to, const char* from, size_t n) {
+    Word head, tail;
+    memcpy(&head, from, sizeof(Word));
+    memcpy(&tail, from + n - sizeof(Word), sizeof(Word));
+    memcpy(to, &head, sizeof(Word));
+    memcpy(to + n - sizeof(Word), &tail, sizeof(Word));
+}
+
 inline __attribute__((always_inline)) void MoveBytes(char* to, const char* from, size_t n) {
     if (n > 16) {
         memmove(to, from, n);
     } else if (n >= 8) {
-        uint64_t head, tail;
-        memcpy(&head, from, 8);
-        memcpy(&tail, from + n - 8, 8);
-        memcpy(to, &head, 8);
-        memcpy(to + n - 8, &tail, 8);
+        MoveEnds<uint64_t>(to, from, n);
     } else if (n >= 4) {
-        uint32_t head, tail;
-        memcpy(&head, from, 4);
-        memcpy(&tail, from + n - 4, 4);
-        memcpy(to, &head, 4);
-        memcpy(to + n - 4, &tail, 4);
+        MoveEnds<uint32_t>(to, from, n);
     } else if (n > 0) {
         // One, two or three bytes: the first, the middle and the last.
         char first = from[0], middle = from[n / 2], last = from[n - 1];

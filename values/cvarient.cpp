@@ -281,12 +281,7 @@ bool CVarient::setBytes(const char* bytes, int32_t length) {
 bool CVarient::setInteger(uint32_t word, int32_t valueType) {
     if (!writable) return false;
     clear(true);
-    if (!IsIntegerType(valueType)) return false;
-    value = word;
-    type = valueType;
-    count = 1;
-    hasValue = true;
-    return true;
+    return TakeInteger(word, valueType);
 }
 
 bool CVarient::setDouble(double number) {

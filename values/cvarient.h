@@ -55,12 +55,7 @@ class CVarient : public VarientBase {
     // clear(false), then setInteger: a call's integer result, in one step.
     bool ClearToInteger(uint32_t word, int32_t valueType) {
         clear(false);
-        if (!IsIntegerType(valueType)) return false;
-        value = word;
-        type = valueType;
-        count = 1;
-        hasValue = true;
-        return true;
+        return TakeInteger(word, valueType);
     }
     bool setDouble(double value);
     // Takes source's value (not its name); fails for a source without one.
@@ -122,6 +117,19 @@ class CVarient : public VarientBase {
     bool setIdentRef(const char* path);
     bool IsIdentRef() const { return identRef; }
 
+  private:
+    // The rest of setInteger once the value is cleared: false, storing
+    // nothing, for a type that is not an integer type.
+    bool TakeInteger(uint32_t word, int32_t valueType) {
+        if (!IsIntegerType(valueType)) return false;
+        value = word;
+        type = valueType;
+        count = 1;
+        hasValue = true;
+        return true;
+    }
+
+  public:
     uint32_t value = 0;       // integer word; byte length for OCTET; 8 for DOUBLE
     uint8_t* data = nullptr;  // OCTET: bytes plus a zero byte; DOUBLE: the double
     bool hasValue = false;
