@@ -916,17 +916,28 @@ std::unique_ptr<ProcedureCode> ProcedureCode::Compile(Procedure& procedure, Quie
 
 // ---------------------------------------------------------------- run
 
-const CVariableItem* ProcedureCode::Holding(int variable) const {
+inline const CVariableItem* ProcedureCode::Holding(int variable) const {
     const CVariableItem* item = variables[static_cast<size_t>(variable)].get();
     return item->HasValue() ? item : nullptr;
 }
 
-bool ProcedureCode::Operand(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {
+// The leaves, most operands, are read here as Integer reads them, without
+// a call of its own.
+inline __attribute__((always_inline)) bool ProcedureCode::Operand(ExecuteEnv& env, int index,
+                                                                  uint32_t& word, int32_t& type) {
     const Node& node = nodes[static_cast<size_t>(index)];
-    if (node.kind != Node::kLiteral) return Integer(env, index, word, type);
-    word = node.word;
-    type = node.wordType;
-    return true;
+    if (node.kind == Node::kLiteral) {
+        word = node.word;
+        type = node.wordType;
+        return true;
+    }
+    if (node.kind == Node::kVariable || node.kind == Node::kElement) {
+        const CVariableItem* item = Holding(node.index);
+        if (item == nullptr) return false;
+        type = item->GetType();
+        return item->GetWord(node.element, word);
+    }
+    return Integer(env, index, word, type);
 }
 
 bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {
