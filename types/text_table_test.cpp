@@ -30,6 +30,12 @@ std::string TitleLine(const TextTable& table) {
     return out.GetBuffer();
 }
 
+// The separator, the title line and the line of row 0, one a line.
+std::string Lines(const TextTable& table) {
+    return std::string(table.GetSeparatorLine().GetBuffer()) + "\n" + TitleLine(table) + "\n" +
+           RowLine(table, 0);
+}
+
 std::string Prefix(const TextTable& table, int row, int lastColumn, bool withBars) {
     OTSTR out;
     EXPECT_TRUE(table.GetRowPrefix(row, lastColumn, withBars, out));
@@ -72,9 +78,8 @@ TEST(TextTableLayoutTest, NewTableAndColumnCount) {
 TEST(TextTableLayoutTest, GoldenLinesAndWidthsComputedAgain) {
     TextTable table;
     Build(table, {"Name", "Value"}, {kLeft10, kLeft10}, {"id", "42"});
-    EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +-----------+-----------+");
-    EXPECT_EQ(TitleLine(table), " |Name       |Value      |");
-    EXPECT_EQ(RowLine(table, 0), "  id         |42         |");
+    EXPECT_EQ(Lines(table),
+              " +-----------+-----------+\n |Name       |Value      |\n  id         |42         |");
     ASSERT_EQ(table.InsertRow(-1, 0), 1);  // a row without cells
     EXPECT_EQ(RowLine(table, 1), "             |           |");
 
@@ -99,9 +104,9 @@ TEST(TextTableLayoutTest, GoldenLinesAndWidthsComputedAgain) {
     ASSERT_TRUE(table.SetColumnFormats({kLeft10, kLeft10}));
     EXPECT_EQ(table.GetColumnWidth(0), 14);
     EXPECT_STREQ(table.GetColumnFormat(0), "%-14s");
-    EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +---------------+-----------+");
-    EXPECT_EQ(TitleLine(table), " |Name           |Value      |");
-    EXPECT_EQ(RowLine(table, 0), "  abcdefghijklmn |42         |");
+    EXPECT_EQ(Lines(table),
+              " +---------------+-----------+\n |Name           |Value      |\n"
+              "  abcdefghijklmn |42         |");
 
     // Without the row the width falls back to the minimum.
     ASSERT_TRUE(table.RemoveRow(0));
@@ -123,9 +128,7 @@ TEST(TextTableLayoutTest, FixedColumnsCutExceptTheLast) {
     // Right-justified with padding; a fixed column still grows to its title.
     Build(right, {"N", "Value"}, {{0, 5, 1, 1}, {kLeft, 3, 0, 0}}, {"abcdefg", "xy"});
     EXPECT_STREQ(right.GetColumnFormat(0), "%5s");
-    EXPECT_STREQ(right.GetSeparatorLine().GetBuffer(), " +-------+-----+");
-    EXPECT_EQ(TitleLine(right), " |     N |Value|");
-    EXPECT_EQ(RowLine(right, 0), "   abcde |xy   |");
+    EXPECT_EQ(Lines(right), " +-------+-----+\n |     N |Value|\n   abcde |xy   |");
     ASSERT_TRUE(right.SetCell(0, 0, "ab"));
     ASSERT_TRUE(right.SetCell(0, 1, "toolong"));
     EXPECT_EQ(RowLine(right, 0), "      ab |toolong ");
@@ -141,15 +144,11 @@ TEST(TextTableLayoutTest, HiddenAndNoBarColumns) {
     Build(table, {"A", "B", "C"}, {kFixed3, kFixed3, kFixed3}, {"a", "b", "c"});
     EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +----+----+----+");
     ASSERT_TRUE(table.SetColumnFlags(1, kLeft | TextTable::kHidden));
-    EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +----+----+");
-    EXPECT_EQ(TitleLine(table), " |A   |C   |");
-    EXPECT_EQ(RowLine(table, 0), "  a   |c   |");
+    EXPECT_EQ(Lines(table), " +----+----+\n |A   |C   |\n  a   |c   |");
     EXPECT_EQ(Prefix(table, 0, 1, true), "  a   |");
 
     ASSERT_TRUE(table.SetColumnFlags(1, kLeft | TextTable::kNoBar));
-    EXPECT_STREQ(table.GetSeparatorLine().GetBuffer(), " +----+---------+");
-    EXPECT_EQ(TitleLine(table), " |A   |B    C   |");
-    EXPECT_EQ(RowLine(table, 0), "  a   |b    c   |");
+    EXPECT_EQ(Lines(table), " +----+---------+\n |A   |B    C   |\n  a   |b    c   |");
     EXPECT_FALSE(table.SetColumnFlags(5, kLeft));
 }
 
@@ -285,10 +284,9 @@ void ExerciseCells() {
         TextTable table;
         ASSERT_TRUE(table.SetColumns({"A", "B"}));
         ASSERT_EQ(table.InsertRow(-1, 0), 0);
-        EXPECT_FALSE(table.SetCell(1, 0, "x"));
-        EXPECT_FALSE(table.SetCell(-1, 0, "x"));
-        EXPECT_FALSE(table.SetCell(0, 5, "x"));
-        EXPECT_FALSE(table.SetCell(0, -1, "x"));
+        for (const auto& at : {std::make_pair(1, 0), {-1, 0}, {0, 5}, {0, -1}}) {
+            EXPECT_FALSE(table.SetCell(at.first, at.second, "x")) << at.first << "," << at.second;
+        }
         EXPECT_EQ(table.GetCell(0, 5), nullptr);
 
         EXPECT_TRUE(table.SetCell(0, 0, nullptr));  // an absent cell stays absent
