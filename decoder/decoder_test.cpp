@@ -40,18 +40,36 @@ class ProtocolDecoderTest : public DecoderTest {
         for (const Case& c : cases) {
             ASSERT_EQ("OK", Load(c.script)) << c.script;
             EXPECT_EQ(c.result, Run(c.bytes)) << c.script;
-            std::istringstream pairs(c.values);
-            for (std::string pair; pairs >> pair;) {
-                const std::string path = pair.substr(0, pair.find('='));
-                EXPECT_EQ(pair.substr(path.size() + 1), Value(path.c_str())) << path;
-            }
+            ExpectValues(c.values);
+        }
+    }
+    // Checks each "path=value" of values.
+    void ExpectValues(const std::string& values) {
+        std::istringstream pairs(values);
+        for (std::string pair; pairs >> pair;) {
+            const std::string path = pair.substr(0, pair.find('='));
+            EXPECT_EQ(pair.substr(path.size() + 1), Value(path.c_str())) << path;
         }
     }
 };
 
 // Arrays, nested structs, bit fields and high-byte-first numbers have their
 // rows checked by the examples of docs/language.md (docs_test).
-TEST_F(ProtocolDecoderTest, BasicMembersAndByteOrder) {
+//
+// The choice's element follows the kind; in an ImplicitItem map a struct's
+// members stand in the choice, the struct itself does not, and a simple
+// item is added as it is. (A kind without an element: docs/language.md.)
+TEST_F(ProtocolDecoderTest, BasicMembersByteOrderAndChoices) {
+    const std::string tail =
+        "struct R { UINT1 kind;" + std::string(kChoiceOfKind) + " UINT1 tail; };";
+    const std::string choice =
+        "struct A { UINT1 x; };\nstruct B { UINT2 y; };\n"
+        "DeclareMap ( Item , M ) { a [ 1 ] A ; b [ 2 ] B ; };\n" +
+        tail;
+    const std::string implicit =
+        "struct P { UINT1 x; UINT2 y; };\n"
+        "DeclareMap ( ImplicitItem , M ) { p [ 1 ] P ; w [ 2 ] UINT2 ; };\n" +
+        tail;
     RunCases({
         // clang-format off
         // Low byte first by default.
@@ -64,6 +82,9 @@ TEST_F(ProtocolDecoderTest, BasicMembersAndByteOrder) {
          {0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF}, "OK 6", "a=-1 b=255 c=-2"},
         // Leftover bytes are not an error; the length tells what was used.
         {"struct R { UINT1 a; };", {9, 8, 7}, "OK 1", "a=9"},
+        {choice, {2, 0x34, 0x12, 9}, "OK 4", "c.b.y=4660 tail=9"},
+        {implicit, {1, 5, 0x34, 0x12, 9}, "OK 5", "c.x=5 c.y=4660 c.p=(none) tail=9"},
+        {implicit, {2, 0x01, 0x02, 9}, "OK 4", "c.w=513 c.x=(none) tail=9"},
         // clang-format on
     });
 }
@@ -172,27 +193,6 @@ TEST_F(ProtocolDecoderTest, LoadAndRootStates) {
     EXPECT_STREQ("msg", decoder.GetRoot().GetItemName().GetBuffer(0));
 }
 
-// The choice's element follows the kind; in an ImplicitItem map a struct's
-// members stand in the choice, the struct itself does not, and a simple
-// item is added as it is. (A kind without an element: docs/language.md.)
-TEST_F(ProtocolDecoderTest, ChoicesOfItemAndImplicitItemMaps) {
-    const std::string tail =
-        "struct R { UINT1 kind;" + std::string(kChoiceOfKind) + " UINT1 tail; };";
-    const std::string choice =
-        "struct A { UINT1 x; };\nstruct B { UINT2 y; };\n"
-        "DeclareMap ( Item , M ) { a [ 1 ] A ; b [ 2 ] B ; };\n" +
-        tail;
-    const std::string implicit =
-        "struct P { UINT1 x; UINT2 y; };\n"
-        "DeclareMap ( ImplicitItem , M ) { p [ 1 ] P ; w [ 2 ] UINT2 ; };\n" +
-        tail;
-    RunCases({
-        {choice, {2, 0x34, 0x12, 9}, "OK 4", "c.b.y=4660 tail=9"},
-        {implicit, {1, 5, 0x34, 0x12, 9}, "OK 5", "c.x=5 c.y=4660 c.p=(none) tail=9"},
-        {implicit, {2, 0x01, 0x02, 9}, "OK 4", "c.w=513 c.x=(none) tail=9"},
-    });
-}
-
 TEST_F(ProtocolDecoderTest, ChoicesNestedTooDeepStopWithAMessage) {
     ASSERT_EQ("OK", Load("struct R;\nDeclareMap ( Item , M ) { r [ 1 ] R ; };\n"
                          "struct R { UINT1 kind;" +
@@ -243,11 +243,7 @@ TEST_F(ProtocolDecoderTest, DemoSample) {
     EXPECT_STREQ("Demo", decoder.GetProtocolName().GetBuffer(0));
     // version 1, kind 2 (data), flags, length; count 2, values.
     EXPECT_EQ("OK 14", Run({0x12, 0x03, 0x00, 0x0A, 0x00, 0x02, 0, 1, 0, 2, 0, 3, 0, 4}));
-    const char* values[][2] = {{"header.version", "1"},
-                               {"header.kind", "2"},
-                               {"body.data.count", "2"},
-                               {"body.data.values[3]", "4"}};
-    for (const auto& v : values) EXPECT_EQ(v[1], Value(v[0])) << v[0];
+    ExpectValues("header.version=1 header.kind=2 body.data.count=2 body.data.values[3]=4");
 }
 
 // A choice whose map item "v" takes its value from the integrated struct T;
@@ -267,8 +263,7 @@ TEST_F(ProtocolDecoderTest, IntegratedMembersKeepOrDropTheirStructOrFail) {
     for (bool keep : {true, false}) {
         SCOPED_TRACE(keep);
         ASSERT_EQ("OK 4", Run({1, 0x01, 0x02, 9}, keep));
-        EXPECT_EQ("258", Value("c.v"));
-        EXPECT_EQ("9", Value("tail"));
+        ExpectValues("c.v=258 tail=9");
         DecoderItem* v = Item("c.v");
         ASSERT_NE(nullptr, v);
         EXPECT_EQ(1, v->start);

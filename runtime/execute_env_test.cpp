@@ -19,15 +19,10 @@ TEST(ExecuteEnv, StackErrorsAndCancel) {
     ExecuteEnv env;
     EXPECT_EQ(nullptr, env.GetTopStk(0));
     RunTimeStk a, b, c;
-    env.push(&a);
-    env.push(&b);
-    env.push(&c);
-    env.push(nullptr);
-    EXPECT_EQ(&c, env.GetTopStk(0));
-    EXPECT_EQ(&b, env.GetTopStk(-1));
-    EXPECT_EQ(&a, env.GetTopStk(-2));
-    EXPECT_EQ(nullptr, env.GetTopStk(-3));
-    EXPECT_EQ(nullptr, env.GetTopStk(1));
+    for (RunTimeStk* frame : {&a, &b, &c, static_cast<RunTimeStk*>(nullptr)}) env.push(frame);
+    // From depth 1 (above the top, none) down to -3 (below the bottom, none).
+    const RunTimeStk* tops[] = {nullptr, &c, &b, &a, nullptr};
+    for (int depth = 1; depth >= -3; --depth) EXPECT_EQ(tops[1 - depth], env.GetTopStk(depth));
 
     testing::internal::CaptureStdout();
     EXPECT_FALSE(env.PopEnv(&b, false));
@@ -37,9 +32,7 @@ TEST(ExecuteEnv, StackErrorsAndCancel) {
                  env.GetLastError().GetBuffer(0));
     EXPECT_NE(std::string::npos, traced.find("second 2")) << "every error is traced";
     EXPECT_EQ(3, env.StackSize());
-    EXPECT_TRUE(env.PopEnv(&c, false));
-    EXPECT_TRUE(env.PopEnv(&b, false));
-    EXPECT_TRUE(env.PopEnv(&a, false));
+    for (RunTimeStk* frame : {&c, &b, &a}) EXPECT_TRUE(env.PopEnv(frame, false));
 
     env.Cancel();
     env.SetLastError("later");
@@ -142,21 +135,19 @@ TEST_F(CallTest, PrepareRunsInitialisersAndBlocks) {
     AddVariable(*block, "inner", kDeclInt4, 1, "7");
     AddStatement(*block, "r = inner * 2");
     file.AddItem(block, 3, true);
-    ASSERT_TRUE(Prepare()) << env.GetLastError().GetBuffer(0);
-    EXPECT_EQ("14", Eval("r"));
-    EXPECT_EQ("6", Eval("arr[0] + arr[2] + arr[1]"));
-    EXPECT_EQ(1, env.StackSize());
     // Prepared again, from the middle of a run, the same program starts
     // afresh: the variables as their initialisers make them, the blocks run
     // again.
-    Eval("x = 9");
-    Eval("r = 0");
-    Eval("arr[1] = 40");
-    ASSERT_TRUE(Prepare());
-    EXPECT_EQ("5", Eval("x"));
-    EXPECT_EQ("14", Eval("r"));
-    EXPECT_EQ("6", Eval("arr[0] + arr[2] + arr[1]"));
-    EXPECT_EQ(1, env.StackSize());
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(Prepare()) << env.GetLastError().GetBuffer(0);
+        if (round == 1) {
+            EXPECT_EQ("5", Eval("x"));
+        }
+        EXPECT_EQ("14", Eval("r")) << round;
+        EXPECT_EQ("6", Eval("arr[0] + arr[2] + arr[1]")) << round;
+        EXPECT_EQ(1, env.StackSize()) << round;
+        for (const char* change : {"x = 9", "r = 0", "arr[1] = 40"}) Eval(change);
+    }
 
     Program broken;
     broken.SetName("bad.txt");
@@ -171,7 +162,21 @@ TEST_F(CallTest, PrepareRunsInitialisersAndBlocks) {
     EXPECT_EQ(nullptr, env.GetRoot());
 }
 
+// Parameters by value and by address, and results. An integer argument is
+// stored as the parameter's type stores it (the echoes i1, u2, dbl and txt),
+// whether its value is read the usual way (the first call) or as a machine
+// word (the calls after it, once its names are bound): each call is made
+// three times.
 TEST_F(CallTest, ParametersByValueAndByAddressAndReturnValues) {
+    const struct {
+        const char* name;
+        int32_t type;
+    } kEchoes[] = {
+        {"i1", kDeclInt1}, {"u2", kDeclUInt2}, {"dbl", kDeclDouble}, {"txt", kDeclOctet}};
+    for (const auto& p : kEchoes) {
+        Procedure* echo = AddProcedure(file, p.name, kDeclDynamic, {{"a", p.type, false}});
+        AddReturn(echo, "a");
+    }
     Procedure* add =
         AddProcedure(file, "add", kDeclInt4, {{"a", kDeclInt4, false}, {"b", kDeclInt4, false}});
     AddReturn(add, "a + b");
@@ -198,6 +203,12 @@ TEST_F(CallTest, ParametersByValueAndByAddressAndReturnValues) {
     } cases[] = {
         {"r = add(2, 3)", "5"},
         {"add(x, 3)", "8"},
+        {"i1(200)", "-56"},
+        {"i1(x * 51)", "-1"},
+        {"u2(arr[1] - 3)", "65535"},
+        {"u2(x)", "5"},
+        {"dbl(x - 7)", "-2.00"},
+        {"txt(x + 1)", "ERROR Execute txt() fail, generateParamsList error"},
         {"add(1)", "ERROR Execute add() fail, generateParamsList error"},
         {"len('a,b')", "1"},    // a quoted comma does not split arguments
         {"poke(arr[2])", "-"},  // no value
@@ -210,40 +221,11 @@ TEST_F(CallTest, ParametersByValueAndByAddressAndReturnValues) {
         {"x", "2"},  // the return ended the body
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.result, Eval(c.expression)) << c.expression;
-        EXPECT_EQ(1, env.StackSize()) << "the stack is as before the call";
-        EXPECT_FALSE(env.returning) << "the return flag is consumed by the call";
-        Restart();
-    }
-}
-
-// An integer argument is stored as the parameter's type stores it, whether
-// its value is read the usual way (the first call) or as a machine word
-// (the calls after it, once its names are bound).
-TEST_F(CallTest, IntegerArgumentsTakeTheParameterType) {
-    const struct {
-        const char* name;
-        int32_t type;
-    } kParams[] = {
-        {"i1", kDeclInt1}, {"u2", kDeclUInt2}, {"dbl", kDeclDouble}, {"txt", kDeclOctet}};
-    for (const auto& p : kParams) {
-        Procedure* echo = AddProcedure(file, p.name, kDeclDynamic, {{"a", p.type, false}});
-        AddReturn(echo, "a");
-    }
-    ASSERT_TRUE(Prepare());
-    const struct {
-        const char* call;
-        const char* result;
-    } kCases[] = {
-        {"i1(200)", "-56"},
-        {"i1(x * 51)", "-1"},
-        {"u2(arr[1] - 3)", "65535"},
-        {"u2(x)", "5"},
-        {"dbl(x - 7)", "-2.00"},
-        {"txt(x + 1)", "ERROR Execute txt() fail, generateParamsList error"},
-    };
-    for (const auto& c : kCases) {
-        for (int run = 0; run < 3; ++run) EXPECT_EQ(c.result, Eval(c.call)) << c.call << run;
+        for (int run = 0; run < 3; ++run) {
+            EXPECT_EQ(c.result, Eval(c.expression)) << c.expression << " run " << run;
+            EXPECT_EQ(1, env.StackSize()) << "the stack is as before the call";
+            EXPECT_FALSE(env.returning) << "the return flag is consumed by the call";
+        }
         Restart();
     }
 }
@@ -288,15 +270,17 @@ TEST_F(CallTest, ArgumentListsVariableArgumentsAndPushEnv) {
     AddReturn(cat, "a + '|' + b");
     ASSERT_TRUE(Prepare());
     env.InstallHooks(nullptr, true, SumExtras, 0);
-    EXPECT_EQ("9", Eval("sum(100, 2, x + 2)"));
-    // Arguments split at the top-level commas, with blanks and many pieces.
-    EXPECT_EQ("210", Eval("sum(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, "
-                          "19, 20)"))
-        << "more pieces than fit the fixed list";
-    EXPECT_EQ("12", Eval("sum( 0 ,\t5,  x + 2 )"));
-    EXPECT_EQ("\"a, b|(c,d)\"", Eval("cat('a, b', '(c,d)')"));
-    EXPECT_EQ("\"x|y\"", Eval("cat( 'x' , 'y' )"));
-    EXPECT_EQ("\"x|y\"", Eval("cat( 'x' , 'y' )")) << "the same text again";
+    // Arguments split at the top-level commas, with blanks and many pieces
+    // (more than fit the fixed list); the same text twice.
+    const char* const cases[][2] = {
+        {"sum(100, 2, x + 2)", "9"},
+        {"sum(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20)", "210"},
+        {"sum( 0 ,\t5,  x + 2 )", "12"},
+        {"cat('a, b', '(c,d)')", "\"a, b|(c,d)\""},
+        {"cat( 'x' , 'y' )", "\"x|y\""},
+        {"cat( 'x' , 'y' )", "\"x|y\""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c[1], Eval(c[0])) << c[0];
     std::string traced;
     std::string failed = Eval("sum(1, nope)", &traced);
     EXPECT_EQ(
@@ -429,13 +413,14 @@ TEST_F(CallTest, RunawayRecursionFailsCleanly) {
     Procedure* deeper = AddProcedure(file, "deeper", kDeclInt4, {{"n", kDeclInt4, false}});
     AddReturn(deeper, "deeper(n + 1)");
     ASSERT_TRUE(Prepare());
-    std::string trace;
-    EXPECT_EQ("ERROR Execute again() fail, call nesting too deep", Eval("again(0)", &trace));
-    EXPECT_EQ("99", Eval("r")) << "a hundred calls ran";
-    EXPECT_EQ(1, env.StackSize());
-    Restart();
-    EXPECT_EQ("ERROR Execute deeper() fail, call nesting too deep", Eval("deeper(0)", &trace));
-    EXPECT_EQ(1, env.StackSize());
+    for (const std::string name : {"again", "deeper"}) {
+        std::string trace;
+        EXPECT_EQ("ERROR Execute " + name + "() fail, call nesting too deep",
+                  Eval((name + "(0)").c_str(), &trace));
+        EXPECT_EQ(1, env.StackSize()) << name;
+        Restart();
+    }
+    EXPECT_EQ("99", Eval("r")) << "a hundred calls of again ran";
 }
 
 }  // namespace

@@ -35,6 +35,15 @@ void AddMember(StructDefinition& s, const char* name, int32_t type,
     s.AddMember(member);
 }
 
+// A frame of a program with an execution environment, for the tests whose
+// errors go to the environment or whose names may be the program's.
+class RunTimeStkOfProgram : public ::testing::Test {
+  protected:
+    ExecuteEnv env;
+    Program file;
+    RunTimeStk frame{&file, nullptr, &env};
+};
+
 TEST(RunTimeStk, CreatesVariablesFromNameSpecs) {
     RunTimeStk frame;
     CVariableItem* buf = frame.CreateVarInstance(kDeclUInt1, "buf[16]");
@@ -98,11 +107,8 @@ TEST(RunTimeStk, GetSetAndSets) {
     EXPECT_EQ(nullptr, frame.LocalAt(4, "s"));
 }
 
-TEST(RunTimeStk, ValueCallbackOfTheEvaluator) {
-    ExecuteEnv env;
-    Program file;
+TEST_F(RunTimeStkOfProgram, ValueCallbackOfTheEvaluator) {
     file.SetName("f.txt");
-    RunTimeStk frame(&file, nullptr, &env);
     frame.CreateVarInstance(kDeclInt4, "x");
     frame.CreateVarInstance(kDeclInt4, "y");
     frame.CreateVarInstance(kDeclInt4, "arr[2]");
@@ -215,10 +221,7 @@ TEST(RunTimeStk, StructPathsThroughTheFrame) {
 // are bound; with and without that route every expression gives the same
 // value, type, error and trace, also where a leaf is no integer, has no
 // value or does not exist, or an operator fails.
-TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
-    ExecuteEnv env;
-    Program file;
-    RunTimeStk frame(&file, nullptr, &env);
+TEST_F(RunTimeStkOfProgram, IntegerRouteGivesWhatValuesGive) {
     StructDefinition point;
     point.SetName("Point");
     AddMember(point, "x", kDeclInt2);
@@ -293,10 +296,7 @@ TEST(RunTimeStk, IntegerRouteGivesWhatValuesGive) {
 
 // A bound dotted path keeps where its members stood; a struct of another
 // definition, whose members stand elsewhere, is searched again.
-TEST(RunTimeStk, DottedPathsFindMembersWhereTheyStand) {
-    ExecuteEnv env;
-    Program file;
-    RunTimeStk frame(&file, nullptr, &env);
+TEST_F(RunTimeStkOfProgram, DottedPathsFindMembersWhereTheyStand) {
     StructDefinition a, b;
     a.SetName("A");
     AddMember(a, "x", kDeclInt2);
@@ -439,10 +439,7 @@ TEST(RunTimeStk, BareNamesAreFoundAgainWhereFramesChanged) {
 // A slot finds a name of other letter case again, without folding, while
 // the variable keeps the bytes its name had; renamed, even to a name of the
 // same length, it is compared afresh.
-TEST(RunTimeStk, SlotsMatchNamesOfOtherCaseUntilRenamed) {
-    ExecuteEnv env;
-    Program file;
-    RunTimeStk frame(&file, nullptr, &env);
+TEST_F(RunTimeStkOfProgram, SlotsMatchNamesOfOtherCaseUntilRenamed) {
     CVariableItem* item = frame.CreateVarInstance(kDeclInt4, "this");
     ASSERT_NE(nullptr, item);
     int key = 0;
@@ -459,12 +456,9 @@ TEST(RunTimeStk, SlotsMatchNamesOfOtherCaseUntilRenamed) {
     }
 }
 
-}  // namespace
-
 // A recycled frame keeps the frames of its blocks (an included file's
 // globals), emptied, and prepares them again instead of making new ones.
 TEST(RunTimeStk, RecycleKeepsTheFramesOfBlocks) {
-    using namespace testprog;
     Program file;
     auto* included = new Program;
     AddVariable(*included, "g", kDeclInt4);
@@ -485,3 +479,5 @@ TEST(RunTimeStk, RecycleKeepsTheFramesOfBlocks) {
         EXPECT_FALSE(g->HasValue()) << "prepared as a new frame is";
     }
 }
+
+}  // namespace
