@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/tracer.h"
@@ -101,21 +102,6 @@ TEST_F(ProcedureCodeTest, CallsGiveWhatTheFrameGives) {
         EXPECT_EQ(-1, code->Run(env, &one, count, unused));
         env.canceled = false;
         EXPECT_EQ(-1, code->Run(env, &one, count + 1, unused));
-    }
-}
-
-// What is not compiled: calls whose results are not kept, loops, effects.
-TEST_F(ProcedureCodeTest, OtherBodiesAreLeftToTheFrame) {
-    const char* const procedures[] = {
-        "OCTET T(OCTET s) { return s; }\nOCTET P(UINT1 v) { return T(\"x\"); }",
-        "INT4 P(UINT1 v) { INT4 i; i = 0; while (i < v) i = i + 1; return i; }",
-        "INT4 P(UINT1 v) { sysSetTitle(0, \"x\"); return v; }",
-    };
-    for (const char* procedure : procedures) {
-        ASSERT_EQ("OK", Load(std::string(procedure) + "\nstruct R { UINT1 a; };")) << procedure;
-        Procedure* p = decoder.GetProgram()->FindProcedure("P");
-        ASSERT_NE(nullptr, p);
-        EXPECT_EQ(nullptr, ProcedureCode::Compile(*p, decoder.GetQuietProcedures())) << procedure;
     }
 }
 
@@ -257,34 +243,48 @@ TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
     }
 }
 
-// What general code leaves to the frame: parameters passed by address or
-// as arrays, decodes outside a Translate procedure, variables of the
-// script set, loops of for, break and continue, stores into elements,
-// texts stored from bare names, calls of itself.
-TEST_F(ProcedureCodeTest, GeneralBodiesLeftToTheFrame) {
-    const char* const procedures[] = {
-        "VOID P(INT4 &a) { a = 1; }",
-        "VOID P(UINT1 a[2]) { sysSetTitle(0, \"x\"); }",
-        "VOID P(INT4 a) { UINT1 c; sysTranChoiceItem(c, \"x\", a); }",
-        "VOID P(INT4 a) { g = a; }",
-        "VOID P(INT4 a) { INT4 i; for (i = 0; i < a; i = i + 1) sysSetTitle(0, \"x\"); }",
-        "VOID P(INT4 a) { while (a > 0) { a = a - 1; if (a == 2) break; } }",
-        "VOID P(INT4 a) { UINT1 x[2]; x[0] = 1; }",
-        "VOID P(INT4 a) { OCTET t; OCTET u; t = \"x\"; u = t; }",
-        "VOID P(INT4 a) { if (a > 0) P(a - 1); }",
+// What is left to the frame. By quiet code: calls whose results are not
+// kept, loops, effects. By general code: parameters passed by address or as
+// arrays, decodes outside a Translate procedure, variables of the script
+// set, loops of for, break and continue, stores into elements, texts stored
+// from bare names, calls of itself.
+TEST_F(ProcedureCodeTest, BodiesLeftToTheFrame) {
+    const struct {
+        bool general;  // left by the script's general code, else by quiet code
+        const char* procedure;
+    } rows[] = {
+        {false, "OCTET T(OCTET s) { return s; }\nOCTET P(UINT1 v) { return T(\"x\"); }"},
+        {false, "INT4 P(UINT1 v) { INT4 i; i = 0; while (i < v) i = i + 1; return i; }"},
+        {false, "INT4 P(UINT1 v) { sysSetTitle(0, \"x\"); return v; }"},
+        {true, "VOID P(INT4 &a) { a = 1; }"},
+        {true, "VOID P(UINT1 a[2]) { sysSetTitle(0, \"x\"); }"},
+        {true, "VOID P(INT4 a) { UINT1 c; sysTranChoiceItem(c, \"x\", a); }"},
+        {true, "VOID P(INT4 a) { g = a; }"},
+        {true, "VOID P(INT4 a) { INT4 i; for (i = 0; i < a; i = i + 1) sysSetTitle(0, \"x\"); }"},
+        {true, "VOID P(INT4 a) { while (a > 0) { a = a - 1; if (a == 2) break; } }"},
+        {true, "VOID P(INT4 a) { UINT1 x[2]; x[0] = 1; }"},
+        {true, "VOID P(INT4 a) { OCTET t; OCTET u; t = \"x\"; u = t; }"},
+        {true, "VOID P(INT4 a) { if (a > 0) P(a - 1); }"},
     };
-    for (const char* procedure : procedures) {
-        ASSERT_EQ("OK", Load(std::string("INT4 g;\n") + procedure + "\nstruct R { UINT1 a; };"))
-            << procedure;
+    for (const auto& row : rows) {
+        ASSERT_EQ("OK", Load(std::string(row.general ? "INT4 g;\n" : "") + row.procedure +
+                             "\nstruct R { UINT1 a; };"))
+            << row.procedure;
         Procedure* p = decoder.GetProgram()->FindProcedure("P");
         ASSERT_NE(nullptr, p);
-        EXPECT_EQ(nullptr, decoder.GetCompiledProcedures().CodeOf(*p)) << procedure;
+        EXPECT_EQ(nullptr, row.general
+                               ? decoder.GetCompiledProcedures().CodeOf(*p)
+                               : ProcedureCode::Compile(*p, decoder.GetQuietProcedures()).get())
+            << row.procedure;
     }
 }
 
 // Translate procedures of members, compiled: each element's call gives
 // what its frame gives, the member's value and marks, the cursor, the
-// captions, the error and the trace.
+// captions, the error and the trace. Of those that decode choice elements,
+// a run that comes to a decode commits and goes on as the frame would,
+// failures and messages alike; what could fail otherwise after a decode is
+// left to the frame.
 TEST_F(ProcedureCodeTest, TranslateCallsDoWhatTheFrameDoes) {
     const char* const members[] = {
         "OCTET v { VOID Translate(STRING s, dynamic &c, INT4 n) {"
@@ -299,42 +299,16 @@ TEST_F(ProcedureCodeTest, TranslateCallsDoWhatTheFrameDoes) {
         "OCTET v { VOID Translate(STRING s, dynamic &c, INT4 n) {"
         " sysFetchValue(s, c, now(), g - now(), 1); } };",
     };
-    for (const char* member : members) {
-        ASSERT_EQ(
-            "OK",
-            Load(std::string("#define LIMIT 300\nINT4 g = 5;\nstruct R { UINT1 a; UINT1 b; ") +
-                 member + kRest))
-            << member;
-        StructDefinition* r = decoder.GetProgram()->FindStruct("R");
-        ASSERT_NE(nullptr, r);
-        const AttributeSlots* slots = SlotsOf(r->GetMember(2));
-        ASSERT_TRUE(slots != nullptr && slots->translate != nullptr) << member;
-        EXPECT_NE(nullptr, ProcedureCode::Compile(*slots->translate, decoder.GetQuietProcedures(),
-                                                  ProcedureCode::Mode::kGeneral))
-            << member;
-        ExpectLikeTheFrame(decoder, kGeneralMessages, member);
-    }
-}
-
-// Translate procedures that decode choice elements: a run that comes to a
-// decode commits and goes on as the frame would, failures and messages
-// alike; what could fail otherwise after a decode is left to the frame.
-TEST_F(ProcedureCodeTest, DecodingCallsDoWhatTheFrameDoes) {
-    const std::string kHead =
-        "#define OTHER 256\nstruct Two { UINT1 k; UINT1 x; };\nstruct Three { UINT1 k; UINT2 y; "
-        "};\n"
-        "DeclareMap ( Item , Opts ) { one [ 1 ] UINT1 ; two [ 2 ] Two ; three [ 3 ] Three ;"
-        " other [ OTHER ] UINT1 ; };\n";
-    struct Row {
+    // Bodies of the Translate procedure of a choice member v.
+    struct Decoding {
         const char* translate;
         bool compiled;
     };
-    const Row rows[] = {
+    const Decoding decodings[] = {
         // A loop of options up to an end, as the sample's headers have them.
-        {"UINT1 kind; INT4 tag; INT4 end; if (This.a > 20) sysAbort(s, strFormat(\"a %d\", "
-         "This.a));"
-         " end = now() + This.a; while (now() < end) { sysFetchValue(s, kind, now(), 0, 0);"
-         " tag = OTHER; if (kind <= 3) tag = kind; sysTranChoiceItem(c, s, tag); }"
+        {"UINT1 kind; INT4 tag; INT4 end; if (This.a > 20) sysAbort(s, strFormat(\"a %d\","
+         " This.a)); end = now() + This.a; while (now() < end) { sysFetchValue(s, kind, now(),"
+         " 0, 0); tag = OTHER; if (kind <= 3) tag = kind; sysTranChoiceItem(c, s, tag); }"
          " if (now() > end) sysAbort(s, \"past the end\");",
          true},
         // A caption first; tags that the map may not have.
@@ -357,19 +331,33 @@ TEST_F(ProcedureCodeTest, DecodingCallsDoWhatTheFrameDoes) {
         {"INT4 q; if (This.a > 1) q = 2; sysTranChoiceItem(c, s, 1); sysTranChoiceItem(c, s, q);",
          false},
     };
-    for (const Row& row : rows) {
-        ASSERT_EQ("OK", Load(kHead +
-                             "struct R { UINT1 a; UINT1 b; Choice v { ChoiceMap Opts"
-                             " VOID Translate(STRING s, dynamic &c, INT4 n) { " +
-                             row.translate + " } };" + kRest))
-            << row.translate;
-        const AttributeSlots* slots = SlotsOf(decoder.GetProgram()->FindStruct("R")->GetMember(2));
-        ASSERT_TRUE(slots != nullptr && slots->translate != nullptr) << row.translate;
-        EXPECT_EQ(row.compiled,
-                  ProcedureCode::Compile(*slots->translate, decoder.GetQuietProcedures(),
-                                         ProcedureCode::Mode::kGeneral) != nullptr)
-            << row.translate;
-        ExpectLikeTheFrame(decoder, kGeneralMessages, row.translate);
+    const std::string decodingHead =
+        "#define OTHER 256\nstruct Two { UINT1 k; UINT1 x; };\n"
+        "struct Three { UINT1 k; UINT2 y; };\nDeclareMap ( Item , Opts ) { one [ 1 ] UINT1 ;"
+        " two [ 2 ] Two ; three [ 3 ] Three ; other [ OTHER ] UINT1 ; };\n"
+        "struct R { UINT1 a; UINT1 b; Choice v { ChoiceMap Opts"
+        " VOID Translate(STRING s, dynamic &c, INT4 n) { ";
+    // The script, what it tests, and whether the member's Translate compiles.
+    std::vector<std::tuple<std::string, const char*, bool>> scripts;
+    for (const char* member : members) {
+        scripts.emplace_back("#define LIMIT 300\nINT4 g = 5;\nstruct R { UINT1 a; UINT1 b; " +
+                                 std::string(member) + kRest,
+                             member, true);
+    }
+    for (const Decoding& row : decodings) {
+        scripts.emplace_back(decodingHead + row.translate + " } };" + kRest, row.translate,
+                             row.compiled);
+    }
+    for (const auto& [script, what, compiled] : scripts) {
+        ASSERT_EQ("OK", Load(script)) << what;
+        StructDefinition* r = decoder.GetProgram()->FindStruct("R");
+        ASSERT_NE(nullptr, r);
+        const AttributeSlots* slots = SlotsOf(r->GetMember(2));
+        ASSERT_TRUE(slots != nullptr && slots->translate != nullptr) << what;
+        EXPECT_EQ(compiled, ProcedureCode::Compile(*slots->translate, decoder.GetQuietProcedures(),
+                                                   ProcedureCode::Mode::kGeneral) != nullptr)
+            << what;
+        ExpectLikeTheFrame(decoder, kGeneralMessages, what);
     }
 }
 
