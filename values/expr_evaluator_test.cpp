@@ -58,10 +58,11 @@ class ExprTest : public ::testing::Test {
     void Set(const char* name, int32_t v) {
         vars.values[name].setInteger(static_cast<uint32_t>(v), kTypeInt4);
     }
+    std::string Error() { return eval.GetLastError().GetBuffer(0); }
     // The postfix form of the tree, or the error.
     std::string Postfix(const char* text, int flags = 0) {
         ExprNode* tree = eval.GetExpression(text, flags);
-        if (tree == nullptr) return "ERROR " + std::string(eval.GetLastError().GetBuffer(0));
+        if (tree == nullptr) return "ERROR " + Error();
         OTSTR out;
         ExprEvaluator::ToPostfix(tree, out);
         ExprEvaluator::FreeExpression(tree);
@@ -69,8 +70,7 @@ class ExprTest : public ::testing::Test {
     }
     std::string Value(const char* text) {
         CVarient v;
-        if (!eval.CalcValue(text, v, false))
-            return "ERROR " + std::string(eval.GetLastError().GetBuffer(0));
+        if (!eval.CalcValue(text, v, false)) return "ERROR " + Error();
         OTSTR out;
         v.getText(out);
         return out.GetBuffer(0);
@@ -141,8 +141,7 @@ TEST_F(ExprTest, GroupingParseErrorsAndValues) {
         }
     }
     EXPECT_EQ(nullptr, eval.GetExpression(nullptr, 0));
-    EXPECT_STREQ("GetExpression() fail, lpstr_expression can't be null",
-                 eval.GetLastError().GetBuffer(0));
+    EXPECT_EQ("GetExpression() fail, lpstr_expression can't be null", Error());
     int32_t n = 0;
     ASSERT_TRUE(eval.CalcLong("d * 2 - 1", n));
     EXPECT_EQ(5, n);
@@ -183,10 +182,9 @@ TEST_F(ExprTest, AssignmentsKeepReferencesOrValues) {
     tree.reset(eval.GetExpression("3 = a", 0));
     ASSERT_NE(nullptr, tree);
     EXPECT_FALSE(eval.Evaluate(tree.get(), result));
-    EXPECT_STREQ("left operand should be ident", eval.GetLastError().GetBuffer(0));
+    EXPECT_EQ("left operand should be ident", Error());
     EXPECT_FALSE(eval.AssignValue(tree.get(), result));
-    EXPECT_STREQ("assignValue failed, left symbol of '=' is not a legal ident",
-                 eval.GetLastError().GetBuffer(0));
+    EXPECT_EQ("assignValue failed, left symbol of '=' is not a legal ident", Error());
 
     ExprEvaluator lonely;
     EXPECT_FALSE(lonely.CalcValue("z = 1", result, false));
