@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "app/application.h"
 #include "app/result_json.h"
@@ -33,11 +35,31 @@ std::string WriteMessageFile(int n) {
     return path;
 }
 
-// The benchmarks run in a directory of their own (dump, trace, report).
-const bool kInWorkDir = [] {
-    char dir[] = "/tmp/vantor-bench-XXXXXX";
-    return mkdtemp(dir) != nullptr && chdir(dir) == 0;
-}();
+// The benchmarks run in a directory of their own (dump, trace, report),
+// which goes with everything in it when the program ends.
+class WorkDirectory {
+  public:
+    WorkDirectory() {
+        char dir[] = "/tmp/vantor-bench-XXXXXX";
+        if (mkdtemp(dir) == nullptr) return;
+        path = dir;
+        entered = chdir(dir) == 0;
+    }
+    ~WorkDirectory() {
+        if (path.empty()) return;
+        std::error_code ignored;
+        std::filesystem::current_path("/tmp", ignored);
+        std::filesystem::remove_all(path, ignored);
+    }
+    WorkDirectory(const WorkDirectory&) = delete;
+    WorkDirectory& operator=(const WorkDirectory&) = delete;
+    bool entered = false;
+
+  private:
+    std::string path;
+};
+const WorkDirectory kWorkDirectory;
+const bool kInWorkDir = kWorkDirectory.entered;
 
 void BM_CompileSample(benchmark::State& state) {
     std::string path = SamplePath();
