@@ -921,21 +921,26 @@ inline const CVariableItem* ProcedureCode::Holding(int variable) const {
     return item->HasValue() ? item : nullptr;
 }
 
-// The leaves, most operands, are read here as Integer reads them, without
-// a call of its own.
-inline __attribute__((always_inline)) bool ProcedureCode::Operand(ExecuteEnv& env, int index,
-                                                                  uint32_t& word, int32_t& type) {
-    const Node& node = nodes[static_cast<size_t>(index)];
+inline __attribute__((always_inline)) bool ProcedureCode::Leaf(const Node& node, uint32_t& word,
+                                                               int32_t& type) const {
     if (node.kind == Node::kLiteral) {
         word = node.word;
         type = node.wordType;
         return true;
     }
-    if (node.kind == Node::kVariable || node.kind == Node::kElement) {
-        const CVariableItem* item = Holding(node.index);
-        if (item == nullptr) return false;
-        type = item->GetType();
-        return item->GetWord(node.element, word);
+    const CVariableItem* item = Holding(node.index);
+    if (item == nullptr) return false;
+    type = item->GetType();
+    return item->GetWord(node.element, word);
+}
+
+// The leaves, most operands, are read without a call of Integer.
+inline __attribute__((always_inline)) bool ProcedureCode::Operand(ExecuteEnv& env, int index,
+                                                                  uint32_t& word, int32_t& type) {
+    const Node& node = nodes[static_cast<size_t>(index)];
+    if (node.kind == Node::kLiteral || node.kind == Node::kVariable ||
+        node.kind == Node::kElement) {
+        return Leaf(node, word, type);
     }
     return Integer(env, index, word, type);
 }
@@ -944,16 +949,9 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
     const Node& node = nodes[static_cast<size_t>(index)];
     switch (node.kind) {
         case Node::kLiteral:
-            word = node.word;
-            type = node.wordType;
-            return true;
         case Node::kVariable:
-        case Node::kElement: {
-            const CVariableItem* item = Holding(node.index);
-            if (item == nullptr) return false;
-            type = item->GetType();
-            return item->GetWord(node.element, word);
-        }
+        case Node::kElement:
+            return Leaf(node, word, type);
         case Node::kPath: {
             Path& read = *paths[static_cast<size_t>(node.index)];
             int32_t idx = -1;

@@ -123,7 +123,9 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Parameters(RunTimeStk& caller, const CallArguments& args);
     // The integer of an integer node; false where the word route gives none.
     bool Integer(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
-    // An operator's operand: a literal read in place, else Integer.
+    // The integer of a literal, a variable or an element of one.
+    bool Leaf(const Node& node, uint32_t& word, int32_t& type) const;
+    // An operator's operand: a leaf read in place, else Integer.
     bool Operand(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
     // The value of any node, as the evaluator gives it; with call, an
     // integer call's value as the call leaves it.

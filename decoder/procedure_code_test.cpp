@@ -55,6 +55,8 @@ TEST_F(ProcedureCodeTest, CallsGiveWhatTheFrameGives) {
         "INT4 P(UINT4 a) { UINT1 n; n = a + 0; return n + E::B; }",
         "OCTET P(INT4 a) { return \"lit\"; }",
         "INT4 P(INT1 a) { return a; }",
+        // A signed variable against an unsigned one.
+        "INT4 P(INT4 a, UINT1 b) { if (a < b) return a >> 1; return a * b; }",
         "UINT2 P(INT2 a) { return ((a << 3) ^ (a >> 2)) | ((a && 1) + !a) + (a != -1) * 2; }",
         "WORD P(BYTE a, DWORD b) { { INT2 s; s = a - b; if (s < 0) { return -s; } } return a + b; "
         "}",
