@@ -59,7 +59,6 @@ class WorkDirectory {
     std::string path;
 };
 const WorkDirectory kWorkDirectory;
-const bool kInWorkDir = kWorkDirectory.entered;
 
 void BM_CompileSample(benchmark::State& state) {
     std::string path = SamplePath();
@@ -89,8 +88,8 @@ void Translate(benchmark::State& state, Output output) {
     options.traceConsole = false;
     options.receiverPort = 0;
     // 100,000 packets need a larger message list than the default.
-    if (!kInWorkDir || file.empty() || !app.StartUp(options) || !app.Messages().Create(32) ||
-        !app.LoadMessageFile(file.c_str())) {
+    if (!kWorkDirectory.entered || file.empty() || !app.StartUp(options) ||
+        !app.Messages().Create(32) || !app.LoadMessageFile(file.c_str())) {
         state.SkipWithError("cannot prepare the messages");
         return;
     }
