@@ -600,6 +600,34 @@ bool DecodingBuiltin(const Procedure& procedure) {
     return true;
 }
 
+bool FetchBuiltin(const Procedure& procedure) {
+    if (NativeBuiltin(procedure) == nullptr || BuiltinOf(procedure) != kFetchValue) return false;
+    const VariableDefinition* target = procedure.parameters.GetMember(1);
+    return target != nullptr && target->byAddress && target->baseType == kDeclDynamic &&
+           !target->IsBitField();
+}
+
+int FetchPlainIntegers(ExecuteEnv& env, const Procedure& procedure, CVariableItem& variable,
+                       int32_t locat, bool move) {
+    auto* decoder = static_cast<ProtocolDecoder*>(env.hookOwner);
+    auto* cursor = static_cast<ByteCursor*>(env.GetHookArgument());
+    // The parameter refers to the variable's storage, with its header, and
+    // to a single element as an item of one.
+    if (decoder == nullptr || cursor == nullptr || cursor->AtEnd() || variable.IsReference() ||
+        variable.addressSource != nullptr || decoder->AsDecoderItem(&variable) != nullptr ||
+        (variable.GetCount() == 1 && variable.header.count != 1)) {
+        return -1;
+    }
+    int32_t start = cursor->GetPos();
+    if (!cursor->SetPos(locat) ||
+        !decoder->ReadPlainInteger(variable, *cursor, procedure.parameters.GetMember(1))) {
+        MoveCursor(*cursor, start);
+        return -1;
+    }
+    if (!move) MoveCursor(*cursor, start);
+    return 1;
+}
+
 TextBuiltin TextBuiltinOf(const Procedure& procedure) {
     if (NativeBuiltin(procedure) == nullptr) return TextBuiltin::kNone;
     switch (BuiltinOf(procedure)) {

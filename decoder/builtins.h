@@ -7,6 +7,7 @@
 #include "runtime/native_call.h"
 
 class ByteCursor;
+class CVariableItem;
 class ExecuteEnv;
 class Procedure;
 class ProtocolDecoder;
@@ -72,6 +73,18 @@ bool UndoableBuiltin(const Procedure& procedure);
 // (sysTranChoiceItem) as the frame's call of it reads its parameters:
 // VOID, the choice by address, the name, the tag.
 bool DecodingBuiltin(const Procedure& procedure);
+
+// Whether procedure declares sysFetchValue as NativeBuiltin serves it, the
+// variable to fill passed by address as a dynamic parameter.
+bool FetchBuiltin(const Procedure& procedure);
+
+// procedure's sysFetchValue into variable (not a reference: a variable of
+// compiled code) with the values of its parameters given, where the
+// built-in would read plain integers into its parameter that refers to
+// variable: 1 done, as its native call does it; -1, with nothing changed,
+// where it would do anything else, which the native call then does.
+int FetchPlainIntegers(ExecuteEnv& env, const Procedure& procedure, CVariableItem& variable,
+                       int32_t locat, bool move);
 
 // The built-ins that only make a text from their arguments.
 enum class TextBuiltin { kNone, kFormat, kEnumComment };

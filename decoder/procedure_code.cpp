@@ -111,6 +111,8 @@ struct ProcedureCode::Builtin {
     bool format = false;
     std::vector<FormatItem> items;
     FormatPlan plan;
+    // A sysFetchValue that may read plain integers without its parameters.
+    bool fetch = false;
     // The latest results of a call of a pure built-in whose values are
     // known before it runs, as its native call site keeps them
     // (NativeCall): by the values of its integer arguments and of those of
@@ -758,6 +760,7 @@ class ProcedureCode::Compiler {
             call->format = true;
             call->items.resize(call->extraList.size());
         }
+        call->fetch = FetchBuiltin(*callee) && given == 5 && Fetchable(*call);
         return AddNode(node, code.builtins, std::move(call));
     }
 
@@ -781,6 +784,22 @@ class ProcedureCode::Compiler {
             }
         }
         return count;
+    }
+
+    // Whether a call of sysFetchValue may read into its variable without
+    // its parameters (ProcedureCode::Fetch): the name a text that a store
+    // takes as it is, the numbers computed without a call, the position an
+    // integer of 4 bytes as the built-in reads it.
+    bool Fetchable(const Builtin& call) const {
+        const Node& name = code.nodes[static_cast<size_t>(call.arguments[0])];
+        int32_t type = name.kind == Node::kLiteral
+                           ? code.literals[static_cast<size_t>(name.index)]->GetType()
+                       : name.kind == Node::kVariable
+                           ? code.variables[static_cast<size_t>(name.index)]->GetType()
+                           : kTypeNone;
+        return call.sources[1] >= 0 && type == kTypeOctet && CallFree(call.arguments[2]) &&
+               CallFree(call.arguments[3]) && CallFree(call.arguments[4]) &&
+               ValueTypeWidth(call.paramList[2]->GetType()) == 4;
     }
 
     // Whether an integer node computes without calling anything (a read of
@@ -1116,6 +1135,10 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient* out) {
     RunTimeStk* root = env.GetRoot();
     RunTimeStk* parent = root != nullptr ? root->FindFrameOfProgram(callee.owner) : nullptr;
     if (parent == nullptr) return false;
+    if (call.fetch) {
+        int fetched = Fetch(env, call);
+        if (fetched >= 0) return fetched > 0;
+    }
     int wanted = static_cast<int>(call.paramList.size());
     int given = static_cast<int>(call.arguments.size());
     bool ok = true;
@@ -1162,6 +1185,25 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient* out) {
         if (call.sources[static_cast<size_t>(i)] >= 0) call.paramList[i]->clear();
     }
     return ok;
+}
+
+int ProcedureCode::Fetch(ExecuteEnv& env, Builtin& call) {
+    // The stores of the name and of the numbers fail where a variable holds
+    // no value; the numbers' failures go as their stores' would.
+    const Node& name = nodes[static_cast<size_t>(call.arguments[0])];
+    if (name.kind == Node::kVariable && Holding(name.index) == nullptr) return -1;
+    uint32_t words[3];
+    for (int i = 0; i < 3; ++i) {
+        int32_t type = kTypeNone;
+        if (!Integer(env, call.arguments[static_cast<size_t>(2 + i)], words[i], type)) return 0;
+    }
+    // The position as its 4-byte parameter gives it, the flag as its byte.
+    CVariableItem& variable = *variables[static_cast<size_t>(call.sources[1])];
+    int fetched = FetchPlainIntegers(env, *call.procedure, variable, static_cast<int32_t>(words[0]),
+                                     static_cast<uint8_t>(words[2]) != 0);
+    // The return value as the call of a VOID built-in leaves it.
+    if (fetched > 0) env.returnValue.clear(false);
+    return fetched;
 }
 
 int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {

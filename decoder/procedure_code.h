@@ -145,6 +145,11 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // where the values are in the extras for the built-in's own run (which
     // fails, with its messages).
     int FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out);
+    // RunBuiltin's call of sysFetchValue where it reads plain integers
+    // into a variable: the values of the numbers read, the read made
+    // without the parameters' stores and reads. 1 done, 0 failed as the
+    // call fails, -1 left to the call.
+    int Fetch(ExecuteEnv& env, Builtin& call);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
     // A call of general code from this code; false where it is undone.
     bool CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out);

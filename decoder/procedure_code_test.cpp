@@ -133,6 +133,12 @@ const GeneralCase kGeneralCases[] = {
     {"UINT2 P(STRING s, INT4 a, UINT1 b) { UINT2 w; sysFetchValue(s, w, now(), 0, 1);"
      " if (w > a * 256) sysAbort(s, strFormat(\"%u above %d\", w, a)); return w; }",
      "return P(s, This.a, This.b);"},
+    // Fetches by a literal name: a flag whose byte is 0 (256 stays in
+    // place), an array past the end, a position past the message.
+    {"INT4 P(STRING s, INT4 a, UINT1 b) { UINT1 x[3]; UINT2 w;"
+     " sysFetchValue(\"f\", w, now(), 0, 256); if (a > 3) sysFetchValue(\"f\", x, now() + 1, 0, 1);"
+     " if (a == 3) sysFetchValue(s, w, TotalLength() + a, 0, 0); return w + x[2] + now(); }",
+     "return P(s, This.a, This.b);"},
     // A text of a length read from the message, as a caption.
     {"OCTET P(STRING s, INT4 a, UINT1 b) { OCTET t; sysFetchValue(s, t, now(), b, 0);"
      " sysSetTitle(0, t); if (a > 5) return strFormat(\"big %d\", a); return t; }",

@@ -627,19 +627,31 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
     return item.setAt(i, word);
 }
 
-bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor) {
-    const AttributeSlots* slots = SlotsOf(item.def);
+bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor,
+                                       const VariableDefinition* def) {
+    const AttributeSlots* slots = SlotsOf(def);
     int32_t base = item.header.baseType;
+    int32_t count = item.header.count;
     if ((base != kDeclInt1 && base != kDeclInt2 && base != kDeclInt4 && base != kDeclUInt1 &&
          base != kDeclUInt2 && base != kDeclUInt4) ||
-        (slots != nullptr && slots->translate != nullptr) || item.header.count != 1 ||
-        item.GetCount() < 1 || !item.IsWritable() || IntegratedStructOf(item.def) != nullptr) {
+        (slots != nullptr && slots->translate != nullptr) || count < 1 || item.GetCount() < count ||
+        !item.IsWritable() || IntegratedStructOf(def) != nullptr) {
+        return false;
+    }
+    // An array is read here only where all its bytes are there, as
+    // TranslateMember finds before it reads one; not one of bit fields.
+    if (count > 1 && (item.header.IsBitField() || !ElementsFit(item, cursor, false, nullptr))) {
         return false;
     }
     int32_t start = cursor.GetPos();
     // Into a writable element a read fails only where the bytes are not
     // there, and then moves nothing and stores nothing.
-    if (!ReadInteger(item, 0, cursor)) return false;
+    for (int32_t i = 0; i < count; ++i) {
+        if (!ReadInteger(item, i, cursor)) {
+            MoveCursor(cursor, start);
+            return false;
+        }
+    }
     recorded = false;
     if (auto* decoded = itemCast.Cast(&item)) {
         decoded->start = start;

@@ -89,11 +89,15 @@ class ProtocolDecoder {
     // consumed. Null bytes only check that the engine is ready.
     bool Translate(bool keep, const uint8_t* bytes, int32_t& length);
     bool TranslateStruct(CVariableItem& instance, int32_t index, ByteCursor& cursor);
-    // A member of one integer element read without a procedure, as
-    // TranslateMember reads it when that succeeds; false, having changed
-    // nothing, for any other member or where the read fails (TranslateMember
-    // then reads it, with its messages).
-    bool ReadPlainInteger(CVariableItem& item, ByteCursor& cursor);
+    // A member of integers read without a procedure, as TranslateMember
+    // reads it when that succeeds; false, with the cursor where it was, for
+    // any other member or where the read fails (TranslateMember then reads
+    // it, with its messages). The attributes are def's: those of the
+    // item's own definition, or of the parameter that lends it.
+    bool ReadPlainInteger(CVariableItem& item, ByteCursor& cursor, const VariableDefinition* def);
+    bool ReadPlainInteger(CVariableItem& item, ByteCursor& cursor) {
+        return ReadPlainInteger(item, cursor, item.def);
+    }
     bool TranslateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
                          ByteCursor& cursor, const int32_t* octetLength);
     bool IntegrateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
