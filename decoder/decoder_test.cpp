@@ -80,6 +80,11 @@ TEST_F(ProtocolDecoderTest, BasicMembersByteOrderAndChoices) {
          {0x01, 0x02}, "OK 2", "a=258"},
         {"struct R { INT1 a; UINT1 b; INT4 c; };",
          {0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF}, "OK 6", "a=-1 b=255 c=-2"},
+        // Arrays of integers, in either byte order.
+        {"#define NETWORK_TRANMODE H_TO_L\nstruct R { UINT2 a[2]; INT1 b[2]; };",
+         {1, 2, 3, 4, 0xFF, 5}, "OK 6", "a[0]=258 a[1]=772 b[0]=-1 b[1]=5"},
+        {"struct R { UINT2 a[2]; UINT4 b[1]; };",
+         {1, 2, 3, 4, 1, 0, 0, 0x80}, "OK 8", "a[0]=513 a[1]=1027 b[0]=2147483649"},
         // Leftover bytes are not an error; the length tells what was used.
         {"struct R { UINT1 a; };", {9, 8, 7}, "OK 1", "a=9"},
         {choice, {2, 0x34, 0x12, 9}, "OK 4", "c.b.y=4660 tail=9"},
