@@ -3,12 +3,13 @@
 // effect and the return, over expression nodes with operator codes that
 // compute in machine words, literals and enum items read once, built-ins
 // called through their native functions (strFormat of a literal format
-// formatted here, as the built-in formats it), and calls of quiet procedures
-// that keep their results as their call sites keep them. The variables are
-// items kept from call to call, and every value goes into and out of them
-// by the stores and reads that the procedure's frame uses, so that a call
-// returns what the frame would return, with no frame, evaluator or name
-// look-up.
+// formatted here, as the built-in formats it, and a fetch of plain
+// integers into a variable read here, as the built-in reads it), and calls
+// of quiet procedures that keep their results as their call sites keep
+// them. The variables are items kept from call to call, and every value
+// goes into and out of them by the stores and reads that the procedure's
+// frame uses, so that a call returns what the frame would return, with no
+// frame, evaluator or name look-up.
 //
 // Compiled as quiet, a procedure of integer parameters found quiet
 // (QuietProcedures) runs from the values of its arguments (QuietRunner).
