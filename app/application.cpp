@@ -211,9 +211,8 @@ void Application::FillResults(uint8_t kind, TranslateResults& results) {
         titleEnumSerial = decoder.GetProgramSerial();
     }
     if (titleEnum != nullptr) titleEnum->TextOfValue(kind, true, results.texts[0], "");
-    OTSTR caption;
-    if (decoder.GetTitle(0, caption) && !caption.IsEmpty()) {
-        results.texts[1] = caption;
+    // Caption 1 only with a caption 0.
+    if (decoder.GetTitle(0, results.texts[1]) && !results.texts[1].IsEmpty()) {
         decoder.GetTitle(1, results.texts[2]);
     }
 }
@@ -424,7 +423,6 @@ void Application::Show(const char* text) {
 }
 
 void Application::ShowTotals() {
-    OTSTR line;
-    totals.Line(line);
-    frontEnd->ShowTotals(line.GetBuffer(0));
+    totals.Line(totalsLine);
+    frontEnd->ShowTotals(totalsLine.GetBuffer(0));
 }

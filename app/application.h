@@ -298,6 +298,7 @@ class Application {
     // "Dump\Tran" while reports are appended, open from one to the next.
     vpath::AppendFile reportFile;
     TranslateResults scratchResults;
+    OTSTR totalsLine;  // kept for the next message's totals
     std::vector<uint8_t> lastMessage;
 
     OTSTR scriptPath;

@@ -96,11 +96,13 @@ void Translate(benchmark::State& state, Output output) {
     app.SelectScript(SamplePath().c_str());
     MessageList& list = app.Messages();
     std::string json;
+    // The results' texts keep their blocks from message to message, as the
+    // command's do.
+    TranslateResults results;
     // One message as the command does it: false when it fails.
     auto translate = [&](int row) {
         MessageView m;
         list.GetMessage(row, m);
-        TranslateResults results;
         bool ok = app.TranslateMessage(m.bytes, m.length, m.kind, &results, report);
         if (output == Output::kJson) {
             JsonMessage message;

@@ -173,24 +173,24 @@ bool Builtin::FetchValue() {
     int32_t start = cursor->GetPos();
     CVariableItem* target = Param(1, "FetchValue");
     if (target == nullptr && frame != nullptr) target = frame->FindItem("FetchValue", true, false);
-    OTSTR kept;
+    TextStack::Text kept(decoder.ScratchTexts());
     const OTSTR* ident = nullptr;
     int32_t locat = 0;
     int32_t param = 0;
     unsigned char move = 0;
-    if (target == nullptr || (ident = StringParam(0, "strCurIdent", kept)) == nullptr ||
+    if (target == nullptr || (ident = StringParam(0, "strCurIdent", *kept)) == nullptr ||
         !GetLong(2, "locat", locat) || !GetLong(3, "param", param) ||
         !GetBool(4, "bMoveLocatPointer", move)) {
         return Fail("%s", kFetchParam);
     }
     // The name of the fetch, made where a message or the general read needs it.
-    OTSTR elementName;
+    TextStack::Text elementName(decoder.ScratchTexts());
     auto nameOfFetch = [&]() {
-        if (elementName.IsEmpty()) {
-            elementName = *ident;
-            elementName.Append("FetchValue()");
+        if (elementName->IsEmpty()) {
+            *elementName = *ident;
+            elementName->Append("FetchValue()");
         }
-        return elementName.GetBuffer(0);
+        return elementName->GetBuffer(0);
     };
     // The bytes go into the variable that the parameter refers to. A decoder
     // item, whose location the decode would mark, is decoded through a
@@ -228,18 +228,18 @@ bool Builtin::DecodeElement(CVariableItem& element, const char* elementName,
         ok = decoder.TranslateStruct(element, 0, *cursor);
     } else {
         // "%s.%s", joined without formatting where safeAppends would take it.
-        OTSTR name;
+        TextStack::Text name(decoder.ScratchTexts());
         const char* member = element.GetItemName().GetBuffer(0);
         if (strlen(elementName) + 1 + strlen(member) <= OTSTR::kMaxSafeAppend) {
-            name.Append(elementName);
-            name.AppendChar('.');
-            name.Append(member);
+            name->Append(elementName);
+            name->AppendChar('.');
+            name->Append(member);
         } else {
-            name.safeAppends("%s.%s", elementName, member);
+            name->safeAppends("%s.%s", elementName, member);
         }
         ok = typeOf != nullptr
-                 ? decoder.IntegrateMember(name.GetBuffer(0), nullptr, element, *cursor, typeOf)
-                 : decoder.TranslateMember(name.GetBuffer(0), nullptr, element, *cursor, nullptr);
+                 ? decoder.IntegrateMember(name->GetBuffer(0), nullptr, element, *cursor, typeOf)
+                 : decoder.TranslateMember(name->GetBuffer(0), nullptr, element, *cursor, nullptr);
     }
     if (!ok) {
         if (decoded != nullptr) decoded->failed = true;
@@ -253,22 +253,25 @@ bool Builtin::TranChoiceItem() {
     if (cursor == nullptr) return Fail(kNoMessage, "sysTranChoiceItem");
     CVariableItem* cur = Param(0, "curItem");
     if (cur == nullptr && frame != nullptr) cur = frame->FindItem("curItem", true, false);
-    OTSTR ident;
+    TextStack::Text kept(decoder.ScratchTexts());
+    const OTSTR* ident = nullptr;
     int32_t elemId = 0;
-    if (cur == nullptr || !GetString(1, "strCurIdent", ident) || !GetLong(2, "ElemId", elemId)) {
+    if (cur == nullptr || (ident = StringParam(1, "strCurIdent", *kept)) == nullptr ||
+        !GetLong(2, "ElemId", elemId)) {
         return Fail("%s", kChoiceParam);
     }
     // A by-address parameter refers to the choice item of the instance tree.
     CVariableItem* choice = cur->addressSource != nullptr ? cur->addressSource : cur;
     CStruct* elements = choice->IsChoice() ? choice->StructAt(0) : nullptr;
     if (elements == nullptr) return Fail("%s", kChoiceInvalid);
-    OTSTR elementName = ident;
-    // "[ChoiceElem %ld]"
+    // "<ident>[ChoiceElem %ld]"
+    TextStack::Text elementName(decoder.ScratchTexts());
     char count[kMaxDecimalDigits];
-    elementName.Append("[ChoiceElem ");
-    elementName.Append(count, DecimalDigits(elements->GetCount(false), count));
-    elementName.AppendChar(']');
-    const char* element = elementName.GetBuffer(0);
+    elementName->Append(*ident);
+    elementName->Append("[ChoiceElem ");
+    elementName->Append(count, DecimalDigits(elements->GetCount(false), count));
+    elementName->AppendChar(']');
+    const char* element = elementName->GetBuffer(0);
     VariableDefinition* choiceDef = choice->def;
     const AttributeSlots* slots = SlotsOf(choiceDef);
     DeclareMap* map = slots != nullptr ? slots->choiceMap : nullptr;

@@ -34,7 +34,7 @@ class DecoderItem : public CVariableItem, public AttachedStructs {
     CStruct* NewStruct() override;
     // Within a decoder's tree, as many elements as its translation has room
     // for (ProtocolDecoder::ReserveElements).
-    int32_t ReserveCount(int32_t declared, bool structs) override;
+    int32_t ReserveCount(int32_t declared, bool structs) final;
 
     // Result texts of the views. An item that refers to one element of a
     // struct array (the "this" of the element rows) answers the location

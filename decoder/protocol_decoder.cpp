@@ -445,7 +445,10 @@ bool ProtocolDecoder::RenewMember(CStruct& owner, CVariableItem& member, Variabl
     // again: they wait for the next message's choices.
     bool choice = def->baseType == kDeclChoice;
     if (choice) KeepChoiceElements(*item);
-    if (item->Renew(&owner, def)) {
+    // The item's reserve, as its ReserveCount asks it of this decoder.
+    if (item->def == def &&
+        item->RenewReserved(&owner, def,
+                            ReserveElements(def->count, def->baseType == kDeclStruct))) {
         if (choice) {
             if (auto* holder = structCast.Cast(item->StructAt(0))) holder->Restart();
             return true;
@@ -771,14 +774,14 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     bool ok = true;
     // The name of element `named` is in elementName, made only for an
     // element whose procedure or messages use it.
-    OTSTR elementName;
+    TextStack::Text elementName(scratchTexts);
     int32_t named = -1;
     auto nameOf = [&](int32_t i) -> const char* {
         if (named != i) {
-            ElementName(name, count, i, elementName);
+            ElementName(name, count, i, *elementName);
             named = i;
         }
-        return elementName.GetBuffer(0);
+        return elementName->GetBuffer(0);
     };
     // Integers and structs read without a procedure need no name.
     bool plain =
@@ -793,6 +796,9 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     bool byValues = translate != nullptr && thisElement != nullptr && CallArguments::BindingOn() &&
                     ItemNesting::Room(kElementNesting) && translate->TakesElementArguments() &&
                     FirstOfItsName(*thisElement, item);
+    // The procedure's argument text of each element; a member without one
+    // needs none, nor does a procedure that takes the element's values.
+    TextStack::Text args(scratchTexts);
     int32_t last = 0;  // the element read last
     for (int32_t i = 0; ok && i < count; ++i) {
         last = i;
@@ -803,13 +809,11 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
             ok = false;
             break;
         }
-        // The procedure's argument text; a member without one needs none,
-        // nor does a procedure that takes the element's values.
-        OTSTR args;
         const char* argText = nullptr;
         if (translate != nullptr && !(byValues && PlainName(element))) {
-            TranslateArguments(element, itemName, thisInstance != nullptr, i, args);
-            argText = args.GetBuffer(0);
+            args->Empty();
+            TranslateArguments(element, itemName, thisInstance != nullptr, i, *args);
+            argText = args->GetBuffer(0);
         }
         recorded = false;
         switch (base) {
@@ -830,9 +834,9 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
                         ok = ContentStep(item, i, element, cursor, p0, contentType);
                     }
                 } else if (octetLength != nullptr) {
-                    OTSTR bytes;
-                    ok = cursor.GetString(bytes, *octetLength) &&
-                         item.setAt(i, bytes.GetBuffer(0), bytes.GetLength());
+                    TextStack::Text bytes(scratchTexts);
+                    ok = cursor.GetString(*bytes, *octetLength) &&
+                         item.setAt(i, bytes->GetBuffer(0), bytes->GetLength());
                 } else {
                     SetError(kNoTranslate, cursor.GetPos(), element);
                     ok = false;

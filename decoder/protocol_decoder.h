@@ -11,6 +11,7 @@
 #include "base/byte_cursor.h"
 #include "base/cast_cache.h"
 #include "base/otstr.h"
+#include "base/text_stack.h"
 #include "decoder/compiled_procedures.h"
 #include "decoder/decoder_item.h"
 #include "decoder/quiet_procedures.h"
@@ -173,6 +174,9 @@ class ProtocolDecoder {
     bool SetTitle(int n, const char* text);
     // The procedure hook that the environment calls for extern procedures.
     static int HookFunction(void* owner, int argc, void** argv);
+    // The scratch texts of the decode's calls (element names, argument
+    // texts), kept for the next message's calls.
+    TextStack& ScratchTexts() { return scratchTexts; }
 
     OTSTR protocolName;
     uint32_t programSerial = 0;
@@ -243,6 +247,7 @@ class ProtocolDecoder {
     // The items and structs of a translation, cast to the decoder's classes.
     CastCache<DecoderItem> itemCast;
     CastCache<DecoderStruct> structCast;
+    TextStack scratchTexts;
 };
 
 // Moves the cursor to p, which may be its readable end; false outside

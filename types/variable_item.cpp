@@ -365,12 +365,17 @@ bool CVariableItem::RenewChoiceHolder() {
 
 bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition) {
     if (definition == nullptr || def != definition) return false;
+    return RenewReserved(parentStruct, definition,
+                         ReserveCount(definition->count, definition->baseType == kDeclStruct));
+}
+
+bool CVariableItem::RenewReserved(CStruct* parentStruct, VariableDefinition* definition,
+                                  int32_t reserved) {
     bool structs = definition->baseType == kDeclStruct;
     bool shell = IsStructBase(definition->baseType);
     const OTSTR& defName = definition->GetName();
     // A struct item's header keeps the bit fields that clear leaves, and so
     // does a choice's; a choice has as many elements as it declares.
-    int32_t reserved = ReserveCount(definition->count, structs);
     Recipe made{defName.GetBuffer(0),
                 defName.GetLength(),
                 definition->typeName.GetBuffer(0),

@@ -68,6 +68,10 @@ class CVariableItem : public TVarient {
     // their creates, the forms with a definition or a declared code ask
     // ReserveCount once (also when they fail), the struct form not at all.
     bool Renew(CStruct* parentStruct, VariableDefinition* definition);
+    // Renew(parentStruct, definition) for an item whose def is definition,
+    // with the answer of its ReserveCount given (a caller that knows it asks
+    // the reserve itself).
+    bool RenewReserved(CStruct* parentStruct, VariableDefinition* definition, int32_t reserved);
     bool Renew(StructDefinition* structType, const char* itemName, int32_t count);
     bool Renew(int32_t declaredCode, const char* itemName, int32_t count);
     // Whether the item is a plain CVariableItem as a new one is in every

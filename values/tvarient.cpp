@@ -110,7 +110,7 @@ bool TVarient::KeepElements() {
     return true;
 }
 
-bool TVarient::ResetElements() {
+bool TVarient::ResetStorage() {
     if (isReference || !writable || storageType != type || storageCount != count) return false;
     if (count > 0 && data == nullptr) return false;
     if (type == kTypeOctet) {

@@ -133,7 +133,16 @@ class TVarient : public VarientBase {
     // that is not writable, storage not made for the present type and count,
     // or text elements holding blocks of more than kKeptTextBytes together.
     static constexpr int kKeptTextBytes = 4096;
-    bool ResetElements();
+    bool ResetElements() {
+        // A single number, the usual element, in place without a call.
+        if (count == 1 && storageCount == 1 && type == storageType && IsIntegerType(type) &&
+            data != nullptr && !isReference && writable) {
+            StoreWord(0, 0);
+            hasValue = false;
+            return true;
+        }
+        return ResetStorage();
+    }
     // No value, the elements kept as they are: for pointers that the owner
     // renews itself. False, changing nothing, where ResetElements fails on
     // the storage.
@@ -174,6 +183,8 @@ class TVarient : public VarientBase {
     bool IsReference() const { return isReference; }
 
   private:
+    // ResetElements of any storage.
+    bool ResetStorage();
     // The element's bytes when the type is exactly want and idx in range;
     // otherwise reports "operation illegal" and gives null.
     uint8_t* Element(int32_t want, int32_t idx) const;

@@ -264,12 +264,11 @@ class CliSession : public AppFrontEnd {
     }
 
     void TranslateBytes(const uint8_t* bytes, int32_t length, uint8_t kind) {
-        TranslateResults results;
-        bool ok = app.TranslateMessage(bytes, length, kind, &results, options.report);
+        bool ok = app.TranslateMessage(bytes, length, kind, &messageResults, options.report);
         if (bytes == nullptr || length < 1) {
             Emit(nullptr, 0, nullptr, appmsg::kIllegalInput, false);
         } else {
-            Emit(bytes, length, &results, nullptr, ok);
+            Emit(bytes, length, &messageResults, nullptr, ok);
         }
     }
 
@@ -499,6 +498,8 @@ class CliSession : public AppFrontEnd {
     // kept for the next.
     static constexpr size_t kKeptJsonBytes = size_t{1} << 20;
     std::string jsonLine;
+    // The texts of the last message's results, kept for the next message's.
+    TranslateResults messageResults;
 
     int index = 0;     // of the next message
     int current = -1;  // of the message being translated
