@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/otstr.h"
@@ -30,11 +31,11 @@ class TextStack {
                 text = stack.texts[stack.used++].get();
                 text->Empty();
             } else {
-                text = &own;
+                text = &own.emplace();
             }
         }
         ~Text() {
-            if (text != &own) stack.GiveBack(*text);
+            if (!own) stack.GiveBack(*text);
         }
         Text(const Text&) = delete;
         Text& operator=(const Text&) = delete;
@@ -45,7 +46,7 @@ class TextStack {
       private:
         TextStack& stack;
         OTSTR* text;
-        OTSTR own;
+        std::optional<OTSTR> own;
     };
 
     // How many strings are taken now.

@@ -600,33 +600,29 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
     // item that owns the storage, not of the parameter's definition.
     const CVariableItem& owner = item.addressSource != nullptr ? *item.addressSource : item;
     bool lowFirst = owner.def != nullptr ? owner.def->lowByteFirst : true;
-    bool bitField = item.header.IsBitField();
-    bool peek = bitField && !item.header.bitGroupEnd;
-    uint32_t word = 0;
-    switch (UnitBits(item.header.baseType)) {
-        case 8: {
-            uint8_t b;
-            if (!cursor.GetByte(b, peek)) return false;
-            word = b;
+    const VariableDefinition& header = item.header;
+    int32_t bits = UnitBits(header.baseType);
+    if (bits == 0) return false;
+    bool bitField = header.IsBitField();
+    const uint8_t* b = nullptr;
+    if (!cursor.GetBytes(b, bits / 8, bitField && !header.bitGroupEnd)) return false;
+    uint32_t word;
+    switch (bits) {
+        case 8:
+            word = b[0];
             break;
-        }
-        case 16: {
-            uint16_t w;
-            if (!cursor.GetWord(w, lowFirst, peek)) return false;
-            word = w;
-            break;
-        }
-        case 32:
-            if (!cursor.GetDWord(word, lowFirst, peek)) return false;
+        case 16:
+            word = lowFirst ? uint32_t{b[0]} | uint32_t{b[1]} << 8 : uint32_t{b[0]} << 8 | b[1];
             break;
         default:
-            return false;
+            word = lowFirst
+                       ? uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 |
+                             uint32_t{b[3]} << 24
+                       : uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
+            break;
     }
     // A bit field takes its bits of the unit, as setBitData takes them.
-    if (bitField) {
-        word = ExtractBits(word, UnitBits(item.header.baseType), item.header.bitHigh,
-                           item.header.bitCount);
-    }
+    if (bitField) word = ExtractBits(word, bits, header.bitHigh, header.bitCount);
     return item.setAt(i, word);
 }
 

@@ -4,22 +4,6 @@
 
 #include "values/value_type.h"
 
-int32_t UnitBits(int32_t baseType) {
-    switch (baseType) {
-        case kTypeInt1:
-        case kTypeUInt1:
-            return 8;
-        case kTypeInt2:
-        case kTypeUInt2:
-            return 16;
-        case kTypeInt4:
-        case kTypeUInt4:
-            return 32;
-        default:
-            return 0;
-    }
-}
-
 bool VariableDefinition::set(const char* newName, int32_t type, int32_t newCount) {
     if (!IsCreatableCode(type) || newCount < 0) return false;
     name = newName ? newName : "";

@@ -57,4 +57,18 @@ class VariableDefinition : public NamedObject {
 };
 
 // Bits of an integer base type's storage unit (8, 16 or 32), 0 otherwise.
-int32_t UnitBits(int32_t baseType);
+inline int32_t UnitBits(int32_t baseType) {
+    switch (baseType) {
+        case kDeclInt1:
+        case kDeclUInt1:
+            return 8;
+        case kDeclInt2:
+        case kDeclUInt2:
+            return 16;
+        case kDeclInt4:
+        case kDeclUInt4:
+            return 32;
+        default:
+            return 0;
+    }
+}
