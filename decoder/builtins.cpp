@@ -199,10 +199,10 @@ bool Builtin::FetchValue() {
     std::optional<LentHolder> holder;
     if (decoder.AsDecoderItem(target) != nullptr) {
         holder.emplace(decoder);
-        if (holder->get() == nullptr || !(*holder)->PassAddressClone(*target, -1, nullptr)) {
+        if (holder->get() == nullptr ||
+            !(*holder)->PassAddressAs(*target, -1, target->GetItemName().GetBuffer(0))) {
             return Fail("%s", kFetchParam);
         }
-        (*holder)->SetName(target->GetItemName().GetBuffer(0));
         into = holder->get();
     }
     if (cursor->AtEnd()) {

@@ -345,8 +345,7 @@ bool RunDump(ProtocolDecoder& decoder, Procedure* dump, CVariableItem& target, i
              const CallArguments& args, CVarient& result) {
     ExecuteEnv& env = decoder.GetEnv();
     LentHolder holder(decoder);
-    if (holder.get() == nullptr || !holder->PassAddressClone(target, index, nullptr)) return false;
-    holder->SetName("curItem");
+    if (holder.get() == nullptr || !holder->PassAddressAs(target, index, "curItem")) return false;
     ItemFrame frame(env);
     if (frame.Open(holder.get()) <= 0) return false;
     bool flag = env.hookFlag;
@@ -427,11 +426,10 @@ int DecoderItem::CommentText(int32_t index, OTSTR& out, const char* defaultText)
         bool ok;
         if (CVariableItem* kept = IntegratedAt(index)) {
             std::unique_ptr<DecoderItem> self(new (std::nothrow) DecoderItem(decoder));
-            if (self == nullptr || !self->PassAddressClone(*kept, 0, nullptr)) {
+            if (self == nullptr || !self->PassAddressAs(*kept, 0, "this")) {
                 decoder->SetError(decodermsg::kDumpThisFail, itemName);
                 return 0;
             }
-            self->SetName("this");
             ok = CallDump(*decoder, structDump, *self, -1, CurItemArgument(), out);
         } else {
             OTSTR args;

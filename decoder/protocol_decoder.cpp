@@ -571,12 +571,11 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
     NestingGuard guard(nesting);
     if (decoded != nullptr && index == 0) decoded->start = pos;
     LentHolder holder(*this);
-    if (holder.get() == nullptr || !holder->PassAddressClone(instance, index, nullptr)) {
+    if (holder.get() == nullptr || !holder->PassAddressAs(instance, index, "this")) {
         SetError(kThisFail, pos);
         if (located != nullptr) located->failed = true;
         return false;
     }
-    holder->SetName("this");
     for (int m = 0; m < element->members.GetSize(); ++m) {
         CVariableItem* member = element->members.GetAt(m);
         if (member == nullptr) continue;

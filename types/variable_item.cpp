@@ -518,6 +518,15 @@ bool CVariableItem::clone(const CVariableItem& source, CStruct* parentStruct, bo
 
 bool CVariableItem::PassAddressClone(CVariableItem& source, int32_t idx,
                                      const VariableDefinition* definition) {
+    return PassAddress(source, idx, definition, nullptr);
+}
+
+bool CVariableItem::PassAddressAs(CVariableItem& source, int32_t idx, const char* name) {
+    return PassAddress(source, idx, nullptr, name != nullptr ? name : "");
+}
+
+bool CVariableItem::PassAddress(CVariableItem& source, int32_t idx,
+                                const VariableDefinition* definition, const char* rename) {
     if (locked) return false;
     // This item's storage is freed first, so source must not live in it.
     if (&source == this || (!IsReference() && (Owns(&source) || Owns(source.addressSource)))) {
@@ -558,8 +567,14 @@ bool CVariableItem::PassAddressClone(CVariableItem& source, int32_t idx,
     parent = source.parent;
     structDef = source.structDef;
     mapTag = source.mapTag;
-    // A definition gives the texts, but for a dynamic one the type name.
-    header.copyFrom(source.header, definition == nullptr);
+    // A definition gives the texts, but for a dynamic one the type name; a
+    // new name takes the place of the source's.
+    header.copyFrom(source.header, definition == nullptr && rename == nullptr);
+    if (rename != nullptr) {
+        header.SetName(rename);
+        header.GetDescription() = source.header.GetDescription();
+        header.typeName = source.header.typeName;
+    }
     marker = source.marker;
     implicitChoice = source.implicitChoice;
     if (idx >= 0) header.count = 1;

@@ -29,6 +29,10 @@ class CVariableItem : public TVarient {
     // checked against def (a by-address parameter's definition) when given.
     virtual bool PassAddressClone(CVariableItem& source, int32_t idx,
                                   const VariableDefinition* def);
+    // This class's PassAddressClone(source, idx, nullptr) and then
+    // SetName(name), without taking the source's name first; for items whose
+    // class does not override PassAddressClone.
+    bool PassAddressAs(CVariableItem& source, int32_t idx, const char* name);
     // The factory of struct elements; a decoder returns its own struct class.
     virtual CStruct* NewStruct();
     // How many of declared elements (structs: element structs) create()
@@ -160,6 +164,9 @@ class CVariableItem : public TVarient {
     CVariableItem* addressSource = nullptr;  // the storage owner of a reference
 
   private:
+    // PassAddressClone, the name being rename when one is given.
+    bool PassAddress(CVariableItem& source, int32_t idx, const VariableDefinition* definition,
+                     const char* rename);
     // Deletes the owned element structs (none for a reference).
     void FreeStructs();
     // What a create of a basic item sets: Renew's pattern.

@@ -663,6 +663,22 @@ TEST_F(VariableItemTyped, PassAddressChainsAndStructs) {
     EXPECT_EQ(src.getAt_as_long(2), 5);
     ref2.SetMarker('#');
     EXPECT_EQ(src.marker, '#');
+    // Renamed as it refers: what the clone and a SetName make, the source's
+    // description and type name kept.
+    src.SetDescription("four words");
+    CVariableItem renamed, cloned;
+    ASSERT_TRUE(renamed.PassAddressAs(src, 2, "this"));
+    ASSERT_TRUE(cloned.PassAddressClone(src, 2, nullptr));
+    cloned.SetName("this");
+    for (const CVariableItem* item : {&renamed, &cloned}) {
+        EXPECT_EQ(Str(item->GetName()), "this");
+        EXPECT_EQ(Str(item->GetItemName()), "this");
+        EXPECT_EQ(Str(item->GetDescription()), "four words");
+        EXPECT_EQ(Str(item->header.GetDescription()), "four words");
+        EXPECT_EQ(Str(item->header.typeName), Str(src.header.typeName));
+        EXPECT_EQ(item->header.count, 1);
+        EXPECT_EQ(item->addressSource, &src);
+    }
 
     std::unique_ptr<VariableDefinition> bits(BitDef("f", kDeclUInt2, 15, 4));
     CVariableItem viaBits;
