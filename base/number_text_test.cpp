@@ -58,6 +58,13 @@ TEST(NumberText, HexDigitsMatchPrintf) {
                 << value << " in " << digits;
         }
     }
+    for (int b = 0; b < 256; ++b) {
+        char expected[4];
+        snprintf(expected, sizeof expected, "%02X", b);
+        char out[2];
+        HexByte(static_cast<uint8_t>(b), out);
+        EXPECT_EQ(std::string(expected), std::string(out, 2)) << b;
+    }
 }
 
 }  // namespace

@@ -71,18 +71,14 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
         n = o.length - line < kBytesPerLine ? o.length - line : kBytesPerLine;
         // Seven blanks, "%02X " per byte with one more blank after the
         // tenth, padded to 63; then the bytes as characters and a newline.
-        static const char kDigits[] = "0123456789ABCDEF";
+        // The blanks are laid first and the digits written over them.
         constexpr int kHexAt = 7;
         constexpr int kCharsAt = kHexAt + 63;
         char text[kCharsAt + kBytesPerLine + 1];
         memset(text, ' ', kCharsAt);
-        int32_t h = kHexAt;
         for (int32_t i = 0; i < n; ++i) {
             uint8_t b = o.bytes[line + i];
-            text[h++] = kDigits[b >> 4];
-            text[h++] = kDigits[b & 15];
-            text[h++] = ' ';
-            if (i == 9) h++;
+            HexByte(b, text + kHexAt + 3 * i + (i >= 10 ? 1 : 0));
             text[kCharsAt + i] = kShownBytes.shown[b];
         }
         text[kCharsAt + n] = '\n';

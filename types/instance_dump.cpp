@@ -726,15 +726,15 @@ class TreeDump {
 
     // The value rows of one element.
     void ElementLines(CVariableItem& item, Form form, int32_t index) {
-        OTSTR text;
-        bool readable = item.getAt(index, text);
-        const char* bytes = text.GetBuffer();
-        int32_t length = text.GetLength();
+        // The element's text where it lies (none but for a text element).
+        const OTSTR* text = item.TextAt(index);
+        bool readable = text != nullptr;
+        const char* bytes = readable ? text->GetBuffer() : "";
+        int32_t length = readable ? text->GetLength() : 0;
         char number[64];
         if (form == Form::kOctet) {
             // "H' " and hexBytesPerRow bytes as "%02X " (all without wrapping),
             // the later lines led by "   ".
-            static const char kDigits[] = "0123456789ABCDEF";
             int32_t perLine = hexBytesPerRow > 0 ? hexBytesPerRow : length;
             int32_t j = 0;
             do {
@@ -742,12 +742,10 @@ class TreeDump {
                 line = j == 0 ? "H' " : "   ";
                 int32_t n = length - j < perLine ? length - j : perLine;
                 size_t at = line.size();
-                line.resize(at + 3 * static_cast<size_t>(n));
+                line.resize(at + 3 * static_cast<size_t>(n), ' ');
+                char* out = &line[at];
                 for (int32_t k = 0; k < n; ++k, ++j) {
-                    uint8_t byte = static_cast<uint8_t>(bytes[j]);
-                    line[at++] = kDigits[byte >> 4];
-                    line[at++] = kDigits[byte & 15];
-                    line[at++] = ' ';
+                    HexByte(static_cast<uint8_t>(bytes[j]), out + 3 * k);
                 }
             } while (j < length);
         } else if (form == Form::kString) {
