@@ -50,22 +50,18 @@ void Location(int32_t start, int32_t length, OTSTR& out) {
     out.Assign(text, n + d);
 }
 
-// "B<n>" or "b<n>", the size shown as a marker.
-void SizeText(char unit, int32_t n, char* text) {
+// The unit and n ("B2", "b12") centred in eight '*' ("***B2***"), in out.
+void SizeMarker(char unit, int32_t n, OTSTR& out) {
+    char text[1 + kMaxDecimalDigits];
     text[0] = unit;
-    text[1 + DecimalDigits(n, text + 1)] = 0;
-}
-
-// text (a SizeText) centred in eight characters of '*'.
-void Centred(const char* text, OTSTR& out) {
+    int length = 1 + DecimalDigits(n, text + 1);
     // The eight '*' first, the text over their middle.
-    char line[48];
+    char line[8 + sizeof text];
     memcpy(line, "********", 8);
-    int n = static_cast<int>(strnlen(text, 32));
-    int before = n < 8 ? (8 - n) / 2 : 0;
-    int after = n < 8 ? (8 - n + 1) / 2 : 0;
-    memcpy(line + before, text, static_cast<size_t>(n));
-    out.Assign(line, before + n + after);
+    int before = length < 8 ? (8 - length) / 2 : 0;
+    int after = length < 8 ? (8 - length + 1) / 2 : 0;
+    memcpy(line + before, text, static_cast<size_t>(length));
+    out.Assign(line, before + length + after);
 }
 
 }  // namespace
@@ -281,26 +277,25 @@ bool DecoderItem::MarkerText(OTSTR& out) {
             int32_t low = high - total + 1;  // the field's lowest bit
             // A field within one byte is drawn as that byte, bit by bit.
             if (total < 8 && low >= 0 && high / 8 == low / 8) {
+                // The field's bits, highest first, from column 7 - high % 8.
                 int32_t above = 7 - high % 8;
                 uint32_t value = getAt_as_ulong(0);
-                for (int32_t i = 0; i < 8; ++i) {
-                    int32_t bit = total - 1 - (i - above);  // of value, at column i
-                    text[i] = i < above || bit < 0 ? '-' : (value >> bit) & 1u ? '1' : '0';
+                memcpy(text, "--------", 8);
+                for (int32_t k = 0; k < total; ++k) {
+                    text[above + k] = (value >> (total - 1 - k)) & 1u ? '1' : '0';
                 }
                 out.Assign(text, 8);
                 return true;
             }
             if (total % 8 == 0) {
-                SizeText('B', total / 8, text);
+                SizeMarker('B', total / 8, out);
             } else {
-                SizeText('b', total, text);
+                SizeMarker('b', total, out);
             }
-            Centred(text, out);
             return true;
         }
         case kDeclOctet:
-            SizeText('B', length, text);
-            Centred(text, out);
+            SizeMarker('B', length, out);
             return true;
         case kDeclDouble:
         case kDeclPvoid:
