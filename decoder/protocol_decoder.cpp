@@ -630,10 +630,9 @@ bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor,
     const AttributeSlots* slots = SlotsOf(def);
     int32_t base = item.header.baseType;
     int32_t count = item.header.count;
-    if ((base != kDeclInt1 && base != kDeclInt2 && base != kDeclInt4 && base != kDeclUInt1 &&
-         base != kDeclUInt2 && base != kDeclUInt4) ||
-        (slots != nullptr && slots->translate != nullptr) || count < 1 || item.GetCount() < count ||
-        !item.IsWritable() || IntegratedStructOf(def) != nullptr) {
+    // An integer base type is one of a storage unit.
+    if (UnitBits(base) == 0 || (slots != nullptr && slots->translate != nullptr) || count < 1 ||
+        item.GetCount() < count || !item.IsWritable() || IntegratedStructOf(def) != nullptr) {
         return false;
     }
     // An array is read here only where all its bytes are there, as
@@ -779,10 +778,7 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
         return elementName->GetBuffer(0);
     };
     // Integers and structs read without a procedure need no name.
-    bool plain =
-        translate == nullptr &&
-        (base == kDeclInt1 || base == kDeclInt2 || base == kDeclInt4 || base == kDeclUInt1 ||
-         base == kDeclUInt2 || base == kDeclUInt4 || base == kDeclStruct);
+    bool plain = translate == nullptr && (UnitBits(base) != 0 || base == kDeclStruct);
     // "This.<name>[i]" finds the element: its values are handed over as
     // such, without the text of the arguments (with binding off, the text
     // route is taken as before, and so it is where the stores of the text
