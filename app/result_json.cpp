@@ -353,7 +353,7 @@ bool IsStructCode(int32_t code) {
 enum class Form { kNumber, kDouble, kChar, kHex, kText, kNone, kStruct };
 
 Form FormOf(const CVariableItem& item) {
-    switch (item.header.declaredType) {
+    switch (item.Header().declaredType) {
         case kDeclInt1:
         case kDeclInt2:
         case kDeclInt4:
@@ -379,7 +379,7 @@ Form FormOf(const CVariableItem& item) {
         case kDeclPvoid:
             return Form::kNone;
         default:
-            if (IsStructCode(item.header.baseType)) return Form::kStruct;
+            if (IsStructCode(item.Header().baseType)) return Form::kStruct;
             break;
     }
     int32_t type = item.GetType();
@@ -393,12 +393,12 @@ Form FormOf(const CVariableItem& item) {
 // for an item that was never created (the root of a translation that
 // stopped before decoding).
 void AppendTypeName(const CVariableItem& item, JsonOut& out) {
-    if (!item.header.typeName.IsEmpty()) {
-        AppendText(item.header.typeName, out);
+    if (!item.Header().typeName.IsEmpty()) {
+        AppendText(item.Header().typeName, out);
     } else if (item.structDef != nullptr && !item.structDef->GetName().IsEmpty()) {
         AppendText(item.structDef->GetName(), out);
     } else if (IsValidValueType(item.GetType())) {
-        AppendText(TypeCodeText(item.header.declaredType), out);
+        AppendText(TypeCodeText(item.Header().declaredType), out);
     } else {
         out.Literal("null");
     }

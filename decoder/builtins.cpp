@@ -99,7 +99,7 @@ class Builtin {
         // literal's value would store.
         if (text[0] >= '0' && text[0] <= '9' && text[1] == 0 && !result->IsLocked() &&
             IsIntegerType(result->GetType()) && result->GetCount() == 1 &&
-            !result->header.IsBitField() && ItemNesting::Room(1)) {
+            !result->Header().IsBitField() && ItemNesting::Room(1)) {
             return result->setAt(0, static_cast<uint32_t>(text[0] - '0'));
         }
         return result->sets(0, text, native->caller);
@@ -206,7 +206,7 @@ bool Builtin::FetchValue() {
         into = holder->get();
     }
     if (cursor->AtEnd()) {
-        if (target->header.baseType != kDeclOctet || param != 0) return Fail("%s", kFetchEnd);
+        if (target->Header().baseType != kDeclOctet || param != 0) return Fail("%s", kFetchEnd);
     } else if (!cursor->SetPos(locat)) {
         return Fail(kFetchLocat, nameOfFetch(), locat);
     }
@@ -224,7 +224,7 @@ bool Builtin::DecodeElement(CVariableItem& element, const char* elementName,
     auto* decoded = decoder.AsDecoderItem(&element);
     if (decoded != nullptr) decoded->start = cursor->GetPos();
     bool ok;
-    if (element.header.baseType == kDeclStruct) {
+    if (element.Header().baseType == kDeclStruct) {
         ok = decoder.TranslateStruct(element, 0, *cursor);
     } else {
         // "%s.%s", joined without formatting where safeAppends would take it.
@@ -295,7 +295,7 @@ bool Builtin::TranChoiceItem() {
     StructDefinition* typeOf = IntegratedStructOf(def);
     CVariableItem* item = decoder.NewChoiceElement(*elements, def);
     if (item == nullptr) return Fail(kChoiceCreate, element, elemId);
-    if (!map->implicit || item->header.baseType != kDeclStruct) {
+    if (!map->implicit || item->Header().baseType != kDeclStruct) {
         if (!choice->SetChosen(item, elemId, 0)) {
             delete item;
             return Fail(kChoiceCreate, element, elemId);
@@ -618,7 +618,7 @@ int FetchPlainIntegers(ExecuteEnv& env, const Procedure& procedure, CVariableIte
     // to a single element as an item of one.
     if (decoder == nullptr || cursor == nullptr || cursor->AtEnd() || variable.IsReference() ||
         variable.addressSource != nullptr || decoder->AsDecoderItem(&variable) != nullptr ||
-        (variable.GetCount() == 1 && variable.header.count != 1)) {
+        (variable.GetCount() == 1 && variable.Header().count != 1)) {
         return -1;
     }
     int32_t start = cursor->GetPos();

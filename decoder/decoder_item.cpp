@@ -227,7 +227,7 @@ bool DecoderStruct::MarkerText(OTSTR& out) const {
 }
 
 DecoderStruct* DecoderItem::ReferredElement() const {
-    if (addressSource == nullptr || header.baseType != kDeclStruct || header.count != 1) {
+    if (addressSource == nullptr || Header().baseType != kDeclStruct || Header().count != 1) {
         return nullptr;
     }
     return dynamic_cast<DecoderStruct*>(StructAt(0));
@@ -262,7 +262,7 @@ bool DecoderItem::MarkerText(OTSTR& out) {
         out = kNoLocationMarker;
         return true;
     }
-    int32_t base = header.baseType;
+    int32_t base = Header().baseType;
     char text[32];
     switch (base) {
         case kDeclInt1:
@@ -271,9 +271,9 @@ bool DecoderItem::MarkerText(OTSTR& out) {
         case kDeclUInt1:
         case kDeclUInt2:
         case kDeclUInt4: {
-            int32_t bits = header.IsBitField() ? header.bitCount : UnitBits(base);
-            int32_t total = header.count * bits;
-            int32_t high = header.bitHigh;
+            int32_t bits = Header().IsBitField() ? Header().bitCount : UnitBits(base);
+            int32_t total = Header().count * bits;
+            int32_t high = Header().bitHigh;
             int32_t low = high - total + 1;  // the field's lowest bit
             // A field within one byte is drawn as that byte, bit by bit.
             if (total < 8 && low >= 0 && high / 8 == low / 8) {

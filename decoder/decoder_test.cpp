@@ -383,10 +383,10 @@ TEST_F(ProtocolDecoderTest, HoldersComeBackAsNew) {
     EXPECT_EQ(nullptr, holder->def);
     EXPECT_EQ(-1, holder->start);
     EXPECT_EQ(0, holder->GetItemName().GetLength());
-    holder->header.mapTag = 2;
+    holder->EditHeader().mapTag = 2;
     decoder.GiveHolder(std::move(holder));
     holder = decoder.TakeHolder();
-    EXPECT_EQ(-1, holder->header.mapTag);
+    EXPECT_EQ(-1, holder->Header().mapTag);
 }
 
 TEST_F(ProtocolDecoderTest, CommentsFromDumpProceduresAndEnums) {

@@ -982,7 +982,7 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
                 if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
             }
             // As the frame reads it: from storage that holds a value.
-            if (item == nullptr || item->header.baseType == -1 || item->header.baseType == -2 ||
+            if (item == nullptr || item->Header().baseType == -1 || item->Header().baseType == -2 ||
                 !item->HasValue() || idx < 0) {
                 return false;
             }

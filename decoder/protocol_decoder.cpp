@@ -101,12 +101,12 @@ constexpr int kElementNesting = 4;
 // Whether "This.<item's name>" finds item among the direct members of
 // element: no member before it bears its name, in any letter case.
 bool FirstOfItsName(const CStruct& element, const CVariableItem& item) {
-    const OTSTR& name = item.header.GetName();
+    const OTSTR& name = item.Header().GetName();
     for (int m = 0; m < element.members.GetSize(); ++m) {
         const CVariableItem* member = element.members.GetAt(m);
         if (member == &item) return true;
-        if (member != nullptr && member->header.GetName().GetLength() == name.GetLength() &&
-            member->header.GetName().Compare(name.GetBuffer(0), false)) {
+        if (member != nullptr && member->Header().GetName().GetLength() == name.GetLength() &&
+            member->Header().GetName().Compare(name.GetBuffer(0), false)) {
             return false;
         }
     }
@@ -131,17 +131,17 @@ bool PlainName(const char* name) {
 // array is walked by a declared count the message cannot back.
 bool ElementsFit(const CVariableItem& item, const ByteCursor& cursor, bool hasProcedure,
                  const int32_t* octetLength) {
-    if (hasProcedure || item.header.count < 2) return true;
+    if (hasProcedure || item.Header().count < 2) return true;
     int64_t size = 0;
-    switch (item.header.baseType) {
+    switch (item.Header().baseType) {
         case kDeclInt1:
         case kDeclInt2:
         case kDeclInt4:
         case kDeclUInt1:
         case kDeclUInt2:
         case kDeclUInt4:
-            if (item.header.IsBitField()) return true;
-            size = UnitBits(item.header.baseType) / 8;
+            if (item.Header().IsBitField()) return true;
+            size = UnitBits(item.Header().baseType) / 8;
             break;
         case kDeclOctet:
             if (octetLength == nullptr) return true;
@@ -151,7 +151,7 @@ bool ElementsFit(const CVariableItem& item, const ByteCursor& cursor, bool hasPr
             return true;
     }
     int64_t left = static_cast<int64_t>(cursor.GetLength()) - cursor.GetPos();
-    return size <= 0 || static_cast<int64_t>(item.header.count) <= left / size;
+    return size <= 0 || static_cast<int64_t>(item.Header().count) <= left / size;
 }
 
 // Whether a chain of struct members below def is more than levels deep;
@@ -239,7 +239,7 @@ void ProtocolDecoder::GiveHolder(std::unique_ptr<DecoderItem> holder) {
     holder->ClearAll();
     // The header fields that clear leaves must be as a new item has them;
     // an item still in use (not emptied) is deleted, as before.
-    const VariableDefinition& h = holder->header;
+    const VariableDefinition& h = holder->Header();
     bool asNew = holder->GetType() == kTypeNone && holder->def == nullptr && h.id == 0 &&
                  h.lowByteFirst && h.attributes == nullptr && h.structDef == nullptr &&
                  !h.byAddress && h.mapTag == -1 && h.memberLine == -1;
@@ -599,7 +599,7 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
     // item that owns the storage, not of the parameter's definition.
     const CVariableItem& owner = item.addressSource != nullptr ? *item.addressSource : item;
     bool lowFirst = owner.def != nullptr ? owner.def->lowByteFirst : true;
-    const VariableDefinition& header = item.header;
+    const VariableDefinition& header = item.Header();
     int32_t bits = UnitBits(header.baseType);
     if (bits == 0) return false;
     bool bitField = header.IsBitField();
@@ -628,8 +628,8 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
 bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor,
                                        const VariableDefinition* def) {
     const AttributeSlots* slots = SlotsOf(def);
-    int32_t base = item.header.baseType;
-    int32_t count = item.header.count;
+    int32_t base = item.Header().baseType;
+    int32_t count = item.Header().count;
     // An integer base type is one of a storage unit.
     if (UnitBits(base) == 0 || (slots != nullptr && slots->translate != nullptr) || count < 1 ||
         item.GetCount() < count || !item.IsWritable() || IntegratedStructOf(def) != nullptr) {
@@ -637,7 +637,7 @@ bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor,
     }
     // An array is read here only where all its bytes are there, as
     // TranslateMember finds before it reads one; not one of bit fields.
-    if (count > 1 && (item.header.IsBitField() || !ElementsFit(item, cursor, false, nullptr))) {
+    if (count > 1 && (item.Header().IsBitField() || !ElementsFit(item, cursor, false, nullptr))) {
         return false;
     }
     int32_t start = cursor.GetPos();
@@ -678,7 +678,7 @@ bool ProtocolDecoder::RunTranslate(Procedure* proc, CVariableItem& item, int32_t
         return false;
     }
     if (!assign || proc->returnType == kDeclVoid) return true;
-    return item.header.IsBitField() ? item.setBitData(i, result) : item.setAt(i, result);
+    return item.Header().IsBitField() ? item.setBitData(i, result) : item.setAt(i, result);
 }
 
 bool ProtocolDecoder::ContentStep(CVariableItem& item, int32_t i, const char* elementName,
@@ -738,7 +738,7 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
             decoded->length = -1;
         }
         SetError(kGetDataFail, cursor.GetPos(), item.GetItemName().GetBuffer(0),
-                 item.header.typeName.GetBuffer(0));
+                 item.Header().typeName.GetBuffer(0));
         return false;
     }
     Procedure* translate = nullptr;
@@ -763,8 +763,8 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
     }
     const char* itemName = item.GetItemName().GetBuffer(0);
     if (name == nullptr) name = itemName;
-    int32_t count = item.header.count;
-    int32_t base = item.header.baseType;
+    int32_t count = item.Header().count;
+    int32_t base = item.Header().baseType;
     bool ok = true;
     // The name of element `named` is in elementName, made only for an
     // element whose procedure or messages use it.
@@ -821,7 +821,7 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
                 if (translate != nullptr) {
                     int32_t p0 = cursor.GetPos();
                     ok = RunTranslate(translate, item, i, element, argText, true);
-                    if (ok && contentType != nullptr && item.header.declaredType == kDeclMemo) {
+                    if (ok && contentType != nullptr && item.Header().declaredType == kDeclMemo) {
                         ok = ContentStep(item, i, element, cursor, p0, contentType);
                     }
                 } else if (octetLength != nullptr) {
@@ -866,7 +866,7 @@ bool ProtocolDecoder::TranslateMember(const char* name, CVariableItem* thisInsta
         }
         if (!recorded) {
             SetError(kGetDataFail, cursor.GetPos(), nameOf(last),
-                     item.header.typeName.GetBuffer(0));
+                     item.Header().typeName.GetBuffer(0));
         }
     }
     frame.Close();
@@ -887,7 +887,7 @@ bool ProtocolDecoder::IntegrateMember(const char* name, CVariableItem* thisInsta
     int32_t itemStart = cursor.GetPos();
     if (decoded != nullptr) decoded->start = itemStart;
     if (name == nullptr) name = itemName;
-    int32_t count = item.header.count;
+    int32_t count = item.Header().count;
     auto* typeItem = dynamic_cast<StructItem*>(integratedType);
     Procedure* integrate = typeItem != nullptr && typeItem->attributes != nullptr
                                ? typeItem->attributes->slots.integrate

@@ -495,9 +495,9 @@ bool QuietProcedures::IsQuiet(CVariableItem& item, int32_t index) {
     // own is handed to a Dump procedure as it is; a bit field is traced.
     const AttributeSlots* slots = SlotsOf(item.def);
     if (!InLoadedDecoder(item) || slots == nullptr || slots->dump == nullptr ||
-        slots->dumpOr != nullptr || slots->dumpEqual != nullptr || item.header.IsBitField() ||
+        slots->dumpOr != nullptr || slots->dumpEqual != nullptr || item.Header().IsBitField() ||
         !item.HasValue() || !IsIntegerType(item.GetType()) || index < 0 ||
-        index >= item.header.count || index >= item.GetCount()) {
+        index >= item.Header().count || index >= item.GetCount()) {
         return false;
     }
     return RunAllows() && QuietProcedure(*slots->dump);
@@ -506,7 +506,7 @@ bool QuietProcedures::IsQuiet(CVariableItem& item, int32_t index) {
 bool QuietProcedures::IsQuietTree(CVariableItem& item) {
     if (!InLoadedDecoder(item) || !RunAllows()) return false;
     int levels = item.def != nullptr ? QuietLevels(*item.def)
-                 : item.header.baseType == kDeclStruct && item.structDef != nullptr
+                 : item.Header().baseType == kDeclStruct && item.structDef != nullptr
                      ? QuietLevels(*item.structDef)
                      : -1;
     // Each struct level takes a few steps of the walk's depth.

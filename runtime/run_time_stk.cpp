@@ -48,7 +48,7 @@ bool IsCallPath(const char* path) {
 }
 
 bool HasStorage(const CVariableItem& item) {
-    return item.header.baseType != -1 && item.header.baseType != -2;
+    return item.Header().baseType != -1 && item.Header().baseType != -2;
 }
 
 // A call site "f(args)" bound in the frames of one program: the procedure
@@ -531,7 +531,6 @@ CVariableItem* RunTimeStk::CreateVarInstance(VariableDefinition* def, const char
             delete item;
             return nullptr;
         }
-        item->header.SetName(name);
         item->SetName(name);
     }
     if (!AppendVariable(item)) {
@@ -736,7 +735,7 @@ CVariableItem* RunTimeStk::MemberOf(CStruct& element, const DottedPath& path, in
     if (element.def != nullptr && step.hintDef == element.def && step.hintCount == count &&
         step.hintIndex < count) {
         CVariableItem* member = element.members.GetAt(step.hintIndex);
-        const OTSTR* memberName = member != nullptr ? &member->header.GetName() : nullptr;
+        const OTSTR* memberName = member != nullptr ? &member->Header().GetName() : nullptr;
         // The name as it was written, the usual case, is the same bytes.
         if (memberName != nullptr && memberName->GetLength() == step.nameLength &&
             (SameBytes(memberName->GetBuffer(), name, step.nameLength) ||
@@ -781,8 +780,8 @@ CVariableItem* RunTimeStk::FollowDotted(const DottedPath& path, NameSlot* slot, 
             if (element == nullptr) return nullptr;
             item = MemberOf(*element, path, s);
             if (item == nullptr) return nullptr;
-            idx = item->header.count == 1 ? 0 : -1;
-            if (subscripted && step.subscript >= item->header.count) return nullptr;
+            idx = item->Header().count == 1 ? 0 : -1;
+            if (subscripted && step.subscript >= item->Header().count) return nullptr;
         }
         if (subscripted) {
             // As the general route: refused where the caller wants no index.
@@ -980,7 +979,7 @@ bool RunTimeStk::set(const char* path, const uint32_t* newValues, int count) {
     int32_t n = idx >= 0 ? 1 : count;
     for (int32_t i = 0; i < n && first + i < item->GetCount(); ++i) {
         bool ok;
-        if (item->header.IsBitField()) {
+        if (item->Header().IsBitField()) {
             CVarient unit;
             unit.setInteger(newValues[i], kTypeUInt4);
             ok = item->setBitData(first + i, unit);
@@ -1069,7 +1068,7 @@ int RunTimeStk::Assign(CVariableItem& item, int32_t idx, const char* name, const
         }
         idx = 0;
     }
-    return item.header.IsBitField() ? item.setBitData(idx, value) : item.setAt(idx, value);
+    return item.Header().IsBitField() ? item.setBitData(idx, value) : item.setAt(idx, value);
 }
 
 CVariableItem* RunTimeStk::FindBound(ExprNode* leaf, int32_t* outIdx) {

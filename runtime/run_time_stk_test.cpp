@@ -428,7 +428,6 @@ TEST(RunTimeStk, BareNamesAreFoundAgainWhereFramesChanged) {
     EXPECT_EQ(2, read(inner));
     EXPECT_EQ(2, read(inner));
 
-    shadow->header.SetName("y");
     shadow->SetName("y");
     EXPECT_EQ(1, read(inner)) << "renamed in place";
     EXPECT_NE(nullptr, inner.DetachItem(shadow, true));
@@ -449,7 +448,6 @@ TEST_F(RunTimeStkOfProgram, SlotsMatchNamesOfOtherCaseUntilRenamed) {
     auto find = [&] { return frame.FindBare(name, 4, &slot); };
     for (int round = 0; round < 3; ++round) EXPECT_EQ(item, find()) << round;
     for (const char* renamed : {"thus", "THIS", "these", "tHiS", "This"}) {
-        item->header.SetName(renamed);
         item->SetName(renamed);
         CVariableItem* expected = OTSTR(renamed).Compare(name, false) ? item : nullptr;
         for (int round = 0; round < 3; ++round) EXPECT_EQ(expected, find()) << renamed << round;

@@ -93,7 +93,7 @@ CVariableItem* FindMember(const CStruct& s, bool flatten, const Match& match, in
 bool ResolveSubscript(CVariableItem& member, const char* path, const OTSTR& subscript, bool refuse,
                       ItemResolver* resolver, int32_t& idx) {
     if (subscript.IsEmpty()) {
-        idx = member.header.count == 1 ? 0 : -1;
+        idx = member.Header().count == 1 ? 0 : -1;
         return true;
     }
     if (refuse) {
@@ -124,7 +124,7 @@ bool ResolveSubscript(CVariableItem& member, const char* path, const OTSTR& subs
     }
     // Only a number inside 0..count-1 is an index.
     int32_t at = value.getLong();
-    if (!IsNumericType(value.GetType()) || at < 0 || at >= member.header.count) {
+    if (!IsNumericType(value.GetType()) || at < 0 || at >= member.Header().count) {
         TraceLine(kPathRange, path);
         return false;
     }
@@ -260,7 +260,7 @@ CVariableItem* CStruct::GetItemByName(const char* itemName, bool caseSensitive,
     // (a null name equals an empty one).
     int length = itemName != nullptr ? static_cast<int>(strnlen(itemName, INT32_MAX)) : 0;
     return FindMember(*this, flatten, [=](const CVariableItem* item) {
-        const OTSTR& name = item->header.GetName();
+        const OTSTR& name = item->Header().GetName();
         return name.GetLength() == length && name.Compare(itemName, caseSensitive);
     });
 }
@@ -361,7 +361,7 @@ bool CStruct::sets(const char* text, ItemResolver* resolver) {
     int32_t idx = -1;
     CVariableItem* found = resolver->FindVariable(variable.GetBuffer(), &idx);
     if (found == nullptr) return false;
-    if (idx < 0 && found->header.count == 1) idx = 0;
+    if (idx < 0 && found->Header().count == 1) idx = 0;
     CStruct* other = found->StructAt(idx);
     if (other == nullptr || !other->name.Compare(name.GetBuffer(), false)) {
         TraceLine("%s", kStructSetsType);

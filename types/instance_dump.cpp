@@ -74,8 +74,8 @@ class FileDump {
         }
         ++depth;
         OTSTR display = item.GetDisplayName();
-        Writer writer{*this, columns, item.header.typeName.GetBuffer(), display.GetBuffer()};
-        int32_t base = item.header.baseType;
+        Writer writer{*this, columns, item.Header().typeName.GetBuffer(), display.GetBuffer()};
+        int32_t base = item.Header().baseType;
         if (IsIntegerType(base) || base == kTypeDouble) {
             Numbers(item, writer);
         } else if (base == kTypeOctet) {
@@ -112,8 +112,8 @@ class FileDump {
     void Numbers(CVariableItem& item, Writer& writer) {
         static const char* const kHexFormats[] = {"0x%02X", "0x%04X", "0x%08X"};
         const char* format = nullptr;
-        const OTSTR& type = item.header.typeName;
-        int32_t base = item.header.baseType;
+        const OTSTR& type = item.Header().typeName;
+        int32_t base = item.Header().baseType;
         if ((type.Compare("BYTE", false) || type.Compare("WORD", false) ||
              type.Compare("DWORD", false)) &&
             base >= kTypeUInt1 && base <= kTypeUInt4) {
@@ -169,7 +169,7 @@ class FileDump {
         for (int m = 0; m < n; ++m) {
             CVariableItem* member = s.GetItemAt(m, false);
             if (member == nullptr) continue;
-            columns.typeWidth = std::max(columns.typeWidth, member->header.typeName.GetLength());
+            columns.typeWidth = std::max(columns.typeWidth, member->Header().typeName.GetLength());
             columns.nameWidth = std::max(columns.nameWidth, member->GetDisplayName().GetLength());
         }
         for (int m = 0; m < n; ++m) {
@@ -187,7 +187,7 @@ class FileDump {
 enum class Form { kNumber, kHexNumber, kChar, kOctet, kString, kMemo, kStruct, kUnknown };
 
 Form FormOf(const CVariableItem& item) {
-    switch (item.header.declaredType) {
+    switch (item.Header().declaredType) {
         case kDeclInt1:
         case kDeclInt2:
         case kDeclInt4:
@@ -364,8 +364,9 @@ class TreeDump {
     }
 
     static uint32_t Tag(CVariableItem& item) {
-        uint32_t tag =
-            IsStructBase(item.header.baseType) || FormOf(item) == Form::kStruct ? kRowStructTag : 0;
+        uint32_t tag = IsStructBase(item.Header().baseType) || FormOf(item) == Form::kStruct
+                           ? kRowStructTag
+                           : 0;
         if (item.IsFailed()) tag |= kRowFailedTag;
         return tag;
     }
@@ -464,7 +465,7 @@ class TreeDump {
         if (table == nullptr) return kNone;  // no rows to name
         std::string& text = Here().name;
         bool marked = (options & kDumpMarker) != 0 && item.marker != ' ' && item.marker != '\0';
-        if (item.header.declaredType == kDeclChoice && (options & kDumpIndexPrefix) != 0) {
+        if (item.Header().declaredType == kDeclChoice && (options & kDumpIndexPrefix) != 0) {
             Indent(level, text);
             if (marked) text.push_back(item.marker);
             text.append("[] ");
@@ -473,7 +474,7 @@ class TreeDump {
         }
         // The indent, the marker, "{}" of a struct, the display name up to
         // its first zero byte and its suffix, written in one go.
-        const OTSTR& name = item.header.GetName();
+        const OTSTR& name = item.Header().GetName();
         const char* bytes = name.GetBuffer();
         size_t length = strnlen(bytes, static_cast<size_t>(name.GetLength()));
         char suffix[CVariableItem::kMaxDisplaySuffix];
@@ -481,7 +482,7 @@ class TreeDump {
                                   ? static_cast<size_t>(item.DisplaySuffix(suffix))
                                   : 0;
         size_t indent = IndentLength(level);
-        size_t braces = item.header.declaredType == kDeclStruct ? 2 : 0;
+        size_t braces = item.Header().declaredType == kDeclStruct ? 2 : 0;
         text.resize(indent + (marked ? 1 : 0) + braces + length + suffixLength);
         char* out = &text[0];
         // The usual indents in a few loads and stores, without a call.
@@ -841,7 +842,6 @@ class TreeDump {
             TraceText(dumpmsg::kThisFail);
             return false;
         }
-        holder->header.SetName("this");
         holder->SetName("this");
         if (ItemRow(*holder, level, name, HasMembers(s) ? "" : "-") < 0) return false;
         return Members(*s, level + 1);
@@ -873,7 +873,8 @@ const char* ShownDescription(const CVariableItem& item) {
     if (item.def != nullptr && !item.def->GetDescription().IsEmpty()) {
         return item.def->GetDescription().GetBuffer();
     }
-    if (!item.header.GetDescription().IsEmpty()) return item.header.GetDescription().GetBuffer();
+    if (!item.Header().GetDescription().IsEmpty())
+        return item.Header().GetDescription().GetBuffer();
     if (item.structDef != nullptr) return item.structDef->GetDescription().GetBuffer();
     return "";
 }
@@ -883,7 +884,7 @@ bool DumpToFile(CVariableItem& item, const char* path, bool overwrite) {
     FILE* file = vpath::OpenFile(path, overwrite ? "w" : "a");
     if (file == nullptr) return false;
     OTSTR display = item.GetDisplayName();
-    FileColumns top{"", item.header.typeName.GetLength(), " ", display.GetLength(), false};
+    FileColumns top{"", item.Header().typeName.GetLength(), " ", display.GetLength(), false};
     FileDump dump(file);
     dump.Item(item, top);
     fputs("\n", file);

@@ -167,17 +167,20 @@ void CVariableItem::SyncName() {
 
 void CVariableItem::SetName(const char* text) {
     if (locked) return;
+    renewedAsDefined = false;
     header.SetName(text != nullptr ? text : "");
     SyncName();
 }
 
 void CVariableItem::SetDescription(const char* text) {
     if (locked) return;
+    renewedAsDefined = false;
     header.SetDescription(text != nullptr ? text : "");
     SyncName();
 }
 
 void CVariableItem::clear() {
+    renewedAsDefined = false;
     if (locked || TreeInUse(this, nullptr)) return;
     FreeStructs();
     parent = nullptr;
@@ -311,25 +314,31 @@ inline __attribute__((always_inline)) bool SameText(const OTSTR& text, const cha
 
 }  // namespace
 
+// Whether the header is what the create that made made: the header's own
+// fields that no create sets keep their defaults.
+inline __attribute__((always_inline)) bool CVariableItem::HeaderAsMade(const Recipe& made) const {
+    return header.baseType == made.baseType && header.declaredType == made.declaredType &&
+           header.count == made.count && header.bitCount == made.bitCount &&
+           header.bitHigh == made.bitHigh && header.bitGroupEnd == made.bitGroupEnd &&
+           header.id == 0 && header.lowByteFirst && header.attributes == nullptr &&
+           header.structDef == nullptr && !header.byAddress && header.mapTag == -1 &&
+           header.memberLine == -1 && header.GetDescription().IsEmpty() &&
+           SameText(header.GetName(), made.name, made.nameLength) &&
+           SameText(header.typeName, made.typeName, made.typeNameLength);
+}
+
 // Inline in each Renew: the recipe's fields are read where they lie.
-inline __attribute__((always_inline)) bool CVariableItem::RenewAs(const Recipe& made) {
+inline __attribute__((always_inline)) bool CVariableItem::RenewAs(const Recipe& made,
+                                                                  bool headerKnown) {
     bool structs = made.baseType == kDeclStruct;
     bool choice = made.baseType == kDeclChoice;
     if (structs && made.structType == nullptr) return false;
-    // The header's own fields that no create sets keep their defaults.
-    bool asMade =
-        !locked && (structs || (choice && made.count == 1) || !IsStructBase(made.baseType)) &&
-        structDef == made.structType && header.baseType == made.baseType &&
-        header.declaredType == made.declaredType && header.count == made.count &&
-        header.bitCount == made.bitCount && header.bitHigh == made.bitHigh &&
-        header.bitGroupEnd == made.bitGroupEnd && header.id == 0 && header.lowByteFirst &&
-        header.attributes == nullptr && header.structDef == nullptr && !header.byAddress &&
-        header.mapTag == -1 && header.memberLine == -1 &&
-        GetType() == (structs || choice ? kTypePvoid : made.baseType) &&
-        GetCount() == made.reserved && header.GetDescription().IsEmpty() && description.IsEmpty() &&
-        SameText(header.GetName(), made.name, made.nameLength) &&
-        SameText(name, made.name, made.nameLength) &&
-        SameText(header.typeName, made.typeName, made.typeNameLength) && !TreeInUse(this, nullptr);
+    bool asMade = !locked &&
+                  (structs || (choice && made.count == 1) || !IsStructBase(made.baseType)) &&
+                  structDef == made.structType && (headerKnown || HeaderAsMade(made)) &&
+                  GetType() == (structs || choice ? kTypePvoid : made.baseType) &&
+                  GetCount() == made.reserved && description.IsEmpty() &&
+                  SameText(name, made.name, made.nameLength) && !TreeInUse(this, nullptr);
     if (!asMade) return false;
     if (choice) return RenewChoiceHolder();
     if (structs) {
@@ -388,7 +397,10 @@ bool CVariableItem::RenewReserved(CStruct* parentStruct, VariableDefinition* def
                 shell ? false : definition->bitGroupEnd,
                 shell ? definition->structDef : nullptr,
                 structs || !shell ? reserved : definition->count};
-    if (!RenewAs(made)) return false;
+    // A header that the last renewal from definition found as made has not
+    // changed since: every change of it clears the flag.
+    if (!RenewAs(made, renewedAsDefined && def == definition)) return false;
+    renewedAsDefined = def == definition;
     parent = parentStruct;
     mapTag = definition->mapTag;
     return true;
@@ -412,7 +424,7 @@ bool CVariableItem::Renew(StructDefinition* structType, const char* itemName, in
                 false,
                 structType,
                 count};
-    return RenewAs(made);
+    return RenewAs(made, false);
 }
 
 bool CVariableItem::Renew(int32_t declaredCode, const char* itemName, int32_t count) {
@@ -428,7 +440,7 @@ bool CVariableItem::Renew(int32_t declaredCode, const char* itemName, int32_t co
                 count,    -1,
                 0,        false,
                 nullptr,  ReserveCount(count, false)};
-    return RenewAs(made);
+    return RenewAs(made, false);
 }
 
 bool CVariableItem::IsBlank() const {
@@ -498,6 +510,7 @@ bool CVariableItem::clone(const CVariableItem& source, CStruct* parentStruct, bo
     def = source.def;
     structDef = source.structDef;
     header.copyFrom(source.header);
+    renewedAsDefined = false;
     mapTag = source.mapTag;
     marker = source.marker;
     implicitChoice = source.implicitChoice;

@@ -154,10 +154,23 @@ class CVariableItem : public TVarient {
     // A shared item that nothing can change.
     static CVariableItem* ReadOnlyItem();
 
+    // The instance's own copy of its definition, as the create made it and
+    // the methods of this class changed it since.
+    const VariableDefinition& Header() const { return header; }
+    // The header to change directly: a renewal compares it afresh.
+    VariableDefinition& EditHeader() {
+        renewedAsDefined = false;
+        return header;
+    }
+
     CStruct* parent = nullptr;
     VariableDefinition* def = nullptr;      // not owned
     StructDefinition* structDef = nullptr;  // not owned
-    VariableDefinition header;              // the instance's own copy
+
+  private:
+    VariableDefinition header;  // read through Header(), written by this class
+
+  public:
     int32_t mapTag = -1;
     char marker = ' ';
     bool implicitChoice = false;
@@ -175,7 +188,9 @@ class CVariableItem : public TVarient {
     // changed since but for its value (a struct item: but for its element
     // structs' contents); then resets the value and the marks that a
     // create leaves unset.
-    bool RenewAs(const Recipe& made);
+    // headerKnown: the header is known to be as made, and is not compared.
+    bool RenewAs(const Recipe& made, bool headerKnown);
+    bool HeaderAsMade(const Recipe& made) const;
     // Owns for a struct item that is not a reference.
     bool OwnsInStructs(const void* target) const;
     // RenewAs's end for a choice that passed its checks: false, changing
@@ -204,6 +219,11 @@ class CVariableItem : public TVarient {
     bool InUse(const char* operation) const;
 
     bool locked = false;  // the shared read-only item ignores every change
+    // Set when a renewal from def found the header as the create from def
+    // makes it; cleared by every change of the header (and of def, which
+    // only comes with one). While set, the next renewal from def need not
+    // compare the header again.
+    bool renewedAsDefined = false;
 };
 
 // Bit-field extraction from a storage unit of width bits. bitHigh counts
