@@ -226,7 +226,8 @@ char Printable(uint8_t byte) {
 // row. An item's name and element texts are kept at its depth: they must
 // last while the items below it (attached structs, members) make theirs.
 struct DepthTexts {
-    std::string name;
+    // The item's name with a zero byte after it, written in place.
+    std::vector<char> name;
     std::vector<std::string> elements;
 };
 
@@ -253,6 +254,9 @@ struct DumpTexts {
         for (std::unique_ptr<DepthTexts>& texts : byDepth) {
             if (texts != nullptr && texts->elements.size() > kKeptElements) {
                 std::vector<std::string>().swap(texts->elements);
+            }
+            if (texts != nullptr && texts->name.capacity() > kKeptBytes) {
+                std::vector<char>().swap(texts->name);
             }
         }
         if (lines.size() > kKeptElements) std::vector<std::string>().swap(lines);
@@ -322,12 +326,24 @@ class TreeDump {
     }
 
   private:
+    // The texts of the rows are built from zero-terminated pieces, so their
+    // sizes are their lengths.
+    struct Piece {
+        Piece(const std::string& text)  // NOLINT: any text of a row is a piece
+            : text(text.c_str()), length(static_cast<int32_t>(text.size())) {}
+        Piece(const char* text)  // NOLINT
+            : text(text), length(static_cast<int32_t>(strlen(text))) {}
+        Piece(const char* text, int32_t length) : text(text), length(length) {}
+        const char* text;
+        int32_t length;
+    };
+
     // The rows of one item go out through this: the first as the item's own
     // row, the later ones as continuation rows of the same item.
     struct RowRun {
         CVariableItem& item;
         int32_t level;
-        const std::string& name;
+        Piece name;
         bool first = true;
     };
 
@@ -380,25 +396,13 @@ class TreeDump {
         return row;
     }
 
-    // The texts of the rows are built from zero-terminated pieces, so their
-    // sizes are their lengths.
-    struct Piece {
-        Piece(const std::string& text)  // NOLINT: any text of a row is a piece
-            : text(text.c_str()), length(static_cast<int32_t>(text.size())) {}
-        Piece(const char* text)  // NOLINT
-            : text(text), length(static_cast<int32_t>(strlen(text))) {}
-        Piece(const char* text, int32_t length) : text(text), length(length) {}
-        const char* text;
-        int32_t length;
-    };
-
     bool Cell(int row, int column, Piece text) {
         return table == nullptr || table->SetCell(row, column, text.text, text.length);
     }
 
     // A row of item's own with the texts of its hooks; -1 when the table
     // cannot take it.
-    int ItemRow(CVariableItem& item, int32_t level, const std::string& name, Piece value) {
+    int ItemRow(CVariableItem& item, int32_t level, Piece name, Piece value) {
         if (table == nullptr) return 0;
         int row = NewRow(Tag(item), level, Mark(item));
         if (row < 0) return -1;
@@ -460,31 +464,36 @@ class TreeDump {
 
     // The name of an item's own row: "b[3]", "{}h[2]", "c[]" ("[] c" with
     // the index prefix option). It is kept at the item's depth.
-    const std::string& ItemName(const CVariableItem& item, int32_t level) {
-        static const std::string kNone;
-        if (table == nullptr) return kNone;  // no rows to name
-        std::string& text = Here().name;
+    Piece ItemName(const CVariableItem& item, int32_t level) {
+        if (table == nullptr) return Piece("", 0);  // no rows to name
         bool marked = (options & kDumpMarker) != 0 && item.marker != ' ' && item.marker != '\0';
-        if (item.Header().declaredType == kDeclChoice && (options & kDumpIndexPrefix) != 0) {
-            Indent(level, text);
-            if (marked) text.push_back(item.marker);
-            text.append("[] ");
-            Append(item.GetItemName(), text);
-            return text;
-        }
-        // The indent, the marker, "{}" of a struct, the display name up to
-        // its first zero byte and its suffix, written in one go.
+        // The indent, the marker, "[] " of a choice with the index prefix or
+        // "{}" of a struct, the display name up to its first zero byte and
+        // its suffix, written in one go.
         const OTSTR& name = item.Header().GetName();
         const char* bytes = name.GetBuffer();
         size_t length = strnlen(bytes, static_cast<size_t>(name.GetLength()));
         char suffix[CVariableItem::kMaxDisplaySuffix];
-        size_t suffixLength = length == static_cast<size_t>(name.GetLength())
-                                  ? static_cast<size_t>(item.DisplaySuffix(suffix))
-                                  : 0;
+        size_t suffixLength = 0;
+        const char* lead = "";
+        size_t leadLength = 0;
+        if (item.Header().declaredType == kDeclChoice && (options & kDumpIndexPrefix) != 0) {
+            lead = "[] ";
+            leadLength = 3;
+        } else {
+            if (length == static_cast<size_t>(name.GetLength())) {
+                suffixLength = static_cast<size_t>(item.DisplaySuffix(suffix));
+            }
+            if (item.Header().declaredType == kDeclStruct) {
+                lead = "{}";
+                leadLength = 2;
+            }
+        }
         size_t indent = IndentLength(level);
-        size_t braces = item.Header().declaredType == kDeclStruct ? 2 : 0;
-        text.resize(indent + (marked ? 1 : 0) + braces + length + suffixLength);
-        char* out = &text[0];
+        size_t total = indent + (marked ? 1 : 0) + leadLength + length + suffixLength;
+        std::vector<char>& text = Here().name;
+        if (text.size() < total + 1) text.resize(total + 1);
+        char* out = text.data();
         // The usual indents in a few loads and stores, without a call.
         static const char kBlanks[] = "                ";
         if (indent < sizeof kBlanks) {
@@ -494,10 +503,11 @@ class TreeDump {
         }
         out += indent;
         if (marked) *out++ = item.marker;
-        memcpy(out, "{}", braces);
-        MoveBytes(out + braces, bytes, length);
-        MoveBytes(out + braces + length, suffix, suffixLength);
-        return text;
+        MoveBytes(out, lead, leadLength);
+        MoveBytes(out + leadLength, bytes, length);
+        MoveBytes(out + leadLength + length, suffix, suffixLength);
+        text[total] = '\0';
+        return Piece(text.data(), static_cast<int32_t>(total));
     }
 
     // An element row's name: "b[2]", or "[02] b" with the index prefix option.
