@@ -883,8 +883,8 @@ const char* ShownDescription(const CVariableItem& item) {
     if (item.def != nullptr && !item.def->GetDescription().IsEmpty()) {
         return item.def->GetDescription().GetBuffer();
     }
-    if (!item.Header().GetDescription().IsEmpty())
-        return item.Header().GetDescription().GetBuffer();
+    const OTSTR& own = item.Header().GetDescription();
+    if (!own.IsEmpty()) return own.GetBuffer();
     if (item.structDef != nullptr) return item.structDef->GetDescription().GetBuffer();
     return "";
 }

@@ -314,8 +314,8 @@ inline __attribute__((always_inline)) bool SameText(const OTSTR& text, const cha
 
 }  // namespace
 
-// Whether the header is what the create that made made: the header's own
-// fields that no create sets keep their defaults.
+// Whether the header is as the create of made left it: with made's fields,
+// and the fields that no create sets at their defaults.
 inline __attribute__((always_inline)) bool CVariableItem::HeaderAsMade(const Recipe& made) const {
     return header.baseType == made.baseType && header.declaredType == made.declaredType &&
            header.count == made.count && header.bitCount == made.bitCount &&

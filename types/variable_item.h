@@ -190,6 +190,7 @@ class CVariableItem : public TVarient {
     // create leaves unset.
     // headerKnown: the header is known to be as made, and is not compared.
     bool RenewAs(const Recipe& made, bool headerKnown);
+    // Whether the header's fields are those that the create of made sets.
     bool HeaderAsMade(const Recipe& made) const;
     // Owns for a struct item that is not a reference.
     bool OwnsInStructs(const void* target) const;
