@@ -552,49 +552,9 @@ bool ProtocolDecoder::Translate(bool keep, const uint8_t* bytes, int32_t& length
     return ok;
 }
 
-bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, ByteCursor& cursor) {
-    CStruct* element = instance.StructAt(index);
-    if (element == nullptr) return false;
-    auto* decoded = itemCast.Cast(&instance);
-    auto* located = structCast.Cast(element);
-    int32_t pos = cursor.GetPos();
-    if (located != nullptr) {
-        located->start = pos;
-        located->length = -1;
-        located->failed = false;
-    }
-    if (nesting >= kMaxNesting) {
-        SetError(kTooDeep, pos, instance.GetItemName().GetBuffer(0), kMaxNesting);
-        if (located != nullptr) located->failed = true;
-        return false;
-    }
-    NestingGuard guard(nesting);
-    if (decoded != nullptr && index == 0) decoded->start = pos;
-    LentHolder holder(*this);
-    if (holder.get() == nullptr || !holder->PassAddressAs(instance, index, "this")) {
-        SetError(kThisFail, pos);
-        if (located != nullptr) located->failed = true;
-        return false;
-    }
-    for (int m = 0; m < element->members.GetSize(); ++m) {
-        CVariableItem* member = element->members.GetAt(m);
-        if (member == nullptr) continue;
-        if (ReadPlainInteger(*member, cursor)) continue;
-        StructDefinition* integrated = IntegratedStructOf(member->def);
-        bool ok = integrated != nullptr
-                      ? IntegrateMember(nullptr, holder.get(), *member, cursor, integrated)
-                      : TranslateMember(nullptr, holder.get(), *member, cursor, nullptr);
-        if (!ok) {
-            if (located != nullptr) located->failed = true;
-            return false;
-        }
-    }
-    if (located != nullptr) located->length = cursor.GetPos() - pos;
-    if (decoded != nullptr) decoded->length = cursor.GetPos() - decoded->start;
-    return true;
-}
-
-bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cursor) {
+inline __attribute__((always_inline)) bool ProtocolDecoder::ReadInteger(CVariableItem& item,
+                                                                        int32_t i,
+                                                                        ByteCursor& cursor) {
     // A reference (a "dynamic" parameter) reads in the byte order of the
     // item that owns the storage, not of the parameter's definition.
     const CVariableItem& owner = item.addressSource != nullptr ? *item.addressSource : item;
@@ -625,8 +585,8 @@ bool ProtocolDecoder::ReadInteger(CVariableItem& item, int32_t i, ByteCursor& cu
     return item.setAt(i, word);
 }
 
-bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor,
-                                       const VariableDefinition* def) {
+inline __attribute__((always_inline)) bool ProtocolDecoder::ReadPlain(
+    CVariableItem& item, ByteCursor& cursor, const VariableDefinition* def) {
     const AttributeSlots* slots = SlotsOf(def);
     int32_t base = item.Header().baseType;
     int32_t count = item.Header().count;
@@ -654,6 +614,53 @@ bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor,
         decoded->start = start;
         decoded->length = cursor.GetPos() - start;
     }
+    return true;
+}
+
+bool ProtocolDecoder::ReadPlainInteger(CVariableItem& item, ByteCursor& cursor,
+                                       const VariableDefinition* def) {
+    return ReadPlain(item, cursor, def);
+}
+
+bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, ByteCursor& cursor) {
+    CStruct* element = instance.StructAt(index);
+    if (element == nullptr) return false;
+    auto* decoded = itemCast.Cast(&instance);
+    auto* located = structCast.Cast(element);
+    int32_t pos = cursor.GetPos();
+    if (located != nullptr) {
+        located->start = pos;
+        located->length = -1;
+        located->failed = false;
+    }
+    if (nesting >= kMaxNesting) {
+        SetError(kTooDeep, pos, instance.GetItemName().GetBuffer(0), kMaxNesting);
+        if (located != nullptr) located->failed = true;
+        return false;
+    }
+    NestingGuard guard(nesting);
+    if (decoded != nullptr && index == 0) decoded->start = pos;
+    LentHolder holder(*this);
+    if (holder.get() == nullptr || !holder->PassAddressAs(instance, index, "this")) {
+        SetError(kThisFail, pos);
+        if (located != nullptr) located->failed = true;
+        return false;
+    }
+    for (int m = 0; m < element->members.GetSize(); ++m) {
+        CVariableItem* member = element->members.GetAt(m);
+        if (member == nullptr) continue;
+        if (ReadPlain(*member, cursor, member->def)) continue;
+        StructDefinition* integrated = IntegratedStructOf(member->def);
+        bool ok = integrated != nullptr
+                      ? IntegrateMember(nullptr, holder.get(), *member, cursor, integrated)
+                      : TranslateMember(nullptr, holder.get(), *member, cursor, nullptr);
+        if (!ok) {
+            if (located != nullptr) located->failed = true;
+            return false;
+        }
+    }
+    if (located != nullptr) located->length = cursor.GetPos() - pos;
+    if (decoded != nullptr) decoded->length = cursor.GetPos() - decoded->start;
     return true;
 }
 

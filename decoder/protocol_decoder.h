@@ -99,6 +99,8 @@ class ProtocolDecoder {
     bool ReadPlainInteger(CVariableItem& item, ByteCursor& cursor) {
         return ReadPlainInteger(item, cursor, item.def);
     }
+    // ReadPlainInteger, inline where the members of a struct are read.
+    bool ReadPlain(CVariableItem& item, ByteCursor& cursor, const VariableDefinition* def);
     bool TranslateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
                          ByteCursor& cursor, const int32_t* octetLength);
     bool IntegrateMember(const char* name, CVariableItem* thisInstance, CVariableItem& item,
