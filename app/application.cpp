@@ -234,7 +234,7 @@ void Application::WriteReport(const uint8_t* bytes, int32_t length) {
         reportFile.Append(appmsg::kReportFile, reportText.GetBuffer(0),
                           static_cast<size_t>(reportText.GetLength()));
     }
-    frontEnd->ReportAdded(reportText.GetBuffer(0));
+    frontEnd->ReportAdded(reportText.GetBuffer(0), static_cast<size_t>(reportText.GetLength()));
 }
 
 bool Application::TranslateInput(const char* text, bool report) {

@@ -5,6 +5,7 @@
 // show goes through an AppFrontEnd. Tested by app/application_test.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -70,8 +71,12 @@ class AppFrontEnd {
     // Text added to the output window, and clearing it.
     virtual void OutputText(const char* text) { (void)text; }
     virtual void ClearOutput() {}
-    // The report text of one translation, as it was added to "Dump\Tran".
-    virtual void ReportAdded(const char* text) { (void)text; }
+    // The report text of one translation (length bytes), as it was added to
+    // "Dump\Tran".
+    virtual void ReportAdded(const char* text, size_t length) {
+        (void)text;
+        (void)length;
+    }
     // Plain mode after a report: the output window shows "Dump\Tran".
     virtual void ShowReportFile(const char* path) { (void)path; }
     // Tree mode after a report: rebuild the tree-list from the table, with

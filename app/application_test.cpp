@@ -20,7 +20,9 @@ class RecordingFrontEnd : public AppFrontEnd {
     void ShowTotals(const char* line) override { totals = line; }
     void OutputText(const char* text) override { output += text; }
     void ClearOutput() override { output.clear(); }
-    void ReportAdded(const char* text) override { reports.push_back(text); }
+    void ReportAdded(const char* text, size_t length) override {
+        reports.push_back(std::string(text, length));
+    }
     void ShowReportFile(const char* path) override { shownFile = path; }
     void RebuildTree(const TextTable& table, const char* status) override {
         treeRows = table.GetRowCount();

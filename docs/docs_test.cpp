@@ -71,7 +71,7 @@ std::string SteadyReport(std::string text) {
 class Recorder : public AppFrontEnd {
   public:
     void ShowMessage(const char* text) override { shown += text; }
-    void ReportAdded(const char* text) override { report += text; }
+    void ReportAdded(const char* text, size_t length) override { report.append(text, length); }
     std::string shown, report;
 };
 

@@ -380,8 +380,8 @@ class CliSession : public AppFrontEnd {
         (void)error;
         if (ok && options.warnings) ShowWarnings();
     }
-    void ReportAdded(const char* text) override {
-        if (!options.quiet && options.format == CliFormat::kReport) out.Put(text);
+    void ReportAdded(const char* text, size_t length) override {
+        if (!options.quiet && options.format == CliFormat::kReport) out.Write(text, length);
     }
     void MessageAdded(int row) override {
         (void)row;
