@@ -410,11 +410,12 @@ class TreeDump {
         if (item.HasLocation()) item.LocationText(location);
         marker.Empty();  // as location: a hook may leave it
         item.MarkerText(marker);
-        bool ok = Cell(row, kDumpLocationColumn, Piece(location.GetBuffer())) &&
-                  Cell(row, kDumpMarkerColumn, Piece(marker.GetBuffer())) &&
-                  Cell(row, kDumpNameColumn, name) &&
-                  Cell(row, kDumpDescriptionColumn, Piece(ShownDescription(item))) &&
-                  Cell(row, kDumpValueColumn, value);
+        bool ok =
+            Cell(row, kDumpLocationColumn, Piece(location.GetBuffer(), location.GetLength())) &&
+            Cell(row, kDumpMarkerColumn, Piece(marker.GetBuffer(), marker.GetLength())) &&
+            Cell(row, kDumpNameColumn, name) &&
+            Cell(row, kDumpDescriptionColumn, Piece(ShownDescription(item))) &&
+            Cell(row, kDumpValueColumn, value);
         return ok ? row : -1;
     }
 
@@ -632,11 +633,27 @@ class TreeDump {
             return ItemRow(item, level, ItemName(item, level), "-") >= 0;
         }
         if (table == nullptr) return ElementHooks(item, count, attached, level);
-        if (count == 1 && !attached && (form == Form::kNumber || form == Form::kHexNumber) &&
-            !CommentsShown(item)) {
+        bool comments = CommentsShown(item);
+        if (count == 1 && !attached && (form == Form::kNumber || form == Form::kHexNumber)) {
             char value[kMaxDecimalDigits + 8];
             int32_t n = SingleIntegerValue(item, form, value);
-            if (n >= 0) return ItemRow(item, level, ItemName(item, level), Piece(value, n)) >= 0;
+            if (n >= 0 && !comments) {
+                return ItemRow(item, level, ItemName(item, level), Piece(value, n)) >= 0;
+            }
+            // With its comment: the value (unless only comments are shown)
+            // and the comment, in the order of the rows below.
+            if (n >= 0) {
+                Piece name = ItemName(item, level);
+                comment.clear();
+                if ((quiet == nullptr || !quiet->IsQuiet(item, 0)) && !Comment(item, 0, comment)) {
+                    return false;
+                }
+                std::string& row = rowText;
+                row.clear();
+                if ((options & kDumpValues) != 0) row.append(value, static_cast<size_t>(n));
+                row.append(comment);
+                return ItemRow(item, level, name, row) >= 0;
+            }
         }
         std::vector<std::string>& texts = Here().elements;
         if (texts.size() < static_cast<size_t>(count)) texts.resize(static_cast<size_t>(count));
@@ -651,7 +668,6 @@ class TreeDump {
         }
         const char* lead = form == Form::kHexNumber ? "H' " : "";
         const char* more = form == Form::kHexNumber ? "   " : "";
-        bool comments = CommentsShown(item);
         RowRun rows{item, level, ItemName(item, level)};
 
         if (!comments && !attached) {

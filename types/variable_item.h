@@ -42,7 +42,8 @@ class CVariableItem : public TVarient {
         return declared;
     }
 
-    // Hooks that the dumps call and a decoder item overrides.
+    // Hooks that the dumps call and a decoder item overrides. The location
+    // and marker texts hold no zero byte: a row takes them whole.
     virtual void LocationText(OTSTR& out);  // empty
     virtual bool IsFailed();                // the tag flag: false
     virtual bool HasLocation();             // true
