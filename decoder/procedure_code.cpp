@@ -30,6 +30,7 @@
 #include "values/expr_node.h"
 #include "values/format_values.h"
 #include "values/value_type.h"
+#include "values/word_operators.h"
 
 namespace {
 
@@ -71,6 +72,10 @@ struct ProcedureCode::Node {
     // An integer literal's word and type, read in place.
     uint32_t word = 0;
     int32_t wordType = kTypeNone;
+    // The type of the node's integer where it is known when compiled: a
+    // literal's, a variable's, that of a binary operator whose operands'
+    // types are known (whose result's signedness is then known too).
+    int32_t knownType = kTypeNone;
 };
 
 struct ProcedureCode::Step {
@@ -579,6 +584,7 @@ class ProcedureCode::Compiler {
         node.integer = IsIntegerType(type);
         node.word = value->value;
         node.wordType = type;
+        node.knownType = node.integer ? type : kTypeNone;
         return AddNode(node, code.literals, std::move(value));
     }
 
@@ -605,6 +611,15 @@ class ProcedureCode::Compiler {
         }
         node.right = Expr(tree->child[1], program);
         if (!Gives(node.right, true)) return -1;
+        // Operands of known integer types give a result of known signedness,
+        // as CVarient::OperateWords finds it.
+        int32_t left = code.nodes[static_cast<size_t>(node.left)].knownType;
+        int32_t right = code.nodes[static_cast<size_t>(node.right)].knownType;
+        int32_t promoted = left != kTypeNone && right != kTypeNone
+                               ? CVarient::PromotedType(left, right)
+                               : kTypeNone;
+        if (IsIntegerType(promoted))
+            node.knownType = IsSignedType(promoted) ? kTypeInt4 : kTypeUInt4;
         return AddNode(node);
     }
 
@@ -652,7 +667,10 @@ class ProcedureCode::Compiler {
                 return -1;
             }
         }
-        node.integer = IsIntegerType(code.variables[node.index]->GetType());
+        // The variables keep the types they were made with.
+        int32_t type = code.variables[node.index]->GetType();
+        node.integer = IsIntegerType(type);
+        node.knownType = node.integer ? type : kTypeNone;
         return AddNode(node);
     }
 
@@ -998,9 +1016,16 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
         case Node::kBinary: {
             uint32_t left = 0, right = 0;
             int32_t leftType = kTypeNone, rightType = kTypeNone;
-            return Operand(env, node.left, left, leftType) &&
-                   Operand(env, node.right, right, rightType) &&
-                   CVarient::OperateWords(left, leftType, node.code, right, rightType, word, type);
+            if (!Operand(env, node.left, left, leftType) ||
+                !Operand(env, node.right, right, rightType)) {
+                return false;
+            }
+            if (node.knownType != kTypeNone) {
+                type = node.knownType;
+                return IntegerOp(node.code, type == kTypeInt4, left, right, word) ==
+                       OpResult::kDone;
+            }
+            return CVarient::OperateWords(left, leftType, node.code, right, rightType, word, type);
         }
         case Node::kReader: {
             // The return value as the call leaves it: emptied, then the result.

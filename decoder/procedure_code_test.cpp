@@ -60,6 +60,10 @@ TEST_F(ProcedureCodeTest, CallsGiveWhatTheFrameGives) {
         "UINT2 P(INT2 a) { return ((a << 3) ^ (a >> 2)) | ((a && 1) + !a) + (a != -1) * 2; }",
         "WORD P(BYTE a, DWORD b) { { INT2 s; s = a - b; if (s < 0) { return -s; } } return a + b; "
         "}",
+        // The operators between operands of known types, signed and
+        // unsigned (a procedure that may divide by zero is not quiet).
+        "INT4 P(INT4 a, UINT1 b) { return (a >= b) + (b <= a) + (a > b) + (b == a) + (a != b) +"
+        " ((a - b) >> 3) + ((b - a) >> 3) + (b << 2) + a * b - (b ^ a) + (a || b) + (b & a); }",
         "OCTET P(INT4 a) { OCTET s; s = sysGetEnumComment(\"F\", a, \"Or\", strFormat(\"#%x\", a));"
         " return s; }",
         // Calls of quiet procedures, their results kept between the calls.

@@ -11,12 +11,9 @@
 #include "values/format_values.h"
 #include "values/operator_code.h"
 #include "values/varient_messages.h"
+#include "values/word_operators.h"
 
 namespace {
-
-int32_t AsSigned(uint32_t word) {
-    return word <= INT32_MAX ? static_cast<int32_t>(word) : -static_cast<int32_t>(~word) - 1;
-}
 
 // The word extended from the type's width: sign extension for INT1 and INT2,
 // zero extension for UINT1 and UINT2.
@@ -62,88 +59,6 @@ int32_t Promote(int32_t a, int32_t b) {
     }
     if (IsNumericType(a) && IsNumericType(b)) return kTypeDouble;
     return kTypeNone;
-}
-
-enum class OpResult { kDone, kUnknown, kDivideByZero };
-
-// Signed 32-bit arithmetic with wrap-around; a zero divisor is reported and
-// INT32_MIN / -1 gives INT32_MIN, INT32_MIN % -1 gives 0.
-// The integer operators on two 32-bit words. Arithmetic and bit operators
-// wrap on the words; division, remainder, ">>" and the comparisons follow
-// the signedness of the result type.
-OpResult IntegerOp(OperatorCode op, bool isSigned, uint32_t left, uint32_t right, uint32_t& out) {
-    int32_t l = AsSigned(left);
-    int32_t r = AsSigned(right);
-    unsigned shift = right & 31u;
-    auto compare = [&](auto less) { return isSigned ? less(l, r) : less(left, right); };
-    switch (op) {
-        case OperatorCode::kAdd:
-            out = left + right;
-            break;
-        case OperatorCode::kSub:
-            out = left - right;
-            break;
-        case OperatorCode::kMul:
-            out = left * right;
-            break;
-        case OperatorCode::kDiv:
-        case OperatorCode::kMod: {
-            if (right == 0) return OpResult::kDivideByZero;
-            bool divide = op == OperatorCode::kDiv;
-            if (!isSigned) {
-                out = divide ? left / right : left % right;
-            } else if (r == -1) {
-                out = divide ? 0u - left : 0u;  // INT32_MIN / -1 wraps
-            } else {
-                out = static_cast<uint32_t>(divide ? l / r : l % r);
-            }
-            break;
-        }
-        case OperatorCode::kAnd:
-            out = left & right;
-            break;
-        case OperatorCode::kOr:
-            out = left | right;
-            break;
-        case OperatorCode::kXor:
-            out = left ^ right;
-            break;
-        case OperatorCode::kShl:
-            out = left << shift;
-            break;
-        case OperatorCode::kShr:
-            // An arithmetic shift for signed results, written so that it
-            // does not depend on how the compiler shifts negative numbers.
-            out = isSigned && l < 0 ? ~(~left >> shift) : left >> shift;
-            break;
-        case OperatorCode::kEq:
-            out = left == right;
-            break;
-        case OperatorCode::kNe:
-            out = left != right;
-            break;
-        case OperatorCode::kLe:
-            out = compare([](auto a, auto b) { return a <= b; });
-            break;
-        case OperatorCode::kGe:
-            out = compare([](auto a, auto b) { return a >= b; });
-            break;
-        case OperatorCode::kGt:
-            out = compare([](auto a, auto b) { return a > b; });
-            break;
-        case OperatorCode::kLt:
-            out = compare([](auto a, auto b) { return a < b; });
-            break;
-        case OperatorCode::kLogAnd:
-            out = left != 0 && right != 0;
-            break;
-        case OperatorCode::kLogOr:
-            out = left != 0 || right != 0;
-            break;
-        default:
-            return OpResult::kUnknown;
-    }
-    return OpResult::kDone;
 }
 
 // IntegerOp for two integer operands whose promoted type is resultType, with
@@ -626,6 +541,10 @@ bool CVarient::OperateWords(uint32_t left, int32_t leftType, OperatorCode code, 
     int32_t resultType = Promote(leftType, rightType);
     return IsIntegerType(resultType) &&
            IntegerOperate(code, resultType, left, right, out, outType) == OpResult::kDone;
+}
+
+int32_t CVarient::PromotedType(int32_t a, int32_t b) {
+    return Promote(a, b);
 }
 
 bool CVarient::OperateWord(const char* op, uint32_t word, int32_t type, uint32_t& out,

@@ -106,6 +106,10 @@ class CVarient : public VarientBase {
                              int32_t rightType, uint32_t& out, int32_t& outType);
     static bool OperateWord(const char* op, uint32_t word, int32_t type, uint32_t& out,
                             int32_t& outType);
+    // The type in which a binary operator combines operands of types a and
+    // b: the type itself where they agree, INT4 or UINT4 for two integers,
+    // DOUBLE for two numbers; kTypeNone where they do not combine.
+    static int32_t PromotedType(int32_t a, int32_t b);
 
     bool HasValue() const { return hasValue; }
     bool IsWritable() const { return writable; }
