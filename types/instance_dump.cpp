@@ -389,11 +389,7 @@ class TreeDump {
 
     int NewRow(uint32_t tag, int32_t level, uint16_t mark) {
         if (table == nullptr) return 0;
-        int row = table->InsertRow(-1, tag);
-        if (row < 0) return -1;
-        table->SetLevel(row, Level(level));
-        table->SetMark(row, mark);
-        return row;
+        return table->InsertRow(-1, tag, Level(level), mark);
     }
 
     bool Cell(int row, int column, Piece text) {

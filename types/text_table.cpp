@@ -138,7 +138,7 @@ const char* TextTable::GetColumnFormat(int column) const {
     return IsColumn(column) ? columns[column].format : nullptr;
 }
 
-int TextTable::InsertRow(int position, uint32_t tag) {
+int TextTable::InsertRow(int position, uint32_t tag, uint16_t level, uint16_t mark) {
     if (rowCount >= rowCapacity) {
         if (rowCapacity > INT32_MAX - kRowStep || !ResizeRows(rowCapacity + kRowStep)) {
             TraceText(kRowsMallocError);
@@ -146,16 +146,18 @@ int TextTable::InsertRow(int position, uint32_t tag) {
         }
     }
     if (position < 0 || position > rowCount) position = rowCount;
-    // The slot past the last row lends its kept blocks to the new row.
-    Row spare = rows[rowCount];
-    memmove(rows + position + 1, rows + position,
-            sizeof(Row) * static_cast<size_t>(rowCount - position));
+    // The slot past the last row lends its kept blocks, cleared, to the new
+    // row.
+    if (position < rowCount) {
+        Row spare = rows[rowCount];
+        memmove(rows + position + 1, rows + position,
+                sizeof(Row) * static_cast<size_t>(rowCount - position));
+        rows[position] = spare;
+    }
     Row& row = rows[position];
-    row = spare;
-    ClearCells(row);
     row.tag = tag;
-    row.level = 0;
-    row.mark = 0;
+    row.level = level;
+    row.mark = mark;
     ++rowCount;
     return position;
 }

@@ -68,10 +68,10 @@ class TextTable {
 
     int GetRowCount() const { return rowCount; }
     int GetRowCapacity() const { return rowCapacity; }
-    // Inserts a row with the tag and no cells before position (clamped to the
-    // row count; a negative position appends). Returns its index, -1 when
-    // memory runs out.
-    int InsertRow(int position, uint32_t tag);
+    // Inserts a row with the tag, level and mark and no cells before
+    // position (clamped to the row count; a negative position appends).
+    // Returns its index, -1 when memory runs out.
+    int InsertRow(int position, uint32_t tag, uint16_t level = 0, uint16_t mark = 0);
     // Empties the row's cells and closes the gap; false for an index out of
     // range.
     bool RemoveRow(int row);
@@ -117,7 +117,8 @@ class TextTable {
   private:
     // A row keeps the blocks of its cells when the row is removed: the row
     // slots beyond the row count hold them for the rows inserted later, so
-    // that a table refilled for every message reuses its cell blocks.
+    // that a table refilled for every message reuses its cell blocks. Those
+    // slots are always cleared (ClearCells), ready for a new row.
     struct Row {
         uint32_t tag;
         uint16_t level;

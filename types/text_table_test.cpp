@@ -239,6 +239,15 @@ TEST(TextTableRowsTest, InsertPositionsAndRowValues) {
     EXPECT_EQ(table.GetTag(0), 1u);
     EXPECT_STREQ(table.GetCell(0, 4), "one");
     EXPECT_EQ(table.GetTag(2), 0x80000000u);
+
+    // A row appended after a removal takes the removed row's slot, without
+    // its cells, with the level and mark given.
+    ASSERT_TRUE(table.SetCell(2, 0, "gone"));
+    ASSERT_TRUE(table.RemoveRow(2));
+    EXPECT_EQ(table.InsertRow(-1, 5, 3, 9), 2);
+    EXPECT_EQ(table.GetCell(2, 0), nullptr);
+    EXPECT_EQ(table.GetLevel(2), 3);
+    EXPECT_EQ(table.GetMark(2), 9);
 }
 
 TEST(TextTableRowsTest, RoomGrowsAndShrinksInSteps) {
