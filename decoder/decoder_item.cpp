@@ -54,7 +54,13 @@ void Location(int32_t start, int32_t length, OTSTR& out) {
 void SizeMarker(char unit, int32_t n, OTSTR& out) {
     char text[1 + kMaxDecimalDigits];
     text[0] = unit;
-    int length = 1 + DecimalDigits(n, text + 1);
+    // The usual sizes, 1, 2 and 4 bytes, are one digit.
+    int length = 2;
+    if (n >= 0 && n < 10) {
+        text[1] = static_cast<char>('0' + n);
+    } else {
+        length = 1 + DecimalDigits(n, text + 1);
+    }
     // The eight '*' first, the text over their middle.
     char line[8 + sizeof text];
     memcpy(line, "********", 8);
