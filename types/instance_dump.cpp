@@ -633,13 +633,11 @@ class TreeDump {
         if (count == 1 && !attached && (form == Form::kNumber || form == Form::kHexNumber)) {
             char value[kMaxDecimalDigits + 8];
             int32_t n = SingleIntegerValue(item, form, value);
-            if (n >= 0 && !comments) {
-                return ItemRow(item, level, ItemName(item, level), Piece(value, n)) >= 0;
-            }
-            // With its comment: the value (unless only comments are shown)
-            // and the comment, in the order of the rows below.
             if (n >= 0) {
                 Piece name = ItemName(item, level);
+                if (!comments) return ItemRow(item, level, name, Piece(value, n)) >= 0;
+                // With its comment: the value (unless only comments are
+                // shown) and the comment, in the order of the rows below.
                 comment.clear();
                 if ((quiet == nullptr || !quiet->IsQuiet(item, 0)) && !Comment(item, 0, comment)) {
                     return false;
