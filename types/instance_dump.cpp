@@ -759,12 +759,12 @@ class TreeDump {
             int32_t perLine = hexBytesPerRow > 0 ? hexBytesPerRow : length;
             int32_t j = 0;
             do {
+                // The line as blanks in one step, then the lead and the digits.
                 std::string& line = NewLine();
-                line = j == 0 ? "H' " : "   ";
                 int32_t n = length - j < perLine ? length - j : perLine;
-                size_t at = line.size();
-                line.resize(at + 3 * static_cast<size_t>(n), ' ');
-                char* out = &line[at];
+                line.resize(3 + 3 * static_cast<size_t>(n), ' ');
+                if (j == 0) memcpy(&line[0], "H'", 2);
+                char* out = &line[3];
                 for (int32_t k = 0; k < n; ++k, ++j) {
                     HexByte(static_cast<uint8_t>(bytes[j]), out + 3 * k);
                 }
