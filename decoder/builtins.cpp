@@ -149,9 +149,7 @@ class Builtin {
     bool Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // The decoder's failure text becomes the environment's.
     bool FailWithDecoderError() { return Fail("%s", decoder.GetLastError().GetBuffer(0)); }
-    // elementName() gives the element's name where the decode needs it.
-    template <typename Name>
-    bool DecodeElement(CVariableItem& element, Name elementName, StructDefinition* typeOf);
+    bool DecodeElement(CVariableItem& element, const char* elementName, StructDefinition* typeOf);
 
     ProtocolDecoder& decoder;
     ExecuteEnv& env;
@@ -221,8 +219,8 @@ bool Builtin::FetchValue() {
     return true;
 }
 
-template <typename Name>
-bool Builtin::DecodeElement(CVariableItem& element, Name elementName, StructDefinition* typeOf) {
+bool Builtin::DecodeElement(CVariableItem& element, const char* elementName,
+                            StructDefinition* typeOf) {
     auto* decoded = decoder.AsDecoderItem(&element);
     if (decoded != nullptr) decoded->start = cursor->GetPos();
     bool ok;
@@ -232,13 +230,12 @@ bool Builtin::DecodeElement(CVariableItem& element, Name elementName, StructDefi
         // "%s.%s", joined without formatting where safeAppends would take it.
         TextStack::Text name(decoder.ScratchTexts());
         const char* member = element.GetItemName().GetBuffer(0);
-        const char* owner = elementName();
-        if (strlen(owner) + 1 + strlen(member) <= OTSTR::kMaxSafeAppend) {
-            name->Append(owner);
+        if (strlen(elementName) + 1 + strlen(member) <= OTSTR::kMaxSafeAppend) {
+            name->Append(elementName);
             name->AppendChar('.');
             name->Append(member);
         } else {
-            name->safeAppends("%s.%s", owner, member);
+            name->safeAppends("%s.%s", elementName, member);
         }
         ok = typeOf != nullptr
                  ? decoder.IntegrateMember(name->GetBuffer(0), nullptr, element, *cursor, typeOf)
@@ -267,47 +264,41 @@ bool Builtin::TranChoiceItem() {
     CVariableItem* choice = cur->addressSource != nullptr ? cur->addressSource : cur;
     CStruct* elements = choice->IsChoice() ? choice->StructAt(0) : nullptr;
     if (elements == nullptr) return Fail("%s", kChoiceInvalid);
-    // "<ident>[ChoiceElem %ld]" of the elements there before this one, made
-    // where a message or the decode of a member that is not a struct needs it.
-    int32_t index = elements->GetCount(false);
+    // "<ident>[ChoiceElem %ld]"
     TextStack::Text elementName(decoder.ScratchTexts());
-    auto element = [&]() {
-        if (elementName->IsEmpty()) {
-            char count[kMaxDecimalDigits];
-            elementName->Append(*ident);
-            elementName->Append("[ChoiceElem ");
-            elementName->Append(count, DecimalDigits(index, count));
-            elementName->AppendChar(']');
-        }
-        return elementName->GetBuffer(0);
-    };
+    char count[kMaxDecimalDigits];
+    elementName->Append(*ident);
+    elementName->Append("[ChoiceElem ");
+    elementName->Append(count, DecimalDigits(elements->GetCount(false), count));
+    elementName->AppendChar(']');
+    const char* element = elementName->GetBuffer(0);
     VariableDefinition* choiceDef = choice->def;
     const AttributeSlots* slots = SlotsOf(choiceDef);
     DeclareMap* map = slots != nullptr ? slots->choiceMap : nullptr;
     if (map == nullptr) {
-        return Fail(kChoiceNoMap, element(),
+        return Fail(kChoiceNoMap, element,
                     choiceDef != nullptr ? choiceDef->GetName().GetBuffer(0)
                                          : choice->GetItemName().GetBuffer(0));
     }
     VariableDefinition* def = map->FindTag(elemId);
     if (def == nullptr) {
-        return Fail(kChoiceNoTag, element(), static_cast<long>(elemId),
-                    static_cast<unsigned>(elemId), map->GetName().GetBuffer(0));
+        return Fail(kChoiceNoTag, element, static_cast<long>(elemId), static_cast<unsigned>(elemId),
+                    map->GetName().GetBuffer(0));
     }
     // An element past what the message could hold fails as a message that
     // ends there.
     if (!decoder.TakeChoiceElement()) {
-        decoder.SetError(decodermsg::kGetDataFail, cursor->GetPos(), element(),
+        decoder.SetError(decodermsg::kGetDataFail, cursor->GetPos(), element,
                          def->typeName.GetBuffer(0));
         return FailWithDecoderError();
     }
     StructDefinition* typeOf = IntegratedStructOf(def);
     CVariableItem* item = decoder.NewChoiceElement(*elements, def);
-    if (item == nullptr) return Fail(kChoiceCreate, element(), elemId);
+    if (item == nullptr) return Fail(kChoiceCreate, element, elemId);
     if (!map->implicit || item->Header().baseType != kDeclStruct) {
         if (!choice->SetChosen(item, elemId, 0)) {
             delete item;
-            return Fail(kChoiceCreate, element(), elemId);
+            return Fail(kChoiceCreate, element, elemId);
         }
         return DecodeElement(*item, element, typeOf) || FailWithDecoderError();
     }
@@ -321,7 +312,7 @@ bool Builtin::TranChoiceItem() {
         member->parent = elements;
         if (!choice->SetChosen(member, tag, 0)) {
             delete member;
-            return Fail(kChoiceCreate, element(), elemId);
+            return Fail(kChoiceCreate, element, elemId);
         }
     }
     return true;
