@@ -218,7 +218,8 @@ void Application::FillResults(uint8_t kind, TranslateResults& results) {
 }
 
 void Application::WriteReport(const uint8_t* bytes, int32_t length) {
-    TranslationOutcome outcome = OutcomeOf(decoder, bytes, length, last.ok, last.used, &dumpTable);
+    TranslationOutcome& outcome = reportOutcome;
+    FillOutcome(decoder, bytes, length, last.ok, last.used, &dumpTable, outcome);
     // The time is the application's, and so is the translation's error: a
     // Dump procedure that failed in the dump since may have left another.
     outcome.milliseconds = last.milliseconds;

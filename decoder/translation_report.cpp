@@ -43,14 +43,15 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
         out.Append(o.caption1);
         out.AppendChar(' ');
     }
-    OTSTR protocol(" -Pro: ");
+    // " -Pro: <name> ", dashed out to kProtocolWidth.
+    int32_t protocolAt = out.GetLength();
+    out.Append(" -Pro: ");
     if (!o.protocolName.IsEmpty()) {
-        protocol.Append(o.protocolName);
-        protocol.AppendChar(' ');
+        out.Append(o.protocolName);
+        out.AppendChar(' ');
     }
-    if (protocol.GetLength() < kProtocolWidth)
-        protocol.AppendChar('-', kProtocolWidth - protocol.GetLength());
-    out.Append(protocol);
+    int32_t protocol = out.GetLength() - protocolAt;
+    if (protocol < kProtocolWidth) out.AppendChar('-', kProtocolWidth - protocol);
     // "\n  Hex: Len=%d  %.3fs\n" of the length and the seconds: the
     // milliseconds with a point before their last three digits.
     char hexHead[2 * kMaxDecimalDigits + 32];
@@ -92,10 +93,9 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
         out.safeAppends("  Wrn: leave %d bytes not translated\n", static_cast<int>(o.leftover));
     }
     if (o.dump != nullptr) {
-        OTSTR line;
         out.Append(o.dump->GetSeparatorLine());
         out.AppendChar('\n');
-        if (o.dump->GetTitleLine(line)) out.Append(line);
+        o.dump->AppendTitleLine(out);
         out.AppendChar('\n');
         out.Append(o.dump->GetSeparatorLine());
         out.AppendChar('\n');
@@ -110,22 +110,28 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
 
 TranslationOutcome OutcomeOf(const ProtocolDecoder& decoder, const uint8_t* bytes, int32_t length,
                              bool ok, int32_t used, const TextTable* dump) {
+    TranslationOutcome outcome;
+    FillOutcome(decoder, bytes, length, ok, used, dump, outcome);
+    return outcome;
+}
+
+void FillOutcome(const ProtocolDecoder& decoder, const uint8_t* bytes, int32_t length, bool ok,
+                 int32_t used, const TextTable* dump, TranslationOutcome& outcome) {
     // The texts are taken up to their first zero byte, as the report
     // writes them.
-    TranslationOutcome outcome;
-    OTSTR title;
-    decoder.GetTitle(0, title);
-    outcome.caption0 = title.GetBuffer(0);
-    decoder.GetTitle(1, title);
-    outcome.caption1 = title.GetBuffer(0);
+    auto upToZero = [](OTSTR& text) { text.Truncate(static_cast<int>(strlen(text.GetBuffer()))); };
+    decoder.GetTitle(0, outcome.caption0);
+    upToZero(outcome.caption0);
+    decoder.GetTitle(1, outcome.caption1);
+    upToZero(outcome.caption1);
     outcome.protocolName = decoder.GetProtocolName().GetBuffer(0);
     outcome.bytes = bytes;
     outcome.length = length;
+    outcome.milliseconds = 0;
     outcome.failed = !ok;
     outcome.error = decoder.GetLastError().GetBuffer(0);
     outcome.leftover = ok ? length - used : 0;
     outcome.dump = dump;
-    return outcome;
 }
 
 void SetReportColumns(TextTable& table, int32_t valueWidth) {

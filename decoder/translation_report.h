@@ -29,6 +29,9 @@ struct TranslationOutcome {
 // decoder's as they stand now. The time is left at 0 for the caller.
 TranslationOutcome OutcomeOf(const ProtocolDecoder& decoder, const uint8_t* bytes, int32_t length,
                              bool ok, int32_t used, const TextTable* dump);
+// OutcomeOf into outcome, whose texts keep their blocks for the next one.
+void FillOutcome(const ProtocolDecoder& decoder, const uint8_t* bytes, int32_t length, bool ok,
+                 int32_t used, const TextTable* dump, TranslationOutcome& outcome);
 
 // Gives table the five columns of the report's instance dump ("Pos",
 // "Bits", "Name", "Description", "Value"): the first four as wide as their

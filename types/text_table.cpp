@@ -260,6 +260,11 @@ const char* TextTable::GetCell(int row, int column) const {
 
 bool TextTable::GetTitleLine(OTSTR& out) const {
     out.Empty();
+    return AppendTitleLine(out);
+}
+
+bool TextTable::AppendTitleLine(OTSTR& out) const {
+    int32_t start = out.GetLength();
     bool ok = out.Append(" |");
     for (int i = 0; ok && i < columnCount; ++i) {
         const Column& column = columns[i];
@@ -270,7 +275,7 @@ bool TextTable::GetTitleLine(OTSTR& out) const {
              out.AppendChar(' ', column.padRight) &&
              out.AppendChar((column.flags & kNoBar) ? ' ' : '|');
     }
-    if (!ok) out.Empty();
+    if (!ok) out.Truncate(start);
     return ok;
 }
 

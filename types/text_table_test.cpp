@@ -27,6 +27,10 @@ std::string RowLine(const TextTable& table, int row) {
 std::string TitleLine(const TextTable& table) {
     OTSTR out;
     EXPECT_TRUE(table.GetTitleLine(out));
+    // The appended line is the same, after what the text held.
+    OTSTR appended("before", -1);
+    EXPECT_TRUE(table.AppendTitleLine(appended));
+    EXPECT_EQ(std::string("before") + out.GetBuffer(), appended.GetBuffer());
     return out.GetBuffer();
 }
 
