@@ -218,6 +218,7 @@ void Application::FillResults(uint8_t kind, TranslateResults& results) {
 }
 
 void Application::WriteReport(const uint8_t* bytes, int32_t length) {
+    // The outcome's texts keep their blocks from message to message.
     TranslationOutcome& outcome = reportOutcome;
     FillOutcome(decoder, bytes, length, last.ok, last.used, &dumpTable, outcome);
     // The time is the application's, and so is the translation's error: a

@@ -299,7 +299,6 @@ class Application {
     EnumItemList* titleEnum = nullptr;
     uint32_t titleEnumSerial = 0;
     LastTranslation last;
-    // The report's outcome and text, their blocks kept from message to message.
     TranslationOutcome reportOutcome;
     OTSTR reportText;
     // "Dump\Tran" while reports are appended, open from one to the next.

@@ -50,8 +50,8 @@ void FormatTranslationReport(const TranslationOutcome& o, bool overwrite, OTSTR&
         out.Append(o.protocolName);
         out.AppendChar(' ');
     }
-    int32_t protocol = out.GetLength() - protocolAt;
-    if (protocol < kProtocolWidth) out.AppendChar('-', kProtocolWidth - protocol);
+    int32_t protocolLength = out.GetLength() - protocolAt;
+    if (protocolLength < kProtocolWidth) out.AppendChar('-', kProtocolWidth - protocolLength);
     // "\n  Hex: Len=%d  %.3fs\n" of the length and the seconds: the
     // milliseconds with a point before their last three digits.
     char hexHead[2 * kMaxDecimalDigits + 32];

@@ -101,7 +101,8 @@ class TextTable {
     // " |" and, per visible column, the padded title and "|" (" " with
     // kNoBar). A title wider than its column is written whole.
     bool GetTitleLine(OTSTR& out) const;
-    // GetTitleLine's line added to out; out is left as it was on failure.
+    // GetTitleLine's line appended to out; false, with nothing of the line
+    // kept, when memory runs out.
     bool AppendTitleLine(OTSTR& out) const;
     // "  " and, per visible column, the padded cell and "|". Texts wider than
     // their column are cut, except in the last column, which is then ended by
