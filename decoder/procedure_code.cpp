@@ -76,6 +76,12 @@ struct ProcedureCode::Node {
     // literal's, a variable's, that of a binary operator whose operands'
     // types are known (whose result's signedness is then known too).
     int32_t knownType = kTypeNone;
+    // kBinary of a known type whose operands are both leaves ("a >> 24"):
+    // an operand that Operand computes in place.
+    bool leafOperands = false;
+
+    // A literal, a variable or an element of one, which Leaf reads in place.
+    bool IsLeaf() const { return kind == kLiteral || kind == kVariable || kind == kElement; }
 };
 
 struct ProcedureCode::Step {
@@ -620,6 +626,9 @@ class ProcedureCode::Compiler {
                                : kTypeNone;
         if (IsIntegerType(promoted))
             node.knownType = IsSignedType(promoted) ? kTypeInt4 : kTypeUInt4;
+        node.leafOperands = node.knownType != kTypeNone &&
+                            code.nodes[static_cast<size_t>(node.left)].IsLeaf() &&
+                            code.nodes[static_cast<size_t>(node.right)].IsLeaf();
         return AddNode(node);
     }
 
@@ -971,13 +980,21 @@ inline __attribute__((always_inline)) bool ProcedureCode::Leaf(const Node& node,
     return item->GetWord(node.element, word);
 }
 
-// The leaves, most operands, are read without a call of Integer.
+// The leaves, most operands, are read without a call of Integer, and so is
+// an operator of two leaves of a known type, as Integer computes it.
 inline __attribute__((always_inline)) bool ProcedureCode::Operand(ExecuteEnv& env, int index,
                                                                   uint32_t& word, int32_t& type) {
     const Node& node = nodes[static_cast<size_t>(index)];
-    if (node.kind == Node::kLiteral || node.kind == Node::kVariable ||
-        node.kind == Node::kElement) {
-        return Leaf(node, word, type);
+    if (node.IsLeaf()) return Leaf(node, word, type);
+    if (node.leafOperands) {
+        uint32_t left = 0, right = 0;
+        int32_t leftType = kTypeNone, rightType = kTypeNone;
+        if (!Leaf(nodes[static_cast<size_t>(node.left)], left, leftType) ||
+            !Leaf(nodes[static_cast<size_t>(node.right)], right, rightType)) {
+            return false;
+        }
+        type = node.knownType;
+        return IntegerOp(node.code, type == kTypeInt4, left, right, word) == OpResult::kDone;
     }
     return Integer(env, index, word, type);
 }
@@ -1101,7 +1118,7 @@ bool ProcedureCode::Store(ExecuteEnv& env, CVariableItem& item, int node) {
     if (nodes[static_cast<size_t>(node)].integer) {
         uint32_t word = 0;
         int32_t type = kTypeNone;
-        return Integer(env, node, word, type) && item.setAt(0, word);
+        return Operand(env, node, word, type) && item.setAt(0, word);
     }
     // A built-in's text is stored from the return value, where its call
     // leaves it.
@@ -1242,7 +1259,7 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
         item.text = nullptr;
         if (value.integer) {
             // Value's integer, which setInteger stores as its word.
-            if (!Integer(env, node, item.word, item.type) || !IsIntegerType(item.type)) return 0;
+            if (!Operand(env, node, item.word, item.type) || !IsIntegerType(item.type)) return 0;
             continue;
         }
         if (value.kind == Node::kVariable) {
@@ -1300,7 +1317,7 @@ bool ProcedureCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out)
     // arguments where the callee's calls fit below it.
     if (env.CallDepth() + 1 + call.results->chain + 1 >= ExecuteEnv::kMaxCallDepth) return false;
     for (int i = 0; i < count; ++i) {
-        if (!Integer(env, call.arguments[static_cast<size_t>(i)], words[i], types[i])) return false;
+        if (!Operand(env, call.arguments[static_cast<size_t>(i)], words[i], types[i])) return false;
     }
     if (const CVarient* kept = call.results->Find(words, types, count)) {
         return env.returnValue.clone(*kept) && out.clone(*kept);
@@ -1351,7 +1368,7 @@ ProcedureCode::Stop ProcedureCode::Steps(ExecuteEnv& env, size_t& pc, bool commi
             case Step::kBranch: {
                 uint32_t word = 0;
                 int32_t type = kTypeNone;
-                if (!Integer(env, step.node, word, type)) return Stop::kFailed;
+                if (!Operand(env, step.node, word, type)) return Stop::kFailed;
                 pc = word != 0 ? pc + 1 : static_cast<size_t>(step.target);
                 break;
             }

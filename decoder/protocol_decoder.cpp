@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 #include "base/formatted_text.h"
@@ -640,20 +641,25 @@ bool ProtocolDecoder::TranslateStruct(CVariableItem& instance, int32_t index, By
     }
     NestingGuard guard(nesting);
     if (decoded != nullptr && index == 0) decoded->start = pos;
-    LentHolder holder(*this);
-    if (holder.get() == nullptr || !holder->PassAddressAs(instance, index, "this")) {
-        SetError(kThisFail, pos);
-        if (located != nullptr) located->failed = true;
-        return false;
-    }
+    // The members read plain need no "this": it is lent to the first member
+    // that does, for the rest of the struct.
+    std::optional<LentHolder> holder;
     for (int m = 0; m < element->members.GetSize(); ++m) {
         CVariableItem* member = element->members.GetAt(m);
         if (member == nullptr) continue;
         if (ReadPlain(*member, cursor, member->def)) continue;
+        if (!holder.has_value()) {
+            holder.emplace(*this);
+            if (holder->get() == nullptr || !(*holder)->PassAddressAs(instance, index, "this")) {
+                SetError(kThisFail, pos);
+                if (located != nullptr) located->failed = true;
+                return false;
+            }
+        }
         StructDefinition* integrated = IntegratedStructOf(member->def);
         bool ok = integrated != nullptr
-                      ? IntegrateMember(nullptr, holder.get(), *member, cursor, integrated)
-                      : TranslateMember(nullptr, holder.get(), *member, cursor, nullptr);
+                      ? IntegrateMember(nullptr, holder->get(), *member, cursor, integrated)
+                      : TranslateMember(nullptr, holder->get(), *member, cursor, nullptr);
         if (!ok) {
             if (located != nullptr) located->failed = true;
             return false;
