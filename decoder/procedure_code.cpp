@@ -1027,7 +1027,7 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
         case Node::kUnary: {
             uint32_t operand = 0;
             int32_t operandType = kTypeNone;
-            return Integer(env, node.left, operand, operandType) &&
+            return Operand(env, node.left, operand, operandType) &&
                    CVarient::OperateWord(node.unaryOp, operand, operandType, word, type);
         }
         case Node::kBinary: {
@@ -1148,7 +1148,7 @@ bool ProcedureCode::Key(ExecuteEnv& env, const Builtin& call, uint32_t* words, i
         if (node.kind == Node::kLiteral) continue;
         bool read = node.kind == Node::kBuiltin
                         ? Key(env, *builtins[static_cast<size_t>(node.index)], words, types, count)
-                        : Integer(env, argument, words[count], types[count]);
+                        : Operand(env, argument, words[count], types[count]);
         if (!read) return false;
         if (node.kind != Node::kBuiltin) ++count;
     }
@@ -1237,7 +1237,7 @@ int ProcedureCode::Fetch(ExecuteEnv& env, Builtin& call) {
     uint32_t words[3];
     for (int i = 0; i < 3; ++i) {
         int32_t type = kTypeNone;
-        if (!Integer(env, call.arguments[static_cast<size_t>(2 + i)], words[i], type)) return 0;
+        if (!Operand(env, call.arguments[static_cast<size_t>(2 + i)], words[i], type)) return 0;
     }
     // The position as its 4-byte parameter gives it, the flag as its byte.
     CVariableItem& variable = *variables[static_cast<size_t>(call.sources[1])];
