@@ -429,11 +429,31 @@ bool ProtocolDecoder::RenewElement(CStruct& element, StructDefinition* def) {
     bool implicitChoice = false;
     for (int m = 0; m < count; ++m) {
         CVariableItem* member = element.members.GetAt(m);
-        if (member == nullptr || !RenewMember(element, *member, def->GetMember(m))) return false;
+        VariableDefinition* memberDef = def->GetMember(m);
+        if (member == nullptr) return false;
+        if (!RenewLeaf(element, *member, memberDef) && !RenewMember(element, *member, memberDef)) {
+            return false;
+        }
         if (member->IsImplicitChoice()) implicitChoice = true;
     }
     element.hasImplicitChoice = implicitChoice;
     return true;
+}
+
+inline __attribute__((always_inline)) bool ProtocolDecoder::RenewLeaf(CStruct& owner,
+                                                                      CVariableItem& member,
+                                                                      VariableDefinition* def) {
+    if (def == nullptr || def->baseType == kDeclStruct || def->baseType == kDeclChoice ||
+        member.def != def) {
+        return false;
+    }
+    auto* item = itemCast.Cast(&member);
+    if (item == nullptr || item->decoder != this) return false;
+    item->Restart();
+    int64_t reserve = bitsLeft;
+    if (item->RenewReserved(&owner, def, ReserveElements(def->count, false))) return true;
+    bitsLeft = reserve;
+    return false;
 }
 
 bool ProtocolDecoder::RenewMember(CStruct& owner, CVariableItem& member, VariableDefinition* def) {

@@ -205,6 +205,10 @@ class ProtocolDecoder {
     // The same for an element struct of def and its members.
     bool RenewElement(CStruct& element, StructDefinition* def);
     bool RenewMember(CStruct& owner, CVariableItem& member, VariableDefinition* def);
+    // RenewMember of a basic item that is as its renewal from def left it,
+    // in the loop over the members; false, having changed nothing that
+    // RenewMember does not make again, for any other item.
+    bool RenewLeaf(CStruct& owner, CVariableItem& member, VariableDefinition* def);
     // Keeps the elements of a choice that is about to be made again, for
     // NewChoiceElement.
     void KeepChoiceElements(CVariableItem& choice);
