@@ -70,6 +70,10 @@ TEST_F(ProcedureCodeTest, CallsGiveWhatTheFrameGives) {
         "OCTET T(UINT4 x) { return strFormat(\"%u\", x); }\nOCTET P(UINT1 v) { return T(v); }",
         "INT4 Twice(INT4 x) { return x * 2; }\nINT1 P(INT2 v) { INT4 y; y = Twice(v) + 1;"
         " return Twice(y) - Twice(v + E::A); }",
+        // Operators of two leaves as the operands of operators, unary ones
+        // too, of conditions and of stores.
+        "INT4 P(UINT4 a, INT1 c) { UINT1 b; b = a >> 8; if (b < c) return ~(b & 7) - -(c - a);"
+        " return (a * 256) + (b - c); }",
     };
     const uint32_t words[] = {0,   1,          7,          127,        128,       255,
                               256, 1023,       1024,       49151,      65535,     65536,

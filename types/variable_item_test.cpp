@@ -15,6 +15,7 @@
 
 #include "types/cstruct.h"
 #include "types/item_resolver.h"
+#include "types/item_support.h"
 #include "types/struct_definition.h"
 #include "types/type_codes.h"
 #include "types/variable_definition.h"
@@ -199,35 +200,49 @@ TEST_F(VariableItemTyped, CreateFormsAndRefusals) {
 // Renew resets the value of an item that create made and that nothing but
 // its value changed since; any other change makes it refuse, changing nothing.
 TEST(VariableItemRenew, OnlyAnUnchangedItemIsRenewed) {
-    std::unique_ptr<VariableDefinition> def(Def("n", kDeclInt2, 3));
-    std::unique_ptr<VariableDefinition> other(Def("n", kDeclInt2, 3));
     const struct {
         const char* change;
         bool renewed;
         std::function<void(CVariableItem&)> apply;
     } kCases[] = {
-        {"value", true, [](CVariableItem& v) { v.setAt(1, 7); }},
+        {"value", true, [](CVariableItem& v) { v.setAt(0, 7); }},
         {"name", false, [](CVariableItem& v) { v.SetName("m"); }},
         {"description", false, [](CVariableItem& v) { v.SetDescription("d"); }},
         {"bit count", false, [](CVariableItem& v) { v.EditHeader().setBitCount(3); }},
         {"byte order", false, [](CVariableItem& v) { v.EditHeader().lowByteFirst = false; }},
         {"read-only", false, [](CVariableItem& v) { v.SetWritable(false); }},
         {"recreated", false, [](CVariableItem& v) { v.create(kDeclInt2, "n", 3); }},
+        // The value's own texts, which its header does not see.
+        {"value's name", false, [](CVariableItem& v) { v.NamedObject::SetName("m"); }},
+        {"value's description", false,
+         [](CVariableItem& v) { v.NamedObject::SetDescription("d"); }},
     };
     // A renewal that found the item as made does not compare its header
-    // again: every change must still be seen after one.
-    for (int renewals = 0; renewals < 3; ++renewals) {
-        for (const auto& c : kCases) {
-            CVariableItem item;
-            ASSERT_TRUE(item.create(nullptr, def.get()));
-            for (int i = 0; i < renewals; ++i) ASSERT_TRUE(item.Renew(nullptr, def.get()));
-            c.apply(item);
-            EXPECT_FALSE(item.Renew(nullptr, other.get())) << c.change << ": another definition";
-            EXPECT_EQ(c.renewed, item.Renew(nullptr, def.get())) << c.change << renewals;
-            if (c.renewed) {
-                EXPECT_FALSE(item.HasValue()) << c.change;
-                EXPECT_EQ(0, item.getAt_as_long(1)) << c.change;
+    // again: every change must still be seen after one. Arrays and single
+    // numbers are reset apart.
+    for (int32_t count : {3, 1}) {
+        std::unique_ptr<VariableDefinition> def(Def("n", kDeclInt2, count));
+        std::unique_ptr<VariableDefinition> other(Def("n", kDeclInt2, count));
+        for (int renewals = 0; renewals < 3; ++renewals) {
+            for (const auto& c : kCases) {
+                CVariableItem item;
+                ASSERT_TRUE(item.create(nullptr, def.get()));
+                for (int i = 0; i < renewals; ++i) ASSERT_TRUE(item.Renew(nullptr, def.get()));
+                c.apply(item);
+                EXPECT_FALSE(item.Renew(nullptr, other.get()))
+                    << c.change << ": another definition";
+                EXPECT_EQ(c.renewed, item.Renew(nullptr, def.get())) << c.change << renewals;
+                if (c.renewed) {
+                    EXPECT_FALSE(item.HasValue()) << c.change;
+                    EXPECT_EQ(0, item.getAt_as_long(count - 1)) << c.change;
+                }
             }
+            // Nor is an item that a running look-up holds.
+            CVariableItem pinned;
+            ASSERT_TRUE(pinned.create(nullptr, def.get()));
+            for (int i = 0; i < renewals; ++i) ASSERT_TRUE(pinned.Renew(nullptr, def.get()));
+            ItemPin pin(&pinned);
+            EXPECT_FALSE(pinned.Renew(nullptr, def.get())) << "pinned " << renewals;
         }
     }
     CVariableItem result;
