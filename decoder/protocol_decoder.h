@@ -205,9 +205,9 @@ class ProtocolDecoder {
     // The same for an element struct of def and its members.
     bool RenewElement(CStruct& element, StructDefinition* def);
     bool RenewMember(CStruct& owner, CVariableItem& member, VariableDefinition* def);
-    // RenewMember of a basic item that is as its renewal from def left it,
-    // in the loop over the members; false, having changed nothing that
-    // RenewMember does not make again, for any other item.
+    // RenewMember of a basic item of def, inline in the loop over a struct's
+    // members. False for any other item and for one that cannot be renewed
+    // in place, having changed nothing that RenewMember does not set again.
     bool RenewLeaf(CStruct& owner, CVariableItem& member, VariableDefinition* def);
     // Keeps the elements of a choice that is about to be made again, for
     // NewChoiceElement.
