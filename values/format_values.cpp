@@ -622,6 +622,12 @@ void FormatPlan::Parse(const char* format) {
     text = format != nullptr ? format : "";
     auto next = ParsedPieces(text.c_str());
     while (const FormatPiece* piece = next()) pieces.push_back(*piece);
+    plain = true;
+    for (const FormatPiece& piece : pieces) {
+        bool plainText = (piece.conversion == 's' || piece.conversion == 'S') && !piece.widthStar &&
+                         !piece.precisionStar && piece.d.width == 0 && !piece.d.hasPrecision;
+        if (piece.text == nullptr && !piece.plainDecimal && !plainText) plain = false;
+    }
 }
 
 bool FormatPlan::Of(const char* format, int length) const {
@@ -629,7 +635,62 @@ bool FormatPlan::Of(const char* format, int length) const {
            memcmp(format, text.data(), static_cast<size_t>(length)) == 0;
 }
 
+int FormatPlan::FormatPlain(char* out, int capacity, const FormatItem* items, int count) const {
+    if (out == nullptr || capacity < 1 || (items == nullptr && count > 0)) return -1;
+    const Options options{true, true};
+    size_t room = static_cast<size_t>(capacity) - 1;
+    size_t at = 0;
+    int next = 0;
+    for (const FormatPiece& piece : pieces) {
+        const char* bytes = piece.text;
+        size_t length = piece.length;
+        char digits[kMaxDecimalDigits];
+        if (bytes == nullptr) {
+            if (next >= count) return -1;
+            const FormatItem& item = items[next++];
+            // The value as ItemSource hands it to the directive.
+            Value value;
+            bool decimal = piece.plainDecimal;
+            if (item.value != nullptr) {
+                if (ReadValue(*item.value, decimal ? Need::kWord : Need::kText, value) != 0) {
+                    return -1;
+                }
+            } else if (decimal != (item.text == nullptr)) {
+                return -1;
+            } else if (decimal) {
+                value.word = item.word;
+            } else {
+                value.text = item.text;
+                value.length = TextLength(item.text, static_cast<size_t>(item.length));
+            }
+            if (decimal) {
+                bool isSigned = piece.conversion != 'u';
+                uint32_t word = DirectiveWord(value.word, isSigned, piece.d.isLong, options);
+                int64_t number = isSigned ? static_cast<int64_t>(static_cast<int32_t>(word))
+                                          : static_cast<int64_t>(word);
+                bytes = digits;
+                length = static_cast<size_t>(DecimalDigits(number, digits));
+            } else if (value.length == 0) {
+                bytes = "<NULL>";
+                length = 6;
+            } else {
+                bytes = value.text;
+                length = value.length;
+            }
+        }
+        if (length > room - at) return -1;
+        MoveBytes(out + at, bytes, length);
+        at += length;
+    }
+    out[at] = 0;
+    return static_cast<int>(at);
+}
+
 int FormatPlan::Format(char* out, int capacity, const FormatItem* items, int count) const {
+    if (plain) {
+        int n = FormatPlain(out, capacity, items, count);
+        if (n >= 0) return n;
+    }
     ItemSource source(items, items != nullptr && count > 0 ? count : 0);
     size_t at = 0;
     auto next = [this, &at]() -> const FormatPiece* {

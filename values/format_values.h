@@ -61,8 +61,16 @@ class FormatPlan {
     int Format(char* out, int capacity, const FormatItem* items, int count) const;
 
   private:
+    // Format of a plain plan: its values written straight into out, or -1
+    // where Format's general route must write them (a value that is not as
+    // its directive reads it, missing or too long for out).
+    int FormatPlain(char* out, int capacity, const FormatItem* items, int count) const;
+
     std::string text;  // the format; the text pieces point into it
     std::vector<FormatPiece> pieces;
+    // Every directive is a decimal or a text without flags, width or
+    // precision ("%d.%d", "%s -> %s"), the usual format.
+    bool plain = false;
 };
 
 // One value for FormatValueText: its type and, by type, the word (integers,

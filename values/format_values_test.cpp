@@ -117,6 +117,9 @@ TEST(FormatValuesTest, Conversions) {
         {"%c%C%3c", Values().Int(0x141).Int('a').Int('b'), "AA  b"},
         {"%s|%8s|%-6s|", Values().Str("abc").Str("").Str("ab"), "abc|  <NULL>|ab    |"},
         {"%.1s|%05S", Values().Str("abc").Str("ab"), "abc|   ab"},
+        // Plain directives only, which a plan writes without the formatter.
+        {"%s|%S|%d.%u|%ld.%lu", Values().Str("").Str("ab").Int(-1).Int(-1).Int(-1).Int(-1),
+         "<NULL>|ab|-1.65535|-1.4294967295"},
         {"%f", Values().Dbl(1.5), "1.500000"},
         {"%.2f|%.0f", Values().Dbl(0.5).Dbl(3.0), "0.50|3"},
         {"%8.3f|%08.3f|%-8.1f|", Values().Dbl(-1.5).Dbl(-1.5).Dbl(2.0),
