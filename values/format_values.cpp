@@ -240,6 +240,9 @@ class SingleSource final : public ValueSource {
     bool used = false;
 };
 
+// What an empty text prints as where the options say so.
+constexpr char kNullText[] = "<NULL>";
+
 struct Options {
     bool cutShortIntegers;  // without "l", integers are cut to 16 bits
     bool emptyTextAsNull;   // an empty string prints as "<NULL>"
@@ -306,11 +309,17 @@ bool IsPlainDecimal(char conversion, const Directive& d) {
            d.width == 0 && !d.hasPrecision;
 }
 
-void PutDecimal(Sink& sink, uint32_t word, bool isSigned) {
-    char text[kMaxDecimalDigits];
+// The decimal digits of a word read signed or unsigned, written to out (room
+// for kMaxDecimalDigits): their count.
+int WordDigits(uint32_t word, bool isSigned, char* out) {
     int64_t number =
         isSigned ? static_cast<int64_t>(static_cast<int32_t>(word)) : static_cast<int64_t>(word);
-    sink.Put(text, static_cast<uint64_t>(DecimalDigits(number, text)));
+    return DecimalDigits(number, out);
+}
+
+void PutDecimal(Sink& sink, uint32_t word, bool isSigned) {
+    char text[kMaxDecimalDigits];
+    sink.Put(text, static_cast<uint64_t>(WordDigits(word, isSigned, text)));
 }
 
 int ConvertInteger(Sink& sink, char conversion, const Directive& d, ValueSource& source,
@@ -400,8 +409,8 @@ int ConvertText(Sink& sink, const Directive& d, ValueSource& source, const Optio
     field.head = value.text;
     field.headLength = value.length;
     if (value.length == 0 && options.emptyTextAsNull) {
-        field.head = "<NULL>";
-        field.headLength = 6;
+        field.head = kNullText;
+        field.headLength = sizeof kNullText - 1;
     }
     Emit(sink, field, d);
     return 0;
@@ -455,6 +464,8 @@ struct FormatPiece {
     char conversion = 0;  // 0: a directive cut off by the end of the format
     // A decimal directive without flags, width, precision or "*".
     bool plainDecimal = false;
+    // A text directive without width, precision or "*".
+    bool plainText = false;
 };
 
 namespace {
@@ -508,6 +519,8 @@ const char* ParsePiece(const char* p, FormatPiece& piece) {
     piece.conversion = *q;
     piece.plainDecimal =
         !piece.widthStar && !piece.precisionStar && IsPlainDecimal(piece.conversion, d);
+    piece.plainText = (piece.conversion == 's' || piece.conversion == 'S') && !piece.widthStar &&
+                      !piece.precisionStar && d.width == 0 && !d.hasPrecision;
     return *q != 0 ? q + 1 : q;
 }
 
@@ -624,9 +637,7 @@ void FormatPlan::Parse(const char* format) {
     while (const FormatPiece* piece = next()) pieces.push_back(*piece);
     plain = true;
     for (const FormatPiece& piece : pieces) {
-        bool plainText = (piece.conversion == 's' || piece.conversion == 'S') && !piece.widthStar &&
-                         !piece.precisionStar && piece.d.width == 0 && !piece.d.hasPrecision;
-        if (piece.text == nullptr && !piece.plainDecimal && !plainText) plain = false;
+        if (piece.text == nullptr && !piece.plainDecimal && !piece.plainText) plain = false;
     }
 }
 
@@ -666,13 +677,11 @@ int FormatPlan::FormatPlain(char* out, int capacity, const FormatItem* items, in
             if (decimal) {
                 bool isSigned = piece.conversion != 'u';
                 uint32_t word = DirectiveWord(value.word, isSigned, piece.d.isLong, options);
-                int64_t number = isSigned ? static_cast<int64_t>(static_cast<int32_t>(word))
-                                          : static_cast<int64_t>(word);
                 bytes = digits;
-                length = static_cast<size_t>(DecimalDigits(number, digits));
+                length = static_cast<size_t>(WordDigits(word, isSigned, digits));
             } else if (value.length == 0) {
-                bytes = "<NULL>";
-                length = 6;
+                bytes = kNullText;
+                length = sizeof kNullText - 1;
             } else {
                 bytes = value.text;
                 length = value.length;

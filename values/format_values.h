@@ -68,8 +68,8 @@ class FormatPlan {
 
     std::string text;  // the format; the text pieces point into it
     std::vector<FormatPiece> pieces;
-    // Every directive is a decimal or a text without flags, width or
-    // precision ("%d.%d", "%s -> %s"), the usual format.
+    // Every directive is a decimal without flags, width or precision, or a
+    // text without width or precision ("%d.%d", "%s -> %s"): the usual format.
     bool plain = false;
 };
 
