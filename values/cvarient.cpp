@@ -3,6 +3,8 @@
 // Tested by values/cvarient_test.cpp.
 #include "values/cvarient.h"
 
+#include <malloc.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -131,6 +133,15 @@ void FreeData(uint8_t* block) {
     SmallData::Release(block);
 }
 
+// Whether block (null, or a heap block as every data block is) holds n
+// bytes and is not much larger: a value that is set again keeps its block
+// where it can, but not a large one for a short text.
+bool Holds(const uint8_t* block, size_t n) {
+    if (block == nullptr) return false;
+    size_t usable = malloc_usable_size(const_cast<uint8_t*>(block));
+    return usable >= n && (usable <= 2 * kSmallData || usable / 2 <= n);
+}
+
 }  // namespace
 
 CVarient::CVarient() = default;
@@ -174,6 +185,18 @@ bool CVarient::setBytes(const char* bytes, int32_t length) {
     if (n > static_cast<size_t>(INT32_MAX) - 1) {
         clear(true);
         return false;
+    }
+    if (Holds(data, n + 1)) {
+        // bytes may lie in this value's own block.
+        if (n > 0) memmove(data, bytes, n);
+        data[n] = 0;
+        value = static_cast<uint32_t>(n);
+        hasValue = true;
+        writable = true;
+        identRef = false;
+        type = kTypeOctet;
+        count = 1;
+        return true;
     }
     // The copy is made before clearing, since bytes may lie in this value.
     uint8_t* block = NewData(n + 1);
@@ -243,6 +266,15 @@ bool CVarient::clone(const CVarient& source) {
     if (source.data != nullptr) {
         size_t n =
             source.type == kTypeOctet ? static_cast<size_t>(source.value) + 1 : sizeof(double);
+        if (Holds(data, n)) {
+            memcpy(data, source.data, n);
+            copyBase(source);
+            value = source.value;
+            hasValue = source.hasValue;
+            writable = source.writable;
+            identRef = source.identRef;
+            return true;
+        }
         block = NewData(n);
         if (block == nullptr) {
             clear(true);

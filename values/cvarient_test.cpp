@@ -232,6 +232,21 @@ TEST(CVarientSetters, AssignAndCloneAlsoFromThemselves) {
     EXPECT_EQ(a.GetType(), kTypeDouble);
     EXPECT_FALSE(a.assign(CVarient()));
     EXPECT_EQ(a.GetType(), kTypeNone);
+
+    // Set again over a block of its own: shorter, longer, of another type.
+    CVarient r = Make(S("a text longer than the next"));
+    r.SetName("r");
+    ASSERT_TRUE(r.setBytes("hi"));
+    EXPECT_EQ(Text(r), "\"hi\"");
+    ASSERT_TRUE(r.clone(d));
+    EXPECT_EQ(r.GetType(), kTypeDouble);
+    EXPECT_STREQ(r.GetName().GetBuffer(), "");
+    ASSERT_TRUE(r.clone(s));
+    EXPECT_EQ(Text(r), "\"hello\"");
+    EXPECT_FALSE(r.IsWritable());
+    r.SetWritable(true);
+    ASSERT_TRUE(r.setBytes(std::string(300, 'x').c_str()));
+    EXPECT_EQ(r.value, 300u);
 }
 
 TEST(CVarientReaders, ConversionsByType) {
