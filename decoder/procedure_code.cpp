@@ -121,7 +121,10 @@ struct ProcedureCode::Builtin {
     // variable's bytes where they lie, else the value.
     bool format = false;
     std::vector<FormatItem> items;
+    // Parsed at the first format: the parameter holds the same literal at
+    // every call.
     FormatPlan plan;
+    bool planned = false;
     // A sysFetchValue that may read plain integers without its parameters.
     bool fetch = false;
     // The latest results of a call of a pure built-in whose values are
@@ -1248,8 +1251,36 @@ int ProcedureCode::Fetch(ExecuteEnv& env, Builtin& call) {
     return fetched;
 }
 
+namespace {
+
+// The kept results that a format reads in place, unpinned when it is done.
+class PinnedResults {
+  public:
+    PinnedResults() = default;
+    ~PinnedResults() {
+        for (int i = 0; i < count; ++i) pins[i].results->Unpin(pins[i].entry);
+    }
+    PinnedResults(const PinnedResults&) = delete;
+    PinnedResults& operator=(const PinnedResults&) = delete;
+
+    bool Full() const { return count == kMax; }
+    void Add(CallResults& results, int entry) { pins[count++] = {&results, entry}; }
+
+  private:
+    static constexpr int kMax = 8;
+    struct Pin {
+        CallResults* results;
+        int entry;
+    };
+    Pin pins[kMax];
+    int count = 0;
+};
+
+}  // namespace
+
 int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
     size_t count = call.items.size();
+    PinnedResults pinned;
     for (size_t i = 0; i < count; ++i) {
         int node = call.arguments[i + 1];
         FormatItem& item = call.items[i];
@@ -1272,6 +1303,16 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
                 continue;
             }
         }
+        if (value.kind == Node::kProcedure && !pinned.Full()) {
+            // A kept result is read where it lies; the return value that
+            // the call would leave, the format's run sets again.
+            QuietCallee& callee = *callees[static_cast<size_t>(value.index)];
+            int entry = -1;
+            item.value = QuietResult(env, callee, extra, entry);
+            if (item.value == nullptr) return 0;
+            if (entry >= 0) pinned.Add(*callee.results, entry);
+            continue;
+        }
         item.value = &extra;
         if (!Value(env, node, extra)) return 0;
     }
@@ -1281,9 +1322,10 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
     if (format != nullptr && env.hookOwner != nullptr) {
         // The built-in's buffer, result and return value.
         char buffer[1020];
-        // The format is parsed once: a literal's text does not change.
-        const char* text = format->GetBuffer(0);
-        if (!call.plan.Of(text, format->GetLength())) call.plan.Parse(text);
+        if (!call.planned) {
+            call.plan.Parse(format->GetBuffer(0));
+            call.planned = true;
+        }
         int n = call.plan.Format(buffer, sizeof buffer, call.items.data(), static_cast<int>(count));
         Procedure& callee = *call.procedure;
         call.result->setValueFlag(false);
@@ -1301,30 +1343,46 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
     for (size_t i = 0; i < count; ++i) {
         const FormatItem& item = call.items[i];
         CVarient& extra = *call.extraList[i];
-        bool set = item.value != nullptr ||
-                   (item.text != nullptr ? extra.setBytes(item.text, item.length)
-                                         : extra.setInteger(item.word, item.type));
+        bool set = item.value != nullptr
+                       ? item.value == &extra || extra.clone(*item.value)
+                       : (item.text != nullptr ? extra.setBytes(item.text, item.length)
+                                               : extra.setInteger(item.word, item.type));
         if (!set) return 0;
     }
     return -1;
 }
 
 bool ProcedureCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out) {
+    int pinned = -1;
+    const CVarient* result = QuietResult(env, call, out, pinned);
+    if (result == nullptr) return false;
+    if (pinned < 0) return true;
+    call.results->Unpin(pinned);
+    return env.returnValue.clone(*result) && out.clone(*result);
+}
+
+const CVarient* ProcedureCode::QuietResult(ExecuteEnv& env, QuietCallee& call, CVarient& out,
+                                           int& pinned) {
     int count = static_cast<int>(call.arguments.size());
     uint32_t words[CallResults::kMaxArguments];
     int32_t types[CallResults::kMaxArguments];
     // The call site, one call below this procedure's frame, reads its
     // arguments where the callee's calls fit below it.
-    if (env.CallDepth() + 1 + call.results->chain + 1 >= ExecuteEnv::kMaxCallDepth) return false;
+    if (env.CallDepth() + 1 + call.results->chain + 1 >= ExecuteEnv::kMaxCallDepth) return nullptr;
     for (int i = 0; i < count; ++i) {
-        if (!Operand(env, call.arguments[static_cast<size_t>(i)], words[i], types[i])) return false;
+        if (!Operand(env, call.arguments[static_cast<size_t>(i)], words[i], types[i])) {
+            return nullptr;
+        }
     }
-    if (const CVarient* kept = call.results->Find(words, types, count)) {
-        return env.returnValue.clone(*kept) && out.clone(*kept);
+    CallResults& results = *call.results;
+    pinned = results.Search(words, types, count);
+    if (pinned >= 0) {
+        results.Pin(pinned);
+        return &results.ResultAt(pinned);
     }
-    if (call.results->RunInFrame(env, call.procedure, words, count, out) <= 0) return false;
-    call.results->Keep(words, types, count, out);
-    return true;
+    if (results.RunInFrame(env, call.procedure, words, count, out) <= 0) return nullptr;
+    results.Keep(words, types, count, out);
+    return &out;
 }
 
 bool ProcedureCode::MayRun(const ExecuteEnv& env) const {
@@ -1385,9 +1443,14 @@ ProcedureCode::Stop ProcedureCode::Steps(ExecuteEnv& env, size_t& pc, bool commi
                 }
                 ++pc;
                 break;
-            case Step::kReturn:
-                return step.node < 0 || Store(env, *returnItem, step.node) ? Stop::kEnded
-                                                                           : Stop::kFailed;
+            case Step::kReturn: {
+                if (step.node < 0) return Stop::kEnded;
+                if (!Store(env, *returnItem, step.node)) return Stop::kFailed;
+                const Node& node = nodes[static_cast<size_t>(step.node)];
+                returnedCall =
+                    !node.integer && (node.kind == Node::kBuiltin || node.kind == Node::kProcedure);
+                return Stop::kEnded;
+            }
         }
     }
     return Stop::kEnded;
@@ -1455,6 +1518,19 @@ bool ProcedureCode::Decode(ExecuteEnv& env, DecodeSite& site) {
     return ok;
 }
 
+bool ProcedureCode::TextReturned(const ExecuteEnv& env) const {
+    // The frame's take of a text result copies the item's bytes into the
+    // return value, which holds them already where the item stored them
+    // from it: the same length of a text is the same bytes.
+    const OTSTR* text = returnItem->GetType() == kTypeOctet && returnItem->GetCount() == 1
+                            ? RunTimeStk::TextElement(*returnItem, 0)
+                            : nullptr;
+    return text != nullptr && procedure->returnType != kDeclDynamic &&
+           procedure->returnType != kDeclVoid && env.returnValue.GetType() == kTypeOctet &&
+           env.returnValue.HasValue() && env.returnValue.data != nullptr &&
+           static_cast<uint32_t>(text->GetLength()) == env.returnValue.value;
+}
+
 bool ProcedureCode::TakeResult(ExecuteEnv& env, CVarient* result) {
     return procedure->TakeResult(env, returnItem) &&
            (result == nullptr || result->clone(env.returnValue));
@@ -1468,12 +1544,14 @@ int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarie
     busy = true;
     returnItem->setValueFlag(false);
     env.returnValue.clear(false);
+    returnedCall = false;
     size_t pc = 0;
     bool ok = Steps(env, pc, false) == Stop::kEnded;
     busy = false;
     // Anything the frame would do otherwise is left to it, with its messages;
     // the result is taken as the frame's call takes it.
     if (!ok || !returnItem->HasValue()) return -1;
+    if (returnedCall && TextReturned(env)) return result.clone(env.returnValue) ? 1 : 0;
     return TakeResult(env, &result) ? 1 : 0;
 }
 

@@ -113,6 +113,9 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // The steps from pc on, committed or not; pc stays at the step that
     // stopped them.
     Stop Steps(ExecuteEnv& env, size_t& pc, bool committed);
+    // Whether the return value holds the text result that the last return
+    // stored from it (returnedCall), as the frame's take of it would leave it.
+    bool TextReturned(const ExecuteEnv& env) const;
     // The messages of a statement whose call failed, as its frame gives them.
     void Failed(ExecuteEnv& env, const Step& step);
     // Decodes a choice element in the site's frame, as the frame's call of
@@ -152,6 +155,11 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // call fails, -1 left to the call.
     int Fetch(ExecuteEnv& env, Builtin& call);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
+    // The result of a quiet call: a kept one where it lies, pinned there
+    // (its entry in *pinned) until the caller unpins it, else the result of
+    // its run in out; null where the call fails. The return value is left
+    // as it was where a kept result is found.
+    const CVarient* QuietResult(ExecuteEnv& env, QuietCallee& call, CVarient& out, int& pinned);
     // A call of general code from this code; false where it is undone.
     bool CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out);
     // The item of a variable that holds a value, else null (the frame's
@@ -186,4 +194,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // call's integer result, and that of a call made for its effect.
     CVarient scratch[3];
     bool busy = false;
+    // The last return stored the text of a call, which the return value
+    // holds as well (Store): the result need not be taken from the item.
+    bool returnedCall = false;
 };

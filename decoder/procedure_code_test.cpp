@@ -175,6 +175,16 @@ const GeneralCase kGeneralCases[] = {
      " if (a == 0) return strFormat(\"%s\", t); if (a == 2) return strFormat(\"%d\", s);"
      " return strFormat(\"%f %s\", a, strFormat(\"<%s>\", s)); }",
      "sysSetTitle(1, P(s, This.a, This.b)); return now();"},
+    // A format of many calls of one quiet procedure: its kept results are
+    // read in place while the calls after them keep new ones.
+    {"OCTET T(INT4 x) { return strFormat(\"<%d>\", x); }\nVOID P(STRING s, INT4 a, UINT1 b)"
+     " { sysSetTitle(0, strFormat(\"%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s\", T(a), T(a),"
+     " T(b), T(a), T(b), T(a + 1), T(a + 2), T(a + 3), T(a + 4), T(a + 5), T(a + 6), T(a + 7),"
+     " T(a + 8), T(a + 9), T(a + 10), T(a + 11), T(a + 12), T(a + 13), T(a + 14), T(a + 15),"
+     " T(a + 16), T(b))); sysSetTitle(1, strFormat(\"%s%s%s%s%s%s%s%s%s%s%s\", T(a), T(b),"
+     " T(a + 1), T(a + 2), T(a + 3), T(a + 4), T(a + 5), T(a + 6), T(a + 7), T(a + 8),"
+     " T(a + 9))); }",
+     "P(s, This.a, This.b); return 1;"},
     // Quiet procedures and a VOID procedure's value.
     {"INT4 Sq(INT4 x) { return x * x; }\nVOID P(STRING s, INT4 a, UINT1 b)"
      " { INT4 q; q = Sq(a) - Sq(b); sysSetTitle(0, strFormat(\"%d\", q)); }",

@@ -26,8 +26,8 @@ void CallResults::SetRunner(std::unique_ptr<QuietRunner> made) {
     runner = std::move(made);
 }
 
-const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, int count) const {
-    if (count < 0 || count > kMaxArguments) return nullptr;
+int CallResults::Search(const uint32_t* words, const int32_t* types, int count) const {
+    if (count < 0 || count > kMaxArguments) return -1;
     uint64_t key = KeyOf(words, count);
     for (int e = 0; e < kKept; ++e) {
         if (keys[e] != key) continue;
@@ -36,16 +36,20 @@ const CVarient* CallResults::Find(const uint32_t* words, const int32_t* types, i
         for (int i = 0; same && i < count; ++i) {
             same = entry.words[i] == words[i] && entry.types[i] == types[i];
         }
-        if (same) return &entry.result;
+        if (same) return e;
     }
-    return nullptr;
+    return -1;
 }
 
 void CallResults::Keep(const uint32_t* words, const int32_t* types, int count,
                        const CVarient& result) {
     if (count < 0 || count > kMaxArguments) return;
     int e = next;
-    next = (next + 1) % kKept;
+    for (int tried = 1; pins[e] != 0; ++tried) {
+        if (tried == kKept) return;
+        e = (e + 1) % kKept;
+    }
+    next = (e + 1) % kKept;
     keys[e] = 0;
     Entry& entry = entries[e];
     if (!entry.result.clone(result)) return;

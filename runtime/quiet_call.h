@@ -42,9 +42,20 @@ class CallResults {
     CallResults& operator=(const CallResults&) = delete;
 
     // The result of a call with these argument values, or null.
-    const CVarient* Find(const uint32_t* words, const int32_t* types, int count) const;
-    // Keeps result for these argument values in place of the oldest.
+    const CVarient* Find(const uint32_t* words, const int32_t* types, int count) const {
+        int e = Search(words, types, count);
+        return e >= 0 ? &entries[e].result : nullptr;
+    }
+    // The entry of Find's result, or -1.
+    int Search(const uint32_t* words, const int32_t* types, int count) const;
+    const CVarient& ResultAt(int e) const { return entries[e].result; }
+    // Keeps result for these argument values in place of the oldest entry
+    // that is not pinned (none while all are).
     void Keep(const uint32_t* words, const int32_t* types, int count, const CVarient& result);
+    // A pinned entry's result stays where it is, as long as it is pinned, for
+    // a caller that reads it in place while other calls run.
+    void Pin(int e) { ++pins[e]; }
+    void Unpin(int e) { --pins[e]; }
 
     // Runs procedure, whose results these are, for argument values that no
     // kept result has: through the runner when there is one and it runs,
@@ -74,6 +85,7 @@ class CallResults {
     std::unique_ptr<QuietFrame> frame;
     std::unique_ptr<QuietRunner> runner;
     Entry entries[kKept];
+    uint16_t pins[kKept] = {};
     int next = 0;
 };
 

@@ -128,4 +128,38 @@ TEST(CallResults, KeysAreValuesWithTheirTypes) {
     EXPECT_EQ(nullptr, results.Find(words, types, 0));
 }
 
+// A pinned result stays where it lies while newer ones take the places of
+// the others; with every entry pinned nothing more is kept.
+TEST(CallResults, PinnedResultsStay) {
+    CallResults results;
+    const int32_t type = kTypeInt4;
+    CVarient value;
+    auto keep = [&](uint32_t word) {
+        value.setInteger(word * 10, kTypeInt4);
+        results.Keep(&word, &type, 1, value);
+    };
+    const uint32_t first = 0;
+    keep(first);
+    int entry = results.Search(&first, &type, 1);
+    ASSERT_GE(entry, 0);
+    results.Pin(entry);
+    const CVarient* pinned = &results.ResultAt(entry);
+    for (uint32_t word = 1; word <= 3 * CallResults::kKept; ++word) keep(word);
+    EXPECT_EQ(pinned, results.Find(&first, &type, 1));
+    EXPECT_EQ(0, pinned->getLong());
+    const uint32_t last = 3 * CallResults::kKept;
+    EXPECT_EQ(static_cast<long>(last * 10), results.Find(&last, &type, 1)->getLong());
+
+    for (int e = 0; e < CallResults::kKept; ++e) {
+        if (e != entry) results.Pin(e);
+    }
+    const uint32_t more = 1000;
+    keep(more);
+    EXPECT_EQ(nullptr, results.Find(&more, &type, 1));
+    results.Unpin(entry);
+    keep(more);
+    EXPECT_EQ(10000, results.Find(&more, &type, 1)->getLong());
+    EXPECT_EQ(nullptr, results.Find(&first, &type, 1));
+}
+
 }  // namespace

@@ -641,11 +641,6 @@ void FormatPlan::Parse(const char* format) {
     }
 }
 
-bool FormatPlan::Of(const char* format, int length) const {
-    return static_cast<size_t>(length) == text.size() &&
-           memcmp(format, text.data(), static_cast<size_t>(length)) == 0;
-}
-
 int FormatPlan::FormatPlain(char* out, int capacity, const FormatItem* items, int count) const {
     if (out == nullptr || capacity < 1 || (items == nullptr && count > 0)) return -1;
     const Options options{true, true};

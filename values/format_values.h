@@ -55,8 +55,6 @@ class FormatPlan {
 
     // The plan of format (null: empty), up to its zero byte.
     void Parse(const char* format);
-    // Whether the plan is of the length bytes of format.
-    bool Of(const char* format, int length) const;
     // FormatValues of the format with count items for its values.
     int Format(char* out, int capacity, const FormatItem* items, int count) const;
 
