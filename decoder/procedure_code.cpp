@@ -76,12 +76,14 @@ struct ProcedureCode::Node {
     // literal's, a variable's, that of a binary operator whose operands'
     // types are known (whose result's signedness is then known too).
     int32_t knownType = kTypeNone;
-    // kBinary of a known type whose operands are both leaves ("a >> 24"):
-    // an operand that Operand computes in place.
-    bool leafOperands = false;
+    // kBinary of a known type whose operands are both simple ("a >> 24",
+    // "now() < end"): an operand that Operand computes in place.
+    bool simpleOperands = false;
 
     // A literal, a variable or an element of one, which Leaf reads in place.
     bool IsLeaf() const { return kind == kLiteral || kind == kVariable || kind == kElement; }
+    // A leaf or a reader, which Simple reads in place.
+    bool IsSimple() const { return IsLeaf() || kind == kReader; }
 };
 
 struct ProcedureCode::Step {
@@ -629,9 +631,9 @@ class ProcedureCode::Compiler {
                                : kTypeNone;
         if (IsIntegerType(promoted))
             node.knownType = IsSignedType(promoted) ? kTypeInt4 : kTypeUInt4;
-        node.leafOperands = node.knownType != kTypeNone &&
-                            code.nodes[static_cast<size_t>(node.left)].IsLeaf() &&
-                            code.nodes[static_cast<size_t>(node.right)].IsLeaf();
+        node.simpleOperands = node.knownType != kTypeNone &&
+                              code.nodes[static_cast<size_t>(node.left)].IsSimple() &&
+                              code.nodes[static_cast<size_t>(node.right)].IsSimple();
         return AddNode(node);
     }
 
@@ -731,6 +733,7 @@ class ProcedureCode::Compiler {
                 Node node;
                 node.kind = Node::kReader;
                 node.integer = true;
+                node.knownType = kTypeInt4;  // any other type fails the read
                 return AddNode(node, code.readers, Reader{callee, read});
             }
         }
@@ -983,23 +986,53 @@ inline __attribute__((always_inline)) bool ProcedureCode::Leaf(const Node& node,
     return item->GetWord(node.element, word);
 }
 
-// The leaves, most operands, are read without a call of Integer, and so is
-// an operator of two leaves of a known type, as Integer computes it.
+inline __attribute__((always_inline)) bool ProcedureCode::Simple(ExecuteEnv& env, const Node& node,
+                                                                 uint32_t& word, int32_t& type) {
+    if (node.kind != Node::kReader) return Leaf(node, word, type);
+    // The return value as the call leaves it: emptied, then the result.
+    Reader& reader = readers[static_cast<size_t>(node.index)];
+    return reader.read(env.hookOwner, env, *reader.procedure, word, type) && type == kTypeInt4 &&
+           env.returnValue.ClearToInteger(word, type);
+}
+
+// The leaves and readers, most operands, are read without a call of
+// Integer, and so is an operator of two of them of a known type, as Integer
+// computes it.
 inline __attribute__((always_inline)) bool ProcedureCode::Operand(ExecuteEnv& env, int index,
                                                                   uint32_t& word, int32_t& type) {
     const Node& node = nodes[static_cast<size_t>(index)];
-    if (node.IsLeaf()) return Leaf(node, word, type);
-    if (node.leafOperands) {
+    if (node.IsSimple()) return Simple(env, node, word, type);
+    if (node.kind == Node::kPath) return ReadPath(node, word, type);
+    if (node.simpleOperands) {
         uint32_t left = 0, right = 0;
         int32_t leftType = kTypeNone, rightType = kTypeNone;
-        if (!Leaf(nodes[static_cast<size_t>(node.left)], left, leftType) ||
-            !Leaf(nodes[static_cast<size_t>(node.right)], right, rightType)) {
+        if (!Simple(env, nodes[static_cast<size_t>(node.left)], left, leftType) ||
+            !Simple(env, nodes[static_cast<size_t>(node.right)], right, rightType)) {
             return false;
         }
         type = node.knownType;
         return IntegerOp(node.code, type == kTypeInt4, left, right, word) == OpResult::kDone;
     }
     return Integer(env, index, word, type);
+}
+
+bool ProcedureCode::ReadPath(const Node& node, uint32_t& word, int32_t& type) {
+    Path& read = *paths[static_cast<size_t>(node.index)];
+    int32_t idx = -1;
+    CVariableItem* item = nullptr;
+    if (above != nullptr && read.name.IsEmpty()) {
+        item = above->FollowDotted(read.path, &read.slot, &idx);
+    } else if (above != nullptr) {
+        item = above->FindBare(read.name.GetBuffer(), read.name.GetLength(), &read.slot);
+        if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
+    }
+    // As the frame reads it: from storage that holds a value.
+    if (item == nullptr || item->Header().baseType == -1 || item->Header().baseType == -2 ||
+        !item->HasValue() || idx < 0) {
+        return false;
+    }
+    type = item->GetType();
+    return IsIntegerType(type) && item->GetWord(idx, word);
 }
 
 bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {
@@ -1009,24 +1042,8 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
         case Node::kVariable:
         case Node::kElement:
             return Leaf(node, word, type);
-        case Node::kPath: {
-            Path& read = *paths[static_cast<size_t>(node.index)];
-            int32_t idx = -1;
-            CVariableItem* item = nullptr;
-            if (above != nullptr && read.name.IsEmpty()) {
-                item = above->FollowDotted(read.path, &read.slot, &idx);
-            } else if (above != nullptr) {
-                item = above->FindBare(read.name.GetBuffer(), read.name.GetLength(), &read.slot);
-                if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
-            }
-            // As the frame reads it: from storage that holds a value.
-            if (item == nullptr || item->Header().baseType == -1 || item->Header().baseType == -2 ||
-                !item->HasValue() || idx < 0) {
-                return false;
-            }
-            type = item->GetType();
-            return IsIntegerType(type) && item->GetWord(idx, word);
-        }
+        case Node::kPath:
+            return ReadPath(node, word, type);
         case Node::kUnary: {
             uint32_t operand = 0;
             int32_t operandType = kTypeNone;
@@ -1047,15 +1064,8 @@ bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t&
             }
             return CVarient::OperateWords(left, leftType, node.code, right, rightType, word, type);
         }
-        case Node::kReader: {
-            // The return value as the call leaves it: emptied, then the result.
-            Reader& reader = readers[static_cast<size_t>(node.index)];
-            if (!reader.read(env.hookOwner, env, *reader.procedure, word, type) ||
-                type != kTypeInt4) {
-                return false;
-            }
-            return env.returnValue.ClearToInteger(word, type);
-        }
+        case Node::kReader:
+            return Simple(env, node, word, type);
         case Node::kBuiltin:
         case Node::kProcedure:
         case Node::kGeneral: {

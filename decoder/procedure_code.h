@@ -129,7 +129,11 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Integer(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
     // The integer of a literal, a variable or an element of one.
     bool Leaf(const Node& node, uint32_t& word, int32_t& type) const;
-    // An operator's operand: a leaf read in place, else Integer.
+    // The integer of a leaf, or of a reader's call (now, TotalLength).
+    bool Simple(ExecuteEnv& env, const Node& node, uint32_t& word, int32_t& type);
+    // The integer of a path or a bare name read in the frames above.
+    bool ReadPath(const Node& node, uint32_t& word, int32_t& type);
+    // An operator's operand: a leaf or a reader read in place, else Integer.
     bool Operand(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
     // The value of any node, as the evaluator gives it; with call, an
     // integer call's value as the call leaves it.

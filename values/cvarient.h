@@ -54,7 +54,17 @@ class CVarient : public VarientBase {
     bool setInteger(uint32_t value, int32_t valueType);
     // clear(false), then setInteger: a call's integer result, in one step.
     bool ClearToInteger(uint32_t word, int32_t valueType) {
-        clear(false);
+        if (data != nullptr || !name.IsEmpty() || !description.IsEmpty()) {
+            clear(false);
+        } else {
+            // What clear leaves, where it has no block or text to let go.
+            value = 0;
+            hasValue = false;
+            writable = true;
+            identRef = false;
+            type = kTypeNone;
+            count = 0;
+        }
         return TakeInteger(word, valueType);
     }
     bool setDouble(double value);

@@ -247,6 +247,32 @@ TEST(CVarientSetters, AssignAndCloneAlsoFromThemselves) {
     r.SetWritable(true);
     ASSERT_TRUE(r.setBytes(std::string(300, 'x').c_str()));
     EXPECT_EQ(r.value, 300u);
+
+    // ClearToInteger leaves what clear and setInteger leave, from a text
+    // with a name or from a bare integer; a type that is no integer leaves
+    // the value cleared.
+    for (bool named : {true, false}) {
+        CVarient v;
+        if (named) {
+            v.setBytes("text");
+            v.SetName("n");
+            v.SetDescription("d");
+        } else {
+            v.setInteger(7, kTypeUInt1);
+        }
+        v.SetWritable(false);
+        ASSERT_TRUE(v.ClearToInteger(5, kTypeInt4));
+        EXPECT_EQ(Text(v), "5");
+        EXPECT_EQ(v.GetType(), kTypeInt4);
+        EXPECT_EQ(v.GetCount(), 1);
+        EXPECT_TRUE(v.IsWritable());
+        EXPECT_EQ(v.data, nullptr);
+        EXPECT_STREQ(v.GetName().GetBuffer(), "");
+        EXPECT_FALSE(v.ClearToInteger(5, kTypeDouble));
+        EXPECT_FALSE(v.HasValue());
+        EXPECT_EQ(v.GetType(), kTypeNone);
+        EXPECT_EQ(v.value, 0u);
+    }
 }
 
 TEST(CVarientReaders, ConversionsByType) {
