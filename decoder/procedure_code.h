@@ -133,7 +133,8 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Simple(ExecuteEnv& env, const Node& node, uint32_t& word, int32_t& type);
     // The integer of a path or a bare name read in the frames above.
     bool ReadPath(const Node& node, uint32_t& word, int32_t& type);
-    // An operator's operand: a leaf or a reader read in place, else Integer.
+    // An operator's operand: a leaf, a reader or a path read in place, else
+    // Integer.
     bool Operand(ExecuteEnv& env, int node, uint32_t& word, int32_t& type);
     // The value of any node, as the evaluator gives it; with call, an
     // integer call's value as the call leaves it.
@@ -160,9 +161,9 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     int Fetch(ExecuteEnv& env, Builtin& call);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
     // The result of a quiet call: a kept one where it lies, pinned there
-    // (its entry in *pinned) until the caller unpins it, else the result of
-    // its run in out; null where the call fails. The return value is left
-    // as it was where a kept result is found.
+    // (its entry in pinned, else -1) until the caller unpins it, else the
+    // result of its run in out; null where the call fails. The return value
+    // is left as it was where a kept result is found.
     const CVarient* QuietResult(ExecuteEnv& env, QuietCallee& call, CVarient& out, int& pinned);
     // A call of general code from this code; false where it is undone.
     bool CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out);

@@ -162,12 +162,7 @@ CVarient& CVarient::operator=(const CVarient& other) {
 void CVarient::clear(bool keepName) {
     FreeData(data);
     data = nullptr;
-    value = 0;
-    hasValue = false;
-    writable = true;
-    identRef = false;
-    type = kTypeNone;
-    count = 0;
+    ResetValue();
     if (!keepName) resetBase();
 }
 
@@ -267,7 +262,7 @@ bool CVarient::clone(const CVarient& source) {
         size_t n =
             source.type == kTypeOctet ? static_cast<size_t>(source.value) + 1 : sizeof(double);
         if (Holds(data, n)) {
-            memcpy(data, source.data, n);
+            memmove(data, source.data, n);
             copyBase(source);
             value = source.value;
             hasValue = source.hasValue;

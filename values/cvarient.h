@@ -54,16 +54,11 @@ class CVarient : public VarientBase {
     bool setInteger(uint32_t value, int32_t valueType);
     // clear(false), then setInteger: a call's integer result, in one step.
     bool ClearToInteger(uint32_t word, int32_t valueType) {
+        // Where there is no block or text to let go, clear only resets.
         if (data != nullptr || !name.IsEmpty() || !description.IsEmpty()) {
             clear(false);
         } else {
-            // What clear leaves, where it has no block or text to let go.
-            value = 0;
-            hasValue = false;
-            writable = true;
-            identRef = false;
-            type = kTypeNone;
-            count = 0;
+            ResetValue();
         }
         return TakeInteger(word, valueType);
     }
@@ -132,6 +127,15 @@ class CVarient : public VarientBase {
     bool IsIdentRef() const { return identRef; }
 
   private:
+    // What clear sets once the block is gone: no value, writable.
+    void ResetValue() {
+        value = 0;
+        hasValue = false;
+        writable = true;
+        identRef = false;
+        type = kTypeNone;
+        count = 0;
+    }
     // The rest of setInteger once the value is cleared: false, storing
     // nothing, for a type that is not an integer type.
     bool TakeInteger(uint32_t word, int32_t valueType) {
