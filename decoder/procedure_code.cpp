@@ -1318,7 +1318,7 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
             // the call would leave, the format's run sets again.
             QuietCallee& callee = *callees[static_cast<size_t>(value.index)];
             int entry = -1;
-            item.value = QuietResult(env, callee, extra, entry);
+            item.value = QuietResult(env, callee, extra, &entry);
             if (item.value == nullptr) return 0;
             if (entry >= 0) pinned.Add(*callee.results, entry);
             continue;
@@ -1363,16 +1363,13 @@ int ProcedureCode::FormatTyped(ExecuteEnv& env, Builtin& call, CVarient* out) {
 }
 
 bool ProcedureCode::CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out) {
-    int pinned = -1;
-    const CVarient* result = QuietResult(env, call, out, pinned);
+    const CVarient* result = QuietResult(env, call, out, nullptr);
     if (result == nullptr) return false;
-    if (pinned < 0) return true;
-    call.results->Unpin(pinned);
-    return env.returnValue.clone(*result) && out.clone(*result);
+    return result == &out || (env.returnValue.clone(*result) && out.clone(*result));
 }
 
 const CVarient* ProcedureCode::QuietResult(ExecuteEnv& env, QuietCallee& call, CVarient& out,
-                                           int& pinned) {
+                                           int* pinned) {
     int count = static_cast<int>(call.arguments.size());
     uint32_t words[CallResults::kMaxArguments];
     int32_t types[CallResults::kMaxArguments];
@@ -1385,10 +1382,13 @@ const CVarient* ProcedureCode::QuietResult(ExecuteEnv& env, QuietCallee& call, C
         }
     }
     CallResults& results = *call.results;
-    pinned = results.Search(words, types, count);
-    if (pinned >= 0) {
-        results.Pin(pinned);
-        return &results.ResultAt(pinned);
+    int kept = results.Search(words, types, count);
+    if (kept >= 0) {
+        if (pinned != nullptr) {
+            results.Pin(kept);
+            *pinned = kept;
+        }
+        return &results.ResultAt(kept);
     }
     if (results.RunInFrame(env, call.procedure, words, count, out) <= 0) return nullptr;
     results.Keep(words, types, count, out);

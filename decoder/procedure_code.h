@@ -160,11 +160,11 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // call fails, -1 left to the call.
     int Fetch(ExecuteEnv& env, Builtin& call);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
-    // The result of a quiet call: a kept one where it lies, pinned there
-    // (its entry in pinned, else -1) until the caller unpins it, else the
-    // result of its run in out; null where the call fails. The return value
-    // is left as it was where a kept result is found.
-    const CVarient* QuietResult(ExecuteEnv& env, QuietCallee& call, CVarient& out, int& pinned);
+    // The result of a quiet call: a kept one where it lies, else the result
+    // of its run in out; null where the call fails. With pinned, a kept
+    // result stays pinned (its entry in *pinned) until the caller unpins
+    // it. The return value is left as it was where a kept result is found.
+    const CVarient* QuietResult(ExecuteEnv& env, QuietCallee& call, CVarient& out, int* pinned);
     // A call of general code from this code; false where it is undone.
     bool CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& out);
     // The item of a variable that holds a value, else null (the frame's
