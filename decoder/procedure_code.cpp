@@ -206,8 +206,12 @@ class ProcedureCode::Compiler {
             if (variable < 0) return false;
             code.integerParams.push_back(IsIntegerType(code.variables[variable]->GetType()));
         }
-        return Block(*procedure.body) && (returns == kDeclVoid || MakeReturn(returns)) &&
-               (code.decodes.empty() || Committable());
+        if (!Block(*procedure.body) || (returns != kDeclVoid && !MakeReturn(returns)) ||
+            (!code.decodes.empty() && !Committable())) {
+            return false;
+        }
+        if (!general && returns == kDeclOctet) code.formatReturn = FormatReturned();
+        return true;
     }
 
   private:
@@ -260,6 +264,23 @@ class ProcedureCode::Compiler {
             if (declared->Compare(name.GetBuffer(0), false)) return true;
         }
         return name.Compare("Return", false);
+    }
+
+    // The format call that the code's one step returns, where every value
+    // it formats is an integer: "return strFormat("%d.%d", a >> 8, a & 255);".
+    int FormatReturned() const {
+        if (code.steps.size() != 1 || code.steps[0].op != Step::kReturn || code.steps[0].node < 0) {
+            return -1;
+        }
+        const Node& node = code.nodes[static_cast<size_t>(code.steps[0].node)];
+        if (node.kind != Node::kBuiltin) return -1;
+        const Builtin& call = *code.builtins[static_cast<size_t>(node.index)];
+        if (!call.format || call.fetch) return -1;
+        for (size_t i = 1; i < call.arguments.size(); ++i) {
+            int argument = call.arguments[i];
+            if (argument < 0 || !code.nodes[static_cast<size_t>(argument)].integer) return -1;
+        }
+        return node.index;
     }
 
     bool MakeReturn(int32_t returns) {
@@ -1551,6 +1572,7 @@ int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarie
     for (int i = 0; i < count; ++i) {
         if (!variables[static_cast<size_t>(i)]->setAt(0, words[i])) return -1;
     }
+    if (formatReturn >= 0 && RunFormat(env, result) > 0) return 1;
     busy = true;
     returnItem->setValueFlag(false);
     env.returnValue.clear(false);
@@ -1563,6 +1585,40 @@ int ProcedureCode::Run(ExecuteEnv& env, const uint32_t* words, int count, CVarie
     if (!ok || !returnItem->HasValue()) return -1;
     if (returnedCall && TextReturned(env)) return result.clone(env.returnValue) ? 1 : 0;
     return TakeResult(env, &result) ? 1 : 0;
+}
+
+int ProcedureCode::RunFormat(ExecuteEnv& env, CVarient& result) {
+    Builtin& call = *builtins[static_cast<size_t>(formatReturn)];
+    // The first run through the steps stores the format and parses it; a
+    // kept result of the call would be the same text.
+    Procedure& callee = *call.procedure;
+    RunTimeStk* root = env.GetRoot();
+    if (!call.primed || !call.planned || env.hookOwner == nullptr || root == nullptr ||
+        root->FindFrameOfProgram(callee.owner) == nullptr || call.result->GetType() != kTypeOctet) {
+        return -1;
+    }
+    int count = static_cast<int>(call.items.size());
+    for (int i = 0; i < count; ++i) {
+        FormatItem& item = call.items[static_cast<size_t>(i)];
+        item.value = nullptr;
+        item.text = nullptr;
+        if (!Operand(env, call.arguments[static_cast<size_t>(i) + 1], item.word, item.type) ||
+            !IsIntegerType(item.type)) {
+            return -1;
+        }
+    }
+    char buffer[1020];
+    int n = call.plan.Format(buffer, sizeof buffer, call.items.data(), count);
+    // An empty text is taken from the return item: the steps take it.
+    if (n <= 0) return -1;
+    // The built-in's result item, the return value and the return item as
+    // the call and the return leave them; the result as Run takes the text
+    // that the return value holds.
+    call.result->setValueFlag(false);
+    returnItem->setValueFlag(false);
+    env.returnValue.clear(false);
+    if (!env.returnValue.setBytes(buffer, n)) return -1;
+    return result.clone(env.returnValue) ? 1 : -1;
 }
 
 bool ProcedureCode::Parameters(RunTimeStk& caller, const CallArguments& args) {

@@ -123,6 +123,10 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Decode(ExecuteEnv& env, DecodeSite& site);
     // The result as the frame's call takes it.
     bool TakeResult(ExecuteEnv& env, CVarient* result);
+    // The quiet run of a procedure that only returns a format of integers:
+    // formatted straight into the result, with the return value as the
+    // steps would leave it. -1 where the steps must run instead.
+    int RunFormat(ExecuteEnv& env, CVarient& result);
     // The parameters from the call site's arguments, read in caller.
     bool Parameters(RunTimeStk& caller, const CallArguments& args);
     // The integer of an integer node; false where the word route gives none.
@@ -202,4 +206,7 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // The last return stored the text of a call, which the return value
     // holds as well (Store): the result need not be taken from the item.
     bool returnedCall = false;
+    // Quiet code whose one step returns this strFormat call of integers as
+    // an OCTET (RunFormat); -1 for any other.
+    int formatReturn = -1;
 };
