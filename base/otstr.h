@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/move_bytes.h"
+
 class OTSTR {
   public:
     OTSTR();
@@ -35,7 +37,7 @@ class OTSTR {
         // and descriptions of values.
         if ((length | other.length) == 0) return *this;
         if (buffer == nullptr || other.length > capacity || this == &other) return Copy(other);
-        if (other.length > 0) memcpy(buffer, other.buffer, static_cast<size_t>(other.length));
+        MoveBytes(buffer, other.buffer, static_cast<size_t>(other.length));
         buffer[other.length] = 0;
         length = other.length;
         return *this;
