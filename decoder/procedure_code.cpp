@@ -149,7 +149,27 @@ struct ProcedureCode::Path {
     DottedPath path;
     OTSTR name;  // a bare name; empty for a path
     RunTimeStk::NameSlot slot;
+    // The item and index found last, while pathStamp is still stamp.
+    uint64_t stamp = 0;
+    CVariableItem* item = nullptr;
+    int32_t idx = -1;
 };
+
+namespace {
+
+// Moves a stamp on when it goes out of scope.
+class StampOnLeave {
+  public:
+    explicit StampOnLeave(uint64_t& stamp) : stamp(stamp) {}
+    ~StampOnLeave() { ++stamp; }
+    StampOnLeave(const StampOnLeave&) = delete;
+    StampOnLeave& operator=(const StampOnLeave&) = delete;
+
+  private:
+    uint64_t& stamp;
+};
+
+}  // namespace
 
 // A decode of a choice element (sysTranChoiceItem) of the element that a
 // Translate procedure was called for, made in a frame of the built-in's
@@ -1041,11 +1061,21 @@ bool ProcedureCode::ReadPath(const Node& node, uint32_t& word, int32_t& type) {
     Path& read = *paths[static_cast<size_t>(node.index)];
     int32_t idx = -1;
     CVariableItem* item = nullptr;
-    if (above != nullptr && read.name.IsEmpty()) {
-        item = above->FollowDotted(read.path, &read.slot, &idx);
+    if (read.stamp == pathStamp) {
+        item = read.item;
+        idx = read.idx;
     } else if (above != nullptr) {
-        item = above->FindBare(read.name.GetBuffer(), read.name.GetLength(), &read.slot);
-        if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
+        if (read.name.IsEmpty()) {
+            item = above->FollowDotted(read.path, &read.slot, &idx);
+        } else {
+            item = above->FindBare(read.name.GetBuffer(), read.name.GetLength(), &read.slot);
+            if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
+        }
+        if (item != nullptr) {
+            read.stamp = pathStamp;
+            read.item = item;
+            read.idx = idx;
+        }
     }
     // As the frame reads it: from storage that holds a value.
     if (item == nullptr || item->Header().baseType == -1 || item->Header().baseType == -2 ||
@@ -1136,6 +1166,7 @@ bool ProcedureCode::CallGeneral(ExecuteEnv& env, GeneralCallee& call, CVarient& 
         return false;
     }
     // One call below this procedure's frame, as its call site runs it.
+    StampOnLeave stamp(pathStamp);
     env.EnterCall();
     int ran = callee.RunGeneral(env, &out, [&] {
         for (size_t i = 0; i < call.arguments.size(); ++i) {
@@ -1207,6 +1238,7 @@ bool ProcedureCode::Call(ExecuteEnv& env, Builtin& call, CVarient* out) {
 }
 
 bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient* out) {
+    StampOnLeave stamp(pathStamp);
     Procedure& callee = *call.procedure;
     RunTimeStk* root = env.GetRoot();
     RunTimeStk* parent = root != nullptr ? root->FindFrameOfProgram(callee.owner) : nullptr;
@@ -1528,6 +1560,7 @@ bool ProcedureCode::DecodesReady(ExecuteEnv& env) {
 }
 
 bool ProcedureCode::Decode(ExecuteEnv& env, DecodeSite& site) {
+    StampOnLeave stamp(pathStamp);
     Procedure& callee = *site.procedure;
     // One call below this procedure's frame, as ExecuteEnv::Execute refuses it.
     if (env.CallDepth() + 1 >= ExecuteEnv::kMaxCallDepth) {
@@ -1650,6 +1683,8 @@ bool ProcedureCode::Parameters(RunTimeStk& caller, const CallArguments& args) {
 template <typename SetParameters>
 int ProcedureCode::RunGeneral(ExecuteEnv& env, CVarient* result, SetParameters setParameters) {
     if (mode != Mode::kGeneral || !MayRun(env) || !DecodesReady(env)) return -1;
+    ++pathStamp;
+    StampOnLeave stamp(pathStamp);
     // Where ExecuteEnv::Execute would hang the procedure's frame.
     RunTimeStk* root = env.GetRoot();
     above = root != nullptr ? root->FindFrameOfProgram(procedure->owner) : nullptr;

@@ -192,6 +192,11 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // The frame that the procedure's frame would hang below, where the
     // paths are read, found at the start of each general run.
     RunTimeStk* above = nullptr;
+    // Moves on at the start and the end of a general run and after every
+    // call that may change the frames or the instance tree (a built-in's, a
+    // general procedure's, a decode): a path found since leads to the same
+    // item (Path::stamp).
+    uint64_t pathStamp = 1;
     CVariableItem* returnItem = nullptr;
     std::vector<Node> nodes;
     std::vector<Step> steps;
