@@ -264,47 +264,57 @@ bool Builtin::TranChoiceItem() {
     CVariableItem* choice = cur->addressSource != nullptr ? cur->addressSource : cur;
     CStruct* elements = choice->IsChoice() ? choice->StructAt(0) : nullptr;
     if (elements == nullptr) return Fail("%s", kChoiceInvalid);
-    // "<ident>[ChoiceElem %ld]"
+    // "<ident>[ChoiceElem %ld]" of the elements there are now, made where a
+    // message or the decode of an element that is not a struct needs it.
     TextStack::Text elementName(decoder.ScratchTexts());
-    char count[kMaxDecimalDigits];
-    elementName->Append(*ident);
-    elementName->Append("[ChoiceElem ");
-    elementName->Append(count, DecimalDigits(elements->GetCount(false), count));
-    elementName->AppendChar(']');
-    const char* element = elementName->GetBuffer(0);
+    int32_t before = elements->GetCount(false);
+    auto element = [&]() -> const char* {
+        if (elementName->IsEmpty()) {
+            char count[kMaxDecimalDigits];
+            elementName->Append(*ident);
+            elementName->Append("[ChoiceElem ");
+            elementName->Append(count, DecimalDigits(before, count));
+            elementName->AppendChar(']');
+        }
+        return elementName->GetBuffer(0);
+    };
     VariableDefinition* choiceDef = choice->def;
     const AttributeSlots* slots = SlotsOf(choiceDef);
     DeclareMap* map = slots != nullptr ? slots->choiceMap : nullptr;
     if (map == nullptr) {
-        return Fail(kChoiceNoMap, element,
+        return Fail(kChoiceNoMap, element(),
                     choiceDef != nullptr ? choiceDef->GetName().GetBuffer(0)
                                          : choice->GetItemName().GetBuffer(0));
     }
     VariableDefinition* def = map->FindTag(elemId);
     if (def == nullptr) {
-        return Fail(kChoiceNoTag, element, static_cast<long>(elemId), static_cast<unsigned>(elemId),
-                    map->GetName().GetBuffer(0));
+        return Fail(kChoiceNoTag, element(), static_cast<long>(elemId),
+                    static_cast<unsigned>(elemId), map->GetName().GetBuffer(0));
     }
     // An element past what the message could hold fails as a message that
     // ends there.
     if (!decoder.TakeChoiceElement()) {
-        decoder.SetError(decodermsg::kGetDataFail, cursor->GetPos(), element,
+        decoder.SetError(decodermsg::kGetDataFail, cursor->GetPos(), element(),
                          def->typeName.GetBuffer(0));
         return FailWithDecoderError();
     }
     StructDefinition* typeOf = IntegratedStructOf(def);
     CVariableItem* item = decoder.NewChoiceElement(*elements, def);
-    if (item == nullptr) return Fail(kChoiceCreate, element, elemId);
-    if (!map->implicit || item->Header().baseType != kDeclStruct) {
+    if (item == nullptr) return Fail(kChoiceCreate, element(), elemId);
+    // A struct is decoded without the name.
+    bool structure = item->Header().baseType == kDeclStruct;
+    if (!map->implicit || !structure) {
         if (!choice->SetChosen(item, elemId, 0)) {
             delete item;
-            return Fail(kChoiceCreate, element, elemId);
+            return Fail(kChoiceCreate, element(), elemId);
         }
-        return DecodeElement(*item, element, typeOf) || FailWithDecoderError();
+        return DecodeElement(*item, structure ? "" : element(), typeOf) || FailWithDecoderError();
     }
-    // An implicit map: the struct's members become elements of their own.
+    // An implicit map: the struct's members become elements of their own
+    // (the name is made first, as the decode may reuse the parameters).
     std::unique_ptr<CVariableItem> owned(item);
-    if (!DecodeElement(*item, element, typeOf)) return FailWithDecoderError();
+    element();
+    if (!DecodeElement(*item, "", typeOf)) return FailWithDecoderError();
     CStruct* members = item->StructAt(0);
     while (members != nullptr && members->members.GetSize() > 0) {
         CVariableItem* member = members->members.RemoveAt(0);
@@ -312,7 +322,7 @@ bool Builtin::TranChoiceItem() {
         member->parent = elements;
         if (!choice->SetChosen(member, tag, 0)) {
             delete member;
-            return Fail(kChoiceCreate, element, elemId);
+            return Fail(kChoiceCreate, element(), elemId);
         }
     }
     return true;
