@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/byte_cursor.h"
 #include "base/same_bytes.h"
@@ -146,6 +147,7 @@ struct ProcedureCode::Reader {
 // A path or a bare name read in the frames above, as the integer route of a
 // frame reads a bound leaf (RunTimeStk::ReadInteger).
 struct ProcedureCode::Path {
+    std::string text;  // as written
     DottedPath path;
     OTSTR name;  // a bare name; empty for a path
     RunTimeStk::NameSlot slot;
@@ -732,16 +734,25 @@ class ProcedureCode::Compiler {
     // An integer read in the frames above: text a bare name (first bytes
     // long) or a path, whose first name the procedure does not declare.
     int Above(const char* text, int first) {
+        if (Declared(text, first)) return -1;
+        Node node;
+        node.kind = Node::kPath;
+        node.integer = true;
+        // Where the path is written again, the same path is read again.
+        for (size_t i = 0; i < code.paths.size(); ++i) {
+            if (code.paths[i]->text == text) {
+                node.index = static_cast<int>(i);
+                return AddNode(node);
+            }
+        }
         std::unique_ptr<Path> path(new (std::nothrow) Path);
-        if (path == nullptr || Declared(text, first)) return -1;
+        if (path == nullptr) return -1;
+        path->text = text;
         if (text[first] == 0) {
             path->name = text;
         } else if (!path->path.Parse(text)) {
             return -1;
         }
-        Node node;
-        node.kind = Node::kPath;
-        node.integer = true;
         return AddNode(node, code.paths, std::move(path));
     }
 
