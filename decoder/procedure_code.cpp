@@ -151,6 +151,9 @@ struct ProcedureCode::Path {
     DottedPath path;
     OTSTR name;  // a bare name; empty for a path
     RunTimeStk::NameSlot slot;
+    // The path of all its names but the last, which this one leads on
+    // from; -1 for none (a bare name, a name with a subscript).
+    int prefix = -1;
     // The item and index found last, while pathStamp is still stamp.
     uint64_t stamp = 0;
     CVariableItem* item = nullptr;
@@ -738,22 +741,32 @@ class ProcedureCode::Compiler {
         Node node;
         node.kind = Node::kPath;
         node.integer = true;
-        // Where the path is written again, the same path is read again.
+        node.index = PathOf(text, first);
+        return node.index >= 0 ? AddNode(node) : -1;
+    }
+
+    // The path of text, whose first name ends at first: the same one where
+    // it is written again. A path of several names leads on from the path
+    // of all its names but the last (Path::prefix).
+    int PathOf(const std::string& text, int first) {
         for (size_t i = 0; i < code.paths.size(); ++i) {
-            if (code.paths[i]->text == text) {
-                node.index = static_cast<int>(i);
-                return AddNode(node);
-            }
+            if (code.paths[i]->text == text) return static_cast<int>(i);
         }
         std::unique_ptr<Path> path(new (std::nothrow) Path);
         if (path == nullptr) return -1;
         path->text = text;
-        if (text[first] == 0) {
-            path->name = text;
-        } else if (!path->path.Parse(text)) {
+        if (text[static_cast<size_t>(first)] == 0) {
+            path->name = text.c_str();
+        } else if (!path->path.Parse(text.c_str())) {
             return -1;
+        } else {
+            size_t dot = text.rfind('.');
+            if (dot != std::string::npos && dot >= static_cast<size_t>(first)) {
+                path->prefix = PathOf(text.substr(0, dot), first);
+            }
         }
-        return AddNode(node, code.paths, std::move(path));
+        code.paths.push_back(std::move(path));
+        return static_cast<int>(code.paths.size()) - 1;
     }
 
     // "[digits]" to the end of the text, its number at most 9 digits long.
@@ -1069,25 +1082,8 @@ inline __attribute__((always_inline)) bool ProcedureCode::Operand(ExecuteEnv& en
 }
 
 bool ProcedureCode::ReadPath(const Node& node, uint32_t& word, int32_t& type) {
-    Path& read = *paths[static_cast<size_t>(node.index)];
     int32_t idx = -1;
-    CVariableItem* item = nullptr;
-    if (read.stamp == pathStamp) {
-        item = read.item;
-        idx = read.idx;
-    } else if (above != nullptr) {
-        if (read.name.IsEmpty()) {
-            item = above->FollowDotted(read.path, &read.slot, &idx);
-        } else {
-            item = above->FindBare(read.name.GetBuffer(), read.name.GetLength(), &read.slot);
-            if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
-        }
-        if (item != nullptr) {
-            read.stamp = pathStamp;
-            read.item = item;
-            read.idx = idx;
-        }
-    }
+    const CVariableItem* item = Follow(*paths[static_cast<size_t>(node.index)], idx);
     // As the frame reads it: from storage that holds a value.
     if (item == nullptr || item->Header().baseType == -1 || item->Header().baseType == -2 ||
         !item->HasValue() || idx < 0) {
@@ -1095,6 +1091,37 @@ bool ProcedureCode::ReadPath(const Node& node, uint32_t& word, int32_t& type) {
     }
     type = item->GetType();
     return IsIntegerType(type) && item->GetWord(idx, word);
+}
+
+CVariableItem* ProcedureCode::Follow(Path& read, int32_t& idx) {
+    if (read.stamp == pathStamp) {
+        idx = read.idx;
+        return read.item;
+    }
+    idx = -1;
+    if (above == nullptr) return nullptr;
+    CVariableItem* item = nullptr;
+    if (!read.name.IsEmpty()) {
+        item = above->FindBare(read.name.GetBuffer(), read.name.GetLength(), &read.slot);
+        if (item != nullptr) idx = item->GetCount() == 1 ? 0 : -1;
+    } else if (read.prefix >= 0) {
+        // The last name's look-up is a level of item nesting, as the whole
+        // walk's is.
+        int32_t at = -1;
+        CVariableItem* head = Follow(*paths[static_cast<size_t>(read.prefix)], at);
+        ItemNesting nesting;
+        if (head != nullptr && !nesting.TooDeep()) {
+            item = above->FollowFrom(read.path, read.path.StepCount() - 1, head, at, &idx);
+        }
+    } else {
+        item = above->FollowDotted(read.path, &read.slot, &idx);
+    }
+    if (item != nullptr) {
+        read.stamp = pathStamp;
+        read.item = item;
+        read.idx = idx;
+    }
+    return item;
 }
 
 bool ProcedureCode::Integer(ExecuteEnv& env, int index, uint32_t& word, int32_t& type) {

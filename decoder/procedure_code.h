@@ -135,6 +135,9 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     bool Leaf(const Node& node, uint32_t& word, int32_t& type) const;
     // The integer of a leaf, or of a reader's call (now, TotalLength).
     bool Simple(ExecuteEnv& env, const Node& node, uint32_t& word, int32_t& type);
+    // The item (element idx) that a path or a bare name leads to in the
+    // frames above; found again only once the path stamp has moved on.
+    CVariableItem* Follow(Path& read, int32_t& idx);
     // The integer of a path or a bare name read in the frames above.
     bool ReadPath(const Node& node, uint32_t& word, int32_t& type);
     // An operator's operand: a leaf, a reader or a path read in place, else

@@ -269,6 +269,29 @@ TEST_F(ProcedureCodeTest, GeneralCallsDoWhatTheFrameDoes) {
     }
 }
 
+// Paths of members of nested structs and arrays, written again: read again
+// after a fetch and after a call, from the items found before, with the
+// values that they hold then.
+TEST_F(ProcedureCodeTest, PathsReadAgainGiveWhatTheFrameGives) {
+    ASSERT_EQ("OK",
+              Load("struct H { UINT1 x; UINT1 y[2]; };\n"
+                   "INT4 Q(STRING s, INT4 a) { sysSetTitle(0, s); return a * 3; }\n"
+                   "struct R { H h; UINT1 k[3]; H hs[2]; UINT1 f { UINT1 Translate(STRING s,"
+                   " dynamic &c, INT4 n) { INT4 t = This.h.x + This.h.y[1] * 2 + This.k[2] +"
+                   " This.hs[1].y[0]; sysFetchValue(s, c, now(), 0, 1);"
+                   " t = t * 7 + This.h.x - This.hs[1].x + This.f + This.hs[1].y[0];"
+                   " t = Q(s, This.h.y[1]) + This.h.x * This.hs[0].x; return t + This.k[0]; } };" +
+                   std::string(kRest)));
+    const AttributeSlots* slots = SlotsOf(decoder.GetProgram()->FindStruct("R")->GetMember(3));
+    ASSERT_TRUE(slots != nullptr && slots->translate != nullptr);
+    ASSERT_NE(nullptr, decoder.GetCompiledProcedures().CodeOf(*slots->translate));
+    ExpectLikeTheFrame(decoder,
+                       {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+                        {255, 0, 254, 3, 3, 3, 9, 9, 9, 8, 8, 8, 200},
+                        {1, 2, 3, 4, 5, 6}},
+                       "paths");
+}
+
 // What is left to the frame. By quiet code: calls whose results are not
 // kept, loops, effects. By general code: parameters passed by address or as
 // arrays, decodes outside a Translate procedure, variables of the script

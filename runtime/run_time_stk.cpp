@@ -757,35 +757,39 @@ CVariableItem* RunTimeStk::MemberOf(CStruct& element, const DottedPath& path, in
 }
 
 CVariableItem* RunTimeStk::FollowDotted(const DottedPath& path, NameSlot* slot, int32_t* outIdx) {
-    CVariableItem* item = nullptr;
-    int32_t idx = -1;
     // The member look-ups count as one level of item nesting, as the
     // general route's do.
     ItemNesting nesting;
+    if (path.StepCount() < 1) return nullptr;
+    // The first name, found through the frames.
+    const DottedPath::Step& step = path.StepAt(0);
+    CVariableItem* item = FindBare(path.NameOf(0), step.nameLength, slot);
+    if (item == nullptr) return nullptr;
+    int32_t idx = item->GetCount() == 1 ? 0 : -1;
+    bool last = path.StepCount() == 1;
+    if (step.subscript >= 0) {
+        if (step.subscript >= item->GetCount()) return nullptr;
+        // As the general route: refused where the caller wants no index.
+        if (last && outIdx == nullptr) return nullptr;
+        idx = step.subscript;
+    }
+    if (!last && nesting.TooDeep()) return nullptr;
+    return FollowFrom(path, 1, item, idx, outIdx);
+}
+
+CVariableItem* RunTimeStk::FollowFrom(const DottedPath& path, int from, CVariableItem* item,
+                                      int32_t idx, int32_t* outIdx) const {
     int count = path.StepCount();
-    for (int s = 0; s < count; ++s) {
+    for (int s = from; s < count; ++s) {
         const DottedPath::Step& step = path.StepAt(s);
-        const char* name = path.NameOf(s);
-        bool last = s + 1 == count;
-        bool subscripted = step.subscript >= 0;
-        if (s == 0) {
-            // The first name, found through the frames.
-            item = FindBare(name, step.nameLength, slot);
-            if (item == nullptr) return nullptr;
-            idx = item->GetCount() == 1 ? 0 : -1;
-            if (subscripted && step.subscript >= item->GetCount()) return nullptr;
-            if (!last && nesting.TooDeep()) return nullptr;
-        } else {
-            CStruct* element = item->StructAt(idx);
-            if (element == nullptr) return nullptr;
-            item = MemberOf(*element, path, s);
-            if (item == nullptr) return nullptr;
-            idx = item->Header().count == 1 ? 0 : -1;
-            if (subscripted && step.subscript >= item->Header().count) return nullptr;
-        }
-        if (subscripted) {
-            // As the general route: refused where the caller wants no index.
-            if (last && outIdx == nullptr) return nullptr;
+        CStruct* element = item->StructAt(idx);
+        if (element == nullptr) return nullptr;
+        item = MemberOf(*element, path, s);
+        if (item == nullptr) return nullptr;
+        idx = item->Header().count == 1 ? 0 : -1;
+        if (step.subscript >= 0) {
+            if (step.subscript >= item->Header().count) return nullptr;
+            if (s + 1 == count && outIdx == nullptr) return nullptr;
             idx = step.subscript;
         }
     }

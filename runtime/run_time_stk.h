@@ -180,6 +180,10 @@ class RunTimeStk : public ItemResolver {
     // frame's quick route of a path finds it; with a slot, the first name
     // is found as FindBare finds it.
     CVariableItem* FollowDotted(const DottedPath& path, NameSlot* slot, int32_t* outIdx);
+    // FollowDotted's walk from the step from on, where item (its element
+    // idx) is where the steps before it led: what FollowDotted gives.
+    CVariableItem* FollowFrom(const DottedPath& path, int from, CVariableItem* item, int32_t idx,
+                              int32_t* outIdx) const;
     // sets(name, text, tree) for a bare name, found as FindBare finds it
     // with the slot that the caller keeps.
     bool sets(const char* name, const char* text, ExprNode* tree, NameSlot* slot);
