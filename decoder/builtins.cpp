@@ -620,6 +620,10 @@ bool FetchBuiltin(const Procedure& procedure) {
            !target->IsBitField();
 }
 
+bool TitleBuiltin(const Procedure& procedure) {
+    return NativeBuiltin(procedure) != nullptr && BuiltinOf(procedure) == kSetTitle;
+}
+
 int FetchPlainIntegers(ExecuteEnv& env, const Procedure& procedure, CVariableItem& variable,
                        int32_t locat, bool move) {
     auto* decoder = static_cast<ProtocolDecoder*>(env.hookOwner);

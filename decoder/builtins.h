@@ -78,6 +78,9 @@ bool DecodingBuiltin(const Procedure& procedure);
 // variable to fill passed by address as a dynamic parameter.
 bool FetchBuiltin(const Procedure& procedure);
 
+// Whether procedure declares sysSetTitle as NativeBuiltin serves it.
+bool TitleBuiltin(const Procedure& procedure);
+
 // procedure's sysFetchValue into variable (not a reference: a variable of
 // compiled code) with the values of its parameters given, where the
 // built-in would read plain integers into its parameter that refers to

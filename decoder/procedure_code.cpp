@@ -130,6 +130,8 @@ struct ProcedureCode::Builtin {
     bool planned = false;
     // A sysFetchValue that may read plain integers without its parameters.
     bool fetch = false;
+    // A sysSetTitle that may set the caption without its parameters.
+    bool title = false;
     // The latest results of a call of a pure built-in whose values are
     // known before it runs, as its native call site keeps them
     // (NativeCall): by the values of its integer arguments and of those of
@@ -859,6 +861,7 @@ class ProcedureCode::Compiler {
             call->items.resize(call->extraList.size());
         }
         call->fetch = FetchBuiltin(*callee) && given == 5 && Fetchable(*call);
+        call->title = TitleBuiltin(*callee) && given == 2 && Titled(*call);
         return AddNode(node, code.builtins, std::move(call));
     }
 
@@ -898,6 +901,20 @@ class ProcedureCode::Compiler {
         return call.sources[1] >= 0 && type == kTypeOctet && CallFree(call.arguments[2]) &&
                CallFree(call.arguments[3]) && CallFree(call.arguments[4]) &&
                ValueTypeWidth(call.paramList[2]->GetType()) == 4;
+    }
+
+    // Whether a call of sysSetTitle may set the caption without its
+    // parameters (ProcedureCode::Title): the number computed without a call,
+    // the text a literal, a variable or a text built-in's, and a result to
+    // take.
+    bool Titled(const Builtin& call) const {
+        const Node& text = code.nodes[static_cast<size_t>(call.arguments[1])];
+        bool textual = text.kind == Node::kLiteral || text.kind == Node::kVariable ||
+                       (text.kind == Node::kBuiltin &&
+                        code.builtins[static_cast<size_t>(text.index)]->results != nullptr);
+        return call.sources[0] < 0 && call.sources[1] < 0 && call.result != nullptr &&
+               !text.integer && call.paramList[1]->GetType() == kTypeOctet &&
+               CallFree(call.arguments[0]) && textual;
     }
 
     // Whether an integer node computes without calling anything (a read of
@@ -1285,6 +1302,10 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient* out) {
         int fetched = Fetch(env, call);
         if (fetched >= 0) return fetched > 0;
     }
+    if (call.title) {
+        int titled = Title(env, call);
+        if (titled >= 0) return titled > 0 && (out == nullptr || out->clone(env.returnValue));
+    }
     int wanted = static_cast<int>(call.paramList.size());
     int given = static_cast<int>(call.arguments.size());
     bool ok = true;
@@ -1331,6 +1352,45 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient* out) {
         if (call.sources[static_cast<size_t>(i)] >= 0) call.paramList[i]->clear();
     }
     return ok;
+}
+
+int ProcedureCode::Title(ExecuteEnv& env, Builtin& call) {
+    auto* decoder = static_cast<ProtocolDecoder*>(env.hookOwner);
+    CVariableItem& result = *call.result;
+    // The result as the built-in stores a digit into it.
+    if (decoder == nullptr || result.IsLocked() || !result.IsWritable() ||
+        !IsIntegerType(result.GetType()) || result.GetCount() != 1 ||
+        result.Header().IsBitField() || !ItemNesting::Room(1)) {
+        return -1;
+    }
+    // The number as its parameter stores it and the built-in reads its byte;
+    // a caption out of range is left to the call, with its message.
+    uint32_t word = 0;
+    int32_t type = kTypeNone;
+    if (!Operand(env, call.arguments[0], word, type) || static_cast<uint8_t>(word) > 1) return -1;
+    // The text where the parameter's store would take it from.
+    const Node& text = nodes[static_cast<size_t>(call.arguments[1])];
+    const char* bytes = nullptr;
+    int32_t length = 0;
+    if (text.kind == Node::kLiteral) {
+        if (!literals[static_cast<size_t>(text.index)]->getBytes(&bytes, &length)) return -1;
+    } else if (text.kind == Node::kVariable) {
+        const CVariableItem* variable = Holding(text.index);
+        const OTSTR* held = variable != nullptr ? variable->TextAt(0) : nullptr;
+        if (held == nullptr) return -1;
+        bytes = held->GetBuffer(0);
+        length = held->GetLength();
+    } else {
+        if (!Call(env, *builtins[static_cast<size_t>(text.index)], nullptr)) return 0;
+        if (env.returnValue.GetType() != kTypeOctet || !env.returnValue.getBytes(&bytes, &length)) {
+            return -1;
+        }
+    }
+    if (!decoder->SetTitle(static_cast<uint8_t>(word), bytes, length)) return -1;
+    Procedure& callee = *call.procedure;
+    result.setValueFlag(false);
+    env.returnValue.clear(false);
+    return result.setAt(0, uint32_t{1}) && callee.TakeResult(env, &result) ? 1 : 0;
 }
 
 int ProcedureCode::Fetch(ExecuteEnv& env, Builtin& call) {

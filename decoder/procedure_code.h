@@ -166,6 +166,11 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     // without the parameters' stores and reads. 1 done, 0 failed as the
     // call fails, -1 left to the call.
     int Fetch(ExecuteEnv& env, Builtin& call);
+    // RunBuiltin's call of sysSetTitle of a caption in range, its text a
+    // literal, a variable or a text built-in's: the caption set without the
+    // parameters' stores, the result as the built-in leaves it. 1 done, 0
+    // failed as the call fails, -1 left to the call.
+    int Title(ExecuteEnv& env, Builtin& call);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
     // The result of a quiet call: a kept one where it lies, else the result
     // of its run in out; null where the call fails. With pinned, a kept

@@ -365,6 +365,12 @@ bool ProtocolDecoder::SetTitle(int n, const char* text) {
     return true;
 }
 
+bool ProtocolDecoder::SetTitle(int n, const char* text, int length) {
+    if (n < 0 || n > 1 || text == nullptr || length < 0) return false;
+    titles[n].Assign(text, static_cast<int>(strnlen(text, static_cast<size_t>(length))));
+    return true;
+}
+
 void ProtocolDecoder::SetExternalHandler(void* owner, ExternalHandler function) {
     hookOwner = owner;
     hookFunction = function;

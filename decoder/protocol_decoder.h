@@ -172,8 +172,10 @@ class ProtocolDecoder {
     void SetError(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // The environment's first error as the decoder's last error.
     void TakeEnvError();
-    // Sets the caption n (0 or 1).
+    // Sets the caption n (0 or 1); with a length, to that many bytes of
+    // text, up to the first zero byte as the zero-terminated text.
     bool SetTitle(int n, const char* text);
+    bool SetTitle(int n, const char* text, int length);
     // The procedure hook that the environment calls for extern procedures.
     static int HookFunction(void* owner, int argc, void** argv);
     // The scratch texts of the decode's calls (element names, argument
