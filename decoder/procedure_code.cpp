@@ -1742,9 +1742,9 @@ int ProcedureCode::RunFormat(ExecuteEnv& env, CVarient& result) {
     int n = call.plan.Format(buffer, sizeof buffer, call.items.data(), count);
     // An empty text is taken from the return item: the steps take it.
     if (n <= 0) return -1;
-    // The built-in's result item, the return value and the return item as
-    // the call and the return leave them; the result as Run takes the text
-    // that the return value holds.
+    // The built-in's result item and the return value as the call leaves
+    // them, the result as Run takes the text that the return value holds.
+    // The return item, which nothing reads after a run, holds no value.
     call.result->setValueFlag(false);
     returnItem->setValueFlag(false);
     env.returnValue.clear(false);

@@ -19,7 +19,8 @@
 // code calls the built-ins whose effects a run can undo or make again alike
 // (UndoableBuiltin) and other general procedures in their code, and reads
 // paths and names of the frames above it ("This.ihl") and named values as
-// its frame reads them. A run that fails, or has anything to say, is
+// its frame reads them, a path found again only after a call that may change
+// the frames or the tree. A run that fails, or has anything to say, is
 // undone: the cursor goes back to where the call found it, nothing is
 // traced or kept as an error (TraceHold), and the frame then runs the
 // call, effects and messages alike. A Translate procedure may also decode
