@@ -149,7 +149,9 @@ class Builtin {
     bool Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // The decoder's failure text becomes the environment's.
     bool FailWithDecoderError() { return Fail("%s", decoder.GetLastError().GetBuffer(0)); }
-    bool DecodeElement(CVariableItem& element, const char* elementName, StructDefinition* typeOf);
+    // elementName() gives the element's name where its decode needs it.
+    template <typename Name>
+    bool DecodeElement(CVariableItem& element, Name& elementName, StructDefinition* typeOf);
 
     ProtocolDecoder& decoder;
     ExecuteEnv& env;
@@ -219,23 +221,28 @@ bool Builtin::FetchValue() {
     return true;
 }
 
-bool Builtin::DecodeElement(CVariableItem& element, const char* elementName,
-                            StructDefinition* typeOf) {
+template <typename Name>
+bool Builtin::DecodeElement(CVariableItem& element, Name& elementName, StructDefinition* typeOf) {
     auto* decoded = decoder.AsDecoderItem(&element);
     if (decoded != nullptr) decoded->start = cursor->GetPos();
     bool ok;
     if (element.Header().baseType == kDeclStruct) {
         ok = decoder.TranslateStruct(element, 0, *cursor);
+    } else if (typeOf == nullptr && decoder.ReadPlainInteger(element, *cursor, element.def)) {
+        // Read as a struct reads a plain integer member, without a name;
+        // anything else, a failure too, is left to TranslateMember.
+        ok = true;
     } else {
         // "%s.%s", joined without formatting where safeAppends would take it.
+        const char* owner = elementName();
         TextStack::Text name(decoder.ScratchTexts());
         const char* member = element.GetItemName().GetBuffer(0);
-        if (strlen(elementName) + 1 + strlen(member) <= OTSTR::kMaxSafeAppend) {
-            name->Append(elementName);
+        if (strlen(owner) + 1 + strlen(member) <= OTSTR::kMaxSafeAppend) {
+            name->Append(owner);
             name->AppendChar('.');
             name->Append(member);
         } else {
-            name->safeAppends("%s.%s", elementName, member);
+            name->safeAppends("%s.%s", owner, member);
         }
         ok = typeOf != nullptr
                  ? decoder.IntegrateMember(name->GetBuffer(0), nullptr, element, *cursor, typeOf)
@@ -301,20 +308,18 @@ bool Builtin::TranChoiceItem() {
     StructDefinition* typeOf = IntegratedStructOf(def);
     CVariableItem* item = decoder.NewChoiceElement(*elements, def);
     if (item == nullptr) return Fail(kChoiceCreate, element(), elemId);
-    // A struct is decoded without the name.
-    bool structure = item->Header().baseType == kDeclStruct;
-    if (!map->implicit || !structure) {
+    if (!map->implicit || item->Header().baseType != kDeclStruct) {
         if (!choice->SetChosen(item, elemId, 0)) {
             delete item;
             return Fail(kChoiceCreate, element(), elemId);
         }
-        return DecodeElement(*item, structure ? "" : element(), typeOf) || FailWithDecoderError();
+        return DecodeElement(*item, element, typeOf) || FailWithDecoderError();
     }
     // An implicit map: the struct's members become elements of their own
     // (the name is made first, as the decode may reuse the parameters).
     std::unique_ptr<CVariableItem> owned(item);
     element();
-    if (!DecodeElement(*item, "", typeOf)) return FailWithDecoderError();
+    if (!DecodeElement(*item, element, typeOf)) return FailWithDecoderError();
     CStruct* members = item->StructAt(0);
     while (members != nullptr && members->members.GetSize() > 0) {
         CVariableItem* member = members->members.RemoveAt(0);
