@@ -97,9 +97,7 @@ class Builtin {
         if (result == nullptr || !result->IsWritable()) return false;
         // A digit into a single integer is stored as the word that its
         // literal's value would store.
-        if (text[0] >= '0' && text[0] <= '9' && text[1] == 0 && !result->IsLocked() &&
-            IsIntegerType(result->GetType()) && result->GetCount() == 1 &&
-            !result->Header().IsBitField() && ItemNesting::Room(1)) {
+        if (text[0] >= '0' && text[0] <= '9' && text[1] == 0 && TakesDigitWord(*result)) {
             return result->setAt(0, static_cast<uint32_t>(text[0] - '0'));
         }
         return result->sets(0, text, native->caller);
@@ -623,6 +621,11 @@ bool FetchBuiltin(const Procedure& procedure) {
     const VariableDefinition* target = procedure.parameters.GetMember(1);
     return target != nullptr && target->byAddress && target->baseType == kDeclDynamic &&
            !target->IsBitField();
+}
+
+bool TakesDigitWord(const CVariableItem& result) {
+    return !result.IsLocked() && IsIntegerType(result.GetType()) && result.GetCount() == 1 &&
+           !result.Header().IsBitField() && ItemNesting::Room(1);
 }
 
 bool TitleBuiltin(const Procedure& procedure) {

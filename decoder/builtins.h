@@ -81,6 +81,11 @@ bool FetchBuiltin(const Procedure& procedure);
 // Whether procedure declares sysSetTitle as NativeBuiltin serves it.
 bool TitleBuiltin(const Procedure& procedure);
 
+// Whether a built-in's result item, writable, takes a result of one digit
+// ("1") as the digit's word, as a native call stores it; otherwise the
+// item's store of the text takes it.
+bool TakesDigitWord(const CVariableItem& result);
+
 // procedure's sysFetchValue into variable (not a reference: a variable of
 // compiled code) with the values of its parameters given, where the
 // built-in would read plain integers into its parameter that refers to

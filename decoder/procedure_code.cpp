@@ -1357,12 +1357,8 @@ bool ProcedureCode::RunBuiltin(ExecuteEnv& env, Builtin& call, CVarient* out) {
 int ProcedureCode::Title(ExecuteEnv& env, Builtin& call) {
     auto* decoder = static_cast<ProtocolDecoder*>(env.hookOwner);
     CVariableItem& result = *call.result;
-    // The result as the built-in stores a digit into it.
-    if (decoder == nullptr || result.IsLocked() || !result.IsWritable() ||
-        !IsIntegerType(result.GetType()) || result.GetCount() != 1 ||
-        result.Header().IsBitField() || !ItemNesting::Room(1)) {
-        return -1;
-    }
+    // The result as the built-in stores its digit into it.
+    if (decoder == nullptr || !result.IsWritable() || !TakesDigitWord(result)) return -1;
     // The number as its parameter stores it and the built-in reads its byte;
     // a caption out of range is left to the call, with its message.
     uint32_t word = 0;
@@ -1724,32 +1720,20 @@ int ProcedureCode::RunFormat(ExecuteEnv& env, CVarient& result) {
     // kept result of the call would be the same text.
     Procedure& callee = *call.procedure;
     RunTimeStk* root = env.GetRoot();
-    if (!call.primed || !call.planned || env.hookOwner == nullptr || root == nullptr ||
+    if (!call.primed || !call.planned || root == nullptr ||
         root->FindFrameOfProgram(callee.owner) == nullptr || call.result->GetType() != kTypeOctet) {
         return -1;
     }
-    int count = static_cast<int>(call.items.size());
-    for (int i = 0; i < count; ++i) {
-        FormatItem& item = call.items[static_cast<size_t>(i)];
-        item.value = nullptr;
-        item.text = nullptr;
-        if (!Operand(env, call.arguments[static_cast<size_t>(i) + 1], item.word, item.type) ||
-            !IsIntegerType(item.type)) {
-            return -1;
-        }
+    // The format as the built-in's run makes it, into the return value and
+    // the result; anything else, an empty text too (which the steps take
+    // from the return item), is left to the steps.
+    if (FormatTyped(env, call, &result) <= 0 || result.GetType() != kTypeOctet ||
+        result.value == 0) {
+        return -1;
     }
-    char buffer[1020];
-    int n = call.plan.Format(buffer, sizeof buffer, call.items.data(), count);
-    // An empty text is taken from the return item: the steps take it.
-    if (n <= 0) return -1;
-    // The built-in's result item and the return value as the call leaves
-    // them, the result as Run takes the text that the return value holds.
     // The return item, which nothing reads after a run, holds no value.
-    call.result->setValueFlag(false);
     returnItem->setValueFlag(false);
-    env.returnValue.clear(false);
-    if (!env.returnValue.setBytes(buffer, n)) return -1;
-    return result.clone(env.returnValue) ? 1 : -1;
+    return 1;
 }
 
 bool ProcedureCode::Parameters(RunTimeStk& caller, const CallArguments& args) {
