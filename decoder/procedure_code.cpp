@@ -1537,9 +1537,20 @@ const CVarient* ProcedureCode::QuietResult(ExecuteEnv& env, QuietCallee& call, C
         }
         return &results.ResultAt(kept);
     }
-    if (results.RunInFrame(env, call.procedure, words, count, out) <= 0) return nullptr;
-    results.Keep(words, types, count, out);
-    return &out;
+    if (pinned == nullptr) {
+        if (results.RunInFrame(env, call.procedure, words, count, out) <= 0) return nullptr;
+        results.Keep(words, types, count, out);
+        return &out;
+    }
+    // A caller that reads the result in place reads it where it is kept.
+    int entry = -1;
+    if (results.RunAndKeep(env, call.procedure, words, types, count, out, entry) <= 0) {
+        return nullptr;
+    }
+    if (entry < 0) return &out;
+    results.Pin(entry);
+    *pinned = entry;
+    return &results.ResultAt(entry);
 }
 
 bool ProcedureCode::MayRun(const ExecuteEnv& env) const {

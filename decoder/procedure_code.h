@@ -174,7 +174,8 @@ class ProcedureCode final : public QuietRunner, public CallRunner {
     int Title(ExecuteEnv& env, Builtin& call);
     bool CallQuiet(ExecuteEnv& env, QuietCallee& call, CVarient& out);
     // The result of a quiet call: a kept one where it lies, else the result
-    // of its run in out; null where the call fails. With pinned, a kept
+    // of its run in out; null where the call fails. With pinned, a run
+    // writes its result where it is kept, when there is room, and a kept
     // result stays pinned (its entry in *pinned) until the caller unpins
     // it. The return value is left as it was where a kept result is found.
     const CVarient* QuietResult(ExecuteEnv& env, QuietCallee& call, CVarient& out, int* pinned);

@@ -41,23 +41,48 @@ int CallResults::Search(const uint32_t* words, const int32_t* types, int count) 
     return -1;
 }
 
-void CallResults::Keep(const uint32_t* words, const int32_t* types, int count,
-                       const CVarient& result) {
-    if (count < 0 || count > kMaxArguments) return;
+int CallResults::TakeEntry() {
     int e = next;
     for (int tried = 1; pins[e] != 0; ++tried) {
-        if (tried == kKept) return;
+        if (tried == kKept) return -1;
         e = (e + 1) % kKept;
     }
     next = (e + 1) % kKept;
     keys[e] = 0;
+    return e;
+}
+
+void CallResults::Label(int e, const uint32_t* words, const int32_t* types, int count) {
     Entry& entry = entries[e];
-    if (!entry.result.clone(result)) return;
     for (int i = 0; i < count; ++i) {
         entry.words[i] = words[i];
         entry.types[i] = types[i];
     }
     keys[e] = KeyOf(words, count);
+}
+
+void CallResults::Keep(const uint32_t* words, const int32_t* types, int count,
+                       const CVarient& result) {
+    if (count < 0 || count > kMaxArguments) return;
+    int e = TakeEntry();
+    if (e >= 0 && entries[e].result.clone(result)) Label(e, words, types, count);
+}
+
+int CallResults::RunAndKeep(ExecuteEnv& env, Procedure* procedure, const uint32_t* words,
+                            const int32_t* types, int count, CVarient& out, int& entry) {
+    entry = count >= 0 && count <= kMaxArguments ? TakeEntry() : -1;
+    if (entry < 0) return RunInFrame(env, procedure, words, count, out);
+    // Pinned, the entry stays this call's while the calls that it makes
+    // keep their own results.
+    Pin(entry);
+    int ran = RunInFrame(env, procedure, words, count, entries[entry].result);
+    Unpin(entry);
+    if (ran > 0) {
+        Label(entry, words, types, count);
+    } else {
+        entry = -1;
+    }
+    return ran;
 }
 
 bool QuietCall::Ready(const ExecuteEnv& env) {

@@ -64,6 +64,14 @@ class CallResults {
     int RunInFrame(ExecuteEnv& env, Procedure* procedure, const uint32_t* words, int count,
                    CVarient& result);
 
+    // RunInFrame with the result kept for these values when the call
+    // succeeds: written straight into the entry that Keep would take, whose
+    // index goes to entry (-1 while every entry is pinned: the result then
+    // goes to out and is not kept). The entry is found by no search while
+    // the call runs.
+    int RunAndKeep(ExecuteEnv& env, Procedure* procedure, const uint32_t* words,
+                   const int32_t* types, int count, CVarient& out, int& entry);
+
     void SetRunner(std::unique_ptr<QuietRunner> made);
 
     // How many calls deep the procedure's own calls go below it.
@@ -81,6 +89,11 @@ class CallResults {
     static uint64_t KeyOf(const uint32_t* words, int count) {
         return (static_cast<uint64_t>(count + 1) << 32) | (count > 0 ? words[0] : 0u);
     }
+    // The oldest entry that is not pinned, emptied, with next past it; -1
+    // while all are pinned.
+    int TakeEntry();
+    // Sets entry e's argument values and key.
+    void Label(int e, const uint32_t* words, const int32_t* types, int count);
     uint64_t keys[kKept] = {};
     std::unique_ptr<QuietFrame> frame;
     std::unique_ptr<QuietRunner> runner;
