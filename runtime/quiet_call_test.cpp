@@ -162,4 +162,45 @@ TEST(CallResults, PinnedResultsStay) {
     EXPECT_EQ(nullptr, results.Find(&first, &type, 1));
 }
 
+// A run for values that no entry has writes its result where it is kept;
+// a failed run keeps nothing, and while every entry is pinned the result
+// goes to the caller's value, unkept.
+TEST(CallResults, RunsWriteWhereTheyAreKept) {
+    struct Runner : QuietRunner {
+        int outcome = 1;
+        int Run(ExecuteEnv&, const uint32_t* words, int, CVarient& result) override {
+            if (outcome > 0) result.setInteger(words[0] * 10, kTypeInt4);
+            return outcome;
+        }
+    };
+    CallResults results;
+    auto* runner = new Runner;
+    results.SetRunner(std::unique_ptr<QuietRunner>(runner));
+    ExecuteEnv env;
+    const int32_t type = kTypeInt4;
+    CVarient out;
+    int entry = -1;
+    const uint32_t seven = 7;
+    ASSERT_EQ(1, results.RunAndKeep(env, nullptr, &seven, &type, 1, out, entry));
+    ASSERT_GE(entry, 0);
+    EXPECT_EQ(&results.ResultAt(entry), results.Find(&seven, &type, 1));
+    EXPECT_EQ(70, results.ResultAt(entry).getLong());
+    EXPECT_FALSE(out.HasValue());
+
+    runner->outcome = 0;
+    const uint32_t eight = 8;
+    EXPECT_EQ(0, results.RunAndKeep(env, nullptr, &eight, &type, 1, out, entry));
+    EXPECT_EQ(-1, entry);
+    EXPECT_EQ(nullptr, results.Find(&eight, &type, 1));
+
+    runner->outcome = 1;
+    for (int e = 0; e < CallResults::kKept; ++e) results.Pin(e);
+    const uint32_t nine = 9;
+    EXPECT_EQ(1, results.RunAndKeep(env, nullptr, &nine, &type, 1, out, entry));
+    EXPECT_EQ(-1, entry);
+    EXPECT_EQ(90, out.getLong());
+    EXPECT_EQ(nullptr, results.Find(&nine, &type, 1));
+    EXPECT_EQ(70, results.Find(&seven, &type, 1)->getLong());
+}
+
 }  // namespace
