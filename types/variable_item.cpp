@@ -380,26 +380,32 @@ bool CVariableItem::Renew(CStruct* parentStruct, VariableDefinition* definition)
 
 bool CVariableItem::RenewReserved(CStruct* parentStruct, VariableDefinition* definition,
                                   int32_t reserved) {
-    bool structs = definition->baseType == kDeclStruct;
-    bool shell = IsStructBase(definition->baseType);
-    const OTSTR& defName = definition->GetName();
     // The usual case, a basic item that the last renewal from definition
     // found as made, checked without the recipe: RenewAs's checks of what
     // can have changed since, its header aside.
-    if (!shell && renewedAsDefined && def == definition) {
-        if (locked || structDef != nullptr || GetType() != definition->baseType ||
-            GetCount() != reserved || !description.IsEmpty() ||
-            !SameText(name, defName.GetBuffer(0), defName.GetLength()) ||
-            TreeInUse(this, nullptr) || !ResetElements()) {
-            return false;
-        }
-        marker = ' ';
-        implicitChoice = false;
-        addressSource = nullptr;
-        parent = parentStruct;
-        mapTag = definition->mapTag;
-        return true;
+    if (IsStructBase(definition->baseType) || !renewedAsDefined || def != definition) {
+        return RenewFromRecipe(parentStruct, definition, reserved);
     }
+    const OTSTR& defName = definition->GetName();
+    if (locked || structDef != nullptr || GetType() != definition->baseType ||
+        GetCount() != reserved || !description.IsEmpty() ||
+        !SameText(name, defName.GetBuffer(0), defName.GetLength()) || TreeInUse(this, nullptr) ||
+        !ResetElements()) {
+        return false;
+    }
+    marker = ' ';
+    implicitChoice = false;
+    addressSource = nullptr;
+    parent = parentStruct;
+    mapTag = definition->mapTag;
+    return true;
+}
+
+bool CVariableItem::RenewFromRecipe(CStruct* parentStruct, VariableDefinition* definition,
+                                    int32_t reserved) {
+    bool structs = definition->baseType == kDeclStruct;
+    bool shell = IsStructBase(definition->baseType);
+    const OTSTR& defName = definition->GetName();
     // A struct item's header keeps the bit fields that clear leaves, and so
     // does a choice's; a choice has as many elements as it declares.
     Recipe made{defName.GetBuffer(0),

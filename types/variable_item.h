@@ -191,6 +191,11 @@ class CVariableItem : public TVarient {
     // create leaves unset.
     // headerKnown: the header is known to be as made, and is not compared.
     bool RenewAs(const Recipe& made, bool headerKnown);
+    // RenewReserved of any item but a basic one that the last renewal from
+    // definition found as made: through RenewAs and its recipe.
+    __attribute__((noinline)) bool RenewFromRecipe(CStruct* parentStruct,
+                                                   VariableDefinition* definition,
+                                                   int32_t reserved);
     // Whether the header's fields are those that the create of made sets.
     bool HeaderAsMade(const Recipe& made) const;
     // Owns for a struct item that is not a reference.
