@@ -110,13 +110,15 @@ bool FileWatch::Watch(const std::string& native, bool contents) {
         Stop();
         return false;
     }
-    startedAt = TickCount();
+    startedAt = CoarseTickCount();
     return true;
 }
 
 bool FileWatch::Unchanged() {
     if (queue < 0) return false;
-    if (TickCount() - startedAt > kLongestQuietMs) {
+    // A grain less, so that the watch is never trusted for longer.
+    uint32_t elapsed = CoarseTickCount() - startedAt;
+    if (elapsed >= kLongestQuietMs || kLongestQuietMs - elapsed <= CoarseTickGrain()) {
         Stop();
         return false;
     }

@@ -758,12 +758,34 @@ void LocalTime(struct tm& out) {
     if (localtime_r(&now, &out) == nullptr) memset(&out, 0, sizeof out);
 }
 
-uint32_t TickCount() {
+namespace {
+
+uint32_t Milliseconds(clockid_t clock) {
     struct timespec ts;
-    if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0) return 0;
+    if (clock_gettime(clock, &ts) != 0) return 0;
     uint64_t ms =
         static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
+}
+
+}  // namespace
+
+uint32_t TickCount() {
+    return Milliseconds(CLOCK_MONOTONIC);
+}
+
+uint32_t CoarseTickCount() {
+    return Milliseconds(CLOCK_MONOTONIC_COARSE);
+}
+
+uint32_t CoarseTickGrain() {
+    static const uint32_t grain = [] {
+        struct timespec res;
+        if (clock_getres(CLOCK_MONOTONIC_COARSE, &res) != 0 || res.tv_sec > 0) return 1000u;
+        // Whole milliseconds, rounded up.
+        return static_cast<uint32_t>((res.tv_nsec + 999999) / 1000000);
+    }();
+    return grain;
 }
 
 }  // namespace vpath

@@ -167,5 +167,11 @@ OTSTR ExecutableDirectory();
 void LocalTime(struct tm& out);
 // A monotonic millisecond tick count (wraps at 32 bits).
 uint32_t TickCount();
+// TickCount's cheaper kin, which moves in steps of CoarseTickGrain
+// milliseconds (the kernel's tick): for limits and intervals, compared only
+// with its own counts. The difference of two counts lies within a grain of
+// the time that passed between them.
+uint32_t CoarseTickCount();
+uint32_t CoarseTickGrain();
 
 }  // namespace vpath

@@ -102,7 +102,7 @@ void ExecuteEnv::reset(bool deleteRoot, bool clearError) {
     returnValue.clear(false);
     text = " ";
     callDepth = 0;
-    clockStart = vpath::TickCount();
+    clockStart = vpath::CoarseTickCount();
     checksSinceClock = 0;
 }
 
@@ -143,8 +143,10 @@ bool ExecuteEnv::Step() {
 
 bool ExecuteEnv::CheckClock() {
     checksSinceClock = 0;
-    // Unsigned difference: right across the wrap of the tick count.
-    if (vpath::TickCount() - clockStart < timeLimit) return true;
+    // Unsigned difference: right across the wrap of the tick count. A grain
+    // more, so that the limit is never cut short.
+    uint32_t elapsed = vpath::CoarseTickCount() - clockStart;
+    if (elapsed < timeLimit || elapsed - timeLimit < vpath::CoarseTickGrain()) return true;
     Cancel();
     return false;
 }
