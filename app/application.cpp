@@ -47,6 +47,7 @@ bool Application::StartUp(const StartUpOptions& options) {
 
 void Application::ShutDown() {
     started = false;
+    reportFile.Close();
     receiver.Close();
     decoder.Reset(true);
     Tracer::destroy();
@@ -232,7 +233,8 @@ void Application::WriteReport(const uint8_t* bytes, int32_t length) {
             TraceLine("%s write fail", appmsg::kReportFile);
         }
     } else {
-        // A failure is recorded by the path layer, as for every output.
+        // A failure is recorded by the path layer, as for every output, once
+        // the report is written.
         reportFile.Append(appmsg::kReportFile, reportText.GetBuffer(0),
                           static_cast<size_t>(reportText.GetLength()));
     }

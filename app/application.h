@@ -14,6 +14,7 @@
 #include "app/datagram_receiver.h"
 #include "app/message_list.h"
 #include "app/profile.h"
+#include "base/background_append.h"
 #include "base/otstr.h"
 #include "base/path.h"
 #include "decoder/protocol_decoder.h"
@@ -77,7 +78,8 @@ class AppFrontEnd {
         (void)text;
         (void)length;
     }
-    // Plain mode after a report: the output window shows "Dump\Tran".
+    // Plain mode after a report: the output window shows "Dump\Tran" (read
+    // after Application::FinishReport).
     virtual void ShowReportFile(const char* path) { (void)path; }
     // Tree mode after a report: rebuild the tree-list from the table, with
     // the translation status text ("Err: ..." or "Wrn: ..."), empty if none.
@@ -189,9 +191,13 @@ class Application {
     bool IsScriptPending() const { return scriptPending; }
     const OTSTR& GetScriptPath() const { return scriptPath; }
 
-    // The translate command. results may be null.
+    // The translate command. results may be null. The report may still be
+    // on its way to "Dump\Tran" when it returns: see FinishReport.
     bool TranslateMessage(const uint8_t* bytes, int32_t length, uint8_t kind,
                           TranslateResults* results, bool report);
+    // Waits until every report so far is in "Dump\Tran"; whoever reads the
+    // file calls it first.
+    void FinishReport() { reportFile.Finish(); }
     // The input box's Translate button: saves the text to "Dump\Content",
     // parses it ("Hex stream error") and translates the bytes.
     bool TranslateInput(const char* text, bool report);
@@ -301,8 +307,9 @@ class Application {
     LastTranslation last;
     TranslationOutcome reportOutcome;
     OTSTR reportText;
-    // "Dump\Tran" while reports are appended, open from one to the next.
-    vpath::AppendFile reportFile;
+    // "Dump\Tran" while reports are appended, open from one to the next;
+    // each report is written while the next message is translated.
+    vpath::BackgroundAppend reportFile;
     TranslateResults scratchResults;
     OTSTR totalsLine;  // kept for the next message's totals
     std::vector<uint8_t> lastMessage;

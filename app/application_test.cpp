@@ -117,6 +117,7 @@ TEST_F(ApplicationTest, TotalsCountAttemptsFailuresAndWarnings) {
     EXPECT_FALSE(app.Last().error.IsEmpty());
     // Only the translation with the report wrote one.
     EXPECT_EQ(1u, front.reports.size());
+    app.FinishReport();
     EXPECT_EQ(front.reports[0], ReadWholeFile("dump/Tran"));
 }
 
@@ -187,6 +188,7 @@ TEST_F(ApplicationTest, ResultTextsReportAndViews) {
     ASSERT_TRUE(app.TranslateMessage(kPair, 3, 5, &results, true));
     EXPECT_STREQ("", results.texts[0].GetBuffer(0));
 
+    app.FinishReport();
     std::string report = ReadWholeFile("dump/Tran");
     EXPECT_NE(std::string::npos, report.find("  Msg: pair second "));
     EXPECT_NE(std::string::npos, report.find(" -Pro: Pair "));

@@ -315,6 +315,7 @@ class CliSession : public AppFrontEnd {
 
     // Clears the progress line and writes the totals line.
     void Finish() {
+        app.FinishReport();
         NoteWriteFailures();
         ClearProgress();
         OTSTR line;

@@ -548,6 +548,7 @@ void MainWindow::ClearOutputText() {
 }
 
 void MainWindow::ShowReportFile(const char* path) {
+    app.FinishReport();
     OTSTR text;
     if (!vpath::ReadFile(path, true, text)) {
         output->clear();

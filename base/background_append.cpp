@@ -1,0 +1,117 @@
+// BackgroundAppend: the writer thread and the hand-over of its texts.
+// Tested by base/background_append_test.cpp.
+#include "base/background_append.h"
+
+#include <sched.h>
+
+#include <chrono>
+
+namespace vpath {
+
+namespace {
+
+// A hint to the processor that this is a wait loop.
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
+// Whether done() comes true within kSpinMicroseconds, looked at without
+// sleeping.
+template <typename Done>
+bool SpinUntil(Done done) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end =
+        Clock::now() + std::chrono::microseconds(BackgroundAppend::kSpinMicroseconds);
+    for (;;) {
+        for (int i = 0; i < 64; ++i) {
+            if (done()) return true;
+            CpuRelax();
+        }
+        if (Clock::now() >= end) return done();
+    }
+}
+
+}  // namespace
+
+bool BackgroundAppend::Append(const char* pathIn, const void* data, size_t size) {
+    if (pathIn == nullptr || (data == nullptr && size > 0)) return false;
+    if (size == 0) return true;
+    if (!Start()) return file.Append(pathIn, data, size);
+    Finish();
+    // Nothing is in hand: the thread leaves these alone.
+    if (path != pathIn) path = pathIn;
+    text.assign(static_cast<const char*>(data), size);
+    std::lock_guard<std::mutex> lock(mutex);
+    inHand.store(true, std::memory_order_release);
+    if (writerAsleep) textCame.notify_one();
+    return true;
+}
+
+void BackgroundAppend::Finish() {
+    if (!inHand.load(std::memory_order_acquire)) return;
+    if (SpinUntil([this] { return !inHand.load(std::memory_order_acquire); })) return;
+    std::unique_lock<std::mutex> lock(mutex);
+    callerAsleep = true;
+    textWritten.wait(lock, [this] { return !inHand.load(std::memory_order_acquire); });
+    callerAsleep = false;
+}
+
+void BackgroundAppend::Close() {
+    if (started) {
+        Finish();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping.store(true, std::memory_order_release);
+            if (writerAsleep) textCame.notify_one();
+        }
+        pthread_join(thread, nullptr);
+        started = false;
+        stopping.store(false, std::memory_order_relaxed);
+    }
+    file.Close();
+}
+
+bool BackgroundAppend::Start() {
+    if (started) return true;
+    // A writer that waits without sleeping needs a processor of its own.
+    cpu_set_t processors;
+    if (!background || sched_getaffinity(0, sizeof processors, &processors) != 0 ||
+        CPU_COUNT(&processors) < 2) {
+        background = false;
+        return false;
+    }
+    started = pthread_create(&thread, nullptr, &BackgroundAppend::Main, this) == 0;
+    if (!started) background = false;
+    return started;
+}
+
+void* BackgroundAppend::Main(void* self) {
+    static_cast<BackgroundAppend*>(self)->Run();
+    return nullptr;
+}
+
+void BackgroundAppend::Run() {
+    auto hasWork = [this] {
+        return inHand.load(std::memory_order_acquire) || stopping.load(std::memory_order_acquire);
+    };
+    for (;;) {
+        if (!SpinUntil(hasWork)) {
+            std::unique_lock<std::mutex> lock(mutex);
+            writerAsleep = true;
+            textCame.wait(lock, hasWork);
+            writerAsleep = false;
+        }
+        if (!inHand.load(std::memory_order_acquire)) return;  // stopping
+        // A failure is recorded by the path layer.
+        file.Append(path.c_str(), text.data(), text.size());
+        std::lock_guard<std::mutex> lock(mutex);
+        inHand.store(false, std::memory_order_release);
+        if (callerAsleep) textWritten.notify_one();
+    }
+}
+
+}  // namespace vpath

@@ -1,0 +1,69 @@
+// Tests of BackgroundAppend: order, copies, failures and the writer's
+// sleeps, with the thread and without it.
+#include "base/background_append.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "base/scratch_dir.h"
+
+namespace {
+
+std::string FailureOf(const std::string& path) {
+    OTSTR p, reason;
+    for (int i = 0; vpath::GetWriteFailure(i, p, reason); ++i) {
+        if (path == p.GetBuffer(0)) return reason.GetBuffer(0);
+    }
+    return "";
+}
+
+class BackgroundAppendTest : public ScratchDirTest, public ::testing::WithParamInterface<bool> {};
+
+}  // namespace
+
+TEST_P(BackgroundAppendTest, WritesCopiesInOrderAndRecordsFailures) {
+    vpath::BackgroundAppend out(GetParam());
+    EXPECT_FALSE(out.Append(nullptr, "a", 1));
+    EXPECT_FALSE(out.Append("Log", nullptr, 1));
+    EXPECT_TRUE(out.Append("Log", nullptr, 0));
+    out.Finish();
+    EXPECT_EQ("<missing>", ReadWholeFile("Log")) << "nothing is opened for no bytes";
+
+    // Each text is a copy: the caller's buffer changes as soon as it is
+    // handed over.
+    std::string expected;
+    std::string buffer;
+    for (int i = 0; i < 2000; ++i) {
+        buffer = "message " + std::to_string(i) + "\n";
+        ASSERT_TRUE(out.Append("Log", buffer.data(), buffer.size()));
+        expected += buffer;
+        buffer.assign(buffer.size(), '#');
+    }
+    out.Finish();
+    EXPECT_EQ(expected, ReadWholeFile("Log"));
+    EXPECT_TRUE(GetParam() || !out.InBackground());
+
+    // The writer sleeps once no text has come for a while, and wakes for
+    // the next; a text too large to be written at once has the caller
+    // sleep in Finish.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::string large(4 << 20, 'L');
+    ASSERT_TRUE(out.Append("Log", large.data(), large.size()));
+    ASSERT_TRUE(out.Append("Log", "z", 1));
+    out.Finish();
+    EXPECT_EQ(expected + large + "z", ReadWholeFile("Log"));
+
+    // A failure is recorded by the time Finish returns; the file closes,
+    // and the next text is appended again after the thread ended.
+    EXPECT_EQ(!out.InBackground(), !out.Append("Missing\\Log", "x", 1));
+    out.Finish();
+    EXPECT_FALSE(FailureOf("Missing\\Log").empty());
+    out.Close();
+    EXPECT_FALSE(out.InBackground());
+    ASSERT_TRUE(out.Append("Log", "again", 5));
+    out.Close();
+    EXPECT_EQ(expected + large + "zagain", ReadWholeFile("Log"));
+}
+
+INSTANTIATE_TEST_SUITE_P(ThreadOrNot, BackgroundAppendTest, ::testing::Bool());
