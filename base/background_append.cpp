@@ -105,7 +105,11 @@ void BackgroundAppend::Run() {
             textCame.wait(lock, hasWork);
             writerAsleep = false;
         }
-        if (!inHand.load(std::memory_order_acquire)) return;  // stopping
+        if (!inHand.load(std::memory_order_acquire)) {
+            // Stopping: the file's watch ends on the thread it signals.
+            file.Close();
+            return;
+        }
         // A failure is recorded by the path layer.
         file.Append(path.c_str(), text.data(), text.size());
         std::lock_guard<std::mutex> lock(mutex);
