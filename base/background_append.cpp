@@ -3,6 +3,7 @@
 #include "base/background_append.h"
 
 #include <sched.h>
+#include <signal.h>
 
 #include <chrono>
 
@@ -84,7 +85,21 @@ bool BackgroundAppend::Start() {
         background = false;
         return false;
     }
+    // The signals sent to the process (an interrupt, say) go to the threads
+    // that wait for them, not to the writer: it starts with them blocked.
+    // Those of faults, of writes (a pipe or a file too large) and the
+    // real-time ones, which the file's watch sends to the thread that
+    // watches, stay open.
+    sigset_t blocked;
+    sigset_t before;
+    sigfillset(&blocked);
+    for (int kept : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS, SIGPIPE, SIGXFSZ}) {
+        sigdelset(&blocked, kept);
+    }
+    for (int realTime = SIGRTMIN; realTime <= SIGRTMAX; ++realTime) sigdelset(&blocked, realTime);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
     started = pthread_create(&thread, nullptr, &BackgroundAppend::Main, this) == 0;
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (!started) background = false;
     return started;
 }

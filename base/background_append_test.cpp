@@ -2,6 +2,9 @@
 // sleeps, with the thread and without it.
 #include "base/background_append.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -19,6 +22,11 @@ std::string FailureOf(const std::string& path) {
 }
 
 class BackgroundAppendTest : public ScratchDirTest, public ::testing::WithParamInterface<bool> {};
+
+volatile sig_atomic_t signalsCaught = 0;
+void CountSignal(int) {
+    signalsCaught = signalsCaught + 1;
+}
 
 }  // namespace
 
@@ -64,6 +72,31 @@ TEST_P(BackgroundAppendTest, WritesCopiesInOrderAndRecordsFailures) {
     ASSERT_TRUE(out.Append("Log", "again", 5));
     out.Close();
     EXPECT_EQ(expected + large + "zagain", ReadWholeFile("Log"));
+}
+
+// A signal sent to the process, an interrupt say, is left to the threads
+// that wait for it: the writer never takes it.
+TEST_F(BackgroundAppendTest, SignalsToTheProcessPassTheWriterBy) {
+    vpath::BackgroundAppend out;
+    ASSERT_TRUE(out.Append("Log", "a", 1));
+    void (*before)(int) = signal(SIGUSR1, CountSignal);
+    sigset_t usr1;
+    sigset_t mask;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &usr1, &mask);
+    for (int i = 0; i < 5; ++i) {
+        // Time for a writer that took the signal to run its handler.
+        ASSERT_EQ(0, kill(getpid(), SIGUSR1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        timespec wait = {0, 100 * 1000 * 1000};
+        EXPECT_EQ(SIGUSR1, sigtimedwait(&usr1, nullptr, &wait));
+    }
+    pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+    signal(SIGUSR1, before);
+    EXPECT_EQ(0, signalsCaught);
+    out.Close();
+    EXPECT_EQ("a", ReadWholeFile("Log"));
 }
 
 INSTANTIATE_TEST_SUITE_P(ThreadOrNot, BackgroundAppendTest, ::testing::Bool());
