@@ -19,7 +19,8 @@ namespace vpath {
 // it is written. The file gets the texts in the order given, and a crash
 // loses at most the text being written. A failure is recorded by the path
 // layer (WriteFailureCount) when the write happens; Finish waits for that.
-// Anyone who reads the file calls Finish first.
+// Anyone who reads the file calls Finish first. The methods are called from
+// one thread, the one that hands the texts over.
 //
 // The writer waits for the next text for a short while without sleeping, as
 // the texts of a run of messages come one after the other, and then sleeps
@@ -46,7 +47,7 @@ class BackgroundAppend {
     void Finish();
     // Finish, then the thread ends and the file is closed.
     void Close();
-    // Whether the texts are written by the thread.
+    // Whether the texts are written by the thread (once the first came).
     bool InBackground() const { return started; }
 
   private:
