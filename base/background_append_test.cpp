@@ -13,14 +13,6 @@
 
 namespace {
 
-std::string FailureOf(const std::string& path) {
-    OTSTR p, reason;
-    for (int i = 0; vpath::GetWriteFailure(i, p, reason); ++i) {
-        if (path == p.GetBuffer(0)) return reason.GetBuffer(0);
-    }
-    return "";
-}
-
 class BackgroundAppendTest : public ScratchDirTest, public ::testing::WithParamInterface<bool> {};
 
 volatile sig_atomic_t signalsCaught = 0;

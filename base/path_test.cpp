@@ -151,15 +151,6 @@ TEST_F(PathTest, TextModeFoldsCrLfBinaryKeepsEveryByteAndOnlyRegularFilesAreRead
     }
 }
 
-// The reason recorded for path, "" when none was.
-std::string FailureOf(const std::string& path) {
-    OTSTR p, reason;
-    for (int i = 0; vpath::GetWriteFailure(i, p, reason); ++i) {
-        if (path == p.GetBuffer(0)) return reason.GetBuffer(0);
-    }
-    return "";
-}
-
 // Runs fn with writes beyond 4096 bytes failing as on a full disk.
 template <typename Fn>
 bool UnderSizeLimit(Fn fn) {

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/path.h"
+
 // Creates a unique directory under $TMPDIR (or /tmp), makes it the current
 // directory, and on destruction returns to the previous directory and
 // removes the temporary one with everything in it.
@@ -92,4 +94,14 @@ inline int CountEntries(const char* dir) {
     }
     closedir(d);
     return n;
+}
+
+// The reason the path layer recorded for output to path that failed, ""
+// when none was (see vpath::GetWriteFailure).
+inline std::string FailureOf(const std::string& path) {
+    OTSTR p, reason;
+    for (int i = 0; vpath::GetWriteFailure(i, p, reason); ++i) {
+        if (path == p.GetBuffer(0)) return reason.GetBuffer(0);
+    }
+    return "";
 }
