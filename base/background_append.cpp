@@ -38,27 +38,71 @@ bool SpinUntil(Done done) {
 
 }  // namespace
 
-bool BackgroundAppend::Append(const char* pathIn, const void* data, size_t size) {
-    if (pathIn == nullptr || (data == nullptr && size > 0)) return false;
+bool BackgroundAppend::Append(const char* path, const void* data, size_t size) {
+    if (path == nullptr || (data == nullptr && size > 0)) return false;
     if (size == 0) return true;
-    if (!Start()) return file.Append(pathIn, data, size);
-    Finish();
-    // Nothing is in hand: the thread leaves these alone.
-    if (path != pathIn) path = pathIn;
-    text.assign(static_cast<const char*>(data), size);
-    std::lock_guard<std::mutex> lock(mutex);
-    inHand.store(true, std::memory_order_release);
-    if (writerAsleep) textCame.notify_one();
+    if (!Start()) return file.Append(path, data, size);
+    Slot& slot = FreeSlot();
+    slot.fd = -1;
+    if (slot.path != path) slot.path = path;
+    slot.text.assign(static_cast<const char*>(data), size);
+    Hand();
     return true;
 }
 
+bool BackgroundAppend::Write(int fd, std::string& text) {
+    if (fd < 0) return false;
+    if (text.empty()) return true;
+    if (!Start()) {
+        bool ok = WriteOut(fd, text);
+        text.clear();
+        return ok;
+    }
+    Slot& slot = FreeSlot();
+    slot.fd = fd;
+    slot.text.swap(text);
+    text.clear();
+    Hand();
+    return true;
+}
+
+BackgroundAppend::Slot& BackgroundAppend::FreeSlot() {
+    uint32_t next = handed.load(std::memory_order_relaxed);
+    auto free = [this, next] { return next - written.load(std::memory_order_acquire) < kSlots; };
+    if (!free() && !SpinUntil(free)) {
+        std::unique_lock<std::mutex> lock(mutex);
+        callerAsleep = true;
+        textWritten.wait(lock, free);
+        callerAsleep = false;
+    }
+    return ring[next % kSlots];
+}
+
+void BackgroundAppend::Hand() {
+    std::lock_guard<std::mutex> lock(mutex);
+    handed.store(handed.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    if (writerAsleep) textCame.notify_one();
+}
+
 void BackgroundAppend::Finish() {
-    if (!inHand.load(std::memory_order_acquire)) return;
-    if (SpinUntil([this] { return !inHand.load(std::memory_order_acquire); })) return;
+    uint32_t last = handed.load(std::memory_order_relaxed);
+    auto done = [this, last] { return written.load(std::memory_order_acquire) == last; };
+    if (done() || SpinUntil(done)) return;
     std::unique_lock<std::mutex> lock(mutex);
     callerAsleep = true;
-    textWritten.wait(lock, [this] { return !inHand.load(std::memory_order_acquire); });
+    textWritten.wait(lock, done);
     callerAsleep = false;
+}
+
+void BackgroundAppend::CloseFile() {
+    if (!started) {
+        file.Close();
+        return;
+    }
+    // On the thread, where the file's watch signals.
+    FreeSlot().fd = kCloseFile;
+    Hand();
+    Finish();
 }
 
 void BackgroundAppend::Close() {
@@ -74,6 +118,25 @@ void BackgroundAppend::Close() {
         stopping.store(false, std::memory_order_relaxed);
     }
     file.Close();
+}
+
+bool BackgroundAppend::Serve(Slot& slot) {
+    if (slot.fd == kCloseFile) {
+        file.Close();
+        return true;
+    }
+    if (slot.fd < 0) {
+        // A failure is recorded by the path layer.
+        return file.Append(slot.path.c_str(), slot.text.data(), slot.text.size());
+    }
+    return WriteOut(slot.fd, slot.text);
+}
+
+bool BackgroundAppend::WriteOut(int fd, const std::string& text) {
+    int error = WriteDescriptor(fd, text.data(), text.size());
+    int none = 0;
+    if (error != 0) descriptorError.compare_exchange_strong(none, error);
+    return error == 0;
 }
 
 bool BackgroundAppend::Start() {
@@ -111,7 +174,8 @@ void* BackgroundAppend::Main(void* self) {
 
 void BackgroundAppend::Run() {
     auto hasWork = [this] {
-        return inHand.load(std::memory_order_acquire) || stopping.load(std::memory_order_acquire);
+        return written.load(std::memory_order_relaxed) != handed.load(std::memory_order_acquire) ||
+               stopping.load(std::memory_order_acquire);
     };
     for (;;) {
         if (!SpinUntil(hasWork)) {
@@ -120,15 +184,15 @@ void BackgroundAppend::Run() {
             textCame.wait(lock, hasWork);
             writerAsleep = false;
         }
-        if (!inHand.load(std::memory_order_acquire)) {
+        uint32_t next = written.load(std::memory_order_relaxed);
+        if (next == handed.load(std::memory_order_acquire)) {
             // Stopping: the file's watch ends on the thread it signals.
             file.Close();
             return;
         }
-        // A failure is recorded by the path layer.
-        file.Append(path.c_str(), text.data(), text.size());
+        Serve(ring[next % kSlots]);
         std::lock_guard<std::mutex> lock(mutex);
-        inHand.store(false, std::memory_order_release);
+        written.store(next + 1, std::memory_order_release);
         if (callerAsleep) textWritten.notify_one();
     }
 }

@@ -2,9 +2,11 @@
 // sleeps, with the thread and without it.
 #include "base/background_append.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -64,6 +66,47 @@ TEST_P(BackgroundAppendTest, WritesCopiesInOrderAndRecordsFailures) {
     ASSERT_TRUE(out.Append("Log", "again", 5));
     out.Close();
     EXPECT_EQ(expected + large + "zagain", ReadWholeFile("Log"));
+}
+
+// Texts for a descriptor go out in order beside those of the file, and the
+// first failure of a descriptor write is kept. Closing the file leaves the
+// writer running.
+TEST_P(BackgroundAppendTest, WritesToDescriptorsBesideTheFile) {
+    vpath::BackgroundAppend out(GetParam());
+    // Plain descriptors, as standard output is one.
+    int fd = open("Out", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_TRUE(fd >= 0 && full >= 0);
+    std::string text = "x";
+    EXPECT_FALSE(out.Write(-1, text));
+    std::string report;
+    std::string expectedLog;
+    std::string expectedOut;
+    for (int i = 0; i < 500; ++i) {
+        report = "report " + std::to_string(i) + "\n";
+        ASSERT_TRUE(out.Append("Log", report.data(), report.size()));
+        expectedLog += report;
+        text = "line " + std::to_string(i) + "\n";
+        expectedOut += text;
+        ASSERT_TRUE(out.Write(fd, text));
+        EXPECT_TRUE(text.empty()) << "the text is taken";
+    }
+    out.CloseFile();
+    EXPECT_EQ(GetParam(), out.InBackground());
+    EXPECT_EQ(expectedLog, ReadWholeFile("Log"));
+    EXPECT_EQ(expectedOut, ReadWholeFile("Out"));
+    EXPECT_EQ(0, out.DescriptorError());
+
+    for (const char* failing : {"a", "b"}) {
+        text = failing;
+        EXPECT_EQ(out.InBackground(), out.Write(full, text));
+    }
+    ASSERT_TRUE(out.Append("Log", "z", 1));
+    out.Finish();
+    EXPECT_EQ(ENOSPC, out.DescriptorError());
+    EXPECT_EQ(expectedLog + "z", ReadWholeFile("Log"));
+    close(full);
+    close(fd);
 }
 
 // A signal sent to the process, an interrupt say, is left to the threads

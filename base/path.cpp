@@ -311,18 +311,9 @@ bool OpenOutput(Output& out, const char* path, bool truncate, bool append, bool 
 
 bool WriteAll(Output& out, const void* data, size_t size) {
     if (out.failed || out.fd < 0) return false;
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = write(out.fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            out.Fail(n < 0 ? errno : ENOSPC);
-            return false;
-        }
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    int error = WriteDescriptor(out.fd, data, size);
+    if (error != 0) out.Fail(error);
+    return error == 0;
 }
 
 // Closes the output; a temporary file takes the target's place when
@@ -568,6 +559,18 @@ bool RecordFile::Append(const void* data, size_t n) {
 void RecordFile::Close() {
     if (fd >= 0) close(fd);
     fd = -1;
+}
+
+int WriteDescriptor(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : ENOSPC;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
 }
 
 bool AppendFile::Append(const char* pathIn, const void* data, size_t size) {

@@ -86,6 +86,11 @@ class RecordFile {
     OTSTR path;
 };
 
+// Writes size bytes of data whole to the open descriptor fd, again after an
+// interrupt and after a part: 0, else the system's error number (ENOSPC
+// where nothing more could be written).
+int WriteDescriptor(int fd, const void* data, size_t size);
+
 // A file that text is appended to again and again (a report after every
 // message), kept open between appends: each append is one write of the
 // whole text, so that a crash loses at most the text being written. The
