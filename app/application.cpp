@@ -228,7 +228,7 @@ void Application::WriteReport(const uint8_t* bytes, int32_t length) {
     outcome.error = last.error.GetBuffer(0);
     FormatTranslationReport(outcome, overwrite, reportText);
     if (overwrite) {
-        reportFile.Close();
+        reportFile.CloseFile();
         if (!WriteReportText(appmsg::kReportFile, reportText.GetBuffer(0), overwrite)) {
             TraceLine("%s write fail", appmsg::kReportFile);
         }

@@ -198,6 +198,10 @@ class Application {
     // Waits until every report so far is in "Dump\Tran"; whoever reads the
     // file calls it first.
     void FinishReport() { reportFile.Finish(); }
+    // The thread that writes "Dump\Tran": a front end hands its own output
+    // to it too (the command line's standard output), so that one thread
+    // writes both, each in order.
+    vpath::BackgroundAppend& ReportWriter() { return reportFile; }
     // The input box's Translate button: saves the text to "Dump\Content",
     // parses it ("Hex stream error") and translates the bytes.
     bool TranslateInput(const char* text, bool report);

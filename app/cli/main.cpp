@@ -19,6 +19,7 @@
 #include "app/cli/cli_options.h"
 #include "app/hex_input.h"
 #include "app/result_json.h"
+#include "base/background_append.h"
 #include "base/number_text.h"
 #include "base/path.h"
 #include "base/tracer.h"
@@ -47,19 +48,27 @@ void OnStopSignal(int) {
     g_stopRequested = 1;
 }
 
-// Writes text to stream as one line: line ends at either end are dropped and
+// Appends text to out as one line: line ends at either end are dropped and
 // those inside become blanks.
-void PutLine(FILE* stream, const char* prefix, const char* text) {
+void AppendLine(std::string& out, const char* prefix, const char* text) {
     size_t begin = 0;
     size_t end = strlen(text);
     while (begin < end && (text[begin] == '\n' || text[begin] == '\r')) ++begin;
     while (end > begin && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
-    fputs(prefix, stream);
-    for (size_t i = begin; i < end; ++i) {
-        char c = text[i];
-        fputc(c == '\n' || c == '\r' ? ' ' : c, stream);
+    out.append(prefix);
+    size_t at = out.size();
+    out.append(text + begin, end - begin);
+    for (size_t i = at; i < out.size(); ++i) {
+        if (out[i] == '\n' || out[i] == '\r') out[i] = ' ';
     }
-    fputc('\n', stream);
+    out.push_back('\n');
+}
+
+// Writes text to stream as one line, as AppendLine makes it.
+void PutLine(FILE* stream, const char* prefix, const char* text) {
+    std::string line;
+    AppendLine(line, prefix, text);
+    fwrite(line.data(), 1, line.size(), stream);
 }
 
 // Reports on standard error the files that could not be written (see
@@ -86,24 +95,59 @@ class ResultStream {
     ResultStream(const ResultStream&) = delete;
     ResultStream& operator=(const ResultStream&) = delete;
 
+    // From now on the writes go to writer, which writes them to the
+    // stream's descriptor beside its own texts, while the next message is
+    // translated; null takes them back once they are written. A terminal
+    // keeps its writes, so that its lines show as they come.
+    void WriteThrough(vpath::BackgroundAppend* writerIn) {
+        if (writer != nullptr) {
+            Hand();
+            writer->Finish();
+            Check();
+            writer = nullptr;
+        }
+        if (writerIn == nullptr || file == nullptr || IsTerminal() || Failed()) return;
+        // What the stream holds goes first.
+        fflush(file);
+        Check();
+        writer = writerIn;
+    }
+
     void Write(const char* data, size_t n) {
         if (Failed()) return;
-        fwrite(data, 1, n, file);
+        if (writer != nullptr) {
+            pending.append(data, n);
+            if (pending.size() >= kHandBytes) Hand();
+        } else {
+            fwrite(data, 1, n, file);
+        }
         Check();
     }
     void Put(const char* text) { Write(text, strlen(text)); }
     void Line(const char* prefix, const char* text) {
         if (Failed()) return;
-        PutLine(file, prefix, text);
+        if (writer != nullptr) {
+            AppendLine(pending, prefix, text);
+            if (pending.size() >= kHandBytes) Hand();
+        } else {
+            PutLine(file, prefix, text);
+        }
         Check();
     }
+    // Everything written so far reaches the system.
     void Flush() {
         if (Failed()) return;
-        fflush(file);
+        if (writer != nullptr) {
+            Hand();
+            writer->Finish();
+        } else {
+            fflush(file);
+        }
         Check();
     }
     // Flushes and closes the stream; false when any write failed.
     bool Close() {
+        WriteThrough(nullptr);
         if (file == nullptr) return !Failed();
         if (!Failed() && fflush(file) != 0) Fail(errno);
         if (fclose(file) != 0 && !Failed()) Fail(errno);
@@ -114,8 +158,21 @@ class ResultStream {
     bool IsTerminal() const { return file != nullptr && isatty(fileno(file)); }
 
   private:
+    // The writes gathered for the writer go to it in pieces of about this
+    // size, as the stream's buffer would write them.
+    static constexpr size_t kHandBytes = 4096;
+
+    void Hand() {
+        if (!pending.empty() && !Failed()) writer->Write(fileno(file), pending);
+    }
     void Check() {
-        if (!Failed() && ferror(file)) Fail(errno);
+        if (Failed()) return;
+        int writeError = writer != nullptr ? writer->DescriptorError() : 0;
+        if (writeError != 0) {
+            Fail(writeError);
+        } else if (ferror(file)) {
+            Fail(errno);
+        }
     }
     void Fail(int errorNumber) {
         error = errorNumber != 0 ? errorNumber : EIO;
@@ -124,6 +181,8 @@ class ResultStream {
 
     FILE* file;
     int error = 0;
+    vpath::BackgroundAppend* writer = nullptr;
+    std::string pending;  // the writes not yet handed to the writer
 };
 
 // The lines of a message text file: text from '#' on is a comment, and lines
@@ -187,8 +246,14 @@ void ReportCaptureCounts(const char* path, const CaptureCounts& counts) {
 // output of every message and the exit status.
 class CliSession : public AppFrontEnd {
   public:
+    // Standard output is written by the thread that writes the report.
     CliSession(const CliOptions& optionsIn, ResultStream& outIn)
-        : options(optionsIn), out(outIn), app(this) {}
+        : options(optionsIn), out(outIn), app(this) {
+        out.WriteThrough(&app.ReportWriter());
+    }
+    ~CliSession() override { out.WriteThrough(nullptr); }
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
 
     Application& App() { return app; }
 
