@@ -13,15 +13,14 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "app/application.h"
 #include "app/result_json.h"
 #include "base/path.h"
 #include "bench/allocation_counter.h"
 #include "bench/packet_generator.h"
+#include "bench/work_directory.h"
 #include "decoder/protocol_decoder.h"
 
 namespace {
@@ -39,30 +38,8 @@ std::string WriteMessageFile(int n) {
     return path;
 }
 
-// The benchmarks run in a directory of their own (dump, trace, report),
-// which goes with everything in it when the program ends.
-class WorkDirectory {
-  public:
-    WorkDirectory() {
-        char dir[] = "/tmp/vantor-bench-XXXXXX";
-        if (mkdtemp(dir) == nullptr) return;
-        path = dir;
-        entered = chdir(dir) == 0;
-    }
-    ~WorkDirectory() {
-        if (path.empty()) return;
-        std::error_code ignored;
-        std::filesystem::current_path("/tmp", ignored);
-        std::filesystem::remove_all(path, ignored);
-    }
-    WorkDirectory(const WorkDirectory&) = delete;
-    WorkDirectory& operator=(const WorkDirectory&) = delete;
-    bool entered = false;
-
-  private:
-    std::string path;
-};
-const WorkDirectory kWorkDirectory;
+// Everything the runs write goes to a directory of their own.
+const bench::WorkDirectory kWorkDirectory;
 
 // The processor time of this process so far, in user space and in the
 // kernel (the writes of the report), in seconds.
