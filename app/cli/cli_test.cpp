@@ -352,6 +352,15 @@ TEST_F(CliTest, ReportOnStandardOutputIsWhatTheReportFileGot) {
     ASSERT_NE(std::string::npos, second);
     EXPECT_NE(std::string::npos, tran.find(r.out.substr(second)));
     EXPECT_EQ(std::string::npos, tran.find("01 02 03"));
+
+    // Many reports: standard output goes out in pieces, between the
+    // appends to the file, and all of it in order.
+    std::vector<std::string> many = {"translate", "s.txt"};
+    for (int i = 0; i < 100; ++i) many.push_back(i % 2 == 0 ? "0A0B0C" : "01020304");
+    r = Run(many);
+    EXPECT_EQ(0, r.status);
+    EXPECT_GT(r.out.size(), size_t{32768});
+    EXPECT_EQ(tran + r.out, ReadWholeFile("dump/Tran"));
 }
 
 // --no-report prints one line per message; --timeout-ms ends runaway scripts.
