@@ -535,22 +535,15 @@ bool RecordFile::Create(const char* pathIn, const void* data, size_t n) {
 
 bool RecordFile::Append(const void* data, size_t n) {
     if (fd < 0 || (data == nullptr && n > 0)) return false;
-    const char* p = static_cast<const char*>(data);
-    size_t left = n;
-    while (left > 0) {
-        ssize_t w = write(fd, p, left);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            RecordFailure(path.GetBuffer(0), strerror(w < 0 ? errno : ENOSPC));
-            // What part of the record reached the file goes again.
-            if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
-                // The record stays cut; nothing more can be done about it.
-            }
-            Close();
-            return false;
+    int error = WriteDescriptor(fd, data, n);
+    if (error != 0) {
+        RecordFailure(path.GetBuffer(0), strerror(error));
+        // What part of the record reached the file goes again.
+        if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+            // The record stays cut; nothing more can be done about it.
         }
-        p += w;
-        left -= static_cast<size_t>(w);
+        Close();
+        return false;
     }
     size += static_cast<int64_t>(n);
     return true;
