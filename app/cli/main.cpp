@@ -5,6 +5,7 @@
 // to standard output, message box texts and the totals line to standard
 // error. Tested by app/cli/cli_test.cpp.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -98,7 +99,8 @@ class ResultStream {
     // From now on the writes go to writer, which writes them to the
     // stream's descriptor beside its own texts, while the next message is
     // translated; null takes them back once they are written. A terminal
-    // keeps its writes, so that its lines show as they come.
+    // keeps its writes, so that its lines show as they come, and so does
+    // any other device (/dev/null), which costs the system nothing to write.
     void WriteThrough(vpath::BackgroundAppend* writerIn) {
         if (writer != nullptr) {
             Hand();
@@ -106,7 +108,11 @@ class ResultStream {
             Check();
             writer = nullptr;
         }
-        if (writerIn == nullptr || file == nullptr || IsTerminal() || Failed()) return;
+        struct stat target;
+        if (writerIn == nullptr || file == nullptr || Failed() ||
+            fstat(fileno(file), &target) != 0 || S_ISCHR(target.st_mode)) {
+            return;
+        }
         // What the stream holds goes first.
         fflush(file);
         Check();
