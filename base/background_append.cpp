@@ -67,15 +67,20 @@ bool BackgroundAppend::Write(int fd, std::string& text) {
 }
 
 BackgroundAppend::Slot& BackgroundAppend::FreeSlot() {
-    uint32_t next = handed.load(std::memory_order_relaxed);
-    auto free = [this, next] { return next - written.load(std::memory_order_acquire) < kSlots; };
-    if (!free() && !SpinUntil(free)) {
-        std::unique_lock<std::mutex> lock(mutex);
-        callerAsleep = true;
-        textWritten.wait(lock, free);
-        callerAsleep = false;
-    }
-    return ring[next % kSlots];
+    WaitInHand(kSlots - 1);
+    return ring[handed.load(std::memory_order_relaxed) % kSlots];
+}
+
+void BackgroundAppend::WaitInHand(uint32_t most) {
+    uint32_t last = handed.load(std::memory_order_relaxed);
+    auto few = [this, last, most] {
+        return last - written.load(std::memory_order_acquire) <= most;
+    };
+    if (few() || SpinUntil(few)) return;
+    std::unique_lock<std::mutex> lock(mutex);
+    callerAsleep = true;
+    textWritten.wait(lock, few);
+    callerAsleep = false;
 }
 
 void BackgroundAppend::Hand() {
@@ -85,13 +90,7 @@ void BackgroundAppend::Hand() {
 }
 
 void BackgroundAppend::Finish() {
-    uint32_t last = handed.load(std::memory_order_relaxed);
-    auto done = [this, last] { return written.load(std::memory_order_acquire) == last; };
-    if (done() || SpinUntil(done)) return;
-    std::unique_lock<std::mutex> lock(mutex);
-    callerAsleep = true;
-    textWritten.wait(lock, done);
-    callerAsleep = false;
+    WaitInHand(0);
 }
 
 void BackgroundAppend::CloseFile() {

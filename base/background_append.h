@@ -82,6 +82,8 @@ class BackgroundAppend {
     // A slot that the writer leaves alone until Hand: the next one, once it
     // is free.
     Slot& FreeSlot();
+    // Waits until at most most texts are in hand.
+    void WaitInHand(uint32_t most);
     // Gives the slot that FreeSlot gave to the writer.
     void Hand();
     // Writes the slot's text or closes the file, on whichever thread runs.
